@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds Kelvane, its tests, the simulator and the benchmarks
+# into ./build.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" -j "$(nproc)"

@@ -1,0 +1,93 @@
+#pragma once
+// Every exchange between the program and the units on the bus: unit selection
+// (`einheit_waehlen`) and one command with its reply (`senden_empfangen`), over
+// the serial port or the USB bridge. It holds the transport's shared state
+// (mode, USB handle and buffers, selected unit, time-out, event lock), logs
+// each exchange and hands rejections to the status decoder.
+
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class CommLog;
+class IClock;
+class ISerialPort;
+class IUiServices;
+class IUsbBridge;
+
+// "1": no complete reply came in time.
+inline const QString keine_Antwort = QStringLiteral("1");
+
+class BusTransport
+{
+public:
+    static constexpr int BufferSize = 257;
+    static constexpr double DefaultTimeout = 0.2;
+    // A reply this long is returned even when its end did not come in time.
+    static constexpr int MinPartialReply = 20;
+
+    BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, IUiServices& ui, CommLog& log);
+
+    // Sends one command and returns the reply, keine_Antwort ("1") when no
+    // complete reply came in time, or the empty text on a closed serial port.
+    // `timeout` <= 0 means 0.2 s. `mode` after a rejection ("?" at character
+    // 5): 0 shows it decoded, 1 follows it with a status query, other values
+    // ignore it.
+    QString senden_empfangen(const QString& command, double timeout = 0, int mode = 0);
+
+    // Selects a unit (DC2 + address text); no reply is awaited.
+    void einheit_waehlen(const QString& address);
+
+    // Shared state of the transport.
+    QString Schnittstelle;  // "USB" or anything else (serial)
+    quintptr USBHandle = 0;
+    int USBStatus = 0;
+    std::array<quint8, BufferSize> Sendepuffer{};
+    std::array<quint8, BufferSize> Empfangspuffer{};
+    QString aktiveEinheit;
+    double Wartezeit = DefaultTimeout;
+    int Ereignissperre = 0;
+    // The baud text last chosen (port dialog, start-up, axis search). USB
+    // re-applies it after a silent exchange.
+    QString baudText;
+    // Whether the current control center runs its graphic-support reference
+    // run (the decoder then only beeps for limit codes). Set by the main window.
+    std::function<bool()> referenceRunActive;
+
+    bool usbMode() const { return Schnittstelle == QLatin1String("USB"); }
+    ISerialPort& serial() { return m_serial; }
+    IUsbBridge& usb() { return m_usb; }
+    IClock& clock() { return m_clock; }
+    IUiServices& ui() { return m_ui; }
+    CommLog& log() { return m_log; }
+
+private:
+    QString exchangeUsb(const QString& command, bool* timedOut);
+    QString exchangeSerial(const QString& command, bool* timedOut);
+    void drainUsb();
+    void writeUsb(const QByteArray& bytes);
+    bool reapplyUsbBaud();
+
+    ISerialPort& m_serial;
+    IUsbBridge& m_usb;
+    IClock& m_clock;
+    IUiServices& m_ui;
+    CommLog& m_log;
+    int m_statusFollowUpDepth = 0;
+};
+
+// Sets the event lock for a scope and restores its previous value, so a
+// return or an early exit can never leave it set.
+class EreignissperreGuard
+{
+public:
+    explicit EreignissperreGuard(BusTransport& t) : m_t(t), m_old(t.Ereignissperre) { m_t.Ereignissperre = 1; }
+    ~EreignissperreGuard() { m_t.Ereignissperre = m_old; }
+    EreignissperreGuard(const EreignissperreGuard&) = delete;
+    EreignissperreGuard& operator=(const EreignissperreGuard&) = delete;
+
+private:
+    BusTransport& m_t;
+    int m_old;
+};

@@ -1,0 +1,41 @@
+#pragma once
+// The shared procedures every window uses: hexadecimal arguments and reply
+// values of the bus protocol, the locale's decimal separator, the bridge's
+// byte buffers, and the two bus operations, which forward to the transport of
+// the running application (see `setCurrentTransport`).
+
+#include <QString>
+
+#include <cstdint>
+
+class BusTransport;
+
+// Fixed-width upper-case hexadecimal: rounds half to even, pads with "0" to
+// 8, 6, 4 or 2 digits, and writes negatives as 32-bit two's complement (eight
+// digits). Longer results are returned whole. A value outside the signed
+// 32-bit range, NaN or infinity cannot be converted: the result is empty and
+// `*ok` (when given) is false.
+QString hex8(double value, bool* ok = nullptr);
+QString hex6(double value, bool* ok = nullptr);
+QString hex4(double value, bool* ok = nullptr);
+QString hex2(double value, bool* ok = nullptr);
+QString hexN(double value, int width, bool* ok = nullptr);
+
+// Hexadecimal text (up to the first non-digit) as a signed 24-bit value.
+double hex_zu_wert24(const QString& text);
+
+// Whether the user's locale writes decimals with a comma.
+bool dezimalkomma();
+
+// Byte buffers of the USB bridge.
+void bytes_fuellen(quint8* bytes, quint8 fill, int count);
+QString puffer_zu_text(const quint8* bytes, int size);
+QString bytes_zu_text(const quint8* bytes, int size);
+
+// The transport the free functions below talk through. The application
+// context installs its own at start; tests install theirs.
+void setCurrentTransport(BusTransport* transport);
+BusTransport* currentTransport();
+
+QString senden_empfangen(const QString& command, double timeout = 0, int mode = 0);
+void einheit_waehlen(const QString& address);

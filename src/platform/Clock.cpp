@@ -1,0 +1,16 @@
+#include "Clock.h"
+
+#include <chrono>
+#include <thread>
+
+double SteadyClock::now() const
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SteadyClock::sleep(double seconds)
+{
+    if (seconds > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}

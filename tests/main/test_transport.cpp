@@ -1,0 +1,237 @@
+// The transport's exchange rules over scripted serial and USB lines: time-outs,
+// completion, partial replies, drains, rejection routing, logging and unit
+// selection.
+
+#include "BusTransport.h"
+#include "CommLog.h"
+#include "FakeTransportParts.h"
+#include "TestSupport.h"
+#include "UiServices.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TransportTest : public ::testing::Test
+{
+protected:
+    TransportTest() : line(clock), serial(clock, line), usb(clock, line), transport(serial, usb, clock, ui, log)
+    {
+        serial.setSettings(QStringLiteral("9600"));
+        serial.open();
+        transport.Schnittstelle = QStringLiteral("COM");
+    }
+
+    void useUsb()
+    {
+        transport.Schnittstelle = QStringLiteral("USB");
+        transport.USBHandle = 7;
+        transport.baudText = QStringLiteral("38400");
+    }
+
+    FakeClock clock;
+    ScriptedLine line;
+    ScriptedSerialPort serial;
+    ScriptedUsbBridge usb;
+    RecordingUiServices ui;
+    CommLog log;
+    BusTransport transport;
+};
+
+TEST_F(TransportTest, TimeoutDefaultsAndCallerValues)
+{
+    for (double given : {0.0, -3.0}) {
+        const double t0 = clock.now();
+        EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), given, 2), keine_Antwort);
+        EXPECT_DOUBLE_EQ(transport.Wartezeit, 0.2);
+        EXPECT_NEAR(clock.now() - t0, 0.2, 0.002);
+    }
+    const double t0 = clock.now();
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), 0.1, 2), keine_Antwort);
+    EXPECT_NEAR(clock.now() - t0, 0.1, 0.002);
+    // A slow store command gets the caller's long wait and its late answer.
+    line.scriptReply("[0ff01!]", 3.5);
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ff01]"), 4.0, 0), QStringLiteral("[0ff01!]"));
+}
+
+TEST_F(TransportTest, CompletionAndPartialReplies)
+{
+    line.script({{0.001, "[0S"}, {0.002, "T!0000"}, {0.003, "0000]"}});
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), QStringLiteral("[0ST!00000000]"));
+
+    line.scriptReply("(1AB!)");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("(1AB)")), QStringLiteral("(1AB!)"));
+
+    // Cut off by the time-out: 19 characters are no answer, 20 are returned as they stand.
+    line.scriptReply("[1ra!0123456789ABCD");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1ra]")), keine_Antwort);
+    line.scriptReply("[1ra!0123456789ABCDE");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1ra]")), QStringLiteral("[1ra!0123456789ABCDE"));
+
+    // A closing bracket that arrives only after the deadline is late.
+    line.scriptReply("[0ST!00000000]", 0.25);
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), keine_Antwort);
+}
+
+TEST_F(TransportTest, LongReplyIsCollectedWhole)
+{
+    const QByteArray big = "[1ew!" + QByteArray(760, 'A') + "]";
+    QList<Piece> pieces;
+    for (int i = 0; i < big.size(); i += 64)
+        pieces << Piece{0.001 * (i / 64 + 1), big.mid(i, 64)};
+    line.script(pieces);
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1ew]"), 1.0), QString::fromLatin1(big));
+}
+
+TEST_F(TransportTest, DrainDiscardsStaleBytesBeforeWriting)
+{
+    line.backlog("[1PA!000010]");
+    line.scriptReply("[0ST!00000000]");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), QStringLiteral("[0ST!00000000]"));
+}
+
+TEST_F(TransportTest, ClosedSerialPortGivesEmptyResultAndNoLog)
+{
+    serial.close();
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), QString());
+    EXPECT_EQ(log.rowCount(), 0);
+    // Selecting on a closed port writes nothing and throws nothing.
+    transport.einheit_waehlen(QStringLiteral("01"));
+    EXPECT_TRUE(line.writes.isEmpty());
+}
+
+TEST_F(TransportTest, RejectionRoutingByMode)
+{
+    line.scriptReply("[1GX?001D]");
+    transport.senden_empfangen(QStringLiteral("[1GX]"), 0, 0);
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_EQ(ui.messages[0].text, QStringLiteral("[1GX?001D] index not found"));
+    EXPECT_EQ(ui.beeps, 1);
+
+    ui.clear();
+    line.scriptReply("[1IA?001D]");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1IA]"), 0, 0), QStringLiteral("[1IA?001D]"));
+    line.scriptReply("[1GX?001D]");
+    transport.senden_empfangen(QStringLiteral("[1GX]"), 0, 2);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_EQ(ui.beeps, 0);
+}
+
+TEST_F(TransportTest, StatusFollowUpInModeOneIsBounded)
+{
+    // A unit that rejects every status query: one follow-up, then it stops.
+    line.scriptReply("[0ST?0005]");
+    line.scriptReply("[0ST?0005]");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), 0, 1), QStringLiteral("[0ST!00000000]"));
+    EXPECT_EQ(log.rowCount(), 2);
+    EXPECT_EQ(line.writes.size(), 2);
+    EXPECT_TRUE(ui.messages.isEmpty());
+
+    // Another command rejected in mode 1 keeps its own reply.
+    line.scriptReply("[1FR?0013]");
+    line.scriptReply("[0ST!00000013]");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1FR00000010]"), 0, 1), QStringLiteral("[1FR?0013]"));
+    EXPECT_EQ(line.writes.last(), QByteArray("[0ST]"));
+}
+
+TEST_F(TransportTest, LogFilterPrefixAndCap)
+{
+    transport.einheit_waehlen(QStringLiteral("03"));
+    line.scriptReply("[1PA!000010]");
+    transport.senden_empfangen(QStringLiteral("[1PA]"));
+    EXPECT_EQ(log.lines().first(), QStringLiteral("[1PA]-->[1PA!000010]"));
+
+    log.setFilter(true);
+    for (const char* cmd : {"[1PA]", "[0M1]", "[1IA]", "[1IS]"})
+        transport.senden_empfangen(QString::fromLatin1(cmd), 0, 2);
+    EXPECT_EQ(log.rowCount(), 2);
+    EXPECT_EQ(log.lines().first(), QStringLiteral("03 [1IS]-->1"));
+
+    log.setFilter(false);
+    log.clear();
+    for (int i = 0; i < 1001; ++i)
+        log.logExchange(QStringLiteral("[0ST]"), QString::number(i), QString());
+    EXPECT_EQ(log.rowCount(), CommLog::MaxLines);
+    EXPECT_EQ(log.lines().first(), QStringLiteral("[0ST]-->1000"));
+    EXPECT_EQ(log.lines().last(), QStringLiteral("[0ST]-->1"));
+}
+
+TEST_F(TransportTest, UnitSelectionOnBothTransports)
+{
+    transport.einheit_waehlen(QStringLiteral("00-AA"));
+    ASSERT_EQ(line.writes.size(), 1);
+    EXPECT_EQ(line.writes[0], QByteArray("\x12" "00-AA"));
+    EXPECT_EQ(transport.aktiveEinheit, QStringLiteral("00-AA"));
+
+    transport.einheit_waehlen(QString());
+    EXPECT_EQ(line.writes.size(), 1);
+    EXPECT_EQ(transport.aktiveEinheit, QStringLiteral("00-AA"));
+
+    useUsb();
+    transport.einheit_waehlen(QStringLiteral("00-AA"));
+    ASSERT_EQ(usb.pieces.size(), 1);
+    EXPECT_EQ(usb.pieces[0], QByteArray("\x12" "00", 3));
+    transport.einheit_waehlen(QStringLiteral("5"));
+    EXPECT_EQ(usb.pieces[1], QByteArray("\x12" "5\0", 3));
+}
+
+TEST_F(TransportTest, UsbExchangeAndSilence)
+{
+    useUsb();
+    line.script({{0.001, "[0ST!0000"}, {0.002, "0000]"}});
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), QStringLiteral("[0ST!00000000]"));
+
+    // Silence with a working baud re-apply: no answer, the remembered baud re-applied.
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), keine_Antwort);
+    EXPECT_EQ(usb.bauds, QList<quint32>{38400});
+    EXPECT_EQ(transport.USBHandle, quintptr(7));
+
+    // A failing re-apply closes the device; a partial reply is still no answer.
+    usb.baudFails = true;
+    line.scriptReply("[0ST!00");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), keine_Antwort);
+    EXPECT_EQ(usb.closes, 1);
+    EXPECT_EQ(transport.USBHandle, quintptr(0));
+}
+
+TEST_F(TransportTest, UsbLongCommandsGoOutInBufferSizedPieces)
+{
+    useUsb();
+    const QString table = QStringLiteral("[1TB") + QString(600, QLatin1Char('7')) + QStringLiteral("]");
+    line.scriptReply("[1TB!]");
+    EXPECT_EQ(transport.senden_empfangen(table, 1.0), QStringLiteral("[1TB!]"));
+    QByteArray joined;
+    for (const QByteArray& p : usb.pieces) {
+        EXPECT_LE(p.size(), 256);
+        joined += p;
+    }
+    EXPECT_EQ(joined, table.toLatin1());
+
+    // A backlog larger than the buffer is drained in pieces that fit.
+    line.backlog(QByteArray(700, 'x'));
+    line.scriptReply("[0ST!00000000]");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), QStringLiteral("[0ST!00000000]"));
+    EXPECT_LE(usb.maxRead, 256u);
+}
+
+TEST(EreignissperreGuardTest, RestoresPreviousValue)
+{
+    FakeClock clock;
+    ScriptedLine line(clock);
+    ScriptedSerialPort serial(clock, line);
+    ScriptedUsbBridge usb(clock, line);
+    RecordingUiServices ui;
+    CommLog log;
+    BusTransport t(serial, usb, clock, ui, log);
+    {
+        EreignissperreGuard outer(t);
+        {
+            EreignissperreGuard inner(t);
+            EXPECT_EQ(t.Ereignissperre, 1);
+        }
+        EXPECT_EQ(t.Ereignissperre, 1);
+    }
+    EXPECT_EQ(t.Ereignissperre, 0);
+}
+
+} // namespace

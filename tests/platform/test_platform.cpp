@@ -1,0 +1,203 @@
+// The platform layer: port numbers to device paths, settings texts, the real
+// serial port on a pseudo-terminal, settings and program folder, and the
+// display helpers.
+
+#include "Format.h"
+#include "ProgramFolder.h"
+#include "SerialPort.h"
+#include "Settings.h"
+#include "TestSupport.h"
+#include "UiServices.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// A pseudo-terminal whose master end the test drives directly.
+class Pty
+{
+public:
+    Pty()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(master);
+        unlockpt(master);
+        termios t{};
+        tcgetattr(master, &t);
+        cfmakeraw(&t);
+        tcsetattr(master, TCSANOW, &t);
+        path = QString::fromLocal8Bit(ptsname(master));
+    }
+    ~Pty()
+    {
+        if (master >= 0)
+            ::close(master);
+    }
+    void closeMaster()
+    {
+        ::close(master);
+        master = -1;
+    }
+    QByteArray readSome()
+    {
+        char buf[256];
+        QByteArray out;
+        for (int i = 0; i < 100 && out.isEmpty(); ++i) {
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n > 0)
+                out.append(buf, int(n));
+            else
+                usleep(1000);
+        }
+        return out;
+    }
+    int master = -1;
+    QString path;
+};
+
+class EnvVar
+{
+public:
+    EnvVar(const char* name, const QByteArray& value) : m_name(name) { qputenv(name, value); }
+    ~EnvVar() { qunsetenv(m_name); }
+
+private:
+    const char* m_name;
+};
+
+TEST(SerialSettingsTest, OnlySupportedBaudTextsOpen)
+{
+    EXPECT_EQ(baudFromSettings(QStringLiteral("9600")), 9600);
+    EXPECT_EQ(baudFromSettings(QStringLiteral("38400,n,8,1")), 38400);
+    EXPECT_EQ(baudFromSettings(QStringLiteral("0")), 0);
+    EXPECT_EQ(baudFromSettings(QString()), 0);
+    EXPECT_EQ(baudFromSettings(QStringLiteral("12345")), 0);
+    EXPECT_EQ(baudFromSettings(QStringLiteral("fast")), 0);
+}
+
+TEST(PortMapTest, EnvironmentThenSettingsThenSystemPorts)
+{
+    TempHome home;
+    home.settings().setValue(QStringLiteral("Ports"), QStringLiteral("COM2"), QStringLiteral("/dev/ttyFromSettings"));
+    PortMap map(&home.settings());
+    EXPECT_EQ(map.devicePath(2), QStringLiteral("/dev/ttyFromSettings"));
+    {
+        EnvVar env("KELVANE_COM2", "/dev/ttyFromEnv");
+        EXPECT_EQ(map.devicePath(2), QStringLiteral("/dev/ttyFromEnv"));
+    }
+    EXPECT_EQ(map.devicePath(0), QString());
+    const QStringList system = PortMap::systemPorts();
+    EXPECT_TRUE(std::is_sorted(system.begin(), system.end()));
+    if (!system.isEmpty()) {
+        EXPECT_EQ(map.devicePath(1), system.first());
+    }
+    EXPECT_EQ(map.devicePath(16 + int(system.size())), QString());
+}
+
+TEST(QtSerialPortTest, OpenFailuresAreReportedNotThrown)
+{
+    TempHome home;
+    QtSerialPort port{PortMap(&home.settings())};
+    port.setSettings(QStringLiteral("0"));
+    EXPECT_FALSE(port.open());
+    EXPECT_FALSE(port.lastError().isEmpty());
+
+    EnvVar env("KELVANE_COM3", "/dev/kelvane-no-such-device");
+    port.setCommPort(3);
+    port.setSettings(QStringLiteral("9600"));
+    EXPECT_FALSE(port.open());
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.inBufferCount(), 0);
+    EXPECT_FALSE(port.output("[0ST]"));
+}
+
+TEST(QtSerialPortTest, PseudoTerminalOpensByPathAndExchangesBytes)
+{
+    Pty pty;
+    EnvVar env("KELVANE_COM4", pty.path.toLocal8Bit());
+    QtSerialPort port{PortMap()};
+    port.setCommPort(4);
+    port.setSettings(QStringLiteral("9600"));
+    ASSERT_TRUE(port.open()) << port.lastError().toStdString();
+
+    ASSERT_TRUE(port.output("[0ST]"));
+    EXPECT_EQ(pty.readSome(), QByteArray("[0ST]"));
+
+    ASSERT_EQ(::write(pty.master, "[0ST!0000", 9), 9);
+    EXPECT_TRUE(port.waitForInput(1000));
+    ASSERT_EQ(::write(pty.master, "0000]", 5), 5);
+    QByteArray got;
+    for (int i = 0; i < 50 && got.size() < 14; ++i) {
+        port.waitForInput(20);
+        got += port.input();
+    }
+    EXPECT_EQ(got, QByteArray("[0ST!00000000]"));
+    EXPECT_EQ(port.inBufferCount(), 0);
+}
+
+TEST(QtSerialPortTest, FarEndClosingClosesThePortOnce)
+{
+    Pty pty;
+    QtSerialPort port{PortMap()};
+    int lost = 0;
+    port.onLost = [&lost](const QString&) { ++lost; };
+    ASSERT_TRUE(port.openPath(pty.path, 9600));
+    pty.closeMaster();
+    for (int i = 0; i < 5; ++i) {
+        port.waitForInput(10);
+        port.inBufferCount();
+    }
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(lost, 1);
+    EXPECT_TRUE(port.input().isEmpty());
+}
+
+TEST(SettingsTest, ValuesRoundTripThroughTheFile)
+{
+    TempHome home;
+    EXPECT_EQ(home.settings().value(QStringLiteral("Startup"), QStringLiteral("Backup_CommPort"), QStringLiteral("0")),
+              QStringLiteral("0"));
+    home.settings().setValue(QStringLiteral("Startup"), QStringLiteral("Backup_CommPort"), QStringLiteral("USB"));
+    EXPECT_TRUE(home.settings().sync());
+    AppSettings again(home.file(QStringLiteral("settings.ini")));
+    EXPECT_EQ(again.value(QStringLiteral("Startup"), QStringLiteral("Backup_CommPort"), QStringLiteral("0")),
+              QStringLiteral("USB"));
+}
+
+TEST(ProgramFolderTest, HomeVariableIsCreatedWhenMissing)
+{
+    TempHome home;
+    const QString folder = home.file(QStringLiteral("nested/kelvane"));
+    EnvVar env("KELVANE_HOME", folder.toLocal8Bit());
+    EXPECT_EQ(programFolder(), folder);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(programFile(QStringLiteral("autost.qvm")), folder + QStringLiteral("/autost.qvm"));
+}
+
+TEST(FormatTest, MasksColoursAndFilters)
+{
+    EXPECT_EQ(formatMask(12.34567, QStringLiteral("######0.0000"), false), QStringLiteral("12.3457"));
+    EXPECT_EQ(formatMask(12.34567, QStringLiteral("######0.000"), true), QStringLiteral("12,346"));
+    EXPECT_EQ(formatMask(-0.00004, QStringLiteral("0.0000"), false), QStringLiteral("0.0000"));
+    EXPECT_EQ(formatMask(-2.5, QStringLiteral("0"), false), QStringLiteral("-3"));
+    EXPECT_EQ(formatMask(0.5, QStringLiteral("#.00"), false), QStringLiteral(".50"));
+    EXPECT_EQ(formatMask(270, QStringLiteral("##0.00000"), false), QStringLiteral("270.00000"));
+
+    EXPECT_EQ(bgrColor(0xC000), QColor(0, 0xC0, 0));
+    EXPECT_EQ(bgrColor(0xC0), QColor(0xC0, 0, 0));
+    EXPECT_EQ(bgrColor(0xFF0000), QColor(0, 0, 0xFF));
+    EXPECT_EQ(toBgr(QColor(1, 2, 3)), 0x030201u);
+    EXPECT_EQ(twipsToPixels(300), 20);
+
+    EXPECT_EQ(qtFileFilter(QStringLiteral("Datendateien(*.qvm)|*.qvm|Alle Dateien|*.*")),
+              QStringLiteral("Datendateien(*.qvm) (*.qvm);;Alle Dateien (*)"));
+}
+
+} // namespace
