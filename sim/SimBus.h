@@ -1,0 +1,98 @@
+#pragma once
+// The simulated serial bus: the units hanging on it and the byte stream
+// between them and the host. The host writes bytes in any pieces; the bus
+// decodes unit selections (DC2 + address) and command frames, lets the
+// selected unit answer, and holds the reply bytes until the clock says they
+// have arrived. Single-threaded; all time comes from the injected clock.
+
+#include "SimUnit.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+class IClock;
+
+class SimBus
+{
+public:
+    static constexpr char kSelect = 0x12; // DC2
+    static constexpr const char* kBroadcast = "00";
+
+    explicit SimBus(IClock& clock);
+    ~SimBus();
+    SimBus(const SimBus&) = delete;
+    SimBus& operator=(const SimBus&) = delete;
+
+    IClock& clock() const { return m_clock; }
+
+    // Adds a unit at a two-digit upper-case hexadecimal address other than
+    // the broadcast address; its type follows from the first digit. Replaces
+    // a unit already at that address. Throws std::invalid_argument for any
+    // other address.
+    SimUnit& addUnit(const QString& address, int baud = 9600);
+    SimUnit* unit(const QString& address) const;
+    void removeUnit(const QString& address);
+    QStringList addresses() const;
+
+    // The baud the host transmits at. Units at another baud cannot decode the
+    // host's bytes and stay silent.
+    void setHostBaud(int baud) { m_hostBaud = baud; }
+    int hostBaud() const { return m_hostBaud; }
+
+    // Replies go out at the line's real character time (10 bits a character
+    // at the host baud) instead of all at once.
+    void setPacing(bool on) { m_pacing = on; }
+    bool pacing() const { return m_pacing; }
+    double characterTime() const;
+
+    // Bytes from the host.
+    void write(const QByteArray& bytes);
+    // The reply bytes that have arrived by now (at most `maxBytes` of them
+    // when that is not negative); they are removed.
+    QByteArray read(int maxBytes = -1);
+    int bytesDue() const;
+    // Seconds until the next pending byte arrives (0 when one is due now),
+    // negative when nothing is pending.
+    double nextDueIn() const;
+
+    // Every complete command the host sent, with the selection text in force
+    // ("01", "00"; empty before the first valid selection or after one that
+    // names no address).
+    QList<QPair<QString, QString>> traffic() const { return m_traffic; }
+    // Empties the bus log and every unit's log.
+    void clearTraffic();
+
+private:
+    enum class State { Idle, Selecting, Frame };
+
+    void consume(char byte, double arrival);
+    void finishSelection();
+    void dispatch(const QByteArray& frame, double arrival);
+    void schedule(const SimUnit& unit, const QByteArray& reply, const SimCommand& command);
+    bool hears(const SimUnit& unit) const { return unit.baud() == m_hostBaud; }
+
+    struct Pending
+    {
+        double due;
+        char byte;
+    };
+
+    IClock& m_clock;
+    std::vector<std::unique_ptr<SimUnit>> m_units;
+    int m_hostBaud = 9600;
+    bool m_pacing = false;
+
+    State m_state = State::Idle;
+    QByteArray m_selectionText;
+    QByteArray m_frame;
+    QString m_selection;
+
+    std::deque<Pending> m_pending;
+    QList<QPair<QString, QString>> m_traffic;
+};
