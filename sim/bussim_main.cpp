@@ -228,6 +228,11 @@ public:
                 fail("ppoll");
                 return 1;
             }
+            if ((pfd.revents & (POLLERR | POLLNVAL)) && !(pfd.revents & POLLIN)) {
+                errno = EIO;
+                fail("pty");
+                return 1;
+            }
             if (pfd.revents & POLLIN) {
                 const ssize_t n = ::read(m_master, buffer, sizeof buffer);
                 if (n > 0) {
