@@ -1,0 +1,111 @@
+#include "ConfigFormat.h"
+
+#include "ValueFile.h"
+
+#include <type_traits>
+
+std::optional<QByteArray> writeConfig(const ConfigContent& c, QString* error)
+{
+    ValueFileWriter w;
+    for (const Achsdatensatz& r : c.achsen) {
+        jedesFeld(r, [&w](const auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, QString>)
+                w.writeString(v);
+            else if constexpr (std::is_same_v<T, int>)
+                w.writeInteger(v);
+            else
+                w.writeDouble(v);
+        });
+    }
+    for (int i = 0; i < ConfigContent::ErsteInitBefehle; ++i)
+        w.writeString(c.init[std::size_t(i)]);
+    for (const QString& s : c.init2)
+        w.writeString(s);
+    for (int f : c.optionen)
+        w.writeInteger(f);
+    for (int d : c.drehantrieb)
+        w.writeInteger(d);
+    for (int i = ConfigContent::ErsteInitBefehle; i < ConfigContent::InitBefehle; ++i)
+        w.writeString(c.init[std::size_t(i)]);
+    w.writeInteger(c.rundungsstelle);
+    if (!w.ok()) {
+        if (error)
+            *error = w.error();
+        return std::nullopt;
+    }
+    return w.data();
+}
+
+std::optional<ConfigContent> parseConfig(const QByteArray& bytes, QString* error)
+{
+    ValueFileReader r(bytes);
+    ConfigContent c;
+    auto fail = [&](const char* what) -> std::optional<ConfigContent> {
+        if (error)
+            *error = QStringLiteral("value %1: %2").arg(r.position() + 1).arg(QLatin1String(what));
+        return std::nullopt;
+    };
+    if (r.count() < ConfigContent::Werte)
+        return fail("file too short");
+
+    for (Achsdatensatz& rec : c.achsen) {
+        bool ok = true;
+        jedesFeld(rec, [&](auto& v) {
+            if (!ok)
+                return;
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, QString>) {
+                const auto s = r.readString();
+                ok = s.has_value();
+                if (ok)
+                    v = *s;
+            } else if constexpr (std::is_same_v<T, int>) {
+                const auto n = r.readInteger();
+                ok = n.has_value();
+                if (ok)
+                    v = *n;
+            } else {
+                const auto d = r.readDouble();
+                ok = d.has_value();
+                if (ok)
+                    v = *d;
+            }
+        });
+        if (!ok)
+            return fail("axis record value of the wrong type");
+    }
+    auto readStrings = [&](QString* target, int n) {
+        for (int i = 0; i < n; ++i) {
+            const auto s = r.readString();
+            if (!s)
+                return false;
+            target[i] = *s;
+        }
+        return true;
+    };
+    if (!readStrings(c.init.data(), ConfigContent::ErsteInitBefehle))
+        return fail("command expected");
+    if (!readStrings(c.init2.data(), ConfigContent::Init2Befehle))
+        return fail("command expected");
+    for (int& f : c.optionen) {
+        const auto n = r.readInteger();
+        if (!n || *n < 0 || *n > 2)
+            return fail("option flag 0, 1 or 2 expected");
+        f = *n;
+    }
+    for (int& d : c.drehantrieb) {
+        const auto n = r.readInteger();
+        if (!n)
+            return fail("rotary flag expected");
+        d = *n;
+    }
+    if (!readStrings(c.init.data() + ConfigContent::ErsteInitBefehle,
+                     ConfigContent::InitBefehle - ConfigContent::ErsteInitBefehle))
+        return fail("command expected");
+    const auto stelle = r.readInteger();
+    if (!stelle || *stelle < 0 || *stelle > 5)
+        return fail("rounding digits 0 to 5 expected");
+    c.rundungsstelle = *stelle;
+    return c;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// The program's text files: one value per line, strings in double quotes,
+// numbers bare with "." as the decimal separator whatever the locale, lines
+// ending CR LF. Every file the program writes (configuration, scripts,
+// sequences, terminal tests, command lists) goes through the writer, and every
+// such file is read back value by value, in the order written, through the
+// reader.
+//
+// The reader is lenient about what people type by hand: LF or CR endings, a
+// UTF-8 byte-order mark, blanks around a value, unquoted strings, numbers such
+// as ".5", "+3" or "1E-05", and files in Latin-1 (the bytes are taken as UTF-8
+// when they are valid UTF-8). It is strict about types: a number field that
+// holds no number is an error, never a silent 0.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class ValueFileWriter
+{
+public:
+    // A string in double quotes. A string holding a line break cannot be
+    // read back as one value: the writer then fails (see ok()).
+    void writeString(const QString& text);
+    // A number, shortest text that reads back to the same double.
+    void writeDouble(double value);
+    void writeInteger(qint64 value);
+
+    // False once a value could not be written; error() says which.
+    bool ok() const { return m_error.isEmpty(); }
+    QString error() const { return m_error; }
+    int count() const { return m_count; }
+    // The file's bytes: UTF-8, every line ending CR LF.
+    QByteArray data() const { return m_data; }
+
+private:
+    void line(const QByteArray& text);
+
+    QByteArray m_data;
+    QString m_error;
+    int m_count = 0;
+};
+
+// Writes a whole file atomically: the old file stays untouched unless the new
+// one was written completely. Returns false and sets *error on failure.
+bool writeValueFile(const QString& path, const QByteArray& data, QString* error = nullptr);
+// A whole file's bytes; nothing when it cannot be opened or read.
+std::optional<QByteArray> readFileBytes(const QString& path, QString* error = nullptr);
+
+class ValueFileReader
+{
+public:
+    explicit ValueFileReader(const QByteArray& bytes);
+    // Reads a file; nothing when it cannot be opened or read.
+    static std::optional<ValueFileReader> fromFile(const QString& path, QString* error = nullptr);
+
+    // Values (lines) in the file; a final line ending adds none.
+    int count() const { return int(m_lines.size()); }
+    // Index of the next value.
+    int position() const { return m_pos; }
+    bool atEnd() const { return m_pos >= m_lines.size(); }
+
+    // Each read consumes one value when it succeeds and nothing otherwise.
+    // A quoted value gives the text between its quotes; an unquoted one its
+    // text without surrounding blanks.
+    std::optional<QString> readString();
+    // A bare number; a quoted or empty value or any other text fails.
+    std::optional<double> readDouble();
+    // A bare number that is whole and fits 32 bits ("3", "3.0", "3E0").
+    std::optional<qint32> readInteger();
+    // Skips `n` values; false (and nothing skipped) when fewer remain.
+    bool skip(int n);
+
+    // Parses a bare number as the reader does (exposed for the command
+    // parsers of the script and sequence files).
+    static std::optional<double> parseNumber(const QString& text);
+
+private:
+    QStringList m_lines;
+    qsizetype m_pos = 0;
+};

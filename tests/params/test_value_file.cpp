@@ -1,0 +1,136 @@
+// The one-value-per-line text files: what the writer produces, what the
+// reader accepts from files made by hand, and what it refuses.
+
+#include "ValueFile.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+TEST(ValueFileWriterTest, WritesQuotedStringsBareNumbersAndCrLf)
+{
+    ScopedLocale de(QLocale::German, QLocale::Germany);
+    ValueFileWriter w;
+    w.writeString(QStringLiteral("[1EE]"));
+    w.writeString(QString());
+    w.writeDouble(47.6);
+    w.writeDouble(128);
+    w.writeDouble(-0.001);
+    w.writeInteger(-3);
+    EXPECT_TRUE(w.ok());
+    EXPECT_EQ(w.count(), 6);
+    EXPECT_EQ(w.data(), QByteArray("\"[1EE]\"\r\n\"\"\r\n47.6\r\n128\r\n-0.001\r\n-3\r\n"));
+}
+
+TEST(ValueFileWriterTest, EveryDoubleReadsBackToTheSameValue)
+{
+    const double values[] = {0.1,     1.0 / 3,  5216.806722689075, 1e-05, -2.5e-300, DBL_MAX, DBL_MIN,
+                             5e-324,  -0.0,     123456789012345678.0, 0.0007487818137886597};
+    ValueFileWriter w;
+    for (double v : values)
+        w.writeDouble(v);
+    ValueFileReader r(w.data());
+    for (double v : values) {
+        const auto got = r.readDouble();
+        ASSERT_TRUE(got);
+        EXPECT_EQ(*got, v);
+        EXPECT_EQ(std::signbit(*got), std::signbit(v));
+    }
+    EXPECT_TRUE(r.atEnd());
+}
+
+TEST(ValueFileWriterTest, StringWithLineBreakCannotBeWrittenButKeepsTheCount)
+{
+    ValueFileWriter w;
+    w.writeString(QStringLiteral("zwei\nZeilen"));
+    w.writeInteger(1);
+    EXPECT_FALSE(w.ok());
+    EXPECT_EQ(w.count(), 2);
+    EXPECT_EQ(ValueFileReader(w.data()).count(), 2);
+}
+
+TEST(ValueFileReaderTest, AcceptsHandMadeForms)
+{
+    const QByteArray text = "\xEF\xBB\xBF.5\n1E-05\n  -.25 \n+3\nunquoted words \n\"  padded  \"\n"
+                            "\"say \"hi\"\"\n3.0\n1e2\r\n\"\"\r\n\r\nlast";
+    ValueFileReader r(text);
+    EXPECT_EQ(r.count(), 12);
+    EXPECT_EQ(r.readDouble(), 0.5);
+    EXPECT_EQ(r.readDouble(), 1e-05);
+    EXPECT_EQ(r.readDouble(), -0.25);
+    EXPECT_EQ(r.readInteger(), 3);
+    EXPECT_EQ(r.readString(), QStringLiteral("unquoted words"));
+    EXPECT_EQ(r.readString(), QStringLiteral("  padded  "));
+    EXPECT_EQ(r.readString(), QStringLiteral("say \"hi\""));
+    EXPECT_EQ(r.readInteger(), 3);
+    EXPECT_EQ(r.readInteger(), 100);
+    EXPECT_EQ(r.readString(), QString());
+    EXPECT_EQ(r.readString(), QString());  // an empty line is an empty text
+    EXPECT_EQ(r.readString(), QStringLiteral("last"));
+    EXPECT_TRUE(r.atEnd());
+    EXPECT_FALSE(r.readString());
+}
+
+TEST(ValueFileReaderTest, CrAloneAndCrLfEndLinesAndAFinalEndingAddsNoValue)
+{
+    EXPECT_EQ(ValueFileReader("a\rb\r\nc\n").count(), 3);
+    EXPECT_EQ(ValueFileReader("").count(), 0);
+    EXPECT_EQ(ValueFileReader("\r\n").count(), 1);
+}
+
+TEST(ValueFileReaderTest, RefusesWhatIsNoNumberWithoutConsumingIt)
+{
+    ValueFileReader r("abc\n\"5\"\n\n1,5\n0x10\n- 1\n++1\n1.5\n40000000000\n");
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_FALSE(r.readDouble()) << i;
+        EXPECT_FALSE(r.readInteger()) << i;
+        EXPECT_EQ(r.position(), i);
+        ASSERT_TRUE(r.skip(1));
+    }
+    EXPECT_FALSE(r.readInteger());  // not whole
+    EXPECT_EQ(r.readDouble(), 1.5);
+    EXPECT_FALSE(r.readInteger());  // beyond 32 bits
+    EXPECT_EQ(r.readDouble(), 4e10);
+    EXPECT_FALSE(r.skip(1));
+    EXPECT_TRUE(r.atEnd());
+}
+
+TEST(ValueFileReaderTest, UnterminatedQuoteIsNoString)
+{
+    for (const QByteArray& text : {QByteArray("\"open\n"), QByteArray("  \"\n")}) {
+        ValueFileReader r(text);
+        EXPECT_FALSE(r.readString());
+        EXPECT_EQ(r.position(), 0);
+    }
+}
+
+TEST(ValueFileReaderTest, Latin1FilesAreReadAsLatin1AndUtf8AsUtf8)
+{
+    ValueFileReader latin("\"\xB5m Achse\"\n");
+    EXPECT_EQ(latin.readString(), QStringLiteral("µm Achse"));
+    ValueFileReader utf8("\"\xC2\xB5m Achse\"\n");
+    EXPECT_EQ(utf8.readString(), QStringLiteral("µm Achse"));
+}
+
+TEST(ValueFileTest, AtomicWriteKeepsTheOldFileWhenTheNewOneCannotBeWritten)
+{
+    TempHome home;
+    const QString path = home.file(QStringLiteral("a.txt"));
+    ASSERT_TRUE(writeValueFile(path, "1\r\n"));
+    EXPECT_EQ(readFileBytes(path), QByteArray("1\r\n"));
+    QString error;
+    EXPECT_FALSE(writeValueFile(home.file(QStringLiteral("missing/a.txt")), "2\r\n", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(readFileBytes(home.file(QStringLiteral("nothing.txt"))));
+    EXPECT_FALSE(ValueFileReader::fromFile(home.path()));  // a folder is no file
+}
+
+} // namespace
