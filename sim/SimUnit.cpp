@@ -1,5 +1,7 @@
 #include "SimUnit.h"
 
+#include "SimAxis.h"
+
 namespace {
 
 QByteArray hexDigits(quint32 value, int width)
@@ -116,8 +118,10 @@ std::optional<QByteArray> SimBoardModel::handle(SimUnit& unit, const SimCommand&
     return std::nullopt;
 }
 
-std::unique_ptr<SimDeviceModel> makeDeviceModel(UnitType)
+std::unique_ptr<SimDeviceModel> makeDeviceModel(UnitType type)
 {
+    if (type == UnitType::Mot)
+        return std::make_unique<SimAxisModel>();
     return std::make_unique<SimBoardModel>();
 }
 

@@ -4,7 +4,9 @@
 // a client may close and reopen it as often as it likes.
 //
 //   kelvane-bussim [--units 03@38400,0A@38400,11] [--demo] [--baud N]
-//                  [--pace] [--delay-ms N] [--link PATH]
+//                  [--pace] [--delay-ms N] [--link PATH] [--version AA=TEXT]
+//
+// Units at motor-axis addresses (first digit 0 or 8) are simulated axes.
 //
 // The first line on stdout is the slave path. Ends on SIGTERM or SIGINT.
 
@@ -40,6 +42,7 @@ void onSignal(int)
 struct Options
 {
     QList<QPair<QString, int>> units;
+    QList<QPair<QString, QString>> versions;
     bool demo = false;
     int baud = 9600;
     bool pace = false;
@@ -81,13 +84,14 @@ void usage()
 {
     std::fprintf(stderr,
                  "usage: kelvane-bussim [--units AA@BAUD,...] [--demo] [--baud N] [--pace]\n"
-                 "                      [--delay-ms N] [--link PATH]\n"
+                 "                      [--delay-ms N] [--link PATH] [--version AA=TEXT]\n"
                  "  --units     units to serve, address@baud (baud defaults to 9600)\n"
                  "  --demo      serve the demonstration units (also the default without --units)\n"
                  "  --baud      host baud assumed when the pty does not tell (default 9600)\n"
                  "  --pace      send replies at the real character time of the host baud\n"
                  "  --delay-ms  reply delay of every unit\n"
-                 "  --link      create a symbolic link to the slave path\n");
+                 "  --link      create a symbolic link to the slave path\n"
+                 "  --version   version text unit AA answers to [0VN] (may be repeated)\n");
 }
 
 bool parseOptions(int argc, char** argv, Options& o)
@@ -115,6 +119,10 @@ bool parseOptions(int argc, char** argv, Options& o)
             const double ms = ok ? v.toDouble(&ok) : 0.0;
             ok = ok && ms >= 0;
             o.delay = ms / 1000.0;
+        } else if (arg == QLatin1String("--version")) {
+            ok = value(v) && v.contains(QLatin1Char('='));
+            if (ok)
+                o.versions.append({v.section(QLatin1Char('='), 0, 0).trimmed(), v.section(QLatin1Char('='), 1)});
         } else if (arg == QLatin1String("--link")) {
             ok = value(o.link) && !o.link.isEmpty();
         } else if (arg == QLatin1String("--units")) {
@@ -303,6 +311,14 @@ int main(int argc, char** argv)
     } catch (const std::invalid_argument& e) {
         std::fprintf(stderr, "kelvane-bussim: %s\n", e.what());
         return 2;
+    }
+    for (const auto& [address, text] : options.versions) {
+        SimUnit* unit = bus.unit(address);
+        if (!unit) {
+            std::fprintf(stderr, "kelvane-bussim: --version names no unit: %s\n", qPrintable(address));
+            return 2;
+        }
+        unit->setVersion(text);
     }
     for (const QString& address : bus.addresses())
         bus.unit(address)->setReplyDelay(options.delay);

@@ -1,18 +1,112 @@
-// Kelvane: the MDI frame with an empty workspace for now.
+// Kelvane: builds the program's services (settings, dialogs, clock, serial
+// port, USB bridge, transport) and the main window, and runs it.
+//
+// Environment: KELVANE_SETTINGS_FILE, KELVANE_HOME, KELVANE_COM<n> and
+// KELVANE_SIM=1 (the USB bridge then leads to the simulated demonstration
+// bus). KELVANE_REPORT_AFTER_START=<ms> prints the state after start-up and
+// closes the program after that many milliseconds (used by the end-to-end
+// test and for screenshots; KELVANE_GRAB=<file.png> grabs the frame first).
 
+#include "Clock.h"
+#include "CoreContext.h"
+#include "DemoBus.h"
+#include "SerialPort.h"
+#include "Settings.h"
+#include "SimBus.h"
+#include "SimUsbBridge.h"
+#include "UiServices.h"
+#include "ParamsContext.h"
+#include "frm_Options.h"
+#include "frm_main.h"
+#include "OptionMenus.h"
+
+#include <QAction>
 #include <QApplication>
-#include <QMainWindow>
-#include <QMdiArea>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+void reportState(frm_main& frame)
+{
+    BusTransport& bus = frame.core().transport();
+    const auto enabled = [&frame](const char* name) {
+        const QAction* a = frame.menuEntry(QLatin1String(name));
+        return a && a->isEnabled() ? 1 : 0;
+    };
+    std::printf("schnittstelle %s\n", qPrintable(bus.Schnittstelle.isEmpty() ? QStringLiteral("-") : bus.Schnittstelle));
+    std::printf("port_open %d\n", frame.core().serial().isOpen() ? 1 : 0);
+    std::printf("timer1 %d\n", frame.isTimer1Running() ? 1 : 0);
+    std::printf("menu_kontroll %d\n", enabled("mnuKontroll"));
+    std::printf("menu_datei %d\n", enabled("mnuDateispeichern"));
+    std::printf("menu_comoptions %d\n", enabled("mnuCOMOptions"));
+    std::fflush(stdout);
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Kelvane"));
     QApplication::setApplicationName(QStringLiteral("Kelvane"));
-    QMainWindow frame;
-    frame.setWindowTitle(QStringLiteral(" Kelvane V2.1"));
-    frame.setCentralWidget(new QMdiArea(&frame));
-    frame.resize(1024, 720);
+
+    // The simulated bus, when asked for, outlives everything that talks to it.
+    SteadyClock busClock;
+    std::unique_ptr<SimBus> simBus;
+    if (simulatedBusRequested()) {
+        simBus = std::make_unique<SimBus>(busClock);
+        populateDemoBus(*simBus);
+    }
+
+    auto settings = std::make_unique<AppSettings>();
+    const PortMap ports(settings.get());
+    auto ui = std::make_unique<QtUiServices>();
+    QtUiServices* dialogs = ui.get();
+    CoreContext core(std::move(settings), std::move(ui), std::make_unique<SteadyClock>(),
+                     std::make_unique<QtSerialPort>(ports), makeUsbBridge(simBus.get()));
+
+    frm_main frame(core);
+    dialogs->setParent(&frame);
+
+    // Axis parameters, command lists and the configuration file.
+    ParamsContext params(core.ui(), frame.optionFlags());
+    params.configFile().comMotflagSetzen = [&frame] { frame.com_motflag = 1; };
+    frame.loadConfiguration = [&params](const QString& mode) { params.configFile().laden(mode); };
+    frame.saveConfiguration = [&params](const QString& mode) { params.configFile().speichern(mode); };
+    frame.setParameterIndex = [&params](int index) { params.store().setIndex(index); };
+
+    // The options dialog and the menu entries its flags show or hide.
+    frm_Options options(frame.optionFlags(), core.ui(), &frame);
+    options.setWindowFlag(Qt::Tool);
+    frame.setToolWindow(QStringLiteral("mnuOptionen"), &options, {[&options] { options.machneu(); }, {}});
+    options.beendet = [&frame] { frame.toolWindowExit(QStringLiteral("mnuOptionen")); };
+    bindOptionMenus(frame.optionFlags(), [&frame](const QString& name) { return frame.menuEntry(name); },
+                    {[&frame] {
+                         for (qsizetype i = 0; i < frame.CC.count(); ++i)
+                             frame.CC.at(i)->FlagEW = 0;
+                     },
+                     [&frame] {
+                         if (frame.frm_eW && frame.frm_eW->form())
+                             frame.frm_eW->form()->close();
+                     }});
     frame.show();
-    return app.exec();
+    frame.MDIForm_Load();
+
+    bool ok = false;
+    const int reportAfter = qEnvironmentVariableIntValue("KELVANE_REPORT_AFTER_START", &ok);
+    if (ok && reportAfter >= 0) {
+        QTimer::singleShot(reportAfter, &frame, [&frame] {
+            const QString grab = qEnvironmentVariable("KELVANE_GRAB");
+            if (!grab.isEmpty())
+                frame.grab().save(grab);
+            reportState(frame);
+            frame.close();
+        });
+    }
+    const int rc = app.exec();
+    if (!frame.isUnloaded())
+        frame.MDIForm_Unload();
+    return rc;
 }

@@ -131,7 +131,7 @@ TEST_F(SimBusTest, UnknownCommandsAreRejectedWithCode0005)
     bus.write(DC2 + "01");
     EXPECT_EQ(exchange("[1XY]"), "[1XY?0005]");
     EXPECT_EQ(exchange("[1ST]"), "[1ST?0005]"); // the status belongs to the board
-    EXPECT_EQ(exchange("[1FA00001234]"), "[1FA?0005]");
+    EXPECT_EQ(exchange("[1QA00001234]"), "[1QA?0005]");
     EXPECT_EQ(exchange("[]"), "[?0005]");
     // Parenthesised frames are echoed with their own brackets.
     EXPECT_EQ(exchange("(0ST)"), "(0ST!00000000)");
@@ -226,7 +226,7 @@ TEST_F(SimBusTest, ScriptedRejectionsAreUsedUpInOrder)
     EXPECT_EQ(exchange("[1GX]"), "[1GX?001D]");
     EXPECT_EQ(exchange("[0ST]"), "[0ST?0014]");
     EXPECT_EQ(exchange("[1GX00000001]"), "[1GX?001D]");
-    EXPECT_EQ(exchange("[1GX]"), "[1GX?0005]");
+    EXPECT_EQ(exchange("[1GX]"), "[1GX>]"); // the axis searches its index
     EXPECT_EQ(exchange("[0ST]"), "[0ST!00000000]");
 }
 

@@ -1,0 +1,69 @@
+#pragma once
+// The main loop: one pass over the registered windows per tick of the main
+// window's 1 ms timer. It selects each window's unit, lets the window poll it,
+// carries out the probe windows' mailbox and serves the recorder, the stage
+// simulator and the control-loop window. Widget-free.
+
+#include <QString>
+#include <QStringList>
+
+class BusTransport;
+class Fensterpostfach;
+
+class Hauptschleife
+{
+public:
+    // Windows narrower than this are not polled (minimised ones among them).
+    static constexpr int MinPollWidthTwips = 6000;
+    // Store-to-EEPROM commands of a probe window ("[0ff..") need longer.
+    static constexpr double StoreCommandTimeout = 3.0;
+
+    Hauptschleife(Fensterpostfach& postfach, BusTransport& bus) : m_p(postfach), m_bus(bus) {}
+
+    // One tick. A tick that starts while another one is still running (a
+    // modal box opened inside a tick lets the timer fire again) returns at
+    // once, so two passes never talk over each other on the bus.
+    void Timer1_Timer();
+
+    bool inTick() const { return m_inTick; }
+    // Ticks that returned at once because another was running.
+    int skippedNestedTicks() const { return m_skipped; }
+
+    // Time-out for a probe window's mailbox command.
+    static double probeCommandTimeout(const QString& befehl);
+
+private:
+    void serveProbeWindows();
+    void serveControlCenters();
+    void serveSimulator();
+    void serveControlLoopWindow();
+    // Selects the current control center's unit and moves the parameter
+    // cursor to its axis; false when no control center is current.
+    bool selectCurrentControlCenter(bool alsoParameterIndex);
+
+    Fensterpostfach& m_p;
+    BusTransport& m_bus;
+    bool m_inTick = false;
+    int m_skipped = 0;
+};
+
+// The main loop's timer may be held off by several windows at once (tool
+// windows, the port dialog, the port release, the path table ...). Each holds
+// it under its own name; the loop runs again only when the last holder lets
+// go, so closing one window never restarts the loop while another still owns
+// the bus. Holding twice under one name counts once.
+class Timer1Sperre
+{
+public:
+    // Returns true when this made the first hold.
+    bool halten(const QString& holder);
+    // Returns true when this released the last hold.
+    bool freigeben(const QString& holder);
+    bool gehalten() const { return !m_holders.isEmpty(); }
+    bool haeltFest(const QString& holder) const { return m_holders.contains(holder); }
+    QStringList holders() const { return m_holders; }
+    void clear() { m_holders.clear(); }
+
+private:
+    QStringList m_holders;
+};

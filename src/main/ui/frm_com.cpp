@@ -1,0 +1,244 @@
+#include "frm_com.h"
+
+#include "BusTransport.h"
+#include "CoreContext.h"
+#include "SerialPort.h"
+#include "Settings.h"
+#include "UiServices.h"
+#include "UsbBridge.h"
+#include "frm_Bedienungsanleitung.h"
+#include "frm_main.h"
+#include "globale_Funktionen.h"
+
+#include <QAction>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <array>
+
+namespace {
+const QString Startup = QStringLiteral("Startup");
+const QString Usb = QStringLiteral("USB");
+const QString ComOptions = QStringLiteral("mnuCOMOptions");
+constexpr quint32 UsbTimeoutMs = 200;
+} // namespace
+
+frm_com::frm_com(frm_main& main) : QWidget(&main, Qt::Window), m_main(main), m_bus(main.core().transport())
+{
+    setObjectName(QStringLiteral("frm_com"));
+    setWindowTitle(QStringLiteral("COM_Options"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    lb_com = new QLabel(QStringLiteral("COM   oder"), this);
+    list_com = new QListWidget(this);
+    list_com->setObjectName(QStringLiteral("list_com"));
+    Label1 = new QLabel(QStringLiteral("USB"), this);
+    list_usb = new QListWidget(this);
+    list_usb->setObjectName(QStringLiteral("list_usb"));
+    lb_Baudrate = new QLabel(QStringLiteral("Baudrate"), this);
+    list_baud = new QListWidget(this);
+    list_baud->setObjectName(QStringLiteral("list_baud"));
+    list_baud->addItems(Baudraten);
+    cmd_ok = new QPushButton(QStringLiteral("OK"), this);
+    cmd_ok->setObjectName(QStringLiteral("cmd_ok"));
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(lb_com, 0, 0);
+    grid->addWidget(Label1, 0, 1);
+    grid->addWidget(lb_Baudrate, 0, 2);
+    grid->addWidget(list_com, 1, 0);
+    grid->addWidget(list_usb, 1, 1);
+    grid->addWidget(list_baud, 1, 2);
+    grid->addWidget(cmd_ok, 2, 2);
+    resize(420, 260);
+
+    // A change of selection is a click, whether the operator or the code
+    // makes it; the handlers return at once while the event lock is set.
+    connect(list_com, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            list_com_Click();
+    });
+    connect(list_usb, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            list_usb_Click();
+    });
+    connect(list_baud, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            list_baud_Click();
+    });
+    connect(cmd_ok, &QPushButton::clicked, this, &frm_com::cmd_ok_Click);
+
+    Form_Load();
+}
+
+QString frm_com::selectedText(const QListWidget* list) const
+{
+    const QListWidgetItem* item = list->currentRow() >= 0 ? list->currentItem() : nullptr;
+    return item ? item->text() : QString();
+}
+
+void frm_com::deselect(QListWidget* list)
+{
+    list->setCurrentRow(-1);
+    list->clearSelection();
+}
+
+void frm_com::Form_Load()
+{
+    const QString com = m_main.auswerten_com();
+    const QString baud = m_main.auswerten_baud();
+    {
+        EreignissperreGuard lock(m_bus);
+        const QList<QListWidgetItem*> match = list_baud->findItems(baud, Qt::MatchExactly);
+        if (!match.isEmpty())
+            list_baud->setCurrentItem(match.first());
+    }
+    comportsuche();
+    if (com != Usb) {
+        bool isNumber = false;
+        const int port = com.trimmed().toInt(&isNumber);
+        if (isNumber) {
+            m_bus.serial().setCommPort(port);
+            const QList<QListWidgetItem*> match = list_com->findItems(QString::number(port), Qt::MatchExactly);
+            if (!match.isEmpty())
+                list_com->setCurrentItem(match.first());
+        }
+    } else if (list_usb->count() > 0) {
+        list_usb->setCurrentRow(0);
+    }
+}
+
+void frm_com::comportsuche()
+{
+    IUsbBridge& usb = m_bus.usb();
+    quint32 devices = 0;
+    if (usb.SI_GetNumDevices(&devices) == si::SUCCESS) {
+        for (quint32 i = 0; i < devices; ++i) {
+            std::array<quint8, BusTransport::BufferSize> buffer{};
+            usb.SI_GetProductString(i, reinterpret_cast<char*>(buffer.data()), si::RETURN_SERIAL_NUMBER);
+            buffer.back() = 0;
+            list_usb->insertItem(int(i), bytes_zu_text(buffer.data(), int(buffer.size())));
+        }
+    }
+    ISerialPort& serial = m_bus.serial();
+    for (int p = 1; p <= PortCount; ++p) {
+        EreignissperreGuard lock(m_bus);
+        serial.setCommPort(p);
+        if (serial.open()) {
+            list_com->addItem(QString::number(p));
+            serial.close();
+        }
+    }
+}
+
+void frm_com::list_com_Click()
+{
+    if (m_bus.Ereignissperre)
+        return;
+    ISerialPort& serial = m_bus.serial();
+    IUiServices& ui = m_main.core().ui();
+    {
+        EreignissperreGuard lock(m_bus);
+        if (serial.isOpen())
+            serial.close();
+        if (list_usb->currentRow() >= 0)
+            deselect(list_usb);
+
+        const QString port = selectedText(list_com);
+        if (port.isEmpty()) {
+            // A baud picked before any port: there is nothing to open.
+            ui.message(frm_main::PortMessage);
+            return;
+        }
+        const int baudRow = list_baud->currentRow();
+        if (baudRow >= 0 && baudRow < SerialBaudCount) {
+            const QString baud = selectedText(list_baud);
+            serial.setSettings(baud);
+            m_main.setAuswerten_baud(baud);
+            m_main.setAuswerten_com(port);
+        } else {
+            ui.message(BaudMessage);
+        }
+        serial.setCommPort(port.toInt());
+        if (!serial.open()) {
+            // Busy, vanished or refused: say so and leave the dialog usable.
+            ui.message(frm_main::PortMessage);
+            return;
+        }
+    }
+    m_bus.Schnittstelle = QStringLiteral("COM");
+}
+
+void frm_com::list_usb_Click()
+{
+    if (m_bus.Ereignissperre)
+        return;
+    IUsbBridge& usb = m_bus.usb();
+    IUiServices& ui = m_main.core().ui();
+    {
+        EreignissperreGuard lock(m_bus);
+        if (list_com->currentRow() >= 0)
+            deselect(list_com);
+        if (m_bus.USBHandle != 0)
+            usb.SI_Close(m_bus.USBHandle);
+        usb.SI_SetTimeouts(UsbTimeoutMs, UsbTimeoutMs);
+        const int device = list_usb->currentRow();
+        if (device >= 0) {
+            UsbHandle handle = 0;
+            m_bus.USBStatus = usb.SI_Open(quint32(device), &handle);
+            m_bus.USBHandle = handle;
+        } else {
+            m_bus.USBHandle = 0;
+            m_bus.USBStatus = si::DEVICE_NOT_FOUND;
+        }
+        if (list_baud->currentRow() >= 0) {
+            const QString baud = selectedText(list_baud);
+            m_bus.USBStatus = usb.SI_SetBaudRate(m_bus.USBHandle, baud.toUInt());
+            m_main.setAuswerten_baud(baud);
+            m_main.setAuswerten_com(Usb);
+        } else {
+            ui.message(BaudMessage);
+        }
+        if (m_bus.USBStatus != si::SUCCESS)
+            ui.message(DeviceMessage);
+    }
+    m_bus.Schnittstelle = Usb;
+    if (m_bus.serial().isOpen())
+        m_bus.serial().close();
+}
+
+void frm_com::list_baud_Click()
+{
+    if (m_bus.Ereignissperre)
+        return;
+    if (m_bus.usbMode())
+        list_usb_Click();
+    else
+        list_com_Click();
+}
+
+void frm_com::cmd_ok_Click()
+{
+    AppSettings& settings = m_main.core().settings();
+    const bool usbMode = m_bus.usbMode();
+    settings.setValue(Startup, QStringLiteral("Backup_CommPort"),
+                      usbMode ? Usb : QString::number(m_bus.serial().commPort()));
+    // With no rate picked the remembered one stays.
+    const QString baud = selectedText(list_baud);
+    if (!baud.isEmpty())
+        settings.setValue(Startup, QStringLiteral("Backup_Settings"), baud);
+    const bool stored = settings.sync();
+
+    m_main.resumeTimer1(ComOptions);
+    m_main.Enable_all();
+    if (stored) {
+        for (const char* name : {"mnuAblauf", "mnuMultiT", "mnuAKabgleich", "mnuCF"})
+            if (QAction* entry = m_main.menuEntry(QLatin1String(name)))
+                entry->setEnabled(!usbMode);
+    } else {
+        m_main.core().ui().message(frm_main::PortMessage);
+    }
+    close();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The port dialog: the serial ports 1-16 that open, the USB bridges that are
+// attached, and the baud rate. Picking an entry opens that port or device at
+// once; OK stores the choice for the next start and unlocks the main window.
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class BusTransport;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class frm_main;
+
+class frm_com final : public QWidget
+{
+    Q_OBJECT
+public:
+    static inline const QStringList Baudraten{QStringLiteral("9600"),  QStringLiteral("19200"),
+                                              QStringLiteral("38400"), QStringLiteral("57600"),
+                                              QStringLiteral("115200"), QStringLiteral("230400")};
+    // The serial port takes only the first five rates.
+    static constexpr int SerialBaudCount = 5;
+    static constexpr int PortCount = 16;
+    static inline const QString BaudMessage = QStringLiteral("Unzulässige Baudrate");
+    static inline const QString DeviceMessage = QStringLiteral("Error opening device");
+
+    // Creating the dialog runs its load sequence: it lists the ports and
+    // devices and reopens the remembered one.
+    explicit frm_com(frm_main& main);
+
+    QLabel* lb_com = nullptr;
+    QListWidget* list_com = nullptr;
+    QLabel* Label1 = nullptr;
+    QListWidget* list_usb = nullptr;
+    QLabel* lb_Baudrate = nullptr;
+    QListWidget* list_baud = nullptr;
+    QPushButton* cmd_ok = nullptr;
+    // "1" while the menu entry "COM-Options" has the dialog open.
+    QString Tag;
+
+    void Form_Load();
+    void comportsuche();
+    void list_com_Click();
+    void list_usb_Click();
+    void list_baud_Click();
+    void cmd_ok_Click();
+
+private:
+    QString selectedText(const QListWidget* list) const;
+    void deselect(QListWidget* list);
+
+    frm_main& m_main;
+    BusTransport& m_bus;
+};

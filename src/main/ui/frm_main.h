@@ -1,0 +1,264 @@
+#pragma once
+// The program's MDI frame: its menus, start-up and shut-down, the window
+// registry of control centers and probe windows, and the 1 ms main loop that
+// drives them. Windows of other subsystems reach it through the public
+// members below; their own creation is registered as factories and hooks, so
+// the frame links none of them.
+
+#include "Fensterpostfach.h"
+#include "Hauptschleife.h"
+#include "OptionFlags.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class CoreContext;
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QTimer;
+class frm_Bedienungsanleitung;
+class frm_aufzeichnen;
+class frm_com;
+class frm_communication;
+class frm_meldung;
+class frm_rr;
+class frm_wait;
+
+class frm_main final : public QMainWindow, public Fensterpostfach
+{
+    Q_OBJECT
+public:
+    static constexpr int AchsenCount = 31;
+    static inline const QString Caption = QStringLiteral(" Kelvane V2.1");
+    static inline const QString PortMessage =
+        QStringLiteral("COM-Port konnte nicht geöffnet werden, bitte überprüfen sie die Einstellungen!");
+    static inline const QString PortNotOpenMessage =
+        QStringLiteral("COM-Port ist nicht geöffnet, bitte überprüfen sie die Einstellungen!");
+
+    explicit frm_main(CoreContext& core, QWidget* parent = nullptr);
+    ~frm_main() override;
+
+    CoreContext& core() { return m_core; }
+    OptionFlags& optionFlags() { return m_options; }
+    QMdiArea* mdiArea() const { return m_mdi; }
+
+    // --- Start-up and shut-down ---------------------------------------------
+    // Reads the remembered port, prepares the hidden windows, starts the main
+    // loop, loads the start configuration and opens the port; on any failure
+    // it reports the port message and leaves only "COM-Options" usable.
+    void MDIForm_Load();
+    // Selects unit "00", stops the main loop, waits 100 ms, closes the port
+    // or the USB device and unloads every other window. Saves nothing.
+    void MDIForm_Unload();
+    bool isUnloaded() const { return m_unloaded; }
+
+    // --- Main loop -----------------------------------------------------------
+    // Interval of the main loop's timer while windows are registered, and
+    // while none is (a tick then has nothing to serve).
+    static constexpr int TickInterval = 1;
+    QTimer* Timer1 = nullptr;
+    void Timer1_Timer();
+    Hauptschleife& hauptschleife() { return m_loop; }
+    // Holds the main loop off on behalf of `holder` (a window or menu entry
+    // that now owns the bus) until the same holder releases it. The loop
+    // runs only while it is switched on and nobody holds it.
+    void suspendTimer1(const QString& holder);
+    void resumeTimer1(const QString& holder);
+    bool isTimer1Running() const;
+    QStringList timer1Holders() const { return m_sperre.holders(); }
+
+    // --- Registry ------------------------------------------------------------
+    using ControlCenterFactory = std::function<IControlCenter*(frm_main&)>;
+    using ProbeWindowFactory = std::function<IProbeWindow*(frm_main&)>;
+    using RecorderFactory = std::function<IRecorder*(frm_main&)>;
+    using StageSimulatorFactory = std::function<IStageSimulator*(frm_main&)>;
+    using ControlLoopFactory = std::function<IControlLoopWindow*(frm_main&)>;
+    // A window whose form() is set is placed into the MDI area and owned by
+    // it; it leaves the registry when its form is destroyed at the latest.
+    void setControlCenterFactory(ControlCenterFactory f) { m_ccFactory = std::move(f); }
+    void setProbeWindowFactory(ProbeWindowFactory f) { m_cctFactory = std::move(f); }
+    void setRecorderFactory(RecorderFactory f) { m_recorderFactory = std::move(f); }
+    void setStageSimulatorFactory(StageSimulatorFactory f) { m_simulatorFactory = std::move(f); }
+    void setControlLoopFactory(ControlLoopFactory f) { m_controlLoopFactory = std::move(f); }
+    // The shared windows, created on first use (nullptr without a factory).
+    IRecorder* recorder();
+    IStageSimulator* stageSimulator();
+    IControlLoopWindow* controlLoopWindow();
+
+    // Cascade position (in units of 300 twips) of the last control center.
+    double Kaskade() const { return m_kaskade.value(); }
+    int Fensterzaehler() const { return m_fensterzaehler; }
+    int Tasterzaehler() const { return m_tasterzaehler; }
+    // The sub-window of the MDI area that holds a registered form.
+    QMdiSubWindow* subWindowOf(const Postfachfenster* window) const;
+
+    // Locks the menus (and, unless mode is 4, the control centers) while a
+    // window owns the bus; mode other than 0 also locks "COM-Options".
+    void Disable_all(int mode);
+    void Enable_all();
+
+    // --- Address lists (filled by the axis search) --------------------------
+    QStringList Achsenliste;
+    double Achsindex = 0;
+    int flagautomatik = 0;
+    // Stores `text` as entry `index` (0..30); false for another index.
+    bool arrayAchsenAe(const QString& text, int index);
+    // Appends the fixed entries "00-AA", "01" … "1E" / the entries of
+    // Achsenliste to the address list of the control center at position j.
+    void Achse_eintragen(int j);
+    void Adresse_eintragen(int j);
+
+    // --- Port and baud in use (kept equal to the transport's baud text) ----
+    QString auswerten_com() const { return m_auswertenCom; }
+    void setAuswerten_com(const QString& port) { m_auswertenCom = port; }
+    QString auswerten_baud() const { return m_auswertenBaud; }
+    void setAuswerten_baud(const QString& baud);
+
+    // --- Menus ---------------------------------------------------------------
+    // A menu entry by its control name ("mnuKontroll", "mnuSprache(3)");
+    // nullptr for an unknown name.
+    QAction* menuEntry(const QString& name) const;
+    QStringList menuEntryNames() const { return m_entryOrder; }
+    // Connects the handler of an entry whose work belongs to another window
+    // (the command-set entries, the axis search and address lists). Like the
+    // frame's own handlers it sets check marks itself (Qt's automatic flip
+    // of a checkable entry is undone first) and no exception leaves it.
+    void setMenuHandler(const QString& name, std::function<void()> handler) { connectEntry(name, std::move(handler)); }
+
+    // Tool windows shown and hidden by their menu entry ("mnuMGED",
+    // "mnuDownload", "mnuDownload2", "mnuOptionen"). `firstClick` runs after
+    // the window was shown, `secondClick` before it is hidden.
+    struct ToolWindowHooks
+    {
+        std::function<void()> firstClick;
+        std::function<void()> secondClick;
+    };
+    void setToolWindow(const QString& menuName, QWidget* window, ToolWindowHooks hooks = {});
+    // "1" while the entry has the window open, else "0".
+    QString toolWindowTag(const QString& menuName) const;
+    // The window's own exit button: the second-click steps of its entry.
+    void toolWindowExit(const QString& menuName);
+
+    // Windows of later subsystems opened by a menu entry ("mnuJoystick_Abgleich",
+    // "mnuTablett", "mnuMultiT", "mnuAblauf", "mnuAKabgleich", "mnuIR"). The
+    // entry's own steps (main loop held, menus or frame locked) run only
+    // when an opener is registered; without one the entry does nothing.
+    void setWindowOpener(const QString& menuName, std::function<void()> open);
+
+    // Configuration hooks, connected by the parameter store. `mode` is
+    // "auto" (the start configuration) or "manuell" (file dialog).
+    std::function<void(const QString& mode)> loadConfiguration;
+    std::function<void(const QString& mode)> saveConfiguration;
+    // Shows the loaded command lists in both initialisation windows.
+    std::function<void()> reloadCommandLists;
+    // Loads the parameter, EEPROM and terminal windows hidden at start-up.
+    std::function<void()> loadHiddenWindows;
+
+    // --- Service windows -----------------------------------------------------
+    frm_communication* communicationWindow();
+    frm_rr* registerWindow();
+    frm_aufzeichnen* recordingWindow();
+    frm_meldung* errorDialog();
+    frm_wait* waitWindow();
+    frm_com* portDialog() const;
+    frm_Bedienungsanleitung* manualWindow() const;
+
+    // --- Menu handlers ------------------------------------------------------
+    void mnuLaden_Click();
+    void mnuSpeichern_Click();
+    void mnu_SKladen_Click();
+    void mnu_SKspeichern_Click();
+    void mnuKontroll_Click();
+    void mnuMGED_Click();
+    void mnuDownload_Click();
+    void mnuCOMOptions_Click();
+    void mnuTasterC_Click();
+    void mnuKommunikation_Click();
+    void mnurrBefehl_Click();
+    void mnuMSim_Click();
+    void mnuDownload2_Click();
+    void mnuIR_Click();
+    void mnuJoystick_Abgleich_Click();
+    void mnuTablett_Click();
+    void mnuMultiT_Click();
+    void mnuAblauf_Click();
+    void mnuAKabgleich_Click();
+    void mnuBa_Click();
+    void mnuSprache_Click(int index);
+    void mnuCF_Click();
+    void mnuOptionen_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct ToolSlot
+    {
+        QPointer<QWidget> window;
+        ToolWindowHooks hooks;
+        QString Tag = QStringLiteral("0");
+    };
+
+    void buildMenus();
+    QAction* addEntry(QMenu* menu, const QString& name, const QString& caption);
+    QMenu* addMenu(const QString& name, const QString& caption);
+    void connectEntry(const QString& name, std::function<void()> handler);
+    void fillActiveWindowsMenu();
+    void toolWindowToggle(const QString& menuName);
+    void setDirectPortEntriesEnabled(bool on);
+    void openStartupFailure();
+    void placeInMdi(Postfachfenster& window, int leftTwips, int topTwips, std::function<void()> onDestroyed);
+    void trackShared(Postfachfenster* window, std::function<void()> onDestroyed);
+    bool runOpener(const QString& menuName);
+    void updateTimer1();
+    void unloadOtherWindows();
+
+    CoreContext& m_core;
+    OptionFlags m_options;
+    Hauptschleife m_loop;
+    // Lives exactly as long as the frame; callbacks that may run while it is
+    // being destroyed check it first.
+    std::shared_ptr<int> m_alive;
+    Timer1Sperre m_sperre;
+    bool m_timer1On = false;
+    bool m_unloaded = false;
+
+    QMdiArea* m_mdi = nullptr;
+    QMenu* m_activeWindowsMenu = nullptr;
+    QHash<QString, QAction*> m_entries;
+    QStringList m_entryOrder;
+
+    ControlCenterFactory m_ccFactory;
+    ProbeWindowFactory m_cctFactory;
+    RecorderFactory m_recorderFactory;
+    StageSimulatorFactory m_simulatorFactory;
+    ControlLoopFactory m_controlLoopFactory;
+
+    Kaskadenzaehler m_kaskade;
+    int m_fensterzaehler = 0;
+    int m_tasterzaehler = 0;
+
+    QString m_auswertenCom;
+    QString m_auswertenBaud;
+
+    QHash<QString, ToolSlot> m_tools;
+    QHash<QString, std::function<void()>> m_openers;
+
+    int flagKommunikation = 0;
+    int flagAnleitung = 0;
+    QPointer<frm_communication> m_communication;
+    QPointer<frm_rr> m_rr;
+    QPointer<frm_aufzeichnen> m_aufzeichnen;
+    QPointer<frm_meldung> m_meldung;
+    QPointer<frm_wait> m_wait;
+    QPointer<frm_com> m_frmCom;
+    QPointer<frm_Bedienungsanleitung> m_manual;
+};

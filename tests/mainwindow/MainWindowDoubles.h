@@ -1,0 +1,268 @@
+#pragma once
+// Stand-ins for the windows the main loop drives, and a program context over
+// the simulated bus with a fake clock, recorded dialogs and a temporary
+// settings file. Every stand-in writes what is done to it into one shared
+// event list, together with the unit selections and commands that reach the
+// serial port, so a test can check the order of a whole tick.
+
+#include "BusTransport.h"
+#include "Clock.h"
+#include "CoreContext.h"
+#include "Fensterpostfach.h"
+#include "SerialPort.h"
+#include "Settings.h"
+#include "SimBus.h"
+#include "SimSerialPort.h"
+#include "SimUsbBridge.h"
+#include "TestSupport.h"
+#include "UiServices.h"
+
+#include <QSet>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+using EventLog = QStringList;
+
+// The simulated serial port, with a choice of which port numbers exist and
+// a log of what the program does with it.
+class LoggingPort final : public ISerialPort
+{
+public:
+    LoggingPort(SimBus& bus, EventLog& log) : m_sim(bus), m_log(log) {}
+
+    void setCommPort(int number) override { m_sim.setCommPort(number); }
+    int commPort() const override { return m_sim.commPort(); }
+    void setSettings(const QString& s) override { m_sim.setSettings(s); }
+    QString settings() const override { return m_sim.settings(); }
+    bool open() override
+    {
+        if (!present.contains(m_sim.commPort())) {
+            m_error = QStringLiteral("no such port");
+            return false;
+        }
+        const bool ok = m_sim.open();
+        if (ok && logOpenClose)
+            m_log << QStringLiteral("open %1").arg(m_sim.commPort());
+        return ok;
+    }
+    void close() override
+    {
+        if (m_sim.isOpen() && onClose)
+            onClose();
+        if (m_sim.isOpen() && logOpenClose)
+            m_log << QStringLiteral("close");
+        m_sim.close();
+    }
+    bool isOpen() const override { return m_sim.isOpen(); }
+    int inBufferCount() override { return m_sim.inBufferCount(); }
+    QByteArray input() override { return m_sim.input(); }
+    bool output(const QByteArray& data) override
+    {
+        if (data.startsWith('\x12'))
+            m_log << QStringLiteral("select ") + QString::fromLatin1(data.mid(1));
+        else
+            m_log << QStringLiteral("send ") + QString::fromLatin1(data);
+        return m_sim.output(data);
+    }
+    bool waitForInput(int msecs) override { return m_sim.waitForInput(msecs); }
+    QString lastError() const override { return m_error.isEmpty() ? m_sim.lastError() : m_error; }
+
+    SimSerialPort& sim() { return m_sim; }
+    // Port numbers that exist (all sixteen unless a test says otherwise).
+    QSet<int> present{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    bool logOpenClose = false;
+    std::function<void()> onClose;
+
+private:
+    SimSerialPort m_sim;
+    EventLog& m_log;
+    QString m_error;
+};
+
+// The program's services over the simulated bus: units "01" and "02" (axes)
+// and "21" (a probe board) at 9600 baud.
+class SimProgram
+{
+public:
+    SimProgram()
+    {
+        auto clock = std::make_unique<FakeClock>(0.0005);
+        fakeClock = clock.get();
+        bus = std::make_unique<SimBus>(*fakeClock);
+        bus->addUnit(QStringLiteral("01"));
+        bus->addUnit(QStringLiteral("02"));
+        bus->addUnit(QStringLiteral("21"));
+        auto ui = std::make_unique<RecordingUiServices>();
+        dialogs = ui.get();
+        auto serial = std::make_unique<LoggingPort>(*bus, events);
+        port = serial.get();
+        auto usb = std::make_unique<SimUsbBridge>(*bus, true);
+        bridge = usb.get();
+        core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(home.file(QStringLiteral("settings.ini"))),
+                                             std::move(ui), std::move(clock), std::move(serial), std::move(usb));
+    }
+
+    BusTransport& transport() { return core->transport(); }
+    AppSettings& settings() { return core->settings(); }
+    void remember(const QString& port, const QString& baud)
+    {
+        settings().setValue(QStringLiteral("Startup"), QStringLiteral("Backup_CommPort"), port);
+        settings().setValue(QStringLiteral("Startup"), QStringLiteral("Backup_Settings"), baud);
+    }
+    QString remembered(const QString& key) { return settings().value(QStringLiteral("Startup"), key, QStringLiteral("-")); }
+    // Events since the last call.
+    EventLog takeEvents()
+    {
+        EventLog out = events;
+        events.clear();
+        return out;
+    }
+
+    TempHome home;
+    EventLog events;
+    FakeClock* fakeClock = nullptr;
+    std::unique_ptr<SimBus> bus;
+    RecordingUiServices* dialogs = nullptr;
+    LoggingPort* port = nullptr;
+    SimUsbBridge* bridge = nullptr;
+    std::unique_ptr<CoreContext> core;
+};
+
+// A control center. With a form it can sit in the MDI area; the width the
+// main loop sees is set by the test.
+class ControlCenterDouble final : public QWidget, public IControlCenter
+{
+public:
+    ControlCenterDouble(EventLog& log, BusTransport* bus = nullptr) : m_log(log), m_bus(bus) {}
+
+    QWidget* form() const override { return const_cast<ControlCenterDouble*>(this); }
+    int Width() const override { return width_twips; }
+
+    int Initialisierung() override
+    {
+        m_log << name() + QStringLiteral(".Initialisierung");
+        return initResult;
+    }
+    int Aktualisieren() override
+    {
+        m_log << name() + QStringLiteral(".Aktualisieren");
+        if (onAktualisieren)
+            onAktualisieren();
+        // Like a real control center, it selects its own unit to poll it.
+        if (m_bus && !pollCommand.isEmpty()) {
+            m_bus->einheit_waehlen(ausgewaehlteAdresse());
+            m_bus->senden_empfangen(pollCommand, 0, 0);
+        }
+        return pollResult;
+    }
+    void auslesen() override { m_log << name() + QStringLiteral(".auslesen"); }
+
+    QStringList adressen() const override { return list; }
+    int adressenIndex() const override { return listIndex; }
+    void setAdressenIndex(int index) override { listIndex = index; }
+    void adressenLeeren() override { list.clear(); }
+    void adresseAnfuegen(const QString& entry) override { list << entry; }
+    int line_schlitten_Left() const override { return schlittenLeft; }
+    quint32 line_schlitten_BackColor() const override { return schlittenColor; }
+    void setLine_schlitten(int left, quint32 color) override
+    {
+        schlittenLeft = left;
+        schlittenColor = color;
+    }
+
+    QString name() const { return QStringLiteral("cc%1").arg(Tag); }
+
+    int width_twips = 9000;
+    int initResult = 1;
+    int pollResult = 1;
+    QString pollCommand;
+    std::function<void()> onAktualisieren;
+    QStringList list;
+    int listIndex = -1;
+    int schlittenLeft = 160;
+    quint32 schlittenColor = 0xC0;
+
+private:
+    EventLog& m_log;
+    BusTransport* m_bus;
+};
+
+class ProbeWindowDouble final : public QWidget, public IProbeWindow
+{
+public:
+    explicit ProbeWindowDouble(EventLog& log) : m_log(log) {}
+
+    QWidget* form() const override { return const_cast<ProbeWindowDouble*>(this); }
+    int Width() const override { return width_twips; }
+    int aktiv() const override { return aktiv_box; }
+    void Aktualisieren() override { m_log << name() + QStringLiteral(".Aktualisieren"); }
+    int Initialisierung() override
+    {
+        m_log << name() + QStringLiteral(".Initialisierung");
+        return 1;
+    }
+    void Abgleich() override { m_log << name() + QStringLiteral(".Abgleich"); }
+    QString ausgewaehlteAdresse() const override { return address; }
+    void setLb_Fehler(const QString& text) override { lb_Fehler = text; }
+
+    QString name() const { return QStringLiteral("probe%1").arg(Tag); }
+
+    int width_twips = 9000;
+    int aktiv_box = 1;
+    QString address = QStringLiteral("21");
+    QString lb_Fehler;
+
+private:
+    EventLog& m_log;
+};
+
+class RecorderDouble final : public IRecorder
+{
+public:
+    explicit RecorderDouble(EventLog& log) : m_log(log) {}
+    void abfragen() override { m_log << QStringLiteral("frm_eW.abfragen"); }
+    void setWindowEnabled(bool on) override { enabled = on; }
+    bool enabled = true;
+
+private:
+    EventLog& m_log;
+};
+
+class SimulatorDouble final : public IStageSimulator
+{
+public:
+    explicit SimulatorDouble(EventLog& log) : m_log(log) {}
+    void abfragen() override { m_log << QStringLiteral("frm_MSim.abfragen"); }
+    void sende() override { m_log << QStringLiteral("frm_MSim.sende"); }
+    void setCombo1ListIndex(int index) override { combo1 = index; }
+    void Show() override { shown = true; }
+    int combo1 = -1;
+    bool shown = false;
+
+private:
+    EventLog& m_log;
+};
+
+class ControlLoopDouble final : public IControlLoopWindow
+{
+public:
+    explicit ControlLoopDouble(EventLog& log) : m_log(log) {}
+    void Diag_Aufzeichnung(int& schritt) override
+    {
+        m_log << QStringLiteral("Diag_Aufzeichnung %1").arg(schritt);
+        if (raiseReadDuringRecording)
+            FlagRegelkreisaus = 1;
+    }
+    void regelkreisauslesen() override { m_log << QStringLiteral("regelkreisauslesen"); }
+    void regelkreisschreiben() override { m_log << QStringLiteral("regelkreisschreiben"); }
+    void eepromspeichern() override { m_log << QStringLiteral("eepromspeichern"); }
+    void setWindowEnabled(bool on) override { enabled = on; }
+    bool enabled = true;
+    bool raiseReadDuringRecording = false;
+
+private:
+    EventLog& m_log;
+};
