@@ -16,6 +16,7 @@
 #include "SimUsbBridge.h"
 #include "UiServices.h"
 #include "ParamsContext.h"
+#include "frm_Controlcenter.h"
 #include "frm_Options.h"
 #include "frm_main.h"
 #include "OptionMenus.h"
@@ -76,6 +77,14 @@ int main(int argc, char** argv)
     frame.loadConfiguration = [&params](const QString& mode) { params.configFile().laden(mode); };
     frame.saveConfiguration = [&params](const QString& mode) { params.configFile().speichern(mode); };
     frame.setParameterIndex = [&params](int index) { params.store().setIndex(index); };
+
+    // Axis control centers; the decoder only beeps for limit codes while the
+    // current one runs its graphic-support reference run.
+    installControlCenter(frame, params);
+    core.transport().referenceRunActive = [&frame] {
+        const IControlCenter* c = frame.currentControlCenter();
+        return c && c->FlagGrafikInit == 1;
+    };
 
     // The options dialog and the menu entries its flags show or hide.
     frm_Options options(frame.optionFlags(), core.ui(), &frame);

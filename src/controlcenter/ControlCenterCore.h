@@ -1,0 +1,294 @@
+#pragma once
+// The axis control center without its widgets: the state of one window (its
+// variables and the state of every control, named as the window's controls),
+// its set-up and read-out, the per-tick cycle `Aktualisieren`, and the
+// handlers of every button, box and bar. The window (frm_Controlcenter) shows
+// this state and forwards the operator's input; tests drive it directly.
+//
+// Bus discipline: handlers only post into the mailbox (`Befehl_senden`,
+// `flagsenden`); the bus is used by `Initialisierung`, `auslesen` (with the
+// read-backs `v_a_auslesen` and `limits_auslesen`) and `Aktualisieren`,
+// which the main loop calls while the window's unit is selected — and each
+// of them selects the window's unit itself before its first exchange.
+//
+// The runs of the next stage (reference run, continuous run, counter zeroing,
+// index search) are virtual step functions that `Aktualisieren` advances one
+// step per answered tick.
+
+#include "ControlCenterMath.h"
+#include "Fensterpostfach.h"
+#include "MotorFactor.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+
+class AxisParameterStore;
+class BusTransport;
+class IClock;
+class IUiServices;
+class OptionFlags;
+
+// The initialisation command list window that serves one control center.
+class IInitWindow : public Postfachfenster
+{
+public:
+    int an_aus = 0;
+    int CCIndex = 0;
+    virtual void setCb_start(bool checked) = 0;
+    // The register reply of "[1eS]": its three digits and the signed value.
+    virtual void setLb_wert(const QString& text) = 0;
+    virtual void setSli_wert(int value) = 0;
+};
+
+// What a control center uses of the program around it. Hooks left empty do
+// nothing (a window that does not exist yet).
+struct ControlCenterEnv
+{
+    BusTransport* bus = nullptr;
+    IUiServices* ui = nullptr;
+    AxisParameterStore* store = nullptr;
+    const OptionFlags* options = nullptr;
+    // CC, CC_I, komma_frage and the shared windows.
+    Fensterpostfach* registry = nullptr;
+    std::function<CalcResult()> motfaktor_berechnen;
+    // Loads the start configuration of a motor ident into an axis record.
+    std::function<bool(const QString& ident, int achse)> ueberschreiben;
+    std::function<void()> enableAll;
+    std::function<void(int mode)> disableAll;
+    // The shared tool windows, created on first use; nullptr while they do not exist.
+    std::function<IRecorder*()> recorder;
+    std::function<IControlLoopWindow*()> controlLoop;
+    std::function<IInitWindow*()> initWindow;
+    // The initialisation window only if it exists already (never creates it).
+    std::function<IInitWindow*()> initWindowVorhanden;
+    // Unloads a tool window (closes its form).
+    std::function<void(Postfachfenster*)> entladen;
+    // Drift measurement of the servo recorder.
+    std::function<bool()> driftAktiv;                  // its box cb_drift
+    std::function<void(int)> setDriftmerker;
+    std::function<void(double drift_pa)> driftStarten;  // start_drift, y/x "vor" values
+};
+
+// The state of one control as the window shows it.
+struct Steuerelement
+{
+    QString text;
+    quint32 farbe = leitstand::Standardfarbe;
+    bool enabled = true;
+    bool visible = true;
+    bool checked = false;
+    bool operator==(const Steuerelement&) const = default;
+};
+
+struct Rollbalken
+{
+    int value = 0;
+    int min = 0;
+    int max = 0;
+    int largeChange = 1;
+    bool enabled = true;
+    bool operator==(const Rollbalken&) const = default;
+};
+
+class ControlCenterCore : public IControlCenter
+{
+public:
+    static inline const QString ParameterFehler = QStringLiteral("Parametereingabe oder Dimensionierung nicht Korrekt");
+    static inline const QString ParameterFehlerTitel = QStringLiteral("FEHLER!!!");
+    static inline const QString BereichFehler =
+        QStringLiteral("Der Wert liegt außerhalb des Zählbereichs der Achse (±8388607 Inkremente) und wird nicht gesendet!");
+    static inline const QString GrafikTitel = QStringLiteral("Grafische Unterstützung");
+    static inline const QString GrafikFrageFein =
+        QStringLiteral("Hochauflösende Referenzfahrt mit Entschalterfahrten muss durchgeführt werden!");
+    static inline const QString GrafikFrageEinfach =
+        QStringLiteral("Einfache Referenzfahrt mit Entschalterfahrten muss durchgeführt werden!");
+    static inline const QStringList StreckenPunkt{"0.1", "0.2", "0.5", "1.0", "2.0", "5.0", "10",
+                                                  "20",  "40",  "42.5", "50", "65", "100", "112.5"};
+    // Width of the travel picture and the carriage, in pixels.
+    static constexpr int BildBreite = 620;
+    static constexpr int SchlittenBreite = 20;
+
+    explicit ControlCenterCore(ControlCenterEnv env);
+    ~ControlCenterCore() override;
+
+    // --- IControlCenter --------------------------------------------------------
+    int Initialisierung() override;
+    int Aktualisieren() override;
+    void auslesen() override;
+    QStringList adressen() const override { return cb_adressenauswahl_List; }
+    int adressenIndex() const override { return cb_adressenauswahl_ListIndex; }
+    void setAdressenIndex(int index) override;
+    void adressenLeeren() override;
+    void adresseAnfuegen(const QString& entry) override { cb_adressenauswahl_List << entry; }
+    int line_schlitten_Left() const override { return line_schlitten_left; }
+    quint32 line_schlitten_BackColor() const override { return line_schlitten.farbe; }
+    void setLine_schlitten(int left, quint32 backColor) override;
+
+    // --- set-up, activation and unloading -----------------------------------------
+    void Form_Load();
+    void Form_Activate();
+    // Unbinds the tool windows, stops an online axis at once and leaves CC.
+    void Form_Unload();
+
+    // --- the window's public members ----------------------------------------------
+    double motfak_holen() const { return Motorfaktor; }
+    void limits_auslesen();
+    void v_a_auslesen();
+    void Button_enable();
+    void Button_Disable();
+
+    // --- handlers ------------------------------------------------------------------
+    void cb_adressenauswahl_Click();
+    void cb_IN_Click();
+    void lb_Fehler_Click();
+    void fehlerliste_schreiben(int mode);
+    void cmd_Fahrt_Click(int index);
+    void cmd_FahreNull_Click();
+    void cmd_STOPP_Click();
+    void cmd_GX_Click() { posten(QStringLiteral("[1GX]")); }
+    void cmd_GY_Click() { posten(QStringLiteral("[1GY]")); }
+    void cmd_ESP_Click() { posten(QStringLiteral("[1FX]")); }
+    void cmd_ESM_Click() { posten(QStringLiteral("[1FY]")); }
+    void cmd_status_Click() { posten(QStringLiteral("[0ST]")); }
+    void cmd_version_Click() { posten(QStringLiteral("[0VN]")); }
+    void cmd_versionintern_Click() { posten(QStringLiteral("[0Vn]")); }
+    void cmd_input_Click() { posten(QStringLiteral("[0IN]")); }
+    void cmd_sign_Click() { posten(QStringLiteral("[0PL]")); }
+    void cmd_ZaehlerNull_Click() { FlagZaehlerNullen = 1; }
+    // 1 = left button, 2 = right button.
+    void cmd_IndexSuche_MouseUp(int button);
+    void pb_Grafikunterstuetzung_MouseUp(int button);
+    void lb_joyart_Click();
+    // Selects option `index` of `Fahrart` and runs its click handler.
+    void Fahrart_Waehlen(int index);
+    void Fahrart_Click(int index);
+    void ob_Fahrart2_Click(int index);
+    void sl_dauer_Change(int position);
+    void cmd_eW_Click();
+    void cmd_ControllP_Click();
+    void cmd_Init_Click();
+    void text_strecke_LostFocus();
+    void cb_SchritteE_LostFocus() { text_strecke_LostFocus(); }
+    void sli_v_Change(int value);
+    void sli_a_Change(int value);
+    void text_Geschwindigkeit_LostFocus();
+    void text_Beschleunigung_LostFocus();
+    void text_SLM_LostFocus() { softwareGrenze(false); }
+    void text_SLP_LostFocus() { softwareGrenze(true); }
+
+    bool komma() const;
+    // True while a call of Aktualisieren runs (a modal box may be open in it).
+    bool imZyklus() const { return m_imZyklus; }
+    bool online() const { return sh_an_aus.farbe == leitstand::Gruen && cb_adressenauswahl_ListIndex > 0; }
+
+    // --- public variables of the window -------------------------------------------
+    QString Fahr_v_a;
+    int FlagZaehlerNullen = 0;
+    int flagpollen = 0;
+    int FlagIndexSuche = 0;
+    int FlagDauer = 0;
+
+    // --- private state (readable for the window and the tests) --------------------
+    double Grafikmassstab = 0;
+    double Messtischweg = 0;
+    double Grenze_minus = 0;
+    double Grenze_plus = 0;
+    double Motorfaktor = 0;
+    double vmax = 0;
+    double vmin = 0;
+    double amin = 0;
+    int drehantrieb = 0;
+    QString Fahrart2_Kennung;
+    double Strecke = 0;
+    int Dauerphase = 0;
+    double Anzeigeaufloesung = 0;
+    int Antwort_fehlte = 0;
+    int Dauerziel = 1;
+    double Referenzphase = 0.5;
+    int Grafikantwort = 0;
+    int Fehlerzeile_gross = 0;
+    QString Fehlerzeile_Text;
+
+    // --- controls ------------------------------------------------------------------
+    QStringList cb_adressenauswahl_List;
+    int cb_adressenauswahl_ListIndex = -1;
+    QString Caption;
+    Steuerelement sh_an_aus;
+    Steuerelement lb_POS;
+    Steuerelement lb_Fehler;
+    Steuerelement cb_IN;
+    Steuerelement lb_ESM, lb_ESP;
+    Steuerelement text_SLM, text_SLP;
+    Steuerelement lb_messtischweg;
+    Rollbalken sli_v, sli_a;
+    Steuerelement text_Geschwindigkeit, text_Beschleunigung;
+    Steuerelement Label1, Label2;
+    std::array<Steuerelement, 4> Fahrart;
+    Steuerelement lb_joyart;
+    Steuerelement fr_Fahrart2;
+    std::array<Steuerelement, 3> ob_Fahrart2;
+    Steuerelement text_strecke;
+    QStringList text_strecke_List;
+    Steuerelement cb_SchritteE;
+    int cb_SchritteE_ListIndex = 0;
+    std::array<Steuerelement, 2> cmd_Fahrt;
+    Steuerelement cmd_FahreNull, cmd_STOPP, cmd_ESM, cmd_ESP, cmd_GX, cmd_GY;
+    Steuerelement cmd_IndexSuche, lb_indexanzeige, cmd_ZaehlerNull;
+    Steuerelement sl_dauer;
+    int sl_dauer_Value = 0;
+    Steuerelement pb_Grafikunterstuetzung;
+    Steuerelement line_schlitten;
+    int line_schlitten_left = BildBreite / 2;
+    // X of the software-limit marks sh_index(10) and sh_index(11); -1 = not drawn.
+    std::array<int, 2> sh_index_x{-1, -1};
+    Steuerelement cmd_status, cmd_version, cmd_versionintern, cmd_input, cmd_sign;
+    Steuerelement cmd_eW, cmd_ControllP, cmd_Init;
+
+protected:
+    // --- runs, advanced one step per answered tick --------------------------------
+    // Reference run of the travel picture; `phase` 0.5 = start, 8 = cancel.
+    // Until the run exists every request is answered like No.
+    virtual void Identifikationsfahrt(double& phase);
+    virtual void dauerfahrt(int& ziel);
+    virtual void ZaehlerNullen();
+    virtual void index_routine();
+    virtual void indexsuche_starten();
+
+    // The window shows the state before a modal box and after each entry point.
+    virtual void anzeigen() {}
+    // The window's focus moves to the stop button.
+    virtual void fokusStopp() {}
+
+    // Posts one command text into the mailbox.
+    void posten(const QString& befehl);
+    QString adresse() const;
+    // Moves the shared parameter cursor to this window's axis; false when the
+    // window has none or the axis is outside the store.
+    bool achseWaehlen() const;
+    BusTransport& bus() const { return *m_env.bus; }
+    const ControlCenterEnv& env() const { return m_env; }
+    void zeigeFehler(const QString& text, const QString& title = {});
+    void siebenFahrknoepfe(bool visible);
+    void messtischwegSetzen();
+    void marke(int which, double counts);
+    // Sets a bar value as the program does: under the event lock it never
+    // posts; outside the bar's range it is refused, never clamped.
+    bool balkenSetzen(Rollbalken& bar, int value, bool sperre);
+    void nullAnzeige();
+
+private:
+    void softwareGrenze(bool plus);
+    void postfachSenden();
+    void bewegungsende();
+    void grafikunterstuetzung();
+
+    ControlCenterEnv m_env;
+    // Last position read from an accepted "[1PA!" reply.
+    double m_zaehler = 0;
+    bool m_zaehlerGueltig = false;
+    QString m_letzteStrecke;
+    bool m_imZyklus = false;
+};

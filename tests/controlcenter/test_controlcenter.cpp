@@ -1,0 +1,694 @@
+// The control center against a simulated motor axis: set-up and the lamp,
+// the per-tick cycle (position, missed polls, motion poll), moves and stop,
+// the mailbox split and its time-outs, speed, acceleration and software
+// limits, the parameter cursor, the graphic-support question and closing.
+
+#include "Achsplatz.h"
+
+#include <gtest/gtest.h>
+
+using namespace leitstand;
+
+namespace {
+
+const QString A = QStringLiteral("01");
+
+class ControlCenterTest : public ::testing::Test
+{
+protected:
+    ControlCenterTest() : cc(p.env()) { p.achse(1, 2000); }
+
+    // Ticks until the motion poll is over; returns the "[0po]" replies seen
+    // together with whether the move buttons were enabled after that tick.
+    QList<QPair<QString, bool>> bisStillstand()
+    {
+        QList<QPair<QString, bool>> seen;
+        for (int i = 0; i < 2000 && cc.flagpollen == 1; ++i) {
+            p.uhr->advance(0.002);
+            cc.Aktualisieren();
+            seen.append({cc.antwort_erhalten, cc.cmd_Fahrt[0].enabled});
+        }
+        return seen;
+    }
+
+    Achsplatz p;
+    ControlCenterCore cc;
+};
+
+} // namespace
+
+// --- set-up --------------------------------------------------------------------------
+
+TEST_F(ControlCenterTest, AnsweringUnitGoesGreenAfterStatusInputsAndPe)
+{
+    cc.adresseAnfuegen(QStringLiteral("00-AA"));
+    cc.adresseAnfuegen(A);
+    cc.Form_Load();
+    cc.setAdressenIndex(1);
+    EXPECT_EQ(cc.flagachsenwechsel, 1);
+    EXPECT_FALSE(cc.cmd_Fahrt[1].enabled);
+
+    EXPECT_EQ(cc.Initialisierung(), 1);
+    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+    EXPECT_EQ(p.unit().received(), QStringList({"[0ST]", "[0IN]", "[0pe]"}));
+    EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[0ST]--->[0ST!00000000]"));
+    EXPECT_EQ(cc.FlagAuslesen, 1);
+    EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
+    EXPECT_TRUE(cc.cmd_STOPP.enabled);
+    EXPECT_EQ(cc.Fahr_v_a, QStringLiteral("P"));
+    EXPECT_EQ(p.transport().Ereignissperre, 0);
+}
+
+TEST_F(ControlCenterTest, StatusQueryIsQuietButInputAndPeRejectionsAreShown)
+{
+    // "[0ST]" goes with mode 2: a rejection is no answer and shows nothing.
+    p.unit().rejectNext(QStringLiteral("[0ST]"), 0x0014);
+    cc.adresseAnfuegen(QStringLiteral("00-AA"));
+    cc.adresseAnfuegen(A);
+    cc.Form_Load();
+    cc.setAdressenIndex(1);
+    EXPECT_EQ(cc.Initialisierung(), 0);
+    EXPECT_TRUE(p.dialoge->messages.isEmpty());
+    EXPECT_EQ(cc.sh_an_aus.farbe, Rot);
+
+    // "[0IN]" and "[0pe]" go with mode 0: their rejections are decoded and shown.
+    p.unit().rejectNext(QStringLiteral("[0IN]"), 0x0005);
+    p.unit().rejectNext(QStringLiteral("[0pe]"), 0x0005);
+    EXPECT_EQ(cc.Initialisierung(), 1);
+    EXPECT_EQ(p.dialoge->messages.size(), 2);
+}
+
+TEST_F(ControlCenterTest, SilentUnitStaysRedAfterOneShortStatusWait)
+{
+    p.unit(QStringLiteral("02")).setSilent(true);
+    cc.adresseAnfuegen(QStringLiteral("00-AA"));
+    cc.adresseAnfuegen(A);
+    cc.adresseAnfuegen(QStringLiteral("02"));
+    cc.Form_Load();
+    cc.setAdressenIndex(2);
+    const double t0 = p.uhr->now();
+    EXPECT_EQ(cc.Initialisierung(), 0);
+    const double waited = p.uhr->now() - t0;
+    EXPECT_GE(waited, 0.2);
+    EXPECT_LT(waited, 0.3);
+    EXPECT_EQ(cc.sh_an_aus.farbe, Rot);
+    EXPECT_EQ(cc.line_schlitten.farbe, Rot);
+    EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[0ST]--->1"));
+    EXPECT_FALSE(cc.cmd_STOPP.enabled);
+    EXPECT_FALSE(cc.cmd_Fahrt[0].enabled);
+    EXPECT_EQ(p.unit(QStringLiteral("02")).received(), QStringList({"[0ST]"}));
+    EXPECT_EQ(cc.Aktualisieren(), 0);
+    EXPECT_EQ(cc.lb_POS.text, QStringLiteral("off"));
+}
+
+TEST_F(ControlCenterTest, FirstEntryCountsAsAnsweringWithoutMotorIdent)
+{
+    p.flags.setOn(OptionFlags::StartKonfigIM, true);
+    oeffnen(cc, 0);
+    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+    // The first entry addresses no single axis: the speed boxes stay off.
+    EXPECT_FALSE(cc.text_Geschwindigkeit.enabled);
+    for (const auto& t : p.bus->traffic())
+        EXPECT_NE(t.second, QStringLiteral("[1iM]"));
+    // Its mailbox still goes out on every tick, with no position poll.
+    cc.cmd_status_Click();
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.flagsenden, 0);
+    EXPECT_EQ(cc.lb_POS.text, QStringLiteral("off"));
+    EXPECT_EQ(p.bus->traffic().last().second, QStringLiteral("[0ST]"));
+}
+
+TEST_F(ControlCenterTest, MotorIdentLoadsTheStartConfigurationOfItsAxis)
+{
+    p.flags.setOn(OptionFlags::StartKonfigIM, true);
+    SimAxis(*p.bus, A).model().setMotorIdent("00000A12");
+    QString ident;
+    int achse = -1;
+    ControlCenterEnv e = p.env();
+    e.ueberschreiben = [&](const QString& i, int a) {
+        ident = i;
+        achse = a;
+        return true;
+    };
+    ControlCenterCore mit(e);
+    oeffnen(mit, 1);
+    EXPECT_EQ(ident, QStringLiteral("00000A12"));
+    EXPECT_EQ(achse, 1);
+}
+
+TEST_F(ControlCenterTest, JoystickFoundSelectsJoystickModeWithoutPosting)
+{
+    p.unit().setInputWord(0x16);
+    oeffnen(cc, 1);
+    EXPECT_TRUE(cc.Fahrart[2].checked);
+    EXPECT_EQ(cc.lb_joyart.text, QStringLiteral("Slow"));
+    EXPECT_TRUE(cc.lb_joyart.enabled);
+    EXPECT_EQ(cc.Fahr_v_a, QStringLiteral("T"));
+    EXPECT_FALSE(cc.cmd_Fahrt[0].visible);
+    EXPECT_FALSE(cc.cmd_GY.visible);
+    EXPECT_EQ(cc.flagsenden, 0);
+
+    // Stop returns to "Abs" and shows the move buttons again.
+    cc.cmd_STOPP_Click();
+    EXPECT_TRUE(cc.Fahrart[0].checked);
+    EXPECT_EQ(cc.Fahr_v_a, QStringLiteral("P"));
+    EXPECT_TRUE(cc.cmd_Fahrt[0].visible);
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1BR]"));
+
+    // Re-initialised on an axis without joystick after joystick mode: positioning.
+    p.unit().setInputWord(0);
+    cc.Fahrart_Waehlen(2);
+    cc.Initialisierung();
+    EXPECT_TRUE(cc.Fahrart[0].checked);
+    EXPECT_FALSE(cc.Fahrart[2].checked);
+    EXPECT_EQ(cc.Fahr_v_a, QStringLiteral("P"));
+}
+
+TEST_F(ControlCenterTest, EmptyAddressEntryStaysOfflineAndSendsNothing)
+{
+    cc.adresseAnfuegen(QStringLiteral("00-AA"));
+    cc.adresseAnfuegen(QString());
+    cc.Form_Load();
+    p.transport().einheit_waehlen(QStringLiteral("02"));
+    cc.setAdressenIndex(1);
+    EXPECT_EQ(cc.Initialisierung(), 0);
+    EXPECT_EQ(cc.sh_an_aus.farbe, Rot);
+    cc.cmd_STOPP_Click();
+    EXPECT_EQ(cc.Aktualisieren(), 0);
+    EXPECT_TRUE(p.bus->traffic().isEmpty());
+    EXPECT_EQ(cc.flagsenden, 1);
+}
+
+// --- the per-tick cycle ------------------------------------------------------------------
+
+TEST_F(ControlCenterTest, TwoMissedPositionPollsTurnTheLampRedOneDoesNot)
+{
+    oeffnen(cc, 1);
+    EXPECT_EQ(cc.Aktualisieren(), 1);
+    p.unit().setSilent(true);
+    EXPECT_EQ(cc.Aktualisieren(), 0);
+    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+    p.unit().setSilent(false);
+    EXPECT_EQ(cc.Aktualisieren(), 1);
+    p.unit().setSilent(true);
+    EXPECT_EQ(cc.Aktualisieren(), 0);
+    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+    EXPECT_EQ(cc.Aktualisieren(), 0);
+    EXPECT_EQ(cc.sh_an_aus.farbe, Rot);
+    // From then on: "off" and zeros, and no more polls.
+    p.unit().clearReceived();
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.lb_POS.text, QStringLiteral("off"));
+    EXPECT_EQ(cc.text_Geschwindigkeit.text, QStringLiteral("0"));
+    EXPECT_TRUE(p.unit().received().isEmpty());
+    // Set up again, one miss does not turn it red at once.
+    p.unit().setSilent(false);
+    cc.Initialisierung();
+    p.unit().setSilent(true);
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+}
+
+TEST_F(ControlCenterTest, PositionTextLinearByLocaleAndRotary)
+{
+    p.achse(1, 10000);
+    p.flags.setStelleIndex(2);
+    oeffnen(cc, 1);
+    p.axis().setPosition(123456);
+    EXPECT_EQ(cc.Aktualisieren(), 1);
+    EXPECT_EQ(cc.lb_POS.text, QStringLiteral("12.346 mm"));
+    p.registry.komma_frage = true;
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.lb_POS.text, QStringLiteral("12,346 mm"));
+
+    // A rejected poll is an answer, but no position: the display stays.
+    p.unit().rejectNext(QStringLiteral("[1PA]"), 0x0005);
+    p.axis().setPosition(0);
+    EXPECT_EQ(cc.Aktualisieren(), 1);
+    EXPECT_EQ(cc.lb_POS.text, QStringLiteral("12,346 mm"));
+
+    p.registry.komma_frage = false;
+    p.flags.setStelleIndex(5);
+    p.achse(1, 36000, 0.01, 50, 1, true);
+    cc.auslesen();
+    p.axis().setPosition(-9000);
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.lb_POS.text, QStringLiteral("270.00000 °"));
+    EXPECT_EQ(cc.cb_SchritteE_ListIndex, Grad);
+    EXPECT_EQ(cc.Label2.text, QStringLiteral("U/s"));
+}
+
+TEST_F(ControlCenterTest, ZeroMotorFactorNeverDivides)
+{
+    p.achse(1, 0, 0, 0, 0);
+    oeffnen(cc, 1);
+    // The read-out reports the unusable parameters once.
+    EXPECT_EQ(p.dialoge->messages.size(), 1);
+    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::ParameterFehler);
+    p.axis().setPosition(5000);
+    EXPECT_EQ(cc.Aktualisieren(), 1);
+    EXPECT_EQ(cc.lb_POS.text, QStringLiteral("off"));
+    cc.text_SLP.text = QStringLiteral("10");
+    cc.text_SLP_LostFocus();
+    cc.text_Geschwindigkeit.text = QStringLiteral("3");
+    cc.text_Geschwindigkeit_LostFocus();
+    EXPECT_EQ(cc.flagsenden, 0);
+}
+
+TEST_F(ControlCenterTest, LimitInputsColourTheSwitchesAndSoftwareLimits)
+{
+    SimAxis axis = p.axis();
+    axis.model().setPlusSwitch(5000);
+    oeffnen(cc, 1);
+    cc.cb_IN.checked = true;
+    cc.cb_IN_Click();
+    axis.setPosition(6000);  // 3 mm, on the plus switch
+    cc.text_SLP.text = QStringLiteral("2.5");
+    cc.text_SLM.text = QStringLiteral("-1");
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.lb_ESP.farbe, Rot);
+    EXPECT_EQ(cc.lb_ESM.farbe, Hellgrau);
+    EXPECT_EQ(cc.text_SLP.farbe, Dunkelgelb);
+    EXPECT_EQ(cc.text_SLM.farbe, Weiss);
+    // An unanswered input poll ends the display.
+    p.unit().setHandler(QStringLiteral("0IN"), [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
+    cc.Aktualisieren();
+    EXPECT_FALSE(cc.cb_IN.checked);
+    EXPECT_EQ(cc.lb_ESP.farbe, Hellgrau);
+    EXPECT_EQ(cc.text_SLP.farbe, Weiss);
+}
+
+// --- moves --------------------------------------------------------------------------------
+
+TEST_F(ControlCenterTest, RelativeMoveEndsAtTheTargetAndButtonsReturnAfterTheLastBusyPoll)
+{
+    oeffnen(cc, 1);
+    cc.Fahrart_Waehlen(1);
+    cc.text_strecke.text = QStringLiteral("0.5");
+    cc.cmd_Fahrt_Click(0);
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FRFFFFFC18]"));
+    EXPECT_EQ(cc.flagsenden, 1);
+
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.flagpollen, 1);
+    EXPECT_FALSE(cc.cmd_Fahrt[0].enabled);
+    EXPECT_TRUE(cc.text_Geschwindigkeit.enabled);  // speeds stay usable during a motion
+    const auto seen = bisStillstand();
+    ASSERT_FALSE(seen.isEmpty());
+    EXPECT_EQ(cc.flagpollen, 0);
+    for (qsizetype i = 0; i + 1 < seen.size(); ++i) {
+        EXPECT_EQ(seen.at(i).first, QStringLiteral("[0po!]"));
+        EXPECT_FALSE(seen.at(i).second);
+    }
+    EXPECT_NE(seen.last().first, QStringLiteral("[0po!]"));
+    EXPECT_TRUE(seen.last().second);
+    EXPECT_EQ(p.axis().position(), -1000);
+    EXPECT_GE(p.enableAllAufrufe, 1);
+    EXPECT_TRUE(cc.lb_Fehler.text.startsWith(QStringLiteral("[1FRFFFFFC18]--->")));
+}
+
+TEST_F(ControlCenterTest, SilentMotionPollIsNotTheEndOfAMotion)
+{
+    oeffnen(cc, 1);
+    cc.text_strecke.text = QStringLiteral("1");
+    cc.cmd_Fahrt_Click(1);
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA000007D0]"));
+    p.unit().setHandler(QStringLiteral("0po"), [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
+    cc.Aktualisieren();
+    p.uhr->advance(1.0);
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.flagpollen, 1);
+    EXPECT_FALSE(cc.cmd_Fahrt[1].enabled);
+    p.unit().setHandler(QStringLiteral("0po"), {});
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.flagpollen, 0);
+    EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
+    EXPECT_EQ(p.axis().position(), 2000);
+}
+
+TEST_F(ControlCenterTest, PiezoMoveKeepsTheMoveButtons)
+{
+    oeffnen(cc, 1);
+    cc.ob_Fahrart2_Click(2);
+    cc.Fahrart_Waehlen(1);
+    cc.text_strecke.text = QStringLiteral("0.05");
+    cc.cmd_Fahrt_Click(1);
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1MR00000064]"));
+    cc.Aktualisieren();
+    if (cc.flagpollen == 1) {
+        EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
+    }
+    EXPECT_TRUE(cc.Fahrart[3].enabled);
+}
+
+TEST_F(ControlCenterTest, StopOverridesAPendingPost)
+{
+    oeffnen(cc, 1);
+    cc.text_strecke.text = QStringLiteral("2");
+    cc.cmd_Fahrt_Click(1);
+    cc.sl_dauer_Change(3);
+    cc.Dauerphase = 4;
+    cc.FlagGrafikInit = 2;
+    cc.cmd_STOPP_Click();
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1BR]"));
+    EXPECT_EQ(cc.FlagDauer, 0);
+    EXPECT_EQ(cc.Dauerphase, 0);
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    p.unit().clearReceived();
+    cc.Aktualisieren();
+    EXPECT_TRUE(p.unit().received().contains(QStringLiteral("[1BR]")));
+    for (const QString& c : p.unit().received())
+        EXPECT_FALSE(c.startsWith(QStringLiteral("[1FA")));
+    EXPECT_EQ(p.axis().position(), 0);
+}
+
+TEST_F(ControlCenterTest, TargetsBeyondTheCounterAreRefusedAndBadDistancesRestored)
+{
+    oeffnen(cc, 1);
+    cc.text_strecke.text = QStringLiteral("5000");  // 10 000 000 counts
+    cc.cmd_Fahrt_Click(1);
+    EXPECT_EQ(cc.flagsenden, 0);
+    ASSERT_EQ(p.dialoge->messages.size(), 1);
+    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::BereichFehler);
+
+    cc.text_strecke.text = QStringLiteral("0.5");
+    cc.text_strecke_LostFocus();
+    EXPECT_DOUBLE_EQ(cc.Strecke, 1000);
+    cc.text_strecke.text = QStringLiteral("0.5x");
+    cc.text_strecke_LostFocus();
+    EXPECT_EQ(cc.text_strecke.text, QStringLiteral("0.5"));
+    EXPECT_DOUBLE_EQ(cc.Strecke, 1000);
+    // The unit is applied when a move is clicked, without leaving the box.
+    cc.cb_SchritteE_ListIndex = counts;
+    cc.text_strecke.text = QStringLiteral("7");
+    cc.cmd_Fahrt_Click(1);
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA00000007]"));
+    // Limit mode posts nothing.
+    cc.flagsenden = 0;
+    cc.Fahrart_Waehlen(3);
+    cc.cmd_Fahrt_Click(0);
+    EXPECT_EQ(cc.flagsenden, 0);
+}
+
+// --- mailbox ------------------------------------------------------------------------------
+
+TEST_F(ControlCenterTest, TwoCommandPostsGoOutInOrderAndShowTheLastReply)
+{
+    oeffnen(cc, 1);
+    cc.Fahrart_Waehlen(2);
+    cc.lb_joyart_Click();  // Fast -> Slow
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1BR][1Cj]"));
+    cc.lb_joyart_Click();
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1BR][1CJ]"));
+    p.unit().clearReceived();
+    cc.Aktualisieren();
+    const QStringList r = p.unit().received();
+    const qsizetype br = r.indexOf(QStringLiteral("[1BR]"));
+    ASSERT_GE(br, 0);
+    EXPECT_EQ(r.value(br + 1), QStringLiteral("[1CJ]"));
+    EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[1BR][1CJ]--->[1CJ!]"));
+    EXPECT_EQ(cc.flagsenden, 0);
+}
+
+TEST_F(ControlCenterTest, TrailingStatusQueryFollowsARejectionQuietly)
+{
+    oeffnen(cc, 1);
+    p.unit().rejectNext(QStringLiteral("[0ST]"), 0x0014);
+    cc.Befehl_senden = QStringLiteral("[1IS][0ST]");
+    cc.flagsenden = 1;
+    p.unit().clearReceived();
+    cc.Aktualisieren();
+    // Mode 1: the rejection leads to one more status query, not to a box.
+    EXPECT_EQ(p.unit().received().count(QStringLiteral("[0ST]")), 2);
+    EXPECT_TRUE(p.dialoge->messages.isEmpty());
+}
+
+TEST_F(ControlCenterTest, StoreCommandsWaitFourSecondsOthersTheDefault)
+{
+    oeffnen(cc, 1);
+    const auto stumm = [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); };
+    p.unit().setHandler(QStringLiteral("0ff"), stumm);
+    p.unit().setHandler(QStringLiteral("0fP"), stumm);
+    cc.Befehl_senden = QStringLiteral("[0ff01]");
+    cc.flagsenden = 1;
+    double t0 = p.uhr->now();
+    cc.Aktualisieren();
+    double waited = p.uhr->now() - t0;
+    EXPECT_GE(waited, 4.0);
+    EXPECT_LT(waited, 4.2);
+    EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[0ff01]--->1"));
+
+    cc.Befehl_senden = QStringLiteral("[0fP]");
+    cc.flagsenden = 1;
+    t0 = p.uhr->now();
+    cc.Aktualisieren();
+    waited = p.uhr->now() - t0;
+    EXPECT_GE(waited, 0.2);
+    EXPECT_LT(waited, 0.4);
+}
+
+TEST_F(ControlCenterTest, PostWaitsWhileThePositionPollIsUnanswered)
+{
+    oeffnen(cc, 1);
+    cc.cmd_version_Click();
+    p.unit().setSilent(true);
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.flagsenden, 1);
+    p.unit().setSilent(false);
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.flagsenden, 0);
+    EXPECT_TRUE(cc.lb_Fehler.text.startsWith(QStringLiteral("[0VN]--->[0VN!")));
+}
+
+TEST_F(ControlCenterTest, EnlargedResultViewBreaksNewResultsIntoLines)
+{
+    oeffnen(cc, 1);
+    cc.lb_Fehler_Click();
+    EXPECT_EQ(cc.Fehlerzeile_gross, 1);
+    cc.cmd_version_Click();
+    cc.Aktualisieren();
+    EXPECT_TRUE(cc.lb_Fehler.text.endsWith(QStringLiteral("\r\n")));
+    cc.lb_Fehler_Click();
+    EXPECT_FALSE(cc.lb_Fehler.text.contains(QStringLiteral("\r\n")));
+    EXPECT_TRUE(cc.lb_Fehler.text.startsWith(QStringLiteral("[0VN]--->")));
+}
+
+// --- speed, acceleration and software limits ------------------------------------------------
+
+TEST_F(ControlCenterTest, SpeedAndAccelerationEntriesAreClampedAndSent)
+{
+    oeffnen(cc, 1);  // vmin 0.01, vmax 50, amin 1
+    cc.text_Geschwindigkeit.text = QStringLiteral("0");
+    cc.text_Geschwindigkeit_LostFocus();
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1VP0001]"));
+    EXPECT_EQ(cc.text_Geschwindigkeit.text, QStringLiteral("0.0100"));
+    EXPECT_EQ(cc.sli_v.value, 1 - 32768);
+
+    cc.text_Geschwindigkeit.text = QStringLiteral("99");
+    cc.text_Geschwindigkeit_LostFocus();
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1VP1388]"));
+    EXPECT_EQ(cc.text_Geschwindigkeit.text, QStringLiteral("50.0000"));
+
+    cc.text_Beschleunigung.text = QStringLiteral("40000");
+    cc.text_Beschleunigung_LostFocus();
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1AP7FFF]"));
+    EXPECT_EQ(cc.text_Beschleunigung.text, QStringLiteral("32767.0"));
+    cc.Aktualisieren();
+    EXPECT_EQ(p.axis().model().parameter("1AP"), QByteArray("7FFF"));
+
+    // The bar at its lowest sends raw 0.
+    cc.sli_v_Change(-32768);
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1VP0000]"));
+}
+
+TEST_F(ControlCenterTest, ReadBackIntoTheBarsNeverPosts)
+{
+    p.axis().model().setParameter("1VP", "0032");
+    p.axis().model().setParameter("1AP", "0100");
+    oeffnen(cc, 1);
+    EXPECT_EQ(cc.flagsenden, 0);
+    EXPECT_EQ(cc.sli_v.value, 50 - 32768);
+    EXPECT_EQ(cc.text_Geschwindigkeit.text, QStringLiteral("0.5000"));
+    EXPECT_EQ(cc.sli_a.value, 256);
+    EXPECT_EQ(cc.text_Beschleunigung.text, QStringLiteral("256.0"));
+    // vmax / vmin = 5000: the bar ends at 5000 - 32768.
+    EXPECT_EQ(cc.sli_v.max, 5000 - 32768);
+    // A rejected read-back leaves bar and box as they were.
+    p.unit().rejectNext(QStringLiteral("[1vP]"), 0x0005);
+    cc.v_a_auslesen();
+    EXPECT_EQ(cc.sli_v.value, 50 - 32768);
+    EXPECT_EQ(cc.flagsenden, 0);
+}
+
+TEST_F(ControlCenterTest, SoftwareLimitsOnARotaryAxisAreSentAndReadBackInDegrees)
+{
+    p.achse(1, 36000, 0.01, 50, 1, true);
+    p.store.datensatz(1).Endschalter_minus = 0;
+    oeffnen(cc, 1);
+    cc.text_SLM.text = QStringLiteral("90");
+    cc.text_SLM_LostFocus();
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1L500002328]"));
+    EXPECT_DOUBLE_EQ(cc.Grenze_minus, 9000);
+    cc.Aktualisieren();
+    EXPECT_EQ(p.axis().model().parameter("1L5"), QByteArray("00002328"));
+
+    cc.text_SLM.text = QStringLiteral("0");
+    cc.limits_auslesen();
+    EXPECT_EQ(cc.text_SLM.text, QStringLiteral("90.00"));
+    p.store.setIndex(2);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, 9000);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(2).PositionM, 0);
+
+    // A limit beyond the counter is refused.
+    cc.flagsenden = 0;
+    cc.text_SLP.text = QStringLiteral("100000");
+    cc.text_SLP_LostFocus();
+    EXPECT_EQ(cc.flagsenden, 0);
+    EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::BereichFehler);
+}
+
+TEST_F(ControlCenterTest, LimitOnASideWithASwitchLeavesTheTravelEnd)
+{
+    oeffnen(cc, 1);
+    const double vorher = cc.Grenze_plus;
+    cc.text_SLP.text = QStringLiteral("10");
+    cc.text_SLP_LostFocus();
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1L600004E20]"));
+    EXPECT_DOUBLE_EQ(cc.Grenze_plus, vorher);
+}
+
+// --- the parameter cursor -------------------------------------------------------------------
+
+TEST_F(ControlCenterTest, EveryParameterAccessUsesTheWindowsOwnAxis)
+{
+    oeffnen(cc, 1);
+    p.store.setIndex(2);  // another window's axis
+    cc.ob_Fahrart2_Click(1);
+    EXPECT_EQ(p.store.datensatz(1).Fahrart, 1);
+    EXPECT_EQ(p.store.datensatz(2).Fahrart, 0);
+    EXPECT_EQ(cc.Fahrart2_Kennung, QStringLiteral("S"));
+    p.store.setIndex(2);
+    p.store.datensatz(2).Endschalter_Plus = 0;
+    cc.Button_enable();
+    EXPECT_TRUE(cc.cmd_ESP.enabled);
+}
+
+// --- graphic support, nested ticks ------------------------------------------------------------
+
+TEST_F(ControlCenterTest, QuestionInsideATickDoesNotStack)
+{
+    oeffnen(cc, 1);
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    EXPECT_EQ(cc.FlagGrafikInit, 2);
+    int nested = -1;
+    qsizetype trafficInBox = -1;
+    p.dialoge->onMessage = [&](const RecordingUiServices::Message& m) {
+        EXPECT_EQ(m.title, ControlCenterCore::GrafikTitel);
+        EXPECT_EQ(m.text, ControlCenterCore::GrafikFrageEinfach);
+        const qsizetype before = p.bus->traffic().size();
+        nested = cc.Aktualisieren();
+        trafficInBox = p.bus->traffic().size() - before;
+    };
+    p.dialoge->answers << MsgResult::Cancel;
+    EXPECT_EQ(cc.Aktualisieren(), 1);
+    EXPECT_EQ(nested, 0);
+    EXPECT_EQ(trafficInBox, 0);
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
+    EXPECT_EQ(p.enableAllAufrufe, 1);
+}
+
+TEST_F(ControlCenterTest, NoToTheQuestionMarksTheTravelPictureInvalid)
+{
+    oeffnen(cc, 1);
+    cc.pb_Grafikunterstuetzung_MouseUp(2);
+    p.dialoge->answers << MsgResult::No;
+    cc.Aktualisieren();
+    EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::GrafikFrageFein);
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_EQ(cc.line_schlitten.farbe, Rot);
+}
+
+// --- closing --------------------------------------------------------------------------------------
+
+TEST_F(ControlCenterTest, ClosingAnOnlineWindowStopsItsAxisAndReselectsTheCurrentUnit)
+{
+    oeffnen(cc, 1);
+    cc.Tag = 1;
+    p.registry.CC.add(1, &cc);
+    p.registry.CC_Aktivieren(1);
+    cc.text_strecke.text = QStringLiteral("100");
+    cc.cmd_Fahrt_Click(1);
+    cc.Aktualisieren();
+    ASSERT_TRUE(p.axis().isMoving());
+    p.transport().einheit_waehlen(QStringLiteral("02"));
+    p.bus->clearTraffic();
+
+    cc.Form_Unload();
+    const auto t = p.bus->traffic();
+    ASSERT_EQ(t.size(), 1);
+    EXPECT_EQ(t.first().first, A);
+    EXPECT_EQ(t.first().second, QStringLiteral("[1BR]"));
+    EXPECT_EQ(p.transport().aktiveEinheit, QStringLiteral("02"));
+    EXPECT_FALSE(p.axis().isMoving());
+    EXPECT_TRUE(p.registry.CC.isEmpty());
+    EXPECT_EQ(p.registry.CC_I, 0);
+}
+
+TEST_F(ControlCenterTest, ClosingAnOfflineWindowSendsNothing)
+{
+    p.unit().setSilent(true);
+    oeffnen(cc, 1);
+    p.bus->clearTraffic();
+    cc.Form_Unload();
+    EXPECT_TRUE(p.bus->traffic().isEmpty());
+}
+
+TEST_F(ControlCenterTest, ClosingUnbindsOnlyTheToolWindowsOfThisWindow)
+{
+    struct Schleife final : IControlLoopWindow
+    {
+        void Diag_Aufzeichnung(int&) override {}
+        void regelkreisauslesen() override {}
+        void regelkreisschreiben() override {}
+        void eepromspeichern() override {}
+    } schleife;
+    QList<Postfachfenster*> entladen;
+    ControlCenterEnv e = p.env();
+    e.entladen = [&](Postfachfenster* w) { entladen << w; };
+    e.controlLoop = [&]() -> IControlLoopWindow* { return &schleife; };
+    ControlCenterCore eins(e), zwei(e);
+    eins.Tag = 1;
+    zwei.Tag = 2;
+    p.registry.CC.add(1, &eins);
+    p.registry.CC.add(2, &zwei);
+    p.registry.frm_controlparameter = &schleife;
+
+    eins.cmd_ControllP_Click();
+    schleife.an_aus = 1;
+    eins.cmd_ControllP.farbe = Gruen;
+    zwei.cmd_ControllP_Click();
+    EXPECT_EQ(schleife.CCIndex, 2);
+    EXPECT_EQ(eins.cmd_ControllP.farbe, Hellgrau);
+
+    eins.Form_Unload();
+    EXPECT_TRUE(entladen.isEmpty());
+    EXPECT_EQ(p.registry.CC_I, 2);
+    zwei.Form_Unload();
+    EXPECT_EQ(entladen, QList<Postfachfenster*>({&schleife}));
+    EXPECT_EQ(schleife.an_aus, 0);
+}
+
+TEST_F(ControlCenterTest, OneEWindowButtonTogglesTheStreamWhenTheRecorderIsOff)
+{
+    oeffnen(cc, 1);
+    cc.cmd_eW_Click();
+    EXPECT_EQ(cc.FlagEW, 1);
+    EXPECT_EQ(cc.cmd_eW.farbe, Dunkelgelb);
+    p.unit().clearReceived();
+    cc.Aktualisieren();
+    EXPECT_TRUE(p.unit().received().contains(QStringLiteral("[1eW]")));
+    cc.cmd_eW_Click();
+    EXPECT_EQ(cc.FlagEW, 0);
+    EXPECT_EQ(cc.cmd_eW.farbe, Hellgrau);
+}

@@ -1,0 +1,193 @@
+// The control center window in the main window's MDI area, driven by the main
+// loop: what the controls show, the key filters of the numeric boxes, the
+// travel picture, and closing through the MDI frame. With
+// KELVANE_CC_SCREENSHOT=<file.png> the moving-axis test also saves a picture.
+
+#include "Achsplatz.h"
+
+#include "ParamsContext.h"
+#include "frm_Controlcenter.h"
+#include "frm_main.h"
+
+#include "Format.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace leitstand;
+
+namespace {
+
+class FrmControlcenterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        main = std::make_unique<frm_main>(*p.core);
+        params = std::make_unique<ParamsContext>(p.core->ui(), main->optionFlags(), [this](const QString& c) {
+            return p.transport().senden_empfangen(c, 0, 0);
+        });
+        params->store().datensatz(1).Motfak_manuell = 1;
+        params->store().datensatz(1).Motfak = 2000;
+        params->store().datensatz(1).vmin = 0.01;
+        params->store().datensatz(1).vmax = 50;
+        main->komma_frage = dezimalkomma();
+        main->setParameterIndex = [this](int i) { params->store().setIndex(i); };
+        installControlCenter(*main, *params);
+        main->menuEntry(QStringLiteral("mnuAchsenAus(2)"))->setChecked(true);
+        main->resize(1100, 800);
+        main->show();
+    }
+    void TearDown() override
+    {
+        main.reset();
+        params.reset();
+    }
+
+    frm_Controlcenter* oeffnen()
+    {
+        main->mnuKontroll_Click();
+        auto* w = dynamic_cast<frm_Controlcenter*>(main->CC.item(main->Fensterzaehler()));
+        if (w) {
+            w->setAdressenIndex(1);
+            main->CC_Aktivieren(w->Tag);
+        }
+        return w;
+    }
+    void ticks(int n, double dt = 0.002)
+    {
+        for (int i = 0; i < n; ++i) {
+            p.uhr->advance(dt);
+            main->hauptschleife().Timer1_Timer();
+        }
+    }
+
+    Achsplatz p;
+    std::unique_ptr<frm_main> main;
+    std::unique_ptr<ParamsContext> params;
+};
+
+} // namespace
+
+TEST_F(FrmControlcenterTest, MainLoopBringsTheWindowOnlineAndShowsThePosition)
+{
+    frm_Controlcenter* w = oeffnen();
+    ASSERT_TRUE(w);
+    EXPECT_GE(w->Width(), 6000);
+    EXPECT_EQ(w->cb_adressenauswahl->count(), 31);
+    EXPECT_EQ(w->cb_adressenauswahl->currentText(), QStringLiteral("01"));
+    p.axis().setPosition(-1000);
+    ticks(2);
+    EXPECT_EQ(main->status(w->Tag), 1);
+    EXPECT_EQ(w->sh_an_aus->styleSheet().contains(bgrColor(Gruen).name()), true);
+    EXPECT_EQ(w->lb_POS->text(), QStringLiteral("-0.500000 mm"));
+    EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("01-")));
+    EXPECT_TRUE(w->cmd_Fahrt[1]->isEnabled());
+    EXPECT_EQ(w->lb_Fehler->text(), QStringLiteral("[0ST]--->[0ST!00000000]"));
+    // The bar shows what the controller holds (raw 50), and showing it posted nothing.
+    EXPECT_EQ(w->sli_v->value(), 50 - 32768);
+    EXPECT_EQ(w->flagsenden, 0);
+}
+
+TEST_F(FrmControlcenterTest, ClickedMoveRunsAndTheButtonsComeBack)
+{
+    frm_Controlcenter* w = oeffnen();
+    ASSERT_TRUE(w);
+    ticks(2);
+    w->Fahrart[1]->click();
+    w->text_strecke->setEditText(QStringLiteral("0.5"));
+    w->cmd_Fahrt[0]->click();
+    EXPECT_EQ(w->Befehl_senden, QStringLiteral("[1FRFFFFFC18]"));
+    ticks(1);
+    EXPECT_FALSE(w->cmd_Fahrt[0]->isEnabled());
+    ticks(100, 0.005);
+    EXPECT_TRUE(w->cmd_Fahrt[0]->isEnabled());
+    EXPECT_EQ(p.axis().position(), -1000);
+    EXPECT_EQ(w->lb_POS->text(), QStringLiteral("-0.500000 mm"));
+}
+
+TEST_F(FrmControlcenterTest, NumericBoxesTakeOnlyTheLocaleSeparatorAndEnterSends)
+{
+    ScopedLocale de(QLocale::German, QLocale::Germany);
+    main->komma_frage = true;
+    frm_Controlcenter* w = oeffnen();
+    ASSERT_TRUE(w);
+    ticks(2);
+    QApplication::setActiveWindow(main.get());
+    w->text_Geschwindigkeit->setFocus();
+    w->text_Geschwindigkeit->clear();
+    QTest::keyClicks(w->text_Geschwindigkeit, QStringLiteral("1.5x"));
+    EXPECT_EQ(w->text_Geschwindigkeit->text(), QStringLiteral("15"));
+    w->text_Geschwindigkeit->clear();
+    QTest::keyClicks(w->text_Geschwindigkeit, QStringLiteral("1,5"));
+    EXPECT_EQ(w->text_Geschwindigkeit->text(), QStringLiteral("1,5"));
+    QTest::keyClick(w->text_Geschwindigkeit, Qt::Key_Return);
+    EXPECT_TRUE(w->cmd_STOPP->hasFocus());
+    EXPECT_EQ(w->Befehl_senden, QStringLiteral("[1VP0096]"));
+    EXPECT_EQ(w->text_Geschwindigkeit->text(), QStringLiteral("1,5000"));
+    // Minus is allowed only in the software-limit boxes.
+    w->text_SLM->clear();
+    QTest::keyClicks(w->text_SLM, QStringLiteral("-2"));
+    EXPECT_EQ(w->text_SLM->text(), QStringLiteral("-2"));
+    w->text_strecke->lineEdit()->clear();
+    QTest::keyClicks(w->text_strecke->lineEdit(), QStringLiteral("-2"));
+    EXPECT_EQ(w->text_strecke->currentText(), QStringLiteral("2"));
+    EXPECT_EQ(w->text_strecke->itemText(9), QStringLiteral("42,5"));
+}
+
+TEST_F(FrmControlcenterTest, ClosingTheSubWindowStopsTheAxisAndLeavesTheRegistry)
+{
+    frm_Controlcenter* w = oeffnen();
+    ASSERT_TRUE(w);
+    ticks(2);
+    w->text_strecke->setEditText(QStringLiteral("100"));
+    w->cmd_Fahrt[1]->click();
+    ticks(1);
+    ASSERT_TRUE(p.axis().isMoving());
+    QMdiSubWindow* sub = main->subWindowOf(w);
+    ASSERT_TRUE(sub);
+    sub->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(p.axis().isMoving());
+    EXPECT_TRUE(main->CC.isEmpty());
+    EXPECT_EQ(main->CC_I, 0);
+    ticks(1);  // nothing left to serve
+}
+
+TEST_F(FrmControlcenterTest, MovingAxisPicture)
+{
+    frm_Controlcenter* w = oeffnen();
+    ASSERT_TRUE(w);
+    main->subWindowOf(w)->resize(w->minimumSizeHint().expandedTo(QSize(720, 420)));
+    p.axis().model().setPlusSwitch(60000);
+    p.axis().model().setParameter("0PS", "X stage             ");
+    ticks(2);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("01-X stage             "));
+    w->cb_IN->click();
+    w->setLine_schlitten(200, Dunkelgruen);
+    w->Grenze_minus = -20000;
+    w->Grenze_plus = 80000;
+    w->Grafikmassstab = 100000.0 / (ControlCenterCore::BildBreite - 32);
+    w->text_strecke->setEditText(QStringLiteral("20"));
+    w->cmd_Fahrt[1]->click();
+    ticks(40, 0.01);
+    EXPECT_TRUE(p.axis().isMoving());
+    EXPECT_FALSE(w->cmd_Fahrt[1]->isEnabled());
+    EXPECT_GT(w->line_schlitten_Left(), 200);
+    const QString file = qEnvironmentVariable("KELVANE_CC_SCREENSHOT");
+    if (!file.isEmpty()) {
+        EXPECT_TRUE(main->grab().save(file));
+    }
+}
