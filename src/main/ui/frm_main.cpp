@@ -86,6 +86,9 @@ frm_main::frm_main(CoreContext& core, QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(TickInterval);
+    // The main loop runs at 1 ms; a precise timer skips the coarse-timer
+    // slack computations on every tick.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &frm_main::Timer1_Timer);
 
     for (int i = 0; i < AchsenCount; ++i)
@@ -217,6 +220,9 @@ void frm_main::buildMenus()
     connectEntry(QStringLiteral("mnuKontroll"), [this] { mnuKontroll_Click(); });
     connectEntry(QStringLiteral("mnuMGED"), [this] { mnuMGED_Click(); });
     connectEntry(QStringLiteral("mnuDownload"), [this] { mnuDownload_Click(); });
+    connectEntry(QStringLiteral("mnuAchsenSuche"), [this] { mnuAchsensuche_Click(); });
+    connectEntry(QStringLiteral("mnuAchsenAus(1)"), [this] { mnuAchsenAus_Click(1); });
+    connectEntry(QStringLiteral("mnuAchsenAus(2)"), [this] { mnuAchsenAus_Click(2); });
     connectEntry(QStringLiteral("mnuCOMOptions"), [this] { mnuCOMOptions_Click(); });
     connectEntry(QStringLiteral("mnuTasterC"), [this] { mnuTasterC_Click(); });
     connectEntry(QStringLiteral("mnuKommunikation"), [this] { mnuKommunikation_Click(); });

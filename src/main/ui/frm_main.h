@@ -10,6 +10,7 @@
 #include "OptionFlags.h"
 
 #include <QHash>
+#include <QMap>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -115,6 +116,20 @@ public:
     // Achsenliste to the address list of the control center at position j.
     void Achse_eintragen(int j);
     void Adresse_eintragen(int j);
+    // The axis search (menu "Achsensuche") and the two list entries of menu
+    // "Achsenerkennung": 1 = "Achsen_automatisch", 2 = "Achsen_manuell ".
+    // Defined in frm_main_Achsenerkennung.cpp.
+    void mnuAchsensuche_Click();
+    void mnuAchsenAus_Click(int index);
+    // Refills the address list of the control center at position j with
+    // Achsenliste, keeps its selection, and keeps its carriage marker only
+    // while it shows a valid travel picture.
+    void Adressliste_auffrischen(int j);
+    // Address lists of the parameter, EEPROM, joystick and script windows,
+    // registered by those windows under their name: `fill` clears the list
+    // and appends the entries it is given.
+    using AdresslistenZiel = std::function<void(const QStringList& entries)>;
+    void setAdresslistenZiel(const QString& window, AdresslistenZiel fill);
 
     // --- Port and baud in use (kept equal to the transport's baud text) ----
     QString auswerten_com() const { return m_auswertenCom; }
@@ -248,6 +263,12 @@ private:
 
     QString m_auswertenCom;
     QString m_auswertenBaud;
+
+    // Axis search and address lists.
+    void adresslistenFuellen(const QStringList& entries);
+    void controlCenterEntladen(int n);
+    QMap<QString, AdresslistenZiel> m_adresslisten;
+    bool m_achsensucheLaeuft = false;
 
     QHash<QString, ToolSlot> m_tools;
     QHash<QString, std::function<void()>> m_openers;

@@ -1,0 +1,131 @@
+#include "Achsensuche.h"
+
+#include "BusTransport.h"
+#include "SerialPort.h"
+#include "Settings.h"
+#include "UsbBridge.h"
+#include "globale_Funktionen.h"
+
+namespace {
+const QChar DC2(0x12);
+// The address the probe asks: a motor axis is normally set up there.
+const QString ProbeAdresse = QStringLiteral("01");
+const QString VersionQuery = QStringLiteral("[0VN]");
+} // namespace
+
+Achsensuche::Achsensuche(BusTransport& bus) : m_bus(bus)
+{
+}
+
+QString Achsensuche::einstellung() const
+{
+    return m_bus.usbMode() ? m_bus.baudText : m_bus.serial().settings();
+}
+
+bool Achsensuche::einstellen(const QString& baud)
+{
+    if (m_bus.usbMode()) {
+        bool ok = false;
+        const quint32 rate = baud.toUInt(&ok);
+        if (!ok)
+            return false;
+        m_bus.USBStatus = m_bus.usb().SI_SetBaudRate(m_bus.USBHandle, rate);
+        if (m_bus.USBStatus != si::SUCCESS)
+            return false;
+        // The transport puts this rate back on the bridge after every silent
+        // exchange, so it must name the rate now in force.
+        m_bus.baudText = baud;
+        return true;
+    }
+    ISerialPort& serial = m_bus.serial();
+    // A closed port stays closed: the search must not open a port the
+    // operator released or that failed to open.
+    const bool warOffen = serial.isOpen();
+    if (warOffen)
+        serial.close();
+    serial.setSettings(baud);
+    m_bus.baudText = baud;
+    return !warOffen || serial.open();
+}
+
+QString Achsensuche::austausch(const QString& command, double timeout)
+{
+    return m_bus.senden_empfangen(command, timeout, 0);
+}
+
+QString Achsensuche::baudProbe()
+{
+    const QString vorher = einstellung();
+    const bool portWarOffen = !m_bus.usbMode() && m_bus.serial().isOpen();
+    try {
+        for (const QString& rate : Baudraten) {
+            if (!einstellen(rate))
+                break;
+            austausch(DC2 + ProbeAdresse, ProbeTimeout);
+            if (istAntwort(austausch(VersionQuery, ProbeTimeout)))
+                return rate;
+        }
+    } catch (...) {
+        // A failing exchange ends the probe like a silent bus does.
+    }
+    try {
+        einstellen(vorher);
+        // A rate the port refused left it closed; the bus is given back
+        // as it was found.
+        if (portWarOffen && !m_bus.serial().isOpen())
+            m_bus.serial().open();
+    } catch (...) {
+    }
+    return einstellung();
+}
+
+double Achsensuche::scanTimeout(const QString& baud)
+{
+    const QString anfang = baud.left(3);
+    if (anfang == QLatin1String("960"))
+        return 0.02;
+    for (const char* schnell : {"192", "384", "576", "115", "256"})
+        if (anfang == QLatin1String(schnell))
+            return 0.01;
+    return 0;
+}
+
+bool Achsensuche::istAntwort(const QString& reply)
+{
+    return !reply.isEmpty() && reply != keine_Antwort;
+}
+
+QString Achsensuche::eintrag(int i, const QString& reply)
+{
+    if (i == 0)
+        return Sammeladresse;
+    if (istAntwort(reply) && reply.mid(5, 2) != QLatin1String("IK"))
+        return hex2(i);
+    return QString();
+}
+
+QStringList Achsensuche::adressScan(double timeout, const std::function<void(int)>& fortschritt)
+{
+    QStringList liste;
+    for (int i = 0; i < AchsenCount; ++i) {
+        austausch(DC2 + hex2(i), timeout);
+        liste << eintrag(i, austausch(VersionQuery, timeout));
+        if (fortschritt)
+            fortschritt(i);
+    }
+    return liste;
+}
+
+Achsensuche::Ergebnis Achsensuche::suchen(AppSettings& settings, const std::function<void()>& scanBeginnt,
+                                          const std::function<void(int)>& fortschritt)
+{
+    Ergebnis e;
+    e.baud = baudProbe();
+    settings.setValue(QStringLiteral("Startup"), QStringLiteral("Backup_Settings"), e.baud);
+    settings.sync();
+    e.timeout = scanTimeout(e.baud);
+    if (scanBeginnt)
+        scanBeginnt();
+    e.liste = adressScan(e.timeout, fortschritt);
+    return e;
+}

@@ -1,0 +1,190 @@
+// The main window's menu "Achsenerkennung": the axis search, which finds the
+// bus's baud rate and the units that answer, and the two address lists that
+// the control centers and the other unit-bound windows pick their unit from.
+// The search itself is the widget-free Achsensuche; this file locks the
+// program around it, shows its progress and hands its result to the windows.
+
+#include "Achsensuche.h"
+#include "CoreContext.h"
+#include "frm_main.h"
+#include "frm_wait.h"
+#include "globale_Funktionen.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QProgressBar>
+#include <QtDebug>
+
+#include <exception>
+
+namespace {
+const QString SucheHalter = QStringLiteral("mnuAchsenSuche");
+const QString Automatisch = QStringLiteral("mnuAchsenAus(1)");
+const QString Manuell = QStringLiteral("mnuAchsenAus(2)");
+// The carriage marker: dark green while the travel picture is valid, and
+// its rest state.
+constexpr quint32 SchlittenGruen = 0x8000;
+constexpr int SchlittenRuheLeft = 160;
+constexpr quint32 SchlittenRuheFarbe = 0xC0;
+// Entries of the fixed list the other windows get: "00" … "1F".
+constexpr int FesteAdressen = 32;
+
+void meldeFehler(const char* where, const char* what)
+{
+    qWarning("frm_main: %s failed: %s", where, what);
+}
+} // namespace
+
+void frm_main::setAdresslistenZiel(const QString& window, AdresslistenZiel fill)
+{
+    if (fill)
+        m_adresslisten.insert(window, std::move(fill));
+    else
+        m_adresslisten.remove(window);
+}
+
+void frm_main::adresslistenFuellen(const QStringList& entries)
+{
+    for (auto it = m_adresslisten.cbegin(); it != m_adresslisten.cend(); ++it) {
+        try {
+            it.value()(entries);
+        } catch (const std::exception& e) {
+            meldeFehler(qPrintable(QStringLiteral("address list of ") + it.key()), e.what());
+        } catch (...) {
+            meldeFehler(qPrintable(QStringLiteral("address list of ") + it.key()), "unknown error");
+        }
+    }
+}
+
+void frm_main::Adressliste_auffrischen(int j)
+{
+    if (j < 0 || j >= CC.count())
+        return;
+    const int n = CC.numbers().at(j);
+    IControlCenter* w = CC.item(n);
+    const int index = w->adressenIndex();
+    w->adressenLeeren();
+    Adresse_eintragen(j);
+    const bool gruen = w->line_schlitten_BackColor() == SchlittenGruen;
+    // Runs the window's own selection handler, which re-initialises it.
+    w->setAdressenIndex(index);
+    w = CC.item(n);
+    if (!w)
+        return;
+    if (gruen)
+        w->setLine_schlitten(w->line_schlitten_Left(), SchlittenGruen);
+    else
+        w->setLine_schlitten(SchlittenRuheLeft, SchlittenRuheFarbe);
+}
+
+void frm_main::mnuAchsensuche_Click()
+{
+    // The one pass of pending events below must not start a second search.
+    if (m_achsensucheLaeuft)
+        return;
+    m_achsensucheLaeuft = true;
+    // The probe already changes the rate the program talks at, so the loop
+    // is held from the start: a decoded rejection opens a message box whose
+    // event loop would otherwise let a tick talk at a rate being probed.
+    suspendTimer1(SucheHalter);
+
+    Achsensuche suche(m_core.transport());
+    QPointer<frm_wait> wait;
+    try {
+        const Achsensuche::Ergebnis e = suche.suchen(
+            m_core.settings(),
+            [this, &wait] {
+                wait = waitWindow();
+                wait->pb_ladeleiste->setValue(0);
+                wait->show();
+                wait->raise();
+                Disable_all(0);
+                QCoreApplication::processEvents();
+            },
+            [&wait](int i) {
+                if (!wait)
+                    return;
+                wait->pb_ladeleiste->setValue(i);
+                // The scan blocks the event loop; paint the bar directly.
+                wait->pb_ladeleiste->repaint();
+            });
+        if (wait) {
+            wait->hide();
+            wait->pb_ladeleiste->setValue(0);
+        }
+        Achsenliste = e.liste;
+        for (qsizetype j = 0; j < CC.count(); ++j)
+            Adressliste_auffrischen(int(j));
+        adresslistenFuellen(Achsenliste);
+    } catch (const std::exception& e) {
+        meldeFehler("axis search", e.what());
+    } catch (...) {
+        meldeFehler("axis search", "unknown error");
+    }
+    // Whatever happened, the program comes back usable: no progress window
+    // left standing, menus and loop released.
+    if (wait && !wait->isHidden()) {
+        wait->hide();
+        wait->pb_ladeleiste->setValue(0);
+    }
+    setAuswerten_baud(suche.einstellung());
+    menuEntry(Automatisch)->setEnabled(true);
+    menuEntry(Manuell)->setChecked(false);
+    resumeTimer1(SucheHalter);
+    Enable_all();
+    m_achsensucheLaeuft = false;
+}
+
+void frm_main::controlCenterEntladen(int n)
+{
+    IControlCenter* w = CC.item(n);
+    if (!w)
+        return;
+    bool geschlossen = true;
+    if (QMdiSubWindow* sub = subWindowOf(w))
+        geschlossen = sub->close();
+    else if (QWidget* form = w->form())
+        geschlossen = form->close();
+    // A window that closes later (it is inside its own cycle) leaves the
+    // registry by itself when it does.
+    if (geschlossen && CC.item(n))
+        removeControlCenter(n);
+}
+
+void frm_main::mnuAchsenAus_Click(int index)
+{
+    if (index == 1) {
+        menuEntry(Automatisch)->setChecked(true);
+        menuEntry(Manuell)->setChecked(false);
+        for (qsizetype j = 0; j < CC.count(); ++j)
+            Adressliste_auffrischen(int(j));
+        adresslistenFuellen(Achsenliste);
+        // A control center opened while the flag is set takes its list
+        // index from Achsindex, initialises itself and opens minimised; the
+        // flag must never outlive this loop.
+        struct FlagZurueck
+        {
+            int& flag;
+            ~FlagZurueck() { flag = 0; }
+        } zurueck{flagautomatik};
+        for (int i = 0; i < AchsenCount; ++i) {
+            Achsindex = i;
+            const QString eintrag = Achsenliste.value(i);
+            if (!eintrag.isEmpty() && eintrag != Achsensuche::Sammeladresse)
+                mnuKontroll_Click();
+            flagautomatik = 1;
+        }
+        com_motflag = 1;
+    } else if (index == 2) {
+        menuEntry(Automatisch)->setChecked(false);
+        menuEntry(Manuell)->setChecked(true);
+        for (int n : CC.numbers())
+            controlCenterEntladen(n);
+        QStringList fest;
+        for (int i = 0; i < FesteAdressen; ++i)
+            fest << hex2(i);
+        adresslistenFuellen(fest);
+    }
+}
