@@ -146,6 +146,10 @@ void ControlCenterCore::cb_adressenauswahl_Click()
     lb_indexanzeige.farbe = Grau;
     cmd_IndexSuche.farbe = Grau;
     FlagIndexSuche = 0;
+    m_indexZaehler.reset();
+    // A reference run belongs to the unit it started on; its saved values are
+    // written back to that unit on the next answered tick.
+    FlagGrafikInit = 0;
     Button_Disable();
     flagachsenwechsel = 1;
 }
@@ -280,6 +284,9 @@ void ControlCenterCore::Form_Unload()
         const QString vorher = bus().aktiveEinheit;
         bus().einheit_waehlen(adr);
         bus().senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
+        // No tick follows: an interrupted reference run is undone now.
+        if (m_referenz.sicherung)
+            referenzWiederherstellen();
         bus().einheit_waehlen(vorher);
     }
     cmd_STOPP_Click();
@@ -552,6 +559,10 @@ int ControlCenterCore::Aktualisieren()
             grafikunterstuetzung();
         else
             Referenzphase = 0.5;
+        // A run that was stopped, cancelled or abandoned gives the controller
+        // its own speeds and software limits back.
+        if (FlagGrafikInit == 0 && m_referenz.sicherung)
+            referenzWiederherstellen();
     } else {
         Dauerziel = 1;
         Referenzphase = 0.5;
@@ -657,25 +668,6 @@ void ControlCenterCore::grafikunterstuetzung()
         }
     }
 }
-
-// --- runs (filled in by the run stage) ------------------------------------------------------
-
-void ControlCenterCore::Identifikationsfahrt(double& phase)
-{
-    // Cancel: the travel picture stays invalid until a run completes.
-    line_schlitten.farbe = Rot;
-    Messtischweg = 0;
-    FlagGrafikInit = 0;
-    phase = 0.5;
-    Button_enable();
-    if (m_env.enableAll)
-        m_env.enableAll();
-}
-
-void ControlCenterCore::dauerfahrt(int&) {}
-void ControlCenterCore::ZaehlerNullen() {}
-void ControlCenterCore::index_routine() {}
-void ControlCenterCore::indexsuche_starten() {}
 
 // --- buttons ------------------------------------------------------------------------------
 
@@ -806,15 +798,21 @@ void ControlCenterCore::cmd_IndexSuche_MouseUp(int button)
     if (button == 1) {
         indexsuche_starten();
     } else if (button == 2 && cmd_IndexSuche.farbe == Gruen) {
-        const std::optional<double> x = zahlLesen(lb_indexanzeige.text, komma());
-        if (!x)
+        // The captured counts themselves: the display may be rounded to
+        // fewer digits than the axis resolves.
+        std::optional<double> ziel = m_indexZaehler;
+        if (!ziel)
+            if (const std::optional<double> x = zahlLesen(lb_indexanzeige.text, komma()))
+                ziel = *x * Motorfaktor;
+        if (!ziel)
             return;
-        const std::optional<QString> cmd = fahrbefehl(Fahrart2_Kennung, QLatin1Char('A'), *x * Motorfaktor);
+        const std::optional<QString> cmd = fahrbefehl(Fahrart2_Kennung, QLatin1Char('A'), *ziel);
         if (!cmd) {
             zeigeFehler(BereichFehler);
             return;
         }
         posten(*cmd);
+        m_indexZaehler.reset();
         cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Grau;
         lb_indexanzeige.text = QStringLiteral("Index");
     }

@@ -11,13 +11,14 @@
 // which the main loop calls while the window's unit is selected — and each
 // of them selects the window's unit itself before its first exchange.
 //
-// The runs of the next stage (reference run, continuous run, counter zeroing,
-// index search) are virtual step functions that `Aktualisieren` advances one
-// step per answered tick.
+// The runs (reference run, continuous run, counter zeroing, index search) are
+// step functions that `Aktualisieren` advances one step per answered tick;
+// they live in ControlCenterLaeufe.cpp.
 
 #include "ControlCenterMath.h"
 #include "Fensterpostfach.h"
 #include "MotorFactor.h"
+#include "Referenzfahrt.h"
 
 #include <QString>
 #include <QStringList>
@@ -105,6 +106,12 @@ public:
         QStringLiteral("Hochauflösende Referenzfahrt mit Entschalterfahrten muss durchgeführt werden!");
     static inline const QString GrafikFrageEinfach =
         QStringLiteral("Einfache Referenzfahrt mit Entschalterfahrten muss durchgeführt werden!");
+    static inline const QString ReferenzFehler =
+        QStringLiteral("Referenzfahrt abgebrochen: die Achse meldet keine gültige Position. Antwort auf [1PA]: ");
+    static inline const QString ReferenzFaktorFehler =
+        QStringLiteral("Referenzfahrt nicht möglich: der Motorfaktor der Achse ist 0.");
+    static inline const QString ReferenzLeseFehler =
+        QStringLiteral("Referenzfahrt abgebrochen: Geschwindigkeiten oder Software-Grenzen der Achse sind nicht lesbar: ");
     static inline const QStringList StreckenPunkt{"0.1", "0.2", "0.5", "1.0", "2.0", "5.0", "10",
                                                   "20",  "40",  "42.5", "50", "65", "100", "112.5"};
     // Width of the travel picture and the carriage, in pixels.
@@ -183,6 +190,9 @@ public:
     // True while a call of Aktualisieren runs (a modal box may be open in it).
     bool imZyklus() const { return m_imZyklus; }
     bool online() const { return sh_an_aus.farbe == leitstand::Gruen && cb_adressenauswahl_ListIndex > 0; }
+    // True while speeds and software limits changed by an interrupted
+    // reference run still wait to be written back.
+    bool referenzWiederherstellungOffen() const { return m_referenz.sicherung.has_value(); }
 
     // --- public variables of the window -------------------------------------------
     QString Fahr_v_a;
@@ -250,7 +260,6 @@ public:
 protected:
     // --- runs, advanced one step per answered tick --------------------------------
     // Reference run of the travel picture; `phase` 0.5 = start, 8 = cancel.
-    // Until the run exists every request is answered like No.
     virtual void Identifikationsfahrt(double& phase);
     virtual void dauerfahrt(int& ziel);
     virtual void ZaehlerNullen();
@@ -280,6 +289,21 @@ protected:
     void nullAnzeige();
 
 private:
+    // --- steps of the reference run ------------------------------------------------
+    bool referenzStart(double& phase);
+    void referenzEnde(double& phase);
+    void referenzAbbrechen(double& phase, const QString& meldung);
+    // Writes the saved speeds and limits back to their unit; keeps them when
+    // the unit did not answer.
+    void referenzWiederherstellen();
+    std::optional<double> referenzPosition(double& phase);
+    std::optional<QString> referenzSchalter();
+    QString referenzSenden(const QString& befehl);
+    QString referenzRelativ(bool plus);
+    QString referenzAbsolut(double counts);
+    bool minusSchalter() const;
+    bool plusSchalter() const;
+
     void softwareGrenze(bool plus);
     void postfachSenden();
     void bewegungsende();
@@ -291,4 +315,7 @@ private:
     bool m_zaehlerGueltig = false;
     QString m_letzteStrecke;
     bool m_imZyklus = false;
+    leitstand::Referenzfahrt m_referenz;
+    // The position the index capture reported, while the index display is green.
+    std::optional<double> m_indexZaehler;
 };

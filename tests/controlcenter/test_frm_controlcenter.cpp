@@ -191,3 +191,40 @@ TEST_F(FrmControlcenterTest, MovingAxisPicture)
         EXPECT_TRUE(main->grab().save(file));
     }
 }
+
+TEST_F(FrmControlcenterTest, ClicksOnTheTravelPictureChooseTheRunAndTheCarriageFollows)
+{
+    frm_Controlcenter* w = oeffnen();
+    ASSERT_TRUE(w);
+    p.axis().model().setMinusSwitch(-20000);
+    p.axis().model().setPlusSwitch(50000);
+    ticks(2);
+    // Right button: the high-resolution run; answered No it marks the picture invalid.
+    p.dialoge->answers << MsgResult::No;
+    QTest::mouseClick(w->pb_Grafikunterstuetzung, Qt::RightButton);
+    EXPECT_EQ(w->FlagGrafikInit, 1);
+    ticks(1);
+    EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::GrafikFrageFein);
+    EXPECT_EQ(w->line_schlitten_BackColor(), Rot);
+
+    // Left button: the simple run, answered Yes.
+    QTest::mouseClick(w->pb_Grafikunterstuetzung, Qt::LeftButton);
+    EXPECT_EQ(w->FlagGrafikInit, 2);
+    ticks(1, 0.05);
+    EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::GrafikFrageEinfach);
+    EXPECT_FALSE(w->pb_Grafikunterstuetzung->isEnabled());
+    EXPECT_FALSE(w->cmd_Fahrt[1]->isEnabled());
+    EXPECT_TRUE(w->cmd_STOPP->isEnabled());
+    for (int i = 0; i < 2000 && w->FlagGrafikInit != 0; ++i)
+        ticks(1, 0.05);
+    ASSERT_EQ(w->FlagGrafikInit, 0);
+    EXPECT_EQ(w->line_schlitten_BackColor(), Dunkelgruen);
+    EXPECT_TRUE(w->pb_Grafikunterstuetzung->isEnabled());
+    EXPECT_TRUE(w->cmd_Fahrt[1]->isEnabled());
+    EXPECT_DOUBLE_EQ(w->Grenze_minus, -20000);
+    EXPECT_DOUBLE_EQ(w->Grenze_plus, 50000);
+    EXPECT_EQ(p.axis().model().parameter("1VP"), QByteArray("0032"));
+    // The carriage stands at the start position, 20000 counts from the minus end.
+    ticks(2);
+    EXPECT_EQ(w->line_schlitten_Left(), int(std::round(20000 / w->Grafikmassstab + 11)));
+}

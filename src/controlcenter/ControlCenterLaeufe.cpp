@@ -1,0 +1,608 @@
+// The runs of the control center, each advanced by one step per answered
+// tick of `Aktualisieren`: the graphic-support reference run, the continuous
+// run, counter zeroing and the index capture.
+
+#include "ControlCenterCore.h"
+
+#include "AxisParameterStore.h"
+#include "BusTransport.h"
+#include "Clock.h"
+#include "Format.h"
+#include "globale_Funktionen.h"
+
+#include <cmath>
+
+using namespace leitstand;
+
+namespace {
+constexpr double Pause = 0.2;
+
+bool unbeantwortet(const QString& reply)
+{
+    return reply == keine_Antwort || reply.isEmpty();
+}
+} // namespace
+
+// --- reference run: helpers --------------------------------------------------------------
+
+QString ControlCenterCore::referenzSenden(const QString& befehl)
+{
+    return bus().senden_empfangen(befehl, 0, 0);
+}
+
+QString ControlCenterCore::referenzRelativ(bool plus)
+{
+    const QString s = plus ? m_referenz.Schritt_plus : m_referenz.Schritt_minus;
+    return referenzSenden(QStringLiteral("[1") + Fahrart2_Kennung + QLatin1Char('R') + s + QLatin1Char(']'));
+}
+
+QString ControlCenterCore::referenzAbsolut(double counts)
+{
+    // Positions come from accepted 24-bit replies, so the move is always valid.
+    const std::optional<QString> cmd = fahrbefehl(Fahrart2_Kennung, QLatin1Char('A'), counts);
+    return cmd ? referenzSenden(*cmd) : QString();
+}
+
+std::optional<double> ControlCenterCore::referenzPosition(double& phase)
+{
+    const QString r = referenzSenden(QStringLiteral("[1PA]"));
+    const std::optional<double> p = antwortWert(r, QStringLiteral("[1PA]"), 8);
+    if (!p)
+        referenzAbbrechen(phase, ReferenzFehler + r);
+    return p;
+}
+
+std::optional<QString> ControlCenterCore::referenzSchalter()
+{
+    // A missing reply is no switch state: the phase asks again on the next
+    // tick instead of taking the silence for a closed switch.
+    return schalterzustand(referenzSenden(QStringLiteral("[0IN]")));
+}
+
+bool ControlCenterCore::plusSchalter() const
+{
+    return achseWaehlen() && m_env.store->Endschalter_Plus() != 0;
+}
+
+bool ControlCenterCore::minusSchalter() const
+{
+    return achseWaehlen() && m_env.store->Endschalter_minus() == 1;
+}
+
+void ControlCenterCore::referenzWiederherstellen()
+{
+    if (!m_referenz.sicherung)
+        return;
+    const Referenzsicherung s = *m_referenz.sicherung;
+    const QString vorher = bus().aktiveEinheit;
+    if (vorher != s.adresse)
+        bus().einheit_waehlen(s.adresse);
+    const QStringList befehle{QStringLiteral("[1VP") + s.vP + QLatin1Char(']'),
+                              QStringLiteral("[1AP") + s.aP + QLatin1Char(']'),
+                              QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'),
+                              QStringLiteral("[1L6") + s.l6 + QLatin1Char(']')};
+    bool beantwortet = true;
+    for (const QString& b : befehle)
+        beantwortet = !unbeantwortet(referenzSenden(b)) && beantwortet;
+    if (vorher != s.adresse)
+        bus().einheit_waehlen(vorher);
+    // A unit that answered has its values back (a rejection was shown);
+    // a silent one is tried again on a later tick.
+    if (beantwortet)
+        m_referenz.sicherung.reset();
+}
+
+void ControlCenterCore::referenzAbbrechen(double& phase, const QString& meldung)
+{
+    FlagGrafikInit = 0;
+    phase = 0.5;
+    referenzWiederherstellen();
+    Button_enable();
+    if (m_env.enableAll)
+        m_env.enableAll();
+    zeigeFehler(meldung, ParameterFehlerTitel);
+}
+
+// Phase 0.5: saves what the run changes, opens the limits, starts the index
+// search of the high-resolution run. False when the run was given up.
+bool ControlCenterCore::referenzStart(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    if (Motorfaktor == 0 || !std::isfinite(Motorfaktor)) {
+        // Steps of 0 counts would never leave a switch.
+        referenzAbbrechen(phase, ReferenzFaktorFehler);
+        return false;
+    }
+    if (m_env.disableAll)
+        m_env.disableAll(4);
+    if (Fahr_v_a == QLatin1String("T")) {
+        referenzSenden(QStringLiteral("[1CS]"));
+        Fahrart_Waehlen(0);
+        flagsenden = 0;
+        FlagAuslesen = 0;
+    }
+    Button_Disable();
+    const std::optional<double> start = referenzPosition(phase);
+    if (!start)
+        return false;
+    R.fein = FlagGrafikInit == 1;
+    R.Startposition = *start;
+    R.Referenzschritt = Motorfaktor * (R.fein ? 0.1 : 3.0);
+    R.Schritt_minus = hex8(-R.Referenzschritt);
+    R.Schritt_plus = hex8(R.Referenzschritt);
+
+    // Values still pending from a run on another unit go back to that unit.
+    if (R.sicherung && R.sicherung->adresse != adresse())
+        referenzWiederherstellen();
+    // The originals are read only when none wait to be written back from an
+    // interrupted run: those opened values must never become the originals.
+    const bool sichern = !R.sicherung || R.sicherung->adresse != adresse();
+    Referenzsicherung s;
+    s.adresse = adresse();
+    const auto lesen = [&](const QString& befehl, int stellen, QString& ziel) {
+        const QString r = referenzSenden(befehl);
+        const std::optional<QString> z = antwortZiffern(r, befehl, stellen);
+        if (!z) {
+            referenzAbbrechen(phase, ReferenzLeseFehler + befehl + QStringLiteral("--->") + r);
+            return false;
+        }
+        ziel = *z;
+        return true;
+    };
+    QString vE, aE;
+    if (sichern && !(lesen(QStringLiteral("[1l5]"), 8, s.l5) && lesen(QStringLiteral("[1l6]"), 8, s.l6)))
+        return false;
+    if (!(lesen(QStringLiteral("[1vE]"), 4, vE) && lesen(QStringLiteral("[1aE]"), 4, aE)))
+        return false;
+    if (sichern) {
+        if (!(lesen(QStringLiteral("[1vP]"), 4, s.vP) && lesen(QStringLiteral("[1aP]"), 4, s.aP)))
+            return false;
+        R.sicherung = s;
+    }
+    referenzSenden(QStringLiteral("[1VP") + vE + QLatin1Char(']'));
+    referenzSenden(QStringLiteral("[1AP") + aE + QLatin1Char(']'));
+    referenzSenden(QStringLiteral("[1L6") + hex8(MaxZaehler) + QLatin1Char(']'));
+    referenzSenden(QStringLiteral("[1L5") + hex8(-MaxZaehler) + QLatin1Char(']'));
+    if (R.fein)
+        referenzSenden(QStringLiteral("[1GX]"));
+    return true;
+}
+
+// Phase 7 once the axis is back at its start: travel ends, scale and marks.
+void ControlCenterCore::referenzEnde(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    const Referenzsicherung s = R.sicherung.value_or(Referenzsicherung{});
+    if (R.sicherung) {
+        referenzSenden(QStringLiteral("[1VP") + s.vP + QLatin1Char(']'));
+        referenzSenden(QStringLiteral("[1AP") + s.aP + QLatin1Char(']'));
+    }
+    line_schlitten.farbe = Dunkelgruen;
+    Grenze_minus = R.Kante_minus;
+    Grenze_plus = R.Kante_plus;
+    const bool dreh = drehantrieb == 1;
+    // A side without a switch ends at its software limit: the box's value,
+    // or the limit read at the start when the box holds no number.
+    const auto softwaregrenze = [&](const Steuerelement& box, const QString& gesichert) {
+        if (const std::optional<double> v = zahlLesen(box.text, komma()))
+            return grenzeInZaehler(*v, Motorfaktor, dreh);
+        return gesichert.isEmpty() ? 0.0 : hex_zu_wert24(gesichert);
+    };
+    if (R.fein) {
+        if (minusSchalter()) {
+            Grenze_minus += R.Referenzschritt / 2;
+            lb_ESM.visible = true;
+        } else {
+            Grenze_minus = softwaregrenze(text_SLM, s.l5);
+            lb_ESM.visible = false;
+        }
+        if (plusSchalter())
+            Grenze_plus -= R.Referenzschritt / 2;
+    }
+    lb_ESP.visible = true;
+    if (R.fein && !plusSchalter()) {
+        Grenze_plus = softwaregrenze(text_SLP, s.l6);
+        lb_ESP.visible = false;
+    }
+    Messtischweg = std::fabs(Grenze_plus - Grenze_minus) / Motorfaktor;
+    lb_messtischweg.text = formatMask(Messtischweg, QStringLiteral("######0.00"), komma());
+    if (achseWaehlen()) {
+        m_env.store->setPositionM(Grenze_minus);
+        m_env.store->setPositionP(Grenze_plus);
+    }
+    Grafikmassstab = (Grenze_plus - Grenze_minus) / double(BildBreite - 30);
+    if (R.sicherung) {
+        referenzSenden(QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'));
+        referenzSenden(QStringLiteral("[1L6") + s.l6 + QLatin1Char(']'));
+        R.sicherung.reset();
+        marke(0, hex_zu_wert24(s.l5));
+        marke(1, hex_zu_wert24(s.l6));
+    }
+    bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 1);
+    FlagAuslesen = 1;
+    FlagGrafikInit = 0;
+    phase = 0.5;
+    Button_enable();
+    if (m_env.enableAll)
+        m_env.enableAll();
+}
+
+// --- reference run ------------------------------------------------------------------------------
+//
+// Each call handles the phase it is given; a step that moves on to a later
+// phase falls through to that phase's test in the same call, which usually
+// ends in its first "[0po]". A waiting phase polls and returns until its end
+// condition holds. Phase 8 is the answer No.
+
+void ControlCenterCore::Identifikationsfahrt(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    const QString K = Fahrart2_Kennung;
+    const QString Rfertig = fahrEcho(K, QLatin1Char('R'), QStringLiteral("!"));
+    const QString R0019 = fahrEcho(K, QLatin1Char('R'), QStringLiteral("?0019"));
+    const QString R001A = fahrEcho(K, QLatin1Char('R'), QStringLiteral("?001A"));
+    const QString Afertig = fahrEcho(K, QLatin1Char('A'), QStringLiteral("!"));
+    const QString A0019 = fahrEcho(K, QLatin1Char('A'), QStringLiteral("?0019"));
+    const QString A001A = fahrEcho(K, QLatin1Char('A'), QStringLiteral("?001A"));
+    const auto pollen = [&] { R.Pollantwort = referenzSenden(QStringLiteral("[0po]")); };
+    const auto ist = [](const QString& antwort, std::initializer_list<QString> texte) {
+        for (const QString& t : texte)
+            if (antwort == t)
+                return true;
+        return false;
+    };
+    bool minusEinstieg = false;
+
+    if (phase == 0.5) {
+        if (!referenzStart(phase))
+            return;
+        phase = 1;
+    }
+
+    if (phase == 1) {
+        if (R.fein) {
+            pollen();
+            if (!ist(R.Pollantwort, {QStringLiteral("[1GX!]"), QStringLiteral("[1GX?001D]")}))
+                return;
+            const std::optional<double> p = referenzPosition(phase);
+            if (!p)
+                return;
+            R.Startposition = *p;
+        }
+        const std::optional<QString> z = referenzSchalter();
+        if (!z)
+            return;
+        R.Schalterzustand = *z;
+        if (!plusSchalter()) {
+            minusEinstieg = true;
+        } else if (*z == QLatin1String("00")) {
+            R.Fahrantwort = referenzSenden(QStringLiteral("[1FX]"));
+            phase = 2;
+        } else if (*z == QLatin1String("01")) {
+            R.Fahrantwort = referenzRelativ(true);
+            lb_ESM.farbe = Dunkelgelb;
+            phase = 1.5;
+        } else if (*z == QLatin1String("10")) {
+            R.Fahrantwort = referenzRelativ(false);
+            lb_ESP.farbe = Dunkelgelb;
+            phase = 3;
+        }
+        // "11": both switches closed; asked again on the next tick.
+    }
+
+    if (phase == 1.5) {
+        pollen();
+        if (!(ist(R.Pollantwort, {R0019, Rfertig}) || R.Fahrantwort == Rfertig))
+            return;
+        const std::optional<QString> z = referenzSchalter();
+        if (!z)
+            return;
+        R.Schalterzustand = *z;
+        if (*z != QLatin1String("00")) {
+            R.Fahrantwort = referenzRelativ(true);
+        } else {
+            lb_ESM.farbe = Hellgrau;
+            R.Fahrantwort = referenzSenden(QStringLiteral("[1FX]"));
+            phase = 2;
+        }
+    }
+
+    if (phase == 2) {
+        pollen();
+        if (R.Fahrantwort != QLatin1String("[1FX!]") && R.Pollantwort != QLatin1String("[1FX!]"))
+            return;
+        if (!R.fein) {
+            const std::optional<double> p = referenzPosition(phase);
+            if (!p)
+                return;
+            R.Frei_plus = R.Kante_plus = *p;
+        }
+        lb_ESP.farbe = Gruen;
+        R.Fahrantwort = referenzRelativ(false);
+        phase = 3;
+    }
+
+    if (phase == 3) {
+        pollen();
+        if (!(ist(R.Pollantwort, {R001A, Rfertig}) || R.Fahrantwort == Rfertig))
+            return;
+        const std::optional<QString> z = referenzSchalter();
+        if (!z)
+            return;
+        R.Schalterzustand = *z;
+        if (*z != QLatin1String("00")) {
+            R.Fahrantwort = referenzRelativ(false);
+        } else {
+            lb_ESP.farbe = Hellgrau;
+            if (R.fein) {
+                const std::optional<double> p = referenzPosition(phase);
+                if (!p)
+                    return;
+                R.Frei_plus = R.Kante_plus = *p;
+                R.Fahrantwort = referenzRelativ(true);
+                phase = 3.5;
+            } else {
+                referenzSenden(QStringLiteral("[1FY]"));
+                phase = 4;
+            }
+        }
+    }
+
+    if (phase == 3.5) {
+        pollen();
+        if (!ist(R.Fahrantwort, {R001A, Rfertig}) && !ist(R.Pollantwort, {R001A, Rfertig}))
+            return;
+        const std::optional<QString> z = referenzSchalter();
+        if (!z)
+            return;
+        R.Schalterzustand = *z;
+        if (*z == QLatin1String("00")) {
+            const std::optional<double> p = referenzPosition(phase);
+            if (!p)
+                return;
+            R.Kante_plus = *p;
+            R.Fahrantwort = referenzRelativ(true);
+        } else {
+            // The switch closed: back to the last free position.
+            R.Fahrantwort = referenzAbsolut(R.Frei_plus);
+            phase = 3.7;
+        }
+    }
+
+    if (phase == 3.7) {
+        pollen();
+        if (!ist(R.Fahrantwort, {A001A, Afertig}) && !ist(R.Pollantwort, {A001A, Afertig}))
+            return;
+        referenzSenden(QStringLiteral("[0po]"));
+        minusEinstieg = true;
+    }
+
+    if (minusEinstieg) {
+        if (minusSchalter()) {
+            bus().clock().sleep(Pause);
+            R.Fahrantwort = referenzSenden(QStringLiteral("[1FY]"));
+            lb_ESP.farbe = Hellgrau;
+            phase = 4;
+        } else {
+            R.Fahrantwort = referenzAbsolut(R.Startposition);
+            R.Schalterzustand = QStringLiteral("00");
+            phase = 7;
+        }
+    }
+
+    if (phase == 4) {
+        pollen();
+        if (R.Fahrantwort != QLatin1String("[1FY!]") && R.Pollantwort != QLatin1String("[1FY!]"))
+            return;
+        lb_ESM.farbe = Gruen;
+        if (R.fein) {
+            R.Fahrantwort = referenzRelativ(true);
+            phase = 5;
+        } else {
+            const std::optional<double> p = referenzPosition(phase);
+            if (!p)
+                return;
+            R.Frei_minus = R.Kante_minus = *p;
+            referenzAbsolut(R.Startposition);
+            lb_ESM.farbe = Hellgrau;
+            phase = 7;
+        }
+    }
+
+    if (phase == 5) {
+        pollen();
+        if (!(ist(R.Pollantwort, {R0019, Rfertig}) || R.Fahrantwort == Rfertig))
+            return;
+        const std::optional<QString> z = referenzSchalter();
+        if (!z)
+            return;
+        R.Schalterzustand = *z;
+        if (*z != QLatin1String("00")) {
+            R.Fahrantwort = referenzRelativ(true);
+        } else {
+            lb_ESM.farbe = Hellgrau;
+            const std::optional<double> p = referenzPosition(phase);
+            if (!p)
+                return;
+            R.Frei_minus = R.Kante_minus = *p;
+            R.Fahrantwort = referenzRelativ(false);
+            phase = 5.5;
+        }
+    }
+
+    if (phase == 5.5) {
+        pollen();
+        if (!ist(R.Fahrantwort, {R0019, Rfertig}) && !ist(R.Pollantwort, {R0019, Rfertig}))
+            return;
+        const std::optional<QString> z = referenzSchalter();
+        if (!z)
+            return;
+        R.Schalterzustand = *z;
+        if (*z == QLatin1String("00")) {
+            const std::optional<double> p = referenzPosition(phase);
+            if (!p)
+                return;
+            R.Kante_minus = *p;
+            R.Fahrantwort = referenzRelativ(false);
+        } else {
+            phase = 6;
+        }
+    }
+
+    if (phase == 6) {
+        if (R.Schalterzustand != QLatin1String("00")) {
+            bus().clock().sleep(Pause);
+            R.Fahrantwort = referenzAbsolut(R.Startposition);
+        }
+        R.Schalterzustand = QStringLiteral("00");
+        phase = 7;
+    }
+
+    if (phase == 7) {
+        pollen();
+        if (!ist(R.Fahrantwort, {A0019, A001A, Afertig}) && !ist(R.Pollantwort, {A0019, A001A, Afertig}))
+            return;
+        referenzEnde(phase);
+        return;
+    }
+
+    if (phase == 8) {
+        // No: the travel picture stays invalid until a run completes.
+        line_schlitten.farbe = Rot;
+        Messtischweg = 0;
+        FlagGrafikInit = 0;
+        phase = 0.5;
+        Button_enable();
+        if (m_env.enableAll)
+            m_env.enableAll();
+    }
+}
+
+// --- continuous run -------------------------------------------------------------------------------
+
+void ControlCenterCore::dauerfahrt(int& ziel)
+{
+    const auto beenden = [this] {
+        sl_dauer_Change(0);
+        // No motion follows that would give the buttons back.
+        Button_enable();
+        if (m_env.enableAll)
+            m_env.enableAll();
+    };
+    if (antwort_erhalten.mid(4, 1) == QLatin1String("?")) {
+        beenden();
+        return;
+    }
+    if (flagpollen != 0 || flagsenden != 0)
+        return;
+    const double d = Strecke;
+    const auto absolut = [this](double counts) { return fahrbefehl(Fahrart2_Kennung, QLatin1Char('A'), counts); };
+    std::optional<QString> befehl;
+    int naechstes = ziel == 1 ? 2 : 1;
+    switch (FlagDauer) {
+    case 1:
+        befehl = absolut(ziel == 1 ? d : -d);
+        break;
+    case 2:
+        befehl = absolut(ziel == 1 ? d : 0);
+        break;
+    case 3:
+        befehl = absolut(ziel == 1 ? -d : 0);
+        break;
+    case 4:
+        befehl = ziel == 1 ? QStringLiteral("[1FX]") : QStringLiteral("[1FY]");
+        break;
+    case 5:
+        if (ziel == 1) {
+            // The target grows each round: stop before it leaves the counter.
+            befehl = absolut((Dauerphase + 1) * d);
+            if (befehl)
+                ++Dauerphase;
+        } else {
+            befehl = absolut(0);
+        }
+        break;
+    case 6:
+        befehl = QStringLiteral("[1GY]");
+        naechstes = 1;
+        break;
+    default:
+        return;
+    }
+    if (!befehl) {
+        beenden();
+        zeigeFehler(BereichFehler);
+        return;
+    }
+    posten(*befehl);
+    ziel = naechstes;
+}
+
+// --- counter zeroing ---------------------------------------------------------------------------------
+
+void ControlCenterCore::ZaehlerNullen()
+{
+    const QString r = bus().senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
+    const std::optional<double> pos = antwortWert(r, QStringLiteral("[1PA]"), 8);
+    if (!pos) {
+        // Without the position the travel ends cannot follow the new zero.
+        lb_Fehler.text = QStringLiteral("[1PA]--->") + r;
+        return;
+    }
+    const QString pr = bus().senden_empfangen(QStringLiteral("[1PR]"), 0, 0);
+    // The ends move only when the counter really was zeroed.
+    if (!pr.startsWith(QLatin1String("[1PR!"))) {
+        lb_Fehler.text = QStringLiteral("[1PR]--->") + pr;
+        return;
+    }
+    Grenze_minus -= *pos;
+    Grenze_plus -= *pos;
+    if (Motorfaktor != 0) {
+        lb_ESM.text = formatMask(Grenze_minus / Motorfaktor, QStringLiteral("######0.00"), komma());
+        lb_ESP.text = formatMask(Grenze_plus / Motorfaktor, QStringLiteral("######0.00"), komma());
+    }
+    if (achseWaehlen()) {
+        m_env.store->setPositionM(Grenze_minus);
+        m_env.store->setPositionP(Grenze_plus);
+    }
+}
+
+// --- index capture --------------------------------------------------------------------------------------
+
+void ControlCenterCore::indexsuche_starten()
+{
+    if (cmd_IndexSuche.farbe == Dunkelgelb) {
+        FlagIndexSuche = 0;
+        posten(QStringLiteral("[1IS][0ST]"));
+        lb_indexanzeige.text = QStringLiteral("Index");
+        cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Grau;
+    } else if (cmd_IndexSuche.farbe == Grau) {
+        posten(QStringLiteral("[1IF]"));
+        FlagIndexSuche = 1;
+        cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Dunkelgelb;
+    } else if (cmd_IndexSuche.farbe == Gruen) {
+        lb_indexanzeige.text = QStringLiteral("Index");
+        cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Grau;
+        m_indexZaehler.reset();
+    }
+    fokusStopp();
+}
+
+void ControlCenterCore::index_routine()
+{
+    antwort_erhalten = bus().senden_empfangen(QStringLiteral("[1IA]"), 0, 0);
+    if (antwort_erhalten == keine_Antwort)
+        FlagIndexSuche = 0;
+    const std::optional<double> counts = antwortWert(antwort_erhalten, QStringLiteral("[1IA]"), 8);
+    if (!counts || Motorfaktor == 0) {
+        lb_indexanzeige.text = QStringLiteral("Index?");
+    } else {
+        FlagIndexSuche = 0;
+        m_indexZaehler = *counts;
+        lb_indexanzeige.text = indexText(*counts / Motorfaktor, Anzeigeaufloesung, komma());
+        cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Gruen;
+        bus().senden_empfangen(QStringLiteral("[1IS]"), 0, 0);
+        bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 1);
+    }
+    lb_Fehler.text = QStringLiteral("[1IA]--->") + antwort_erhalten;
+}

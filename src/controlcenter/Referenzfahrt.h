@@ -1,0 +1,61 @@
+#pragma once
+// What the graphic-support reference run keeps between its steps, and the
+// reply texts it compares. The run itself is a step function of
+// ControlCenterCore (`Identifikationsfahrt`), advanced once per answered tick.
+//
+// Positions are kept as counts, never as reply texts: a move is always built
+// from a number that was read from an accepted "[1PA!" reply, so a missing or
+// rejected reply can never end up inside a command.
+
+#include <QChar>
+#include <QString>
+
+#include <optional>
+
+namespace leitstand {
+
+// The controller values the run changes, as read before it changed them.
+// They stay until they have been written back, so that a run started again
+// after an interruption never takes the opened values for the originals.
+struct Referenzsicherung
+{
+    QString adresse;  // the unit they belong to
+    QString vP, aP;   // positioning speed and acceleration, four digits each
+    QString l5, l6;   // software limits minus and plus, eight digits each
+};
+
+struct Referenzfahrt
+{
+    bool fein = false;  // high-resolution run (index search, edge creep)
+    double Referenzschritt = 0;
+    QString Schritt_plus, Schritt_minus;
+    double Startposition = 0;
+    double Frei_plus = 0, Frei_minus = 0;
+    double Kante_plus = 0, Kante_minus = 0;
+    QString Fahrantwort;
+    QString Pollantwort;
+    QString Schalterzustand;
+    std::optional<Referenzsicherung> sicherung;
+};
+
+// The reply of a move with drive type `kennung` and letter `art` ("R" or
+// "A"): "[1FR!]", "[1FR?0019]" ... for `ende` "!", "?0019" ...
+QString fahrEcho(const QString& kennung, QChar art, const QString& ende);
+
+// The value digits of an accepted reply to `command`, exactly `digits` of
+// them as the controller wants them back in a write. A shorter valid value is
+// widened to `digits` (as a signed number); no reply, a rejection or anything
+// that is not hexadecimal gives nothing.
+std::optional<QString> antwortZiffern(const QString& reply, const QString& command, int digits);
+
+// The limit-switch state of a "[0IN]" reply (characters 7 and 8): "00" both
+// open, "01" minus closed, "10" plus closed, "11" both; nothing for a missing,
+// rejected or truncated reply.
+std::optional<QString> schalterzustand(const QString& inReply);
+
+// The text of a found index position (in mm or revolutions) for the display
+// resolution `aufloesung`: 0.1 shows four decimals, 0.01 five, 0.001 six; any
+// other resolution shows the plain number.
+QString indexText(double wert, double aufloesung, bool komma);
+
+} // namespace leitstand

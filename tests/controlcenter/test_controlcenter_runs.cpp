@@ -1,0 +1,557 @@
+// The runs of the control center against a simulated motor axis: the
+// reference run of the travel picture (both variants, starting on a switch,
+// interruptions and what they leave in the controller, failed position
+// replies, the window's own axis record, rotary axes), the continuous run,
+// counter zeroing and the index capture.
+
+#include "Achsplatz.h"
+
+#include "Format.h"
+
+#include <gtest/gtest.h>
+
+using namespace leitstand;
+
+namespace {
+
+// Software limits and speeds the controller holds before a run.
+const QByteArray L5 = "FFFF8AD0"; // -30000
+const QByteArray L6 = "0000EA60"; // 60000
+
+class RunsTest : public ::testing::Test
+{
+protected:
+    RunsTest() : cc(p.env())
+    {
+        p.achse(1, 10000);
+        // As the main window does: limit codes stay quiet during the high-resolution run.
+        p.transport().referenceRunActive = [this] { return cc.FlagGrafikInit == 1; };
+        SimAxisModel& m = sim();
+        m.setMinusSwitch(-20000);
+        m.setPlusSwitch(50000);
+        m.setParameter("1L5", L5);
+        m.setParameter("1L6", L6);
+        m.setParameter("1AE", "0200");
+    }
+    ~RunsTest() override { p.transport().referenceRunActive = nullptr; }
+
+    SimAxisModel& sim() { return p.axis().model(); }
+    qint32 position() { return p.axis().position(); }
+
+    void tick(double dt = 0.01)
+    {
+        p.uhr->advance(dt);
+        cc.Aktualisieren();
+    }
+    // Ticks until the reference run has ended; false when it did not.
+    bool bisRunEnde(int max = 4000)
+    {
+        for (int i = 0; i < max && cc.FlagGrafikInit != 0; ++i)
+            tick();
+        return cc.FlagGrafikInit == 0;
+    }
+    // Ticks until the run waits in `phase` with the axis standing.
+    bool bisPhaseStillstand(double phase, int max = 4000)
+    {
+        for (int i = 0; i < max; ++i) {
+            p.uhr->advance(0.01);
+            if (cc.Referenzphase == phase && !p.axis().isMoving())
+                return true;
+            cc.Aktualisieren();
+        }
+        return false;
+    }
+    QStringList empfangen(const QString& prefix = {})
+    {
+        QStringList out;
+        for (const QString& c : p.unit().received())
+            if (c.startsWith(prefix))
+                out << c;
+        return out;
+    }
+    void speedsAndLimitsAreTheOriginals()
+    {
+        EXPECT_EQ(sim().parameter("1VP"), QByteArray("0032"));
+        EXPECT_EQ(sim().parameter("1AP"), QByteArray("0100"));
+        EXPECT_EQ(sim().parameter("1L5"), L5);
+        EXPECT_EQ(sim().parameter("1L6"), L6);
+        EXPECT_FALSE(cc.referenzWiederherstellungOffen());
+    }
+    int fragen() const
+    {
+        int n = 0;
+        for (const auto& m : p.dialoge->messages)
+            n += m.title == ControlCenterCore::GrafikTitel ? 1 : 0;
+        return n;
+    }
+    // Arms the index capture, moves across the mark and returns the display.
+    QString indexFinden()
+    {
+        cc.cmd_IndexSuche_MouseUp(1);
+        tick();
+        EXPECT_EQ(cc.lb_indexanzeige.text, QStringLiteral("Index?"));
+        cc.cb_SchritteE_ListIndex = Einheit::counts;
+        cc.text_strecke.text = QStringLiteral("20000");
+        cc.cmd_Fahrt_Click(1);
+        for (int i = 0; i < 400 && (cc.FlagIndexSuche == 1 || cc.flagpollen == 1); ++i)
+            tick();
+        return cc.lb_indexanzeige.text;
+    }
+    QString zahl(const QString& text) const
+    {
+        QString t = text;
+        return cc.komma() ? t.replace(QLatin1Char('.'), QLatin1Char(',')) : t;
+    }
+
+    Achsplatz p;
+    ControlCenterCore cc;
+};
+
+} // namespace
+
+// --- reference run -------------------------------------------------------------------------
+
+TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
+{
+    sim().setIndexMarks({10000});
+    oeffnen(cc);
+    p.unit().clearReceived();
+    cc.pb_Grafikunterstuetzung_MouseUp(2);
+    tick();
+    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::GrafikFrageFein);
+    // Start: saved values, limit-run speeds, opened limits, index search.
+    EXPECT_EQ(p.unit().received().mid(0, 14),
+              QStringList({"[1PA]", "[1PA]", "[1l5]", "[1l6]", "[1vE]", "[1aE]", "[1vP]", "[1aP]", "[1VP0014]",
+                           "[1AP0200]", "[1L6007FFFFF]", "[1L5FF800001]", "[1GX]", "[0po]"}));
+    EXPECT_FALSE(cc.pb_Grafikunterstuetzung.enabled);
+    EXPECT_TRUE(cc.cmd_STOPP.enabled);
+
+    ASSERT_TRUE(bisRunEnde());
+    // Steps of 0.1 mm both ways.
+    EXPECT_TRUE(empfangen().contains(QStringLiteral("[1FR000003E8]")));
+    EXPECT_TRUE(empfangen().contains(QStringLiteral("[1FRFFFFFC18]")));
+    // The last free positions were 1000 counts off each switch.
+    EXPECT_DOUBLE_EQ(cc.Grenze_minus, -18500);
+    EXPECT_DOUBLE_EQ(cc.Grenze_plus, 48500);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, -18500);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 48500);
+    EXPECT_DOUBLE_EQ(cc.Messtischweg, 6.7);
+    EXPECT_DOUBLE_EQ(cc.Grafikmassstab, 67000.0 / (ControlCenterCore::BildBreite - 30));
+    EXPECT_EQ(cc.line_schlitten.farbe, Dunkelgruen);
+    EXPECT_TRUE(cc.lb_ESM.visible);
+    EXPECT_TRUE(cc.lb_ESP.visible);
+    // Marks at the restored software limits.
+    EXPECT_EQ(cc.sh_index_x[0], int(std::round((-30000 + 18500) / cc.Grafikmassstab + 10)));
+    EXPECT_EQ(cc.sh_index_x[1], int(std::round((60000 + 18500) / cc.Grafikmassstab + 10)));
+    // Back where the index search stopped, with the controller's own values.
+    EXPECT_EQ(position(), 10000);
+    speedsAndLimitsAreTheOriginals();
+    EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
+    EXPECT_EQ(cc.FlagAuslesen, 1);
+    EXPECT_TRUE(cc.pb_Grafikunterstuetzung.enabled);
+    EXPECT_GE(p.enableAllAufrufe, 1);
+    // Limit codes during the run were not reported as errors.
+    EXPECT_EQ(p.dialoge->messages.size(), 1);
+}
+
+TEST_F(RunsTest, SimpleRunEndsAtTheSwitchStopsAndReturnsToTheStart)
+{
+    oeffnen(cc);
+    p.axis().setPosition(5000);
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    ASSERT_TRUE(bisRunEnde());
+    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::GrafikFrageEinfach);
+    EXPECT_TRUE(empfangen().contains(QStringLiteral("[1FRFFFF8AD0]")));  // 3 mm off the plus switch
+    EXPECT_TRUE(empfangen(QStringLiteral("[1GX]")).isEmpty());
+    EXPECT_DOUBLE_EQ(cc.Grenze_minus, -20000);
+    EXPECT_DOUBLE_EQ(cc.Grenze_plus, 50000);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 50000);
+    EXPECT_DOUBLE_EQ(cc.Messtischweg, 7.0);
+    EXPECT_EQ(position(), 5000);
+    speedsAndLimitsAreTheOriginals();
+}
+
+TEST_F(RunsTest, RunStartedOnTheMinusSwitchFirstStepsOffIt)
+{
+    oeffnen(cc);
+    p.axis().setPosition(-20000);
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    tick();
+    EXPECT_EQ(cc.lb_ESM.farbe, Dunkelgelb);
+    EXPECT_DOUBLE_EQ(cc.Referenzphase, 1.5);
+    ASSERT_TRUE(bisRunEnde());
+    const QStringList moves = empfangen(QStringLiteral("[1F"));
+    ASSERT_GE(moves.size(), 2);
+    EXPECT_EQ(moves.mid(0, 2), QStringList({"[1FR00007530]", "[1FX]"}));
+    EXPECT_DOUBLE_EQ(cc.Grenze_minus, -20000);
+    EXPECT_DOUBLE_EQ(cc.Grenze_plus, 50000);
+    EXPECT_EQ(position(), -20000);
+}
+
+TEST_F(RunsTest, StopInTheMiddleRestoresSpeedsAndLimitsOnTheNextAnsweredTick)
+{
+    sim().setIndexMarks({10000});
+    oeffnen(cc);
+    cc.pb_Grafikunterstuetzung_MouseUp(2);
+    for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
+        tick();
+    ASSERT_EQ(cc.Referenzphase, 2);
+    ASSERT_TRUE(p.axis().isMoving());
+    EXPECT_EQ(sim().parameter("1VP"), QByteArray("0014"));
+    EXPECT_EQ(sim().parameter("1L6"), QByteArray("007FFFFF"));
+
+    cc.cmd_STOPP_Click();
+    EXPECT_TRUE(cc.referenzWiederherstellungOffen());
+    // Unanswered: nothing can be written back yet.
+    p.unit().setSilent(true);
+    tick();
+    EXPECT_TRUE(cc.referenzWiederherstellungOffen());
+    p.unit().setSilent(false);
+    tick();
+    EXPECT_FALSE(p.axis().isMoving());
+    speedsAndLimitsAreTheOriginals();
+    EXPECT_EQ(p.dialoge->messages.size(), 1);
+    EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
+}
+
+TEST_F(RunsTest, RestartAfterAMissedPollKeepsTheFirstSavedValues)
+{
+    sim().setIndexMarks({10000});
+    oeffnen(cc);
+    cc.pb_Grafikunterstuetzung_MouseUp(2);
+    for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
+        tick();
+    ASSERT_EQ(cc.Referenzphase, 2);
+    p.unit().setSilent(true);
+    tick();
+    EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
+    p.unit().setSilent(false);
+    p.uhr->advance(10);  // the limit run has ended on the switch meanwhile
+    p.unit().clearReceived();
+    tick();
+    EXPECT_EQ(fragen(), 2);  // asked again, answered Yes
+    // The opened values on the controller are not taken for the originals.
+    EXPECT_TRUE(empfangen(QStringLiteral("[1vP]")).isEmpty());
+    EXPECT_TRUE(empfangen(QStringLiteral("[1l5]")).isEmpty());
+    EXPECT_FALSE(empfangen(QStringLiteral("[1vE]")).isEmpty());
+    ASSERT_TRUE(bisRunEnde());
+    EXPECT_EQ(cc.line_schlitten.farbe, Dunkelgruen);
+    speedsAndLimitsAreTheOriginals();
+}
+
+TEST_F(RunsTest, CancelAtTheRestartRestoresAtOnce)
+{
+    oeffnen(cc);
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
+        tick();
+    ASSERT_EQ(cc.Referenzphase, 2);
+    p.unit().setSilent(true);
+    tick();
+    p.unit().setSilent(false);
+    p.dialoge->answers << MsgResult::Cancel;
+    tick();
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    speedsAndLimitsAreTheOriginals();
+}
+
+TEST_F(RunsTest, ClosingOrChangingTheUnitMidRunRestoresTheRunsOwnUnit)
+{
+    sim().setIndexMarks({10000});
+    oeffnen(cc);
+    cc.pb_Grafikunterstuetzung_MouseUp(2);
+    for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
+        tick();
+    ASSERT_EQ(cc.Referenzphase, 2);
+    // Another unit is chosen: the run is abandoned and the next answered tick
+    // (of unit 02) writes the values back to unit 01.
+    cc.setAdressenIndex(2);
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    cc.Initialisierung();
+    tick();
+    speedsAndLimitsAreTheOriginals();
+    EXPECT_TRUE(SimAxis(*p.bus, QStringLiteral("02")).model().parameter("1VP") == QByteArray("0032"));
+    EXPECT_TRUE(p.unit(QStringLiteral("02")).received().filter(QStringLiteral("[1L")).isEmpty());
+
+    // Closed mid-run: no tick follows, so closing writes them back.
+    p.uhr->advance(10);  // the abandoned limit run has ended on its switch
+    cc.setAdressenIndex(1);
+    cc.Initialisierung();
+    cc.pb_Grafikunterstuetzung_MouseUp(2);
+    for (int i = 0; i < 400 && cc.Referenzphase < 3; ++i)
+        tick();
+    ASSERT_GE(cc.Referenzphase, 3);
+    ASSERT_EQ(sim().parameter("1VP"), QByteArray("0014"));
+    cc.Form_Unload();
+    EXPECT_FALSE(p.axis().isMoving());
+    speedsAndLimitsAreTheOriginals();
+}
+
+TEST_F(RunsTest, RejectedPositionReplyAbortsWithRestoreAndMessageAndBuildsNoMove)
+{
+    oeffnen(cc);
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    // Phase 2 reads the position once the limit run has ended.
+    ASSERT_TRUE(bisPhaseStillstand(2));
+    p.unit().clearReceived();
+    p.unit().rejectNext(QStringLiteral("[1PA]"), 0x0005, 2);  // the tick's poll and the run's read
+    tick();
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
+    EXPECT_TRUE(p.dialoge->texts().contains(ControlCenterCore::ReferenzFehler + QStringLiteral("[1PA?0005]")));
+    EXPECT_TRUE(empfangen(QStringLiteral("[1FR")).isEmpty());
+    EXPECT_TRUE(empfangen(QStringLiteral("[1FA")).isEmpty());
+    speedsAndLimitsAreTheOriginals();
+    EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
+    EXPECT_NE(cc.line_schlitten.farbe, Dunkelgruen);
+}
+
+TEST_F(RunsTest, UnreadableSpeedAtTheStartChangesNothing)
+{
+    oeffnen(cc);
+    p.unit().rejectNext(QStringLiteral("[1vP]"), 0x0005);
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    tick();
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_TRUE(empfangen(QStringLiteral("[1VP")).isEmpty());
+    EXPECT_TRUE(empfangen(QStringLiteral("[1L6")).isEmpty());
+    EXPECT_TRUE(p.dialoge->texts().last().startsWith(ControlCenterCore::ReferenzLeseFehler));
+    speedsAndLimitsAreTheOriginals();
+}
+
+TEST_F(RunsTest, WindowThatIsNotCurrentUsesItsOwnAxisRecord)
+{
+    oeffnen(cc);
+    // Axis 2 has no switches; another window keeps moving the cursor there.
+    p.store.datensatz(2).Endschalter_Plus = 0;
+    p.store.datensatz(2).Endschalter_minus = 0;
+    p.store.datensatz(2).PositionM = -1;
+    p.store.datensatz(2).PositionP = 1;
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    for (int i = 0; i < 4000 && cc.FlagGrafikInit != 0; ++i) {
+        p.store.setIndex(2);
+        tick();
+    }
+    ASSERT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_FALSE(empfangen(QStringLiteral("[1FX]")).isEmpty());
+    EXPECT_FALSE(empfangen(QStringLiteral("[1FY]")).isEmpty());
+    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, -20000);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 50000);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(2).PositionM, -1);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(2).PositionP, 1);
+}
+
+TEST_F(RunsTest, RotaryAxisWithoutPlusSwitchTakesItsEndFromTheLimitBoxInDegrees)
+{
+    p.achse(1, 36000, 0.01, 50, 1, true);
+    p.store.datensatz(1).Endschalter_Plus = 0;
+    sim().setPlusSwitch(std::nullopt);
+    sim().setMinusSwitch(-18000);
+    sim().setIndexMarks({1000});
+    oeffnen(cc);
+    ASSERT_EQ(cc.drehantrieb, 1);
+    cc.text_SLP.text = QStringLiteral("90");
+    cc.pb_Grafikunterstuetzung_MouseUp(2);
+    ASSERT_TRUE(bisRunEnde());
+    EXPECT_TRUE(empfangen(QStringLiteral("[1FX]")).isEmpty());
+    EXPECT_DOUBLE_EQ(cc.Grenze_plus, 9000);
+    EXPECT_DOUBLE_EQ(cc.Grenze_minus, -18000 + 3600 + 1800);
+    EXPECT_FALSE(cc.lb_ESP.visible);
+    EXPECT_TRUE(cc.lb_ESM.visible);
+    EXPECT_EQ(position(), 1000);
+}
+
+TEST_F(RunsTest, AnswerNoMarksThePictureInvalidAndChangesNothing)
+{
+    oeffnen(cc);
+    p.dialoge->answers << MsgResult::No;
+    cc.pb_Grafikunterstuetzung_MouseUp(2);
+    p.unit().clearReceived();
+    tick();
+    EXPECT_EQ(cc.line_schlitten.farbe, Rot);
+    EXPECT_DOUBLE_EQ(cc.Messtischweg, 0);
+    EXPECT_EQ(empfangen(), QStringList({"[1PA]"}));
+}
+
+// --- continuous run -------------------------------------------------------------------------------
+
+TEST_F(RunsTest, ModeFiveWalksOutwardsAndARefusalStopsIt)
+{
+    oeffnen(cc);
+    cc.cb_SchritteE_ListIndex = Einheit::counts;
+    cc.text_strecke.text = QStringLiteral("1000");
+    cc.text_strecke_LostFocus();
+    cc.sl_dauer_Change(5);
+    for (int i = 0; i < 2000 && empfangen(QStringLiteral("[1FA")).size() < 5; ++i)
+        tick();
+    EXPECT_EQ(empfangen(QStringLiteral("[1FA")), QStringList({"[1FA000003E8]", "[1FA00000000]", "[1FA000007D0]",
+                                                              "[1FA00000000]", "[1FA00000BB8]"}));
+    EXPECT_FALSE(cc.cmd_Fahrt[1].enabled);
+
+    p.unit().rejectNext(QStringLiteral("[1FA"), 0x0013);
+    for (int i = 0; i < 200; ++i)
+        tick();
+    EXPECT_EQ(empfangen(QStringLiteral("[1FA")).size(), 6);
+    EXPECT_EQ(cc.FlagDauer, 0);
+    EXPECT_EQ(cc.sl_dauer_Value, 0);
+    EXPECT_EQ(cc.Dauerphase, 0);
+    EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
+}
+
+TEST_F(RunsTest, ModeFiveStopsBeforeATargetLeavesTheCounter)
+{
+    sim().setParameter("1VP", "FFFF");
+    sim().setParameter("1AP", "FFFF");
+    sim().setParameter("1L5", "FF800001");
+    sim().setParameter("1L6", "007FFFFF");
+    sim().setMinusSwitch(std::nullopt);
+    sim().setPlusSwitch(std::nullopt);
+    oeffnen(cc);
+    cc.cb_SchritteE_ListIndex = Einheit::counts;
+    cc.text_strecke.text = QStringLiteral("3000000");
+    cc.text_strecke_LostFocus();
+    cc.sl_dauer_Change(5);
+    for (int i = 0; i < 400 && cc.FlagDauer != 0; ++i)
+        tick();
+    EXPECT_EQ(cc.FlagDauer, 0);
+    EXPECT_EQ(empfangen(QStringLiteral("[1FA")), QStringList({"[1FA002DC6C0]", "[1FA00000000]", "[1FA005B8D80]",
+                                                              "[1FA00000000]"}));
+    EXPECT_EQ(p.dialoge->texts().last(), ControlCenterCore::BereichFehler);
+    EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
+}
+
+TEST_F(RunsTest, OtherModesPostTheirTargets)
+{
+    oeffnen(cc);
+    cc.cb_SchritteE_ListIndex = Einheit::counts;
+    cc.text_strecke.text = QStringLiteral("500");
+    cc.text_strecke_LostFocus();
+    const auto lauf = [&](int mode, int moves) {
+        cc.cmd_STOPP_Click();
+        for (int i = 0; i < 300 && (cc.flagsenden || cc.flagpollen); ++i)
+            tick();
+        p.unit().clearReceived();
+        cc.sl_dauer_Change(mode);
+        for (int i = 0; i < 3000 && empfangen(QStringLiteral("[1F")).size() + empfangen(QStringLiteral("[1G")).size() < moves; ++i)
+            tick();
+        QStringList out = empfangen(QStringLiteral("[1F")) + empfangen(QStringLiteral("[1G"));
+        return out.mid(0, moves);
+    };
+    EXPECT_EQ(lauf(1, 3), QStringList({"[1FA000001F4]", "[1FAFFFFFE0C]", "[1FA000001F4]"}));
+    EXPECT_EQ(lauf(3, 2), QStringList({"[1FAFFFFFE0C]", "[1FA00000000]"}));
+    EXPECT_EQ(lauf(4, 2), QStringList({"[1FX]", "[1FY]"}));
+    cc.cmd_STOPP_Click();
+    tick();
+    EXPECT_EQ(cc.FlagDauer, 0);
+}
+
+// --- counter zeroing ------------------------------------------------------------------------------
+
+TEST_F(RunsTest, ZeroingShiftsTheTravelEndsWithTheCounter)
+{
+    oeffnen(cc);
+    p.axis().setPosition(5000);
+    cc.Grenze_minus = -20000;
+    cc.Grenze_plus = 80000;
+    cc.cmd_ZaehlerNull_Click();
+    tick();
+    EXPECT_EQ(cc.FlagZaehlerNullen, 0);
+    EXPECT_DOUBLE_EQ(cc.Grenze_minus, -25000);
+    EXPECT_DOUBLE_EQ(cc.Grenze_plus, 75000);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, -25000);
+    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 75000);
+    EXPECT_EQ(cc.lb_ESM.text, zahl(QStringLiteral("-2.50")));
+    EXPECT_EQ(cc.lb_ESP.text, zahl(QStringLiteral("7.50")));
+    EXPECT_EQ(position(), 0);
+    // The switches stay where they are on the machine.
+    EXPECT_EQ(sim().plusSwitch().value_or(0), 45000);
+}
+
+TEST_F(RunsTest, ZeroingWithoutAPositionOrAnAcceptedZeroChangesNothing)
+{
+    oeffnen(cc);
+    p.axis().setPosition(5000);
+    cc.Grenze_minus = -20000;
+    cc.Grenze_plus = 80000;
+    p.unit().clearReceived();
+    p.unit().rejectNext(QStringLiteral("[1PA]"), 0x0005, 2);
+    cc.cmd_ZaehlerNull_Click();
+    tick();
+    EXPECT_TRUE(empfangen(QStringLiteral("[1PR]")).isEmpty());
+    EXPECT_EQ(cc.FlagZaehlerNullen, 0);
+    EXPECT_DOUBLE_EQ(cc.Grenze_minus, -20000);
+    EXPECT_EQ(position(), 5000);
+
+    // Refused while the axis moves: the ends stay with the counter.
+    cc.cb_SchritteE_ListIndex = Einheit::counts;
+    cc.text_strecke.text = QStringLiteral("40000");
+    cc.cmd_Fahrt_Click(1);
+    tick(0.001);
+    ASSERT_TRUE(p.axis().isMoving());
+    cc.cmd_ZaehlerNull_Click();
+    tick(0.001);
+    EXPECT_EQ(empfangen(QStringLiteral("[1PR]")).size(), 1);
+    EXPECT_DOUBLE_EQ(cc.Grenze_minus, -20000);
+    EXPECT_DOUBLE_EQ(cc.Grenze_plus, 80000);
+    EXPECT_TRUE(cc.lb_Fehler.text.startsWith(QStringLiteral("[1PR]--->[1PR?")));
+}
+
+// --- index capture --------------------------------------------------------------------------------
+
+TEST_F(RunsTest, IndexFoundIsShownAndARightClickMovesExactlyThere)
+{
+    p.flags.setStelleIndex(3);  // four decimals
+    sim().setIndexMarks({12345});
+    oeffnen(cc);
+    cc.cmd_IndexSuche_MouseUp(2);  // nothing found yet: nothing posted
+    EXPECT_EQ(cc.flagsenden, 0);
+    cc.cmd_IndexSuche_MouseUp(1);
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1IF]"));
+    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Dunkelgelb);
+    EXPECT_EQ(cc.FlagIndexSuche, 1);
+    cc.cmd_IndexSuche_MouseUp(1);  // armed: disarms
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1IS][0ST]"));
+    EXPECT_EQ(cc.FlagIndexSuche, 0);
+    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Grau);
+    tick();
+
+    EXPECT_EQ(indexFinden(), zahl(QStringLiteral("1.2345")));
+    // "not found yet" replies are no errors
+    EXPECT_TRUE(p.dialoge->messages.isEmpty());
+    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Gruen);
+    EXPECT_EQ(cc.lb_indexanzeige.farbe, Gruen);
+    EXPECT_FALSE(empfangen(QStringLiteral("[1IS]")).isEmpty());
+
+    cc.cmd_IndexSuche_MouseUp(2);
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA00003039]"));
+    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Grau);
+    EXPECT_EQ(cc.lb_indexanzeige.text, QStringLiteral("Index"));
+    for (int i = 0; i < 400 && (cc.flagsenden == 1 || cc.flagpollen == 1); ++i)
+        tick();
+    EXPECT_EQ(position(), 12345);
+}
+
+TEST_F(RunsTest, SixDecimalsBeyondTheAxisResolutionShowTheSameIndex)
+{
+    p.flags.setStelleIndex(5);
+    sim().setIndexMarks({12345});
+    oeffnen(cc);
+    EXPECT_EQ(indexFinden(), zahl(QStringLiteral("1.2345")));
+    // A click on the green button only clears the display.
+    cc.cmd_IndexSuche_MouseUp(1);
+    EXPECT_EQ(cc.lb_indexanzeige.text, QStringLiteral("Index"));
+    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Grau);
+    EXPECT_EQ(cc.flagsenden, 0);
+}
+
+TEST_F(RunsTest, RightClickMovesToTheCapturedCountsWhenTheDisplayIsRounded)
+{
+    // 50000 counts/mm shown with four decimals: the display rounds 12347 counts.
+    p.achse(1, 50000);
+    p.flags.setStelleIndex(3);
+    sim().setIndexMarks({12347});
+    oeffnen(cc);
+    EXPECT_EQ(indexFinden(), zahl(QStringLiteral("0.2469")));
+    cc.cmd_IndexSuche_MouseUp(2);
+    EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA0000303B]"));
+}
