@@ -60,6 +60,28 @@ TEST_F(FrmComTest, ListsThePortsThatOpenAndTheAttachedBridges)
     EXPECT_EQ(prog.transport().Ereignissperre, 0);
 }
 
+TEST_F(FrmComTest, FirstStartWithoutARememberedRateStillListsThePortsAndOpensOneOnceARateIsPicked)
+{
+    // A first start: no remembered port or rate, so the port holds the text "0".
+    prog.port->present = {3, 5};
+    main.MDIForm_Load();
+    ASSERT_EQ(prog.port->settings(), QStringLiteral("0"));
+    prog.dialogs->clear();
+
+    frm_com* dlg = open();
+    EXPECT_EQ(items(dlg->list_com), (QStringList{"3", "5"}));
+    EXPECT_EQ(prog.port->settings(), QStringLiteral("0")) << "the search puts the text back";
+
+    pick(dlg->list_com, QStringLiteral("5"));  // no rate picked yet: refused
+    EXPECT_FALSE(prog.port->isOpen());
+    prog.dialogs->clear();
+    pick(dlg->list_baud, QStringLiteral("19200"));
+    EXPECT_TRUE(prog.dialogs->messages.isEmpty());
+    EXPECT_TRUE(prog.port->isOpen());
+    EXPECT_EQ(prog.port->commPort(), 5);
+    EXPECT_EQ(prog.transport().Schnittstelle, QStringLiteral("COM"));
+}
+
 TEST_F(FrmComTest, ReopensTheRememberedPortWithItsBaud)
 {
     prog.port->present = {3, 5};

@@ -421,7 +421,7 @@ TEST_F(FrmMainTest, PortReleaseClosesAndReopensTheSerialPort)
     EXPECT_EQ(enabledOf(Locked), Locked);
 }
 
-TEST_F(FrmMainTest, PortReleaseInUsbModeClosesTheDeviceAndASecondClickChangesNothing)
+TEST_F(FrmMainTest, PortReleaseInUsbModeClosesTheDeviceAndEndsOnlyThroughThePortDialog)
 {
     prog.remember(QStringLiteral("USB"), QStringLiteral("9600"));
     main->MDIForm_Load();
@@ -442,6 +442,13 @@ TEST_F(FrmMainTest, PortReleaseInUsbModeClosesTheDeviceAndASecondClickChangesNot
     main->mnuCF_Click();
     EXPECT_TRUE(cf->isChecked());
     EXPECT_FALSE(main->isTimer1Running());
+
+    // The port dialog is the way back: its OK opens the device and the loop
+    // runs again.
+    main->mnuCOMOptions_Click();
+    main->mnuCOMOptions_Click();
+    EXPECT_NE(bus.USBHandle, 0u);
+    EXPECT_TRUE(main->isTimer1Running()) << main->timer1Holders().join(QLatin1Char(',')).toStdString();
 }
 
 TEST_F(FrmMainTest, ComOptionsHoldsTheLoopWhileTheDialogIsOpenAndOkStoresTheChoice)

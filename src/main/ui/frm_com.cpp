@@ -123,6 +123,14 @@ void frm_com::comportsuche()
         }
     }
     ISerialPort& serial = m_bus.serial();
+    // Whether a port exists does not depend on the rate. A settings text that
+    // names no rate (the "0" of a first start) would make every port fail to
+    // open and leave the list empty, so the search tries the ports at the
+    // slowest rate and then puts the text back.
+    const QString settingsVorher = serial.settings();
+    const bool ohneRate = baudFromSettings(settingsVorher) == 0;
+    if (ohneRate)
+        serial.setSettings(Baudraten.first());
     for (int p = 1; p <= PortCount; ++p) {
         EreignissperreGuard lock(m_bus);
         serial.setCommPort(p);
@@ -131,6 +139,8 @@ void frm_com::comportsuche()
             serial.close();
         }
     }
+    if (ohneRate)
+        serial.setSettings(settingsVorher);
 }
 
 void frm_com::list_com_Click()
@@ -232,6 +242,10 @@ void frm_com::cmd_ok_Click()
     const bool stored = settings.sync();
 
     m_main.resumeTimer1(ComOptions);
+    // The dialog has opened the transport again, which ends a port release
+    // ("Schnittstellen - Freigabe "). In USB mode the dialog is the only way
+    // back from it, so the release must not keep the loop off.
+    m_main.resumeTimer1(QStringLiteral("mnuCF"));
     m_main.Enable_all();
     if (stored) {
         for (const char* name : {"mnuAblauf", "mnuMultiT", "mnuAKabgleich", "mnuCF"})
