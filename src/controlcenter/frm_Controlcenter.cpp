@@ -64,8 +64,9 @@ int mausknopf(const QMouseEvent* e)
 Grafikbild::Grafikbild(const ControlCenterCore& core, QWidget* parent) : QWidget(parent), m_core(core)
 {
     setToolTip(QStringLiteral("Graphic support"));
-    setFixedHeight(28);
-    setMinimumWidth(ControlCenterCore::BildBreite);
+    // The scale, the carriage and the marks are computed for this width: a
+    // wider picture would show the plus end short of its right edge.
+    setFixedSize(ControlCenterCore::BildBreite, 28);
 }
 
 QSize Grafikbild::sizeHint() const
@@ -678,7 +679,12 @@ void frm_Controlcenter::render()
 
     for (Bindung& b : m_bindungen) {
         const Steuerelement& z = *b.zustand;
-        if (!b.erstmals && b.gezeigt == z)
+        // A click on an option that is already selected unticks the widget
+        // (the options are not exclusive by themselves) without changing the
+        // window's state: the widget is brought back even then.
+        const bool hakenAbweichend = (b.art == Art::Option || b.art == Art::Haken) &&
+                                     static_cast<QAbstractButton*>(b.widget)->isChecked() != z.checked;
+        if (!b.erstmals && b.gezeigt == z && !hakenAbweichend)
             continue;
         QWidget* w = b.widget;
         const QSignalBlocker blocker(w);

@@ -186,6 +186,9 @@ TEST_F(FrmControlcenterTest, MovingAxisPicture)
     EXPECT_TRUE(p.axis().isMoving());
     EXPECT_FALSE(w->cmd_Fahrt[1]->isEnabled());
     EXPECT_GT(w->line_schlitten_Left(), 200);
+    // The picture is as wide as its scale, also in a wider window: the plus
+    // end lies at its right edge.
+    EXPECT_EQ(w->pb_Grafikunterstuetzung->width(), ControlCenterCore::BildBreite);
     const QString file = qEnvironmentVariable("KELVANE_CC_SCREENSHOT");
     if (!file.isEmpty()) {
         EXPECT_TRUE(main->grab().save(file));
@@ -227,4 +230,20 @@ TEST_F(FrmControlcenterTest, ClicksOnTheTravelPictureChooseTheRunAndTheCarriageF
     // The carriage stands at the start position, 20000 counts from the minus end.
     ticks(2);
     EXPECT_EQ(w->line_schlitten_Left(), int(std::round(20000 / w->Grafikmassstab + 11)));
+}
+
+TEST_F(FrmControlcenterTest, ClickingTheSelectedOptionAgainKeepsItShown)
+{
+    frm_Controlcenter* w = oeffnen();
+    ASSERT_TRUE(w);
+    ticks(2);
+    ASSERT_TRUE(w->Fahrart[0]->isChecked());
+    ASSERT_TRUE(w->ob_Fahrart2[0]->isChecked());
+    // The mode and the drive type stay selected, so the options must show them.
+    w->Fahrart[0]->click();
+    w->ob_Fahrart2[0]->click();
+    EXPECT_TRUE(w->Fahrart[0]->isChecked());
+    EXPECT_TRUE(w->ob_Fahrart2[0]->isChecked());
+    w->cmd_Fahrt[1]->click();
+    EXPECT_EQ(w->Befehl_senden, QStringLiteral("[1FA000000C8]"));
 }
