@@ -59,13 +59,13 @@ TEST_F(PtyEndToEnd, StatusQueryIsAnswered)
 
 TEST_F(PtyEndToEnd, FarEndClosingMidExchangeIsNoAnswer)
 {
-    connect({QStringLiteral("--units"), QStringLiteral("01@9600"), QStringLiteral("--delay-ms"), QStringLiteral("400")});
+    connect({QStringLiteral("--units"), QStringLiteral("01@9600"), QStringLiteral("--delay-ms"), QStringLiteral("3000")});
     transport->einheit_waehlen(QStringLiteral("01"));
     std::thread killer([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         sim->kill();
     });
-    const QString result = transport->senden_empfangen(QStringLiteral("[0ST]"), 2.0);
+    const QString result = transport->senden_empfangen(QStringLiteral("[0ST]"), 5.0);
     killer.join();
     EXPECT_EQ(result, keine_Antwort);
     EXPECT_FALSE(port->isOpen());
