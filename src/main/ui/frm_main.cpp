@@ -390,6 +390,16 @@ void frm_main::suspendTimer1(const QString& holder)
     updateTimer1();
 }
 
+MainLoopHold frm_main::holdMainLoop(const QString& holder)
+{
+    suspendTimer1(holder);
+    std::weak_ptr<int> alive = m_alive;
+    return MainLoopHold([this, alive, holder] {
+        if (alive.lock())
+            resumeTimer1(holder);
+    });
+}
+
 void frm_main::resumeTimer1(const QString& holder)
 {
     m_sperre.freigeben(holder);

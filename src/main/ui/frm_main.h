@@ -7,6 +7,8 @@
 
 #include "Fensterpostfach.h"
 #include "Hauptschleife.h"
+#include "MainLoopHold.h"
+#include "MenuNames.h"
 #include "OptionFlags.h"
 
 #include <QHash>
@@ -73,6 +75,9 @@ public:
     // runs only while it is switched on and nobody holds it.
     void suspendTimer1(const QString& holder);
     void resumeTimer1(const QString& holder);
+    // The same as an object: the hold ends when the returned object goes.
+    // Safe to outlive the frame.
+    [[nodiscard]] MainLoopHold holdMainLoop(const QString& holder);
     bool isTimer1Running() const;
     QStringList timer1Holders() const { return m_sperre.holders(); }
 

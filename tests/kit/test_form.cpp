@@ -1,0 +1,161 @@
+// The window kit: state shown through the bind table, program-set values that
+// post nothing, operator input written back, key filters, and handlers that
+// throw without taking the window down.
+
+#include "ControlState.h"
+#include "Form.h"
+#include "Guarded.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+struct Core
+{
+    kit::Control lb_POS{.text = QStringLiteral("0.000")};
+    kit::Control cmd_STOPP{.text = QStringLiteral("Stop")};
+    kit::Control cb_IN;
+    kit::Control text_SLM;
+    kit::ListControl cb_adressenauswahl;
+    kit::RangeControl sli_v{.value = 10, .min = 0, .max = 100};
+    int clicks = 0;
+    int changes = 0;
+    int lostFocus = 0;
+};
+
+class FormTest : public ::testing::Test
+{
+protected:
+    FormTest()
+    {
+        auto add = [this](QWidget* w, const char* name) {
+            w->setObjectName(QLatin1String(name));
+            w->setParent(&window);
+            return w;
+        };
+        label = static_cast<QLabel*>(add(new QLabel, "lb_POS"));
+        stop = static_cast<QPushButton*>(add(new QPushButton, "cmd_STOPP"));
+        box = static_cast<QCheckBox*>(add(new QCheckBox, "cb_IN"));
+        edit = static_cast<QLineEdit*>(add(new QLineEdit, "text_SLM"));
+        combo = static_cast<QComboBox*>(add(new QComboBox, "cb_adressenauswahl"));
+        bar = static_cast<QScrollBar*>(add(new QScrollBar(Qt::Horizontal), "sli_v"));
+        form.label("lb_POS", core.lb_POS);
+        form.button("cmd_STOPP", core.cmd_STOPP, [this] { ++core.clicks; });
+        form.button("cb_IN", core.cb_IN);
+        form.entry("text_SLM", core.text_SLM,
+                   {.keys = kit::Keys::SignedDecimal, .lostFocus = [this] { ++core.lostFocus; }});
+        form.list("cb_adressenauswahl", core.cb_adressenauswahl, [this] { ++core.clicks; });
+        form.range("sli_v", core.sli_v, [this] { ++core.changes; });
+        form.render();
+    }
+
+    QWidget window;
+    kit::Form form{&window};
+    Core core;
+    QLabel* label = nullptr;
+    QPushButton* stop = nullptr;
+    QCheckBox* box = nullptr;
+    QLineEdit* edit = nullptr;
+    QComboBox* combo = nullptr;
+    QScrollBar* bar = nullptr;
+};
+
+TEST_F(FormTest, ShowsTheCoreStateAndOnlyWhatChanged)
+{
+    EXPECT_EQ(label->text(), "0.000");
+    EXPECT_EQ(bar->value(), 10);
+    core.lb_POS.text = QStringLiteral("12.500");
+    core.cmd_STOPP.enabled = false;
+    core.cb_adressenauswahl.items = {QStringLiteral("01"), QStringLiteral("02")};
+    core.cb_adressenauswahl.listIndex = 1;
+    core.sli_v.visible = false;
+    form.render();
+    EXPECT_EQ(label->text(), "12.500");
+    EXPECT_FALSE(stop->isEnabled());
+    EXPECT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->currentText(), "02");
+    EXPECT_FALSE(bar->isVisibleTo(&window));
+}
+
+TEST_F(FormTest, ProgramSetValuesPostNothingAndAreNotClamped)
+{
+    core.sli_v.max = 50;
+    core.sli_v.value = 40;
+    form.render();
+    EXPECT_EQ(core.changes, 0);
+    EXPECT_EQ(bar->value(), 40);
+    EXPECT_EQ(core.sli_v.value, 40);
+    // The operator's move is written into the state before the handler runs.
+    bar->setValue(45);
+    EXPECT_EQ(core.sli_v.value, 45);
+    EXPECT_EQ(core.changes, 1);
+}
+
+TEST_F(FormTest, OperatorInputReachesTheStateFirst)
+{
+    box->click();
+    EXPECT_TRUE(core.cb_IN.checked);
+    core.cb_adressenauswahl.items = {QStringLiteral("01"), QStringLiteral("02")};
+    form.render();
+    combo->activated(1);
+    EXPECT_EQ(core.cb_adressenauswahl.listIndex, 1);
+    EXPECT_EQ(core.cb_adressenauswahl.text, "02");
+    window.show();
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("-1x2.5"));
+    EXPECT_EQ(core.text_SLM.text, "-12.5");  // 'x' is filtered out
+    QFocusEvent out(QEvent::FocusOut);
+    QCoreApplication::sendEvent(edit, &out);
+    EXPECT_EQ(core.lostFocus, 1);
+}
+
+TEST_F(FormTest, ThrowingHandlerIsReportedAndTheFormStaysUsable)
+{
+    QStringList failures;
+    kit::setFailureSink([&](const QString& where, const QString& what) { failures << where + ": " + what; });
+    kit::Form other(&window);
+    kit::Control c;
+    auto* b = new QPushButton(&window);
+    b->setObjectName(QStringLiteral("cmd_bad"));
+    other.button("cmd_bad", c, [&] {
+        c.text = QStringLiteral("half done");
+        throw std::runtime_error("no reply");
+    });
+    b->click();
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures.first().contains("no reply"));
+    EXPECT_EQ(b->text(), "half done");  // rendered even after the failure
+    stop->click();
+    EXPECT_EQ(core.clicks, 1);
+    kit::setFailureSink({});
+}
+
+TEST(Guarded, ReturnsTheFallbackWhenTheStepThrows)
+{
+    EXPECT_EQ(kit::guarded("step", [] { return 7; }, -1), 7);
+    EXPECT_EQ(kit::guarded("step", []() -> int { throw 3; }, -1), -1);
+}
+
+TEST(FormBinding, UnknownControlIsAFaultOfTheBindTable)
+{
+    QWidget w;
+    kit::Form f(&w);
+    kit::Control c;
+    EXPECT_THROW(f.label("lb_missing", c), std::logic_error);
+}
+
+} // namespace
