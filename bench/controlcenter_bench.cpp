@@ -59,12 +59,12 @@ int main(int argc, char** argv)
     env.registry = &registry;
 
     frm_Controlcenter w(env);
-    w.adresseAnfuegen(QStringLiteral("00-AA"));
-    w.adresseAnfuegen(QStringLiteral("01"));
-    w.setAdressenIndex(1);
-    if (w.Initialisierung() != 1)
+    w.core().adresseAnfuegen(QStringLiteral("00-AA"));
+    w.core().adresseAnfuegen(QStringLiteral("01"));
+    w.core().setAdressenIndex(1);
+    if (w.core().Initialisierung() != 1)
         return 1;
-    w.auslesen();
+    w.core().auslesen();
     w.show();
 
     constexpr int kWarmUp = 200;
@@ -74,7 +74,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < kWarmUp + kRuns; ++i) {
         axis.setPosition(i % 4000);
         const auto t0 = std::chrono::steady_clock::now();
-        const int r = w.Aktualisieren();
+        const int r = w.core().Aktualisieren();
         const auto t1 = std::chrono::steady_clock::now();
         if (r != 1)
             return 1;

@@ -6,6 +6,9 @@
 #include "OptionFlags.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
+#include "Guarded.h"
+
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <cmath>
@@ -13,19 +16,6 @@
 using namespace leitstand;
 
 namespace {
-// Marks a call of the cycle as running for its whole duration.
-class Laufmarke
-{
-public:
-    explicit Laufmarke(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Laufmarke() { m_flag = false; }
-    Laufmarke(const Laufmarke&) = delete;
-    Laufmarke& operator=(const Laufmarke&) = delete;
-
-private:
-    bool& m_flag;
-};
-
 bool unbeantwortet(const QString& reply)
 {
     // An empty text is what a closed port returns: no unit answered either.
@@ -41,16 +31,16 @@ int bildX(double x)
 
 ControlCenterCore::ControlCenterCore(ControlCenterEnv env) : m_env(std::move(env))
 {
-    sh_an_aus.farbe = Grau;
+    sh_an_aus.colour = Grau;
     lb_POS.text = QStringLiteral("off");
     lb_Fehler.text = QStringLiteral("Befehl/Fehler/Antwort");
     cb_IN.text = QStringLiteral("0IN");
-    lb_ESM.farbe = lb_ESP.farbe = Hellgrau;
-    text_SLM.farbe = text_SLP.farbe = Weiss;
+    lb_ESM.colour = lb_ESP.colour = Hellgrau;
+    text_SLM.colour = text_SLP.colour = Weiss;
     Label1.text = QStringLiteral("mm/s²");
     Label2.text = QStringLiteral("mm/s");
-    sli_v = Rollbalken{-32768, -32768, 32767, 10, false};
-    sli_a = Rollbalken{1, MinRohBeschleunigung, MaxRohBeschleunigung, 100, false};
+    sli_v = kit::RangeControl{-32768, -32768, 32767, 1, 10, false};
+    sli_a = kit::RangeControl{1, MinRohBeschleunigung, MaxRohBeschleunigung, 1, 100, false};
     text_Geschwindigkeit.enabled = text_Beschleunigung.enabled = false;
     const QStringList fahrarten{"Abs", "Rel", "Joystick on/off", "limit"};
     for (int i = 0; i < 4; ++i)
@@ -69,11 +59,11 @@ ControlCenterCore::ControlCenterCore(ControlCenterEnv env) : m_env(std::move(env
     cmd_GX.text = QStringLiteral("Index search +");
     cmd_GY.text = QStringLiteral("Index search -");
     cmd_IndexSuche.text = QStringLiteral("Index search");
-    cmd_IndexSuche.farbe = Grau;
+    cmd_IndexSuche.colour = Grau;
     lb_indexanzeige.text = QStringLiteral("Index");
-    lb_indexanzeige.farbe = Grau;
+    lb_indexanzeige.colour = Grau;
     cmd_ZaehlerNull.text = QStringLiteral("Zero position counter");
-    line_schlitten.farbe = Grau;
+    line_schlitten.colour = Grau;
     cmd_status.text = QStringLiteral("Status");
     cmd_version.text = QStringLiteral("Version");
     cmd_versionintern.text = QStringLiteral("Version_Intern");
@@ -82,11 +72,51 @@ ControlCenterCore::ControlCenterCore(ControlCenterEnv env) : m_env(std::move(env
     cmd_eW.text = QStringLiteral("1eW");
     cmd_ControllP.text = QStringLiteral("step response");
     cmd_Init.text = QStringLiteral("INIT");
-    cmd_eW.farbe = cmd_ControllP.farbe = cmd_Init.farbe = Hellgrau;
+    cmd_eW.colour = cmd_ControllP.colour = cmd_Init.colour = Hellgrau;
     cb_SchritteE.text = Einheiten.at(0);
 }
 
 ControlCenterCore::~ControlCenterCore() = default;
+
+void ControlCenterCore::setView(View view)
+{
+    m_view = std::move(view);
+}
+
+void ControlCenterCore::anzeigen() const
+{
+    if (m_view.show)
+        m_view.show();
+}
+
+void ControlCenterCore::fokusStopp() const
+{
+    if (m_view.focusStop)
+        m_view.focusStop();
+}
+
+// The main loop's calls: a failing step is logged and skipped, the window
+// shows its state and stays usable.
+int ControlCenterCore::Initialisierung()
+{
+    const int result = kit::guarded("Controlcenter Initialisierung", [this] { return initialise(); }, 0);
+    anzeigen();
+    return result;
+}
+
+int ControlCenterCore::Aktualisieren()
+{
+    const int result = kit::guarded("Controlcenter Aktualisieren", [this] { return update(); }, 0);
+    anzeigen();
+    return result;
+}
+
+void ControlCenterCore::auslesen()
+{
+    if (!kit::guarded("Controlcenter auslesen", [this] { readOut(); }))
+        FlagAuslesen = 0;
+    anzeigen();
+}
 
 bool ControlCenterCore::komma() const
 {
@@ -100,9 +130,9 @@ QString ControlCenterCore::adresse() const
 
 bool ControlCenterCore::achseWaehlen() const
 {
-    if (!m_env.store || cb_adressenauswahl_ListIndex < 0 || !AxisParameterStore::achseGueltig(cb_adressenauswahl_ListIndex))
+    if (!m_env.store || cb_adressenauswahl.listIndex < 0 || !AxisParameterStore::achseGueltig(cb_adressenauswahl.listIndex))
         return false;
-    m_env.store->setIndex(cb_adressenauswahl_ListIndex);
+    m_env.store->setIndex(cb_adressenauswahl.listIndex);
     return true;
 }
 
@@ -123,28 +153,35 @@ void ControlCenterCore::posten(const QString& befehl)
 
 void ControlCenterCore::setAdressenIndex(int index)
 {
-    cb_adressenauswahl_ListIndex = index >= 0 && index < cb_adressenauswahl_List.size() ? index : -1;
+    cb_adressenauswahl.listIndex = index >= 0 && index < cb_adressenauswahl.items.size() ? index : -1;
     cb_adressenauswahl_Click();
     anzeigen();
 }
 
 void ControlCenterCore::adressenLeeren()
 {
-    cb_adressenauswahl_List.clear();
-    cb_adressenauswahl_ListIndex = -1;
+    cb_adressenauswahl.clear();
+    anzeigen();
+}
+
+void ControlCenterCore::adresseAnfuegen(const QString& entry)
+{
+    cb_adressenauswahl.addItem(entry);
+    anzeigen();
 }
 
 void ControlCenterCore::setLine_schlitten(int left, quint32 backColor)
 {
     line_schlitten_left = left;
-    line_schlitten.farbe = backColor;
+    line_schlitten.colour = backColor;
+    anzeigen();
 }
 
 void ControlCenterCore::cb_adressenauswahl_Click()
 {
     lb_indexanzeige.text = QStringLiteral("Index");
-    lb_indexanzeige.farbe = Grau;
-    cmd_IndexSuche.farbe = Grau;
+    lb_indexanzeige.colour = Grau;
+    cmd_IndexSuche.colour = Grau;
     FlagIndexSuche = 0;
     m_indexZaehler.reset();
     // A reference run belongs to the unit it started on; its saved values are
@@ -159,16 +196,16 @@ void ControlCenterCore::cb_adressenauswahl_Click()
 void ControlCenterCore::Form_Load()
 {
     const bool k = komma();
-    text_strecke_List.clear();
+    text_strecke.items.clear();
     for (QString s : StreckenPunkt) {
         if (k)
             s.replace(QLatin1Char('.'), QLatin1Char(','));
-        text_strecke_List << s;
+        text_strecke.items << s;
     }
     Fahrart_Waehlen(0);
-    cb_SchritteE_ListIndex = 0;
+    cb_SchritteE.listIndex = 0;
     cb_SchritteE.text = Einheiten.at(0);
-    text_strecke.text = text_strecke_List.at(0);
+    text_strecke.text = text_strecke.items.at(0);
     m_letzteStrecke = text_strecke.text;
     // The drive type of the axis; a window without an axis yet starts at "F".
     int typ = 0;
@@ -183,9 +220,9 @@ void ControlCenterCore::Form_Load()
     anzeigen();
 }
 
-int ControlCenterCore::Initialisierung()
+int ControlCenterCore::initialise()
 {
-    const int li = cb_adressenauswahl_ListIndex;
+    const int li = cb_adressenauswahl.listIndex;
     const QString adr = adresse();
     bus().einheit_waehlen(adr);
     if (li < 0) {
@@ -231,10 +268,10 @@ int ControlCenterCore::Initialisierung()
             }
         }
         bus().senden_empfangen(QStringLiteral("[0pe]"), 0, 0);
-        sh_an_aus.farbe = Gruen;
+        sh_an_aus.colour = Gruen;
     } else {
-        sh_an_aus.farbe = Rot;
-        line_schlitten.farbe = Rot;
+        sh_an_aus.colour = Rot;
+        line_schlitten.colour = Rot;
         Button_Disable();
         cmd_STOPP.enabled = false;
     }
@@ -280,7 +317,7 @@ void ControlCenterCore::Form_Unload()
     // moving is stopped now, and the unit the main loop had selected is
     // selected again.
     const QString adr = adresse();
-    if (sh_an_aus.farbe == Gruen && !adr.isEmpty()) {
+    if (sh_an_aus.colour == Gruen && !adr.isEmpty()) {
         const QString vorher = bus().aktiveEinheit;
         bus().einheit_waehlen(adr);
         bus().senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
@@ -300,9 +337,9 @@ void ControlCenterCore::Form_Unload()
 
 // --- read-out ---------------------------------------------------------------------------
 
-void ControlCenterCore::auslesen()
+void ControlCenterCore::readOut()
 {
-    const int li = cb_adressenauswahl_ListIndex;
+    const int li = cb_adressenauswahl.listIndex;
     if (li < 0 || adresse().isEmpty() || !achseWaehlen()) {
         FlagAuslesen = 0;
         return;
@@ -321,14 +358,14 @@ void ControlCenterCore::auslesen()
     if (drehantrieb != 1) {
         Label1.text = QStringLiteral("mm/s²");
         Label2.text = QStringLiteral("mm/s");
-        if (cb_SchritteE_ListIndex == Grad)
-            cb_SchritteE_ListIndex = mm;
+        if (cb_SchritteE.listIndex == Grad)
+            cb_SchritteE.listIndex = mm;
     } else {
         Label1.text = QStringLiteral("U/s²");
         Label2.text = QStringLiteral("U/s");
-        cb_SchritteE_ListIndex = Grad;
+        cb_SchritteE.listIndex = Grad;
     }
-    cb_SchritteE.text = Einheiten.at(cb_SchritteE_ListIndex);
+    cb_SchritteE.text = Einheiten.at(cb_SchritteE.listIndex);
 
     if (li == 0) {
         FlagAuslesen = 0;
@@ -411,7 +448,7 @@ void ControlCenterCore::limits_auslesen()
             messtischwegSetzen();
         }
     }
-    if (line_schlitten.farbe == Dunkelgruen) {
+    if (line_schlitten.colour == Dunkelgruen) {
         if (counts6)
             marke(1, *counts6);
         if (counts5)
@@ -464,18 +501,18 @@ void ControlCenterCore::nullAnzeige()
     lb_ESM.text = lb_ESP.text = QStringLiteral("0");
 }
 
-int ControlCenterCore::Aktualisieren()
+int ControlCenterCore::update()
 {
     // A modal box inside a cycle lets the timer fire again; that nested call
     // must not talk to the bus between the outer call's exchanges.
     if (m_imZyklus)
         return 0;
-    Laufmarke lauf(m_imZyklus);
+    const QScopedValueRollback<bool> inCycle(m_imZyklus, true);
 
-    const int li = cb_adressenauswahl_ListIndex;
+    const int li = cb_adressenauswahl.listIndex;
     const QString adr = adresse();
     int result = 0;
-    if (!(sh_an_aus.farbe == Gruen && li > 0 && !adr.isEmpty())) {
+    if (!(sh_an_aus.colour == Gruen && li > 0 && !adr.isEmpty())) {
         if (li == 0)
             bus().einheit_waehlen(adr);
         nullAnzeige();
@@ -487,7 +524,7 @@ int ControlCenterCore::Aktualisieren()
             Antwort_fehlte = 0;
         } else {
             if (Antwort_fehlte == 1)
-                sh_an_aus.farbe = Rot;
+                sh_an_aus.colour = Rot;
             Antwort_fehlte = 1;
         }
         // Only an accepted reply is a position; otherwise the display keeps
@@ -499,10 +536,10 @@ int ControlCenterCore::Aktualisieren()
                                              m_env.options ? m_env.options->stelleIndex() : 5, komma())) {
                 lb_POS.text = p->text;
                 Anzeigeaufloesung = p->aufloesung;
-                if (drehantrieb != 1 && line_schlitten.farbe == Dunkelgruen) {
+                if (drehantrieb != 1 && line_schlitten.colour == Dunkelgruen) {
                     if (line_schlitten_left > BildBreite + 10 || line_schlitten_left < -40) {
                         line_schlitten_left = BildBreite / 2;
-                        line_schlitten.farbe = Rot;
+                        line_schlitten.colour = Rot;
                     } else if (Grafikmassstab != 0) {
                         line_schlitten_left = bildX((m_zaehler - Grenze_minus) / Grafikmassstab + 11);
                     }
@@ -524,16 +561,16 @@ int ControlCenterCore::Aktualisieren()
             // Unticked just now: the colours were reset and stay so.
             const auto f = cb_IN.checked ? endschalterFarben(zustand) : std::nullopt;
             if (f) {
-                lb_ESM.farbe = f->minus;
-                lb_ESP.farbe = f->plus;
+                lb_ESM.colour = f->minus;
+                lb_ESP.colour = f->plus;
             }
             // The limit boxes hold millimetres, or degrees on a rotary axis.
             if (m_zaehlerGueltig && cb_IN.checked)
                 if (const auto pos = grenzeAusZaehler(m_zaehler, Motorfaktor, drehantrieb == 1)) {
                     if (const auto p = zahlLesen(text_SLP.text, komma()))
-                        text_SLP.farbe = *p < *pos ? Dunkelgelb : Weiss;
+                        text_SLP.colour = *p < *pos ? Dunkelgelb : Weiss;
                     if (const auto m = zahlLesen(text_SLM.text, komma()))
-                        text_SLM.farbe = *m > *pos ? Dunkelgelb : Weiss;
+                        text_SLM.colour = *m > *pos ? Dunkelgelb : Weiss;
                 }
         }
     }
@@ -589,7 +626,7 @@ void ControlCenterCore::postfachSenden()
             m_env.setDriftmerker(0);
         if (teile.erster.startsWith(QLatin1String("[1MA")) || teile.erster.startsWith(QLatin1String("[1MR"))) {
             cmd_Fahrt[0].enabled = cmd_Fahrt[1].enabled = cmd_FahreNull.enabled = true;
-            for (Steuerelement& f : Fahrart)
+            for (kit::Control& f : Fahrart)
                 f.enabled = true;
         }
         flagpollen = 1;
@@ -673,31 +710,32 @@ void ControlCenterCore::grafikunterstuetzung()
 
 void ControlCenterCore::siebenFahrknoepfe(bool visible)
 {
-    for (Steuerelement* b : {&cmd_Fahrt[0], &cmd_Fahrt[1], &cmd_FahreNull, &cmd_ESM, &cmd_ESP, &cmd_GX, &cmd_GY})
+    for (kit::Control* b : {&cmd_Fahrt[0], &cmd_Fahrt[1], &cmd_FahreNull, &cmd_ESM, &cmd_ESP, &cmd_GX, &cmd_GY})
         b->visible = visible;
 }
 
 void ControlCenterCore::Button_Disable()
 {
-    const int li = cb_adressenauswahl_ListIndex;
+    const int li = cb_adressenauswahl.listIndex;
     if (li == 0) {
         text_Beschleunigung.enabled = text_Geschwindigkeit.enabled = false;
         sli_a.enabled = sli_v.enabled = false;
     }
-    for (Steuerelement* c : {&cmd_ControllP, &cmd_ZaehlerNull, &text_SLP, &text_SLM, &pb_Grafikunterstuetzung,
+    for (kit::Control* c : {&cmd_ControllP, &cmd_ZaehlerNull, &text_SLP, &text_SLM, &pb_Grafikunterstuetzung,
                              &cmd_IndexSuche, &cmd_ESP, &cmd_ESM, &cmd_GX, &cmd_GY, &cmd_Fahrt[0], &cmd_Fahrt[1],
-                             &cmd_FahreNull, &text_strecke, &cb_SchritteE})
+                             &cmd_FahreNull})
         c->enabled = false;
-    for (Steuerelement& f : Fahrart)
+    text_strecke.enabled = cb_SchritteE.enabled = false;
+    for (kit::Control& f : Fahrart)
         f.enabled = false;
 }
 
 void ControlCenterCore::Button_enable()
 {
-    const bool achse = cb_adressenauswahl_ListIndex > 0;
+    const bool achse = cb_adressenauswahl.listIndex > 0;
     text_Beschleunigung.enabled = text_Geschwindigkeit.enabled = achse;
     sli_a.enabled = sli_v.enabled = achse;
-    for (Steuerelement* c : {&cmd_ControllP, &cmd_ZaehlerNull, &text_SLP, &text_SLM, &pb_Grafikunterstuetzung,
+    for (kit::Control* c : {&cmd_ControllP, &cmd_ZaehlerNull, &text_SLP, &text_SLM, &pb_Grafikunterstuetzung,
                              &cmd_IndexSuche})
         c->enabled = achse;
     const bool gewaehlt = achseWaehlen();
@@ -705,20 +743,20 @@ void ControlCenterCore::Button_enable()
     cmd_ESM.enabled = gewaehlt && m_env.store->Endschalter_minus() != 0;
     cmd_GX.enabled = gewaehlt && m_env.store->Index_Plus() != 0;
     cmd_GY.enabled = gewaehlt && m_env.store->Index_Minus() != 0;
-    for (Steuerelement& f : Fahrart)
+    for (kit::Control& f : Fahrart)
         f.enabled = true;
-    for (Steuerelement* c : {&cmd_Fahrt[0], &cmd_Fahrt[1], &cmd_FahreNull, &text_strecke, &cb_SchritteE, &cmd_STOPP,
-                             &fr_Fahrart2})
+    for (kit::Control* c : {&cmd_Fahrt[0], &cmd_Fahrt[1], &cmd_FahreNull, &cmd_STOPP, &fr_Fahrart2})
         c->enabled = true;
+    text_strecke.enabled = cb_SchritteE.enabled = true;
 }
 
 void ControlCenterCore::cb_IN_Click()
 {
     if (cb_IN.checked) {
-        cb_IN.farbe = Dunkelgelb;
+        cb_IN.colour = Dunkelgelb;
     } else {
-        cb_IN.farbe = lb_ESM.farbe = lb_ESP.farbe = Hellgrau;
-        text_SLP.farbe = text_SLM.farbe = Weiss;
+        cb_IN.colour = lb_ESM.colour = lb_ESP.colour = Hellgrau;
+        text_SLP.colour = text_SLM.colour = Weiss;
     }
 }
 
@@ -755,7 +793,7 @@ void ControlCenterCore::text_strecke_LostFocus()
         return;
     }
     m_letzteStrecke = text_strecke.text;
-    if (const auto s = streckeInZaehler(*v, cb_SchritteE_ListIndex, Motorfaktor))
+    if (const auto s = streckeInZaehler(*v, cb_SchritteE.listIndex, Motorfaktor))
         Strecke = *s;
 }
 
@@ -797,7 +835,7 @@ void ControlCenterCore::cmd_IndexSuche_MouseUp(int button)
 {
     if (button == 1) {
         indexsuche_starten();
-    } else if (button == 2 && cmd_IndexSuche.farbe == Gruen) {
+    } else if (button == 2 && cmd_IndexSuche.colour == Gruen) {
         // The captured counts themselves: the display may be rounded to
         // fewer digits than the axis resolves.
         std::optional<double> ziel = m_indexZaehler;
@@ -813,7 +851,7 @@ void ControlCenterCore::cmd_IndexSuche_MouseUp(int button)
         }
         posten(*cmd);
         m_indexZaehler.reset();
-        cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Grau;
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Grau;
         lb_indexanzeige.text = QStringLiteral("Index");
     }
 }
@@ -882,23 +920,31 @@ void ControlCenterCore::ob_Fahrart2_Click(int index)
 
 void ControlCenterCore::sl_dauer_Change(int position)
 {
-    sl_dauer_Value = std::clamp(position, 0, 7);
-    if (sl_dauer_Value == 0) {
+    sl_dauer.value = std::clamp(position, 0, 7);
+    if (sl_dauer.value == 0) {
         FlagDauer = 0;
         Dauerphase = 0;
     } else {
-        FlagDauer = sl_dauer_Value;
+        FlagDauer = sl_dauer.value;
     }
 }
 
 // --- tool windows -----------------------------------------------------------------------------
 
-namespace {
-ControlCenterCore* fenster(Fensterpostfach* reg, int n)
+void ControlCenterCore::releaseToolButton(ToolButton which)
 {
-    return reg ? dynamic_cast<ControlCenterCore*>(reg->CC.item(n)) : nullptr;
+    kit::Control& button = which == ToolButton::Recorder      ? cmd_eW
+                           : which == ToolButton::ControlLoop ? cmd_ControllP
+                                                              : cmd_Init;
+    button.colour = Hellgrau;
+    anzeigen();
 }
-} // namespace
+
+void ControlCenterCore::toolWindowTakenFrom(int previous, ToolButton which) const
+{
+    if (IControlCenter* vorher = m_env.registry ? m_env.registry->CC.item(previous) : nullptr)
+        vorher->releaseToolButton(which);
+}
 
 void ControlCenterCore::cmd_eW_Click()
 {
@@ -909,19 +955,16 @@ void ControlCenterCore::cmd_eW_Click()
         ew->Show();
         ew->SetFocus();
         if (ew->an_aus == 1)
-            if (ControlCenterCore* vorher = fenster(m_env.registry, ew->CCIndex)) {
-                vorher->cmd_eW.farbe = Hellgrau;
-                vorher->anzeigen();
-            }
+            toolWindowTakenFrom(ew->CCIndex, ToolButton::Recorder);
         ew->CCIndex = Tag;
         return;
     }
     if (FlagEW == 0) {
         FlagEW = 1;
-        cmd_eW.farbe = Dunkelgelb;
+        cmd_eW.colour = Dunkelgelb;
     } else if (FlagEW == 1) {
         FlagEW = 0;
-        cmd_eW.farbe = Hellgrau;
+        cmd_eW.colour = Hellgrau;
     }
 }
 
@@ -932,10 +975,7 @@ void ControlCenterCore::cmd_ControllP_Click()
         return;
     cp->Show();
     if (cp->an_aus == 1)
-        if (ControlCenterCore* vorher = fenster(m_env.registry, cp->CCIndex)) {
-            vorher->cmd_ControllP.farbe = Hellgrau;
-            vorher->anzeigen();
-        }
+        toolWindowTakenFrom(cp->CCIndex, ToolButton::ControlLoop);
     cp->an_aus = 0;
     cp->CCIndex = Tag;
     cp->SetFocus();
@@ -949,10 +989,7 @@ void ControlCenterCore::cmd_Init_Click()
     iw->Show();
     iw->setCb_start(false);
     if (iw->an_aus == 1)
-        if (ControlCenterCore* vorher = fenster(m_env.registry, iw->CCIndex)) {
-            vorher->cmd_Init.farbe = Hellgrau;
-            vorher->anzeigen();
-        }
+        toolWindowTakenFrom(iw->CCIndex, ToolButton::Init);
     iw->an_aus = 0;
     iw->CCIndex = Tag;
     iw->SetFocus();
@@ -960,7 +997,7 @@ void ControlCenterCore::cmd_Init_Click()
 
 // --- speed, acceleration and software limits ------------------------------------------------------
 
-bool ControlCenterCore::balkenSetzen(Rollbalken& bar, int value, bool sperre)
+bool ControlCenterCore::balkenSetzen(kit::RangeControl& bar, int value, bool sperre)
 {
     if (value < bar.min || value > bar.max)
         return false;
@@ -1046,7 +1083,7 @@ void ControlCenterCore::marke(int which, double counts)
 
 void ControlCenterCore::softwareGrenze(bool plus)
 {
-    Steuerelement& box = plus ? text_SLP : text_SLM;
+    kit::Control& box = plus ? text_SLP : text_SLM;
     if (box.text.trimmed().isEmpty())
         return;
     const std::optional<double> v = zahlLesen(box.text, komma());
@@ -1068,6 +1105,6 @@ void ControlCenterCore::softwareGrenze(bool plus)
             messtischwegSetzen();
         }
     }
-    if (line_schlitten.farbe == Dunkelgruen)
+    if (line_schlitten.colour == Dunkelgruen)
         marke(plus ? 1 : 0, counts);
 }

@@ -20,6 +20,8 @@
 #include "MotorFactor.h"
 #include "Referenzfahrt.h"
 
+#include "ControlState.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -31,18 +33,6 @@ class BusTransport;
 class IClock;
 class IUiServices;
 class OptionFlags;
-
-// The initialisation command list window that serves one control center.
-class IInitWindow : public Postfachfenster
-{
-public:
-    int an_aus = 0;
-    int CCIndex = 0;
-    virtual void setCb_start(bool checked) = 0;
-    // The register reply of "[1eS]": its three digits and the signed value.
-    virtual void setLb_wert(const QString& text) = 0;
-    virtual void setSli_wert(int value) = 0;
-};
 
 // What a control center uses of the program around it. Hooks left empty do
 // nothing (a window that does not exist yet).
@@ -73,27 +63,6 @@ struct ControlCenterEnv
     std::function<void(double drift_pa)> driftStarten;  // start_drift, y/x "vor" values
 };
 
-// The state of one control as the window shows it.
-struct Steuerelement
-{
-    QString text;
-    quint32 farbe = leitstand::Standardfarbe;
-    bool enabled = true;
-    bool visible = true;
-    bool checked = false;
-    bool operator==(const Steuerelement&) const = default;
-};
-
-struct Rollbalken
-{
-    int value = 0;
-    int min = 0;
-    int max = 0;
-    int largeChange = 1;
-    bool enabled = true;
-    bool operator==(const Rollbalken&) const = default;
-};
-
 class ControlCenterCore : public IControlCenter
 {
 public:
@@ -121,17 +90,30 @@ public:
     explicit ControlCenterCore(ControlCenterEnv env);
     ~ControlCenterCore() override;
 
+    // --- the window that shows this core ----------------------------------------
+    // Its form (placed into the MDI area), how it shows the state, and how it
+    // moves the focus to Stop. Without a view the core runs headless.
+    struct View
+    {
+        QWidget* form = nullptr;
+        std::function<void()> show;
+        std::function<void()> focusStop;
+    };
+    void setView(View view);
+    QWidget* form() const override { return m_view.form; }
+    void releaseToolButton(ToolButton which) override;
+
     // --- IControlCenter --------------------------------------------------------
     int Initialisierung() override;
     int Aktualisieren() override;
     void auslesen() override;
-    QStringList adressen() const override { return cb_adressenauswahl_List; }
-    int adressenIndex() const override { return cb_adressenauswahl_ListIndex; }
+    QStringList adressen() const override { return cb_adressenauswahl.items; }
+    int adressenIndex() const override { return cb_adressenauswahl.listIndex; }
     void setAdressenIndex(int index) override;
     void adressenLeeren() override;
-    void adresseAnfuegen(const QString& entry) override { cb_adressenauswahl_List << entry; }
+    void adresseAnfuegen(const QString& entry) override;
     int line_schlitten_Left() const override { return line_schlitten_left; }
-    quint32 line_schlitten_BackColor() const override { return line_schlitten.farbe; }
+    quint32 line_schlitten_BackColor() const override { return line_schlitten.colour; }
     void setLine_schlitten(int left, quint32 backColor) override;
 
     // --- set-up, activation and unloading -----------------------------------------
@@ -189,7 +171,7 @@ public:
     bool komma() const;
     // True while a call of Aktualisieren runs (a modal box may be open in it).
     bool imZyklus() const { return m_imZyklus; }
-    bool online() const { return sh_an_aus.farbe == leitstand::Gruen && cb_adressenauswahl_ListIndex > 0; }
+    bool online() const { return sh_an_aus.colour == leitstand::Gruen && cb_adressenauswahl.listIndex > 0; }
     // True while speeds and software limits changed by an interrupted
     // reference run still wait to be written back.
     bool referenzWiederherstellungOffen() const { return m_referenz.sicherung.has_value(); }
@@ -223,39 +205,36 @@ public:
     QString Fehlerzeile_Text;
 
     // --- controls ------------------------------------------------------------------
-    QStringList cb_adressenauswahl_List;
-    int cb_adressenauswahl_ListIndex = -1;
+    kit::ListControl cb_adressenauswahl;
     QString Caption;
-    Steuerelement sh_an_aus;
-    Steuerelement lb_POS;
-    Steuerelement lb_Fehler;
-    Steuerelement cb_IN;
-    Steuerelement lb_ESM, lb_ESP;
-    Steuerelement text_SLM, text_SLP;
-    Steuerelement lb_messtischweg;
-    Rollbalken sli_v, sli_a;
-    Steuerelement text_Geschwindigkeit, text_Beschleunigung;
-    Steuerelement Label1, Label2;
-    std::array<Steuerelement, 4> Fahrart;
-    Steuerelement lb_joyart;
-    Steuerelement fr_Fahrart2;
-    std::array<Steuerelement, 3> ob_Fahrart2;
-    Steuerelement text_strecke;
-    QStringList text_strecke_List;
-    Steuerelement cb_SchritteE;
-    int cb_SchritteE_ListIndex = 0;
-    std::array<Steuerelement, 2> cmd_Fahrt;
-    Steuerelement cmd_FahreNull, cmd_STOPP, cmd_ESM, cmd_ESP, cmd_GX, cmd_GY;
-    Steuerelement cmd_IndexSuche, lb_indexanzeige, cmd_ZaehlerNull;
-    Steuerelement sl_dauer;
-    int sl_dauer_Value = 0;
-    Steuerelement pb_Grafikunterstuetzung;
-    Steuerelement line_schlitten;
+    kit::Control sh_an_aus;
+    kit::Control lb_POS;
+    kit::Control lb_Fehler;
+    kit::Control cb_IN;
+    kit::Control lb_ESM, lb_ESP;
+    kit::Control text_SLM, text_SLP;
+    kit::Control lb_messtischweg;
+    kit::RangeControl sli_v, sli_a;
+    kit::Control text_Geschwindigkeit, text_Beschleunigung;
+    kit::Control Label1, Label2;
+    std::array<kit::Control, 4> Fahrart;
+    kit::Control lb_joyart;
+    kit::Control fr_Fahrart2;
+    std::array<kit::Control, 3> ob_Fahrart2;
+    // The distance box: its suggestions in `items`, what it shows in `text`.
+    kit::ListControl text_strecke;
+    kit::ListControl cb_SchritteE{leitstand::Einheiten, 0, leitstand::Einheiten.at(0)};
+    std::array<kit::Control, 2> cmd_Fahrt;
+    kit::Control cmd_FahreNull, cmd_STOPP, cmd_ESM, cmd_ESP, cmd_GX, cmd_GY;
+    kit::Control cmd_IndexSuche, lb_indexanzeige, cmd_ZaehlerNull;
+    kit::RangeControl sl_dauer{0, 0, 7, 1, 1};
+    kit::Control pb_Grafikunterstuetzung;
+    kit::Control line_schlitten;
     int line_schlitten_left = BildBreite / 2;
     // X of the software-limit marks sh_index(10) and sh_index(11); -1 = not drawn.
     std::array<int, 2> sh_index_x{-1, -1};
-    Steuerelement cmd_status, cmd_version, cmd_versionintern, cmd_input, cmd_sign;
-    Steuerelement cmd_eW, cmd_ControllP, cmd_Init;
+    kit::Control cmd_status, cmd_version, cmd_versionintern, cmd_input, cmd_sign;
+    kit::Control cmd_eW, cmd_ControllP, cmd_Init;
 
 protected:
     // --- runs, advanced one step per answered tick --------------------------------
@@ -267,9 +246,9 @@ protected:
     virtual void indexsuche_starten();
 
     // The window shows the state before a modal box and after each entry point.
-    virtual void anzeigen() {}
+    void anzeigen() const;
     // The window's focus moves to the stop button.
-    virtual void fokusStopp() {}
+    void fokusStopp() const;
 
     // Posts one command text into the mailbox.
     void posten(const QString& befehl);
@@ -285,7 +264,7 @@ protected:
     void marke(int which, double counts);
     // Sets a bar value as the program does: under the event lock it never
     // posts; outside the bar's range it is refused, never clamped.
-    bool balkenSetzen(Rollbalken& bar, int value, bool sperre);
+    bool balkenSetzen(kit::RangeControl& bar, int value, bool sperre);
     void nullAnzeige();
 
 private:
@@ -304,12 +283,20 @@ private:
     bool minusSchalter() const;
     bool plusSchalter() const;
 
+    // The bodies of the main loop's calls; the public ones guard them.
+    int initialise();
+    int update();
+    void readOut();
+
+    // A shared tool window moved from control center `previous` to this one.
+    void toolWindowTakenFrom(int previous, ToolButton which) const;
     void softwareGrenze(bool plus);
     void postfachSenden();
     void bewegungsende();
     void grafikunterstuetzung();
 
     ControlCenterEnv m_env;
+    View m_view;
     // Last position read from an accepted "[1PA!" reply.
     double m_zaehler = 0;
     bool m_zaehlerGueltig = false;

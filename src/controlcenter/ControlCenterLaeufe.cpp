@@ -177,13 +177,13 @@ void ControlCenterCore::referenzEnde(double& phase)
         referenzSenden(QStringLiteral("[1VP") + s.vP + QLatin1Char(']'));
         referenzSenden(QStringLiteral("[1AP") + s.aP + QLatin1Char(']'));
     }
-    line_schlitten.farbe = Dunkelgruen;
+    line_schlitten.colour = Dunkelgruen;
     Grenze_minus = R.Kante_minus;
     Grenze_plus = R.Kante_plus;
     const bool dreh = drehantrieb == 1;
     // A side without a switch ends at its software limit: the box's value,
     // or the limit read at the start when the box holds no number.
-    const auto softwaregrenze = [&](const Steuerelement& box, const QString& gesichert) {
+    const auto softwaregrenze = [&](const kit::Control& box, const QString& gesichert) {
         if (const std::optional<double> v = zahlLesen(box.text, komma()))
             return grenzeInZaehler(*v, Motorfaktor, dreh);
         return gesichert.isEmpty() ? 0.0 : hex_zu_wert24(gesichert);
@@ -280,11 +280,11 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
             phase = 2;
         } else if (*z == QLatin1String("01")) {
             R.Fahrantwort = referenzRelativ(true);
-            lb_ESM.farbe = Dunkelgelb;
+            lb_ESM.colour = Dunkelgelb;
             phase = 1.5;
         } else if (*z == QLatin1String("10")) {
             R.Fahrantwort = referenzRelativ(false);
-            lb_ESP.farbe = Dunkelgelb;
+            lb_ESP.colour = Dunkelgelb;
             phase = 3;
         }
         // "11": both switches closed; asked again on the next tick.
@@ -301,7 +301,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
         if (*z != QLatin1String("00")) {
             R.Fahrantwort = referenzRelativ(true);
         } else {
-            lb_ESM.farbe = Hellgrau;
+            lb_ESM.colour = Hellgrau;
             R.Fahrantwort = referenzSenden(QStringLiteral("[1FX]"));
             phase = 2;
         }
@@ -317,7 +317,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
                 return;
             R.Frei_plus = R.Kante_plus = *p;
         }
-        lb_ESP.farbe = Gruen;
+        lb_ESP.colour = Gruen;
         R.Fahrantwort = referenzRelativ(false);
         phase = 3;
     }
@@ -333,7 +333,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
         if (*z != QLatin1String("00")) {
             R.Fahrantwort = referenzRelativ(false);
         } else {
-            lb_ESP.farbe = Hellgrau;
+            lb_ESP.colour = Hellgrau;
             if (R.fein) {
                 const std::optional<double> p = referenzPosition(phase);
                 if (!p)
@@ -381,7 +381,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
         if (minusSchalter()) {
             bus().clock().sleep(Pause);
             R.Fahrantwort = referenzSenden(QStringLiteral("[1FY]"));
-            lb_ESP.farbe = Hellgrau;
+            lb_ESP.colour = Hellgrau;
             phase = 4;
         } else {
             R.Fahrantwort = referenzAbsolut(R.Startposition);
@@ -394,7 +394,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
         pollen();
         if (R.Fahrantwort != QLatin1String("[1FY!]") && R.Pollantwort != QLatin1String("[1FY!]"))
             return;
-        lb_ESM.farbe = Gruen;
+        lb_ESM.colour = Gruen;
         if (R.fein) {
             R.Fahrantwort = referenzRelativ(true);
             phase = 5;
@@ -404,7 +404,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
                 return;
             R.Frei_minus = R.Kante_minus = *p;
             referenzAbsolut(R.Startposition);
-            lb_ESM.farbe = Hellgrau;
+            lb_ESM.colour = Hellgrau;
             phase = 7;
         }
     }
@@ -420,7 +420,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
         if (*z != QLatin1String("00")) {
             R.Fahrantwort = referenzRelativ(true);
         } else {
-            lb_ESM.farbe = Hellgrau;
+            lb_ESM.colour = Hellgrau;
             const std::optional<double> p = referenzPosition(phase);
             if (!p)
                 return;
@@ -468,7 +468,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
 
     if (phase == 8) {
         // No: the travel picture stays invalid until a run completes.
-        line_schlitten.farbe = Rot;
+        line_schlitten.colour = Rot;
         Messtischweg = 0;
         FlagGrafikInit = 0;
         phase = 0.5;
@@ -571,18 +571,18 @@ void ControlCenterCore::ZaehlerNullen()
 
 void ControlCenterCore::indexsuche_starten()
 {
-    if (cmd_IndexSuche.farbe == Dunkelgelb) {
+    if (cmd_IndexSuche.colour == Dunkelgelb) {
         FlagIndexSuche = 0;
         posten(QStringLiteral("[1IS][0ST]"));
         lb_indexanzeige.text = QStringLiteral("Index");
-        cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Grau;
-    } else if (cmd_IndexSuche.farbe == Grau) {
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Grau;
+    } else if (cmd_IndexSuche.colour == Grau) {
         posten(QStringLiteral("[1IF]"));
         FlagIndexSuche = 1;
-        cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Dunkelgelb;
-    } else if (cmd_IndexSuche.farbe == Gruen) {
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Dunkelgelb;
+    } else if (cmd_IndexSuche.colour == Gruen) {
         lb_indexanzeige.text = QStringLiteral("Index");
-        cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Grau;
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Grau;
         m_indexZaehler.reset();
     }
     fokusStopp();
@@ -600,7 +600,7 @@ void ControlCenterCore::index_routine()
         FlagIndexSuche = 0;
         m_indexZaehler = *counts;
         lb_indexanzeige.text = indexText(*counts / Motorfaktor, Anzeigeaufloesung, komma());
-        cmd_IndexSuche.farbe = lb_indexanzeige.farbe = Gruen;
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Gruen;
         bus().senden_empfangen(QStringLiteral("[1IS]"), 0, 0);
         bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 1);
     }

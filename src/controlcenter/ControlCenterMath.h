@@ -22,8 +22,6 @@ constexpr quint32 Dunkelgelb = 0xC0C0;  // armed, sent
 constexpr quint32 Hellgrau = 0xE0E0E0;  // neutral
 constexpr quint32 Grau = 0xC0C0C0;      // neutral, free
 constexpr quint32 Weiss = 0xFFFFFF;     // input box normal
-// "No colour of its own": the widget keeps the style's colour.
-constexpr quint32 Standardfarbe = 0xFFFFFFFFu;
 
 // The signed 24-bit position counter of an axis controller.
 constexpr double MaxZaehler = 8388607;

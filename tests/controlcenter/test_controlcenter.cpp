@@ -49,7 +49,7 @@ TEST_F(ControlCenterTest, AnsweringUnitGoesGreenAfterStatusInputsAndPe)
     EXPECT_FALSE(cc.cmd_Fahrt[1].enabled);
 
     EXPECT_EQ(cc.Initialisierung(), 1);
-    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
     EXPECT_EQ(p.unit().received(), QStringList({"[0ST]", "[0IN]", "[0pe]"}));
     EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[0ST]--->[0ST!00000000]"));
     EXPECT_EQ(cc.FlagAuslesen, 1);
@@ -69,7 +69,7 @@ TEST_F(ControlCenterTest, StatusQueryIsQuietButInputAndPeRejectionsAreShown)
     cc.setAdressenIndex(1);
     EXPECT_EQ(cc.Initialisierung(), 0);
     EXPECT_TRUE(p.dialoge->messages.isEmpty());
-    EXPECT_EQ(cc.sh_an_aus.farbe, Rot);
+    EXPECT_EQ(cc.sh_an_aus.colour, Rot);
 
     // "[0IN]" and "[0pe]" go with mode 0: their rejections are decoded and shown.
     p.unit().rejectNext(QStringLiteral("[0IN]"), 0x0005);
@@ -91,8 +91,8 @@ TEST_F(ControlCenterTest, SilentUnitStaysRedAfterOneShortStatusWait)
     const double waited = p.uhr->now() - t0;
     EXPECT_GE(waited, 0.2);
     EXPECT_LT(waited, 0.3);
-    EXPECT_EQ(cc.sh_an_aus.farbe, Rot);
-    EXPECT_EQ(cc.line_schlitten.farbe, Rot);
+    EXPECT_EQ(cc.sh_an_aus.colour, Rot);
+    EXPECT_EQ(cc.line_schlitten.colour, Rot);
     EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[0ST]--->1"));
     EXPECT_FALSE(cc.cmd_STOPP.enabled);
     EXPECT_FALSE(cc.cmd_Fahrt[0].enabled);
@@ -105,7 +105,7 @@ TEST_F(ControlCenterTest, FirstEntryCountsAsAnsweringWithoutMotorIdent)
 {
     p.flags.setOn(OptionFlags::StartKonfigIM, true);
     oeffnen(cc, 0);
-    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
     // The first entry addresses no single axis: the speed boxes stay off.
     EXPECT_FALSE(cc.text_Geschwindigkeit.enabled);
     for (const auto& t : p.bus->traffic())
@@ -172,7 +172,7 @@ TEST_F(ControlCenterTest, EmptyAddressEntryStaysOfflineAndSendsNothing)
     p.transport().einheit_waehlen(QStringLiteral("02"));
     cc.setAdressenIndex(1);
     EXPECT_EQ(cc.Initialisierung(), 0);
-    EXPECT_EQ(cc.sh_an_aus.farbe, Rot);
+    EXPECT_EQ(cc.sh_an_aus.colour, Rot);
     cc.cmd_STOPP_Click();
     EXPECT_EQ(cc.Aktualisieren(), 0);
     EXPECT_TRUE(p.bus->traffic().isEmpty());
@@ -187,14 +187,14 @@ TEST_F(ControlCenterTest, TwoMissedPositionPollsTurnTheLampRedOneDoesNot)
     EXPECT_EQ(cc.Aktualisieren(), 1);
     p.unit().setSilent(true);
     EXPECT_EQ(cc.Aktualisieren(), 0);
-    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
     p.unit().setSilent(false);
     EXPECT_EQ(cc.Aktualisieren(), 1);
     p.unit().setSilent(true);
     EXPECT_EQ(cc.Aktualisieren(), 0);
-    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
     EXPECT_EQ(cc.Aktualisieren(), 0);
-    EXPECT_EQ(cc.sh_an_aus.farbe, Rot);
+    EXPECT_EQ(cc.sh_an_aus.colour, Rot);
     // From then on: "off" and zeros, and no more polls.
     p.unit().clearReceived();
     cc.Aktualisieren();
@@ -206,7 +206,7 @@ TEST_F(ControlCenterTest, TwoMissedPositionPollsTurnTheLampRedOneDoesNot)
     cc.Initialisierung();
     p.unit().setSilent(true);
     cc.Aktualisieren();
-    EXPECT_EQ(cc.sh_an_aus.farbe, Gruen);
+    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
 }
 
 TEST_F(ControlCenterTest, PositionTextLinearByLocaleAndRotary)
@@ -234,7 +234,7 @@ TEST_F(ControlCenterTest, PositionTextLinearByLocaleAndRotary)
     p.axis().setPosition(-9000);
     cc.Aktualisieren();
     EXPECT_EQ(cc.lb_POS.text, QStringLiteral("270.00000 °"));
-    EXPECT_EQ(cc.cb_SchritteE_ListIndex, Grad);
+    EXPECT_EQ(cc.cb_SchritteE.listIndex, Grad);
     EXPECT_EQ(cc.Label2.text, QStringLiteral("U/s"));
 }
 
@@ -266,16 +266,16 @@ TEST_F(ControlCenterTest, LimitInputsColourTheSwitchesAndSoftwareLimits)
     cc.text_SLP.text = QStringLiteral("2.5");
     cc.text_SLM.text = QStringLiteral("-1");
     cc.Aktualisieren();
-    EXPECT_EQ(cc.lb_ESP.farbe, Rot);
-    EXPECT_EQ(cc.lb_ESM.farbe, Hellgrau);
-    EXPECT_EQ(cc.text_SLP.farbe, Dunkelgelb);
-    EXPECT_EQ(cc.text_SLM.farbe, Weiss);
+    EXPECT_EQ(cc.lb_ESP.colour, Rot);
+    EXPECT_EQ(cc.lb_ESM.colour, Hellgrau);
+    EXPECT_EQ(cc.text_SLP.colour, Dunkelgelb);
+    EXPECT_EQ(cc.text_SLM.colour, Weiss);
     // An unanswered input poll ends the display.
     p.unit().setHandler(QStringLiteral("0IN"), [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
     cc.Aktualisieren();
     EXPECT_FALSE(cc.cb_IN.checked);
-    EXPECT_EQ(cc.lb_ESP.farbe, Hellgrau);
-    EXPECT_EQ(cc.text_SLP.farbe, Weiss);
+    EXPECT_EQ(cc.lb_ESP.colour, Hellgrau);
+    EXPECT_EQ(cc.text_SLP.colour, Weiss);
 }
 
 // --- moves --------------------------------------------------------------------------------
@@ -379,7 +379,7 @@ TEST_F(ControlCenterTest, TargetsBeyondTheCounterAreRefusedAndBadDistancesRestor
     EXPECT_EQ(cc.text_strecke.text, QStringLiteral("0.5"));
     EXPECT_DOUBLE_EQ(cc.Strecke, 1000);
     // The unit is applied when a move is clicked, without leaving the box.
-    cc.cb_SchritteE_ListIndex = counts;
+    cc.cb_SchritteE.listIndex = counts;
     cc.text_strecke.text = QStringLiteral("7");
     cc.cmd_Fahrt_Click(1);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA00000007]"));
@@ -606,7 +606,7 @@ TEST_F(ControlCenterTest, NoToTheQuestionMarksTheTravelPictureInvalid)
     cc.Aktualisieren();
     EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::GrafikFrageFein);
     EXPECT_EQ(cc.FlagGrafikInit, 0);
-    EXPECT_EQ(cc.line_schlitten.farbe, Rot);
+    EXPECT_EQ(cc.line_schlitten.colour, Rot);
 }
 
 // --- closing --------------------------------------------------------------------------------------
@@ -666,10 +666,10 @@ TEST_F(ControlCenterTest, ClosingUnbindsOnlyTheToolWindowsOfThisWindow)
 
     eins.cmd_ControllP_Click();
     schleife.an_aus = 1;
-    eins.cmd_ControllP.farbe = Gruen;
+    eins.cmd_ControllP.colour = Gruen;
     zwei.cmd_ControllP_Click();
     EXPECT_EQ(schleife.CCIndex, 2);
-    EXPECT_EQ(eins.cmd_ControllP.farbe, Hellgrau);
+    EXPECT_EQ(eins.cmd_ControllP.colour, Hellgrau);
 
     eins.Form_Unload();
     EXPECT_TRUE(entladen.isEmpty());
@@ -684,11 +684,11 @@ TEST_F(ControlCenterTest, OneEWindowButtonTogglesTheStreamWhenTheRecorderIsOff)
     oeffnen(cc, 1);
     cc.cmd_eW_Click();
     EXPECT_EQ(cc.FlagEW, 1);
-    EXPECT_EQ(cc.cmd_eW.farbe, Dunkelgelb);
+    EXPECT_EQ(cc.cmd_eW.colour, Dunkelgelb);
     p.unit().clearReceived();
     cc.Aktualisieren();
     EXPECT_TRUE(p.unit().received().contains(QStringLiteral("[1eW]")));
     cc.cmd_eW_Click();
     EXPECT_EQ(cc.FlagEW, 0);
-    EXPECT_EQ(cc.cmd_eW.farbe, Hellgrau);
+    EXPECT_EQ(cc.cmd_eW.colour, Hellgrau);
 }

@@ -90,7 +90,7 @@ protected:
         cc.cmd_IndexSuche_MouseUp(1);
         tick();
         EXPECT_EQ(cc.lb_indexanzeige.text, QStringLiteral("Index?"));
-        cc.cb_SchritteE_ListIndex = Einheit::counts;
+        cc.cb_SchritteE.listIndex = Einheit::counts;
         cc.text_strecke.text = QStringLiteral("20000");
         cc.cmd_Fahrt_Click(1);
         for (int i = 0; i < 400 && (cc.FlagIndexSuche == 1 || cc.flagpollen == 1); ++i)
@@ -137,7 +137,7 @@ TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
     EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 48500);
     EXPECT_DOUBLE_EQ(cc.Messtischweg, 6.7);
     EXPECT_DOUBLE_EQ(cc.Grafikmassstab, 67000.0 / (ControlCenterCore::BildBreite - 30));
-    EXPECT_EQ(cc.line_schlitten.farbe, Dunkelgruen);
+    EXPECT_EQ(cc.line_schlitten.colour, Dunkelgruen);
     EXPECT_TRUE(cc.lb_ESM.visible);
     EXPECT_TRUE(cc.lb_ESP.visible);
     // Marks at the restored software limits.
@@ -177,7 +177,7 @@ TEST_F(RunsTest, RunStartedOnTheMinusSwitchFirstStepsOffIt)
     p.axis().setPosition(-20000);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     tick();
-    EXPECT_EQ(cc.lb_ESM.farbe, Dunkelgelb);
+    EXPECT_EQ(cc.lb_ESM.colour, Dunkelgelb);
     EXPECT_DOUBLE_EQ(cc.Referenzphase, 1.5);
     ASSERT_TRUE(bisRunEnde());
     const QStringList moves = empfangen(QStringLiteral("[1F"));
@@ -235,7 +235,7 @@ TEST_F(RunsTest, RestartAfterAMissedPollKeepsTheFirstSavedValues)
     EXPECT_TRUE(empfangen(QStringLiteral("[1l5]")).isEmpty());
     EXPECT_FALSE(empfangen(QStringLiteral("[1vE]")).isEmpty());
     ASSERT_TRUE(bisRunEnde());
-    EXPECT_EQ(cc.line_schlitten.farbe, Dunkelgruen);
+    EXPECT_EQ(cc.line_schlitten.colour, Dunkelgruen);
     speedsAndLimitsAreTheOriginals();
 }
 
@@ -303,7 +303,7 @@ TEST_F(RunsTest, RejectedPositionReplyAbortsWithRestoreAndMessageAndBuildsNoMove
     EXPECT_TRUE(empfangen(QStringLiteral("[1FA")).isEmpty());
     speedsAndLimitsAreTheOriginals();
     EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
-    EXPECT_NE(cc.line_schlitten.farbe, Dunkelgruen);
+    EXPECT_NE(cc.line_schlitten.colour, Dunkelgruen);
 }
 
 TEST_F(RunsTest, UnreadableSpeedAtTheStartChangesNothing)
@@ -368,7 +368,7 @@ TEST_F(RunsTest, AnswerNoMarksThePictureInvalidAndChangesNothing)
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     p.unit().clearReceived();
     tick();
-    EXPECT_EQ(cc.line_schlitten.farbe, Rot);
+    EXPECT_EQ(cc.line_schlitten.colour, Rot);
     EXPECT_DOUBLE_EQ(cc.Messtischweg, 0);
     EXPECT_EQ(empfangen(), QStringList({"[1PA]"}));
 }
@@ -378,7 +378,7 @@ TEST_F(RunsTest, AnswerNoMarksThePictureInvalidAndChangesNothing)
 TEST_F(RunsTest, ModeFiveWalksOutwardsAndARefusalStopsIt)
 {
     oeffnen(cc);
-    cc.cb_SchritteE_ListIndex = Einheit::counts;
+    cc.cb_SchritteE.listIndex = Einheit::counts;
     cc.text_strecke.text = QStringLiteral("1000");
     cc.text_strecke_LostFocus();
     cc.sl_dauer_Change(5);
@@ -393,7 +393,7 @@ TEST_F(RunsTest, ModeFiveWalksOutwardsAndARefusalStopsIt)
         tick();
     EXPECT_EQ(empfangen(QStringLiteral("[1FA")).size(), 6);
     EXPECT_EQ(cc.FlagDauer, 0);
-    EXPECT_EQ(cc.sl_dauer_Value, 0);
+    EXPECT_EQ(cc.sl_dauer.value, 0);
     EXPECT_EQ(cc.Dauerphase, 0);
     EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
 }
@@ -407,7 +407,7 @@ TEST_F(RunsTest, ModeFiveStopsBeforeATargetLeavesTheCounter)
     sim().setMinusSwitch(std::nullopt);
     sim().setPlusSwitch(std::nullopt);
     oeffnen(cc);
-    cc.cb_SchritteE_ListIndex = Einheit::counts;
+    cc.cb_SchritteE.listIndex = Einheit::counts;
     cc.text_strecke.text = QStringLiteral("3000000");
     cc.text_strecke_LostFocus();
     cc.sl_dauer_Change(5);
@@ -423,7 +423,7 @@ TEST_F(RunsTest, ModeFiveStopsBeforeATargetLeavesTheCounter)
 TEST_F(RunsTest, OtherModesPostTheirTargets)
 {
     oeffnen(cc);
-    cc.cb_SchritteE_ListIndex = Einheit::counts;
+    cc.cb_SchritteE.listIndex = Einheit::counts;
     cc.text_strecke.text = QStringLiteral("500");
     cc.text_strecke_LostFocus();
     const auto lauf = [&](int mode, int moves) {
@@ -483,7 +483,7 @@ TEST_F(RunsTest, ZeroingWithoutAPositionOrAnAcceptedZeroChangesNothing)
     EXPECT_EQ(position(), 5000);
 
     // Refused while the axis moves: the ends stay with the counter.
-    cc.cb_SchritteE_ListIndex = Einheit::counts;
+    cc.cb_SchritteE.listIndex = Einheit::counts;
     cc.text_strecke.text = QStringLiteral("40000");
     cc.cmd_Fahrt_Click(1);
     tick(0.001);
@@ -507,24 +507,24 @@ TEST_F(RunsTest, IndexFoundIsShownAndARightClickMovesExactlyThere)
     EXPECT_EQ(cc.flagsenden, 0);
     cc.cmd_IndexSuche_MouseUp(1);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1IF]"));
-    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Dunkelgelb);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Dunkelgelb);
     EXPECT_EQ(cc.FlagIndexSuche, 1);
     cc.cmd_IndexSuche_MouseUp(1);  // armed: disarms
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1IS][0ST]"));
     EXPECT_EQ(cc.FlagIndexSuche, 0);
-    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Grau);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Grau);
     tick();
 
     EXPECT_EQ(indexFinden(), zahl(QStringLiteral("1.2345")));
     // "not found yet" replies are no errors
     EXPECT_TRUE(p.dialoge->messages.isEmpty());
-    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Gruen);
-    EXPECT_EQ(cc.lb_indexanzeige.farbe, Gruen);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Gruen);
+    EXPECT_EQ(cc.lb_indexanzeige.colour, Gruen);
     EXPECT_FALSE(empfangen(QStringLiteral("[1IS]")).isEmpty());
 
     cc.cmd_IndexSuche_MouseUp(2);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA00003039]"));
-    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Grau);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Grau);
     EXPECT_EQ(cc.lb_indexanzeige.text, QStringLiteral("Index"));
     for (int i = 0; i < 400 && (cc.flagsenden == 1 || cc.flagpollen == 1); ++i)
         tick();
@@ -540,7 +540,7 @@ TEST_F(RunsTest, SixDecimalsBeyondTheAxisResolutionShowTheSameIndex)
     // A click on the green button only clears the display.
     cc.cmd_IndexSuche_MouseUp(1);
     EXPECT_EQ(cc.lb_indexanzeige.text, QStringLiteral("Index"));
-    EXPECT_EQ(cc.cmd_IndexSuche.farbe, Grau);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Grau);
     EXPECT_EQ(cc.flagsenden, 0);
 }
 

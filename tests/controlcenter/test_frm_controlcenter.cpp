@@ -59,10 +59,11 @@ protected:
     frm_Controlcenter* oeffnen()
     {
         main->mnuKontroll_Click();
-        auto* w = dynamic_cast<frm_Controlcenter*>(main->CC.item(main->Fensterzaehler()));
+        IControlCenter* cc = main->CC.item(main->Fensterzaehler());
+        auto* w = cc ? dynamic_cast<frm_Controlcenter*>(cc->form()) : nullptr;
         if (w) {
-            w->setAdressenIndex(1);
-            main->CC_Aktivieren(w->Tag);
+            w->core().setAdressenIndex(1);
+            main->CC_Aktivieren(w->core().Tag);
         }
         return w;
     }
@@ -85,20 +86,20 @@ TEST_F(FrmControlcenterTest, MainLoopBringsTheWindowOnlineAndShowsThePosition)
 {
     frm_Controlcenter* w = oeffnen();
     ASSERT_TRUE(w);
-    EXPECT_GE(w->Width(), 6000);
-    EXPECT_EQ(w->cb_adressenauswahl->count(), 31);
-    EXPECT_EQ(w->cb_adressenauswahl->currentText(), QStringLiteral("01"));
+    EXPECT_GE(w->core().Width(), 6000);
+    EXPECT_EQ(w->ui.cb_adressenauswahl->count(), 31);
+    EXPECT_EQ(w->ui.cb_adressenauswahl->currentText(), QStringLiteral("01"));
     p.axis().setPosition(-1000);
     ticks(2);
-    EXPECT_EQ(main->status(w->Tag), 1);
-    EXPECT_EQ(w->sh_an_aus->styleSheet().contains(bgrColor(Gruen).name()), true);
-    EXPECT_EQ(w->lb_POS->text(), QStringLiteral("-0.500000 mm"));
+    EXPECT_EQ(main->status(w->core().Tag), 1);
+    EXPECT_EQ(w->ui.sh_an_aus->styleSheet().contains(bgrColor(Gruen).name()), true);
+    EXPECT_EQ(w->ui.lb_POS->text(), QStringLiteral("-0.500000 mm"));
     EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("01-")));
-    EXPECT_TRUE(w->cmd_Fahrt[1]->isEnabled());
-    EXPECT_EQ(w->lb_Fehler->text(), QStringLiteral("[0ST]--->[0ST!00000000]"));
+    EXPECT_TRUE(w->ui.cmd_Fahrt_1->isEnabled());
+    EXPECT_EQ(w->ui.lb_Fehler->text(), QStringLiteral("[0ST]--->[0ST!00000000]"));
     // The bar shows what the controller holds (raw 50), and showing it posted nothing.
-    EXPECT_EQ(w->sli_v->value(), 50 - 32768);
-    EXPECT_EQ(w->flagsenden, 0);
+    EXPECT_EQ(w->ui.sli_v->value(), 50 - 32768);
+    EXPECT_EQ(w->core().flagsenden, 0);
 }
 
 TEST_F(FrmControlcenterTest, ClickedMoveRunsAndTheButtonsComeBack)
@@ -106,16 +107,16 @@ TEST_F(FrmControlcenterTest, ClickedMoveRunsAndTheButtonsComeBack)
     frm_Controlcenter* w = oeffnen();
     ASSERT_TRUE(w);
     ticks(2);
-    w->Fahrart[1]->click();
-    w->text_strecke->setEditText(QStringLiteral("0.5"));
-    w->cmd_Fahrt[0]->click();
-    EXPECT_EQ(w->Befehl_senden, QStringLiteral("[1FRFFFFFC18]"));
+    w->ui.Fahrart_1->click();
+    w->ui.text_strecke->setEditText(QStringLiteral("0.5"));
+    w->ui.cmd_Fahrt_0->click();
+    EXPECT_EQ(w->core().Befehl_senden, QStringLiteral("[1FRFFFFFC18]"));
     ticks(1);
-    EXPECT_FALSE(w->cmd_Fahrt[0]->isEnabled());
+    EXPECT_FALSE(w->ui.cmd_Fahrt_0->isEnabled());
     ticks(100, 0.005);
-    EXPECT_TRUE(w->cmd_Fahrt[0]->isEnabled());
+    EXPECT_TRUE(w->ui.cmd_Fahrt_0->isEnabled());
     EXPECT_EQ(p.axis().position(), -1000);
-    EXPECT_EQ(w->lb_POS->text(), QStringLiteral("-0.500000 mm"));
+    EXPECT_EQ(w->ui.lb_POS->text(), QStringLiteral("-0.500000 mm"));
 }
 
 TEST_F(FrmControlcenterTest, NumericBoxesTakeOnlyTheLocaleSeparatorAndEnterSends)
@@ -126,25 +127,25 @@ TEST_F(FrmControlcenterTest, NumericBoxesTakeOnlyTheLocaleSeparatorAndEnterSends
     ASSERT_TRUE(w);
     ticks(2);
     QApplication::setActiveWindow(main.get());
-    w->text_Geschwindigkeit->setFocus();
-    w->text_Geschwindigkeit->clear();
-    QTest::keyClicks(w->text_Geschwindigkeit, QStringLiteral("1.5x"));
-    EXPECT_EQ(w->text_Geschwindigkeit->text(), QStringLiteral("15"));
-    w->text_Geschwindigkeit->clear();
-    QTest::keyClicks(w->text_Geschwindigkeit, QStringLiteral("1,5"));
-    EXPECT_EQ(w->text_Geschwindigkeit->text(), QStringLiteral("1,5"));
-    QTest::keyClick(w->text_Geschwindigkeit, Qt::Key_Return);
-    EXPECT_TRUE(w->cmd_STOPP->hasFocus());
-    EXPECT_EQ(w->Befehl_senden, QStringLiteral("[1VP0096]"));
-    EXPECT_EQ(w->text_Geschwindigkeit->text(), QStringLiteral("1,5000"));
+    w->ui.text_Geschwindigkeit->setFocus();
+    w->ui.text_Geschwindigkeit->clear();
+    QTest::keyClicks(w->ui.text_Geschwindigkeit, QStringLiteral("1.5x"));
+    EXPECT_EQ(w->ui.text_Geschwindigkeit->text(), QStringLiteral("15"));
+    w->ui.text_Geschwindigkeit->clear();
+    QTest::keyClicks(w->ui.text_Geschwindigkeit, QStringLiteral("1,5"));
+    EXPECT_EQ(w->ui.text_Geschwindigkeit->text(), QStringLiteral("1,5"));
+    QTest::keyClick(w->ui.text_Geschwindigkeit, Qt::Key_Return);
+    EXPECT_TRUE(w->ui.cmd_STOPP->hasFocus());
+    EXPECT_EQ(w->core().Befehl_senden, QStringLiteral("[1VP0096]"));
+    EXPECT_EQ(w->ui.text_Geschwindigkeit->text(), QStringLiteral("1,5000"));
     // Minus is allowed only in the software-limit boxes.
-    w->text_SLM->clear();
-    QTest::keyClicks(w->text_SLM, QStringLiteral("-2"));
-    EXPECT_EQ(w->text_SLM->text(), QStringLiteral("-2"));
-    w->text_strecke->lineEdit()->clear();
-    QTest::keyClicks(w->text_strecke->lineEdit(), QStringLiteral("-2"));
-    EXPECT_EQ(w->text_strecke->currentText(), QStringLiteral("2"));
-    EXPECT_EQ(w->text_strecke->itemText(9), QStringLiteral("42,5"));
+    w->ui.text_SLM->clear();
+    QTest::keyClicks(w->ui.text_SLM, QStringLiteral("-2"));
+    EXPECT_EQ(w->ui.text_SLM->text(), QStringLiteral("-2"));
+    w->ui.text_strecke->lineEdit()->clear();
+    QTest::keyClicks(w->ui.text_strecke->lineEdit(), QStringLiteral("-2"));
+    EXPECT_EQ(w->ui.text_strecke->currentText(), QStringLiteral("2"));
+    EXPECT_EQ(w->ui.text_strecke->itemText(9), QStringLiteral("42,5"));
 }
 
 TEST_F(FrmControlcenterTest, ClosingTheSubWindowStopsTheAxisAndLeavesTheRegistry)
@@ -152,11 +153,11 @@ TEST_F(FrmControlcenterTest, ClosingTheSubWindowStopsTheAxisAndLeavesTheRegistry
     frm_Controlcenter* w = oeffnen();
     ASSERT_TRUE(w);
     ticks(2);
-    w->text_strecke->setEditText(QStringLiteral("100"));
-    w->cmd_Fahrt[1]->click();
+    w->ui.text_strecke->setEditText(QStringLiteral("100"));
+    w->ui.cmd_Fahrt_1->click();
     ticks(1);
     ASSERT_TRUE(p.axis().isMoving());
-    QMdiSubWindow* sub = main->subWindowOf(w);
+    QMdiSubWindow* sub = main->subWindowOf(&w->core());
     ASSERT_TRUE(sub);
     sub->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -170,25 +171,25 @@ TEST_F(FrmControlcenterTest, MovingAxisPicture)
 {
     frm_Controlcenter* w = oeffnen();
     ASSERT_TRUE(w);
-    main->subWindowOf(w)->resize(w->minimumSizeHint().expandedTo(QSize(720, 420)));
+    main->subWindowOf(&w->core())->resize(w->minimumSizeHint().expandedTo(QSize(720, 420)));
     p.axis().model().setPlusSwitch(60000);
     p.axis().model().setParameter("0PS", "X stage             ");
     ticks(2);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("01-X stage             "));
-    w->cb_IN->click();
-    w->setLine_schlitten(200, Dunkelgruen);
-    w->Grenze_minus = -20000;
-    w->Grenze_plus = 80000;
-    w->Grafikmassstab = 100000.0 / (ControlCenterCore::BildBreite - 32);
-    w->text_strecke->setEditText(QStringLiteral("20"));
-    w->cmd_Fahrt[1]->click();
+    w->ui.cb_IN->click();
+    w->core().setLine_schlitten(200, Dunkelgruen);
+    w->core().Grenze_minus = -20000;
+    w->core().Grenze_plus = 80000;
+    w->core().Grafikmassstab = 100000.0 / (ControlCenterCore::BildBreite - 32);
+    w->ui.text_strecke->setEditText(QStringLiteral("20"));
+    w->ui.cmd_Fahrt_1->click();
     ticks(40, 0.01);
     EXPECT_TRUE(p.axis().isMoving());
-    EXPECT_FALSE(w->cmd_Fahrt[1]->isEnabled());
-    EXPECT_GT(w->line_schlitten_Left(), 200);
+    EXPECT_FALSE(w->ui.cmd_Fahrt_1->isEnabled());
+    EXPECT_GT(w->core().line_schlitten_Left(), 200);
     // The picture is as wide as its scale, also in a wider window: the plus
     // end lies at its right edge.
-    EXPECT_EQ(w->pb_Grafikunterstuetzung->width(), ControlCenterCore::BildBreite);
+    EXPECT_EQ(w->ui.pb_Grafikunterstuetzung->width(), ControlCenterCore::BildBreite);
     const QString file = qEnvironmentVariable("KELVANE_CC_SCREENSHOT");
     if (!file.isEmpty()) {
         EXPECT_TRUE(main->grab().save(file));
@@ -204,32 +205,32 @@ TEST_F(FrmControlcenterTest, ClicksOnTheTravelPictureChooseTheRunAndTheCarriageF
     ticks(2);
     // Right button: the high-resolution run; answered No it marks the picture invalid.
     p.dialoge->answers << MsgResult::No;
-    QTest::mouseClick(w->pb_Grafikunterstuetzung, Qt::RightButton);
-    EXPECT_EQ(w->FlagGrafikInit, 1);
+    QTest::mouseClick(w->ui.pb_Grafikunterstuetzung, Qt::RightButton);
+    EXPECT_EQ(w->core().FlagGrafikInit, 1);
     ticks(1);
     EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::GrafikFrageFein);
-    EXPECT_EQ(w->line_schlitten_BackColor(), Rot);
+    EXPECT_EQ(w->core().line_schlitten_BackColor(), Rot);
 
     // Left button: the simple run, answered Yes.
-    QTest::mouseClick(w->pb_Grafikunterstuetzung, Qt::LeftButton);
-    EXPECT_EQ(w->FlagGrafikInit, 2);
+    QTest::mouseClick(w->ui.pb_Grafikunterstuetzung, Qt::LeftButton);
+    EXPECT_EQ(w->core().FlagGrafikInit, 2);
     ticks(1, 0.05);
     EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::GrafikFrageEinfach);
-    EXPECT_FALSE(w->pb_Grafikunterstuetzung->isEnabled());
-    EXPECT_FALSE(w->cmd_Fahrt[1]->isEnabled());
-    EXPECT_TRUE(w->cmd_STOPP->isEnabled());
-    for (int i = 0; i < 2000 && w->FlagGrafikInit != 0; ++i)
+    EXPECT_FALSE(w->ui.pb_Grafikunterstuetzung->isEnabled());
+    EXPECT_FALSE(w->ui.cmd_Fahrt_1->isEnabled());
+    EXPECT_TRUE(w->ui.cmd_STOPP->isEnabled());
+    for (int i = 0; i < 2000 && w->core().FlagGrafikInit != 0; ++i)
         ticks(1, 0.05);
-    ASSERT_EQ(w->FlagGrafikInit, 0);
-    EXPECT_EQ(w->line_schlitten_BackColor(), Dunkelgruen);
-    EXPECT_TRUE(w->pb_Grafikunterstuetzung->isEnabled());
-    EXPECT_TRUE(w->cmd_Fahrt[1]->isEnabled());
-    EXPECT_DOUBLE_EQ(w->Grenze_minus, -20000);
-    EXPECT_DOUBLE_EQ(w->Grenze_plus, 50000);
+    ASSERT_EQ(w->core().FlagGrafikInit, 0);
+    EXPECT_EQ(w->core().line_schlitten_BackColor(), Dunkelgruen);
+    EXPECT_TRUE(w->ui.pb_Grafikunterstuetzung->isEnabled());
+    EXPECT_TRUE(w->ui.cmd_Fahrt_1->isEnabled());
+    EXPECT_DOUBLE_EQ(w->core().Grenze_minus, -20000);
+    EXPECT_DOUBLE_EQ(w->core().Grenze_plus, 50000);
     EXPECT_EQ(p.axis().model().parameter("1VP"), QByteArray("0032"));
     // The carriage stands at the start position, 20000 counts from the minus end.
     ticks(2);
-    EXPECT_EQ(w->line_schlitten_Left(), int(std::round(20000 / w->Grafikmassstab + 11)));
+    EXPECT_EQ(w->core().line_schlitten_Left(), int(std::round(20000 / w->core().Grafikmassstab + 11)));
 }
 
 TEST_F(FrmControlcenterTest, ClickingTheSelectedOptionAgainKeepsItShown)
@@ -237,13 +238,13 @@ TEST_F(FrmControlcenterTest, ClickingTheSelectedOptionAgainKeepsItShown)
     frm_Controlcenter* w = oeffnen();
     ASSERT_TRUE(w);
     ticks(2);
-    ASSERT_TRUE(w->Fahrart[0]->isChecked());
-    ASSERT_TRUE(w->ob_Fahrart2[0]->isChecked());
+    ASSERT_TRUE(w->ui.Fahrart_0->isChecked());
+    ASSERT_TRUE(w->ui.ob_Fahrart2_0->isChecked());
     // The mode and the drive type stay selected, so the options must show them.
-    w->Fahrart[0]->click();
-    w->ob_Fahrart2[0]->click();
-    EXPECT_TRUE(w->Fahrart[0]->isChecked());
-    EXPECT_TRUE(w->ob_Fahrart2[0]->isChecked());
-    w->cmd_Fahrt[1]->click();
-    EXPECT_EQ(w->Befehl_senden, QStringLiteral("[1FA000000C8]"));
+    w->ui.Fahrart_0->click();
+    w->ui.ob_Fahrart2_0->click();
+    EXPECT_TRUE(w->ui.Fahrart_0->isChecked());
+    EXPECT_TRUE(w->ui.ob_Fahrart2_0->isChecked());
+    w->ui.cmd_Fahrt_1->click();
+    EXPECT_EQ(w->core().Befehl_senden, QStringLiteral("[1FA000000C8]"));
 }

@@ -75,6 +75,12 @@ public:
     // The entry of the address list that is selected ("00-AA", "01" ...),
     // or the empty text when none is.
     QString ausgewaehlteAdresse() const;
+
+    // The shared tool windows a control center's buttons open.
+    enum class ToolButton { Recorder, ControlLoop, Init };
+    // Another control center took the tool window over: this window's button
+    // shows it free again.
+    virtual void releaseToolButton(ToolButton) {}
 };
 
 // Probe-board window (one per open window, kept in CCT).
@@ -98,6 +104,18 @@ public:
     virtual QString ausgewaehlteAdresse() const = 0;
     // The window's line `lb_Fehler`.
     virtual void setLb_Fehler(const QString& text) = 0;
+};
+
+// The initialisation command list window that serves one control center.
+class IInitWindow : public Postfachfenster
+{
+public:
+    int an_aus = 0;
+    int CCIndex = 0;
+    virtual void setCb_start(bool checked) = 0;
+    // The register reply of "[1eS]": its three digits and the signed value.
+    virtual void setLb_wert(const QString& text) = 0;
+    virtual void setSli_wert(int value) = 0;
 };
 
 // The servo-loop recorder frm_eW (one shared window).
