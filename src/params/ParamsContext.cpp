@@ -1,5 +1,7 @@
 #include "ParamsContext.h"
 
+#include "Guarded.h"
+
 #include <QAction>
 
 ParamsContext::ParamsContext(IUiServices& ui, OptionFlags& flags, MotorFactorCalculator::Sender send)
@@ -18,11 +20,7 @@ void bindConfigMenus(ConfigFile& file, const std::function<QAction*(const QStrin
         if (!entry)
             return;
         QObject::connect(entry, &QAction::triggered, entry, [action = std::move(action)] {
-            // A menu handler must never let an exception into the event loop.
-            try {
-                action();
-            } catch (...) {
-            }
+            kit::guarded("configuration menu", action);
         });
     };
     ConfigFile* f = &file;

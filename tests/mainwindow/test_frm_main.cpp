@@ -289,6 +289,27 @@ TEST_F(FrmMainTest, WindowsThatDisableTheFrameHoldTheLoopUntilTheyClose)
     EXPECT_FALSE(main->isTimer1Running());
 }
 
+// A window that fails to open leaves no hold behind: the loop runs and the
+// frame is usable again.
+class FailingOpenerTest : public FrmMainTest, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(FailingOpenerTest, ReleasesTheHoldAndTheFrame)
+{
+    startOnCom1();
+    const QString name = QLatin1String(GetParam());
+    main->setWindowOpener(name, [] { throw std::runtime_error("form missing"); });
+    main->menuEntry(name)->trigger();
+    EXPECT_TRUE(main->timer1Holders().isEmpty()) << main->timer1Holders().join(QLatin1Char(',')).toStdString();
+    EXPECT_TRUE(main->isTimer1Running());
+    EXPECT_TRUE(main->isEnabled());
+    EXPECT_TRUE(main->menuEntry(QStringLiteral("mnuKontroll"))->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Openers, FailingOpenerTest,
+                         ::testing::Values("mnuAblauf", "mnuAKabgleich", "mnuJoystick_Abgleich"));
+
 TEST_F(FrmMainTest, ControlCentersCascadeInTheMdiAreaAndGetTheFixedAddressList)
 {
     startOnCom1();

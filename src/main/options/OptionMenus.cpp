@@ -1,4 +1,5 @@
 #include "OptionMenus.h"
+#include "Guarded.h"
 
 #include "OptionFlags.h"
 
@@ -37,7 +38,7 @@ void bindOptionMenus(OptionFlags& flags, std::function<QAction*(const QString&)>
     // Flag 0 acts on its transitions only, as a box click does.
     auto recorderOn = std::make_shared<bool>(flags.on(OptionFlags::EWFenster));
     QObject::connect(&flags, &OptionFlags::changed, &flags, [&flags, applyMenus, recorderOn, effects] {
-        try {
+        kit::guarded("option flags changed", [&] {
             applyMenus();
             const bool on = flags.on(OptionFlags::EWFenster);
             if (on != *recorderOn) {
@@ -47,8 +48,6 @@ void bindOptionMenus(OptionFlags& flags, std::function<QAction*(const QString&)>
                 else if (!on && effects.recorderSchliessen)
                     effects.recorderSchliessen();
             }
-        } catch (...) {
-            // A hook's failure must not reach the event loop.
-        }
+        });
     });
 }

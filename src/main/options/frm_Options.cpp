@@ -1,4 +1,5 @@
 #include "frm_Options.h"
+#include "Guarded.h"
 
 #include "Format.h"
 #include "OptionFlags.h"
@@ -199,12 +200,8 @@ void frm_Options::cmd_exit_Click()
 {
     Tag = QStringLiteral("0");
     hide();
-    if (beendet) {
-        try {
-            beendet();
-        } catch (...) {
-        }
-    }
+    if (beendet)
+        kit::guarded("options: beendet", beendet);
     machneu();
 }
 

@@ -1,4 +1,5 @@
 #include "Achsensuche.h"
+#include "Guarded.h"
 
 #include "BusTransport.h"
 #include "SerialPort.h"
@@ -57,25 +58,28 @@ QString Achsensuche::baudProbe()
 {
     const QString vorher = einstellung();
     const bool portWarOffen = !m_bus.usbMode() && m_bus.serial().isOpen();
-    try {
+    // A failing exchange ends the probe like a silent bus does.
+    QString found;
+    kit::guarded("baud probe", [&] {
         for (const QString& rate : Baudraten) {
             if (!einstellen(rate))
                 break;
             austausch(DC2 + ProbeAdresse, ProbeTimeout);
-            if (istAntwort(austausch(VersionQuery, ProbeTimeout)))
-                return rate;
+            if (istAntwort(austausch(VersionQuery, ProbeTimeout))) {
+                found = rate;
+                return;
+            }
         }
-    } catch (...) {
-        // A failing exchange ends the probe like a silent bus does.
-    }
-    try {
+    });
+    if (!found.isEmpty())
+        return found;
+    kit::guarded("baud probe: restore the rate", [&] {
         einstellen(vorher);
         // A rate the port refused left it closed; the bus is given back
         // as it was found.
         if (portWarOffen && !m_bus.serial().isOpen())
             m_bus.serial().open();
-    } catch (...) {
-    }
+    });
     return einstellung();
 }
 

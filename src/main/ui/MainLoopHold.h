@@ -26,13 +26,17 @@ public:
     ~MainLoopHold() { release(); }
 
     bool held() const { return static_cast<bool>(m_release); }
+    // Hands the hold on beyond this object: the window it was taken for now
+    // holds the loop and releases it by its holder's name when it closes.
+    void keep() noexcept { m_release = {}; }
     void release() noexcept
     {
         if (auto r = std::exchange(m_release, {})) {
             try {
                 r();
             } catch (...) {
-                // Releasing never fails the caller; the loop's own state is already consistent.
+                // Not kit::guarded: this header is used below the kit, and a
+                // release runs in destructors, where nothing may be thrown or logged twice.
             }
         }
     }

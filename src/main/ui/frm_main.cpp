@@ -16,6 +16,7 @@
 #include "frm_meldung.h"
 #include "frm_rr.h"
 #include "frm_wait.h"
+#include "Guarded.h"
 #include "globale_Funktionen.h"
 
 #include <QAction>
@@ -64,10 +65,6 @@ const QStringList DirectPortEntries{
     QStringLiteral("mnuCF"),
 };
 
-void reportHandlerFailure(const char* where, const char* what)
-{
-    qWarning("frm_main: %s failed: %s", where, what);
-}
 } // namespace
 
 frm_main::frm_main(CoreContext& core, QWidget* parent)
@@ -146,13 +143,7 @@ void frm_main::connectEntry(const QString& name, std::function<void()> handler)
         // handlers set the check mark themselves from the state it had.
         if (action->isCheckable())
             action->setChecked(!checked);
-        try {
-            handler();
-        } catch (const std::exception& e) {
-            reportHandlerFailure(qPrintable(name), e.what());
-        } catch (...) {
-            reportHandlerFailure(qPrintable(name), "unknown error");
-        }
+        kit::guarded(qPrintable(QStringLiteral("menu ") + name), handler);
     });
 }
 
@@ -271,7 +262,7 @@ void frm_main::MDIForm_Load()
     BusTransport& bus = m_core.transport();
     AppSettings& settings = m_core.settings();
     bool ok = false;
-    try {
+    const auto startUp = [&] {
         m_auswertenCom = settings.value(Startup, KeyCommPort, QStringLiteral("0"));
         setAuswerten_baud(settings.value(Startup, KeySettings, QStringLiteral("0")));
         if (loadHiddenWindows)
@@ -301,11 +292,8 @@ void frm_main::MDIForm_Load()
             menuEntry(QStringLiteral("mnuCOMOptions"))->setEnabled(true);
             ok = true;
         }
-    } catch (const std::exception& e) {
-        reportHandlerFailure("start-up", e.what());
-    } catch (...) {
-        reportHandlerFailure("start-up", "unknown error");
-    }
+    };
+    kit::guarded("start-up", startUp);
     if (!ok)
         openStartupFailure();
 }
@@ -316,12 +304,8 @@ void frm_main::openStartupFailure()
     m_core.transport().Schnittstelle.clear();
     m_core.ui().message(PortMessage);
     komma_frage = dezimalkomma();
-    try {
-        if (loadConfiguration)
-            loadConfiguration(QStringLiteral("auto"));
-    } catch (...) {
-        reportHandlerFailure("start configuration", "load failed");
-    }
+    if (loadConfiguration)
+        kit::guarded("start configuration", [this] { loadConfiguration(QStringLiteral("auto")); });
     Disable_all(0);
     menuEntry(QStringLiteral("mnuCOMOptions"))->setEnabled(true);
 }
@@ -332,20 +316,16 @@ void frm_main::MDIForm_Unload()
         return;
     m_unloaded = true;
     BusTransport& bus = m_core.transport();
-    try {
-        bus.einheit_waehlen(QStringLiteral("00"));
-    } catch (...) {
-    }
+    kit::guarded("unload: select unit 00", [&bus] { bus.einheit_waehlen(QStringLiteral("00")); });
     m_timer1On = false;
     Timer1->stop();
     m_core.clock().sleep(0.1);
-    try {
+    kit::guarded("unload: close the port", [this, &bus] {
         if (bus.usbMode())
             bus.USBStatus = m_core.usb().SI_Close(bus.USBHandle);
         else if (m_core.serial().isOpen())
             m_core.serial().close();
-    } catch (...) {
-    }
+    });
     unloadOtherWindows();
 }
 
@@ -357,11 +337,10 @@ void frm_main::unloadOtherWindows()
         if (w == this || qobject_cast<QMenu*>(w))
             continue;
         QPointer<QWidget> guard(w);
-        try {
+        kit::guarded("unload: close a window", [&guard] {
             if (guard)
                 guard->close();
-        } catch (...) {
-        }
+        });
     }
 }
 
@@ -375,13 +354,7 @@ void frm_main::closeEvent(QCloseEvent* event)
 
 void frm_main::Timer1_Timer()
 {
-    try {
-        m_loop.Timer1_Timer();
-    } catch (const std::exception& e) {
-        reportHandlerFailure("Timer1_Timer", e.what());
-    } catch (...) {
-        reportHandlerFailure("Timer1_Timer", "unknown error");
-    }
+    kit::guarded("Timer1_Timer", [this] { m_loop.Timer1_Timer(); });
 }
 
 void frm_main::suspendTimer1(const QString& holder)
@@ -672,6 +645,14 @@ bool frm_main::runOpener(const QString& menuName)
     return true;
 }
 
+bool frm_main::openHeld(const QString& menuName, MainLoopHold& hold)
+{
+    if (!kit::guarded(qPrintable(QStringLiteral("open ") + menuName), [this, &menuName] { runOpener(menuName); }))
+        return false;
+    hold.keep();
+    return true;
+}
+
 // --- Menu handlers ------------------------------------------------------------------
 
 void frm_main::mnuLaden_Click()
@@ -740,24 +721,26 @@ void frm_main::mnuCOMOptions_Click()
     const QString comOptions = QStringLiteral("mnuCOMOptions");
     if (!m_frmCom || m_frmCom->Tag != QLatin1String("1")) {
         Disable_all(0);
-        try {
-            suspendTimer1(comOptions);
+        // The dialog keeps the loop held until its OK; a dialog that fails
+        // to open releases it at once.
+        MainLoopHold hold = holdMainLoop(comOptions);
+        const bool opened = kit::guarded("COM-Options", [this, &comOptions] {
             menuEntry(comOptions)->setEnabled(true);
             if (!m_frmCom)
                 m_frmCom = new frm_com(*this);
             m_frmCom->show();
             m_frmCom->raise();
             m_frmCom->Tag = QStringLiteral("1");
-        } catch (...) {
+        });
+        if (opened) {
+            hold.keep();
+        } else {
             m_core.ui().message(PortNotOpenMessage);
             Enable_all();
         }
     } else {
         m_frmCom->Tag = QStringLiteral("0");
-        try {
-            m_frmCom->cmd_ok_Click();
-        } catch (...) {
-        }
+        kit::guarded("COM-Options OK", [this] { m_frmCom->cmd_ok_Click(); });
         Enable_all();
         resumeTimer1(comOptions);
         if (!serial.isOpen())
@@ -806,12 +789,11 @@ void frm_main::mnuIR_Click()
 {
     QAction* ir = menuEntry(QStringLiteral("mnuIR"));
     ir->setChecked(!ir->isChecked());
-    try {
+    kit::guarded("mnuIR", [this] {
         if (IControlCenter* c = currentControlCenter())
             c->SetFocus();
         runOpener(QStringLiteral("mnuIR"));
-    } catch (...) {
-    }
+    });
 }
 
 void frm_main::mnuJoystick_Abgleich_Click()
@@ -819,9 +801,11 @@ void frm_main::mnuJoystick_Abgleich_Click()
     const QString name = QStringLiteral("mnuJoystick_Abgleich");
     if (!m_openers.contains(name))
         return;
-    suspendTimer1(name);
+    MainLoopHold hold = holdMainLoop(name);
     Disable_all(0);
-    runOpener(name);
+    if (openHeld(name, hold))
+        return;
+    Enable_all();
 }
 
 void frm_main::mnuTablett_Click()
@@ -846,9 +830,9 @@ void frm_main::mnuAblauf_Click()
     const QString name = QStringLiteral("mnuAblauf");
     if (!m_openers.contains(name))
         return;
-    suspendTimer1(name);
-    runOpener(name);
-    setEnabled(false);
+    MainLoopHold hold = holdMainLoop(name);
+    if (openHeld(name, hold))
+        setEnabled(false);
 }
 
 void frm_main::mnuAKabgleich_Click()
@@ -856,9 +840,9 @@ void frm_main::mnuAKabgleich_Click()
     const QString name = QStringLiteral("mnuAKabgleich");
     if (!m_openers.contains(name))
         return;
-    suspendTimer1(name);
-    runOpener(name);
-    setEnabled(false);
+    MainLoopHold hold = holdMainLoop(name);
+    if (openHeld(name, hold))
+        setEnabled(false);
 }
 
 void frm_main::mnuBa_Click()
@@ -870,14 +854,14 @@ void frm_main::mnuBa_Click()
         return;
     }
     flagAnleitung = 1;
-    try {
+    const bool shown = kit::guarded("manual", [this] {
         if (!m_manual)
             m_manual = new frm_Bedienungsanleitung(this);
         m_manual->show();
         m_manual->raise();
-    } catch (...) {
+    });
+    if (!shown)
         m_core.ui().message(ManualMessage, ManualTitle);
-    }
 }
 
 void frm_main::mnuSprache_Click(int index)
@@ -891,7 +875,7 @@ void frm_main::mnuCF_Click()
     const QString name = QStringLiteral("mnuCF");
     QAction* cf = menuEntry(name);
     BusTransport& bus = m_core.transport();
-    try {
+    kit::guarded("mnuCF", [&] {
         if (!bus.usbMode()) {
             if (!cf->isChecked()) {
                 suspendTimer1(name);
@@ -911,8 +895,7 @@ void frm_main::mnuCF_Click()
             cf->setChecked(true);
             Disable_all(0);
         }
-    } catch (...) {
-    }
+    });
 }
 
 // --- Service windows -------------------------------------------------------------

@@ -238,6 +238,9 @@ private:
     void placeInMdi(Postfachfenster& window, int leftTwips, int topTwips, std::function<void()> onDestroyed);
     void trackShared(Postfachfenster* window, std::function<void()> onDestroyed);
     bool runOpener(const QString& menuName);
+    // Runs the opener of a window the loop is held for: the window keeps the
+    // hold when it opened; when opening failed the hold is released.
+    bool openHeld(const QString& menuName, MainLoopHold& hold);
     void updateTimer1();
     void unloadOtherWindows();
 

@@ -7,6 +7,7 @@
 #include "Achsensuche.h"
 #include "CoreContext.h"
 #include "frm_main.h"
+#include "Guarded.h"
 #include "frm_wait.h"
 #include "globale_Funktionen.h"
 
@@ -15,12 +16,12 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 #include <QtDebug>
 
 #include <exception>
 
 namespace {
-const QString SucheHalter = QStringLiteral("mnuAchsenSuche");
 const QString Automatisch = QStringLiteral("mnuAchsenAus(1)");
 const QString Manuell = QStringLiteral("mnuAchsenAus(2)");
 // The carriage marker: dark green while the travel picture is valid, and
@@ -30,11 +31,6 @@ constexpr int SchlittenRuheLeft = 160;
 constexpr quint32 SchlittenRuheFarbe = 0xC0;
 // Entries of the fixed list the other windows get: "00" … "1F".
 constexpr int FesteAdressen = 32;
-
-void meldeFehler(const char* where, const char* what)
-{
-    qWarning("frm_main: %s failed: %s", where, what);
-}
 } // namespace
 
 void frm_main::setAdresslistenZiel(const QString& window, AdresslistenZiel fill)
@@ -48,13 +44,7 @@ void frm_main::setAdresslistenZiel(const QString& window, AdresslistenZiel fill)
 void frm_main::adresslistenFuellen(const QStringList& entries)
 {
     for (auto it = m_adresslisten.cbegin(); it != m_adresslisten.cend(); ++it) {
-        try {
-            it.value()(entries);
-        } catch (const std::exception& e) {
-            meldeFehler(qPrintable(QStringLiteral("address list of ") + it.key()), e.what());
-        } catch (...) {
-            meldeFehler(qPrintable(QStringLiteral("address list of ") + it.key()), "unknown error");
-        }
+        kit::guarded(qPrintable(QStringLiteral("address list of ") + it.key()), [&] { it.value()(entries); });
     }
 }
 
@@ -84,15 +74,15 @@ void frm_main::mnuAchsensuche_Click()
     // The one pass of pending events below must not start a second search.
     if (m_achsensucheLaeuft)
         return;
-    m_achsensucheLaeuft = true;
+    const QScopedValueRollback<bool> running(m_achsensucheLaeuft, true);
     // The probe already changes the rate the program talks at, so the loop
     // is held from the start: a decoded rejection opens a message box whose
     // event loop would otherwise let a tick talk at a rate being probed.
-    suspendTimer1(SucheHalter);
+    MainLoopHold hold = holdMainLoop(Menu::AchsenSuche);
 
     Achsensuche suche(m_core.transport());
     QPointer<frm_wait> wait;
-    try {
+    kit::guarded("axis search", [&] {
         const Achsensuche::Ergebnis e = suche.suchen(
             m_core.settings(),
             [this, &wait] {
@@ -118,11 +108,7 @@ void frm_main::mnuAchsensuche_Click()
         for (qsizetype j = 0; j < CC.count(); ++j)
             Adressliste_auffrischen(int(j));
         adresslistenFuellen(Achsenliste);
-    } catch (const std::exception& e) {
-        meldeFehler("axis search", e.what());
-    } catch (...) {
-        meldeFehler("axis search", "unknown error");
-    }
+    });
     // Whatever happened, the program comes back usable: no progress window
     // left standing, menus and loop released.
     if (wait && !wait->isHidden()) {
@@ -132,9 +118,8 @@ void frm_main::mnuAchsensuche_Click()
     setAuswerten_baud(suche.einstellung());
     menuEntry(Automatisch)->setEnabled(true);
     menuEntry(Manuell)->setChecked(false);
-    resumeTimer1(SucheHalter);
+    hold.release();
     Enable_all();
-    m_achsensucheLaeuft = false;
 }
 
 void frm_main::controlCenterEntladen(int n)
