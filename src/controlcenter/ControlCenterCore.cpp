@@ -29,7 +29,30 @@ int bildX(double x)
 }
 } // namespace
 
-ControlCenterCore::ControlCenterCore(ControlCenterEnv env) : m_env(std::move(env))
+ControlCenterEnv ControlCenterEnv::completed() const
+{
+    ControlCenterEnv env = *this;
+    const ControlCenterEnv defaults;
+    const auto fill = [](auto& hook, const auto& fallback) {
+        if (!hook)
+            hook = fallback;
+    };
+    fill(env.motfaktor_berechnen, defaults.motfaktor_berechnen);
+    fill(env.ueberschreiben, defaults.ueberschreiben);
+    fill(env.enableAll, defaults.enableAll);
+    fill(env.disableAll, defaults.disableAll);
+    fill(env.recorder, defaults.recorder);
+    fill(env.controlLoop, defaults.controlLoop);
+    fill(env.initWindow, defaults.initWindow);
+    fill(env.initWindowVorhanden, defaults.initWindowVorhanden);
+    fill(env.entladen, defaults.entladen);
+    fill(env.driftAktiv, defaults.driftAktiv);
+    fill(env.setDriftmerker, defaults.setDriftmerker);
+    fill(env.driftStarten, defaults.driftStarten);
+    return env;
+}
+
+ControlCenterCore::ControlCenterCore(ControlCenterEnv env) : m_env(env.completed())
 {
     sh_an_aus.colour = Grau;
     lb_POS.text = QStringLiteral("off");
@@ -240,7 +263,7 @@ int ControlCenterCore::initialise()
         achseWaehlen();
         if (m_env.options && m_env.options->on(OptionFlags::StartKonfigIM) && st.size() == 14) {
             const QString im = bus().senden_empfangen(QStringLiteral("[1iM]"), 0, 0);
-            if (im.startsWith(QLatin1String("[1iM!")) && m_env.ueberschreiben)
+            if (im.startsWith(QLatin1String("[1iM!")))
                 m_env.ueberschreiben(im.mid(5, 8), li);
         }
         Button_enable();
@@ -294,7 +317,7 @@ void ControlCenterCore::Form_Unload()
 {
     Fensterpostfach* reg = m_env.registry;
     const auto entladen = [this](Postfachfenster* w) {
-        if (w && m_env.entladen)
+        if (w)
             m_env.entladen(w);
     };
     if (reg) {
@@ -309,7 +332,7 @@ void ControlCenterCore::Form_Unload()
                 ew->an_aus = 0;
         }
     }
-    if (IInitWindow* iw = m_env.initWindowVorhanden ? m_env.initWindowVorhanden() : nullptr; iw && iw->CCIndex == Tag) {
+    if (IInitWindow* iw = m_env.initWindowVorhanden(); iw && iw->CCIndex == Tag) {
         entladen(iw);
         iw->an_aus = 0;
     }
@@ -345,8 +368,7 @@ void ControlCenterCore::readOut()
         return;
     }
     bus().einheit_waehlen(adresse());
-    if (m_env.motfaktor_berechnen)
-        m_env.motfaktor_berechnen();
+    m_env.motfaktor_berechnen();
     AxisParameterStore& store = *m_env.store;
     achseWaehlen();
     vmax = store.vmax();
@@ -622,7 +644,7 @@ void ControlCenterCore::postfachSenden()
                                                   zweiterModus(teile.zweiter));
     if (antwort_erhalten.mid(4, 1) == QLatin1String(">")) {
         Button_Disable();
-        if (m_env.driftAktiv && m_env.driftAktiv() && m_env.setDriftmerker)
+        if (m_env.driftAktiv())
             m_env.setDriftmerker(0);
         if (teile.erster.startsWith(QLatin1String("[1MA")) || teile.erster.startsWith(QLatin1String("[1MR"))) {
             cmd_Fahrt[0].enabled = cmd_Fahrt[1].enabled = cmd_FahreNull.enabled = true;
@@ -640,7 +662,7 @@ void ControlCenterCore::postfachSenden()
         if (v > 2047)
             v -= 4096;
         antwort_erhalten = QString::number(int(v));
-        if (IInitWindow* iw = m_env.initWindowVorhanden ? m_env.initWindowVorhanden() : nullptr) {
+        if (IInitWindow* iw = m_env.initWindowVorhanden()) {
             iw->setLb_wert(digits);
             iw->setSli_wert(int(v));
         }
@@ -659,18 +681,15 @@ void ControlCenterCore::bewegungsende()
         bus().senden_empfangen(QStringLiteral("[1PE]"), 0, 0);
     lb_Fehler.text = Befehl_senden + QStringLiteral("--->") + antwort_erhalten;
     if (FlagDauer == 0) {
-        if (m_env.enableAll)
-            m_env.enableAll();
+        m_env.enableAll();
         Button_enable();
     }
     flagpollen = 0;
-    if (m_env.driftAktiv && m_env.driftAktiv()) {
-        if (m_env.setDriftmerker)
-            m_env.setDriftmerker(1);
+    if (m_env.driftAktiv()) {
+        m_env.setDriftmerker(1);
         const QString r = bus().senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
-        if (m_env.driftStarten)
-            m_env.driftStarten(hex_zu_wert24(r.mid(5, 8)));
-    } else if (m_env.setDriftmerker) {
+        m_env.driftStarten(hex_zu_wert24(r.mid(5, 8)));
+    } else {
         m_env.setDriftmerker(0);
     }
 }
@@ -698,8 +717,7 @@ void ControlCenterCore::grafikunterstuetzung()
             double abbruch = 8;
             Identifikationsfahrt(abbruch);
         } else {
-            if (m_env.enableAll)
-                m_env.enableAll();
+            m_env.enableAll();
             FlagGrafikInit = 0;
             Referenzphase = 0.5;
         }
@@ -827,8 +845,7 @@ void ControlCenterCore::cmd_STOPP_Click()
     if (!Fahrart[0].checked && !Fahrart[1].checked)
         Fahrart_Waehlen(0);
     Button_enable();
-    if (m_env.enableAll)
-        m_env.enableAll();
+    m_env.enableAll();
 }
 
 void ControlCenterCore::cmd_IndexSuche_MouseUp(int button)
@@ -949,7 +966,7 @@ void ControlCenterCore::toolWindowTakenFrom(int previous, ToolButton which) cons
 void ControlCenterCore::cmd_eW_Click()
 {
     if (m_env.options && m_env.options->on(OptionFlags::EWFenster)) {
-        IRecorder* ew = m_env.recorder ? m_env.recorder() : nullptr;
+        IRecorder* ew = m_env.recorder();
         if (!ew)
             return;
         ew->Show();
@@ -970,7 +987,7 @@ void ControlCenterCore::cmd_eW_Click()
 
 void ControlCenterCore::cmd_ControllP_Click()
 {
-    IControlLoopWindow* cp = m_env.controlLoop ? m_env.controlLoop() : nullptr;
+    IControlLoopWindow* cp = m_env.controlLoop();
     if (!cp)
         return;
     cp->Show();
@@ -983,7 +1000,7 @@ void ControlCenterCore::cmd_ControllP_Click()
 
 void ControlCenterCore::cmd_Init_Click()
 {
-    IInitWindow* iw = m_env.initWindow ? m_env.initWindow() : nullptr;
+    IInitWindow* iw = m_env.initWindow();
     if (!iw)
         return;
     iw->Show();

@@ -34,8 +34,9 @@ class IClock;
 class IUiServices;
 class OptionFlags;
 
-// What a control center uses of the program around it. Hooks left empty do
-// nothing (a window that does not exist yet).
+// What a control center uses of the program around it. Every hook has a
+// no-op default (a hook set to an empty function is given one again when the
+// core starts), so no caller tests for a missing window or service.
 struct ControlCenterEnv
 {
     BusTransport* bus = nullptr;
@@ -44,23 +45,26 @@ struct ControlCenterEnv
     const OptionFlags* options = nullptr;
     // CC, CC_I, komma_frage and the shared windows.
     Fensterpostfach* registry = nullptr;
-    std::function<CalcResult()> motfaktor_berechnen;
+    std::function<CalcResult()> motfaktor_berechnen = [] { return CalcResult::IndexUngueltig; };
     // Loads the start configuration of a motor ident into an axis record.
-    std::function<bool(const QString& ident, int achse)> ueberschreiben;
-    std::function<void()> enableAll;
-    std::function<void(int mode)> disableAll;
+    std::function<bool(const QString& ident, int achse)> ueberschreiben = [](const QString&, int) { return false; };
+    std::function<void()> enableAll = [] {};
+    std::function<void(int mode)> disableAll = [](int) {};
     // The shared tool windows, created on first use; nullptr while they do not exist.
-    std::function<IRecorder*()> recorder;
-    std::function<IControlLoopWindow*()> controlLoop;
-    std::function<IInitWindow*()> initWindow;
+    std::function<IRecorder*()> recorder = [] { return nullptr; };
+    std::function<IControlLoopWindow*()> controlLoop = [] { return nullptr; };
+    std::function<IInitWindow*()> initWindow = [] { return nullptr; };
     // The initialisation window only if it exists already (never creates it).
-    std::function<IInitWindow*()> initWindowVorhanden;
+    std::function<IInitWindow*()> initWindowVorhanden = [] { return nullptr; };
     // Unloads a tool window (closes its form).
-    std::function<void(Postfachfenster*)> entladen;
+    std::function<void(Postfachfenster*)> entladen = [](Postfachfenster*) {};
     // Drift measurement of the servo recorder.
-    std::function<bool()> driftAktiv;                  // its box cb_drift
-    std::function<void(int)> setDriftmerker;
-    std::function<void(double drift_pa)> driftStarten;  // start_drift, y/x "vor" values
+    std::function<bool()> driftAktiv = [] { return false; };                  // its box cb_drift
+    std::function<void(int)> setDriftmerker = [](int) {};
+    std::function<void(double drift_pa)> driftStarten = [](double) {};  // start_drift, y/x "vor" values
+
+    // This Env with every empty hook replaced by its no-op default.
+    ControlCenterEnv completed() const;
 };
 
 class ControlCenterCore : public IControlCenter

@@ -98,8 +98,7 @@ void ControlCenterCore::referenzAbbrechen(double& phase, const QString& meldung)
     phase = 0.5;
     referenzWiederherstellen();
     Button_enable();
-    if (m_env.enableAll)
-        m_env.enableAll();
+    m_env.enableAll();
     zeigeFehler(meldung, ParameterFehlerTitel);
 }
 
@@ -113,8 +112,7 @@ bool ControlCenterCore::referenzStart(double& phase)
         referenzAbbrechen(phase, ReferenzFaktorFehler);
         return false;
     }
-    if (m_env.disableAll)
-        m_env.disableAll(4);
+    m_env.disableAll(4);
     if (Fahr_v_a == QLatin1String("T")) {
         referenzSenden(QStringLiteral("[1CS]"));
         Fahrart_Waehlen(0);
@@ -223,8 +221,7 @@ void ControlCenterCore::referenzEnde(double& phase)
     FlagGrafikInit = 0;
     phase = 0.5;
     Button_enable();
-    if (m_env.enableAll)
-        m_env.enableAll();
+    m_env.enableAll();
 }
 
 // --- reference run ------------------------------------------------------------------------------
@@ -473,8 +470,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
         FlagGrafikInit = 0;
         phase = 0.5;
         Button_enable();
-        if (m_env.enableAll)
-            m_env.enableAll();
+        m_env.enableAll();
     }
 }
 
@@ -486,8 +482,7 @@ void ControlCenterCore::dauerfahrt(int& ziel)
         sl_dauer_Change(0);
         // No motion follows that would give the buttons back.
         Button_enable();
-        if (m_env.enableAll)
-            m_env.enableAll();
+        m_env.enableAll();
     };
     if (antwort_erhalten.mid(4, 1) == QLatin1String("?")) {
         beenden();

@@ -203,10 +203,11 @@ ControlCenterEnv controlCenterEnv(frm_main& main, ParamsContext& params, const C
 
 void installControlCenter(frm_main& main, ParamsContext& params, ControlCenterTools tools)
 {
-    main.setControlCenterFactory([&params, tools](frm_main& m) -> IControlCenter* {
-        auto* w = new frm_Controlcenter(controlCenterEnv(m, params, tools));
+    const ControlCenterEnv env = controlCenterEnv(main, params, tools);
+    QMdiArea* area = main.mdiArea();
+    main.setControlCenterFactory([env, area]() -> IControlCenter* {
+        auto* w = new frm_Controlcenter(env);
         // Activating the window makes it the current control center.
-        QMdiArea* area = m.mdiArea();
         QObject::connect(area, &QMdiArea::subWindowActivated, w, [w](QMdiSubWindow* sub) {
             if (sub && sub->widget() == w)
                 kit::guarded("Controlcenter Form_Activate", [w] { w->core().Form_Activate(); });

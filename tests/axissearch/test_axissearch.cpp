@@ -45,7 +45,7 @@ protected:
         for (const QString& a : prog.bus->addresses())
             prog.bus->removeUnit(a);
         main = std::make_unique<frm_main>(*prog.core);
-        main->setControlCenterFactory([this](frm_main&) -> IControlCenter* {
+        main->setControlCenterFactory([this]() -> IControlCenter* {
             if (factoryThrowsAt > 0 && main->Fensterzaehler() == factoryThrowsAt)
                 throw std::runtime_error("window could not be created");
             return new ControlCenterDouble(prog.events, &prog.transport());

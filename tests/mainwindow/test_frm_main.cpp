@@ -40,7 +40,7 @@ protected:
     {
         main = std::make_unique<frm_main>(*prog.core);
         main->loadConfiguration = [this](const QString& mode) { configLoads << mode; };
-        main->setControlCenterFactory([this](frm_main&) {
+        main->setControlCenterFactory([this] {
             auto* w = new ControlCenterDouble(prog.events, &prog.transport());
             return static_cast<IControlCenter*>(w);
         });
@@ -381,7 +381,7 @@ TEST_F(FrmMainTest, ClosingTheCurrentOfSeveralControlCentersKeepsTheLoopSafe)
 TEST_F(FrmMainTest, ProbeWindowsOpenAtTheirNumberInTheMdiArea)
 {
     startOnCom1();
-    main->setProbeWindowFactory([this](frm_main&) {
+    main->setProbeWindowFactory([this] {
         return static_cast<IProbeWindow*>(new ProbeWindowDouble(prog.events));
     });
     main->mnuTasterC_Click();
@@ -523,7 +523,7 @@ TEST_F(FrmMainTest, StageSimulatorNeedsAnOpenControlCenter)
 {
     startOnCom1();
     SimulatorDouble* sim = nullptr;
-    main->setStageSimulatorFactory([&](frm_main&) {
+    main->setStageSimulatorFactory([&] {
         sim = new SimulatorDouble(prog.events);
         return static_cast<IStageSimulator*>(sim);
     });

@@ -435,7 +435,7 @@ QMdiSubWindow* frm_main::subWindowOf(const Postfachfenster* window) const
 IRecorder* frm_main::recorder()
 {
     if (!frm_eW && m_recorderFactory) {
-        frm_eW = m_recorderFactory(*this);
+        frm_eW = m_recorderFactory();
         trackShared(frm_eW, [this] { frm_eW = nullptr; });
     }
     return frm_eW;
@@ -444,7 +444,7 @@ IRecorder* frm_main::recorder()
 IStageSimulator* frm_main::stageSimulator()
 {
     if (!frm_MSim && m_simulatorFactory) {
-        frm_MSim = m_simulatorFactory(*this);
+        frm_MSim = m_simulatorFactory();
         trackShared(frm_MSim, [this] { frm_MSim = nullptr; });
     }
     return frm_MSim;
@@ -453,7 +453,7 @@ IStageSimulator* frm_main::stageSimulator()
 IControlLoopWindow* frm_main::controlLoopWindow()
 {
     if (!frm_controlparameter && m_controlLoopFactory) {
-        frm_controlparameter = m_controlLoopFactory(*this);
+        frm_controlparameter = m_controlLoopFactory();
         trackShared(frm_controlparameter, [this] { frm_controlparameter = nullptr; });
     }
     return frm_controlparameter;
@@ -465,7 +465,7 @@ void frm_main::mnuKontroll_Click()
         return;
     const double kaskade = m_kaskade.next();
     const int n = ++m_fensterzaehler;
-    IControlCenter* w = m_ccFactory(*this);
+    IControlCenter* w = m_ccFactory();
     if (!w)
         return;
     CC.add(n, w);
@@ -500,7 +500,7 @@ void frm_main::mnuTasterC_Click()
     if (!m_cctFactory)
         return;
     const int n = ++m_tasterzaehler;
-    IProbeWindow* w = m_cctFactory(*this);
+    IProbeWindow* w = m_cctFactory();
     if (!w)
         return;
     CCT.add(n, w);

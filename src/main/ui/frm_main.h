@@ -82,11 +82,13 @@ public:
     QStringList timer1Holders() const { return m_sperre.holders(); }
 
     // --- Registry ------------------------------------------------------------
-    using ControlCenterFactory = std::function<IControlCenter*(frm_main&)>;
-    using ProbeWindowFactory = std::function<IProbeWindow*(frm_main&)>;
-    using RecorderFactory = std::function<IRecorder*(frm_main&)>;
-    using StageSimulatorFactory = std::function<IStageSimulator*(frm_main&)>;
-    using ControlLoopFactory = std::function<IControlLoopWindow*(frm_main&)>;
+    // Factories get no frame: what a window needs of the program comes in
+    // through the Env its subsystem's installX builds.
+    using ControlCenterFactory = std::function<IControlCenter*()>;
+    using ProbeWindowFactory = std::function<IProbeWindow*()>;
+    using RecorderFactory = std::function<IRecorder*()>;
+    using StageSimulatorFactory = std::function<IStageSimulator*()>;
+    using ControlLoopFactory = std::function<IControlLoopWindow*()>;
     // A window whose form() is set is placed into the MDI area and owned by
     // it; it leaves the registry when its form is destroyed at the latest.
     void setControlCenterFactory(ControlCenterFactory f) { m_ccFactory = std::move(f); }
@@ -94,6 +96,15 @@ public:
     void setRecorderFactory(RecorderFactory f) { m_recorderFactory = std::move(f); }
     void setStageSimulatorFactory(StageSimulatorFactory f) { m_simulatorFactory = std::move(f); }
     void setControlLoopFactory(ControlLoopFactory f) { m_controlLoopFactory = std::move(f); }
+    // Older form taking the frame; kept until every subsystem installs
+    // through its Env.
+    template <class W>
+    using LegacyFactory = std::function<W*(frm_main&)>;
+    void setControlCenterFactory(LegacyFactory<IControlCenter> f) { setControlCenterFactory(bindFrame(std::move(f))); }
+    void setProbeWindowFactory(LegacyFactory<IProbeWindow> f) { setProbeWindowFactory(bindFrame(std::move(f))); }
+    void setRecorderFactory(LegacyFactory<IRecorder> f) { setRecorderFactory(bindFrame(std::move(f))); }
+    void setStageSimulatorFactory(LegacyFactory<IStageSimulator> f) { setStageSimulatorFactory(bindFrame(std::move(f))); }
+    void setControlLoopFactory(LegacyFactory<IControlLoopWindow> f) { setControlLoopFactory(bindFrame(std::move(f))); }
     // The shared windows, created on first use (nullptr without a factory).
     IRecorder* recorder();
     IStageSimulator* stageSimulator();
@@ -238,6 +249,13 @@ private:
     void placeInMdi(Postfachfenster& window, int leftTwips, int topTwips, std::function<void()> onDestroyed);
     void trackShared(Postfachfenster* window, std::function<void()> onDestroyed);
     bool runOpener(const QString& menuName);
+    template <class W>
+    std::function<W*()> bindFrame(LegacyFactory<W> f)
+    {
+        if (!f)
+            return {};
+        return [this, f = std::move(f)] { return f(*this); };
+    }
     // Runs the opener of a window the loop is held for: the window keeps the
     // hold when it opened; when opening failed the hold is released.
     bool openHeld(const QString& menuName, MainLoopHold& hold);
