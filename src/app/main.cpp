@@ -17,9 +17,8 @@
 #include "UiServices.h"
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
-#include "frm_Options.h"
+#include "Install.h"
 #include "frm_main.h"
-#include "OptionMenus.h"
 
 #include <QAction>
 #include <QApplication>
@@ -71,35 +70,12 @@ int main(int argc, char** argv)
     frm_main frame(core);
     dialogs->setParent(&frame);
 
-    // Axis parameters, command lists and the configuration file.
+    // The subsystems, each with the services its windows need.
     ParamsContext params(core.ui(), frame.optionFlags());
-    params.configFile().comMotflagSetzen = [&frame] { frame.com_motflag = 1; };
-    frame.loadConfiguration = [&params](const QString& mode) { params.configFile().laden(mode); };
-    frame.saveConfiguration = [&params](const QString& mode) { params.configFile().speichern(mode); };
-    frame.setParameterIndex = [&params](int index) { params.store().setIndex(index); };
-
-    // Axis control centers; the decoder only beeps for limit codes while the
-    // current one runs its graphic-support reference run.
+    installParameters(frame, params);
     installControlCenter(frame, params);
-    core.transport().referenceRunActive = [&frame] {
-        const IControlCenter* c = frame.currentControlCenter();
-        return c && c->FlagGrafikInit == 1;
-    };
+    installOptions(frame);
 
-    // The options dialog and the menu entries its flags show or hide.
-    frm_Options options(frame.optionFlags(), core.ui(), &frame);
-    options.setWindowFlag(Qt::Tool);
-    frame.setToolWindow(QStringLiteral("mnuOptionen"), &options, {[&options] { options.machneu(); }, {}});
-    options.beendet = [&frame] { frame.toolWindowExit(QStringLiteral("mnuOptionen")); };
-    bindOptionMenus(frame.optionFlags(), [&frame](const QString& name) { return frame.menuEntry(name); },
-                    {[&frame] {
-                         for (qsizetype i = 0; i < frame.CC.count(); ++i)
-                             frame.CC.at(i)->FlagEW = 0;
-                     },
-                     [&frame] {
-                         if (frame.frm_eW && frame.frm_eW->form())
-                             frame.frm_eW->form()->close();
-                     }});
     frame.show();
     frame.MDIForm_Load();
 

@@ -341,7 +341,7 @@ void ControlCenterCore::Form_Unload()
     // selected again.
     const QString adr = adresse();
     if (sh_an_aus.colour == Gruen && !adr.isEmpty()) {
-        const QString vorher = bus().aktiveEinheit;
+        const QString vorher = bus().aktiveEinheit();
         bus().einheit_waehlen(adr);
         bus().senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
         // No tick follows: an interrupted reference run is undone now.

@@ -74,7 +74,7 @@ void ControlCenterCore::referenzWiederherstellen()
     if (!m_referenz.sicherung)
         return;
     const Referenzsicherung s = *m_referenz.sicherung;
-    const QString vorher = bus().aktiveEinheit;
+    const QString vorher = bus().aktiveEinheit();
     if (vorher != s.adresse)
         bus().einheit_waehlen(s.adresse);
     const QStringList befehle{QStringLiteral("[1VP") + s.vP + QLatin1Char(']'),

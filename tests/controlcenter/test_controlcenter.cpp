@@ -629,7 +629,7 @@ TEST_F(ControlCenterTest, ClosingAnOnlineWindowStopsItsAxisAndReselectsTheCurren
     ASSERT_EQ(t.size(), 1);
     EXPECT_EQ(t.first().first, A);
     EXPECT_EQ(t.first().second, QStringLiteral("[1BR]"));
-    EXPECT_EQ(p.transport().aktiveEinheit, QStringLiteral("02"));
+    EXPECT_EQ(p.transport().aktiveEinheit(), QStringLiteral("02"));
     EXPECT_FALSE(p.axis().isMoving());
     EXPECT_TRUE(p.registry.CC.isEmpty());
     EXPECT_EQ(p.registry.CC_I, 0);

@@ -43,7 +43,7 @@ TEST_F(TransportTest, TimeoutDefaultsAndCallerValues)
     for (double given : {0.0, -3.0}) {
         const double t0 = clock.now();
         EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), given, 2), keine_Antwort);
-        EXPECT_DOUBLE_EQ(transport.Wartezeit, 0.2);
+        EXPECT_DOUBLE_EQ(transport.Wartezeit(), 0.2);
         EXPECT_NEAR(clock.now() - t0, 0.2, 0.002);
     }
     const double t0 = clock.now();
@@ -161,11 +161,11 @@ TEST_F(TransportTest, UnitSelectionOnBothTransports)
     transport.einheit_waehlen(QStringLiteral("00-AA"));
     ASSERT_EQ(line.writes.size(), 1);
     EXPECT_EQ(line.writes[0], QByteArray("\x12" "00-AA"));
-    EXPECT_EQ(transport.aktiveEinheit, QStringLiteral("00-AA"));
+    EXPECT_EQ(transport.aktiveEinheit(), QStringLiteral("00-AA"));
 
     transport.einheit_waehlen(QString());
     EXPECT_EQ(line.writes.size(), 1);
-    EXPECT_EQ(transport.aktiveEinheit, QStringLiteral("00-AA"));
+    EXPECT_EQ(transport.aktiveEinheit(), QStringLiteral("00-AA"));
 
     useUsb();
     transport.einheit_waehlen(QStringLiteral("00-AA"));

@@ -121,7 +121,7 @@ TEST_F(MainLoopTest, ProbeStoreCommandWaitsThreeSecondsOtherCommandsTheDefault)
     double t0 = prog.fakeClock->now();
     tick();
     double waited = prog.fakeClock->now() - t0;
-    EXPECT_DOUBLE_EQ(prog.transport().Wartezeit, 3.0);
+    EXPECT_DOUBLE_EQ(prog.transport().Wartezeit(), 3.0);
     EXPECT_GE(waited, 3.0);
     EXPECT_LT(waited, 3.5);
     EXPECT_EQ(probe->antwort, keine_Antwort);
@@ -131,7 +131,7 @@ TEST_F(MainLoopTest, ProbeStoreCommandWaitsThreeSecondsOtherCommandsTheDefault)
     t0 = prog.fakeClock->now();
     tick();
     waited = prog.fakeClock->now() - t0;
-    EXPECT_DOUBLE_EQ(prog.transport().Wartezeit, BusTransport::DefaultTimeout);
+    EXPECT_DOUBLE_EQ(prog.transport().Wartezeit(), BusTransport::DefaultTimeout);
     EXPECT_LT(waited, 0.5);
     EXPECT_EQ(probe->lb_Fehler, QStringLiteral("[0fP]--->1"));
 }

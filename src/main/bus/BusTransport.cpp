@@ -32,9 +32,9 @@ BusTransport::BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, 
 
 QString BusTransport::senden_empfangen(const QString& command, double timeout, int mode)
 {
-    Wartezeit = DefaultTimeout;
+    m_wartezeit = DefaultTimeout;
     if (timeout > 0 && std::isfinite(timeout))
-        Wartezeit = timeout;
+        m_wartezeit = timeout;
 
     bool timedOut = false;
     QString result;
@@ -48,7 +48,7 @@ QString BusTransport::senden_empfangen(const QString& command, double timeout, i
     if (timedOut && result.size() < MinPartialReply)
         result = keine_Antwort;
 
-    m_log.logExchange(command, result, aktiveEinheit);
+    m_log.logExchange(command, result, m_aktiveEinheit);
 
     if (result.mid(4, 1) == QLatin1String("?") && !result.startsWith(QLatin1String("[1IA?"))) {
         if (mode == 0) {
@@ -81,7 +81,7 @@ QString BusTransport::exchangeSerial(const QString& command, bool* timedOut)
         reply += QString::fromLatin1(m_serial.input());
         // One comparison decides both the end of the wait and the verdict: a
         // reply that completes in a round begun after the deadline is late.
-        const bool late = elapsed >= Wartezeit;
+        const bool late = elapsed >= m_wartezeit;
         if (complete(reply) || late) {
             *timedOut = late;
             return reply;
@@ -90,7 +90,7 @@ QString BusTransport::exchangeSerial(const QString& command, bool* timedOut)
             *timedOut = true;
             return reply;
         }
-        const double remaining = Wartezeit - elapsed;
+        const double remaining = m_wartezeit - elapsed;
         m_serial.waitForInput(std::max(1, int(std::ceil(remaining * 1000.0))));
     }
 }
@@ -148,7 +148,7 @@ QString BusTransport::exchangeUsb(const QString& command, bool* timedOut)
     bool late = false;
     for (;;) {
         const double elapsed = m_clock.now() - t0;
-        late = elapsed >= Wartezeit;
+        late = elapsed >= m_wartezeit;
         quint32 waiting = 0;
         quint32 status = 0;
         const int rc = m_usb.SI_CheckRXQueue(USBHandle, &waiting, &status);
@@ -168,7 +168,7 @@ QString BusTransport::exchangeUsb(const QString& command, bool* timedOut)
         }
         if (late)
             break;
-        m_clock.sleep(std::min(UsbPollPause, Wartezeit - elapsed));
+        m_clock.sleep(std::min(UsbPollPause, m_wartezeit - elapsed));
     }
     *timedOut = late;
     if (late && reply.size() < MinPartialReply)
@@ -195,5 +195,5 @@ void BusTransport::einheit_waehlen(const QString& address)
         USBStatus = m_usb.SI_Write(USBHandle, Sendepuffer.data(), 3, &written);
         drainUsb();
     }
-    aktiveEinheit = address;
+    m_aktiveEinheit = address;
 }

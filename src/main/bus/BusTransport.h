@@ -39,15 +39,16 @@ public:
     // Selects a unit (DC2 + address text); no reply is awaited.
     void einheit_waehlen(const QString& address);
 
-    // Shared state of the transport.
+    // Shared state of the transport that the port dialog, start-up and the
+    // axis search set.
     QString Schnittstelle;  // "USB" or anything else (serial)
     quintptr USBHandle = 0;
     int USBStatus = 0;
-    std::array<quint8, BufferSize> Sendepuffer{};
-    std::array<quint8, BufferSize> Empfangspuffer{};
-    QString aktiveEinheit;
-    double Wartezeit = DefaultTimeout;
+    // The event lock: 1 while program code sets controls (EreignissperreGuard).
     int Ereignissperre = 0;
+    // The unit selected last, and the time-out of the exchange under way.
+    const QString& aktiveEinheit() const { return m_aktiveEinheit; }
+    double Wartezeit() const { return m_wartezeit; }
     // The baud text last chosen (port dialog, start-up, axis search). USB
     // re-applies it after a silent exchange.
     QString baudText;
@@ -75,6 +76,10 @@ private:
     IUiServices& m_ui;
     CommLog& m_log;
     int m_statusFollowUpDepth = 0;
+    std::array<quint8, BufferSize> Sendepuffer{};
+    std::array<quint8, BufferSize> Empfangspuffer{};
+    QString m_aktiveEinheit;
+    double m_wartezeit = DefaultTimeout;
 };
 
 // Sets the event lock for a scope and restores its previous value, so a

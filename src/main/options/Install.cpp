@@ -1,0 +1,34 @@
+#include "Install.h"
+
+#include "ConfigFile.h"
+#include "CoreContext.h"
+#include "OptionMenus.h"
+#include "ParamsContext.h"
+#include "frm_Options.h"
+#include "frm_main.h"
+
+void installParameters(frm_main& frame, ParamsContext& params)
+{
+    params.configFile().comMotflagSetzen = [&frame] { frame.com_motflag = 1; };
+    frame.loadConfiguration = [&params](const QString& mode) { params.configFile().laden(mode); };
+    frame.saveConfiguration = [&params](const QString& mode) { params.configFile().speichern(mode); };
+    frame.setParameterIndex = [&params](int index) { params.store().setIndex(index); };
+}
+
+frm_Options* installOptions(frm_main& frame)
+{
+    auto* options = new frm_Options(frame.optionFlags(), frame.core().ui(), &frame);
+    options->setWindowFlag(Qt::Tool);
+    frame.setToolWindow(Menu::Optionen, options, {[options] { options->machneu(); }, {}});
+    options->beendet = [&frame] { frame.toolWindowExit(Menu::Optionen); };
+    bindOptionMenus(frame.optionFlags(), [&frame](const QString& name) { return frame.menuEntry(name); },
+                    {[&frame] {
+                         for (qsizetype i = 0; i < frame.CC.count(); ++i)
+                             frame.CC.at(i)->FlagEW = 0;
+                     },
+                     [&frame] {
+                         if (frame.frm_eW && frame.frm_eW->form())
+                             frame.frm_eW->form()->close();
+                     }});
+    return options;
+}
