@@ -324,15 +324,15 @@ TEST(Cascade, ProbeWindowsSitAtTheirNumberAndWrapPastTheLastPosition)
 
 TEST(Timer1Suspension, LoopRunsAgainOnlyWhenTheLastHolderLetsGo)
 {
-    Timer1Sperre sperre;
-    EXPECT_TRUE(sperre.halten(QStringLiteral("mnuMGED")));
-    EXPECT_FALSE(sperre.halten(QStringLiteral("mnuTablett")));
-    EXPECT_FALSE(sperre.halten(QStringLiteral("mnuMGED"))) << "holding twice under one name counts once";
-    EXPECT_FALSE(sperre.freigeben(QStringLiteral("mnuMGED")));
-    EXPECT_TRUE(sperre.gehalten()) << "the path table still owns the bus";
-    EXPECT_FALSE(sperre.freigeben(QStringLiteral("mnuMGED"))) << "a second release changes nothing";
-    EXPECT_TRUE(sperre.freigeben(QStringLiteral("mnuTablett")));
-    EXPECT_FALSE(sperre.gehalten());
+    MainLoopHolders sperre;
+    EXPECT_TRUE(sperre.hold(QStringLiteral("mnuMGED")));
+    EXPECT_FALSE(sperre.hold(QStringLiteral("mnuTablett")));
+    EXPECT_FALSE(sperre.hold(QStringLiteral("mnuMGED"))) << "holding twice under one name counts once";
+    EXPECT_FALSE(sperre.release(QStringLiteral("mnuMGED")));
+    EXPECT_TRUE(sperre.held()) << "the path table still owns the bus";
+    EXPECT_FALSE(sperre.release(QStringLiteral("mnuMGED"))) << "a second release changes nothing";
+    EXPECT_TRUE(sperre.release(QStringLiteral("mnuTablett")));
+    EXPECT_FALSE(sperre.held());
 }
 
 } // namespace

@@ -174,7 +174,7 @@ bool Hauptschleife::selectCurrentControlCenter(bool alsoParameterIndex)
     return m_p.currentControlCenter() != nullptr;
 }
 
-bool Timer1Sperre::halten(const QString& holder)
+bool MainLoopHolders::hold(const QString& holder)
 {
     if (m_holders.contains(holder))
         return false;
@@ -182,7 +182,7 @@ bool Timer1Sperre::halten(const QString& holder)
     return m_holders.size() == 1;
 }
 
-bool Timer1Sperre::freigeben(const QString& holder)
+bool MainLoopHolders::release(const QString& holder)
 {
     if (!m_holders.removeOne(holder))
         return false;

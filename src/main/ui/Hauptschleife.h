@@ -52,15 +52,14 @@ private:
 // it under its own name; the loop runs again only when the last holder lets
 // go, so closing one window never restarts the loop while another still owns
 // the bus. Holding twice under one name counts once.
-class Timer1Sperre
+class MainLoopHolders
 {
 public:
     // Returns true when this made the first hold.
-    bool halten(const QString& holder);
+    bool hold(const QString& holder);
     // Returns true when this released the last hold.
-    bool freigeben(const QString& holder);
-    bool gehalten() const { return !m_holders.isEmpty(); }
-    bool haeltFest(const QString& holder) const { return m_holders.contains(holder); }
+    bool release(const QString& holder);
+    bool held() const { return !m_holders.isEmpty(); }
     QStringList holders() const { return m_holders; }
     void clear() { m_holders.clear(); }
 

@@ -241,11 +241,11 @@ void frm_com::cmd_ok_Click()
         settings.setValue(Startup, QStringLiteral("Backup_Settings"), baud);
     const bool stored = settings.sync();
 
-    m_main.resumeTimer1(ComOptions);
+    m_main.releaseMainLoop(ComOptions);
     // The dialog has opened the transport again, which ends a port release
     // ("Schnittstellen - Freigabe "). In USB mode the dialog is the only way
     // back from it, so the release must not keep the loop off.
-    m_main.resumeTimer1(QStringLiteral("mnuCF"));
+    m_main.releaseMainLoop(QStringLiteral("mnuCF"));
     m_main.Enable_all();
     if (stored) {
         for (const char* name : {"mnuAblauf", "mnuMultiT", "mnuAKabgleich", "mnuCF"})

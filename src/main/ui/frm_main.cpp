@@ -359,23 +359,28 @@ void frm_main::Timer1_Timer()
 
 void frm_main::suspendTimer1(const QString& holder)
 {
-    m_sperre.halten(holder);
-    updateTimer1();
-}
-
-MainLoopHold frm_main::holdMainLoop(const QString& holder)
-{
-    suspendTimer1(holder);
-    std::weak_ptr<int> alive = m_alive;
-    return MainLoopHold([this, alive, holder] {
-        if (alive.lock())
-            resumeTimer1(holder);
-    });
+    holdMainLoop(holder).keep();
 }
 
 void frm_main::resumeTimer1(const QString& holder)
 {
-    m_sperre.freigeben(holder);
+    releaseMainLoop(holder);
+}
+
+MainLoopHold frm_main::holdMainLoop(const QString& holder)
+{
+    m_sperre.hold(holder);
+    updateTimer1();
+    std::weak_ptr<int> alive = m_alive;
+    return MainLoopHold([this, alive, holder] {
+        if (alive.lock())
+            releaseMainLoop(holder);
+    });
+}
+
+void frm_main::releaseMainLoop(const QString& holder)
+{
+    m_sperre.release(holder);
     // Switching the loop on also starts it when the start-up failed before
     // it got that far; only the shut-down switches it off for good.
     if (!m_unloaded)
@@ -390,7 +395,7 @@ bool frm_main::isTimer1Running() const
 
 void frm_main::updateTimer1()
 {
-    const bool run = m_timer1On && !m_sperre.gehalten();
+    const bool run = m_timer1On && !m_sperre.held();
     if (run && !Timer1->isActive())
         Timer1->start();
     else if (!run && Timer1->isActive())
@@ -609,7 +614,7 @@ void frm_main::toolWindowToggle(const QString& menuName)
             QCoreApplication::processEvents();
         Disable_all(0);
         menuEntry(menuName)->setEnabled(true);
-        suspendTimer1(menuName);
+        holdMainLoop(menuName).keep();
         m_tools[menuName].Tag = QStringLiteral("1");
     } else {
         toolWindowExit(menuName);
@@ -627,7 +632,7 @@ void frm_main::toolWindowExit(const QString& menuName)
         slot.window->hide();
     Enable_all();
     com_motflag = 1;
-    resumeTimer1(menuName);
+    releaseMainLoop(menuName);
     m_tools[menuName].Tag = QStringLiteral("0");
 }
 
@@ -742,7 +747,7 @@ void frm_main::mnuCOMOptions_Click()
         m_frmCom->Tag = QStringLiteral("0");
         kit::guarded("COM-Options OK", [this] { m_frmCom->cmd_ok_Click(); });
         Enable_all();
-        resumeTimer1(comOptions);
+        releaseMainLoop(comOptions);
         if (!serial.isOpen())
             serial.open();
     }
@@ -813,7 +818,7 @@ void frm_main::mnuTablett_Click()
     const QString name = QStringLiteral("mnuTablett");
     if (!runOpener(name))
         return;
-    suspendTimer1(name);
+    holdMainLoop(name).keep();
 }
 
 void frm_main::mnuMultiT_Click()
@@ -821,7 +826,7 @@ void frm_main::mnuMultiT_Click()
     const QString name = QStringLiteral("mnuMultiT");
     if (!runOpener(name))
         return;
-    suspendTimer1(name);
+    holdMainLoop(name).keep();
     setEnabled(false);
 }
 
@@ -878,19 +883,19 @@ void frm_main::mnuCF_Click()
     kit::guarded("mnuCF", [&] {
         if (!bus.usbMode()) {
             if (!cf->isChecked()) {
-                suspendTimer1(name);
+                holdMainLoop(name).keep();
                 m_core.serial().close();
                 cf->setChecked(true);
                 Disable_all(0);
             } else {
-                resumeTimer1(name);
+                releaseMainLoop(name);
                 if (!m_core.serial().isOpen())
                     m_core.serial().open();
                 cf->setChecked(false);
                 Enable_all();
             }
         } else if (!cf->isChecked()) {
-            suspendTimer1(name);
+            holdMainLoop(name).keep();
             bus.USBStatus = m_core.usb().SI_Close(bus.USBHandle);
             cf->setChecked(true);
             Disable_all(0);

@@ -70,14 +70,16 @@ public:
     QTimer* Timer1 = nullptr;
     void Timer1_Timer();
     Hauptschleife& hauptschleife() { return m_loop; }
-    // Holds the main loop off on behalf of `holder` (a window or menu entry
-    // that now owns the bus) until the same holder releases it. The loop
-    // runs only while it is switched on and nobody holds it.
+    // Holds the main loop off on behalf of `holder` (a menu entry name from
+    // MenuNames.h, for the window that now owns the bus). The loop runs only
+    // while it is switched on and nobody holds it. The hold ends when the
+    // returned object goes; `keep()` hands it to the window, which ends it
+    // with releaseMainLoop(holder) when it closes. Safe to outlive the frame.
+    [[nodiscard]] MainLoopHold holdMainLoop(const QString& holder);
+    void releaseMainLoop(const QString& holder);
+    // Older names of holdMainLoop(holder).keep() and releaseMainLoop(holder).
     void suspendTimer1(const QString& holder);
     void resumeTimer1(const QString& holder);
-    // The same as an object: the hold ends when the returned object goes.
-    // Safe to outlive the frame.
-    [[nodiscard]] MainLoopHold holdMainLoop(const QString& holder);
     bool isTimer1Running() const;
     QStringList timer1Holders() const { return m_sperre.holders(); }
 
@@ -268,7 +270,7 @@ private:
     // Lives exactly as long as the frame; callbacks that may run while it is
     // being destroyed check it first.
     std::shared_ptr<int> m_alive;
-    Timer1Sperre m_sperre;
+    MainLoopHolders m_sperre;
     bool m_timer1On = false;
     bool m_unloaded = false;
 
