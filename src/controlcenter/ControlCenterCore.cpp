@@ -16,11 +16,6 @@
 using namespace leitstand;
 
 namespace {
-bool unbeantwortet(const QString& reply)
-{
-    // An empty text is what a closed port returns: no unit answered either.
-    return reply == keine_Antwort || reply.isEmpty();
-}
 
 // Pixel positions in the travel picture stay well inside an int.
 int bildX(double x)
@@ -28,6 +23,12 @@ int bildX(double x)
     return int(std::clamp(std::round(x), -100000.0, 100000.0));
 }
 } // namespace
+
+bool ControlCenterCore::unbeantwortet(const QString& reply)
+{
+    // An empty text is what a closed port returns: no unit answered either.
+    return reply == keine_Antwort || reply.isEmpty();
+}
 
 ControlCenterEnv ControlCenterEnv::completed() const
 {
@@ -294,7 +295,7 @@ int ControlCenterCore::initialise()
         sh_an_aus.colour = Gruen;
     } else {
         sh_an_aus.colour = Rot;
-        line_schlitten.colour = Rot;
+        line_schlitten.colour = CarriageInvalid;
         Button_Disable();
         cmd_STOPP.enabled = false;
     }
@@ -451,14 +452,14 @@ void ControlCenterCore::limits_auslesen()
     const std::optional<double> counts5 = antwortWert(bus().senden_empfangen(l5, 0, 0), l5, 8);
     if (counts5)
         if (const auto a5 = grenzeAusZaehler(*counts5, Motorfaktor, dreh))
-            text_SLM.text = formatMask(*a5, QStringLiteral("######0.00"), k);
+            text_SLM.text = formatMask(*a5, Mask::Travel, k);
     const std::optional<double> counts6 = antwortWert(bus().senden_empfangen(l6, 0, 0), l6, 8);
     if (counts6)
         if (const auto a6 = grenzeAusZaehler(*counts6, Motorfaktor, dreh))
-            text_SLP.text = formatMask(*a6, QStringLiteral("######0.00"), k);
+            text_SLP.text = formatMask(*a6, Mask::Travel, k);
     if (Motorfaktor != 0) {
-        lb_ESM.text = formatMask(Grenze_minus / Motorfaktor, QStringLiteral("######0.00"), k);
-        lb_ESP.text = formatMask(Grenze_plus / Motorfaktor, QStringLiteral("######0.00"), k);
+        lb_ESM.text = formatMask(Grenze_minus / Motorfaktor, Mask::Travel, k);
+        lb_ESP.text = formatMask(Grenze_plus / Motorfaktor, Mask::Travel, k);
     }
     if (achseWaehlen()) {
         if (m_env.store->Endschalter_Plus() == 0 && counts6) {
@@ -470,7 +471,7 @@ void ControlCenterCore::limits_auslesen()
             messtischwegSetzen();
         }
     }
-    if (line_schlitten.colour == Dunkelgruen) {
+    if (line_schlitten.colour == CarriageValid) {
         if (counts6)
             marke(1, *counts6);
         if (counts5)
@@ -481,7 +482,7 @@ void ControlCenterCore::limits_auslesen()
         m_env.store->setPositionP(Grenze_plus);
     }
     if (Motorfaktor != 0)
-        lb_messtischweg.text = formatMask(Messtischweg, QStringLiteral("######0.00"), k);
+        lb_messtischweg.text = formatMask(Messtischweg, Mask::Travel, k);
 }
 
 void ControlCenterCore::v_a_auslesen()
@@ -497,7 +498,7 @@ void ControlCenterCore::v_a_auslesen()
             EreignissperreGuard sperre(bus());
             balkenSetzen(sli_v, int(aufGanzzahl(v / vmin - 32768)), true);
         }
-        text_Geschwindigkeit.text = formatMask((sli_v.value + 32768) * vmin, QStringLiteral("######0.0000"), k);
+        text_Geschwindigkeit.text = formatMask((sli_v.value + 32768) * vmin, Mask::Speed, k);
     }
     const QString ca = QStringLiteral("[1a") + Fahr_v_a + QLatin1Char(']');
     const std::optional<double> ra = antwortWert(bus().senden_empfangen(ca, 0, 0), ca, 4);
@@ -509,7 +510,7 @@ void ControlCenterCore::v_a_auslesen()
             EreignissperreGuard sperre(bus());
             balkenSetzen(sli_a, int(aufGanzzahl(a / amin)), true);
         }
-        text_Beschleunigung.text = formatMask(a, QStringLiteral("######0.0"), k);
+        text_Beschleunigung.text = formatMask(a, Mask::Acceleration, k);
     }
 }
 
@@ -558,10 +559,10 @@ int ControlCenterCore::update()
                                              m_env.options ? m_env.options->stelleIndex() : 5, komma())) {
                 lb_POS.text = p->text;
                 Anzeigeaufloesung = p->aufloesung;
-                if (drehantrieb != 1 && line_schlitten.colour == Dunkelgruen) {
+                if (drehantrieb != 1 && line_schlitten.colour == CarriageValid) {
                     if (line_schlitten_left > BildBreite + 10 || line_schlitten_left < -40) {
                         line_schlitten_left = BildBreite / 2;
-                        line_schlitten.colour = Rot;
+                        line_schlitten.colour = CarriageInvalid;
                     } else if (Grafikmassstab != 0) {
                         line_schlitten_left = bildX((m_zaehler - Grenze_minus) / Grafikmassstab + 11);
                     }
@@ -1040,7 +1041,7 @@ void ControlCenterCore::sli_v_Change(int value)
     const double v = r * vmin;
     if (v > vmax && vmin > 0)
         sli_v.max = std::max(sli_v.min, value);
-    text_Geschwindigkeit.text = formatMask(v, QStringLiteral("######0.0000"), komma());
+    text_Geschwindigkeit.text = formatMask(v, Mask::Speed, komma());
 }
 
 void ControlCenterCore::sli_a_Change(int value)
@@ -1053,7 +1054,7 @@ void ControlCenterCore::sli_a_Change(int value)
     const double a = r * amin;
     if (a > MaxRohBeschleunigung && amin > 0)
         sli_a.max = std::max(sli_a.min, value);
-    text_Beschleunigung.text = formatMask(a, QStringLiteral("######0.0"), komma());
+    text_Beschleunigung.text = formatMask(a, Mask::Acceleration, komma());
 }
 
 void ControlCenterCore::text_Geschwindigkeit_LostFocus()
@@ -1065,7 +1066,7 @@ void ControlCenterCore::text_Geschwindigkeit_LostFocus()
     if (!w)
         return;
     posten(QStringLiteral("[1V") + Fahr_v_a + hex4(w->roh) + QLatin1Char(']'));
-    text_Geschwindigkeit.text = formatMask(w->wert, QStringLiteral("######0.0000"), komma());
+    text_Geschwindigkeit.text = formatMask(w->wert, Mask::Speed, komma());
     balkenSetzen(sli_v, w->roh - 32768, false);
 }
 
@@ -1078,7 +1079,7 @@ void ControlCenterCore::text_Beschleunigung_LostFocus()
     if (!w)
         return;
     posten(QStringLiteral("[1A") + Fahr_v_a + hex4(w->roh) + QLatin1Char(']'));
-    text_Beschleunigung.text = formatMask(w->wert, QStringLiteral("######0.0"), komma());
+    text_Beschleunigung.text = formatMask(w->wert, Mask::Acceleration, komma());
     balkenSetzen(sli_a, w->roh, false);
 }
 
@@ -1086,7 +1087,7 @@ void ControlCenterCore::messtischwegSetzen()
 {
     if (Motorfaktor != 0) {
         Messtischweg = std::fabs(Grenze_plus - Grenze_minus) / Motorfaktor;
-        lb_messtischweg.text = formatMask(Messtischweg, QStringLiteral("######0.00"), komma());
+        lb_messtischweg.text = formatMask(Messtischweg, Mask::Travel, komma());
     }
     Grafikmassstab = (Grenze_plus - Grenze_minus) / double(BildBreite - SchlittenBreite - 2);
 }
@@ -1122,6 +1123,6 @@ void ControlCenterCore::softwareGrenze(bool plus)
             messtischwegSetzen();
         }
     }
-    if (line_schlitten.colour == Dunkelgruen)
+    if (line_schlitten.colour == CarriageValid)
         marke(plus ? 1 : 0, counts);
 }

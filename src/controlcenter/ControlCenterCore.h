@@ -287,6 +287,8 @@ private:
     bool minusSchalter() const;
     bool plusSchalter() const;
 
+    // No unit answered: the no-answer text, or nothing from a closed port.
+    static bool unbeantwortet(const QString& reply);
     // The bodies of the main loop's calls; the public ones guard them.
     int initialise();
     int update();

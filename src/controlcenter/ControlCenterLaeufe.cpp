@@ -16,11 +16,6 @@ using namespace leitstand;
 
 namespace {
 constexpr double Pause = 0.2;
-
-bool unbeantwortet(const QString& reply)
-{
-    return reply == keine_Antwort || reply.isEmpty();
-}
 } // namespace
 
 // --- reference run: helpers --------------------------------------------------------------
@@ -175,7 +170,7 @@ void ControlCenterCore::referenzEnde(double& phase)
         referenzSenden(QStringLiteral("[1VP") + s.vP + QLatin1Char(']'));
         referenzSenden(QStringLiteral("[1AP") + s.aP + QLatin1Char(']'));
     }
-    line_schlitten.colour = Dunkelgruen;
+    line_schlitten.colour = CarriageValid;
     Grenze_minus = R.Kante_minus;
     Grenze_plus = R.Kante_plus;
     const bool dreh = drehantrieb == 1;
@@ -203,7 +198,7 @@ void ControlCenterCore::referenzEnde(double& phase)
         lb_ESP.visible = false;
     }
     Messtischweg = std::fabs(Grenze_plus - Grenze_minus) / Motorfaktor;
-    lb_messtischweg.text = formatMask(Messtischweg, QStringLiteral("######0.00"), komma());
+    lb_messtischweg.text = formatMask(Messtischweg, Mask::Travel, komma());
     if (achseWaehlen()) {
         m_env.store->setPositionM(Grenze_minus);
         m_env.store->setPositionP(Grenze_plus);
@@ -465,7 +460,7 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
 
     if (phase == 8) {
         // No: the travel picture stays invalid until a run completes.
-        line_schlitten.colour = Rot;
+        line_schlitten.colour = CarriageInvalid;
         Messtischweg = 0;
         FlagGrafikInit = 0;
         phase = 0.5;
@@ -553,8 +548,8 @@ void ControlCenterCore::ZaehlerNullen()
     Grenze_minus -= *pos;
     Grenze_plus -= *pos;
     if (Motorfaktor != 0) {
-        lb_ESM.text = formatMask(Grenze_minus / Motorfaktor, QStringLiteral("######0.00"), komma());
-        lb_ESP.text = formatMask(Grenze_plus / Motorfaktor, QStringLiteral("######0.00"), komma());
+        lb_ESM.text = formatMask(Grenze_minus / Motorfaktor, Mask::Travel, komma());
+        lb_ESP.text = formatMask(Grenze_plus / Motorfaktor, Mask::Travel, komma());
     }
     if (achseWaehlen()) {
         m_env.store->setPositionM(Grenze_minus);

@@ -41,6 +41,13 @@ QString zahlText(double value, bool komma);
 // A mask such as "##0.000 mm": the part up to the first blank is the number
 // mask, the rest is appended as it stands.
 QString maskiert(double value, const QString& mask, bool komma);
+// The display masks of the control center's boxes: travel ends, software
+// limits and usable travel; speed; acceleration.
+namespace Mask {
+inline const QString Travel = QStringLiteral("######0.00");
+inline const QString Speed = QStringLiteral("######0.0000");
+inline const QString Acceleration = QStringLiteral("######0.0");
+} // namespace Mask
 // Rounds half to even, as whole-number assignments of the controller do.
 double aufGanzzahl(double value);
 

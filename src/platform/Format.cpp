@@ -43,8 +43,3 @@ QString formatMask(double value, const QString& mask, bool comma)
         out.prepend(QLatin1Char('-'));
     return out;
 }
-
-bool localeUsesComma()
-{
-    return QLocale().decimalPoint() == QLatin1String(",");
-}

@@ -26,5 +26,3 @@ constexpr int pixelsToTwips(int pixels)
 // `comma` writes "," as the decimal separator.
 QString formatMask(double value, const QString& mask, bool comma);
 
-// Whether the user's locale writes decimals with a comma.
-bool localeUsesComma();

@@ -67,7 +67,11 @@ public:
     virtual void adressenLeeren() = 0;                    // Clear
     virtual void adresseAnfuegen(const QString& entry) = 0;  // AddItem
 
-    // The carriage marker `line_schlitten`.
+    // The carriage marker `line_schlitten`. Its colour says whether the
+    // travel picture is valid (after a reference run) or not (also its rest
+    // colour after the address lists were refilled).
+    static constexpr quint32 CarriageValid = 0x8000;
+    static constexpr quint32 CarriageInvalid = 0xC0;
     virtual int line_schlitten_Left() const = 0;
     virtual quint32 line_schlitten_BackColor() const = 0;
     virtual void setLine_schlitten(int left, quint32 backColor) = 0;

@@ -112,10 +112,7 @@ public:
     IStageSimulator* stageSimulator();
     IControlLoopWindow* controlLoopWindow();
 
-    // Cascade position (in units of 300 twips) of the last control center.
-    double Kaskade() const { return m_kaskade.value(); }
     int Fensterzaehler() const { return m_fensterzaehler; }
-    int Tasterzaehler() const { return m_tasterzaehler; }
     // The sub-window of the MDI area that holds a registered form.
     QMdiSubWindow* subWindowOf(const Postfachfenster* window) const;
 

@@ -24,11 +24,8 @@
 namespace {
 const QString Automatisch = QStringLiteral("mnuAchsenAus(1)");
 const QString Manuell = QStringLiteral("mnuAchsenAus(2)");
-// The carriage marker: dark green while the travel picture is valid, and
-// its rest state.
-constexpr quint32 SchlittenGruen = 0x8000;
+// Where the carriage marker rests when its travel picture is not valid.
 constexpr int SchlittenRuheLeft = 160;
-constexpr quint32 SchlittenRuheFarbe = 0xC0;
 // Entries of the fixed list the other windows get: "00" … "1F".
 constexpr int FesteAdressen = 32;
 } // namespace
@@ -57,16 +54,16 @@ void frm_main::Adressliste_auffrischen(int j)
     const int index = w->adressenIndex();
     w->adressenLeeren();
     Adresse_eintragen(j);
-    const bool gruen = w->line_schlitten_BackColor() == SchlittenGruen;
+    const bool gruen = w->line_schlitten_BackColor() == IControlCenter::CarriageValid;
     // Runs the window's own selection handler, which re-initialises it.
     w->setAdressenIndex(index);
     w = CC.item(n);
     if (!w)
         return;
     if (gruen)
-        w->setLine_schlitten(w->line_schlitten_Left(), SchlittenGruen);
+        w->setLine_schlitten(w->line_schlitten_Left(), IControlCenter::CarriageValid);
     else
-        w->setLine_schlitten(SchlittenRuheLeft, SchlittenRuheFarbe);
+        w->setLine_schlitten(SchlittenRuheLeft, IControlCenter::CarriageInvalid);
 }
 
 void frm_main::mnuAchsensuche_Click()
