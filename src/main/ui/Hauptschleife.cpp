@@ -3,19 +3,7 @@
 #include "BusTransport.h"
 #include "Fensterpostfach.h"
 
-namespace {
-class TickGuard
-{
-public:
-    explicit TickGuard(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~TickGuard() { m_flag = false; }
-    TickGuard(const TickGuard&) = delete;
-    TickGuard& operator=(const TickGuard&) = delete;
-
-private:
-    bool& m_flag;
-};
-} // namespace
+#include <QScopedValueRollback>
 
 double Hauptschleife::probeCommandTimeout(const QString& befehl)
 {
@@ -28,7 +16,7 @@ void Hauptschleife::Timer1_Timer()
         ++m_skipped;
         return;
     }
-    TickGuard guard(m_inTick);
+    const QScopedValueRollback<bool> inTick(m_inTick, true);
 
     // A step-response recording owns the tick.
     if (m_p.Flaganzcom == 0) {
