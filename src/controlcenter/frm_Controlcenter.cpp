@@ -19,7 +19,7 @@ namespace {
 // One-line and enlarged result view: window heights in twips.
 constexpr int HoeheKlein = 4410;
 constexpr int HoeheGross = 11000;
-} // namespace
+}  // namespace
 
 frm_Controlcenter::frm_Controlcenter(ControlCenterEnv env, QWidget* parent) : QWidget(parent), m_core(std::move(env))
 {
@@ -54,8 +54,10 @@ void frm_Controlcenter::bind()
     f.button("cb_IN", c.cb_IN, [&c] { c.cb_IN_Click(); });
     f.label("lb_ESM", c.lb_ESM);
     f.label("lb_ESP", c.lb_ESP);
-    f.entry("text_SLM", c.text_SLM, {.keys = kit::Keys::SignedDecimal, .enter = stop, .lostFocus = [&c] { c.text_SLM_LostFocus(); }});
-    f.entry("text_SLP", c.text_SLP, {.keys = kit::Keys::SignedDecimal, .enter = stop, .lostFocus = [&c] { c.text_SLP_LostFocus(); }});
+    f.entry("text_SLM", c.text_SLM,
+            {.keys = kit::Keys::SignedDecimal, .enter = stop, .lostFocus = [&c] { c.text_SLM_LostFocus(); }});
+    f.entry("text_SLP", c.text_SLP,
+            {.keys = kit::Keys::SignedDecimal, .enter = stop, .lostFocus = [&c] { c.text_SLP_LostFocus(); }});
     f.label("lb_messtischweg", c.lb_messtischweg);
     f.range("sli_v", c.sli_v, [&c] { c.sli_v_Change(c.sli_v.value); });
     f.range("sli_a", c.sli_a, [&c] { c.sli_a_Change(c.sli_a.value); });
@@ -70,7 +72,8 @@ void frm_Controlcenter::bind()
     f.label("lb_joyart", c.lb_joyart, [&c] { c.lb_joyart_Click(); });
     f.label("fr_Fahrart2", c.fr_Fahrart2);
     for (int i = 0; i < 3; ++i)
-        f.button(QStringLiteral("ob_Fahrart2_%1").arg(i), c.ob_Fahrart2[std::size_t(i)], [&c, i] { c.ob_Fahrart2_Click(i); });
+        f.button(QStringLiteral("ob_Fahrart2_%1").arg(i), c.ob_Fahrart2[std::size_t(i)],
+                 [&c, i] { c.ob_Fahrart2_Click(i); });
     f.list("text_strecke", c.text_strecke, {}, [&c] { c.text_strecke_LostFocus(); });
     f.list("cb_SchritteE", c.cb_SchritteE, {}, [&c] { c.cb_SchritteE_LostFocus(); });
     for (int i = 0; i < 2; ++i)
@@ -82,8 +85,14 @@ void frm_Controlcenter::bind()
     f.button("cmd_GX", c.cmd_GX, [&c] { c.cmd_GX_Click(); });
     f.button("cmd_GY", c.cmd_GY, [&c] { c.cmd_GY_Click(); });
     // Left click (released on the button) arms the search; right click moves to the mark.
-    f.button("cmd_IndexSuche", c.cmd_IndexSuche, [&c, stop] { c.cmd_IndexSuche_MouseUp(1); stop(); });
-    f.mouseUp("cmd_IndexSuche", [&c](int button) { if (button == 2) c.cmd_IndexSuche_MouseUp(2); });
+    f.button("cmd_IndexSuche", c.cmd_IndexSuche, [&c, stop] {
+        c.cmd_IndexSuche_MouseUp(1);
+        stop();
+    });
+    f.mouseUp("cmd_IndexSuche", [&c](int button) {
+        if (button == 2)
+            c.cmd_IndexSuche_MouseUp(2);
+    });
     f.label("lb_indexanzeige", c.lb_indexanzeige);
     f.button("cmd_ZaehlerNull", c.cmd_ZaehlerNull, [&c] { c.cmd_ZaehlerNull_Click(); });
     f.range("sl_dauer", c.sl_dauer, [&c] { c.sl_dauer_Change(c.sl_dauer.value); });
@@ -160,7 +169,8 @@ void frm_Controlcenter::showSpecial()
         ui.lb_Fehler->setMinimumHeight(big ? 240 : 0);
         ui.lb_Fehler->setWordWrap(false);
         QWidget* host = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
-        host->resize(host->width(), std::max(twipsToPixels(big ? HoeheGross : HoeheKlein), host->minimumSizeHint().height()));
+        host->resize(host->width(),
+                     std::max(twipsToPixels(big ? HoeheGross : HoeheKlein), host->minimumSizeHint().height()));
     }
     if (m_shownCarriage != m_core.line_schlitten_left || m_shownCarriageColour != m_core.line_schlitten.colour ||
         m_shownMarks != m_core.sh_index_x) {

@@ -50,9 +50,9 @@ protected:
                 throw std::runtime_error("window could not be created");
             return new ControlCenterDouble(prog.events, &prog.transport());
         });
-        main->setAdresslistenZiel(QStringLiteral("frm_Download"),
+        main->setAddressListTarget(QStringLiteral("frm_Download"),
                                   [this](const QStringList& l) { downloadListe = l; });
-        main->setAdresslistenZiel(QStringLiteral("frm_Berechnung"),
+        main->setAddressListTarget(QStringLiteral("frm_Berechnung"),
                                   [this](const QStringList& l) { parameterListe = l; });
     }
 

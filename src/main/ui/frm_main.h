@@ -143,8 +143,11 @@ public:
     // Address lists of the parameter, EEPROM, joystick and script windows,
     // registered by those windows under their name: `fill` clears the list
     // and appends the entries it is given.
-    using AdresslistenZiel = std::function<void(const QStringList& entries)>;
-    void setAdresslistenZiel(const QString& window, AdresslistenZiel fill);
+    using AddressListTarget = std::function<void(const QStringList& entries)>;
+    void setAddressListTarget(const QString& window, AddressListTarget fill);
+    // Older names, kept while windows written against them are merged.
+    using AdresslistenZiel = AddressListTarget;
+    void setAdresslistenZiel(const QString& window, AddressListTarget fill) { setAddressListTarget(window, std::move(fill)); }
 
     // --- Port and baud in use (kept equal to the transport's baud text) ----
     QString auswerten_com() const { return m_auswertenCom; }
@@ -290,9 +293,9 @@ private:
     QString m_auswertenBaud;
 
     // Axis search and address lists.
-    void adresslistenFuellen(const QStringList& entries);
-    void controlCenterEntladen(int n);
-    QMap<QString, AdresslistenZiel> m_adresslisten;
+    void fillAddressLists(const QStringList& entries);
+    void unloadControlCenter(int n);
+    QMap<QString, AddressListTarget> m_addressLists;
     bool m_achsensucheLaeuft = false;
 
     QHash<QString, ToolSlot> m_tools;

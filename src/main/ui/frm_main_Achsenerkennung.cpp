@@ -30,17 +30,17 @@ constexpr int SchlittenRuheLeft = 160;
 constexpr int FesteAdressen = 32;
 } // namespace
 
-void frm_main::setAdresslistenZiel(const QString& window, AdresslistenZiel fill)
+void frm_main::setAddressListTarget(const QString& window, AddressListTarget fill)
 {
     if (fill)
-        m_adresslisten.insert(window, std::move(fill));
+        m_addressLists.insert(window, std::move(fill));
     else
-        m_adresslisten.remove(window);
+        m_addressLists.remove(window);
 }
 
-void frm_main::adresslistenFuellen(const QStringList& entries)
+void frm_main::fillAddressLists(const QStringList& entries)
 {
-    for (auto it = m_adresslisten.cbegin(); it != m_adresslisten.cend(); ++it) {
+    for (auto it = m_addressLists.cbegin(); it != m_addressLists.cend(); ++it) {
         kit::guarded(qPrintable(QStringLiteral("address list of ") + it.key()), [&] { it.value()(entries); });
     }
 }
@@ -104,7 +104,7 @@ void frm_main::mnuAchsensuche_Click()
         Achsenliste = e.liste;
         for (qsizetype j = 0; j < CC.count(); ++j)
             Adressliste_auffrischen(int(j));
-        adresslistenFuellen(Achsenliste);
+        fillAddressLists(Achsenliste);
     });
     // Whatever happened, the program comes back usable: no progress window
     // left standing, menus and loop released.
@@ -119,7 +119,7 @@ void frm_main::mnuAchsensuche_Click()
     Enable_all();
 }
 
-void frm_main::controlCenterEntladen(int n)
+void frm_main::unloadControlCenter(int n)
 {
     IControlCenter* w = CC.item(n);
     if (!w)
@@ -142,7 +142,7 @@ void frm_main::mnuAchsenAus_Click(int index)
         menuEntry(Manuell)->setChecked(false);
         for (qsizetype j = 0; j < CC.count(); ++j)
             Adressliste_auffrischen(int(j));
-        adresslistenFuellen(Achsenliste);
+        fillAddressLists(Achsenliste);
         // A control center opened while the flag is set takes its list
         // index from Achsindex, initialises itself and opens minimised; the
         // flag must never outlive this loop.
@@ -163,10 +163,10 @@ void frm_main::mnuAchsenAus_Click(int index)
         menuEntry(Automatisch)->setChecked(false);
         menuEntry(Manuell)->setChecked(true);
         for (int n : CC.numbers())
-            controlCenterEntladen(n);
+            unloadControlCenter(n);
         QStringList fest;
         for (int i = 0; i < FesteAdressen; ++i)
             fest << hex2(i);
-        adresslistenFuellen(fest);
+        fillAddressLists(fest);
     }
 }
