@@ -286,6 +286,25 @@ private:
     QString referenzAbsolut(double counts);
     bool minusSchalter() const;
     bool plusSchalter() const;
+    QString referenzEcho(QChar art, const QString& ende) const;
+    void referenzPollen();
+    bool referenzFreifahren(bool vonPlus);
+    enum class Kantenschritt { Wartet, Weiter, Geschlossen, Abgebrochen };
+    Kantenschritt referenzKante(bool plus, double& phase);
+    // One member per phase (RefPhase).
+    void referenzEinstieg(double& phase);
+    void referenzMinusVerlassen(double& phase);
+    void referenzZumPlusSchalter(double& phase);
+    void referenzPlusVerlassen(double& phase);
+    void referenzKantePlus(double& phase);
+    void referenzZurueckVonPlus(double& phase);
+    void referenzMinusseite(double& phase);
+    void referenzZumMinusSchalter(double& phase);
+    void referenzMinusVerlassenFein(double& phase);
+    void referenzKanteMinus(double& phase);
+    void referenzZumStart(double& phase);
+    void referenzAbschluss(double& phase);
+    void referenzVerworfen(double& phase);
 
     // No unit answered: the no-answer text, or nothing from a closed port.
     static bool unbeantwortet(const QString& reply);

@@ -222,250 +222,294 @@ void ControlCenterCore::referenzEnde(double& phase)
 // --- reference run ------------------------------------------------------------------------------
 //
 // Each call handles the phase it is given; a step that moves on to a later
-// phase falls through to that phase's test in the same call, which usually
-// ends in its first "[0po]". A waiting phase polls and returns until its end
-// condition holds. Phase 8 is the answer No.
+// phase falls through to that phase in the same call, which usually ends in
+// its first "[0po]". A waiting phase polls and returns until its end
+// condition holds. Every phase is one member function below.
+
+namespace {
+bool eineVon(const QString& antwort, std::initializer_list<QString> texte)
+{
+    for (const QString& t : texte)
+        if (antwort == t)
+            return true;
+    return false;
+}
+} // namespace
+
+QString ControlCenterCore::referenzEcho(QChar art, const QString& ende) const
+{
+    return fahrEcho(Fahrart2_Kennung, art, ende);
+}
+
+void ControlCenterCore::referenzPollen()
+{
+    m_referenz.Pollantwort = referenzSenden(QStringLiteral("[0po]"));
+}
+
+// Stepping off a closed switch (`vonPlus`: the plus switch, in minus steps).
+// True once the switch is open; until then every answered step takes the next.
+bool ControlCenterCore::referenzFreifahren(bool vonPlus)
+{
+    Referenzfahrt& R = m_referenz;
+    const QString fertig = referenzEcho(QLatin1Char('R'), QStringLiteral("!"));
+    const QString halt = referenzEcho(QLatin1Char('R'), vonPlus ? QStringLiteral("?001A") : QStringLiteral("?0019"));
+    referenzPollen();
+    if (!(eineVon(R.Pollantwort, {halt, fertig}) || R.Fahrantwort == fertig))
+        return false;
+    const std::optional<QString> z = referenzSchalter();
+    if (!z)
+        return false;
+    R.Schalterzustand = *z;
+    if (*z != QLatin1String("00")) {
+        R.Fahrantwort = referenzRelativ(!vonPlus);
+        return false;
+    }
+    (vonPlus ? lb_ESP : lb_ESM).colour = Hellgrau;
+    return true;
+}
+
+// High-resolution edge search on one side: steps towards the switch while it
+// stays open, keeping each open position as that side's edge.
+ControlCenterCore::Kantenschritt ControlCenterCore::referenzKante(bool plus, double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    const QString fertig = referenzEcho(QLatin1Char('R'), QStringLiteral("!"));
+    const QString halt = referenzEcho(QLatin1Char('R'), plus ? QStringLiteral("?001A") : QStringLiteral("?0019"));
+    referenzPollen();
+    if (!eineVon(R.Fahrantwort, {halt, fertig}) && !eineVon(R.Pollantwort, {halt, fertig}))
+        return Kantenschritt::Wartet;
+    const std::optional<QString> z = referenzSchalter();
+    if (!z)
+        return Kantenschritt::Wartet;
+    R.Schalterzustand = *z;
+    if (*z != QLatin1String("00"))
+        return Kantenschritt::Geschlossen;
+    const std::optional<double> p = referenzPosition(phase);
+    if (!p)
+        return Kantenschritt::Abgebrochen;
+    (plus ? R.Kante_plus : R.Kante_minus) = *p;
+    R.Fahrantwort = referenzRelativ(plus);
+    return Kantenschritt::Weiter;
+}
+
+// Entry: which switch is closed decides where the run starts.
+void ControlCenterCore::referenzEinstieg(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    if (R.fein) {
+        referenzPollen();
+        if (!eineVon(R.Pollantwort, {QStringLiteral("[1GX!]"), QStringLiteral("[1GX?001D]")}))
+            return;
+        const std::optional<double> p = referenzPosition(phase);
+        if (!p)
+            return;
+        R.Startposition = *p;
+    }
+    const std::optional<QString> z = referenzSchalter();
+    if (!z)
+        return;
+    R.Schalterzustand = *z;
+    if (!plusSchalter()) {
+        referenzMinusseite(phase);
+    } else if (*z == QLatin1String("00")) {
+        R.Fahrantwort = referenzSenden(QStringLiteral("[1FX]"));
+        phase = RefPhase::ToPlus;
+    } else if (*z == QLatin1String("01")) {
+        R.Fahrantwort = referenzRelativ(true);
+        lb_ESM.colour = Dunkelgelb;
+        phase = RefPhase::LeaveMinus;
+    } else if (*z == QLatin1String("10")) {
+        R.Fahrantwort = referenzRelativ(false);
+        lb_ESP.colour = Dunkelgelb;
+        phase = RefPhase::LeavePlus;
+    }
+    // "11": both switches closed; asked again on the next tick.
+}
+
+void ControlCenterCore::referenzMinusVerlassen(double& phase)
+{
+    if (!referenzFreifahren(false))
+        return;
+    m_referenz.Fahrantwort = referenzSenden(QStringLiteral("[1FX]"));
+    phase = RefPhase::ToPlus;
+}
+
+void ControlCenterCore::referenzZumPlusSchalter(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    referenzPollen();
+    if (R.Fahrantwort != QLatin1String("[1FX!]") && R.Pollantwort != QLatin1String("[1FX!]"))
+        return;
+    if (!R.fein) {
+        const std::optional<double> p = referenzPosition(phase);
+        if (!p)
+            return;
+        R.Frei_plus = R.Kante_plus = *p;
+    }
+    lb_ESP.colour = Gruen;
+    R.Fahrantwort = referenzRelativ(false);
+    phase = RefPhase::LeavePlus;
+}
+
+void ControlCenterCore::referenzPlusVerlassen(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    if (!referenzFreifahren(true))
+        return;
+    if (R.fein) {
+        const std::optional<double> p = referenzPosition(phase);
+        if (!p)
+            return;
+        R.Frei_plus = R.Kante_plus = *p;
+        R.Fahrantwort = referenzRelativ(true);
+        phase = RefPhase::EdgePlus;
+    } else {
+        referenzSenden(QStringLiteral("[1FY]"));
+        phase = RefPhase::ToMinus;
+    }
+}
+
+void ControlCenterCore::referenzKantePlus(double& phase)
+{
+    // The switch closed: back to the last free position.
+    if (referenzKante(true, phase) == Kantenschritt::Geschlossen) {
+        m_referenz.Fahrantwort = referenzAbsolut(m_referenz.Frei_plus);
+        phase = RefPhase::BackFromPlus;
+    }
+}
+
+void ControlCenterCore::referenzZurueckVonPlus(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    const QString fertig = referenzEcho(QLatin1Char('A'), QStringLiteral("!"));
+    const QString halt = referenzEcho(QLatin1Char('A'), QStringLiteral("?001A"));
+    referenzPollen();
+    if (!eineVon(R.Fahrantwort, {halt, fertig}) && !eineVon(R.Pollantwort, {halt, fertig}))
+        return;
+    referenzSenden(QStringLiteral("[0po]"));
+    referenzMinusseite(phase);
+}
+
+// The minus side: to its switch, or straight back to the start without one.
+void ControlCenterCore::referenzMinusseite(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    if (minusSchalter()) {
+        bus().clock().sleep(Pause);
+        R.Fahrantwort = referenzSenden(QStringLiteral("[1FY]"));
+        lb_ESP.colour = Hellgrau;
+        phase = RefPhase::ToMinus;
+    } else {
+        R.Fahrantwort = referenzAbsolut(R.Startposition);
+        R.Schalterzustand = QStringLiteral("00");
+        phase = RefPhase::Finish;
+    }
+}
+
+void ControlCenterCore::referenzZumMinusSchalter(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    referenzPollen();
+    if (R.Fahrantwort != QLatin1String("[1FY!]") && R.Pollantwort != QLatin1String("[1FY!]"))
+        return;
+    lb_ESM.colour = Gruen;
+    if (R.fein) {
+        R.Fahrantwort = referenzRelativ(true);
+        phase = RefPhase::LeaveMinusFine;
+    } else {
+        const std::optional<double> p = referenzPosition(phase);
+        if (!p)
+            return;
+        R.Frei_minus = R.Kante_minus = *p;
+        referenzAbsolut(R.Startposition);
+        lb_ESM.colour = Hellgrau;
+        phase = RefPhase::Finish;
+    }
+}
+
+void ControlCenterCore::referenzMinusVerlassenFein(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    if (!referenzFreifahren(false))
+        return;
+    const std::optional<double> p = referenzPosition(phase);
+    if (!p)
+        return;
+    R.Frei_minus = R.Kante_minus = *p;
+    R.Fahrantwort = referenzRelativ(false);
+    phase = RefPhase::EdgeMinus;
+}
+
+void ControlCenterCore::referenzKanteMinus(double& phase)
+{
+    if (referenzKante(false, phase) == Kantenschritt::Geschlossen)
+        phase = RefPhase::ToStart;
+}
+
+void ControlCenterCore::referenzZumStart(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    if (R.Schalterzustand != QLatin1String("00")) {
+        bus().clock().sleep(Pause);
+        R.Fahrantwort = referenzAbsolut(R.Startposition);
+    }
+    R.Schalterzustand = QStringLiteral("00");
+    phase = RefPhase::Finish;
+}
+
+void ControlCenterCore::referenzAbschluss(double& phase)
+{
+    Referenzfahrt& R = m_referenz;
+    const std::initializer_list<QString> ende{referenzEcho(QLatin1Char('A'), QStringLiteral("?0019")),
+                                              referenzEcho(QLatin1Char('A'), QStringLiteral("?001A")),
+                                              referenzEcho(QLatin1Char('A'), QStringLiteral("!"))};
+    referenzPollen();
+    if (!eineVon(R.Fahrantwort, ende) && !eineVon(R.Pollantwort, ende))
+        return;
+    referenzEnde(phase);
+}
+
+void ControlCenterCore::referenzVerworfen(double& phase)
+{
+    // No: the travel picture stays invalid until a run completes.
+    line_schlitten.colour = CarriageInvalid;
+    Messtischweg = 0;
+    FlagGrafikInit = 0;
+    phase = RefPhase::Start;
+    Button_enable();
+    m_env.enableAll();
+}
 
 void ControlCenterCore::Identifikationsfahrt(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
-    const QString K = Fahrart2_Kennung;
-    const QString Rfertig = fahrEcho(K, QLatin1Char('R'), QStringLiteral("!"));
-    const QString R0019 = fahrEcho(K, QLatin1Char('R'), QStringLiteral("?0019"));
-    const QString R001A = fahrEcho(K, QLatin1Char('R'), QStringLiteral("?001A"));
-    const QString Afertig = fahrEcho(K, QLatin1Char('A'), QStringLiteral("!"));
-    const QString A0019 = fahrEcho(K, QLatin1Char('A'), QStringLiteral("?0019"));
-    const QString A001A = fahrEcho(K, QLatin1Char('A'), QStringLiteral("?001A"));
-    const auto pollen = [&] { R.Pollantwort = referenzSenden(QStringLiteral("[0po]")); };
-    const auto ist = [](const QString& antwort, std::initializer_list<QString> texte) {
-        for (const QString& t : texte)
-            if (antwort == t)
-                return true;
-        return false;
+    using Step = void (ControlCenterCore::*)(double&);
+    static constexpr std::pair<double, Step> phases[] = {
+        {RefPhase::Entry, &ControlCenterCore::referenzEinstieg},
+        {RefPhase::LeaveMinus, &ControlCenterCore::referenzMinusVerlassen},
+        {RefPhase::ToPlus, &ControlCenterCore::referenzZumPlusSchalter},
+        {RefPhase::LeavePlus, &ControlCenterCore::referenzPlusVerlassen},
+        {RefPhase::EdgePlus, &ControlCenterCore::referenzKantePlus},
+        {RefPhase::BackFromPlus, &ControlCenterCore::referenzZurueckVonPlus},
+        {RefPhase::ToMinus, &ControlCenterCore::referenzZumMinusSchalter},
+        {RefPhase::LeaveMinusFine, &ControlCenterCore::referenzMinusVerlassenFein},
+        {RefPhase::EdgeMinus, &ControlCenterCore::referenzKanteMinus},
+        {RefPhase::ToStart, &ControlCenterCore::referenzZumStart},
+        {RefPhase::Finish, &ControlCenterCore::referenzAbschluss},
+        {RefPhase::Cancel, &ControlCenterCore::referenzVerworfen},
     };
-    bool minusEinstieg = false;
-
-    if (phase == 0.5) {
+    if (phase == RefPhase::Start) {
         if (!referenzStart(phase))
             return;
-        phase = 1;
+        phase = RefPhase::Entry;
     }
-
-    if (phase == 1) {
-        if (R.fein) {
-            pollen();
-            if (!ist(R.Pollantwort, {QStringLiteral("[1GX!]"), QStringLiteral("[1GX?001D]")}))
-                return;
-            const std::optional<double> p = referenzPosition(phase);
-            if (!p)
-                return;
-            R.Startposition = *p;
-        }
-        const std::optional<QString> z = referenzSchalter();
-        if (!z)
+    // Phases only move forward within a call (an abort goes back to Start,
+    // which no later entry matches), so one pass in order is the fall-through.
+    for (const auto& [value, step] : phases) {
+        if (phase != value)
+            continue;
+        (this->*step)(phase);
+        if (phase == RefPhase::Start)
             return;
-        R.Schalterzustand = *z;
-        if (!plusSchalter()) {
-            minusEinstieg = true;
-        } else if (*z == QLatin1String("00")) {
-            R.Fahrantwort = referenzSenden(QStringLiteral("[1FX]"));
-            phase = 2;
-        } else if (*z == QLatin1String("01")) {
-            R.Fahrantwort = referenzRelativ(true);
-            lb_ESM.colour = Dunkelgelb;
-            phase = 1.5;
-        } else if (*z == QLatin1String("10")) {
-            R.Fahrantwort = referenzRelativ(false);
-            lb_ESP.colour = Dunkelgelb;
-            phase = 3;
-        }
-        // "11": both switches closed; asked again on the next tick.
-    }
-
-    if (phase == 1.5) {
-        pollen();
-        if (!(ist(R.Pollantwort, {R0019, Rfertig}) || R.Fahrantwort == Rfertig))
-            return;
-        const std::optional<QString> z = referenzSchalter();
-        if (!z)
-            return;
-        R.Schalterzustand = *z;
-        if (*z != QLatin1String("00")) {
-            R.Fahrantwort = referenzRelativ(true);
-        } else {
-            lb_ESM.colour = Hellgrau;
-            R.Fahrantwort = referenzSenden(QStringLiteral("[1FX]"));
-            phase = 2;
-        }
-    }
-
-    if (phase == 2) {
-        pollen();
-        if (R.Fahrantwort != QLatin1String("[1FX!]") && R.Pollantwort != QLatin1String("[1FX!]"))
-            return;
-        if (!R.fein) {
-            const std::optional<double> p = referenzPosition(phase);
-            if (!p)
-                return;
-            R.Frei_plus = R.Kante_plus = *p;
-        }
-        lb_ESP.colour = Gruen;
-        R.Fahrantwort = referenzRelativ(false);
-        phase = 3;
-    }
-
-    if (phase == 3) {
-        pollen();
-        if (!(ist(R.Pollantwort, {R001A, Rfertig}) || R.Fahrantwort == Rfertig))
-            return;
-        const std::optional<QString> z = referenzSchalter();
-        if (!z)
-            return;
-        R.Schalterzustand = *z;
-        if (*z != QLatin1String("00")) {
-            R.Fahrantwort = referenzRelativ(false);
-        } else {
-            lb_ESP.colour = Hellgrau;
-            if (R.fein) {
-                const std::optional<double> p = referenzPosition(phase);
-                if (!p)
-                    return;
-                R.Frei_plus = R.Kante_plus = *p;
-                R.Fahrantwort = referenzRelativ(true);
-                phase = 3.5;
-            } else {
-                referenzSenden(QStringLiteral("[1FY]"));
-                phase = 4;
-            }
-        }
-    }
-
-    if (phase == 3.5) {
-        pollen();
-        if (!ist(R.Fahrantwort, {R001A, Rfertig}) && !ist(R.Pollantwort, {R001A, Rfertig}))
-            return;
-        const std::optional<QString> z = referenzSchalter();
-        if (!z)
-            return;
-        R.Schalterzustand = *z;
-        if (*z == QLatin1String("00")) {
-            const std::optional<double> p = referenzPosition(phase);
-            if (!p)
-                return;
-            R.Kante_plus = *p;
-            R.Fahrantwort = referenzRelativ(true);
-        } else {
-            // The switch closed: back to the last free position.
-            R.Fahrantwort = referenzAbsolut(R.Frei_plus);
-            phase = 3.7;
-        }
-    }
-
-    if (phase == 3.7) {
-        pollen();
-        if (!ist(R.Fahrantwort, {A001A, Afertig}) && !ist(R.Pollantwort, {A001A, Afertig}))
-            return;
-        referenzSenden(QStringLiteral("[0po]"));
-        minusEinstieg = true;
-    }
-
-    if (minusEinstieg) {
-        if (minusSchalter()) {
-            bus().clock().sleep(Pause);
-            R.Fahrantwort = referenzSenden(QStringLiteral("[1FY]"));
-            lb_ESP.colour = Hellgrau;
-            phase = 4;
-        } else {
-            R.Fahrantwort = referenzAbsolut(R.Startposition);
-            R.Schalterzustand = QStringLiteral("00");
-            phase = 7;
-        }
-    }
-
-    if (phase == 4) {
-        pollen();
-        if (R.Fahrantwort != QLatin1String("[1FY!]") && R.Pollantwort != QLatin1String("[1FY!]"))
-            return;
-        lb_ESM.colour = Gruen;
-        if (R.fein) {
-            R.Fahrantwort = referenzRelativ(true);
-            phase = 5;
-        } else {
-            const std::optional<double> p = referenzPosition(phase);
-            if (!p)
-                return;
-            R.Frei_minus = R.Kante_minus = *p;
-            referenzAbsolut(R.Startposition);
-            lb_ESM.colour = Hellgrau;
-            phase = 7;
-        }
-    }
-
-    if (phase == 5) {
-        pollen();
-        if (!(ist(R.Pollantwort, {R0019, Rfertig}) || R.Fahrantwort == Rfertig))
-            return;
-        const std::optional<QString> z = referenzSchalter();
-        if (!z)
-            return;
-        R.Schalterzustand = *z;
-        if (*z != QLatin1String("00")) {
-            R.Fahrantwort = referenzRelativ(true);
-        } else {
-            lb_ESM.colour = Hellgrau;
-            const std::optional<double> p = referenzPosition(phase);
-            if (!p)
-                return;
-            R.Frei_minus = R.Kante_minus = *p;
-            R.Fahrantwort = referenzRelativ(false);
-            phase = 5.5;
-        }
-    }
-
-    if (phase == 5.5) {
-        pollen();
-        if (!ist(R.Fahrantwort, {R0019, Rfertig}) && !ist(R.Pollantwort, {R0019, Rfertig}))
-            return;
-        const std::optional<QString> z = referenzSchalter();
-        if (!z)
-            return;
-        R.Schalterzustand = *z;
-        if (*z == QLatin1String("00")) {
-            const std::optional<double> p = referenzPosition(phase);
-            if (!p)
-                return;
-            R.Kante_minus = *p;
-            R.Fahrantwort = referenzRelativ(false);
-        } else {
-            phase = 6;
-        }
-    }
-
-    if (phase == 6) {
-        if (R.Schalterzustand != QLatin1String("00")) {
-            bus().clock().sleep(Pause);
-            R.Fahrantwort = referenzAbsolut(R.Startposition);
-        }
-        R.Schalterzustand = QStringLiteral("00");
-        phase = 7;
-    }
-
-    if (phase == 7) {
-        pollen();
-        if (!ist(R.Fahrantwort, {A0019, A001A, Afertig}) && !ist(R.Pollantwort, {A0019, A001A, Afertig}))
-            return;
-        referenzEnde(phase);
-        return;
-    }
-
-    if (phase == 8) {
-        // No: the travel picture stays invalid until a run completes.
-        line_schlitten.colour = CarriageInvalid;
-        Messtischweg = 0;
-        FlagGrafikInit = 0;
-        phase = 0.5;
-        Button_enable();
-        m_env.enableAll();
     }
 }
 
