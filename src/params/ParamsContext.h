@@ -11,7 +11,6 @@
 
 #include <functional>
 
-class QAction;
 class QString;
 
 class ParamsContext
@@ -35,13 +34,3 @@ private:
     MotorFactorCalculator m_calculator;
     ConfigFile m_config;
 };
-
-// Binds the file menu's configuration entries to the file:
-//   mnuLaden        "Motordaten Laden"               laden("manuell")
-//   mnuSpeichern    "Motordaten Speichern"           speichern("manuell")
-//   mnu_SKladen     "Startkonfiguration laden"       laden("auto")
-//   mnu_SKspeichern "Startkonfiguration speichern"   speichern("auto")
-// After either load `showCommandLists` runs (the command-list windows show
-// the loaded lists). Entries the lookup does not know are left out.
-void bindConfigMenus(ConfigFile& file, const std::function<QAction*(const QString&)>& menuEntry,
-                     std::function<void()> showCommandLists = {});

@@ -349,33 +349,7 @@ TEST_F(StartConfigurationTest, MissingOrShortFileOrBadAxisShowsTheFullPath)
     EXPECT_TRUE(file.collect() == ConfigContent{});
 }
 
-TEST_F(ConfigFileTest, FileMenuEntriesLoadAndSave)
-{
-    QAction laden, speichern, skLaden, skSpeichern;
-    const QMap<QString, QAction*> menu = {{QStringLiteral("mnuLaden"), &laden},
-                                          {QStringLiteral("mnuSpeichern"), &speichern},
-                                          {QStringLiteral("mnu_SKladen"), &skLaden},
-                                          {QStringLiteral("mnu_SKspeichern"), &skSpeichern}};
-    int shown = 0;
-    bindConfigMenus(file, [&menu](const QString& n) { return menu.value(n); }, [&shown] { ++shown; });
-
-    params.store().datensatz(9).Gear = 12;
-    skSpeichern.trigger();
-    EXPECT_TRUE(QFile::exists(programFile(QStringLiteral("autost.qvm"))));
-    params.store().datensatz(9).Gear = 1;
-    skLaden.trigger();
-    EXPECT_EQ(params.store().datensatz(9).Gear, 12);
-    EXPECT_EQ(shown, 1);
-
-    ui.fileAnswers << home.file(QStringLiteral("m.qvm"));
-    speichern.trigger();
-    params.store().datensatz(9).Gear = 2;
-    ui.fileAnswers << home.file(QStringLiteral("m.qvm"));
-    laden.trigger();
-    EXPECT_EQ(params.store().datensatz(9).Gear, 12);
-    EXPECT_EQ(shown, 2);
-    EXPECT_EQ(motflag, 4);
-}
+// The file-menu entries are tested through the frame (tests/mainwindow/test_install.cpp).
 
 TEST(CommandListTest, EntriesWithinTheListOnly)
 {
