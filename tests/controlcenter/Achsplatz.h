@@ -1,46 +1,19 @@
 #pragma once
-// A workbench for control-center tests: the program's services over the
-// simulated bus with a fake clock and recorded dialogs, axis "01" (a
-// simulated motor axis) and "02", the option flags, a registry and the
-// parameter store. `env()` gives what a control center needs of it.
+// The simulated-bus workbench with what control-center tests add: axes "01"
+// and "02", the option flags, a registry and the parameter store. `env()`
+// gives what a control center needs of it.
 
 #include "AxisParameterStore.h"
-#include "BusTransport.h"
-#include "Clock.h"
 #include "ControlCenterCore.h"
-#include "CoreContext.h"
 #include "OptionFlags.h"
-#include "SerialPort.h"
-#include "Settings.h"
-#include "SimAxis.h"
-#include "SimBus.h"
-#include "SimSerialPort.h"
-#include "SimUsbBridge.h"
-#include "TestSupport.h"
-#include "UiServices.h"
+#include "SimWorkbench.h"
 #include "globale_Funktionen.h"
 
-#include <memory>
-
-class Achsplatz
+class Achsplatz : public SimWorkbench
 {
 public:
     Achsplatz()
     {
-        auto clock = std::make_unique<FakeClock>(0.0001);
-        uhr = clock.get();
-        bus = std::make_unique<SimBus>(*uhr);
-        bus->addUnit(QStringLiteral("01"));
-        bus->addUnit(QStringLiteral("02"));
-        auto ui = std::make_unique<RecordingUiServices>();
-        dialoge = ui.get();
-        auto serial = std::make_unique<SimSerialPort>(*bus);
-        serial->setCommPort(1);
-        serial->setSettings(QStringLiteral("9600"));
-        serial->open();
-        core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(home.file(QStringLiteral("s.ini"))),
-                                             std::move(ui), std::move(clock), std::move(serial),
-                                             std::make_unique<SimUsbBridge>(*bus, false));
         setCurrentTransport(&core->transport());
         registry.komma_frage = dezimalkomma();
     }
@@ -50,7 +23,7 @@ public:
     {
         ControlCenterEnv e;
         e.bus = &core->transport();
-        e.ui = dialoge;
+        e.ui = dialogs;
         e.store = &store;
         e.options = &flags;
         e.registry = &registry;
@@ -69,23 +42,10 @@ public:
         store.setDrehantrieb(achse, dreh ? 1 : 0);
     }
 
-    SimAxis axis(const QString& address = QStringLiteral("01")) { return SimAxis(*bus, address); }
-    SimUnit& unit(const QString& address = QStringLiteral("01")) { return *bus->unit(address); }
-    BusTransport& transport() { return core->transport(); }
-    // Commands the host sent, in order, with the selection in force.
-    QStringList verkehr() const
-    {
-        QStringList out;
-        for (const auto& t : bus->traffic())
-            out << t.first + QLatin1Char(' ') + t.second;
-        return out;
-    }
+    QStringList verkehr() const { return traffic(); }
 
-    TempHome home;
-    FakeClock* uhr = nullptr;
-    std::unique_ptr<SimBus> bus;
-    RecordingUiServices* dialoge = nullptr;
-    std::unique_ptr<CoreContext> core;
+    FakeClock*& uhr = clock;
+    RecordingUiServices*& dialoge = dialogs;
     OptionFlags flags;
     Fensterpostfach registry;
     AxisParameterStore store{flags};

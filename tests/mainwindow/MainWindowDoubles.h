@@ -14,6 +14,7 @@
 #include "SimBus.h"
 #include "SimSerialPort.h"
 #include "SimUsbBridge.h"
+#include "SimWorkbench.h"
 #include "TestSupport.h"
 #include "UiServices.h"
 
@@ -82,30 +83,21 @@ private:
     QString m_error;
 };
 
-// The program's services over the simulated bus: units "01" and "02" (axes)
-// and "21" (a probe board) at 9600 baud.
-class SimProgram
+// What the logging port writes to; built before the workbench that owns the port.
+struct SimProgramLog
+{
+    EventLog events;
+    LoggingPort* port = nullptr;
+};
+
+// The simulated-bus workbench with units "01" and "02" (axes) and "21" (a
+// probe board) at 9600 baud, a logging serial port (closed) and a USB bridge
+// that lists its devices.
+class SimProgram : public SimProgramLog, public SimWorkbench
 {
 public:
-    SimProgram()
-    {
-        auto clock = std::make_unique<FakeClock>(0.0005);
-        fakeClock = clock.get();
-        bus = std::make_unique<SimBus>(*fakeClock);
-        bus->addUnit(QStringLiteral("01"));
-        bus->addUnit(QStringLiteral("02"));
-        bus->addUnit(QStringLiteral("21"));
-        auto ui = std::make_unique<RecordingUiServices>();
-        dialogs = ui.get();
-        auto serial = std::make_unique<LoggingPort>(*bus, events);
-        port = serial.get();
-        auto usb = std::make_unique<SimUsbBridge>(*bus, true);
-        bridge = usb.get();
-        core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(home.file(QStringLiteral("settings.ini"))),
-                                             std::move(ui), std::move(clock), std::move(serial), std::move(usb));
-    }
+    SimProgram() : SimWorkbench(setup(*this)) {}
 
-    BusTransport& transport() { return core->transport(); }
     AppSettings& settings() { return core->settings(); }
     void remember(const QString& port, const QString& baud)
     {
@@ -121,14 +113,22 @@ public:
         return out;
     }
 
-    TempHome home;
-    EventLog events;
-    FakeClock* fakeClock = nullptr;
-    std::unique_ptr<SimBus> bus;
-    RecordingUiServices* dialogs = nullptr;
-    LoggingPort* port = nullptr;
-    SimUsbBridge* bridge = nullptr;
-    std::unique_ptr<CoreContext> core;
+    FakeClock*& fakeClock = clock;
+
+private:
+    static Setup setup(SimProgramLog& log)
+    {
+        Setup s;
+        s.clockStep = 0.0005;
+        s.units = {QStringLiteral("01"), QStringLiteral("02"), QStringLiteral("21")};
+        s.usbDevices = true;
+        s.serial = [&log](SimBus& bus) {
+            auto p = std::make_unique<LoggingPort>(bus, log.events);
+            log.port = p.get();
+            return p;
+        };
+        return s;
+    }
 };
 
 // A control center. With a form it can sit in the MDI area; the width the
