@@ -4,6 +4,7 @@
 // limits, the parameter cursor, the graphic-support question and closing.
 
 #include "Achsplatz.h"
+#include "Guarded.h"
 
 #include <gtest/gtest.h>
 
@@ -691,4 +692,46 @@ TEST_F(ControlCenterTest, OneEWindowButtonTogglesTheStreamWhenTheRecorderIsOff)
     cc.cmd_eW_Click();
     EXPECT_EQ(cc.FlagEW, 0);
     EXPECT_EQ(cc.cmd_eW.colour, Hellgrau);
+}
+
+// --- surroundings and failures ------------------------------------------------------------
+
+TEST_F(ControlCenterTest, HooksLeftEmptyDoNothing)
+{
+    ControlCenterEnv e = p.env();
+    e.enableAll = {};
+    e.recorder = {};
+    e.controlLoop = {};
+    e.initWindow = {};
+    e.initWindowVorhanden = {};
+    e.entladen = {};
+    e.driftAktiv = {};
+    e.motfaktor_berechnen = {};
+    ControlCenterCore leer(e);
+    oeffnen(leer, 1);
+    leer.cmd_ControllP_Click();
+    leer.cmd_Init_Click();
+    leer.cmd_Fahrt_Click(1);
+    EXPECT_EQ(leer.Aktualisieren(), 1);
+    leer.Form_Unload();
+    EXPECT_EQ(p.unit().received().last(), QStringLiteral("[1BR]"));
+}
+
+TEST_F(ControlCenterTest, AFailingStepIsLoggedAndTheWindowStaysUsable)
+{
+    QStringList failures;
+    kit::setFailureSink([&failures](const QString& where, const QString&) { failures << where; });
+    ControlCenterEnv e = p.env();
+    e.motfaktor_berechnen = []() -> CalcResult { throw std::runtime_error("calculation failed"); };
+    ControlCenterCore c(e);
+    int shown = 0;
+    c.setView({nullptr, [&shown] { ++shown; }, {}});
+    oeffnen(c, 1);
+    // The read-out threw: it is given up, the window shows its state and
+    // the next tick serves the axis as usual.
+    EXPECT_EQ(failures, QStringList{"Controlcenter auslesen"});
+    EXPECT_EQ(c.FlagAuslesen, 0);
+    EXPECT_GT(shown, 0);
+    EXPECT_EQ(c.Aktualisieren(), 1);
+    kit::setFailureSink({});
 }
