@@ -17,6 +17,7 @@
 #include "UiServices.h"
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
+#include "InstallSequences.h"
 #include "frm_Options.h"
 #include "frm_main.h"
 #include "OptionMenus.h"
@@ -86,6 +87,8 @@ int main(int argc, char** argv)
         return c && c->FlagGrafikInit == 1;
     };
 
+    // The sequence window ("Service → Ablauf").
+    installSequences(frame);
     // The options dialog and the menu entries its flags show or hide.
     frm_Options options(frame.optionFlags(), core.ui(), &frame);
     options.setWindowFlag(Qt::Tool);

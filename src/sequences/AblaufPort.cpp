@@ -25,7 +25,6 @@ AblaufCore::AblaufCore(AblaufEnv env) : m_env(std::move(env))
     }
     LED.colour = Gruen;
     OPosArt0.checked = true;
-    FSteuerBox1.visible = false;
     for (auto& z : pZeile)
         z.colour = Weiss;
 }

@@ -1,0 +1,144 @@
+// The sequence window opened from "Service → Ablauf" on the demonstration bus:
+// the main window is held and disabled while it is open, a run typed into the
+// line boxes goes through the event loop, the exit button gives everything
+// back, and the close box ends the program. With KELVANE_SEQUENCE_SCREENSHOT=
+// <file.png> the run is also saved as a picture.
+#include "Clock.h"
+#include "CoreContext.h"
+#include "DemoBus.h"
+#include "InstallSequences.h"
+#include "MenuNames.h"
+#include "Settings.h"
+#include "SimAxis.h"
+#include "SimBus.h"
+#include "SimSerialPort.h"
+#include "SimUsbBridge.h"
+#include "TestSupport.h"
+#include "UiServices.h"
+#include "frm_ablauf.h"
+#include "frm_main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class FrmAblaufTest : public ::testing::Test
+{
+protected:
+    FrmAblaufTest()
+    {
+        auto clock = std::make_unique<FakeClock>(0.0001);
+        uhr = clock.get();
+        bus = std::make_unique<SimBus>(*uhr);
+        bus->setPacing(true);
+        populateDemoBus(*bus);
+        auto ui = std::make_unique<RecordingUiServices>();
+        dialoge = ui.get();
+        auto serial = std::make_unique<SimSerialPort>(*bus);
+        serial->open();
+        core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(home.file(u"s.ini"_s)), std::move(ui),
+                                             std::move(clock), std::move(serial),
+                                             std::make_unique<SimUsbBridge>(*bus, false));
+        frame = std::make_unique<frm_main>(*core);
+        fenster = &installSequences(*frame);
+        frame->show();
+    }
+    ~FrmAblaufTest() override { frame.reset(); }
+
+    frm_ablauf* oeffnen()
+    {
+        frame->menuEntry(Menu::Ablauf)->trigger();
+        return fenster->ablauf;
+    }
+
+    void warteBisEnde(frm_ablauf& w)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (w.core().laeuft() && t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+
+    TempHome home;
+    FakeClock* uhr = nullptr;
+    std::unique_ptr<SimBus> bus;
+    RecordingUiServices* dialoge = nullptr;
+    std::unique_ptr<CoreContext> core;
+    std::unique_ptr<frm_main> frame;
+    SequenceWindows* fenster = nullptr;
+};
+
+TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
+{
+    frm_ablauf* w = oeffnen();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(frame->isEnabled());
+    EXPECT_TRUE(frame->timer1Holders().contains(Menu::Ablauf));
+    EXPECT_TRUE(w->isEnabled());
+    // The start file is missing in a fresh program folder.
+    EXPECT_EQ(dialoge->messages.size(), 1);
+    EXPECT_EQ(w->findChildren<QLineEdit*>(QRegularExpression(u"^pZeile_\\d+$"_s)).size(), 87);
+
+    const QStringList sequenz = {u"MF/0/1/1000"_s, u"MF/0/2/1000"_s, u"MB/0/1/1/1000/Achse X"_s,
+                                 u"MB/0/2/1/1000/Achse Y"_s, u"MA/0/1/12.5"_s, u"MA/0/2/-3"_s,
+                                 u"QV/0/2/version [0VN]"_s, u"GX/0/1"_s};
+    for (int i = 0; i < sequenz.size(); ++i) {
+        auto* e = w->findChild<QLineEdit*>(u"pZeile_%1"_s.arg(i));
+        QTest::keyClicks(e, sequenz[i]);
+    }
+    w->findChild<QLineEdit*>(u"pZeile_9"_s)->setFocus();
+    QTest::keyClicks(w->findChild<QLineEdit*>(u"pZeile_9"_s), u"CE/\"x"_s);
+    EXPECT_EQ(w->core().pZeile[9].text, u"CE/x"_s);
+    w->core().Don0.checked = true;
+    w->render();
+    w->findChild<QPushButton*>(u"CStart"_s)->click();
+    EXPECT_FALSE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
+    warteBisEnde(*w);
+    w->core().Timer1_Timer();
+    w->render();
+    EXPECT_EQ(SimAxis(*bus, u"01"_s).position(), 12345);  // the index mark ends "[1GX]"
+    EXPECT_EQ(SimAxis(*bus, u"02"_s).position(), -3);
+    EXPECT_EQ(w->findChild<QLabel*>(u"LHinweis"_s)->text(), u" Ablauf Ende "_s);
+    EXPECT_EQ(w->findChild<QLabel*>(u"Display_1"_s)->text(), u"-3"_s);
+    EXPECT_TRUE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
+    const QString bild = qEnvironmentVariable("KELVANE_SEQUENCE_SCREENSHOT");
+    if (!bild.isEmpty())
+        w->grab().save(bild);
+
+    // The editor shows the lines with the file's line ends.
+    w->findChild<QPushButton*>(u"CTST4"_s)->click();
+    EXPECT_TRUE(w->findChild<QPlainTextEdit*>(u"TEdit"_s)->toPlainText().startsWith(u"MF/0/1/1000"_s));
+
+    w->findChild<QPushButton*>(u"cmd_exit"_s)->click();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(frame->isEnabled());
+    EXPECT_EQ(frame->com_motflag, 1);
+    EXPECT_FALSE(frame->timer1Holders().contains(Menu::Ablauf));
+    EXPECT_EQ(w->core().lNA.text, u"0"_s);
+    EXPECT_EQ(oeffnen(), w);  // the same window comes back with its lines
+    EXPECT_EQ(w->core().pZeile[0].text, u"MF/0/1/1000"_s);
+}
+
+TEST_F(FrmAblaufTest, CloseBoxEndsTheProgram)
+{
+    frm_ablauf* w = oeffnen();
+    ASSERT_NE(w, nullptr);
+    w->close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->isUnloaded());
+    EXPECT_FALSE(frame->timer1Holders().contains(Menu::Ablauf));
+}
+
+} // namespace
