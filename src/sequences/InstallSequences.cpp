@@ -7,6 +7,7 @@
 #include "frm_ablauf.h"
 #include "frm_aufzeichnen.h"
 #include "frm_main.h"
+#include "frm_multiterm.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -47,6 +48,28 @@ AblaufWindowEnv ablaufEnv(frm_main& frame)
     };
     return env;
 }
+
+MultitermWindowEnv multitermEnv(frm_main& frame)
+{
+    MultitermWindowEnv env;
+    CoreContext& core = frame.core();
+    env.core.port = &core.serial();
+    env.core.clock = &core.clock();
+    env.core.ui = &core.ui();
+    env.core.programFolder = [] { return programFolder(); };
+    env.verlassen = [&frame] {
+        frame.setEnabled(true);
+        frame.resumeTimer1(Menu::MultiT);
+    };
+    env.beenden = [&frame] {
+        if (frame.isUnloaded())
+            return;
+        frame.setEnabled(true);
+        frame.resumeTimer1(Menu::MultiT);
+        QTimer::singleShot(0, &frame, [&frame] { frame.close(); });
+    };
+    return env;
+}
 } // namespace
 
 SequenceWindows& installSequences(frm_main& frame)
@@ -62,6 +85,13 @@ SequenceWindows& installSequences(frm_main& frame)
             QObject::connect(&frame, &QObject::destroyed, windows->ablauf, &QObject::deleteLater);
         }
         windows->ablauf->oeffnen();
+    });
+    frame.setWindowOpener(Menu::MultiT, [&frame, windows] {
+        if (!windows->multiterm) {
+            windows->multiterm = new frm_multiterm(multitermEnv(frame));
+            QObject::connect(&frame, &QObject::destroyed, windows->multiterm, &QObject::deleteLater);
+        }
+        windows->multiterm->oeffnen();
     });
     return *windows;
 }

@@ -17,11 +17,13 @@
 #include "UiServices.h"
 #include "frm_ablauf.h"
 #include "frm_main.h"
+#include "frm_multiterm.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -139,6 +141,43 @@ TEST_F(FrmAblaufTest, CloseBoxEndsTheProgram)
     QCoreApplication::processEvents();
     EXPECT_TRUE(frame->isUnloaded());
     EXPECT_FALSE(frame->timer1Holders().contains(Menu::Ablauf));
+}
+
+TEST_F(FrmAblaufTest, TerminalSendsAllRowsAndGivesTheMainWindowBack)
+{
+    frame->menuEntry(Menu::MultiT)->trigger();
+    frm_multiterm* t = fenster->multiterm;
+    ASSERT_NE(t, nullptr);
+    EXPECT_FALSE(frame->isEnabled());
+    EXPECT_TRUE(frame->timer1Holders().contains(Menu::MultiT));
+    EXPECT_EQ(t->windowTitle(), u"Multiterm"_s);
+    const QStringList adressen = {u"01"_s, u"02"_s, u"21"_s, u"11"_s};
+    for (int i = 0; i < adressen.size(); ++i) {
+        QTest::keyClicks(t->findChild<QLineEdit*>(u"Text1_%1"_s.arg(i)), adressen[i] + u"x"_s);
+        auto* befehl = t->findChild<QLineEdit*>(u"tsend_%1"_s.arg(i));
+        befehl->clear();
+        QTest::keyClicks(befehl, i % 2 ? u"[0VN]"_s : u"[0ST]"_s);
+        t->findChild<QCheckBox*>(u"csend_%1"_s.arg(i))->click();
+    }
+    EXPECT_EQ(t->core().Text1[0].text, u"01"_s);  // only hexadecimal digits enter an address
+    t->findChild<QCheckBox*>(u"csend_15"_s)->click();
+    t->findChild<QPushButton*>(u"CSenden"_s)->click();
+    EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_1"_s)->text(), u"[0VN!Mot V1.00]"_s);
+    EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_15"_s)->text(), u"[0ST!00000000]"_s);
+    const QString bild = qEnvironmentVariable("KELVANE_TERMINAL_SCREENSHOT");
+    if (!bild.isEmpty())
+        t->grab().save(bild);
+    // "Dauer" runs on the window's timer until the box is cleared.
+    t->findChild<QCheckBox*>(u"cDauer"_s)->click();
+    EXPECT_TRUE(t->Timer1.isActive());
+    QTest::qWait(100);
+    EXPECT_GT(t->core().Dauerzaehler, 0);
+    t->findChild<QCheckBox*>(u"cDauer"_s)->click();
+    EXPECT_FALSE(t->Timer1.isActive());
+    t->findChild<QPushButton*>(u"cmd_exit"_s)->click();
+    EXPECT_FALSE(t->isVisible());
+    EXPECT_TRUE(frame->isEnabled());
+    EXPECT_FALSE(frame->timer1Holders().contains(Menu::MultiT));
 }
 
 } // namespace
