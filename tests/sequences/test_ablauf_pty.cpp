@@ -3,6 +3,7 @@
 #include "AblaufCore.h"
 #include "BusSimProcess.h"
 #include "Clock.h"
+#include "MultitermCore.h"
 #include "SerialPort.h"
 #include "UiServices.h"
 
@@ -91,6 +92,39 @@ TEST_F(AblaufPty, SilentUnitStopsAndRejectionIsCounted)
     EXPECT_EQ(core->Fehlerzahl, 2);
     EXPECT_EQ(core->lb_ablauf.items.value(0), u"GY/0/1[1GY?001D]"_s);
     EXPECT_EQ(core->LHinweis.text, u" Ablauf Ende "_s);
+}
+
+TEST_F(AblaufPty, TerminalRowsOverTheRealPort)
+{
+    MultitermEnv env;
+    env.port = port.get();
+    env.clock = &clock;
+    env.ui = &ui;
+    MultitermCore t(env);
+    t.Form_Load();
+    t.Cosend_Click(15);  // "[0ST]" at the selectors' DC2 "01"
+    EXPECT_EQ(t.tempf[15].text, u"[0ST!00000000]"_s);
+    t.Text1[3].text = u"02"_s;
+    t.tsend[3].text = u"x[0VN]y"_s;
+    t.Cosend_Click(3);
+    EXPECT_EQ(t.tempf[3].text, u"[0VN!Mot V1.00]"_s);
+    t.Cosend_Click(0);
+    EXPECT_EQ(t.tempf[0].text, u"!?"_s);
+    t.Text1[4].text = u"FE"_s;
+    t.tsend[4].text = u"[0ST]"_s;
+    t.Cosend_Click(4);
+    EXPECT_TRUE(t.tempf[4].text.isEmpty());
+    t.chWaitpos.checked = false;
+    t.chWaitpos_Click();
+    t.Text1[5].text = u"05"_s;
+    t.tsend[5].text = u"[0ST]"_s;
+    for (int i : {3, 5, 15})
+        t.csend[i].checked = true;
+    t.CSenden_Click();
+    EXPECT_EQ(t.tempf[5].text, u"?"_s);
+    EXPECT_TRUE(t.tempf[15].text.isEmpty());
+    EXPECT_EQ(t.lDauer.text, MultitermCore::KeineVerbindung);
+    EXPECT_EQ(t.Fehlerzaehler, 1);
 }
 
 } // namespace
