@@ -81,14 +81,18 @@ int main(int argc, char** argv)
 
     // Axis control centers; the decoder only beeps for limit codes while the
     // current one runs its graphic-support reference run.
-    installControlCenter(frame, params);
+    // The sequence window, the terminal and the initialisation lists; the
+    // control centers' INIT button opens the list window.
+    SequenceWindows& sequences = installSequences(frame, params);
+    ControlCenterTools tools;
+    tools.initWindow = [&sequences] { return sequences.initWindow(); };
+    tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
+    installControlCenter(frame, params, tools);
     core.transport().referenceRunActive = [&frame] {
         const IControlCenter* c = frame.currentControlCenter();
         return c && c->FlagGrafikInit == 1;
     };
 
-    // The sequence window ("Service → Ablauf").
-    installSequences(frame);
     // The options dialog and the menu entries its flags show or hide.
     frm_Options options(frame.optionFlags(), core.ui(), &frame);
     options.setWindowFlag(Qt::Tool);

@@ -18,6 +18,13 @@
 #include "frm_ablauf.h"
 #include "frm_main.h"
 #include "frm_multiterm.h"
+#include "frm_init.h"
+#include "frm_Controlcenter.h"
+#include "InitListCore.h"
+#include "ParamsContext.h"
+#include "CommandList.h"
+#include "ValueFile.h"
+#include <QScrollBar>
 
 #include <QAction>
 #include <QApplication>
@@ -53,10 +60,19 @@ protected:
                                              std::move(clock), std::move(serial),
                                              std::make_unique<SimUsbBridge>(*bus, false));
         frame = std::make_unique<frm_main>(*core);
-        fenster = &installSequences(*frame);
+        params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags());
+        fenster = &installSequences(*frame, *params);
+        ControlCenterTools tools;
+        tools.initWindow = [this] { return fenster->initWindow(); };
+        tools.initWindowVorhanden = [this] { return fenster->initWindowVorhanden(); };
+        installControlCenter(*frame, *params, tools);
         frame->show();
     }
-    ~FrmAblaufTest() override { frame.reset(); }
+    ~FrmAblaufTest() override
+    {
+        frame.reset();
+        params.reset();
+    }
 
     frm_ablauf* oeffnen()
     {
@@ -78,6 +94,7 @@ protected:
     RecordingUiServices* dialoge = nullptr;
     std::unique_ptr<CoreContext> core;
     std::unique_ptr<frm_main> frame;
+    std::unique_ptr<ParamsContext> params;
     SequenceWindows* fenster = nullptr;
 };
 
@@ -178,6 +195,53 @@ TEST_F(FrmAblaufTest, TerminalSendsAllRowsAndGivesTheMainWindowBack)
     EXPECT_FALSE(t->isVisible());
     EXPECT_TRUE(frame->isEnabled());
     EXPECT_FALSE(frame->timer1Holders().contains(Menu::MultiT));
+}
+
+TEST_F(FrmAblaufTest, InitListPostsIntoTheBoundControlCenterAndTheMenusKeepTstFiles)
+{
+    frame->mnuKontroll_Click();
+    IControlCenter* cc = frame->CC.item(frame->Fensterzaehler());
+    ASSERT_NE(cc, nullptr);
+    IInitWindow* iw = fenster->initWindow();
+    ASSERT_NE(iw, nullptr);
+    frame->menuEntry(Menu::IR)->setChecked(true);  // "Init-Regler": the slider part shows
+    iw->an_aus = 0;
+    iw->CCIndex = cc->Tag;
+    iw->SetFocus();
+    EXPECT_EQ(iw->an_aus, 1);
+    EXPECT_EQ(frame->CC_I, cc->Tag);
+    auto* w = fenster->init;
+    EXPECT_EQ(w->windowTitle(), u"Init_CC"_s);
+    EXPECT_EQ(w->width(), 5190 / 15);
+    EXPECT_EQ(w->findChildren<QLineEdit*>(QRegularExpression(u"^text_Befehl_\\d+$"_s)).size(), 30);
+    auto* zeile = w->findChild<QLineEdit*>(u"text_Befehl_2"_s);
+    QTest::keyClicks(zeile, u"[0VN]"_s);
+    EXPECT_EQ(params->init().arraybefehle_get(2), u"[0VN]"_s);
+    QTest::keyClick(zeile, Qt::Key_Return);
+    EXPECT_EQ(cc->Befehl_senden, u"[0VN]"_s);
+    EXPECT_EQ(cc->flagsenden, 1);
+    // The program shows a register reading: nothing is posted.
+    cc->flagsenden = 0;
+    iw->setSli_wert(-7);
+    EXPECT_EQ(w->findChild<QScrollBar*>(u"sli_wert"_s)->value(), -7);
+    EXPECT_EQ(cc->flagsenden, 0);
+    w->findChild<QScrollBar*>(u"sli_wert"_s)->setValue(127);
+    EXPECT_EQ(cc->Befehl_senden, u"[1EW07F0]"_s);
+    const QString bild = qEnvironmentVariable("KELVANE_INIT_SCREENSHOT");
+    if (!bild.isEmpty())
+        w->grab().save(bild);
+
+    // "CC_Befehlssatz speichern" and "laden" from the file menu.
+    const QString pfad = home.file(u"cc.tst"_s);
+    dialoge->fileAnswers << pfad;
+    frame->menuEntry(Menu::Befehlssatzspeichern)->trigger();
+    params->init().arraybefehle_let(2, QString());
+    dialoge->fileAnswers << pfad;
+    frame->menuEntry(Menu::Befehlssatzladen)->trigger();
+    EXPECT_EQ(zeile->text(), u"[0VN]"_s);
+    EXPECT_EQ(readFileBytes(pfad)->count("\r\n"), 30);
+    w->close();
+    EXPECT_EQ(params->init().arraybefehle_get(2), u"[0VN]"_s);
 }
 
 } // namespace
