@@ -120,9 +120,12 @@ void AblaufCore::AblaufCompiler()
 
 void AblaufCore::LEdit()
 {
+    // One line break after every line, empty lines included. The editor box
+    // keeps line feeds only, so the text is built with them: a CR here would
+    // make the box differ from the state and be set again on every render.
     QString text;
     for (const auto& z : pZeile)
-        text += z.text + QStringLiteral("\r\n");
+        text += z.text + QLatin1Char('\n');
     TEdit.text = text;
 }
 

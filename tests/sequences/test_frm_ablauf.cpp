@@ -136,9 +136,10 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     if (!bild.isEmpty())
         w->grab().save(bild);
 
-    // The editor shows the lines with the file's line ends.
+    // The editor shows the lines, and the box holds exactly the core's text.
     w->findChild<QPushButton*>(u"CTST4"_s)->click();
-    EXPECT_TRUE(w->findChild<QPlainTextEdit*>(u"TEdit"_s)->toPlainText().startsWith(u"MF/0/1/1000"_s));
+    EXPECT_EQ(w->findChild<QPlainTextEdit*>(u"TEdit"_s)->toPlainText(), w->core().TEdit.text);
+    EXPECT_TRUE(w->core().TEdit.text.startsWith(u"MF/0/1/1000\n"_s));
 
     w->findChild<QPushButton*>(u"cmd_exit"_s)->click();
     EXPECT_FALSE(w->isVisible());
