@@ -161,6 +161,23 @@ TEST_F(FrmAblaufTest, CloseBoxEndsTheProgram)
     EXPECT_FALSE(frame->timer1Holders().contains(Menu::Ablauf));
 }
 
+TEST_F(FrmAblaufTest, TerminalCloseBoxEndsTheProgramAndProbeListPostsToNobody)
+{
+    // Without a probe window the probe list's ">" changes nothing.
+    frm_init2* liste = fenster->initWindow2();
+    ASSERT_NE(liste, nullptr);
+    liste->cmd_Init(1);
+    EXPECT_EQ(liste->windowTitle(), u"Init_CCT"_s);
+    liste->findChild<QPushButton*>(u"cmd_senden_0"_s)->click();
+    EXPECT_EQ(frame->currentProbeWindow(), nullptr);
+
+    frame->menuEntry(Menu::MultiT)->trigger();
+    ASSERT_NE(fenster->multiterm, nullptr);
+    fenster->multiterm->close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->isUnloaded());
+}
+
 TEST_F(FrmAblaufTest, TerminalSendsAllRowsAndGivesTheMainWindowBack)
 {
     frame->menuEntry(Menu::MultiT)->trigger();
