@@ -289,12 +289,19 @@ std::optional<QByteArray> SimAxisModel::axisCommand(SimUnit& unit, const SimComm
         return limitRun(c, now, body == "1FX" ? 1 : -1);
     if (body == "1GX" || body == "1GY")
         return indexSearch(c, now, body == "1GX" ? 1 : -1);
-    if (body == "1PR") {
+    if (body == "1Br") {
+        // The brake stop of the sequence language: stops like "[1BR]".
+        halt(unit);
+        return finished(c.accepted());
+    }
+    if (body == "1PR" || (body.startsWith("1PP") && parseHex(body.mid(3), 8))) {
         if (isMoving(now))
             return c.rejected(kBusy);
-        // The switches and marks stay where they are on the machine, so in
-        // counts they move with the new zero point.
-        const qint32 shift = m_published;
+        // "[1PR]" zeroes the counter, "[1PP........]" sets it. The switches
+        // and marks stay where they are on the machine, so in counts they
+        // move with the new zero point.
+        const qint32 value = body == "1PR" ? 0 : qint32(*parseHex(body.mid(3), 8));
+        const qint32 shift = m_published - value;
         if (m_minusSwitch)
             *m_minusSwitch -= shift;
         if (m_plusSwitch)
@@ -303,7 +310,7 @@ std::optional<QByteArray> SimAxisModel::axisCommand(SimUnit& unit, const SimComm
             mark -= shift;
         if (m_captured)
             *m_captured -= shift;
-        place(unit, 0);
+        place(unit, value);
         return c.accepted();
     }
     if (body == "1IF") {

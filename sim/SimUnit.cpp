@@ -1,5 +1,7 @@
 #include "SimUnit.h"
 
+#include <algorithm>
+
 #include "SimAxis.h"
 
 namespace {
@@ -118,10 +120,50 @@ std::optional<QByteArray> SimBoardModel::handle(SimUnit& unit, const SimCommand&
     return std::nullopt;
 }
 
+void SimProbeModel::track(const SimUnit& unit)
+{
+    const QList<qint32> now = unit.channels();
+    if (!m_recording || m_max.size() != now.size()) {
+        m_max = now;
+        m_min = now;
+        return;
+    }
+    for (qsizetype i = 0; i < now.size(); ++i) {
+        m_max[i] = std::max(m_max[i], now[i]);
+        m_min[i] = std::min(m_min[i], now[i]);
+    }
+}
+
+std::optional<QByteArray> SimProbeModel::handle(SimUnit& unit, const SimCommand& command)
+{
+    const QByteArray body = command.body();
+    if (body == "0ME") {
+        m_recording = false;
+        track(unit);
+        m_recording = true;
+        return command.accepted();
+    }
+    if (body == "0MA") {
+        m_recording = false;
+        return command.accepted();
+    }
+    if (body == "0MH" || body == "0ML") {
+        track(unit);
+        const QList<qint32>& values = body == "0MH" ? m_max : m_min;
+        QByteArray groups;
+        for (int i = 0; i < 4; ++i)
+            groups += hex24(i < values.size() ? values[i] : 0) + ',';
+        return command.accepted(groups);
+    }
+    return SimBoardModel::handle(unit, command);
+}
+
 std::unique_ptr<SimDeviceModel> makeDeviceModel(UnitType type)
 {
     if (type == UnitType::Mot)
         return std::make_unique<SimAxisModel>();
+    if (type == UnitType::AK)
+        return std::make_unique<SimProbeModel>();
     return std::make_unique<SimBoardModel>();
 }
 

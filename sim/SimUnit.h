@@ -68,6 +68,21 @@ public:
     std::optional<QByteArray> handle(SimUnit& unit, const SimCommand& command) override;
 };
 
+// An AK probe board: besides the board commands it records the highest and
+// lowest value of each channel from "[0ME]" on; "[0MH]" and "[0ML]" answer
+// them as four 6-digit groups with one separator each, "[0MA]" ends the
+// recording.
+class SimProbeModel : public SimBoardModel
+{
+public:
+    std::optional<QByteArray> handle(SimUnit& unit, const SimCommand& command) override;
+
+private:
+    void track(const SimUnit& unit);
+    bool m_recording = false;
+    QList<qint32> m_max, m_min;
+};
+
 std::unique_ptr<SimDeviceModel> makeDeviceModel(UnitType type);
 
 class SimUnit

@@ -18,6 +18,7 @@
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
 #include "Install.h"
+#include "InstallSequences.h"
 #include "frm_main.h"
 
 #include <QAction>
@@ -73,7 +74,13 @@ int main(int argc, char** argv)
     // The subsystems, each with the services its windows need.
     ParamsContext params(core.ui(), frame.optionFlags());
     installParameters(frame, params);
-    installControlCenter(frame, params);
+    // The sequence window, the terminal and the initialisation lists; the
+    // control centers' INIT button opens the list window.
+    SequenceWindows& sequences = installSequences(frame, params);
+    ControlCenterTools tools;
+    tools.initWindow = [&sequences] { return sequences.initWindow(); };
+    tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
+    installControlCenter(frame, params, tools);
     installOptions(frame);
 
     frame.show();

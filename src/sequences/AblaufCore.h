@@ -1,0 +1,189 @@
+#pragma once
+// The sequence window without widgets: its own access to the serial port
+// (module table, send-and-wait, failure count), the line interpreter as a step
+// machine, the manual panel with its 100 ms tick, the sequence file and the
+// editor. The window (frm_ablauf) shows this state and calls step() and
+// Timer1_Timer() from its timers; tests call them directly.
+#include "ControlState.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+class IClock;
+class ISerialPort;
+class IUiServices;
+
+struct AblaufEnv
+{
+    ISerialPort* port = nullptr;
+    IClock* clock = nullptr;
+    IUiServices* ui = nullptr;
+    // Folder of "autost.aqv" and of the file dialogs.
+    std::function<QString()> programFolder = [] { return QString(); };
+    // The recording window receives every answered raw command (reply, line).
+    std::function<void(const QString& reply, const QString& line)> schreibe = [](const QString&, const QString&) {};
+    // Menu "Aufzeichnen": shows the recording window.
+    std::function<void()> showRecordingWindow = [] {};
+    // Whether displayed decimals use a comma.
+    std::function<bool()> komma = [] { return false; };
+};
+
+class AblaufCore
+{
+public:
+    static constexpr int Zeilen = 87;
+    static constexpr int Anzeigen = 32;
+    static constexpr int Tabellengroesse = 21;
+    static constexpr int Listenlaenge = 1000;
+    static constexpr quint32 Gruen = 0xFF00;
+    static constexpr quint32 Rot = 0xFF;
+    static constexpr quint32 Gelb = 0xFFFF;
+    static constexpr quint32 Weiss = 0xFFFFFF;
+    static inline const QString Dateifilter = QStringLiteral("Datendateien(*.aqv)|*.aqv|Alle Dateien|*.*");
+    static inline const QString PortMessage =
+        QStringLiteral("COM-Port ist nicht geöffnet, bitte überprüfen sie die Einstellungen!");
+
+    explicit AblaufCore(AblaufEnv env);
+
+    // --- Controls ----------------------------------------------------------------------
+    std::array<kit::Control, Zeilen> pZeile;
+    kit::Control LHinweis, CStart{.text = QStringLiteral("Start Ablauf")}, CStop{.text = QStringLiteral("Stopp Ablauf")};
+    kit::Control lNA{.text = QStringLiteral("0")}, lFehler{.text = QStringLiteral("0")}, LED;
+    kit::ListControl lb_ablauf;
+    std::array<kit::Control, Anzeigen> Con, Display;
+    kit::Control Don0;  // Don(0): position polling on/off
+    kit::RangeControl VTyp{.value = 0, .min = 0, .max = 8}, VBox{.value = 0, .min = 0, .max = 15};
+    kit::Control tTyp{.text = QStringLiteral("0")}, tBox{.text = QStringLiteral("0")};
+    kit::Control tIndex3{.text = QStringLiteral("000,00")};  // tIndex(3)
+    kit::Control TPosWeg{.text = QStringLiteral("0")};
+    kit::Control OPosArt0, OPosArt1;  // ABS / REL
+    kit::Control TSenden;
+    kit::Control FSteuerBox1;
+    kit::Control Label3, TEdit, ffAblauf, FEdit;
+
+    // --- Port access -------------------------------------------------------------------
+    QString Adresstabelle[Tabellengroesse][Tabellengroesse];
+    int AktTyp = 0, AktBox = 0;
+    QString Sendetext, Empfangstext;
+    double Zeitlimit = 1.0;
+    int Fehlerzahl = 0;
+    // Writes the selection of (AktTyp, AktBox); an empty entry writes nothing.
+    void Adresse_waehlen();
+    // Writes Sendetext and collects the reply into Empfangstext (until "]" or
+    // Zeitlimit); counts and lists time-outs and rejections. A time-out stops
+    // a running sequence. Returns false on a time-out.
+    bool Ablaufsenden();
+    // Writes Sendetext without reading anything.
+    void schreiben();
+    // Selects (0, 0), writes "[1BR]" without waiting, enables CStart.
+    void FStop();
+    bool hatAdresse(int typ, int box) const;
+
+    // --- Interpreter -------------------------------------------------------------------
+    double Faktortabelle[16][16] = {};
+    int Abbruch = 0;
+    int Zyklen = 0;
+    void CStart_Click();
+    void CStop_Click();
+    // One step of a running sequence (a line, a motion poll, or a look at a
+    // pause). Returns whether the run goes on.
+    bool step();
+    bool laeuft() const { return m_phase != Phase::Idle; }
+    // Seconds until the next step has something to do (a pause), else 0.
+    double nextStepIn() const;
+    // Runs the sequence to its end, sleeping through pauses (tests, benchmark).
+    void runToEnd();
+    // Whether the window's own timer may tick now (off while a motion is awaited).
+    bool timer1Aktiv() const { return m_timer1On; }
+    int aktuelleZeile() const { return m_zeile; }
+
+    // --- Manual panel ------------------------------------------------------------------
+    QString Handbefehl, Handantwort;
+    int Handbefehl_offen = 0, MaxMin_aktiv = 0, Indexsuche_aktiv = 0;
+    QString Positionstext[31];
+    double Kanalwert[5] = {};
+    void Timer1_Timer();
+    void CBefehl_Click(int index);
+    void queue(const QString& command);
+    void CLimitP_Click() { queue(QStringLiteral("[1FX]")); }
+    void CLimitN_Click() { queue(QStringLiteral("[1FY]")); }
+    void CJoyOFF_Click() { queue(QStringLiteral("[1CS]")); }
+    void CJoystick_Click() { queue(QStringLiteral("[1CJ]")); }
+    void c1if_Click();
+    void CTab_Click() { queue(QStringLiteral("[0K21111]")); }
+    void CSWEIN_Click();
+    void CSenden_Click() { queue(TSenden.text); }
+    void CEMaxMin_Click();
+    void CAMaxMin_Click();
+    void CMAX_Click();
+    void CMin_Click();
+    void Cposbox_Click(int index);
+    void MotAbs(double Weg) { motHand(QStringLiteral("[1FA"), Weg); }
+    void MotRel(double Weg) { motHand(QStringLiteral("[1FR"), Weg); }
+    void DPosition(int typx, int boxx, int PAchse);
+    void MAXMINlesen();
+    void Hexabcd(const QString& antwort);
+    void VTyp_Change();
+    void VBox_Change();
+    void Display_Click() { FSteuerBox1.visible = true; }
+    // Leaves the window (exit button): stop, wait for the motion, reset counters.
+    void cmd_exit_Click();
+    static QString commandOf(int index);
+
+    // --- File and editor ---------------------------------------------------------------
+    QString Dateiname;
+    int Autoladen = 0;
+    void AblL();
+    void AblSP_Click();
+    void AblaufCompiler();
+    void LEdit();
+    void CTST1_Click();
+    void CTST3_Click() { TEdit.text.clear(); }
+    void CTST4_Click() { LEdit(); }
+    void AblaufEinAus() { ffAblauf.visible = !ffAblauf.visible; }
+    void EditEinAus() { FEdit.visible = !FEdit.visible; }
+    void mnuAufz_Click() { m_env.showRecordingWindow(); }
+    // A line box edited by the operator: a double quote cannot enter it.
+    void pZeile_Change(int index);
+    // Form_Load: table, lamp, and the start file.
+    void Form_Load();
+    // The texts of the 87 lines as the file holds them.
+    QByteArray dateiInhalt() const;
+
+private:
+    enum class Phase { Idle, Line, Motion, Pause };
+    void listeintrag(const QString& text);
+    void durchgangBeginnen();
+    void laufBeenden();
+    void zeileAbschliessen();
+    void zeileAusfuehren(const QString& L);
+    bool zeilenfehler(const QString& grund);
+    void motion(const QString& letters);
+    void selectionOnly(const QString& command);
+    void doMB(const QString& L);
+    void QV_Befehl(const QString& L);
+    void aktEndePoll();
+    void motHand(const QString& prefix, double Weg);
+    bool panelModul();
+    void meldePortFehler();
+    QString nachDemSchraegstrich(const QString& L, int n) const;
+
+    AblaufEnv m_env;
+    Phase m_phase = Phase::Idle;
+    int m_zeile = 0;
+    QString m_zeilentext;       // the line the interpreter took last
+    QString m_letztesKK;        // keyword of the last line carried out
+    double m_feldzahl[11] = {};
+    int m_schraegstriche = 0;
+    int ZeilenTyp = 0, ZeilenBox = 0;
+    double m_pauseEnde = 0;
+    bool m_timer1On = true;
+    bool m_portGemeldet = false;
+    bool m_imTick = false;
+    int m_anzeigeTyp15 = 1, m_anzeigeBox15 = 0;
+    QString m_fehlerText;       // last time-out or refusal, for tests
+};

@@ -1,0 +1,142 @@
+// The sequence file (87 quoted lines), the start file "autost.aqv", and the
+// editor beside the lines with its transfer in both directions.
+#include "AblaufCore.h"
+
+#include "UiServices.h"
+#include "ValueFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+QString ohneAnfuehrungszeichen(QString text)
+{
+    return text.remove(QLatin1Char('"'));
+}
+
+QString namensteil(const QString& pfad)
+{
+    return QFileInfo(pfad).fileName();
+}
+
+QString fehlertext(int nummer, const QString& text, const QString& datei)
+{
+    return QStringLiteral("error: %1, %2\n%3 file not found or failure").arg(nummer).arg(text, datei);
+}
+} // namespace
+
+void AblaufCore::Form_Load()
+{
+    Zeitlimit = 1;
+    LED.colour = Gruen;
+    Autoladen = 1;
+    AblL();
+    Autoladen = 0;
+}
+
+void AblaufCore::AblL()
+{
+    if (Autoladen == 1) {
+        Dateiname = QDir(m_env.programFolder()).filePath(QStringLiteral("autost.aqv"));
+    } else {
+        FileDialogRequest r;
+        r.filter = Dateifilter;
+        r.folder = m_env.programFolder();
+        r.fileName = QStringLiteral("aqv_.aqv");
+        r.defaultExt = QStringLiteral("aqv");
+        const QString pfad = m_env.ui->openFile(r);
+        if (pfad.isEmpty())
+            return;
+        Dateiname = pfad;
+    }
+    Label3.text = namensteil(Dateiname);
+    auto reader = ValueFileReader::fromFile(Dateiname);
+    if (!reader) {
+        m_env.ui->message(fehlertext(53, QStringLiteral("File not found"), Dateiname));
+        return;
+    }
+    // The whole file is read before any line changes.
+    QStringList zeilen;
+    while (zeilen.size() < Zeilen) {
+        const auto text = reader->readString();
+        if (!text)
+            break;
+        zeilen << ohneAnfuehrungszeichen(*text);
+    }
+    for (int i = 0; i < Zeilen; ++i)
+        pZeile[i].text = i < zeilen.size() ? zeilen.at(i) : QString();
+    LEdit();
+    if (zeilen.size() < Zeilen)
+        m_env.ui->message(fehlertext(62, QStringLiteral("Input past end of file"), Dateiname));
+}
+
+QByteArray AblaufCore::dateiInhalt() const
+{
+    ValueFileWriter w;
+    for (const auto& z : pZeile)
+        w.writeString(ohneAnfuehrungszeichen(z.text));
+    return w.data();
+}
+
+void AblaufCore::AblSP_Click()
+{
+    FileDialogRequest r;
+    r.filter = Dateifilter;
+    r.fileName = Label3.text;
+    r.defaultExt = QStringLiteral("aqv");
+    const QString pfad = m_env.ui->saveFile(r);
+    if (pfad.isEmpty())
+        return;
+    Dateiname = pfad;
+    Label3.text = namensteil(Dateiname);
+    QString fehler;
+    if (!writeValueFile(Dateiname, dateiInhalt(), &fehler))
+        m_env.ui->message(fehlertext(75, QStringLiteral("Path/File access error"), Dateiname));
+}
+
+void AblaufCore::AblaufCompiler()
+{
+    QString puffer[101];
+    for (auto& z : pZeile)
+        z.text.clear();
+    int k = 0;
+    for (const QChar c : TEdit.text) {
+        if (c == QLatin1Char('\r'))
+            continue;
+        if (c == QLatin1Char('\n')) {
+            ++k;
+            continue;
+        }
+        // Text beyond the buffer's 101 lines is not taken; a double quote
+        // cannot be stored in the file and is dropped.
+        if (k > 100 || c == QLatin1Char('"'))
+            continue;
+        puffer[k] += c;
+        if (k < Zeilen)
+            pZeile[k].text = puffer[k];
+    }
+    listeintrag(QString::number(k) + QStringLiteral("\r\n"));
+}
+
+void AblaufCore::LEdit()
+{
+    // One line break after every line, empty lines included. The editor box
+    // keeps line feeds only, so the text is built with them: a CR here would
+    // make the box differ from the state and be set again on every render.
+    QString text;
+    for (const auto& z : pZeile)
+        text += z.text + QLatin1Char('\n');
+    TEdit.text = text;
+}
+
+void AblaufCore::CTST1_Click()
+{
+    ffAblauf.visible = true;
+    AblaufCompiler();
+}
+
+void AblaufCore::pZeile_Change(int index)
+{
+    if (index >= 0 && index < Zeilen && pZeile[index].text.contains(QLatin1Char('"')))
+        pZeile[index].text.remove(QLatin1Char('"'));
+}

@@ -1,0 +1,394 @@
+// The line interpreter of the sequence window as a step machine: each step()
+// carries out one line, one motion poll or one look at a running pause, so
+// the window stays responsive between steps and a stop is seen at once.
+#include "AblaufCore.h"
+#include "AblaufText.h"
+
+#include "Clock.h"
+#include "UiServices.h"
+
+#include <cmath>
+
+namespace {
+const QString KeywordsWithoutModule[] = {QStringLiteral("CE"), QStringLiteral("**"), QStringLiteral("WZ")};
+
+bool ganzIn(double v, int max)
+{
+    return v >= 0 && v <= max && v == std::floor(v);
+}
+} // namespace
+
+void AblaufCore::CStart_Click()
+{
+    if (laeuft())
+        return;
+    LHinweis.text = QStringLiteral(" Ablauf Start ");
+    lb_ablauf.clear();
+    LED.colour = Gruen;
+    CStart.enabled = false;
+    // A new run never repeats because of the previous run's last keyword.
+    m_letztesKK.clear();
+    m_portGemeldet = false;
+    durchgangBeginnen();
+}
+
+void AblaufCore::CStop_Click()
+{
+    LHinweis.text = QStringLiteral(" Ablauf Stopp ");
+    MaxMin_aktiv = 0;
+    Abbruch = 27;
+    FStop();
+}
+
+void AblaufCore::durchgangBeginnen()
+{
+    Abbruch = 0;
+    m_zeile = 0;
+    m_phase = Phase::Line;
+}
+
+void AblaufCore::laufBeenden()
+{
+    m_phase = Phase::Idle;
+    m_timer1On = true;
+    FStop();
+    CStart.enabled = true;
+    Abbruch = 0;
+}
+
+double AblaufCore::nextStepIn() const
+{
+    if (m_phase != Phase::Pause || Abbruch == 27)
+        return 0.0;
+    return std::max(0.0, m_pauseEnde - m_env.clock->now());
+}
+
+void AblaufCore::runToEnd()
+{
+    while (laeuft()) {
+        const double d = nextStepIn();
+        if (d > 0)
+            m_env.clock->sleep(d);
+        step();
+    }
+}
+
+bool AblaufCore::step()
+{
+    switch (m_phase) {
+    case Phase::Idle:
+        return false;
+    case Phase::Motion:
+        aktEndePoll();
+        return laeuft();
+    case Phase::Pause:
+        if (Abbruch == 27 || m_env.clock->now() >= m_pauseEnde) {
+            m_phase = Phase::Line;
+            m_timer1On = true;
+            if (Abbruch != 27)
+                Timer1_Timer();
+            zeileAbschliessen();
+        }
+        return laeuft();
+    case Phase::Line:
+        break;
+    }
+
+    const int i = m_zeile;
+    for (double& f : m_feldzahl)
+        f = 0;
+    m_schraegstriche = 0;
+    pZeile[i].colour = Gelb;
+    const QString L = pZeile[i].text;
+    LHinweis.text = L;
+    m_zeilentext = L;
+    auto passEnde = [this, i] {
+        if (Abbruch == 27) {
+            laufBeenden();
+            return;
+        }
+        if (m_letztesKK == QLatin1String("**")) {
+            ++Zyklen;
+            lNA.text = QString::number(Zyklen);
+            durchgangBeginnen();
+            return;
+        }
+        LHinweis.text = QStringLiteral(" Ablauf Ende ");
+        CStart.enabled = true;
+        pZeile[i].colour = Weiss;
+        laufBeenden();
+    };
+    if (L.isEmpty() || L.startsWith(QLatin1Char(' '))) {
+        passEnde();
+        return laeuft();
+    }
+    if (L.size() < 2 || L.startsWith(QLatin1Char('-'))) {
+        zeileAbschliessen();
+        return laeuft();
+    }
+    const QString KK = L.left(2);
+    if (L.size() > 2) {
+        QList<qsizetype> feldpos;
+        for (qsizetype k = 0; k < L.size(); ++k)
+            if (L.at(k) == QLatin1Char('/'))
+                feldpos << k + 1;
+        if (feldpos.size() > 9) {
+            zeilenfehler(QStringLiteral("more than 9 /"));
+            return laeuft();
+        }
+        m_schraegstriche = int(feldpos.size());
+        for (int m = 0; m < feldpos.size(); ++m)
+            m_feldzahl[m + 1] = ablauf::leadingNumber(L, feldpos.at(m));
+    }
+    if (Abbruch == 27) {
+        laufBeenden();
+        return false;
+    }
+    if (std::find(std::begin(KeywordsWithoutModule), std::end(KeywordsWithoutModule), KK) ==
+        std::end(KeywordsWithoutModule)) {
+        ZeilenTyp = int(m_feldzahl[1]);
+        ZeilenBox = int(m_feldzahl[2]);
+    }
+    if (KK == QLatin1String("**")) {
+        m_letztesKK = KK;
+        passEnde();
+        return laeuft();
+    }
+    zeileAusfuehren(L);
+    return laeuft();
+}
+
+void AblaufCore::zeileAbschliessen()
+{
+    pZeile[m_zeile].colour = Weiss;
+    if (Abbruch == 27) {
+        laufBeenden();
+        return;
+    }
+    if (++m_zeile < Zeilen) {
+        m_phase = Phase::Line;
+        return;
+    }
+    // After line 86: the end of the pass.
+    m_zeile = Zeilen - 1;
+    if (m_letztesKK == QLatin1String("**")) {
+        ++Zyklen;
+        lNA.text = QString::number(Zyklen);
+        durchgangBeginnen();
+        return;
+    }
+    LHinweis.text = QStringLiteral(" Ablauf Ende ");
+    laufBeenden();
+}
+
+bool AblaufCore::zeilenfehler(const QString& grund)
+{
+    // A line that breaks the language's limits sends nothing and ends the run.
+    m_env.ui->beep();
+    ++Fehlerzahl;
+    lFehler.text = QString::number(Fehlerzahl);
+    LED.colour = Rot;
+    listeintrag(m_zeilentext + QStringLiteral("  <- ") + grund);
+    m_fehlerText = grund;
+    LHinweis.text = QStringLiteral(" Ablauf Stopp ");
+    MaxMin_aktiv = 0;
+    laufBeenden();
+    return false;
+}
+
+QString AblaufCore::nachDemSchraegstrich(const QString& L, int n) const
+{
+    qsizetype pos = -1;
+    for (int k = 0; k < n; ++k) {
+        pos = L.indexOf(QLatin1Char('/'), pos + 1);
+        if (pos < 0)
+            return {};
+    }
+    return L.mid(pos + 1);
+}
+
+void AblaufCore::zeileAusfuehren(const QString& L)
+{
+    const QString KK = L.left(2);
+    m_letztesKK = KK;
+    static const QStringList moves = {QStringLiteral("MA"), QStringLiteral("MR"), QStringLiteral("FA"),
+                                      QStringLiteral("FR"), QStringLiteral("SA"), QStringLiteral("SR")};
+    static const QStringList selecting = {QStringLiteral("GX"), QStringLiteral("GY"), QStringLiteral("Br"),
+                                          QStringLiteral("FX"), QStringLiteral("FY"), QStringLiteral("Z0"),
+                                          QStringLiteral("QV")};
+    const bool tabelle = moves.contains(KK) || KK == QLatin1String("MF") || KK == QLatin1String("MB");
+    if (tabelle || selecting.contains(KK)) {
+        if (!ganzIn(m_feldzahl[1], tabelle ? 15 : 20) || !ganzIn(m_feldzahl[2], tabelle ? 15 : 20)) {
+            zeilenfehler(QStringLiteral("type or box out of range"));
+            return;
+        }
+        const bool waehlt = KK != QLatin1String("MF") && KK != QLatin1String("MB");
+        if (waehlt && !hatAdresse(ZeilenTyp, ZeilenBox)) {
+            zeilenfehler(QStringLiteral("no address for this type and box"));
+            return;
+        }
+    }
+
+    if (moves.contains(KK)) {
+        motion(KK);
+        return;
+    }
+    if (KK == QLatin1String("GX") || KK == QLatin1String("GY") || KK == QLatin1String("Br") ||
+        KK == QLatin1String("FX") || KK == QLatin1String("FY")) {
+        AktTyp = ZeilenTyp;
+        AktBox = ZeilenBox;
+        Adresse_waehlen();
+        Sendetext = QStringLiteral("[1") + KK + QLatin1Char(']');
+        const bool nurSchreiben = KK.startsWith(QLatin1Char('F')) ? false : ZeilenTyp == 0 && ZeilenBox == 0;
+        if (nurSchreiben)
+            schreiben();
+        else
+            Ablaufsenden();
+        if (Abbruch == 27) {
+            zeileAbschliessen();
+            return;
+        }
+        m_timer1On = false;
+        m_phase = Phase::Motion;
+        return;
+    }
+    if (KK == QLatin1String("Z0")) {
+        AktTyp = ZeilenTyp;
+        AktBox = ZeilenBox;
+        Adresse_waehlen();
+        if (ZeilenTyp == 0) {
+            Sendetext = QStringLiteral("[1PP00000000]");
+            if (ZeilenBox == 0)
+                schreiben();
+            else
+                Ablaufsenden();
+        }
+    } else if (KK == QLatin1String("MF")) {
+        Faktortabelle[ZeilenTyp][ZeilenBox] = m_feldzahl[3] / 1000.0;
+    } else if (KK == QLatin1String("MB")) {
+        doMB(L);
+        if (!laeuft())
+            return;
+    } else if (KK == QLatin1String("QV")) {
+        QV_Befehl(L);
+        if (!laeuft())
+            return;
+    } else if (KK == QLatin1String("WZ")) {
+        const double sekunden = m_feldzahl[1];
+        if (sekunden < 0) {
+            zeilenfehler(QStringLiteral("negative pause"));
+            return;
+        }
+        m_pauseEnde = m_env.clock->now() + std::round(sekunden * 1000.0) / 1000.0;
+        m_timer1On = false;
+        m_phase = Phase::Pause;
+        return;
+    }
+    // "CE", "VM" and unknown keywords have no effect; the display tick runs anyway.
+    if (Abbruch != 27)
+        Timer1_Timer();
+    zeileAbschliessen();
+}
+
+void AblaufCore::motion(const QString& letters)
+{
+    const double wert = m_feldzahl[3];
+    const double faktor = Faktortabelle[ZeilenTyp][ZeilenBox];
+    if (faktor == 0 && wert != 0) {
+        zeilenfehler(QStringLiteral("no factor set (MF) for this type and box"));
+        return;
+    }
+    const auto digits = ablauf::moveDigits(wert, faktor);
+    if (!digits) {
+        zeilenfehler(QStringLiteral("count beyond 32 bits"));
+        return;
+    }
+    AktTyp = ZeilenTyp;
+    AktBox = ZeilenBox;
+    Adresse_waehlen();
+    Sendetext = QStringLiteral("[1") + letters + *digits + QLatin1Char(']');
+    Ablaufsenden();
+    if (Abbruch == 27) {
+        // The command failed or a stop came: no motion to wait for.
+        zeileAbschliessen();
+        return;
+    }
+    m_timer1On = false;
+    m_phase = Phase::Motion;
+}
+
+void AblaufCore::aktEndePoll()
+{
+    AktTyp = ZeilenTyp;
+    AktBox = ZeilenBox;
+    Adresse_waehlen();
+    Sendetext = QStringLiteral("[0po]");
+    Ablaufsenden();
+    bool weiter = Empfangstext == QLatin1String("[0po!]");
+    if (Abbruch != 27)
+        Timer1_Timer();
+    if (Abbruch == 27)
+        weiter = false;
+    if (weiter)
+        return;
+    m_timer1On = true;
+    m_phase = Phase::Line;
+    if (Abbruch != 27)
+        Timer1_Timer();
+    zeileAbschliessen();
+}
+
+void AblaufCore::doMB(const QString& L)
+{
+    if (m_schraegstriche < 5) {
+        zeilenfehler(QStringLiteral("MB needs /type/box/show/factor/name"));
+        return;
+    }
+    int d = 0;
+    if (ZeilenTyp == 0) {
+        if (ZeilenBox < 1) {
+            zeilenfehler(QStringLiteral("type or box out of range"));
+            return;
+        }
+        d = ZeilenBox - 1;
+    } else if (ZeilenTyp == 1) {
+        d = ZeilenBox + 15;
+    }
+    const int zeigen = int(m_feldzahl[3]);
+    Con[d].checked = zeigen != 0;
+    Con[d].visible = zeigen == 1;
+    Display[d].visible = zeigen == 1;
+    Faktortabelle[ZeilenTyp][ZeilenBox] = m_feldzahl[4] / 1000.0;
+    Con[d].text = nachDemSchraegstrich(L, 5);
+    if (d == 15) {
+        m_anzeigeTyp15 = ZeilenTyp;
+        m_anzeigeBox15 = ZeilenBox;
+    }
+}
+
+void AblaufCore::QV_Befehl(const QString& L)
+{
+    if (m_schraegstriche < 3) {
+        zeilenfehler(QStringLiteral("QV needs /type/box/command"));
+        return;
+    }
+    const auto befehl = ablauf::Klammertest(nachDemSchraegstrich(L, 3));
+    if (!befehl) {
+        zeilenfehler(QStringLiteral("no [ ] pair"));
+        return;
+    }
+    AktTyp = ZeilenTyp;
+    AktBox = ZeilenBox;
+    Adresse_waehlen();
+    Zeitlimit = 5;
+    Sendetext = *befehl;
+    if (ZeilenTyp == 0 && ZeilenBox == 0) {
+        schreiben();
+        listeintrag(L);
+    } else {
+        Ablaufsenden();
+        listeintrag(L + Empfangstext);
+        m_env.schreibe(Empfangstext, L);
+    }
+    Zeitlimit = 1;
+}

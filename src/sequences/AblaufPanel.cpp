@@ -1,0 +1,294 @@
+// The manual panel of the sequence window: commands queued by buttons and
+// sent by the next 100 ms tick, manual moves, the index search, the AK4
+// maximum and minimum values and the position displays; and leaving the window.
+#include "AblaufCore.h"
+#include "AblaufText.h"
+
+#include "Format.h"
+
+#include <QScopedValueRollback>
+
+namespace {
+const char* const Befehle[] = {"[0ST]", "[0VN]", "[0IN]", "[0CI]", "[0PL]", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
+const char* const Typziffern[] = {"0", "1", "2", "3", "4", "5", "7", "8", "C"};
+} // namespace
+
+QString AblaufCore::commandOf(int index)
+{
+    if (index < 0 || index >= int(std::size(Befehle)))
+        return {};
+    return QString::fromLatin1(Befehle[index]);
+}
+
+void AblaufCore::queue(const QString& command)
+{
+    Handbefehl = command;
+    Handbefehl_offen = 1;
+}
+
+void AblaufCore::CBefehl_Click(int index)
+{
+    const QString c = commandOf(index);
+    if (!c.isEmpty())
+        queue(c);
+}
+
+void AblaufCore::c1if_Click()
+{
+    queue(QStringLiteral("[1IF]"));
+    tIndex3.text = QStringLiteral("Index ?");
+    Indexsuche_aktiv = 1;
+}
+
+void AblaufCore::CSWEIN_Click()
+{
+    queue(QStringLiteral("[0SE2]"));
+    for (int d = 0; d < 8; ++d) {
+        Con[d].visible = true;
+        Display[d].visible = true;
+    }
+}
+
+void AblaufCore::CEMaxMin_Click()
+{
+    queue(QStringLiteral("[0ME]"));
+    MaxMin_aktiv = 1;
+    for (int d = 0; d < 8; ++d) {
+        Con[d].text = QStringLiteral("0");
+        Display[d].text = QStringLiteral("0");
+    }
+}
+
+void AblaufCore::VTyp_Change()
+{
+    const int v = std::clamp(VTyp.value, 0, 8);
+    tTyp.text = QLatin1String(Typziffern[v]);
+}
+
+void AblaufCore::VBox_Change()
+{
+    tBox.text = QString::number(std::clamp(VBox.value, 0, 15), 16).toUpper();
+}
+
+bool AblaufCore::panelModul()
+{
+    AktTyp = VTyp.value;
+    AktBox = VBox.value;
+    if (hatAdresse(AktTyp, AktBox))
+        return true;
+    // Rows without a selection would talk to whichever unit was selected last.
+    LHinweis.text = QStringLiteral("no address for type ") + tTyp.text + QStringLiteral(" box ") + tBox.text;
+    return false;
+}
+
+void AblaufCore::Cposbox_Click(int index)
+{
+    if (!panelModul())
+        return;
+    Adresse_waehlen();
+    Indexsuche_aktiv = 0;
+    QString text = TPosWeg.text;
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    const double weg = ablauf::leadingNumber(text);
+    switch (index) {
+    case 0:
+    case 1: {
+        const double w = index == 0 ? weg : -weg;
+        if (OPosArt0.checked)
+            MotAbs(w);
+        else if (OPosArt1.checked)
+            MotRel(w);
+        break;
+    }
+    case 2: queue(QStringLiteral("[1FA00000000]")); break;
+    case 3: queue(QStringLiteral("[1BR]")); break;
+    default: break;
+    }
+}
+
+void AblaufCore::motHand(const QString& prefix, double Weg)
+{
+    const double faktor = Faktortabelle[std::clamp(AktTyp, 0, 15)][std::clamp(AktBox, 0, 15)];
+    if (faktor == 0 && Weg != 0) {
+        // With no factor the move would drive the axis to 0 counts.
+        LHinweis.text = QStringLiteral("no factor set (MF) for this type and box");
+        return;
+    }
+    const auto digits = ablauf::Hex_8(Weg * faktor);
+    if (!digits) {
+        LHinweis.text = QStringLiteral("count beyond 32 bits");
+        return;
+    }
+    queue(prefix + *digits + QLatin1Char(']'));
+}
+
+void AblaufCore::Timer1_Timer()
+{
+    if (m_imTick)
+        return;
+    const QScopedValueRollback<bool> imTick(m_imTick, true);
+    if (Handbefehl_offen == 1) {
+        LED.colour = Gruen;
+        Handbefehl_offen = 0;
+        if (panelModul()) {
+            Adresse_waehlen();
+            Sendetext = Handbefehl;
+            Ablaufsenden();
+            LHinweis.text = Handbefehl + Empfangstext;
+            Handantwort = Empfangstext;
+        } else {
+            Handantwort.clear();
+        }
+    }
+    if (MaxMin_aktiv == 1)
+        MAXMINlesen();
+    if (Indexsuche_aktiv == 1) {
+        if (!panelModul()) {
+            Indexsuche_aktiv = 0;
+        } else {
+            Adresse_waehlen();
+            Sendetext = QStringLiteral("[1IA]");
+            Ablaufsenden();
+            if (!Empfangstext.startsWith(QLatin1String("[1IA!"))) {
+                tIndex3.text = QStringLiteral("Index ?");
+            } else {
+                Indexsuche_aktiv = 0;
+                const double zahlwert = ablauf::HexWert(Empfangstext.mid(7, 6));
+                const double faktor = Faktortabelle[std::clamp(AktTyp, 0, 15)][AktBox];
+                // Without a factor the index is shown in counts.
+                const double position = faktor != 0 ? zahlwert / faktor : zahlwert;
+                tIndex3.text = formatMask(position, QStringLiteral("#####0.00"), m_env.komma());
+                LED.colour = Gruen;
+                Sendetext = QStringLiteral("[1IS]");
+                Ablaufsenden();
+            }
+        }
+    }
+    if (Don0.checked) {
+        for (int d = 0; d < 30 && Don0.checked; ++d) {
+            if (!Con[d].checked)
+                continue;
+            if (d == 15)
+                DPosition(m_anzeigeTyp15, m_anzeigeBox15, d + 1);
+            else if (d < 16)
+                DPosition(0, d + 1, d + 1);
+            else
+                DPosition(1, d - 15, d + 1);
+            Display[d].text = Positionstext[d + 1];
+        }
+    }
+}
+
+void AblaufCore::DPosition(int typx, int boxx, int PAchse)
+{
+    AktTyp = typx;
+    AktBox = boxx;
+    if (!hatAdresse(typx, boxx) || PAchse < 0 || PAchse > 30)
+        return;
+    Adresse_waehlen();
+    Zeitlimit = 1;
+    Sendetext = QStringLiteral("[1PA]");
+    Ablaufsenden();
+    if (Empfangstext.isEmpty())
+        Don0.checked = false;
+    const double zahlwert = ablauf::HexWert(Empfangstext.mid(5, 8));
+    const double faktor = typx < 16 && boxx < 16 ? Faktortabelle[typx][boxx] : 0.0;
+    if (faktor > 0 && Empfangstext.size() >= 14)
+        Positionstext[PAchse] = formatMask(zahlwert / faktor / 1000.0, QStringLiteral("###0.00000"), m_env.komma());
+    else
+        Positionstext[PAchse] = formatMask(zahlwert, QStringLiteral("########0"), m_env.komma());
+}
+
+void AblaufCore::Hexabcd(const QString& antwort)
+{
+    for (int k = 1; k <= 4; ++k)
+        Kanalwert[k] = ablauf::HexWertAK(antwort.mid(5 + (k - 1) * 7, 6));
+}
+
+namespace {
+void zeigeKanaele(AblaufCore& c, int erste, const QString& titel, bool komma)
+{
+    for (int k = 0; k < 4; ++k) {
+        c.Con[erste + 2 * k].text = titel;
+        c.Display[erste + 2 * k].text = formatMask(c.Kanalwert[k + 1], QStringLiteral("####0.00"), komma);
+    }
+}
+} // namespace
+
+void AblaufCore::MAXMINlesen()
+{
+    if (!panelModul()) {
+        MaxMin_aktiv = 0;
+        return;
+    }
+    Adresse_waehlen();
+    Sendetext = QStringLiteral("[0MH]");
+    Ablaufsenden();
+    Hexabcd(Empfangstext);
+    zeigeKanaele(*this, 0, QStringLiteral("MAX"), m_env.komma());
+    Sendetext = QStringLiteral("[0ML]");
+    Ablaufsenden();
+    Hexabcd(Empfangstext);
+    zeigeKanaele(*this, 1, QStringLiteral("MIN"), m_env.komma());
+}
+
+namespace {
+// Runs ticks until the queued command has gone out (a tick that is already
+// running elsewhere cannot send it; then the next timer tick does).
+void sendeSofort(AblaufCore& c)
+{
+    for (int i = 0; i < 3 && c.Handbefehl_offen == 1; ++i)
+        c.Timer1_Timer();
+}
+} // namespace
+
+void AblaufCore::CMAX_Click()
+{
+    queue(QStringLiteral("[0MH]"));
+    sendeSofort(*this);
+    if (Handbefehl_offen == 1)
+        return;
+    Hexabcd(Handantwort);
+    zeigeKanaele(*this, 0, QStringLiteral("MAX"), m_env.komma());
+}
+
+void AblaufCore::CMin_Click()
+{
+    queue(QStringLiteral("[0ML]"));
+    sendeSofort(*this);
+    if (Handbefehl_offen == 1)
+        return;
+    Hexabcd(Handantwort);
+    zeigeKanaele(*this, 1, QStringLiteral("MIN"), m_env.komma());
+}
+
+void AblaufCore::CAMaxMin_Click()
+{
+    MaxMin_aktiv = 0;
+    queue(QStringLiteral("[0MA]"));
+    sendeSofort(*this);
+    CMAX_Click();
+    CMin_Click();
+}
+
+void AblaufCore::cmd_exit_Click()
+{
+    CStop_Click();
+    // The end of the motion of the last sequence line (one poll: the stop
+    // request ends the wait).
+    if (hatAdresse(ZeilenTyp, ZeilenBox)) {
+        AktTyp = ZeilenTyp;
+        AktBox = ZeilenBox;
+        Adresse_waehlen();
+        Sendetext = QStringLiteral("[0po]");
+        Ablaufsenden();
+    }
+    m_phase = Phase::Idle;
+    m_timer1On = true;
+    CStart.enabled = true;
+    Abbruch = 0;
+    Zyklen = 0;
+    Fehlerzahl = 0;
+    lFehler.text = QStringLiteral("0");
+    lNA.text = QStringLiteral("0");
+}

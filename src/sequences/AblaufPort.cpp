@@ -1,0 +1,125 @@
+// The sequence window's own access to the serial port: DC2 selections from
+// its module table, send-and-wait that completes only on "]", and its own
+// count of time-outs and rejected replies. Nothing here goes to the
+// communication log.
+#include "AblaufCore.h"
+
+#include "Clock.h"
+#include "SerialPort.h"
+#include "UiServices.h"
+
+#include <cmath>
+
+AblaufCore::AblaufCore(AblaufEnv env) : m_env(std::move(env))
+{
+    for (int t = 0; t < Tabellengroesse; ++t)
+        for (int b = 0; b < Tabellengroesse; ++b)
+            Adresstabelle[t][b].clear();
+    for (int t : {0, 1, 2, 7})
+        for (int b = 0; b < 16; ++b)
+            Adresstabelle[t][b] = QChar(18) + QString::number(t, 16).toUpper() + QString::number(b, 16).toUpper();
+    for (int d = 0; d < Anzeigen; ++d) {
+        Con[d].visible = false;
+        Display[d].visible = false;
+        Display[d].text = QStringLiteral("0");
+    }
+    LED.colour = Gruen;
+    OPosArt0.checked = true;
+    for (auto& z : pZeile)
+        z.colour = Weiss;
+}
+
+bool AblaufCore::hatAdresse(int typ, int box) const
+{
+    return typ >= 0 && typ < Tabellengroesse && box >= 0 && box < Tabellengroesse && !Adresstabelle[typ][box].isEmpty();
+}
+
+void AblaufCore::meldePortFehler()
+{
+    // One message per run (or per panel command outside a run), not one per poll.
+    if (m_portGemeldet)
+        return;
+    m_portGemeldet = true;
+    m_env.ui->message(PortMessage);
+}
+
+void AblaufCore::Adresse_waehlen()
+{
+    if (!hatAdresse(AktTyp, AktBox))
+        return;
+    if (m_env.port->isOpen())
+        m_env.port->output(Adresstabelle[AktTyp][AktBox].toLatin1());
+}
+
+void AblaufCore::schreiben()
+{
+    if (m_env.port->isOpen())
+        m_env.port->output(Sendetext.toLatin1());
+}
+
+void AblaufCore::listeintrag(const QString& text)
+{
+    lb_ablauf.items.prepend(text);
+    while (lb_ablauf.items.size() > Listenlaenge)
+        lb_ablauf.items.removeAt(Listenlaenge);
+}
+
+bool AblaufCore::Ablaufsenden()
+{
+    ISerialPort& port = *m_env.port;
+    IClock& clock = *m_env.clock;
+    Empfangstext.clear();
+    bool zeitueberschreitung = false;
+    if (!port.isOpen()) {
+        // A closed or vanished port is a time-out at once.
+        meldePortFehler();
+        zeitueberschreitung = true;
+    } else {
+        if (port.inBufferCount() > 0) {
+            const QByteArray alt = port.input();
+            lFehler.text = QString::number(alt.size()) + QString::fromLatin1(alt);
+        }
+        port.output(Sendetext.toLatin1());
+        const double start = clock.now();
+        double vergangen = 0;
+        for (;;) {
+            vergangen = clock.now() - start;
+            Empfangstext += QString::fromLatin1(port.input());
+            if (Empfangstext.endsWith(QLatin1Char(']')) || vergangen > Zeitlimit)
+                break;
+            if (!port.isOpen()) {
+                meldePortFehler();
+                vergangen = Zeitlimit + 1;
+                break;
+            }
+            const int ms = int(std::ceil((Zeitlimit - vergangen) * 1000.0)) + 1;
+            port.waitForInput(std::max(ms, 1));
+        }
+        zeitueberschreitung = vergangen > Zeitlimit;
+    }
+    if (zeitueberschreitung) {
+        m_env.ui->beep();
+        ++Fehlerzahl;
+        lFehler.text = QString::number(Fehlerzahl);
+        LED.colour = Rot;
+        listeintrag(m_zeilentext + Empfangstext);
+        CStop_Click();
+    }
+    if (Empfangstext.size() >= 5 && Empfangstext.at(4) == QLatin1Char('?')) {
+        ++Fehlerzahl;
+        lFehler.text = QString::number(Fehlerzahl);
+        LED.colour = Gelb;
+        listeintrag(m_zeilentext + Empfangstext);
+    }
+    return !zeitueberschreitung;
+}
+
+void AblaufCore::FStop()
+{
+    AktTyp = 0;
+    AktBox = 0;
+    Adresse_waehlen();
+    Sendetext = QStringLiteral("[1BR]");
+    schreiben();
+    CStart.enabled = true;
+}

@@ -1,0 +1,216 @@
+#include "InitListCore.h"
+
+#include "CommandList.h"
+#include "UiServices.h"
+#include "ValueFile.h"
+
+#include <QFileInfo>
+
+InitListCore::InitListCore(InitListEnv env, bool mitRegler) : m_env(std::move(env)), m_mitRegler(mitRegler)
+{
+    text_Befehl.resize(std::size_t(m_env.list->size()));
+    cb_start.text = QStringLiteral("[1EE]");
+    tb_regler.text = QStringLiteral("1EW");
+    lb_wert.text = QStringLiteral("0000");
+    Label1.text = QStringLiteral("07F0");
+    Label2.text = QStringLiteral("0800");
+    breite = mitRegler ? 2730 : 0;
+}
+
+void InitListCore::Befehlslisteladen()
+{
+    for (int k = 0; k < size(); ++k)
+        text_Befehl[std::size_t(k)].text = m_env.list->arraybefehle_get(k);
+}
+
+void InitListCore::Befehlslisteschreiben()
+{
+    for (int k = 0; k < size(); ++k)
+        m_env.list->arraybefehle_let(k, text_Befehl[std::size_t(k)].text);
+}
+
+void InitListCore::text_Befehl_Change(int k)
+{
+    if (k >= 0 && k < size())
+        m_env.list->befehleaktualisieren(k, text_Befehl[std::size_t(k)].text);
+}
+
+void InitListCore::cmd_senden_Click(int k)
+{
+    if (k >= 0 && k < size())
+        m_env.post(text_Befehl[std::size_t(k)].text);
+}
+
+void InitListCore::cb_start_Click()
+{
+    if (cb_start.checked) {
+        m_env.post(QStringLiteral("[1EE]"));
+        cb_start.text = QStringLiteral("Stop");
+    } else {
+        m_env.post(QStringLiteral("[1BR]"));
+        cb_start.text = QStringLiteral("[1EE]");
+    }
+}
+
+void InitListCore::sli_wert_Change()
+{
+    if (FlagBereich == 1 || !sli_wert.contains(sli_wert.value))
+        return;
+    const QString h = QStringLiteral("%1").arg(quint16(qint16(sli_wert.value)), 4, 16, QLatin1Char('0')).toUpper();
+    QString argument;
+    if (m_env.sechzehnBit()) {
+        argument = h;
+        lb_wert.text = h.left(3) + QLatin1Char('0');
+    } else {
+        argument = QLatin1Char('0') + h.mid(2, 2) + QLatin1Char('0');
+        lb_wert.text = argument;
+    }
+    m_env.post(QLatin1Char('[') + tb_regler.text + argument + QLatin1Char(']'));
+}
+
+void InitListCore::lb_wert_LostFocus()
+{
+    const QString text = lb_wert.text.trimmed();
+    bool ok = false;
+    int v = 0;
+    if (m_env.sechzehnBit()) {
+        const uint raw = text.toUInt(&ok, 16);
+        ok = ok && raw <= 0xFFFF;
+        v = raw > 32767 ? int(raw) - 65536 : int(raw);
+    } else if (text.size() == 4 && text.startsWith(QLatin1Char('0')) && text.endsWith(QLatin1Char('0'))) {
+        // The shown form "0XY0" stands for the signed byte XY.
+        const uint raw = text.mid(1, 2).toUInt(&ok, 16);
+        v = raw > 127 ? int(raw) - 256 : int(raw);
+    } else {
+        const uint raw = text.toUInt(&ok, 16);
+        v = int(raw);
+        ok = ok && raw <= 0xFFFF;
+    }
+    if (!ok || !sli_wert.contains(v))
+        return;  // refused: the slider and the unit keep their value
+    sli_wert.value = v;
+    sli_wert_Change();
+}
+
+bool InitListCore::setSli_wert(int value)
+{
+    if (!sli_wert.contains(value))
+        return false;
+    sli_wert.value = value;
+    return true;
+}
+
+void InitListCore::bereichSetzen()
+{
+    FlagBereich = 1;
+    if (m_env.sechzehnBit()) {
+        sli_wert.min = -32768;
+        sli_wert.max = 32767;
+        Label1.text = QStringLiteral("7FF0");
+        Label2.text = QStringLiteral("8000");
+        sli_wert.largeChange = 100;
+        sli_wert.smallChange = 16;
+    } else {
+        sli_wert.min = -128;
+        sli_wert.max = 127;
+        Label1.text = QStringLiteral("07F0");
+        Label2.text = QStringLiteral("0800");
+        sli_wert.largeChange = 10;
+        sli_wert.smallChange = 1;
+    }
+    // A value the new range does not hold is shown as 0; nothing is posted.
+    if (!sli_wert.contains(sli_wert.value))
+        sli_wert.value = 0;
+    FlagBereich = 0;
+}
+
+void InitListCore::binden(int n)
+{
+    if (an_aus == 1)
+        m_env.initFarbe(index, Hellgrau);
+    an_aus = 0;
+    index = n;
+}
+
+void InitListCore::Form_Activate()
+{
+    if (an_aus == 0) {
+        an_aus = 1;
+        m_env.initFarbe(index, Gruen);
+    }
+    Befehlslisteladen();
+    m_env.aktivieren(index);
+    if (m_mitRegler) {
+        breite = m_env.reglerSichtbar() ? 5190 : 2730;
+        bereichSetzen();
+    }
+}
+
+void InitListCore::Form_Unload()
+{
+    Befehlslisteschreiben();
+    m_env.initFarbe(index, Hellgrau);
+}
+
+QByteArray InitListCore::dateiInhalt() const
+{
+    ValueFileWriter w;
+    for (int k = 0; k < size(); ++k)
+        w.writeString(m_env.list->arraybefehle_get(k));
+    return w.data();
+}
+
+bool InitListCore::befehlssatzladen()
+{
+    FileDialogRequest r;
+    r.filter = Filter;
+    r.folder = m_env.programFolder();
+    r.fileName = QStringLiteral("*.tst");
+    r.defaultExt = QStringLiteral("tst");
+    const QString pfad = m_env.ui->openFile(r);
+    if (pfad.isEmpty())
+        return false;  // a cancelled dialog keeps the list
+    const QString name = QFileInfo(pfad).fileName();
+    const QString meldung = QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!");
+    auto reader = ValueFileReader::fromFile(pfad);
+    if (!reader) {
+        m_env.ui->message(meldung);
+        return false;
+    }
+    QStringList werte;
+    while (werte.size() < size()) {
+        const auto s = reader->readString();
+        if (!s)
+            break;
+        werte << *s;
+    }
+    caption = name;
+    for (int k = 0; k < size(); ++k)
+        m_env.list->arraybefehle_let(k, werte.value(k));
+    if (werte.size() < size()) {
+        m_env.ui->message(meldung);
+        return false;
+    }
+    m_env.comMotflag();
+    return true;
+}
+
+bool InitListCore::befehlssatzspeichern()
+{
+    FileDialogRequest r;
+    r.filter = Filter;
+    r.folder = m_env.programFolder();
+    r.fileName = caption;
+    r.defaultExt = QStringLiteral("tst");
+    const QString pfad = m_env.ui->saveFile(r);
+    if (pfad.isEmpty())
+        return false;
+    if (!writeValueFile(pfad, dateiInhalt())) {
+        m_env.ui->message(QStringLiteral("Die Datei ") + QFileInfo(pfad).fileName() +
+                          QStringLiteral(" konnte nicht geladen werden!!"));
+        return false;
+    }
+    caption = QFileInfo(pfad).fileName();
+    m_env.comMotflag();
+    return true;
+}

@@ -1,0 +1,186 @@
+#include "InstallSequences.h"
+
+#include "CoreContext.h"
+#include "Format.h"
+#include "MenuNames.h"
+#include "ProgramFolder.h"
+#include "frm_ablauf.h"
+#include "frm_aufzeichnen.h"
+#include "frm_main.h"
+#include "frm_multiterm.h"
+#include "frm_init.h"
+#include "InitListCore.h"
+#include "OptionFlags.h"
+#include "ParamsContext.h"
+
+#include <QAction>
+
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+AblaufWindowEnv ablaufEnv(frm_main& frame)
+{
+    AblaufWindowEnv env;
+    CoreContext& core = frame.core();
+    env.core.port = &core.serial();
+    env.core.clock = &core.clock();
+    env.core.ui = &core.ui();
+    env.core.programFolder = [] { return programFolder(); };
+    env.core.schreibe = [&frame](const QString& reply, const QString& line) {
+        if (frm_aufzeichnen* w = frame.recordingWindow())
+            w->schreibe(reply, line);
+    };
+    env.core.showRecordingWindow = [&frame] {
+        if (frm_aufzeichnen* w = frame.recordingWindow()) {
+            w->show();
+            w->raise();
+        }
+    };
+    env.core.komma = [&frame] { return frame.komma_frage; };
+    env.verlassen = [&frame] {
+        frame.setEnabled(true);
+        frame.com_motflag = 1;
+        frame.resumeTimer1(Menu::Ablauf);
+    };
+    env.beenden = [&frame] {
+        if (frame.isUnloaded())
+            return;
+        frame.Enable_all();
+        frame.setEnabled(true);
+        frame.resumeTimer1(Menu::Ablauf);
+        // The whole program ends, through the main window's own shut-down.
+        QTimer::singleShot(0, &frame, [&frame] { frame.close(); });
+    };
+    return env;
+}
+
+MultitermWindowEnv multitermEnv(frm_main& frame)
+{
+    MultitermWindowEnv env;
+    CoreContext& core = frame.core();
+    env.core.port = &core.serial();
+    env.core.clock = &core.clock();
+    env.core.ui = &core.ui();
+    env.core.programFolder = [] { return programFolder(); };
+    env.verlassen = [&frame] {
+        frame.setEnabled(true);
+        frame.resumeTimer1(Menu::MultiT);
+    };
+    env.beenden = [&frame] {
+        if (frame.isUnloaded())
+            return;
+        frame.setEnabled(true);
+        frame.resumeTimer1(Menu::MultiT);
+        QTimer::singleShot(0, &frame, [&frame] { frame.close(); });
+    };
+    return env;
+}
+} // namespace
+
+SequenceWindows::~SequenceWindows() = default;
+
+IInitWindow* SequenceWindows::initWindow()
+{
+    if (!init && m_frame && initCore) {
+        init = new frm_init(*initCore);
+        QObject::connect(m_frame, &QObject::destroyed, init, &QObject::deleteLater);
+    }
+    return init;
+}
+
+IInitWindow* SequenceWindows::initWindowVorhanden() const
+{
+    return init;
+}
+
+frm_init2* SequenceWindows::initWindow2()
+{
+    if (!init2 && m_frame && init2Core) {
+        init2 = new frm_init2(*init2Core);
+        QObject::connect(m_frame, &QObject::destroyed, init2, &QObject::deleteLater);
+    }
+    return init2;
+}
+
+namespace {
+InitListEnv initEnv(frm_main& frame, CommandList& list)
+{
+    InitListEnv env;
+    env.list = &list;
+    env.ui = &frame.core().ui();
+    env.programFolder = [] { return programFolder(); };
+    env.sechzehnBit = [&frame] { return frame.optionFlags().on(OptionFlags::MotNeu); };
+    env.reglerSichtbar = [&frame] {
+        const QAction* ir = frame.menuEntry(Menu::IR);
+        return ir && ir->isChecked();
+    };
+    env.comMotflag = [&frame] { frame.com_motflag = 1; };
+    return env;
+}
+} // namespace
+
+SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
+{
+    auto* windows = new SequenceWindows;
+    windows->m_frame = &frame;
+    InitListEnv cc = initEnv(frame, params.init());
+    cc.post = [&frame](const QString& command) {
+        if (IControlCenter* c = frame.currentControlCenter()) {
+            c->Befehl_senden = command;
+            c->flagsenden = 1;
+        }
+    };
+    cc.aktivieren = [&frame](int n) { frame.CC_Aktivieren(n); };
+    windows->initCore = std::make_unique<InitListCore>(cc, true);
+    windows->initCore->caption = QStringLiteral("Init_CC");
+    InitListEnv cct = initEnv(frame, params.init2());
+    cct.post = [&frame](const QString& command) {
+        if (IProbeWindow* p = frame.currentProbeWindow()) {
+            p->Befehl = command;
+            p->flagsenden = 1;
+        }
+    };
+    cct.aktivieren = [&frame](int n) { frame.CCT_Aktivieren(n); };
+    windows->init2Core = std::make_unique<InitListCore>(cct, false);
+    windows->init2Core->caption = QStringLiteral("Init_CCT");
+
+    const auto zeigen = [windows] {
+        windows->initCore->Befehlslisteladen();
+        windows->init2Core->Befehlslisteladen();
+        if (windows->init)
+            windows->init->render();
+        if (windows->init2)
+            windows->init2->Form_Activate();
+    };
+    frame.reloadCommandLists = zeigen;
+    frame.setMenuHandler(Menu::Befehlssatzladen, [windows, zeigen] {
+        windows->initCore->befehlssatzladen();
+        zeigen();
+    });
+    frame.setMenuHandler(Menu::Befehlssatzspeichern, [windows] { windows->initCore->befehlssatzspeichern(); });
+    frame.setMenuHandler(Menu::sekbefehlssatzladen, [windows, zeigen] {
+        windows->init2Core->befehlssatzladen();
+        zeigen();
+    });
+    frame.setMenuHandler(Menu::sekbefehlsatzspeichern, [windows] { windows->init2Core->befehlssatzspeichern(); });
+    // The record lives as long as the frame.
+    QObject::connect(&frame, &QObject::destroyed, [windows] { delete windows; });
+    frame.setWindowOpener(Menu::Ablauf, [&frame, windows] {
+        if (!windows->ablauf) {
+            // A top-level window: disabling the main window must not disable it.
+            windows->ablauf = new frm_ablauf(ablaufEnv(frame));
+            windows->ablauf->setAttribute(Qt::WA_DeleteOnClose, false);
+            QObject::connect(&frame, &QObject::destroyed, windows->ablauf, &QObject::deleteLater);
+        }
+        windows->ablauf->oeffnen();
+    });
+    frame.setWindowOpener(Menu::MultiT, [&frame, windows] {
+        if (!windows->multiterm) {
+            windows->multiterm = new frm_multiterm(multitermEnv(frame));
+            QObject::connect(&frame, &QObject::destroyed, windows->multiterm, &QObject::deleteLater);
+        }
+        windows->multiterm->oeffnen();
+    });
+    return *windows;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Wires the windows of the sequences folder into the main window: "Service →
+// Ablauf" opens the sequence window and "Service → Multiterm" the terminal
+// (the main window holds its loop and disables itself while one is open);
+// the control centers' INIT button opens frm_init, a probe window's frm_init2.
+#include <memory>
+
+class IInitWindow;
+class InitListCore;
+class ParamsContext;
+class frm_ablauf;
+class frm_init;
+class frm_init2;
+class frm_main;
+class frm_multiterm;
+
+// The windows once they have been opened (for the demo and tests).
+struct SequenceWindows
+{
+    frm_ablauf* ablauf = nullptr;
+    frm_multiterm* multiterm = nullptr;
+    // The two initialisation lists: their cores exist from the start (the
+    // file menus load and save them), their windows from first use.
+    std::unique_ptr<InitListCore> initCore, init2Core;
+    frm_init* init = nullptr;
+    frm_init2* init2 = nullptr;
+    // For the control centers' INIT button: the window, created on first use,
+    // and the window only when it exists.
+    IInitWindow* initWindow();
+    IInitWindow* initWindowVorhanden() const;
+    // For the probe windows' INIT button.
+    frm_init2* initWindow2();
+    ~SequenceWindows();
+
+private:
+    friend SequenceWindows& installSequences(frm_main&, ParamsContext&);
+    frm_main* m_frame = nullptr;
+};
+
+// Also connects the four command-set entries of the file menu and shows the
+// lists again after a configuration file was loaded.
+SequenceWindows& installSequences(frm_main& frame, ParamsContext& params);

@@ -1,0 +1,231 @@
+#include "frm_ablauf.h"
+
+#include "Guarded.h"
+#include "ui_frm_ablauf.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScopedValueRollback>
+
+#include <algorithm>
+
+namespace {
+// Captions of the command buttons CBefehl(0..8); the command is the core's.
+const char* const BefehlTexte[] = {"status", "version", "inputs", "adress", "sign", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
+constexpr int ZeilenProSpalte = 29;
+} // namespace
+
+frm_ablauf::frm_ablauf(AblaufWindowEnv env, QWidget* parent)
+    : QWidget(parent),
+      m_env(std::move(env)),
+      m_core(m_env.core),
+      m_ui(std::make_unique<Ui::frm_ablauf>()),
+      ui(*m_ui),
+      m_form(this)
+{
+    ui.setupUi(this);
+    bauen();
+    binden();
+    Timer1.setInterval(100);
+    connect(&Timer1, &QTimer::timeout, this, [this] { tick(); });
+    m_schritt.setSingleShot(true);
+    connect(&m_schritt, &QTimer::timeout, this, [this] { schritt(); });
+    m_core.Form_Load();
+    m_form.render();
+}
+
+frm_ablauf::~frm_ablauf()
+{
+    m_beendet = true;
+}
+
+void frm_ablauf::bauen()
+{
+    // The 87 line boxes, three columns of 29, numbered down each column.
+    auto* zeilen = new QGridLayout(ui.pZeilen);
+    zeilen->setSpacing(1);
+    for (int i = 0; i < AblaufCore::Zeilen; ++i) {
+        auto* e = new QLineEdit(ui.pZeilen);
+        e->setObjectName(QStringLiteral("pZeile_%1").arg(i));
+        e->setMinimumWidth(180);
+        zeilen->addWidget(e, i % ZeilenProSpalte, i / ZeilenProSpalte);
+    }
+    auto* befehle = static_cast<QGridLayout*>(ui.FBefehle->layout());
+    for (int i = 0; i < int(std::size(BefehlTexte)); ++i) {
+        auto* b = new QPushButton(QLatin1String(BefehlTexte[i]), ui.FBefehle);
+        b->setObjectName(QStringLiteral("CBefehl_%1").arg(i));
+        befehle->addWidget(b, i / 2, i % 2);
+    }
+    // Display boxes: check box with the name, label with the value; two pairs a row.
+    auto* anzeigen = new QGridLayout(ui.pAnzeigen);
+    anzeigen->setContentsMargins(0, 0, 0, 0);
+    for (int d = 0; d < AblaufCore::Anzeigen; ++d) {
+        auto* c = new QCheckBox(ui.pAnzeigen);
+        c->setObjectName(QStringLiteral("Con_%1").arg(d));
+        auto* l = new QLabel(ui.pAnzeigen);
+        l->setObjectName(QStringLiteral("Display_%1").arg(d));
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+        l->setMinimumWidth(80);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        anzeigen->addWidget(c, d % 16, (d / 16) * 2);
+        anzeigen->addWidget(l, d % 16, (d / 16) * 2 + 1);
+    }
+    // The window's menu: "Editor", "Ablauf", "Aufzeichnen".
+    m_menu = new QMenuBar(this);
+    ui.mainLayout->setMenuBar(m_menu);
+    QAction* mEdit = m_menu->addAction(QStringLiteral("Editor"));
+    mEdit->setObjectName(QStringLiteral("mEdit"));
+    QAction* EAblauf = m_menu->addAction(QStringLiteral("Ablauf"));
+    EAblauf->setObjectName(QStringLiteral("EAblauf"));
+    QAction* mnuAufz = m_menu->addAction(QStringLiteral("Aufzeichnen"));
+    mnuAufz->setObjectName(QStringLiteral("mnuAufz"));
+    connect(mEdit, &QAction::triggered, this, [this] { m_form.handle("mEdit", [this] { m_core.EditEinAus(); }); });
+    connect(EAblauf, &QAction::triggered, this, [this] { m_form.handle("EAblauf", [this] { m_core.AblaufEinAus(); }); });
+    connect(mnuAufz, &QAction::triggered, this, [this] { m_form.handle("mnuAufz", [this] { m_core.mnuAufz_Click(); }); });
+}
+
+void frm_ablauf::binden()
+{
+    AblaufCore& c = m_core;
+    kit::Form& f = m_form;
+    for (int i = 0; i < AblaufCore::Zeilen; ++i)
+        f.entry(QStringLiteral("pZeile_%1").arg(i), c.pZeile[i], {.change = [&c, i] { c.pZeile_Change(i); }});
+    f.label(QStringLiteral("LHinweis"), c.LHinweis);
+    f.button(QStringLiteral("CStart"), c.CStart, [this] { CStart_Click(); });
+    f.button(QStringLiteral("CStop"), c.CStop, [this, &c] {
+        c.CStop_Click();
+        if (c.laeuft())
+            m_schritt.start(0);  // a pause or a wait ends at once
+    });
+    f.label(QStringLiteral("lNA"), c.lNA);
+    f.label(QStringLiteral("lFehler"), c.lFehler);
+    f.lamp(QStringLiteral("LED"), c.LED);
+    f.list(QStringLiteral("lb_ablauf"), c.lb_ablauf);
+    f.label(QStringLiteral("Label3"), c.Label3);
+    f.label(QStringLiteral("ffAblauf"), c.ffAblauf);
+    f.label(QStringLiteral("FEdit"), c.FEdit);
+    f.entry(QStringLiteral("TEdit"), c.TEdit);
+    f.range(QStringLiteral("VTyp"), c.VTyp, [&c] { c.VTyp_Change(); });
+    f.range(QStringLiteral("VBox"), c.VBox, [&c] { c.VBox_Change(); });
+    f.entry(QStringLiteral("tTyp"), c.tTyp);
+    f.entry(QStringLiteral("tBox"), c.tBox);
+    f.entry(QStringLiteral("tIndex_3"), c.tIndex3);
+    f.entry(QStringLiteral("TPosWeg"), c.TPosWeg, {.keys = kit::Keys::SignedDecimal});
+    f.entry(QStringLiteral("TSenden"), c.TSenden);
+    f.button(QStringLiteral("OPosArt_0"), c.OPosArt0, [&c] { c.OPosArt1.checked = !c.OPosArt0.checked; });
+    f.button(QStringLiteral("OPosArt_1"), c.OPosArt1, [&c] { c.OPosArt0.checked = !c.OPosArt1.checked; });
+    f.button(QStringLiteral("Don_0"), c.Don0);
+    f.label(QStringLiteral("FSteuerBox_1"), c.FSteuerBox1);
+    for (int d = 0; d < AblaufCore::Anzeigen; ++d) {
+        f.button(QStringLiteral("Con_%1").arg(d), c.Con[d]);
+        f.label(QStringLiteral("Display_%1").arg(d), c.Display[d], [&c] { c.Display_Click(); });
+    }
+    // Buttons without state of their own.
+    const auto knopf = [this](const QString& name, std::function<void()> fn) {
+        auto* b = m_form.get<QPushButton>(name);
+        connect(b, &QPushButton::clicked, this, [this, fn] { m_form.handle("button", fn); });
+    };
+    knopf(QStringLiteral("AblLD"), [&c] { c.AblL(); });
+    knopf(QStringLiteral("AblSP"), [&c] { c.AblSP_Click(); });
+    knopf(QStringLiteral("CEin_0"), [&c] { c.AblaufEinAus(); });
+    knopf(QStringLiteral("CEin_4"), [&c] { c.EditEinAus(); });
+    knopf(QStringLiteral("CTST1"), [&c] { c.CTST1_Click(); });
+    knopf(QStringLiteral("CTST3"), [&c] { c.CTST3_Click(); });
+    knopf(QStringLiteral("CTST4"), [&c] { c.CTST4_Click(); });
+    for (int i = 0; i < int(std::size(BefehlTexte)); ++i)
+        knopf(QStringLiteral("CBefehl_%1").arg(i), [&c, i] { c.CBefehl_Click(i); });
+    knopf(QStringLiteral("CLimitP"), [&c] { c.CLimitP_Click(); });
+    knopf(QStringLiteral("CLimitN"), [&c] { c.CLimitN_Click(); });
+    knopf(QStringLiteral("CJoyOFF"), [&c] { c.CJoyOFF_Click(); });
+    knopf(QStringLiteral("CJoystick"), [&c] { c.CJoystick_Click(); });
+    knopf(QStringLiteral("c1if"), [&c] { c.c1if_Click(); });
+    knopf(QStringLiteral("CTab"), [&c] { c.CTab_Click(); });
+    knopf(QStringLiteral("CSWEIN"), [&c] { c.CSWEIN_Click(); });
+    knopf(QStringLiteral("CSenden"), [&c] { c.CSenden_Click(); });
+    knopf(QStringLiteral("CEMaxMin"), [&c] { c.CEMaxMin_Click(); });
+    knopf(QStringLiteral("CAMaxMin"), [this, &c] {
+        if (!m_beschaeftigt)
+            c.CAMaxMin_Click();
+    });
+    knopf(QStringLiteral("CMAX"), [this, &c] {
+        if (!m_beschaeftigt)
+            c.CMAX_Click();
+    });
+    knopf(QStringLiteral("CMin"), [this, &c] {
+        if (!m_beschaeftigt)
+            c.CMin_Click();
+    });
+    for (int i = 0; i < 4; ++i)
+        knopf(QStringLiteral("Cposbox_%1").arg(i), [&c, i] { c.Cposbox_Click(i); });
+    knopf(QStringLiteral("cmd_exit"), [this] { cmd_exit_Click(); });
+}
+
+void frm_ablauf::oeffnen()
+{
+    show();
+    raise();
+    activateWindow();
+    Timer1.start();
+}
+
+void frm_ablauf::CStart_Click()
+{
+    if (m_core.laeuft())
+        return;
+    m_core.CStart_Click();
+    m_schritt.start(0);
+}
+
+void frm_ablauf::schritt()
+{
+    // A modal box inside a step runs a nested event loop: the step that is
+    // already running finishes first.
+    if (m_beschaeftigt) {
+        m_schritt.start(10);
+        return;
+    }
+    {
+        const QScopedValueRollback<bool> busy(m_beschaeftigt, true);
+        kit::guarded("frm_ablauf step", [this] { m_core.step(); });
+    }
+    m_form.render();
+    if (m_core.laeuft())
+        m_schritt.start(int(std::min(m_core.nextStepIn(), 0.05) * 1000.0));
+}
+
+void frm_ablauf::tick()
+{
+    if (m_beschaeftigt || !m_core.timer1Aktiv())
+        return;
+    {
+        const QScopedValueRollback<bool> busy(m_beschaeftigt, true);
+        kit::guarded("frm_ablauf Timer1", [this] { m_core.Timer1_Timer(); });
+    }
+    m_form.render();
+}
+
+void frm_ablauf::cmd_exit_Click()
+{
+    m_schritt.stop();
+    m_core.cmd_exit_Click();
+    Timer1.stop();
+    hide();
+    m_env.verlassen();
+}
+
+void frm_ablauf::closeEvent(QCloseEvent* event)
+{
+    m_schritt.stop();
+    Timer1.stop();
+    event->accept();
+    if (m_beendet)
+        return;
+    m_beendet = true;
+    m_env.beenden();
+}

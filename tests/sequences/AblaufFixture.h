@@ -1,0 +1,80 @@
+#pragma once
+// The sequence window's core against the in-process simulated bus: two axes
+// (01, 02), a fake clock that moves only when the code waits, and recorded
+// dialogs.
+#include "AblaufCore.h"
+#include "Clock.h"
+#include "SimAxis.h"
+#include "SimBus.h"
+#include "SimSerialPort.h"
+#include "TestSupport.h"
+#include "UiServices.h"
+
+#include <gtest/gtest.h>
+
+class AblaufFixture : public ::testing::Test
+{
+protected:
+    AblaufFixture()
+    {
+        // Replies take the line's real character time, so motions progress.
+        bus.setPacing(true);
+        bus.addUnit(QStringLiteral("01"));
+        bus.addUnit(QStringLiteral("02"));
+        port.open();
+    }
+
+    AblaufEnv env()
+    {
+        AblaufEnv e;
+        e.port = &port;
+        e.clock = &clock;
+        e.ui = &ui;
+        e.programFolder = [this] { return home.path(); };
+        e.schreibe = [this](const QString& reply, const QString& line) { recorded << line + QLatin1Char('|') + reply; };
+        return e;
+    }
+
+    void lines(const QStringList& texts)
+    {
+        for (int i = 0; i < AblaufCore::Zeilen; ++i)
+            core.pZeile[i].text = i < texts.size() ? texts.at(i) : QString();
+    }
+
+    void run(const QStringList& texts)
+    {
+        lines(texts);
+        bus.clearTraffic();
+        core.CStart_Click();
+        core.runToEnd();
+    }
+
+    // Commands sent, as "selection command" ("01 [0ST]").
+    QStringList traffic() const
+    {
+        QStringList out;
+        for (const auto& [selection, command] : bus.traffic())
+            out << selection + QLatin1Char(' ') + command;
+        return out;
+    }
+
+    // Commands that reached a unit other than the broadcast address.
+    QStringList unitTraffic() const
+    {
+        QStringList out;
+        for (const QString& t : traffic())
+            if (!t.startsWith(QLatin1String("00 ")))
+                out << t;
+        return out;
+    }
+
+    SimUnit& unit(const char* address) { return *bus.unit(QLatin1String(address)); }
+
+    FakeClock clock;
+    SimBus bus{clock};
+    SimSerialPort port{bus};
+    RecordingUiServices ui;
+    TempHome home;
+    QStringList recorded;
+    AblaufCore core{env()};
+};

@@ -1,0 +1,242 @@
+// The sequence language against the simulated bus: moves with their waits,
+// repeats, failures that stop or do not stop a run, refused lines, pauses and
+// the stop request.
+#include "AblaufFixture.h"
+#include "AblaufText.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class Interpreter : public AblaufFixture
+{};
+
+TEST_F(Interpreter, MoveSendsCountsWaitsForTheEndAndStopsUnitZero)
+{
+    run({u"MF/0/1/2000"_s, u"MA/0/1/10"_s});
+    const QStringList t = traffic();
+    ASSERT_GE(t.size(), 3);
+    EXPECT_EQ(t.first(), u"01 [1MA00000014]"_s);
+    for (qsizetype i = 1; i + 1 < t.size(); ++i)
+        EXPECT_EQ(t.at(i), u"01 [0po]"_s);
+    EXPECT_EQ(t.last(), u"00 [1BR]"_s);
+    EXPECT_EQ(SimAxis(bus, u"01"_s).position(), 20);
+    EXPECT_EQ(core.LHinweis.text, u" Ablauf Ende "_s);
+    EXPECT_TRUE(core.CStart.enabled);
+    EXPECT_FALSE(core.laeuft());
+    EXPECT_EQ(core.Fehlerzahl, 0);
+    EXPECT_EQ(core.pZeile[1].colour, AblaufCore::Weiss);
+}
+
+TEST_F(Interpreter, NegativeMoveIsTwosComplementAndOtherLettersFollowTheKeyword)
+{
+    run({u"MF/0/1/2000"_s, u"MA/0/1/-10"_s, u"FR/0/1/2.5"_s, u"SA/0/1/0"_s});
+    EXPECT_TRUE(traffic().contains(u"01 [1MAFFFFFFEC]"_s));
+    EXPECT_TRUE(traffic().contains(u"01 [1FR00000005]"_s));
+    EXPECT_TRUE(traffic().contains(u"01 [1SA00000000]"_s));
+}
+
+TEST_F(Interpreter, RepeatCountsCyclesUntilStopped)
+{
+    lines({u"MF/0/1/1000"_s, u"MR/0/1/1"_s, u"**"_s});
+    core.CStart_Click();
+    QStringList cycles;
+    while (core.laeuft() && core.Zyklen < 3) {
+        const int before = core.Zyklen;
+        core.step();
+        if (core.Zyklen != before)
+            cycles << core.lNA.text;
+    }
+    EXPECT_EQ(cycles, (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+    core.CStop_Click();
+    core.runToEnd();
+    EXPECT_FALSE(core.laeuft());
+    EXPECT_EQ(SimAxis(bus, u"01"_s).position(), 3);
+    // Cycles survive the run; only the exit button resets them.
+    EXPECT_EQ(core.Zyklen, 3);
+    core.cmd_exit_Click();
+    EXPECT_EQ(core.lNA.text, u"0"_s);
+}
+
+TEST_F(Interpreter, SilentUnitStopsTheRunWithOneFailure)
+{
+    unit("01").setSilent(true);
+    run({u"MF/0/1/2000"_s, u"MA/0/1/10"_s, u"MA/0/2/10"_s});
+    EXPECT_EQ(core.Fehlerzahl, 1);
+    EXPECT_EQ(core.lFehler.text, u"1"_s);
+    EXPECT_EQ(core.LED.colour, AblaufCore::Rot);
+    EXPECT_EQ(ui.beeps, 1);
+    EXPECT_EQ(core.lb_ablauf.items.value(0), u"MA/0/1/10"_s);
+    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(traffic().contains(u"02 [1MA00000000]"_s));
+    EXPECT_EQ(traffic().last(), u"00 [1BR]"_s);
+}
+
+TEST_F(Interpreter, RejectedReplyIsCountedAndTheRunGoesOn)
+{
+    unit("01").rejectNext(u"[1GX]"_s, 0x1D);
+    run({u"GX/0/1"_s, u"MF/0/2/1000"_s, u"MA/0/2/7"_s});
+    EXPECT_EQ(core.Fehlerzahl, 1);
+    EXPECT_EQ(core.LED.colour, AblaufCore::Gelb);
+    EXPECT_EQ(core.lb_ablauf.items.value(0), u"GX/0/1[1GX?001D]"_s);
+    EXPECT_EQ(SimAxis(bus, u"02"_s).position(), 7);
+    EXPECT_EQ(core.LHinweis.text, u" Ablauf Ende "_s);
+}
+
+TEST_F(Interpreter, CommentsAndShortLinesAreSkippedAndEmptyLineEndsThePass)
+{
+    run({u"-MA/0/1/5"_s, u"X"_s, u"MF/0/1/1000"_s, u"MA/0/1/5"_s, u""_s, u"MA/0/1/9"_s});
+    EXPECT_EQ(SimAxis(bus, u"01"_s).position(), 5);
+    EXPECT_EQ(unitTraffic().first(), u"01 [1MA00000005]"_s);
+}
+
+TEST_F(Interpreter, EmptyFirstLineNeverStartsEvenAfterARepeatingRun)
+{
+    lines({u"CE/1"_s, u"**"_s});
+    core.CStart_Click();
+    for (int i = 0; i < 10; ++i)
+        core.step();
+    core.CStop_Click();
+    core.runToEnd();
+    const int cycles = core.Zyklen;
+    run({u""_s, u"**"_s});
+    EXPECT_FALSE(core.laeuft());
+    EXPECT_EQ(core.Zyklen, cycles);
+    EXPECT_EQ(traffic(), (QStringList{u"00 [1BR]"_s}));
+}
+
+TEST_F(Interpreter, SelectionOnlyKeywords)
+{
+    bus.addUnit(u"13"_s);
+    run({u"Z0/1/3"_s, u"Z0/0/1"_s});
+    EXPECT_EQ(unit("13").received(), (QStringList{u"[1BR]"_s}));  // only the closing broadcast
+    EXPECT_EQ(unitTraffic(), (QStringList{u"01 [1PP00000000]"_s}));
+    // At (0, 0) "[1GX]" goes out unanswered and the poll there times out.
+    run({u"GX/0/0"_s});
+    EXPECT_EQ(traffic().mid(0, 2), (QStringList{u"00 [1GX]"_s, u"00 [0po]"_s}));
+    EXPECT_EQ(core.Fehlerzahl, 1);
+}
+
+TEST_F(Interpreter, RawCommandsAreCutToTheirBracketsListedAndRecorded)
+{
+    run({u"QV/0/0/xx[0VN]yy"_s, u"QV/0/2/status [0ST]"_s});
+    EXPECT_EQ(traffic().mid(0, 2), (QStringList{u"00 [0VN]"_s, u"02 [0ST]"_s}));
+    EXPECT_EQ(core.lb_ablauf.items.mid(0, 2),
+              (QStringList{u"QV/0/2/status [0ST][0ST!00000000]"_s, u"QV/0/0/xx[0VN]yy"_s}));
+    EXPECT_EQ(recorded, (QStringList{u"QV/0/2/status [0ST]|[0ST!00000000]"_s}));
+    EXPECT_EQ(core.Zeitlimit, 1.0);
+}
+
+TEST_F(Interpreter, PauseTakesSecondsAndStopEndsIt)
+{
+    double start = clock.now();
+    run({u"WZ/2"_s});
+    EXPECT_NEAR(clock.now() - start, 2.0, 0.01);
+    start = clock.now();
+    run({u"WZ/1.5"_s});
+    EXPECT_NEAR(clock.now() - start, 1.5, 0.01);
+
+    lines({u"WZ/600"_s});
+    start = clock.now();
+    core.CStart_Click();
+    core.step();
+    EXPECT_GT(core.nextStepIn(), 500.0);
+    core.CStop_Click();
+    EXPECT_EQ(core.nextStepIn(), 0.0);
+    core.step();
+    EXPECT_FALSE(core.laeuft());
+    EXPECT_LT(clock.now() - start, 1.0);
+}
+
+TEST_F(Interpreter, StopDuringMotionEndsAfterTheNextPoll)
+{
+    run({u"MF/0/1/1000"_s});
+    lines({u"MA/0/1/200000"_s});
+    core.CStart_Click();
+    core.step();  // the move goes out
+    core.step();  // one poll: still moving
+    ASSERT_TRUE(core.laeuft());
+    EXPECT_FALSE(core.timer1Aktiv());
+    bus.clearTraffic();
+    core.CStop_Click();
+    core.step();
+    EXPECT_FALSE(core.laeuft());
+    EXPECT_TRUE(core.timer1Aktiv());
+    EXPECT_EQ(traffic().first(), u"00 [1BR]"_s);
+    EXPECT_LT(SimAxis(bus, u"01"_s).position(), 200000);
+    EXPECT_EQ(core.pZeile[0].colour, AblaufCore::Weiss);
+}
+
+TEST_F(Interpreter, ClosedPortIsOneTimeOutAndOneMessage)
+{
+    port.close();
+    core.Don0.checked = true;
+    core.Con[0].checked = true;
+    run({u"MF/0/1/1000"_s, u"MA/0/1/5"_s});
+    EXPECT_EQ(core.Fehlerzahl, 1);
+    EXPECT_EQ(ui.texts(), (QStringList{AblaufCore::PortMessage}));
+    EXPECT_FALSE(core.laeuft());
+}
+
+struct BadLine
+{
+    const char* name;
+    QStringList lines;
+};
+
+class MalformedLine : public AblaufFixture, public ::testing::WithParamInterface<BadLine>
+{};
+
+TEST_P(MalformedLine, IsALineErrorThatSendsNothing)
+{
+    core.Faktortabelle[0][1] = 1000;
+    run(GetParam().lines);
+    EXPECT_EQ(core.Fehlerzahl, 1);
+    EXPECT_EQ(ui.beeps, 1);
+    EXPECT_EQ(core.LED.colour, AblaufCore::Rot);
+    EXPECT_TRUE(core.lb_ablauf.items.value(0).startsWith(GetParam().lines.last()));
+    EXPECT_FALSE(core.laeuft());
+    EXPECT_TRUE(core.CStart.enabled);
+    EXPECT_EQ(unitTraffic(), QStringList());
+    EXPECT_EQ(traffic(), (QStringList{u"00 [1BR]"_s}));
+    EXPECT_EQ(core.pZeile[GetParam().lines.size() - 1].colour, AblaufCore::Gelb);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, MalformedLine,
+    ::testing::Values(BadLine{"TenSlashes", {u"MA/0/1/2/3/4/5/6/7/8/9/0"_s}},
+                      BadLine{"TypeBeyondFactorTable", {u"MA/16/1/5"_s}},
+                      BadLine{"BoxBeyondTable", {u"GX/0/21"_s}},
+                      BadLine{"NegativeType", {u"MF/-1/1/5"_s}},
+                      BadLine{"MBTooFewFields", {u"MB/0/1/1/1000"_s}},
+                      BadLine{"MBBoxZeroOfTypeZero", {u"MB/0/0/1/1000/x"_s}},
+                      BadLine{"QVTooFewFields", {u"QV/0/1"_s}},
+                      BadLine{"QVWithoutBrackets", {u"QV/0/1/status ]0ST["_s}},
+                      BadLine{"CountBeyond32Bits", {u"MA/0/1/3000000"_s}},
+                      BadLine{"NegativePause", {u"WZ/-1"_s}},
+                      BadLine{"RowWithoutAddress", {u"MF/3/1/1000"_s, u"MA/3/1/5"_s}},
+                      BadLine{"BoxWithoutAddress", {u"QV/0/16/[0ST]"_s}},
+                      BadLine{"UnsetFactor", {u"MA/0/2/5"_s}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AblaufText, NumbersAndHexadecimal)
+{
+    EXPECT_EQ(ablauf::leadingNumber(u"MA/0/1/25.5"_s, 7), 25.5);
+    EXPECT_EQ(ablauf::leadingNumber(u"MA/ 7/x"_s, 3), 7);
+    EXPECT_EQ(ablauf::leadingNumber(u"MA/x/1"_s, 3), 0);
+    EXPECT_EQ(ablauf::leadingNumber(u"-2.5e1/"_s), -25);
+    EXPECT_EQ(ablauf::moveDigits(2.5, 4), u"0000000A"_s);
+    EXPECT_EQ(ablauf::moveDigits(-1, 1), u"FFFFFFFF"_s);
+    EXPECT_EQ(ablauf::moveDigits(0.5, 1), u"00000001"_s);
+    EXPECT_EQ(ablauf::Hex_8(0.5), u"00000000"_s);
+    EXPECT_FALSE(ablauf::moveDigits(2147483648.0, 1));
+    EXPECT_EQ(ablauf::HexWert(u"FFFFFF"_s), -1);
+    EXPECT_EQ(ablauf::HexWert(u"7FFFFF]"_s), 8388607);
+    EXPECT_EQ(ablauf::HexWert(u"800000"_s), -8388608);
+    EXPECT_EQ(ablauf::HexWertAK(u"000A00"_s), 1);
+    EXPECT_NEAR(ablauf::HexWertAK(u"FFF600"_s), -1, 1e-9);
+    EXPECT_EQ(ablauf::Klammertest(u"x[a][0VN]yy"_s), u"[0VN]"_s);
+    EXPECT_FALSE(ablauf::Klammertest(u"]0ST["_s));
+}
+
+} // namespace

@@ -1,0 +1,265 @@
+// The sequence window opened from "Service → Ablauf" on the demonstration bus:
+// the main window is held and disabled while it is open, a run typed into the
+// line boxes goes through the event loop, the exit button gives everything
+// back, and the close box ends the program. With KELVANE_SEQUENCE_SCREENSHOT=
+// <file.png> the run is also saved as a picture.
+#include "Clock.h"
+#include "CoreContext.h"
+#include "DemoBus.h"
+#include "InstallSequences.h"
+#include "MenuNames.h"
+#include "Settings.h"
+#include "SimAxis.h"
+#include "SimBus.h"
+#include "SimSerialPort.h"
+#include "SimUsbBridge.h"
+#include "TestSupport.h"
+#include "UiServices.h"
+#include "frm_ablauf.h"
+#include "frm_main.h"
+#include "frm_multiterm.h"
+#include "frm_init.h"
+#include "frm_Controlcenter.h"
+#include "InitListCore.h"
+#include "ParamsContext.h"
+#include "CommandList.h"
+#include "ValueFile.h"
+#include <QScrollBar>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class FrmAblaufTest : public ::testing::Test
+{
+protected:
+    FrmAblaufTest()
+    {
+        auto clock = std::make_unique<FakeClock>(0.0001);
+        uhr = clock.get();
+        bus = std::make_unique<SimBus>(*uhr);
+        bus->setPacing(true);
+        populateDemoBus(*bus);
+        auto ui = std::make_unique<RecordingUiServices>();
+        dialoge = ui.get();
+        auto serial = std::make_unique<SimSerialPort>(*bus);
+        serial->open();
+        core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(home.file(u"s.ini"_s)), std::move(ui),
+                                             std::move(clock), std::move(serial),
+                                             std::make_unique<SimUsbBridge>(*bus, false));
+        frame = std::make_unique<frm_main>(*core);
+        params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags());
+        fenster = &installSequences(*frame, *params);
+        ControlCenterTools tools;
+        tools.initWindow = [this] { return fenster->initWindow(); };
+        tools.initWindowVorhanden = [this] { return fenster->initWindowVorhanden(); };
+        installControlCenter(*frame, *params, tools);
+        frame->show();
+    }
+    ~FrmAblaufTest() override
+    {
+        frame.reset();
+        params.reset();
+    }
+
+    frm_ablauf* oeffnen()
+    {
+        frame->menuEntry(Menu::Ablauf)->trigger();
+        return fenster->ablauf;
+    }
+
+    void warteBisEnde(frm_ablauf& w)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (w.core().laeuft() && t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+
+    TempHome home;
+    FakeClock* uhr = nullptr;
+    std::unique_ptr<SimBus> bus;
+    RecordingUiServices* dialoge = nullptr;
+    std::unique_ptr<CoreContext> core;
+    std::unique_ptr<frm_main> frame;
+    std::unique_ptr<ParamsContext> params;
+    SequenceWindows* fenster = nullptr;
+};
+
+TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
+{
+    frm_ablauf* w = oeffnen();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(frame->isEnabled());
+    EXPECT_TRUE(frame->timer1Holders().contains(Menu::Ablauf));
+    EXPECT_TRUE(w->isEnabled());
+    // The start file is missing in a fresh program folder.
+    EXPECT_EQ(dialoge->messages.size(), 1);
+    EXPECT_EQ(w->findChildren<QLineEdit*>(QRegularExpression(u"^pZeile_\\d+$"_s)).size(), 87);
+
+    const QStringList sequenz = {u"MF/0/1/1000"_s, u"MF/0/2/1000"_s, u"MB/0/1/1/1000/Achse X"_s,
+                                 u"MB/0/2/1/1000/Achse Y"_s, u"MA/0/1/12.5"_s, u"MA/0/2/-3"_s,
+                                 u"QV/0/2/version [0VN]"_s, u"GX/0/1"_s};
+    for (int i = 0; i < sequenz.size(); ++i) {
+        auto* e = w->findChild<QLineEdit*>(u"pZeile_%1"_s.arg(i));
+        QTest::keyClicks(e, sequenz[i]);
+    }
+    w->findChild<QLineEdit*>(u"pZeile_9"_s)->setFocus();
+    QTest::keyClicks(w->findChild<QLineEdit*>(u"pZeile_9"_s), u"CE/\"x"_s);
+    EXPECT_EQ(w->core().pZeile[9].text, u"CE/x"_s);
+    w->core().Don0.checked = true;
+    w->render();
+    w->findChild<QPushButton*>(u"CStart"_s)->click();
+    EXPECT_FALSE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
+    warteBisEnde(*w);
+    w->core().Timer1_Timer();
+    w->render();
+    EXPECT_EQ(SimAxis(*bus, u"01"_s).position(), 12345);  // the index mark ends "[1GX]"
+    EXPECT_EQ(SimAxis(*bus, u"02"_s).position(), -3);
+    EXPECT_EQ(w->findChild<QLabel*>(u"LHinweis"_s)->text(), u" Ablauf Ende "_s);
+    EXPECT_EQ(w->findChild<QLabel*>(u"Display_1"_s)->text(), u"-3"_s);
+    EXPECT_TRUE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
+    const QString bild = qEnvironmentVariable("KELVANE_SEQUENCE_SCREENSHOT");
+    if (!bild.isEmpty())
+        w->grab().save(bild);
+
+    // The editor shows the lines, and the box holds exactly the core's text.
+    w->findChild<QPushButton*>(u"CTST4"_s)->click();
+    EXPECT_EQ(w->findChild<QPlainTextEdit*>(u"TEdit"_s)->toPlainText(), w->core().TEdit.text);
+    EXPECT_TRUE(w->core().TEdit.text.startsWith(u"MF/0/1/1000\n"_s));
+
+    w->findChild<QPushButton*>(u"cmd_exit"_s)->click();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(frame->isEnabled());
+    EXPECT_EQ(frame->com_motflag, 1);
+    EXPECT_FALSE(frame->timer1Holders().contains(Menu::Ablauf));
+    EXPECT_EQ(w->core().lNA.text, u"0"_s);
+    EXPECT_EQ(oeffnen(), w);  // the same window comes back with its lines
+    EXPECT_EQ(w->core().pZeile[0].text, u"MF/0/1/1000"_s);
+}
+
+TEST_F(FrmAblaufTest, CloseBoxEndsTheProgram)
+{
+    frm_ablauf* w = oeffnen();
+    ASSERT_NE(w, nullptr);
+    w->close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->isUnloaded());
+    EXPECT_FALSE(frame->timer1Holders().contains(Menu::Ablauf));
+}
+
+TEST_F(FrmAblaufTest, TerminalCloseBoxEndsTheProgramAndProbeListPostsToNobody)
+{
+    // Without a probe window the probe list's ">" changes nothing.
+    frm_init2* liste = fenster->initWindow2();
+    ASSERT_NE(liste, nullptr);
+    liste->cmd_Init(1);
+    EXPECT_EQ(liste->windowTitle(), u"Init_CCT"_s);
+    liste->findChild<QPushButton*>(u"cmd_senden_0"_s)->click();
+    EXPECT_EQ(frame->currentProbeWindow(), nullptr);
+
+    frame->menuEntry(Menu::MultiT)->trigger();
+    ASSERT_NE(fenster->multiterm, nullptr);
+    fenster->multiterm->close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->isUnloaded());
+}
+
+TEST_F(FrmAblaufTest, TerminalSendsAllRowsAndGivesTheMainWindowBack)
+{
+    frame->menuEntry(Menu::MultiT)->trigger();
+    frm_multiterm* t = fenster->multiterm;
+    ASSERT_NE(t, nullptr);
+    EXPECT_FALSE(frame->isEnabled());
+    EXPECT_TRUE(frame->timer1Holders().contains(Menu::MultiT));
+    EXPECT_EQ(t->windowTitle(), u"Multiterm"_s);
+    const QStringList adressen = {u"01"_s, u"02"_s, u"21"_s, u"11"_s};
+    for (int i = 0; i < adressen.size(); ++i) {
+        QTest::keyClicks(t->findChild<QLineEdit*>(u"Text1_%1"_s.arg(i)), adressen[i] + u"x"_s);
+        auto* befehl = t->findChild<QLineEdit*>(u"tsend_%1"_s.arg(i));
+        befehl->clear();
+        QTest::keyClicks(befehl, i % 2 ? u"[0VN]"_s : u"[0ST]"_s);
+        t->findChild<QCheckBox*>(u"csend_%1"_s.arg(i))->click();
+    }
+    EXPECT_EQ(t->core().Text1[0].text, u"01"_s);  // only hexadecimal digits enter an address
+    t->findChild<QCheckBox*>(u"csend_15"_s)->click();
+    t->findChild<QPushButton*>(u"CSenden"_s)->click();
+    EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_1"_s)->text(), u"[0VN!Mot V1.00]"_s);
+    EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_15"_s)->text(), u"[0ST!00000000]"_s);
+    const QString bild = qEnvironmentVariable("KELVANE_TERMINAL_SCREENSHOT");
+    if (!bild.isEmpty())
+        t->grab().save(bild);
+    // "Dauer" runs on the window's timer until the box is cleared.
+    t->findChild<QCheckBox*>(u"cDauer"_s)->click();
+    EXPECT_TRUE(t->Timer1.isActive());
+    QTest::qWait(100);
+    EXPECT_GT(t->core().Dauerzaehler, 0);
+    t->findChild<QCheckBox*>(u"cDauer"_s)->click();
+    EXPECT_FALSE(t->Timer1.isActive());
+    t->findChild<QPushButton*>(u"cmd_exit"_s)->click();
+    EXPECT_FALSE(t->isVisible());
+    EXPECT_TRUE(frame->isEnabled());
+    EXPECT_FALSE(frame->timer1Holders().contains(Menu::MultiT));
+}
+
+TEST_F(FrmAblaufTest, InitListPostsIntoTheBoundControlCenterAndTheMenusKeepTstFiles)
+{
+    frame->mnuKontroll_Click();
+    IControlCenter* cc = frame->CC.item(frame->Fensterzaehler());
+    ASSERT_NE(cc, nullptr);
+    IInitWindow* iw = fenster->initWindow();
+    ASSERT_NE(iw, nullptr);
+    frame->menuEntry(Menu::IR)->setChecked(true);  // "Init-Regler": the slider part shows
+    iw->an_aus = 0;
+    iw->CCIndex = cc->Tag;
+    iw->SetFocus();
+    EXPECT_EQ(iw->an_aus, 1);
+    EXPECT_EQ(frame->CC_I, cc->Tag);
+    auto* w = fenster->init;
+    EXPECT_EQ(w->windowTitle(), u"Init_CC"_s);
+    EXPECT_EQ(w->width(), 5190 / 15);
+    EXPECT_EQ(w->findChildren<QLineEdit*>(QRegularExpression(u"^text_Befehl_\\d+$"_s)).size(), 30);
+    auto* zeile = w->findChild<QLineEdit*>(u"text_Befehl_2"_s);
+    QTest::keyClicks(zeile, u"[0VN]"_s);
+    EXPECT_EQ(params->init().arraybefehle_get(2), u"[0VN]"_s);
+    QTest::keyClick(zeile, Qt::Key_Return);
+    EXPECT_EQ(cc->Befehl_senden, u"[0VN]"_s);
+    EXPECT_EQ(cc->flagsenden, 1);
+    // The program shows a register reading: nothing is posted.
+    cc->flagsenden = 0;
+    iw->setSli_wert(-7);
+    EXPECT_EQ(w->findChild<QScrollBar*>(u"sli_wert"_s)->value(), -7);
+    EXPECT_EQ(cc->flagsenden, 0);
+    w->findChild<QScrollBar*>(u"sli_wert"_s)->setValue(127);
+    EXPECT_EQ(cc->Befehl_senden, u"[1EW07F0]"_s);
+    const QString bild = qEnvironmentVariable("KELVANE_INIT_SCREENSHOT");
+    if (!bild.isEmpty())
+        w->grab().save(bild);
+
+    // "CC_Befehlssatz speichern" and "laden" from the file menu.
+    const QString pfad = home.file(u"cc.tst"_s);
+    dialoge->fileAnswers << pfad;
+    frame->menuEntry(Menu::Befehlssatzspeichern)->trigger();
+    params->init().arraybefehle_let(2, QString());
+    dialoge->fileAnswers << pfad;
+    frame->menuEntry(Menu::Befehlssatzladen)->trigger();
+    EXPECT_EQ(zeile->text(), u"[0VN]"_s);
+    EXPECT_EQ(readFileBytes(pfad)->count("\r\n"), 30);
+    w->close();
+    EXPECT_EQ(params->init().arraybefehle_get(2), u"[0VN]"_s);
+}
+
+} // namespace

@@ -1,0 +1,158 @@
+// The initialisation command lists: posting into the bound window's mailbox,
+// the register slider in 8 and 16 bits (only the operator's changes post, no
+// value is clamped), and the tst files.
+#include "CommandList.h"
+#include "InitListCore.h"
+#include "TestSupport.h"
+#include "UiServices.h"
+#include "ValueFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class InitList : public ::testing::Test
+{
+protected:
+    InitListEnv env(CommandList& l)
+    {
+        InitListEnv e;
+        e.list = &l;
+        e.ui = &ui;
+        e.programFolder = [this] { return home.path(); };
+        e.post = [this](const QString& c) { posts << c; };
+        e.sechzehnBit = [this] { return sechzehn; };
+        e.aktivieren = [this](int n) { aktiviert << n; };
+        e.initFarbe = [this](int n, quint32 c) { farben << u"%1:%2"_s.arg(n).arg(c, 0, 16); };
+        e.comMotflag = [this] { ++motflag; };
+        return e;
+    }
+    void bewegen(int v)
+    {
+        init.sli_wert.value = v;
+        init.sli_wert_Change();
+    }
+
+    RecordingUiServices ui;
+    TempHome home;
+    bool sechzehn = false;
+    QStringList posts, farben;
+    QList<int> aktiviert;
+    int motflag = 0;
+    CommandList liste{CommandList::ControlCenterSize};
+    CommandList liste2{CommandList::ProbeSize};
+    InitListCore init{env(liste), true};
+    InitListCore init2{env(liste2), false};
+};
+
+TEST_F(InitList, EditsAreStoredAndSendingPostsTheTextUnchanged)
+{
+    init.text_Befehl[4].text = u" [1VP0032] "_s;
+    init.text_Befehl_Change(4);
+    EXPECT_EQ(liste.arraybefehle_get(4), u" [1VP0032] "_s);
+    init.cmd_senden_Click(4);
+    init.cb_start.checked = true;
+    init.cb_start_Click();
+    EXPECT_EQ(init.cb_start.text, u"Stop"_s);
+    init.cb_start.checked = false;
+    init.cb_start_Click();
+    EXPECT_EQ(posts, (QStringList{u" [1VP0032] "_s, u"[1EE]"_s, u"[1BR]"_s}));
+    EXPECT_EQ(init2.size(), 13);
+}
+
+TEST_F(InitList, BindingColoursAndActivatesTheBoundWindow)
+{
+    init.binden(3);
+    init.Form_Activate();
+    init.binden(5);
+    init.Form_Activate();
+    EXPECT_EQ(farben, (QStringList{u"3:c000"_s, u"3:e0e0e0"_s, u"5:c000"_s}));
+    EXPECT_EQ(aktiviert, (QList<int>{3, 5}));
+    EXPECT_EQ(init.breite, 2730);
+}
+
+TEST_F(InitList, SliderPostsInEightAndSixteenBits)
+{
+    init.Form_Activate();
+    EXPECT_TRUE(posts.isEmpty());  // setting the range posts nothing
+    bewegen(127);
+    bewegen(-128);
+    bewegen(-1);
+    bewegen(0);
+    EXPECT_EQ(posts, (QStringList{u"[1EW07F0]"_s, u"[1EW0800]"_s, u"[1EW0FF0]"_s, u"[1EW0000]"_s}));
+    sechzehn = true;
+    init.Form_Activate();
+    EXPECT_EQ(init.sli_wert.min, -32768);
+    EXPECT_EQ(init.Label1.text, u"7FF0"_s);
+    bewegen(-1);
+    EXPECT_EQ(posts.last(), u"[1EWFFFF]"_s);
+    EXPECT_EQ(init.lb_wert.text, u"FFF0"_s);
+    init.lb_wert.text = u"8000"_s;
+    init.lb_wert_LostFocus();
+    EXPECT_EQ(init.sli_wert.value, -32768);
+    EXPECT_EQ(posts.last(), u"[1EW8000]"_s);
+}
+
+TEST_F(InitList, ProgramValuesNeverPostAndBadInputIsRefused)
+{
+    init.Form_Activate();
+    EXPECT_TRUE(init.setSli_wert(-5));
+    EXPECT_FALSE(init.setSli_wert(300));  // outside 8 bits: refused, not clamped
+    EXPECT_EQ(init.sli_wert.value, -5);
+    EXPECT_TRUE(posts.isEmpty());
+    init.lb_wert.text = u"07F0"_s;  // the shown form of 127
+    init.lb_wert_LostFocus();
+    EXPECT_EQ(init.sli_wert.value, 127);
+    init.lb_wert.text = u"0800"_s;
+    init.lb_wert_LostFocus();
+    EXPECT_EQ(init.sli_wert.value, -128);
+    const int n = int(posts.size());
+    for (const QString& bad : {u"80"_s, u"7F00"_s, u"xyz"_s}) {
+        init.lb_wert.text = bad;
+        init.lb_wert_LostFocus();
+    }
+    EXPECT_EQ(init.sli_wert.value, -128);
+    EXPECT_EQ(posts.size(), n);
+}
+
+TEST_F(InitList, TstFilesRoundTripAndCancelKeepsTheList)
+{
+    for (int k = 0; k < 30; ++k)
+        liste.arraybefehle_let(k, u"[1C%1]"_s.arg(k));
+    const QString pfad = home.file(u"cc.tst"_s);
+    ui.fileAnswers << pfad;
+    ASSERT_TRUE(init.befehlssatzspeichern());
+    const QByteArray bytes = *readFileBytes(pfad);
+    EXPECT_EQ(bytes.count("\r\n"), 30);
+    EXPECT_TRUE(bytes.startsWith("\"[1C0]\"\r\n"));
+    EXPECT_EQ(motflag, 1);
+
+    EXPECT_FALSE(init.befehlssatzladen());  // cancelled
+    EXPECT_EQ(liste.arraybefehle_get(29), u"[1C29]"_s);
+
+    for (int k = 0; k < 30; ++k)
+        liste.arraybefehle_let(k, QString());
+    ui.fileAnswers << pfad;
+    ASSERT_TRUE(init.befehlssatzladen());
+    EXPECT_EQ(init.dateiInhalt(), bytes);
+    EXPECT_EQ(init.caption, u"cc.tst"_s);
+    EXPECT_EQ(ui.fileRequests.last().filter, InitListCore::Filter);
+
+    // The 30-line file into the 13-line list takes its first 13 lines.
+    ui.fileAnswers << pfad;
+    ASSERT_TRUE(init2.befehlssatzladen());
+    EXPECT_EQ(liste2.arraybefehle_get(12), u"[1C12]"_s);
+
+    ValueFileWriter kurz;
+    kurz.writeString(u"[0ST]"_s);
+    ASSERT_TRUE(writeValueFile(home.file(u"kurz.tst"_s), kurz.data()));
+    ui.fileAnswers << home.file(u"kurz.tst"_s);
+    EXPECT_FALSE(init2.befehlssatzladen());
+    EXPECT_EQ(liste2.arraybefehle_get(0), u"[0ST]"_s);
+    EXPECT_EQ(liste2.arraybefehle_get(1), QString());
+    EXPECT_EQ(ui.texts(), (QStringList{u"Die Datei kurz.tst konnte nicht geladen werden!!"_s}));
+}
+
+} // namespace

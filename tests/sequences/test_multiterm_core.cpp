@@ -1,0 +1,219 @@
+// The multi-unit terminal against the simulated bus: single rows, send-all
+// with its stop on a silent row, "Dauer" passes, time-outs and test files.
+#include "Clock.h"
+#include "MultitermCore.h"
+#include "SimBus.h"
+#include "SimSerialPort.h"
+#include "TestSupport.h"
+#include "UiServices.h"
+#include "ValueFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class Multiterm : public ::testing::Test
+{
+protected:
+    Multiterm()
+    {
+        bus.setPacing(true);
+        bus.addUnit(u"01"_s);
+        bus.addUnit(u"02"_s);
+        port.open();
+        core.Form_Load();
+    }
+
+    MultitermEnv env()
+    {
+        MultitermEnv e;
+        e.port = &port;
+        e.clock = &clock;
+        e.ui = &ui;
+        e.programFolder = [this] { return home.path(); };
+        return e;
+    }
+
+    QStringList traffic() const
+    {
+        QStringList out;
+        for (const auto& [selection, command] : bus.traffic())
+            out << selection + QLatin1Char(' ') + command;
+        return out;
+    }
+
+    void zeile(int i, const QString& adresse, const QString& befehl, bool mit = true)
+    {
+        core.Text1[i].text = adresse;
+        core.tsend[i].text = befehl;
+        core.csend[i].checked = mit;
+    }
+
+    FakeClock clock;
+    SimBus bus{clock};
+    SimSerialPort port{bus};
+    RecordingUiServices ui;
+    TempHome home;
+    MultitermCore core{env()};
+};
+
+TEST_F(Multiterm, RowWithoutAddressUsesTheSelectorsAndShowsTheReply)
+{
+    core.Cosend_Click(15);
+    EXPECT_EQ(traffic(), (QStringList{u"01 [0ST]"_s}));
+    EXPECT_EQ(core.tempf[15].text, u"[0ST!00000000]"_s);
+    EXPECT_EQ(core.tempf[15].colour, MultitermCore::Weiss);
+    core.VTyp.value = 8;
+    core.VTyp_Change();
+    EXPECT_EQ(core.tTyp.text, u"C"_s);
+    EXPECT_EQ(core.ltyp.text, u"UM"_s);
+    EXPECT_EQ(core.Adresstabelle[12][15], QChar(18) + u"CF"_s);
+}
+
+TEST_F(Multiterm, CommandIsCutToItsBracketsAndIncompleteOnesAreNotSent)
+{
+    zeile(3, u"02"_s, u"x[0ST]y"_s);
+    core.Cosend_Click(3);
+    EXPECT_EQ(traffic(), (QStringList{u"02 [0ST]"_s}));
+    bus.clearTraffic();
+    core.Cosend_Click(0);  // "[]" as designed
+    EXPECT_EQ(core.tempf[0].text, u"!?"_s);
+    zeile(1, u"02"_s, u"]0ST["_s);
+    core.Cosend_Click(1);
+    EXPECT_EQ(core.tempf[1].text, u"!?"_s);
+    EXPECT_TRUE(traffic().isEmpty());
+}
+
+TEST_F(Multiterm, BroadcastAndFEAddressesWriteWithoutWaiting)
+{
+    zeile(2, u"FE"_s, u"[1BR]"_s);
+    zeile(3, u"00"_s, u"[1BR]"_s);
+    const double start = clock.now();
+    core.Cosend_Click(2);
+    core.Cosend_Click(3);
+    EXPECT_LT(clock.now() - start, 0.1);
+    EXPECT_TRUE(core.tempf[2].text.isEmpty());
+    EXPECT_TRUE(core.tempf[3].text.isEmpty());
+    EXPECT_EQ(core.Fehlerzaehler, 0);
+    EXPECT_EQ(bus.unit(u"01"_s)->received(), (QStringList{u"[1BR]"_s}));
+}
+
+TEST_F(Multiterm, SilentRowEndsSendAllAndDauerMode)
+{
+    zeile(0, u"01"_s, u"[0ST]"_s);
+    zeile(1, u"05"_s, u"[0ST]"_s);
+    zeile(2, u"02"_s, u"[0VN]"_s);
+    core.cDauer.checked = true;
+    core.cDauer_Click();
+    core.Timer1_Timer();
+    EXPECT_EQ(core.tempf[1].text, u"?"_s);
+    EXPECT_EQ(core.tempf[1].colour, MultitermCore::Gelb);
+    EXPECT_EQ(core.lDauer.text, MultitermCore::KeineVerbindung);
+    EXPECT_FALSE(core.cDauer.checked);
+    EXPECT_FALSE(core.timer1An());
+    EXPECT_EQ(core.Fehlerzaehler, 1);
+    EXPECT_FALSE(traffic().contains(u"02 [0VN]"_s));
+    EXPECT_TRUE(core.lZeit.text.startsWith(u"4."_s));
+}
+
+TEST_F(Multiterm, TwoDauerTicksMakeTwoPasses)
+{
+    zeile(0, u"01"_s, u"[0ST]"_s);
+    zeile(1, QString(), u"[0VN]"_s);
+    core.cDauer.checked = true;
+    core.cDauer_Click();
+    EXPECT_EQ(core.lDauer.text, u"0"_s);
+    core.Timer1_Timer();
+    core.Timer1_Timer();
+    EXPECT_EQ(core.lDauer.text, u"2"_s);
+    EXPECT_EQ(traffic(), (QStringList{u"01 [0ST]"_s, u"01 [0VN]"_s, u"01 [0ST]"_s, u"01 [0VN]"_s}));
+    core.FlagBelegt = 1;  // a pass still running: the tick starts none
+    core.Timer1_Timer();
+    EXPECT_EQ(core.Dauerzaehler, 2);
+    core.FlagBelegt = 0;
+    core.VBox.value = 2;
+    core.VBox_Change();  // moving a selector ends "Dauer" mode
+    EXPECT_FALSE(core.cDauer.checked);
+}
+
+TEST_F(Multiterm, TimeOutsFollowTheSwitchAndLateRepliesStillShow)
+{
+    EXPECT_EQ(core.Zeitlimit, 4.0);
+    core.chWaitpos.checked = true;
+    core.chWaitpos_Click();
+    EXPECT_EQ(core.Zeitlimit, 10.0);
+    core.chWaitpos.checked = false;
+    core.chWaitpos_Click();
+    EXPECT_EQ(core.chWaitpos.text, u"timeout = 0.5s"_s);
+    bus.unit(u"01"_s)->setReplyPieces(2, 0.6);
+    core.Cosend_Click(15);
+    EXPECT_EQ(core.Fehlerzaehler, 1);
+    EXPECT_EQ(core.tempf[15].colour, MultitermCore::Gelb);
+    EXPECT_TRUE(core.lFehler.text.startsWith(u"1[0ST]"_s));
+    EXPECT_FALSE(core.tempf[15].text.isEmpty());
+    // The rest arrives before the next command and is shown as stale input.
+    clock.advance(1.0);
+    bus.unit(u"01"_s)->setReplyPieces(1, 0);
+    core.Cosend_Click(14);
+    EXPECT_EQ(core.lFehler.text, u"7000000]"_s);
+    EXPECT_EQ(core.tempf[14].colour, MultitermCore::Weiss);
+}
+
+TEST_F(Multiterm, PortThatCannotOpenIsAnErrorInTheRow)
+{
+    port.close();
+    port.setOpenFailure(u"busy"_s);
+    core.Cosend_Click(15);
+    EXPECT_EQ(core.tempf[15].text, u"?"_s);
+    core.csend[15].checked = true;
+    core.CSenden_Click();
+    EXPECT_EQ(core.lDauer.text, MultitermCore::KeineVerbindung);
+    port.setOpenFailure(QString());
+    core.Cosend_Click(15);
+    EXPECT_EQ(core.tempf[15].text, u"[0ST!00000000]"_s);
+}
+
+TEST_F(Multiterm, TestFilesRoundTripAndBadOnesChangeNothing)
+{
+    zeile(0, u"01"_s, u"[0ST]"_s);
+    zeile(5, QString(), u"Ä[0VN]"_s, false);
+    core.VTyp.value = 6;
+    core.VBox.value = 15;
+    const QString pfad = home.file(u"t.qvt"_s);
+    ui.fileAnswers << pfad;
+    core.pTestsp_Click();
+    const QByteArray bytes = *readFileBytes(pfad);
+    EXPECT_EQ(bytes.count("\r\n"), 50);
+    EXPECT_TRUE(bytes.endsWith("\r\n6\r\n15\r\n"));
+
+    MultitermCore other(env());
+    other.Form_Load();
+    ui.fileAnswers << pfad;
+    other.ptestld_Click();
+    EXPECT_EQ(other.dateiInhalt(), bytes);
+    EXPECT_EQ(other.AktTyp, 7);
+    EXPECT_EQ(other.tBox.text, u"F"_s);
+    EXPECT_EQ(ui.fileRequests.last().filter, MultitermCore::LadeFilter);
+
+    other.ptestld_Click();  // cancelled
+    EXPECT_EQ(other.dateiInhalt(), bytes);
+    ValueFileWriter kurz;
+    kurz.writeString(u"[0XX]"_s);
+    ASSERT_TRUE(writeValueFile(home.file(u"kurz.qvt"_s), kurz.data()));
+    ui.fileAnswers << home.file(u"kurz.qvt"_s);
+    other.ptestld_Click();
+    EXPECT_EQ(other.dateiInhalt(), bytes);
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].text.endsWith(u"\n file not found or failure"_s));
+    QByteArray weit = bytes;
+    weit.replace("\r\n6\r\n15\r\n", "\r\n9\r\n15\r\n");
+    ASSERT_TRUE(writeValueFile(home.file(u"weit.qvt"_s), weit));
+    ui.fileAnswers << home.file(u"weit.qvt"_s);
+    other.ptestld_Click();
+    EXPECT_EQ(other.VTyp.value, 6);
+    EXPECT_EQ(ui.messages.size(), 2);
+}
+
+} // namespace
