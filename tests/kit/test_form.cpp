@@ -2,10 +2,12 @@
 // post nothing, operator input written back, key filters, and handlers that
 // throw without taking the window down.
 
+#include "ComboHeight.h"
 #include "ControlState.h"
 #include "Form.h"
 #include "Guarded.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -159,3 +161,15 @@ TEST(FormBinding, UnknownControlIsAFaultOfTheBindTable)
 }
 
 } // namespace
+
+TEST(ComboHeight, OpensAsManyRowsAsFitAndAtLeastOne)
+{
+    QComboBox box;
+    for (int i = 0; i < 33; ++i)
+        box.addItem(QString::number(i, 16).rightJustified(2, QLatin1Char('0')).toUpper());
+    kit::combo_hoehe(box, 750);
+    EXPECT_GT(box.maxVisibleItems(), 10);
+    EXPECT_LE(box.view()->maximumHeight(), 750);
+    kit::combo_hoehe(box, 0);
+    EXPECT_EQ(box.maxVisibleItems(), 1);
+}
