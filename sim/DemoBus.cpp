@@ -2,6 +2,7 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimProbeBoard.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -15,7 +16,24 @@ void populateDemoBus(SimBus& bus)
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
     }
-    // Four analog channels, so the probe window has something to show.
-    bus.addUnit(QStringLiteral("21")).setChannels({0, 0, 0, 0});
-    bus.addUnit(QStringLiteral("11"));
+    // One measuring board of each kind, so the probe windows show live values.
+    using Kind = SimProbeBoard::Kind;
+    SimProbeBoard& ak4 = installProbeBoard(bus.addUnit(QStringLiteral("21")), Kind::AK4);
+    const double inputs[] = {12.5, -3.25, 250, 0.8};
+    for (int c = 1; c <= 4; ++c) {
+        ak4.setInput(c, inputs[c - 1]);
+        ak4.setSensitivity(c, 1 + 0.01 * c);
+        ak4.setOffsetError(c, 300 * c);
+    }
+    ak4.setNoise(20);
+    installProbeBoard(bus.addUnit(QStringLiteral("22")), Kind::AK1).setInput(1, 42);
+    SimProbeBoard& ik2 = installProbeBoard(bus.addUnit(QStringLiteral("11")), Kind::IK2);
+    ik2.setCounter(1, 1234);
+    ik2.setCounter(2, -560);
+    SimProbeBoard& akik = installProbeBoard(bus.addUnit(QStringLiteral("31")), Kind::AKIK);
+    akik.setInput(1, 5);
+    akik.setInput(2, -7.5);
+    akik.setCounter(3, 100);
+    installProbeBoard(bus.addUnit(QStringLiteral("41")), Kind::ADA2).setInput(1, 1000);
+    installProbeBoard(bus.addUnit(QStringLiteral("51")), Kind::AK16).setNoise(10);
 }

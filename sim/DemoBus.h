@@ -4,6 +4,6 @@
 
 class SimBus;
 
-// Axes "01" and "02", a probe board "21" and a scale board "11", all at
-// 9600 baud.
+// Axes "01" and "02"; the measuring boards AK4 "21", AK1 "22", IK2 "11",
+// AKIK "31", ADA2 "41" and AK16 "51"; all at 9600 baud.
 void populateDemoBus(SimBus& bus);

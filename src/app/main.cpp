@@ -19,6 +19,7 @@
 #include "frm_Controlcenter.h"
 #include "Install.h"
 #include "InstallSequences.h"
+#include "frm_AKIK.h"
 #include "frm_main.h"
 
 #include <QAction>
@@ -81,6 +82,12 @@ int main(int argc, char** argv)
     tools.initWindow = [&sequences] { return sequences.initWindow(); };
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
+    // "Tastercenter": the probe windows; their INIT button binds frm_init2.
+    ProbeTools probeTools;
+    probeTools.initBinden = [&sequences](int n) { sequences.bindInit2(n); };
+    probeTools.initGebunden = [&sequences] { return sequences.init2BoundTo(); };
+    probeTools.initEntladen = [&sequences] { sequences.unloadInit2(); };
+    installProbes(frame, probeTools);
     installOptions(frame);
 
     frame.show();

@@ -103,6 +103,27 @@ frm_init2* SequenceWindows::initWindow2()
     return init2;
 }
 
+void SequenceWindows::bindInit2(int n)
+{
+    if (frm_init2* w = initWindow2())
+        w->cmd_Init(n);
+}
+
+std::optional<int> SequenceWindows::init2BoundTo() const
+{
+    if (!init2 || !init2->isVisible() || !init2Core)
+        return std::nullopt;
+    return init2Core->index;
+}
+
+void SequenceWindows::unloadInit2()
+{
+    if (init2)
+        init2->close();
+    if (init2Core)
+        init2Core->an_aus = 0;
+}
+
 namespace {
 InitListEnv initEnv(frm_main& frame, CommandList& list)
 {
@@ -142,6 +163,10 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
         }
     };
     cct.aktivieren = [&frame](int n) { frame.CCT_Aktivieren(n); };
+    cct.initFarbe = [&frame](int n, quint32 colour) {
+        if (IProbeWindow* p = frame.CCT.item(n))
+            p->setInitButtonColour(colour);
+    };
     windows->init2Core = std::make_unique<InitListCore>(cct, false);
     windows->init2Core->caption = QStringLiteral("Init_CCT");
 

@@ -4,6 +4,7 @@
 // (the main window holds its loop and disables itself while one is open);
 // the control centers' INIT button opens frm_init, a probe window's frm_init2.
 #include <memory>
+#include <optional>
 
 class IInitWindow;
 class InitListCore;
@@ -30,6 +31,12 @@ struct SequenceWindows
     IInitWindow* initWindowVorhanden() const;
     // For the probe windows' INIT button.
     frm_init2* initWindow2();
+    // Binds the probe windows' list window to probe window n and brings it up.
+    void bindInit2(int n);
+    // The probe window the open list window serves; nothing while it is closed.
+    std::optional<int> init2BoundTo() const;
+    // Closes the list window; it serves no probe window afterwards.
+    void unloadInit2();
     ~SequenceWindows();
 
 private:

@@ -198,7 +198,11 @@ public:
     QWidget* form() const override { return const_cast<ProbeWindowDouble*>(this); }
     int Width() const override { return width_twips; }
     int aktiv() const override { return aktiv_box; }
-    void Aktualisieren() override { m_log << name() + QStringLiteral(".Aktualisieren"); }
+    int Aktualisieren() override
+    {
+        m_log << name() + QStringLiteral(".Aktualisieren");
+        return 1;
+    }
     int Initialisierung() override
     {
         m_log << name() + QStringLiteral(".Initialisierung");

@@ -101,13 +101,17 @@ public:
 
     // The "Messen" box: 1 = measuring.
     virtual int aktiv() const = 0;
-    virtual void Aktualisieren() = 0;
+    // One read-out of the window's unit; 1 = its last poll was answered.
+    virtual int Aktualisieren() = 0;
     virtual int Initialisierung() = 0;
     virtual void Abgleich() = 0;
     // The selected entry of the address list cb__Achsenauswahl(Unitindex).
     virtual QString ausgewaehlteAdresse() const = 0;
     // The window's line `lb_Fehler`.
     virtual void setLb_Fehler(const QString& text) = 0;
+    // The initialisation list window was bound to this window (green) or
+    // left it (grey): the colour of its INIT button.
+    virtual void setInitButtonColour(quint32) {}
 };
 
 // The initialisation command list window that serves one control center.

@@ -1,0 +1,180 @@
+#pragma once
+// The probe-board window without its widgets: one window serves one
+// measuring board (probe, scale, mixed or output board) of one of eight
+// board types. It holds the state of every control (named as the window's
+// controls), the layouts of the board types, the read-back of a board's
+// settings (`Initialisierung`), the per-tick read-out (`Aktualisieren`),
+// the in-place offset and gain calibration (`Abgleich`) and the handlers of
+// its buttons and boxes.
+//
+// Bus discipline: handlers only post into the mailbox (`Befehl`,
+// `flagsenden`), which the main loop sends for the current window; the bus is
+// used by Initialisierung, Aktualisieren and Abgleich, which the main loop
+// calls, and each of them selects the window's unit first.
+
+#include "Fensterpostfach.h"
+
+#include "ControlState.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+class BusTransport;
+class IUiServices;
+
+// What a probe window uses of the program around it. Every hook has a no-op
+// default.
+struct ProbeWindowEnv
+{
+    BusTransport* bus = nullptr;
+    IUiServices* ui = nullptr;
+    // CCT, CCT_I and komma_frage.
+    Fensterpostfach* registry = nullptr;
+    // The initialisation list window of the probe windows: binds it to
+    // window n and brings it up; the number it is bound to (nothing while it
+    // is closed or unbound); closes it.
+    std::function<void(int n)> initBinden = [](int) {};
+    std::function<std::optional<int>()> initGebunden = [] { return std::optional<int>(); };
+    std::function<void()> initEntladen = [] {};
+};
+
+class ProbeWindowCore : public IProbeWindow
+{
+public:
+    static constexpr quint32 Gruen = 0xC000;  // lamp: the unit answered
+    static constexpr quint32 Rot = 0xC0;      // lamp: not initialised or silent
+    static constexpr quint32 Hellgrau = 0xE0E0E0;
+    static constexpr quint32 Knopfflaeche = 0x8000000F;  // the system's button face
+    static constexpr int Kanaele = 8;
+    static constexpr int BreiteNormal = 7510;     // window width in twips
+    static constexpr int BreiteUniversal = 15700;
+    static inline const QString Titel = QStringLiteral("AK - IK - ADA");
+    static inline const QString Gitterkonstante = QStringLiteral("Gitterkonstante          µm");
+    static inline const QString Aufloesung = QStringLiteral("     Auflösung          IK/µm");
+    static inline const QString AbgleichNullen = QStringLiteral("Abgleich_Nullen");
+    static inline const QString AbgleichStart = QStringLiteral("Start");
+    static inline const QString AbgleichAbbruch = QStringLiteral("Abbruch");
+
+    // Board types, by list index of cb_Unitauswahl.
+    enum Typ { AK1, AK4, AK2IK1_IP1000, AK2IK1_422, IK2_IP1000, IK2_422, ADA2, Universal };
+    static const QStringList Typen;
+    // The five address lists of cb__Achsenauswahl.
+    static QStringList adressliste(int element);
+
+    explicit ProbeWindowCore(ProbeWindowEnv env);
+
+    // --- the window that shows this core ----------------------------------------
+    struct View
+    {
+        QWidget* form = nullptr;
+        std::function<void()> show;  // shows the state (after a tick)
+        std::function<void()> focusInit;
+    };
+    void setView(View view) { m_view = std::move(view); }
+    QWidget* form() const override { return m_view.form; }
+
+    // --- IProbeWindow ---------------------------------------------------------------
+    int aktiv() const override { return aktiv_box.checked ? 1 : 0; }
+    int Initialisierung() override;
+    int Aktualisieren() override;
+    void Abgleich() override;
+    QString ausgewaehlteAdresse() const override;
+    void setLb_Fehler(const QString& text) override;
+    void setInitButtonColour(quint32 colour) override;
+
+    // --- window events ------------------------------------------------------------
+    void Form_Load();
+    void Form_Activate();
+    void Form_Unload();
+    bool imZyklus() const { return m_zyklus > 0; }
+
+    // --- handlers -------------------------------------------------------------------
+    void cb_Unitauswahl_Click();
+    void cb__Achsenauswahl_Click(int index);
+    void Check1_Click(int index);
+    void cmd_ZaehlerNull_Click(int index);
+    void cmd_ZaehlerNull_MouseUp(int index, int button);
+    void cmd_sign_Click();
+    void cmd_status_Click();
+    void cmd_version_Click();
+    void cmd_Init_Click();
+    void Option5_MouseDown(int index);
+    // index 3 or 4, the slider's new value already in sb_v.
+    void sb_v_Change(int index);
+    void wert0_Click(int index);
+    void wert1_Click(int index);
+    void tb_read_Click();
+    void tb_write_Click();
+    void tb_start_Click();
+    void cmd_Abgleich_Click();
+    void cmd_Abgleich_MouseUp(int button);
+
+    // --- controls ---------------------------------------------------------------------
+    QString Caption = Titel;
+    int Breite = BreiteNormal;  // window width in twips
+    kit::ListControl cb_Unitauswahl;
+    std::array<kit::ListControl, 5> cb__Achsenauswahl;
+    kit::Control aktiv_box;  // "Messen"
+    kit::Control sh_an_aus, lb_Fehler;
+    std::array<kit::Control, Kanaele> Check1, IK_check, AI_check, kanal, FaktorA, cmd_ZaehlerNull;
+    // Frame1 … Frame4 and the four frames of channels 5 to 8.
+    std::array<kit::Control, Kanaele> Frame;
+    kit::Control tb_faktor, tb_faktorAI, tb_gitter, lb_gitter;
+    // Option buttons 1 … 8 (element 0 unused) and their tool tips.
+    std::array<kit::Control, 9> wert0, wert1;
+    std::array<QString, 9> wertTip;
+    std::array<kit::Control, 2> interpol, Frame5, Label3;  // Frame5/Label3: outputs 3 and 4
+    std::array<kit::RangeControl, 2> sb_v;                 // sb_v(3), sb_v(4)
+    kit::Control Rahmen1;
+    std::array<kit::Control, 7> Option5;
+    kit::Control cmd_Abgleich, tb_abgleich;
+    kit::ListControl cb_abgleich;
+    kit::Control tb_achse, tb_anzahl, tb_startposition, tb_delta, tb_start, lb_messpunkte;
+    kit::Control tb_encoder, tb_gear, tb_pitch, tb_tperiod, tb_read, tb_write;
+    kit::Control cmd_sign, cmd_status, cmd_version, cmd_Init;
+
+    // --- window state -------------------------------------------------------------------
+    std::array<double, Kanaele> Messwert{};
+    std::array<double, Kanaele> Nullpunkt{};
+    std::array<int, Kanaele> Kanalfreigabe{};
+    std::array<QString, 2> Interpolationswert;
+    int flagdynm = 0;
+    int flagsystem_write = 0;
+    int flagsystem_read = 0;
+    double Abgleich_Istwert = 0;
+    QString Abgleich_P = QStringLiteral("800000");
+    double Abgleich_Schritt = 400000;
+    int Abgleich_Richtung = 0;
+
+    int typ() const { return cb_Unitauswahl.listIndex; }
+    bool komma() const;
+    // A box's text as a number with the locale's decimal separator.
+    std::optional<double> zahl(const QString& text) const;
+
+private:
+    BusTransport& bus();
+    QString senden(const QString& command, double timeout = 0, int mode = 0);
+    void posten(const QString& command);
+    void waehle(std::array<kit::Control, 9>& group, int n);
+    void wertTipsSetzen(bool ip1000);
+    // One channel of the channel poll; false when a factor is not usable.
+    bool kanalAnzeigen(int i, const QString& antwort, int stelle, bool skala, const QString& maske);
+    void dynamischeMessung();
+    void systemSchreiben();
+    void systemLesen();
+    void abgleichReset(int n, const QString& c);
+    void abgleichOffset(int n, int d, const QString& c);
+    void abgleichVerstaerkung(int d, const QString& c);
+    void abgleichEnde(const QString& c);
+    QString achse() const { return tb_achse.text; }
+
+    ProbeWindowEnv m_env;
+    View m_view;
+    int m_zyklus = 0;
+    // Set by an answered channel or position poll, used up by a calibration step.
+    bool m_abgelesen = false;
+};

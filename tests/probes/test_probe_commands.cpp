@@ -1,0 +1,253 @@
+// The probe window's board layouts, operator commands and axis tools.
+
+#include "ProbeBench.h"
+
+#include <gtest/gtest.h>
+
+using T = ProbeWindowCore;
+
+namespace {
+
+class ProbeCommands : public ::testing::Test, public ProbeBench
+{
+};
+
+TEST_F(ProbeCommands, LayoutsFollowTheBoardType)
+{
+    T c(env());
+    c.Form_Load();
+    EXPECT_TRUE(c.cb__Achsenauswahl[0].visible);
+    EXPECT_TRUE(c.Frame[3].visible && c.Rahmen1.visible && c.cmd_Abgleich.visible);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+    EXPECT_EQ(c.cb_abgleich.selected(), "K1");
+
+    c.sh_an_aus.colour = T::Gruen;
+    c.cb_Unitauswahl.listIndex = T::IK2_422;
+    c.cb_Unitauswahl_Click();
+    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+    EXPECT_FALSE(c.cmd_Abgleich.visible || c.Rahmen1.visible || c.Frame[2].visible);
+    EXPECT_TRUE(c.interpol[0].visible && c.interpol[1].visible && c.cb__Achsenauswahl[3].visible);
+    EXPECT_EQ(c.lb_gitter.text, T::Aufloesung);
+    EXPECT_EQ(c.wertTip[4], "4");
+    EXPECT_FALSE(c.wert0[3].visible || c.wert1[8].visible);
+
+    c.cb_Unitauswahl.listIndex = T::Universal;
+    c.cb_Unitauswahl_Click();
+    EXPECT_EQ(c.Breite, T::BreiteUniversal);
+    EXPECT_TRUE(c.IK_check[5].visible && c.tb_faktorAI.visible && c.wert0[8].visible);
+    EXPECT_EQ(c.wertTip[4], "200");
+    EXPECT_FALSE(c.cb__Achsenauswahl[3].visible);
+    c.cb_Unitauswahl.listIndex = T::ADA2;
+    c.cb_Unitauswahl_Click();
+    EXPECT_EQ(c.Breite, T::BreiteNormal);
+    EXPECT_TRUE(c.Frame5[1].visible);
+}
+
+TEST_F(ProbeCommands, AddressListsOfTheBoardTypes)
+{
+    EXPECT_EQ(T::adressliste(0).size(), 16);
+    EXPECT_EQ(T::adressliste(0).last(), "20");
+    const QStringList ik = T::adressliste(3);
+    EXPECT_EQ(ik.size(), 15);
+    EXPECT_FALSE(ik.contains("16"));
+    EXPECT_EQ(ik.last(), "10");
+    EXPECT_EQ(T::adressliste(4).size(), 20);
+    EXPECT_EQ(T::adressliste(4).at(4), "21");
+}
+
+struct MaskCase
+{
+    int typ;
+    QString expected;  // empty: nothing posted
+};
+
+class ChannelMask : public ::testing::TestWithParam<MaskCase>, public ProbeBench
+{
+};
+
+TEST_P(ChannelMask, CheckingABoxPostsTheFlagsTheBoardHas)
+{
+    T c(env());
+    c.Form_Load();
+    c.cb_Unitauswahl.listIndex = GetParam().typ;
+    c.cb_Unitauswahl_Click();
+    c.Kanalfreigabe = {1, 0, 1, 0, 0, 0, 0, 1};
+    c.Check1[1].checked = true;
+    c.Check1_Click(1);
+    EXPECT_EQ(c.Kanalfreigabe[1], 1);
+    EXPECT_EQ(c.flagsenden, GetParam().expected.isEmpty() ? 0 : 1);
+    EXPECT_EQ(c.Befehl, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, ChannelMask,
+                         ::testing::Values(MaskCase{T::AK1, "[0K11]"}, MaskCase{T::AK4, "[0K11110]"},
+                                           MaskCase{T::AK2IK1_422, "[0K11110]"}, MaskCase{T::IK2_IP1000, ""},
+                                           MaskCase{T::ADA2, "[0K111]"}, MaskCase{T::Universal, "[0K111100001]"}));
+
+TEST_F(ProbeCommands, MaskBoxesAreQuietWhileTheProgramSetsThem)
+{
+    T& c = fenster(T::AK4, "21");
+    EreignissperreGuard sperre(transport());
+    c.Check1_Click(0);
+    c.Option5_MouseDown(3);
+    c.wert0_Click(2);
+    EXPECT_EQ(c.flagsenden, 0);
+}
+
+TEST_F(ProbeCommands, ZeroingFollowsTheBoardType)
+{
+    T& ik = fenster(T::IK2_IP1000, "11");
+    ik.Nullpunkt[1] = 5;
+    ik.cmd_ZaehlerNull_Click(1);
+    EXPECT_EQ(ik.Befehl, "[2PR]");
+    EXPECT_EQ(ik.Nullpunkt[1], 0);
+    ik.flagsenden = 0;
+    ik.cmd_ZaehlerNull_Click(2);
+    EXPECT_EQ(ik.flagsenden, 0);
+
+    T& akik = fenster(T::AK2IK1_IP1000, "31", 2);
+    akik.cmd_ZaehlerNull_Click(2);
+    EXPECT_EQ(akik.Befehl, "[3PR]");
+    tick(akik);
+    EXPECT_EQ(board("31").counter(3), 0);
+
+    board("51").setInput(1, 4);
+    board("51").setInput(2, 0.5);
+    T& u = fenster(T::Universal, "51", 3);
+    u.IK_check[1].checked = true;
+    u.FaktorA[0].text = "2";
+    u.Aktualisieren();
+    u.cmd_ZaehlerNull_Click(0);
+    u.cmd_ZaehlerNull_Click(1);
+    EXPECT_EQ(u.flagsenden, 0);
+    u.Aktualisieren();
+    EXPECT_EQ(u.kanal[0].text, "0,00");
+    EXPECT_EQ(u.kanal[1].text, "0");  // the grating constant is part of the zero
+    u.cmd_ZaehlerNull_MouseUp(0, 2);
+    u.Aktualisieren();
+    EXPECT_EQ(u.kanal[0].text, "8,00");
+}
+
+TEST_F(ProbeCommands, OutputsSampleTimeAndInterpolationGoThroughTheMailbox)
+{
+    T& ada = fenster(T::ADA2, "41");
+    ada.sb_v[1].value = -1;
+    ada.sb_v_Change(4);
+    EXPECT_EQ(ada.Befehl, "[4DAFFFF]");
+    EXPECT_EQ(ada.Label3[1].text, "-0,005");
+    ada.sb_v[0].value = 2047;
+    ada.sb_v_Change(3);
+    tick(ada);
+    EXPECT_EQ(ada.lb_Fehler.text, "[3DA07FF]--->[3DA!]");
+    EXPECT_EQ(ada.Label3[0].text, "10,000");
+    EXPECT_EQ(board("41").dac(3), 2047);
+
+    ada.Option5_MouseDown(6);
+    tick(ada);
+    EXPECT_EQ(board("41").sampleTime(), "0400");
+
+    T& akik = fenster(T::AK2IK1_IP1000, "31", 2);
+    akik.wert0_Click(5);
+    EXPECT_EQ(akik.Befehl, "[3IP05]");
+    T& ik = fenster(T::IK2_IP1000, "11", 3);
+    ik.wert0_Click(4);
+    EXPECT_EQ(ik.Befehl, "[1IP04]");
+    ik.wert1_Click(8);
+    EXPECT_EQ(ik.Befehl, "[2IP08]");
+    EXPECT_EQ(ik.Interpolationswert, (std::array<QString, 2>{"4", "8"}));
+    tick(ik);
+    EXPECT_EQ(board("11").interpolation(2), "08");
+}
+
+TEST_F(ProbeCommands, DynamicMeasurementRunsToItsCountAndStopsOnce)
+{
+    board("21").setPointsPerPoll(2);
+    T& c = fenster(T::AK4, "21");
+    c.tb_anzahl.text = "4";
+    c.tb_startposition.text = "0";
+    c.tb_delta.text = "10";
+    c.tb_start.checked = true;
+    c.tb_start_Click();
+    EXPECT_EQ(c.tb_start.colour, T::Gruen);
+    for (int i = 0; i < 5; ++i)
+        c.Aktualisieren();
+    EXPECT_EQ(befehle().filter("2D"), (QStringList{"[2DPOS4,0,10]", "[2Dp]", "[2Dp]"}));
+    EXPECT_EQ(befehle().count("[1BR]"), 1);
+    EXPECT_EQ(c.lb_messpunkte.text, "4");
+    EXPECT_FALSE(c.tb_start.checked);
+    EXPECT_EQ(c.flagdynm, 0);
+}
+
+TEST_F(ProbeCommands, RefusedMeasurementIsReportedAndNotPolled)
+{
+    T& c = fenster(T::AK4, "21");
+    c.tb_anzahl.text = "0";
+    c.tb_start.checked = true;
+    c.tb_start_Click();
+    c.Aktualisieren();
+    c.Aktualisieren();
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    EXPECT_EQ(dialogs->messages[0].text, "Error!! Number:000A");
+    EXPECT_EQ(dialogs->messages[0].title, "Fehler");
+    EXPECT_FALSE(c.tb_start.checked);
+    EXPECT_EQ(c.flagdynm, 0);
+    EXPECT_TRUE(befehle().filter("Dp").isEmpty());
+
+    c.tb_start_Click();  // unchecked while nothing runs: colour only
+    EXPECT_EQ(c.flagdynm, 0);
+    EXPECT_EQ(c.tb_start.colour, T::Knopfflaeche);
+}
+
+TEST_F(ProbeCommands, SystemConfigurationSendsPitchWithAPointAndReadsItBack)
+{
+    T& c = fenster(T::AK4, "21");
+    c.tb_encoder.text = "5000";
+    c.tb_gear.text = "3";
+    c.tb_pitch.text = "1,5";
+    c.tb_tperiod.text = "2";
+    c.tb_write_Click();
+    c.Aktualisieren();
+    EXPECT_EQ(befehle().mid(1), (QStringList{"[2RES5000]", "[2GEA3]", "[2PIT1500]", "[2TPR2]"}));
+    EXPECT_EQ(c.flagsystem_write, 0);
+
+    board("21").setSystemValue('2', "PIT", "2500");
+    c.tb_pitch.text = c.tb_encoder.text = "";
+    c.tb_read_Click();
+    c.Aktualisieren();
+    EXPECT_EQ(c.tb_encoder.text, "5000");
+    EXPECT_EQ(c.tb_pitch.text, "2,5");
+    EXPECT_EQ(c.flagsystem_read, 0);
+}
+
+TEST_F(ProbeCommands, ButtonsPostTheirQueries)
+{
+    T& c = fenster(T::AK4, "21");
+    board("21").setIdentifier("TASTER-A");
+    c.cmd_sign_Click();
+    tick(c);
+    EXPECT_EQ(c.lb_Fehler.text, "[0PL]--->[0PL!TASTER-A]");
+    c.cmd_version_Click();
+    EXPECT_EQ(c.Befehl, "[0VN]");
+    c.cmd_status_Click();
+    EXPECT_EQ(c.Befehl, "[0ST]");
+}
+
+TEST_F(ProbeCommands, UnloadingReleasesTheInitWindowAndMakesTheLastWindowCurrent)
+{
+    T& a = fenster(T::AK4, "21", 1);
+    T& b = fenster(T::AK1, "22", 2);
+    T& c = fenster(T::ADA2, "41", 3);
+    b.cmd_Init_Click();
+    EXPECT_EQ(gebunden, 2);
+    registry.CCT_Aktivieren(1);
+    a.Form_Unload();
+    EXPECT_EQ(entladen, 0);
+    EXPECT_EQ(registry.CCT_I, 3);
+    b.Form_Unload();
+    EXPECT_EQ(entladen, 1);
+    c.Form_Unload();
+    EXPECT_EQ(registry.CCT_I, 0);
+    EXPECT_TRUE(registry.CCT.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,205 @@
+// The probe window's read-back, live read-out and calibration against the
+// simulated boards.
+
+#include "ProbeBench.h"
+
+#include <gtest/gtest.h>
+
+using T = ProbeWindowCore;
+
+namespace {
+
+class ProbeWindow : public ::testing::Test, public ProbeBench
+{
+};
+
+TEST_F(ProbeWindow, ReadsSampleTimeAndMaskBackWithoutPostingThem)
+{
+    board("21").setSampleTime("0040");
+    board("21").setChannelMask("10100000");
+    auto c = std::make_unique<T>(env());
+    c->Form_Load();
+    c->Check1[1].checked = true;  // checked before: stays checked
+    c->Kanalfreigabe[1] = 1;
+    c->cb__Achsenauswahl[0].listIndex = 0;  // "21"
+    c->cb__Achsenauswahl_Click(0);
+
+    EXPECT_EQ(c->Initialisierung(), 1);
+    EXPECT_EQ(c->sh_an_aus.colour, T::Gruen);
+    EXPECT_EQ(c->Caption, "AK4   21");
+    EXPECT_EQ(c->lb_Fehler.text, "[0ST]--->[0ST!00000000]");
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(c->Option5[std::size_t(i)].checked, i == 2) << i;
+    const std::array<bool, 8> checked{true, true, true, false, false, false, false, false};
+    for (std::size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(c->Check1[i].checked, checked[i]) << i;
+    EXPECT_EQ(c->flagsenden, 0);
+    EXPECT_EQ(transport().Ereignissperre, 0);
+}
+
+TEST_F(ProbeWindow, SilentUnitLeavesTheLampRedAndReadsNothingElse)
+{
+    unit("21").setSilent(true);
+    T& c = fenster(T::AK4, "21");
+    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+    EXPECT_EQ(c.lb_Fehler.text, "[0ST]--->1");
+    EXPECT_EQ(initVerkehr, QStringList{"[0ST]"});
+}
+
+TEST_F(ProbeWindow, ScaleBoardsReadTheirInterpolationDigits)
+{
+    board("11").setInterpolation(1, "05");
+    board("11").setInterpolation(2, "03");
+    T& ik = fenster(T::IK2_IP1000, "11");
+    EXPECT_TRUE(ik.wert0[5].checked);
+    EXPECT_TRUE(ik.wert1[3].checked);
+    EXPECT_EQ(ik.Interpolationswert[0], "5");
+    EXPECT_TRUE(ik.Check1[0].checked && ik.Check1[1].checked);
+
+    board("31").setInterpolation(3, "07");
+    T& akik = fenster(T::AK2IK1_422, "31", 2);
+    EXPECT_TRUE(akik.wert0[7].checked);
+    EXPECT_EQ(initVerkehr, (QStringList{"[0ST]", "[0fP]", "[0k1]", "[3iP]"}));
+}
+
+TEST_F(ProbeWindow, ShowsSigned24BitCountsInTheLocaleFormat)
+{
+    board("21").setInput(1, 1e6);
+    board("21").setInput(2, -1e6);
+    T& c = fenster(T::AK4, "21");
+    EXPECT_EQ(c.Aktualisieren(), 1);
+    EXPECT_EQ(c.kanal[0].text, "3276,80");
+    EXPECT_EQ(c.kanal[1].text, "-3276,80");
+    EXPECT_EQ(befehle(), QStringList{"[0M1]"});
+}
+
+TEST_F(ProbeWindow, SilenceTurnsTheLampRedAndKeepsTheReadings)
+{
+    board("21").setInput(1, 12.5);
+    T& c = fenster(T::AK4, "21");
+    c.Nullpunkt[0] = 2;
+    c.Aktualisieren();
+    EXPECT_EQ(c.kanal[0].text, "10,50");
+    unit("21").setSilent(true);
+    EXPECT_EQ(c.Aktualisieren(), 0);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+    EXPECT_EQ(c.kanal[0].text, "10,50");
+    bus->clearTraffic();
+    EXPECT_EQ(c.Aktualisieren(), 0);
+    EXPECT_TRUE(befehle().isEmpty());
+}
+
+TEST_F(ProbeWindow, ScaleInputsUseTheGratingAndBadFactorsSkipTheChannel)
+{
+    board("51").setInput(1, 100.0 / 2560);  // a count of 100
+    board("51").setInput(2, 1);
+    T& c = fenster(T::Universal, "51");
+    c.IK_check[0].checked = true;
+    c.FaktorA[1].text = "0";
+    c.kanal[1].text = "7";
+    c.Aktualisieren();
+    EXPECT_EQ(c.kanal[0].text, "1000");
+    EXPECT_EQ(c.kanal[1].text, "7");
+
+    board("31").setCounter(3, 25);
+    T& akik = fenster(T::AK2IK1_IP1000, "31", 2);
+    akik.Aktualisieren();
+    EXPECT_EQ(akik.kanal[2].text, "250");  // always a scale input
+}
+
+TEST_F(ProbeWindow, ScaleBoardPollsBothPositionsAndReportsTheSecond)
+{
+    board("11").setCounter(1, 3);
+    board("11").setCounter(2, -2);
+    T& c = fenster(T::IK2_422, "11");
+    EXPECT_EQ(c.Aktualisieren(), 1);
+    EXPECT_EQ(befehle(), (QStringList{"[1PA]", "[2PA]"}));
+    EXPECT_EQ(c.kanal[0].text, "30,000");
+    EXPECT_EQ(c.kanal[1].text, "-20,000");
+
+    unit("11").setHandler("1PA", [](SimUnit&, const SimCommand&) { return QByteArray(); });
+    EXPECT_EQ(c.Aktualisieren(), 1);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+}
+
+// The main loop with one window: ticks until the calibration is idle again.
+int kalibrieren(ProbeBench& b, T& c, int maxTicks)
+{
+    int ticks = 0;
+    while (c.flagabgleich == 1 && ticks < maxTicks) {
+        b.tick(c);
+        ++ticks;
+    }
+    return ticks;
+}
+
+TEST_F(ProbeWindow, OffsetAndGainCalibrationEndsAtTheTargetAndBurnsWhatIsInUse)
+{
+    SimProbeBoard& ak = board("21");
+    ak.setSensitivity(2, 1.037);
+    ak.setOffsetError(2, 4321);
+    ak.setNoise(30);
+    T& c = fenster(T::AK4, "21");
+    c.cb_abgleich.listIndex = 1;  // K2
+    c.FaktorA[1].text = "1";
+
+    c.cmd_Abgleich_Click();  // reset, then offset with nothing under the probe
+    kalibrieren(*this, c, 5);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichStart);
+    EXPECT_EQ(ak.working(2).gainP, 0x800000u);
+    EXPECT_NEAR(ak.reading(2), 0, 40);
+
+    ak.setInput(2, 500);  // the setting standard
+    c.cmd_Abgleich_Click();
+    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichAbbruch);
+    EXPECT_LT(kalibrieren(*this, c, 2000), 2000);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichNullen);
+
+    EXPECT_NEAR(ak.reading(2) / 2560.0, 500.0, 0.03);
+    EXPECT_EQ(ak.eeprom(2), ak.working(2));
+    EXPECT_EQ((ak.eeprom(2).gainP + ak.eeprom(2).gainM) & 0xFFFFFFu, 0u);
+    const QStringList b = befehle();
+    const qsizetype burn = b.indexOf("[0ff02]");
+    ASSERT_GE(burn, 4);
+    EXPECT_TRUE(b[burn - 4].startsWith("[2SP"));
+    EXPECT_EQ(b[burn - 3], "[2SW]");
+    EXPECT_TRUE(b[burn - 2].startsWith("[2SM"));
+    EXPECT_EQ(b[burn - 1], "[2SW]");
+    EXPECT_EQ(b.mid(burn + 1), QStringList{"[2SR]"});
+    ak.powerCycle();
+    EXPECT_NEAR(ak.reading(2) / 2560.0, 500.0, 0.03);
+}
+
+TEST_F(ProbeWindow, GainStepsWaitForAnAnsweredReadOutAndWrapRoundTheRegister)
+{
+    board("21").setInput(1, 800);
+    T& c = fenster(T::AK4, "21");
+    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.flagabgleich = 1;
+    c.Abgleich_P = "000100";
+    c.Abgleich();  // no read-out on this tick: nothing
+    EXPECT_TRUE(befehle().isEmpty());
+    tick(c);
+    EXPECT_EQ(befehle(), (QStringList{"[0M1]", "[1SPF9E680]", "[1SW]", "[1SR]"}));
+    EXPECT_EQ(c.Abgleich_Schritt, 400000);
+    EXPECT_EQ(c.Abgleich_Richtung, 1);
+
+    c.cmd_Abgleich_MouseUp(2);
+    EXPECT_EQ(c.flagabgleich, 0);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichNullen);
+}
+
+TEST_F(ProbeWindow, ResetStepAddressesTheChosenChannelDigit)
+{
+    T& c = fenster(T::Universal, "51");
+    c.cb_abgleich.listIndex = 4;  // K5
+    c.Nullpunkt[4] = 3;
+    c.cmd_Abgleich_Click();
+    c.Abgleich();
+    EXPECT_EQ(befehle(), (QStringList{"[5SO000000]", "[5SP800000]", "[5SM800000]", "[5SW]", "[5SR]"}));
+    EXPECT_EQ(c.Nullpunkt[4], 0);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichStart);
+    EXPECT_EQ(c.flagabgleich, 1);
+}
+
+} // namespace

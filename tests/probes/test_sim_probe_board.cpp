@@ -1,0 +1,123 @@
+// The simulated measuring boards: the analog model and its registers, and
+// the board settings, answered one command text at a time.
+
+#include "SimProbeBoard.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = SimProbeBoard::Kind;
+
+QByteArray ask(SimProbeBoard& b, const char* command)
+{
+    return b.answer(command).value_or("<unknown>");
+}
+
+TEST(SimProbeBoard, RegistersActOnlyAfterTheyAreTakenOver)
+{
+    SimProbeBoard b(Kind::AK4);
+    b.setInput(2, 100);
+    b.setOffsetError(2, 1000);
+    EXPECT_EQ(b.reading(2), 256000 + 1000);
+    EXPECT_EQ(ask(b, "[2SO0003E8]"), "[2SO!]");
+    EXPECT_EQ(ask(b, "[2SP900000]"), "[2SP!]");
+    EXPECT_EQ(b.reading(2), 257000);
+    EXPECT_EQ(ask(b, "[2SW]"), "[2SW!]");
+    EXPECT_EQ(b.reading(2), 288000);  // 256000 × 9/8
+
+    b.setInput(2, -100);
+    EXPECT_EQ(b.reading(2), -256000);  // the negative side is still nominal
+    ask(b, "[2SM700000]");             // 0x1000000 − P: the same gain below zero
+    ask(b, "[2SW]");
+    EXPECT_EQ(b.reading(2), -288000);
+    // The read-back puts P at characters 13-18 and M at 20-25.
+    const QByteArray sr = ask(b, "[2SR]");
+    EXPECT_EQ(sr, "[2SR!0003E8,900000,700000]");
+    EXPECT_EQ(sr.mid(12, 6), "900000");
+    EXPECT_EQ(sr.mid(19, 6), "700000");
+}
+
+TEST(SimProbeBoard, BurnedRegistersSurviveAPowerCycle)
+{
+    SimProbeBoard b(Kind::AK1);
+    b.setInput(1, 10);
+    ask(b, "[1SPA00000]");
+    ask(b, "[1SW]");
+    EXPECT_EQ(ask(b, "[0ff01]"), "[0ff!]");
+    ask(b, "[1SP400000]");
+    ask(b, "[1SW]");
+    EXPECT_EQ(b.reading(1), 12800);
+    b.powerCycle();
+    EXPECT_EQ(b.working(1).gainP, 0xA00000u);
+    EXPECT_EQ(b.reading(1), 32000);
+    EXPECT_EQ(ask(b, "[0ff05]"), "[0ff?000A]");  // no channel 5
+}
+
+TEST(SimProbeBoard, ReadingsClampAndNoiseStaysWithinItsAmplitude)
+{
+    SimProbeBoard b(Kind::AK4);
+    b.setInput(1, 1e9);
+    b.setInput(2, -1e9);
+    EXPECT_EQ(ask(b, "[0M1]"), "[0M1!7FFFFF,800000,000000,000000,]");
+    b.setInput(3, 1);
+    b.setNoise(5, 7);
+    for (int i = 0; i < 50; ++i) {
+        const QByteArray r = ask(b, "[0M1]");
+        const int v = r.mid(19, 6).toInt(nullptr, 16);
+        EXPECT_LE(std::abs(v - 2560), 5);
+    }
+}
+
+TEST(SimProbeBoard, BoardSettingsAndRefusals)
+{
+    SimProbeBoard b(Kind::AK4);
+    EXPECT_EQ(ask(b, "[0k1]"), "[0k1!11110000]");
+    EXPECT_EQ(ask(b, "[0K11010]"), "[0K1!]");
+    EXPECT_EQ(b.channelMask(), "10100000");
+    EXPECT_EQ(ask(b, "[0K112]"), "[0K1?000A]");
+    EXPECT_EQ(ask(b, "[0FP0100]"), "[0FP!]");
+    EXPECT_EQ(ask(b, "[0fP]"), "[0fP!0100]");
+    EXPECT_EQ(ask(b, "[0FP0300]"), "[0FP?000A]");
+    EXPECT_EQ(ask(b, "[1PA]"), "<unknown>");  // an analog board has no counter
+
+    SimProbeBoard ada(Kind::ADA2);
+    EXPECT_EQ(ask(ada, "[4DAF801]"), "[4DA!]");
+    EXPECT_EQ(ada.dac(4), -2047);
+    EXPECT_EQ(ask(ada, "[4DA0800]"), "[4DA?000A]");
+    EXPECT_EQ(ask(ada, "[3SO000000]"), "[3SO?000A]");
+}
+
+TEST(SimProbeBoard, ScaleInputsCountAndInterpolate)
+{
+    SimProbeBoard ik(Kind::IK2);
+    ik.setCounter(2, -5);
+    EXPECT_EQ(ask(ik, "[2PA]"), "[2PA!FFFFFB]");
+    EXPECT_EQ(ask(ik, "[2PR]"), "[2PR!]");
+    EXPECT_EQ(ik.counter(2), 0);
+    EXPECT_EQ(ask(ik, "[1IP08]"), "[1IP!]");
+    EXPECT_EQ(ask(ik, "[1iP]"), "[1iP!08]");
+    EXPECT_EQ(ask(ik, "[1IP09]"), "[1IP?000A]");
+
+    SimProbeBoard akik(Kind::AKIK);
+    akik.setCounter(3, 16);
+    akik.setInput(1, 1);
+    EXPECT_EQ(ask(akik, "[0M1]"), "[0M1!000A00,000000,000010,]");
+    EXPECT_EQ(ask(akik, "[3SO000000]"), "[3SO?000A]");
+}
+
+TEST(SimProbeBoard, AxisToolsMeasureAndKeepTheConfiguration)
+{
+    SimProbeBoard b(Kind::AK4);
+    EXPECT_EQ(ask(b, "[2DPOS3,0,5]"), "[2DPOS0000]");
+    EXPECT_EQ(ask(b, "[2Dp]"), "[2Dp!1]");
+    EXPECT_EQ(ask(b, "[1BR]"), "[1BR!]");
+    EXPECT_EQ(ask(b, "[2Dp]"), "[2Dp!1]");  // stopped
+    EXPECT_EQ(ask(b, "[2DPOS,,]"), "[2DPOS?000A]");
+    EXPECT_EQ(ask(b, "[2PIT2500]"), "[2PIT!]");
+    EXPECT_EQ(ask(b, "[2pIT]"), "[2pIT!2500]");
+    EXPECT_EQ(ask(b, "[3rES]"), "[3rES!4000]");
+    EXPECT_EQ(ask(b, "[2PIT2,5]"), "[2PIT?000A]");
+}
+
+} // namespace
