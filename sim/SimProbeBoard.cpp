@@ -52,7 +52,7 @@ SimCommand commandOf(const QByteArray& frame)
 const QStringList kSampleTimes{"0010", "0020", "0040", "0080", "0100", "0200", "0400"};
 const QStringList kSystemKeys{"RES", "GEA", "PIT", "TPR"};
 
-} // namespace
+}  // namespace
 
 SimProbeBoard::SimProbeBoard(Kind kind) : m_kind(kind)
 {
@@ -70,17 +70,12 @@ SimProbeBoard::SimProbeBoard(Kind kind) : m_kind(kind)
 int SimProbeBoard::channelCount() const
 {
     switch (m_kind) {
-    case Kind::AK1:
-        return 1;
-    case Kind::AK4:
-        return 4;
-    case Kind::AK16:
-        return 8;
-    case Kind::AKIK:
-        return 3;
+    case Kind::AK1: return 1;
+    case Kind::AK4: return 4;
+    case Kind::AK16: return 8;
+    case Kind::AKIK: return 3;
     case Kind::IK2:
-    case Kind::ADA2:
-        return 2;
+    case Kind::ADA2: return 2;
     }
     return 1;
 }

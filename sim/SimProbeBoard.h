@@ -36,14 +36,22 @@
 class SimProbeBoard
 {
 public:
-    enum class Kind { AK1, AK4, AK16, AKIK, IK2, ADA2 };
+    enum class Kind
+    {
+        AK1,
+        AK4,
+        AK16,
+        AKIK,
+        IK2,
+        ADA2
+    };
     static constexpr int MaxChannels = 8;
     static constexpr double CountsPerUnit = 2560.0;
     static constexpr quint32 NominalGain = 0x800000;
 
     struct Registers
     {
-        qint32 offset = 0;          // O, signed 24 bit
+        qint32 offset = 0;            // O, signed 24 bit
         quint32 gainP = NominalGain;  // P
         quint32 gainM = NominalGain;  // M
         bool operator==(const Registers&) const = default;

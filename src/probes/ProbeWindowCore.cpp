@@ -61,26 +61,20 @@ QString kurz(double v, bool comma)
     return s;
 }
 
-} // namespace
+}  // namespace
 
-const QStringList ProbeWindowCore::Typen{"AK1",     "AK4",    "AK2IK1-IP1000", "AK2IK1-422",
-                                         "IK2-IP1000", "IK2-422", "ADA2",      "Universal"};
+const QStringList ProbeWindowCore::Typen{"AK1",        "AK4",     "AK2IK1-IP1000", "AK2IK1-422",
+                                         "IK2-IP1000", "IK2-422", "ADA2",          "Universal"};
 
 QStringList ProbeWindowCore::adressliste(int element)
 {
     switch (element) {
-    case 0:
-        return adressen({{0x21, 0x2F}}, 0x20);
-    case 1:
-        return adressen({{0x31, 0x3F}}, 0x30);
-    case 2:
-        return adressen({{0x41, 0x4F}}, 0x40);
-    case 3:
-        return adressen({{0x11, 0x15}, {0x17, 0x1F}}, 0x10);
-    case 4:
-        return adressen({{0x11, 0x14}, {0x21, 0x24}, {0x31, 0x34}, {0x41, 0x44}, {0x51, 0x54}});
-    default:
-        return {};
+    case 0: return adressen({{0x21, 0x2F}}, 0x20);
+    case 1: return adressen({{0x31, 0x3F}}, 0x30);
+    case 2: return adressen({{0x41, 0x4F}}, 0x40);
+    case 3: return adressen({{0x11, 0x15}, {0x17, 0x1F}}, 0x10);
+    case 4: return adressen({{0x11, 0x14}, {0x21, 0x24}, {0x31, 0x34}, {0x41, 0x44}, {0x51, 0x54}});
+    default: return {};
     }
 }
 
@@ -243,8 +237,8 @@ void ProbeWindowCore::Form_Unload()
 void ProbeWindowCore::wertTipsSetzen(bool ip1000)
 {
     const std::array<int, 3> n{1, 2, 4};
-    const std::array<QString, 3> tips = ip1000 ? std::array<QString, 3>{"25", "50", "200"}
-                                               : std::array<QString, 3>{"1", "2", "4"};
+    const std::array<QString, 3> tips =
+        ip1000 ? std::array<QString, 3>{"25", "50", "200"} : std::array<QString, 3>{"1", "2", "4"};
     for (std::size_t i = 0; i < n.size(); ++i)
         wertTip[std::size_t(n[i])] = tips[i];
     for (int k : {3, 5, 6, 7, 8})
@@ -408,7 +402,8 @@ int ProbeWindowCore::Aktualisieren()
                     if (!Check1[k].checked)
                         continue;
                     const bool skala = IK_check[k].checked || (i == 2 && mischkarte);
-                    kanalAnzeigen(i, antwort, 7 * i + 5, skala, skala ? QStringLiteral("##0") : QStringLiteral("##0.00"));
+                    kanalAnzeigen(i, antwort, 7 * i + 5, skala,
+                                  skala ? QStringLiteral("##0") : QStringLiteral("##0.00"));
                 }
             }
         }
@@ -429,9 +424,9 @@ void ProbeWindowCore::dynamischeMessung()
 {
     const QString a = achse();
     if (flagdynm == 1) {
-        const QString antwort = senden(QStringLiteral("[") + a + QStringLiteral("DPOS") + tb_anzahl.text +
-                                       QLatin1Char(',') + tb_startposition.text + QLatin1Char(',') + tb_delta.text +
-                                       QLatin1Char(']'));
+        const QString antwort =
+            senden(QStringLiteral("[") + a + QStringLiteral("DPOS") + tb_anzahl.text + QLatin1Char(',') +
+                   tb_startposition.text + QLatin1Char(',') + tb_delta.text + QLatin1Char(']'));
         QString nummer = antwort.mid(6, 10);
         nummer.remove(QLatin1Char(']')).remove(QLatin1Char('?'));
         // An empty field is no error; anything else that is not 0 is one.
@@ -626,22 +621,13 @@ void ProbeWindowCore::Check1_Click(int index)
     Kanalfreigabe[std::size_t(index)] = Check1[std::size_t(index)].checked ? 1 : 0;
     int flags = 0;
     switch (typ()) {
-    case AK1:
-        flags = 1;
-        break;
+    case AK1: flags = 1; break;
     case AK4:
     case AK2IK1_IP1000:
-    case AK2IK1_422:
-        flags = 4;
-        break;
-    case ADA2:
-        flags = 2;
-        break;
-    case Universal:
-        flags = 8;
-        break;
-    default:
-        return;
+    case AK2IK1_422: flags = 4; break;
+    case ADA2: flags = 2; break;
+    case Universal: flags = 8; break;
+    default: return;
     }
     QString maske;
     for (int i = 0; i < flags; ++i)

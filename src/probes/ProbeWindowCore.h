@@ -50,7 +50,7 @@ public:
     static constexpr quint32 Hellgrau = 0xE0E0E0;
     static constexpr quint32 Knopfflaeche = 0x8000000F;  // the system's button face
     static constexpr int Kanaele = 8;
-    static constexpr int BreiteNormal = 7510;     // window width in twips
+    static constexpr int BreiteNormal = 7510;  // window width in twips
     static constexpr int BreiteUniversal = 15700;
     static inline const QString Titel = QStringLiteral("AK - IK - ADA");
     static inline const QString Gitterkonstante = QStringLiteral("Gitterkonstante          µm");
@@ -60,7 +60,17 @@ public:
     static inline const QString AbgleichAbbruch = QStringLiteral("Abbruch");
 
     // Board types, by list index of cb_Unitauswahl.
-    enum Typ { AK1, AK4, AK2IK1_IP1000, AK2IK1_422, IK2_IP1000, IK2_422, ADA2, Universal };
+    enum Typ
+    {
+        AK1,
+        AK4,
+        AK2IK1_IP1000,
+        AK2IK1_422,
+        IK2_IP1000,
+        IK2_422,
+        ADA2,
+        Universal
+    };
     static const QStringList Typen;
     // The five address lists of cb__Achsenauswahl.
     static QStringList adressliste(int element);

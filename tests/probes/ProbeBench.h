@@ -104,7 +104,7 @@ public:
 private:
     static std::vector<std::pair<QString, Kind>> boards()
     {
-        return {{"21", Kind::AK4}, {"22", Kind::AK1}, {"11", Kind::IK2},
+        return {{"21", Kind::AK4},  {"22", Kind::AK1},  {"11", Kind::IK2},
                 {"31", Kind::AKIK}, {"41", Kind::ADA2}, {"51", Kind::AK16}};
     }
     static Setup setup()

@@ -137,4 +137,4 @@ TEST_F(FrmAkik, UniversalWidensTheWindowAndInitBindsTheListWindow)
     EXPECT_EQ(frame->CCT_I, 0);
 }
 
-} // namespace
+}  // namespace

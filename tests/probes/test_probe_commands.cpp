@@ -250,4 +250,4 @@ TEST_F(ProbeCommands, UnloadingReleasesTheInitWindowAndMakesTheLastWindowCurrent
     EXPECT_TRUE(registry.CCT.isEmpty());
 }
 
-} // namespace
+}  // namespace

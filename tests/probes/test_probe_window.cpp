@@ -1,6 +1,7 @@
 // The probe window's read-back, live read-out and calibration against the
 // simulated boards.
 
+#include "DemoBus.h"
 #include "ProbeBench.h"
 
 #include <gtest/gtest.h>
@@ -202,4 +203,45 @@ TEST_F(ProbeWindow, ResetStepAddressesTheChosenChannelDigit)
     EXPECT_EQ(c.flagabgleich, 1);
 }
 
-} // namespace
+}  // namespace
+
+namespace {
+
+struct DemoCase
+{
+    int typ;
+    QString address;
+};
+
+class DemoBoards : public ::testing::TestWithParam<DemoCase>, public ProbeBench
+{
+};
+
+// Every board type finds its board on the demonstration bus and runs its
+// read-back, read-out and queries without a single error box.
+TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
+{
+    for (const QString& a : bus->addresses())
+        bus->removeUnit(a);
+    populateDemoBus(*bus);
+    T& c = fenster(GetParam().typ, GetParam().address);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Gruen);
+    EXPECT_EQ(c.Aktualisieren(), 1);
+    for (const auto& klick : {&T::cmd_sign_Click, &T::cmd_status_Click, &T::cmd_version_Click}) {
+        (c.*klick)();
+        tick(c);
+    }
+    c.Check1[0].checked = true;
+    c.Check1_Click(0);
+    tick(c);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Gruen);
+    EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->texts().join(" | ").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, DemoBoards,
+                         ::testing::Values(DemoCase{T::AK1, "22"}, DemoCase{T::AK4, "21"},
+                                           DemoCase{T::AK2IK1_IP1000, "31"}, DemoCase{T::AK2IK1_422, "31"},
+                                           DemoCase{T::IK2_IP1000, "11"}, DemoCase{T::IK2_422, "11"},
+                                           DemoCase{T::ADA2, "41"}, DemoCase{T::Universal, "51"}));
+
+}  // namespace

@@ -120,4 +120,4 @@ TEST(SimProbeBoard, AxisToolsMeasureAndKeepTheConfiguration)
     EXPECT_EQ(ask(b, "[2PIT2,5]"), "[2PIT?000A]");
 }
 
-} // namespace
+}  // namespace
