@@ -131,18 +131,10 @@ bool frm_Controlcenter::eventFilter(QObject* watched, QEvent* event)
 
 void frm_Controlcenter::closeEvent(QCloseEvent* event)
 {
-    // Closed from a box that a running cycle opened: the cycle still uses
-    // this window, so the close waits until it has returned.
-    if (m_core.imZyklus()) {
-        event->ignore();
-        QTimer::singleShot(0, this, [this] {
-            if (QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-                sub->close();
-            else
-                close();
-        });
+    // Closed from a box that a running cycle opened: the close waits
+    // until the cycle has returned.
+    if (kit::deferCloseWhileBusy(this, event, m_core.imZyklus()))
         return;
-    }
     if (!m_unloaded) {
         m_unloaded = true;
         kit::guarded("Controlcenter Form_Unload", [this] { m_core.Form_Unload(); });

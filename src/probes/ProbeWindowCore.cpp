@@ -1,6 +1,7 @@
 #include "ProbeWindowCore.h"
 
 #include "BusTransport.h"
+#include "ControlCenterMath.h"
 #include "Format.h"
 #include "Guarded.h"
 #include "UiServices.h"
@@ -50,15 +51,6 @@ QStringList adressen(std::initializer_list<std::pair<int, int>> ranges, int letz
     if (letzte >= 0)
         out << hex2(letzte);
     return out;
-}
-
-// The shortest decimal text of a number, with "." or ",".
-QString kurz(double v, bool comma)
-{
-    QString s = QString::number(v, 'g', 15);
-    if (comma)
-        s.replace(QLatin1Char('.'), QLatin1Char(','));
-    return s;
 }
 
 }  // namespace
@@ -155,16 +147,7 @@ bool ProbeWindowCore::komma() const
 
 std::optional<double> ProbeWindowCore::zahl(const QString& text) const
 {
-    QString t = text.trimmed();
-    if (komma())
-        t.replace(QLatin1Char(','), QLatin1Char('.'));
-    else if (t.contains(QLatin1Char(',')))
-        return std::nullopt;
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
+    return leitstand::zahlLesen(text, komma());
 }
 
 QString ProbeWindowCore::senden(const QString& command, double timeout, int mode)
@@ -466,7 +449,7 @@ void ProbeWindowCore::systemSchreiben()
     senden(QStringLiteral("[") + a + QStringLiteral("GEA") + tb_gear.text + QLatin1Char(']'));
     // Numbers on the bus use "." whatever the locale.
     if (const auto pitch = zahl(tb_pitch.text))
-        senden(QStringLiteral("[") + a + QStringLiteral("PIT") + kurz(*pitch * 1000, false) + QLatin1Char(']'));
+        senden(QStringLiteral("[") + a + QStringLiteral("PIT") + leitstand::zahlText(*pitch * 1000, false) + QLatin1Char(']'));
     senden(QStringLiteral("[") + a + QStringLiteral("TPR") + tb_tperiod.text + QLatin1Char(']'));
     flagsystem_write = 0;
 }
@@ -483,7 +466,7 @@ void ProbeWindowCore::systemLesen()
     bool ok = false;
     const double pitch = lesen("pIT").toDouble(&ok);
     if (ok)
-        tb_pitch.text = kurz(pitch / 1000, komma());
+        tb_pitch.text = leitstand::zahlText(pitch / 1000, komma());
     tb_tperiod.text = lesen("tPR");
     flagsystem_read = 0;
 }

@@ -95,18 +95,10 @@ void frm_AKIK::bind()
 
 void frm_AKIK::closeEvent(QCloseEvent* event)
 {
-    // Closed from a box that a running cycle opened: the cycle still uses
-    // this window, so the close waits until it has returned.
-    if (m_core.imZyklus()) {
-        event->ignore();
-        QTimer::singleShot(0, this, [this] {
-            if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-                sub->close();
-            else
-                close();
-        });
+    // Closed from a box that a running cycle opened: the close waits
+    // until the cycle has returned.
+    if (kit::deferCloseWhileBusy(this, event, m_core.imZyklus()))
         return;
-    }
     if (!m_unloaded) {
         m_unloaded = true;
         kit::guarded("frm_AKIK Form_Unload", [this] { m_core.Form_Unload(); });

@@ -5,17 +5,20 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <variant>
 
@@ -434,6 +437,20 @@ bool Form::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool deferCloseWhileBusy(QWidget* window, QCloseEvent* event, bool busy)
+{
+    if (!busy)
+        return false;
+    event->ignore();
+    QTimer::singleShot(0, window, [window] {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
+            sub->close();
+        else
+            window->close();
+    });
+    return true;
 }
 
 } // namespace kit

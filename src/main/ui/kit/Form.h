@@ -24,6 +24,8 @@
 #include <QString>
 #include <QWidget>
 
+class QCloseEvent;
+
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -127,5 +129,11 @@ private:
     const QString* m_caption = nullptr;
     bool m_rendering = false;
 };
+
+// A window closed from a box that one of its own cycles opened: the cycle
+// still uses the window, so the close is refused now and asked for again
+// (of its MDI sub-window, if it sits in one) once the event loop is back.
+// True when the close was put off.
+bool deferCloseWhileBusy(QWidget* window, QCloseEvent* event, bool busy);
 
 } // namespace kit
