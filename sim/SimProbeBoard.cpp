@@ -72,7 +72,7 @@ int SimProbeBoard::channelCount() const
     switch (m_kind) {
     case Kind::AK1: return 1;
     case Kind::AK4: return 4;
-    case Kind::AK16: return 8;
+    case Kind::AK16: return 16;
     case Kind::AKIK: return 3;
     case Kind::IK2:
     case Kind::ADA2: return 2;
@@ -211,7 +211,7 @@ std::optional<QByteArray> SimProbeBoard::answer(const QByteArray& frame)
             return cmd.accepted();
         }
         if (body == "0k1")
-            return cmd.accepted(m_mask.toLatin1());
+            return cmd.accepted(channelMask().toLatin1());
         if (body.startsWith("0K1")) {
             const QByteArray flags = body.mid(3);
             if (flags.isEmpty() || flags.size() > MaxChannels ||

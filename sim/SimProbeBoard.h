@@ -1,5 +1,6 @@
 #pragma once
-// The measuring boards of the bus: analog probe boards (AK1, AK4, AK16),
+// The measuring boards of the bus: analog probe boards (AK1, AK4, AK16 with
+// 1, 4 and 16 channels),
 // the two-channel scale board (IK2), the mixed board (AKIK: two analog
 // channels and one scale input) and the analog output board (ADA2).
 //
@@ -30,6 +31,7 @@
 #include <QMap>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -45,7 +47,7 @@ public:
         IK2,
         ADA2
     };
-    static constexpr int MaxChannels = 8;
+    static constexpr int MaxChannels = 16;
     static constexpr double CountsPerUnit = 2560.0;
     static constexpr quint32 NominalGain = 0x800000;
 
@@ -89,7 +91,8 @@ public:
     void powerCycle();
 
     // --- board settings ----------------------------------------------------------
-    QString channelMask() const { return m_mask; }  // "[0k1]": eight "0"/"1"
+    // "[0k1]": one "0"/"1" per channel, at least eight.
+    QString channelMask() const { return m_mask.left(std::max(8, channelCount())); }
     void setChannelMask(const QString& mask);
     QString sampleTime() const { return m_sampleTime; }  // four hex digits, "0040"
     void setSampleTime(const QString& code) { m_sampleTime = code; }
@@ -132,7 +135,7 @@ private:
 
     Kind m_kind;
     std::array<Channel, MaxChannels> m_channels{};
-    QString m_mask = QStringLiteral("00000000");
+    QString m_mask = QString(MaxChannels, QLatin1Char('0'));
     QString m_sampleTime = QStringLiteral("0040");
     QMap<int, QString> m_interpolation;
     QMap<int, int> m_dac;

@@ -449,7 +449,8 @@ void ProbeWindowCore::systemSchreiben()
     senden(QStringLiteral("[") + a + QStringLiteral("GEA") + tb_gear.text + QLatin1Char(']'));
     // Numbers on the bus use "." whatever the locale.
     if (const auto pitch = zahl(tb_pitch.text))
-        senden(QStringLiteral("[") + a + QStringLiteral("PIT") + leitstand::zahlText(*pitch * 1000, false) + QLatin1Char(']'));
+        senden(QStringLiteral("[") + a + QStringLiteral("PIT") + leitstand::zahlText(*pitch * 1000, false) +
+               QLatin1Char(']'));
     senden(QStringLiteral("[") + a + QStringLiteral("TPR") + tb_tperiod.text + QLatin1Char(']'));
     flagsystem_write = 0;
 }

@@ -48,7 +48,7 @@ public:
     static constexpr quint32 Gruen = 0xC000;  // lamp: the unit answered
     static constexpr quint32 Rot = 0xC0;      // lamp: not initialised or silent
     static constexpr quint32 Hellgrau = 0xE0E0E0;
-    static constexpr quint32 Knopfflaeche = 0x8000000F;  // the system's button face
+    static constexpr quint32 Knopfflaeche = kit::DefaultColour;  // the system button face
     static constexpr int Kanaele = 8;
     static constexpr int BreiteNormal = 7510;  // window width in twips
     static constexpr int BreiteUniversal = 15700;

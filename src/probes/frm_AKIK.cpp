@@ -69,8 +69,14 @@ void frm_AKIK::bind()
         f.label(name("Label3", index), c.Label3[std::size_t(k)]);
     }
     f.label("Rahmen1", c.Rahmen1);
-    for (int i = 0; i < 7; ++i)
+    // A press with any button sends the sample time, also the one already chosen.
+    for (int i = 0; i < 7; ++i) {
         f.button(name("Option5", i), c.Option5[std::size_t(i)], [&c, i] { c.Option5_MouseDown(i); });
+        f.mouseUp(name("Option5", i), [&c, i](int button) {
+            if (button != 1)
+                c.Option5_MouseDown(i);
+        });
+    }
     f.list("cb_abgleich", c.cb_abgleich);
     f.entry("tb_abgleich", c.tb_abgleich, {.keys = kit::Keys::Decimal});
     f.button("cmd_Abgleich", c.cmd_Abgleich, [&c] { c.cmd_Abgleich_Click(); });

@@ -81,6 +81,10 @@ TEST(SimProbeBoard, BoardSettingsAndRefusals)
     EXPECT_EQ(ask(b, "[0FP0300]"), "[0FP?000A]");
     EXPECT_EQ(ask(b, "[1PA]"), "<unknown>");  // an analog board has no counter
 
+    SimProbeBoard ak16(Kind::AK16);
+    EXPECT_EQ(ask(ak16, "[0K11000000000000001]"), "[0K1!]");
+    EXPECT_EQ(ask(ak16, "[0k1]"), "[0k1!1000000000000001]");
+
     SimProbeBoard ada(Kind::ADA2);
     EXPECT_EQ(ask(ada, "[4DAF801]"), "[4DA!]");
     EXPECT_EQ(ada.dac(4), -2047);
