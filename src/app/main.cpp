@@ -17,6 +17,7 @@
 #include "UiServices.h"
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
+#include "frm_controlparameter.h"
 #include "Install.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
@@ -81,6 +82,7 @@ int main(int argc, char** argv)
     tools.initWindow = [&sequences] { return sequences.initWindow(); };
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
+    installControlLoop(frame, params);
     installOptions(frame);
 
     frame.show();
