@@ -18,6 +18,7 @@
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
 #include "frm_controlparameter.h"
+#include "frm_Joystick_Abgleich.h"
 #include "Install.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
@@ -83,6 +84,7 @@ int main(int argc, char** argv)
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
     installControlLoop(frame, params);
+    installJoystick(frame, params);
     installOptions(frame);
 
     frame.show();
