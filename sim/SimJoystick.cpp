@@ -9,7 +9,7 @@ QByteArray byte(int value)
 {
     return QByteArray::number(value & 0xFF, 16).toUpper().rightJustified(2, '0');
 }
-} // namespace
+}  // namespace
 
 std::shared_ptr<SimJoystickInput> installJoystickInput(SimUnit& unit)
 {

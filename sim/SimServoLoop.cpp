@@ -78,7 +78,7 @@ QList<qint32> sprungantwort(qint32 start, double d, double v, double a, const QB
     return out;
 }
 
-} // namespace
+}  // namespace
 
 std::shared_ptr<SimServoLoop> installServoLoop(SimUnit& unit)
 {

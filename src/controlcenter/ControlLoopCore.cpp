@@ -17,7 +17,7 @@ constexpr double MaxZaehler = 8388607;
 constexpr std::array<quint32, 6> Farben{0x000000, 0xFF0000, 0x0000FF, 0x00C000, 0x0080FF, 0xFF00FF};
 const QStringList StreckenMm{"0,1", "0,2", "0,5", "1", "2", "5", "10", "20", "50", "100"};
 const QStringList Zeiten{"0,1s", "0,2s", "0,5s", "1s", "2s", "4s", "5s", "8s", "10s"};
-} // namespace
+}  // namespace
 
 ControlLoopEnv ControlLoopEnv::completed() const
 {
@@ -134,7 +134,8 @@ void ControlLoopCore::ob_zeit_Click(int index)
     for (std::size_t i = 0; i < ob_zeit.size(); ++i)
         ob_zeit[i].checked = int(i) == index;
     const QString caption = ob_zeit[std::size_t(index)].text;
-    const int wert = int(std::lround(QString(caption).chopped(1).replace(QLatin1Char(','), QLatin1Char('.')).toDouble() * 10));
+    const int wert =
+        int(std::lround(QString(caption).chopped(1).replace(QLatin1Char(','), QLatin1Char('.')).toDouble() * 10));
     Vdia[1].text = QStringLiteral("t=") + caption;
     if (IControlCenter* cc = gebunden()) {
         cc->Befehl_senden = QStringLiteral("[1XT") + hex4(wert) + QLatin1Char(']');

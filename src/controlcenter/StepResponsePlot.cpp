@@ -14,10 +14,11 @@ double eng(double v)
 {
     return std::clamp(v, -Grenze, Grenze);
 }
-} // namespace
+}  // namespace
 
 StepResponsePlot::StepResponsePlot(QWidget* parent)
-    : QWidget(parent), m_layer(twipsToPixels(BreiteTwips), twipsToPixels(HoeheTwips), QImage::Format_ARGB32_Premultiplied)
+    : QWidget(parent),
+      m_layer(twipsToPixels(BreiteTwips), twipsToPixels(HoeheTwips), QImage::Format_ARGB32_Premultiplied)
 {
     m_layer.fill(Qt::transparent);
     setFixedSize(m_layer.size());

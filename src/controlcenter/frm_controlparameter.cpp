@@ -15,7 +15,8 @@ frm_controlparameter::frm_controlparameter(ControlLoopEnv env, QWidget* parent)
 {
     ui.setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    m_core.setView({this, [this] { render(); }, [this](const ControlLoopCore::Linie& l) { ui.RegelPantext->zeichnen(l); },
+    m_core.setView({this, [this] { render(); },
+                    [this](const ControlLoopCore::Linie& l) { ui.RegelPantext->zeichnen(l); },
                     [this] { ui.RegelPantext->loeschen(); }, [this] { close(); }});
     bind();
     render();
@@ -47,7 +48,8 @@ void frm_controlparameter::bind()
     for (int i = 0; i < 9; ++i)
         f.button(QStringLiteral("ob_zeit_%1").arg(i), c.ob_zeit[std::size_t(i)], [&c, i] { c.ob_zeit_Click(i); });
     for (int i = 1; i <= 3; ++i)
-        f.button(QStringLiteral("cmd_Diag_%1").arg(i), c.cmd_Diag[std::size_t(i - 1)], [&c, i] { c.cmd_Diag_Click(i); });
+        f.button(QStringLiteral("cmd_Diag_%1").arg(i), c.cmd_Diag[std::size_t(i - 1)],
+                 [&c, i] { c.cmd_Diag_Click(i); });
     for (int i = 0; i < 3; ++i)
         f.label(QStringLiteral("Vdia_%1").arg(i), c.Vdia[std::size_t(i)]);
     f.button("Check1", c.Check1);

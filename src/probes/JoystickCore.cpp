@@ -132,7 +132,7 @@ QString JoystickCore::adresseDesDurchlaufs() const
 {
     const int position = cb_adressenauswahl.listIndex + i;
     return position >= 0 && position < cb_adressenauswahl.items.size() ? cb_adressenauswahl.items.at(position)
-                                                                        : QString();
+                                                                       : QString();
 }
 
 void JoystickCore::Timer2_Timer()
@@ -171,7 +171,7 @@ void JoystickCore::abfragen()
         return;
     const double mm = hex_zu_wert24(pa.mid(5, 8)) / Motfak;
     const double k = 1000 / Motfak;
-    const QString maske = k >= 1     ? QStringLiteral("##0.000")
+    const QString maske = k >= 1      ? QStringLiteral("##0.000")
                           : k >= 0.1  ? QStringLiteral("##0.0000")
                           : k >= 0.01 ? QStringLiteral("##0.00000")
                                       : QStringLiteral("##0.000000");

@@ -27,7 +27,8 @@ QList<GaugeDesign> joystickGaugeDesign(int unit)
     QList<GaugeDesign> out;
     for (const Gauge& g : Row)
         out.append({QStringLiteral("%1_%2").arg(QLatin1String(g.name)).arg(unit),
-                    QString::fromLatin1(levelon::ids::HGaugeClass), QString::fromLatin1(levelon::ids::HGaugeProgId),
+                    QString::fromLatin1(levelon::ids::HGaugeClass),
+                    QString::fromLatin1(levelon::ids::HGaugeProgId),
                     QRect(g.x, 0, g.width, 26),
                     {{QStringLiteral("Min"), g.min},
                      {QStringLiteral("Max"), g.max},

@@ -28,7 +28,8 @@ protected:
         p.registry.CC_Aktivieren(1);
         p.registry.Statustabelle[1] = 1;
         p.registry.frm_controlparameter = &loop;
-        loop.setView({nullptr, {}, [this](const ControlLoopCore::Linie& l) { linien << l; }, [this] { linien.clear(); }, {}});
+        loop.setView(
+            {nullptr, {}, [this](const ControlLoopCore::Linie& l) { linien << l; }, [this] { linien.clear(); }, {}});
         loop.CCIndex = 1;
         loop.Form_Activate();
         tick();
@@ -60,12 +61,14 @@ protected:
     // A record of 101 positions advancing `schritt` counts per interval.
     void konstanteAufzeichnung(qint32 schritt)
     {
-        p.unit().setHandler(QStringLiteral("1XL"), [schritt](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
-            QByteArray text;
-            for (int n = 0; n < ControlLoopCore::Werte; ++n)
-                text += (n ? "," : "") + QByteArray::number(quint32(n * schritt) & 0xFFFFFF, 16).rightJustified(6, '0');
-            return c.accepted(text);
-        });
+        p.unit().setHandler(
+            QStringLiteral("1XL"), [schritt](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
+                QByteArray text;
+                for (int n = 0; n < ControlLoopCore::Werte; ++n)
+                    text +=
+                        (n ? "," : "") + QByteArray::number(quint32(n * schritt) & 0xFFFFFF, 16).rightJustified(6, '0');
+                return c.accepted(text);
+            });
     }
     QStringList gesendet(const QString& anfang)
     {
@@ -85,7 +88,7 @@ protected:
     int berechnet = 0;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ControlLoopTest, BindingChoosesOneSecondReadsTheRegistersAndSendsTheTimeBase)
 {
@@ -264,12 +267,20 @@ TEST_F(ControlLoopTest, RefusalsTakeTheStopPathOrDrawNothingWithAMessage)
     };
     const QList<Fall> faelle{
         {[this] { p.unit().rejectNext(QStringLiteral("[1XR"), 0x0013); }, true, {}},
-        {[this] { p.unit().setHandler(QStringLiteral("1XR"), [](SimUnit&, const SimCommand&) { return QByteArray(); }); },
+        {[this] {
+             p.unit().setHandler(QStringLiteral("1XR"), [](SimUnit&, const SimCommand&) { return QByteArray(); });
+         },
          true, ControlLoopCore::KeinSchritt},
         {[this] { loop.text_strecke.text = QStringLiteral("9000"); }, true, ControlLoopCore::StreckeFehler},
-        {[this] { p.unit().setHandler(QStringLiteral("1XL"), [](SimUnit&, const SimCommand& c) { return c.accepted("000001"); }); },
+        {[this] {
+             p.unit().setHandler(QStringLiteral("1XL"),
+                                 [](SimUnit&, const SimCommand& c) { return c.accepted("000001"); });
+         },
          false, ControlLoopCore::KeineAufzeichnung},
-        {[this] { p.unit().setHandler(QStringLiteral("1vP"), [](SimUnit&, const SimCommand& c) { return c.accepted("0000"); }); },
+        {[this] {
+             p.unit().setHandler(QStringLiteral("1vP"),
+                                 [](SimUnit&, const SimCommand& c) { return c.accepted("0000"); });
+         },
          false, ControlLoopCore::KeineSkala},
     };
     for (const Fall& f : faelle) {

@@ -74,7 +74,7 @@ protected:
     frm_Controlcenter* cc = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(FrmControlparameterTest, ButtonBindsTheWindowWhichRecordsAStepIntoItsPicture)
 {

@@ -72,7 +72,7 @@ protected:
     std::unique_ptr<ParamsContext> params;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(FrmJoystickTest, RegisteredPluginDrawsTheDeflectionAndClosingHandsTheBusBack)
 {

@@ -69,7 +69,7 @@ protected:
     int verlassen = 0;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(JoystickTest, SelectingAnAnsweringUnitStopsBothAndReadsBothRecords)
 {
