@@ -53,6 +53,12 @@ QStringList adressen(std::initializer_list<std::pair<int, int>> ranges, int letz
     return out;
 }
 
+// No reply in time, or none at all on a closed port.
+bool stumm(const QString& antwort)
+{
+    return antwort == keine_Antwort || antwort.isEmpty();
+}
+
 }  // namespace
 
 const QStringList ProbeWindowCore::Typen{"AK1",        "AK4",     "AK2IK1-IP1000", "AK2IK1-422",
@@ -363,7 +369,7 @@ int ProbeWindowCore::Aktualisieren()
         if (t == IK2_IP1000 || t == IK2_422) {
             for (int i = 0; i < 2; ++i) {
                 const QString antwort = senden(QStringLiteral("[%1PA]").arg(i + 1));
-                if (antwort == keine_Antwort) {
+                if (stumm(antwort)) {
                     // Silence: the lamp turns red and the box keeps its last reading.
                     sh_an_aus.colour = Rot;
                     ergebnis = 0;
@@ -375,7 +381,7 @@ int ProbeWindowCore::Aktualisieren()
             }
         } else if (t >= 0) {
             const QString antwort = senden(QStringLiteral("[0M1]"));
-            if (antwort == keine_Antwort) {
+            if (stumm(antwort)) {
                 sh_an_aus.colour = Rot;
             } else {
                 ergebnis = 1;

@@ -137,4 +137,20 @@ TEST_F(FrmAkik, UniversalWidensTheWindowAndInitBindsTheListWindow)
     EXPECT_EQ(frame->CCT_I, 0);
 }
 
+TEST_F(FrmAkik, EntryBoxesRefuseSignsAndTheFactorBoxesTheSeparator)
+{
+    frm_AKIK* w = oeffnen();
+    const auto tippen = [w](const char* name, const QString& keys) {
+        auto* box = w->findChild<QLineEdit*>(QLatin1String(name));
+        box->clear();
+        QTest::keyClicks(box, keys);
+        return box->text();
+    };
+    EXPECT_EQ(tippen("tb_abgleich", "-5,5"), "5,5");
+    EXPECT_EQ(tippen("tb_faktor", "2,5"), "25");
+    EXPECT_EQ(tippen("tb_gitter", "0.2"), "02");
+    QTest::keyClick(w->findChild<QLineEdit*>("FaktorA_2"), Qt::Key_Return);
+    EXPECT_EQ(w->focusWidget(), w->ui.cmd_Init);
+}
+
 }  // namespace
