@@ -278,6 +278,14 @@ void ProbeWindowCore::cb__Achsenauswahl_Click(int index)
 int ProbeWindowCore::Initialisierung()
 {
     const QScopedValueRollback<int> zyklus(m_zyklus, m_zyklus + 1);
+    const int ergebnis = einstellungenLesen();
+    if (m_view.show)
+        m_view.show();
+    return ergebnis;
+}
+
+int ProbeWindowCore::einstellungenLesen()
+{
     const QString adresse = ausgewaehlteAdresse();
     bus().einheit_waehlen(adresse);
     const QString status = senden(QStringLiteral("[0ST]"), 0.2, 2);

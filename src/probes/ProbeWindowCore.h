@@ -169,6 +169,8 @@ private:
     BusTransport& bus();
     QString senden(const QString& command, double timeout = 0, int mode = 0);
     void posten(const QString& command);
+    // The body of Initialisierung.
+    int einstellungenLesen();
     void waehle(std::array<kit::Control, 9>& group, int n);
     void wertTipsSetzen(bool ip1000);
     // One channel of the channel poll; false when a factor is not usable.
