@@ -219,19 +219,6 @@ TEST_F(ProbeCommands, SystemConfigurationSendsPitchWithAPointAndReadsItBack)
     EXPECT_EQ(c.flagsystem_read, 0);
 }
 
-TEST_F(ProbeCommands, ButtonsPostTheirQueries)
-{
-    T& c = fenster(T::AK4, "21");
-    board("21").setIdentifier("TASTER-A");
-    c.cmd_sign_Click();
-    tick(c);
-    EXPECT_EQ(c.lb_Fehler.text, "[0PL]--->[0PL!TASTER-A]");
-    c.cmd_version_Click();
-    EXPECT_EQ(c.Befehl, "[0VN]");
-    c.cmd_status_Click();
-    EXPECT_EQ(c.Befehl, "[0ST]");
-}
-
 TEST_F(ProbeCommands, UnloadingReleasesTheInitWindowAndMakesTheLastWindowCurrent)
 {
     T& a = fenster(T::AK4, "21", 1);

@@ -92,36 +92,4 @@ TEST(SimProbeBoard, BoardSettingsAndRefusals)
     EXPECT_EQ(ask(ada, "[3SO000000]"), "[3SO?000A]");
 }
 
-TEST(SimProbeBoard, ScaleInputsCountAndInterpolate)
-{
-    SimProbeBoard ik(Kind::IK2);
-    ik.setCounter(2, -5);
-    EXPECT_EQ(ask(ik, "[2PA]"), "[2PA!FFFFFB]");
-    EXPECT_EQ(ask(ik, "[2PR]"), "[2PR!]");
-    EXPECT_EQ(ik.counter(2), 0);
-    EXPECT_EQ(ask(ik, "[1IP08]"), "[1IP!]");
-    EXPECT_EQ(ask(ik, "[1iP]"), "[1iP!08]");
-    EXPECT_EQ(ask(ik, "[1IP09]"), "[1IP?000A]");
-
-    SimProbeBoard akik(Kind::AKIK);
-    akik.setCounter(3, 16);
-    akik.setInput(1, 1);
-    EXPECT_EQ(ask(akik, "[0M1]"), "[0M1!000A00,000000,000010,]");
-    EXPECT_EQ(ask(akik, "[3SO000000]"), "[3SO?000A]");
-}
-
-TEST(SimProbeBoard, AxisToolsMeasureAndKeepTheConfiguration)
-{
-    SimProbeBoard b(Kind::AK4);
-    EXPECT_EQ(ask(b, "[2DPOS3,0,5]"), "[2DPOS0000]");
-    EXPECT_EQ(ask(b, "[2Dp]"), "[2Dp!1]");
-    EXPECT_EQ(ask(b, "[1BR]"), "[1BR!]");
-    EXPECT_EQ(ask(b, "[2Dp]"), "[2Dp!1]");  // stopped
-    EXPECT_EQ(ask(b, "[2DPOS,,]"), "[2DPOS?000A]");
-    EXPECT_EQ(ask(b, "[2PIT2500]"), "[2PIT!]");
-    EXPECT_EQ(ask(b, "[2pIT]"), "[2pIT!2500]");
-    EXPECT_EQ(ask(b, "[3rES]"), "[3rES!4000]");
-    EXPECT_EQ(ask(b, "[2PIT2,5]"), "[2PIT?000A]");
-}
-
 }  // namespace
