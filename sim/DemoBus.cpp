@@ -2,6 +2,7 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimParams.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -14,6 +15,10 @@ void populateDemoBus(SimBus& bus)
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
+        installDriveRegisters(*bus.unit(address));
+        const QByteArray name = QByteArray("Demo-Achse ").append(address.toLatin1()).leftJustified(20, ' ');
+        axis.eeprom().setValue("0LS", name);
+        axis.eeprom().setValue("0PS", name);
     }
     // Four analog channels, so the probe window has something to show.
     bus.addUnit(QStringLiteral("21")).setChannels({0, 0, 0, 0});

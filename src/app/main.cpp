@@ -18,6 +18,7 @@
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
 #include "Install.h"
+#include "InstallParamWindows.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
 
@@ -74,6 +75,7 @@ int main(int argc, char** argv)
     // The subsystems, each with the services its windows need.
     ParamsContext params(core.ui(), frame.optionFlags());
     installParameters(frame, params);
+    installParamWindows(frame, params);
     // The sequence window, the terminal and the initialisation lists; the
     // control centers' INIT button opens the list window.
     SequenceWindows& sequences = installSequences(frame, params);
