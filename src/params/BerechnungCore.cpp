@@ -65,12 +65,6 @@ BerechnungCore::BerechnungCore(ParamWindowEnv env) : m_env(std::move(env))
     boxZustaende();
 }
 
-QString BerechnungCore::send(const QString& command, double timeout, int mode)
-{
-    const QString reply = m_env.bus->senden_empfangen(command, timeout, mode);
-    return reply.isEmpty() ? keine_Antwort : reply;
-}
-
 bool BerechnungCore::keineEinheit() const
 {
     const int i = cb_adressenauswahl.listIndex;
@@ -107,11 +101,8 @@ void BerechnungCore::anzeigen(const MotorFactorDisplay& d)
 
 void BerechnungCore::Form_Activate()
 {
-    const int cc = m_env.controlCenterIndex();
-    if (cc < 0)
-        return;
-    cb_adressenauswahl.listIndex = cc;
-    cb_adressenauswahl_Click();
+    if (m_env.folgeControlCenter(cb_adressenauswahl))
+        cb_adressenauswahl_Click();
 }
 
 void BerechnungCore::boxenZeigen()
@@ -138,16 +129,7 @@ void BerechnungCore::cb_adressenauswahl_Click()
     ob_MotFak[0].checked = r.Motfak_manuell != 1;
     ob_MotFak[1].checked = r.Motfak_manuell == 1;
     boxZustaende();
-    const bool massstab = r.Massstabsachse == 1;
-    if (chb_Massstab.checked != massstab) {
-        chb_Massstab.checked = massstab;
-        chb_Massstab_Click();
-    }
-    const bool dreh = store.drehantriebFlag(achse) == 1;
-    if (chb_drehantrieb.checked != dreh) {
-        chb_drehantrieb.checked = dreh;
-        chb_drehantrieb_Click();
-    }
+    kaestchenSetzen(r.Massstabsachse == 1, store.drehantriebFlag(achse) == 1);
     boxenZeigen();
     text_Achsenbezeichnung.text = r.Achsenbezeichnung;
     cb_ESP.checked = r.Endschalter_Plus == 1;
@@ -160,41 +142,43 @@ void BerechnungCore::cb_adressenauswahl_Click()
                              : formatMask(1.0 / r.Motfak * 1000.0, QStringLiteral("######0.000"), m_env.komma());
 
     m_env.bus->einheit_waehlen(cb_adressenauswahl.selected());
-    if (send(QStringLiteral("[0ST]")).size() == 14 || achse == 0) {
+    if (m_env.senden(QStringLiteral("[0ST]")).size() == 14 || achse == 0) {
         sh_an_aus.colour = Gruen;
         motfaktor_berechnen();
     } else {
         sh_an_aus.colour = Rot;
     }
-    const QString reply = send(QStringLiteral("[1RL]"));
+    const QString reply = m_env.senden(QStringLiteral("[1RL]"));
     text_regelP.text = reply == keine_Antwort ? QStringLiteral("7C") : reply.mid(5, 2);
     const double wert = hex_zu_wert24(text_regelP.text);
     if (sb_regelkreisH.contains(int(wert)) && !text_regelP.text.isEmpty())
         sb_regelkreisH.value = m_regelkreis = int(wert);
 }
 
-void BerechnungCore::cb_ESP_Click()
+void BerechnungCore::flagSpeichern(int Achsdatensatz::*feld, const kit::Control& box)
 {
     if (!keineEinheit())
-        m_env.params->store().datensatz(cb_adressenauswahl.listIndex).Endschalter_Plus = cb_ESP.checked ? 1 : 0;
+        m_env.params->store().datensatz(cb_adressenauswahl.listIndex).*feld = box.checked ? 1 : 0;
+}
+
+void BerechnungCore::cb_ESP_Click()
+{
+    flagSpeichern(&Achsdatensatz::Endschalter_Plus, cb_ESP);
 }
 
 void BerechnungCore::cb_ESM_Click()
 {
-    if (!keineEinheit())
-        m_env.params->store().datensatz(cb_adressenauswahl.listIndex).Endschalter_minus = cb_ESM.checked ? 1 : 0;
+    flagSpeichern(&Achsdatensatz::Endschalter_minus, cb_ESM);
 }
 
 void BerechnungCore::cb_IP_Click()
 {
-    if (!keineEinheit())
-        m_env.params->store().datensatz(cb_adressenauswahl.listIndex).Index_Plus = cb_IP.checked ? 1 : 0;
+    flagSpeichern(&Achsdatensatz::Index_Plus, cb_IP);
 }
 
 void BerechnungCore::cb_IM_Click()
 {
-    if (!keineEinheit())
-        m_env.params->store().datensatz(cb_adressenauswahl.listIndex).Index_Minus = cb_IM.checked ? 1 : 0;
+    flagSpeichern(&Achsdatensatz::Index_Minus, cb_IM);
 }
 
 void BerechnungCore::chb_drehantrieb_Click()
@@ -217,6 +201,19 @@ void BerechnungCore::chb_Massstab_Click()
     Label1_3.text = an ? QStringLiteral("GK [µm]") : QStringLiteral("Inkr./U");
     if (!keineEinheit())
         m_env.params->store().datensatz(cb_adressenauswahl.listIndex).Massstabsachse = an ? 1 : 0;
+}
+
+void BerechnungCore::kaestchenSetzen(bool massstab, bool dreh)
+{
+    // As if the operator ticked them: their handlers run only on a change.
+    if (chb_Massstab.checked != massstab) {
+        chb_Massstab.checked = massstab;
+        chb_Massstab_Click();
+    }
+    if (chb_drehantrieb.checked != dreh) {
+        chb_drehantrieb.checked = dreh;
+        chb_drehantrieb_Click();
+    }
 }
 
 void BerechnungCore::boxZustaende()
@@ -264,7 +261,7 @@ void BerechnungCore::sb_regelkreisH_Change()
         sb_regelkreisH.value = m_regelkreis;
         return;
     }
-    const QString reply = send(QStringLiteral("[1RL]"));
+    const QString reply = m_env.senden(QStringLiteral("[1RL]"));
     // Only a complete read gives the other three registers to write back.
     if (reply.size() != 14 || reply.at(4) != QLatin1Char('!')) {
         sb_regelkreisH.value = m_regelkreis;
@@ -274,9 +271,9 @@ void BerechnungCore::sb_regelkreisH_Change()
     text_regelP.text = hex2(neu);
     QString antwort;
     if (sh_an_aus.colour == Gruen)
-        antwort = send(QStringLiteral("[1RS") + text_regelP.text + rest, 0.2, 1);
+        antwort = m_env.senden(QStringLiteral("[1RS") + text_regelP.text + rest, 0.2, 1);
     if (antwort != QLatin1String("[1RS!]"))
-        send(QStringLiteral("[1RP") + text_regelP.text + rest);
+        m_env.senden(QStringLiteral("[1RP") + text_regelP.text + rest);
     m_regelkreis = neu;
     motfaktor_berechnen();
 }
@@ -285,7 +282,7 @@ void BerechnungCore::cmd_IM_Click()
 {
     if (keineEinheit())
         return;
-    const QString ident = send(QStringLiteral("[1iM]")).mid(5, 8);
+    const QString ident = m_env.senden(QStringLiteral("[1iM]")).mid(5, 8);
     m_env.params->configFile().ueberschreiben(ident, cb_adressenauswahl.listIndex);
     cb_adressenauswahl_Click();
 }
@@ -327,14 +324,7 @@ void BerechnungCore::cmd_KopEin_Click(int index)
     ob_MotFak[0].checked = k.Motfak_manuell != 1;
     ob_MotFak[1].checked = k.Motfak_manuell == 1;
     boxZustaende();
-    if (chb_Massstab.checked != (k.Massstabsachse == 1)) {
-        chb_Massstab.checked = k.Massstabsachse == 1;
-        chb_Massstab_Click();
-    }
-    if (chb_drehantrieb.checked != (k.drehantrieb == 1)) {
-        chb_drehantrieb.checked = k.drehantrieb == 1;
-        chb_drehantrieb_Click();
-    }
+    kaestchenSetzen(k.Massstabsachse == 1, k.drehantrieb == 1);
 }
 
 void BerechnungCore::cmd_exit_Click()

@@ -11,6 +11,7 @@
 // calculation calls whoever started it.
 
 #include "ControlState.h"
+#include "Achsdatensatz.h"
 #include "MotorFactor.h"
 #include "ParamWindowEnv.h"
 
@@ -23,8 +24,8 @@ class BerechnungCore
 {
 public:
     static constexpr int Boxen = 11;
-    static constexpr quint32 Gruen = 0xC000;
-    static constexpr quint32 Rot = 0xC0;
+    static constexpr quint32 Gruen = ParamWindowEnv::Gruen;
+    static constexpr quint32 Rot = ParamWindowEnv::Rot;
     static inline const QString Caption = QStringLiteral("Motfaktor, Vmax, Vmin und amin Berechnung");
 
     explicit BerechnungCore(ParamWindowEnv env);
@@ -66,10 +67,11 @@ public:
 
 private:
     bool keineEinheit() const;
+    void flagSpeichern(int Achsdatensatz::*feld, const kit::Control& box);
+    void kaestchenSetzen(bool massstab, bool dreh);
     void boxenZeigen();
     void boxZustaende();
     void motfaktor_berechnen();
-    QString send(const QString& command, double timeout = 0, int mode = 0);
 
     ParamWindowEnv m_env;
     // What Copy took: the stored values, not the rounded box texts.

@@ -98,12 +98,6 @@ DownloadCore::DownloadCore(ParamWindowEnv env) : m_env(std::move(env))
     einheitenSetzen();
 }
 
-QString DownloadCore::send(const QString& command, double timeout)
-{
-    const QString reply = m_env.bus->senden_empfangen(command, timeout, 0);
-    return reply.isEmpty() ? keine_Antwort : reply;
-}
-
 void DownloadCore::setBox(int i, const QString& text)
 {
     text_download[std::size_t(i)].text = text;
@@ -243,11 +237,8 @@ void DownloadCore::wert_anzeigen(int i, double roh)
 
 void DownloadCore::Form_Activate()
 {
-    const int cc = m_env.controlCenterIndex();
-    if (cc < 0)
-        return;
-    cb_adressenauswahl.listIndex = cc;
-    cb_adressenauswahl_Click();
+    if (m_env.folgeControlCenter(cb_adressenauswahl))
+        cb_adressenauswahl_Click();
 }
 
 void DownloadCore::cb_adressenauswahl_Click()
@@ -276,7 +267,7 @@ void DownloadCore::cb_adressenauswahl_Click()
         offline();
         return;
     }
-    if (send(QStringLiteral("[0ST]"), 0.2).size() == 14) {
+    if (m_env.senden(QStringLiteral("[0ST]"), 0.2).size() == 14) {
         sh_an_aus.colour = Gruen;
         Button_enable();
         cmd_auslesen_Click();
@@ -297,7 +288,7 @@ void DownloadCore::cmd_auslesen_Click()
         const QString befehl = Lesebefehle.value(i);
         if (befehl.isEmpty())
             continue;
-        const QString reply = send(befehl, 0.1);
+        const QString reply = m_env.senden(befehl, 0.1);
         lb_antwort[std::size_t(i)].text = reply;
         if (tabelle()[std::size_t(i)].art == Art::Text) {
             if (!angenommen(reply) || reply.size() != 26) {
@@ -434,7 +425,7 @@ void DownloadCore::cmd_download_Click()
         }
         const QString befehl = vorlage.left(4) + daten + QLatin1Char(']');
         Schreibbefehle[i] = befehl;
-        lb_antwort[s].text = send(befehl, 0.1);
+        lb_antwort[s].text = m_env.senden(befehl, 0.1);
         if (vorlage.size() != 25)
             wert_anzeigen(i, hex_zu_wert24(daten));
     }
@@ -446,7 +437,7 @@ void DownloadCore::cmd_EEPROM_Click()
         return;
     cmd_EEPROM.text = Bitte;
     Button_Disable();
-    cmd_EEPROM.text = send(QStringLiteral("[0ff01]"), 5);
+    cmd_EEPROM.text = m_env.senden(QStringLiteral("[0ff01]"), 5);
     Button_enable();
 }
 
@@ -457,9 +448,9 @@ void DownloadCore::cmd_Kanal_EEPROM_Click()
     cmd_Kanal_EEPROM.text = Bitte;
     const QString t = kennung(text_download[22].text).leftJustified(KennungLaenge, QLatin1Char(' '));
     Schreibbefehle[22] = QStringLiteral("[0PS") + t + QLatin1Char(']');
-    lb_antwort[22].text = send(Schreibbefehle[22], 0.2);
+    lb_antwort[22].text = m_env.senden(Schreibbefehle[22], 0.2);
     Button_Disable();
-    const QString reply = send(QStringLiteral("[0ff09]"), 2);
+    const QString reply = m_env.senden(QStringLiteral("[0ff09]"), 2);
     Button_enable();
     cmd_Kanal_EEPROM.text = reply;
 }
@@ -477,7 +468,7 @@ void DownloadCore::cb_Adressenwechsel_Click()
     const int alt = cb_adressenauswahl.listIndex;
     const QString altText = cb_adressenauswahl.selected();
     m_env.bus->einheit_waehlen(neuText);
-    const bool frei = send(QStringLiteral("[0ST]"), 0.2) == keine_Antwort;
+    const bool frei = m_env.senden(QStringLiteral("[0ST]"), 0.2) == keine_Antwort;
     MsgResult antwort = MsgResult::No;
     if (!frei)
         m_env.ui->message(Vergeben, TitelAdresse, MsgButtons::Ok);
@@ -488,7 +479,7 @@ void DownloadCore::cb_Adressenwechsel_Click()
     m_env.bus->einheit_waehlen(altText);
     if (!frei || antwort != MsgResult::Yes)
         return;
-    if (!angenommen(send(QStringLiteral("[0CS") + neuText + QLatin1Char(']'), 0.2)))
+    if (!angenommen(m_env.senden(QStringLiteral("[0CS") + neuText + QLatin1Char(']'), 0.2)))
         return;
     m_env.arrayAchsenAe(neuText, neu);
     m_env.arrayAchsenAe(QString(), alt);
@@ -500,7 +491,7 @@ void DownloadCore::cb_Adressenwechsel_Click()
     cb_adressenauswahl_Click();
     const bool warOnline = online();
     Button_Disable();
-    send(QStringLiteral("[0ff00]"), 4);
+    m_env.senden(QStringLiteral("[0ff00]"), 4);
     if (warOnline)
         Button_enable();
     else
@@ -518,8 +509,8 @@ void DownloadCore::cb_baudbr_Click()
                           cb_adressenauswahl.selected() + QStringLiteral(" brennen?");
     if (m_env.ui->message(frage, TitelAdresse, MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
         return;
-    send(QStringLiteral("[0B%1]").arg(k + 1), 0.2);
-    send(QStringLiteral("[0ff00]"), 4);
+    m_env.senden(QStringLiteral("[0B%1]").arg(k + 1), 0.2);
+    m_env.senden(QStringLiteral("[0ff00]"), 4);
 }
 
 void DownloadCore::cb_markierung_Click(int i)

@@ -26,8 +26,8 @@ class DownloadCore
 public:
     static constexpr int Zeilen = 23;
     static constexpr int KennungLaenge = 20;
-    static constexpr quint32 Gruen = 0xC000;
-    static constexpr quint32 Rot = 0xC0;
+    static constexpr quint32 Gruen = ParamWindowEnv::Gruen;
+    static constexpr quint32 Rot = ParamWindowEnv::Rot;
     static inline const QString Caption = QStringLiteral("Download");
     static inline const QString TitelAdresse = QStringLiteral("Adressenwechsel");
     static inline const QString Vergeben = QStringLiteral("Achsennummer schon vergeben!!!!!");
@@ -99,7 +99,6 @@ public:
     void setDisplayIndex(int i) { cb_adressenauswahl.listIndex = i; }
 
 private:
-    QString send(const QString& command, double timeout);
     void snapshotNehmen();
     void setBox(int i, const QString& text);
     void einheitenSetzen();

@@ -1,5 +1,7 @@
 #include "ParamWindowEnv.h"
 
+#include "BusTransport.h"
+
 #include <QLocale>
 
 #include <cmath>
@@ -29,4 +31,19 @@ QString zahlText(double value, bool komma)
     if (komma)
         t.replace(QLatin1Char('.'), QLatin1Char(','));
     return t;
+}
+
+QString ParamWindowEnv::senden(const QString& command, double timeout, int mode) const
+{
+    const QString reply = bus->senden_empfangen(command, timeout, mode);
+    return reply.isEmpty() ? keine_Antwort : reply;
+}
+
+bool ParamWindowEnv::folgeControlCenter(kit::ListControl& list) const
+{
+    const int cc = controlCenterIndex();
+    if (cc < 0)
+        return false;
+    list.listIndex = cc;
+    return true;
 }

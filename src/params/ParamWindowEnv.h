@@ -3,6 +3,8 @@
 // transport they own while they are open, the dialogs, the parameter models,
 // and a few hooks into the main window (every hook has a harmless default).
 
+#include "ControlState.h"
+
 #include <QString>
 
 #include <functional>
@@ -25,6 +27,15 @@ struct ParamWindowEnv
     // The window's own exit: hidden, main window enabled, control centers
     // re-initialised, main loop running again.
     std::function<void()> schliessen = [] {};
+
+    // Lamp colours of the two windows: the unit answered, or not.
+    static constexpr quint32 Gruen = 0xC000;
+    static constexpr quint32 Rot = 0xC0;
+
+    // One exchange; "1" (no answer) also for a closed port.
+    QString senden(const QString& command, double timeout = 0, int mode = 0) const;
+    // Puts `list` on the current control center's entry; false when none is open.
+    bool folgeControlCenter(kit::ListControl& list) const;
 };
 
 // Numbers as the operator types them: the locale's decimal separator only,

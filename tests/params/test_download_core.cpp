@@ -243,9 +243,13 @@ TEST_F(DownloadTest, BaudBurnTakesEffectWithTheStore)
 
 TEST_F(DownloadTest, FirstEntryAndSilentUnitsReadNothing)
 {
-    waehle(0);
+    core.cb_adressenauswahl.items[3].clear();  // no unit found there
+    core.cb_adressenauswahl.items << QStringLiteral("1F");
+    for (int index : {0, 3, 31}) {
+        waehle(index);
+        EXPECT_EQ(core.sh_an_aus.colour, DownloadCore::Rot) << index;
+    }
     EXPECT_TRUE(sent().isEmpty());
-    EXPECT_EQ(core.sh_an_aus.colour, DownloadCore::Rot);
     EXPECT_FALSE(core.cmd_download.enabled);
     EXPECT_TRUE(core.cmd_exit.enabled);
     wb.unit(QStringLiteral("02")).setSilent(true);
