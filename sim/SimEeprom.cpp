@@ -14,16 +14,15 @@ bool hexDigits(const QByteArray& text, int width)
             return false;
     return true;
 }
-} // namespace
+}  // namespace
 
 const QList<SimRegister>& SimEeprom::standardRegisters()
 {
     static const QList<SimRegister> table{
-        {"1DP", 8, false, {}}, {"1PS", 8, false, {}}, {"1VP", 4, false, {}}, {"1AP", 4, false, {}},
-        {"1VE", 4, false, {}}, {"1AE", 4, false, {}}, {"1VT", 4, false, {}}, {"1AT", 4, false, {}},
-        {"1L5", 8, false, {}}, {"1L6", 8, false, {}}, {"1DS", 8, false, {}}, {"1IW", 8, false, {}},
-        {"1IO", 8, false, {}}, {"1IP", 8, false, {}},
-        {"0LS", 20, true, "0LL"}, {"0PS", 20, true, "0PL"},
+        {"1DP", 8, false, {}}, {"1PS", 8, false, {}}, {"1VP", 4, false, {}},    {"1AP", 4, false, {}},
+        {"1VE", 4, false, {}}, {"1AE", 4, false, {}}, {"1VT", 4, false, {}},    {"1AT", 4, false, {}},
+        {"1L5", 8, false, {}}, {"1L6", 8, false, {}}, {"1DS", 8, false, {}},    {"1IW", 8, false, {}},
+        {"1IO", 8, false, {}}, {"1IP", 8, false, {}}, {"0LS", 20, true, "0LL"}, {"0PS", 20, true, "0PL"},
     };
     return table;
 }
@@ -31,18 +30,12 @@ const QList<SimRegister>& SimEeprom::standardRegisters()
 int SimEeprom::baudOfDigit(char digit)
 {
     switch (digit) {
-    case '1':
-        return 9600;
-    case '2':
-        return 19200;
-    case '3':
-        return 38400;
-    case '4':
-        return 57600;
-    case '5':
-        return 115200;
-    default:
-        return 0;
+    case '1': return 9600;
+    case '2': return 19200;
+    case '3': return 38400;
+    case '4': return 57600;
+    case '5': return 115200;
+    default: return 0;
     }
 }
 

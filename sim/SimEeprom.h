@@ -25,7 +25,7 @@ struct SimRegister
     QByteArray write;  // "1VP": the body's first three characters of the write
     int width = 4;     // hexadecimal digits, or characters of a text
     bool text = false;
-    QByteArray read;   // "1vP"; empty: the write name with its letter in lower case
+    QByteArray read;  // "1vP"; empty: the write name with its letter in lower case
 };
 
 class SimEeprom

@@ -12,33 +12,21 @@ namespace {
 double* feld(Achsdatensatz& r, int n)
 {
     switch (n) {
-    case 0:
-        return &r.Spannungskonstante;
-    case 1:
-        return &r.Spannung;
-    case 2:
-        return &r.Gear;
-    case 3:
-        return &r.leadscrew;
-    case 4:
-        return &r.Inkremente;
-    case 5:
-        return &r.Interpolationsfaktor;
-    case 6:
-        return &r.Motorkonstante;
-    case 7:
-        return &r.Motfak;
-    case 8:
-        return &r.vmax;
-    case 9:
-        return &r.vmin;
-    case 10:
-        return &r.amin;
-    default:
-        return nullptr;
+    case 0: return &r.Spannungskonstante;
+    case 1: return &r.Spannung;
+    case 2: return &r.Gear;
+    case 3: return &r.leadscrew;
+    case 4: return &r.Inkremente;
+    case 5: return &r.Interpolationsfaktor;
+    case 6: return &r.Motorkonstante;
+    case 7: return &r.Motfak;
+    case 8: return &r.vmax;
+    case 9: return &r.vmin;
+    case 10: return &r.amin;
+    default: return nullptr;
     }
 }
-} // namespace
+}  // namespace
 
 BerechnungCore::BerechnungCore(ParamWindowEnv env) : m_env(std::move(env))
 {
@@ -137,9 +125,8 @@ void BerechnungCore::cb_adressenauswahl_Click()
     cb_IP.checked = r.Index_Plus == 1;
     cb_IM.checked = r.Index_Minus == 1;
     // No resolution for a motor factor of 0.
-    lb_aufloesung.text = r.Motfak == 0
-                             ? QString()
-                             : formatMask(1.0 / r.Motfak * 1000.0, QStringLiteral("######0.000"), m_env.komma());
+    lb_aufloesung.text =
+        r.Motfak == 0 ? QString() : formatMask(1.0 / r.Motfak * 1000.0, QStringLiteral("######0.000"), m_env.komma());
 
     m_env.bus->einheit_waehlen(cb_adressenauswahl.selected());
     if (m_env.senden(QStringLiteral("[0ST]")).size() == 14 || achse == 0) {
@@ -295,9 +282,20 @@ void BerechnungCore::cmd_KopEin_Click(int index)
     const int achse = cb_adressenauswahl.listIndex;
     Achsdatensatz& r = store.datensatz(achse);
     if (index == 0) {
-        Zwischenablage = Kopie{r.Spannung, r.Motorkonstante, r.Gear, r.leadscrew, r.Interpolationsfaktor,
-                               r.Spannungskonstante, r.Inkremente, r.vmin, r.vmax, r.amin, r.Motfak,
-                               r.Massstabsachse, r.Motfak_manuell, store.drehantriebFlag(achse)};
+        Zwischenablage = Kopie{r.Spannung,
+                               r.Motorkonstante,
+                               r.Gear,
+                               r.leadscrew,
+                               r.Interpolationsfaktor,
+                               r.Spannungskonstante,
+                               r.Inkremente,
+                               r.vmin,
+                               r.vmax,
+                               r.amin,
+                               r.Motfak,
+                               r.Massstabsachse,
+                               r.Motfak_manuell,
+                               store.drehantriebFlag(achse)};
         cmd_KopEin[1].enabled = true;
         return;
     }

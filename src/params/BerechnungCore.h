@@ -35,8 +35,8 @@ public:
     std::array<kit::Control, Boxen> text_MFB;
     std::array<kit::Control, 2> ob_MotFak, cmd_KopEin;
     kit::Control chb_Massstab, chb_drehantrieb, cb_ESP, cb_ESM, cb_IP, cb_IM, text_Achsenbezeichnung, text_regelP,
-        sh_an_aus, lb_aufloesung, lb_ST_Sec, lb_Scale, Label1_3, Label3, Label5, Label6, Label7, Label8,
-        cmd_Berechnung, cmd_IM, cmd_exit;
+        sh_an_aus, lb_aufloesung, lb_ST_Sec, lb_Scale, Label1_3, Label3, Label5, Label6, Label7, Label8, cmd_Berechnung,
+        cmd_IM, cmd_exit;
     kit::RangeControl sb_regelkreisH{.value = 124, .min = 15, .max = 249, .smallChange = 1, .largeChange = 10};
 
     // --- Handlers -----------------------------------------------------------

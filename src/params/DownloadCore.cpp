@@ -30,7 +30,7 @@ bool angenommen(const QString& reply)
 {
     return reply.size() >= 6 && reply.at(4) == QLatin1Char('!');
 }
-} // namespace
+}  // namespace
 
 const std::array<DownloadCore::Zeile, DownloadCore::Zeilen>& DownloadCore::tabelle()
 {
@@ -141,21 +141,12 @@ void DownloadCore::einheitenSetzen()
     for (int i = 0; i < Zeilen; ++i) {
         QString e;
         switch (tabelle()[std::size_t(i)].art) {
-        case Art::Geschwindigkeit:
-            e = dreh ? QStringLiteral("U/s") : QStringLiteral("mm/s");
-            break;
-        case Art::Beschleunigung:
-            e = dreh ? QStringLiteral("U/s²") : QStringLiteral("mm/s²");
-            break;
+        case Art::Geschwindigkeit: e = dreh ? QStringLiteral("U/s") : QStringLiteral("mm/s"); break;
+        case Art::Beschleunigung: e = dreh ? QStringLiteral("U/s²") : QStringLiteral("mm/s²"); break;
         case Art::Strecke:
-        case Art::Position:
-            e = dreh ? QStringLiteral("Grad") : QStringLiteral("mm");
-            break;
-        case Art::Zaehler:
-            e = QStringLiteral("counts");
-            break;
-        default:
-            break;
+        case Art::Position: e = dreh ? QStringLiteral("Grad") : QStringLiteral("mm"); break;
+        case Art::Zaehler: e = QStringLiteral("counts"); break;
+        default: break;
         }
         lb_einheit[std::size_t(i)].text = e;
     }
@@ -165,12 +156,8 @@ std::optional<double> DownloadCore::rohZuAnzeige(int i, double roh) const
 {
     double d = roh;
     switch (tabelle()[std::size_t(i)].art) {
-    case Art::Geschwindigkeit:
-        d = roh * m_snap.vmin;
-        break;
-    case Art::Beschleunigung:
-        d = roh * m_snap.amin;
-        break;
+    case Art::Geschwindigkeit: d = roh * m_snap.vmin; break;
+    case Art::Beschleunigung: d = roh * m_snap.amin; break;
     case Art::Strecke:
     case Art::Position:
         if (m_snap.Motfak == 0)
@@ -179,10 +166,8 @@ std::optional<double> DownloadCore::rohZuAnzeige(int i, double roh) const
         if (m_snap.drehantrieb == 1)
             d *= 360;
         break;
-    case Art::Zaehler:
-        break;
-    default:
-        return std::nullopt;
+    case Art::Zaehler: break;
+    default: return std::nullopt;
     }
     if (!std::isfinite(d))
         return std::nullopt;
@@ -209,10 +194,8 @@ std::optional<double> DownloadCore::anzeigeZuRoh(int i, double anzeige) const
         if (m_snap.drehantrieb == 1)
             r /= 360;
         break;
-    case Art::Zaehler:
-        break;
-    default:
-        return std::nullopt;
+    case Art::Zaehler: break;
+    default: return std::nullopt;
     }
     if (!std::isfinite(r))
         return std::nullopt;
@@ -228,8 +211,8 @@ void DownloadCore::wert_anzeigen(int i, double roh)
         m_roh[std::size_t(i)].reset();
         return;
     }
-    const QString text = formatMask(*d, i <= 1 ? QStringLiteral("######0.0000") : QStringLiteral("######0.000"),
-                                    m_env.komma());
+    const QString text =
+        formatMask(*d, i <= 1 ? QStringLiteral("######0.0000") : QStringLiteral("######0.000"), m_env.komma());
     setBox(i, text);
     m_gezeigt[std::size_t(i)] = text;
     m_roh[std::size_t(i)] = roh;
@@ -360,8 +343,7 @@ void DownloadCore::text_download_LostFocus(int i)
         unten = 1;
         oben = Grenze24;
         break;
-    default:
-        break;
+    default: break;
     }
     double v = leer;
     if (!box.text.trimmed().isEmpty() && !leseZahl(box.text, komma, v)) {
@@ -473,8 +455,8 @@ void DownloadCore::cb_Adressenwechsel_Click()
     if (!frei)
         m_env.ui->message(Vergeben, TitelAdresse, MsgButtons::Ok);
     else
-        antwort = m_env.ui->message(QStringLiteral("Wollen Sie die Achsnummer von ") + altText + QStringLiteral(" nach ") +
-                                        neuText + QStringLiteral(" vergeben?"),
+        antwort = m_env.ui->message(QStringLiteral("Wollen Sie die Achsnummer von ") + altText +
+                                        QStringLiteral(" nach ") + neuText + QStringLiteral(" vergeben?"),
                                     TitelAdresse, MsgButtons::YesNo, MsgIcon::Question);
     m_env.bus->einheit_waehlen(altText);
     if (!frei || antwort != MsgResult::Yes)

@@ -32,17 +32,27 @@ public:
     static inline const QString TitelAdresse = QStringLiteral("Adressenwechsel");
     static inline const QString Vergeben = QStringLiteral("Achsennummer schon vergeben!!!!!");
     static inline const QString NichtVergebbar = QStringLiteral("Achsennummer 1F kann nicht vergeben werden!");
-    static inline const QString FeldZuKlein = QStringLiteral("Der Wert passt nicht in den Befehl und wird nicht gesendet: ");
+    static inline const QString FeldZuKlein =
+        QStringLiteral("Der Wert passt nicht in den Befehl und wird nicht gesendet: ");
     static inline const QString NichtGesendetLeer = QStringLiteral("nicht gesendet: leer");
     static inline const QString NichtGesendetZahl = QStringLiteral("nicht gesendet: keine Zahl");
 
-    enum class Art { Strecke, Geschwindigkeit, Beschleunigung, Position, Zaehler, Text, Keine };
+    enum class Art
+    {
+        Strecke,
+        Geschwindigkeit,
+        Beschleunigung,
+        Position,
+        Zaehler,
+        Text,
+        Keine
+    };
     struct Zeile
     {
         const char* lesen;
         const char* schreiben;
         Art art;
-        const char* rahmen;   // frame caption
+        const char* rahmen;  // frame caption
         const char* beschriftung;
         const char* tipp;
     };

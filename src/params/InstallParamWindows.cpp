@@ -33,7 +33,7 @@ void addressList(frm_main& frame, const QString& name, W* window)
         window->render();
     });
 }
-} // namespace
+}  // namespace
 
 ParamWindows installParamWindows(frm_main& frame, ParamsContext& params)
 {

@@ -17,12 +17,19 @@ struct Box
     bool eigenesLabel;
 };
 constexpr Box kBoxen[BerechnungCore::Boxen] = {
-    {"Mot.- Spg.-Konst.", "V/1000U", false}, {"Spannung", "V", false},   {"Gear", ": 1", false},
-    {"leadscrew", "mm/U", false},           {"", "Label1_3", true},     {"Interpol.", "", false},
-    {"MOT-Konst-", "", false},              {"Mot-Faktor", "Label3", true}, {"Vmax", "Label5", true},
-    {"Vmin", "Label6", true},               {"amin", "Label7", true},
+    {"Mot.- Spg.-Konst.", "V/1000U", false},
+    {"Spannung", "V", false},
+    {"Gear", ": 1", false},
+    {"leadscrew", "mm/U", false},
+    {"", "Label1_3", true},
+    {"Interpol.", "", false},
+    {"MOT-Konst-", "", false},
+    {"Mot-Faktor", "Label3", true},
+    {"Vmax", "Label5", true},
+    {"Vmin", "Label6", true},
+    {"amin", "Label7", true},
 };
-} // namespace
+}  // namespace
 
 frm_Berechnung::frm_Berechnung(ParamWindowEnv env, QWidget* parent)
     : QWidget(parent), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_Berechnung>()), m_form(this)
@@ -57,13 +64,19 @@ frm_Berechnung::frm_Berechnung(ParamWindowEnv env, QWidget* parent)
     m_form.lamp(QStringLiteral("sh_an_aus"), m_core.sh_an_aus);
     m_form.entry(QStringLiteral("text_Achsenbezeichnung"), m_core.text_Achsenbezeichnung);
     m_form.entry(QStringLiteral("text_regelP"), m_core.text_regelP);
-    for (const auto& [name, control] :
-         {std::pair{"lb_Scale", &m_core.lb_Scale}, {"Label1_3", &m_core.Label1_3}, {"Label3", &m_core.Label3},
-          {"Label5", &m_core.Label5}, {"Label6", &m_core.Label6}, {"Label7", &m_core.Label7},
-          {"Label8", &m_core.Label8}, {"lb_aufloesung", &m_core.lb_aufloesung}, {"lb_ST_Sec", &m_core.lb_ST_Sec}})
+    for (const auto& [name, control] : {std::pair{"lb_Scale", &m_core.lb_Scale},
+                                        {"Label1_3", &m_core.Label1_3},
+                                        {"Label3", &m_core.Label3},
+                                        {"Label5", &m_core.Label5},
+                                        {"Label6", &m_core.Label6},
+                                        {"Label7", &m_core.Label7},
+                                        {"Label8", &m_core.Label8},
+                                        {"lb_aufloesung", &m_core.lb_aufloesung},
+                                        {"lb_ST_Sec", &m_core.lb_ST_Sec}})
         m_form.label(QString::fromLatin1(name), *control);
     m_form.button(QStringLiteral("chb_Massstab"), m_core.chb_Massstab, [this] { m_core.chb_Massstab_Click(); });
-    m_form.button(QStringLiteral("chb_drehantrieb"), m_core.chb_drehantrieb, [this] { m_core.chb_drehantrieb_Click(); });
+    m_form.button(QStringLiteral("chb_drehantrieb"), m_core.chb_drehantrieb,
+                  [this] { m_core.chb_drehantrieb_Click(); });
     m_form.button(QStringLiteral("cb_ESP"), m_core.cb_ESP, [this] { m_core.cb_ESP_Click(); });
     m_form.button(QStringLiteral("cb_ESM"), m_core.cb_ESM, [this] { m_core.cb_ESM_Click(); });
     m_form.button(QStringLiteral("cb_IP"), m_core.cb_IP, [this] { m_core.cb_IP_Click(); });

@@ -30,8 +30,10 @@ frm_Download::frm_Download(ParamWindowEnv env, QWidget* parent)
             letzterRahmen = rahmen;
         }
         const std::size_t s = std::size_t(i);
-        auto* mark = new QCheckBox(QString::fromLatin1(z.beschriftung), m_ui->pZeilen);
-        mark->setObjectName(QStringLiteral("cb_markierung_%1").arg(i));
+        // Row 22 is written only by "K-EEPROM": its caption is a plain label
+        // ("Alles markieren" is its mark box).
+        QWidget* mark = i == 22 ? static_cast<QWidget*>(new QLabel(QString::fromLatin1(z.beschriftung), m_ui->pZeilen))
+                                : new QCheckBox(QString::fromLatin1(z.beschriftung), m_ui->pZeilen);
         if (*z.tipp)
             mark->setToolTip(QString::fromLatin1(z.tipp));
         auto* box = new QLineEdit(m_ui->pZeilen);
@@ -48,11 +50,8 @@ frm_Download::frm_Download(ParamWindowEnv env, QWidget* parent)
         raster->addWidget(einheit, zeile, 2);
         raster->addWidget(antwort, zeile, 3);
         ++zeile;
-        if (i == 22) {
-            // Row 22 is written only by "K-EEPROM": its caption is a plain label.
-            mark->setCheckable(false);
-            mark->setEnabled(false);
-        } else {
+        if (i != 22) {
+            mark->setObjectName(QStringLiteral("cb_markierung_%1").arg(i));
             m_form.button(mark->objectName(), m_core.cb_markierung[s]);
         }
         kit::EntryEvents ev;
@@ -74,11 +73,13 @@ frm_Download::frm_Download(ParamWindowEnv env, QWidget* parent)
                 [this] { m_core.cb_Adressenwechsel_Click(); });
     m_form.list(QStringLiteral("cb_baudbr"), m_core.cb_baudbr, [this] { m_core.cb_baudbr_Click(); });
     m_form.lamp(QStringLiteral("sh_an_aus"), m_core.sh_an_aus);
-    m_form.button(QStringLiteral("cb_markierung_22"), m_core.cb_markierung[22], [this] { m_core.cb_markierung_Click(22); });
+    m_form.button(QStringLiteral("cb_markierung_22"), m_core.cb_markierung[22],
+                  [this] { m_core.cb_markierung_Click(22); });
     m_form.button(QStringLiteral("cmd_auslesen"), m_core.cmd_auslesen, [this] { m_core.cmd_auslesen_Click(); });
     m_form.button(QStringLiteral("cmd_download"), m_core.cmd_download, [this] { m_core.cmd_download_Click(); });
     m_form.button(QStringLiteral("cmd_EEPROM"), m_core.cmd_EEPROM, [this] { m_core.cmd_EEPROM_Click(); });
-    m_form.button(QStringLiteral("cmd_Kanal_EEPROM"), m_core.cmd_Kanal_EEPROM, [this] { m_core.cmd_Kanal_EEPROM_Click(); });
+    m_form.button(QStringLiteral("cmd_Kanal_EEPROM"), m_core.cmd_Kanal_EEPROM,
+                  [this] { m_core.cmd_Kanal_EEPROM_Click(); });
     m_form.button(QStringLiteral("cmd_Achsenwechsel"), m_core.cmd_Achsenwechsel,
                   [this] { m_core.cmd_Achsenwechsel_Click(); });
     m_form.button(QStringLiteral("cmd_baudbr"), m_core.cmd_baudbr, [this] { m_core.cmd_baudbr_Click(); });

@@ -30,7 +30,9 @@ protected:
         e.params = &params;
         e.komma = [this] { return komma; };
         e.controlCenterIndex = [this] { return ccIndex; };
-        e.arrayAchsenAe = [this](const QString& text, int index) { achsenAe << QStringLiteral("%1=%2").arg(index).arg(text); };
+        e.arrayAchsenAe = [this](const QString& text, int index) {
+            achsenAe << QStringLiteral("%1=%2").arg(index).arg(text);
+        };
         e.schliessen = [this] { ++geschlossen; };
         return e;
     }

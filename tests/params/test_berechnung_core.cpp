@@ -12,7 +12,10 @@ namespace {
 class BerechnungTest : public ParamWindowFixture
 {
 protected:
-    BerechnungTest() { params.calculator().anzeigen = [this](const MotorFactorDisplay& d) { core.anzeigen(d); }; }
+    BerechnungTest()
+    {
+        params.calculator().anzeigen = [this](const MotorFactorDisplay& d) { core.anzeigen(d); };
+    }
     void waehle(int index)
     {
         core.cb_adressenauswahl.listIndex = index;
@@ -199,4 +202,4 @@ TEST_F(BerechnungTest, FormActivateFollowsTheCurrentControlCenter)
     EXPECT_EQ(params.store().Index(), 2);
 }
 
-} // namespace
+}  // namespace

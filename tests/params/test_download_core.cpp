@@ -157,7 +157,8 @@ TEST_F(DownloadTest, LeavingABoxClampsRefusesTextAndFormats)
 TEST_F(DownloadTest, IdentifiersArePrintableWithoutBracketsAtMost20)
 {
     waehle(1);
-    core.text_download[21].text = QStringLiteral("A[b]\x01" "c-123456789012345678901");
+    core.text_download[21].text = QStringLiteral("A[b]\x01"
+                                                 "c-123456789012345678901");
     core.text_download_Change(21);
     EXPECT_EQ(core.text_download[21].text, QStringLiteral("Abc-1234567890123456"));
     core.cmd_KopEin_Click(0);
@@ -265,4 +266,4 @@ TEST_F(DownloadTest, FirstEntryAndSilentUnitsReadNothing)
     EXPECT_TRUE(sent().isEmpty());
 }
 
-} // namespace
+}  // namespace

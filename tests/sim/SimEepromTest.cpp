@@ -72,4 +72,4 @@ TEST_F(SimEepromTest, AddressAndBaudChange)
     EXPECT_EQ(exchange("[0ST]"), "");  // the host still talks at 9600
 }
 
-} // namespace
+}  // namespace
