@@ -107,5 +107,6 @@ void frm_Berechnung::run(const char* where, const std::function<void()>& fn)
 void frm_Berechnung::closeEvent(QCloseEvent* event)
 {
     event->ignore();
-    run("frm_Berechnung cmd_exit", [this] { m_core.cmd_exit_Click(); });
+    if (isVisible())
+        run("frm_Berechnung cmd_exit", [this] { m_core.cmd_exit_Click(); });
 }

@@ -102,5 +102,6 @@ void frm_Download::closeEvent(QCloseEvent* event)
 {
     // The window stays loaded; closing it is its exit button.
     event->ignore();
-    run("frm_Download cmd_exit", [this] { m_core.cmd_exit_Click(); });
+    if (isVisible())
+        run("frm_Download cmd_exit", [this] { m_core.cmd_exit_Click(); });
 }
