@@ -5,6 +5,7 @@
 #include "SimProbeBoard.h"
 #include "SimJoystick.h"
 #include "SimServoLoop.h"
+#include "SimParams.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -20,6 +21,9 @@ void populateDemoBus(SimBus& bus)
         axis.setIndexMarks({12345});
         installServoLoop(*bus.unit(address));
         installJoystickInput(*bus.unit(address))->spannung = 0x40;
+        const QByteArray name = QByteArray("Demo-Achse ").append(address.toLatin1()).leftJustified(20, ' ');
+        axis.eeprom().setValue("0LS", name);
+        axis.eeprom().setValue("0PS", name);
     }
     // One measuring board of each kind, so the probe windows show live values.
     using Kind = SimProbeBoard::Kind;
