@@ -2,6 +2,8 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimServoLoop.h"
+#include "SimStage.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -14,6 +16,8 @@ void populateDemoBus(SimBus& bus)
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
+        addStageAnswers(bus, address);
+        addServoLoopAnswers(bus, address);
     }
     // Four analog channels, so the probe window has something to show.
     bus.addUnit(QStringLiteral("21")).setChannels({0, 0, 0, 0});
