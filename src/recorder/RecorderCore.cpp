@@ -215,7 +215,9 @@ void RecorderCore::Form_Activate()
 {
     if (an_aus == 0)
         an_aus = 1;
-    if (m_env.registry)
+    // The control center it is bound to becomes the current one; before a
+    // binding (or after that center closed) the current one stays.
+    if (m_env.registry && m_env.registry->CC.item(CCIndex))
         m_env.registry->CC_Aktivieren(CCIndex);
     const bool b12 = zwoelfBit();
     toviv[Toviv_pos].max = b12 ? 2047 : 127;

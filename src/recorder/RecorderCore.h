@@ -144,6 +144,12 @@ public:
 
     // --- IRecorder ----------------------------------------------------------------------------
     void abfragen() override;
+    // Showing it enables it again (the exit button disabled it).
+    void Show() override
+    {
+        setWindowEnabled(true);
+        Postfachfenster::Show();
+    }
 
     // --- Handlers --------------------------------------------------------------------------------
     // `fensterBreite`: the window's width in pixels.

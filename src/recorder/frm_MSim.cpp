@@ -131,4 +131,7 @@ void frm_MSim::closeEvent(QCloseEvent* event)
     m_form.handle("Mikroskop_Simulator Form_Unload", [this] { m_core.Form_Unload(); });
     m_schnell.stop();
     event->accept();
+    // Closed from the program (not by its frame): the frame goes too.
+    if (QWidget* sub = parentWidget(); sub && sub->inherits("QMdiSubWindow"))
+        sub->hide();
 }

@@ -236,4 +236,7 @@ void frm_eW::closeEvent(QCloseEvent* event)
     m_form.handle("eW Form_Unload", [this] { m_core.Form_Unload(); });
     m_schleife.stop();
     event->accept();
+    // Closed from the program (not by its frame): the frame goes too.
+    if (QWidget* sub = parentWidget(); sub && sub->inherits("QMdiSubWindow"))
+        sub->hide();
 }

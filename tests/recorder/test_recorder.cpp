@@ -6,6 +6,10 @@
 
 #include "AxisParameterStore.h"
 #include "GaugeHost.h"
+#include "Install.h"
+#include "InstallRecorder.h"
+#include "ParamsContext.h"
+#include "frm_main.h"
 #include "OptionFlags.h"
 #include "RecorderCore.h"
 #include "SimServoLoop.h"
@@ -13,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QLibrary>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QCheckBox>
 
@@ -346,6 +351,38 @@ TEST_F(RecorderTest, RecordingOfAMoveWithLiveGauges)
     const QString file = qEnvironmentVariable("KELVANE_RECORDER_SCREENSHOT");
     if (!file.isEmpty())
         EXPECT_TRUE(w.grab().save(file));
+}
+
+TEST(RecorderInFrame, SingleMdiChildThatFlagZeroClosesWhenGreyed)
+{
+    SimWorkbench wb;
+    frm_main frame(*wb.core);
+    ParamsContext params(wb.core->ui(), frame.optionFlags());
+    installRecorder(frame, params);
+    installOptions(frame);
+    frame.optionFlags().setOn(OptionFlags::EWFenster, true);
+    IRecorder* r = frame.recorder();
+    ASSERT_TRUE(r);
+    ASSERT_TRUE(frame.subWindowOf(r));
+    frame.show();
+    r->Show();
+    EXPECT_TRUE(frame.subWindowOf(r)->isVisible());
+    // Activating it before it is bound keeps the current control center.
+    frame.CC_I = 7;
+    static_cast<RecorderCore*>(r)->Form_Activate();
+    EXPECT_EQ(frame.CC_I, 7);
+    EXPECT_EQ(r->an_aus, 1);
+    frame.optionFlags().setText(OptionFlags::EWFenster, QStringLiteral("2"));
+    EXPECT_FALSE(frame.subWindowOf(r)->isVisible());
+    EXPECT_EQ(r->an_aus, 0);
+    EXPECT_EQ(frame.recorder(), r);
+    // The exit button hides and disables it; showing it again enables it.
+    r->Show();
+    static_cast<RecorderCore*>(r)->cmd_exit_Click();
+    EXPECT_FALSE(frame.subWindowOf(r)->isVisible());
+    EXPECT_FALSE(r->form()->isEnabled());
+    r->Show();
+    EXPECT_TRUE(r->form()->isEnabled());
 }
 
 }  // namespace
