@@ -12,7 +12,7 @@
 #include "SimAxis.h"
 #include "SimBus.h"
 #include "SimSerialPort.h"
-#include "SimServoLoop.h"
+#include "SimLoopReadouts.h"
 #include "SimUsbBridge.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     IClock* uhr = clock.get();
     SimBus bus(*clock);
     bus.addUnit(QStringLiteral("01"));
-    addServoLoopAnswers(bus, QStringLiteral("01"));
+    addLoopReadouts(bus, QStringLiteral("01"));
     SimAxis axis(bus, QStringLiteral("01"));
     auto serial = std::make_unique<SimSerialPort>(bus);
     serial->setCommPort(1);

@@ -2,13 +2,16 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimJoystick.h"
+#include "SimLoopReadouts.h"
 #include "SimServoLoop.h"
 #include "SimStage.h"
 
 void populateDemoBus(SimBus& bus)
 {
     // Two axes with limit switches and an index mark, so that moves, limit
-    // runs, reference runs and the index search have something to find.
+    // runs, reference runs and the index search have something to find, a
+    // servo loop for step responses and a joystick.
     bus.addUnit(QStringLiteral("01"));
     bus.addUnit(QStringLiteral("02"));
     for (const QString& address : {QStringLiteral("01"), QStringLiteral("02")}) {
@@ -16,8 +19,10 @@ void populateDemoBus(SimBus& bus)
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
+        installServoLoop(*bus.unit(address));
+        installJoystickInput(*bus.unit(address))->spannung = 0x40;
         addStageAnswers(bus, address);
-        addServoLoopAnswers(bus, address);
+        addLoopReadouts(bus, address);
     }
     // Four analog channels, so the probe window has something to show.
     bus.addUnit(QStringLiteral("21")).setChannels({0, 0, 0, 0});

@@ -1,19 +1,33 @@
 #pragma once
-// The servo-loop read-outs of an axis controller, from a small loop model of
-// the simulated axis: the velocity is taken from the position change since
-// the previous read-out, the following error grows with it, and the command
-// output follows both.
-//   "[1TW]"  actual velocity, counts per sample, 4 digits, 16-bit signed
-//   "[1K8]"  following error, 8-bit signed in 4 digits ("00FF" = -1)
-//   "[1PC]"  feed-forward, 1/256 count per sample, 4 digits, 16-bit signed
-//   "[1eW]"  command output, 12-bit signed in 3 digits (the first two are the
-//            older controller's 8-bit value)
-//   "[1wP]"  gain setting, 2 digits
-//   "[1kJ]"  joystick state: character 15 is "1" while the axis stands, "0"
-//            while it moves
+// The servo loop of a simulated axis controller: writing the four loop
+// registers ("[1RS........]", on an older controller only "[1RP........]"),
+// the record time base ("[1XT....]", tenths of a second), and the step
+// response: "[1XR........]" moves the axis by the signed distance at its
+// positioning speed and acceleration, the loop following the profile as a
+// damped oscillator whose stiffness comes from the gain register and whose
+// damping comes from the zero register, and samples the position 101 times
+// over the time base; "[1XL]" answers the record, six hexadecimal digits per
+// position, separated by ",". "[0pa]" is acknowledged.
 
-#include <QString>
+#include "SimParams.h"
 
-class SimBus;
+#include <QList>
 
-void addServoLoopAnswers(SimBus& bus, const QString& address);
+#include <memory>
+
+class SimUnit;
+
+struct SimServoLoop
+{
+    std::shared_ptr<SimDriveRegisters> register_;
+    // An older controller does not know "[1RS".
+    bool nurRP = false;
+    // Time base in tenths of a second.
+    int zeitbasis = 10;
+    // The positions of the last step response (empty before the first).
+    QList<qint32> aufzeichnung;
+};
+
+// Makes the axis at `unit` answer the loop commands; its registers are the
+// ones "[1RL]" reads (installed here).
+std::shared_ptr<SimServoLoop> installServoLoop(SimUnit& unit);

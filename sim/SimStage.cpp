@@ -3,7 +3,6 @@
 #include "SimAxis.h"
 #include "SimBus.h"
 
-#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -13,11 +12,6 @@ struct StageDrive
     int step = 0;      // running speed step
     double since = 0;  // time the position was last brought up to date
 };
-
-QByteArray hex2(int byte)
-{
-    return QByteArray::number(byte & 0xFF, 16).toUpper().rightJustified(2, '0');
-}
 
 // Brings the unit's position up to `now` at the running speed.
 void follow(SimUnit& unit, StageDrive& drive, double now)
@@ -50,10 +44,5 @@ void addStageAnswers(SimBus& bus, const QString& address)
     unit->setHandler(QStringLiteral("1PA"), [drive](SimUnit& u, const SimCommand& c) -> std::optional<QByteArray> {
         follow(u, *drive, c.arrival);
         return std::nullopt;  // the axis answers its position
-    });
-    unit->setHandler(QStringLiteral("1kw"), [drive](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
-        const int deflection = std::min(127, std::abs(drive->step) * 9);
-        const QByteArray sign = drive->step < 0 ? "FF" : "00";
-        return c.accepted("0000" + hex2(deflection) + "00" + sign + hex2(deflection));
     });
 }

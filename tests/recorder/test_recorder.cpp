@@ -12,7 +12,7 @@
 #include "frm_main.h"
 #include "OptionFlags.h"
 #include "RecorderCore.h"
-#include "SimServoLoop.h"
+#include "SimLoopReadouts.h"
 #include "frm_eW.h"
 
 #include <QCoreApplication>
@@ -71,8 +71,8 @@ class RecorderTest : public ::testing::Test
 protected:
     RecorderTest()
     {
-        addServoLoopAnswers(*wb.bus, QStringLiteral("01"));
-        addServoLoopAnswers(*wb.bus, QStringLiteral("02"));
+        addLoopReadouts(*wb.bus, QStringLiteral("01"));
+        addLoopReadouts(*wb.bus, QStringLiteral("02"));
         flags.setOn(OptionFlags::MotNeu, true);
         cc.list = {QStringLiteral("01"), QStringLiteral("02")};
         cc.listIndex = 0;

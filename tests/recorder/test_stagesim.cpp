@@ -5,6 +5,7 @@
 
 #include "InstallRecorder.h"
 #include "ParamsContext.h"
+#include "SimJoystick.h"
 #include "SimStage.h"
 #include "frm_MSim.h"
 #include "frm_main.h"
@@ -24,8 +25,10 @@ class StageSimTest : public ::testing::Test
 protected:
     StageSimTest()
     {
-        addStageAnswers(*wb.bus, QStringLiteral("01"));
-        addStageAnswers(*wb.bus, QStringLiteral("02"));
+        for (const QString& a : {QStringLiteral("01"), QStringLiteral("02")}) {
+            addStageAnswers(*wb.bus, a);
+            installJoystickInput(wb.unit(a));
+        }
         installRecorder(frame, params);
     }
     StageSimCore& open()
