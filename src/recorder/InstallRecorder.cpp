@@ -46,6 +46,8 @@ RecorderEnv recorderEnv(frm_main& frame, ParamsContext& params)
 // A single instance in the MDI area: closing hides it.
 QMdiSubWindow* insMdi(frm_main& frame, QWidget* w)
 {
+    // The design's size is the window's size (its controls are placed, not laid out).
+    w->setMinimumSize(w->size());
     QMdiSubWindow* sub = frame.mdiArea()->addSubWindow(w);
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     return sub;
