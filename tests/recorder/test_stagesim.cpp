@@ -115,6 +115,10 @@ TEST_F(StageSimTest, SpeedBarsSendOnTheNextTickPerAxis)
     s.Scroll_Scroll(0);
     EXPECT_EQ(s.lb_cc_2.text, "-3");
     EXPECT_EQ(tick(), QStringList{"01 [1CcFD]"});
+    // The simulated stage runs at three steps backwards meanwhile.
+    wb.clock->advance(0.5);
+    s.pb_gitter_MouseDown();
+    EXPECT_NEAR(s.refX, -3 * kStageCountsPerStep * 0.5 / 5217, 0.01);
     s.Scroll_Change(0);
     EXPECT_EQ(s.ScrollX.value, 0);
     EXPECT_EQ(s.lb_cc_2.text, "0");
