@@ -4,8 +4,10 @@
 #include "SimBus.h"
 #include "SimProbeBoard.h"
 #include "SimJoystick.h"
+#include "SimLoopReadouts.h"
 #include "SimServoLoop.h"
 #include "SimParams.h"
+#include "SimStage.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -19,11 +21,14 @@ void populateDemoBus(SimBus& bus)
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
-        installServoLoop(*bus.unit(address));
+        // The demo controllers answer with the factory loop registers.
+        installServoLoop(*bus.unit(address))->register_->regelkreis = SimDriveRegisters{}.regelkreis;
         installJoystickInput(*bus.unit(address))->spannung = 0x40;
         const QByteArray name = QByteArray("Demo-Achse ").append(address.toLatin1()).leftJustified(20, ' ');
         axis.eeprom().setValue("0LS", name);
         axis.eeprom().setValue("0PS", name);
+        addStageAnswers(bus, address);
+        addLoopReadouts(bus, address);
     }
     // One measuring board of each kind, so the probe windows show live values.
     using Kind = SimProbeBoard::Kind;

@@ -21,6 +21,7 @@
 #include "frm_Joystick_Abgleich.h"
 #include "Install.h"
 #include "InstallParamWindows.h"
+#include "InstallRecorder.h"
 #include "InstallSequences.h"
 #include "frm_AKIK.h"
 #include "frm_main.h"
@@ -82,7 +83,11 @@ int main(int argc, char** argv)
     // The sequence window, the terminal and the initialisation lists; the
     // control centers' INIT button opens the list window.
     SequenceWindows& sequences = installSequences(frame, params);
+    const RecorderDriftHooks drift = installRecorder(frame, params);
     ControlCenterTools tools;
+    tools.driftAktiv = drift.driftAktiv;
+    tools.setDriftmerker = drift.setDriftmerker;
+    tools.driftStarten = drift.driftStarten;
     tools.initWindow = [&sequences] { return sequences.initWindow(); };
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
