@@ -74,6 +74,7 @@ TEST_F(FrmAkik, TastercenterOpensAnotherWindowEachTime)
     frm_AKIK* b = oeffnen();
     ASSERT_TRUE(a && b && a != b);
     EXPECT_EQ(frame->CCT.numbers(), (QList<int>{1, 2}));
+    EXPECT_EQ(frame->CCT_I, 2);  // the new window is the current one
     EXPECT_EQ(&b->core(), frame->CCT.item(2));
     EXPECT_EQ(b->parentWidget()->pos(), QPoint(40, 40));  // 2 × 300 twips
     EXPECT_EQ(a->windowTitle(), "AK - IK - ADA");
