@@ -2,6 +2,7 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimReadout.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -14,6 +15,7 @@ void populateDemoBus(SimBus& bus)
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
+        installReadoutRegisters(*bus.unit(address));
     }
     // Four analog channels, so the probe window has something to show.
     bus.addUnit(QStringLiteral("21")).setChannels({0, 0, 0, 0});

@@ -18,6 +18,7 @@
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
 #include "Install.h"
+#include "InstallScript.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
 
@@ -82,6 +83,7 @@ int main(int argc, char** argv)
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
     installOptions(frame);
+    installScriptWindow(frame, params);
 
     frame.show();
     frame.MDIForm_Load();
