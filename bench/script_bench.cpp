@@ -17,16 +17,6 @@
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <ctime>
-
-namespace {
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -69,7 +59,6 @@ int main(int argc, char** argv)
     core.Check1.checked = true;
     bus.clearTraffic();
     const double wallStart = clock.now();
-    const double cpuStart = cpuSeconds();
     core.cmd_download_Click();
     const long long first = core.zaehler.text.toLongLong();
     while (core.laeuft()) {
@@ -77,7 +66,6 @@ int main(int argc, char** argv)
         if (core.zaehler.text.toLongLong() - first >= passes - 1)
             core.Check1.checked = false;  // the current pass is the last
     }
-    const double cpu = cpuSeconds() - cpuStart;
     const double wall = clock.now() - wallStart;
     const long long done = core.zaehler.text.toLongLong() - first + 1;
     // Every line but the unit selections is one exchange.
@@ -90,6 +78,5 @@ int main(int argc, char** argv)
     }
     const double lines_run = double(done) * ScriptCore::Zeilen;
     std::printf("line_overhead_us %.1f\n", wall / lines_run * 1e6);
-    std::printf("line_cpu_us %.1f\n", cpu / lines_run * 1e6);
     return 0;
 }
