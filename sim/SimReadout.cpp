@@ -20,11 +20,12 @@ bool isHex(const QByteArray& text, int width)
 // A register that a lower-case read answers and an upper-case write sets.
 void readWrite(SimUnit& unit, const char* read, const char* write, int width, std::function<QByteArray&()> value)
 {
-    unit.setHandler(QString::fromLatin1(read), [read, value](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
-        if (c.body() != read)
-            return std::nullopt;
-        return c.accepted(value());
-    });
+    unit.setHandler(QString::fromLatin1(read),
+                    [read, value](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
+                        if (c.body() != read)
+                            return std::nullopt;
+                        return c.accepted(value());
+                    });
     unit.setHandler(QString::fromLatin1(write),
                     [write, width, value](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
                         const QByteArray digits = c.body().mid(int(qstrlen(write)));
@@ -34,7 +35,7 @@ void readWrite(SimUnit& unit, const char* read, const char* write, int width, st
                         return c.accepted();
                     });
 }
-} // namespace
+}  // namespace
 
 std::shared_ptr<SimReadoutRegisters> installReadoutRegisters(SimUnit& unit)
 {

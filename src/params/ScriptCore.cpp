@@ -284,16 +284,14 @@ void ScriptCore::runToEnd()
 bool ScriptCore::step()
 {
     switch (m_phase) {
-    case Phase::Idle:
-        return false;
+    case Phase::Idle: return false;
     case Phase::Pause:
         if (!m_abbruch && m_env.clock->now() < m_pauseEnde)
             return true;
         m_phase = Phase::Line;
         zeileAbschliessen(false);
         return laeuft();
-    case Phase::Line:
-        break;
+    case Phase::Line: break;
     }
     if (m_abbruch) {
         laufBeenden();

@@ -52,8 +52,7 @@ public:
     static constexpr quint32 SingleFarbe = 0x80;
     static constexpr double StoreTimeout = 10.0;
     static constexpr double PollTimeout = 0.2;
-    static inline const QString Filter =
-        QStringLiteral("Datendateien(*.dqv;*.dwl)|*.dqv;*.dwl|Alle Dateien|*.*");
+    static inline const QString Filter = QStringLiteral("Datendateien(*.dqv;*.dwl)|*.dqv;*.dwl|Alle Dateien|*.*");
     static inline const QString AutoFile = QStringLiteral("autost.dwl");
     static inline const QString TransformQuestion = QStringLiteral("Caution! Do you really want transform?");
 
@@ -122,7 +121,12 @@ public:
     void runToEnd();
 
 private:
-    enum class Phase { Idle, Line, Pause };
+    enum class Phase
+    {
+        Idle,
+        Line,
+        Pause
+    };
     void skript_ausfuehren();
     void durchgangBeginnen();
     void zeileAusfuehren();

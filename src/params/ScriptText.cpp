@@ -12,7 +12,7 @@ QChar at(const QString& s, qsizetype i)
 {
     return i < s.size() ? s.at(i) : QChar();
 }
-} // namespace
+}  // namespace
 
 bool isCommentMarker(const QString& line)
 {
@@ -173,4 +173,4 @@ ScriptFile parseScriptFile(const QByteArray& bytes)
     return f;
 }
 
-} // namespace skript
+}  // namespace skript

@@ -73,4 +73,4 @@ struct ScriptFile
 };
 ScriptFile parseScriptFile(const QByteArray& bytes);
 
-} // namespace skript
+}  // namespace skript

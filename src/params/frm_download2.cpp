@@ -17,7 +17,7 @@
 
 namespace {
 constexpr int ZeilenProSpalte = 26;
-} // namespace
+}  // namespace
 
 frm_download2::frm_download2(ScriptEnv env, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_download2>()), m_form(this)
@@ -71,7 +71,8 @@ void frm_download2::binden()
     kit::Form& f = m_form;
     f.caption(c.caption);
     for (int i = 0; i < ScriptCore::Zeilen; ++i) {
-        f.entry(QStringLiteral("text_Befehl_%1").arg(i), c.text_Befehl[i], {.change = [&c, i] { c.text_Befehl_Change(i); }});
+        f.entry(QStringLiteral("text_Befehl_%1").arg(i), c.text_Befehl[i],
+                {.change = [&c, i] { c.text_Befehl_Change(i); }});
         f.label(QStringLiteral("lb_Befehl_%1").arg(i), c.lb_Befehl[i]);
         f.mouseUp(QStringLiteral("lb_Befehl_%1").arg(i), [this, &c, i](int button) {
             if (!m_beschaeftigt)

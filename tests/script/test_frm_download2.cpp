@@ -55,7 +55,10 @@ protected:
         combo->setCurrentIndex(index);
         emit combo->activated(index);
     }
-    void type(int line, const QString& text) { QTest::keyClicks(child<QLineEdit>(u"text_Befehl_%1"_s.arg(line)), text); }
+    void type(int line, const QString& text)
+    {
+        QTest::keyClicks(child<QLineEdit>(u"text_Befehl_%1"_s.arg(line)), text);
+    }
     // Lets the event loop run the script; the fake clock moves with it.
     void waitForEnd(const std::function<void()>& during = {})
     {
@@ -158,4 +161,4 @@ TEST_F(FrmDownload2Test, AddressListsOfTheFrameReachTheWindow)
     EXPECT_EQ(child<QComboBox>(u"cb_adressenauswahl"_s)->itemText(31), u"1F"_s);
 }
 
-} // namespace
+}  // namespace

@@ -61,8 +61,8 @@ struct StopCase
     const char* name;
     QStringList script;
     std::function<void(SimWorkbench&)> setup;
-    QStringList sent;   // commands after the unit choice
-    int stopLine;       // -1: the run went through
+    QStringList sent;  // commands after the unit choice
+    int stopLine;      // -1: the run went through
     QString stopLabel;
 };
 
@@ -112,10 +112,18 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"Rejection", {u"[0XY]"_s, u"[0ST]"_s}, nothing, {u"[0XY]"_s}, 0, u"[0XY?0005]"_s},
         StopCase{"GroupAll", {u"00"_s, u"[0VN]"_s, u"[0ST]"_s}, nothing, {u"[0VN]"_s, u"[0ST]"_s}, -1, {}},
         StopCase{"GroupF", {u"FF"_s, u"[0XY]"_s, u"[0ST]"_s}, nothing, {u"[0XY]"_s, u"[0ST]"_s}, -1, {}},
-        StopCase{"GroupEnds", {u"00"_s, u"[0VN]"_s, u"05"_s, u"[0XY]"_s, u"[0ST]"_s}, nothing,
-                 {u"[0VN]"_s, u"[0XY]"_s}, 3, u"[0XY?0005]"_s},
-        StopCase{"PositionWrong", {u"[7PA]"_s, u"[0ST]"_s},
-                 [](SimWorkbench& wb) { wb.axis(u"05"_s).setPosition(5); }, {u"[7PA]"_s}, 0, u"1"_s},
+        StopCase{"GroupEnds",
+                 {u"00"_s, u"[0VN]"_s, u"05"_s, u"[0XY]"_s, u"[0ST]"_s},
+                 nothing,
+                 {u"[0VN]"_s, u"[0XY]"_s},
+                 3,
+                 u"[0XY?0005]"_s},
+        StopCase{"PositionWrong",
+                 {u"[7PA]"_s, u"[0ST]"_s},
+                 [](SimWorkbench& wb) { wb.axis(u"05"_s).setPosition(5); },
+                 {u"[7PA]"_s},
+                 0,
+                 u"1"_s},
         StopCase{"PositionRight", {u"[7PA]"_s, u"[0ST]"_s}, nothing, {u"[7PA]"_s, u"[0ST]"_s}, -1, {}},
         StopCase{"BadMove", {u"MA12x"_s, u"[0ST]"_s}, nothing, {}, 0, u"1"_s},
         StopCase{"BadMoveInGroup", {u"00"_s, u"MA12x"_s, u"[0ST]"_s}, nothing, {}, 1, u"1"_s},
@@ -226,7 +234,8 @@ TEST_F(Script, FilesLoadAndSaveWithTheirMessages)
     wb.dialogs->fileAnswers << pfad;
     EXPECT_TRUE(core->befehlssatzspeichern());
     EXPECT_EQ(wb.dialogs->fileRequests.last().fileName, u"Download"_s);
-    EXPECT_TRUE(wb.dialogs->fileRequests.last().filter.isEmpty() && wb.dialogs->fileRequests.last().defaultExt.isEmpty());
+    EXPECT_TRUE(wb.dialogs->fileRequests.last().filter.isEmpty() &&
+                wb.dialogs->fileRequests.last().defaultExt.isEmpty());
     EXPECT_EQ(motflag, 1);
 
     // Loading replaces every line and clears the replies; the caption names the file.
@@ -262,4 +271,4 @@ TEST_F(Script, FilesLoadAndSaveWithTheirMessages)
     EXPECT_EQ(wb.dialogs->messages.size(), 2);
 }
 
-} // namespace
+}  // namespace

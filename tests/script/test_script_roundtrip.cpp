@@ -21,8 +21,8 @@ const QList<QPair<QByteArray, QString>> Register = {
 TEST_F(ScriptCopy, ReadOutTransformedAndDownloadedReproducesTheController)
 {
     SimAxisModel& quelle = wb.axis(u"05"_s).model();
-    const QByteArray werte[] = {"0040", "0200", "0011", "0120", "0013", "0130", "FFF00000", "00100000",
-                                "00000200", "00001000", "00000300", "00000050", "00000060", "00000070"};
+    const QByteArray werte[] = {"0040",     "0200",     "0011",     "0120",     "0013",     "0130",     "FFF00000",
+                                "00100000", "00000200", "00001000", "00000300", "00000050", "00000060", "00000070"};
     for (int i = 0; i < 14; ++i)
         quelle.setParameter(Register[i].first, werte[i]);
     quelle.setParameter("0PS", "Achse 5, Tisch links");
@@ -70,4 +70,4 @@ TEST_F(ScriptCopy, ReadOutTransformedAndDownloadedReproducesTheController)
     EXPECT_EQ(readout06->drive->regelkreis, readout->drive->regelkreis);
 }
 
-} // namespace
+}  // namespace

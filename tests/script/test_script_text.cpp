@@ -30,18 +30,19 @@ TEST_P(MoveCommand, CountsThroughTheMotorFactor)
         EXPECT_FALSE(cmd.has_value()) << cmd.value_or(QString()).toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, MoveCommand,
-    ::testing::Values(MoveCase{"MA1000", 5217, "[1MA00001461]"}, MoveCase{"MR-250", 5217, "[1MRFFFFFAE8]"},
-                      MoveCase{"MA0", 5217, "[1MA00000000]"}, MoveCase{"MA 12.5", 1000, "[1MA0000000C]"},
-                      // 2.5 counts round to the even neighbour.
-                      MoveCase{"MR2.5", 1000, "[1MR00000002]"},
-                      // A lenient parse would send an absolute move to 0.
-                      MoveCase{"MA", 5217, nullptr}, MoveCase{"MA12x", 5217, nullptr}, MoveCase{"MAabc", 5217, nullptr},
-                      MoveCase{"MA1234567890", 1000, nullptr},
-                      // The counts must stay within signed 32 bits.
-                      MoveCase{"MA999999999", 5217, nullptr}, MoveCase{"MA1000", 0, nullptr},
-                      MoveCase{"MA1000", -5217, nullptr}));
+INSTANTIATE_TEST_SUITE_P(Lines, MoveCommand,
+                         ::testing::Values(MoveCase{"MA1000", 5217, "[1MA00001461]"},
+                                           MoveCase{"MR-250", 5217, "[1MRFFFFFAE8]"},
+                                           MoveCase{"MA0", 5217, "[1MA00000000]"},
+                                           MoveCase{"MA 12.5", 1000, "[1MA0000000C]"},
+                                           // 2.5 counts round to the even neighbour.
+                                           MoveCase{"MR2.5", 1000, "[1MR00000002]"},
+                                           // A lenient parse would send an absolute move to 0.
+                                           MoveCase{"MA", 5217, nullptr}, MoveCase{"MA12x", 5217, nullptr},
+                                           MoveCase{"MAabc", 5217, nullptr}, MoveCase{"MA1234567890", 1000, nullptr},
+                                           // The counts must stay within signed 32 bits.
+                                           MoveCase{"MA999999999", 5217, nullptr}, MoveCase{"MA1000", 0, nullptr},
+                                           MoveCase{"MA1000", -5217, nullptr}));
 
 TEST(ScriptLines, PausesAndMotionReplies)
 {
@@ -73,8 +74,7 @@ TEST_P(Transform, ReadBecomesWrite)
 INSTANTIATE_TEST_SUITE_P(
     Lines, Transform,
     ::testing::Values(TransformCase{"[1vP]", "[1vP!0123]", "[1VP0123]"},
-                      TransformCase{"[1aP]", "[1aP!0100]", "[1AP0100]"},
-                      TransformCase{"[1ct]", "[1ct!05]", "[1Ct05]"},
+                      TransformCase{"[1aP]", "[1aP!0100]", "[1AP0100]"}, TransformCase{"[1ct]", "[1ct!05]", "[1Ct05]"},
                       TransformCase{"[1Rl]", "[1Rl!7C11223344556677]", "[1Rs7C11223344556677]"},
                       TransformCase{"[1RL]", "[1RL!7C112233]", "[1RS7C112233]"},
                       TransformCase{"[0PL]", "[0PL!Achse X         ]", "[0PSAchse X         ]"},
@@ -134,4 +134,4 @@ TEST(ScriptFile, SeventyEightQuotedLinesRoundTripByteExact)
     EXPECT_FALSE(skript::scriptFileData({u"a\nb"_s}).has_value());
 }
 
-} // namespace
+}  // namespace
