@@ -2,12 +2,15 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimJoystick.h"
+#include "SimServoLoop.h"
 #include "SimReadout.h"
 
 void populateDemoBus(SimBus& bus)
 {
     // Two axes with limit switches and an index mark, so that moves, limit
-    // runs, reference runs and the index search have something to find.
+    // runs, reference runs and the index search have something to find, a
+    // servo loop for step responses and a joystick.
     bus.addUnit(QStringLiteral("01"));
     bus.addUnit(QStringLiteral("02"));
     for (const QString& address : {QStringLiteral("01"), QStringLiteral("02")}) {
@@ -15,6 +18,8 @@ void populateDemoBus(SimBus& bus)
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
+        installServoLoop(*bus.unit(address));
+        installJoystickInput(*bus.unit(address))->spannung = 0x40;
         installReadoutRegisters(*bus.unit(address));
     }
     // Four analog channels, so the probe window has something to show.

@@ -1,7 +1,6 @@
 #include "SimReadout.h"
 
 #include "SimAxis.h"
-#include "SimParams.h"
 #include "SimUnit.h"
 
 #include <cctype>
@@ -40,11 +39,9 @@ void readWrite(SimUnit& unit, const char* read, const char* write, int width, st
 std::shared_ptr<SimReadoutRegisters> installReadoutRegisters(SimUnit& unit)
 {
     auto state = std::make_shared<SimReadoutRegisters>();
-    state->drive = installDriveRegisters(unit);
     SimReadoutRegisters* s = state.get();
     readWrite(unit, "1Rl", "1Rs", 16, [s]() -> QByteArray& { return s->registerDump; });
     readWrite(unit, "1ct", "1Ct", 2, [s]() -> QByteArray& { return s->kanaltyp; });
-    readWrite(unit, "1RL", "1RS", 8, [s]() -> QByteArray& { return s->drive->regelkreis; });
     unit.setHandler(QStringLiteral("7PA"), [](SimUnit& u, const SimCommand& c) -> std::optional<QByteArray> {
         if (c.body() != "7PA")
             return std::nullopt;

@@ -1,16 +1,16 @@
 #pragma once
 // What a simulated axis controller answers to a controller read-out beyond
-// its parameter map: the loop-register dump ("[1Rl]", written by "[1Rs…]"),
-// the channel type ("[1ct]", written by "[1Ct..]"), the four loop registers
-// ("[1RL]", written by "[1RS……]"), and the position check "[7PA]", which
-// answers the axis position as eight hexadecimal digits (00000000 at zero).
+// its parameter map and its servo loop (sim/SimServoLoop answers "[1RL]" and
+// takes "[1RS…]"): the loop-register dump ("[1Rl]", written by "[1Rs…]"), the
+// channel type ("[1ct]", written by "[1Ct..]"), and the position check
+// "[7PA]", which answers the axis position as eight hexadecimal digits
+// (00000000 at zero).
 
 #include <QByteArray>
 
 #include <memory>
 
 class SimUnit;
-struct SimDriveRegisters;
 
 struct SimReadoutRegisters
 {
@@ -18,8 +18,6 @@ struct SimReadoutRegisters
     QByteArray registerDump = "7C11223344556677";
     // Two hexadecimal digits.
     QByteArray kanaltyp = "05";
-    // The loop registers, shared with the motor-factor read-out ("[1sT]", "[1RL]").
-    std::shared_ptr<SimDriveRegisters> drive;
 };
 
 // Installs the handlers on `unit` (an axis); a test may change the returned

@@ -3,7 +3,7 @@
 // against unit 06, which then holds 05's parameters.
 #include "ScriptFixture.h"
 
-#include "SimParams.h"
+#include "SimServoLoop.h"
 
 using namespace Qt::StringLiterals;
 
@@ -28,7 +28,9 @@ TEST_F(ScriptCopy, ReadOutTransformedAndDownloadedReproducesTheController)
     quelle.setParameter("0PS", "Achse 5, Tisch links");
     readout->registerDump = "8D0102030405060A";
     readout->kanaltyp = "0C";
-    readout->drive->regelkreis = "80445566";
+    const auto schleife05 = installServoLoop(wb.unit(u"05"_s));
+    const auto schleife06 = installServoLoop(wb.unit(u"06"_s));
+    schleife05->register_->regelkreis = "80445566";
 
     QStringList auslesen{u"05"_s};
     for (const auto& r : Register)
@@ -67,7 +69,7 @@ TEST_F(ScriptCopy, ReadOutTransformedAndDownloadedReproducesTheController)
         EXPECT_EQ(ziel.parameter(r.first), quelle.parameter(r.first)) << r.first.constData();
     EXPECT_EQ(readout06->registerDump, readout->registerDump);
     EXPECT_EQ(readout06->kanaltyp, readout->kanaltyp);
-    EXPECT_EQ(readout06->drive->regelkreis, readout->drive->regelkreis);
+    EXPECT_EQ(schleife06->register_->regelkreis, "80445566");
 }
 
 }  // namespace
