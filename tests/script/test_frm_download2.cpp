@@ -81,8 +81,12 @@ protected:
 TEST_F(FrmDownload2Test, MenuShowsTheWindowARunGoesThroughTheEventLoopAndExitGivesTheBusBack)
 {
     ASSERT_TRUE(window);
+    // Showing the window activates it, which checks the unit chosen.
+    window->core().cb_adressenauswahl.listIndex = 1;
     open();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->core().sh_an_aus.colour, ScriptCore::Gruen);
     EXPECT_EQ(frame->toolWindowTag(Menu::Download2), u"1"_s);
     EXPECT_TRUE(frame->timer1Holders().contains(Menu::Download2));
     EXPECT_EQ(child<QComboBox>(u"cb_adressenauswahl"_s)->count(), 33);
