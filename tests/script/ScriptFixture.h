@@ -19,8 +19,8 @@ protected:
     ScriptFixture()
     {
         wb.bus->setPacing(true);
-        readout = installReadoutRegisters(wb.unit(QStringLiteral("05")));
-        readout06 = installReadoutRegisters(wb.unit(QStringLiteral("06")));
+        installReadoutRegisters(wb.unit(QStringLiteral("05")));
+        installReadoutRegisters(wb.unit(QStringLiteral("06")));
         store.datensatz(0).Motfak = 5217;
         core = std::make_unique<ScriptCore>(env());
         core->Form_Load();
@@ -68,7 +68,6 @@ protected:
     QString reply(int i) const { return core->lb_Befehl[i].text; }
 
     SimWorkbench wb{{.units = {QStringLiteral("05"), QStringLiteral("06")}, .serial = {}}};
-    std::shared_ptr<SimReadoutRegisters> readout, readout06;
     OptionFlags flags;
     AxisParameterStore store{flags};
     std::optional<int> ccIndex;
