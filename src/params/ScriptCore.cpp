@@ -88,7 +88,7 @@ void ScriptCore::lb_Befehl_MouseDown(int Index, int Button)
 {
     if (Button != 2 || Index < 0 || Index >= Zeilen)
         return;
-    lb_Befehl[Index].text = m_env.bus->senden_empfangen(text_Befehl[Index].text, BusTransport::DefaultTimeout);
+    lb_Befehl[Index].text = senden(text_Befehl[Index].text, BusTransport::DefaultTimeout);
 }
 
 void ScriptCore::Command1_Click()
@@ -261,7 +261,9 @@ void ScriptCore::stoppen()
 
 QString ScriptCore::senden(const QString& command, double timeout)
 {
-    return m_env.bus->senden_empfangen(command, timeout, 0);
+    // A closed port answers nothing at all: that is no answer, not an empty one.
+    const QString antwort = m_env.bus->senden_empfangen(command, timeout, 0);
+    return antwort.isEmpty() ? keine_Antwort : antwort;
 }
 
 double ScriptCore::nextStepIn() const

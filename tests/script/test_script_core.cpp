@@ -109,6 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, StopRules,
     ::testing::Values(
         StopCase{"TimeOut", {u"[0VN]"_s, u"[0ST]"_s}, silent05, {u"[0VN]"_s}, 0, u"1"_s},
+        StopCase{
+            "PortClosed", {u"[0VN]"_s, u"[0ST]"_s}, [](SimWorkbench& wb) { wb.core->serial().close(); }, {}, 0, u"1"_s},
         StopCase{"Rejection", {u"[0XY]"_s, u"[0ST]"_s}, nothing, {u"[0XY]"_s}, 0, u"[0XY?0005]"_s},
         StopCase{"GroupAll", {u"00"_s, u"[0VN]"_s, u"[0ST]"_s}, nothing, {u"[0VN]"_s, u"[0ST]"_s}, -1, {}},
         StopCase{"GroupF", {u"FF"_s, u"[0XY]"_s, u"[0ST]"_s}, nothing, {u"[0XY]"_s, u"[0ST]"_s}, -1, {}},
