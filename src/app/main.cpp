@@ -20,6 +20,7 @@
 #include "Install.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
+#include "frm_tablett.h"
 
 #include <QAction>
 #include <QApplication>
@@ -82,6 +83,8 @@ int main(int argc, char** argv)
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
     installOptions(frame);
+    // The path table ("Tablett").
+    installPathTable(frame, params);
 
     frame.show();
     frame.MDIForm_Load();
