@@ -2,37 +2,6 @@
 
 #include <cmath>
 
-namespace bahn {
-
-QString zahlText(double value, bool komma)
-{
-    if (value == 0)
-        value = 0;  // no "-0"
-    QString t = QString::number(value, 'g', 15);
-    if (t.contains(QLatin1Char('e'))) {
-        t = QString::number(value, 'f', 15);
-        while (t.contains(QLatin1Char('.')) && (t.endsWith(QLatin1Char('0')) || t.endsWith(QLatin1Char('.'))))
-            t.chop(1);
-    }
-    if (komma)
-        t.replace(QLatin1Char('.'), QLatin1Char(','));
-    return t;
-}
-
-std::optional<double> zahlLesen(const QString& text, bool komma)
-{
-    QString t = text.trimmed();
-    if (komma)
-        t.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
-} // namespace bahn
-
 void Bahn::leeren()
 {
     std::fill(bahnX.begin(), bahnX.end(), 0.0);

@@ -1,10 +1,8 @@
 #pragma once
 // The path of the path table without any window: its points in drawing-box
 // units (twips of the drawing box) grouped into strokes, the mapping between
-// drawing-box units and millimetres, the resampling to an even point spacing,
-// and the number texts the window's labels and fields hold.
-
-#include <QString>
+// drawing-box units and millimetres, and the resampling to an even point
+// spacing.
 
 #include <array>
 #include <optional>
@@ -15,12 +13,6 @@ constexpr int MaxPunkte = 6800;
 constexpr int MaxStriche = 101;
 // Entries of one position table; a stroke has one entry per point after its first.
 constexpr int MaxTabellenpunkte = 500;
-
-// Numbers as the labels and fields hold them: the shortest decimal form
-// with the locale's separator, and back. Reading accepts either separator
-// of the locale's kind and leading or trailing blanks; anything else is no number.
-QString zahlText(double value, bool komma);
-std::optional<double> zahlLesen(const QString& text, bool komma);
 } // namespace bahn
 
 // Points 1 to punktzahl (index 0 is never a point). Stroke k begins at point

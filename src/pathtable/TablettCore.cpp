@@ -1,8 +1,12 @@
 #include "TablettCore.h"
 
+#include "Bahndatei.h"
 #include "BusTransport.h"
 #include "Format.h"
 #include "UiServices.h"
+
+#include <QFile>
+#include <QSaveFile>
 
 #include <cmath>
 
@@ -150,8 +154,7 @@ void TablettCore::button_Click(int index)
 void TablettCore::cb_PK_Click()
 {
     lb_Ant.text.clear();
-    const auto t = zahl(lb_timeout.text);
-    lb_Ant.text = m_env.bus->senden_empfangen(lb_PK.text, t && *t > 0 ? *t : 20.0);
+    lb_Ant.text = m_env.bus->senden_empfangen(lb_PK.text, tabellenZeit());
 }
 
 void TablettCore::cb_SA_Click()
@@ -162,6 +165,9 @@ void TablettCore::cb_SA_Click()
 void TablettCore::stop()
 {
     Tag.clear();
+    // The drive ends here: it sends nothing after the brake.
+    if (faehrt())
+        fahrtBeenden();
     m_env.bus->einheit_waehlen(Einheit1);
     m_env.bus->senden_empfangen(QStringLiteral("[1BR]"));
     if (cb_achse2.checked) {
@@ -473,8 +479,71 @@ void TablettCore::bahn_zeichnen()
     bahn.strichzahl = bahn.punktzahl > 0 ? striche : 0;
 }
 
-// --- Drive and files (below) --------------------------------------------------------------------
+// --- Path files ------------------------------------------------------------------------------------
 
-void TablettCore::bahn_abfahren() {}
-void TablettCore::bahn_laden() {}
-void TablettCore::bahn_speichern() {}
+FileDialogRequest TablettCore::dateiDialog(const QString& filter, const QString& vorgabe) const
+{
+    FileDialogRequest r;
+    r.filter = filter;
+    r.folder = m_env.programFolder();
+    r.fileName = vorgabe;
+    r.defaultExt = vorgabe.right(3);
+    return r;
+}
+
+void TablettCore::bahn_speichern()
+{
+    dateiname = m_env.ui->saveFile(
+        dateiDialog(QStringLiteral("Datendateien(*.txt)|*.txt|Alle Dateien|*.*"), QStringLiteral("*.txt")));
+    if (dateiname.isEmpty() || dateiname == QLatin1String("*.txt")) {
+        dateiname.clear();
+        return;
+    }
+    std::vector<QPointF> mm;
+    for (int n = 1; n <= bahn.punktzahl; ++n)
+        mm.emplace_back(skala.mmX(bahn.bahnX[std::size_t(n)]), skala.mmY(bahn.bahnY[std::size_t(n)]));
+    // Written whole or not at all: a failed export keeps the old file.
+    QSaveFile datei(dateiname);
+    const QByteArray inhalt = bahndatei::schreiben(mm);
+    if (!datei.open(QIODevice::WriteOnly) || datei.write(inhalt) != inhalt.size() || !datei.commit())
+        m_env.ui->message(dateiMeldung(dateiname));
+    dateiname.clear();
+}
+
+void TablettCore::bahn_laden()
+{
+    dateiname = m_env.ui->openFile(dateiDialog(
+        QStringLiteral("Datendateien(*.xls;*.txt)|*.xls;*.txt|Alle Dateien|*.*"), QStringLiteral(".xls")));
+    if (dateiname.isEmpty() || dateiname == QLatin1String(".xls") || dateiname == QLatin1String("*.txt")) {
+        dateiname.clear();
+        return;
+    }
+    // The file is read whole into a new path; the old one goes only then.
+    std::vector<QPointF> mm;
+    bool gelesen = false;
+    if (dateiname.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0) {
+        QFile datei(dateiname);
+        gelesen = datei.open(QIODevice::ReadOnly);
+        if (gelesen)
+            mm = bahndatei::lesenText(datei.readAll());
+    } else {
+        gelesen = bahndatei::lesenArbeitsmappe(dateiname, mm);
+    }
+    if (!gelesen || mm.empty()) {
+        m_env.ui->message(dateiMeldung(dateiname));
+        dateiname.clear();
+        return;
+    }
+    skalaBerechnen();
+    // An imported path is one stroke.
+    bahn.leeren();
+    bahn.strichzahl = 1;
+    for (const QPointF& p : mm) {
+        if (!bahn.anfuegen(skala.einheitX(p.x()), skala.einheitY(p.y())))
+            break;
+        const std::size_t n = std::size_t(bahn.punktzahl);
+        if (n > 1)
+            linie(bahn.bahnX[n - 1], bahn.bahnY[n - 1], bahn.bahnX[n], bahn.bahnY[n]);
+    }
+    dateiname.clear();
+}

@@ -14,6 +14,7 @@
 // running drive being stopped first.
 
 #include "Bahnmodell.h"
+#include "ControlCenterMath.h"
 #include "ControlState.h"
 
 #include <QPointF>
@@ -29,6 +30,7 @@ class AxisParameterStore;
 class BusTransport;
 class IClock;
 class IUiServices;
+struct FileDialogRequest;
 
 struct TablettEnv
 {
@@ -62,6 +64,16 @@ public:
     static constexpr int Marker = 11;
     static inline const QString VollMeldung =
         QStringLiteral("Die Bahn ist voll: höchstens 6800 Punkte in 101 Strichen.");
+    static inline const QString BereichMeldung = QStringLiteral(
+        "Die Bahn liegt außerhalb des Zählbereichs der Achsen (±8388607 Inkremente) und wird nicht abgefahren!");
+    static inline const QString ZeitMeldung = QStringLiteral("Die PK-Zeit muss aus zwei Zeichen bestehen!");
+    static inline const QString TabellenMeldung =
+        QStringLiteral("Ein Strich hat mehr als 500 Tabellenpunkte und wird nicht abgefahren!");
+    // A path file that could not be read or written.
+    static QString dateiMeldung(const QString& name)
+    {
+        return QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!");
+    }
     static inline const QStringList ZoomStufen{"0,1", "0,2", "0,4", "0,5", "1",  "2",  "4",
                                                "5",   "10",  "20",  "40",  "50", "100"};
 
@@ -166,16 +178,24 @@ public:
     void clear();
 
     // --- Drive and files ---------------------------------------------------------------------
+    // Starts the drive (refused while one runs, or with a message when a
+    // target lies outside the counters' range, a stroke has more than 500
+    // table points or the time per point is not two characters). The drive
+    // is a step machine: `fahrtSchritt` does one point or one polling round.
     void bahn_abfahren();
+    bool fahrtSchritt();
+    bool faehrt() const { return m_fahrt.phase != Phase::Aus; }
+    // Runs a started drive to its end (tests, benchmark).
+    void fahrtBisEnde();
+    // Import (text or workbook) and export of the path in millimetres.
     void bahn_laden();
     void bahn_speichern();
-    bool faehrt() const { return false; }
 
     bool komma() const { return m_env.komma(); }
 
 private:
-    std::optional<double> zahl(const QString& t) const { return bahn::zahlLesen(t, komma()); }
-    QString text(double v) const { return bahn::zahlText(v, komma()); }
+    std::optional<double> zahl(const QString& t) const { return leitstand::zahlLesen(t, komma()); }
+    QString text(double v) const { return leitstand::zahlText(v, komma()); }
     QString maske(double v) const;
     void neuZeichnen() { ++m_zeichnungsStand; }
     void zeichnenLoeschen();
@@ -186,7 +206,30 @@ private:
     void ummappen();
     void bahn_verdichten();
 
+    enum class Phase { Aus, Punkt, Warten };
+    struct Fahrt
+    {
+        Phase phase = Phase::Aus;
+        int i = 0;
+        int striche = 0;  // strokes of the path, given back at the end
+        QString hexX, hexY, kommando, tabelleX, tabelleY, poX, poY, zaehlerX, zaehlerY, zaehler_alt;
+        double startzeit = 0;
+        QPointF ist;  // last actual position read, drawing-box units
+    };
+    bool fahrtPruefen();
+    void fahrtBeenden();
+    void punktSchritt();
+    void warteRunde();
+    void punktAbschluss();
+    void pause();
+    double motfak(int achse);
+    double tabellenZeit() const;
+    QString senden(const QString& einheit, const QString& befehl, double zeit = 0);
+    void punkt(QPointF ort, int breite, quint32 farbe);
+    FileDialogRequest dateiDialog(const QString& filter, const QString& vorgabe) const;
+
     TablettEnv m_env;
+    Fahrt m_fahrt;
     Zeichnung m_zeichnung;
     int m_zeichnungsStand = 0;
     double m_W = 1, m_H = 1;

@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
 
@@ -144,7 +145,20 @@ void frm_tablett::zeigen()
         m_schritt.start(0);
 }
 
-void frm_tablett::schritt() {}
+void frm_tablett::schritt()
+{
+    // A message box inside a step runs a nested event loop: the step that is
+    // already running finishes first.
+    if (m_beschaeftigt) {
+        m_schritt.start(10);
+        return;
+    }
+    {
+        const QScopedValueRollback<bool> busy(m_beschaeftigt, true);
+        kit::guarded("frm_tablett drive", [this] { m_core->fahrtSchritt(); });
+    }
+    render();
+}
 
 void frm_tablett::anordnen()
 {

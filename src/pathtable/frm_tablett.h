@@ -50,6 +50,7 @@ private:
     int m_ziehen = -1;
     int m_gezeigt = -1;
     QTimer m_schritt;
+    bool m_beschaeftigt = false;
 };
 
 // Registers the window with the main window: "Tablett" opens it (the main

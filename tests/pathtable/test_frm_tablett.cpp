@@ -1,14 +1,18 @@
 // The path table window opened from "Tablett": it holds the main loop until
 // every way out releases it, draws with the mouse, and takes key commands
 // only from its drawing box and the spacing box. With
-// KELVANE_PATHTABLE_SCREENSHOT=<file.png> the drawn path is saved as a picture.
+// KELVANE_PATHTABLE_SCREENSHOT=<file.png> the drawn and driven path is saved as
+// a picture.
 #include "MenuNames.h"
 #include "ParamsContext.h"
+#include "SimPathAxis.h"
 #include "SimWorkbench.h"
 #include "frm_main.h"
 #include "frm_tablett.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -88,7 +92,7 @@ TEST_F(FrmTablettTest, HoldsTheMainLoopUntilEveryWayOut)
     }
 }
 
-TEST_F(FrmTablettTest, KeysActOnlyFromTheDrawingBoxAndTheSpacingBox)
+TEST_F(FrmTablettTest, DrivesADrawnPathAndTakesKeysOnlyFromTheDrawingBoxAndTheSpacingBox)
 {
     frm_tablett* w = oeffnen();
     auto& ui = w->form();
@@ -104,6 +108,22 @@ TEST_F(FrmTablettTest, KeysActOnlyFromTheDrawingBoxAndTheSpacingBox)
     EXPECT_EQ(w->core().sh_an_aus.colour, TablettCore::Gruen);
     QTest::mouseClick(ui.pb_Zeichnung, Qt::RightButton, {}, QPoint(440, 520));
     EXPECT_TRUE(w->findChild<QLabel*>(u"lb_punkte_0"_s)->isVisible());
+
+    // "Start Ablauf" drives both strokes step by step through the event loop.
+    for (const QString& a : {u"01"_s, u"02"_s})
+        wb.unit(a).setModel(std::make_unique<SimPathAxisModel>());
+    ui.cb_achse2->click();
+    ui.button_2->click();
+    EXPECT_TRUE(w->core().faehrt());
+    QElapsedTimer uhr;
+    uhr.start();
+    while (w->core().faehrt() && uhr.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(w->core().faehrt());
+    EXPECT_EQ(wb.traffic().filter(u"[1SA"_s).size(), 4);
+    EXPECT_TRUE(ui.lb_fahrzeit->text().startsWith(u"Fahrzeit :"_s));
+    EXPECT_TRUE(wb.dialogs->messages.isEmpty());
+    wb.bus->clearTraffic();
     const QString bild = qEnvironmentVariable("KELVANE_PATHTABLE_SCREENSHOT");
     if (!bild.isEmpty())
         w->grab().save(bild);
