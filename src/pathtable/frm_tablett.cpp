@@ -162,6 +162,8 @@ void frm_tablett::schritt()
 
 void frm_tablett::anordnen()
 {
+    if (!m_core)
+        return;
     const int w = ui.pb_Zeichnung->width(), h = ui.pb_Zeichnung->height();
     const auto setze = [](QLabel* l, int x, int y) {
         l->adjustSize();

@@ -262,6 +262,7 @@ TEST_F(TablettFixture, CommandsGoToTheirUnits)
     t->lb_timeout.text = u"x"_s;
     t->cb_PK_Click();
     EXPECT_EQ(t->lb_Ant.text, u"1"_s);
+    EXPECT_EQ(wb.transport().Wartezeit(), 20.0);
 }
 
 TEST_F(TablettFixture, TimeFieldKeepsTwoCharacters)

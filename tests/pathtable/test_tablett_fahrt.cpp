@@ -150,20 +150,39 @@ TEST_F(Fahrt, AnUnansweredTableSkipsThatStrokesRun)
     EXPECT_EQ(t->lb_Ant.text, u"1"_s);
 }
 
-TEST_F(Fahrt, StopWhilePollingBrakesAndSendsNothingMore)
+TEST_F(Fahrt, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
 {
     strich({{0, 0}, {0.1, 0}, {0.2, 0}, {0.3, 0}});
+    strich({{0.5, 0.5}, {0.6, 0.5}});
+    const Bahn vorher = t->bahn;
     t->tasteneingabe(83);
     while (t->fahrtSchritt() && !log.contains(u"[1PL]"_s)) {
     }
-    // A second start while driving is refused.
-    t->tasteneingabe(83);
+    // Clear, redraw, import, a second start, drawing, Z-Zoom and the view
+    // are refused while the path is driven.
+    wb->dialogs->fileAnswers << wb->home.file(u"bahn.txt"_s);
+    for (const int taste : {67, 90, 112, 83})
+        t->tasteneingabe(taste);
+    t->pb_Zeichnung_MouseDown(1, 10, 10);
+    t->pb_Zeichnung_MouseMove(20, 20);
+    t->cb_ZZ.text = u"2"_s;
+    t->cb_ZZ_LostFocus();
+    t->cb_zoom.text = u"2"_s;
+    t->cb_zoom_LostFocus();
+    EXPECT_EQ(t->bahn.bahnX, vorher.bahnX);
+    EXPECT_EQ(t->bahn.punktzahl, vorher.punktzahl);
+    EXPECT_EQ(t->cb_ZZ.text, u"1"_s);
+    EXPECT_EQ(t->tb_minus.text, u"1.0000"_s);
+    EXPECT_TRUE(wb->dialogs->fileRequests.isEmpty());
+    ASSERT_TRUE(t->faehrt());
+
     t->button_Click(3);
     EXPECT_FALSE(t->faehrt());
     EXPECT_EQ(log.last(), u"[1BR]"_s);
     EXPECT_LT(log.lastIndexOf(u"[1PE]"_s), log.indexOf(u"[1PL]"_s));
     EXPECT_EQ(gesendet().count(u"[1MA"_s), 1);
-    EXPECT_EQ(t->bahn.strichzahl, 1);
+    // The stroke count the drive used as its cursor is whole again.
+    EXPECT_EQ(t->bahn.strichzahl, 2);
 }
 
 TEST_F(Fahrt, LeavingTheWindowStopsTheDriveBeforeTheMainLoopRuns)
