@@ -17,7 +17,10 @@
 #include "UiServices.h"
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
+#include "frm_controlparameter.h"
+#include "frm_Joystick_Abgleich.h"
 #include "Install.h"
+#include "InstallParamWindows.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
 #include "frm_tablett.h"
@@ -75,6 +78,7 @@ int main(int argc, char** argv)
     // The subsystems, each with the services its windows need.
     ParamsContext params(core.ui(), frame.optionFlags());
     installParameters(frame, params);
+    installParamWindows(frame, params);
     // The sequence window, the terminal and the initialisation lists; the
     // control centers' INIT button opens the list window.
     SequenceWindows& sequences = installSequences(frame, params);
@@ -82,6 +86,8 @@ int main(int argc, char** argv)
     tools.initWindow = [&sequences] { return sequences.initWindow(); };
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
+    installControlLoop(frame, params);
+    installJoystick(frame, params);
     installOptions(frame);
     // The path table ("Tablett").
     installPathTable(frame, params);
