@@ -24,7 +24,7 @@ qint32 signed24(quint32 v)
     return v > 0x7FFFFFu ? qint32(v) - 0x1000000 : qint32(v);
 }
 
-} // namespace
+}  // namespace
 
 void SimPathAxisModel::fortschreiten(SimUnit& unit, double now)
 {

@@ -84,7 +84,7 @@ std::optional<double> zellwert(const void* handle, unsigned int zeile, unsigned 
     }
 }
 
-} // namespace
+}  // namespace
 
 QString mmText(double mm)
 {
@@ -149,4 +149,4 @@ bool lesenArbeitsmappe(const QString& pfad, std::vector<QPointF>& punkte)
     return gut;
 }
 
-} // namespace bahndatei
+}  // namespace bahndatei

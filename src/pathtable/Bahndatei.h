@@ -30,4 +30,4 @@ std::vector<QPointF> lesenText(const QByteArray& inhalt);
 // skipped. False when the file is no workbook that can be read.
 bool lesenArbeitsmappe(const QString& pfad, std::vector<QPointF>& punkte);
 
-} // namespace bahndatei
+}  // namespace bahndatei

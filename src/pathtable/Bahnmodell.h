@@ -13,7 +13,7 @@ constexpr int MaxPunkte = 6800;
 constexpr int MaxStriche = 101;
 // Entries of one position table; a stroke has one entry per point after its first.
 constexpr int MaxTabellenpunkte = 500;
-} // namespace bahn
+}  // namespace bahn
 
 // Points 1 to punktzahl (index 0 is never a point). Stroke k begins at point
 // strichanfang[k] + 1; strichzahl strokes are recorded.

@@ -23,7 +23,7 @@ void ergaenzen(std::function<F>& hook, std::function<F> standard)
     if (!hook)
         hook = std::move(standard);
 }
-} // namespace
+}  // namespace
 
 TablettEnv TablettEnv::completed() const
 {
@@ -371,8 +371,8 @@ void TablettCore::skala_beschriften()
     mitte(lb_nullminus, lb_minus, lb_dreiviertelY);
     mitte(lb_nullplus, lb_plus, lb_viertelX);
     mitte(lb_nullminus, tb_minus, lb_viertelY);
-    for (kit::Control* c : {&lb_viertelY, &lb_viertelX, &lb_dreiviertelY, &lb_dreiviertelX, &lb_nullminus,
-                            &lb_nullplus, &tb_plus, &lb_plus, &lb_minus, &tb_minus}) {
+    for (kit::Control* c : {&lb_viertelY, &lb_viertelX, &lb_dreiviertelY, &lb_dreiviertelX, &lb_nullminus, &lb_nullplus,
+                            &tb_plus, &lb_plus, &lb_minus, &tb_minus}) {
         if (const auto v = zahl(c->text))
             c->text = maske(*v);
     }
@@ -512,8 +512,8 @@ void TablettCore::bahn_speichern()
 
 void TablettCore::bahn_laden()
 {
-    dateiname = m_env.ui->openFile(dateiDialog(
-        QStringLiteral("Datendateien(*.xls;*.txt)|*.xls;*.txt|Alle Dateien|*.*"), QStringLiteral(".xls")));
+    dateiname = m_env.ui->openFile(
+        dateiDialog(QStringLiteral("Datendateien(*.xls;*.txt)|*.xls;*.txt|Alle Dateien|*.*"), QStringLiteral(".xls")));
     if (dateiname.isEmpty() || dateiname == QLatin1String(".xls") || dateiname == QLatin1String("*.txt")) {
         dateiname.clear();
         return;

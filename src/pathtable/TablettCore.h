@@ -206,7 +206,12 @@ private:
     void ummappen();
     void bahn_verdichten();
 
-    enum class Phase { Aus, Punkt, Warten };
+    enum class Phase
+    {
+        Aus,
+        Punkt,
+        Warten
+    };
     struct Fahrt
     {
         Phase phase = Phase::Aus;

@@ -32,7 +32,7 @@ QString zaehler(const QString& antwort)
     const int n = antwort.mid(5, 4).toInt(&ok, 16);
     return QString::number(ok ? n : 0);
 }
-} // namespace
+}  // namespace
 
 QString TablettCore::senden(const QString& einheit, const QString& befehl, double zeit)
 {

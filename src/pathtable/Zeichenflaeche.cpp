@@ -14,7 +14,7 @@ int knopf(Qt::MouseButton b)
 }
 // Quarter marks are 240 twips long.
 constexpr double MarkeLaenge = 240.0 / 15.0;
-} // namespace
+}  // namespace
 
 Zeichenflaeche::Zeichenflaeche(QWidget* parent) : QWidget(parent)
 {

@@ -30,10 +30,9 @@ QPointF twips(QPointF pixels)
 {
     return pixels * pixelsToTwips(1);
 }
-} // namespace
+}  // namespace
 
-frm_tablett::frm_tablett(TablettEnv env, QWidget* parent)
-    : QWidget(parent), m_form(this)
+frm_tablett::frm_tablett(TablettEnv env, QWidget* parent) : QWidget(parent), m_form(this)
 {
     ui.setupUi(this);
     env.hideWindow = [this] { hide(); };
@@ -67,7 +66,9 @@ void frm_tablett::bauen()
     for (QComboBox* c : {ui.cb_zoom, ui.cb_ZZ})
         c->lineEdit()->installEventFilter(this);
     ui.tb_delta->installEventFilter(this);
-    ui.pb_Zeichnung->keyUp = [this](int code) { handle("pb_Zeichnung KeyUp", [this, code] { m_core->tasteneingabe(code); }); };
+    ui.pb_Zeichnung->keyUp = [this](int code) {
+        handle("pb_Zeichnung KeyUp", [this, code] { m_core->tasteneingabe(code); });
+    };
     ui.pb_Zeichnung->mouseDown = [this](int b, double x, double y) {
         handle("pb_Zeichnung_MouseDown", [this, b, x, y] { m_core->pb_Zeichnung_MouseDown(b, x, y); });
     };
@@ -75,7 +76,9 @@ void frm_tablett::bauen()
         if (m_core->flagzeichnen == 1)
             handle("pb_Zeichnung_MouseMove", [this, x, y] { m_core->pb_Zeichnung_MouseMove(x, y); });
     };
-    ui.pb_Zeichnung->mouseUp = [this](int b) { handle("pb_Zeichnung_MouseUp", [this, b] { m_core->pb_Zeichnung_MouseUp(b); }); };
+    ui.pb_Zeichnung->mouseUp = [this](int b) {
+        handle("pb_Zeichnung_MouseUp", [this, b] { m_core->pb_Zeichnung_MouseUp(b); });
+    };
     ui.pb_Zeichnung->resized = [this] { anordnen(); };
 }
 
@@ -88,11 +91,17 @@ void frm_tablett::binden()
     const auto start = [this] { ui.button_2->setFocus(Qt::OtherFocusReason); };
     for (int n = 0; n < TablettCore::Marker; ++n)
         f.label(QStringLiteral("lb_punkte_%1").arg(n), c.lb_punkte[std::size_t(n)]);
-    for (auto [name, s] : {std::pair{"lb_plus", &c.lb_plus}, {"tb_plus", &c.tb_plus}, {"lb_minus", &c.lb_minus},
-                           {"tb_minus", &c.tb_minus}, {"lb_nullplus", &c.lb_nullplus},
-                           {"lb_nullminus", &c.lb_nullminus}, {"lb_viertelX", &c.lb_viertelX},
-                           {"lb_dreiviertelX", &c.lb_dreiviertelX}, {"lb_viertelY", &c.lb_viertelY},
-                           {"lb_dreiviertelY", &c.lb_dreiviertelY}, {"lb_Ant", &c.lb_Ant},
+    for (auto [name, s] : {std::pair{"lb_plus", &c.lb_plus},
+                           {"tb_plus", &c.tb_plus},
+                           {"lb_minus", &c.lb_minus},
+                           {"tb_minus", &c.tb_minus},
+                           {"lb_nullplus", &c.lb_nullplus},
+                           {"lb_nullminus", &c.lb_nullminus},
+                           {"lb_viertelX", &c.lb_viertelX},
+                           {"lb_dreiviertelX", &c.lb_dreiviertelX},
+                           {"lb_viertelY", &c.lb_viertelY},
+                           {"lb_dreiviertelY", &c.lb_dreiviertelY},
+                           {"lb_Ant", &c.lb_Ant},
                            {"lb_fahrzeit", &c.lb_fahrzeit}})
         f.label(QLatin1String(name), *s);
     f.lamp(QStringLiteral("sh_an_aus"), c.sh_an_aus);
@@ -107,15 +116,20 @@ void frm_tablett::binden()
             {.keys = kit::Keys::SignedDecimal, .enter = start, .lostFocus = [&c] { c.tb_offsetX_LostFocus(); }});
     f.entry(QStringLiteral("tb_offsetY"), c.tb_offsetY,
             {.keys = kit::Keys::SignedDecimal, .enter = start, .lostFocus = [&c] { c.tb_offsetY_LostFocus(); }});
-    f.list(QStringLiteral("cb_zoom"), c.cb_zoom, [&c] { c.cb_zoom_Click(); }, [&c] { c.cb_zoom_LostFocus(); });
-    f.list(QStringLiteral("cb_ZZ"), c.cb_ZZ, [&c] { c.cb_ZZ_Click(); }, [&c] { c.cb_ZZ_LostFocus(); });
+    f.list(
+        QStringLiteral("cb_zoom"), c.cb_zoom, [&c] { c.cb_zoom_Click(); }, [&c] { c.cb_zoom_LostFocus(); });
+    f.list(
+        QStringLiteral("cb_ZZ"), c.cb_ZZ, [&c] { c.cb_ZZ_Click(); }, [&c] { c.cb_ZZ_LostFocus(); });
     f.button(QStringLiteral("cb_achse2"), c.cb_achse2);
     for (int i = 0; i <= 6; ++i) {
         auto* b = m_form.get<QPushButton>(QStringLiteral("button_%1").arg(i));
-        connect(b, &QPushButton::clicked, this, [this, i] { handle("button_Click", [this, i] { m_core->button_Click(i); }); });
+        connect(b, &QPushButton::clicked, this,
+                [this, i] { handle("button_Click", [this, i] { m_core->button_Click(i); }); });
     }
-    connect(ui.cb_PK, &QPushButton::clicked, this, [this] { handle("cb_PK_Click", [this] { m_core->cb_PK_Click(); }); });
-    connect(ui.cb_SA, &QPushButton::clicked, this, [this] { handle("cb_SA_Click", [this] { m_core->cb_SA_Click(); }); });
+    connect(ui.cb_PK, &QPushButton::clicked, this,
+            [this] { handle("cb_PK_Click", [this] { m_core->cb_PK_Click(); }); });
+    connect(ui.cb_SA, &QPushButton::clicked, this,
+            [this] { handle("cb_SA_Click", [this] { m_core->cb_SA_Click(); }); });
 }
 
 void frm_tablett::handle(const char* where, const std::function<void()>& fn)

@@ -141,4 +141,4 @@ TEST_F(FrmTablettTest, DrivesADrawnPathAndTakesKeysOnlyFromTheDrawingBoxAndTheSp
     EXPECT_TRUE(w->isVisible());
 }
 
-} // namespace
+}  // namespace

@@ -253,8 +253,8 @@ TEST_F(TablettFixture, CommandsGoToTheirUnits)
     t->button_Click(3);
     t->cb_achse2.checked = true;
     t->button_Click(3);
-    EXPECT_EQ(wb.traffic(), (QStringList{u"01 [1PA]"_s, u"02 [1PA]"_s, u"01 [1GX]"_s, u"02 [1GX]"_s,
-                                         u"01 [1BR]"_s, u"01 [1BR]"_s, u"02 [1BR]"_s}));
+    EXPECT_EQ(wb.traffic(), (QStringList{u"01 [1PA]"_s, u"02 [1PA]"_s, u"01 [1GX]"_s, u"02 [1GX]"_s, u"01 [1BR]"_s,
+                                         u"01 [1BR]"_s, u"02 [1BR]"_s}));
     EXPECT_TRUE(t->Tag.isEmpty());
     // The manual table goes to the unit selected last; silence shows "1".
     wb.unit(u"02"_s).setSilent(true);
@@ -267,11 +267,12 @@ TEST_F(TablettFixture, CommandsGoToTheirUnits)
 
 TEST_F(TablettFixture, TimeFieldKeepsTwoCharacters)
 {
-    for (const auto& [ein, aus] : {std::pair{u"5"_s, u"05"_s}, {u"1234"_s, u"34"_s}, {u""_s, u""_s}, {u"12"_s, u"12"_s}}) {
+    for (const auto& [ein, aus] :
+         {std::pair{u"5"_s, u"05"_s}, {u"1234"_s, u"34"_s}, {u""_s, u""_s}, {u"12"_s, u"12"_s}}) {
         t->tb_zeit.text = ein;
         t->tb_zeit_LostFocus();
         EXPECT_EQ(t->tb_zeit.text, aus);
     }
 }
 
-} // namespace
+}  // namespace

@@ -109,7 +109,7 @@ TEST_F(Fahrt, OneStrokeOnUnit01FollowsTheSequence)
     EXPECT_EQ(t->bahn.strichzahl, 1);
     // A red dot at each end position: on 0 mm for Y without unit "02".
     ASSERT_EQ(t->zeichnung().punkte.size() - std::count_if(t->zeichnung().punkte.begin(), t->zeichnung().punkte.end(),
-                                                            [](const auto& p) { return p.breite == 4; }),
+                                                           [](const auto& p) { return p.breite == 4; }),
               2u);
     EXPECT_NEAR(t->zeichnung().punkte.back().ort.x(), 1000 + 1043.0 / 5217 * 1000, 1e-6);
     EXPECT_NEAR(t->zeichnung().punkte.back().ort.y(), 1000, 1e-6);
@@ -226,4 +226,4 @@ TEST_F(Fahrt, NothingIsSentForAPathThatCannotBeDriven)
               (QStringList{TablettCore::ZeitMeldung, TablettCore::BereichMeldung, TablettCore::TabellenMeldung}));
 }
 
-} // namespace
+}  // namespace
