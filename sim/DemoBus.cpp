@@ -21,7 +21,8 @@ void populateDemoBus(SimBus& bus)
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
-        installServoLoop(*bus.unit(address));
+        // The demo controllers answer with the factory loop registers.
+        installServoLoop(*bus.unit(address))->register_->regelkreis = SimDriveRegisters{}.regelkreis;
         installJoystickInput(*bus.unit(address))->spannung = 0x40;
         const QByteArray name = QByteArray("Demo-Achse ").append(address.toLatin1()).leftJustified(20, ' ');
         axis.eeprom().setValue("0LS", name);
