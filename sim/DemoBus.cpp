@@ -2,6 +2,7 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimPathAxis.h"
 #include "SimJoystick.h"
 #include "SimLoopReadouts.h"
 #include "SimServoLoop.h"
@@ -16,6 +17,8 @@ void populateDemoBus(SimBus& bus)
     bus.addUnit(QStringLiteral("01"));
     bus.addUnit(QStringLiteral("02"));
     for (const QString& address : {QStringLiteral("01"), QStringLiteral("02")}) {
+        // They also run the path table's position tables.
+        bus.unit(address)->setModel(std::make_unique<SimPathAxisModel>());
         SimAxisModel& axis = SimAxis(bus, address).model();
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);

@@ -24,6 +24,7 @@
 #include "InstallRecorder.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
+#include "frm_tablett.h"
 
 #include <QAction>
 #include <QApplication>
@@ -93,6 +94,8 @@ int main(int argc, char** argv)
     installControlLoop(frame, params);
     installJoystick(frame, params);
     installOptions(frame);
+    // The path table ("Tablett").
+    installPathTable(frame, params);
 
     frame.show();
     frame.MDIForm_Load();
