@@ -2,9 +2,12 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimPathAxis.h"
 #include "SimJoystick.h"
+#include "SimLoopReadouts.h"
 #include "SimServoLoop.h"
 #include "SimParams.h"
+#include "SimStage.h"
 #include "SimReadout.h"
 
 void populateDemoBus(SimBus& bus)
@@ -15,6 +18,8 @@ void populateDemoBus(SimBus& bus)
     bus.addUnit(QStringLiteral("01"));
     bus.addUnit(QStringLiteral("02"));
     for (const QString& address : {QStringLiteral("01"), QStringLiteral("02")}) {
+        // They also run the path table's position tables.
+        bus.unit(address)->setModel(std::make_unique<SimPathAxisModel>());
         SimAxisModel& axis = SimAxis(bus, address).model();
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
@@ -25,6 +30,8 @@ void populateDemoBus(SimBus& bus)
         const QByteArray name = QByteArray("Demo-Achse ").append(address.toLatin1()).leftJustified(20, ' ');
         axis.eeprom().setValue("0LS", name);
         axis.eeprom().setValue("0PS", name);
+        addStageAnswers(bus, address);
+        addLoopReadouts(bus, address);
         installReadoutRegisters(*bus.unit(address));
     }
     // Four analog channels, so the probe window has something to show.

@@ -21,9 +21,11 @@
 #include "frm_Joystick_Abgleich.h"
 #include "Install.h"
 #include "InstallParamWindows.h"
+#include "InstallRecorder.h"
 #include "InstallScript.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
+#include "frm_tablett.h"
 
 #include <QAction>
 #include <QApplication>
@@ -82,13 +84,19 @@ int main(int argc, char** argv)
     // The sequence window, the terminal and the initialisation lists; the
     // control centers' INIT button opens the list window.
     SequenceWindows& sequences = installSequences(frame, params);
+    const RecorderDriftHooks drift = installRecorder(frame, params);
     ControlCenterTools tools;
+    tools.driftAktiv = drift.driftAktiv;
+    tools.setDriftmerker = drift.setDriftmerker;
+    tools.driftStarten = drift.driftStarten;
     tools.initWindow = [&sequences] { return sequences.initWindow(); };
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
     installControlLoop(frame, params);
     installJoystick(frame, params);
     installOptions(frame);
+    // The path table ("Tablett").
+    installPathTable(frame, params);
     installScriptWindow(frame, params);
 
     frame.show();
