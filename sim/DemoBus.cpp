@@ -2,12 +2,14 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimPathAxis.h"
 #include "SimProbeBoard.h"
 #include "SimJoystick.h"
 #include "SimLoopReadouts.h"
 #include "SimServoLoop.h"
 #include "SimParams.h"
 #include "SimStage.h"
+#include "SimReadout.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -17,6 +19,8 @@ void populateDemoBus(SimBus& bus)
     bus.addUnit(QStringLiteral("01"));
     bus.addUnit(QStringLiteral("02"));
     for (const QString& address : {QStringLiteral("01"), QStringLiteral("02")}) {
+        // They also run the path table's position tables.
+        bus.unit(address)->setModel(std::make_unique<SimPathAxisModel>());
         SimAxisModel& axis = SimAxis(bus, address).model();
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
@@ -29,6 +33,7 @@ void populateDemoBus(SimBus& bus)
         axis.eeprom().setValue("0PS", name);
         addStageAnswers(bus, address);
         addLoopReadouts(bus, address);
+        installReadoutRegisters(*bus.unit(address));
     }
     // One measuring board of each kind, so the probe windows show live values.
     using Kind = SimProbeBoard::Kind;

@@ -22,9 +22,11 @@
 #include "Install.h"
 #include "InstallParamWindows.h"
 #include "InstallRecorder.h"
+#include "InstallScript.h"
 #include "InstallSequences.h"
 #include "frm_AKIK.h"
 #include "frm_main.h"
+#include "frm_tablett.h"
 
 #include <QAction>
 #include <QApplication>
@@ -100,6 +102,9 @@ int main(int argc, char** argv)
     probeTools.initEntladen = [&sequences] { sequences.unloadInit2(); };
     installProbes(frame, probeTools);
     installOptions(frame);
+    // The path table ("Tablett").
+    installPathTable(frame, params);
+    installScriptWindow(frame, params);
 
     frame.show();
     frame.MDIForm_Load();
