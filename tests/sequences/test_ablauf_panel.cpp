@@ -213,7 +213,7 @@ TEST_F(SequenceFile, SaveAndLoadAreByteExact)
     EXPECT_TRUE(ui.messages.isEmpty());
 }
 
-TEST_F(SequenceFile, ShortFileClearsTheRestAndMissingOrCancelledChangesNothing)
+TEST_F(SequenceFile, ShortFileKeepsTheRestAndMissingOrCancelledChangesNothing)
 {
     ValueFileWriter w;
     for (int i = 0; i < 10; ++i)
@@ -223,7 +223,8 @@ TEST_F(SequenceFile, ShortFileClearsTheRestAndMissingOrCancelledChangesNothing)
     core.Form_Load();
     EXPECT_EQ(core.Label3.text, u"autost.aqv"_s);
     EXPECT_EQ(core.pZeile[9].text, u"CE/9"_s);
-    EXPECT_EQ(core.pZeile[10].text, QString());
+    EXPECT_EQ(core.pZeile[10].text, u"old"_s);
+    EXPECT_TRUE(core.TEdit.text.isEmpty());
     ASSERT_EQ(ui.messages.size(), 1);
     EXPECT_TRUE(ui.messages[0].text.endsWith(u"autost.aqv file not found or failure"_s));
 
