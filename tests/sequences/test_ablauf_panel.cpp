@@ -178,6 +178,18 @@ TEST_F(Panel, ReplyInPiecesIsJoinedAndStaleInputIsShown)
     EXPECT_EQ(core.lFehler.text, u"14[0ST!00000000]"_s);
 }
 
+TEST_F(Panel, EndlessReplyIsCutAndCountsAsNoAnswer)
+{
+    bus.setPacing(false);
+    unit("01").setGarbageReply(QByteArray(20000, 'x'));
+    select(0, 1);
+    core.CBefehl_Click(0);
+    core.Timer1_Timer();
+    EXPECT_EQ(core.Handantwort.size(), AblaufCore::Antwortgrenze);
+    EXPECT_EQ(core.LED.colour, AblaufCore::Rot);
+    EXPECT_EQ(port.inBufferCount(), 0);
+}
+
 TEST_F(Panel, ExitStopsPollsOnceAndResetsCounters)
 {
     unit("01").setSilent(true);
