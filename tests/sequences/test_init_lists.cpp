@@ -115,6 +115,12 @@ TEST_F(InitList, ProgramValuesNeverPostAndBadInputIsRefused)
     }
     EXPECT_EQ(init.sli_wert.value, -128);
     EXPECT_EQ(posts.size(), n);
+    init.lb_wert.text = u"0800"_s;  // leaving the box without a new value sends nothing
+    init.lb_wert_LostFocus();
+    EXPECT_EQ(posts.size(), n);
+    init.lb_wert.text = u"FFFF"_s;
+    init.lb_wert_LostFocus();
+    EXPECT_EQ(init.sli_wert.value, -1);
 }
 
 TEST_F(InitList, TstFilesRoundTripAndCancelKeepsTheList)
