@@ -213,7 +213,6 @@ bool InitListCore::befehlssatzspeichern()
                           QStringLiteral(" konnte nicht geladen werden!!"));
         return false;
     }
-    caption = QFileInfo(pfad).fileName();
     m_env.comMotflag();
     return true;
 }

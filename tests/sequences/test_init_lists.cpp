@@ -129,7 +129,9 @@ TEST_F(InitList, TstFilesRoundTripAndCancelKeepsTheList)
         liste.arraybefehle_let(k, u"[1C%1]"_s.arg(k));
     const QString pfad = home.file(u"cc.tst"_s);
     ui.fileAnswers << pfad;
+    init.caption = u"Init_CC"_s;
     ASSERT_TRUE(init.befehlssatzspeichern());
+    EXPECT_EQ(init.caption, u"Init_CC"_s);  // only loading names the window
     const QByteArray bytes = *readFileBytes(pfad);
     EXPECT_EQ(bytes.count("\r\n"), 30);
     EXPECT_TRUE(bytes.startsWith("\"[1C0]\"\r\n"));
