@@ -180,6 +180,21 @@ TEST_F(Script, ClosingEndsTheRunCutsThePauseAndSkipsTheStores)
     EXPECT_EQ(core->flagpollen, 0);
 }
 
+TEST_F(Script, ExchangesGoToTheWindowsUnitWhenAnotherWindowSelectedOneMeanwhile)
+{
+    lines({u"[0VN]"_s, u"[0ST]"_s, u"06"_s});
+    choose(u"05"_s);
+    wb.bus->clearTraffic();
+    core->cmd_download_Click();
+    core->step();
+    wb.transport().einheit_waehlen(u"06"_s);  // another window, between two lines
+    core->step();
+    core->step();
+    wb.transport().einheit_waehlen(u"05"_s);
+    core->lb_Befehl_MouseDown(0, 2);  // the script's last unit
+    EXPECT_EQ(wb.traffic(), (QStringList{u"05 [0VN]"_s, u"05 [0ST]"_s, u"06 [0VN]"_s}));
+}
+
 TEST_F(Script, UnitChoiceTurnsTheLampAndFollowsTheControlCenter)
 {
     core->lb_Befehl[3].text = u"old"_s;
