@@ -3,6 +3,7 @@
 #include "AxisParameterStore.h"
 #include "BusTransport.h"
 #include "Clock.h"
+#include "Guarded.h"
 #include "UiServices.h"
 #include "ValueFile.h"
 #include "globale_Funktionen.h"
@@ -311,7 +312,10 @@ bool ScriptCore::step()
         zeileAbschliessen(false);
         return laeuft();
     }
-    zeileAusfuehren();
+    // A fault inside a line ends the run: the line would fail again on every
+    // following step.
+    if (!kit::guarded("skript_ausfuehren", [this] { zeileAusfuehren(); }))
+        laufBeenden();
     return laeuft();
 }
 

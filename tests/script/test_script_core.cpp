@@ -1,9 +1,12 @@
 // The script window's core against the simulated bus: the interpreter's line
 // forms and stop rules, the unit choice, closing during a run, single lines
 // and the script file.
+#include "Clock.h"
 #include "ScriptFixture.h"
 
 #include <QFile>
+
+#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 
@@ -193,6 +196,21 @@ TEST_F(Script, ExchangesGoToTheWindowsUnitWhenAnotherWindowSelectedOneMeanwhile)
     wb.transport().einheit_waehlen(u"05"_s);
     core->lb_Befehl_MouseDown(0, 2);  // the script's last unit
     EXPECT_EQ(wb.traffic(), (QStringList{u"05 [0VN]"_s, u"05 [0ST]"_s, u"06 [0VN]"_s}));
+}
+
+TEST_F(Script, AFaultInsideALineEndsTheRunInsteadOfRepeatingTheLine)
+{
+    struct BrokenClock final : IClock
+    {
+        double now() const override { throw std::runtime_error("clock"); }
+        void sleep(double) override {}
+    } broken;
+    ScriptEnv e = env();
+    e.clock = &broken;
+    core = std::make_unique<ScriptCore>(e);
+    core->Form_Load();
+    EXPECT_TRUE(run({u"WZ10"_s, u"[0ST]"_s}).isEmpty());
+    EXPECT_FALSE(core->laeuft());
 }
 
 TEST_F(Script, UnitChoiceTurnsTheLampAndFollowsTheControlCenter)
