@@ -9,6 +9,7 @@
 #include "globale_Funktionen.h"
 
 #include <QPainter>
+#include <QScopedValueRollback>
 
 #include <cmath>
 
@@ -293,6 +294,10 @@ void RecorderCore::cmd_clear_Click()
 
 void RecorderCore::abfragen()
 {
+    // A box opened inside a pass lets the main loop tick again: that tick
+    // must not start a second pass inside the first.
+    if (m_imDurchlauf)
+        return;
     zeichnen();
 }
 
@@ -318,8 +323,9 @@ void RecorderCore::zeichnen()
 
 void RecorderCore::schleifenSchritt()
 {
-    if (!m_schleife)
+    if (!m_schleife || m_imDurchlauf)
         return;
+    const QScopedValueRollback<bool> imDurchlauf(m_imDurchlauf, true);
     if (!cb_Messung.checked) {
         stopp();
         return;
@@ -416,6 +422,7 @@ std::array<int, 3> RecorderCore::aufteilen(double wert, bool zwoelfBit)
 
 bool RecorderCore::durchlauf(bool proTick)
 {
+    const QScopedValueRollback<bool> imDurchlauf(m_imDurchlauf, true);
     BusTransport& bus = *m_env.bus;
     IControlCenter* cc = m_env.registry ? m_env.registry->currentControlCenter() : nullptr;
     const QString adresse = cc ? cc->ausgewaehlteAdresse() : QString();

@@ -183,6 +183,28 @@ TEST_F(RecorderTest, LatchedChannelsAreNotResentUntilTheUnitChanges)
     EXPECT_EQ(core.toviv[RecorderCore::Toviv_w].value, 0x80);
 }
 
+TEST_F(RecorderTest, NoPassStartsInsideAnOpenBox)
+{
+    // A rejection box of the first pass and of a loop round: the main loop's
+    // tick and the loop's timer firing meanwhile send nothing.
+    core.cb_wP.checked = true;
+    wb.unit().rejectNext(QStringLiteral("[1wP]"), 0x05, 2);
+    QStringList nested;
+    wb.dialogs->onMessage = [&](const auto&) {
+        wb.bus->clearTraffic();
+        core.abfragen();
+        core.schleifenSchritt();
+        nested += wb.traffic();
+    };
+    start();
+    core.cb_Messung.checked = false;
+    core.cb_Messung_MouseUp();
+    start(true);
+    core.schleifenSchritt();
+    EXPECT_EQ(wb.dialogs->messages.size(), 2);
+    EXPECT_TRUE(nested.isEmpty()) << nested.join(' ').toStdString();
+}
+
 TEST_F(RecorderTest, DriftLabelsCountTheSecondsOfTheRun)
 {
     stand(0);
