@@ -211,6 +211,6 @@ private:
     bool m_schleife = false;
     bool m_stopp888 = false;
     bool m_imDurchlauf = false;  // a pass (or a loop round) is under way
-    int m_sperre = 0;  // the range checks' lock
+    int m_sperre = 0;            // the range checks' lock
     MainLoopHold m_hold;
 };
