@@ -58,6 +58,9 @@ TEST(RecorderDecoders, SignRulesAndGaugeSplit)
     EXPECT_EQ(RecorderCore::k8Wert("[1K8!0100]"), 0);
     EXPECT_EQ(RecorderCore::pcWert("[1PC!FFFF]"), -1);
     EXPECT_EQ(RecorderCore::pcSpurWert("[1PC!FFFF]"), -1);
+    // The offset field rounds to a whole number; no number or no 16 bits: none.
+    EXPECT_EQ(RecorderCore::ewOffset("1.6", false) + RecorderCore::ewOffset("2,5", true), 4);
+    EXPECT_EQ(RecorderCore::ewOffset("-7", false) + RecorderCore::ewOffset("40000", false), -7);
     using A = std::array<int, 3>;
     EXPECT_EQ(RecorderCore::aufteilen(1789, true), (A{1789, 0, 0}));
     EXPECT_EQ(RecorderCore::aufteilen(1790, true), (A{1789, 0, 1790}));
