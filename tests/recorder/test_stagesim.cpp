@@ -221,15 +221,13 @@ TEST_F(StageSimTest, FastLoopHoldsTheMainLoopAndEveryExitReleasesIt)
 
     // A rejection box inside a round: the loop's timer firing meanwhile polls nothing.
     wb.unit(QStringLiteral("01")).rejectNext(QStringLiteral("[1kw]"), 0x05);
-    QStringList nested;
     wb.dialogs->onMessage = [&](const auto&) {
         wb.bus->clearTraffic();
         s.schnellSchritt();
-        nested += wb.traffic();
+        EXPECT_TRUE(wb.traffic().isEmpty());
     };
     s.schnellSchritt();
     EXPECT_EQ(wb.dialogs->messages.size(), 1);
-    EXPECT_TRUE(nested.isEmpty());
     wb.dialogs->onMessage = nullptr;
 
     // Untick.
