@@ -2,6 +2,7 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimParams.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -14,6 +15,9 @@ void populateDemoBus(SimBus& bus)
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
+        // The drive registers the motor-factor calculation reads whenever
+        // an axis is chosen or its drive mode changes.
+        installDriveRegisters(*bus.unit(address));
     }
     // Four analog channels, so the probe window has something to show.
     bus.addUnit(QStringLiteral("21")).setChannels({0, 0, 0, 0});

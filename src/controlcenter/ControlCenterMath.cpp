@@ -78,9 +78,14 @@ std::optional<double> antwortWert(const QString& reply, const QString& command, 
     if (value.isEmpty())
         return std::nullopt;
     for (const QChar c : value)
-        if (!std::isxdigit(c.toLatin1()))
+        if (c.unicode() > 127 || !std::isxdigit(c.unicode()))
             return std::nullopt;
-    return hex_zu_wert24(value);
+    // Seven or eight digits: only the low 24 bits are the controller's
+    // counter, so the value stays a signed 24-bit number.
+    qint64 v = qint64(hex_zu_wert24(value)) & 0xFFFFFF;
+    if (v > 8388607)
+        v -= 16777216;
+    return double(v);
 }
 
 std::optional<Positionsanzeige> positionstext(double counts, double motorfaktor, bool drehachse, int stelleIndex,
@@ -157,7 +162,8 @@ std::optional<Rohwert> beschleunigungEingabe(std::optional<double> typed, double
     if (a > MaxRohBeschleunigung)
         a = MaxRohBeschleunigung;
     const double raw = std::clamp(aufGanzzahl(a / amin), double(MinRohBeschleunigung), double(MaxRohBeschleunigung));
-    return Rohwert{a, int(raw)};
+    // The box shows what goes on the wire, after the raw clamp.
+    return Rohwert{raw * amin, int(raw)};
 }
 
 std::optional<Balkengrenze> geschwindigkeitsbalken(double vmax, double vmin)

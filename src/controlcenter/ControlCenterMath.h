@@ -91,8 +91,8 @@ struct Rohwert
 };
 std::optional<Rohwert> geschwindigkeitEingabe(std::optional<double> typed, double vmin, double vmax);
 // A typed acceleration: below `amin` (or empty) becomes amin, above 32767
-// becomes 32767; raw = value / amin rounded, within 1..32767. Nothing when
-// amin is not above 0.
+// becomes 32767; raw = value / amin rounded, within 1..32767, and the value
+// is the one sent: raw * amin. Nothing when amin is not above 0.
 std::optional<Rohwert> beschleunigungEingabe(std::optional<double> typed, double amin);
 // The upper end of the speed bar: vmax / vmin − 32768, and its large step.
 // Nothing when vmin is not above 0 or the bar cannot hold the ratio (above

@@ -4,6 +4,7 @@
 
 #include "Format.h"
 #include "ProgramFolder.h"
+#include "Pty.h"
 #include "SerialPort.h"
 #include "Settings.h"
 #include "TestSupport.h"
@@ -19,48 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A pseudo-terminal whose master end the test drives directly.
-class Pty
-{
-public:
-    Pty()
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        grantpt(master);
-        unlockpt(master);
-        termios t{};
-        tcgetattr(master, &t);
-        cfmakeraw(&t);
-        tcsetattr(master, TCSANOW, &t);
-        path = QString::fromLocal8Bit(ptsname(master));
-    }
-    ~Pty()
-    {
-        if (master >= 0)
-            ::close(master);
-    }
-    void closeMaster()
-    {
-        ::close(master);
-        master = -1;
-    }
-    QByteArray readSome()
-    {
-        char buf[256];
-        QByteArray out;
-        for (int i = 0; i < 100 && out.isEmpty(); ++i) {
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n > 0)
-                out.append(buf, int(n));
-            else
-                usleep(1000);
-        }
-        return out;
-    }
-    int master = -1;
-    QString path;
-};
 
 class EnvVar
 {
