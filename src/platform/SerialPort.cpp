@@ -103,7 +103,7 @@ QtSerialPort::~QtSerialPort()
 
 QString QtSerialPort::devicePath() const
 {
-    return m_port ? m_port->portName() : m_map.devicePath(m_number);
+    return m_port ? m_path : m_map.devicePath(m_number);
 }
 
 bool QtSerialPort::open()
@@ -159,6 +159,7 @@ bool QtSerialPort::openPath(const QString& path, int baud)
             [this](QSerialPort::SerialPortError e) { handleError(int(e)); });
     connect(port.get(), &QSerialPort::readyRead, this, [this] { discardIdleInput(); });
     m_port = std::move(port);
+    m_path = path;
     m_error.clear();
     return true;
 }
@@ -189,7 +190,7 @@ void QtSerialPort::handleError(int error)
         return;
     if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError) {
         m_error = m_port->errorString();
-        const QString message = m_port->portName() + QStringLiteral(": ") + m_error;
+        const QString message = m_path + QStringLiteral(": ") + m_error;
         close();
         if (onLost)
             onLost(message);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace leitstand;
 
 namespace {
@@ -497,9 +499,14 @@ TEST_F(ControlCenterTest, SpeedAndAccelerationEntriesAreClampedAndSent)
     cc.Aktualisieren();
     EXPECT_EQ(p.axis().model().parameter("1AP"), QByteArray("7FFF"));
 
-    // The bar at its lowest sends raw 0.
+    // The bar at its lowest sends raw 0; positions beyond 16 raw bits send nothing.
     cc.sli_v_Change(-32768);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1VP0000]"));
+    cc.flagsenden = 0;
+    for (int beyond : {32768, -32769, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+        cc.sli_v_Change(beyond);
+        EXPECT_EQ(cc.flagsenden, 0) << beyond;
+    }
 }
 
 TEST_F(ControlCenterTest, ReadBackIntoTheBarsNeverPosts)
@@ -540,12 +547,17 @@ TEST_F(ControlCenterTest, SoftwareLimitsOnARotaryAxisAreSentAndReadBackInDegrees
     EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, 9000);
     EXPECT_DOUBLE_EQ(p.store.datensatz(2).PositionM, 0);
 
-    // A limit beyond the counter is refused.
-    cc.flagsenden = 0;
-    cc.text_SLP.text = QStringLiteral("100000");
-    cc.text_SLP_LostFocus();
-    EXPECT_EQ(cc.flagsenden, 0);
-    EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::BereichFehler);
+    // A limit beyond the counter (or beyond any whole number) is refused and
+    // the box shows the limit in force again.
+    for (const char* typed : {"100000", "99999999999999999999999999"}) {
+        cc.flagsenden = 0;
+        const QString before = cc.text_SLP.text;
+        cc.text_SLP.text = QString::fromLatin1(typed);
+        cc.text_SLP_LostFocus();
+        EXPECT_EQ(cc.flagsenden, 0);
+        EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::BereichFehler);
+        EXPECT_EQ(cc.text_SLP.text, before);
+    }
 }
 
 TEST_F(ControlCenterTest, LimitOnASideWithASwitchLeavesTheTravelEnd)

@@ -82,6 +82,9 @@ TEST(SpeedAndAcceleration, TypedValuesAreBoundedAndRawValuesStayOnTheWire)
     EXPECT_DOUBLE_EQ(beschleunigungEingabe(40000.0, 1)->wert, 32767);
     EXPECT_EQ(beschleunigungEingabe(40000.0, 1)->roh, 32767);
     EXPECT_EQ(beschleunigungEingabe(40000.0, 0.5)->roh, 32767);
+    // The value is the one sent, after the raw clamp and rounding.
+    EXPECT_DOUBLE_EQ(beschleunigungEingabe(40000.0, 0.5)->wert, 16383.5);
+    EXPECT_DOUBLE_EQ(beschleunigungEingabe(1000.0, 3)->wert, 999);
     EXPECT_EQ(beschleunigungEingabe(0.0, 0.75)->roh, 1);
     EXPECT_FALSE(beschleunigungEingabe(1.0, 0));
 }
@@ -140,6 +143,11 @@ TEST(Replies, OnlyAnAcceptedEchoCarriesAValue)
 {
     EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!FFFC18]"), QStringLiteral("[1PA]"), 8), -1000);
     EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1vP!0032]"), QStringLiteral("[1vP]"), 4), 50);
+    // Eight digits as the units send them; the counter is 24 bits wide.
+    EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!00FFFC18]"), QStringLiteral("[1PA]"), 8), -1000);
+    EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!FFFFFC18]"), QStringLiteral("[1PA]"), 8), -1000);
+    EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!7FFFFFFF]"), QStringLiteral("[1PA]"), 8), -1);
+    EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!017FFFFF]"), QStringLiteral("[1PA]"), 8), 8388607);
     EXPECT_FALSE(antwortWert(QStringLiteral("1"), QStringLiteral("[1PA]"), 8));
     EXPECT_FALSE(antwortWert(QStringLiteral("[1PA?0005]"), QStringLiteral("[1PA]"), 8));
     EXPECT_FALSE(antwortWert(QStringLiteral("[1PA!]"), QStringLiteral("[1PA]"), 8));

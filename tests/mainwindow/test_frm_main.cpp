@@ -4,6 +4,7 @@
 // entries of the service menu.
 
 #include "MainWindowDoubles.h"
+#include "Pty.h"
 
 #include "frm_Bedienungsanleitung.h"
 #include "frm_com.h"
@@ -654,6 +655,28 @@ TEST_F(FrmMainTest, SecondComOptionsClickInUsbModeLeavesTheSerialPortClosed)
     main->mnuCOMOptions_Click();
     EXPECT_TRUE(prog.transport().usbMode());
     EXPECT_FALSE(prog.port->isOpen());
+}
+
+TEST(FrmMainPtyTest, FarEndVanishingGivesOneReport)
+{
+    Pty pty;
+    TempHome home;
+    auto serial = std::make_unique<QtSerialPort>(PortMap());
+    ASSERT_TRUE(serial->openPath(pty.path, 9600));
+    auto ui = std::make_unique<RecordingUiServices>();
+    RecordingUiServices& dialogs = *ui;
+    CoreContext core(std::make_unique<AppSettings>(home.file(QStringLiteral("s.ini"))), std::move(ui),
+                     std::make_unique<SteadyClock>(), std::move(serial), std::make_unique<NoUsbBridge>());
+    frm_main main(core);
+    pty.closeMaster();
+    for (int i = 0; i < 10; ++i) {
+        core.transport().einheit_waehlen(QStringLiteral("01"));
+        core.transport().senden_empfangen(QStringLiteral("[0ST]"), 0.01);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().text.contains(pty.path)) << qPrintable(dialogs.messages.first().text);
+    EXPECT_EQ(core.log().lines().count(dialogs.messages.first().text), 1);
 }
 
 } // namespace
