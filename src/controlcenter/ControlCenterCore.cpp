@@ -416,6 +416,8 @@ void ControlCenterCore::readOut()
         name = pl.mid(5, 20);
         if (pl.size() < 26 && name.endsWith(QLatin1Char(']')))
             name.chop(1);
+        // A line break from the bus would make every later save fail.
+        name.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     }
     Caption = adresse() + QLatin1Char('-') + name;
     if (achseWaehlen())

@@ -62,6 +62,16 @@ TEST_F(ControlCenterTest, AnsweringUnitGoesGreenAfterStatusInputsAndPe)
     EXPECT_EQ(p.transport().Ereignissperre, 0);
 }
 
+TEST_F(ControlCenterTest, AxisNameFromTheBusKeepsNoControlCharacters)
+{
+    p.unit().setHandler(QStringLiteral("0PL"), [](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
+        return c.accepted("Ti\r\nsch\t1\x7f");
+    });
+    oeffnen(cc, 1);
+    EXPECT_EQ(cc.Caption, QStringLiteral("01-Tisch1"));
+    EXPECT_EQ(p.store.datensatz(1).Achsenbezeichnung, QStringLiteral("01-Tisch1"));
+}
+
 TEST_F(ControlCenterTest, StatusQueryIsQuietButInputAndPeRejectionsAreShown)
 {
     // "[0ST]" goes with mode 2: a rejection is no answer and shows nothing.
