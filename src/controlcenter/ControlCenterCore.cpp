@@ -498,7 +498,8 @@ void ControlCenterCore::v_a_auslesen()
             v = vmax;
         {
             EreignissperreGuard sperre(bus());
-            balkenSetzen(sli_v, int(aufGanzzahl(v / vmin - 32768)), true);
+            if (const auto pos = wholeInt(v / vmin - 32768))
+                balkenSetzen(sli_v, *pos, true);
         }
         text_Geschwindigkeit.text = formatMask((sli_v.value + 32768) * vmin, Mask::Speed, k);
     }
@@ -510,7 +511,8 @@ void ControlCenterCore::v_a_auslesen()
             a = MaxRohBeschleunigung;
         {
             EreignissperreGuard sperre(bus());
-            balkenSetzen(sli_a, int(aufGanzzahl(a / amin)), true);
+            if (const auto pos = wholeInt(a / amin))
+                balkenSetzen(sli_a, *pos, true);
         }
         text_Beschleunigung.text = formatMask(a, Mask::Acceleration, k);
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 namespace leitstand {
 
@@ -64,6 +65,15 @@ QString maskiert(double value, const QString& mask, bool komma)
 double aufGanzzahl(double value)
 {
     return std::nearbyint(value);
+}
+
+std::optional<int> wholeInt(double value)
+{
+    const double r = std::isfinite(value) ? aufGanzzahl(value) : 0.0;
+    if (!std::isfinite(value) || r < double(std::numeric_limits<int>::min()) ||
+        r > double(std::numeric_limits<int>::max()))
+        return std::nullopt;
+    return int(r);
 }
 
 std::optional<double> antwortWert(const QString& reply, const QString& command, int digits)

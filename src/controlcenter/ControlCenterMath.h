@@ -50,6 +50,9 @@ inline const QString Acceleration = QStringLiteral("######0.0");
 } // namespace Mask
 // Rounds half to even, as whole-number assignments of the controller do.
 double aufGanzzahl(double value);
+// aufGanzzahl as an int; nothing for NaN, infinity or a value beyond int
+// (speeds and limits from a file can be anything).
+std::optional<int> wholeInt(double value);
 
 // --- replies -------------------------------------------------------------------
 // The value of an accepted reply to `command`: the reply must begin with the

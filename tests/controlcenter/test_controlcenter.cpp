@@ -72,6 +72,17 @@ TEST_F(ControlCenterTest, AxisNameFromTheBusKeepsNoControlCharacters)
     EXPECT_EQ(p.store.datensatz(1).Achsenbezeichnung, QStringLiteral("01-Tisch1"));
 }
 
+TEST_F(ControlCenterTest, SpeedsFromAFileThatFitNoWholeNumberLeaveTheBarsAlone)
+{
+    for (double vmax : {-std::numeric_limits<double>::infinity(), -1e300, std::numeric_limits<double>::quiet_NaN()}) {
+        p.achse(1, 2000, 1e-300, vmax);
+        ControlCenterCore other(p.env());
+        oeffnen(other, 1);
+        EXPECT_GE(other.sli_v.value, other.sli_v.min) << vmax;
+        EXPECT_LE(other.sli_v.value, other.sli_v.max) << vmax;
+    }
+}
+
 TEST_F(ControlCenterTest, StatusQueryIsQuietButInputAndPeRejectionsAreShown)
 {
     // "[0ST]" goes with mode 2: a rejection is no answer and shows nothing.

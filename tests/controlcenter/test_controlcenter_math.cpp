@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "TestSupport.h"
 
 using namespace leitstand;
@@ -87,6 +89,15 @@ TEST(SpeedAndAcceleration, TypedValuesAreBoundedAndRawValuesStayOnTheWire)
     EXPECT_DOUBLE_EQ(beschleunigungEingabe(1000.0, 3)->wert, 999);
     EXPECT_EQ(beschleunigungEingabe(0.0, 0.75)->roh, 1);
     EXPECT_FALSE(beschleunigungEingabe(1.0, 0));
+}
+
+TEST(SpeedAndAcceleration, WholeNumbersOnlyWhereTheyFit)
+{
+    EXPECT_EQ(wholeInt(2.5), 2);
+    EXPECT_EQ(wholeInt(-32768.4), -32768);
+    for (double v : {1e300, -1e300, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                     2147483648.0})
+        EXPECT_FALSE(wholeInt(v)) << v;
 }
 
 TEST(SpeedAndAcceleration, SpeedBarRangeFollowsTheRatio)
