@@ -130,7 +130,7 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     EXPECT_EQ(SimAxis(*bus, u"01"_s).position(), 12345);  // the index mark ends "[1GX]"
     EXPECT_EQ(SimAxis(*bus, u"02"_s).position(), -3);
     EXPECT_EQ(w->findChild<QLabel*>(u"LHinweis"_s)->text(), u" Ablauf Ende "_s);
-    EXPECT_EQ(w->findChild<QLabel*>(u"Display_1"_s)->text(), u"-3"_s);
+    EXPECT_EQ(w->findChild<QLabel*>(u"Display_1"_s)->text(), u"-0.00300"_s);  // eight digits, scaled
     EXPECT_TRUE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
     const QString bild = qEnvironmentVariable("KELVANE_SEQUENCE_SCREENSHOT");
     if (!bild.isEmpty())
