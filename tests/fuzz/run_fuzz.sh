@@ -1,12 +1,13 @@
 #!/bin/sh
 # Builds one libFuzzer target with clang (address and undefined-behaviour
-# sanitizers) and runs it for a while on its seed corpus.
-# Arguments: <name> <seconds> <work dir> <seed dir> <include dirs, ;-separated>
-#            <libraries, ;-separated> <sources...>
+# sanitizers) and runs it for a while on its seed corpus. A finding exits 1
+# (libFuzzer's own default, 77, would read as "skipped").
+# Arguments: <name> <seconds> <longest input> <work dir> <seed dir>
+#            <include dirs, ;-separated> <libraries, ;-separated> <sources...>
 # Exit 77 (reported as skipped) when no clang++ is installed.
 set -eu
-name=$1; seconds=$2; work=$3; seeds=$4; incdirs=$5; libs=$6
-shift 6
+name=$1; seconds=$2; maxlen=$3; work=$4; seeds=$5; incdirs=$6; libs=$7
+shift 7
 
 CXX=
 for c in clang++ clang++-18 clang++-17 clang++-16 clang++-15 clang++-14; do
@@ -31,4 +32,4 @@ IFS=$old_ifs
 cp "$seeds"/* "$work/$name.corpus/" 2>/dev/null || true
 cd "$work"
 export QT_QPA_PLATFORM=offscreen
-exec "./$name" -max_total_time="$seconds" -error_exitcode=1 -max_len=4096 -timeout=10 -rss_limit_mb=2048 "$name.corpus"
+exec "./$name" -max_total_time="$seconds" -error_exitcode=1 -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 "$name.corpus"
