@@ -3,19 +3,11 @@
 // drive mode, stop from joystick mode, open and close the options) must end
 // without a single message box.
 
-#include "Clock.h"
-#include "CoreContext.h"
-#include "DemoBus.h"
+#include "DemoBench.h"
 #include "Install.h"
 #include "InstallSequences.h"
 #include "MenuNames.h"
 #include "ParamsContext.h"
-#include "Settings.h"
-#include "SimBus.h"
-#include "SimSerialPort.h"
-#include "SimUsbBridge.h"
-#include "TestSupport.h"
-#include "UiServices.h"
 #include "frm_Controlcenter.h"
 #include "frm_Options.h"
 #include "frm_main.h"
@@ -29,23 +21,11 @@
 
 namespace {
 
-class DemoTest : public ::testing::Test
+class DemoTest : public ::testing::Test, protected DemoBench
 {
 protected:
     DemoTest()
     {
-        auto clock = std::make_unique<FakeClock>(0.0001);
-        uhr = clock.get();
-        bus = std::make_unique<SimBus>(*uhr);
-        bus->setPacing(true);
-        populateDemoBus(*bus);
-        auto ui = std::make_unique<RecordingUiServices>();
-        dialoge = ui.get();
-        auto serial = std::make_unique<SimSerialPort>(*bus);
-        serial->open();
-        core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(home.file(QStringLiteral("s.ini"))),
-                                             std::move(ui), std::move(clock), std::move(serial),
-                                             std::make_unique<SimUsbBridge>(*bus, false));
         frame = std::make_unique<frm_main>(*core);
         params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags());
         installParameters(*frame, *params);
@@ -73,11 +53,6 @@ protected:
         }
     }
 
-    TempHome home;
-    FakeClock* uhr = nullptr;
-    std::unique_ptr<SimBus> bus;
-    RecordingUiServices* dialoge = nullptr;
-    std::unique_ptr<CoreContext> core;
     std::unique_ptr<frm_main> frame;
     std::unique_ptr<ParamsContext> params;
     frm_Options* options = nullptr;
