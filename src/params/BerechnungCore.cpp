@@ -7,6 +7,8 @@
 #include "ParamsContext.h"
 #include "globale_Funktionen.h"
 
+#include <QScopedValueRollback>
+
 namespace {
 // The value of box n in the record; boxes 8 to 10 are results.
 double* feld(Achsdatensatz& r, int n)
@@ -117,7 +119,12 @@ void BerechnungCore::cb_adressenauswahl_Click()
     ob_MotFak[0].checked = r.Motfak_manuell != 1;
     ob_MotFak[1].checked = r.Motfak_manuell == 1;
     boxZustaende();
-    kaestchenSetzen(r.Massstabsachse == 1, store.drehantriebFlag(achse) == 1);
+    {
+        // The previous unit is still selected here: the rotary box's
+        // calculation waits for the one on this axis's unit below.
+        const QScopedValueRollback<bool> achswahl(m_achswahl, true);
+        kaestchenSetzen(r.Massstabsachse == 1, store.drehantriebFlag(achse) == 1);
+    }
     boxenZeigen();
     text_Achsenbezeichnung.text = r.Achsenbezeichnung;
     cb_ESP.checked = r.Endschalter_Plus == 1;
@@ -178,7 +185,8 @@ void BerechnungCore::chb_drehantrieb_Click()
     if (keineEinheit())
         return;
     m_env.params->store().setDrehantrieb(cb_adressenauswahl.listIndex, dreh ? 1 : 0);
-    motfaktor_berechnen();
+    if (!m_achswahl)
+        motfaktor_berechnen();
 }
 
 void BerechnungCore::chb_Massstab_Click()

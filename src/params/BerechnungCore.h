@@ -85,4 +85,6 @@ private:
     // The loop register as last read or written (the bar goes back to it
     // when a write cannot be made).
     int m_regelkreis = 124;
+    // True while the axis choice sets the check boxes.
+    bool m_achswahl = false;
 };
