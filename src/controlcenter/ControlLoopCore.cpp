@@ -93,6 +93,9 @@ void ControlLoopCore::Form_Activate()
         FlagControlparameter = 1;
         an_aus = 1;
         FlagRegelkreisaus = 1;
+        // A write or store still waiting was meant for the previous binding.
+        FlagRegelkreisschreiben = 0;
+        FlagRegeleeprom = 0;
         ob_zeit_Click(Zeitindex < 1 ? 3 : Zeitindex);
         IControlCenter* cc = gebunden();
         Caption = QStringLiteral("Controlparameter --") + (cc ? cc->windowCaption() : QString());

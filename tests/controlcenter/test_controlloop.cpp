@@ -335,6 +335,14 @@ TEST_F(ControlLoopTest, RequestsWaitWhileAnotherControlCenterIsCurrent)
     EXPECT_EQ(gesendet(QStringLiteral("[1XR")).size(), 1);
     EXPECT_EQ(gesendet(QStringLiteral("[0ff")).size(), 1);
 
+    // A write or store still waiting is dropped when another control center binds the window.
+    loop.cmd_save_Click();
+    loop.sb_regelkreisV_Change(2);
+    loop.an_aus = 0;
+    loop.CCIndex = 2;
+    loop.Form_Activate();
+    tick();
+    EXPECT_EQ(p.unit(QStringLiteral("02")).received().filter(QStringLiteral("[0ff")), QStringList());
     p.registry.CC.remove(2);
 }
 
