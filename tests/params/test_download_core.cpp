@@ -264,6 +264,15 @@ TEST_F(DownloadTest, FirstEntryAndSilentUnitsReadNothing)
     core.cb_baudbr_Click();
     EXPECT_EQ(core.cb_baudbr.listIndex, -1);
     EXPECT_TRUE(sent().isEmpty());
+
+    // A refilled address list leaves the lamp as it was but chooses no unit.
+    waehle(1);
+    sent();
+    core.cb_markierung[2].checked = true;
+    core.cb_adressenauswahl.clear();
+    core.cmd_download_Click();
+    core.cmd_EEPROM_Click();
+    EXPECT_TRUE(sent().isEmpty());
 }
 
 }  // namespace
