@@ -67,6 +67,10 @@ public:
 
 private:
     bool keineEinheit() const;
+    // Selects the chosen unit again before an exchange: while the window
+    // was hidden, or before the main loop was held, other windows may have
+    // selected theirs.
+    void einheitWaehlen();
     void flagSpeichern(int Achsdatensatz::*feld, const kit::Control& box);
     void kaestchenSetzen(bool massstab, bool dreh);
     void boxenZeigen();

@@ -206,6 +206,15 @@ TEST_F(BerechnungTest, FormActivateFollowsTheCurrentControlCenter)
     core.Form_Activate();
     EXPECT_EQ(core.cb_adressenauswahl.listIndex, 2);
     EXPECT_EQ(params.store().Index(), 2);
+
+    // Another window selected unit 01 meanwhile: the bar still writes to 02.
+    wb.transport().einheit_waehlen(QStringLiteral("01"));
+    wb.bus->clearTraffic();
+    core.sb_regelkreisH.value = 100;
+    core.sb_regelkreisH_Change();
+    ASSERT_FALSE(wb.bus->traffic().isEmpty());
+    for (const auto& [einheit, befehl] : wb.bus->traffic())
+        EXPECT_EQ(einheit, QStringLiteral("02")) << befehl.toStdString();
 }
 
 }  // namespace
