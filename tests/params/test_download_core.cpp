@@ -180,6 +180,8 @@ TEST_F(DownloadTest, StoresWaitForTheControllerMemory)
     EXPECT_EQ(sent(), (QStringList{QStringLiteral("[0PSNeu                 ]"), QStringLiteral("[0ff09]")}));
     EXPECT_EQ(core.cmd_Kanal_EEPROM.text, QStringLiteral("[0ff!]"));
     EXPECT_EQ(eeprom().stored("0PS"), QByteArray("Neu                 "));
+    wb.transport().einheit_waehlen(QStringLiteral("02"));  // by another window while this one was hidden
+    core.Form_Activate();
     core.cmd_EEPROM_Click();
     EXPECT_EQ(core.cmd_EEPROM.text, QStringLiteral("[0ff!]"));
     EXPECT_TRUE(core.cmd_auslesen.enabled);
