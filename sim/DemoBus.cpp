@@ -8,6 +8,7 @@
 #include "SimServoLoop.h"
 #include "SimParams.h"
 #include "SimStage.h"
+#include "SimReadout.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -31,6 +32,7 @@ void populateDemoBus(SimBus& bus)
         axis.eeprom().setValue("0PS", name);
         addStageAnswers(bus, address);
         addLoopReadouts(bus, address);
+        installReadoutRegisters(*bus.unit(address));
     }
     // Four analog channels, so the probe window has something to show.
     bus.addUnit(QStringLiteral("21")).setChannels({0, 0, 0, 0});

@@ -22,6 +22,7 @@
 #include "Install.h"
 #include "InstallParamWindows.h"
 #include "InstallRecorder.h"
+#include "InstallScript.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
 #include "frm_tablett.h"
@@ -96,6 +97,7 @@ int main(int argc, char** argv)
     installOptions(frame);
     // The path table ("Tablett").
     installPathTable(frame, params);
+    installScriptWindow(frame, params);
 
     frame.show();
     frame.MDIForm_Load();
