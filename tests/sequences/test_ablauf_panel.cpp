@@ -95,11 +95,12 @@ TEST_F(Panel, PositionDisplaysScaleOnlyEightDigitReplies)
     core.Faktortabelle[0][1] = 2;
     core.Don0.checked = true;
     core.Con[0].checked = true;
+    unit("01").setHandler(u"1PA"_s, [](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
+        return QByteArray("[1PA!000FA0]");
+    });
     core.Timer1_Timer();
     EXPECT_EQ(core.Display[0].text, u"4000"_s);  // six digits: raw counts
-    unit("01").setHandler(u"1PA"_s, [](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
-        return QByteArray("[1PA!00000FA0]");
-    });
+    unit("01").setHandler(u"1PA"_s, {});  // the axis itself answers eight
     core.Timer1_Timer();
     EXPECT_EQ(core.Display[0].text, u"2.00000"_s);
 }
@@ -116,7 +117,7 @@ TEST_F(Panel, DisplayFifteenFollowsItsDefinitionAndThirtyOneIsNeverPolled)
     bus.clearTraffic();
     core.Timer1_Timer();
     EXPECT_EQ(traffic(), (QStringList{u"10 [1PA]"_s}));
-    EXPECT_EQ(core.Display[15].text, u"77"_s);
+    EXPECT_EQ(core.Display[15].text, u"0.07700"_s);
 }
 
 TEST_F(Panel, SilentPositionSwitchesPollingOff)
