@@ -13,6 +13,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="$root/build/bin"
 demo="$root/build/demo"
 mkdir -p "$demo/home"
+# The start files the windows load when they open (kept once the user changed them).
+cp -n "$root/scripts/demo-home/"* "$demo/home/"
 
 # The bus simulator prints the path of its pseudo-terminal on its first line.
 coproc BUSSIM { exec "$bin/kelvane-bussim" --demo; }
