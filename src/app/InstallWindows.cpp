@@ -32,7 +32,7 @@ ProgramWindows installWindows(frm_main& frame, ParamsContext& params)
     installJoystick(frame, params);
     w.options = installOptions(frame);
     // The path table ("Tablett").
-    w.pathTable = &installPathTable(frame, params);
+    installPathTable(frame, params);
     w.script = installScriptWindow(frame, params);
     return w;
 }

@@ -9,17 +9,15 @@ class ParamsContext;
 class frm_Options;
 class frm_download2;
 class frm_main;
-struct PathTableWindows;
 struct SequenceWindows;
 
 struct ProgramWindows
 {
     ParamWindows paramWindows;
     SequenceWindows* sequences = nullptr;
-    PathTableWindows* pathTable = nullptr;
     frm_download2* script = nullptr;
     frm_Options* options = nullptr;
 };
 
-// `params` must outlive the frame's windows. Call before MDIForm_Load.
+// The windows keep `params` by reference. Call before MDIForm_Load.
 ProgramWindows installWindows(frm_main& frame, ParamsContext& params);

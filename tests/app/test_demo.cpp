@@ -157,6 +157,13 @@ public:
                 return candidate;
         return nullptr;
     }
+    // The window a menu entry shows.
+    template <class W>
+    W* opened(const QString& menu)
+    {
+        trigger(menu);
+        return shown<W>();
+    }
     // The window a new control center's button shows.
     template <class W>
     W* fromControlCenter(const char* button)
@@ -297,8 +304,7 @@ const WindowCase windowCases[] = {
     {"JoystickAbgleich",
      [](DemoProgram& d) {
          ASSERT_TRUE(d.openControlCenter());
-         d.trigger(Menu::Joystick_Abgleich);
-         auto* w = DemoProgram::shown<frm_Joystick_Abgleich>();
+         auto* w = d.opened<frm_Joystick_Abgleich>(Menu::Joystick_Abgleich);
          ASSERT_TRUE(w);
          // Units 01 and 02, in joystick mode while the window's timer polls them.
          emit w->ui.cb_adressenauswahl->activated(1);
@@ -310,28 +316,22 @@ const WindowCase windowCases[] = {
      }},
     {"Tablett",
      [](DemoProgram& d) {
-         d.trigger(Menu::Tablett);
-         frm_tablett* w = d.windows.pathTable->tablett;
+         auto* w = d.opened<frm_tablett>(Menu::Tablett);
          ASSERT_TRUE(w);
-         EXPECT_TRUE(w->isVisible());
          d.settle();
          w->close();
      }},
     {"Multiterm",
      [](DemoProgram& d) {
-         d.trigger(Menu::MultiT);
-         frm_multiterm* w = d.windows.sequences->multiterm;
+         auto* w = d.opened<frm_multiterm>(Menu::MultiT);
          ASSERT_TRUE(w);
-         EXPECT_TRUE(w->isVisible());
          d.settle();
          d.click(w, "cmd_exit");
      }},
     {"Ablauf",
      [](DemoProgram& d) {
-         d.trigger(Menu::Ablauf);
-         frm_ablauf* w = d.windows.sequences->ablauf;
+         auto* w = d.opened<frm_ablauf>(Menu::Ablauf);
          ASSERT_TRUE(w);
-         EXPECT_TRUE(w->isVisible());
          // Its menu "Aufzeichnen" shows the recording window.
          w->findChild<QAction*>(QStringLiteral("mnuAufz"))->trigger();
          EXPECT_TRUE(d.frame->recordingWindow()->isVisible());
