@@ -14,7 +14,9 @@ bin="$root/build/bin"
 demo="$root/build/demo"
 mkdir -p "$demo/home"
 # The start files the windows load when they open (kept once the user changed them).
-cp -n "$root/scripts/demo-home/"* "$demo/home/"
+for f in "$root/scripts/demo-home/"*; do
+  [ -e "$demo/home/$(basename "$f")" ] || cp "$f" "$demo/home/"
+done
 
 # The bus simulator prints the path of its pseudo-terminal on its first line.
 coproc BUSSIM { exec "$bin/kelvane-bussim" --demo; }
