@@ -18,6 +18,7 @@
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
 #include "Install.h"
+#include "InstallCalibration.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
 
@@ -82,6 +83,8 @@ int main(int argc, char** argv)
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
     installOptions(frame);
+    // The guided calibration window (menu "AK-Abgleich").
+    installCalibration(frame);
 
     frame.show();
     frame.MDIForm_Load();
