@@ -497,3 +497,47 @@ TEST_F(GuidedRunTest, ExitDuringARunEndsItAndStopsTheTimer)
 }
 
 } // namespace
+
+namespace {
+
+class GainDirectionTest : public CalibrationFixture, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(GainDirectionTest, TheDirectionBoxSwapsTheGainRegistersButNotTheReadBack)
+{
+    ak4(core);
+    core.Kanalziffer = u"2"_s;
+    core.chAK1.checked = GetParam();
+    core.fakP.text = u"00123456"_s;  // the last six digits go out
+    core.fakM.text = u"EDCBAA"_s;
+    core.Verstaerkung_schreiben();
+    const QString p = GetParam() ? u"21 [2SM123456]"_s : u"21 [2SP123456]"_s;
+    const QString m = GetParam() ? u"21 [2SPEDCBAA]"_s : u"21 [2SMEDCBAA]"_s;
+    EXPECT_EQ(traffic(), (QStringList{p, m, u"21 [2SW]"_s}));
+    board.reversed = false;
+    core.Register_lesen();
+    EXPECT_EQ(core.Registertext_P, GetParam() ? u"EDCBAA"_s : u"123456"_s);
+    EXPECT_EQ(core.Verstaerkung_M, GetParam() ? 0x123456 : 0xEDCBAA);
+    EXPECT_EQ(core.textx.text, u"[2SR][2SR!000000,"_s + core.Registertext_P + u","_s + core.Registertext_M + u"]"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Laufrichtung, GainDirectionTest, ::testing::Bool());
+
+TEST_F(CalibrationFixture, PanelOfTheSixteenChannelBoardSwitchesItsCalibrationMode)
+{
+    AnalogBoardDouble::install(bus, u"51"_s);
+    core.OAkX[4].checked = true;
+    core.OAkX_Click(4);
+    core.AKNR_Click(0);
+    bus.clearTraffic();
+    core.abgl_Click();
+    EXPECT_TRUE(core.Abgleich.visible);
+    EXPECT_TRUE(core.StartAbgl.enabled);
+    core.abgl_Click();
+    EXPECT_FALSE(core.Abgleich.visible);
+    EXPECT_EQ(traffic(), (QStringList{u"51 [1SE]"_s, u"51 [1SA]"_s}));
+    EXPECT_EQ(core.messwert.text, u"[0ST][0ST!00000000]"_s) << "the panel writes no command line";
+}
+
+} // namespace
