@@ -29,22 +29,23 @@ struct AK_AbgleichEnv
     IClock* clock = nullptr;
     IUiServices* ui = nullptr;
     // Whether displayed and typed decimals use a comma.
-    std::function<bool()> komma = [] { return false; };
+    std::function<bool()> decimalComma = [] { return false; };
 };
 
 class AK_AbgleichCore
 {
 public:
-    static constexpr int Kanaele = 4;
-    static constexpr int Adressen = 16;
-    static constexpr int Typen = 5;
-    static constexpr int Sendeversuche = 5;
+    static constexpr int Channels = 4;
+    static constexpr int Addresses = 16;
+    static constexpr int BoardTypes = 5;
+    static constexpr int MaxWrites = 5;
     // 24-bit registers wrap here.
-    static constexpr qint64 Registerumfang = 0x1000000;
+    static constexpr qint64 RegisterRange = 0x1000000;
     // Seconds between two looks at the operator's answer while a prompt waits.
-    static constexpr double Wartetakt = 0.05;
+    static constexpr double AnswerPoll = 0.05;
 
-    enum class Phase {
+    enum class Phase
+    {
         Idle,
         FirstAnswer,     // "Kanal k": waits for "weiter"
         OffsetPrompt,    // standard at 0: live reading until an answer
@@ -66,15 +67,16 @@ public:
     explicit AK_AbgleichCore(AK_AbgleichEnv env);
 
     // --- Controls ----------------------------------------------------------------------
-    std::array<kit::Control, Typen> OAkX;
+    std::array<kit::Control, BoardTypes> OAkX;
     kit::Control AK_Nr, CIY;
-    std::array<kit::Control, Adressen> AKNR, CINR;
+    std::array<kit::Control, Addresses> AKNR, CINR;
     kit::Control aktiv{.text = QStringLiteral("Messen")};
-    std::array<kit::Control, Kanaele> Check1, kanal, Faktor, Null, Spannbox;  // Faktor: FaktorA, faktorB ...
+    // factorBoxes: FaktorA .. faktorD; zeroButtons: NullA .. nullD; spanBoxes: kanal_A .. Kanal_D.
+    std::array<kit::Control, Channels> Check1, kanal, factorBoxes, zeroButtons, spanBoxes;
     kit::Control Maxmin{.text = QStringLiteral("Max/Min")};
     kit::Control tb_faktor{.text = QStringLiteral("2560")};
     kit::Control messwert, empfang;  // meßwert: the command line
-    std::array<kit::Control, Kanaele> frequenz;
+    std::array<kit::Control, Channels> frequenz;
     std::array<kit::Control, 2> Option0, Option1, Option2, Option3;
     kit::Control Rahmen1;
     std::array<kit::Control, 7> Option5;
@@ -87,12 +89,12 @@ public:
     TimerState Timer1;
 
     // --- State -------------------------------------------------------------------------
-    std::array<double, Kanaele> Anzeigewert{}, Kanalwert{}, Spanne{}, Maxwert{}, Minwert{}, Nullwert{};
+    std::array<double, Channels> Anzeigewert{}, Kanalwert{}, Spanne{}, Maxwert{}, Minwert{}, Nullwert{};
     QString Kanalziffer;
     double Startzeit = 0, Antwortfrist = 2, Laufzeit = 0;
     double Messwert0 = 0;
     QString Sendebefehl, Antworttext, M1Antwort, K1Befehl, Frequenz1_20, Frequenz1_13;
-    std::array<QString, Kanaele> Kanalmaske, Kanalhex;
+    std::array<QString, Channels> Kanalmaske, Kanalhex;
     QString Tastencode;
     QString Registertext_P, Registertext_M;
     qint64 Verstaerkung_P = 0, Verstaerkung_M = 0;
@@ -111,12 +113,12 @@ public:
     // tb_faktor holds no number other than 0.
     std::optional<double> Faktor_rechnen(const QString& hex) const;
     // Writes DC2 and the address straight to the port; no reply is awaited.
-    void waehlen(const QString& adresse);
+    void selectUnit(const QString& address);
 
     // --- Board type and address --------------------------------------------------------
     // The selected board type (0 AK1, 1 AK4, 2 AK2IK1, 3 ADA2, 4 AK16), -1 for none.
-    int typ() const;
-    int gewaehlteAdresse() const;  // the selected AKNR element, -1 for none
+    int boardType() const;
+    int selectedAddress() const;  // the selected AKNR element, -1 for none
     void OAkX_Click(int index);
     void AKNR_Click(int index);
     void BAKNR_Click() { AK_Nr.visible = !AK_Nr.visible; }
@@ -137,16 +139,16 @@ public:
     void ChTesa_Click();
     void Interv_Click();
     // The span box of a channel: its extremes start again.
-    void Spanne_Click(int c);
+    void resetSpan(int c);
     void Maxmin_Click();
     // The zero button of a channel pressed and released.
-    void Null_MouseDown(int c) { Nullwert[c] = 0; }
-    void Null_Click(int c);
+    void zeroPressed(int c) { Nullwert[c] = 0; }
+    void zeroReleased(int c);
     void Option_Click(int frame, int index);  // Option0_Click .. Option3_Click
     void Option5_Click(int index);
-    void status_Click() { einzeln(QStringLiteral("[0ST]")); }
-    void synchron_Click() { einzeln(QStringLiteral("[0fP]")); }
-    void tabelle_Click() { einzeln(QStringLiteral("[0VN]")); }
+    void status_Click() { sendAndShow(QStringLiteral("[0ST]")); }
+    void synchron_Click() { sendAndShow(QStringLiteral("[0fP]")); }
+    void tabelle_Click() { sendAndShow(QStringLiteral("[0VN]")); }
     void Register_Click();
 
     // --- Measuring ---------------------------------------------------------------------
@@ -159,8 +161,8 @@ public:
     void Register_lesen();
     void Verstaerkung_schreiben();
     // Whether the calibration or "Burn all" is under way.
-    bool laeuft() const { return m_phase != Phase::Idle || brennt(); }
-    bool brennt() const { return m_brennIndex >= 0; }
+    bool running() const { return m_phase != Phase::Idle || burning(); }
+    bool burning() const { return m_burnIndex >= 0; }
     Phase phase() const { return m_phase; }
     // Seconds until step() has something to do (0 = at once); negative when idle.
     double nextStepIn() const;
@@ -172,31 +174,31 @@ public:
     void cmd_exit_Click();
 
 private:
-    void senden(const QString& befehl);   // Sendebefehl = befehl, AKsenden
-    void einzeln(const QString& befehl);  // senden, then the command line
-    void waehleOption(std::array<kit::Control, Adressen>& feld, int index);
-    bool komma() const { return m_env.komma(); }
-    QString zahl(double v, const QString& maske) const;
-    double sollwert() const;
-    QString kanalziffer() const;
-    void zeigeIst();
+    void send(const QString& command);         // Sendebefehl = command, then AKsenden
+    void sendAndShow(const QString& command);  // send, then the command line
+    void selectOption(std::array<kit::Control, Addresses>& feld, int index);
+    bool decimalComma() const { return m_env.decimalComma(); }
+    QString formatted(double v, const QString& mask) const;
+    double standardValue() const;
+    QString channelDigit() const;
+    void showReading();
 
     // The calibration's steps.
-    void ende();
-    void aufNennwerte();
-    void offsetSetzen();
-    void standardAbfragen();
-    void schrittBeginnen(qint64 p);  // the write step W(p) up to its pause
-    void schrittAbschliessen();      // after the pause: read back and measure
-    void warten(double sekunden);
-    void brennschritt();
+    void finish();
+    void resetToNominal();
+    void setOffset();
+    void askForStandard();
+    void beginGainStep(qint64 p);  // the write step W(p) up to its pause
+    void completeGainStep();       // after the pause: read back and measure
+    void waitFor(double seconds);
+    void burnStep();
 
     AK_AbgleichEnv m_env;
     Phase m_phase = Phase::Idle;
-    double m_faellig = 0;           // clock time of the next step
-    bool m_schrittOffen = false;    // a write step waits for its read-back
-    qint64 m_schritt = 0x100000;    // Schritt
-    int m_durchlauf = 0;            // Durchlauf
-    QStringList m_brennfolge;
-    int m_brennIndex = -1;
+    double m_due = 0;             // clock time of the next step
+    bool m_gainStepOpen = false;  // a write step waits for its read-back
+    qint64 Schritt = 0x100000;    // the current search step
+    int Durchlauf = 0;            // finished refinement passes
+    QStringList m_burnSequence;
+    int m_burnIndex = -1;
 };

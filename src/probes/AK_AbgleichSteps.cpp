@@ -14,62 +14,62 @@
 #include <cmath>
 
 namespace {
-const QString Weiter = QStringLiteral("13");
-const QString Abbruch = QStringLiteral("27");
+const QString AnswerGoOn = QStringLiteral("13");
+const QString AnswerStop = QStringLiteral("27");
 
 // Six upper-case hexadecimal digits of a register value.
-QString sechsStellen(qint64 v)
+QString sixDigits(qint64 v)
 {
     return QStringLiteral("%1").arg(v, 6, 16, QLatin1Char('0')).toUpper();
 }
 
 // The number at the start of the text, with a point as the separator ("700.00 ym"
 // gives 700); no digits give 0.
-double fuehrendeZahl(const QString& text)
+double leadingNumber(const QString& text)
 {
-    static const QRegularExpression zahl(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)"));
-    const QRegularExpressionMatch m = zahl.match(text);
+    static const QRegularExpression formatted(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)"));
+    const QRegularExpressionMatch m = formatted.match(text);
     return m.hasMatch() ? m.captured(0).trimmed().toDouble() : 0.0;
 }
-} // namespace
+}  // namespace
 
-double AK_AbgleichCore::sollwert() const
+double AK_AbgleichCore::standardValue() const
 {
-    return fuehrendeZahl(Soll.text);
+    return leadingNumber(Soll.text);
 }
 
-void AK_AbgleichCore::zeigeIst()
+void AK_AbgleichCore::showReading()
 {
-    Ist.text = zahl(Messwert0, QStringLiteral("####0.00"));
+    Ist.text = formatted(Messwert0, QStringLiteral("####0.00"));
 }
 
 double AK_AbgleichCore::nextStepIn() const
 {
-    if (!laeuft())
+    if (!running())
         return -1;
-    return std::max(0.0, m_faellig - m_env.clock->now());
+    return std::max(0.0, m_due - m_env.clock->now());
 }
 
-void AK_AbgleichCore::warten(double sekunden)
+void AK_AbgleichCore::waitFor(double seconds)
 {
-    m_faellig = m_env.clock->now() + sekunden;
+    m_due = m_env.clock->now() + seconds;
 }
 
 // --- Registers -----------------------------------------------------------------------------
 
 void AK_AbgleichCore::Register_lesen()
 {
-    senden(QLatin1Char('[') + Kanalziffer + QStringLiteral("SR]"));
+    send(QLatin1Char('[') + Kanalziffer + QStringLiteral("SR]"));
     textx.text = Sendebefehl + Antworttext;
     Registertext_P = Antworttext.mid(12, 6);
     Registertext_M = Antworttext.mid(19, 6);
-    const auto wert = [](const QString& t) {
+    const auto hexValue = [](const QString& t) {
         bool ok = false;
         const qint64 v = t.toLongLong(&ok, 16);
         return ok ? v : 0;
     };
-    Verstaerkung_P = wert(Registertext_P);
-    Verstaerkung_M = wert(Registertext_M);
+    Verstaerkung_P = hexValue(Registertext_P);
+    Verstaerkung_M = hexValue(Registertext_M);
     fakP.text = Registertext_P;
     fakM.text = Registertext_M;
 }
@@ -79,35 +79,35 @@ void AK_AbgleichCore::Verstaerkung_schreiben()
     const QString p6 = fakP.text.right(6);
     const QString m6 = fakM.text.right(6);
     const QString k = QLatin1Char('[') + Kanalziffer;
-    const QString erstes = chAK1.checked ? QStringLiteral("SM") : QStringLiteral("SP");
-    const QString zweites = chAK1.checked ? QStringLiteral("SP") : QStringLiteral("SM");
-    senden(k + erstes + p6 + QLatin1Char(']'));
-    senden(k + zweites + m6 + QLatin1Char(']'));
-    senden(k + QStringLiteral("SW]"));
-    // The read-back follows after a pause of 0.1 s (schrittAbschliessen).
+    const QString first = chAK1.checked ? QStringLiteral("SM") : QStringLiteral("SP");
+    const QString second = chAK1.checked ? QStringLiteral("SP") : QStringLiteral("SM");
+    send(k + first + p6 + QLatin1Char(']'));
+    send(k + second + m6 + QLatin1Char(']'));
+    send(k + QStringLiteral("SW]"));
+    // The read-back follows after a pause of 0.1 s (completeGainStep).
 }
 
-void AK_AbgleichCore::schrittBeginnen(qint64 p)
+void AK_AbgleichCore::beginGainStep(qint64 p)
 {
     // Kept in 64 bits modulo 2^24, so a long search never overflows and every
     // value goes out with six digits.
-    const qint64 P = ((p % Registerumfang) + Registerumfang) % Registerumfang;
+    const qint64 P = ((p % RegisterRange) + RegisterRange) % RegisterRange;
     Verstaerkung_P = P;
-    fakP.text = sechsStellen(P);
-    Verstaerkung_M = (Registerumfang - P) % Registerumfang;
-    fakM.text = sechsStellen(Verstaerkung_M);
+    fakP.text = sixDigits(P);
+    Verstaerkung_M = (RegisterRange - P) % RegisterRange;
+    fakM.text = sixDigits(Verstaerkung_M);
     Verstaerkung_schreiben();
-    m_schrittOffen = true;
-    warten(0.1);
+    m_gainStepOpen = true;
+    waitFor(0.1);
 }
 
-void AK_AbgleichCore::schrittAbschliessen()
+void AK_AbgleichCore::completeGainStep()
 {
-    m_schrittOffen = false;
+    m_gainStepOpen = false;
     Register_lesen();
     Timer1_Timer();
-    zeigeIst();
-    warten(0);
+    showReading();
+    waitFor(0);
 }
 
 // --- The procedure -------------------------------------------------------------------------
@@ -120,7 +120,7 @@ void AK_AbgleichCore::StartAbgl_Click()
     Soll.text = QStringLiteral("0.00");
     Timer1.enabled = false;
     weiterA.enabled = false;
-    Kanalziffer = kanalziffer();
+    Kanalziffer = channelDigit();
     if (Kanalziffer == QLatin1String("0")) {
         m_env.ui->beep();
         Bedhinw.text = QStringLiteral("Kein Kanal angewählt !");
@@ -133,7 +133,7 @@ void AK_AbgleichCore::StartAbgl_Click()
     weiterA.enabled = true;
     abbruchA.enabled = true;
     m_phase = Phase::FirstAnswer;
-    warten(0);
+    waitFor(0);
 }
 
 void AK_AbgleichCore::abbruchA_Click()
@@ -142,42 +142,42 @@ void AK_AbgleichCore::abbruchA_Click()
         Abgleich.visible = false;
         weiterA.enabled = false;
     }
-    Tastencode = Abbruch;
+    Tastencode = AnswerStop;
 }
 
-void AK_AbgleichCore::aufNennwerte()
+void AK_AbgleichCore::resetToNominal()
 {
     const QString k = QLatin1Char('[') + Kanalziffer;
     Register_lesen();
-    senden(k + QStringLiteral("SP800000]"));
+    send(k + QStringLiteral("SP800000]"));
     messwert.text = Sendebefehl;
-    senden(k + QStringLiteral("SM800000]"));
-    senden(k + QStringLiteral("SO000000]"));
-    senden(k + QStringLiteral("SW]"));
-    senden(k + QStringLiteral("SR]"));
+    send(k + QStringLiteral("SM800000]"));
+    send(k + QStringLiteral("SO000000]"));
+    send(k + QStringLiteral("SW]"));
+    send(k + QStringLiteral("SR]"));
     textx.text = Sendebefehl + Antworttext;
     Register_lesen();
-    fakP.text = sechsStellen(Verstaerkung_P);
-    fakM.text = sechsStellen(Verstaerkung_M);
+    fakP.text = sixDigits(Verstaerkung_P);
+    fakM.text = sixDigits(Verstaerkung_M);
     Bedhinw.text = QStringLiteral("Einstellnormal auf 0 ym einstellen");
 }
 
-void AK_AbgleichCore::offsetSetzen()
+void AK_AbgleichCore::setOffset()
 {
     const QString k = QLatin1Char('[') + Kanalziffer;
     Timer1_Timer();
     // The raw reading with the standard at 0 becomes the offset.
-    senden(k + QStringLiteral("SO") + Kanalhex[0] + QLatin1Char(']'));
-    senden(k + QStringLiteral("SW]"));
-    senden(k + QStringLiteral("SR]"));
+    send(k + QStringLiteral("SO") + Kanalhex[0] + QLatin1Char(']'));
+    send(k + QStringLiteral("SW]"));
+    send(k + QStringLiteral("SR]"));
     textx.text = Sendebefehl + Antworttext;
     Bedhinw.text = QStringLiteral("Offset korrigiert");
     Register_lesen();
-    fakP.text = sechsStellen(Verstaerkung_P);
-    fakM.text = sechsStellen(Verstaerkung_M);
+    fakP.text = sixDigits(Verstaerkung_P);
+    fakM.text = sixDigits(Verstaerkung_M);
 }
 
-void AK_AbgleichCore::standardAbfragen()
+void AK_AbgleichCore::askForStandard()
 {
     Soll.text = OAkX[3].checked ? QStringLiteral("2000.00") : QStringLiteral("700.00");
     if (ChTesa.checked)
@@ -185,10 +185,10 @@ void AK_AbgleichCore::standardAbfragen()
     Bedhinw.text = QStringLiteral("Einstellnormal auf ") + Soll.text + QStringLiteral(" ym einstellen");
 }
 
-void AK_AbgleichCore::ende()
+void AK_AbgleichCore::finish()
 {
     m_phase = Phase::Idle;
-    m_schrittOffen = false;
+    m_gainStepOpen = false;
     Timer1.enabled = true;
     StartAbgl.enabled = true;
     weiterA.enabled = false;
@@ -201,14 +201,14 @@ void AK_AbgleichCore::ende()
 
 void AK_AbgleichCore::abort()
 {
-    if (brennt()) {
-        m_brennIndex = -1;
-        m_brennfolge.clear();
+    if (burning()) {
+        m_burnIndex = -1;
+        m_burnSequence.clear();
         Antwortfrist = 2;
         Timer1.enabled = true;
     }
     if (m_phase != Phase::Idle)
-        ende();
+        finish();
 }
 
 void AK_AbgleichCore::cmd_exit_Click()
@@ -219,84 +219,85 @@ void AK_AbgleichCore::cmd_exit_Click()
 
 void AK_AbgleichCore::step()
 {
-    if (!laeuft() || m_env.clock->now() < m_faellig)
+    if (!running() || m_env.clock->now() < m_due)
         return;
     // "Burn all" runs to its end before the calibration goes on.
-    if (brennt()) {
-        brennschritt();
+    if (burning()) {
+        burnStep();
         return;
     }
-    if (m_schrittOffen) {
-        schrittAbschliessen();
+    if (m_gainStepOpen) {
+        completeGainStep();
         return;
     }
-    const bool live = m_phase == Phase::OffsetPrompt || m_phase == Phase::StandardPrompt || m_phase == Phase::LastAnswer;
-    if (live) {
+    const bool liveReading =
+        m_phase == Phase::OffsetPrompt || m_phase == Phase::StandardPrompt || m_phase == Phase::LastAnswer;
+    if (liveReading) {
         Timer1_Timer();
-        zeigeIst();
+        showReading();
     }
-    const double ist = std::abs(Messwert0);
+    const double reading = std::abs(Messwert0);
     switch (m_phase) {
     case Phase::Idle: return;
     case Phase::FirstAnswer:
         if (Tastencode.isEmpty())
-            return warten(Wartetakt);
-        if (Tastencode != Weiter)
-            return ende();
+            return waitFor(AnswerPoll);
+        if (Tastencode != AnswerGoOn)
+            return finish();
         Tastencode.clear();
-        aufNennwerte();
+        resetToNominal();
         m_phase = Phase::OffsetPrompt;
-        return warten(0);
+        return waitFor(0);
     case Phase::OffsetPrompt:
         if (Tastencode.isEmpty())
-            return warten(Wartetakt);
-        if (Tastencode == Abbruch)
-            return ende();
+            return waitFor(AnswerPoll);
+        if (Tastencode == AnswerStop)
+            return finish();
         Tastencode.clear();
-        offsetSetzen();
-        standardAbfragen();
+        setOffset();
+        askForStandard();
         m_phase = Phase::StandardPrompt;
-        return warten(0);
+        return waitFor(0);
     case Phase::StandardPrompt:
         // "Abbruch" ends at once; "weiter" takes effect once the standard is
         // in place (the reading passes half of it).
-        if (Tastencode == Abbruch)
-            return ende();
-        if (Tastencode.isEmpty() || !(ist > sollwert() / 2))
-            return warten(Wartetakt);
+        if (Tastencode == AnswerStop)
+            return finish();
+        if (Tastencode.isEmpty() || !(reading > standardValue() / 2))
+            return waitFor(AnswerPoll);
         Tastencode.clear();
-        m_schritt = 0x100000;
-        m_durchlauf = 0;
+        Schritt = 0x100000;
+        Durchlauf = 0;
         m_phase = Phase::CoarseSearch;
-        return warten(0);
+        return waitFor(0);
     case Phase::CoarseSearch:
-        if (ist >= sollwert() && Tastencode != Abbruch)
-            return schrittBeginnen(Verstaerkung_P + m_schritt);
-        if (Tastencode == Abbruch)
-            return ende();
+        if (reading >= standardValue() && Tastencode != AnswerStop)
+            return beginGainStep(Verstaerkung_P + Schritt);
+        if (Tastencode == AnswerStop)
+            return finish();
         m_phase = Phase::PassStart;
-        return warten(0);
+        return waitFor(0);
     case Phase::PassStart:
         Timer1_Timer();
         m_phase = Phase::PassDown;
-        return schrittBeginnen(Verstaerkung_P - m_schritt);
+        return beginGainStep(Verstaerkung_P - Schritt);
     case Phase::PassDown:
-        if (!(ist > sollwert()) && Tastencode != Abbruch)
-            return schrittBeginnen(Verstaerkung_P - m_schritt);
-        if (Tastencode == Abbruch)
-            return ende();
+        if (!(reading > standardValue()) && Tastencode != AnswerStop)
+            return beginGainStep(Verstaerkung_P - Schritt);
+        if (Tastencode == AnswerStop)
+            return finish();
         m_phase = Phase::PassBack;
-        return schrittBeginnen(Verstaerkung_P + m_schritt);
+        return beginGainStep(Verstaerkung_P + Schritt);
     case Phase::PassBack:
-        ++m_durchlauf;
-        m_schritt >>= 4;
-        m_phase = m_durchlauf >= 6 ? Phase::LastAnswer : Phase::PassStart;
-        return warten(0);
+        ++Durchlauf;
+        Schritt >>= 4;
+        m_phase = Durchlauf >= 6 ? Phase::LastAnswer : Phase::PassStart;
+        return waitFor(0);
     case Phase::LastAnswer:
         if (Tastencode.isEmpty())
-            return warten(Wartetakt);
-        if (Tastencode != Abbruch)
+            return waitFor(AnswerPoll);
+        if (Tastencode != AnswerStop)
             Tastencode.clear();
-        return ende();
+        return finish();
     }
 }

@@ -21,12 +21,12 @@ AK_AbgleichWindowEnv calibrationEnv(frm_main& frame)
     env.core.port = &core.serial();
     env.core.clock = &core.clock();
     env.core.ui = &core.ui();
-    env.core.komma = [&frame] { return frame.komma_frage; };
-    env.verlassen = [&frame] {
+    env.core.decimalComma = [&frame] { return frame.komma_frage; };
+    env.leave = [&frame] {
         frame.setEnabled(true);
         frame.releaseMainLoop(Menu::AKabgleich);
     };
-    env.beenden = [&frame] {
+    env.endProgram = [&frame] {
         if (frame.isUnloaded())
             return;
         frame.setEnabled(true);
@@ -36,7 +36,7 @@ AK_AbgleichWindowEnv calibrationEnv(frm_main& frame)
     };
     return env;
 }
-} // namespace
+}  // namespace
 
 frm_AK_Abgleich*& installCalibration(frm_main& frame)
 {
@@ -55,7 +55,7 @@ frm_AK_Abgleich*& installCalibration(frm_main& frame)
             (*window)->setAttribute(Qt::WA_DeleteOnClose, false);
             QObject::connect(&frame, &QObject::destroyed, *window, &QObject::deleteLater);
         }
-        (*window)->oeffnen();
+        (*window)->showFromMenu();
     });
     return *window;
 }

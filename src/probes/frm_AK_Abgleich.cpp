@@ -11,62 +11,58 @@
 #include <QStyle>
 
 namespace {
-const char* const FaktorNamen[] = {"FaktorA", "faktorB", "faktorC", "faktorD"};
-const char* const NullNamen[] = {"NullA", "nullB", "nullC", "nullD"};
-const char* const SpannNamen[] = {"kanal_A", "kanal_B", "Kanal_C", "Kanal_D"};
-} // namespace
+const char* const FactorNames[] = {"FaktorA", "faktorB", "faktorC", "faktorD"};
+const char* const ZeroNames[] = {"NullA", "nullB", "nullC", "nullD"};
+const char* const SpanNames[] = {"kanal_A", "kanal_B", "Kanal_C", "Kanal_D"};
+}  // namespace
 
 frm_AK_Abgleich::frm_AK_Abgleich(AK_AbgleichWindowEnv env, QWidget* parent)
-    : QWidget(parent),
-      m_env(std::move(env)),
-      m_core(m_env.core),
-      m_ui(std::make_unique<Ui::frm_AK_Abgleich>()),
-      ui(*m_ui),
-      m_form(this)
+    : QWidget(parent), m_env(std::move(env)), m_core(m_env.core), m_ui(std::make_unique<Ui::frm_AK_Abgleich>()),
+      ui(*m_ui), m_form(this)
 {
     ui.setupUi(this);
-    bauen();
-    binden();
+    build();
+    bind();
     connect(&Timer1, &QTimer::timeout, this, [this] { tick(); });
-    m_schritt.setSingleShot(true);
-    connect(&m_schritt, &QTimer::timeout, this, [this] { schritt(); });
-    m_form.setDecimalComma(m_env.core.komma);
+    m_stepTimer.setSingleShot(true);
+    connect(&m_stepTimer, &QTimer::timeout, this, [this] { step(); });
+    m_form.setDecimalComma(m_env.core.decimalComma);
     m_form.setAfterEvent([this] { render(); });
     render();
 }
 
 frm_AK_Abgleich::~frm_AK_Abgleich()
 {
-    m_beendet = true;
+    m_closed = true;
 }
 
-void frm_AK_Abgleich::bauen()
+void frm_AK_Abgleich::build()
 {
     // The 16 address options and the 16 number options, four to a row.
-    const auto optionen = [](QWidget* rahmen, const QString& name) {
-        auto* raster = new QGridLayout(rahmen);
-        raster->setSpacing(2);
-        for (int i = 0; i < AK_AbgleichCore::Adressen; ++i) {
-            auto* o = new QRadioButton(rahmen);
+    const auto options = [](QWidget* frame, const QString& name) {
+        auto* grid = new QGridLayout(frame);
+        grid->setSpacing(2);
+        for (int i = 0; i < AK_AbgleichCore::Addresses; ++i) {
+            auto* o = new QRadioButton(frame);
             o->setObjectName(QStringLiteral("%1_%2").arg(name).arg(i));
-            raster->addWidget(o, i / 4, i % 4);
+            grid->addWidget(o, i / 4, i % 4);
         }
     };
-    optionen(ui.AK_Nr, QStringLiteral("AKNR"));
-    optionen(ui.CIY, QStringLiteral("CINR"));
+    options(ui.AK_Nr, QStringLiteral("AKNR"));
+    options(ui.CIY, QStringLiteral("CINR"));
     ui.cmd_exit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     ui.cmd_exit->setToolTip(QStringLiteral("Ende"));
 }
 
-void frm_AK_Abgleich::binden()
+void frm_AK_Abgleich::bind()
 {
     AK_AbgleichCore& c = m_core;
     kit::Form& f = m_form;
-    for (int i = 0; i < AK_AbgleichCore::Typen; ++i)
+    for (int i = 0; i < AK_AbgleichCore::BoardTypes; ++i)
         f.button(QStringLiteral("OAkX_%1").arg(i), c.OAkX[i], [&c, i] { c.OAkX_Click(i); });
     f.label(QStringLiteral("AK_Nr"), c.AK_Nr);
     f.label(QStringLiteral("CIY"), c.CIY);
-    for (int i = 0; i < AK_AbgleichCore::Adressen; ++i) {
+    for (int i = 0; i < AK_AbgleichCore::Addresses; ++i) {
         f.button(QStringLiteral("AKNR_%1").arg(i), c.AKNR[i], [&c, i] { c.AKNR_Click(i); });
         f.button(QStringLiteral("CINR_%1").arg(i), c.CINR[i], [&c, i] { c.CINR_Click(i); });
     }
@@ -75,21 +71,22 @@ void frm_AK_Abgleich::binden()
     f.entry(QStringLiteral("tb_faktor"), c.tb_faktor, {.keys = kit::Keys::Unsigned});
     f.entry(QStringLiteral("tint"), c.tint);
     f.button(QStringLiteral("Interv"), c.Interv, [&c] { c.Interv_Click(); });
-    for (int k = 0; k < AK_AbgleichCore::Kanaele; ++k) {
+    for (int k = 0; k < AK_AbgleichCore::Channels; ++k) {
         f.button(QStringLiteral("Check1_%1").arg(k), c.Check1[k], [&c] { c.Check1_Click(); });
         f.label(QStringLiteral("kanal_%1").arg(k), c.kanal[k]);
-        f.entry(QLatin1String(FaktorNamen[k]), c.Faktor[k], {.keys = kit::Keys::SignedDecimal});
-        f.button(QLatin1String(NullNamen[k]), c.Null[k], [&c, k] { c.Null_Click(k); });
+        f.entry(QLatin1String(FactorNames[k]), c.factorBoxes[k], {.keys = kit::Keys::SignedDecimal});
+        f.button(QLatin1String(ZeroNames[k]), c.zeroButtons[k], [&c, k] { c.zeroReleased(k); });
         // Pressing a zero button shows the raw value until it is released.
-        connect(f.get<QPushButton>(QLatin1String(NullNamen[k])), &QPushButton::pressed, this,
-                [this, &c, k] { m_form.handle("zero pressed", [&c, k] { c.Null_MouseDown(k); }); });
-        f.label(QLatin1String(SpannNamen[k]), c.Spannbox[k], [&c, k] { c.Spanne_Click(k); });
+        connect(f.get<QPushButton>(QLatin1String(ZeroNames[k])), &QPushButton::pressed, this,
+                [this, &c, k] { m_form.handle("zero pressed", [&c, k] { c.zeroPressed(k); }); });
+        f.label(QLatin1String(SpanNames[k]), c.spanBoxes[k], [&c, k] { c.resetSpan(k); });
         f.label(QStringLiteral("frequenz_%1").arg(k), c.frequenz[k], [&c, k] { c.frequenz_Click(k); });
     }
-    std::array<kit::Control, 2>* traeger[] = {&c.Option0, &c.Option1, &c.Option2, &c.Option3};
-    for (int k = 0; k < AK_AbgleichCore::Kanaele; ++k)
+    std::array<kit::Control, 2>* carriers[] = {&c.Option0, &c.Option1, &c.Option2, &c.Option3};
+    for (int k = 0; k < AK_AbgleichCore::Channels; ++k)
         for (int i = 0; i < 2; ++i)
-            f.button(QStringLiteral("Option%1_%2").arg(k).arg(i), (*traeger[k])[i], [&c, k, i] { c.Option_Click(k, i); });
+            f.button(QStringLiteral("Option%1_%2").arg(k).arg(i), (*carriers[k])[i],
+                     [&c, k, i] { c.Option_Click(k, i); });
     f.entry(QStringLiteral("messwert"), c.messwert);
     f.entry(QStringLiteral("empfang"), c.empfang);
     f.button(QStringLiteral("Command1"), c.Command1, [&c] { c.Command1_Click(); });
@@ -109,14 +106,15 @@ void frm_AK_Abgleich::binden()
     f.button(QStringLiteral("Nr_AK"), c.Nr_AK, [&c] { c.Nr_AK_Click(); });
     f.button(QStringLiteral("abgl"), c.abgl, [&c] { c.abgl_Click(); });
     // Buttons without state of their own.
-    const auto knopf = [this](const QString& name, std::function<void()> fn) {
-        connect(m_form.get<QPushButton>(name), &QPushButton::clicked, this, [this, fn] { m_form.handle("button", fn); });
+    const auto plainButton = [this](const QString& name, std::function<void()> fn) {
+        connect(m_form.get<QPushButton>(name), &QPushButton::clicked, this,
+                [this, fn] { m_form.handle("button", fn); });
     };
-    knopf(QStringLiteral("tabelle"), [&c] { c.tabelle_Click(); });
-    knopf(QStringLiteral("synchron"), [&c] { c.synchron_Click(); });
-    knopf(QStringLiteral("status"), [&c] { c.status_Click(); });
-    knopf(QStringLiteral("Register"), [&c] { c.Register_Click(); });
-    knopf(QStringLiteral("cmd_exit"), [this] { cmd_exit_Click(); });
+    plainButton(QStringLiteral("tabelle"), [&c] { c.tabelle_Click(); });
+    plainButton(QStringLiteral("synchron"), [&c] { c.synchron_Click(); });
+    plainButton(QStringLiteral("status"), [&c] { c.status_Click(); });
+    plainButton(QStringLiteral("Register"), [&c] { c.Register_Click(); });
+    plainButton(QStringLiteral("cmd_exit"), [this] { cmd_exit_Click(); });
     // The calibration panel.
     f.label(QStringLiteral("Abgleich"), c.Abgleich);
     f.entry(QStringLiteral("Soll"), c.Soll);
@@ -139,17 +137,17 @@ void frm_AK_Abgleich::render()
     // the step timer while "Burn all" or the calibration runs.
     if (Timer1.interval() != m_core.Timer1.interval)
         Timer1.setInterval(m_core.Timer1.interval);
-    if (m_core.Timer1.enabled && !Timer1.isActive() && !m_beendet)
+    if (m_core.Timer1.enabled && !Timer1.isActive() && !m_closed)
         Timer1.start();
     else if (!m_core.Timer1.enabled && Timer1.isActive())
         Timer1.stop();
-    if (m_core.laeuft() && !m_beendet)
-        m_schritt.start(int(m_core.nextStepIn() * 1000.0));
+    if (m_core.running() && !m_closed)
+        m_stepTimer.start(int(m_core.nextStepIn() * 1000.0));
     else
-        m_schritt.stop();
+        m_stepTimer.stop();
 }
 
-void frm_AK_Abgleich::oeffnen()
+void frm_AK_Abgleich::showFromMenu()
 {
     m_core.Timer1.enabled = true;
     setEnabled(true);
@@ -163,23 +161,23 @@ void frm_AK_Abgleich::tick()
 {
     // An exchange never yields, so a tick cannot start inside another step;
     // the guard keeps it so should a modal box ever open inside one.
-    if (m_beschaeftigt)
+    if (m_busy)
         return;
     {
-        const QScopedValueRollback<bool> busy(m_beschaeftigt, true);
+        const QScopedValueRollback<bool> guard(m_busy, true);
         kit::guarded("frm_AK_Abgleich Timer1", [this] { m_core.Timer1_Timer(); });
     }
     render();
 }
 
-void frm_AK_Abgleich::schritt()
+void frm_AK_Abgleich::step()
 {
-    if (m_beschaeftigt) {
-        m_schritt.start(10);
+    if (m_busy) {
+        m_stepTimer.start(10);
         return;
     }
     {
-        const QScopedValueRollback<bool> busy(m_beschaeftigt, true);
+        const QScopedValueRollback<bool> guard(m_busy, true);
         kit::guarded("frm_AK_Abgleich step", [this] { m_core.step(); });
     }
     render();
@@ -189,7 +187,7 @@ void frm_AK_Abgleich::cmd_exit_Click()
 {
     // A running calibration or "Burn all" ends first.
     m_core.cmd_exit_Click();
-    m_env.verlassen();
+    m_env.leave();
     setEnabled(false);
     render();
     hide();
@@ -199,9 +197,9 @@ void frm_AK_Abgleich::closeEvent(QCloseEvent* event)
 {
     m_core.abort();
     m_core.Timer1.enabled = false;
-    m_beendet = true;
-    m_schritt.stop();
+    m_closed = true;
+    m_stepTimer.stop();
     Timer1.stop();
     event->accept();
-    m_env.beenden();
+    m_env.endProgram();
 }

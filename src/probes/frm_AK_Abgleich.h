@@ -22,9 +22,9 @@ struct AK_AbgleichWindowEnv
 {
     AK_AbgleichEnv core;
     // The exit button: the main window becomes usable and its loop runs again.
-    std::function<void()> verlassen = [] {};
+    std::function<void()> leave = [] {};
     // The close box: the program ends through the main window's shut-down.
-    std::function<void()> beenden = [] {};
+    std::function<void()> endProgram = [] {};
 };
 
 class frm_AK_Abgleich final : public QWidget
@@ -35,7 +35,7 @@ public:
 
     AK_AbgleichCore& core() { return m_core; }
     // Shows the window, enables it and switches its measuring timer on.
-    void oeffnen();
+    void showFromMenu();
     // Shows the core's state and follows its timers.
     void render();
     QTimer Timer1;
@@ -44,10 +44,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void bauen();
-    void binden();
+    void build();
+    void bind();
     void tick();
-    void schritt();
+    void step();
     void cmd_exit_Click();
 
     AK_AbgleichWindowEnv m_env;
@@ -55,7 +55,7 @@ private:
     std::unique_ptr<Ui::frm_AK_Abgleich> m_ui;
     Ui::frm_AK_Abgleich& ui;
     kit::Form m_form;
-    QTimer m_schritt;
-    bool m_beschaeftigt = false;
-    bool m_beendet = false;
+    QTimer m_stepTimer;
+    bool m_busy = false;
+    bool m_closed = false;
 };

@@ -39,8 +39,8 @@ public:
 
     explicit AnalogBoardDouble(IClock& clock) : m_clock(clock) {}
 
-    std::array<double, 4> travel{};                       // µm under the probe
-    std::array<double, 4> zero{1234, -2000, 500, 0};      // raw counts at travel 0
+    std::array<double, 4> travel{};                             // µm under the probe
+    std::array<double, 4> zero{1234, -2000, 500, 0};            // raw counts at travel 0
     std::array<double, 4> sensitivity{2458, 2560, 2600, 2560};  // raw counts per µm
     std::array<Register, 4> working, written;
     std::array<bool, 4> enabled{true, false, false, false};

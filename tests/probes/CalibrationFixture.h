@@ -48,9 +48,10 @@ protected:
 
     // Runs the step machine until `until` holds or the run ends; the clock
     // jumps over each wait.
-    void run(const std::function<bool()>& until = [] { return false; }, int limit = 20000)
+    void run(
+        const std::function<bool()>& until = [] { return false; }, int limit = 20000)
     {
-        for (int i = 0; i < limit && core.laeuft() && !until(); ++i) {
+        for (int i = 0; i < limit && core.running() && !until(); ++i) {
             clock.advance(core.nextStepIn());
             core.step();
         }

@@ -17,8 +17,8 @@ TEST_F(ExchangeTest, RetriesARejectedCommandFiveTimesAtMost)
 {
     ak4(core);
     core.tabelle_Click();
-    const QString vorher = core.empfang.text;
-    ASSERT_EQ(vorher, u"[0VN!AK4 V2.00]"_s);
+    const QString before = core.empfang.text;
+    ASSERT_EQ(before, u"[0VN!AK4 V2.00]"_s);
 
     bus.unit(u"21"_s)->rejectNext(u"[0VN]"_s, 5, 5);
     ui.beeps = 0;
@@ -27,14 +27,14 @@ TEST_F(ExchangeTest, RetriesARejectedCommandFiveTimesAtMost)
     core.tabelle_Click();
     EXPECT_EQ(traffic(), QStringList(5, u"21 [0VN]"_s));
     EXPECT_EQ(ui.beeps, 5);
-    EXPECT_EQ(core.empfang.text, vorher) << "the display keeps the last completed exchange";
+    EXPECT_EQ(core.empfang.text, before) << "the display keeps the last completed exchange";
     EXPECT_EQ(core.Antwortfrist, 3) << "an exchange that gave up does not reset the time-out";
 
     bus.unit(u"21"_s)->rejectNext(u"[0VN]"_s, 5, 1);
     bus.clearTraffic();
     core.tabelle_Click();
     EXPECT_EQ(traffic(), QStringList(2, u"21 [0VN]"_s));
-    EXPECT_EQ(core.empfang.text, vorher);
+    EXPECT_EQ(core.empfang.text, before);
     EXPECT_EQ(core.Antwortfrist, 2);
 }
 
@@ -97,15 +97,14 @@ TEST_P(ChannelSplitTest, MapsTheValuesOntoTheEnabledChannels)
     EXPECT_DOUBLE_EQ(core.Messwert0, k.first);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, ChannelSplitTest,
-    ::testing::Values(SplitCase{"[0M1!001400,FFF600,]", "0101", {0, 2, 0, -1}, 2},
-                      SplitCase{"[0M1!001400,]", "1100", {2, 0, 0, 0}, 2},
-                      SplitCase{"[001400,FFF600]", "1010", {2, 0, -1, 0}, 2},
-                      SplitCase{"[0M1!000A00,001400,001E00,002800,]", "1111", {1, 2, 3, 4}, 1},
-                      SplitCase{"[0M1!000A00,001400,001E00,]", "0111", {0, 1, 2, 3}, 1},
-                      // A length outside the table maps the previous texts again.
-                      SplitCase{"[0M1!0014]", "1000", {1, 0, 0, 0}, 1}));
+INSTANTIATE_TEST_SUITE_P(Replies, ChannelSplitTest,
+                         ::testing::Values(SplitCase{"[0M1!001400,FFF600,]", "0101", {0, 2, 0, -1}, 2},
+                                           SplitCase{"[0M1!001400,]", "1100", {2, 0, 0, 0}, 2},
+                                           SplitCase{"[001400,FFF600]", "1010", {2, 0, -1, 0}, 2},
+                                           SplitCase{"[0M1!000A00,001400,001E00,002800,]", "1111", {1, 2, 3, 4}, 1},
+                                           SplitCase{"[0M1!000A00,001400,001E00,]", "0111", {0, 1, 2, 3}, 1},
+                                           // A length outside the table maps the previous texts again.
+                                           SplitCase{"[0M1!0014]", "1000", {1, 0, 0, 0}, 1}));
 
 TEST_F(CalibrationFixture, AMissingDivisorLeavesTheReadingAlone)
 {
@@ -129,16 +128,16 @@ TEST_F(CalibrationFixture, MeasuringShowsZeroFactorAndSpan)
 {
     ak4(core);
     board.travel[0] = 100;
-    core.Faktor[0].text = u"2"_s;
+    core.factorBoxes[0].text = u"2"_s;
     core.Timer1_Timer();
     const double v = 2.0 * board.reading(0) / 2560;
     EXPECT_EQ(core.kanal[0].text, QString::number(v, 'f', 2));
     EXPECT_EQ(core.kanal[1].text, u"0.00"_s);
 
     // Pressing the zero button shows the raw value; releasing it zeroes.
-    core.Null_MouseDown(0);
+    core.zeroPressed(0);
     EXPECT_EQ(core.Nullwert[0], 0);
-    core.Null_Click(0);
+    core.zeroReleased(0);
     core.Timer1_Timer();
     EXPECT_EQ(core.kanal[0].text, u"0.00"_s);
 
@@ -149,14 +148,15 @@ TEST_F(CalibrationFixture, MeasuringShowsZeroFactorAndSpan)
     core.Maxmin.checked = true;
     core.Maxmin_Click();
     EXPECT_EQ(core.Maxwert[3], -99999);
-    EXPECT_TRUE(core.Spannbox[3].visible);
+    EXPECT_TRUE(core.spanBoxes[3].visible);
     board.travel[0] = 101;
     core.Timer1_Timer();
     core.Timer1_Timer();
     board.travel[0] = 100;
     core.Timer1_Timer();
-    EXPECT_EQ(core.Spannbox[0].text, QString::number(2.0 * (board.reading(board.raw(0) + 2458, board.working[0]) -
-                                                             board.reading(0)) / 2560, 'f', 3));
+    EXPECT_EQ(core.spanBoxes[0].text,
+              QString::number(2.0 * (board.reading(board.raw(0) + 2458, board.working[0]) - board.reading(0)) / 2560,
+                              'f', 3));
 
     // Without "Messen" the boxes read 0 and nothing is sent or tracked.
     core.aktiv.checked = false;
@@ -199,12 +199,12 @@ TEST_F(CalibrationFixture, BoardTypeSetsLayoutCaptionsAndAddressesTheBoard)
     EXPECT_FALSE(core.FADADA.visible);
     core.Vierkanal();
     EXPECT_TRUE(core.kanal[3].visible);
-    EXPECT_FALSE(core.Spannbox[3].visible) << "Max/Min shows the span boxes";
+    EXPECT_FALSE(core.spanBoxes[3].visible) << "Max/Min shows the span boxes";
 }
 
 struct MaskCase
 {
-    int typ;
+    int boardType;
     const char* boxes;
     const char* command;
 };
@@ -218,8 +218,8 @@ TEST_P(ChannelMaskTest, BuildsTheMaskOfTheBoardType)
     const MaskCase& k = GetParam();
     core.AKNR_Click(0);
     bus.clearTraffic();
-    if (k.typ >= 0)
-        core.OAkX[k.typ].checked = true;
+    if (k.boardType >= 0)
+        core.OAkX[k.boardType].checked = true;
     for (int c = 0; c < 4; ++c)
         core.Check1[c].checked = k.boxes[c] == '1';
     core.Check1_Click();
@@ -228,8 +228,7 @@ TEST_P(ChannelMaskTest, BuildsTheMaskOfTheBoardType)
 
 INSTANTIATE_TEST_SUITE_P(Types, ChannelMaskTest,
                          ::testing::Values(MaskCase{1, "1010", "[0K11010]"}, MaskCase{0, "1010", "[0K11]"},
-                                           MaskCase{3, "0110", "[0K101]"},
-                                           MaskCase{4, "0100", "[0K11000000000000000]"},
+                                           MaskCase{3, "0110", "[0K101]"}, MaskCase{4, "0100", "[0K11000000000000000]"},
                                            MaskCase{-1, "1111", "[0K11000]"}));
 
 TEST_F(CalibrationFixture, SingleCommandsAndTheirTimeOuts)
@@ -295,7 +294,7 @@ TEST_F(CalibrationFixture, BurnAllStoresEveryChannelWithPausesAndRestartsTheTime
         EXPECT_GE(board.burnTimes[i] - board.burnTimes[i - 1], 1.0 + 5.0);
     EXPECT_EQ(core.Antwortfrist, 2);
     EXPECT_TRUE(core.Timer1.enabled);
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.running());
 
     // No board type: nothing is sent, but the timer runs again.
     core.OAkX[1].checked = false;
@@ -356,7 +355,7 @@ TEST_F(GuidedRunTest, FindsTheGainAtWhichTheReadingMeetsTheStandard)
 
     core.weiterA_Click();
     run();
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.running());
     EXPECT_EQ(core.Bedhinw.text, u"Ende"_s);
     EXPECT_EQ(core.Soll.text, u"0"_s);
     EXPECT_EQ(core.fakP.text, u"0"_s);
@@ -392,7 +391,7 @@ TEST_F(GuidedRunTest, WithoutAChannelNothingIsSent)
     EXPECT_EQ(ui.beeps, 1);
     EXPECT_EQ(core.Soll.text, u"0.00"_s);
     EXPECT_TRUE(core.Timer1.enabled);
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.running());
     EXPECT_TRUE(bus.traffic().isEmpty());
 }
 
@@ -415,14 +414,14 @@ TEST_P(AbortTest, EndsAtOnceAndLeavesTheRegisters)
     board.working[0] = {0x10, 0x7F0000, 0x810000};
     board.sensitivity[0] = 2700;
     start();
-    const auto weiterBis = [&](Phase p) {
-        while (core.laeuft() && core.phase() != p && core.phase() != k.at) {
+    const auto goOnUntil = [&](Phase p) {
+        while (core.running() && core.phase() != p && core.phase() != k.at) {
             answer(u"13"_s);
             run([&] { return core.phase() == p || core.phase() == k.at; });
         }
     };
-    weiterBis(Phase::OffsetPrompt);
-    weiterBis(Phase::StandardPrompt);
+    goOnUntil(Phase::OffsetPrompt);
+    goOnUntil(Phase::StandardPrompt);
     if (k.at == Phase::PassDown) {
         board.travel[0] = 700;
         answer(u"13"_s);
@@ -433,7 +432,7 @@ TEST_P(AbortTest, EndsAtOnceAndLeavesTheRegisters)
     core.abbruchA_Click();
     // The standard was never inserted: the reading stays below half of it.
     run([&] { return false; }, k.at == Phase::PassDown ? 20000 : 3);
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.running());
     EXPECT_EQ(core.Bedhinw.text, u"Ende"_s);
     EXPECT_FALSE(core.Abgleich.visible);
     EXPECT_FALSE(core.weiterA.enabled);
@@ -480,23 +479,23 @@ TEST_F(GuidedRunTest, ALongSearchWrapsTheGainInSixDigits)
         EXPECT_EQ(s.size(), 11) << qPrintable(s);
     core.abbruchA_Click();
     run();
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.running());
 }
 
 TEST_F(GuidedRunTest, ExitDuringARunEndsItAndStopsTheTimer)
 {
     start();
     core.cmd_exit_Click();
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.running());
     EXPECT_FALSE(core.Timer1.enabled);
     EXPECT_TRUE(core.StartAbgl.enabled);
     core.Befehl2_Click();
     core.cmd_exit_Click();
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.running());
     EXPECT_EQ(board.burns.size(), 1);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -540,4 +539,4 @@ TEST_F(CalibrationFixture, PanelOfTheSixteenChannelBoardSwitchesItsCalibrationMo
     EXPECT_EQ(core.messwert.text, u"[0ST][0ST!00000000]"_s) << "the panel writes no command line";
 }
 
-} // namespace
+}  // namespace

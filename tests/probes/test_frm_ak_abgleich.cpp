@@ -39,15 +39,15 @@ protected:
     FrmAKAbgleichTest()
     {
         auto clock = std::make_unique<FakeClock>(0.0001);
-        uhr = clock.get();
-        bus = std::make_unique<SimBus>(*uhr);
+        fakeClock = clock.get();
+        bus = std::make_unique<SimBus>(*fakeClock);
         populateDemoBus(*bus);
         // The demonstration board "21" with the analog registers of a probe board.
-        auto model = std::make_unique<AnalogBoardDouble>(*uhr);
+        auto model = std::make_unique<AnalogBoardDouble>(*fakeClock);
         board = model.get();
         bus->unit(u"21"_s)->setModel(std::move(model));
         auto ui = std::make_unique<RecordingUiServices>();
-        dialoge = ui.get();
+        dialogs = ui.get();
         auto serial = std::make_unique<SimSerialPort>(*bus);
         serial->open();
         port = serial.get();
@@ -55,42 +55,42 @@ protected:
                                              std::move(clock), std::move(serial),
                                              std::make_unique<SimUsbBridge>(*bus, false));
         frame = std::make_unique<frm_main>(*core);
-        fenster = &installCalibration(*frame);
+        window = &installCalibration(*frame);
         frame->show();
     }
 
-    frm_AK_Abgleich* oeffnen()
+    frm_AK_Abgleich* showFromMenu()
     {
         frame->menuEntry(Menu::AKabgleich)->trigger();
-        return *fenster;
+        return *window;
     }
-    void klick(const QString& name) { (*fenster)->findChild<QAbstractButton*>(name)->click(); }
-    QString text(const QString& name) { return (*fenster)->findChild<QLineEdit*>(name)->text(); }
+    void click(const QString& name) { (*window)->findChild<QAbstractButton*>(name)->click(); }
+    QString text(const QString& name) { return (*window)->findChild<QLineEdit*>(name)->text(); }
     // Lets the event loop run the window's timers while the clock moves on.
-    void laufen(const std::function<bool()>& bis)
+    void runUntil(const std::function<bool()>& until)
     {
         QElapsedTimer t;
         t.start();
-        while (!bis() && t.elapsed() < 20000) {
-            uhr->advance(0.02);
+        while (!until() && t.elapsed() < 20000) {
+            fakeClock->advance(0.02);
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
     }
 
     TempHome home;
-    FakeClock* uhr = nullptr;
+    FakeClock* fakeClock = nullptr;
     std::unique_ptr<SimBus> bus;
     AnalogBoardDouble* board = nullptr;
-    RecordingUiServices* dialoge = nullptr;
+    RecordingUiServices* dialogs = nullptr;
     SimSerialPort* port = nullptr;
     std::unique_ptr<CoreContext> core;
     std::unique_ptr<frm_main> frame;
-    frm_AK_Abgleich** fenster = nullptr;
+    frm_AK_Abgleich** window = nullptr;
 };
 
 TEST_F(FrmAKAbgleichTest, HoldsTheMainWindowUntilTheExitButton)
 {
-    frm_AK_Abgleich* w = oeffnen();
+    frm_AK_Abgleich* w = showFromMenu();
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->isEnabled());
@@ -101,16 +101,16 @@ TEST_F(FrmAKAbgleichTest, HoldsTheMainWindowUntilTheExitButton)
     EXPECT_EQ(w->Timer1.interval(), 200);
     EXPECT_TRUE(bus->traffic().isEmpty()) << "opening sends nothing";
 
-    klick(u"OAkX_1"_s);
-    klick(u"AKNR_0"_s);
+    click(u"OAkX_1"_s);
+    click(u"AKNR_0"_s);
     w->core().Nullwert[0] = 5;
-    klick(u"cmd_exit"_s);
+    click(u"cmd_exit"_s);
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(w->Timer1.isActive());
     EXPECT_TRUE(frame->isEnabled());
     EXPECT_TRUE(frame->timer1Holders().isEmpty());
 
-    EXPECT_EQ(oeffnen(), w);  // the one window comes back with its state
+    EXPECT_EQ(showFromMenu(), w);  // the one window comes back with its state
     EXPECT_EQ(w->core().Nullwert[0], 5);
     EXPECT_TRUE(w->core().AKNR[0].checked);
     EXPECT_TRUE(w->Timer1.isActive());
@@ -119,58 +119,58 @@ TEST_F(FrmAKAbgleichTest, HoldsTheMainWindowUntilTheExitButton)
 TEST_F(FrmAKAbgleichTest, RefusesToOpenWithoutTheSerialPort)
 {
     port->close();
-    EXPECT_EQ(oeffnen(), nullptr);
-    EXPECT_EQ(dialoge->texts(), QStringList{frm_main::PortNotOpenMessage});
+    EXPECT_EQ(showFromMenu(), nullptr);
+    EXPECT_EQ(dialogs->texts(), QStringList{frm_main::PortNotOpenMessage});
     EXPECT_TRUE(frame->isEnabled());
     EXPECT_TRUE(frame->timer1Holders().isEmpty());
 }
 
 TEST_F(FrmAKAbgleichTest, GuidedRunThroughTheWindowAndCloseBox)
 {
-    frm_AK_Abgleich* w = oeffnen();
+    frm_AK_Abgleich* w = showFromMenu();
     ASSERT_NE(w, nullptr);
     board->sensitivity[0] = 2400;
-    klick(u"OAkX_1"_s);
-    klick(u"AKNR_0"_s);
+    click(u"OAkX_1"_s);
+    click(u"AKNR_0"_s);
     EXPECT_EQ(text(u"messwert"_s), u"[0ST][0ST!00000000]"_s);
-    klick(u"Check1_0"_s);
-    klick(u"aktiv"_s);
-    laufen([&] { return text(u"empfang"_s).startsWith(u"[0M1!"_s); });
+    click(u"Check1_0"_s);
+    click(u"aktiv"_s);
+    runUntil([&] { return text(u"empfang"_s).startsWith(u"[0M1!"_s); });
     EXPECT_TRUE(w->findChild<QWidget*>(u"kanal_1"_s)->isVisible());
 
-    klick(u"abgl"_s);
-    klick(u"StartAbgl"_s);
+    click(u"abgl"_s);
+    click(u"StartAbgl"_s);
     EXPECT_FALSE(w->Timer1.isActive());
     EXPECT_EQ(text(u"Bedhinw"_s), u"Kanal 1"_s);
-    klick(u"weiterA"_s);
-    laufen([&] { return w->core().phase() == Phase::OffsetPrompt; });
-    klick(u"weiterA"_s);
-    laufen([&] { return w->core().phase() == Phase::StandardPrompt; });
+    click(u"weiterA"_s);
+    runUntil([&] { return w->core().phase() == Phase::OffsetPrompt; });
+    click(u"weiterA"_s);
+    runUntil([&] { return w->core().phase() == Phase::StandardPrompt; });
     EXPECT_EQ(text(u"Bedhinw"_s), u"Einstellnormal auf 700.00 ym einstellen"_s);
     board->travel[0] = 700;
-    klick(u"weiterA"_s);
-    laufen([&] { return w->core().phase() == Phase::LastAnswer; });
+    click(u"weiterA"_s);
+    runUntil([&] { return w->core().phase() == Phase::LastAnswer; });
     ASSERT_EQ(w->core().phase(), Phase::LastAnswer);
     // The search ends within a count of the standard.
     EXPECT_EQ(text(u"Ist"_s), u"700.00"_s);
     EXPECT_EQ(text(u"Bedhinw"_s), u"Einstellnormal auf 700.00 ym einstellen"_s);
     EXPECT_FALSE(w->Timer1.isActive());
-    const QString bild = qEnvironmentVariable("KELVANE_CALIBRATION_SCREENSHOT");
-    if (!bild.isEmpty())
-        w->grab().save(bild);
-    klick(u"weiterA"_s);
-    laufen([&] { return !w->core().laeuft(); });
+    const QString picture = qEnvironmentVariable("KELVANE_CALIBRATION_SCREENSHOT");
+    if (!picture.isEmpty())
+        w->grab().save(picture);
+    click(u"weiterA"_s);
+    runUntil([&] { return !w->core().running(); });
     EXPECT_EQ(text(u"Bedhinw"_s), u"Ende"_s);
     EXPECT_TRUE(w->Timer1.isActive());
 
     // The close box ends a new run and the program, through the main window.
-    klick(u"StartAbgl"_s);
-    ASSERT_TRUE(w->core().laeuft());
+    click(u"StartAbgl"_s);
+    ASSERT_TRUE(w->core().running());
     w->close();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(w->core().laeuft());
+    EXPECT_FALSE(w->core().running());
     EXPECT_TRUE(frame->isUnloaded());
     EXPECT_TRUE(frame->timer1Holders().isEmpty());
 }
 
-} // namespace
+}  // namespace
