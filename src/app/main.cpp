@@ -17,6 +17,8 @@
 #include "UiServices.h"
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
+#include "frm_controlparameter.h"
+#include "frm_Joystick_Abgleich.h"
 #include "Install.h"
 #include "InstallCalibration.h"
 #include "InstallSequences.h"
@@ -82,6 +84,8 @@ int main(int argc, char** argv)
     tools.initWindow = [&sequences] { return sequences.initWindow(); };
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
+    installControlLoop(frame, params);
+    installJoystick(frame, params);
     installOptions(frame);
     // The guided calibration window (menu "AK-Abgleich").
     installCalibration(frame);

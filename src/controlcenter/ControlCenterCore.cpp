@@ -949,12 +949,20 @@ void ControlCenterCore::sl_dauer_Change(int position)
 
 // --- tool windows -----------------------------------------------------------------------------
 
+kit::Control& ControlCenterCore::toolButton(ToolButton which)
+{
+    return which == ToolButton::Recorder ? cmd_eW : which == ToolButton::ControlLoop ? cmd_ControllP : cmd_Init;
+}
+
 void ControlCenterCore::releaseToolButton(ToolButton which)
 {
-    kit::Control& button = which == ToolButton::Recorder      ? cmd_eW
-                           : which == ToolButton::ControlLoop ? cmd_ControllP
-                                                              : cmd_Init;
-    button.colour = Hellgrau;
+    toolButton(which).colour = Hellgrau;
+    anzeigen();
+}
+
+void ControlCenterCore::bindToolButton(ToolButton which)
+{
+    toolButton(which).colour = Gruen;
     anzeigen();
 }
 

@@ -106,6 +106,8 @@ public:
     void setView(View view);
     QWidget* form() const override { return m_view.form; }
     void releaseToolButton(ToolButton which) override;
+    void bindToolButton(ToolButton which) override;
+    QString windowCaption() const override { return Caption; }
 
     // --- IControlCenter --------------------------------------------------------
     int Initialisierung() override;
@@ -127,7 +129,7 @@ public:
     void Form_Unload();
 
     // --- the window's public members ----------------------------------------------
-    double motfak_holen() const { return Motorfaktor; }
+    double motfak_holen() const override { return Motorfaktor; }
     void limits_auslesen();
     void v_a_auslesen();
     void Button_enable();
@@ -139,8 +141,8 @@ public:
     void lb_Fehler_Click();
     void fehlerliste_schreiben(int mode);
     void cmd_Fahrt_Click(int index);
-    void cmd_FahreNull_Click();
-    void cmd_STOPP_Click();
+    void cmd_FahreNull_Click() override;
+    void cmd_STOPP_Click() override;
     void cmd_GX_Click() { posten(QStringLiteral("[1GX]")); }
     void cmd_GY_Click() { posten(QStringLiteral("[1GY]")); }
     void cmd_ESP_Click() { posten(QStringLiteral("[1FX]")); }
@@ -313,6 +315,7 @@ private:
     int update();
     void readOut();
 
+    kit::Control& toolButton(ToolButton which);
     // A shared tool window moved from control center `previous` to this one.
     void toolWindowTakenFrom(int previous, ToolButton which) const;
     void softwareGrenze(bool plus);

@@ -85,6 +85,14 @@ public:
     // Another control center took the tool window over: this window's button
     // shows it free again.
     virtual void releaseToolButton(ToolButton) {}
+    // The tool window is set up for this window: its button shows the binding.
+    virtual void bindToolButton(ToolButton) {}
+
+    // What the control-loop window uses of the control center it serves.
+    virtual QString windowCaption() const { return {}; }
+    virtual double motfak_holen() const { return 0; }
+    virtual void cmd_STOPP_Click() {}
+    virtual void cmd_FahreNull_Click() {}
 };
 
 // Probe-board window (one per open window, kept in CCT).
@@ -155,6 +163,9 @@ public:
     int FlagRegeleeprom = 0;
     int an_aus = 0;
     int CCIndex = 0;
+    // Whether the window serves control center `n` when it is the current
+    // one; the main loop leaves the window's requests pending otherwise.
+    virtual bool servesControlCenter(int /*n*/) const { return true; }
     virtual void Diag_Aufzeichnung(int& Aufzeichnungsschritt) = 0;
     virtual void regelkreisauslesen() = 0;
     virtual void regelkreisschreiben() = 0;

@@ -124,7 +124,9 @@ void Hauptschleife::serveControlLoopWindow()
     // Each request reads the result and its flag afresh, so a request raised
     // by an earlier step of this tick is served in the same tick.
     auto ready = [this] {
-        return m_p.frm_controlparameter && m_p.status(m_p.CC_I) == 1 && m_p.frm_controlparameter->FlagControlparameter == 1;
+        return m_p.frm_controlparameter && m_p.status(m_p.CC_I) == 1 &&
+               m_p.frm_controlparameter->FlagControlparameter == 1 &&
+               m_p.frm_controlparameter->servesControlCenter(m_p.CC_I);
     };
     if (!ready())
         return;

@@ -1,0 +1,33 @@
+#pragma once
+// The servo loop of a simulated axis controller: writing the four loop
+// registers ("[1RS........]", on an older controller only "[1RP........]"),
+// the record time base ("[1XT....]", tenths of a second), and the step
+// response: "[1XR........]" moves the axis by the signed distance at its
+// positioning speed and acceleration, the loop following the profile as a
+// damped oscillator whose stiffness comes from the gain register and whose
+// damping comes from the zero register, and samples the position 101 times
+// over the time base; "[1XL]" answers the record, six hexadecimal digits per
+// position, separated by ",". "[0pa]" is acknowledged.
+
+#include "SimParams.h"
+
+#include <QList>
+
+#include <memory>
+
+class SimUnit;
+
+struct SimServoLoop
+{
+    std::shared_ptr<SimDriveRegisters> register_;
+    // An older controller does not know "[1RS".
+    bool nurRP = false;
+    // Time base in tenths of a second.
+    int zeitbasis = 10;
+    // The positions of the last step response (empty before the first).
+    QList<qint32> aufzeichnung;
+};
+
+// Makes the axis at `unit` answer the loop commands; its registers are the
+// ones "[1RL]" reads (installed here).
+std::shared_ptr<SimServoLoop> installServoLoop(SimUnit& unit);

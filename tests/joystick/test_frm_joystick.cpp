@@ -1,0 +1,134 @@
+// The joystick display opened from the main window's menu, with its gauges
+// made by the gauge host: through the registered plugin (one pixel check and,
+// with KELVANE_JOYSTICK_SCREENSHOT=<file.png>, a picture of the window) and
+// without a registered library (one message, inert placeholders, the window
+// still works). Closing hands the bus back to the main loop.
+
+#include "LevelonComponent.h"
+#include "ParamsContext.h"
+#include "SimJoystick.h"
+#include "SimWorkbench.h"
+#include "frm_Joystick_Abgleich.h"
+#include "frm_main.h"
+
+#include <QAction>
+#include <QLibrary>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FrmJoystickTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("KELVANE_COMPONENT_REGISTRY", dir.filePath(QStringLiteral("components.ini")).toLocal8Bit());
+        eingang = installJoystickInput(bank.unit(QStringLiteral("02")));
+        auto links = installJoystickInput(bank.unit(QStringLiteral("01")));
+        links->spannung = 0xB0;
+        links->auslenkung = -0x30;
+    }
+    void TearDown() override
+    {
+        main.reset();
+        qunsetenv("KELVANE_COMPONENT_REGISTRY");
+    }
+    void registrieren()
+    {
+        QLibrary lib(QStringLiteral(LEVELON_PLUGIN_FILE));
+        auto reg = reinterpret_cast<levelon::RegisterServerFn>(lib.resolve(levelon::RegisterServerSymbol));
+        ASSERT_TRUE(reg) << qPrintable(lib.errorString());
+        ASSERT_EQ(reg(), levelon::ServerOk);
+    }
+    frm_Joystick_Abgleich* oeffnen()
+    {
+        main = std::make_unique<frm_main>(*bank.core);
+        params = std::make_unique<ParamsContext>(bank.core->ui(), main->optionFlags());
+        params->store().datensatz(1).Motfak = 1000;
+        params->store().datensatz(2).Motfak = 1000;
+        installJoystick(*main, *params);
+        main->show();
+        main->menuEntry(Menu::Joystick_Abgleich)->trigger();
+        for (QWidget* c : main->findChildren<QWidget*>())
+            if (auto* w = dynamic_cast<frm_Joystick_Abgleich*>(c))
+                return w;
+        return nullptr;
+    }
+    void ticks(frm_Joystick_Abgleich* w, int n)
+    {
+        for (int k = 0; k < n; ++k) {
+            bank.clock->advance(0.05);
+            emit w->Timer2.timeout({});
+        }
+    }
+
+    QTemporaryDir dir;
+    SimWorkbench bank;
+    std::shared_ptr<SimJoystickInput> eingang;
+    std::unique_ptr<frm_main> main;
+    std::unique_ptr<ParamsContext> params;
+};
+
+}  // namespace
+
+TEST_F(FrmJoystickTest, RegisteredPluginDrawsTheDeflectionAndClosingHandsTheBusBack)
+{
+    registrieren();
+    frm_Joystick_Abgleich* w = oeffnen();
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(bank.dialogs->messages.isEmpty());
+    EXPECT_TRUE(main->timer1Holders().contains(Menu::Joystick_Abgleich));
+    EXPECT_TRUE(w->Timer2.isActive());
+    ASSERT_EQ(w->gauges().size(), 6);
+    for (const HostedGauge& g : w->gauges())
+        EXPECT_TRUE(g.isLive());
+
+    w->ui.cb_adressenauswahl->setCurrentIndex(1);
+    emit w->ui.cb_adressenauswahl->activated(1);
+    eingang->spannung = 0x40;
+    eingang->auslenkung = 0x55;
+    ticks(w, 4);
+    EXPECT_EQ(w->ui.lb_Spannung_1->text(), QStringLiteral("40"));
+    EXPECT_EQ(w->ui.lb_Vpos_1->text(), QStringLiteral("55"));
+    QWidget* pos = w->gauges()[5].widget();
+    EXPECT_EQ(pos->property("Value").toInt(), 0x40);
+    // The bar's filled part carries the gauge's design colour (dark red).
+    const QImage bild = pos->grab().toImage();
+    const QColor mitte = bild.pixelColor(bild.width() / 4, bild.height() / 2);
+    EXPECT_EQ(mitte, QColor(0xC0, 0, 0)) << qPrintable(mitte.name());
+    const QString file = qEnvironmentVariable("KELVANE_JOYSTICK_SCREENSHOT");
+    if (!file.isEmpty()) {
+        EXPECT_TRUE(w->grab().save(file));
+    }
+
+    bank.unit(QStringLiteral("02")).clearReceived();
+    w->close();
+    EXPECT_EQ(bank.unit(QStringLiteral("02")).received(), QStringList({"[1BR]", "[1CS]"}));
+    EXPECT_FALSE(main->timer1Holders().contains(Menu::Joystick_Abgleich));
+    EXPECT_TRUE(main->menuEntry(Menu::Kontroll)->isEnabled());
+}
+
+TEST_F(FrmJoystickTest, WithoutRegisteredLibraryOneMessageAndTheWindowStillWorks)
+{
+    frm_Joystick_Abgleich* w = oeffnen();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(bank.dialogs->messages.size(), 1);
+    for (const HostedGauge& g : w->gauges())
+        EXPECT_FALSE(g.isLive());
+    w->ui.cb_adressenauswahl->setCurrentIndex(1);
+    emit w->ui.cb_adressenauswahl->activated(1);
+    eingang->spannung = 0x80;
+    ticks(w, 4);
+    EXPECT_EQ(w->core().tovih_neg[1], -127);
+    EXPECT_EQ(w->ui.lb_Spannung_1->text(), QStringLiteral("80"));
+
+    // The axis list of the main window refills the open window's list.
+    main->Achsenliste = QStringList{QStringLiteral("02"), QStringLiteral("01")};
+    main->mnuAchsenAus_Click(1);
+    EXPECT_EQ(w->core().cb_adressenauswahl.items, main->Achsenliste);
+    EXPECT_EQ(w->ui.cb_adressenauswahl->count(), 2);
+    w->close();
+}
