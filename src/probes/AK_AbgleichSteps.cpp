@@ -61,8 +61,13 @@ void AK_AbgleichCore::Register_lesen()
 {
     send(QLatin1Char('[') + Kanalziffer + QStringLiteral("SR]"));
     textx.text = Sendebefehl + Antworttext;
-    Registertext_P = Antworttext.mid(12, 6);
-    Registertext_M = Antworttext.mid(19, 6);
+    // The board lists SP before SM. With the direction box ticked the write
+    // put FaktorP into SM, so FaktorP is read back from there: read from SP,
+    // the search would get the complement back and swing between two values.
+    const QString sp = Antworttext.mid(12, 6);
+    const QString sm = Antworttext.mid(19, 6);
+    Registertext_P = chAK1.checked ? sm : sp;
+    Registertext_M = chAK1.checked ? sp : sm;
     const auto hexValue = [](const QString& t) {
         bool ok = false;
         const qint64 v = t.toLongLong(&ok, 16);

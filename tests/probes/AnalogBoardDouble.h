@@ -3,9 +3,8 @@
 // count is a fixed zero plus the probe's travel times a sensitivity, and
 // whose reading is the raw count less the offset register times the gain
 // register over 0x800000 (SP for a positive difference, SM for a negative
-// one). Written registers take effect on "SW". A board "with reversed
-// direction" lists SM before SP in its read-back, as the boards do whose gain
-// commands the direction box swaps. It also answers the channel mask (the
+// one). Written registers take effect on "SW"; "SR" lists SO, SP and SM.
+// It also answers the channel mask (the
 // reading then holds the enabled channels only), the burns, the number
 // commands, the carrier and sample-time settings and the analog output.
 #include "Clock.h"
@@ -44,7 +43,6 @@ public:
     std::array<double, 4> sensitivity{2458, 2560, 2600, 2560};  // raw counts per µm
     std::array<Register, 4> working, written;
     std::array<bool, 4> enabled{true, false, false, false};
-    bool reversed = true;
     bool ignoresGain = false;  // a faulty board: the gain registers change nothing
     QStringList burns;
     QList<double> burnTimes;
@@ -111,9 +109,7 @@ public:
         case 'W': working[c] = written[c]; return command.accepted();
         case 'R': {
             const Register& r = working[c];
-            const qint64 first = reversed ? r.SM : r.SP;
-            const qint64 second = reversed ? r.SP : r.SM;
-            return command.accepted(hex6(r.SO) + ',' + hex6(first) + ',' + hex6(second));
+            return command.accepted(hex6(r.SO) + ',' + hex6(r.SP) + ',' + hex6(r.SM));
         }
         default: break;
         }

@@ -321,7 +321,9 @@ protected:
 
 TEST_F(GuidedRunTest, FindsTheGainAtWhichTheReadingMeetsTheStandard)
 {
-    board.sensitivity[0] = 2400;  // reads low before the calibration
+    // Reads low before the calibration. The board lists SP before SM, and the
+    // direction box of AK4 is ticked: FaktorP goes to SM and comes back from it.
+    board.sensitivity[0] = 2400;
     start();
     EXPECT_EQ(core.Bedhinw.text, u"Kanal 1"_s);
     EXPECT_FALSE(core.StartAbgl.enabled);
@@ -503,7 +505,7 @@ class GainDirectionTest : public CalibrationFixture, public ::testing::WithParam
 {
 };
 
-TEST_P(GainDirectionTest, TheDirectionBoxSwapsTheGainRegistersButNotTheReadBack)
+TEST_P(GainDirectionTest, TheDirectionBoxSwapsTheGainRegistersAndTheirReadBack)
 {
     ak4(core);
     core.Kanalziffer = u"2"_s;
@@ -514,11 +516,13 @@ TEST_P(GainDirectionTest, TheDirectionBoxSwapsTheGainRegistersButNotTheReadBack)
     const QString p = GetParam() ? u"21 [2SM123456]"_s : u"21 [2SP123456]"_s;
     const QString m = GetParam() ? u"21 [2SPEDCBAA]"_s : u"21 [2SMEDCBAA]"_s;
     EXPECT_EQ(traffic(), (QStringList{p, m, u"21 [2SW]"_s}));
-    board.reversed = false;
+    // FaktorP comes back from the register it went to.
     core.Register_lesen();
-    EXPECT_EQ(core.Registertext_P, GetParam() ? u"EDCBAA"_s : u"123456"_s);
-    EXPECT_EQ(core.Verstaerkung_M, GetParam() ? 0x123456 : 0xEDCBAA);
-    EXPECT_EQ(core.textx.text, u"[2SR][2SR!000000,"_s + core.Registertext_P + u","_s + core.Registertext_M + u"]"_s);
+    EXPECT_EQ(core.Registertext_P, u"123456"_s);
+    EXPECT_EQ(core.Verstaerkung_M, 0xEDCBAA);
+    EXPECT_EQ(core.fakP.text, u"123456"_s);
+    const QString sr = GetParam() ? u"EDCBAA,123456"_s : u"123456,EDCBAA"_s;
+    EXPECT_EQ(core.textx.text, u"[2SR][2SR!000000,"_s + sr + u"]"_s);
 }
 
 INSTANTIATE_TEST_SUITE_P(Laufrichtung, GainDirectionTest, ::testing::Bool());
