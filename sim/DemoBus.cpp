@@ -4,6 +4,7 @@
 #include "SimBus.h"
 #include "SimJoystick.h"
 #include "SimServoLoop.h"
+#include "SimParams.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -19,6 +20,9 @@ void populateDemoBus(SimBus& bus)
         axis.setIndexMarks({12345});
         installServoLoop(*bus.unit(address));
         installJoystickInput(*bus.unit(address))->spannung = 0x40;
+        const QByteArray name = QByteArray("Demo-Achse ").append(address.toLatin1()).leftJustified(20, ' ');
+        axis.eeprom().setValue("0LS", name);
+        axis.eeprom().setValue("0PS", name);
     }
     // Four analog channels, so the probe window has something to show.
     bus.addUnit(QStringLiteral("21")).setChannels({0, 0, 0, 0});

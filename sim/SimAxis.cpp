@@ -37,35 +37,6 @@ std::optional<quint32> parseHex(const QByteArray& text, int width)
     return ok ? std::optional<quint32>(v) : std::nullopt;
 }
 
-// The stored registers: write name, digits (or characters for a text), and
-// the read command where it does not follow the lower-case rule.
-struct Register
-{
-    const char* write;
-    int width;
-    bool text;
-    const char* read;
-};
-
-constexpr Register kRegisters[] = {
-    {"1VP", 4, false, nullptr}, {"1AP", 4, false, nullptr}, {"1VT", 4, false, nullptr},
-    {"1AT", 4, false, nullptr}, {"1VE", 4, false, nullptr}, {"1AE", 4, false, nullptr},
-    {"1L5", 8, false, nullptr}, {"1L6", 8, false, nullptr}, {"1DP", 8, false, nullptr},
-    {"1PS", 8, false, nullptr}, {"1DS", 8, false, nullptr}, {"1IW", 8, false, nullptr},
-    {"1IO", 8, false, nullptr}, {"1IP", 8, false, nullptr},
-    // Channel identifier, in RAM and in EEPROM.
-    {"0LS", 20, true, "0LL"}, {"0PS", 20, true, "0PL"},
-};
-
-QByteArray readName(const Register& r)
-{
-    if (r.read)
-        return r.read;
-    QByteArray name(r.write);
-    name[1] = char(std::tolower(static_cast<unsigned char>(name[1])));
-    return name;
-}
-
 // A trapezoidal profile over `distance` counts: accelerate at a up to v,
 // cruise, decelerate at a; a triangle when the distance is too short for v.
 struct Profile
@@ -135,44 +106,42 @@ char modeLetter(SimAxisModel::Mode mode)
 
 SimAxisModel::SimAxisModel()
 {
-    for (const Register& r : kRegisters)
-        m_params.insert(r.write, QByteArray(r.width, r.text ? ' ' : '0'));
     // Positioning at 50 counts a sample, limit runs and joystick at 20, all
     // accelerating at one count a sample squared.
-    m_params["1VP"] = "0032";
-    m_params["1VT"] = "0014";
-    m_params["1VE"] = "0014";
-    m_params["1AP"] = m_params["1AT"] = m_params["1AE"] = "0100";
-    m_params["1L5"] = hexDigits(quint32(-kMaxCount), 8);
-    m_params["1L6"] = hexDigits(quint32(kMaxCount), 8);
+    m_eeprom.setValue("1VP", "0032");
+    m_eeprom.setValue("1VT", "0014");
+    m_eeprom.setValue("1VE", "0014");
+    for (const char* a : {"1AP", "1AT", "1AE"})
+        m_eeprom.setValue(a, "0100");
+    m_eeprom.setValue("1L5", hexDigits(quint32(-kMaxCount), 8));
+    m_eeprom.setValue("1L6", hexDigits(quint32(kMaxCount), 8));
 }
 
 void SimAxisModel::setParameter(const QByteArray& name, const QByteArray& value)
 {
-    if (m_params.contains(name))
-        m_params[name] = value;
+    m_eeprom.setValue(name, value);
 }
 
 double SimAxisModel::speed(Mode mode) const
 {
-    const double raw = m_params.value(QByteArray("1V") + modeLetter(mode)).toUInt(nullptr, 16);
+    const double raw = m_eeprom.value(QByteArray("1V") + modeLetter(mode)).toUInt(nullptr, 16);
     return raw / m_sampleTime / (m_fineSpeed ? 256.0 : 1.0);
 }
 
 double SimAxisModel::acceleration(Mode mode) const
 {
-    const double raw = m_params.value(QByteArray("1A") + modeLetter(mode)).toUInt(nullptr, 16);
+    const double raw = m_eeprom.value(QByteArray("1A") + modeLetter(mode)).toUInt(nullptr, 16);
     return raw / (256.0 * m_sampleTime * m_sampleTime);
 }
 
 qint32 SimAxisModel::softLimitMinus() const
 {
-    return qint32(m_params.value("1L5").toUInt(nullptr, 16));
+    return qint32(m_eeprom.value("1L5").toUInt(nullptr, 16));
 }
 
 qint32 SimAxisModel::softLimitPlus() const
 {
-    return qint32(m_params.value("1L6").toUInt(nullptr, 16));
+    return qint32(m_eeprom.value("1L6").toUInt(nullptr, 16));
 }
 
 qint32 SimAxisModel::positionAt(double now) const
@@ -267,7 +236,7 @@ std::optional<QByteArray> SimAxisModel::handle(SimUnit& unit, const SimCommand& 
     else if (command.unitDigit() == '0')
         reply = boardCommand(unit, command);
     if (!reply)
-        reply = parameterCommand(command);
+        reply = m_eeprom.handle(unit, command);
     if (!reply)
         reply = SimBoardModel::handle(unit, command);
     return reply;
@@ -363,27 +332,6 @@ std::optional<QByteArray> SimAxisModel::boardCommand(SimUnit& unit, const SimCom
         return c.accepted();
     if (body == "0Vn")
         return c.accepted(m_internalVersion);
-    if (body.startsWith("0ff") && parseHex(body.mid(3), 2))
-        return c.accepted(); // stored in the EEPROM
-    return std::nullopt;
-}
-
-std::optional<QByteArray> SimAxisModel::parameterCommand(const SimCommand& c)
-{
-    const QByteArray body = c.body();
-    for (const Register& r : kRegisters) {
-        const QByteArray read = readName(r);
-        if (body == read)
-            return c.accepted(m_params.value(r.write));
-        if (!body.startsWith(r.write))
-            continue;
-        const QByteArray value = body.mid(3);
-        const bool valid = r.text ? value.size() == r.width : bool(parseHex(value, r.width));
-        if (!valid)
-            return c.rejected(kBadArgument);
-        m_params[r.write] = r.text ? value : value.toUpper();
-        return c.accepted();
-    }
     return std::nullopt;
 }
 

@@ -16,6 +16,7 @@
 // The position, the status word and the input word live on the SimUnit (as
 // for every board), so tests set them there or through SimAxis below.
 
+#include "SimEeprom.h"
 #include "SimUnit.h"
 
 #include <QByteArray>
@@ -74,7 +75,7 @@ public:
     // --- Registers -----------------------------------------------------------
     // A stored parameter by its write name ("1VP", "1L5", "0PS"): the digits
     // or text the last write gave it. Empty for a name that is not stored.
-    QByteArray parameter(const QByteArray& name) const { return m_params.value(name); }
+    QByteArray parameter(const QByteArray& name) const { return m_eeprom.value(name); }
     void setParameter(const QByteArray& name, const QByteArray& value);
     // Speed in counts/s and acceleration in counts/s² of a mode, from its
     // registers.
@@ -83,6 +84,8 @@ public:
     qint32 softLimitMinus() const;
     qint32 softLimitPlus() const;
     Joystick joystick() const { return m_joystick; }
+    // The parameter memory behind the stored registers.
+    SimEeprom& eeprom() { return m_eeprom; }
 
     // --- State at a time -------------------------------------------------------
     // Brings the unit's position up to time `now`: ends a motion that is over,
@@ -114,7 +117,6 @@ private:
 
     std::optional<QByteArray> axisCommand(SimUnit& unit, const SimCommand& c, double now);
     std::optional<QByteArray> boardCommand(SimUnit& unit, const SimCommand& c);
-    std::optional<QByteArray> parameterCommand(const SimCommand& c);
 
     QByteArray move(SimUnit& unit, const SimCommand& c, double now);
     QByteArray limitRun(const SimCommand& c, double now, int direction);
@@ -141,7 +143,7 @@ private:
     QList<qint32> m_marks;
     QByteArray m_motorIdent = "FFFFFFFF";
     QByteArray m_internalVersion = "1.00.00";
-    QMap<QByteArray, QByteArray> m_params;
+    SimEeprom m_eeprom;
 
     std::optional<Motion> m_motion;
     qint32 m_published = 0; // the position last written to the unit

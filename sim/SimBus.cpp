@@ -157,7 +157,7 @@ void SimBus::schedule(const SimUnit& unit, const QByteArray& reply, const SimCom
     const double charTime = m_pacing ? characterTime() : 0.0;
     // Paced, the command itself still occupies the line before the unit can
     // answer; the reply never overtakes bytes already on their way.
-    double start = command.arrival + command.frame.size() * charTime + unit.replyDelay();
+    double start = command.arrival + command.frame.size() * charTime + unit.replyDelay() + unit.extraReplyDelay();
     if (!m_pending.empty())
         start = std::max(start, m_pending.back().due);
     const int pieceSize = (int(reply.size()) + unit.replyPieces() - 1) / unit.replyPieces();

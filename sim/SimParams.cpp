@@ -15,5 +15,18 @@ std::shared_ptr<SimDriveRegisters> installDriveRegisters(SimUnit& unit)
             return std::nullopt;
         return c.accepted(state->regelkreis);
     });
+    // "[1RS........]" sets the four registers in the working memory,
+    // "[1RP........]" the same way where the working memory is locked.
+    for (const QString& write : {QStringLiteral("1RS"), QStringLiteral("1RP")}) {
+        unit.setHandler(write, [state](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
+            const QByteArray value = c.body().mid(3);
+            bool ok = value.size() == 8;
+            value.toUInt(&ok, 16);
+            if (!ok || value.size() != 8)
+                return c.rejected(0x0005);
+            state->regelkreis = value.toUpper();
+            return c.accepted();
+        });
+    }
     return state;
 }

@@ -19,6 +19,6 @@ struct SimDriveRegisters
     QByteArray regelkreis = "7C112233";
 };
 
-// Makes `unit` answer "[1sT]" and "[1RL]" from the returned state, which a
-// test may change at any time.
+// Makes `unit` answer "[1sT]" and "[1RL]" from the returned state and take
+// "[1RS…]" and "[1RP…]" into it; a test may change the state at any time.
 std::shared_ptr<SimDriveRegisters> installDriveRegisters(SimUnit& unit);

@@ -200,6 +200,7 @@ void SimUnit::rejectNext(const QString& command, quint16 code, int times)
 QByteArray SimUnit::respond(const SimCommand& command)
 {
     m_received.append(QString::fromLatin1(command.frame));
+    m_extraDelay = 0.0;
     if (m_silent)
         return {};
 

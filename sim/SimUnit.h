@@ -95,6 +95,8 @@ public:
     SimUnit(const QString& address, int baud);
 
     QString address() const { return m_address; }
+    // The unit takes another address (its own address change); its type stays.
+    void moveTo(const QString& address) { m_address = address; }
     UnitType type() const { return m_type; }
     int baud() const { return m_baud; }
     void setBaud(int baud) { m_baud = baud; }
@@ -128,6 +130,10 @@ public:
     // --- Faults --------------------------------------------------------------
     void setReplyDelay(double seconds) { m_replyDelay = seconds; }
     double replyDelay() const { return m_replyDelay; }
+    // Extra delay of the reply to the command being handled (an EEPROM
+    // store takes its time); every command starts with none.
+    void setExtraReplyDelay(double seconds) { m_extraDelay = seconds; }
+    double extraReplyDelay() const { return m_extraDelay; }
     // Every reply arrives in `pieces` parts with `gap` seconds between them.
     void setReplyPieces(int pieces, double gap);
     int replyPieces() const { return m_pieces; }
@@ -179,6 +185,7 @@ private:
     };
     QList<Rejection> m_rejections;
     double m_replyDelay = 0.0;
+    double m_extraDelay = 0.0;
     int m_pieces = 1;
     double m_pieceGap = 0.0;
     bool m_silent = false;

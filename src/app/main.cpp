@@ -21,6 +21,7 @@
 #include "frm_Joystick_Abgleich.h"
 #include "Install.h"
 #include "InstallCalibration.h"
+#include "InstallParamWindows.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
 
@@ -77,6 +78,7 @@ int main(int argc, char** argv)
     // The subsystems, each with the services its windows need.
     ParamsContext params(core.ui(), frame.optionFlags());
     installParameters(frame, params);
+    installParamWindows(frame, params);
     // The sequence window, the terminal and the initialisation lists; the
     // control centers' INIT button opens the list window.
     SequenceWindows& sequences = installSequences(frame, params);

@@ -264,7 +264,10 @@ TEST_F(SimAxisTest, WrittenParametersReadBackAndOtherCommandsAnswer)
     EXPECT_EQ(exchange("[1FA1234]"), "[1FA?0005]");
     EXPECT_EQ(exchange("[2PA]"), "[2PA?0005]");
 
-    EXPECT_EQ(exchange("[0ff01]"), "[0ff!]");
+    // The EEPROM store answers once the memory has taken the values.
+    EXPECT_EQ(exchange("[0ff01]"), "");
+    clock.sleep(SimEeprom::StoreDelay);
+    EXPECT_EQ(bus.read(), "[0ff!]");
     EXPECT_EQ(exchange("[0pe]"), "[0pe!]");
     EXPECT_EQ(exchange("[1PE]"), "[1PE!]");
     EXPECT_EQ(exchange("[1eW]"), "[1eW!0000]");

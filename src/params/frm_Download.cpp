@@ -1,0 +1,107 @@
+#include "frm_Download.h"
+
+#include "ComboHeight.h"
+#include "ui_frm_Download.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+
+frm_Download::frm_Download(ParamWindowEnv env, QWidget* parent)
+    : QWidget(parent), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_Download>()), m_form(this)
+{
+    m_ui->setupUi(this);
+    auto* raster = new QGridLayout(m_ui->pZeilen);
+    raster->setContentsMargins(0, 0, 0, 0);
+    raster->setVerticalSpacing(2);
+    QString letzterRahmen;
+    int zeile = 0;
+    for (int i = 0; i < DownloadCore::Zeilen; ++i) {
+        const auto& z = DownloadCore::tabelle()[std::size_t(i)];
+        if (!DownloadCore::genutzt(i))
+            continue;
+        const QString rahmen = QString::fromLatin1(z.rahmen);
+        if (rahmen != letzterRahmen) {
+            auto* titel = new QLabel(QStringLiteral("<b>%1</b>").arg(rahmen), m_ui->pZeilen);
+            raster->addWidget(titel, zeile++, 0, 1, 5);
+            letzterRahmen = rahmen;
+        }
+        const std::size_t s = std::size_t(i);
+        // Row 22 is written only by "K-EEPROM": its caption is a plain label
+        // ("Alles markieren" is its mark box).
+        QWidget* mark = i == 22 ? static_cast<QWidget*>(new QLabel(QString::fromLatin1(z.beschriftung), m_ui->pZeilen))
+                                : new QCheckBox(QString::fromLatin1(z.beschriftung), m_ui->pZeilen);
+        if (*z.tipp)
+            mark->setToolTip(QString::fromLatin1(z.tipp));
+        auto* box = new QLineEdit(m_ui->pZeilen);
+        box->setObjectName(QStringLiteral("text_download_%1").arg(i));
+        box->setMaximumWidth(z.art == DownloadCore::Art::Text ? 200 : 120);
+        auto* einheit = new QLabel(m_ui->pZeilen);
+        einheit->setObjectName(QStringLiteral("lb_einheit_%1").arg(i));
+        einheit->setMinimumWidth(50);
+        auto* antwort = new QLabel(m_ui->pZeilen);
+        antwort->setObjectName(QStringLiteral("lb_antwort_%1").arg(i));
+        antwort->setMinimumWidth(220);
+        raster->addWidget(mark, zeile, 0);
+        raster->addWidget(box, zeile, 1);
+        raster->addWidget(einheit, zeile, 2);
+        raster->addWidget(antwort, zeile, 3);
+        ++zeile;
+        if (i != 22) {
+            mark->setObjectName(QStringLiteral("cb_markierung_%1").arg(i));
+            m_form.button(mark->objectName(), m_core.cb_markierung[s]);
+        }
+        kit::EntryEvents ev;
+        ev.keys = z.art == DownloadCore::Art::Text ? kit::Keys::Any : kit::Keys::SignedDecimal;
+        ev.change = [this, i] { m_core.text_download_Change(i); };
+        ev.enter = [] {};  // dropped, as every key the filter refuses
+        ev.lostFocus = [this, i] { m_core.text_download_LostFocus(i); };
+        m_form.entry(box->objectName(), m_core.text_download[s], ev);
+        m_form.label(einheit->objectName(), m_core.lb_einheit[s]);
+        m_form.label(antwort->objectName(), m_core.lb_antwort[s]);
+    }
+    raster->setColumnStretch(3, 1);
+
+    m_form.setDecimalComma(m_core.komma());
+    m_form.caption(DownloadCore::Caption);
+    m_form.list(QStringLiteral("cb_adressenauswahl"), m_core.cb_adressenauswahl,
+                [this] { m_core.cb_adressenauswahl_Click(); });
+    m_form.list(QStringLiteral("cb_Adressenwechsel"), m_core.cb_Adressenwechsel,
+                [this] { m_core.cb_Adressenwechsel_Click(); });
+    m_form.list(QStringLiteral("cb_baudbr"), m_core.cb_baudbr, [this] { m_core.cb_baudbr_Click(); });
+    m_form.lamp(QStringLiteral("sh_an_aus"), m_core.sh_an_aus);
+    m_form.button(QStringLiteral("cb_markierung_22"), m_core.cb_markierung[22],
+                  [this] { m_core.cb_markierung_Click(22); });
+    m_form.button(QStringLiteral("cmd_auslesen"), m_core.cmd_auslesen, [this] { m_core.cmd_auslesen_Click(); });
+    m_form.button(QStringLiteral("cmd_download"), m_core.cmd_download, [this] { m_core.cmd_download_Click(); });
+    m_form.button(QStringLiteral("cmd_EEPROM"), m_core.cmd_EEPROM, [this] { m_core.cmd_EEPROM_Click(); });
+    m_form.button(QStringLiteral("cmd_Kanal_EEPROM"), m_core.cmd_Kanal_EEPROM,
+                  [this] { m_core.cmd_Kanal_EEPROM_Click(); });
+    m_form.button(QStringLiteral("cmd_Achsenwechsel"), m_core.cmd_Achsenwechsel,
+                  [this] { m_core.cmd_Achsenwechsel_Click(); });
+    m_form.button(QStringLiteral("cmd_baudbr"), m_core.cmd_baudbr, [this] { m_core.cmd_baudbr_Click(); });
+    m_form.button(QStringLiteral("cmd_KopEin_0"), m_core.cmd_KopEin[0], [this] { m_core.cmd_KopEin_Click(0); });
+    m_form.button(QStringLiteral("cmd_KopEin_1"), m_core.cmd_KopEin[1], [this] { m_core.cmd_KopEin_Click(1); });
+    m_form.button(QStringLiteral("cmd_exit"), m_core.cmd_exit, [this] { m_core.cmd_exit_Click(); });
+    kit::combo_hoehe(*m_ui->cb_adressenauswahl, 420);
+    kit::combo_hoehe(*m_ui->cb_Adressenwechsel, 420);
+    m_form.render();
+}
+
+frm_Download::~frm_Download() = default;
+
+void frm_Download::run(const char* where, const std::function<void()>& fn)
+{
+    m_form.handle(where, fn);
+}
+
+void frm_Download::closeEvent(QCloseEvent* event)
+{
+    // The window stays loaded; closing it is its exit button.
+    event->ignore();
+    if (isVisible())
+        run("frm_Download cmd_exit", [this] { m_core.cmd_exit_Click(); });
+}

@@ -1,0 +1,205 @@
+// The parameter window's rules over the simulated bus: the axis choice with
+// its calculation, the loop-register bar and its refusals, Copy and Paste,
+// "no unit" entries, the boxes in the locale's format, the manual motor
+// factor.
+#include "BerechnungCore.h"
+#include "Format.h"
+#include "ParamWindowFixture.h"
+#include "SimParams.h"
+
+namespace {
+
+class BerechnungTest : public ParamWindowFixture
+{
+protected:
+    BerechnungTest()
+    {
+        params.calculator().anzeigen = [this](const MotorFactorDisplay& d) { core.anzeigen(d); };
+    }
+    void waehle(int index)
+    {
+        core.cb_adressenauswahl.listIndex = index;
+        core.cb_adressenauswahl_Click();
+    }
+    BerechnungCore core{env()};
+};
+
+TEST_F(BerechnungTest, Entry00CalculatesTheDefaultsWithoutAnAnswer)
+{
+    waehle(0);
+    EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Gruen);
+    EXPECT_EQ(core.text_MFB[7].text, QStringLiteral("5217"));
+    EXPECT_EQ(core.lb_ST_Sec.text, QStringLiteral("1.000ms"));
+    EXPECT_EQ(core.text_MFB[8].text, QStringLiteral("13.086172"));
+    EXPECT_EQ(core.text_MFB[9].text, QStringLiteral("0.191688"));
+    EXPECT_EQ(core.text_MFB[10].text, QStringLiteral("0.748782"));
+    EXPECT_EQ(core.text_regelP.text, QStringLiteral("7C"));
+    EXPECT_EQ(core.sb_regelkreisH.value, 124);
+    EXPECT_EQ(params.store().Index(), 0);
+    EXPECT_EQ(params.store().datensatz(0).Motfak, 5217);
+}
+
+TEST_F(BerechnungTest, AnsweringUnitIsGreenAndSilentOneRed)
+{
+    waehle(1);
+    EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Gruen);
+    EXPECT_EQ(core.text_MFB[7].text, QStringLiteral("5217"));
+    wb.unit(QStringLiteral("02")).setSilent(true);
+    params.store().datensatz(2).Gear = 100;
+    waehle(2);
+    EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Rot);
+    EXPECT_EQ(core.text_MFB[2].text, QStringLiteral("100"));
+    EXPECT_EQ(params.store().datensatz(2).Motfak, 5217);  // not calculated
+}
+
+TEST_F(BerechnungTest, BarWritesTheRegisterWithTheOtherThreeAndFallsBackToRP)
+{
+    waehle(1);
+    sent();
+    core.sb_regelkreisH.value = 128;
+    core.sb_regelkreisH_Change();
+    QStringList s = sent();
+    EXPECT_TRUE(s.contains(QStringLiteral("[1RS80112233]")));
+    EXPECT_FALSE(s.contains(QStringLiteral("[1RP80112233]")));
+    EXPECT_EQ(core.text_regelP.text, QStringLiteral("80"));
+    EXPECT_EQ(core.lb_ST_Sec.text, QStringLiteral("1.032ms"));  // 128 × 129 / 16 MHz
+
+    wb.unit().rejectNext(QStringLiteral("[1RS"), 0x0005);
+    core.sb_regelkreisH.value = 130;
+    core.sb_regelkreisH_Change();
+    s = sent();
+    EXPECT_TRUE(s.contains(QStringLiteral("[1RS82112233]")));
+    EXPECT_TRUE(s.contains(QStringLiteral("[1RP82112233]")));
+}
+
+TEST_F(BerechnungTest, FailedRegisterReadWritesNothingAndTheBarReturns)
+{
+    waehle(1);
+    const int vorher = core.sb_regelkreisH.value;
+    for (const QByteArray& antwort : {QByteArray(), QByteArray("[1RL!7C]")}) {
+        wb.unit().setHandler(QStringLiteral("1RL"), [antwort](SimUnit&, const SimCommand&) { return antwort; });
+        sent();
+        core.sb_regelkreisH.value = 128;
+        core.sb_regelkreisH_Change();
+        const QStringList s = sent();
+        EXPECT_EQ(s, QStringList{QStringLiteral("[1RL]")}) << antwort.constData();
+        EXPECT_EQ(core.sb_regelkreisH.value, vorher);
+    }
+}
+
+TEST_F(BerechnungTest, CopyAxis2PasteAxis5CarriesMotorDataOnly)
+{
+    AxisParameterStore& store = params.store();
+    Achsdatensatz& zwei = store.datensatz(2);
+    zwei.Gear = 100;
+    zwei.Spannung = 12.5;
+    zwei.Massstabsachse = 1;
+    zwei.Achsenbezeichnung = QStringLiteral("X");
+    zwei.Endschalter_Plus = 0;
+    zwei.PositionP = 7;
+    store.setDrehantrieb(2, 1);
+    waehle(2);
+    const Achsdatensatz quelle = store.datensatz(2);
+    core.cmd_KopEin_Click(0);
+    EXPECT_TRUE(core.cmd_KopEin[1].enabled);
+
+    store.datensatz(5).Achsenbezeichnung = QStringLiteral("Z");
+    store.datensatz(5).PositionP = 3;
+    waehle(5);
+    core.cmd_KopEin_Click(1);
+    const Achsdatensatz& fuenf = store.datensatz(5);
+    EXPECT_EQ(fuenf.Gear, 100);
+    EXPECT_EQ(fuenf.Spannung, 12.5);
+    EXPECT_EQ(fuenf.vmin, quelle.vmin);  // the stored value, not the rounded box text
+    EXPECT_EQ(fuenf.Motfak, quelle.Motfak);
+    EXPECT_EQ(fuenf.Massstabsachse, 1);
+    EXPECT_EQ(store.drehantriebFlag(5), 1);
+    EXPECT_EQ(fuenf.Achsenbezeichnung, QStringLiteral("Z"));
+    EXPECT_EQ(fuenf.Endschalter_Plus, 1);
+    EXPECT_EQ(fuenf.PositionP, 3);
+    EXPECT_TRUE(core.chb_Massstab.checked);
+    EXPECT_EQ(core.lb_Scale.text, QStringLiteral("Scale"));
+    EXPECT_EQ(core.Label8.text, QStringLiteral("Grad"));
+    core.schliessen();
+    EXPECT_FALSE(core.cmd_KopEin[1].enabled);
+}
+
+TEST_F(BerechnungTest, EmptyEntryOrPosition31IsNoUnit)
+{
+    QStringList liste;
+    for (int i = 0; i < 32; ++i)
+        liste << (i == 3 ? QString() : QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
+    core.cb_adressenauswahl.items = liste;
+    const Achsdatensatz vorher = params.store().datensatz(3);
+    for (int index : {3, 31}) {
+        waehle(1);
+        sent();
+        waehle(index);
+        EXPECT_TRUE(sent().isEmpty()) << index;
+        EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Rot);
+        core.text_MFB[2].text = QStringLiteral("9");
+        core.text_MFB_LostFocus(2);
+        core.cmd_KopEin_Click(1);
+        core.sb_regelkreisH.value = 100;
+        core.sb_regelkreisH_Change();
+        EXPECT_TRUE(sent().isEmpty());
+    }
+    EXPECT_EQ(params.store().datensatz(3), vorher);
+}
+
+TEST_F(BerechnungTest, BoxesAreReadInTheLocaleFormat)
+{
+    komma = true;
+    waehle(4);
+    core.text_MFB[5].text = QStringLiteral("0,5");
+    core.text_MFB_LostFocus(5);
+    core.text_MFB[6].text = QStringLiteral("4,5");
+    core.text_MFB_LostFocus(6);
+    core.text_MFB[2].text = QString();
+    core.text_MFB_LostFocus(2);
+    core.text_MFB[3].text = QStringLiteral("1.5");  // not a number here: skipped
+    core.text_MFB_LostFocus(3);
+    const Achsdatensatz& r = params.store().datensatz(4);
+    EXPECT_EQ(r.Interpolationsfaktor, 0.5);
+    EXPECT_EQ(r.Motorkonstante, 4.5);
+    EXPECT_EQ(r.Gear, 1);
+    EXPECT_EQ(core.text_MFB[2].text, QStringLiteral("1"));
+    EXPECT_EQ(r.leadscrew, 47.6);
+}
+
+TEST_F(BerechnungTest, ManualMotorFactorAndAFactorOfZero)
+{
+    waehle(1);
+    core.ob_MotFak_Click(1);
+    EXPECT_TRUE(core.text_MFB[7].enabled);
+    EXPECT_FALSE(core.text_MFB[0].enabled);
+    EXPECT_FALSE(core.cmd_Berechnung.enabled);
+    EXPECT_EQ(params.store().datensatz(1).Motfak_manuell, 1);
+    core.text_MFB[7].text = QStringLiteral("0");
+    core.text_MFB_LostFocus(7);
+    waehle(1);
+    EXPECT_TRUE(core.lb_aufloesung.text.isEmpty());
+    EXPECT_TRUE(core.ob_MotFak[1].checked);
+    EXPECT_EQ(params.store().datensatz(1).Motfak, 0);
+}
+
+TEST_F(BerechnungTest, MotorIdentLoadsTheStartConfiguration)
+{
+    SimAxis(*wb.bus, QStringLiteral("01")).model().setMotorIdent("00000007");
+    waehle(1);
+    sent();
+    core.cmd_IM_Click();
+    EXPECT_TRUE(sent().startsWith(QStringLiteral("[1iM]")));
+}
+
+TEST_F(BerechnungTest, FormActivateFollowsTheCurrentControlCenter)
+{
+    core.Form_Activate();
+    EXPECT_EQ(core.cb_adressenauswahl.listIndex, -1);
+    ccIndex = 2;
+    core.Form_Activate();
+    EXPECT_EQ(core.cb_adressenauswahl.listIndex, 2);
+    EXPECT_EQ(params.store().Index(), 2);
+}
+
+}  // namespace
