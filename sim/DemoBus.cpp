@@ -2,9 +2,13 @@
 
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimPathAxis.h"
 #include "SimJoystick.h"
+#include "SimLoopReadouts.h"
 #include "SimServoLoop.h"
 #include "SimParams.h"
+#include "SimStage.h"
+#include "SimReadout.h"
 
 void populateDemoBus(SimBus& bus)
 {
@@ -14,15 +18,21 @@ void populateDemoBus(SimBus& bus)
     bus.addUnit(QStringLiteral("01"));
     bus.addUnit(QStringLiteral("02"));
     for (const QString& address : {QStringLiteral("01"), QStringLiteral("02")}) {
+        // They also run the path table's position tables.
+        bus.unit(address)->setModel(std::make_unique<SimPathAxisModel>());
         SimAxisModel& axis = SimAxis(bus, address).model();
         axis.setMinusSwitch(-60000);
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
-        installServoLoop(*bus.unit(address));
+        // The demo controllers answer with the factory loop registers.
+        installServoLoop(*bus.unit(address))->register_->regelkreis = SimDriveRegisters{}.regelkreis;
         installJoystickInput(*bus.unit(address))->spannung = 0x40;
         const QByteArray name = QByteArray("Demo-Achse ").append(address.toLatin1()).leftJustified(20, ' ');
         axis.eeprom().setValue("0LS", name);
         axis.eeprom().setValue("0PS", name);
+        addStageAnswers(bus, address);
+        addLoopReadouts(bus, address);
+        installReadoutRegisters(*bus.unit(address));
     }
     // Four analog channels, so the probe window has something to show.
     bus.addUnit(QStringLiteral("21")).setChannels({0, 0, 0, 0});

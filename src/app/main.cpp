@@ -22,8 +22,11 @@
 #include "Install.h"
 #include "InstallCalibration.h"
 #include "InstallParamWindows.h"
+#include "InstallRecorder.h"
+#include "InstallScript.h"
 #include "InstallSequences.h"
 #include "frm_main.h"
+#include "frm_tablett.h"
 
 #include <QAction>
 #include <QApplication>
@@ -82,13 +85,20 @@ int main(int argc, char** argv)
     // The sequence window, the terminal and the initialisation lists; the
     // control centers' INIT button opens the list window.
     SequenceWindows& sequences = installSequences(frame, params);
+    const RecorderDriftHooks drift = installRecorder(frame, params);
     ControlCenterTools tools;
+    tools.driftAktiv = drift.driftAktiv;
+    tools.setDriftmerker = drift.setDriftmerker;
+    tools.driftStarten = drift.driftStarten;
     tools.initWindow = [&sequences] { return sequences.initWindow(); };
     tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
     installControlCenter(frame, params, tools);
     installControlLoop(frame, params);
     installJoystick(frame, params);
     installOptions(frame);
+    // The path table ("Tablett").
+    installPathTable(frame, params);
+    installScriptWindow(frame, params);
     // The guided calibration window (menu "AK-Abgleich").
     installCalibration(frame);
 

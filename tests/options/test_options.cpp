@@ -137,6 +137,9 @@ TEST_F(OptionsTest, FlagZeroFreesOrClosesTheRecorderOnItsTransitions)
     EXPECT_TRUE(dialog.arraybefehle_let(0, QStringLiteral("2")));  // greyed counts as off
     EXPECT_EQ(geschlossen, 2);
     EXPECT_EQ(dialog.cb_check[0]->checkState(), Qt::PartiallyChecked);
+    // From greyed to unchecked closes it as well.
+    EXPECT_TRUE(dialog.arraybefehle_let(0, QStringLiteral("0")));
+    EXPECT_EQ(geschlossen, 3);
 }
 
 TEST_F(OptionsTest, ArraybefehleLetSetsBoxAndMenuWithoutTheDialogAndRefusesBadInput)

@@ -35,18 +35,22 @@ void bindOptionMenus(OptionFlags& flags, std::function<QAction*(const QString&)>
     };
     applyMenus();
 
-    // Flag 0 acts on its transitions only, as a box click does.
-    auto recorderOn = std::make_shared<bool>(flags.on(OptionFlags::EWFenster));
-    QObject::connect(&flags, &OptionFlags::changed, &flags, [&flags, applyMenus, recorderOn, effects] {
+    // Flag 0 frees the recorder when it is switched on; any change that
+    // leaves it unchecked or greyed closes the recorder.
+    auto recorderFlag = std::make_shared<QString>(flags.text(OptionFlags::EWFenster));
+    QObject::connect(&flags, &OptionFlags::changed, &flags, [&flags, applyMenus, recorderFlag, effects] {
         kit::guarded("option flags changed", [&] {
             applyMenus();
-            const bool on = flags.on(OptionFlags::EWFenster);
-            if (on != *recorderOn) {
-                *recorderOn = on;
-                if (on && effects.recorderFreigeben)
+            const QString text = flags.text(OptionFlags::EWFenster);
+            if (text == *recorderFlag)
+                return;
+            const bool warAn = recorderFlag->trimmed().toInt() == 1;
+            *recorderFlag = text;
+            if (flags.on(OptionFlags::EWFenster)) {
+                if (!warAn && effects.recorderFreigeben)
                     effects.recorderFreigeben();
-                else if (!on && effects.recorderSchliessen)
-                    effects.recorderSchliessen();
+            } else if (effects.recorderSchliessen) {
+                effects.recorderSchliessen();
             }
         });
     });

@@ -1,0 +1,42 @@
+// Resampling a full path: 6800 points in 17 spiral strokes of 400 points,
+// no segment longer than 0.4 mm (so nothing is inserted at 500 µm and the
+// path stays full), resampled again and again. Prints the median in ms.
+#include "Bahnmodell.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+int main()
+{
+    Bahn bahn;
+    constexpr int Striche = 17;
+    constexpr int ProStrich = bahn::MaxPunkte / Striche;
+    for (int s = 0; s < Striche; ++s) {
+        bahn.strichanfang[std::size_t(s)] = bahn.punktzahl;
+        for (int k = 0; k < ProStrich; ++k) {
+            const double a = k * 0.05;
+            bahn.anfuegen(s * 1000 + 400 * k * std::cos(a) / 20, 400 * k * std::sin(a) / 20);
+        }
+    }
+    bahn.strichzahl = Striche;
+    // 1 twip = 0.001 mm: 0.5 mm spacing.
+    std::vector<double> ms;
+    int punkte = 0;
+    for (int run = 0; run < 51; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        const Verdichtung v = bahn_verdichten(bahn, 0.5, 0.001);
+        const auto ende = std::chrono::steady_clock::now();
+        punkte = v.ok ? v.bahn.punktzahl : -1;
+        ms.push_back(std::chrono::duration<double, std::milli>(ende - start).count());
+    }
+    std::nth_element(ms.begin(), ms.begin() + long(ms.size() / 2), ms.end());
+    if (punkte < bahn::MaxPunkte) {
+        std::fprintf(stderr, "resampling gave %d points\n", punkte);
+        return 1;
+    }
+    std::printf("resample_ms %.3f\n", ms[ms.size() / 2]);
+    return 0;
+}

@@ -1,0 +1,407 @@
+#include "ScriptCore.h"
+
+#include "AxisParameterStore.h"
+#include "BusTransport.h"
+#include "Clock.h"
+#include "UiServices.h"
+#include "ValueFile.h"
+#include "globale_Funktionen.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+ScriptCore::ScriptCore(ScriptEnv env) : m_env(std::move(env))
+{
+    for (int i = 0; i < Zeilen; ++i) {
+        lb_Befehl[i].colour = Grau;
+        Befehlszeilen << QString();
+    }
+}
+
+// --- Window events -------------------------------------------------------------------
+
+void ScriptCore::Form_Load()
+{
+    cb_adressenauswahl.clear();
+    for (int i = 0; i <= 31; ++i)
+        cb_adressenauswahl.addItem(hex2(i));
+    cb_adressenauswahl.addItem(QStringLiteral("31"));
+}
+
+void ScriptCore::Form_Activate()
+{
+    if (const auto index = m_env.controlCenterIndex()) {
+        // An index this list does not have leaves the choice as it is.
+        if (*index >= 0 && *index < cb_adressenauswahl.items.size())
+            cb_adressenauswahl.listIndex = *index;
+    }
+    cb_adressenauswahl_Click();
+}
+
+void ScriptCore::cb_adressenauswahl_Click()
+{
+    const QString adresse = cb_adressenauswahl.selected();
+    const int index = cb_adressenauswahl.listIndex;
+    if (index < 0)
+        return;
+    if (adresse.isEmpty()) {
+        // A list position without a unit: the previous unit must not answer for it.
+        sh_an_aus.colour = Rot;
+    } else {
+        m_env.bus->einheit_waehlen(adresse);
+        const QString antwort = m_env.bus->senden_empfangen(QStringLiteral("[0ST]"), 0.2);
+        if (antwort.size() > 8 || index == 0) {
+            sh_an_aus.colour = Gruen;
+            AblLD.enabled = true;
+            AblSP.enabled = true;
+        } else {
+            sh_an_aus.colour = Rot;
+        }
+    }
+    for (kit::Control& l : lb_Befehl) {
+        l.text.clear();
+        l.colour = Grau;
+    }
+}
+
+void ScriptCore::text_Befehl_Change(int Index)
+{
+    if (Index >= 0 && Index < Zeilen)
+        befehleaktualisieren(Index, text_Befehl[Index].text);
+}
+
+void ScriptCore::befehleaktualisieren(int Index, const QString& Befehl)
+{
+    if (Index >= 0 && Index < Zeilen)
+        Befehlszeilen[Index] = Befehl;
+}
+
+void ScriptCore::setZeilen(const QStringList& lines)
+{
+    for (int i = 0; i < Zeilen; ++i) {
+        text_Befehl[i].text = lines.value(i);
+        befehleaktualisieren(i, text_Befehl[i].text);
+    }
+}
+
+void ScriptCore::lb_Befehl_MouseDown(int Index, int Button)
+{
+    if (Button != 2 || Index < 0 || Index >= Zeilen)
+        return;
+    lb_Befehl[Index].text = senden(text_Befehl[Index].text, BusTransport::DefaultTimeout);
+}
+
+void ScriptCore::Command1_Click()
+{
+    for (int i = 0; i < Zeilen; ++i) {
+        lb_Befehl[i].text.clear();
+        lb_Befehl[i].colour = Grau;
+        text_Befehl[i].text.clear();
+        befehleaktualisieren(i, QString());
+    }
+    cmd_readout.enabled = true;
+    cmd_download.enabled = true;
+}
+
+void ScriptCore::Check1_Click()
+{
+    Check1.colour = Check1.checked ? LoopFarbe : SingleFarbe;
+    Check1.text = Check1.checked ? QStringLiteral("Loop") : QStringLiteral("Single");
+}
+
+void ScriptCore::cmd_exit_Click()
+{
+    schliessen();
+    m_env.verlassen();
+}
+
+void ScriptCore::schliessen()
+{
+    n = 74;
+    flagpollen = 0;
+    if (laeuft()) {
+        m_abbruch = true;
+        Check1.checked = false;
+        Check1_Click();
+    }
+}
+
+// --- Transform -----------------------------------------------------------------------
+
+void ScriptCore::cmd_readout_Click()
+{
+    if (!lampeGruen())
+        return;
+    if (m_env.ui->message(TransformQuestion, QStringLiteral("Transform"), MsgButtons::YesNo) != MsgResult::Yes)
+        return;
+    cmd_download.enabled = true;
+    transformieren();
+    caption = caption.left(std::max<qsizetype>(0, caption.size() - 3)) + QStringLiteral("dqv");
+}
+
+void ScriptCore::transformieren()
+{
+    QStringList lines, replies;
+    for (int i = 0; i < Zeilen; ++i) {
+        lines << text_Befehl[i].text;
+        replies << lb_Befehl[i].text;
+    }
+    setZeilen(skript::transformieren(lines, replies));
+}
+
+// --- Script file ---------------------------------------------------------------------
+
+void ScriptCore::meldeDatei(const QString& name)
+{
+    m_env.ui->message(QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!"));
+}
+
+bool ScriptCore::befehlssatzladen(const QString& aktion)
+{
+    QString pfad;
+    if (aktion == QLatin1String("auto")) {
+        pfad = QDir(m_env.programFolder()).filePath(AutoFile);
+    } else {
+        FileDialogRequest r;
+        r.filter = Filter;
+        r.folder = m_env.programFolder();
+        pfad = m_env.ui->openFile(r);
+        if (pfad.isEmpty())
+            return false;  // cancelled: nothing happens
+    }
+    const QString name = QFileInfo(pfad).fileName();
+    const auto bytes = readFileBytes(pfad);
+    if (!bytes) {
+        meldeDatei(name);
+        return false;
+    }
+    // Parsed whole before anything changes; a short file never leaves lines
+    // of the previous script behind.
+    const skript::ScriptFile datei = skript::parseScriptFile(*bytes);
+    caption = name;
+    for (kit::Control& l : lb_Befehl) {
+        l.text.clear();
+        l.colour = Grau;
+    }
+    setZeilen(datei.lines);
+    m_env.comMotflag();
+    if (!datei.complete) {
+        meldeDatei(name);
+        return false;
+    }
+    return true;
+}
+
+QByteArray ScriptCore::dateiInhalt() const
+{
+    return skript::scriptFileData(Befehlszeilen).value_or(QByteArray());
+}
+
+bool ScriptCore::befehlssatzspeichern()
+{
+    FileDialogRequest r;
+    r.folder = m_env.programFolder();
+    r.fileName = caption;
+    for (const QString& ext : {QStringLiteral("dqv"), QStringLiteral("dwl")}) {
+        if (caption.endsWith(ext)) {
+            r.defaultExt = ext;
+            r.filter = Filter;
+        }
+    }
+    const QString pfad = m_env.ui->saveFile(r);
+    if (pfad.isEmpty())
+        return false;
+    const auto data = skript::scriptFileData(Befehlszeilen);
+    if (!data || !writeValueFile(pfad, *data)) {
+        meldeDatei(QFileInfo(pfad).fileName());
+        return false;
+    }
+    m_env.comMotflag();
+    return true;
+}
+
+// --- Interpreter ---------------------------------------------------------------------
+
+void ScriptCore::cmd_download_Click()
+{
+    if (!lampeGruen() || laeuft())
+        return;  // a second run while one is under way is refused
+    skript_ausfuehren();
+}
+
+void ScriptCore::skript_ausfuehren()
+{
+    m_kommentar = 0;
+    m_gruppe = 0;
+    m_zeitlimit = 0;
+    m_abbruch = false;
+    flagpollen = 0;
+    durchgangBeginnen();
+}
+
+void ScriptCore::durchgangBeginnen()
+{
+    zaehler.text = QString::number(zaehler.text.toLongLong() + 1);
+    n = 0;
+    m_phase = Phase::Line;
+}
+
+void ScriptCore::laufBeenden()
+{
+    m_phase = Phase::Idle;
+    m_abbruch = false;
+}
+
+void ScriptCore::stoppen()
+{
+    Check1.checked = false;
+    Check1_Click();
+    n = Zeilen;
+}
+
+QString ScriptCore::senden(const QString& command, double timeout)
+{
+    // A closed port answers nothing at all: that is no answer, not an empty one.
+    const QString antwort = m_env.bus->senden_empfangen(command, timeout, 0);
+    return antwort.isEmpty() ? keine_Antwort : antwort;
+}
+
+double ScriptCore::nextStepIn() const
+{
+    if (m_phase != Phase::Pause || m_abbruch)
+        return 0.0;
+    return std::max(0.0, m_pauseEnde - m_env.clock->now());
+}
+
+void ScriptCore::runToEnd()
+{
+    while (laeuft()) {
+        const double d = nextStepIn();
+        if (d > 0)
+            m_env.clock->sleep(d);
+        step();
+    }
+}
+
+bool ScriptCore::step()
+{
+    switch (m_phase) {
+    case Phase::Idle: return false;
+    case Phase::Pause:
+        if (!m_abbruch && m_env.clock->now() < m_pauseEnde)
+            return true;
+        m_phase = Phase::Line;
+        zeileAbschliessen(false);
+        return laeuft();
+    case Phase::Line: break;
+    }
+    if (m_abbruch) {
+        laufBeenden();
+        return false;
+    }
+    if (n < 0 || n >= Zeilen) {
+        zeileAbschliessen(false);
+        return laeuft();
+    }
+    zeileAusfuehren();
+    return laeuft();
+}
+
+void ScriptCore::zeileAusfuehren()
+{
+    const int i = n;
+    kit::Control& label = lb_Befehl[i];
+    // The label of the line about to run starts empty, so a reply shown
+    // belongs to this pass.
+    label.text.clear();
+    label.colour = Grau;
+    const QString t = text_Befehl[i].text;
+    if (skript::isCommentMarker(t))
+        m_kommentar ^= 1;
+    if (m_kommentar != 0) {
+        zeileAbschliessen(false);
+        return;
+    }
+
+    bool bleiben = false;
+    bool pause = false;
+    if (flagpollen == 1) {
+        const QString antwort = senden(QStringLiteral("[0po]"), PollTimeout);
+        if (antwort == QLatin1String("[0po!]")) {
+            bleiben = true;
+        } else {
+            label.text = antwort;
+            flagpollen = 0;
+        }
+    } else {
+        label.colour = Gestartet;
+        if (skript::isAddressLine(t)) {
+            m_env.bus->einheit_waehlen(t);
+            m_gruppe = skript::opensGroup(t) ? 1 : 0;
+        }
+        if (skript::isEepromStore(t)) {
+            m_zeitlimit = StoreTimeout;
+        } else if (const auto ms = ValueFileReader::parseNumber(tb_wait.text)) {
+            m_zeitlimit = *ms / 1000.0;
+        }
+        if (skript::isMove(t)) {
+            std::optional<QString> befehl;
+            try {
+                befehl = skript::moveCommand(t, m_env.store->Motfak());
+            } catch (const AchsindexFehler&) {
+                befehl.reset();
+            }
+            if (!befehl) {
+                // Nothing is sent: a move the line does not describe exactly
+                // must not become a move to 0.
+                label.text = keine_Antwort;
+                stoppen();
+                zeileAbschliessen(false);
+                return;
+            }
+            label.text = senden(*befehl, m_zeitlimit);
+        } else if (skript::isRawCommand(t)) {
+            label.text = senden(t, m_zeitlimit);
+        }
+        if (skript::isPause(t)) {
+            m_pauseEnde = m_env.clock->now() + skript::pauseMilliseconds(t) / 1000.0;
+            pause = true;
+        }
+        if (label.text != keine_Antwort)
+            label.colour = Grau;
+        if (skript::startsMotion(label.text)) {
+            flagpollen = 1;
+            bleiben = true;
+        }
+    }
+
+    if (skript::isPositionCheck(t) && label.text != skript::PositionOk) {
+        label.text = keine_Antwort;
+        stoppen();
+    } else if (m_gruppe == 0 && (label.text == keine_Antwort || skript::isRejection(label.text))) {
+        stoppen();
+    }
+    if (pause && n < Zeilen && !m_abbruch) {
+        m_phase = Phase::Pause;
+        return;
+    }
+    zeileAbschliessen(bleiben);
+}
+
+void ScriptCore::zeileAbschliessen(bool bleiben)
+{
+    if (m_abbruch) {
+        laufBeenden();
+        return;
+    }
+    if (!bleiben)
+        ++n;
+    if (n >= 0 && n < Zeilen)
+        return;
+    // The pass has ended.
+    if (Check1.checked) {
+        durchgangBeginnen();
+        return;
+    }
+    laufBeenden();
+}

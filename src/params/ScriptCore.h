@@ -1,0 +1,147 @@
+#pragma once
+// The command-script window without widgets: 78 script lines with a reply
+// label each, the unit list with its lamp, the script file, the transform of
+// a read-out, and the interpreter `skript_ausfuehren` as a step machine. Each
+// step() carries out one line, one motion poll or one look at a running
+// pause, so the window's events are handled between steps and closing the
+// window ends a run at once. The window (frm_download2) runs the steps from a
+// single-shot timer; tests call them directly.
+
+#include "ControlState.h"
+#include "ScriptText.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+class AxisParameterStore;
+class BusTransport;
+class IClock;
+class IUiServices;
+
+struct ScriptEnv
+{
+    BusTransport* bus = nullptr;
+    IUiServices* ui = nullptr;
+    IClock* clock = nullptr;
+    // Move lines convert with the motor factor of the store's current axis.
+    AxisParameterStore* store = nullptr;
+    // Folder of "autost.dwl" and of the file dialogs.
+    std::function<QString()> programFolder = [] { return QString(); };
+    // Asks the main loop to initialise every control center again.
+    std::function<void()> comMotflag = [] {};
+    // The list index of the current control center's address list; nothing
+    // while no control center is current.
+    std::function<std::optional<int>()> controlCenterIndex = [] { return std::optional<int>(); };
+    // The exit button: the main window hides the window and takes the bus back.
+    std::function<void()> verlassen = [] {};
+};
+
+class ScriptCore
+{
+public:
+    static constexpr int Zeilen = skript::Zeilen;
+    static constexpr quint32 Grau = 0xE0E0E0;
+    static constexpr quint32 Gestartet = 0xC0C0;  // started, not answered
+    static constexpr quint32 Gruen = 0xC000;
+    static constexpr quint32 Rot = 0xC0;
+    static constexpr quint32 LoopFarbe = 0x8000;
+    static constexpr quint32 SingleFarbe = 0x80;
+    static constexpr double StoreTimeout = 10.0;
+    static constexpr double PollTimeout = 0.2;
+    static inline const QString Filter = QStringLiteral("Datendateien(*.dqv;*.dwl)|*.dqv;*.dwl|Alle Dateien|*.*");
+    static inline const QString AutoFile = QStringLiteral("autost.dwl");
+    static inline const QString TransformQuestion = QStringLiteral("Caution! Do you really want transform?");
+
+    explicit ScriptCore(ScriptEnv env);
+
+    // --- Controls ----------------------------------------------------------------------
+    std::array<kit::Control, Zeilen> text_Befehl;
+    std::array<kit::Control, Zeilen> lb_Befehl;
+    kit::ListControl cb_adressenauswahl;
+    kit::Control lb_adresse{.text = QStringLiteral("Address")};
+    kit::Control sh_an_aus;
+    kit::Control tb_wait{.text = QStringLiteral("200")};
+    kit::Control Check1{.text = QStringLiteral("Single"), .colour = SingleFarbe, .foreColour = 0xFFFFFF};
+    kit::Control zaehler{.text = QStringLiteral("0")};
+    kit::Control cmd_download{.text = QStringLiteral("Download")};
+    kit::Control cmd_readout{.text = QStringLiteral("Transform")};
+    kit::Control Command1{.text = QStringLiteral("Reset")};
+    kit::Control AblLD, AblSP, cmd_exit;
+    QString caption = QStringLiteral("Download");
+
+    // The lines as the files hold them; always equal to the line boxes.
+    QStringList Befehlszeilen;
+    // The line a run is at, and 1 while a started motion is polled.
+    int n = 0;
+    int flagpollen = 0;
+
+    // --- Window events -----------------------------------------------------------------
+    // Fills the unit list: "00" to "1F", then "31".
+    void Form_Load();
+    // Follows the current control center's address choice, then checks the unit.
+    void Form_Activate();
+    void cb_adressenauswahl_Click();
+    void text_Befehl_Change(int Index);
+    void befehleaktualisieren(int Index, const QString& Befehl);
+    // Button 2 (right): sends the line as it stands and shows the reply.
+    void lb_Befehl_MouseDown(int Index, int Button);
+    void Command1_Click();
+    void Check1_Click();
+    // Starts a run while the lamp is green and no run is under way.
+    void cmd_download_Click();
+    void cmd_readout_Click();
+    void AblLD_Click() { befehlssatzladen(); }
+    void AblSP_Click() { befehlssatzspeichern(); }
+    // The exit button: the closing steps, then the main window's.
+    void cmd_exit_Click();
+    // Closing the window (exit button or menu): a run ends after the exchange
+    // under way and Loop is cleared; `n` becomes 74 and `flagpollen` 0.
+    void schliessen();
+
+    // --- Script file -------------------------------------------------------------------
+    // "auto" loads autost.dwl from the program folder, anything else asks.
+    bool befehlssatzladen(const QString& aktion = {});
+    bool befehlssatzspeichern();
+    QByteArray dateiInhalt() const;
+    // Puts texts into the 78 lines (line boxes and Befehlszeilen).
+    void setZeilen(const QStringList& lines);
+
+    // --- Interpreter -------------------------------------------------------------------
+    bool lampeGruen() const { return sh_an_aus.colour == Gruen; }
+    bool laeuft() const { return m_phase != Phase::Idle; }
+    // One step of a run; returns whether the run goes on.
+    bool step();
+    // Seconds until the next step has something to do (a pause), else 0.
+    double nextStepIn() const;
+    // Runs to the end, sleeping through pauses (tests, benchmark).
+    void runToEnd();
+
+private:
+    enum class Phase
+    {
+        Idle,
+        Line,
+        Pause
+    };
+    void skript_ausfuehren();
+    void durchgangBeginnen();
+    void zeileAusfuehren();
+    void zeileAbschliessen(bool bleiben);
+    void stoppen();
+    void laufBeenden();
+    QString senden(const QString& command, double timeout);
+    void transformieren();
+    void meldeDatei(const QString& name);
+
+    ScriptEnv m_env;
+    Phase m_phase = Phase::Idle;
+    bool m_abbruch = false;
+    int m_kommentar = 0;
+    int m_gruppe = 0;
+    double m_zeitlimit = 0;
+    double m_pauseEnde = 0;
+};

@@ -1,0 +1,66 @@
+#pragma once
+// The path of the path table without any window: its points in drawing-box
+// units (twips of the drawing box) grouped into strokes, the mapping between
+// drawing-box units and millimetres, and the resampling to an even point
+// spacing.
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace bahn {
+constexpr int MaxPunkte = 6800;
+constexpr int MaxStriche = 101;
+// Entries of one position table; a stroke has one entry per point after its first.
+constexpr int MaxTabellenpunkte = 500;
+}  // namespace bahn
+
+// Points 1 to punktzahl (index 0 is never a point). Stroke k begins at point
+// strichanfang[k] + 1; strichzahl strokes are recorded.
+struct Bahn
+{
+    std::vector<double> bahnX = std::vector<double>(bahn::MaxPunkte + 1, 0.0);
+    std::vector<double> bahnY = std::vector<double>(bahn::MaxPunkte + 1, 0.0);
+    int punktzahl = 0;
+    std::array<int, bahn::MaxStriche> strichanfang{};
+    int strichzahl = 0;
+
+    // strichanfang[k], or -1 for a k outside the table (no point matches it).
+    int anfang(int k) const { return k >= 0 && k < bahn::MaxStriche ? strichanfang[std::size_t(k)] : -1; }
+    // No points and no strokes.
+    void leeren();
+    // Appends a point; false when the path is full.
+    bool anfuegen(double x, double y);
+};
+
+// Millimetres per drawing-box unit and millimetres at the left and top edge.
+struct Bahnskala
+{
+    double skalaX = 1, randX = 0, skalaY = 1, randY = 0;
+
+    // From the edge values in mm (left, right, top, bottom) and the size of
+    // the drawing box; nothing when a scale would be zero or not finite.
+    static std::optional<Bahnskala> aus(double links, double rechts, double oben, double unten, double W, double H);
+    double mmX(double x) const { return x * skalaX + randX; }
+    double mmY(double y) const { return y * skalaY + randY; }
+    double einheitX(double mm) const { return (mm - randX) / skalaX; }
+    double einheitY(double mm) const { return (mm - randY) / skalaY; }
+};
+
+// The result of a resampling. On success `bahn` is the resampled path and
+// `zaehler` the table count of each stroke (its points minus one). A stroke
+// over the table's 500 entries, a spacing that is not a positive number or a
+// result beyond the path's room is refused: `ok` false, `zaehler` holds the
+// counts of the strokes finished before the refusal.
+struct Verdichtung
+{
+    bool ok = false;
+    Bahn bahn;
+    std::vector<int> zaehler;
+};
+
+// Inserts points along every segment every `delta_mm` from its start, as long
+// as the inserted point stays more than 0.2 × delta_mm before the segment's
+// end; every point of the path is kept, so a resampled path stays as it is.
+// `mm_je_einheit` turns drawing-box distances into millimetres.
+Verdichtung bahn_verdichten(const Bahn& bahn, double delta_mm, double mm_je_einheit);

@@ -1,0 +1,243 @@
+#pragma once
+// The path table without widgets: the path drawn with the mouse or imported,
+// the view range in millimetres with its scale labels, the resampling, the
+// markers, the key commands of `tasteneingabe` and the buttons, the manual
+// commands, and the drive of the path on units "01" (X) and "02" (Y). The
+// window (frm_tablett) shows this state, hands the mouse and keys of its
+// drawing box and of `tb_delta` to it, and paints `zeichnung()`.
+//
+// Coordinates are twips of the drawing box. The path is held in these units;
+// millimetres come from the edge labels (`Bahnskala`).
+//
+// The main loop is held while the window is open: every way out (Esc, the
+// close box, "P" and button 6) releases it through `env.releaseMainLoop`, a
+// running drive being stopped first.
+
+#include "Bahnmodell.h"
+#include "ControlCenterMath.h"
+#include "ControlState.h"
+
+#include <QPointF>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class AxisParameterStore;
+class BusTransport;
+class IClock;
+class IUiServices;
+struct FileDialogRequest;
+
+struct TablettEnv
+{
+    BusTransport* bus = nullptr;
+    IUiServices* ui = nullptr;
+    AxisParameterStore* store = nullptr;
+    IClock* clock = nullptr;
+    // Whether numbers are written with a decimal comma.
+    std::function<bool()> komma = [] { return false; };
+    // Folder of the path files' dialogs.
+    std::function<QString()> programFolder = [] { return QString(); };
+    // The window is hidden or closed: the main loop may run again.
+    std::function<void()> releaseMainLoop = [] {};
+    // Hides the window (it keeps its state).
+    std::function<void()> hideWindow = [] {};
+    // Width in twips of a marker label showing `text`.
+    std::function<double(const QString& text)> textWidth = [](const QString& t) { return t.size() * 90.0; };
+
+    // This Env with every empty hook given its no-op default.
+    TablettEnv completed() const;
+};
+
+class TablettCore
+{
+public:
+    static constexpr quint32 Grau = 0xC0C0C0;
+    static constexpr quint32 Gruen = 0xFF00;
+    static constexpr quint32 Rot = 0xFF;
+    static constexpr quint32 PunktGruen = 65280;  // actual position
+    static constexpr quint32 PunktRot = 255;      // end position
+    static constexpr int Marker = 11;
+    static inline const QString VollMeldung =
+        QStringLiteral("Die Bahn ist voll: höchstens 6800 Punkte in 101 Strichen.");
+    static inline const QString BereichMeldung = QStringLiteral(
+        "Die Bahn liegt außerhalb des Zählbereichs der Achsen (±8388607 Inkremente) und wird nicht abgefahren!");
+    static inline const QString ZeitMeldung = QStringLiteral("Die PK-Zeit muss aus zwei Zeichen bestehen!");
+    static inline const QString TabellenMeldung =
+        QStringLiteral("Ein Strich hat mehr als 500 Tabellenpunkte und wird nicht abgefahren!");
+    // A path file that could not be read or written.
+    static QString dateiMeldung(const QString& name)
+    {
+        return QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!");
+    }
+    static inline const QStringList ZoomStufen{"0,1", "0,2", "0,4", "0,5", "1",  "2",  "4",
+                                               "5",   "10",  "20",  "40",  "50", "100"};
+
+    explicit TablettCore(TablettEnv env);
+    ~TablettCore();
+
+    // --- Controls ------------------------------------------------------------------------------
+    std::array<kit::Control, Marker> lb_punkte;
+    std::array<QPointF, Marker> lb_punkte_pos;  // left, top of each marker label
+    kit::Control lb_plus{.text = QStringLiteral("-1")}, tb_plus{.text = QStringLiteral("1")};
+    kit::Control lb_minus{.text = QStringLiteral("-1")}, tb_minus{.text = QStringLiteral("1")};
+    kit::Control lb_nullplus{.text = QStringLiteral("0")}, lb_nullminus{.text = QStringLiteral("0")};
+    kit::Control lb_viertelX{.text = QStringLiteral("0")}, lb_dreiviertelX{.text = QStringLiteral("0")};
+    kit::Control lb_viertelY{.text = QStringLiteral("0")}, lb_dreiviertelY{.text = QStringLiteral("0")};
+    kit::Control lb_PK, lb_timeout{.text = QStringLiteral("20")}, lb_Ant;
+    kit::Control Text2{.text = QStringLiteral("1")};
+    kit::Control tb_delta{.text = QStringLiteral("500")}, tb_zeit{.text = QStringLiteral("10")};
+    kit::ListControl cb_zoom, cb_ZZ;
+    kit::Control tb_offsetX{.text = QStringLiteral("0")}, tb_offsetY{.text = QStringLiteral("0")};
+    kit::Control cb_achse2{.text = QStringLiteral("Check1")};
+    kit::Control lb_fahrzeit{.text = QStringLiteral("Fahrzeit :")};
+    kit::Control Text1;
+    kit::Control sh_an_aus{.text = {}, .colour = Grau};
+
+    // --- State ---------------------------------------------------------------------------------
+    Bahn bahn;
+    Bahnskala skala;
+    int strichpunkte = 0;
+    int flagzeichnen = 0;
+    float letztesX = 0, letztesY = 0;
+    int markerindex = 0;
+    QString ZZ_alt;
+    QString dateiname;
+    QString Tag;
+    // Per stroke (from 1): column 1 published, 2 just made, 3 accepted.
+    std::array<std::array<int, 4>, bahn::MaxStriche + 1> punkttabelle{};
+    QString punktetext;
+    float greifX = 0, greifY = 0;
+
+    // --- The drawing box -------------------------------------------------------------------------
+    struct Linie
+    {
+        QPointF von, bis;
+    };
+    struct Punkt
+    {
+        QPointF ort;
+        int breite;
+        quint32 farbe;
+    };
+    struct Zeichnung
+    {
+        std::vector<Linie> linien;
+        std::vector<Punkt> punkte;
+    };
+    const Zeichnung& zeichnung() const { return m_zeichnung; }
+    // Grows with every change of the drawing, so a view repaints only then.
+    int zeichnungsStand() const { return m_zeichnungsStand; }
+    // Width and height of the drawing box in twips.
+    void setZeichenflaeche(double width, double height);
+    double W() const { return m_W; }
+    double H() const { return m_H; }
+
+    // --- Interface ----------------------------------------------------------------------------
+    // The key commands: F1 import, F2 export, Esc close, C clear, P hide,
+    // R index search, S drive, Z redraw; other codes do nothing.
+    void tasteneingabe(int Keycode);
+
+    // --- Handlers -----------------------------------------------------------------------------
+    void button_Click(int index);
+    void cb_PK_Click();
+    void cb_SA_Click();
+    void cb_zoom_Click() { cb_zoom_LostFocus(); }
+    void cb_ZZ_Click() { cb_ZZ_LostFocus(); }
+    void cb_ZZ_LostFocus();
+    void Form_Load();
+    // Opening from the menu: loads the window again after it was closed.
+    void oeffnen();
+    void Form_Unload();
+    // Buttons 1 = left, 2 = right; positions in twips of the drawing box.
+    void pb_Zeichnung_MouseDown(int button, double x, double y);
+    void pb_Zeichnung_MouseMove(double x, double y);
+    void pb_Zeichnung_MouseUp(int button);
+    void tb_delta_LostFocus() { skala_beschriften(); }
+    void lb_punkte_MouseDown(int index, double x, double y);
+    void pb_Zeichnung_DragOver(int index, double x, double y);
+    void tb_offsetX_LostFocus();
+    void tb_offsetY_LostFocus();
+    void cb_zoom_LostFocus();
+    void tb_zeit_LostFocus();
+    // Enter in the manual command line: its text to unit "01", then to "02".
+    void Text1_Enter();
+
+    // --- Path and view -------------------------------------------------------------------------
+    void bahn_zeichnen();
+    void bahn_zoomen();
+    void skala_beschriften();
+    // Computes the mapping anew from the edge labels; false (the old one kept)
+    // when a label is no number or a scale would be zero.
+    bool skalaBerechnen();
+    void stop();
+    void clear();
+
+    // --- Drive and files ---------------------------------------------------------------------
+    // Starts the drive (refused while one runs, or with a message when a
+    // target lies outside the counters' range, a stroke has more than 500
+    // table points or the time per point is not two characters). The drive
+    // is a step machine: `fahrtSchritt` does one point or one polling round.
+    void bahn_abfahren();
+    bool fahrtSchritt();
+    bool faehrt() const { return m_fahrt.phase != Phase::Aus; }
+    // Runs a started drive to its end (tests, benchmark).
+    void fahrtBisEnde();
+    // Import (text or workbook) and export of the path in millimetres.
+    void bahn_laden();
+    void bahn_speichern();
+
+    bool komma() const { return m_env.komma(); }
+
+private:
+    std::optional<double> zahl(const QString& t) const { return leitstand::zahlLesen(t, komma()); }
+    QString text(double v) const { return leitstand::zahlText(v, komma()); }
+    QString maske(double v) const;
+    void neuZeichnen() { ++m_zeichnungsStand; }
+    void zeichnenLoeschen();
+    void linie(double x1, double y1, double x2, double y2);
+    // Sets the view's edge labels for X and/or Y from zoom and offsets;
+    // false when the view would have no extent (nothing is changed then).
+    bool ansichtSetzen(bool x, bool y);
+    void ummappen();
+    void bahn_verdichten();
+
+    enum class Phase
+    {
+        Aus,
+        Punkt,
+        Warten
+    };
+    struct Fahrt
+    {
+        Phase phase = Phase::Aus;
+        int i = 0;
+        int striche = 0;  // strokes of the path, given back at the end
+        QString hexX, hexY, kommando, tabelleX, tabelleY, poX, poY, zaehlerX, zaehlerY, zaehler_alt;
+        double startzeit = 0;
+        QPointF ist;  // last actual position read, drawing-box units
+    };
+    bool fahrtPruefen();
+    void fahrtBeenden();
+    void punktSchritt();
+    void warteRunde();
+    void punktAbschluss();
+    void pause();
+    double motfak(int achse);
+    double tabellenZeit() const;
+    QString senden(const QString& einheit, const QString& befehl, double zeit = 0);
+    void punkt(QPointF ort, int breite, quint32 farbe);
+    FileDialogRequest dateiDialog(const QString& filter, const QString& vorgabe) const;
+
+    TablettEnv m_env;
+    Fahrt m_fahrt;
+    Zeichnung m_zeichnung;
+    int m_zeichnungsStand = 0;
+    double m_W = 1, m_H = 1;
+    bool m_geladen = false;
+    bool m_vollGemeldet = false;
+};

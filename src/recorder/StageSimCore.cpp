@@ -1,0 +1,334 @@
+#include "StageSimCore.h"
+
+#include "AxisParameterStore.h"
+#include "BusTransport.h"
+#include "Format.h"
+#include "Guarded.h"
+#include "globale_Funktionen.h"
+
+#include <cmath>
+
+// Field of view 24 mm / objective number; the grid spacing is the number
+// × 10 twips. "1000" keeps the half and quarter of its own field, cut to four
+// decimals.
+const std::array<StageSimCore::Objektiv, 10> StageSimCore::Objektivtabelle{{
+    {"1000", 0.026666666, 10000, 0.0133, 0.0066},
+    {"600", 0.04, 6000, 0.02, 0.01},
+    {"300", 0.08, 3000, 0.04, 0.02},
+    {"200", 0.12, 2000, 0.06, 0.03},
+    {"100", 0.24, 1000, 0.12, 0.06},
+    {"40", 0.6, 400, 0.3, 0.15},
+    {"20", 1.2, 200, 0.6, 0.3},
+    {"10", 2.4, 100, 1.2, 0.6},
+    {"2,5", 9.6, 25, 4.8, 2.4},
+    {"1,0", 24, 10, 12, 6},
+}};
+
+const std::array<const char*, StageSimCore::Skalen> StageSimCore::SkalenNamen{
+    "Label4", "LabelXT", "LabelXM", "LabelXH", "LabelX", "LabelY", "LabelYH", "LabelYM", "LabelYT", "Label0"};
+
+namespace {
+const QString StartTimer = QStringLiteral("Start Timer");
+const QString StartFast = QStringLiteral("Start Fast");
+const QString Stop = QStringLiteral("Stop");
+}  // namespace
+
+StageSimCore::StageSimCore(StageSimEnv env) : m_env(std::move(env))
+{
+    const StageSimEnv defaults;
+    if (!m_env.komma)
+        m_env.komma = defaults.komma;
+    if (!m_env.comMotflag)
+        m_env.comMotflag = defaults.comMotflag;
+    if (!m_env.holdMainLoop)
+        m_env.holdMainLoop = defaults.holdMainLoop;
+
+    for (const Objektiv& o : Objektivtabelle)
+        Combo1.addItem(QString::fromLatin1(o.item));
+    Combo1.text = QStringLiteral("100");
+    const QStringList achsen{"01", "02", "03", "04", "05", "07", "08", "09", "0A", "0B", "0C", "0D", "0E", "0F"};
+    for (kit::ListControl& l : cb__Achsenauswahl)
+        l.items = achsen;
+    cb_messen.text = StartTimer;
+    cb_messenschnell.text = StartFast;
+    lb_cc_1.text = lb_cc_2.text = QStringLiteral("00");
+    for (kit::Control& s : skala)
+        s.text = QStringLiteral("0");
+}
+
+void StageSimCore::Form_Load()
+{
+    Option1_Click(1);
+    schiebeflag = 0;
+    cb__Achsenauswahl[0].listIndex = 0;
+    cb__Achsenauswahl[1].listIndex = 1;
+}
+
+void StageSimCore::Form_Unload()
+{
+    flagaktiv = 0;
+    if (m_schnell || cb_messenschnell.checked)
+        schnellStopp();
+    if (cb_messen.checked)
+        timerStopp();
+}
+
+void StageSimCore::Option1_Click(int index)
+{
+    Option1[std::size_t(index)].checked = true;
+    Option1[std::size_t(1 - index)].checked = false;
+    modusOffen = true;
+    flagCC = 3;
+    joystickart = index == 0 ? QStringLiteral("J") : QStringLiteral("j");
+}
+
+void StageSimCore::setCombo1ListIndex(int index)
+{
+    Combo1.listIndex = index;
+    if (index >= 0 && index < Combo1.items.size())
+        Combo1.text = Combo1.items.at(index);
+    Combo1_Click();
+}
+
+void StageSimCore::Combo1_Click()
+{
+    gitter.clear();
+    const int i = Combo1.listIndex;
+    if (i >= 0 && i < int(Objektivtabelle.size())) {
+        const Objektiv& o = Objektivtabelle[std::size_t(i)];
+        sichtfeld = o.sichtfeld;
+        linien(o.abstand);
+        skalenversatz = {o.halb, o.viertel, 0, -o.viertel, -o.halb, -o.halb, -o.viertel, 0, o.viertel, o.halb};
+    }
+    rechnelabels();
+}
+
+void StageSimCore::linien(double d)
+{
+    if (!(d > 0))
+        return;
+    const double w = Feld, h = Feld;
+    const double n = w / d;
+    const int bis = int(std::nearbyint(n));  // halves to even
+    const auto strich = [this](double x1, double y1, double x2, double y2) {
+        if (x1 != x2 || y1 != y2)
+            gitter.append(QLineF(x1, y1, x2, y2));
+    };
+    for (int i = 0; i <= bis; ++i) {
+        double p = i * d;
+        if (n == 0.6)
+            p = 0.6 * d;
+        if (float(p) > float(w))
+            continue;
+        strich(w - p, 0, w, p);
+        strich(w - p, 0, 0, h - p);
+        strich(0, p, h - p, h);
+        strich(w, p, p, h);
+    }
+}
+
+void StageSimCore::rechnelabels()
+{
+    for (int i = 0; i < Skalen; ++i) {
+        const double ref = i <= LabelX ? refX : refY;
+        skala[std::size_t(i)].text =
+            formatMask(skalenversatz[std::size_t(i)] + ref, QStringLiteral("##0.000"), m_env.komma());
+    }
+}
+
+void StageSimCore::waehlen(int axis)
+{
+    const kit::ListControl& liste = cb__Achsenauswahl[std::size_t(axis)];
+    m_env.store->setIndex(liste.listIndex);
+    m_env.bus->einheit_waehlen(liste.selected());
+}
+
+void StageSimCore::pb_gitter_MouseDown()
+{
+    for (int axis = 0; axis < 2; ++axis) {
+        waehlen(axis);
+        antwortPA = m_env.bus->senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
+        antwortPA = antwortPA.mid(5, 8);
+        const double motfak = m_env.store->indexGueltig() ? m_env.store->Motfak() : 0;
+        // Without a motor factor the old reference stays.
+        if (motfak == 0 || !std::isfinite(motfak))
+            continue;
+        (axis == 0 ? refX : refY) = hex_zu_wert24(antwortPA) / motfak;
+    }
+    rechnelabels();
+}
+
+bool StageSimCore::achseLesen(int axis, Modus modus)
+{
+    waehlen(axis);
+    const QString pa = QStringLiteral("[1PA]"), kw = QStringLiteral("[1kw]");
+    QString r;
+    if (modus == Modus::Einzeln) {
+        antwortPA = m_env.bus->senden_empfangen(pa, 0, 0);
+        r = m_env.bus->senden_empfangen(kw, 0, 0);
+    } else {
+        r = m_env.bus->senden_empfangen(kw, 0, 0);
+        antwortPA = m_env.bus->senden_empfangen(pa, 0, 0);
+    }
+    const QString vorzeichen = r.mid(13, 2) == QLatin1String("00") ? QString() : QStringLiteral("-");
+    double v = hex_zu_wert24(r.mid(15, 2));
+    if (v > 127)
+        v -= 255;
+    const bool zeigen = modus == Modus::Einzeln ? schiebeflag != barCode(axis) : schiebeflag == 0;
+    if (zeigen)
+        barLabel(axis).text = vorzeichen + QString::number(v);
+
+    antwortPA = antwortPA.mid(5, 8);
+    const double motfak = m_env.store->indexGueltig() ? m_env.store->Motfak() : 0;
+    if (motfak == 0 || !std::isfinite(motfak))
+        return false;
+    (axis == 0 ? posX : posY) = hex_zu_wert24(antwortPA) / motfak;
+    return true;
+}
+
+void StageSimCore::spotSetzen()
+{
+    const double xs = (posX - refX) * massstab + offsetX;
+    const double ys = -massstab * (posY - refY);
+    shape1Left = Mitte - xs - Spot / 2.0;
+    shape1Top = Mitte - ys - Spot / 2.0;
+}
+
+bool StageSimCore::durchlauf(Modus modus)
+{
+    if (!achseLesen(0, modus) || !achseLesen(1, modus))
+        return false;
+    spotSetzen();
+    return true;
+}
+
+void StageSimCore::abfragen()
+{
+    if (flagaktiv == 0) {
+        // No field of view: the pass ends before polling starts.
+        if (sichtfeld == 0)
+            return;
+        massstab = Feld / sichtfeld;
+        offsetX = Feld - sichtfeld * massstab;
+        flagaktiv = 1;
+    }
+    if (cb_messenschnell.checked) {
+        // The fast loop: the window runs its rounds from its event loop.
+        m_schnell = true;
+        return;
+    }
+    durchlauf(Modus::Einzeln);
+    if (m_view.render)
+        m_view.render();
+}
+
+void StageSimCore::schnellSchritt()
+{
+    if (!m_schnell)
+        return;
+    if (!cb_messenschnell.checked) {
+        schnellStopp();
+        return;
+    }
+    bool weiter = false;
+    kit::guarded("Mikroskop_Simulator fast loop", [this, &weiter] { weiter = durchlauf(Modus::Schnell); });
+    if (!weiter)
+        schnellStopp();
+}
+
+void StageSimCore::sende()
+{
+    const QString achse[2] = {cb__Achsenauswahl[0].selected(), cb__Achsenauswahl[1].selected()};
+    if (modusOffen) {
+        modusOffen = false;
+        for (int axis = 0; axis < 2; ++axis) {
+            m_env.bus->einheit_waehlen(achse[axis]);
+            m_env.bus->senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
+            m_env.bus->senden_empfangen(QStringLiteral("[1C") + joystickart + QLatin1Char(']'), 0, 0);
+        }
+        m_env.comMotflag();
+    }
+    for (int axis = 0; axis < 2; ++axis) {
+        if (std::optional<QString> wert = std::exchange(ccwert[std::size_t(axis)], std::nullopt)) {
+            m_env.bus->einheit_waehlen(achse[axis]);
+            m_env.bus->senden_empfangen(QStringLiteral("[1Cc") + *wert + QLatin1Char(']'), 0, 0);
+        }
+    }
+}
+
+void StageSimCore::Scroll_Scroll(int axis)
+{
+    schiebeflag = barCode(axis);
+    flagCC = barCode(axis);
+    const int v = bar(axis).value;
+    barLabel(axis).text = QString::number(v);
+    ccwert[std::size_t(axis)] = hex2(v).right(2);
+}
+
+void StageSimCore::Scroll_Change(int axis)
+{
+    schiebeflag = 0;
+    flagCC = barCode(axis);
+    bar(axis).value = 0;
+    barLabel(axis).text = QString::number(bar(axis).value);
+    ccwert[std::size_t(axis)] = QStringLiteral("00");
+}
+
+void StageSimCore::Scroll_KeyUp(int axis)
+{
+    if (bar(axis).value != 0) {
+        bar(axis).value = 0;
+        Scroll_Change(axis);
+    }
+}
+
+void StageSimCore::bedienungFrei(bool frei, kit::Control& andererKnopf)
+{
+    Combo1.enabled = frei;
+    cb__Achsenauswahl[0].enabled = cb__Achsenauswahl[1].enabled = frei;
+    andererKnopf.enabled = frei;
+}
+
+void StageSimCore::cb_messen_MouseUp(int button)
+{
+    if (button == 1 && cb_messen.checked) {
+        bedienungFrei(false, cb_messenschnell);
+        cb_messen.text = Stop;
+        abfragen();
+    } else {
+        timerStopp();
+    }
+}
+
+void StageSimCore::timerStopp()
+{
+    bedienungFrei(true, cb_messenschnell);
+    flagaktiv = 0;
+    cb_messen.checked = false;
+    cb_messen.text = StartTimer;
+}
+
+void StageSimCore::cb_messenschnell_MouseUp(int button)
+{
+    if (button == 1 && cb_messenschnell.checked) {
+        bedienungFrei(false, cb_messen);
+        cb_messenschnell.text = Stop;
+        m_hold = m_env.holdMainLoop();
+        abfragen();
+        // Polling could not start (no field of view): back to idle.
+        if (!m_schnell)
+            schnellStopp();
+    } else {
+        schnellStopp();
+    }
+}
+
+void StageSimCore::schnellStopp()
+{
+    m_schnell = false;
+    m_hold.release();
+    bedienungFrei(true, cb_messen);
+    flagaktiv = 0;
+    cb_messenschnell.checked = false;
+    cb_messenschnell.text = StartFast;
+}

@@ -1,0 +1,137 @@
+#include "frm_MSim.h"
+
+#include "Format.h"
+#include "ui_frm_MSim.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+frm_MSim::frm_MSim(StageSimEnv env, QWidget* parent)
+    : QWidget(parent), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_MSim>()), m_form(this)
+{
+    m_ui->setupUi(this);
+    m_core.setView({this, [this] { render(); }});
+
+    m_spot = new QWidget(m_ui->pb_gitter);
+    m_spot->setObjectName(QStringLiteral("shape1"));
+    m_spot->resize(twipsToPixels(StageSimCore::Spot), twipsToPixels(StageSimCore::Spot));
+    m_spot->setAutoFillBackground(true);
+    QPalette p = m_spot->palette();
+    p.setColor(QPalette::Window, bgrColor(StageSimCore::SpotFarbe));
+    m_spot->setPalette(p);
+    m_spot->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_ui->pb_gitter->installEventFilter(this);
+
+    m_form.caption(StageSimCore::Caption);
+    m_form.list(QStringLiteral("Combo1"), m_core.Combo1, [this] { m_core.Combo1_Click(); });
+    for (int i = 0; i < 2; ++i) {
+        m_form.list(QStringLiteral("cb__Achsenauswahl_%1").arg(i), m_core.cb__Achsenauswahl[std::size_t(i)]);
+        m_form.button(QStringLiteral("Option1_%1").arg(i), m_core.Option1[std::size_t(i)], [this, i] {
+            if (m_core.Option1[std::size_t(i)].checked)
+                m_core.Option1_Click(i);
+        });
+    }
+    m_form.button(QStringLiteral("cb_messen"), m_core.cb_messen, [this] { m_core.cb_messen_MouseUp(1); });
+    m_form.button(QStringLiteral("cb_messenschnell"), m_core.cb_messenschnell,
+                  [this] { m_core.cb_messenschnell_MouseUp(1); });
+    m_form.label(QStringLiteral("lb_cc_1"), m_core.lb_cc_1);
+    m_form.label(QStringLiteral("lb_cc_2"), m_core.lb_cc_2);
+    for (int i = 0; i < StageSimCore::Skalen; ++i)
+        m_form.label(QString::fromLatin1(StageSimCore::SkalenNamen[std::size_t(i)]), m_core.skala[std::size_t(i)]);
+    bindBar(QStringLiteral("ScrollX"), 0);
+    bindBar(QStringLiteral("ScrollY"), 1);
+    m_form.setAfterEvent([this] {
+        paintGitter();
+        // The fast loop's rounds: one per pass of the event loop.
+        if (m_core.schnellLaeuft() && !m_schnell.isActive())
+            m_schnell.start();
+    });
+    m_schnell.setInterval(0);
+    connect(&m_schnell, &QTimer::timeout, this, [this] {
+        m_form.handle("Mikroskop_Simulator fast loop", [this] { m_core.schnellSchritt(); });
+        if (!m_core.schnellLaeuft())
+            m_schnell.stop();
+    });
+
+    m_core.Form_Load();
+    render();
+}
+
+frm_MSim::~frm_MSim()
+{
+    m_core.Form_Unload();
+}
+
+QWidget* frm_MSim::pb_gitter() const
+{
+    return m_ui->pb_gitter;
+}
+
+void frm_MSim::bindBar(const QString& name, int axis)
+{
+    auto* bar = findChild<QScrollBar*>(name);
+    kit::RangeControl& state = axis == 0 ? m_core.ScrollX : m_core.ScrollY;
+    // A value change while the thumb is held is a drag; any other (arrow,
+    // trough, key) springs the bar back.
+    m_form.range(name, state, [this, bar, axis] {
+        if (bar->isSliderDown())
+            m_core.Scroll_Scroll(axis);
+        else
+            m_core.Scroll_Change(axis);
+    });
+    connect(bar, &QScrollBar::sliderReleased, this,
+            [this, axis] { m_form.handle("Scroll_Change", [this, axis] { m_core.Scroll_Change(axis); }); });
+    bar->installEventFilter(this);
+}
+
+void frm_MSim::render()
+{
+    paintGitter();
+    m_form.render();
+}
+
+void frm_MSim::paintGitter()
+{
+    m_spot->move(int(std::lround(m_core.shape1Left / 15.0)), int(std::lround(m_core.shape1Top / 15.0)));
+    if (m_shownGitter != m_core.gitter) {
+        m_shownGitter = m_core.gitter;
+        m_ui->pb_gitter->update();
+    }
+}
+
+bool frm_MSim::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->pb_gitter) {
+        if (event->type() == QEvent::Paint) {
+            QPainter painter(m_ui->pb_gitter);
+            painter.fillRect(m_ui->pb_gitter->rect(), Qt::white);
+            painter.scale(1 / 15.0, 1 / 15.0);
+            painter.setPen(QPen(bgrColor(StageSimCore::GitterFarbe), 0));
+            painter.drawLines(m_shownGitter);
+            painter.setPen(QPen(bgrColor(StageSimCore::SpotFarbe), 0));
+            const int c = StageSimCore::Fadenkreuz;
+            painter.drawLine(c, 0, c, StageSimCore::Feld);
+            painter.drawLine(0, c, StageSimCore::Feld, c);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_form.handle("pb_gitter_MouseDown", [this] { m_core.pb_gitter_MouseDown(); });
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyRelease) {
+        const int axis = watched == m_ui->ScrollX ? 0 : 1;
+        m_form.handle("Scroll_KeyUp", [this, axis] { m_core.Scroll_KeyUp(axis); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frm_MSim::closeEvent(QCloseEvent* event)
+{
+    m_form.handle("Mikroskop_Simulator Form_Unload", [this] { m_core.Form_Unload(); });
+    m_schnell.stop();
+    event->accept();
+    // Closed from the program (not by its frame): the frame goes too.
+    if (QWidget* sub = parentWidget(); sub && sub->inherits("QMdiSubWindow"))
+        sub->hide();
+}

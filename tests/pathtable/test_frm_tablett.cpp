@@ -1,0 +1,144 @@
+// The path table window opened from "Tablett": it holds the main loop until
+// every way out releases it, draws with the mouse, and takes key commands
+// only from its drawing box and the spacing box. With
+// KELVANE_PATHTABLE_SCREENSHOT=<file.png> the drawn and driven path is saved as
+// a picture.
+#include "MenuNames.h"
+#include "ParamsContext.h"
+#include "SimPathAxis.h"
+#include "SimWorkbench.h"
+#include "frm_main.h"
+#include "frm_tablett.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class FrmTablettTest : public ::testing::Test
+{
+protected:
+    FrmTablettTest()
+    {
+        frame = std::make_unique<frm_main>(*wb.core);
+        params = std::make_unique<ParamsContext>(wb.core->ui(), frame->optionFlags());
+        fenster = &installPathTable(*frame, *params);
+    }
+    ~FrmTablettTest() override
+    {
+        frame.reset();
+        params.reset();
+    }
+
+    frm_tablett* oeffnen()
+    {
+        frame->menuEntry(Menu::Tablett)->trigger();
+        return fenster->tablett;
+    }
+    bool gehalten() const { return frame->timer1Holders().contains(Menu::Tablett); }
+
+    // A stroke with the left button through `punkte` (pixels of the drawing box).
+    static void ziehen(QWidget* box, const QList<QPoint>& punkte)
+    {
+        QTest::mousePress(box, Qt::LeftButton, {}, punkte.first());
+        for (const QPoint& p : punkte) {
+            QMouseEvent move(QEvent::MouseMove, p, box->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(box, &move);
+        }
+        QTest::mouseRelease(box, Qt::LeftButton, {}, punkte.last());
+    }
+
+    SimWorkbench wb;
+    std::unique_ptr<frm_main> frame;
+    std::unique_ptr<ParamsContext> params;
+    PathTableWindows* fenster = nullptr;
+};
+
+TEST_F(FrmTablettTest, HoldsTheMainLoopUntilEveryWayOut)
+{
+    frm_tablett* w = oeffnen();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(gehalten());
+    EXPECT_EQ(w->form().pb_Zeichnung->width(), QGuiApplication::primaryScreen()->availableGeometry().width() - 200);
+
+    const auto wege = std::vector<std::function<void()>>{
+        [w] { QTest::keyClick(w->form().pb_Zeichnung, Qt::Key_Escape); },
+        [w] { QTest::keyClick(w->form().pb_Zeichnung, Qt::Key_P); },
+        [w] { w->close(); },
+        [w] { w->form().button_6->click(); },
+    };
+    for (std::size_t i = 0; i < wege.size(); ++i) {
+        if (i > 0) {
+            ASSERT_EQ(oeffnen(), w);
+        }
+        EXPECT_TRUE(gehalten()) << i;
+        wege[i]();
+        EXPECT_FALSE(w->isVisible()) << i;
+        EXPECT_FALSE(gehalten()) << i;
+    }
+}
+
+TEST_F(FrmTablettTest, DrivesADrawnPathAndTakesKeysOnlyFromTheDrawingBoxAndTheSpacingBox)
+{
+    frm_tablett* w = oeffnen();
+    auto& ui = w->form();
+    QList<QPoint> spirale;
+    for (int i = 0; i <= 240; ++i) {
+        const double a = i * 0.08, r = 20 + i * 0.9;
+        spirale << QPoint(300 + int(r * std::cos(a)), 300 + int(r * std::sin(a)));
+    }
+    ziehen(ui.pb_Zeichnung, spirale);
+    ziehen(ui.pb_Zeichnung, {{120, 520}, {200, 470}, {280, 520}, {360, 470}, {440, 520}});
+    EXPECT_EQ(w->core().bahn.strichzahl, 2);
+    QTest::keyClick(ui.pb_Zeichnung, Qt::Key_Z);
+    EXPECT_EQ(w->core().sh_an_aus.colour, TablettCore::Gruen);
+    QTest::mouseClick(ui.pb_Zeichnung, Qt::RightButton, {}, QPoint(440, 520));
+    EXPECT_TRUE(w->findChild<QLabel*>(u"lb_punkte_0"_s)->isVisible());
+
+    // "Start Ablauf" drives both strokes step by step through the event loop.
+    for (const QString& a : {u"01"_s, u"02"_s})
+        wb.unit(a).setModel(std::make_unique<SimPathAxisModel>());
+    ui.cb_achse2->click();
+    ui.button_2->click();
+    EXPECT_TRUE(w->core().faehrt());
+    QElapsedTimer uhr;
+    uhr.start();
+    while (w->core().faehrt() && uhr.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(w->core().faehrt());
+    EXPECT_EQ(wb.traffic().filter(u"[1SA"_s).size(), 4);
+    EXPECT_TRUE(ui.lb_fahrzeit->text().startsWith(u"Fahrzeit :"_s));
+    EXPECT_TRUE(wb.dialogs->messages.isEmpty());
+    wb.bus->clearTraffic();
+    const QString bild = qEnvironmentVariable("KELVANE_PATHTABLE_SCREENSHOT");
+    if (!bild.isEmpty())
+        w->grab().save(bild);
+
+    // Commands typed into the command line are text, not keys.
+    const int punkte = w->core().bahn.punktzahl;
+    QTest::keyClicks(ui.Text1, u"SCZ"_s);
+    EXPECT_EQ(ui.Text1->text(), u"SCZ"_s);
+    EXPECT_EQ(w->core().bahn.punktzahl, punkte);
+    EXPECT_TRUE(wb.traffic().isEmpty());
+    // A letter in the spacing box is no text but still a command, once.
+    QTest::keyClick(ui.tb_delta, Qt::Key_C);
+    EXPECT_EQ(ui.tb_delta->text(), u"500"_s);
+    EXPECT_EQ(w->core().bahn.punktzahl, 0);
+    EXPECT_TRUE(w->isVisible());
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// The drive of the path against two simulated controllers that run position
+// tables: the exact command sequence with its unit selections, the table
+// counters and releases of two axes, unanswered tables, stopping, leaving
+// the window during a drive, and the checks made before anything is sent.
+#include "TablettFixture.h"
+
+#include "SimPathAxis.h"
+#include "SimSerialPort.h"
+
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The simulated port, logging selections and commands as the program writes them.
+class LogPort final : public ISerialPort
+{
+public:
+    LogPort(SimBus& bus, QStringList& log) : m_sim(bus), m_log(log) { m_sim.open(); }
+    void setCommPort(int n) override { m_sim.setCommPort(n); }
+    int commPort() const override { return m_sim.commPort(); }
+    void setSettings(const QString& s) override { m_sim.setSettings(s); }
+    QString settings() const override { return m_sim.settings(); }
+    bool open() override { return m_sim.open(); }
+    void close() override { m_sim.close(); }
+    bool isOpen() const override { return m_sim.isOpen(); }
+    int inBufferCount() override { return m_sim.inBufferCount(); }
+    QByteArray input() override { return m_sim.input(); }
+    bool output(const QByteArray& d) override
+    {
+        m_log << (d.startsWith('\x12') ? u"select "_s + QString::fromLatin1(d.mid(1)) : QString::fromLatin1(d));
+        return m_sim.output(d);
+    }
+    bool waitForInput(int msecs) override { return m_sim.waitForInput(msecs); }
+    QString lastError() const override { return m_sim.lastError(); }
+
+private:
+    SimSerialPort m_sim;
+    QStringList& m_log;
+};
+
+class Fahrt : public ::testing::Test
+{
+protected:
+    Fahrt() : store(flags)
+    {
+        SimWorkbench::Setup s;
+        s.serial = [this](SimBus& bus) { return std::make_unique<LogPort>(bus, log); };
+        wb = std::make_unique<SimWorkbench>(s);
+        for (const QString& a : {u"01"_s, u"02"_s})
+            wb->unit(a).setModel(std::make_unique<SimPathAxisModel>());
+        TablettEnv env;
+        env.bus = &wb->transport();
+        env.ui = wb->dialogs;
+        env.store = &store;
+        env.clock = wb->clock;
+        env.releaseMainLoop = [this] { freigabeBei = int(log.size()); };
+        t = std::make_unique<TablettCore>(env);
+        t->setZeichenflaeche(2000, 2000);
+        t->Form_Load();
+    }
+    // Points in mm (1000 twips a mm, 0 mm at the centre), one stroke.
+    void strich(std::initializer_list<QPointF> mm)
+    {
+        auto it = mm.begin();
+        t->pb_Zeichnung_MouseDown(1, 1000 + it->x() * 1000, 1000 - it->y() * 1000);
+        for (++it; it != mm.end(); ++it)
+            t->pb_Zeichnung_MouseMove(1000 + it->x() * 1000, 1000 - it->y() * 1000);
+        t->pb_Zeichnung_MouseUp(1);
+    }
+    QString gesendet() const { return log.join(u'|'); }
+    qint32 position(const QString& a) { return wb->axis(a).position(); }
+
+    OptionFlags flags;
+    AxisParameterStore store;
+    QStringList log;
+    std::unique_ptr<SimWorkbench> wb;
+    std::unique_ptr<TablettCore> t;
+    int freigabeBei = -1;
+};
+
+QString muster(std::initializer_list<QString> teile)
+{
+    QString out;
+    for (const QString& t : teile)
+        out += t.startsWith(u'(') ? t : QRegularExpression::escape(t) + u"\\|"_s;
+    return out;
+}
+
+TEST_F(Fahrt, OneStrokeOnUnit01FollowsTheSequence)
+{
+    strich({{0, 0}, {0.1, 0}, {0.2, 0}});  // 0, 522 and 1043 counts at 5217 counts/mm
+    t->tasteneingabe(83);
+    t->fahrtBisEnde();
+    const QString runde = u"(select 02\\|select 01\\|\\[1PL\\]\\|select 01\\|\\[0po\\]\\|)"_s;
+    const QRegularExpression erwartet(
+        u"^"_s +
+        muster({u"select 01"_s, u"[1MA00000000]"_s, u"[0po]"_s, u"(select 01\\|\\[0po\\]\\|)*"_s, u"select 01"_s,
+                u"[1PE]"_s, u"select 02"_s, u"select 01"_s, u"[1PK00020A1000041310]"_s, u"select 01"_s,
+                u"[1SA00000413]"_s, u"[0po]"_s}) +
+        runde + muster({u"select 01"_s, u"[1PW]"_s, u"select 02"_s, u"[1PW]"_s}) + runde + u"*"_s +
+        muster({u"select 01"_s, u"[1PE]"_s}) + u"select 02$"_s);
+    EXPECT_TRUE(erwartet.match(gesendet()).hasMatch()) << gesendet().toStdString();
+    EXPECT_EQ(position(u"01"_s), 1043);
+    EXPECT_EQ(t->lb_PK.text, u"[1PK00020A1000041310][1PK0000001000000010]"_s);
+    EXPECT_TRUE(t->lb_fahrzeit.text.startsWith(u"Fahrzeit :"_s));
+    EXPECT_TRUE(t->lb_fahrzeit.text.endsWith(u's'));
+    EXPECT_EQ(t->bahn.strichzahl, 1);
+    // A red dot at each end position: on 0 mm for Y without unit "02".
+    ASSERT_EQ(t->zeichnung().punkte.size() - std::count_if(t->zeichnung().punkte.begin(), t->zeichnung().punkte.end(),
+                                                           [](const auto& p) { return p.breite == 4; }),
+              2u);
+    EXPECT_NEAR(t->zeichnung().punkte.back().ort.x(), 1000 + 1043.0 / 5217 * 1000, 1e-6);
+    EXPECT_NEAR(t->zeichnung().punkte.back().ort.y(), 1000, 1e-6);
+}
+
+TEST_F(Fahrt, TwoAxesGetTheirTablesInTurnAndStepTogether)
+{
+    t->cb_achse2.checked = true;
+    strich({{0, 0}, {0.1, -0.1}, {0.2, -0.3}, {0.3, -0.2}});
+    t->tasteneingabe(83);
+    t->fahrtBisEnde();
+    const QString s = gesendet();
+    EXPECT_TRUE(s.contains(u"select 01|[1PK00020A100004131000061D10]|select 02|[1PK"_s)) << s.toStdString();
+    EXPECT_TRUE(s.contains(u"]|select 01|[1SA0000061D]|[0po]|select 02|[1SA"_s)) << s.toStdString();
+    // One release to both units for each common counter: entries 0, 1 and 2 at least.
+    EXPECT_GE(s.count(u"select 01|[1PW]|select 02|[1PW]"_s), 3);
+    EXPECT_EQ(s.count(u"[1PW]"_s), 2 * s.count(u"select 01|[1PW]|select 02|[1PW]"_s));
+    EXPECT_EQ(position(u"01"_s), 1565);
+    EXPECT_EQ(position(u"02"_s), -1043);
+    // The second stroke of a drawing after the drive starts where it should.
+    strich({{0.5, 0.5}});
+    EXPECT_EQ(t->bahn.strichzahl, 2);
+    EXPECT_EQ(t->bahn.strichanfang[1], 4);
+}
+
+TEST_F(Fahrt, AnUnansweredTableSkipsThatStrokesRun)
+{
+    wb->unit(u"01"_s).setHandler(u"1PK"_s, [](SimUnit&, const SimCommand&) { return QByteArray(); });
+    t->lb_timeout.text = u"0.3"_s;
+    strich({{0, 0}, {0.1, 0}});
+    strich({{0.2, 0.2}, {0.3, 0.2}});
+    t->tasteneingabe(83);
+    t->fahrtBisEnde();
+    const QString s = gesendet();
+    EXPECT_EQ(s.count(u"[1PK"_s), 2);
+    EXPECT_EQ(s.count(u"[1SA"_s), 0);
+    EXPECT_EQ(s.count(u"[1MA"_s), 2);
+    EXPECT_EQ(t->lb_Ant.text, u"1"_s);
+}
+
+TEST_F(Fahrt, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
+{
+    strich({{0, 0}, {0.1, 0}, {0.2, 0}, {0.3, 0}});
+    strich({{0.5, 0.5}, {0.6, 0.5}});
+    const Bahn vorher = t->bahn;
+    t->tasteneingabe(83);
+    while (t->fahrtSchritt() && !log.contains(u"[1PL]"_s)) {
+    }
+    // Clear, redraw, import, a second start, drawing, Z-Zoom and the view
+    // are refused while the path is driven.
+    wb->dialogs->fileAnswers << wb->home.file(u"bahn.txt"_s);
+    for (const int taste : {67, 90, 112, 83})
+        t->tasteneingabe(taste);
+    t->pb_Zeichnung_MouseDown(1, 10, 10);
+    t->pb_Zeichnung_MouseMove(20, 20);
+    t->cb_ZZ.text = u"2"_s;
+    t->cb_ZZ_LostFocus();
+    t->cb_zoom.text = u"2"_s;
+    t->cb_zoom_LostFocus();
+    EXPECT_EQ(t->bahn.bahnX, vorher.bahnX);
+    EXPECT_EQ(t->bahn.punktzahl, vorher.punktzahl);
+    EXPECT_EQ(t->cb_ZZ.text, u"1"_s);
+    EXPECT_EQ(t->tb_minus.text, u"1.0000"_s);
+    EXPECT_TRUE(wb->dialogs->fileRequests.isEmpty());
+    ASSERT_TRUE(t->faehrt());
+
+    t->button_Click(3);
+    EXPECT_FALSE(t->faehrt());
+    EXPECT_EQ(log.last(), u"[1BR]"_s);
+    EXPECT_LT(log.lastIndexOf(u"[1PE]"_s), log.indexOf(u"[1PL]"_s));
+    EXPECT_EQ(gesendet().count(u"[1MA"_s), 1);
+    // The stroke count the drive used as its cursor is whole again.
+    EXPECT_EQ(t->bahn.strichzahl, 2);
+}
+
+TEST_F(Fahrt, LeavingTheWindowStopsTheDriveBeforeTheMainLoopRuns)
+{
+    strich({{0, 0}, {0.1, 0}, {0.2, 0}});
+    for (const int taste : {27, 80}) {
+        if (taste == 80)
+            strich({{0, 0}, {0.1, 0}, {0.2, 0}});
+        log.clear();
+        t->tasteneingabe(83);
+        t->fahrtSchritt();
+        ASSERT_TRUE(t->faehrt());
+        t->tasteneingabe(taste);
+        EXPECT_FALSE(t->faehrt());
+        ASSERT_GT(freigabeBei, 0);
+        EXPECT_EQ(log.at(freigabeBei - 1), u"[1BR]"_s) << taste;
+        EXPECT_EQ(log.size(), freigabeBei);
+        t->oeffnen();
+    }
+}
+
+TEST_F(Fahrt, NothingIsSentForAPathThatCannotBeDriven)
+{
+    t->tasteneingabe(83);  // empty path
+    strich({{0, 0}, {0.2, 0}});
+    t->tb_zeit.text = u"5"_s;
+    t->tasteneingabe(83);
+    t->tb_zeit.text = u"10"_s;
+    store.datensatz(1).Motfak = 1e8;  // 0.2 mm beyond the 24-bit counter
+    t->tasteneingabe(83);
+    store.datensatz(1).Motfak = 5217;
+    t->clear();
+    t->pb_Zeichnung_MouseDown(1, 0, 0);
+    for (int i = 1; i <= 501; ++i)
+        t->pb_Zeichnung_MouseMove(i, 0);
+    t->pb_Zeichnung_MouseUp(1);
+    t->tasteneingabe(83);
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_FALSE(t->faehrt());
+    EXPECT_EQ(wb->dialogs->texts(),
+              (QStringList{TablettCore::ZeitMeldung, TablettCore::BereichMeldung, TablettCore::TabellenMeldung}));
+}
+
+}  // namespace

@@ -1,0 +1,388 @@
+// The servo recorder against the simulated axis and its loop model: the
+// channel decoders and the gauge split, the latches, drawing and restarting
+// the traces, the drift labels, the run control in both modes, the scale
+// inputs, and the window closed while its loop runs.
+#include "MainWindowDoubles.h"
+
+#include "AxisParameterStore.h"
+#include "GaugeHost.h"
+#include "Install.h"
+#include "InstallRecorder.h"
+#include "ParamsContext.h"
+#include "frm_main.h"
+#include "OptionFlags.h"
+#include "RecorderCore.h"
+#include "SimLoopReadouts.h"
+#include "frm_eW.h"
+
+#include <QCoreApplication>
+#include <QLibrary>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QCheckBox>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Eingang
+{
+    const char* reply;
+    bool zwoelf;
+    int offset;
+    double wert;
+};
+
+class EwDecoder : public ::testing::TestWithParam<Eingang>
+{
+};
+
+TEST_P(EwDecoder, ReadsTheValueField)
+{
+    const Eingang e = GetParam();
+    EXPECT_EQ(RecorderCore::ewWert(QString::fromLatin1(e.reply), e.zwoelf, e.offset), e.wert) << e.reply;
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, EwDecoder,
+                         ::testing::Values(Eingang{"[1eW!800]", true, 0, -2048}, Eingang{"[1eW!7FF]", true, 0, 2047},
+                                           Eingang{"[1eW!800]", true, 10, -2058}, Eingang{"[1eW!7FF]", true, 10, 2057},
+                                           Eingang{"[1eW!005]", true, 10, 15}, Eingang{"[1eW!FFB]", true, 10, -15},
+                                           Eingang{"[1eW!80]", false, 0, -128}, Eingang{"[1eW!7F]", false, 0, 127},
+                                           Eingang{"1", true, 3, 3}));
+
+TEST(RecorderDecoders, SignRulesAndGaugeSplit)
+{
+    EXPECT_EQ(RecorderCore::twWert("[1TW!FFFF]"), -1);
+    EXPECT_EQ(RecorderCore::twWert("[1TW!8000]"), -32768);
+    EXPECT_EQ(RecorderCore::k8Wert("[1K8!00FF]"), -1);
+    EXPECT_EQ(RecorderCore::k8Wert("[1K8!0100]"), 0);
+    EXPECT_EQ(RecorderCore::pcWert("[1PC!FFFF]"), -1);
+    EXPECT_EQ(RecorderCore::pcSpurWert("[1PC!FFFF]"), -1);
+    using A = std::array<int, 3>;
+    EXPECT_EQ(RecorderCore::aufteilen(1789, true), (A{1789, 0, 0}));
+    EXPECT_EQ(RecorderCore::aufteilen(1790, true), (A{1789, 0, 1790}));
+    EXPECT_EQ(RecorderCore::aufteilen(-1790, true), (A{-1789, -1790, 0}));
+    EXPECT_EQ(RecorderCore::aufteilen(111, false), (A{111, 0, 0}));
+    EXPECT_EQ(RecorderCore::aufteilen(112, false), (A{111, 0, 112}));
+}
+
+class RecorderTest : public ::testing::Test
+{
+protected:
+    RecorderTest()
+    {
+        addLoopReadouts(*wb.bus, QStringLiteral("01"));
+        addLoopReadouts(*wb.bus, QStringLiteral("02"));
+        flags.setOn(OptionFlags::MotNeu, true);
+        cc.list = {QStringLiteral("01"), QStringLiteral("02")};
+        cc.listIndex = 0;
+        registry.CC.add(1, &cc);
+        registry.CC_I = 1;
+        core.CCIndex = 1;
+        core.Form_Load(1200);
+        core.Form_Activate();
+    }
+    RecorderEnv env()
+    {
+        RecorderEnv e;
+        e.bus = &wb.transport();
+        e.store = &store;
+        e.options = &flags;
+        e.registry = &registry;
+        e.ui = wb.dialogs;
+        e.clock = wb.clock;
+        e.holdMainLoop = [this] {
+            ++holds;
+            return MainLoopHold([this] { --holds; });
+        };
+        return e;
+    }
+    void start(bool loop = false)
+    {
+        core.cb_an_aus.checked = loop;
+        core.cb_Messung.checked = true;
+        core.cb_Messung_MouseUp();
+    }
+    // Stands the axis at mm.
+    void stand(double mm) { wb.axis().setPosition(qint32(std::lround(mm * 5217))); }
+    int roteInZeile(int y, int von, int bis) const
+    {
+        int n = 0;
+        for (int x = std::max(0, von); x <= bis && x < RecorderCore::GraphBreite; ++x)
+            n += core.pb_graph.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
+        return n;
+    }
+
+    SimWorkbench wb;
+    OptionFlags flags;
+    AxisParameterStore store{flags};
+    Fensterpostfach registry;
+    EventLog log;
+    ControlCenterDouble cc{log};
+    int holds = 0;
+    RecorderCore core{env()};
+};
+
+TEST_F(RecorderTest, DefaultScaleLabelsAndGaugeRanges)
+{
+    EXPECT_EQ(core.Label1.text, "-80.0000");
+    EXPECT_EQ(core.lb_mitte.text, "0.0000");
+    EXPECT_EQ(core.Label2.text, "80.0000");
+    EXPECT_EQ(core.toviv[RecorderCore::Toviv_pos].min, 1791);
+    EXPECT_EQ(core.toviv[RecorderCore::Toviv_neg].min, -2048);
+    // The zero row of the eW scale reads 0 %.
+    core.pb_graph_MouseMove(8191, core.y_offset_ew);
+    EXPECT_EQ(core.Label10.text, "00.00");
+    EXPECT_EQ(core.Label8.text, "0.000000");
+}
+
+TEST_F(RecorderTest, FirstPassStoresSecondDrawsAJumpRestarts)
+{
+    core.lb_farbeEW.listIndex = 1;  // red
+    stand(0);
+    start();
+    EXPECT_EQ(core.FlagEW, 1);
+    const int zeile = int(core.y_offset_ew);
+    const double x0 = core.x_vor;
+    EXPECT_EQ(roteInZeile(zeile, int(x0) - 20, int(x0) + 20), 0);
+    stand(2);
+    core.abfragen();
+    EXPECT_GT(roteInZeile(zeile, int(x0) + 1, int(core.x_vor) - 1), 5);
+    EXPECT_EQ(core.line_Pos, core.x_vor);
+    EXPECT_EQ(core.HScroll1.value, int(std::lround(core.x_vor)));
+
+    // More than 3000 pixels further: nothing drawn, the traces start there.
+    const double vorher = core.x_vor;
+    stand(500);
+    core.abfragen();
+    EXPECT_GT(core.x_vor - vorher, 3000);
+    EXPECT_EQ(roteInZeile(zeile, int(vorher) + 1, int(core.x_vor)), 0);
+    stand(501);
+    core.abfragen();
+    EXPECT_GT(roteInZeile(zeile, int(core.x_vor) - 6, int(core.x_vor) - 1), 3);
+}
+
+TEST_F(RecorderTest, LatchedChannelsAreNotResentUntilTheUnitChanges)
+{
+    core.cb_wP.checked = core.cb_tw.checked = true;
+    wb.unit().rejectNext(QStringLiteral("[1wP]"), 0x05);
+    wb.unit().setHandler(QStringLiteral("1TW"),
+                         [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
+    start();
+    EXPECT_EQ(core.sperre_wp, 1);
+    EXPECT_EQ(core.sperre_tw, 1);
+    EXPECT_EQ(wb.dialogs->messages.size(), 1);
+    wb.bus->clearTraffic();
+    core.abfragen();
+    EXPECT_FALSE(wb.traffic().join(' ').contains("[1wP]"));
+    EXPECT_FALSE(wb.traffic().join(' ').contains("[1TW]"));
+    cc.listIndex = 1;
+    core.abfragen();
+    EXPECT_TRUE(wb.traffic().contains("02 [1wP]"));
+    EXPECT_TRUE(wb.traffic().contains("02 [1TW]"));
+    EXPECT_EQ(core.toviv[RecorderCore::Toviv_w].value, 0x80);
+}
+
+TEST_F(RecorderTest, DriftLabelsCountTheSecondsOfTheRun)
+{
+    stand(0);
+    start();
+    core.Check1.checked = true;
+    core.Check1_Click();
+    EXPECT_TRUE(core.cb_drift.checked);
+    EXPECT_EQ(core.driftmerker, 1);
+    core.abfragen();
+    EXPECT_EQ(core.driftmerker, 2);
+    EXPECT_EQ(core.lb_zeit[0].text, "0");
+    wb.clock->advance(2.5);
+    wb.axis().setPosition(3);
+    core.abfragen();
+    EXPECT_EQ(core.lb_zeit[0].text, "2.5s");
+    EXPECT_EQ(core.zeit_index, 1);
+    core.abfragen();  // standing still: no new label
+    EXPECT_EQ(core.zeit_index, 1);
+    // Starting a measurement ends the drift run.
+    core.cb_Messung.checked = false;
+    core.cb_Messung_MouseUp();
+    start();
+    EXPECT_EQ(core.driftmerker, 0);
+}
+
+TEST_F(RecorderTest, RunModesHoldTheMainLoopOnlyInLoopModeAndStopCentres)
+{
+    start();
+    EXPECT_EQ(holds, 0);
+    EXPECT_FALSE(core.text_plus.enabled);
+    core.cb_Messung.checked = false;
+    core.cb_Messung_MouseUp();
+    EXPECT_EQ(core.FlagEW, 3);
+    EXPECT_EQ(core.HScroll1.value, 8191);
+    EXPECT_TRUE(core.cb_an_aus.enabled);
+
+    start(true);
+    EXPECT_EQ(holds, 1);
+    EXPECT_TRUE(core.schleifeLaeuft());
+    log.clear();
+    core.schleifenSchritt();
+    EXPECT_TRUE(log.join(' ').contains("Aktualisieren"));
+    core.cmd_exit_Click();
+    EXPECT_EQ(holds, 0);
+    EXPECT_FALSE(core.schleifeLaeuft());
+    EXPECT_EQ(core.FlagEW, 3);
+    EXPECT_EQ(core.cb_Messung.text, "Start");
+}
+
+TEST_F(RecorderTest, AxisEndChecksAndGain)
+{
+    core.text_minus.text = QStringLiteral("20");
+    core.text_plus.text = QStringLiteral("10");
+    core.text_minus_LostFocus();
+    EXPECT_EQ(wb.dialogs->messages.value(0).text, "Falsche Eingabe!! Die Zahl muss kleiner sein als 10 !!");
+    EXPECT_EQ(wb.dialogs->messages.value(0).title, "Fehler");
+    // The other field's check is locked while the first one waits for a correction.
+    core.text_plus_LostFocus();
+    EXPECT_EQ(wb.dialogs->messages.size(), 1);
+    core.text_minus.text = QStringLiteral("-40");
+    core.text_minus_LostFocus();
+    EXPECT_EQ(wb.dialogs->messages.size(), 1);
+    EXPECT_EQ(core.lb_mitte.text, "-15");
+    core.HScroll1_Change();
+    EXPECT_EQ(core.Label1.text, "-40.0000");
+
+    core.text_minus.text.clear();
+    core.text_minus_LostFocus();
+    EXPECT_EQ(wb.dialogs->messages.size(), 1);
+
+    // A gain of 0 keeps the old scale and becomes 1 on leaving.
+    const double vorher = core.y_faktor_ew;
+    core.text_minus.text = QStringLiteral("-40");
+    core.text_faktor.text = QStringLiteral("0");
+    core.text_faktor_Change();
+    EXPECT_EQ(core.y_faktor_ew, vorher);
+    core.text_faktor_LostFocus();
+    EXPECT_EQ(core.text_faktor.text, "1");
+    core.text_faktor.text = QStringLiteral("2");
+    core.text_faktor_Change();
+    EXPECT_DOUBLE_EQ(core.y_faktor_ew, vorher * 2);
+}
+
+TEST_F(RecorderTest, PointLabelsSitBesideTheClickAndWrap)
+{
+    core.Form_MouseDown(2, 100, 50, 1200);
+    EXPECT_EQ(core.lb_punkte[0].left, 100);
+    EXPECT_TRUE(core.lb_punkte[0].label.text.startsWith("PA="));
+    core.Form_MouseDown(2, 1000, 50, 1200);
+    EXPECT_LT(core.lb_punkte[1].left, 1000);
+    for (int i = 0; i < 29; ++i)
+        core.Form_MouseDown(2, 10, 10, 1200);
+    EXPECT_EQ(core.punkt_index, 0);
+    core.cmd_clear_Click();
+    EXPECT_EQ(core.lb_punkte[0].top, RecorderCore::PunktParkOben);
+    EXPECT_TRUE(core.lb_punkte[0].label.text.isEmpty());
+}
+
+TEST_F(RecorderTest, WindowWithoutGaugeLibraryAndClosedDuringItsLoop)
+{
+    GaugeHost host(*wb.dialogs, wb.home.file(QStringLiteral("components.ini")));
+    const qsizetype vorher = wb.dialogs->messages.size();
+    frm_eW w(env(), host, 1200);
+    EXPECT_EQ(wb.dialogs->messages.size(), vorher + 1);
+    ASSERT_EQ(w.gauges().size(), RecorderCore::Anzeigen);
+    EXPECT_FALSE(w.gauges()[0].isLive());
+
+    RecorderCore& c = w.core();
+    c.CCIndex = 1;
+    c.Form_Activate();
+    w.show();
+    w.findChild<QCheckBox*>(QStringLiteral("cb_an_aus"))->click();
+    w.findChild<QPushButton*>(QStringLiteral("cb_Messung"))->click();
+    EXPECT_TRUE(c.schleifeLaeuft());
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_GE(c.FlagEW, 1);
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(c.schleifeLaeuft());
+    EXPECT_EQ(holds, 0);
+    EXPECT_EQ(c.an_aus, 0);
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+TEST_F(RecorderTest, RecordingOfAMoveWithLiveGauges)
+{
+    // The gauge library registered as the program's tool does it.
+    const QString components = wb.home.file(QStringLiteral("components.ini"));
+    qputenv("KELVANE_COMPONENT_REGISTRY", components.toLocal8Bit());
+    QLibrary lib(QStringLiteral(LEVELON_PLUGIN_FILE));
+    auto reg = reinterpret_cast<levelon::RegisterServerFn>(lib.resolve(levelon::RegisterServerSymbol));
+    ASSERT_TRUE(reg);
+    ASSERT_EQ(reg(), levelon::ServerOk);
+    qunsetenv("KELVANE_COMPONENT_REGISTRY");
+    GaugeHost host(*wb.dialogs, components);
+    frm_eW w(env(), host, 1200);
+    ASSERT_TRUE(w.gauges().value(RecorderCore::Toviv_power).isLive());
+    RecorderCore& c = w.core();
+    c.CCIndex = 1;
+    c.Form_Activate();
+    w.show();
+
+    // 40 mm at positioning speed, polled every 20 ms.
+    c.cb_PC.checked = c.cb_K8.checked = c.cb_tw.checked = true;
+    c.lb_farbeEW.listIndex = 3;
+    c.cb_Messung.checked = true;
+    c.cb_Messung_MouseUp();
+    wb.transport().einheit_waehlen(QStringLiteral("01"));
+    wb.transport().senden_empfangen(QStringLiteral("[1FA00032F28]"), 0, 0);
+    int hoechsterAusschlag = 0;
+    for (int i = 0; i < 300; ++i) {
+        wb.clock->advance(0.02);
+        c.abfragen();
+        hoechsterAusschlag = std::max(hoechsterAusschlag, c.toviv[RecorderCore::Toviv_power].value);
+    }
+    EXPECT_GT(hoechsterAusschlag, 100);
+    EXPECT_NEAR(c.pos_ist, 40, 0.01);
+    int blau = 0;
+    for (int x = int(c.x_vor) - 200; x < int(c.x_vor); ++x)
+        for (int y = 0; y < RecorderCore::GraphHoehe; ++y)
+            blau += c.pb_graph.pixelColor(x, y) == QColor(Qt::blue) ? 1 : 0;
+    EXPECT_GT(blau, 50);
+    c.pb_graph_MouseMove(c.x_vor - 100, 80);
+    w.render();
+    const QString file = qEnvironmentVariable("KELVANE_RECORDER_SCREENSHOT");
+    if (!file.isEmpty())
+        EXPECT_TRUE(w.grab().save(file));
+}
+
+TEST(RecorderInFrame, SingleMdiChildThatFlagZeroClosesWhenGreyed)
+{
+    SimWorkbench wb;
+    frm_main frame(*wb.core);
+    ParamsContext params(wb.core->ui(), frame.optionFlags());
+    installRecorder(frame, params);
+    installOptions(frame);
+    frame.optionFlags().setOn(OptionFlags::EWFenster, true);
+    IRecorder* r = frame.recorder();
+    ASSERT_TRUE(r);
+    ASSERT_TRUE(frame.subWindowOf(r));
+    frame.show();
+    r->Show();
+    EXPECT_TRUE(frame.subWindowOf(r)->isVisible());
+    // Activating it before it is bound keeps the current control center.
+    frame.CC_I = 7;
+    static_cast<RecorderCore*>(r)->Form_Activate();
+    EXPECT_EQ(frame.CC_I, 7);
+    EXPECT_EQ(r->an_aus, 1);
+    frame.optionFlags().setText(OptionFlags::EWFenster, QStringLiteral("2"));
+    EXPECT_FALSE(frame.subWindowOf(r)->isVisible());
+    EXPECT_EQ(r->an_aus, 0);
+    EXPECT_EQ(frame.recorder(), r);
+    // The exit button hides and disables it; showing it again enables it.
+    r->Show();
+    static_cast<RecorderCore*>(r)->cmd_exit_Click();
+    EXPECT_FALSE(frame.subWindowOf(r)->isVisible());
+    EXPECT_FALSE(r->form()->isEnabled());
+    r->Show();
+    EXPECT_TRUE(r->form()->isEnabled());
+}
+
+}  // namespace
