@@ -1,8 +1,10 @@
-// The main window's own CPU use while it idles: the 1 ms main loop running,
-// the port open on the simulated bus, no window registered. Prints
-// "idle_cpu_percent <p>" (process CPU time over wall time, in percent).
+// The main window's own CPU use: first idling (the main loop switched on,
+// the port open on the simulated bus, no window registered), then with one
+// control center open on axis "01" of a bus paced at 9600 baud. Prints
+// "idle_cpu_percent <p>" and "one_cc_cpu_percent <p>" (process CPU time over
+// wall time, in percent).
 //
-//   mainloop_bench [seconds]   (default 10)
+//   mainloop_bench [seconds]   (default 10, for each of the two runs)
 
 #include "Clock.h"
 #include "CoreContext.h"
@@ -12,6 +14,8 @@
 #include "SimSerialPort.h"
 #include "SimUsbBridge.h"
 #include "UiServices.h"
+#include "ParamsContext.h"
+#include "frm_Controlcenter.h"
 #include "frm_main.h"
 
 #include <QApplication>
@@ -43,6 +47,7 @@ int main(int argc, char** argv)
     qputenv("KELVANE_HOME", home.path().toLocal8Bit());
     SteadyClock busClock;
     SimBus bus(busClock);
+    bus.setPacing(true);
     populateDemoBus(bus);
     auto settings = std::make_unique<AppSettings>(home.filePath(QStringLiteral("settings.ini")));
     settings->setValue(QStringLiteral("Startup"), QStringLiteral("Backup_CommPort"), QStringLiteral("1"));
@@ -51,6 +56,8 @@ int main(int argc, char** argv)
                      std::make_unique<SimSerialPort>(bus), std::make_unique<SimUsbBridge>(bus, false));
 
     frm_main frame(core);
+    ParamsContext params(core.ui(), frame.optionFlags());
+    installControlCenter(frame, params);
     frame.MDIForm_Load();
     if (!frame.isTimer1Running()) {
         std::fprintf(stderr, "mainloop_bench: the main loop did not start\n");
@@ -62,16 +69,27 @@ int main(int argc, char** argv)
     QTimer::singleShot(200, &settle, &QEventLoop::quit);
     settle.exec();
 
-    QElapsedTimer wall;
-    const double cpu0 = cpuSeconds();
-    wall.start();
-    QEventLoop run;
-    QTimer::singleShot(int(seconds * 1000), &run, &QEventLoop::quit);
-    run.exec();
-    const double cpu = cpuSeconds() - cpu0;
-    const double elapsed = wall.nsecsElapsed() / 1e9;
+    const auto measure = [seconds] {
+        QElapsedTimer wall;
+        const double cpu0 = cpuSeconds();
+        wall.start();
+        QEventLoop run;
+        QTimer::singleShot(int(seconds * 1000), &run, &QEventLoop::quit);
+        run.exec();
+        return 100.0 * (cpuSeconds() - cpu0) / (wall.nsecsElapsed() / 1e9);
+    };
+    std::printf("idle_cpu_percent %.2f\n", measure());
+    std::fflush(stdout);
 
-    std::printf("idle_cpu_percent %.2f\n", 100.0 * cpu / elapsed);
+    frame.mnuKontroll_Click();
+    IControlCenter* cc = frame.CC.item(frame.Fensterzaehler());
+    if (!cc) {
+        std::fprintf(stderr, "mainloop_bench: no control center opened\n");
+        return 1;
+    }
+    cc->setAdressenIndex(1);
+    frame.CC_Aktivieren(cc->Tag);
+    std::printf("one_cc_cpu_percent %.2f\n", measure());
     frame.MDIForm_Unload();
     return 0;
 }

@@ -6,7 +6,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
+# Only what the run needs: the program, the bus simulator, the gauge plugin
+# and its registration tool (no tests, no benchmarks).
+"$root/scripts/build.sh" kelvane kelvane-bussim Levelon levelon-register
 
 bin="$root/build/bin"
 demo="$root/build/demo"

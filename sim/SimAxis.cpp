@@ -248,7 +248,8 @@ std::optional<QByteArray> SimAxisModel::axisCommand(SimUnit& unit, const SimComm
     if (body.size() >= 3 && QByteArray("FSM").contains(body[1]) && (body[2] == 'A' || body[2] == 'R'))
         return move(unit, c, now);
     if (body == "1PA")
-        return c.accepted(hexDigits(quint32(m_published) & 0xFFFFFFu, 6));
+        // Eight digits as the units send them: the 24-bit counter, zero-extended.
+        return c.accepted(hexDigits(quint32(m_published) & 0xFFFFFFu, 8));
     if (body == "1BR") {
         halt(unit);
         m_joystick = Joystick::Off;

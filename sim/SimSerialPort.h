@@ -39,8 +39,6 @@ public:
     // through `onLost`, and reads and writes fail from then on.
     void setFarEndClosed(bool closed) { m_farEndClosed = closed; }
 
-    std::function<void(const QString&)> onLost;
-
 private:
     // False (after closing the port) when the far end has gone.
     bool usable();

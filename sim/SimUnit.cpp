@@ -105,7 +105,7 @@ std::optional<QByteArray> SimBoardModel::handle(SimUnit& unit, const SimCommand&
     if (body == "0VN")
         return command.accepted(unit.version().toLatin1());
     if (body == "1PA")
-        return command.accepted(hex24(unit.position()));
+        return command.accepted(hexDigits(quint32(unit.position()) & 0xFFFFFFu, 8));
     if (body == "0IN")
         return command.accepted(hexDigits(unit.inputWord(), 8));
     if (body == "0M1") {

@@ -416,6 +416,8 @@ void ControlCenterCore::readOut()
         name = pl.mid(5, 20);
         if (pl.size() < 26 && name.endsWith(QLatin1Char(']')))
             name.chop(1);
+        // A line break from the bus would make every later save fail.
+        name.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     }
     Caption = adresse() + QLatin1Char('-') + name;
     if (achseWaehlen())
@@ -452,11 +454,11 @@ void ControlCenterCore::limits_auslesen()
     const std::optional<double> counts5 = antwortWert(bus().senden_empfangen(l5, 0, 0), l5, 8);
     if (counts5)
         if (const auto a5 = grenzeAusZaehler(*counts5, Motorfaktor, dreh))
-            text_SLM.text = formatMask(*a5, Mask::Travel, k);
+            m_limitTexts[0] = text_SLM.text = formatMask(*a5, Mask::Travel, k);
     const std::optional<double> counts6 = antwortWert(bus().senden_empfangen(l6, 0, 0), l6, 8);
     if (counts6)
         if (const auto a6 = grenzeAusZaehler(*counts6, Motorfaktor, dreh))
-            text_SLP.text = formatMask(*a6, Mask::Travel, k);
+            m_limitTexts[1] = text_SLP.text = formatMask(*a6, Mask::Travel, k);
     if (Motorfaktor != 0) {
         lb_ESM.text = formatMask(Grenze_minus / Motorfaktor, Mask::Travel, k);
         lb_ESP.text = formatMask(Grenze_plus / Motorfaktor, Mask::Travel, k);
@@ -496,7 +498,8 @@ void ControlCenterCore::v_a_auslesen()
             v = vmax;
         {
             EreignissperreGuard sperre(bus());
-            balkenSetzen(sli_v, int(aufGanzzahl(v / vmin - 32768)), true);
+            if (const auto pos = wholeInt(v / vmin - 32768))
+                balkenSetzen(sli_v, *pos, true);
         }
         text_Geschwindigkeit.text = formatMask((sli_v.value + 32768) * vmin, Mask::Speed, k);
     }
@@ -508,7 +511,8 @@ void ControlCenterCore::v_a_auslesen()
             a = MaxRohBeschleunigung;
         {
             EreignissperreGuard sperre(bus());
-            balkenSetzen(sli_a, int(aufGanzzahl(a / amin)), true);
+            if (const auto pos = wholeInt(a / amin))
+                balkenSetzen(sli_a, *pos, true);
         }
         text_Beschleunigung.text = formatMask(a, Mask::Acceleration, k);
     }
@@ -520,7 +524,7 @@ void ControlCenterCore::nullAnzeige()
 {
     lb_POS.text = QStringLiteral("off");
     text_Beschleunigung.text = text_Geschwindigkeit.text = QStringLiteral("0");
-    text_SLM.text = text_SLP.text = QStringLiteral("0");
+    text_SLM.text = text_SLP.text = m_limitTexts[0] = m_limitTexts[1] = QStringLiteral("0");
     lb_ESM.text = lb_ESP.text = QStringLiteral("0");
 }
 
@@ -1044,8 +1048,11 @@ void ControlCenterCore::sli_v_Change(int value)
     sli_v.value = value;
     if (bus().Ereignissperre == 1)
         return;
-    const int r = value + 32768;
-    posten(QStringLiteral("[1V") + Fahr_v_a + hex4(r) + QLatin1Char(']'));
+    // Raw speed is 16 bits: a position beyond them is not sent.
+    const qint64 r = qint64(value) + 32768;
+    if (r < 0 || r > MaxRohGeschwindigkeit)
+        return;
+    posten(QStringLiteral("[1V") + Fahr_v_a + hex4(double(r)) + QLatin1Char(']'));
     const double v = r * vmin;
     if (v > vmax && vmin > 0)
         sli_v.max = std::max(sli_v.min, value);
@@ -1121,8 +1128,10 @@ void ControlCenterCore::softwareGrenze(bool plus)
     const QString arg = hex8(counts, &ok);
     if (!ok || !imZaehlbereich(aufGanzzahl(counts))) {
         zeigeFehler(BereichFehler);
+        box.text = m_limitTexts[plus ? 1 : 0];
         return;
     }
+    m_limitTexts[plus ? 1 : 0] = box.text;
     posten((plus ? QStringLiteral("[1L6") : QStringLiteral("[1L5")) + arg + QLatin1Char(']'));
     if (achseWaehlen()) {
         const int schalter = plus ? m_env.store->Endschalter_Plus() : m_env.store->Endschalter_minus();

@@ -274,6 +274,10 @@ protected:
     void nullAnzeige();
 
 private:
+    // The software-limit texts last shown or accepted (minus, plus): a
+    // refused limit puts its box back to them.
+    QString m_limitTexts[2] = {QStringLiteral("0"), QStringLiteral("0")};
+
     // --- steps of the reference run ------------------------------------------------
     bool referenzStart(double& phase);
     void referenzEnde(double& phase);

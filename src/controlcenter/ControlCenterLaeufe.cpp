@@ -102,8 +102,10 @@ void ControlCenterCore::referenzAbbrechen(double& phase, const QString& meldung)
 bool ControlCenterCore::referenzStart(double& phase)
 {
     Referenzfahrt& R = m_referenz;
-    if (Motorfaktor == 0 || !std::isfinite(Motorfaktor)) {
-        // Steps of 0 counts would never leave a switch.
+    const double schritt = Motorfaktor * (FlagGrafikInit == 1 ? 0.1 : 3.0);
+    if (Motorfaktor == 0 || !std::isfinite(Motorfaktor) || !imZaehlbereich(aufGanzzahl(schritt))) {
+        // Steps of 0 counts would never leave a switch; steps beyond the
+        // counter cannot be written.
         referenzAbbrechen(phase, ReferenzFaktorFehler);
         return false;
     }
@@ -120,7 +122,7 @@ bool ControlCenterCore::referenzStart(double& phase)
         return false;
     R.fein = FlagGrafikInit == 1;
     R.Startposition = *start;
-    R.Referenzschritt = Motorfaktor * (R.fein ? 0.1 : 3.0);
+    R.Referenzschritt = schritt;
     R.Schritt_minus = hex8(-R.Referenzschritt);
     R.Schritt_plus = hex8(R.Referenzschritt);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 namespace leitstand {
 
@@ -66,6 +67,15 @@ double aufGanzzahl(double value)
     return std::nearbyint(value);
 }
 
+std::optional<int> wholeInt(double value)
+{
+    const double r = std::isfinite(value) ? aufGanzzahl(value) : 0.0;
+    if (!std::isfinite(value) || r < double(std::numeric_limits<int>::min()) ||
+        r > double(std::numeric_limits<int>::max()))
+        return std::nullopt;
+    return int(r);
+}
+
 std::optional<double> antwortWert(const QString& reply, const QString& command, int digits)
 {
     // "[1PA]" -> echo "[1PA", accepted "[1PA!"
@@ -78,9 +88,14 @@ std::optional<double> antwortWert(const QString& reply, const QString& command, 
     if (value.isEmpty())
         return std::nullopt;
     for (const QChar c : value)
-        if (!std::isxdigit(c.toLatin1()))
+        if (c.unicode() > 127 || !std::isxdigit(c.unicode()))
             return std::nullopt;
-    return hex_zu_wert24(value);
+    // Seven or eight digits: only the low 24 bits are the controller's
+    // counter, so the value stays a signed 24-bit number.
+    qint64 v = qint64(hex_zu_wert24(value)) & 0xFFFFFF;
+    if (v > 8388607)
+        v -= 16777216;
+    return double(v);
 }
 
 std::optional<Positionsanzeige> positionstext(double counts, double motorfaktor, bool drehachse, int stelleIndex,
@@ -157,7 +172,8 @@ std::optional<Rohwert> beschleunigungEingabe(std::optional<double> typed, double
     if (a > MaxRohBeschleunigung)
         a = MaxRohBeschleunigung;
     const double raw = std::clamp(aufGanzzahl(a / amin), double(MinRohBeschleunigung), double(MaxRohBeschleunigung));
-    return Rohwert{a, int(raw)};
+    // The box shows what goes on the wire, after the raw clamp.
+    return Rohwert{raw * amin, int(raw)};
 }
 
 std::optional<Balkengrenze> geschwindigkeitsbalken(double vmax, double vmin)

@@ -50,6 +50,9 @@ inline const QString Acceleration = QStringLiteral("######0.0");
 } // namespace Mask
 // Rounds half to even, as whole-number assignments of the controller do.
 double aufGanzzahl(double value);
+// aufGanzzahl as an int; nothing for NaN, infinity or a value beyond int
+// (speeds and limits from a file can be anything).
+std::optional<int> wholeInt(double value);
 
 // --- replies -------------------------------------------------------------------
 // The value of an accepted reply to `command`: the reply must begin with the
@@ -91,8 +94,8 @@ struct Rohwert
 };
 std::optional<Rohwert> geschwindigkeitEingabe(std::optional<double> typed, double vmin, double vmax);
 // A typed acceleration: below `amin` (or empty) becomes amin, above 32767
-// becomes 32767; raw = value / amin rounded, within 1..32767. Nothing when
-// amin is not above 0.
+// becomes 32767; raw = value / amin rounded, within 1..32767, and the value
+// is the one sent: raw * amin. Nothing when amin is not above 0.
 std::optional<Rohwert> beschleunigungEingabe(std::optional<double> typed, double amin);
 // The upper end of the speed bar: vmax / vmin − 32768, and its large step.
 // Nothing when vmin is not above 0 or the bar cannot hold the ratio (above

@@ -23,7 +23,7 @@ std::optional<QString> antwortZiffern(const QString& reply, const QString& comma
     const QString roh = reply.mid(echo.size() + 1, digits);
     bool alleHex = roh.size() == digits;
     for (const QChar c : roh)
-        alleHex = alleHex && std::isxdigit(c.toLatin1());
+        alleHex = alleHex && c.unicode() < 128 && std::isxdigit(c.unicode());
     if (alleHex)
         return roh.toUpper();
     // Fewer digits than the write wants: the same value, widened.

@@ -66,10 +66,16 @@ void fill(QPainter& p, const QSize& size, qint64 left, qint64 top, qint64 right,
 }
 
 // a × b ÷ c, truncated toward zero. The operands are differences of 32-bit
-// numbers, so the product can need more than 64 bits.
+// numbers, so the product can need more than 64 bits. The result is a
+// distance in pixels that is clipped to the image anyway: it is kept within
+// ±2^40, so that adding it to a coordinate can never overflow.
 qint64 mulDiv(qint64 a, qint64 b, qint64 c)
 {
-    return qint64((__int128(a) * b) / c);
+    constexpr __int128 Limit = __int128(1) << 40;
+    if (c == 0)
+        return 0;
+    const __int128 q = (__int128(a) * b) / c;
+    return qint64(q > Limit ? Limit : q < -Limit ? -Limit : q);
 }
 
 // One sunken ring of the edge: the top and left sides in one colour, the

@@ -120,7 +120,7 @@ bool ConfigFile::laden(const QString& aktion)
     } else {
         return false;
     }
-    const auto bytes = readFileBytes(name);
+    const auto bytes = readFileBytes(name, nullptr, MaxConfigBytes);
     if (!bytes)
         return fail(name);
     const auto content = parseConfig(*bytes);
@@ -139,14 +139,14 @@ bool ConfigFile::ueberschreiben(const QString& aktion, int Achse)
         return false;
     if (!AxisParameterStore::achseGueltig(Achse))
         return fail(name);
-    const auto bytes = readFileBytes(name);
+    const auto bytes = readFileBytes(name, nullptr, MaxConfigBytes);
     if (!bytes)
         return fail(name);
-    const auto content = parseConfig(*bytes);
-    if (!content)
+    const auto start = parseStartConfig(*bytes);
+    if (!start)
         return fail(name);
     // The file's second record and its rotary flag go to the one axis.
-    m_store.datensatz(Achse) = content->achsen[1];
-    m_store.setDrehantrieb(Achse, content->drehantrieb[1]);
+    m_store.datensatz(Achse) = start->record;
+    m_store.setDrehantrieb(Achse, start->drehantrieb);
     return true;
 }

@@ -37,6 +37,65 @@ std::optional<QByteArray> writeConfig(const ConfigContent& c, QString* error)
     return w.data();
 }
 
+namespace {
+// One axis record, value by value with its own type; false at the first
+// value of the wrong type.
+bool readRecord(ValueFileReader& r, Achsdatensatz& rec)
+{
+    bool ok = true;
+    jedesFeld(rec, [&](auto& v) {
+        if (!ok)
+            return;
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, QString>) {
+            const auto s = r.readString();
+            ok = s.has_value();
+            if (ok)
+                v = *s;
+        } else if constexpr (std::is_same_v<T, int>) {
+            const auto n = r.readInteger();
+            ok = n.has_value();
+            if (ok)
+                v = *n;
+        } else {
+            const auto d = r.readDouble();
+            ok = d.has_value();
+            if (ok)
+                v = *d;
+        }
+    });
+    return ok;
+}
+} // namespace
+
+std::optional<StartConfig> parseStartConfig(const QByteArray& bytes)
+{
+    ValueFileReader r(bytes);
+    // Values between the end of the second record and the rotary flags: 29
+    // records, both command lists' first parts and the option flags (nine in
+    // the saved layout, seven in the older one).
+    const int records = ConfigContent::Achsen - 2;
+    const int before = records * Achsdatensatz::Werte + ConfigContent::ErsteInitBefehle + ConfigContent::Init2Befehle;
+    int gap = 0;
+    if (r.count() == ConfigContent::Werte)
+        gap = before + ConfigContent::Optionen;
+    else if (r.count() == ConfigContent::Werte - 2)
+        gap = before + ConfigContent::Optionen - 2;
+    else
+        return std::nullopt;
+    StartConfig out;
+    if (!r.skip(Achsdatensatz::Werte) || !readRecord(r, out.record))
+        return std::nullopt;
+    // The rotary flag of the file's second axis.
+    if (!r.skip(gap + 1))
+        return std::nullopt;
+    const auto flag = r.readInteger();
+    if (!flag)
+        return std::nullopt;
+    out.drehantrieb = *flag;
+    return out;
+}
+
 std::optional<ConfigContent> parseConfig(const QByteArray& bytes, QString* error)
 {
     ValueFileReader r(bytes);
@@ -49,32 +108,9 @@ std::optional<ConfigContent> parseConfig(const QByteArray& bytes, QString* error
     if (r.count() < ConfigContent::Werte)
         return fail("file too short");
 
-    for (Achsdatensatz& rec : c.achsen) {
-        bool ok = true;
-        jedesFeld(rec, [&](auto& v) {
-            if (!ok)
-                return;
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, QString>) {
-                const auto s = r.readString();
-                ok = s.has_value();
-                if (ok)
-                    v = *s;
-            } else if constexpr (std::is_same_v<T, int>) {
-                const auto n = r.readInteger();
-                ok = n.has_value();
-                if (ok)
-                    v = *n;
-            } else {
-                const auto d = r.readDouble();
-                ok = d.has_value();
-                if (ok)
-                    v = *d;
-            }
-        });
-        if (!ok)
+    for (Achsdatensatz& rec : c.achsen)
+        if (!readRecord(r, rec))
             return fail("axis record value of the wrong type");
-    }
     auto readStrings = [&](QString* target, int n) {
         for (int i = 0; i < n; ++i) {
             const auto s = r.readString();

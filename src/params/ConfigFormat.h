@@ -44,6 +44,23 @@ struct ConfigContent
 };
 static_assert(ConfigContent::Werte == 828);
 
+// A configuration file is far smaller than this; a larger one is refused
+// before it is read.
+constexpr qint64 MaxConfigBytes = 1024 * 1024;
+
+// What a start configuration gives one axis: the file's second record and
+// that axis's rotary flag.
+struct StartConfig
+{
+    Achsdatensatz record;
+    int drehantrieb = 0;
+};
+// Start files come in two layouts: the 828 values the program saves, and an
+// older one of 826 values with seven option flags. Only the values applied
+// are checked, so a start file is not refused for a value it does not give.
+// Nothing for any other length or a value of the wrong type.
+std::optional<StartConfig> parseStartConfig(const QByteArray& bytes);
+
 // The file's bytes (CR LF, "." decimals). Nothing when a value cannot be
 // written (a text with a line break); *error then says which.
 std::optional<QByteArray> writeConfig(const ConfigContent& content, QString* error = nullptr);

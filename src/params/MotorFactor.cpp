@@ -65,7 +65,9 @@ std::optional<DriveValues> driveValues(const Achsdatensatz& r, double st, bool m
         v.vmaxlimit = v.vmin * VmaxAlt;
     }
     v.amin = 1.0 / (st * st * m) / Feinteiler;
-    if (!usable(v.vmax) || !usable(v.vmin) || !usable(v.vmaxlimit) || !usable(v.amin))
+    // A lead screw of 0 (a scale axis needs none) gives a maximum speed of 0:
+    // a value, not a failure.
+    if (!std::isfinite(v.vmax) || !usable(v.vmin) || !usable(v.vmaxlimit) || !usable(v.amin))
         return std::nullopt;
     if (v.vmax > v.vmaxlimit)
         v.vmax = v.vmaxlimit;

@@ -3,6 +3,7 @@
 #include "AxisParameterStore.h"
 #include "BusTransport.h"
 #include "Clock.h"
+#include "Guarded.h"
 #include "UiServices.h"
 #include "ValueFile.h"
 #include "globale_Funktionen.h"
@@ -48,7 +49,7 @@ void ScriptCore::cb_adressenauswahl_Click()
         // A list position without a unit: the previous unit must not answer for it.
         sh_an_aus.colour = Rot;
     } else {
-        m_env.bus->einheit_waehlen(adresse);
+        einheitWaehlen(adresse);
         const QString antwort = m_env.bus->senden_empfangen(QStringLiteral("[0ST]"), 0.2);
         if (antwort.size() > 8 || index == 0) {
             sh_an_aus.colour = Gruen;
@@ -259,8 +260,16 @@ void ScriptCore::stoppen()
     n = Zeilen;
 }
 
+void ScriptCore::einheitWaehlen(const QString& adresse)
+{
+    m_einheit = adresse;
+    m_env.bus->einheit_waehlen(adresse);
+}
+
 QString ScriptCore::senden(const QString& command, double timeout)
 {
+    if (!m_einheit.isEmpty() && m_env.bus->aktiveEinheit() != m_einheit)
+        m_env.bus->einheit_waehlen(m_einheit);
     // A closed port answers nothing at all: that is no answer, not an empty one.
     const QString antwort = m_env.bus->senden_empfangen(command, timeout, 0);
     return antwort.isEmpty() ? keine_Antwort : antwort;
@@ -303,7 +312,10 @@ bool ScriptCore::step()
         zeileAbschliessen(false);
         return laeuft();
     }
-    zeileAusfuehren();
+    // A fault inside a line ends the run: the line would fail again on every
+    // following step.
+    if (!kit::guarded("skript_ausfuehren", [this] { zeileAusfuehren(); }))
+        laufBeenden();
     return laeuft();
 }
 
@@ -336,7 +348,7 @@ void ScriptCore::zeileAusfuehren()
     } else {
         label.colour = Gestartet;
         if (skript::isAddressLine(t)) {
-            m_env.bus->einheit_waehlen(t);
+            einheitWaehlen(t);
             m_gruppe = skript::opensGroup(t) ? 1 : 0;
         }
         if (skript::isEepromStore(t)) {

@@ -133,11 +133,16 @@ private:
     void zeileAbschliessen(bool bleiben);
     void stoppen();
     void laufBeenden();
+    void einheitWaehlen(const QString& adresse);
     QString senden(const QString& command, double timeout);
     void transformieren();
     void meldeDatei(const QString& name);
 
     ScriptEnv m_env;
+    // The unit this window selected last (its list or an address line).
+    // Another window may select another unit between two steps; the next
+    // exchange of this window selects this one again first.
+    QString m_einheit;
     Phase m_phase = Phase::Idle;
     bool m_abbruch = false;
     int m_kommentar = 0;

@@ -1,13 +1,60 @@
 #include "ValueFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <system_error>
+
+namespace {
+// Characters of bytes 0x80-0x9F; 0 where the code page leaves the byte
+// undefined (it then stands for the control character of the same number).
+constexpr char16_t Cp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+} // namespace
+
+QByteArray toWindows1252(const QString& text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        char b = '?';
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            b = char(u);
+        } else {
+            for (int i = 0; i < 32; ++i)
+                if (Cp1252High[i] != 0 && Cp1252High[i] == u)
+                    b = char(0x80 + i);
+        }
+        out += b;
+    }
+    return out;
+}
+
+QString fromWindows1252(const QByteArray& bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    for (const char ch : bytes) {
+        const auto b = quint8(ch);
+        if (b >= 0x80 && b < 0xA0 && Cp1252High[b - 0x80] != 0)
+            out += QChar(Cp1252High[b - 0x80]);
+        else
+            out += QChar(char16_t(b));
+    }
+    return out;
+}
 
 void ValueFileWriter::line(const QByteArray& text)
 {
@@ -24,10 +71,10 @@ void ValueFileWriter::writeString(const QString& text)
         // Keep the value count right so later positions stay where expected.
         QString flat = text;
         flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-        line('"' + flat.toUtf8() + '"');
+        line('"' + toWindows1252(flat) + '"');
         return;
     }
-    line('"' + text.toUtf8() + '"');
+    line('"' + toWindows1252(text) + '"');
 }
 
 void ValueFileWriter::writeDouble(double value)
@@ -61,6 +108,14 @@ bool writeValueFile(const QString& path, const QByteArray& data, QString* error)
             *error = file.errorString();
         return false;
     }
+    // The rename lives in the folder: sync it too, or a power cut may bring
+    // back the old file (or none).
+    const QString folder = QFileInfo(path).absolutePath();
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
     return true;
 }
 
@@ -70,7 +125,7 @@ QString decode(const QByteArray& bytes)
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
+        text = fromWindows1252(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return text;
@@ -96,7 +151,7 @@ ValueFileReader::ValueFileReader(const QByteArray& bytes)
         m_lines << text.mid(start);
 }
 
-std::optional<QByteArray> readFileBytes(const QString& path, QString* error)
+std::optional<QByteArray> readFileBytes(const QString& path, QString* error, qint64 maxBytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -104,7 +159,14 @@ std::optional<QByteArray> readFileBytes(const QString& path, QString* error)
             *error = file.errorString();
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    // One byte more than allowed tells a file that is too large, whatever
+    // size the file system reports (pipes and /proc files report 0).
+    const QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes) {
+        if (error)
+            *error = QStringLiteral("file larger than %1 bytes").arg(maxBytes);
+        return std::nullopt;
+    }
     if (file.error() != QFileDevice::NoError) {
         if (error)
             *error = file.errorString();
@@ -158,7 +220,9 @@ std::optional<double> ValueFileReader::parseNumber(const QString& text)
     }
     double value = 0;
     const auto res = std::from_chars(first, last, value, std::chars_format::general);
-    if (res.ec != std::errc() || res.ptr != last)
+    // "nan", "inf" and "infinity" are no numbers here: nothing downstream
+    // can use them.
+    if (res.ec != std::errc() || res.ptr != last || !std::isfinite(value))
         return std::nullopt;
     return value;
 }

@@ -6,11 +6,16 @@
 // such file is read back value by value, in the order written, through the
 // reader.
 //
+// Files are written in Windows-1252, the single-byte code page the stored
+// files of existing installations use; a character it cannot hold is written
+// as "?".
+//
 // The reader is lenient about what people type by hand: LF or CR endings, a
 // UTF-8 byte-order mark, blanks around a value, unquoted strings, numbers such
-// as ".5", "+3" or "1E-05", and files in Latin-1 (the bytes are taken as UTF-8
-// when they are valid UTF-8). It is strict about types: a number field that
-// holds no number is an error, never a silent 0.
+// as ".5", "+3" or "1E-05", and files in Windows-1252 or UTF-8 (the bytes are
+// taken as UTF-8 when they are valid UTF-8). It is strict about types: a
+// number field that holds no number (nor "nan" or "inf") is an error, never a
+// silent 0.
 
 #include <QByteArray>
 #include <QString>
@@ -32,7 +37,7 @@ public:
     bool ok() const { return m_error.isEmpty(); }
     QString error() const { return m_error; }
     int count() const { return m_count; }
-    // The file's bytes: UTF-8, every line ending CR LF.
+    // The file's bytes: Windows-1252, every line ending CR LF.
     QByteArray data() const { return m_data; }
 
 private:
@@ -43,11 +48,21 @@ private:
     int m_count = 0;
 };
 
+// Text to and from Windows-1252 (bytes 0x80-0x9F carry the typographic
+// characters; a character outside the code page becomes "?").
+QByteArray toWindows1252(const QString& text);
+QString fromWindows1252(const QByteArray& bytes);
+
 // Writes a whole file atomically: the old file stays untouched unless the new
-// one was written completely. Returns false and sets *error on failure.
+// one was written completely, and the folder is synced after the rename so the
+// new file survives a power cut. Returns false and sets *error on failure.
 bool writeValueFile(const QString& path, const QByteArray& data, QString* error = nullptr);
-// A whole file's bytes; nothing when it cannot be opened or read.
-std::optional<QByteArray> readFileBytes(const QString& path, QString* error = nullptr);
+// Value files are small; a larger file is refused before it is read.
+constexpr qint64 MaxValueFileBytes = 8 * 1024 * 1024;
+// A whole file's bytes; nothing when it cannot be opened or read, or when it
+// is larger than `maxBytes`.
+std::optional<QByteArray> readFileBytes(const QString& path, QString* error = nullptr,
+                                        qint64 maxBytes = MaxValueFileBytes);
 
 class ValueFileReader
 {

@@ -252,7 +252,8 @@ void TablettCore::pb_Zeichnung_MouseDown(int button, double x, double y)
 
 void TablettCore::pb_Zeichnung_MouseMove(double x, double y)
 {
-    if (flagzeichnen != 1)
+    // A stroke still held when a drive starts grows no further meanwhile.
+    if (flagzeichnen != 1 || faehrt())
         return;
     if (bahn.punktzahl >= bahn::MaxPunkte) {
         if (!m_vollGemeldet) {

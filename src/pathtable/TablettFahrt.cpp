@@ -49,8 +49,9 @@ double TablettCore::motfak(int achse)
 
 double TablettCore::tabellenZeit() const
 {
+    // Not a number: 20 s; 0 or less: the transport's default.
     const auto t = zahl(lb_timeout.text);
-    return t && *t > 0 ? *t : 20.0;
+    return t ? *t : 20.0;
 }
 
 void TablettCore::pause()

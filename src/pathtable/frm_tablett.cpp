@@ -258,7 +258,10 @@ bool frm_tablett::eventFilter(QObject* watched, QEvent* event)
     for (int n = 0; n < TablettCore::Marker; ++n) {
         if (watched != m_marker[std::size_t(n)])
             continue;
-        auto* m = static_cast<QMouseEvent*>(event);
+        // Only mouse events concern the label; a cast of any other is undefined.
+        auto* m = dynamic_cast<QMouseEvent*>(event);
+        if (!m)
+            continue;
         if (type == QEvent::MouseButtonPress) {
             m_ziehen = n;
             const QPointF p = twips(m->position());

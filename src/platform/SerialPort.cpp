@@ -2,10 +2,15 @@
 
 #include "Settings.h"
 
+#include <QDeadlineTimer>
+#include <QScopedValueRollback>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
+#include <QFile>
+
 #include <algorithm>
+#include <unistd.h>
 
 const QList<int>& supportedBauds()
 {
@@ -31,8 +36,44 @@ QStringList PortMap::systemPorts()
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : ports)
         paths << info.systemLocation();
-    std::sort(paths.begin(), paths.end());
+    std::sort(paths.begin(), paths.end(), naturalLess);
     return paths;
+}
+
+bool PortMap::naturalLess(const QString& a, const QString& b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a.at(i).isDigit() && b.at(j).isDigit()) {
+            qsizetype ei = i, ej = j;
+            while (ei < a.size() && a.at(ei).isDigit())
+                ++ei;
+            while (ej < b.size() && b.at(ej).isDigit())
+                ++ej;
+            // Compare the runs as numbers without converting (no overflow):
+            // leading zeros off, then the longer run is larger, then digit by digit.
+            qsizetype si = i, sj = j;
+            while (si + 1 < ei && a.at(si) == QLatin1Char('0'))
+                ++si;
+            while (sj + 1 < ej && b.at(sj) == QLatin1Char('0'))
+                ++sj;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj;
+            const int c = QStringView(a).mid(si, ei - si).compare(QStringView(b).mid(sj, ej - sj));
+            if (c != 0)
+                return c < 0;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        if (a.at(i) != b.at(j))
+            return a.at(i) < b.at(j);
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j))
+        return a.size() - i < b.size() - j;
+    return a < b;
 }
 
 QString PortMap::devicePath(int number) const
@@ -62,7 +103,7 @@ QtSerialPort::~QtSerialPort()
 
 QString QtSerialPort::devicePath() const
 {
-    return m_port ? m_port->portName() : m_map.devicePath(m_number);
+    return m_port ? m_path : m_map.devicePath(m_number);
 }
 
 bool QtSerialPort::open()
@@ -93,8 +134,14 @@ bool QtSerialPort::openPath(const QString& path, int baud)
     port->setPortName(path);
     if (!port->open(QIODevice::ReadWrite)) {
         m_error = port->errorString();
-        if (port->error() == QSerialPort::PermissionError)
+        // The serial port reports a device that another program holds (its
+        // lock, or an exclusive open) as a permission error too; only a
+        // device we may not read and write is a matter of group rights.
+        if (port->error() == QSerialPort::PermissionError &&
+            ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0)
             m_error = tr("%1: permission denied (is the user in the dialout group?)").arg(path);
+        else if (port->error() == QSerialPort::PermissionError)
+            m_error = tr("%1: busy (another program uses it)").arg(path);
         else if (port->error() == QSerialPort::DeviceNotFoundError)
             m_error = tr("%1: no such device").arg(path);
         return false;
@@ -107,9 +154,12 @@ bool QtSerialPort::openPath(const QString& path, int baud)
         return false;
     }
     port->clear();
+    port->setReadBufferSize(ReadBufferBound);
     connect(port.get(), &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { handleError(int(e)); });
+    connect(port.get(), &QSerialPort::readyRead, this, [this] { discardIdleInput(); });
     m_port = std::move(port);
+    m_path = path;
     m_error.clear();
     return true;
 }
@@ -140,17 +190,26 @@ void QtSerialPort::handleError(int error)
         return;
     if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError) {
         m_error = m_port->errorString();
-        const QString message = m_error;
+        const QString message = m_path + QStringLiteral(": ") + m_error;
         close();
         if (onLost)
             onLost(message);
     }
 }
 
+void QtSerialPort::discardIdleInput()
+{
+    // Called from the event loop, nobody waits for these bytes; inside one of
+    // our own calls readyRead comes from a wait that does.
+    if (m_busy == 0 && isOpen())
+        m_port->readAll();
+}
+
 int QtSerialPort::inBufferCount()
 {
     if (!isOpen())
         return 0;
+    const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
     // Pull whatever the driver holds into the port's buffer without blocking.
     if (m_port->bytesAvailable() == 0) {
         m_port->waitForReadyRead(0);
@@ -164,6 +223,7 @@ QByteArray QtSerialPort::input()
 {
     if (!isOpen())
         return {};
+    const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
     inBufferCount();
     return isOpen() ? m_port->readAll() : QByteArray();
 }
@@ -172,15 +232,26 @@ bool QtSerialPort::output(const QByteArray& data)
 {
     if (!isOpen())
         return false;
-    if (m_port->write(data) != data.size())
+    const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
+    const QDeadlineTimer deadline(std::max(0, m_writeTimeout));
+    if (m_port->write(data) != data.size()) {
+        if (isOpen())
+            m_port->clear(QSerialPort::Output);
         return false;
+    }
     // Push the bytes to the driver now: nobody runs the event loop during an
     // exchange.
-    while (isOpen() && m_port->bytesToWrite() > 0) {
-        if (!m_port->waitForBytesWritten(1000))
-            break;
+    while (isOpen() && m_port->bytesToWrite() > 0 && !deadline.hasExpired())
+        m_port->waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime())));
+    if (!isOpen())
+        return false;
+    if (m_port->bytesToWrite() > 0) {
+        // The far end did not take them in time: they are dropped here, never
+        // delivered later behind other commands.
+        m_port->clear(QSerialPort::Output);
+        return false;
     }
-    return isOpen();
+    return true;
 }
 
 bool QtSerialPort::waitForInput(int msecs)
@@ -189,6 +260,7 @@ bool QtSerialPort::waitForInput(int msecs)
         return false;
     if (m_port->bytesAvailable() > 0)
         return true;
+    const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
     const bool got = m_port->waitForReadyRead(msecs < 0 ? 0 : msecs);
     if (m_port)
         m_port->clearError();

@@ -36,11 +36,19 @@ public:
     // All waiting input characters; they are removed from the port.
     virtual QByteArray input() = 0;
     virtual bool output(const QByteArray& data) = 0;
+    // How long `output` waits for the far end to take the bytes before it
+    // drops what is still unsent and returns false.
+    virtual void setWriteTimeout(int msecs) { (void)msecs; }
     // Blocks (without GUI events) until more input arrives or `msecs` pass.
     // Returns false on time-out or when the port is not open.
     virtual bool waitForInput(int msecs) = 0;
 
     virtual QString lastError() const = 0;
+
+    // Called once when an open port is lost (the device went away or its far
+    // end closed), with the device and the system's reason; the port is
+    // closed by then.
+    std::function<void(const QString&)> onLost;
 };
 
 // Baud rate from a settings text: "9600" or "9600,n,8,1". Returns 0 for a text
@@ -52,13 +60,16 @@ const QList<int>& supportedBauds();
 
 // Maps port numbers 1-16 to device paths: the environment variable
 // KELVANE_COM<n> first, then the setting "Ports/COM<n>", then the system's
-// serial ports in sorted order (COM1 = the first of them).
+// serial ports in natural order (COM1 = the first of them; "ttyS2" before
+// "ttyS10"). Every look-up asks the system and the settings afresh.
 class PortMap
 {
 public:
     explicit PortMap(const AppSettings* settings = nullptr) : m_settings(settings) {}
     QString devicePath(int number) const;
     static QStringList systemPorts();
+    // Whether `a` comes before `b` when runs of digits compare as numbers.
+    static bool naturalLess(const QString& a, const QString& b);
 
 private:
     const AppSettings* m_settings;
@@ -67,7 +78,10 @@ private:
 // The real serial port. 8 data bits, no parity, one stop bit, no flow control.
 // A device that reports a resource or read error (unplugged adapter, a
 // pseudo-terminal whose far end closed) is closed once and reported through
-// `onLost`.
+// `onLost`. Input is bounded: the port buffers at most `ReadBufferBound`
+// bytes, and bytes that arrive while nobody is reading (no call of this
+// port is under way, the event loop delivers them) are thrown away, since
+// every exchange drains stale input first anyway.
 class QtSerialPort final : public QObject, public ISerialPort
 {
     Q_OBJECT
@@ -87,21 +101,26 @@ public:
     QByteArray input() override;
     bool output(const QByteArray& data) override;
     bool waitForInput(int msecs) override;
+    void setWriteTimeout(int msecs) override { m_writeTimeout = msecs; }
     QString lastError() const override { return m_error; }
+
+    static constexpr int ReadBufferBound = 8192;
 
     // Opens a device by path directly (tests and the port probe).
     bool openPath(const QString& path, int baud);
     QString devicePath() const;
 
-    std::function<void(const QString&)> onLost;
-
 private:
     void handleError(int error);
+    void discardIdleInput();
 
     PortMap m_map;
     std::unique_ptr<QSerialPort> m_port;
     int m_number = 1;
     QString m_settings = QStringLiteral("9600");
     QString m_error;
+    QString m_path; // the device opened last
     bool m_closing = false;
+    int m_writeTimeout = 1000;
+    int m_busy = 0; // calls of this port under way
 };

@@ -76,8 +76,11 @@ void JoystickCore::Form_Unload()
     cmd_STOPP_Click();
     if (li >= 0 && li < cb_adressenauswahl.items.size()) {
         for (int k = 0; k < Einheiten && li + k < cb_adressenauswahl.items.size(); ++k) {
+            const QString adresse = cb_adressenauswahl.items.at(li + k);
+            if (adresse.isEmpty())
+                continue;
             if (m_env.bus)
-                m_env.bus->einheit_waehlen(cb_adressenauswahl.items.at(li + k));
+                m_env.bus->einheit_waehlen(adresse);
             tauschen(QStringLiteral("[1BR]"));
             tauschen(QStringLiteral("[1CS]"));
         }
@@ -93,9 +96,11 @@ int JoystickCore::Initialisierung(const QString& Adresse)
     const int li = cb_adressenauswahl.listIndex;
     if (li < 0)
         return 0;
-    const QString st = tauschen(QStringLiteral("[0ST]"), 0.2, 2);
+    // An empty entry (an address the axis search did not find) is no unit:
+    // nothing may go to the unit selected before.
+    const QString st = Adresse.isEmpty() ? QString() : tauschen(QStringLiteral("[0ST]"), 0.2, 2);
     int result = 0;
-    if (st.size() == 14 || li == 0) {
+    if (!Adresse.isEmpty() && (st.size() == 14 || li == 0)) {
         FlagAuslesen = 1;
         Button_enable();
         result = 1;
@@ -161,8 +166,11 @@ void JoystickCore::durchlauf()
 
 void JoystickCore::abfragen()
 {
+    const QString adresse = adresseDesDurchlaufs();
+    if (adresse.isEmpty())
+        return;
     if (m_env.bus)
-        m_env.bus->einheit_waehlen(adresseDesDurchlaufs());
+        m_env.bus->einheit_waehlen(adresse);
     const QString pa = tauschen(QStringLiteral("[1PA]"));
     if (pa == keine_Antwort)
         sh_an_aus.colour = Rot;

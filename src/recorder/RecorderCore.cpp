@@ -9,6 +9,7 @@
 #include "globale_Funktionen.h"
 
 #include <QPainter>
+#include <QScopedValueRollback>
 
 #include <cmath>
 
@@ -293,6 +294,10 @@ void RecorderCore::cmd_clear_Click()
 
 void RecorderCore::abfragen()
 {
+    // A box opened inside a pass lets the main loop tick again: that tick
+    // must not start a second pass inside the first.
+    if (m_imDurchlauf)
+        return;
     zeichnen();
 }
 
@@ -318,8 +323,9 @@ void RecorderCore::zeichnen()
 
 void RecorderCore::schleifenSchritt()
 {
-    if (!m_schleife)
+    if (!m_schleife || m_imDurchlauf)
         return;
+    const QScopedValueRollback<bool> imDurchlauf(m_imDurchlauf, true);
     if (!cb_Messung.checked) {
         stopp();
         return;
@@ -380,6 +386,17 @@ double RecorderCore::ewWert(const QString& reply, bool zwoelfBit, int offset)
     return raw > 127 ? raw - 256 - offset : raw + offset;
 }
 
+int RecorderCore::ewOffset(const QString& text, bool komma)
+{
+    // A 16-bit integer, rounded to the nearest (halves to even) as typed.
+    QString t = text.trimmed();
+    if (komma)
+        t.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    return ok && std::fabs(v) < 32767.5 ? int(std::nearbyint(v)) : 0;
+}
+
 double RecorderCore::twWert(const QString& reply)
 {
     const double v = hexFeld(reply, 5, 4);
@@ -416,6 +433,7 @@ std::array<int, 3> RecorderCore::aufteilen(double wert, bool zwoelfBit)
 
 bool RecorderCore::durchlauf(bool proTick)
 {
+    const QScopedValueRollback<bool> imDurchlauf(m_imDurchlauf, true);
     BusTransport& bus = *m_env.bus;
     IControlCenter* cc = m_env.registry ? m_env.registry->currentControlCenter() : nullptr;
     const QString adresse = cc ? cc->ausgewaehlteAdresse() : QString();
@@ -494,12 +512,8 @@ bool RecorderCore::durchlauf(bool proTick)
         y_pc = y_faktor_pc * pcSpurWert(antwort_pc) + y_offset_pc;
     }
     if (kanal(cb_eW, sperre_ew, QStringLiteral("[1eW]"), antwort_ew, true)) {
-        bool ok = false;
-        int offset = text_faktor2.text.trimmed().toInt(&ok);
-        if (!ok || offset < -32768 || offset > 32767)
-            offset = 0;
         const bool b12 = zwoelfBit();
-        wert_ew = ewWert(antwort_ew, b12, offset);
+        wert_ew = ewWert(antwort_ew, b12, ewOffset(text_faktor2.text, m_env.komma()));
         const auto teile = aufteilen(wert_ew, b12);
         toviv[Toviv_power].value = teile[0];
         toviv[Toviv_neg].value = teile[1];

@@ -183,6 +183,8 @@ public:
 
     // Decoders of the channel replies (value fields at their fixed places).
     static double ewWert(const QString& reply, bool zwoelfBit, int offset);
+    // The offset field: a number rounded to 16 bits, otherwise no offset.
+    static int ewOffset(const QString& text, bool komma);
     static double twWert(const QString& reply);
     static double k8Wert(const QString& reply);
     static double pcWert(const QString& reply);      // the read-out's 16-bit value
@@ -210,6 +212,7 @@ private:
     View m_view;
     bool m_schleife = false;
     bool m_stopp888 = false;
-    int m_sperre = 0;  // the range checks' lock
+    bool m_imDurchlauf = false;  // a pass (or a loop round) is under way
+    int m_sperre = 0;            // the range checks' lock
     MainLoopHold m_hold;
 };

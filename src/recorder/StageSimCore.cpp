@@ -6,6 +6,8 @@
 #include "Guarded.h"
 #include "globale_Funktionen.h"
 
+#include <QScopedValueRollback>
+
 #include <cmath>
 
 // Field of view 24 mm / objective number; the grid spacing is the number
@@ -224,8 +226,11 @@ void StageSimCore::abfragen()
 
 void StageSimCore::schnellSchritt()
 {
-    if (!m_schnell)
+    // A box opened inside a round lets the loop's timer fire again: that
+    // round returns at once instead of polling inside the first.
+    if (!m_schnell || m_imSchritt)
         return;
+    const QScopedValueRollback<bool> imSchritt(m_imSchritt, true);
     if (!cb_messenschnell.checked) {
         schnellStopp();
         return;

@@ -170,5 +170,6 @@ private:
     StageSimEnv m_env;
     View m_view;
     bool m_schnell = false;
+    bool m_imSchritt = false;  // a fast round is under way
     MainLoopHold m_hold;
 };

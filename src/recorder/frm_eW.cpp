@@ -208,7 +208,10 @@ bool frm_eW::eventFilter(QObject* watched, QEvent* event)
     for (int k = 0; k < RecorderCore::Punkte; ++k) {
         if (watched != m_punkte[std::size_t(k)])
             continue;
-        auto* m = static_cast<QMouseEvent*>(event);
+        // Only mouse events concern the label; a cast of any other is undefined.
+        auto* m = dynamic_cast<QMouseEvent*>(event);
+        if (!m)
+            continue;
         if (event->type() == QEvent::MouseButtonPress) {
             m_greif = m->position().toPoint();
             return true;

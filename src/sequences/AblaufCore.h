@@ -39,6 +39,8 @@ public:
     static constexpr int Anzeigen = 32;
     static constexpr int Tabellengroesse = 21;
     static constexpr int Listenlaenge = 1000;
+    // Longest reply collected; a longer one counts as no answer.
+    static constexpr int Antwortgrenze = 4096;
     static constexpr quint32 Gruen = 0xFF00;
     static constexpr quint32 Rot = 0xFF;
     static constexpr quint32 Gelb = 0xFFFF;

@@ -63,11 +63,15 @@ void AblaufCore::AblL()
             break;
         zeilen << ohneAnfuehrungszeichen(*text);
     }
-    for (int i = 0; i < Zeilen; ++i)
-        pZeile[i].text = i < zeilen.size() ? zeilen.at(i) : QString();
-    LEdit();
-    if (zeilen.size() < Zeilen)
+    // A short file fills the lines it holds; the others keep their text and
+    // the editor is not refreshed.
+    for (int i = 0; i < zeilen.size(); ++i)
+        pZeile[i].text = zeilen.at(i);
+    if (zeilen.size() < Zeilen) {
         m_env.ui->message(fehlertext(62, QStringLiteral("Input past end of file"), Dateiname));
+        return;
+    }
+    LEdit();
 }
 
 QByteArray AblaufCore::dateiInhalt() const

@@ -16,6 +16,13 @@ bool ganzIn(double v, int max)
 {
     return v >= 0 && v <= max && v == std::floor(v);
 }
+
+// A field as a whole number for indices and flags; a value beyond any table
+// becomes -1 instead of being converted out of the int range.
+int ganzzahl(double v)
+{
+    return std::isfinite(v) && std::abs(v) < 1e6 ? int(v) : -1;
+}
 } // namespace
 
 void AblaufCore::CStart_Click()
@@ -146,8 +153,8 @@ bool AblaufCore::step()
     }
     if (std::find(std::begin(KeywordsWithoutModule), std::end(KeywordsWithoutModule), KK) ==
         std::end(KeywordsWithoutModule)) {
-        ZeilenTyp = int(m_feldzahl[1]);
-        ZeilenBox = int(m_feldzahl[2]);
+        ZeilenTyp = ganzzahl(m_feldzahl[1]);
+        ZeilenBox = ganzzahl(m_feldzahl[2]);
     }
     if (KK == QLatin1String("**")) {
         m_letztesKK = KK;
@@ -354,7 +361,7 @@ void AblaufCore::doMB(const QString& L)
     } else if (ZeilenTyp == 1) {
         d = ZeilenBox + 15;
     }
-    const int zeigen = int(m_feldzahl[3]);
+    const int zeigen = ganzzahl(m_feldzahl[3]);
     Con[d].checked = zeigen != 0;
     Con[d].visible = zeigen == 1;
     Display[d].visible = zeigen == 1;

@@ -77,7 +77,7 @@ bool AblaufCore::Ablaufsenden()
     } else {
         if (port.inBufferCount() > 0) {
             const QByteArray alt = port.input();
-            lFehler.text = QString::number(alt.size()) + QString::fromLatin1(alt);
+            lFehler.text = QString::number(alt.size()) + QString::fromLatin1(alt.left(Antwortgrenze));
         }
         port.output(Sendetext.toLatin1());
         const double start = clock.now();
@@ -85,6 +85,13 @@ bool AblaufCore::Ablaufsenden()
         for (;;) {
             vergangen = clock.now() - start;
             Empfangstext += QString::fromLatin1(port.input());
+            if (Empfangstext.size() > Antwortgrenze) {
+                // A reply without end: cut, drop what follows, no answer.
+                Empfangstext.truncate(Antwortgrenze);
+                port.input();
+                vergangen = Zeitlimit + 1;
+                break;
+            }
             if (Empfangstext.endsWith(QLatin1Char(']')) || vergangen > Zeitlimit)
                 break;
             if (!port.isOpen()) {

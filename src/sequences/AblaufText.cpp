@@ -82,7 +82,9 @@ quint32 leadingHex(const QString& text)
 
 double HexWert(const QString& text)
 {
-    double v = leadingHex(text);
+    // Eight digits are a signed 32-bit value ("FFFFFC18" is -1000); fewer
+    // cannot reach the sign bit.
+    double v = qint32(leadingHex(text));
     if (v > 8388607)
         v -= 16777216;
     return v;
@@ -90,7 +92,7 @@ double HexWert(const QString& text)
 
 double HexWertAK(const QString& text)
 {
-    double v = leadingHex(text) / 2560.0;
+    double v = qint32(leadingHex(text)) / 2560.0;
     if (v > 3276.8)
         v -= 6553.6;
     return v;

@@ -22,10 +22,11 @@ std::optional<QString> moveDigits(double value, double factor);
 std::optional<QString> Hex_8(double value);
 
 // The hexadecimal digits at the start of `text` (up to the first other
-// character) as a 32-bit value.
+// character) as a 32-bit pattern (only the last eight digits count).
 quint32 leadingHex(const QString& text);
 
-// HexWert: the signed 24-bit value of the text.
+// HexWert: the signed 24-bit value of the text (eight digits read as a signed
+// 32-bit value first).
 double HexWert(const QString& text);
 
 // HexWertAK: the 24-bit value divided by 2560 with the sign rule applied after

@@ -83,11 +83,14 @@ void InitListCore::lb_wert_LostFocus()
         v = raw > 127 ? int(raw) - 256 : int(raw);
     } else {
         const uint raw = text.toUInt(&ok, 16);
-        v = int(raw);
         ok = ok && raw <= 0xFFFF;
+        v = raw > 32767 ? int(raw) - 65536 : int(raw);
     }
     if (!ok || !sli_wert.contains(v))
         return;  // refused: the slider and the unit keep their value
+    // Like a scroll bar, the slider reports only a change of its value.
+    if (v == sli_wert.value)
+        return;
     sli_wert.value = v;
     sli_wert_Change();
 }
@@ -210,7 +213,6 @@ bool InitListCore::befehlssatzspeichern()
                           QStringLiteral(" konnte nicht geladen werden!!"));
         return false;
     }
-    caption = QFileInfo(pfad).fileName();
     m_env.comMotflag();
     return true;
 }

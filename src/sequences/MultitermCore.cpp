@@ -81,7 +81,7 @@ void MultitermCore::MTsenden()
     Empfangstext.clear();
     if (port.inBufferCount() > 0) {
         const QByteArray alt = port.input();
-        lFehler.text = QString::number(alt.size()) + QString::fromLatin1(alt);
+        lFehler.text = QString::number(alt.size()) + QString::fromLatin1(alt.left(Antwortgrenze));
     }
     port.output(Sendetext.toLatin1());
     const double start = clock.now();
@@ -89,6 +89,13 @@ void MultitermCore::MTsenden()
     for (;;) {
         vergangen = clock.now() - start;
         Empfangstext += QString::fromLatin1(port.input());
+        if (Empfangstext.size() > Antwortgrenze) {
+            // A reply without end: cut, drop what follows, a time-out.
+            Empfangstext.truncate(Antwortgrenze);
+            port.input();
+            vergangen = Zeitlimit;
+            break;
+        }
         if (Empfangstext.endsWith(QLatin1Char(']')) || vergangen > Zeitlimit)
             break;
         if (!port.isOpen()) {

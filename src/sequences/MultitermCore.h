@@ -26,6 +26,8 @@ class MultitermCore
 {
 public:
     static constexpr int Zeilen = 16;
+    // Longest reply collected; a longer one counts as a time-out.
+    static constexpr int Antwortgrenze = 4096;
     static constexpr quint32 Gelb = 0xFFFF;
     static constexpr quint32 Weiss = 0xFFFFFF;
     static inline const QString KeineVerbindung = QStringLiteral("keine Verbindung");

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace leitstand;
 
 namespace {
@@ -58,6 +60,27 @@ TEST_F(ControlCenterTest, AnsweringUnitGoesGreenAfterStatusInputsAndPe)
     EXPECT_TRUE(cc.cmd_STOPP.enabled);
     EXPECT_EQ(cc.Fahr_v_a, QStringLiteral("P"));
     EXPECT_EQ(p.transport().Ereignissperre, 0);
+}
+
+TEST_F(ControlCenterTest, AxisNameFromTheBusKeepsNoControlCharacters)
+{
+    p.unit().setHandler(QStringLiteral("0PL"), [](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
+        return c.accepted("Ti\r\nsch\t1\x7f");
+    });
+    oeffnen(cc, 1);
+    EXPECT_EQ(cc.Caption, QStringLiteral("01-Tisch1"));
+    EXPECT_EQ(p.store.datensatz(1).Achsenbezeichnung, QStringLiteral("01-Tisch1"));
+}
+
+TEST_F(ControlCenterTest, SpeedsFromAFileThatFitNoWholeNumberLeaveTheBarsAlone)
+{
+    for (double vmax : {-std::numeric_limits<double>::infinity(), -1e300, std::numeric_limits<double>::quiet_NaN()}) {
+        p.achse(1, 2000, 1e-300, vmax);
+        ControlCenterCore other(p.env());
+        oeffnen(other, 1);
+        EXPECT_GE(other.sli_v.value, other.sli_v.min) << vmax;
+        EXPECT_LE(other.sli_v.value, other.sli_v.max) << vmax;
+    }
 }
 
 TEST_F(ControlCenterTest, StatusQueryIsQuietButInputAndPeRejectionsAreShown)
@@ -497,9 +520,14 @@ TEST_F(ControlCenterTest, SpeedAndAccelerationEntriesAreClampedAndSent)
     cc.Aktualisieren();
     EXPECT_EQ(p.axis().model().parameter("1AP"), QByteArray("7FFF"));
 
-    // The bar at its lowest sends raw 0.
+    // The bar at its lowest sends raw 0; positions beyond 16 raw bits send nothing.
     cc.sli_v_Change(-32768);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1VP0000]"));
+    cc.flagsenden = 0;
+    for (int beyond : {32768, -32769, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+        cc.sli_v_Change(beyond);
+        EXPECT_EQ(cc.flagsenden, 0) << beyond;
+    }
 }
 
 TEST_F(ControlCenterTest, ReadBackIntoTheBarsNeverPosts)
@@ -540,12 +568,17 @@ TEST_F(ControlCenterTest, SoftwareLimitsOnARotaryAxisAreSentAndReadBackInDegrees
     EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, 9000);
     EXPECT_DOUBLE_EQ(p.store.datensatz(2).PositionM, 0);
 
-    // A limit beyond the counter is refused.
-    cc.flagsenden = 0;
-    cc.text_SLP.text = QStringLiteral("100000");
-    cc.text_SLP_LostFocus();
-    EXPECT_EQ(cc.flagsenden, 0);
-    EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::BereichFehler);
+    // A limit beyond the counter (or beyond any whole number) is refused and
+    // the box shows the limit in force again.
+    for (const char* typed : {"100000", "99999999999999999999999999"}) {
+        cc.flagsenden = 0;
+        const QString before = cc.text_SLP.text;
+        cc.text_SLP.text = QString::fromLatin1(typed);
+        cc.text_SLP_LostFocus();
+        EXPECT_EQ(cc.flagsenden, 0);
+        EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::BereichFehler);
+        EXPECT_EQ(cc.text_SLP.text, before);
+    }
 }
 
 TEST_F(ControlCenterTest, LimitOnASideWithASwitchLeavesTheTravelEnd)

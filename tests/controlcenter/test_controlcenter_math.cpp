@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "TestSupport.h"
 
 using namespace leitstand;
@@ -82,8 +84,20 @@ TEST(SpeedAndAcceleration, TypedValuesAreBoundedAndRawValuesStayOnTheWire)
     EXPECT_DOUBLE_EQ(beschleunigungEingabe(40000.0, 1)->wert, 32767);
     EXPECT_EQ(beschleunigungEingabe(40000.0, 1)->roh, 32767);
     EXPECT_EQ(beschleunigungEingabe(40000.0, 0.5)->roh, 32767);
+    // The value is the one sent, after the raw clamp and rounding.
+    EXPECT_DOUBLE_EQ(beschleunigungEingabe(40000.0, 0.5)->wert, 16383.5);
+    EXPECT_DOUBLE_EQ(beschleunigungEingabe(1000.0, 3)->wert, 999);
     EXPECT_EQ(beschleunigungEingabe(0.0, 0.75)->roh, 1);
     EXPECT_FALSE(beschleunigungEingabe(1.0, 0));
+}
+
+TEST(SpeedAndAcceleration, WholeNumbersOnlyWhereTheyFit)
+{
+    EXPECT_EQ(wholeInt(2.5), 2);
+    EXPECT_EQ(wholeInt(-32768.4), -32768);
+    for (double v : {1e300, -1e300, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                     2147483648.0})
+        EXPECT_FALSE(wholeInt(v)) << v;
 }
 
 TEST(SpeedAndAcceleration, SpeedBarRangeFollowsTheRatio)
@@ -140,6 +154,11 @@ TEST(Replies, OnlyAnAcceptedEchoCarriesAValue)
 {
     EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!FFFC18]"), QStringLiteral("[1PA]"), 8), -1000);
     EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1vP!0032]"), QStringLiteral("[1vP]"), 4), 50);
+    // Eight digits as the units send them; the counter is 24 bits wide.
+    EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!00FFFC18]"), QStringLiteral("[1PA]"), 8), -1000);
+    EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!FFFFFC18]"), QStringLiteral("[1PA]"), 8), -1000);
+    EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!7FFFFFFF]"), QStringLiteral("[1PA]"), 8), -1);
+    EXPECT_DOUBLE_EQ(*antwortWert(QStringLiteral("[1PA!017FFFFF]"), QStringLiteral("[1PA]"), 8), 8388607);
     EXPECT_FALSE(antwortWert(QStringLiteral("1"), QStringLiteral("[1PA]"), 8));
     EXPECT_FALSE(antwortWert(QStringLiteral("[1PA?0005]"), QStringLiteral("[1PA]"), 8));
     EXPECT_FALSE(antwortWert(QStringLiteral("[1PA!]"), QStringLiteral("[1PA]"), 8));

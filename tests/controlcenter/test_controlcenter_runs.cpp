@@ -111,6 +111,19 @@ protected:
 
 // --- reference run -------------------------------------------------------------------------
 
+TEST_F(RunsTest, RunWhoseStepsLeaveTheCounterIsRefused)
+{
+    p.achse(1, 1e9);
+    oeffnen(cc);
+    p.unit().clearReceived();
+    cc.pb_Grafikunterstuetzung_MouseUp(2);
+    tick();
+    ASSERT_FALSE(p.dialoge->messages.isEmpty());
+    EXPECT_EQ(p.dialoge->texts().last(), ControlCenterCore::ReferenzFaktorFehler);
+    for (const QString& c : p.unit().received())
+        EXPECT_FALSE(c.startsWith(QStringLiteral("[1FR")) || c.startsWith(QStringLiteral("[1L"))) << qPrintable(c);
+}
+
 TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
 {
     sim().setIndexMarks({10000});

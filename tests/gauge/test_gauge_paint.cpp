@@ -271,6 +271,20 @@ TEST(GaugePaint, ExtremeNumbersStayInsideTheBarArea)
         EXPECT_FALSE(draw(m, GaugeKind::Vertical, {30, 30}).isNull());
         EXPECT_FALSE(draw(m, GaugeKind::Horizontal, {30, 30}).isNull());
     }
+
+    // Every pairing of the range's ends (no arithmetic on them may overflow;
+    // the sanitizer build checks that), with spaces pushing the area out.
+    const qint32 ends[] = {lo, lo + 1, -1, 0, 1, hi - 1, hi};
+    for (qint32 min : ends)
+        for (qint32 max : ends)
+            for (qint32 value : ends)
+                for (GaugeKind kind : {GaugeKind::Horizontal, GaugeKind::Vertical}) {
+                    GaugeState e = borderless(value);
+                    e.min = min;
+                    e.max = max;
+                    e.leftSpace = e.topSpace = value;
+                    EXPECT_FALSE(draw(e, kind, {9, 7}).isNull());
+                }
 }
 
 TEST(GaugePaint, WidgetShowsTheRenderedImage)

@@ -186,3 +186,14 @@ TEST_F(JoystickTest, EntryZeroIsGreenButNeverPolledAndTheLastEntryHasNoSecondUni
     EXPECT_EQ(store.Index(), 30);
     EXPECT_GE(empfangen(QStringLiteral("1E")).count(QStringLiteral("[1PA]")), 3);
 }
+
+TEST_F(JoystickTest, AnEmptyEntryOfTheAxisSearchIsNoUnit)
+{
+    laufend();
+    joystick.adressenFuellen({QStringLiteral("00"), QStringLiteral("01"), QString(), QStringLiteral("03")});
+    waehlen(2);
+    tick();
+    joystick.Form_Unload();
+    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Rot);
+    EXPECT_EQ(empfangen(QStringLiteral("01")) + empfangen(QStringLiteral("02")), QStringList());
+}

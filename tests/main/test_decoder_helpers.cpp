@@ -105,6 +105,15 @@ TEST(HexTest, UnconvertibleValuesReportFailure)
     EXPECT_TRUE(ok);
 }
 
+TEST(HexTest, UnconvertibleValuesWithoutACheckThrowForEveryWidth)
+{
+    for (auto* hex : {&hex8, &hex6, &hex4, &hex2})
+        for (double v : {2147483648.0, -2147483649.0, std::numeric_limits<double>::quiet_NaN(),
+                         -std::numeric_limits<double>::infinity()})
+            EXPECT_THROW(hex(v, nullptr), HexOverflow) << v;
+    EXPECT_EQ(hex2(300), QStringLiteral("12C")) << "too wide is not an overflow";
+}
+
 TEST(HexTest, Signed24BitReadings)
 {
     EXPECT_EQ(hex_zu_wert24(QStringLiteral("7FFFFF")), 8388607);

@@ -175,6 +175,38 @@ TEST_F(TransportTest, UnitSelectionOnBothTransports)
     EXPECT_EQ(usb.pieces[1], QByteArray("\x12" "5\0", 3));
 }
 
+TEST_F(TransportTest, SelectingOnAClosedPortSelectsNothing)
+{
+    transport.einheit_waehlen(QStringLiteral("01"));
+    serial.close();
+    transport.einheit_waehlen(QStringLiteral("02"));
+    EXPECT_EQ(transport.aktiveEinheit(), QStringLiteral("01"));
+    EXPECT_EQ(line.writes.size(), 1);
+}
+
+TEST_F(TransportTest, ReplyWithoutEndStopsAtTheBound)
+{
+    line.scriptReply("[1XL!" + QByteArray(3 * BusTransport::MaxReply, '0'));
+    const QString reply = transport.senden_empfangen(QStringLiteral("[1XL]"), 5.0);
+    EXPECT_EQ(reply.size(), BusTransport::MaxReply);
+    EXPECT_TRUE(reply.startsWith(QStringLiteral("[1XL!")));
+    EXPECT_LT(clock.now() - 1000.0, 1.0) << "it ended at the bound, not at the time-out";
+    line.scriptReply("[0ST!00000000]");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), QStringLiteral("[0ST!00000000]"));
+}
+
+TEST_F(TransportTest, UsbWaitEndsOnTheDeadlineWhateverTheClockResolution)
+{
+    useUsb();
+    // Far from its origin the clock cannot resolve the last sliver of a wait.
+    clock.advance(1e9);
+    for (double timeout : {0.01, 0.05, 0.3}) {
+        const double t0 = clock.now();
+        EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), timeout, 2), keine_Antwort);
+        EXPECT_NEAR(clock.now() - t0, timeout, 0.001);
+    }
+}
+
 TEST_F(TransportTest, UsbExchangeAndSilence)
 {
     useUsb();

@@ -32,7 +32,13 @@ using EventLog = QStringList;
 class LoggingPort final : public ISerialPort
 {
 public:
-    LoggingPort(SimBus& bus, EventLog& log) : m_sim(bus), m_log(log) {}
+    LoggingPort(SimBus& bus, EventLog& log) : m_sim(bus), m_log(log)
+    {
+        m_sim.onLost = [this](const QString& reason) {
+            if (onLost)
+                onLost(reason);
+        };
+    }
 
     void setCommPort(int number) override { m_sim.setCommPort(number); }
     int commPort() const override { return m_sim.commPort(); }

@@ -184,7 +184,8 @@ TEST_F(FrmComTest, BusyPortIsReportedAndTheDialogStaysUsable)
     frm_com* dlg = open();
     prog.port->sim().setOpenFailure(QStringLiteral("Device or resource busy"));
     pick(dlg->list_com, QStringLiteral("2"));
-    EXPECT_EQ(prog.dialogs->texts(), QStringList{frm_main::PortMessage});
+    // The message says why, in the system's words.
+    EXPECT_EQ(prog.dialogs->texts(), QStringList{frm_main::PortMessage + QStringLiteral("\n\nDevice or resource busy")});
     EXPECT_EQ(prog.transport().Ereignissperre, 0);
     EXPECT_NE(prog.transport().Schnittstelle, QStringLiteral("COM"));
 

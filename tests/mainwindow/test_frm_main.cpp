@@ -4,6 +4,7 @@
 // entries of the service menu.
 
 #include "MainWindowDoubles.h"
+#include "Pty.h"
 
 #include "frm_Bedienungsanleitung.h"
 #include "frm_com.h"
@@ -586,6 +587,96 @@ TEST_F(FrmMainTest, DecoderStaysQuietForLimitCodesDuringTheReferenceRun)
     prog.transport().senden_empfangen(QStringLiteral("[1FA00000010]"));
     EXPECT_TRUE(prog.dialogs->messages.isEmpty());
     EXPECT_EQ(prog.dialogs->beeps, 1);
+}
+
+TEST_F(FrmMainTest, LostPortIsReportedOnceInTheLogAndInAMessage)
+{
+    startOnCom1();
+    main->mnuKontroll_Click();
+    cc(1)->pollCommand = QStringLiteral("[0ST]");
+    main->Timer1_Timer();
+    prog.port->sim().setFarEndClosed(true);
+    for (int i = 0; i < 20; ++i)
+        main->Timer1_Timer();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prog.dialogs->messages.size(), 1);
+    const QString text = prog.dialogs->messages.first().text;
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Verbindung zu COM1 verloren: "))) << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("went away"))) << "the system's reason";
+    EXPECT_EQ(prog.core->log().lines().count(text), 1);
+}
+
+TEST_F(FrmMainTest, TimerWakesOnlyWhileAWindowIsRegistered)
+{
+    startOnCom1();
+    QWidget parameters;
+    main->setToolWindow(QStringLiteral("mnuMGED"), &parameters);
+    EXPECT_TRUE(main->isTimer1Running());
+    EXPECT_FALSE(main->isTimer1Waking()) << "an idle main window costs no wake-ups";
+    main->mnuKontroll_Click();
+    EXPECT_TRUE(main->isTimer1Waking());
+    main->mnuMGED_Click();
+    EXPECT_FALSE(main->isTimer1Waking());
+    main->mnuMGED_Click();
+    EXPECT_TRUE(main->isTimer1Waking());
+    main->subWindowOf(main->CC.item(1))->close();
+    flushDeletes();
+    EXPECT_TRUE(main->CC.isEmpty());
+    EXPECT_FALSE(main->isTimer1Waking());
+    EXPECT_TRUE(main->isTimer1Running());
+}
+
+TEST_F(FrmMainTest, ControlCentersComeBackOnlyWhenTheLoopRunsAgain)
+{
+    startOnCom1();
+    QWidget parameters;
+    main->setToolWindow(QStringLiteral("mnuMGED"), &parameters);
+    main->mnuKontroll_Click();
+    main->menuEntry(QStringLiteral("mnuMGED"))->trigger();
+    main->mnuCOMOptions_Click();
+    main->portDialog()->cmd_ok_Click();
+    EXPECT_FALSE(main->isTimer1Running());
+    EXPECT_FALSE(cc(1)->isEnabled()) << "its Stop could not go out";
+    EXPECT_EQ(main->com_motflag, 1) << "the port dialog's OK initialises the control centers";
+    EXPECT_EQ(enabledOf(Locked), QStringList{"mnuMGED"}) << "as the open tool window left them";
+
+    main->menuEntry(QStringLiteral("mnuMGED"))->trigger();
+    EXPECT_TRUE(main->isTimer1Running());
+    EXPECT_TRUE(cc(1)->isEnabled());
+}
+
+TEST_F(FrmMainTest, SecondComOptionsClickInUsbModeLeavesTheSerialPortClosed)
+{
+    startOnCom1();
+    main->mnuCOMOptions_Click();
+    EXPECT_TRUE(prog.port->isOpen()) << "the dialog reopens the remembered port";
+    main->portDialog()->list_usb->setCurrentRow(0);
+    EXPECT_FALSE(prog.port->isOpen());
+    main->mnuCOMOptions_Click();
+    EXPECT_TRUE(prog.transport().usbMode());
+    EXPECT_FALSE(prog.port->isOpen());
+}
+
+TEST(FrmMainPtyTest, FarEndVanishingGivesOneReport)
+{
+    Pty pty;
+    TempHome home;
+    auto serial = std::make_unique<QtSerialPort>(PortMap());
+    ASSERT_TRUE(serial->openPath(pty.path, 9600));
+    auto ui = std::make_unique<RecordingUiServices>();
+    RecordingUiServices& dialogs = *ui;
+    CoreContext core(std::make_unique<AppSettings>(home.file(QStringLiteral("s.ini"))), std::move(ui),
+                     std::make_unique<SteadyClock>(), std::move(serial), std::make_unique<NoUsbBridge>());
+    frm_main main(core);
+    pty.closeMaster();
+    for (int i = 0; i < 10; ++i) {
+        core.transport().einheit_waehlen(QStringLiteral("01"));
+        core.transport().senden_empfangen(QStringLiteral("[0ST]"), 0.01);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().text.contains(pty.path)) << qPrintable(dialogs.messages.first().text);
+    EXPECT_EQ(core.log().lines().count(dialogs.messages.first().text), 1);
 }
 
 } // namespace

@@ -207,6 +207,19 @@ TEST_F(MainLoopTest, ConfigurationReloadInitialisesEveryControlCenterOnce)
     EXPECT_EQ(prog.events, (QStringList{"cc1.Aktualisieren"}));
 }
 
+TEST_F(MainLoopTest, InitialisationRequestEndsAlsoWhenTheLastWindowClosesDuringThePass)
+{
+    ControlCenterDouble* cc1 = addControlCenter(1, QStringLiteral("01"));
+    ControlCenterDouble* cc2 = addControlCenter(2, QStringLiteral("02"));
+    cc1->onAktualisieren = [&] { post.CC_entfernen(*cc2); };
+    post.com_motflag = 1;
+    tick();
+    EXPECT_EQ(prog.events.count(QStringLiteral("cc1.Initialisierung")), 1);
+    EXPECT_EQ(post.com_motflag, 0);
+    tick();
+    EXPECT_EQ(prog.events.count(QStringLiteral("cc1.Initialisierung")), 0) << "not again on every tick";
+}
+
 TEST_F(MainLoopTest, AxisChangeOnTheCurrentControlCenterReinitialisesAndReadsOut)
 {
     ControlCenterDouble* cc = addControlCenter(1, QStringLiteral("02"));

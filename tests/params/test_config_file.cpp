@@ -93,7 +93,7 @@ TEST_F(ConfigFileTest, SavedFileHasTheLayoutLineByLine)
     EXPECT_EQ(line(1), "500");
     EXPECT_EQ(line(5), "0.1");  // leadscrew: "." despite the German locale
     EXPECT_EQ(line(9), "21.46907216494845");
-    EXPECT_EQ(line(14), "\"Achse \"0\" \xC2\xB5m, Grad\"");
+    EXPECT_EQ(line(14), "\"Achse \"0\" \xB5m, Grad\"");  // Windows-1252
     EXPECT_EQ(line(25), "501");
     EXPECT_EQ(line(745), "\"[1C0]\"");
     EXPECT_EQ(line(758), "\"[1K0]\"");
@@ -347,6 +347,63 @@ TEST_F(StartConfigurationTest, MissingOrShortFileOrBadAxisShowsTheFullPath)
     for (const auto& m : ui.messages)
         EXPECT_EQ(m.text, message);
     EXPECT_TRUE(file.collect() == ConfigContent{});
+}
+
+TEST_F(StartConfigurationTest, BothLayoutsGiveTheSecondRecordAndOnlyAppliedValuesAreChecked)
+{
+    writeStartFile(QStringLiteral("00000123"));
+    const QString path = startFile(QStringLiteral("00000123"));
+    QList<QByteArray> lines = readAll(path).split('\n');
+    lines.removeLast();  // after the last line ending
+    // A rounding digit the start file does not apply is not checked.
+    lines[827] = "9\r";
+    writeFile(path, lines.join('\n') + '\n');
+    EXPECT_TRUE(file.ueberschreiben(QStringLiteral("00000123"), 5));
+    EXPECT_EQ(params.store().datensatz(5).Inkremente, 2000);
+    EXPECT_EQ(params.store().drehantriebFlag(5), 1);
+
+    // The older layout: seven option flags, 826 values.
+    lines.removeAt(770 + 7);
+    lines.removeAt(770 + 7);
+    writeFile(path, lines.join('\n') + '\n');
+    params.store().setDrehantrieb(6, 0);
+    EXPECT_TRUE(file.ueberschreiben(QStringLiteral("00000123"), 6));
+    EXPECT_EQ(params.store().datensatz(6).Inkremente, 2000);
+    EXPECT_EQ(params.store().drehantriebFlag(6), 1);
+    EXPECT_TRUE(ui.messages.isEmpty());
+}
+
+TEST_F(ConfigFileTest, OversizedNonNumberAndCodePageFiles)
+{
+    fillEverything();
+    ASSERT_TRUE(file.speichern(QStringLiteral("auto")));
+    const QString path = programFolder() + QStringLiteral("/autost.qvm");
+    const QByteArray saved = readAll(path);
+    const ConfigContent before = file.collect();
+
+    // A file far larger than the format allows is refused before it is parsed.
+    writeFile(path, saved + QByteArray(2 * 1024 * 1024, '\n'));
+    EXPECT_FALSE(file.laden(QStringLiteral("auto")));
+    // "nan" and "inf" are no numbers.
+    for (const QByteArray& bad : {QByteArray("nan"), QByteArray("inf"), QByteArray("-Infinity")}) {
+        QList<QByteArray> lines = saved.split('\n');
+        lines[4] = bad + '\r';
+        writeFile(path, lines.join('\n'));
+        EXPECT_FALSE(file.laden(QStringLiteral("auto"))) << bad.constData();
+    }
+    EXPECT_EQ(ui.messages.size(), 4);
+    EXPECT_TRUE(file.collect() == before);
+
+    // Windows-1252 out and back, and a UTF-8 file read as well.
+    params.store().datensatz(3).Achsenbezeichnung = QStringLiteral("€ „Tisch“ µm");
+    ASSERT_TRUE(file.speichern(QStringLiteral("auto")));
+    EXPECT_TRUE(readAll(path).contains("\"\x80 \x84Tisch\x93 \xB5m\""));
+    ASSERT_TRUE(file.laden(QStringLiteral("auto")));
+    EXPECT_EQ(params.store().datensatz(3).Achsenbezeichnung, QStringLiteral("€ „Tisch“ µm"));
+    writeFile(path, fromWindows1252(readAll(path)).toUtf8());
+    params.store().datensatz(3).Achsenbezeichnung.clear();
+    ASSERT_TRUE(file.laden(QStringLiteral("auto")));
+    EXPECT_EQ(params.store().datensatz(3).Achsenbezeichnung, QStringLiteral("€ „Tisch“ µm"));
 }
 
 // The file-menu entries are tested through the frame (tests/mainwindow/test_install.cpp).

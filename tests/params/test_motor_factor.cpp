@@ -326,7 +326,6 @@ TEST_F(MotorFactorFailureTest, ZeroDivisorsAndZeroResults)
         [](Achsdatensatz& r) { r.Inkremente = 0; },
         [](Achsdatensatz& r) { r.leadscrew = 0; },
         [](Achsdatensatz& r) { r.Spannungskonstante = 0; },
-        [](Achsdatensatz& r) { r.Spannung = 0; },
         [](Achsdatensatz& r) { r.Inkremente = 0.0001; },  // factor below 0.5
         [](Achsdatensatz& r) { r.Massstabsachse = 1; r.Inkremente = 0; },
         [](Achsdatensatz& r) { r.Gear = std::numeric_limits<double>::infinity(); },
@@ -408,6 +407,24 @@ TEST(MotorFactorSimTest, ReadsPrescalerAndRegisterFromTheSimulatedController)
     EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
     EXPECT_DOUBLE_EQ(store.st(), 0.001);
     EXPECT_TRUE(ui.messages.isEmpty());
+}
+
+TEST_F(MotorFactorFailureTest, ZeroMaximumSpeedIsAValue)
+{
+    // A scale axis needs no lead screw; a drive without voltage has no speed.
+    for (auto zero : {+[](Achsdatensatz& r) { r.leadscrew = 0; }, +[](Achsdatensatz& r) { r.Spannung = 0; }}) {
+        rec() = Achsdatensatz{};
+        rec().Massstabsachse = 1;
+        rec().Inkremente = 20;
+        rec().Interpolationsfaktor = 1;
+        rec().Motorkonstante = 4;
+        zero(rec());
+        ui.clear();
+        EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+        EXPECT_TRUE(ui.messages.isEmpty());
+        EXPECT_EQ(rec().Motfak, 200);
+        EXPECT_EQ(rec().vmax, 0);
+    }
 }
 
 } // namespace

@@ -263,6 +263,9 @@ TEST_F(TablettFixture, CommandsGoToTheirUnits)
     t->cb_PK_Click();
     EXPECT_EQ(t->lb_Ant.text, u"1"_s);
     EXPECT_EQ(wb.transport().Wartezeit(), 20.0);
+    t->lb_timeout.text = u"0"_s;
+    t->cb_PK_Click();
+    EXPECT_EQ(wb.transport().Wartezeit(), 0.2);
 }
 
 TEST_F(TablettFixture, TimeFieldKeepsTwoCharacters)

@@ -185,6 +185,16 @@ TEST_F(Fahrt, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
     EXPECT_EQ(t->bahn.strichzahl, 2);
 }
 
+TEST_F(Fahrt, AStrokeHeldWhenTheDriveStartsGrowsNoFurther)
+{
+    strich({{0, 0}, {0.1, 0}});
+    t->pb_Zeichnung_MouseDown(1, 1500, 1500);
+    t->tasteneingabe(83);
+    ASSERT_TRUE(t->faehrt());
+    t->pb_Zeichnung_MouseMove(1600, 1600);
+    EXPECT_EQ(t->bahn.punktzahl, 3);
+}
+
 TEST_F(Fahrt, LeavingTheWindowStopsTheDriveBeforeTheMainLoopRuns)
 {
     strich({{0, 0}, {0.1, 0}, {0.2, 0}});

@@ -4,6 +4,7 @@
 
 #include "Format.h"
 #include "ProgramFolder.h"
+#include "Pty.h"
 #include "SerialPort.h"
 #include "Settings.h"
 #include "TestSupport.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <algorithm>
 #include <QFileInfo>
 
 #include <fcntl.h>
@@ -19,48 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A pseudo-terminal whose master end the test drives directly.
-class Pty
-{
-public:
-    Pty()
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        grantpt(master);
-        unlockpt(master);
-        termios t{};
-        tcgetattr(master, &t);
-        cfmakeraw(&t);
-        tcsetattr(master, TCSANOW, &t);
-        path = QString::fromLocal8Bit(ptsname(master));
-    }
-    ~Pty()
-    {
-        if (master >= 0)
-            ::close(master);
-    }
-    void closeMaster()
-    {
-        ::close(master);
-        master = -1;
-    }
-    QByteArray readSome()
-    {
-        char buf[256];
-        QByteArray out;
-        for (int i = 0; i < 100 && out.isEmpty(); ++i) {
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n > 0)
-                out.append(buf, int(n));
-            else
-                usleep(1000);
-        }
-        return out;
-    }
-    int master = -1;
-    QString path;
-};
 
 class EnvVar
 {
@@ -99,6 +59,37 @@ TEST(PortMapTest, EnvironmentThenSettingsThenSystemPorts)
         EXPECT_EQ(map.devicePath(1), system.first());
     }
     EXPECT_EQ(map.devicePath(16 + int(system.size())), QString());
+}
+
+TEST(PortMapTest, SystemPortsInNaturalOrder)
+{
+    QStringList paths{"/dev/ttyUSB0", "/dev/ttyS10", "/dev/ttyS2", "/dev/ttyACM1", "/dev/ttyS0", "/dev/ttyUSB10",
+                      "/dev/ttyUSB9"};
+    std::sort(paths.begin(), paths.end(), PortMap::naturalLess);
+    EXPECT_EQ(paths, (QStringList{"/dev/ttyACM1", "/dev/ttyS0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0",
+                                  "/dev/ttyUSB9", "/dev/ttyUSB10"}));
+    EXPECT_FALSE(PortMap::naturalLess("/dev/ttyS02", "/dev/ttyS2") && PortMap::naturalLess("/dev/ttyS2", "/dev/ttyS02"));
+    EXPECT_TRUE(PortMap::naturalLess("/dev/ttyS99999999999999999999", "/dev/ttyS100000000000000000000"));
+}
+
+TEST(PortMapTest, SettingsChangedSinceStartAreSeen)
+{
+    TempHome home;
+    const PortMap map(&home.settings());
+    EXPECT_NE(map.devicePath(9), QStringLiteral("/dev/kelvane-later"));
+    home.settings().setValue(QStringLiteral("Ports"), QStringLiteral("COM9"), QStringLiteral("/dev/kelvane-later"));
+    EXPECT_EQ(map.devicePath(9), QStringLiteral("/dev/kelvane-later"));
+}
+
+TEST(QtSerialPortTest, BusyPortSaysSoAndDoesNotBlameTheGroup)
+{
+    Pty pty;
+    QtSerialPort first{PortMap()};
+    ASSERT_TRUE(first.openPath(pty.path, 9600)) << first.lastError().toStdString();
+    QtSerialPort second{PortMap()};
+    EXPECT_FALSE(second.openPath(pty.path, 9600));
+    EXPECT_TRUE(second.lastError().contains(QStringLiteral("busy"))) << second.lastError().toStdString();
+    EXPECT_FALSE(second.lastError().contains(QStringLiteral("dialout")));
 }
 
 TEST(QtSerialPortTest, OpenFailuresAreReportedNotThrown)

@@ -58,6 +58,9 @@ TEST(RecorderDecoders, SignRulesAndGaugeSplit)
     EXPECT_EQ(RecorderCore::k8Wert("[1K8!0100]"), 0);
     EXPECT_EQ(RecorderCore::pcWert("[1PC!FFFF]"), -1);
     EXPECT_EQ(RecorderCore::pcSpurWert("[1PC!FFFF]"), -1);
+    // The offset field rounds to a whole number; no number or no 16 bits: none.
+    EXPECT_EQ(RecorderCore::ewOffset("1.6", false) + RecorderCore::ewOffset("2,5", true), 4);
+    EXPECT_EQ(RecorderCore::ewOffset("-7", false) + RecorderCore::ewOffset("40000", false), -7);
     using A = std::array<int, 3>;
     EXPECT_EQ(RecorderCore::aufteilen(1789, true), (A{1789, 0, 0}));
     EXPECT_EQ(RecorderCore::aufteilen(1790, true), (A{1789, 0, 1790}));
@@ -181,6 +184,23 @@ TEST_F(RecorderTest, LatchedChannelsAreNotResentUntilTheUnitChanges)
     EXPECT_TRUE(wb.traffic().contains("02 [1wP]"));
     EXPECT_TRUE(wb.traffic().contains("02 [1TW]"));
     EXPECT_EQ(core.toviv[RecorderCore::Toviv_w].value, 0x80);
+}
+
+TEST_F(RecorderTest, NoPassStartsInsideAnOpenBox)
+{
+    // The main loop's tick and the loop's timer fire while a rejection box is open.
+    core.cb_wP.checked = true;
+    wb.unit().rejectNext(QStringLiteral("[1wP]"), 0x05);
+    start(true);
+    wb.transport().einheit_waehlen(QStringLiteral("01"));  // as the control center's update does
+    wb.dialogs->onMessage = [&](const auto&) {
+        wb.bus->clearTraffic();
+        core.abfragen();
+        core.schleifenSchritt();
+        EXPECT_TRUE(wb.traffic().isEmpty());
+    };
+    core.schleifenSchritt();
+    EXPECT_EQ(wb.dialogs->messages.size(), 1);
 }
 
 TEST_F(RecorderTest, DriftLabelsCountTheSecondsOfTheRun)

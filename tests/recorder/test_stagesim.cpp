@@ -219,6 +219,17 @@ TEST_F(StageSimTest, FastLoopHoldsTheMainLoopAndEveryExitReleasesIt)
     s.schnellSchritt();
     EXPECT_EQ(wb.traffic().mid(0, 2), (QStringList{"01 [1kw]", "01 [1PA]"}));
 
+    // A rejection box inside a round: the loop's timer firing meanwhile polls nothing.
+    wb.unit(QStringLiteral("01")).rejectNext(QStringLiteral("[1kw]"), 0x05);
+    wb.dialogs->onMessage = [&](const auto&) {
+        wb.bus->clearTraffic();
+        s.schnellSchritt();
+        EXPECT_TRUE(wb.traffic().isEmpty());
+    };
+    s.schnellSchritt();
+    EXPECT_EQ(wb.dialogs->messages.size(), 1);
+    wb.dialogs->onMessage = nullptr;
+
     // Untick.
     s.cb_messenschnell.checked = false;
     s.cb_messenschnell_MouseUp(1);

@@ -1,9 +1,12 @@
 // The script window's core against the simulated bus: the interpreter's line
 // forms and stop rules, the unit choice, closing during a run, single lines
 // and the script file.
+#include "Clock.h"
 #include "ScriptFixture.h"
 
 #include <QFile>
+
+#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 
@@ -178,6 +181,36 @@ TEST_F(Script, ClosingEndsTheRunCutsThePauseAndSkipsTheStores)
     EXPECT_FALSE(core->Check1.checked);
     EXPECT_EQ(core->n, 74);
     EXPECT_EQ(core->flagpollen, 0);
+}
+
+TEST_F(Script, ExchangesGoToTheWindowsUnitWhenAnotherWindowSelectedOneMeanwhile)
+{
+    lines({u"[0VN]"_s, u"[0ST]"_s, u"06"_s});
+    choose(u"05"_s);
+    wb.bus->clearTraffic();
+    core->cmd_download_Click();
+    core->step();
+    wb.transport().einheit_waehlen(u"06"_s);  // another window, between two lines
+    core->step();
+    core->step();
+    wb.transport().einheit_waehlen(u"05"_s);
+    core->lb_Befehl_MouseDown(0, 2);  // the script's last unit
+    EXPECT_EQ(wb.traffic(), (QStringList{u"05 [0VN]"_s, u"05 [0ST]"_s, u"06 [0VN]"_s}));
+}
+
+TEST_F(Script, AFaultInsideALineEndsTheRunInsteadOfRepeatingTheLine)
+{
+    struct BrokenClock final : IClock
+    {
+        double now() const override { throw std::runtime_error("clock"); }
+        void sleep(double) override {}
+    } broken;
+    ScriptEnv e = env();
+    e.clock = &broken;
+    core = std::make_unique<ScriptCore>(e);
+    core->Form_Load();
+    EXPECT_TRUE(run({u"WZ10"_s, u"[0ST]"_s}).isEmpty());
+    EXPECT_FALSE(core->laeuft());
 }
 
 TEST_F(Script, UnitChoiceTurnsTheLampAndFollowsTheControlCenter)

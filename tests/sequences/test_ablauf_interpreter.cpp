@@ -233,6 +233,8 @@ TEST(AblaufText, NumbersAndHexadecimal)
     EXPECT_EQ(ablauf::HexWert(u"FFFFFF"_s), -1);
     EXPECT_EQ(ablauf::HexWert(u"7FFFFF]"_s), 8388607);
     EXPECT_EQ(ablauf::HexWert(u"800000"_s), -8388608);
+    EXPECT_EQ(ablauf::HexWert(u"00FFFC18]"_s), -1000);
+    EXPECT_EQ(ablauf::HexWert(u"FFFFFC18]"_s), -1000);
     EXPECT_EQ(ablauf::HexWertAK(u"000A00"_s), 1);
     EXPECT_NEAR(ablauf::HexWertAK(u"FFF600"_s), -1, 1e-9);
     EXPECT_EQ(ablauf::Klammertest(u"x[a][0VN]yy"_s), u"[0VN]"_s);

@@ -95,11 +95,12 @@ TEST_F(Panel, PositionDisplaysScaleOnlyEightDigitReplies)
     core.Faktortabelle[0][1] = 2;
     core.Don0.checked = true;
     core.Con[0].checked = true;
+    unit("01").setHandler(u"1PA"_s, [](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
+        return QByteArray("[1PA!000FA0]");
+    });
     core.Timer1_Timer();
     EXPECT_EQ(core.Display[0].text, u"4000"_s);  // six digits: raw counts
-    unit("01").setHandler(u"1PA"_s, [](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
-        return QByteArray("[1PA!00000FA0]");
-    });
+    unit("01").setHandler(u"1PA"_s, {});  // the axis itself answers eight
     core.Timer1_Timer();
     EXPECT_EQ(core.Display[0].text, u"2.00000"_s);
 }
@@ -116,7 +117,7 @@ TEST_F(Panel, DisplayFifteenFollowsItsDefinitionAndThirtyOneIsNeverPolled)
     bus.clearTraffic();
     core.Timer1_Timer();
     EXPECT_EQ(traffic(), (QStringList{u"10 [1PA]"_s}));
-    EXPECT_EQ(core.Display[15].text, u"77"_s);
+    EXPECT_EQ(core.Display[15].text, u"0.07700"_s);
 }
 
 TEST_F(Panel, SilentPositionSwitchesPollingOff)
@@ -178,6 +179,18 @@ TEST_F(Panel, ReplyInPiecesIsJoinedAndStaleInputIsShown)
     EXPECT_EQ(core.lFehler.text, u"14[0ST!00000000]"_s);
 }
 
+TEST_F(Panel, EndlessReplyIsCutAndCountsAsNoAnswer)
+{
+    bus.setPacing(false);
+    unit("01").setGarbageReply(QByteArray(20000, 'x'));
+    select(0, 1);
+    core.CBefehl_Click(0);
+    core.Timer1_Timer();
+    EXPECT_EQ(core.Handantwort.size(), AblaufCore::Antwortgrenze);
+    EXPECT_EQ(core.LED.colour, AblaufCore::Rot);
+    EXPECT_EQ(port.inBufferCount(), 0);
+}
+
 TEST_F(Panel, ExitStopsPollsOnceAndResetsCounters)
 {
     unit("01").setSilent(true);
@@ -213,7 +226,7 @@ TEST_F(SequenceFile, SaveAndLoadAreByteExact)
     EXPECT_TRUE(ui.messages.isEmpty());
 }
 
-TEST_F(SequenceFile, ShortFileClearsTheRestAndMissingOrCancelledChangesNothing)
+TEST_F(SequenceFile, ShortFileKeepsTheRestAndMissingOrCancelledChangesNothing)
 {
     ValueFileWriter w;
     for (int i = 0; i < 10; ++i)
@@ -223,7 +236,8 @@ TEST_F(SequenceFile, ShortFileClearsTheRestAndMissingOrCancelledChangesNothing)
     core.Form_Load();
     EXPECT_EQ(core.Label3.text, u"autost.aqv"_s);
     EXPECT_EQ(core.pZeile[9].text, u"CE/9"_s);
-    EXPECT_EQ(core.pZeile[10].text, QString());
+    EXPECT_EQ(core.pZeile[10].text, u"old"_s);
+    EXPECT_TRUE(core.TEdit.text.isEmpty());
     ASSERT_EQ(ui.messages.size(), 1);
     EXPECT_TRUE(ui.messages[0].text.endsWith(u"autost.aqv file not found or failure"_s));
 

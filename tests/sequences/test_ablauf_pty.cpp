@@ -59,7 +59,7 @@ TEST_F(AblaufPty, MoveRunsToItsEnd)
     run({u"MF/0/1/2000"_s, u"MA/0/1/10"_s});
     EXPECT_EQ(core->LHinweis.text, u" Ablauf Ende "_s);
     EXPECT_EQ(core->Fehlerzahl, 0);
-    EXPECT_EQ(frage(u"[1PA]"_s), u"[1PA!000014]"_s);
+    EXPECT_EQ(frage(u"[1PA]"_s), u"[1PA!00000014]"_s);
 }
 
 TEST_F(AblaufPty, RepeatCountsCycles)
@@ -77,7 +77,7 @@ TEST_F(AblaufPty, RepeatCountsCycles)
     core->CStop_Click();
     core->runToEnd();
     EXPECT_EQ(cycles, (QStringList{u"1"_s, u"2"_s, u"3"_s}));
-    EXPECT_EQ(frage(u"[1PA]"_s), u"[1PA!000003]"_s);
+    EXPECT_EQ(frage(u"[1PA]"_s), u"[1PA!00000003]"_s);
 }
 
 TEST_F(AblaufPty, SilentUnitStopsAndRejectionIsCounted)

@@ -5,6 +5,7 @@
 // <file.png> the run is also saved as a picture.
 #include "Clock.h"
 #include "CoreContext.h"
+#include "DemoBench.h"
 #include "DemoBus.h"
 #include "InstallSequences.h"
 #include "MenuNames.h"
@@ -42,23 +43,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class FrmAblaufTest : public ::testing::Test
+class FrmAblaufTest : public ::testing::Test, protected DemoBench
 {
 protected:
     FrmAblaufTest()
     {
-        auto clock = std::make_unique<FakeClock>(0.0001);
-        uhr = clock.get();
-        bus = std::make_unique<SimBus>(*uhr);
-        bus->setPacing(true);
-        populateDemoBus(*bus);
-        auto ui = std::make_unique<RecordingUiServices>();
-        dialoge = ui.get();
-        auto serial = std::make_unique<SimSerialPort>(*bus);
-        serial->open();
-        core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(home.file(u"s.ini"_s)), std::move(ui),
-                                             std::move(clock), std::move(serial),
-                                             std::make_unique<SimUsbBridge>(*bus, false));
         frame = std::make_unique<frm_main>(*core);
         params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags());
         fenster = &installSequences(*frame, *params);
@@ -88,11 +77,6 @@ protected:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 
-    TempHome home;
-    FakeClock* uhr = nullptr;
-    std::unique_ptr<SimBus> bus;
-    RecordingUiServices* dialoge = nullptr;
-    std::unique_ptr<CoreContext> core;
     std::unique_ptr<frm_main> frame;
     std::unique_ptr<ParamsContext> params;
     SequenceWindows* fenster = nullptr;
@@ -130,7 +114,7 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     EXPECT_EQ(SimAxis(*bus, u"01"_s).position(), 12345);  // the index mark ends "[1GX]"
     EXPECT_EQ(SimAxis(*bus, u"02"_s).position(), -3);
     EXPECT_EQ(w->findChild<QLabel*>(u"LHinweis"_s)->text(), u" Ablauf Ende "_s);
-    EXPECT_EQ(w->findChild<QLabel*>(u"Display_1"_s)->text(), u"-3"_s);
+    EXPECT_EQ(w->findChild<QLabel*>(u"Display_1"_s)->text(), u"-0.00300"_s);  // eight digits, scaled
     EXPECT_TRUE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
     const QString bild = qEnvironmentVariable("KELVANE_SEQUENCE_SCREENSHOT");
     if (!bild.isEmpty())

@@ -115,6 +115,12 @@ TEST_F(InitList, ProgramValuesNeverPostAndBadInputIsRefused)
     }
     EXPECT_EQ(init.sli_wert.value, -128);
     EXPECT_EQ(posts.size(), n);
+    init.lb_wert.text = u"0800"_s;  // leaving the box without a new value sends nothing
+    init.lb_wert_LostFocus();
+    EXPECT_EQ(posts.size(), n);
+    init.lb_wert.text = u"FFFF"_s;
+    init.lb_wert_LostFocus();
+    EXPECT_EQ(init.sli_wert.value, -1);
 }
 
 TEST_F(InitList, TstFilesRoundTripAndCancelKeepsTheList)
@@ -123,7 +129,9 @@ TEST_F(InitList, TstFilesRoundTripAndCancelKeepsTheList)
         liste.arraybefehle_let(k, u"[1C%1]"_s.arg(k));
     const QString pfad = home.file(u"cc.tst"_s);
     ui.fileAnswers << pfad;
+    init.caption = u"Init_CC"_s;
     ASSERT_TRUE(init.befehlssatzspeichern());
+    EXPECT_EQ(init.caption, u"Init_CC"_s);  // only loading names the window
     const QByteArray bytes = *readFileBytes(pfad);
     EXPECT_EQ(bytes.count("\r\n"), 30);
     EXPECT_TRUE(bytes.startsWith("\"[1C0]\"\r\n"));

@@ -161,6 +161,15 @@ TEST_F(Multiterm, TimeOutsFollowTheSwitchAndLateRepliesStillShow)
     EXPECT_EQ(core.tempf[14].colour, MultitermCore::Weiss);
 }
 
+TEST_F(Multiterm, EndlessReplyIsCutAndCountsAsATimeOut)
+{
+    bus.setPacing(false);
+    bus.unit(u"01"_s)->setGarbageReply(QByteArray(20000, 'x'));
+    core.Cosend_Click(15);
+    EXPECT_EQ(core.tempf[15].text.size(), MultitermCore::Antwortgrenze);
+    EXPECT_EQ(core.Fehlerzaehler, 1);
+}
+
 TEST_F(Multiterm, PortThatCannotOpenIsAnErrorInTheRow)
 {
     port.close();

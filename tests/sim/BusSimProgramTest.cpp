@@ -122,7 +122,7 @@ TEST_F(BusSimProgram, TakesTheHostBaudFromTheLineSettings)
     // "03" listens at 38400, so it answers; "01" at 9600 cannot hear.
     EXPECT_EQ(exchange(fd, "\x12" "03" "[0ST]"), "[0ST!00000000]");
     // Had "01" answered, its reply would come before that of "03".
-    EXPECT_EQ(exchange(fd, "\x12" "01" "[0ST]" "\x12" "03" "[1PA]"), "[1PA!000000]");
+    EXPECT_EQ(exchange(fd, "\x12" "01" "[0ST]" "\x12" "03" "[1PA]"), "[1PA!00000000]");
     ::close(fd);
 }
 

@@ -80,7 +80,7 @@ TEST_F(SimAxisTest, ShortRelativeMoveIsATriangleAndPollingDoesNotChangeIt)
         ++polls;
     }
     EXPECT_EQ(polls, 64);
-    EXPECT_EQ(exchange("[1PA]"), "[1PA!FFFC18]");
+    EXPECT_EQ(exchange("[1PA]"), "[1PA!00FFFC18]");
     EXPECT_EQ(quiet.position(), -1000);
     EXPECT_FALSE(quiet.isMoving());
 }
@@ -135,7 +135,7 @@ TEST_F(SimAxisTest, StopHaltsAtOnceAndOtherMotionsWaitForTheAxis)
     bus.unit("01")->setPosition(777);
     EXPECT_NE(exchange("[0po]"), "[0po!]");
     clock.advance(1);
-    EXPECT_EQ(exchange("[1PA]"), "[1PA!000309]");
+    EXPECT_EQ(exchange("[1PA]"), "[1PA!00000309]");
 }
 
 TEST_F(SimAxisTest, SoftwareLimitsRefuseTargetsBeyondThem)
@@ -236,7 +236,7 @@ TEST_F(SimAxisTest, ZeroingMovesTheSwitchesWithTheZeroPoint)
     axis().model().setPlusSwitch(80000);
     axis().setPosition(5000);
     EXPECT_EQ(exchange("[1PR]"), "[1PR!]");
-    EXPECT_EQ(exchange("[1PA]"), "[1PA!000000]");
+    EXPECT_EQ(exchange("[1PA]"), "[1PA!00000000]");
     exchange("[1FX]");
     waitForEnd();
     EXPECT_EQ(axis().position(), 75000);

@@ -43,7 +43,7 @@ TEST_F(SimBusTest, SerialSelectionIgnoresTheTextAfterTheAddress)
 {
     bus.addUnit("01");
     bus.addUnit("02");
-    EXPECT_EQ(exchange(DC2 + "01-AA" + "[1PA]"), "[1PA!000000]");
+    EXPECT_EQ(exchange(DC2 + "01-AA" + "[1PA]"), "[1PA!00000000]");
 
     // "00-AA" is the broadcast: everyone acts, nobody answers.
     EXPECT_EQ(exchange(DC2 + "00-AA" + "[0ST]"), "");
@@ -93,9 +93,9 @@ TEST_F(SimBusTest, UnitsAnswerTheirCommandsFromTheirState)
     bus.write(DC2 + "01");
 
     EXPECT_EQ(exchange("[0ST]"), "[0ST!00010019]");
-    EXPECT_EQ(exchange("[1PA]"), "[1PA!FFFFFF]");
+    EXPECT_EQ(exchange("[1PA]"), "[1PA!00FFFFFF]");
     axis.setPosition(0x123456);
-    EXPECT_EQ(exchange("[1PA]"), "[1PA!123456]");
+    EXPECT_EQ(exchange("[1PA]"), "[1PA!00123456]");
     EXPECT_EQ(exchange("[0IN]"), "[0IN!0100000C]");
     // Six digits and one separator per channel: 27 characters for three.
     const QByteArray m1 = exchange("[0M1]");
@@ -153,7 +153,7 @@ TEST_F(SimBusTest, HandlersComeBeforeTheModelAndTheLongestPrefixWins)
     EXPECT_EQ(exchange("[0ff1]"), "[0ff!short]");
     EXPECT_EQ(exchange("[0ff02]"), "[0ff02!]");
     EXPECT_EQ(exchange("[0ST]"), "[0ST?0014]");
-    EXPECT_EQ(exchange("[1PA]"), "[1PA!000000]");
+    EXPECT_EQ(exchange("[1PA]"), "[1PA!00000000]");
     EXPECT_EQ(exchange("[0SW]"), "");
 
     u.setHandler("0ST", nullptr);
@@ -237,7 +237,7 @@ TEST_F(SimBusTest, GarbageAndOverlongReplies)
     u.setReplyLength(800);
     const QByteArray longReply = exchange("[1PA]");
     EXPECT_EQ(longReply.size(), 800);
-    EXPECT_TRUE(longReply.startsWith("[1PA!000000"));
+    EXPECT_TRUE(longReply.startsWith("[1PA!00000000"));
     EXPECT_TRUE(longReply.endsWith(']'));
     u.setReplyLength(0);
 
@@ -318,8 +318,8 @@ TEST_F(SimBusTest, LaterRepliesWaitForTheLineToBeFree)
     clock.advance(c);
     EXPECT_EQ(bus.read(), "[");
     EXPECT_NEAR(bus.nextDueIn(), c, 1e-9);
-    clock.advance(11 * c);
-    EXPECT_EQ(bus.read(), "1PA!000000]");
+    clock.advance(13 * c);
+    EXPECT_EQ(bus.read(), "1PA!00000000]");
 }
 
 TEST_F(SimBusTest, TrafficLogsEveryCommandWithItsSelection)

@@ -72,13 +72,23 @@ QString BusTransport::exchangeSerial(const QString& command, bool* timedOut)
 {
     if (m_serial.inBufferCount() > 0)
         m_serial.input();
-    m_serial.output(command.toLatin1());
+    m_serial.setWriteTimeout(std::max(1, int(std::ceil(m_wartezeit * 1000.0))));
+    if (!m_serial.output(command.toLatin1())) {
+        *timedOut = true;
+        return QString();
+    }
 
     const double t0 = m_clock.now();
     QString reply;
     for (;;) {
         const double elapsed = m_clock.now() - t0;
         reply += QString::fromLatin1(m_serial.input());
+        if (reply.size() >= MaxReply) {
+            reply.truncate(MaxReply);
+            m_serial.input();
+            *timedOut = true;
+            return reply;
+        }
         // One comparison decides both the end of the wait and the verdict: a
         // reply that completes in a round begun after the deadline is late.
         const bool late = elapsed >= m_wartezeit;
@@ -146,9 +156,16 @@ QString BusTransport::exchangeUsb(const QString& command, bool* timedOut)
     const double t0 = m_clock.now();
     QString reply;
     bool late = false;
+    bool paused = false;
+    double before = t0;
     for (;;) {
-        const double elapsed = m_clock.now() - t0;
-        late = elapsed >= m_wartezeit;
+        const double t = m_clock.now();
+        const double elapsed = t - t0;
+        // A pause that did not move the clock means the time left is below
+        // its resolution: the deadline is reached.
+        late = elapsed >= m_wartezeit || (paused && t <= before);
+        paused = false;
+        before = t;
         quint32 waiting = 0;
         quint32 status = 0;
         const int rc = m_usb.SI_CheckRXQueue(USBHandle, &waiting, &status);
@@ -162,6 +179,11 @@ QString BusTransport::exchangeUsb(const QString& command, bool* timedOut)
                 reply += QChar::fromLatin1(char(Empfangspuffer[0]));
             if (complete(reply))
                 break;
+            if (reply.size() >= MaxReply) {
+                drainUsb();
+                late = true;
+                break;
+            }
             if (late)
                 break;
             continue;
@@ -169,6 +191,7 @@ QString BusTransport::exchangeUsb(const QString& command, bool* timedOut)
         if (late)
             break;
         m_clock.sleep(std::min(UsbPollPause, m_wartezeit - elapsed));
+        paused = true;
     }
     *timedOut = late;
     if (late && reply.size() < MinPartialReply)
@@ -181,10 +204,11 @@ void BusTransport::einheit_waehlen(const QString& address)
     if (address.isEmpty())
         return;
     if (!usbMode()) {
-        // Selecting on a closed port sends nothing; the next exchange
-        // reports the closed port by its empty result.
-        if (m_serial.isOpen())
-            m_serial.output(QByteArray(1, DC2) + address.toLatin1());
+        // Selecting on a closed port sends nothing and selects nothing; the
+        // next exchange reports the closed port by its empty result.
+        if (!m_serial.isOpen())
+            return;
+        m_serial.output(QByteArray(1, DC2) + address.toLatin1());
     } else {
         bytes_fuellen(Sendepuffer.data(), 0, 256);
         const QByteArray text = address.toLatin1();

@@ -26,11 +26,16 @@ public:
     static constexpr double DefaultTimeout = 0.2;
     // A reply this long is returned even when its end did not come in time.
     static constexpr int MinPartialReply = 20;
+    // The longest reply collected; the longest any unit sends (the "[1XL]"
+    // record) is about 1 KB. A reply that reaches it ends the exchange as a
+    // time-out does, and what follows is drained.
+    static constexpr int MaxReply = 4096;
 
     BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, IUiServices& ui, CommLog& log);
 
     // Sends one command and returns the reply, keine_Antwort ("1") when no
-    // complete reply came in time, or the empty text on a closed serial port.
+    // complete reply came in time (or the far end did not take the command
+    // in time), or the empty text on a closed serial port.
     // `timeout` <= 0 means 0.2 s. `mode` after a rejection ("?" at character
     // 5): 0 shows it decoded, 1 follows it with a status query, other values
     // ignore it.

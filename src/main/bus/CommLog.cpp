@@ -29,7 +29,7 @@ void CommLog::logExchange(const QString& command, const QString& result, const Q
 void CommLog::insertLine(const QString& line)
 {
     beginInsertRows(QModelIndex(), 0, 0);
-    m_lines.prepend(line);
+    m_lines.prepend(line.left(MaxLineLength));
     endInsertRows();
     if (m_lines.size() > MaxLines) {
         beginRemoveRows(QModelIndex(), MaxLines, int(m_lines.size()) - 1);

@@ -11,6 +11,8 @@ class CommLog final : public QAbstractListModel
     Q_OBJECT
 public:
     static constexpr int MaxLines = 1000;
+    // A line longer than this (a command or reply without end) is cut.
+    static constexpr int MaxLineLength = 8192;
 
     explicit CommLog(QObject* parent = nullptr) : QAbstractListModel(parent) {}
 

@@ -11,13 +11,15 @@ QString hexN(double value, int width, bool* ok)
 {
     if (ok)
         *ok = false;
-    if (!std::isfinite(value))
-        return {};
     // The conversion rounds like a signed 32-bit integer conversion: to the
     // nearest whole number, halves to the even neighbour.
-    const double rounded = std::nearbyint(value);
-    if (rounded < double(std::numeric_limits<qint32>::min()) || rounded > double(std::numeric_limits<qint32>::max()))
+    const double rounded = std::isfinite(value) ? std::nearbyint(value) : 0.0;
+    if (!std::isfinite(value) || rounded < double(std::numeric_limits<qint32>::min()) ||
+        rounded > double(std::numeric_limits<qint32>::max())) {
+        if (!ok)
+            throw HexOverflow("hexadecimal argument out of range");
         return {};
+    }
     const auto whole = static_cast<qint32>(rounded);
     QString text = QString::number(static_cast<quint32>(whole), 16).toUpper();
     while (text.size() < width)

@@ -7,14 +7,23 @@
 #include <QString>
 
 #include <cstdint>
+#include <stdexcept>
 
 class BusTransport;
+
+// A value that hex8, hex6, hex4 or hex2 cannot convert.
+class HexOverflow : public std::overflow_error
+{
+public:
+    using std::overflow_error::overflow_error;
+};
 
 // Fixed-width upper-case hexadecimal: rounds half to even, pads with "0" to
 // 8, 6, 4 or 2 digits, and writes negatives as 32-bit two's complement (eight
 // digits). Longer results are returned whole. A value outside the signed
-// 32-bit range, NaN or infinity cannot be converted: the result is empty and
-// `*ok` (when given) is false.
+// 32-bit range, NaN or infinity cannot be converted: without `ok` that
+// throws HexOverflow, so no frame is ever built from an empty field; with
+// `ok` the result is empty and `*ok` is false, and the caller refuses.
 QString hex8(double value, bool* ok = nullptr);
 QString hex6(double value, bool* ok = nullptr);
 QString hex4(double value, bool* ok = nullptr);

@@ -67,14 +67,26 @@ void Hauptschleife::serveProbeWindows()
 void Hauptschleife::serveControlCenters()
 {
     const QList<int> numbers = m_p.CC.numbers();
+    // The flag is cleared before the last window that is still registered
+    // initialises; if the last ones closed during the pass, after it.
+    const auto lastStillOpen = [this, &numbers](qsizetype j) {
+        for (qsizetype k = j + 1; k < numbers.size(); ++k)
+            if (m_p.CC.item(numbers.at(k)))
+                return false;
+        return true;
+    };
+    const bool initPass = m_p.com_motflag == 1;
+    bool cleared = false;
     for (qsizetype j = 0; j < numbers.size(); ++j) {
         const int n = numbers.at(j);
         IControlCenter* w = m_p.CC.item(n);
         if (!w)
             continue;
         if (m_p.com_motflag == 1) {
-            if (j == numbers.size() - 1)
+            if (lastStillOpen(j)) {
                 m_p.com_motflag = 0;
+                cleared = true;
+            }
             const int result = w->Initialisierung();
             m_p.Statustabelle[n] = result;
             w = m_p.CC.item(n);
@@ -87,6 +99,8 @@ void Hauptschleife::serveControlCenters()
         if (w->Width() >= MinPollWidthTwips)
             m_p.Statustabelle[n] = w->Aktualisieren();
     }
+    if (initPass && !cleared)
+        m_p.com_motflag = 0;
 
     if (!selectCurrentControlCenter(true))
         return;

@@ -122,6 +122,9 @@ void frm_com::comportsuche()
             list_usb->insertItem(int(i), bytes_zu_text(buffer.data(), int(buffer.size())));
         }
     }
+    // Devices that appeared, and "Ports/COM<n>" settings changed since the
+    // last showing, count: the port map is read afresh for every port.
+    m_main.core().settings().sync();
     ISerialPort& serial = m_bus.serial();
     // Whether a port exists does not depend on the rate. A settings text that
     // names no rate (the "0" of a first start) would make every port fail to
@@ -173,8 +176,9 @@ void frm_com::list_com_Click()
         }
         serial.setCommPort(port.toInt());
         if (!serial.open()) {
-            // Busy, vanished or refused: say so and leave the dialog usable.
-            ui.message(frm_main::PortMessage);
+            // Busy, vanished or refused: say so and why, and leave the dialog usable.
+            const QString why = serial.lastError();
+            ui.message(why.isEmpty() ? frm_main::PortMessage : frm_main::PortMessage + QStringLiteral("\n\n") + why);
             return;
         }
     }
@@ -246,11 +250,16 @@ void frm_com::cmd_ok_Click()
     // ("Schnittstellen - Freigabe "). In USB mode the dialog is the only way
     // back from it, so the release must not keep the loop off.
     m_main.releaseMainLoop(QStringLiteral("mnuCF"));
-    m_main.Enable_all();
+    m_main.enableWhenLoopRuns();
+    // The transport is open again: the control centers initialise on the
+    // next tick, so their lamps come back without choosing each unit again.
+    m_main.com_motflag = 1;
+    // While another window still holds the loop, the direct-port entries stay
+    // locked with the rest of the menu.
     if (stored) {
         for (const char* name : {"mnuAblauf", "mnuMultiT", "mnuAKabgleich", "mnuCF"})
             if (QAction* entry = m_main.menuEntry(QLatin1String(name)))
-                entry->setEnabled(!usbMode);
+                entry->setEnabled(!usbMode && m_main.isTimer1Running());
     } else {
         m_main.core().ui().message(frm_main::PortMessage);
     }

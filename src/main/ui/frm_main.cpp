@@ -94,6 +94,10 @@ frm_main::frm_main(CoreContext& core, QWidget* parent)
     buildMenus();
 
     std::weak_ptr<int> alive = m_alive;
+    m_core.serial().onLost = [this, alive](const QString& reason) {
+        if (alive.lock())
+            portVerloren(reason);
+    };
     m_core.transport().referenceRunActive = [this, alive] {
         if (!alive.lock())
             return false;
@@ -109,6 +113,7 @@ frm_main::~frm_main()
     m_alive.reset();
     Timer1->stop();
     m_core.transport().referenceRunActive = nullptr;
+    m_core.serial().onLost = nullptr;
 }
 
 // --- Menus -------------------------------------------------------------------
@@ -355,6 +360,8 @@ void frm_main::closeEvent(QCloseEvent* event)
 void frm_main::Timer1_Timer()
 {
     kit::guarded("Timer1_Timer", [this] { m_loop.Timer1_Timer(); });
+    // The last window may have gone during the tick.
+    updateTimer1();
 }
 
 void frm_main::suspendTimer1(const QString& holder)
@@ -390,12 +397,17 @@ void frm_main::releaseMainLoop(const QString& holder)
 
 bool frm_main::isTimer1Running() const
 {
+    return m_timer1On && !m_sperre.held();
+}
+
+bool frm_main::isTimer1Waking() const
+{
     return Timer1->isActive();
 }
 
 void frm_main::updateTimer1()
 {
-    const bool run = m_timer1On && !m_sperre.held();
+    const bool run = isTimer1Running() && (!CC.isEmpty() || !CCT.isEmpty());
     if (run && !Timer1->isActive())
         Timer1->start();
     else if (!run && Timer1->isActive())
@@ -475,8 +487,12 @@ void frm_main::mnuKontroll_Click()
         return;
     CC.add(n, w);
     w->Tag = n;
+    updateTimer1();
     const int position = int(kaskade * 300);
-    placeInMdi(*w, position, position, [this, n] { removeControlCenter(n); });
+    placeInMdi(*w, position, position, [this, n] {
+        removeControlCenter(n);
+        updateTimer1();
+    });
 
     const int j = int(CC.count()) - 1;
     if (menuEntry(QStringLiteral("mnuAchsenAus(2)"))->isChecked())
@@ -510,8 +526,12 @@ void frm_main::mnuTasterC_Click()
         return;
     CCT.add(n, w);
     w->Tag = n;
+    updateTimer1();
     const int position = probePositionTwips(n);
-    placeInMdi(*w, position, position, [this, n] { removeProbeWindow(n); });
+    placeInMdi(*w, position, position, [this, n] {
+        removeProbeWindow(n);
+        updateTimer1();
+    });
     w->Show();
 }
 
@@ -572,6 +592,28 @@ void frm_main::Enable_all()
         frm_controlparameter->setWindowEnabled(true);
 }
 
+void frm_main::enableWhenLoopRuns()
+{
+    if (isTimer1Running()) {
+        Enable_all();
+        return;
+    }
+    // Still held by an open tool window: the menus stay locked as it left
+    // them, with its own entry usable to close it.
+    for (auto it = m_tools.cbegin(); it != m_tools.cend(); ++it)
+        if (it->Tag == QLatin1String("1"))
+            if (QAction* entry = menuEntry(it.key()))
+                entry->setEnabled(true);
+}
+
+void frm_main::portVerloren(const QString& reason)
+{
+    const QString text = PortLostMessage.arg(m_core.serial().commPort()).arg(reason);
+    m_core.log().insertLine(text);
+    // The loss is seen inside an exchange; the box waits until it is over.
+    QTimer::singleShot(0, this, [this, text] { m_core.ui().message(text); });
+}
+
 void frm_main::setDirectPortEntriesEnabled(bool on)
 {
     for (const QString& name : DirectPortEntries)
@@ -630,9 +672,9 @@ void frm_main::toolWindowExit(const QString& menuName)
         slot.hooks.secondClick();
     if (slot.window)
         slot.window->hide();
-    Enable_all();
     com_motflag = 1;
     releaseMainLoop(menuName);
+    enableWhenLoopRuns();
     m_tools[menuName].Tag = QStringLiteral("0");
 }
 
@@ -746,9 +788,9 @@ void frm_main::mnuCOMOptions_Click()
     } else {
         m_frmCom->Tag = QStringLiteral("0");
         kit::guarded("COM-Options OK", [this] { m_frmCom->cmd_ok_Click(); });
-        Enable_all();
         releaseMainLoop(comOptions);
-        if (!serial.isOpen())
+        enableWhenLoopRuns();
+        if (!m_core.transport().usbMode() && !serial.isOpen())
             serial.open();
     }
 }
@@ -810,7 +852,8 @@ void frm_main::mnuJoystick_Abgleich_Click()
     Disable_all(0);
     if (openHeld(name, hold))
         return;
-    Enable_all();
+    hold.release();
+    enableWhenLoopRuns();
 }
 
 void frm_main::mnuTablett_Click()
@@ -892,7 +935,7 @@ void frm_main::mnuCF_Click()
                 if (!m_core.serial().isOpen())
                     m_core.serial().open();
                 cf->setChecked(false);
-                Enable_all();
+                enableWhenLoopRuns();
             }
         } else if (!cf->isChecked()) {
             holdMainLoop(name).keep();

@@ -45,6 +45,9 @@ public:
         QStringLiteral("COM-Port konnte nicht geöffnet werden, bitte überprüfen sie die Einstellungen!");
     static inline const QString PortNotOpenMessage =
         QStringLiteral("COM-Port ist nicht geöffnet, bitte überprüfen sie die Einstellungen!");
+    // Shown once when the open serial port is lost: %1 the port number,
+    // %2 the device and the system's reason.
+    static inline const QString PortLostMessage = QStringLiteral("Verbindung zu COM%1 verloren: %2");
 
     explicit frm_main(CoreContext& core, QWidget* parent = nullptr);
     ~frm_main() override;
@@ -64,8 +67,9 @@ public:
     bool isUnloaded() const { return m_unloaded; }
 
     // --- Main loop -----------------------------------------------------------
-    // Interval of the main loop's timer while windows are registered, and
-    // while none is (a tick then has nothing to serve).
+    // Interval of the main loop's timer. The timer only wakes while a
+    // control center or probe window is registered: a tick without one has
+    // nothing to serve.
     static constexpr int TickInterval = 1;
     QTimer* Timer1 = nullptr;
     void Timer1_Timer();
@@ -80,7 +84,10 @@ public:
     // Older names of holdMainLoop(holder).keep() and releaseMainLoop(holder).
     void suspendTimer1(const QString& holder);
     void resumeTimer1(const QString& holder);
+    // Whether the loop is switched on and nobody holds it.
     bool isTimer1Running() const;
+    // Whether the timer itself wakes (the loop runs and has a window to serve).
+    bool isTimer1Waking() const;
     QStringList timer1Holders() const { return m_sperre.holders(); }
 
     // --- Registry ------------------------------------------------------------
@@ -120,6 +127,12 @@ public:
     // window owns the bus; mode other than 0 also locks "COM-Options".
     void Disable_all(int mode);
     void Enable_all();
+    // Enable_all, but only when the main loop runs: a control center whose
+    // Stop could not go out stays disabled until the last hold ends.
+    void enableWhenLoopRuns();
+    // Reports a lost serial port once: in the communication log and in a
+    // message naming the port and `reason`.
+    void portVerloren(const QString& reason);
 
     // --- Address lists (filled by the axis search) --------------------------
     QStringList Achsenliste;

@@ -116,7 +116,7 @@ void frm_main::mnuAchsensuche_Click()
     menuEntry(Automatisch)->setEnabled(true);
     menuEntry(Manuell)->setChecked(false);
     hold.release();
-    Enable_all();
+    enableWhenLoopRuns();
 }
 
 void frm_main::unloadControlCenter(int n)
