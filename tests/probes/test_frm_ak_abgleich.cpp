@@ -5,17 +5,9 @@
 // box give everything back. With KELVANE_CALIBRATION_SCREENSHOT=<file.png>
 // the run is also saved as a picture.
 #include "AnalogBoardDouble.h"
-#include "Clock.h"
-#include "CoreContext.h"
-#include "DemoBus.h"
+#include "DemoBench.h"
 #include "InstallCalibration.h"
 #include "MenuNames.h"
-#include "Settings.h"
-#include "SimBus.h"
-#include "SimSerialPort.h"
-#include "SimUsbBridge.h"
-#include "TestSupport.h"
-#include "UiServices.h"
 #include "frm_AK_Abgleich.h"
 #include "frm_main.h"
 
@@ -33,27 +25,15 @@ using Phase = AK_AbgleichCore::Phase;
 
 namespace {
 
-class FrmAKAbgleichTest : public ::testing::Test
+class FrmAKAbgleichTest : public ::testing::Test, protected DemoBench
 {
 protected:
     FrmAKAbgleichTest()
     {
-        auto clock = std::make_unique<FakeClock>(0.0001);
-        fakeClock = clock.get();
-        bus = std::make_unique<SimBus>(*fakeClock);
-        populateDemoBus(*bus);
         // The demonstration board "21" with the analog registers of a probe board.
-        auto model = std::make_unique<AnalogBoardDouble>(*fakeClock);
+        auto model = std::make_unique<AnalogBoardDouble>(*uhr);
         board = model.get();
         bus->unit(u"21"_s)->setModel(std::move(model));
-        auto ui = std::make_unique<RecordingUiServices>();
-        dialogs = ui.get();
-        auto serial = std::make_unique<SimSerialPort>(*bus);
-        serial->open();
-        port = serial.get();
-        core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(home.file(u"s.ini"_s)), std::move(ui),
-                                             std::move(clock), std::move(serial),
-                                             std::make_unique<SimUsbBridge>(*bus, false));
         frame = std::make_unique<frm_main>(*core);
         window = &installCalibration(*frame);
         frame->show();
@@ -72,18 +52,12 @@ protected:
         QElapsedTimer t;
         t.start();
         while (!until() && t.elapsed() < 20000) {
-            fakeClock->advance(0.02);
+            uhr->advance(0.02);
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
     }
 
-    TempHome home;
-    FakeClock* fakeClock = nullptr;
-    std::unique_ptr<SimBus> bus;
     AnalogBoardDouble* board = nullptr;
-    RecordingUiServices* dialogs = nullptr;
-    SimSerialPort* port = nullptr;
-    std::unique_ptr<CoreContext> core;
     std::unique_ptr<frm_main> frame;
     frm_AK_Abgleich** window = nullptr;
 };
@@ -118,9 +92,9 @@ TEST_F(FrmAKAbgleichTest, HoldsTheMainWindowUntilTheExitButton)
 
 TEST_F(FrmAKAbgleichTest, RefusesToOpenWithoutTheSerialPort)
 {
-    port->close();
+    core->serial().close();
     EXPECT_EQ(showFromMenu(), nullptr);
-    EXPECT_EQ(dialogs->texts(), QStringList{frm_main::PortNotOpenMessage});
+    EXPECT_EQ(dialoge->texts(), QStringList{frm_main::PortNotOpenMessage});
     EXPECT_TRUE(frame->isEnabled());
     EXPECT_TRUE(frame->timer1Holders().isEmpty());
 }
