@@ -93,6 +93,9 @@ void ControlLoopCore::Form_Activate()
         FlagControlparameter = 1;
         an_aus = 1;
         FlagRegelkreisaus = 1;
+        // A write or store still waiting was meant for the previous binding.
+        FlagRegelkreisschreiben = 0;
+        FlagRegeleeprom = 0;
         ob_zeit_Click(Zeitindex < 1 ? 3 : Zeitindex);
         IControlCenter* cc = gebunden();
         Caption = QStringLiteral("Controlparameter --") + (cc ? cc->windowCaption() : QString());
@@ -211,6 +214,15 @@ void ControlLoopCore::regelkreisschreiben()
     QString register_;
     for (const kit::Control& t : text_regelP)
         register_ += t.text;
+    // All four registers go out together: without the three others from a
+    // complete read the command would be short and shift its fields.
+    static const QRegularExpression Vier(QStringLiteral("^[0-9A-Fa-f]{8}$"));
+    if (!Vier.match(register_).hasMatch()) {
+        text_regelP[std::size_t(k - 1)].text.clear();
+        FlagRegelkreisaus = 1;
+        anzeigen();
+        return;
+    }
     if (senden(QStringLiteral("[1RS") + register_ + QLatin1Char(']'), SchreibZeit, 1) != QLatin1String("[1RS!]"))
         senden(QStringLiteral("[1RP") + register_ + QLatin1Char(']'));
     m_env.motfaktor_berechnen();
@@ -238,6 +250,11 @@ void ControlLoopCore::regelkreisauslesen()
             if (bar.contains(wert))
                 bar.value = wert;
         }
+    } else {
+        // The registers are unknown now: the boxes no longer show another
+        // axis's values, and no write can be built from them.
+        for (kit::Control& t : text_regelP)
+            t.text.clear();
     }
     stSekAnzeigen();
     FlagLesen = 0;

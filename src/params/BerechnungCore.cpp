@@ -7,6 +7,8 @@
 #include "ParamsContext.h"
 #include "globale_Funktionen.h"
 
+#include <QScopedValueRollback>
+
 namespace {
 // The value of box n in the record; boxes 8 to 10 are results.
 double* feld(Achsdatensatz& r, int n)
@@ -59,10 +61,16 @@ bool BerechnungCore::keineEinheit() const
     return i < 0 || i >= AxisParameterStore::Achsen || (i > 0 && cb_adressenauswahl.selected().isEmpty());
 }
 
+void BerechnungCore::einheitWaehlen()
+{
+    m_env.bus->einheit_waehlen(cb_adressenauswahl.selected());
+}
+
 void BerechnungCore::motfaktor_berechnen()
 {
     if (keineEinheit())
         return;
+    einheitWaehlen();
     m_env.params->store().setIndex(cb_adressenauswahl.listIndex);
     m_env.params->motfaktor_berechnen();
 }
@@ -117,7 +125,12 @@ void BerechnungCore::cb_adressenauswahl_Click()
     ob_MotFak[0].checked = r.Motfak_manuell != 1;
     ob_MotFak[1].checked = r.Motfak_manuell == 1;
     boxZustaende();
-    kaestchenSetzen(r.Massstabsachse == 1, store.drehantriebFlag(achse) == 1);
+    {
+        // The previous unit is still selected here: the rotary box's
+        // calculation waits for the one on this axis's unit below.
+        const QScopedValueRollback<bool> achswahl(m_achswahl, true);
+        kaestchenSetzen(r.Massstabsachse == 1, store.drehantriebFlag(achse) == 1);
+    }
     boxenZeigen();
     text_Achsenbezeichnung.text = r.Achsenbezeichnung;
     cb_ESP.checked = r.Endschalter_Plus == 1;
@@ -128,7 +141,7 @@ void BerechnungCore::cb_adressenauswahl_Click()
     lb_aufloesung.text =
         r.Motfak == 0 ? QString() : formatMask(1.0 / r.Motfak * 1000.0, QStringLiteral("######0.000"), m_env.komma());
 
-    m_env.bus->einheit_waehlen(cb_adressenauswahl.selected());
+    einheitWaehlen();
     if (m_env.senden(QStringLiteral("[0ST]")).size() == 14 || achse == 0) {
         sh_an_aus.colour = Gruen;
         motfaktor_berechnen();
@@ -178,7 +191,8 @@ void BerechnungCore::chb_drehantrieb_Click()
     if (keineEinheit())
         return;
     m_env.params->store().setDrehantrieb(cb_adressenauswahl.listIndex, dreh ? 1 : 0);
-    motfaktor_berechnen();
+    if (!m_achswahl)
+        motfaktor_berechnen();
 }
 
 void BerechnungCore::chb_Massstab_Click()
@@ -248,6 +262,7 @@ void BerechnungCore::sb_regelkreisH_Change()
         sb_regelkreisH.value = m_regelkreis;
         return;
     }
+    einheitWaehlen();
     const QString reply = m_env.senden(QStringLiteral("[1RL]"));
     // Only a complete read gives the other three registers to write back.
     if (reply.size() != 14 || reply.at(4) != QLatin1Char('!')) {
@@ -269,6 +284,7 @@ void BerechnungCore::cmd_IM_Click()
 {
     if (keineEinheit())
         return;
+    einheitWaehlen();
     const QString ident = m_env.senden(QStringLiteral("[1iM]")).mid(5, 8);
     m_env.params->configFile().ueberschreiben(ident, cb_adressenauswahl.listIndex);
     cb_adressenauswahl_Click();

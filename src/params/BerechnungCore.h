@@ -67,6 +67,10 @@ public:
 
 private:
     bool keineEinheit() const;
+    // Selects the chosen unit again before an exchange: while the window
+    // was hidden, or before the main loop was held, other windows may have
+    // selected theirs.
+    void einheitWaehlen();
     void flagSpeichern(int Achsdatensatz::*feld, const kit::Control& box);
     void kaestchenSetzen(bool massstab, bool dreh);
     void boxenZeigen();
@@ -85,4 +89,6 @@ private:
     // The loop register as last read or written (the bar goes back to it
     // when a write cannot be made).
     int m_regelkreis = 124;
+    // True while the axis choice sets the check boxes.
+    bool m_achswahl = false;
 };

@@ -222,6 +222,9 @@ void DownloadCore::Form_Activate()
 {
     if (m_env.folgeControlCenter(cb_adressenauswahl))
         cb_adressenauswahl_Click();
+    else if (online())
+        // While the window was hidden other windows may have selected theirs.
+        m_env.bus->einheit_waehlen(cb_adressenauswahl.selected());
 }
 
 void DownloadCore::cb_adressenauswahl_Click()

@@ -105,7 +105,8 @@ public:
     std::optional<double> anzeigeZuRoh(int i, double anzeige) const;
     // Shows a raw value in row i's box (empty when it cannot be converted).
     void wert_anzeigen(int i, double roh);
-    bool online() const { return sh_an_aus.colour == Gruen; }
+    // Green lamp and a unit chosen (a refilled address list chooses none).
+    bool online() const { return sh_an_aus.colour == Gruen && cb_adressenauswahl.listIndex > 0 && !keineEinheit(); }
     void setDisplayIndex(int i) { cb_adressenauswahl.listIndex = i; }
 
 private:

@@ -139,8 +139,14 @@ TEST_F(ControlLoopTest, ReadNeverWritesAndOnlyACompleteReplyMovesTheBars)
         loop.FlagRegelkreisaus = 1;
         tick();
         EXPECT_EQ(loop.sb_regelkreisV[2].value, 0x13) << reply;
+        EXPECT_EQ(loop.text_regelP[1].text, QString()) << reply;
     }
-    EXPECT_EQ(gesendet(QStringLiteral("[1R")).filter(QStringLiteral("[1RS")), QStringList());
+    // Without the other three registers a moved bar writes nothing and reads again.
+    loop.sb_regelkreisV[0].value = 0x21;
+    loop.sb_regelkreisV_Change(2);
+    tick();
+    EXPECT_EQ(loop.FlagRegelkreisaus, 1);
+    EXPECT_EQ(gesendet(QStringLiteral("[1RS")) + gesendet(QStringLiteral("[1RP")), QStringList());
 }
 
 TEST_F(ControlLoopTest, MovedBarWritesAllFourRegistersAndAnOlderControllerGetsRP)
@@ -328,6 +334,15 @@ TEST_F(ControlLoopTest, RequestsWaitWhileAnotherControlCenterIsCurrent)
     tick();
     EXPECT_EQ(gesendet(QStringLiteral("[1XR")).size(), 1);
     EXPECT_EQ(gesendet(QStringLiteral("[0ff")).size(), 1);
+
+    // A write or store still waiting is dropped when another control center binds the window.
+    loop.cmd_save_Click();
+    loop.sb_regelkreisV_Change(2);
+    loop.an_aus = 0;
+    loop.CCIndex = 2;
+    loop.Form_Activate();
+    tick();
+    EXPECT_EQ(p.unit(QStringLiteral("02")).received().filter(QStringLiteral("[0ff")), QStringList());
     p.registry.CC.remove(2);
 }
 

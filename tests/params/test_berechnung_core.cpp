@@ -46,8 +46,14 @@ TEST_F(BerechnungTest, AnsweringUnitIsGreenAndSilentOneRed)
     EXPECT_EQ(core.text_MFB[7].text, QStringLiteral("5217"));
     wb.unit(QStringLiteral("02")).setSilent(true);
     params.store().datensatz(2).Gear = 100;
+    params.store().setDrehantrieb(2, 1);
+    wb.bus->clearTraffic();
     waehle(2);
     EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Rot);
+    // The rotary box follows the axis, but nothing is asked of the previous unit.
+    EXPECT_EQ(core.Label8.text, QStringLiteral("Grad"));
+    for (const auto& [einheit, befehl] : wb.bus->traffic())
+        EXPECT_NE(einheit, QStringLiteral("01")) << befehl.toStdString();
     EXPECT_EQ(core.text_MFB[2].text, QStringLiteral("100"));
     EXPECT_EQ(params.store().datensatz(2).Motfak, 5217);  // not calculated
 }
@@ -200,6 +206,15 @@ TEST_F(BerechnungTest, FormActivateFollowsTheCurrentControlCenter)
     core.Form_Activate();
     EXPECT_EQ(core.cb_adressenauswahl.listIndex, 2);
     EXPECT_EQ(params.store().Index(), 2);
+
+    // Another window selected unit 01 meanwhile: the bar still writes to 02.
+    wb.transport().einheit_waehlen(QStringLiteral("01"));
+    wb.bus->clearTraffic();
+    core.sb_regelkreisH.value = 100;
+    core.sb_regelkreisH_Change();
+    ASSERT_FALSE(wb.bus->traffic().isEmpty());
+    for (const auto& [einheit, befehl] : wb.bus->traffic())
+        EXPECT_EQ(einheit, QStringLiteral("02")) << befehl.toStdString();
 }
 
 }  // namespace

@@ -180,6 +180,8 @@ TEST_F(DownloadTest, StoresWaitForTheControllerMemory)
     EXPECT_EQ(sent(), (QStringList{QStringLiteral("[0PSNeu                 ]"), QStringLiteral("[0ff09]")}));
     EXPECT_EQ(core.cmd_Kanal_EEPROM.text, QStringLiteral("[0ff!]"));
     EXPECT_EQ(eeprom().stored("0PS"), QByteArray("Neu                 "));
+    wb.transport().einheit_waehlen(QStringLiteral("02"));  // by another window while this one was hidden
+    core.Form_Activate();
     core.cmd_EEPROM_Click();
     EXPECT_EQ(core.cmd_EEPROM.text, QStringLiteral("[0ff!]"));
     EXPECT_TRUE(core.cmd_auslesen.enabled);
@@ -263,6 +265,15 @@ TEST_F(DownloadTest, FirstEntryAndSilentUnitsReadNothing)
     core.cb_baudbr.listIndex = 1;
     core.cb_baudbr_Click();
     EXPECT_EQ(core.cb_baudbr.listIndex, -1);
+    EXPECT_TRUE(sent().isEmpty());
+
+    // A refilled address list leaves the lamp as it was but chooses no unit.
+    waehle(1);
+    sent();
+    core.cb_markierung[2].checked = true;
+    core.cb_adressenauswahl.clear();
+    core.cmd_download_Click();
+    core.cmd_EEPROM_Click();
     EXPECT_TRUE(sent().isEmpty());
 }
 
