@@ -13,6 +13,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="$root/build/bin"
 demo="$root/build/demo"
 mkdir -p "$demo/home"
+# The start files the windows load when they open (kept once the user changed them).
+for f in "$root/scripts/demo-home/"*; do
+  [ -e "$demo/home/$(basename "$f")" ] || cp "$f" "$demo/home/"
+done
 
 # The bus simulator prints the path of its pseudo-terminal on its first line.
 coproc BUSSIM { exec "$bin/kelvane-bussim" --demo; }

@@ -30,6 +30,9 @@ void populateDemoBus(SimBus& bus)
         const QByteArray name = QByteArray("Demo-Achse ").append(address.toLatin1()).leftJustified(20, ' ');
         axis.eeprom().setValue("0LS", name);
         axis.eeprom().setValue("0PS", name);
+        // Short enough that the version reply arrives within the axis
+        // search's 20 ms per exchange at 9600 baud.
+        bus.unit(address)->setVersion(QStringLiteral("Mot V1"));
         addStageAnswers(bus, address);
         addLoopReadouts(bus, address);
         installReadoutRegisters(*bus.unit(address));

@@ -15,18 +15,9 @@
 #include "SimBus.h"
 #include "SimUsbBridge.h"
 #include "UiServices.h"
+#include "InstallWindows.h"
 #include "ParamsContext.h"
-#include "frm_Controlcenter.h"
-#include "frm_controlparameter.h"
-#include "frm_Joystick_Abgleich.h"
-#include "Install.h"
-#include "InstallCalibration.h"
-#include "InstallParamWindows.h"
-#include "InstallRecorder.h"
-#include "InstallScript.h"
-#include "InstallSequences.h"
 #include "frm_main.h"
-#include "frm_tablett.h"
 
 #include <QAction>
 #include <QApplication>
@@ -80,27 +71,7 @@ int main(int argc, char** argv)
 
     // The subsystems, each with the services its windows need.
     ParamsContext params(core.ui(), frame.optionFlags());
-    installParameters(frame, params);
-    installParamWindows(frame, params);
-    // The sequence window, the terminal and the initialisation lists; the
-    // control centers' INIT button opens the list window.
-    SequenceWindows& sequences = installSequences(frame, params);
-    const RecorderDriftHooks drift = installRecorder(frame, params);
-    ControlCenterTools tools;
-    tools.driftAktiv = drift.driftAktiv;
-    tools.setDriftmerker = drift.setDriftmerker;
-    tools.driftStarten = drift.driftStarten;
-    tools.initWindow = [&sequences] { return sequences.initWindow(); };
-    tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
-    installControlCenter(frame, params, tools);
-    installControlLoop(frame, params);
-    installJoystick(frame, params);
-    installOptions(frame);
-    // The path table ("Tablett").
-    installPathTable(frame, params);
-    installScriptWindow(frame, params);
-    // The guided calibration window (menu "AK-Abgleich").
-    installCalibration(frame);
+    installWindows(frame, params);
 
     frame.show();
     frame.MDIForm_Load();

@@ -175,6 +175,12 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
         }
         windows->ablauf->oeffnen();
     });
+    // "Init-Regler": the list window, while it is shown, comes up again and
+    // its activation reads the entry's check mark (slider part or not).
+    frame.setWindowOpener(Menu::IR, [windows] {
+        if (windows->init && windows->init->isVisible())
+            windows->init->SetFocus();
+    });
     frame.setWindowOpener(Menu::MultiT, [&frame, windows] {
         if (!windows->multiterm) {
             windows->multiterm = new frm_multiterm(multitermEnv(frame));

@@ -2,7 +2,9 @@
 // Wires the windows of the sequences folder into the main window: "Service →
 // Ablauf" opens the sequence window and "Service → Multiterm" the terminal
 // (the main window holds its loop and disables itself while one is open);
-// the control centers' INIT button opens frm_init, a probe window's frm_init2.
+// the control centers' INIT button opens frm_init, a probe window's frm_init2, and
+// "Service → Init-Regler" brings an open frm_init up again with or without
+// its register slider.
 #include <memory>
 
 class IInitWindow;

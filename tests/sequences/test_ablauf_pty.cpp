@@ -107,7 +107,7 @@ TEST_F(AblaufPty, TerminalRowsOverTheRealPort)
     t.Text1[3].text = u"02"_s;
     t.tsend[3].text = u"x[0VN]y"_s;
     t.Cosend_Click(3);
-    EXPECT_EQ(t.tempf[3].text, u"[0VN!Mot V1.00]"_s);
+    EXPECT_EQ(t.tempf[3].text, u"[0VN!Mot V1]"_s);
     t.Cosend_Click(0);
     EXPECT_EQ(t.tempf[0].text, u"!?"_s);
     t.Text1[4].text = u"FE"_s;

@@ -181,7 +181,7 @@ TEST_F(FrmAblaufTest, TerminalSendsAllRowsAndGivesTheMainWindowBack)
     EXPECT_EQ(t->core().Text1[0].text, u"01"_s);  // only hexadecimal digits enter an address
     t->findChild<QCheckBox*>(u"csend_15"_s)->click();
     t->findChild<QPushButton*>(u"CSenden"_s)->click();
-    EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_1"_s)->text(), u"[0VN!Mot V1.00]"_s);
+    EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_1"_s)->text(), u"[0VN!Mot V1]"_s);
     EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_15"_s)->text(), u"[0ST!00000000]"_s);
     const QString bild = qEnvironmentVariable("KELVANE_TERMINAL_SCREENSHOT");
     if (!bild.isEmpty())

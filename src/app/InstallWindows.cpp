@@ -1,0 +1,41 @@
+#include "InstallWindows.h"
+
+#include "Install.h"
+#include "InstallCalibration.h"
+#include "InstallRecorder.h"
+#include "InstallScript.h"
+#include "InstallSequences.h"
+#include "frm_Controlcenter.h"
+#include "frm_Joystick_Abgleich.h"
+#include "frm_controlparameter.h"
+#include "frm_main.h"
+#include "frm_tablett.h"
+
+ProgramWindows installWindows(frm_main& frame, ParamsContext& params)
+{
+    ProgramWindows w;
+    installParameters(frame, params);
+    // The parameter and EEPROM windows exist hidden from the start.
+    w.paramWindows = installParamWindows(frame, params);
+    // The sequence window, the terminal and the initialisation lists; the
+    // control centers' INIT button opens the list window.
+    SequenceWindows& sequences = installSequences(frame, params);
+    w.sequences = &sequences;
+    const RecorderDriftHooks drift = installRecorder(frame, params);
+    ControlCenterTools tools;
+    tools.driftAktiv = drift.driftAktiv;
+    tools.setDriftmerker = drift.setDriftmerker;
+    tools.driftStarten = drift.driftStarten;
+    tools.initWindow = [&sequences] { return sequences.initWindow(); };
+    tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
+    installControlCenter(frame, params, tools);
+    installControlLoop(frame, params);
+    installJoystick(frame, params);
+    w.options = installOptions(frame);
+    // The path table ("Tablett").
+    installPathTable(frame, params);
+    w.script = installScriptWindow(frame, params);
+    // The guided calibration window ("AK-Abgleich").
+    installCalibration(frame);
+    return w;
+}
