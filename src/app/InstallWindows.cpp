@@ -1,6 +1,7 @@
 #include "InstallWindows.h"
 
 #include "Install.h"
+#include "InstallCalibration.h"
 #include "InstallRecorder.h"
 #include "InstallScript.h"
 #include "InstallSequences.h"
@@ -41,5 +42,7 @@ ProgramWindows installWindows(frm_main& frame, ParamsContext& params)
     // The path table ("Tablett").
     installPathTable(frame, params);
     w.script = installScriptWindow(frame, params);
+    // The guided calibration window ("AK-Abgleich").
+    installCalibration(frame);
     return w;
 }

@@ -8,6 +8,7 @@
 #include "DemoBench.h"
 #include "frm_AKIK.h"
 #include "frm_ablauf.h"
+#include "frm_AK_Abgleich.h"
 #include "frm_aufzeichnen.h"
 #include "frm_Bedienungsanleitung.h"
 #include "frm_Berechnung.h"
@@ -420,7 +421,20 @@ const WindowCase windowCases[] = {
          DemoProgram::closeForm(w);
          EXPECT_FALSE(d.windows.sequences->init2BoundTo().has_value());
      }},
-    // --- Still to come: the guided probe calibration ("AK-Abgleich"). ---
+    {"AKAbgleich",
+     [](DemoProgram& d) {
+         auto* w = d.opened<frm_AK_Abgleich>(Menu::AKabgleich);
+         ASSERT_TRUE(w);
+         // The probe board "21" as an AK4, measured on the window's own timer.
+         // Its exchanges bypass the log: a rejection would be heard as a beep.
+         for (const char* option : {"OAkX_1", "AKNR_0", "aktiv"})
+             w->findChild<QAbstractButton*>(QLatin1String(option))->click();
+         d.settle();
+         d.settle();
+         EXPECT_TRUE(w->core().empfang.text.startsWith(QStringLiteral("[0M1!"))) << qPrintable(w->core().empfang.text);
+         EXPECT_EQ(d.dialoge->beeps, 0);
+         d.click(w, "cmd_exit");
+     }},
 };
 
 TEST_P(DemoWindowTest, OpensRunsAndClosesWithoutMessageOrRejection)

@@ -1,0 +1,61 @@
+#include "InstallCalibration.h"
+
+#include "BusTransport.h"
+#include "CoreContext.h"
+#include "MenuNames.h"
+#include "SerialPort.h"
+#include "UiServices.h"
+#include "frm_AK_Abgleich.h"
+#include "frm_main.h"
+
+#include <QPointer>
+#include <QTimer>
+
+#include <stdexcept>
+
+namespace {
+AK_AbgleichWindowEnv calibrationEnv(frm_main& frame)
+{
+    AK_AbgleichWindowEnv env;
+    CoreContext& core = frame.core();
+    env.core.port = &core.serial();
+    env.core.clock = &core.clock();
+    env.core.ui = &core.ui();
+    env.core.decimalComma = [&frame] { return frame.komma_frage; };
+    env.leave = [&frame] {
+        frame.setEnabled(true);
+        frame.releaseMainLoop(Menu::AKabgleich);
+    };
+    env.endProgram = [&frame] {
+        if (frame.isUnloaded())
+            return;
+        frame.setEnabled(true);
+        frame.releaseMainLoop(Menu::AKabgleich);
+        // The whole program ends, through the main window's own shut-down.
+        QTimer::singleShot(0, &frame, [&frame] { frame.close(); });
+    };
+    return env;
+}
+}  // namespace
+
+frm_AK_Abgleich*& installCalibration(frm_main& frame)
+{
+    auto* window = new frm_AK_Abgleich*(nullptr);
+    QObject::connect(&frame, &QObject::destroyed, [window] { delete window; });
+    frame.setWindowOpener(Menu::AKabgleich, [&frame, window] {
+        CoreContext& core = frame.core();
+        if (core.transport().usbMode() || !core.serial().isOpen()) {
+            core.ui().message(frm_main::PortNotOpenMessage);
+            // The frame releases its hold when the opener fails.
+            throw std::runtime_error("guided calibration needs the open serial port");
+        }
+        if (!*window) {
+            // A top-level window: disabling the main window must not disable it.
+            *window = new frm_AK_Abgleich(calibrationEnv(frame));
+            (*window)->setAttribute(Qt::WA_DeleteOnClose, false);
+            QObject::connect(&frame, &QObject::destroyed, *window, &QObject::deleteLater);
+        }
+        (*window)->showFromMenu();
+    });
+    return *window;
+}
