@@ -165,6 +165,11 @@ void SimProbeBoard::setChannelMask(const QString& mask)
         m_mask[i] = mask.at(i) == QLatin1Char('1') ? QLatin1Char('1') : QLatin1Char('0');
 }
 
+QString SimProbeBoard::carrier(int c) const
+{
+    return validAnalog(c) ? m_channels[std::size_t(c - 1)].carrier : QString();
+}
+
 qint32 SimProbeBoard::counter(int c) const
 {
     return validChannel(c) ? m_channels[std::size_t(c - 1)].counter : 0;
@@ -231,6 +236,14 @@ std::optional<QByteArray> SimProbeBoard::answer(const QByteArray& frame)
         }
         if (body == "0PL")
             return cmd.accepted(m_identifier.toLatin1());
+        if (body == "0CI")
+            return cmd.accepted(m_number.toLatin1());
+        if (body.startsWith("0CS")) {
+            if (!parseHex(body.mid(3), 2))
+                return cmd.rejected(kParameterFault);
+            m_number = QString::fromLatin1(body.mid(3)).toUpper();
+            return cmd.accepted();
+        }
     }
     if (auto r = registerCommand(body, frame))
         return r;
@@ -269,6 +282,20 @@ std::optional<QByteArray> SimProbeBoard::registerCommand(const QByteArray& body,
             ch.written.gainP = *v;
         else
             ch.written.gainM = *v;
+        return cmd.accepted();
+    }
+    if (op == "FQ" || op == "SE" || op == "SA") {
+        if (!validAnalog(c))
+            return cmd.rejected(kParameterFault);
+        if (op == "FQ") {
+            if (!parseHex(arg, 4))
+                return cmd.rejected(kParameterFault);
+            m_channels[std::size_t(c - 1)].carrier = QString::fromLatin1(arg).toUpper();
+            return cmd.accepted();
+        }
+        if (!arg.isEmpty() || c != 1)
+            return cmd.rejected(kParameterFault);
+        m_calibrationMode = op == "SE";
         return cmd.accepted();
     }
     if (op == "IP" || op == "iP" || op == "PA" || op == "PR") {
@@ -365,6 +392,7 @@ SimProbeBoard& installProbeBoard(SimUnit& unit, SimProbeBoard::Kind kind)
 {
     auto device = std::make_unique<SimProbeBoardDevice>(kind);
     SimProbeBoard& board = device->board();
+    board.setNumber(unit.address());
     unit.setModel(std::move(device));
     return board;
 }

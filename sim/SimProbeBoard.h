@@ -106,6 +106,14 @@ public:
     int dac(int d) const { return m_dac.value(d, 0); }
     QString identifier() const { return m_identifier; }
     void setIdentifier(const QString& text) { m_identifier = text; }
+    // Board number ("[0CI]" reads it, "[0CS..]" writes it): two characters,
+    // the bus address by default. Writing it does not move the board.
+    QString number() const { return m_number; }
+    void setNumber(const QString& text) { m_number = text; }
+    // Carrier-frequency code ("[cFQ....]", four hex digits) of analog channel c.
+    QString carrier(int c) const;
+    // Calibration mode, entered with "[1SE]" and left with "[1SA]".
+    bool calibrationMode() const { return m_calibrationMode; }
 
     // --- axis tools: dynamic measurement and system configuration ---------------
     // Points the dynamic measurement of the last "DPOS" has taken (each "Dp"
@@ -126,6 +134,7 @@ private:
         double offsetError = 0;
         Registers working, written, eeprom;
         qint32 counter = 0;
+        QString carrier;
     };
     bool validChannel(int c) const { return c >= 1 && c <= channelCount(); }
     bool validAnalog(int c) const { return validChannel(c) && !isScale(c); }
@@ -140,6 +149,8 @@ private:
     QMap<int, QString> m_interpolation;
     QMap<int, int> m_dac;
     QString m_identifier;
+    QString m_number = QStringLiteral("20");
+    bool m_calibrationMode = false;
     int m_noise = 0;
     quint32 m_seed = 1;
     bool m_measuring = false;

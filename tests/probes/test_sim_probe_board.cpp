@@ -92,4 +92,23 @@ TEST(SimProbeBoard, BoardSettingsAndRefusals)
     EXPECT_EQ(ask(ada, "[3SO000000]"), "[3SO?000A]");
 }
 
+TEST(SimProbeBoard, NumberCarrierAndCalibrationMode)
+{
+    SimProbeBoard b(Kind::AKIK);
+    b.setNumber("31");
+    EXPECT_EQ(ask(b, "[0CI]"), "[0CI!31]");
+    EXPECT_EQ(ask(b, "[0CS35]"), "[0CS!]");
+    EXPECT_EQ(ask(b, "[0CI]"), "[0CI!35]");
+    EXPECT_EQ(ask(b, "[0CS3]"), "[0CS?000A]");
+    EXPECT_EQ(ask(b, "[2FQ2A99]"), "[2FQ!]");
+    EXPECT_EQ(b.carrier(2), "2A99");
+    EXPECT_EQ(ask(b, "[3FQ4100]"), "[3FQ?000A]");  // the scale input has no carrier
+    EXPECT_EQ(ask(b, "[1FQ3F9]"), "[1FQ?000A]");
+    EXPECT_EQ(ask(b, "[1SE]"), "[1SE!]");
+    EXPECT_TRUE(b.calibrationMode());
+    EXPECT_EQ(ask(b, "[1SA]"), "[1SA!]");
+    EXPECT_FALSE(b.calibrationMode());
+    EXPECT_EQ(ask(b, "[2SE]"), "[2SE?000A]");
+}
+
 }  // namespace
