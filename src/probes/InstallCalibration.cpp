@@ -53,7 +53,9 @@ frm_AK_Abgleich*& installCalibration(frm_main& frame)
             // A top-level window: disabling the main window must not disable it.
             *window = new frm_AK_Abgleich(calibrationEnv(frame));
             (*window)->setAttribute(Qt::WA_DeleteOnClose, false);
-            QObject::connect(&frame, &QObject::destroyed, *window, &QObject::deleteLater);
+            // Deleted at once: a later deletion could let the window outlive
+            // its main window and reach it from its close handler.
+            QObject::connect(&frame, &QObject::destroyed, [w = QPointer<frm_AK_Abgleich>(*window)] { delete w; });
         }
         (*window)->showFromMenu();
     });
