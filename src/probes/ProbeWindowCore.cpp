@@ -372,6 +372,7 @@ int ProbeWindowCore::Aktualisieren()
     const QScopedValueRollback<int> zyklus(m_zyklus, m_zyklus + 1);
     int ergebnis = 0;
     kit::guarded("frm_AKIK Aktualisieren", [this, &ergebnis] {
+        m_abgelesen.fill(false);
         bus().einheit_waehlen(ausgewaehlteAdresse());
         const int t = typ();
         if (t == IK2_IP1000 || t == IK2_422) {
@@ -385,7 +386,7 @@ int ProbeWindowCore::Aktualisieren()
                 }
                 ergebnis = 1;
                 if (Check1[std::size_t(i)].checked)
-                    kanalAnzeigen(i, antwort, 5, true, QStringLiteral("##0.000"));
+                    m_abgelesen[std::size_t(i)] = kanalAnzeigen(i, antwort, 5, true, QStringLiteral("##0.000"));
             }
         } else if (t >= 0) {
             const QString antwort = senden(QStringLiteral("[0M1]"));
@@ -399,13 +400,11 @@ int ProbeWindowCore::Aktualisieren()
                     if (!Check1[k].checked)
                         continue;
                     const bool skala = IK_check[k].checked || (i == 2 && mischkarte);
-                    kanalAnzeigen(i, antwort, 7 * i + 5, skala,
-                                  skala ? QStringLiteral("##0") : QStringLiteral("##0.00"));
+                    m_abgelesen[k] = kanalAnzeigen(i, antwort, 7 * i + 5, skala,
+                                                   skala ? QStringLiteral("##0") : QStringLiteral("##0.00"));
                 }
             }
         }
-        if (ergebnis == 1)
-            m_abgelesen = true;
         dynamischeMessung();
         if (flagsystem_write == 1)
             systemSchreiben();
@@ -500,8 +499,11 @@ void ProbeWindowCore::Abgleich()
         if (d < 1 || d > Kanaele)
             return;
         const QString c = QString::number(n + 1);
-        // A step that reads the channel needs a reading of this tick.
-        const bool abgelesen = std::exchange(m_abgelesen, false);
+        // A step that reads the channel needs a fresh reading of that channel:
+        // a box that was not refreshed (channel off, bad factor, silence)
+        // would drive the search on a frozen value.
+        const bool abgelesen = m_abgelesen[std::size_t(d - 1)];
+        m_abgelesen.fill(false);
         bus().einheit_waehlen(ausgewaehlteAdresse());
         if (cmd_Abgleich.text == AbgleichStart) {
             if (abgelesen)

@@ -187,6 +187,7 @@ private:
     ProbeWindowEnv m_env;
     View m_view;
     int m_zyklus = 0;
-    // Set by an answered channel or position poll, used up by a calibration step.
-    bool m_abgelesen = false;
+    // Per channel: the latest read-out refreshed its box from an answered
+    // poll; a calibration step uses them up.
+    std::array<bool, Kanaele> m_abgelesen{};
 };
