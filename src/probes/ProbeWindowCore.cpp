@@ -585,8 +585,10 @@ void ProbeWindowCore::abgleichEnde(const QString& c)
     // one follows, and both are burned together.
     cmd_Abgleich.text = AbgleichNullen;
     flagabgleich = 0;
-    const quint32 p = quint32(hex_zu_wert24(Abgleich_P)) & 0xFFFFFFu;
-    const QString m = QString::number((0x1000000u - p) & 0xFFFFFFu, 16).toUpper().rightJustified(6, QLatin1Char('0'));
+    // P as an unsigned 24-bit number; the register reads back signed, so the
+    // value is wrapped in a wide integer first.
+    const qint64 p = qint64(hex_zu_wert24(Abgleich_P)) & 0xFFFFFF;
+    const QString m = QString::number((0x1000000 - p) & 0xFFFFFF, 16).toUpper().rightJustified(6, QLatin1Char('0'));
     senden(QStringLiteral("[") + c + QStringLiteral("SM") + m + QLatin1Char(']'));
     senden(QStringLiteral("[") + c + QStringLiteral("SW]"));
     senden(QStringLiteral("[0ff0") + c + QLatin1Char(']'), 3.0);

@@ -209,6 +209,21 @@ TEST_F(ProbeWindow, GainStepsWaitWhileTheCalibratedChannelIsNotRefreshed)
     EXPECT_EQ(befehle().size(), 6);
 }
 
+TEST_F(ProbeWindow, FinishingAboveHalfScaleWritesTheComplementaryNegativeGain)
+{
+    board("21").setInput(1, 800);  // reads above the target of 500
+    T& c = fenster(T::AK4, "21");
+    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.flagabgleich = 1;
+    c.Abgleich_P = "C00000";
+    c.Abgleich_Schritt = 1;
+    c.Abgleich_Richtung = 2;  // the reversal with step 1 ends the search
+    tick(c);
+    EXPECT_EQ(befehle(),
+              (QStringList{"[0M1]", "[1SPBFFFFF]", "[1SW]", "[1SM400001]", "[1SW]", "[0ff01]", "[1SR]"}));
+    EXPECT_EQ(c.flagabgleich, 0);
+}
+
 TEST_F(ProbeWindow, ResetStepAddressesTheChosenChannelDigit)
 {
     T& c = fenster(T::Universal, "51");
