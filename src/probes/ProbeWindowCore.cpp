@@ -7,6 +7,7 @@
 #include "UiServices.h"
 #include "globale_Funktionen.h"
 
+#include <QRegularExpression>
 #include <QScopedValueRollback>
 
 #include <cmath>
@@ -348,21 +349,26 @@ bool ProbeWindowCore::kanalAnzeigen(int i, const QString& antwort, int stelle, b
     const auto faktorA = zahl(FaktorA[k].text);
     if (!faktorA || *faktorA == 0)
         return false;
-    const double zaehler = hex_zu_wert24(antwort.mid(stelle, 6));
+    const QString feld = antwort.mid(stelle, 6);
+    const double zaehler = hex_zu_wert24(feld);
+    // A channel the board did not send reads as 0; that is shown, but it is
+    // no reading to calibrate by.
+    static const QRegularExpression sechsStellen(QStringLiteral("^[0-9A-Fa-f]{6}$"));
+    const bool vollstaendig = sechsStellen.match(feld).hasMatch();
     if (skala) {
         const auto gitter = zahl(tb_gitter.text);
         if (!gitter || *gitter == 0)
             return false;
         Messwert[k] = zaehler;
         kanal[k].text = formatMask(*gitter * (*faktorA * Messwert[k]) - Nullpunkt[k], maske, komma());
-        return true;
+        return vollstaendig;
     }
     const auto faktor = zahl(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text);
     if (!faktor || *faktor == 0)
         return false;
     Messwert[k] = zaehler / *faktor;
     kanal[k].text = formatMask(*faktorA * Messwert[k] - Nullpunkt[k], maske, komma());
-    return true;
+    return vollstaendig;
 }
 
 int ProbeWindowCore::Aktualisieren()

@@ -173,7 +173,8 @@ private:
     int einstellungenLesen();
     void waehle(std::array<kit::Control, 9>& group, int n);
     void wertTipsSetzen(bool ip1000);
-    // One channel of the channel poll; false when a factor is not usable.
+    // One channel of the channel poll; true when the box now shows a value
+    // the board sent (not when a factor is unusable or the field is missing).
     bool kanalAnzeigen(int i, const QString& antwort, int stelle, bool skala, const QString& maske);
     void dynamischeMessung();
     void systemSchreiben();

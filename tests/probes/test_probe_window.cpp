@@ -209,6 +209,19 @@ TEST_F(ProbeWindow, GainStepsWaitWhileTheCalibratedChannelIsNotRefreshed)
     EXPECT_EQ(befehle().size(), 6);
 }
 
+TEST_F(ProbeWindow, AChannelTheBoardDoesNotSendShowsZeroButIsNoCalibrationReading)
+{
+    T& c = fenster(T::AK1, "22");  // one channel
+    c.Check1[1].checked = true;
+    c.cb_abgleich.listIndex = 1;  // K2
+    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.flagabgleich = 1;
+    tick(c);
+    EXPECT_EQ(c.kanal[1].text, "0,00");
+    EXPECT_EQ(befehle(), QStringList{"[0M1]"});
+    EXPECT_EQ(c.Abgleich_P, "800000");
+}
+
 TEST_F(ProbeWindow, FinishingAboveHalfScaleWritesTheComplementaryNegativeGain)
 {
     board("21").setInput(1, 800);  // reads above the target of 500
