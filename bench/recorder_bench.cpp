@@ -4,27 +4,16 @@
 // "pass_us_median <microseconds>".
 
 #include "AxisParameterStore.h"
-#include "Clock.h"
-#include "CoreContext.h"
+#include "BenchBus.h"
 #include "OptionFlags.h"
 #include "RecorderCore.h"
-#include "Settings.h"
 #include "SimAxis.h"
-#include "SimBus.h"
-#include "SimSerialPort.h"
 #include "SimLoopReadouts.h"
-#include "SimUsbBridge.h"
-#include "UiServices.h"
-#include "globale_Funktionen.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 namespace {
 // The current control center: only its address list is read.
@@ -50,22 +39,12 @@ int main(int argc, char** argv)
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-
-    auto clock = std::make_unique<SteadyClock>();
-    IClock* uhr = clock.get();
-    SimBus bus(*clock);
-    bus.addUnit(QStringLiteral("01"));
-    addLoopReadouts(bus, QStringLiteral("01"));
-    SimAxis axis(bus, QStringLiteral("01"));
-    auto serial = std::make_unique<SimSerialPort>(bus);
-    serial->setCommPort(1);
-    serial->setSettings(QStringLiteral("9600"));
-    serial->open();
-    CoreContext core(std::make_unique<AppSettings>(dir.filePath(QStringLiteral("s.ini"))),
-                     std::make_unique<RecordingUiServices>(), std::move(clock), std::move(serial),
-                     std::make_unique<SimUsbBridge>(bus, false));
-    setCurrentTransport(&core.transport());
+    BenchBus b;
+    IClock* uhr = b.clock;
+    b.bus.addUnit(QStringLiteral("01"));
+    addLoopReadouts(b.bus, QStringLiteral("01"));
+    SimAxis axis(b.bus, QStringLiteral("01"));
+    CoreContext& core = *b.core;
 
     OptionFlags flags;
     flags.setOn(OptionFlags::MotNeu, true);
@@ -92,21 +71,13 @@ int main(int argc, char** argv)
     r.Check1.checked = true;
     r.Check1_Click();
 
-    constexpr int kWarmUp = 200;
-    constexpr int kRuns = 2001;
-    std::vector<double> times;
-    times.reserve(kRuns);
-    for (int i = 0; i < kWarmUp + kRuns; ++i) {
+    const double median = medianMicros(200, 2001, [&](int i) {
         // Back and forth over 10 mm, so every pass draws a segment.
         const int phase = i % 400;
         axis.setPosition((phase < 200 ? phase : 400 - phase) * 260);
-        const auto t0 = std::chrono::steady_clock::now();
         r.zeichnen();
-        const auto t1 = std::chrono::steady_clock::now();
-        if (i >= kWarmUp)
-            times.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    }
-    std::nth_element(times.begin(), times.begin() + kRuns / 2, times.end());
-    std::printf("pass_us_median %.1f\n", times[kRuns / 2]);
+        return true;
+    });
+    std::printf("pass_us_median %.1f\n", median);
     return 0;
 }
