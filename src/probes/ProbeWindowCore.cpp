@@ -7,6 +7,7 @@
 #include "UiServices.h"
 #include "globale_Funktionen.h"
 
+#include <QRegularExpression>
 #include <QScopedValueRollback>
 
 #include <cmath>
@@ -348,21 +349,26 @@ bool ProbeWindowCore::kanalAnzeigen(int i, const QString& antwort, int stelle, b
     const auto faktorA = zahl(FaktorA[k].text);
     if (!faktorA || *faktorA == 0)
         return false;
-    const double zaehler = hex_zu_wert24(antwort.mid(stelle, 6));
+    const QString feld = antwort.mid(stelle, 6);
+    const double zaehler = hex_zu_wert24(feld);
+    // A channel the board did not send reads as 0; that is shown, but it is
+    // no reading to calibrate by.
+    static const QRegularExpression sechsStellen(QStringLiteral("^[0-9A-Fa-f]{6}$"));
+    const bool vollstaendig = sechsStellen.match(feld).hasMatch();
     if (skala) {
         const auto gitter = zahl(tb_gitter.text);
         if (!gitter || *gitter == 0)
             return false;
         Messwert[k] = zaehler;
         kanal[k].text = formatMask(*gitter * (*faktorA * Messwert[k]) - Nullpunkt[k], maske, komma());
-        return true;
+        return vollstaendig;
     }
     const auto faktor = zahl(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text);
     if (!faktor || *faktor == 0)
         return false;
     Messwert[k] = zaehler / *faktor;
     kanal[k].text = formatMask(*faktorA * Messwert[k] - Nullpunkt[k], maske, komma());
-    return true;
+    return vollstaendig;
 }
 
 int ProbeWindowCore::Aktualisieren()
@@ -372,6 +378,7 @@ int ProbeWindowCore::Aktualisieren()
     const QScopedValueRollback<int> zyklus(m_zyklus, m_zyklus + 1);
     int ergebnis = 0;
     kit::guarded("frm_AKIK Aktualisieren", [this, &ergebnis] {
+        m_abgelesen.fill(false);
         bus().einheit_waehlen(ausgewaehlteAdresse());
         const int t = typ();
         if (t == IK2_IP1000 || t == IK2_422) {
@@ -385,7 +392,7 @@ int ProbeWindowCore::Aktualisieren()
                 }
                 ergebnis = 1;
                 if (Check1[std::size_t(i)].checked)
-                    kanalAnzeigen(i, antwort, 5, true, QStringLiteral("##0.000"));
+                    m_abgelesen[std::size_t(i)] = kanalAnzeigen(i, antwort, 5, true, QStringLiteral("##0.000"));
             }
         } else if (t >= 0) {
             const QString antwort = senden(QStringLiteral("[0M1]"));
@@ -399,13 +406,11 @@ int ProbeWindowCore::Aktualisieren()
                     if (!Check1[k].checked)
                         continue;
                     const bool skala = IK_check[k].checked || (i == 2 && mischkarte);
-                    kanalAnzeigen(i, antwort, 7 * i + 5, skala,
-                                  skala ? QStringLiteral("##0") : QStringLiteral("##0.00"));
+                    m_abgelesen[k] = kanalAnzeigen(i, antwort, 7 * i + 5, skala,
+                                                   skala ? QStringLiteral("##0") : QStringLiteral("##0.00"));
                 }
             }
         }
-        if (ergebnis == 1)
-            m_abgelesen = true;
         dynamischeMessung();
         if (flagsystem_write == 1)
             systemSchreiben();
@@ -500,8 +505,11 @@ void ProbeWindowCore::Abgleich()
         if (d < 1 || d > Kanaele)
             return;
         const QString c = QString::number(n + 1);
-        // A step that reads the channel needs a reading of this tick.
-        const bool abgelesen = std::exchange(m_abgelesen, false);
+        // A step that reads the channel needs a fresh reading of that channel:
+        // a box that was not refreshed (channel off, bad factor, silence)
+        // would drive the search on a frozen value.
+        const bool abgelesen = m_abgelesen[std::size_t(d - 1)];
+        m_abgelesen.fill(false);
         bus().einheit_waehlen(ausgewaehlteAdresse());
         if (cmd_Abgleich.text == AbgleichStart) {
             if (abgelesen)
@@ -583,8 +591,10 @@ void ProbeWindowCore::abgleichEnde(const QString& c)
     // one follows, and both are burned together.
     cmd_Abgleich.text = AbgleichNullen;
     flagabgleich = 0;
-    const quint32 p = quint32(hex_zu_wert24(Abgleich_P)) & 0xFFFFFFu;
-    const QString m = QString::number((0x1000000u - p) & 0xFFFFFFu, 16).toUpper().rightJustified(6, QLatin1Char('0'));
+    // P as an unsigned 24-bit number; the register reads back signed, so the
+    // value is wrapped in a wide integer first.
+    const qint64 p = qint64(hex_zu_wert24(Abgleich_P)) & 0xFFFFFF;
+    const QString m = QString::number((0x1000000 - p) & 0xFFFFFF, 16).toUpper().rightJustified(6, QLatin1Char('0'));
     senden(QStringLiteral("[") + c + QStringLiteral("SM") + m + QLatin1Char(']'));
     senden(QStringLiteral("[") + c + QStringLiteral("SW]"));
     senden(QStringLiteral("[0ff0") + c + QLatin1Char(']'), 3.0);

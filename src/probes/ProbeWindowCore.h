@@ -173,7 +173,8 @@ private:
     int einstellungenLesen();
     void waehle(std::array<kit::Control, 9>& group, int n);
     void wertTipsSetzen(bool ip1000);
-    // One channel of the channel poll; false when a factor is not usable.
+    // One channel of the channel poll; true when the box now shows a value
+    // the board sent (not when a factor is unusable or the field is missing).
     bool kanalAnzeigen(int i, const QString& antwort, int stelle, bool skala, const QString& maske);
     void dynamischeMessung();
     void systemSchreiben();
@@ -187,6 +188,7 @@ private:
     ProbeWindowEnv m_env;
     View m_view;
     int m_zyklus = 0;
-    // Set by an answered channel or position poll, used up by a calibration step.
-    bool m_abgelesen = false;
+    // Per channel: the latest read-out refreshed its box from an answered
+    // poll; a calibration step uses them up.
+    std::array<bool, Kanaele> m_abgelesen{};
 };

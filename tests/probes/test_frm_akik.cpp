@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
@@ -136,6 +137,30 @@ TEST_F(FrmAkik, UniversalWidensTheWindowAndInitBindsTheListWindow)
     other->parentWidget()->close();
     EXPECT_FALSE(sequences->init2->isVisible());
     EXPECT_EQ(frame->CCT_I, 0);
+}
+
+TEST_F(FrmAkik, ClosedFromABoxOfItsOwnTickTheWindowGoesWhenTheTickHasReturned)
+{
+    frm_AKIK* w = oeffnen();
+    w->ui.aktiv->click();
+    waehlen(w, 0, "21");
+    const QPointer<frm_AKIK> alive(w);
+    bool heldDuringBox = false;
+    dialogs->onMessage = [&](const RecordingUiServices::Message&) {
+        w->parentWidget()->close();
+        QCoreApplication::processEvents();
+        heldDuringBox = !alive.isNull() && frame->CCT.item(1) != nullptr;
+    };
+    w->core().tb_anzahl.text = "0";  // the board refuses this measurement
+    w->core().tb_start.checked = true;
+    w->core().tb_start_Click();
+    frame->Timer1_Timer();
+    EXPECT_TRUE(heldDuringBox);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_TRUE(frame->CCT.isEmpty());
+    frame->Timer1_Timer();
 }
 
 TEST_F(FrmAkik, EntryBoxesRefuseSignsAndTheFactorBoxesTheSeparator)

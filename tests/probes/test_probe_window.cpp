@@ -190,6 +190,53 @@ TEST_F(ProbeWindow, GainStepsWaitForAnAnsweredReadOutAndWrapRoundTheRegister)
     EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichNullen);
 }
 
+TEST_F(ProbeWindow, GainStepsWaitWhileTheCalibratedChannelIsNotRefreshed)
+{
+    board("21").setInput(2, 800);
+    T& c = fenster(T::AK4, "21");
+    c.cb_abgleich.listIndex = 1;  // K2
+    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.flagabgleich = 1;
+    c.Check1[1].checked = false;  // the box freezes, channel 1 still answers
+    tick(c);
+    c.Check1[1].checked = true;
+    c.FaktorA[1].text = "x";  // a bad factor freezes it as well
+    tick(c);
+    EXPECT_EQ(befehle(), (QStringList{"[0M1]", "[0M1]"}));
+    EXPECT_EQ(c.Abgleich_P, "800000");
+    c.FaktorA[1].text = "1";
+    tick(c);
+    EXPECT_EQ(befehle().size(), 6);
+}
+
+TEST_F(ProbeWindow, AChannelTheBoardDoesNotSendShowsZeroButIsNoCalibrationReading)
+{
+    T& c = fenster(T::AK1, "22");  // one channel
+    c.Check1[1].checked = true;
+    c.cb_abgleich.listIndex = 1;  // K2
+    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.flagabgleich = 1;
+    tick(c);
+    EXPECT_EQ(c.kanal[1].text, "0,00");
+    EXPECT_EQ(befehle(), QStringList{"[0M1]"});
+    EXPECT_EQ(c.Abgleich_P, "800000");
+}
+
+TEST_F(ProbeWindow, FinishingAboveHalfScaleWritesTheComplementaryNegativeGain)
+{
+    board("21").setInput(1, 800);  // reads above the target of 500
+    T& c = fenster(T::AK4, "21");
+    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.flagabgleich = 1;
+    c.Abgleich_P = "C00000";
+    c.Abgleich_Schritt = 1;
+    c.Abgleich_Richtung = 2;  // the reversal with step 1 ends the search
+    tick(c);
+    EXPECT_EQ(befehle(),
+              (QStringList{"[0M1]", "[1SPBFFFFF]", "[1SW]", "[1SM400001]", "[1SW]", "[0ff01]", "[1SR]"}));
+    EXPECT_EQ(c.flagabgleich, 0);
+}
+
 TEST_F(ProbeWindow, ResetStepAddressesTheChosenChannelDigit)
 {
     T& c = fenster(T::Universal, "51");
