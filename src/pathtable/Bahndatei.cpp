@@ -1,13 +1,30 @@
 #include "Bahndatei.h"
 
-#include <QFile>
+#include "ControlCenterMath.h"
+#include "WorkbookOutput.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 
-#include <freexl.h>
+#include <sys/resource.h>
 
+#include <array>
 #include <cmath>
+#include <limits>
 #include <optional>
+
+// Under AddressSanitizer a program needs terabytes of address space for its
+// shadow memory, so the reader's memory limit is left off in such builds.
+#if defined(__SANITIZE_ADDRESS__)
+#define KELVANE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELVANE_ADDRESS_SANITIZER 1
+#endif
+#endif
 
 namespace bahndatei {
 
@@ -63,31 +80,76 @@ std::optional<double> wert(const QString& feld)
     const auto m = zahl.match(gleich < 0 ? feld : feld.mid(gleich + 1));
     if (!m.hasMatch())
         return std::nullopt;
-    return m.captured(1).toDouble();
+    bool ok = false;
+    const double v = m.captured(1).toDouble(&ok);
+    // Too many digits for a double: kept as a value that is refused.
+    return ok ? v : std::numeric_limits<double>::infinity();
 }
 
-std::optional<double> zellwert(const void* handle, unsigned int zeile, unsigned short spalte)
+// A field that is no coordinate at all: no "=" and no number (a header).
+bool ueberschrift(const QString& feld)
 {
-    FreeXL_CellValue zelle;
-    if (freexl_get_cell_value(handle, zeile, spalte, &zelle) != FREEXL_OK)
-        return std::nullopt;
-    switch (zelle.type) {
-    case FREEXL_CELL_INT: return double(zelle.value.int_value);
-    case FREEXL_CELL_DOUBLE: return zelle.value.double_value;
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT: {
+    return !feld.contains(QLatin1Char('=')) && !wert(feld);
+}
+
+// One cell of the reader's output; nothing when the cell is malformed, a
+// value that is no number when the cell holds none.
+struct Zelle
+{
+    bool gueltig = false;
+    std::optional<double> zahl;
+};
+
+Zelle zelle(const QByteArray& text, bool komma)
+{
+    if (text == "-")
+        return {true, std::nullopt};
+    if (text.size() < 2)
+        return {};
+    const QByteArray rest = text.sliced(1);
+    if (text.front() == 'n') {
+        // %.17g: sign, digits, point, exponent, or inf / nan.
+        for (const char c : rest) {
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '+' && c != '.')
+                return {};
+        }
         bool ok = false;
-        const double v = QString::fromUtf8(zelle.value.text_value).trimmed().toDouble(&ok);
-        return ok ? std::optional<double>(v) : std::nullopt;
+        const double v = rest.toDouble(&ok);
+        if (!ok) {
+            // "inf" and "nan" are numbers the import refuses.
+            const QByteArray klein = rest.toLower();
+            if (klein.endsWith("inf") || klein.endsWith("nan"))
+                return {true, std::numeric_limits<double>::infinity()};
+            return {};
+        }
+        return {true, v};
     }
-    default: return std::nullopt;
+    if (text.front() == 't') {
+        if (rest.size() % 2 != 0 || std::size_t(rest.size() / 2) > workbook_output::MaxTextBytes)
+            return {};
+        for (const char c : rest) {
+            if (!std::isdigit(static_cast<unsigned char>(c)) && !(c >= 'A' && c <= 'F'))
+                return {};
+        }
+        const QString t = QString::fromUtf8(QByteArray::fromHex(rest));
+        return {true, leitstand::zahlLesen(t, komma)};
     }
+    return {};
 }
 
 }  // namespace
 
+bool coordinateAllowed(double mm)
+{
+    return std::isfinite(mm) && std::abs(mm) <= MaxCoordinateMm;
+}
+
 QString mmText(double mm)
 {
+    // Beyond this the thousandths no longer fit the integer below; the
+    // export refuses such values before it writes anything.
+    if (!coordinateAllowed(mm))
+        return QString();
     // nearbyint rounds halves to the even neighbour.
     const double tausendstel = std::nearbyint(mm * 1000.0);
     const qint64 k = qint64(tausendstel);
@@ -120,33 +182,101 @@ std::vector<QPointF> lesenText(const QByteArray& inhalt)
         if (f.at(k).isEmpty())
             break;
         const auto x = wert(f.at(k)), y = wert(f.at(k + 1));
-        if (x && y)
+        if (x && y) {
+            if (!coordinateAllowed(*x) || !coordinateAllowed(*y))
+                return {};
             punkte.emplace_back(*x, *y);
+        } else if (!ueberschrift(f.at(k)) || !ueberschrift(f.at(k + 1))) {
+            // "X0001=" or "X0001=abc": a point without its number.
+            return {};
+        }
     }
     return punkte;
 }
 
-bool lesenArbeitsmappe(const QString& pfad, std::vector<QPointF>& punkte)
+QString WorkbookReader::defaultProgram()
 {
-    const void* handle = nullptr;
-    if (freexl_open(QFile::encodeName(pfad).constData(), &handle) != FREEXL_OK) {
-        if (handle)
-            freexl_close(handle);
-        return false;
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/kelvane-xlsread");
+}
+
+std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, bool komma)
+{
+    if (!output.endsWith('\n'))
+        return std::nullopt;
+    const QList<QByteArray> zeilen = output.chopped(1).split('\n');
+    if (zeilen.size() < 3 || zeilen.front() != workbook_output::Header ||
+        zeilen.back() != workbook_output::Trailer || !zeilen.at(1).startsWith("rows "))
+        return std::nullopt;
+    const QByteArray anzahl = zeilen.at(1).sliced(5);
+    bool ok = anzahl.size() > 0 && anzahl.size() <= 9;
+    for (const char c : anzahl)
+        ok = ok && std::isdigit(static_cast<unsigned char>(c));
+    if (!ok || anzahl.toLongLong() != zeilen.size() - 3)
+        return std::nullopt;
+    std::vector<QPointF> punkte;
+    for (qsizetype z = 2; z + 1 < zeilen.size(); ++z) {
+        const QByteArray& zeile = zeilen.at(z);
+        const qsizetype tab = zeile.indexOf('\t');
+        if (tab < 0)
+            return std::nullopt;
+        const Zelle x = zelle(zeile.first(tab), komma), y = zelle(zeile.sliced(tab + 1), komma);
+        if (!x.gueltig || !y.gueltig)
+            return std::nullopt;
+        if (!x.zahl || !y.zahl)
+            continue;
+        if (!coordinateAllowed(*x.zahl) || !coordinateAllowed(*y.zahl))
+            return std::nullopt;
+        punkte.emplace_back(*x.zahl, *y.zahl);
     }
-    unsigned int zeilen = 0;
-    unsigned short spalten = 0;
-    const bool gut = freexl_select_active_worksheet(handle, 0) == FREEXL_OK &&
-                     freexl_worksheet_dimensions(handle, &zeilen, &spalten) == FREEXL_OK;
-    if (gut && spalten >= 2) {
-        for (unsigned int r = 0; r < zeilen; ++r) {
-            const auto x = zellwert(handle, r, 0), y = zellwert(handle, r, 1);
-            if (x && y)
-                punkte.emplace_back(*x, *y);
+    return punkte;
+}
+
+std::optional<std::vector<QPointF>> lesenArbeitsmappe(const QString& pfad, bool komma, const WorkbookReader& reader)
+{
+    QProcess prozess;
+    prozess.setProgram(reader.program.isEmpty() ? WorkbookReader::defaultProgram() : reader.program);
+    prozess.setArguments({pfad});
+    prozess.setStandardInputFile(QProcess::nullDevice());
+    prozess.setStandardErrorFile(QProcess::nullDevice());
+    const qint64 speicher = reader.maxMemoryBytes;
+    prozess.setChildProcessModifier([speicher] {
+        // Runs in the child between fork and exec: system calls only.
+        const rlimit keinKern{0, 0};
+        setrlimit(RLIMIT_CORE, &keinKern);
+#ifndef KELVANE_ADDRESS_SANITIZER
+        if (speicher > 0) {
+            const rlimit grenze{rlim_t(speicher), rlim_t(speicher)};
+            setrlimit(RLIMIT_AS, &grenze);
         }
+#else
+        (void)speicher;
+#endif
+    });
+    const QDeadlineTimer frist(reader.timeoutMs);
+    prozess.start(QIODevice::ReadOnly);
+    if (!prozess.waitForStarted(int(std::max<qint64>(1, frist.remainingTime()))))
+        return std::nullopt;
+    QByteArray ausgabe;
+    // Bounded by the deadline: every round waits at most until then.
+    while (true) {
+        ausgabe += prozess.readAllStandardOutput();
+        if (ausgabe.size() > reader.maxOutputBytes || frist.hasExpired()) {
+            prozess.kill();
+            prozess.waitForFinished(2000);
+            return std::nullopt;
+        }
+        if (prozess.state() == QProcess::NotRunning)
+            break;
+        const int rest = int(std::max<qint64>(1, frist.remainingTime()));
+        // Output closed but still running: wait for its end instead.
+        if (!prozess.waitForReadyRead(rest) && prozess.state() != QProcess::NotRunning)
+            prozess.waitForFinished(rest);
     }
-    freexl_close(handle);
-    return gut;
+    ausgabe += prozess.readAllStandardOutput();
+    if (ausgabe.size() > reader.maxOutputBytes || prozess.exitStatus() != QProcess::NormalExit ||
+        prozess.exitCode() != 0)
+        return std::nullopt;
+    return parseReaderOutput(ausgabe, komma);
 }
 
 }  // namespace bahndatei

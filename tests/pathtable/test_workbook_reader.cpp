@@ -1,0 +1,195 @@
+// Workbooks are read by kelvane-xlsread in a process of its own. These tests
+// pin what the import makes of every way that program can fail (crash,
+// time-out, exit code, too much output, output of the wrong form, memory),
+// how its output is read (numbers, locale texts, refused values), and that
+// the workbooks known to crash the library end in the load-failure message
+// with the program still running.
+#include "TablettFixture.h"
+
+#include "Bahndatei.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray Gut = "kelvane-xlsread 1\nrows 3\nn0\tn-0.5\n-\tn7\nt312C35\tn2\nend\n";
+
+// A stand-in for the reader: a shell script in a temporary folder.
+QString skript(TempHome& home, const QString& name, const QByteArray& body)
+{
+    const QString pfad = home.file(name);
+    QFile f(pfad);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    f.write("#!/bin/sh\n" + body + '\n');
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return pfad;
+}
+
+struct Versagen
+{
+    const char* name;
+    QByteArray body;
+};
+
+class ReaderFailure : public ::testing::TestWithParam<Versagen>
+{
+};
+
+TEST_P(ReaderFailure, FailsTheImport)
+{
+    TempHome home;
+    bahndatei::WorkbookReader reader;
+    reader.program = skript(home, u"reader.sh"_s, GetParam().body);
+    reader.timeoutMs = 1500;
+    reader.maxOutputBytes = 4096;
+    QElapsedTimer uhr;
+    uhr.start();
+    EXPECT_FALSE(bahndatei::lesenArbeitsmappe(home.file(u"bahn.xls"_s), false, reader));
+    // A reader that hangs is stopped by the time limit, not waited for.
+    EXPECT_LT(uhr.elapsed(), 30000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Workbooks, ReaderFailure,
+    ::testing::Values(
+        Versagen{"Crash", "printf '" + Gut + "'; kill -SEGV $$"},
+        Versagen{"Abort", "kill -ABRT $$"},
+        Versagen{"ExitCode", "printf '" + Gut + "'; exit 1"},
+        Versagen{"Hangs", "printf 'kelvane-xlsread 1\\n'; exec sleep 60"},
+        Versagen{"HangsWithOutputClosed", "exec >&- sleep 60"},
+        Versagen{"TooMuchOutput", "printf 'kelvane-xlsread 1\\nrows 100000\\n'; yes 'n1\tn2' | head -n 100000; "
+                                  "echo end"},
+        Versagen{"NoOutput", "exit 0"},
+        Versagen{"CutShort", "printf 'kelvane-xlsread 1\\nrows 2\\nn1\\tn2\\n'"},
+        Versagen{"NotThere", "exec /nonexistent/kelvane-xlsread"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WorkbookReader, PassesTheFileAndLimitsTheReadersMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the memory limit is left off under AddressSanitizer";
+#endif
+    TempHome home;
+    bahndatei::WorkbookReader reader;
+    reader.maxMemoryBytes = qint64(512) * 1024 * 1024;
+    // Answers only when called with the file and under the limit (in KiB).
+    reader.program = skript(home, u"reader.sh"_s,
+                            "[ \"$(ulimit -v)\" = 524288 ] && [ \"$1\" = '" + home.file(u"a b.xls"_s).toUtf8() +
+                                "' ] && printf '" + Gut + "'");
+    const auto punkte = bahndatei::lesenArbeitsmappe(home.file(u"a b.xls"_s), false, reader);
+    ASSERT_TRUE(punkte);
+    EXPECT_EQ(*punkte, (std::vector<QPointF>{{0, -0.5}}));
+    reader.maxMemoryBytes = qint64(256) * 1024 * 1024;
+    EXPECT_FALSE(bahndatei::lesenArbeitsmappe(home.file(u"a b.xls"_s), false, reader));
+}
+
+// --- The reader's output -----------------------------------------------------------------------
+
+struct Ausgabe
+{
+    const char* name;
+    QByteArray text;
+    bool komma;
+    std::optional<std::vector<QPointF>> punkte;
+};
+
+class ReaderOutput : public ::testing::TestWithParam<Ausgabe>
+{
+};
+
+TEST_P(ReaderOutput, IsReadWholeOrRefused)
+{
+    EXPECT_EQ(bahndatei::parseReaderOutput(GetParam().text, GetParam().komma), GetParam().punkte);
+}
+
+using P = std::vector<QPointF>;
+INSTANTIATE_TEST_SUITE_P(
+    Workbooks, ReaderOutput,
+    ::testing::Values(
+        // Rows without two numbers are skipped; "1.5" is no number under a decimal comma.
+        Ausgabe{"Points", Gut, false, P{{0, -0.5}}},
+        Ausgabe{"TextInTheLocalesFormat", Gut, true, P{{0, -0.5}, {1.5, 2}}},
+        Ausgabe{"PointTextUnderAPointLocale", "kelvane-xlsread 1\nrows 1\nt20312E3520\tt2D32\nend\n", false,
+                P{{1.5, -2}}},
+        Ausgabe{"PointTextUnderACommaLocale", "kelvane-xlsread 1\nrows 1\nt312E35\tn1\nend\n", true, P{}},
+        Ausgabe{"EmptySheet", "kelvane-xlsread 1\nrows 0\nend\n", false, P{}},
+        Ausgabe{"LargestDistance", "kelvane-xlsread 1\nrows 1\nn-1000000000\tn1e9\nend\n", false,
+                P{{-1e9, 1e9}}},
+        // Refused whole: values no stage can reach, and every break of the form.
+        Ausgabe{"BeyondTheLargestDistance", "kelvane-xlsread 1\nrows 2\nn1\tn1\nn1.0000001e9\tn0\nend\n", false,
+                std::nullopt},
+        Ausgabe{"TextBeyondTheLargestDistance", "kelvane-xlsread 1\nrows 1\nn1\tt2D32303030303030303030\nend\n",
+                false, std::nullopt},
+        Ausgabe{"Infinite", "kelvane-xlsread 1\nrows 1\nninf\tn1\nend\n", false, std::nullopt},
+        Ausgabe{"NotANumber", "kelvane-xlsread 1\nrows 1\nn1\tn-nan\nend\n", false, std::nullopt},
+        Ausgabe{"OverflowingNumber", "kelvane-xlsread 1\nrows 1\nn1e400\tn1\nend\n", false, std::nullopt},
+        Ausgabe{"WrongHeader", "kelvane-xlsread 2\nrows 0\nend\n", false, std::nullopt},
+        Ausgabe{"FewerRowsThanSaid", "kelvane-xlsread 1\nrows 2\nn1\tn1\nend\n", false, std::nullopt},
+        Ausgabe{"MoreRowsThanSaid", "kelvane-xlsread 1\nrows 0\nn1\tn1\nend\n", false, std::nullopt},
+        Ausgabe{"NoEnd", "kelvane-xlsread 1\nrows 1\nn1\tn1\n", false, std::nullopt},
+        Ausgabe{"AfterTheEnd", "kelvane-xlsread 1\nrows 0\nend\nn1\tn1\n", false, std::nullopt},
+        Ausgabe{"OneCell", "kelvane-xlsread 1\nrows 1\nn1\nend\n", false, std::nullopt},
+        Ausgabe{"ThreeCells", "kelvane-xlsread 1\nrows 1\nn1\tn1\tn1\nend\n", false, std::nullopt},
+        Ausgabe{"OddHex", "kelvane-xlsread 1\nrows 1\nt312\tn1\nend\n", false, std::nullopt},
+        Ausgabe{"LowerCaseHex", "kelvane-xlsread 1\nrows 1\nt3a\tn1\nend\n", false, std::nullopt},
+        Ausgabe{"UnknownCell", "kelvane-xlsread 1\nrows 1\nx1\tn1\nend\n", false, std::nullopt},
+        Ausgabe{"NumberWithBlank", "kelvane-xlsread 1\nrows 1\nn1 \tn1\nend\n", false, std::nullopt},
+        Ausgabe{"SignedRowCount", "kelvane-xlsread 1\nrows -0\nend\n", false, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Through the window's import ----------------------------------------------------------------------
+
+TEST_F(TablettFixture, WorkbooksThatCrashTheLibraryEndInTheLoadFailure)
+{
+    const QDir ordner(QStringLiteral(KELVANE_XLS_CRASH_DIR));
+    const QStringList dateien = ordner.entryList({u"*.xls"_s}, QDir::Files, QDir::Name);
+    if (!ordner.exists() || dateien.isEmpty())
+        GTEST_SKIP() << "no reproducers in " << ordner.path().toStdString() << " (shared/ is not beside the clone)";
+    strich({{100, 100}, {200, 200}});
+    const Bahn vorher = t->bahn;
+    QStringList erwartet;
+    for (const QString& d : dateien) {
+        wb.dialogs->fileAnswers << ordner.filePath(d);
+        erwartet << TablettCore::dateiMeldung(ordner.filePath(d));
+        t->tasteneingabe(112);
+        EXPECT_EQ(t->bahn.punktzahl, 2) << d.toStdString();
+        EXPECT_EQ(t->bahn.bahnX, vorher.bahnX) << d.toStdString();
+    }
+    EXPECT_EQ(wb.dialogs->texts(), erwartet);
+}
+
+TEST_F(TablettFixture, AWorkbookLongerThanThePathSaysTheRestWasLeftOut)
+{
+    TablettEnv e = env;
+    e.workbookReader.program = skript(wb.home, u"reader.sh"_s,
+                                      "printf 'kelvane-xlsread 1\\nrows 6801\\n'; "
+                                      "yes 'n1\tn2' | head -n 6801; echo end");
+    t = std::make_unique<TablettCore>(e);
+    t->setZeichenflaeche(2000, 2000);
+    t->Form_Load();
+    wb.dialogs->fileAnswers << wb.home.file(u"lang.xls"_s);
+    t->tasteneingabe(112);
+    EXPECT_EQ(t->bahn.punktzahl, 6800);
+    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::RowsLeftOutMessage});
+    // 6800 rows fit without a word.
+    e.workbookReader.program = skript(wb.home, u"reader.sh"_s,
+                                      "printf 'kelvane-xlsread 1\\nrows 6800\\n'; "
+                                      "yes 'n1\tn2' | head -n 6800; echo end");
+    t = std::make_unique<TablettCore>(e);
+    t->setZeichenflaeche(2000, 2000);
+    t->Form_Load();
+    wb.dialogs->clear();
+    wb.dialogs->fileAnswers << wb.home.file(u"lang.xls"_s);
+    t->tasteneingabe(112);
+    EXPECT_EQ(t->bahn.punktzahl, 6800);
+    EXPECT_TRUE(wb.dialogs->texts().isEmpty());
+}
+
+}  // namespace
