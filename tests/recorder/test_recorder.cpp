@@ -16,7 +16,9 @@
 #include "frm_eW.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLibrary>
+#include <QMouseEvent>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QCheckBox>
@@ -221,11 +223,111 @@ TEST_F(RecorderTest, DriftLabelsCountTheSecondsOfTheRun)
     EXPECT_EQ(core.zeit_index, 1);
     core.abfragen();  // standing still: no new label
     EXPECT_EQ(core.zeit_index, 1);
-    // Starting a measurement ends the drift run.
+    // Starting a measurement ends the drift run; with the joystick moving
+    // its first pass arms no new one.
+    wb.unit(QStringLiteral("01")).setInputWord(0x16);
+    wb.unit(QStringLiteral("01")).setHandler(QStringLiteral("1kJ"), [](SimUnit&, const SimCommand&) {
+        return std::optional<QByteArray>("[1kJ!0000000000]");
+    });
     core.cb_Messung.checked = false;
     core.cb_Messung_MouseUp();
     start();
     EXPECT_EQ(core.driftmerker, 0);
+}
+
+// Ticking "Drift" arms a run when the axis rests: no joystick code in
+// "[0IN]" (no "[1kJ]" sent, so its character 15 is missing), or a joystick
+// whose "[1kJ]" character 15 is "1" or no digit. Any other digit disarms.
+struct Joystick
+{
+    const char* name;
+    quint32 eingang;    // the input word: its low byte is the joystick code
+    const char* kj;     // the "[1kJ]" reply, or nullptr for the simulated one
+    bool kjGesendet;
+    bool scharf;
+};
+
+class DriftArming : public RecorderTest, public ::testing::WithParamInterface<Joystick>
+{
+};
+
+TEST_P(DriftArming, FollowsTheJoystickRestDigit)
+{
+    const Joystick& j = GetParam();
+    wb.unit(QStringLiteral("01")).setInputWord(j.eingang);
+    if (j.kj) {
+        const QByteArray antwort = j.kj;
+        wb.unit(QStringLiteral("01")).setHandler(QStringLiteral("1kJ"),
+                                                  [antwort](SimUnit&, const SimCommand&) { return antwort; });
+    }
+    stand(0);
+    start();
+    core.cb_drift.checked = true;
+    core.driftmerker = j.scharf ? 0 : 1;
+    wb.bus->clearTraffic();
+    core.abfragen();
+    EXPECT_EQ(wb.traffic().join(u'|').contains(QStringLiteral("[1kJ]")), j.kjGesendet);
+    if (j.scharf)
+        EXPECT_GE(core.driftmerker, 1);
+    else
+        EXPECT_EQ(core.driftmerker, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorder, DriftArming,
+    ::testing::Values(Joystick{"NoJoystickCode", 0x00, nullptr, false, true},
+                      Joystick{"OtherInputs", 0x1234500, nullptr, false, true},
+                      Joystick{"SlowJoystickResting", 0x16, "[1kJ!0000000001]", true, true},
+                      Joystick{"FastJoystickResting", 0x0C, "[1kJ!0000000001]", true, true},
+                      Joystick{"RestDigitMissing", 0x16, "[1kJ!000000000]", true, true},
+                      Joystick{"RestDigitNoDigit", 0x16, "[1kJ!000000000x]", true, true},
+                      Joystick{"JoystickMoving", 0x16, "[1kJ!0000000000]", true, false},
+                      Joystick{"JoystickOtherDigit", 0x0C, "[1kJ!0000000007]", true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The grid of the graph: grey rows every 17 pixels, none at 17 and 255
+// (the limit lines stand there), the zero row black.
+enum class Gitter
+{
+    Grau,
+    Keins,
+    Null
+};
+
+class GridRow : public RecorderTest, public ::testing::WithParamInterface<std::pair<int, Gitter>>
+{
+};
+
+TEST_P(GridRow, HasItsColour)
+{
+    const auto [zeile, art] = GetParam();
+    const QColor hintergrund = core.pb_graph.pixelColor(100, 20);
+    const QColor erwartet = art == Gitter::Grau ? QColor(0xC0, 0xC0, 0xC0)
+                            : art == Gitter::Null ? QColor(Qt::black)
+                                                  : hintergrund;
+    EXPECT_NE(hintergrund, QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(core.pb_graph.pixelColor(100, zeile), erwartet) << zeile;
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorder, GridRow,
+                         ::testing::Values(std::pair{0, Gitter::Grau}, std::pair{17, Gitter::Keins},
+                                           std::pair{34, Gitter::Grau}, std::pair{136, Gitter::Null},
+                                           std::pair{238, Gitter::Grau}, std::pair{255, Gitter::Keins},
+                                           std::pair{272, Gitter::Grau}));
+
+TEST_F(RecorderTest, GaugeRangesOfBothBitWidths)
+{
+    using R = std::pair<int, int>;
+    const auto bereich = [this](int i) { return R{core.toviv[std::size_t(i)].min, core.toviv[std::size_t(i)].max}; };
+    // 12 bit ("Mot - Neu" ticked).
+    EXPECT_EQ(bereich(RecorderCore::Toviv_neg), (R{-2048, -1791}));
+    EXPECT_EQ(bereich(RecorderCore::Toviv_power), (R{-1790, 1790}));
+    EXPECT_EQ(bereich(RecorderCore::Toviv_pos), (R{1791, 2047}));
+    flags.setOn(OptionFlags::MotNeu, false);
+    core.Form_Activate();
+    EXPECT_EQ(bereich(RecorderCore::Toviv_neg), (R{-128, -113}));
+    EXPECT_EQ(bereich(RecorderCore::Toviv_power), (R{-112, 112}));
+    EXPECT_EQ(bereich(RecorderCore::Toviv_pos), (R{113, 127}));
 }
 
 TEST_F(RecorderTest, RunModesHoldTheMainLoopOnlyInLoopModeAndStopCentres)
@@ -328,6 +430,37 @@ TEST_F(RecorderTest, WindowWithoutGaugeLibraryAndClosedDuringItsLoop)
         QCoreApplication::processEvents();
 }
 
+TEST_F(RecorderTest, ARightPressPlacesAPointLabelOnlyOnTheBackground)
+{
+    GaugeHost host(*wb.dialogs, wb.home.file(QStringLiteral("components.ini")));
+    frm_eW w(env(), host, 1200);
+    w.show();
+    RecorderCore& c = w.core();
+    const auto rechts = [](QWidget* ziel, QPoint bei) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(bei), ziel->mapToGlobal(QPointF(bei)), Qt::RightButton,
+                          Qt::RightButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(ziel, &press);
+    };
+    // On labels of the window: the press reaches the window, and does nothing.
+    for (const char* name : {"Label1", "Label2", "lb_mitte"}) {
+        auto* label = w.findChild<QLabel*>(QString::fromLatin1(name));
+        ASSERT_TRUE(label) << name;
+        rechts(label, QPoint(2, 2));
+    }
+    EXPECT_EQ(c.punkt_index, 0);
+    EXPECT_EQ(c.lb_punkte[0].label.text, QStringLiteral("0"));
+    // On the background: one label.
+    QPoint frei(-1, -1);
+    for (int y = w.height() - 1; y > 0 && frei.x() < 0; y -= 4)
+        for (int x = 1; x < w.width() && frei.x() < 0; x += 4)
+            if (!w.childAt(QPoint(x, y)))
+                frei = QPoint(x, y);
+    ASSERT_GE(frei.x(), 0);
+    rechts(&w, frei);
+    EXPECT_EQ(c.punkt_index, 1);
+    EXPECT_TRUE(c.lb_punkte[0].label.text.startsWith(QStringLiteral("PA=")));
+}
+
 TEST_F(RecorderTest, RecordingOfAMoveWithLiveGauges)
 {
     // The gauge library registered as the program's tool does it.
@@ -403,6 +536,37 @@ TEST(RecorderInFrame, SingleMdiChildThatFlagZeroClosesWhenGreyed)
     EXPECT_FALSE(r->form()->isEnabled());
     r->Show();
     EXPECT_TRUE(r->form()->isEnabled());
+}
+
+TEST(RecorderInFrame, ClosingUnloadsSoThatTheNextUseLoadsANewWindow)
+{
+    SimWorkbench wb;
+    frm_main frame(*wb.core);
+    ParamsContext params(wb.core->ui(), frame.optionFlags());
+    installRecorder(frame, params);
+    frame.show();
+    IRecorder* r = frame.recorder();
+    ASSERT_TRUE(r);
+    r->Show();
+    auto* alt = static_cast<RecorderCore*>(r);
+    alt->cb_drift.checked = true;
+    alt->lb_punkte[0].label.text = QStringLiteral("PA=1");
+    // What unbinding from a control center does.
+    ASSERT_TRUE(r->form()->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frame.frm_eW, nullptr);
+    auto* neu = static_cast<RecorderCore*>(frame.recorder());
+    ASSERT_TRUE(neu);
+    EXPECT_FALSE(neu->cb_drift.checked);
+    EXPECT_EQ(neu->lb_punkte[0].label.text, QStringLiteral("0"));
+    EXPECT_EQ(neu->lb_farbeEW.listIndex, 0);
+    // The exit button only hides: the window and its state stay.
+    neu->Show();
+    neu->cb_drift.checked = true;
+    neu->cmd_exit_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frame.recorder(), neu);
+    EXPECT_TRUE(neu->cb_drift.checked);
 }
 
 }  // namespace

@@ -14,7 +14,9 @@
 #include <QComboBox>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QCoreApplication>
 #include <QImage>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -255,6 +257,81 @@ TEST_F(StageSimTest, FastLoopHoldsTheMainLoopAndEveryExitReleasesIt)
     EXPECT_EQ(s.flagaktiv, 0);
     EXPECT_TRUE(frame.timer1Holders().isEmpty());
     EXPECT_EQ(frame.frm_MSim, &s);
+}
+
+// The bar labels show the speeds read in a pass unless a bar is held: in
+// the timer's passes only the held bar's own label stays, in the fast loop
+// both stay while either bar is held.
+struct Halten
+{
+    const char* name;
+    bool schnell;
+    int schiebeflag;  // 0 none held, 1 the Y bar, 2 the X bar
+    bool xGezeigt, yGezeigt;
+};
+
+class BarLabels : public StageSimTest, public ::testing::WithParamInterface<Halten>
+{
+};
+
+TEST_P(BarLabels, ShowTheSpeedUnlessABarIsHeld)
+{
+    StageSimCore& s = open();
+    const Halten& h = GetParam();
+    if (h.schnell) {
+        s.cb_messenschnell.checked = true;
+        s.cb_messenschnell_MouseUp(1);
+    } else {
+        s.cb_messen.checked = true;
+        s.cb_messen_MouseUp(1);
+    }
+    s.schiebeflag = h.schiebeflag;
+    s.lb_cc_2.text = s.lb_cc_1.text = QStringLiteral("x");
+    if (h.schnell)
+        s.schnellSchritt();
+    else
+        s.abfragen();
+    EXPECT_EQ(s.lb_cc_2.text != "x", h.xGezeigt);
+    EXPECT_EQ(s.lb_cc_1.text != "x", h.yGezeigt);
+    s.Form_Unload();
+}
+
+INSTANTIATE_TEST_SUITE_P(StageSim, BarLabels,
+                         ::testing::Values(Halten{"TimerNoneHeld", false, 0, true, true},
+                                           Halten{"TimerYHeld", false, 1, true, false},
+                                           Halten{"TimerXHeld", false, 2, false, true},
+                                           Halten{"FastNoneHeld", true, 0, true, true},
+                                           Halten{"FastYHeld", true, 1, false, false},
+                                           Halten{"FastXHeld", true, 2, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StageSimTest, OpeningShowsTheGridAndClosingUnloads)
+{
+    StageSimCore& s = open();
+    // The opened window shows the labels of objective "100" at once.
+    auto* w = static_cast<frm_MSim*>(s.form());
+    EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("Label4"))->text(), "0.120");
+    EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("LabelYT"))->text(), "0.060");
+    tick();
+    s.Option1[0].checked = true;
+    s.Option1_Click(0);
+    s.setCombo1ListIndex(6);
+    tick();
+
+    // Closed from its frame, the window is unloaded and forgotten ...
+    QMdiSubWindow* sub = frame.subWindowOf(&s);
+    ASSERT_TRUE(sub);
+    EXPECT_TRUE(sub->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frame.frm_MSim, nullptr);
+    // ... and opened again it loads anew: slow mode, sent at the next tick.
+    frame.menuEntry(Menu::MSim)->trigger();
+    ASSERT_TRUE(frame.frm_MSim);
+    sim = &static_cast<StageSimCore&>(*frame.frm_MSim);
+    EXPECT_TRUE(sim->Option1[1].checked);
+    EXPECT_FALSE(sim->Option1[0].checked);
+    EXPECT_EQ(sim->Combo1.listIndex, 4);
+    EXPECT_EQ(tick(), (QStringList{"01 [1BR]", "01 [1Cj]", "02 [1BR]", "02 [1Cj]"}));
 }
 
 }  // namespace
