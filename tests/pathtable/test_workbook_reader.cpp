@@ -165,6 +165,30 @@ TEST_F(TablettFixture, WorkbooksThatCrashTheLibraryEndInTheLoadFailure)
     EXPECT_EQ(wb.dialogs->texts(), erwartet);
 }
 
+TEST_F(TablettFixture, WorkbookTextCellsAreReadInTheLocalesFormat)
+{
+    TablettEnv e = env;
+    // "1,5" and "2" as text cells.
+    e.workbookReader.program =
+        skript(wb.home, u"reader.sh"_s, "printf 'kelvane-xlsread 1\\nrows 1\\nt312C35\\tt32\\nend\\n'");
+    t = std::make_unique<TablettCore>(e);
+    t->setZeichenflaeche(2000, 2000);
+    t->Form_Load();
+    komma = true;
+    wb.dialogs->fileAnswers << wb.home.file(u"text.xls"_s);
+    t->tasteneingabe(112);
+    ASSERT_EQ(t->bahn.punktzahl, 1);
+    EXPECT_NEAR(mm(1).x(), 1.5, 1e-9);
+    EXPECT_NEAR(mm(1).y(), 2, 1e-9);
+    // Under a decimal point "1,5" is no number: the row is skipped, and a
+    // workbook without any point fails to load.
+    komma = false;
+    wb.dialogs->fileAnswers << wb.home.file(u"text.xls"_s);
+    t->tasteneingabe(112);
+    EXPECT_EQ(t->bahn.punktzahl, 1);
+    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::dateiMeldung(wb.home.file(u"text.xls"_s))});
+}
+
 TEST_F(TablettFixture, AWorkbookLongerThanThePathSaysTheRestWasLeftOut)
 {
     TablettEnv e = env;
