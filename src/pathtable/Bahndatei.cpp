@@ -87,52 +87,52 @@ std::optional<double> wert(const QString& feld)
 }
 
 // A field that is no coordinate at all: no "=" and no number (a header).
-bool ueberschrift(const QString& feld)
+bool isHeading(const QString& feld)
 {
     return !feld.contains(QLatin1Char('=')) && !wert(feld);
 }
 
-// One cell of the reader's output; nothing when the cell is malformed, a
-// value that is no number when the cell holds none.
-struct Zelle
+// One cell of the reader's output: not valid when it breaks the form; no
+// number when it holds none.
+struct ReaderCell
 {
-    bool gueltig = false;
-    std::optional<double> zahl;
+    bool valid = false;
+    std::optional<double> number;
 };
 
-Zelle zelle(const QByteArray& text, bool komma)
+ReaderCell readCell(const QByteArray& text, bool komma)
 {
     if (text == "-")
         return {true, std::nullopt};
     if (text.size() < 2)
         return {};
-    const QByteArray rest = text.sliced(1);
+    const QByteArray body = text.sliced(1);
     if (text.front() == 'n') {
         // %.17g: sign, digits, point, exponent, or inf / nan.
-        for (const char c : rest) {
+        for (const char c : body) {
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '+' && c != '.')
                 return {};
         }
         bool ok = false;
-        const double v = rest.toDouble(&ok);
+        const double v = body.toDouble(&ok);
         if (!ok) {
             // "inf" and "nan" are numbers the import refuses.
-            const QByteArray klein = rest.toLower();
-            if (klein.endsWith("inf") || klein.endsWith("nan"))
+            const QByteArray lower = body.toLower();
+            if (lower.endsWith("inf") || lower.endsWith("nan"))
                 return {true, std::numeric_limits<double>::infinity()};
             return {};
         }
         return {true, v};
     }
     if (text.front() == 't') {
-        if (rest.size() % 2 != 0 || std::size_t(rest.size() / 2) > workbook_output::MaxTextBytes)
+        if (body.size() % 2 != 0 || std::size_t(body.size() / 2) > workbook_output::MaxTextBytes)
             return {};
-        for (const char c : rest) {
+        for (const char c : body) {
             if (!std::isdigit(static_cast<unsigned char>(c)) && !(c >= 'A' && c <= 'F'))
                 return {};
         }
-        const QString t = QString::fromUtf8(QByteArray::fromHex(rest));
-        return {true, leitstand::zahlLesen(t, komma)};
+        const QString decoded = QString::fromUtf8(QByteArray::fromHex(body));
+        return {true, leitstand::zahlLesen(decoded, komma)};
     }
     return {};
 }
@@ -186,7 +186,7 @@ std::vector<QPointF> lesenText(const QByteArray& inhalt)
             if (!coordinateAllowed(*x) || !coordinateAllowed(*y))
                 return {};
             punkte.emplace_back(*x, *y);
-        } else if (!ueberschrift(f.at(k)) || !ueberschrift(f.at(k + 1))) {
+        } else if (!isHeading(f.at(k)) || !isHeading(f.at(k + 1))) {
             // "X0001=" or "X0001=abc": a point without its number.
             return {};
         }
@@ -203,80 +203,80 @@ std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, 
 {
     if (!output.endsWith('\n'))
         return std::nullopt;
-    const QList<QByteArray> zeilen = output.chopped(1).split('\n');
-    if (zeilen.size() < 3 || zeilen.front() != workbook_output::Header ||
-        zeilen.back() != workbook_output::Trailer || !zeilen.at(1).startsWith("rows "))
+    const QList<QByteArray> lines = output.chopped(1).split('\n');
+    if (lines.size() < 3 || lines.front() != workbook_output::Header ||
+        lines.back() != workbook_output::Trailer || !lines.at(1).startsWith("rows "))
         return std::nullopt;
-    const QByteArray anzahl = zeilen.at(1).sliced(5);
-    bool ok = anzahl.size() > 0 && anzahl.size() <= 9;
-    for (const char c : anzahl)
+    const QByteArray count = lines.at(1).sliced(5);
+    bool ok = count.size() > 0 && count.size() <= 9;
+    for (const char c : count)
         ok = ok && std::isdigit(static_cast<unsigned char>(c));
-    if (!ok || anzahl.toLongLong() != zeilen.size() - 3)
+    if (!ok || count.toLongLong() != lines.size() - 3)
         return std::nullopt;
-    std::vector<QPointF> punkte;
-    for (qsizetype z = 2; z + 1 < zeilen.size(); ++z) {
-        const QByteArray& zeile = zeilen.at(z);
-        const qsizetype tab = zeile.indexOf('\t');
+    std::vector<QPointF> points;
+    for (qsizetype z = 2; z + 1 < lines.size(); ++z) {
+        const QByteArray& line = lines.at(z);
+        const qsizetype tab = line.indexOf('\t');
         if (tab < 0)
             return std::nullopt;
-        const Zelle x = zelle(zeile.first(tab), komma), y = zelle(zeile.sliced(tab + 1), komma);
-        if (!x.gueltig || !y.gueltig)
+        const ReaderCell x = readCell(line.first(tab), komma), y = readCell(line.sliced(tab + 1), komma);
+        if (!x.valid || !y.valid)
             return std::nullopt;
-        if (!x.zahl || !y.zahl)
+        if (!x.number || !y.number)
             continue;
-        if (!coordinateAllowed(*x.zahl) || !coordinateAllowed(*y.zahl))
+        if (!coordinateAllowed(*x.number) || !coordinateAllowed(*y.number))
             return std::nullopt;
-        punkte.emplace_back(*x.zahl, *y.zahl);
+        points.emplace_back(*x.number, *y.number);
     }
-    return punkte;
+    return points;
 }
 
 std::optional<std::vector<QPointF>> lesenArbeitsmappe(const QString& pfad, bool komma, const WorkbookReader& reader)
 {
-    QProcess prozess;
-    prozess.setProgram(reader.program.isEmpty() ? WorkbookReader::defaultProgram() : reader.program);
-    prozess.setArguments({pfad});
-    prozess.setStandardInputFile(QProcess::nullDevice());
-    prozess.setStandardErrorFile(QProcess::nullDevice());
-    const qint64 speicher = reader.maxMemoryBytes;
-    prozess.setChildProcessModifier([speicher] {
+    QProcess process;
+    process.setProgram(reader.program.isEmpty() ? WorkbookReader::defaultProgram() : reader.program);
+    process.setArguments({pfad});
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    const qint64 memory = reader.maxMemoryBytes;
+    process.setChildProcessModifier([memory] {
         // Runs in the child between fork and exec: system calls only.
-        const rlimit keinKern{0, 0};
-        setrlimit(RLIMIT_CORE, &keinKern);
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
 #ifndef KELVANE_ADDRESS_SANITIZER
-        if (speicher > 0) {
-            const rlimit grenze{rlim_t(speicher), rlim_t(speicher)};
-            setrlimit(RLIMIT_AS, &grenze);
+        if (memory > 0) {
+            const rlimit limit{rlim_t(memory), rlim_t(memory)};
+            setrlimit(RLIMIT_AS, &limit);
         }
 #else
-        (void)speicher;
+        (void)memory;
 #endif
     });
-    const QDeadlineTimer frist(reader.timeoutMs);
-    prozess.start(QIODevice::ReadOnly);
-    if (!prozess.waitForStarted(int(std::max<qint64>(1, frist.remainingTime()))))
+    const QDeadlineTimer deadline(reader.timeoutMs);
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(int(std::max<qint64>(1, deadline.remainingTime()))))
         return std::nullopt;
-    QByteArray ausgabe;
+    QByteArray output;
     // Bounded by the deadline: every round waits at most until then.
     while (true) {
-        ausgabe += prozess.readAllStandardOutput();
-        if (ausgabe.size() > reader.maxOutputBytes || frist.hasExpired()) {
-            prozess.kill();
-            prozess.waitForFinished(2000);
+        output += process.readAllStandardOutput();
+        if (output.size() > reader.maxOutputBytes || deadline.hasExpired()) {
+            process.kill();
+            process.waitForFinished(2000);
             return std::nullopt;
         }
-        if (prozess.state() == QProcess::NotRunning)
+        if (process.state() == QProcess::NotRunning)
             break;
-        const int rest = int(std::max<qint64>(1, frist.remainingTime()));
+        const int wait = int(std::max<qint64>(1, deadline.remainingTime()));
         // Output closed but still running: wait for its end instead.
-        if (!prozess.waitForReadyRead(rest) && prozess.state() != QProcess::NotRunning)
-            prozess.waitForFinished(rest);
+        if (!process.waitForReadyRead(wait) && process.state() != QProcess::NotRunning)
+            process.waitForFinished(wait);
     }
-    ausgabe += prozess.readAllStandardOutput();
-    if (ausgabe.size() > reader.maxOutputBytes || prozess.exitStatus() != QProcess::NormalExit ||
-        prozess.exitCode() != 0)
+    output += process.readAllStandardOutput();
+    if (output.size() > reader.maxOutputBytes || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
         return std::nullopt;
-    return parseReaderOutput(ausgabe, komma);
+    return parseReaderOutput(output, komma);
 }
 
 }  // namespace bahndatei

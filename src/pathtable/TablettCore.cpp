@@ -507,15 +507,15 @@ void TablettCore::bahn_speichern()
         return;
     }
     std::vector<QPointF> mm;
-    bool zulaessig = true;
+    bool allowed = true;
     for (int n = 1; n <= bahn.punktzahl; ++n) {
         mm.emplace_back(skala.mmX(bahn.bahnX[std::size_t(n)]), skala.mmY(bahn.bahnY[std::size_t(n)]));
-        zulaessig = zulaessig && bahndatei::coordinateAllowed(mm.back().x()) &&
+        allowed = allowed && bahndatei::coordinateAllowed(mm.back().x()) &&
                     bahndatei::coordinateAllowed(mm.back().y());
     }
     // Written whole (folder synced after the rename) or not at all: a failed
     // export, or one with a coordinate no file may hold, keeps the old file.
-    if (!zulaessig || !writeValueFile(dateiname, bahndatei::schreiben(mm)))
+    if (!allowed || !writeValueFile(dateiname, bahndatei::schreiben(mm)))
         m_env.ui->message(dateiMeldung(dateiname));
     dateiname.clear();
 }
@@ -530,8 +530,8 @@ void TablettCore::bahn_laden()
     }
     // The file is read whole into a new path; the old one goes only then.
     std::optional<std::vector<QPointF>> mm;
-    const bool arbeitsmappe = dateiname.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0;
-    if (!arbeitsmappe) {
+    const bool isWorkbook = dateiname.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0;
+    if (!isWorkbook) {
         if (const auto inhalt = readFileBytes(dateiname, nullptr, bahndatei::MaxTextFileBytes))
             mm = bahndatei::lesenText(*inhalt);
     } else {
@@ -549,7 +549,7 @@ void TablettCore::bahn_laden()
     for (const QPointF& p : *mm) {
         if (!bahn.anfuegen(skala.einheitX(p.x()), skala.einheitY(p.y()))) {
             // A workbook longer than the path: say so instead of cutting silently.
-            if (arbeitsmappe)
+            if (isWorkbook)
                 m_env.ui->message(RowsLeftOutMessage);
             break;
         }

@@ -148,14 +148,14 @@ void TablettCore::punktSchritt()
     }
     const int i = ++f.i;
     skalaBerechnen();
-    const double zielX = skala.mmX(bahn.bahnX[std::size_t(i)]) * motfak(1);
-    const double zielY = skala.mmY(bahn.bahnY[std::size_t(i)]) * motfak(2);
+    const double targetX = skala.mmX(bahn.bahnX[std::size_t(i)]) * motfak(1);
+    const double targetY = skala.mmY(bahn.bahnY[std::size_t(i)]) * motfak(2);
     // A target that no longer fits (a motor factor changed meanwhile) ends
     // the drive before anything of this point is sent.
     bool okX = false, okY = false;
-    if (std::abs(std::round(zielX)) <= Zaehlbereich && std::abs(std::round(zielY)) <= Zaehlbereich) {
-        f.hexX = hex8(zielX, &okX);
-        f.hexY = hex8(zielY, &okY);
+    if (std::abs(std::round(targetX)) <= Zaehlbereich && std::abs(std::round(targetY)) <= Zaehlbereich) {
+        f.hexX = hex8(targetX, &okX);
+        f.hexY = hex8(targetY, &okY);
     }
     if (!okX || !okY) {
         fahrtBeenden();

@@ -157,30 +157,30 @@ TEST(Bahnverdichtung, InsertsPointsEveryDeltaAndKeepsAResampledPath)
 
 // A point is inserted every delta along a segment as long as it stays more
 // than 0.2 delta short of the segment's end.
-struct Rand
+struct MarginCase
 {
-    double delta, laenge;
-    int eingefuegt;
+    double delta, length;
+    int inserted;
 };
 
-class Verdichtungsrand : public ::testing::TestWithParam<Rand>
+class ResamplingMargin : public ::testing::TestWithParam<MarginCase>
 {
 };
 
-TEST_P(Verdichtungsrand, KeepsAFifthOfTheSpacingBeforeTheEnd)
+TEST_P(ResamplingMargin, KeepsAFifthOfTheSpacingBeforeTheEnd)
 {
     Bahn b;
     b.anfuegen(0, 0);
-    b.anfuegen(GetParam().laenge * 1000, 0);
+    b.anfuegen(GetParam().length * 1000, 0);
     b.strichzahl = 1;
     const Verdichtung v = bahn_verdichten(b, GetParam().delta, 0.001);
     ASSERT_TRUE(v.ok);
-    EXPECT_EQ(v.bahn.punktzahl, 2 + GetParam().eingefuegt);
+    EXPECT_EQ(v.bahn.punktzahl, 2 + GetParam().inserted);
 }
 
-INSTANTIATE_TEST_SUITE_P(Bahnverdichtung, Verdichtungsrand,
-                         ::testing::Values(Rand{0.5, 2.09, 3}, Rand{0.5, 2.11, 4}, Rand{1.0, 1.19, 0},
-                                           Rand{1.0, 1.21, 1}, Rand{0.1, 0.119, 0}, Rand{0.1, 0.121, 1}));
+INSTANTIATE_TEST_SUITE_P(Bahnverdichtung, ResamplingMargin,
+                         ::testing::Values(MarginCase{0.5, 2.09, 3}, MarginCase{0.5, 2.11, 4}, MarginCase{1.0, 1.19, 0},
+                                           MarginCase{1.0, 1.21, 1}, MarginCase{0.1, 0.119, 0}, MarginCase{0.1, 0.121, 1}));
 
 TEST_F(TablettFixture, RedrawResamplesAndShowsTheCounts)
 {

@@ -248,13 +248,13 @@ TEST_F(Fahrt, BothTargetsMustFitUnit02TickedOrNot)
 
     // A factor changed after the start ends the drive at the next point,
     // with its message and nothing of that point sent.
-    for (const int achse : {2, 1}) {
+    for (const int axis : {2, 1}) {
         store.datensatz(2).Motfak = store.datensatz(1).Motfak = 5217;
         wb->dialogs->clear();
         t->tasteneingabe(83);
         ASSERT_TRUE(t->faehrt());
-        store.datensatz(achse).Motfak = achse == 2 ? 1e15 : 1e8;
-        EXPECT_FALSE(t->fahrtSchritt()) << achse;
+        store.datensatz(axis).Motfak = axis == 2 ? 1e15 : 1e8;
+        EXPECT_FALSE(t->fahrtSchritt()) << axis;
         EXPECT_FALSE(t->faehrt());
         EXPECT_TRUE(log.isEmpty());
         EXPECT_EQ(wb->dialogs->texts(), QStringList{TablettCore::BereichMeldung});
@@ -278,7 +278,7 @@ TEST_F(Fahrt, GreenDotsShowTheActualPositionOnThePath)
 {
     // Dots drawn during the move to the first point stand at (0, 0): no
     // position has been read yet. The others are checked.
-    const auto gruene = [this] {
+    const auto greenDots = [this] {
         std::vector<QPointF> out;
         for (const auto& p : t->zeichnung().punkte) {
             if (p.farbe == TablettCore::PunktGruen && p.ort != QPointF(0, 0)) {
@@ -292,9 +292,9 @@ TEST_F(Fahrt, GreenDotsShowTheActualPositionOnThePath)
     strich({{0, 0}, {0.1, 0}, {0.2, 0}});
     t->tasteneingabe(83);
     t->fahrtBisEnde();
-    std::vector<QPointF> g = gruene();
-    ASSERT_FALSE(g.empty());
-    for (const QPointF& p : g) {
+    std::vector<QPointF> dots = greenDots();
+    ASSERT_FALSE(dots.empty());
+    for (const QPointF& p : dots) {
         EXPECT_GE(p.x(), 1000 - 1e-6);
         EXPECT_LE(p.x(), 1200 + 1e-6);
         EXPECT_EQ(p.y(), 6656);
@@ -305,9 +305,9 @@ TEST_F(Fahrt, GreenDotsShowTheActualPositionOnThePath)
     strich({{0, 0}, {0.1, 0.1}, {0.2, 0.2}});
     t->tasteneingabe(83);
     t->fahrtBisEnde();
-    g = gruene();
-    ASSERT_FALSE(g.empty());
-    for (const QPointF& p : g) {
+    dots = greenDots();
+    ASSERT_FALSE(dots.empty());
+    for (const QPointF& p : dots) {
         EXPECT_GE(p.x(), 1000 - 1e-6);
         EXPECT_LE(p.x(), 1200 + 1e-6);
         EXPECT_NEAR(p.y(), 2000 - p.x(), 30);

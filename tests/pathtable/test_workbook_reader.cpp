@@ -17,10 +17,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QByteArray Gut = "kelvane-xlsread 1\nrows 3\nn0\tn-0.5\n-\tn7\nt312C35\tn2\nend\n";
+const QByteArray GoodOutput = "kelvane-xlsread 1\nrows 3\nn0\tn-0.5\n-\tn7\nt312C35\tn2\nend\n";
 
 // A stand-in for the reader: a shell script in a temporary folder.
-QString skript(TempHome& home, const QString& name, const QByteArray& body)
+QString script(TempHome& home, const QString& name, const QByteArray& body)
 {
     const QString pfad = home.file(name);
     QFile f(pfad);
@@ -32,13 +32,13 @@ QString skript(TempHome& home, const QString& name, const QByteArray& body)
     return pfad;
 }
 
-struct Versagen
+struct FailureCase
 {
     const char* name;
     QByteArray body;
 };
 
-class ReaderFailure : public ::testing::TestWithParam<Versagen>
+class ReaderFailure : public ::testing::TestWithParam<FailureCase>
 {
 };
 
@@ -46,29 +46,29 @@ TEST_P(ReaderFailure, FailsTheImport)
 {
     TempHome home;
     bahndatei::WorkbookReader reader;
-    reader.program = skript(home, u"reader.sh"_s, GetParam().body);
+    reader.program = script(home, u"reader.sh"_s, GetParam().body);
     reader.timeoutMs = 1500;
     reader.maxOutputBytes = 4096;
-    QElapsedTimer uhr;
-    uhr.start();
+    QElapsedTimer clock;
+    clock.start();
     EXPECT_FALSE(bahndatei::lesenArbeitsmappe(home.file(u"bahn.xls"_s), false, reader));
     // A reader that hangs is stopped by the time limit, not waited for.
-    EXPECT_LT(uhr.elapsed(), 30000);
+    EXPECT_LT(clock.elapsed(), 30000);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Workbooks, ReaderFailure,
     ::testing::Values(
-        Versagen{"Crash", "printf '" + Gut + "'; kill -SEGV $$"},
-        Versagen{"Abort", "kill -ABRT $$"},
-        Versagen{"ExitCode", "printf '" + Gut + "'; exit 1"},
-        Versagen{"Hangs", "printf 'kelvane-xlsread 1\\n'; exec sleep 60"},
-        Versagen{"HangsWithOutputClosed", "exec >&- sleep 60"},
-        Versagen{"TooMuchOutput", "printf 'kelvane-xlsread 1\\nrows 100000\\n'; yes 'n1\tn2' | head -n 100000; "
+        FailureCase{"Crash", "printf '" + GoodOutput + "'; kill -SEGV $$"},
+        FailureCase{"Abort", "kill -ABRT $$"},
+        FailureCase{"ExitCode", "printf '" + GoodOutput + "'; exit 1"},
+        FailureCase{"Hangs", "printf 'kelvane-xlsread 1\\n'; exec sleep 60"},
+        FailureCase{"HangsWithOutputClosed", "exec >&- sleep 60"},
+        FailureCase{"TooMuchOutput", "printf 'kelvane-xlsread 1\\nrows 100000\\n'; yes 'n1\tn2' | head -n 100000; "
                                   "echo end"},
-        Versagen{"NoOutput", "exit 0"},
-        Versagen{"CutShort", "printf 'kelvane-xlsread 1\\nrows 2\\nn1\\tn2\\n'"},
-        Versagen{"NotThere", "exec /nonexistent/kelvane-xlsread"}),
+        FailureCase{"NoOutput", "exit 0"},
+        FailureCase{"CutShort", "printf 'kelvane-xlsread 1\\nrows 2\\nn1\\tn2\\n'"},
+        FailureCase{"NotThere", "exec /nonexistent/kelvane-xlsread"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WorkbookReader, PassesTheFileAndLimitsTheReadersMemory)
@@ -80,89 +80,89 @@ TEST(WorkbookReader, PassesTheFileAndLimitsTheReadersMemory)
     bahndatei::WorkbookReader reader;
     reader.maxMemoryBytes = qint64(512) * 1024 * 1024;
     // Answers only when called with the file and under the limit (in KiB).
-    reader.program = skript(home, u"reader.sh"_s,
+    reader.program = script(home, u"reader.sh"_s,
                             "[ \"$(ulimit -v)\" = 524288 ] && [ \"$1\" = '" + home.file(u"a b.xls"_s).toUtf8() +
-                                "' ] && printf '" + Gut + "'");
-    const auto punkte = bahndatei::lesenArbeitsmappe(home.file(u"a b.xls"_s), false, reader);
-    ASSERT_TRUE(punkte);
-    EXPECT_EQ(*punkte, (std::vector<QPointF>{{0, -0.5}}));
+                                "' ] && printf '" + GoodOutput + "'");
+    const auto points = bahndatei::lesenArbeitsmappe(home.file(u"a b.xls"_s), false, reader);
+    ASSERT_TRUE(points);
+    EXPECT_EQ(*points, (std::vector<QPointF>{{0, -0.5}}));
     reader.maxMemoryBytes = qint64(256) * 1024 * 1024;
     EXPECT_FALSE(bahndatei::lesenArbeitsmappe(home.file(u"a b.xls"_s), false, reader));
 }
 
 // --- The reader's output -----------------------------------------------------------------------
 
-struct Ausgabe
+struct OutputCase
 {
     const char* name;
     QByteArray text;
     bool komma;
-    std::optional<std::vector<QPointF>> punkte;
+    std::optional<std::vector<QPointF>> points;
 };
 
-class ReaderOutput : public ::testing::TestWithParam<Ausgabe>
+class ReaderOutput : public ::testing::TestWithParam<OutputCase>
 {
 };
 
 TEST_P(ReaderOutput, IsReadWholeOrRefused)
 {
-    EXPECT_EQ(bahndatei::parseReaderOutput(GetParam().text, GetParam().komma), GetParam().punkte);
+    EXPECT_EQ(bahndatei::parseReaderOutput(GetParam().text, GetParam().komma), GetParam().points);
 }
 
-using P = std::vector<QPointF>;
+using Points = std::vector<QPointF>;
 INSTANTIATE_TEST_SUITE_P(
     Workbooks, ReaderOutput,
     ::testing::Values(
         // Rows without two numbers are skipped; "1.5" is no number under a decimal comma.
-        Ausgabe{"Points", Gut, false, P{{0, -0.5}}},
-        Ausgabe{"TextInTheLocalesFormat", Gut, true, P{{0, -0.5}, {1.5, 2}}},
-        Ausgabe{"PointTextUnderAPointLocale", "kelvane-xlsread 1\nrows 1\nt20312E3520\tt2D32\nend\n", false,
-                P{{1.5, -2}}},
-        Ausgabe{"PointTextUnderACommaLocale", "kelvane-xlsread 1\nrows 1\nt312E35\tn1\nend\n", true, P{}},
-        Ausgabe{"EmptySheet", "kelvane-xlsread 1\nrows 0\nend\n", false, P{}},
-        Ausgabe{"LargestDistance", "kelvane-xlsread 1\nrows 1\nn-1000000000\tn1e9\nend\n", false,
-                P{{-1e9, 1e9}}},
+        OutputCase{"Points", GoodOutput, false, Points{{0, -0.5}}},
+        OutputCase{"TextInTheLocalesFormat", GoodOutput, true, Points{{0, -0.5}, {1.5, 2}}},
+        OutputCase{"PointTextUnderAPointLocale", "kelvane-xlsread 1\nrows 1\nt20312E3520\tt2D32\nend\n", false,
+                Points{{1.5, -2}}},
+        OutputCase{"PointTextUnderACommaLocale", "kelvane-xlsread 1\nrows 1\nt312E35\tn1\nend\n", true, Points{}},
+        OutputCase{"EmptySheet", "kelvane-xlsread 1\nrows 0\nend\n", false, Points{}},
+        OutputCase{"LargestDistance", "kelvane-xlsread 1\nrows 1\nn-1000000000\tn1e9\nend\n", false,
+                Points{{-1e9, 1e9}}},
         // Refused whole: values no stage can reach, and every break of the form.
-        Ausgabe{"BeyondTheLargestDistance", "kelvane-xlsread 1\nrows 2\nn1\tn1\nn1.0000001e9\tn0\nend\n", false,
+        OutputCase{"BeyondTheLargestDistance", "kelvane-xlsread 1\nrows 2\nn1\tn1\nn1.0000001e9\tn0\nend\n", false,
                 std::nullopt},
-        Ausgabe{"TextBeyondTheLargestDistance", "kelvane-xlsread 1\nrows 1\nn1\tt2D32303030303030303030\nend\n",
+        OutputCase{"TextBeyondTheLargestDistance", "kelvane-xlsread 1\nrows 1\nn1\tt2D32303030303030303030\nend\n",
                 false, std::nullopt},
-        Ausgabe{"Infinite", "kelvane-xlsread 1\nrows 1\nninf\tn1\nend\n", false, std::nullopt},
-        Ausgabe{"NotANumber", "kelvane-xlsread 1\nrows 1\nn1\tn-nan\nend\n", false, std::nullopt},
-        Ausgabe{"OverflowingNumber", "kelvane-xlsread 1\nrows 1\nn1e400\tn1\nend\n", false, std::nullopt},
-        Ausgabe{"WrongHeader", "kelvane-xlsread 2\nrows 0\nend\n", false, std::nullopt},
-        Ausgabe{"FewerRowsThanSaid", "kelvane-xlsread 1\nrows 2\nn1\tn1\nend\n", false, std::nullopt},
-        Ausgabe{"MoreRowsThanSaid", "kelvane-xlsread 1\nrows 0\nn1\tn1\nend\n", false, std::nullopt},
-        Ausgabe{"NoEnd", "kelvane-xlsread 1\nrows 1\nn1\tn1\n", false, std::nullopt},
-        Ausgabe{"AfterTheEnd", "kelvane-xlsread 1\nrows 0\nend\nn1\tn1\n", false, std::nullopt},
-        Ausgabe{"OneCell", "kelvane-xlsread 1\nrows 1\nn1\nend\n", false, std::nullopt},
-        Ausgabe{"ThreeCells", "kelvane-xlsread 1\nrows 1\nn1\tn1\tn1\nend\n", false, std::nullopt},
-        Ausgabe{"OddHex", "kelvane-xlsread 1\nrows 1\nt312\tn1\nend\n", false, std::nullopt},
-        Ausgabe{"LowerCaseHex", "kelvane-xlsread 1\nrows 1\nt3a\tn1\nend\n", false, std::nullopt},
-        Ausgabe{"UnknownCell", "kelvane-xlsread 1\nrows 1\nx1\tn1\nend\n", false, std::nullopt},
-        Ausgabe{"NumberWithBlank", "kelvane-xlsread 1\nrows 1\nn1 \tn1\nend\n", false, std::nullopt},
-        Ausgabe{"SignedRowCount", "kelvane-xlsread 1\nrows -0\nend\n", false, std::nullopt}),
+        OutputCase{"Infinite", "kelvane-xlsread 1\nrows 1\nninf\tn1\nend\n", false, std::nullopt},
+        OutputCase{"NotANumber", "kelvane-xlsread 1\nrows 1\nn1\tn-nan\nend\n", false, std::nullopt},
+        OutputCase{"OverflowingNumber", "kelvane-xlsread 1\nrows 1\nn1e400\tn1\nend\n", false, std::nullopt},
+        OutputCase{"WrongHeader", "kelvane-xlsread 2\nrows 0\nend\n", false, std::nullopt},
+        OutputCase{"FewerRowsThanSaid", "kelvane-xlsread 1\nrows 2\nn1\tn1\nend\n", false, std::nullopt},
+        OutputCase{"MoreRowsThanSaid", "kelvane-xlsread 1\nrows 0\nn1\tn1\nend\n", false, std::nullopt},
+        OutputCase{"NoEnd", "kelvane-xlsread 1\nrows 1\nn1\tn1\n", false, std::nullopt},
+        OutputCase{"AfterTheEnd", "kelvane-xlsread 1\nrows 0\nend\nn1\tn1\n", false, std::nullopt},
+        OutputCase{"OneCell", "kelvane-xlsread 1\nrows 1\nn1\nend\n", false, std::nullopt},
+        OutputCase{"ThreeCells", "kelvane-xlsread 1\nrows 1\nn1\tn1\tn1\nend\n", false, std::nullopt},
+        OutputCase{"OddHex", "kelvane-xlsread 1\nrows 1\nt312\tn1\nend\n", false, std::nullopt},
+        OutputCase{"LowerCaseHex", "kelvane-xlsread 1\nrows 1\nt3a\tn1\nend\n", false, std::nullopt},
+        OutputCase{"UnknownCell", "kelvane-xlsread 1\nrows 1\nx1\tn1\nend\n", false, std::nullopt},
+        OutputCase{"NumberWithBlank", "kelvane-xlsread 1\nrows 1\nn1 \tn1\nend\n", false, std::nullopt},
+        OutputCase{"SignedRowCount", "kelvane-xlsread 1\nrows -0\nend\n", false, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Through the window's import ----------------------------------------------------------------------
 
 TEST_F(TablettFixture, WorkbooksThatCrashTheLibraryEndInTheLoadFailure)
 {
-    const QDir ordner(QStringLiteral(KELVANE_XLS_CRASH_DIR));
-    const QStringList dateien = ordner.entryList({u"*.xls"_s}, QDir::Files, QDir::Name);
-    if (!ordner.exists() || dateien.isEmpty())
-        GTEST_SKIP() << "no reproducers in " << ordner.path().toStdString() << " (shared/ is not beside the clone)";
+    const QDir folder(QStringLiteral(KELVANE_XLS_CRASH_DIR));
+    const QStringList files = folder.entryList({u"*.xls"_s}, QDir::Files, QDir::Name);
+    if (!folder.exists() || files.isEmpty())
+        GTEST_SKIP() << "no reproducers in " << folder.path().toStdString() << " (shared/ is not beside the clone)";
     strich({{100, 100}, {200, 200}});
-    const Bahn vorher = t->bahn;
-    QStringList erwartet;
-    for (const QString& d : dateien) {
-        wb.dialogs->fileAnswers << ordner.filePath(d);
-        erwartet << TablettCore::dateiMeldung(ordner.filePath(d));
+    const Bahn before = t->bahn;
+    QStringList expected;
+    for (const QString& d : files) {
+        wb.dialogs->fileAnswers << folder.filePath(d);
+        expected << TablettCore::dateiMeldung(folder.filePath(d));
         t->tasteneingabe(112);
         EXPECT_EQ(t->bahn.punktzahl, 2) << d.toStdString();
-        EXPECT_EQ(t->bahn.bahnX, vorher.bahnX) << d.toStdString();
+        EXPECT_EQ(t->bahn.bahnX, before.bahnX) << d.toStdString();
     }
-    EXPECT_EQ(wb.dialogs->texts(), erwartet);
+    EXPECT_EQ(wb.dialogs->texts(), expected);
 }
 
 TEST_F(TablettFixture, WorkbookTextCellsAreReadInTheLocalesFormat)
@@ -170,7 +170,7 @@ TEST_F(TablettFixture, WorkbookTextCellsAreReadInTheLocalesFormat)
     TablettEnv e = env;
     // "1,5" and "2" as text cells.
     e.workbookReader.program =
-        skript(wb.home, u"reader.sh"_s, "printf 'kelvane-xlsread 1\\nrows 1\\nt312C35\\tt32\\nend\\n'");
+        script(wb.home, u"reader.sh"_s, "printf 'kelvane-xlsread 1\\nrows 1\\nt312C35\\tt32\\nend\\n'");
     t = std::make_unique<TablettCore>(e);
     t->setZeichenflaeche(2000, 2000);
     t->Form_Load();
@@ -192,7 +192,7 @@ TEST_F(TablettFixture, WorkbookTextCellsAreReadInTheLocalesFormat)
 TEST_F(TablettFixture, AWorkbookLongerThanThePathSaysTheRestWasLeftOut)
 {
     TablettEnv e = env;
-    e.workbookReader.program = skript(wb.home, u"reader.sh"_s,
+    e.workbookReader.program = script(wb.home, u"reader.sh"_s,
                                       "printf 'kelvane-xlsread 1\\nrows 6801\\n'; "
                                       "yes 'n1\tn2' | head -n 6801; echo end");
     t = std::make_unique<TablettCore>(e);
@@ -203,7 +203,7 @@ TEST_F(TablettFixture, AWorkbookLongerThanThePathSaysTheRestWasLeftOut)
     EXPECT_EQ(t->bahn.punktzahl, 6800);
     EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::RowsLeftOutMessage});
     // 6800 rows fit without a word.
-    e.workbookReader.program = skript(wb.home, u"reader.sh"_s,
+    e.workbookReader.program = script(wb.home, u"reader.sh"_s,
                                       "printf 'kelvane-xlsread 1\\nrows 6800\\n'; "
                                       "yes 'n1\tn2' | head -n 6800; echo end");
     t = std::make_unique<TablettCore>(e);

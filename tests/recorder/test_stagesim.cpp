@@ -262,47 +262,47 @@ TEST_F(StageSimTest, FastLoopHoldsTheMainLoopAndEveryExitReleasesIt)
 // The bar labels show the speeds read in a pass unless a bar is held: in
 // the timer's passes only the held bar's own label stays, in the fast loop
 // both stay while either bar is held.
-struct Halten
+struct HeldBar
 {
     const char* name;
-    bool schnell;
+    bool fast;
     int schiebeflag;  // 0 none held, 1 the Y bar, 2 the X bar
-    bool xGezeigt, yGezeigt;
+    bool xShown, yShown;
 };
 
-class BarLabels : public StageSimTest, public ::testing::WithParamInterface<Halten>
+class BarLabels : public StageSimTest, public ::testing::WithParamInterface<HeldBar>
 {
 };
 
 TEST_P(BarLabels, ShowTheSpeedUnlessABarIsHeld)
 {
     StageSimCore& s = open();
-    const Halten& h = GetParam();
-    if (h.schnell) {
+    const HeldBar& held = GetParam();
+    if (held.fast) {
         s.cb_messenschnell.checked = true;
         s.cb_messenschnell_MouseUp(1);
     } else {
         s.cb_messen.checked = true;
         s.cb_messen_MouseUp(1);
     }
-    s.schiebeflag = h.schiebeflag;
+    s.schiebeflag = held.schiebeflag;
     s.lb_cc_2.text = s.lb_cc_1.text = QStringLiteral("x");
-    if (h.schnell)
+    if (held.fast)
         s.schnellSchritt();
     else
         s.abfragen();
-    EXPECT_EQ(s.lb_cc_2.text != "x", h.xGezeigt);
-    EXPECT_EQ(s.lb_cc_1.text != "x", h.yGezeigt);
+    EXPECT_EQ(s.lb_cc_2.text != "x", held.xShown);
+    EXPECT_EQ(s.lb_cc_1.text != "x", held.yShown);
     s.Form_Unload();
 }
 
 INSTANTIATE_TEST_SUITE_P(StageSim, BarLabels,
-                         ::testing::Values(Halten{"TimerNoneHeld", false, 0, true, true},
-                                           Halten{"TimerYHeld", false, 1, true, false},
-                                           Halten{"TimerXHeld", false, 2, false, true},
-                                           Halten{"FastNoneHeld", true, 0, true, true},
-                                           Halten{"FastYHeld", true, 1, false, false},
-                                           Halten{"FastXHeld", true, 2, false, false}),
+                         ::testing::Values(HeldBar{"TimerNoneHeld", false, 0, true, true},
+                                           HeldBar{"TimerYHeld", false, 1, true, false},
+                                           HeldBar{"TimerXHeld", false, 2, false, true},
+                                           HeldBar{"FastNoneHeld", true, 0, true, true},
+                                           HeldBar{"FastYHeld", true, 1, false, false},
+                                           HeldBar{"FastXHeld", true, 2, false, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StageSimTest, OpeningShowsTheGridAndClosingUnloads)
