@@ -1,13 +1,30 @@
 #include "Bahndatei.h"
 
-#include <QFile>
+#include "ControlCenterMath.h"
+#include "WorkbookOutput.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 
-#include <freexl.h>
+#include <sys/resource.h>
 
+#include <array>
 #include <cmath>
+#include <limits>
 #include <optional>
+
+// Under AddressSanitizer a program needs terabytes of address space for its
+// shadow memory, so the reader's memory limit is left off in such builds.
+#if defined(__SANITIZE_ADDRESS__)
+#define KELVANE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELVANE_ADDRESS_SANITIZER 1
+#endif
+#endif
 
 namespace bahndatei {
 
@@ -63,31 +80,76 @@ std::optional<double> wert(const QString& feld)
     const auto m = zahl.match(gleich < 0 ? feld : feld.mid(gleich + 1));
     if (!m.hasMatch())
         return std::nullopt;
-    return m.captured(1).toDouble();
+    bool ok = false;
+    const double v = m.captured(1).toDouble(&ok);
+    // Too many digits for a double: kept as a value that is refused.
+    return ok ? v : std::numeric_limits<double>::infinity();
 }
 
-std::optional<double> zellwert(const void* handle, unsigned int zeile, unsigned short spalte)
+// A field that is no coordinate at all: no "=" and no number (a header).
+bool isHeading(const QString& feld)
 {
-    FreeXL_CellValue zelle;
-    if (freexl_get_cell_value(handle, zeile, spalte, &zelle) != FREEXL_OK)
-        return std::nullopt;
-    switch (zelle.type) {
-    case FREEXL_CELL_INT: return double(zelle.value.int_value);
-    case FREEXL_CELL_DOUBLE: return zelle.value.double_value;
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT: {
+    return !feld.contains(QLatin1Char('=')) && !wert(feld);
+}
+
+// One cell of the reader's output: not valid when it breaks the form; no
+// number when it holds none.
+struct ReaderCell
+{
+    bool valid = false;
+    std::optional<double> number;
+};
+
+ReaderCell readCell(const QByteArray& text, bool komma)
+{
+    if (text == "-")
+        return {true, std::nullopt};
+    if (text.size() < 2)
+        return {};
+    const QByteArray body = text.sliced(1);
+    if (text.front() == 'n') {
+        // %.17g: sign, digits, point, exponent, or inf / nan.
+        for (const char c : body) {
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '+' && c != '.')
+                return {};
+        }
         bool ok = false;
-        const double v = QString::fromUtf8(zelle.value.text_value).trimmed().toDouble(&ok);
-        return ok ? std::optional<double>(v) : std::nullopt;
+        const double v = body.toDouble(&ok);
+        if (!ok) {
+            // "inf" and "nan" are numbers the import refuses.
+            const QByteArray lower = body.toLower();
+            if (lower.endsWith("inf") || lower.endsWith("nan"))
+                return {true, std::numeric_limits<double>::infinity()};
+            return {};
+        }
+        return {true, v};
     }
-    default: return std::nullopt;
+    if (text.front() == 't') {
+        if (body.size() % 2 != 0 || std::size_t(body.size() / 2) > workbook_output::MaxTextBytes)
+            return {};
+        for (const char c : body) {
+            if (!std::isdigit(static_cast<unsigned char>(c)) && !(c >= 'A' && c <= 'F'))
+                return {};
+        }
+        const QString decoded = QString::fromUtf8(QByteArray::fromHex(body));
+        return {true, leitstand::zahlLesen(decoded, komma)};
     }
+    return {};
 }
 
 }  // namespace
 
+bool coordinateAllowed(double mm)
+{
+    return std::isfinite(mm) && std::abs(mm) <= MaxCoordinateMm;
+}
+
 QString mmText(double mm)
 {
+    // Beyond this the thousandths no longer fit the integer below; the
+    // export refuses such values before it writes anything.
+    if (!coordinateAllowed(mm))
+        return QString();
     // nearbyint rounds halves to the even neighbour.
     const double tausendstel = std::nearbyint(mm * 1000.0);
     const qint64 k = qint64(tausendstel);
@@ -120,33 +182,101 @@ std::vector<QPointF> lesenText(const QByteArray& inhalt)
         if (f.at(k).isEmpty())
             break;
         const auto x = wert(f.at(k)), y = wert(f.at(k + 1));
-        if (x && y)
+        if (x && y) {
+            if (!coordinateAllowed(*x) || !coordinateAllowed(*y))
+                return {};
             punkte.emplace_back(*x, *y);
+        } else if (!isHeading(f.at(k)) || !isHeading(f.at(k + 1))) {
+            // "X0001=" or "X0001=abc": a point without its number.
+            return {};
+        }
     }
     return punkte;
 }
 
-bool lesenArbeitsmappe(const QString& pfad, std::vector<QPointF>& punkte)
+QString WorkbookReader::defaultProgram()
 {
-    const void* handle = nullptr;
-    if (freexl_open(QFile::encodeName(pfad).constData(), &handle) != FREEXL_OK) {
-        if (handle)
-            freexl_close(handle);
-        return false;
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/kelvane-xlsread");
+}
+
+std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, bool komma)
+{
+    if (!output.endsWith('\n'))
+        return std::nullopt;
+    const QList<QByteArray> lines = output.chopped(1).split('\n');
+    if (lines.size() < 3 || lines.front() != workbook_output::Header ||
+        lines.back() != workbook_output::Trailer || !lines.at(1).startsWith("rows "))
+        return std::nullopt;
+    const QByteArray count = lines.at(1).sliced(5);
+    bool ok = count.size() > 0 && count.size() <= 9;
+    for (const char c : count)
+        ok = ok && std::isdigit(static_cast<unsigned char>(c));
+    if (!ok || count.toLongLong() != lines.size() - 3)
+        return std::nullopt;
+    std::vector<QPointF> points;
+    for (qsizetype z = 2; z + 1 < lines.size(); ++z) {
+        const QByteArray& line = lines.at(z);
+        const qsizetype tab = line.indexOf('\t');
+        if (tab < 0)
+            return std::nullopt;
+        const ReaderCell x = readCell(line.first(tab), komma), y = readCell(line.sliced(tab + 1), komma);
+        if (!x.valid || !y.valid)
+            return std::nullopt;
+        if (!x.number || !y.number)
+            continue;
+        if (!coordinateAllowed(*x.number) || !coordinateAllowed(*y.number))
+            return std::nullopt;
+        points.emplace_back(*x.number, *y.number);
     }
-    unsigned int zeilen = 0;
-    unsigned short spalten = 0;
-    const bool gut = freexl_select_active_worksheet(handle, 0) == FREEXL_OK &&
-                     freexl_worksheet_dimensions(handle, &zeilen, &spalten) == FREEXL_OK;
-    if (gut && spalten >= 2) {
-        for (unsigned int r = 0; r < zeilen; ++r) {
-            const auto x = zellwert(handle, r, 0), y = zellwert(handle, r, 1);
-            if (x && y)
-                punkte.emplace_back(*x, *y);
+    return points;
+}
+
+std::optional<std::vector<QPointF>> lesenArbeitsmappe(const QString& pfad, bool komma, const WorkbookReader& reader)
+{
+    QProcess process;
+    process.setProgram(reader.program.isEmpty() ? WorkbookReader::defaultProgram() : reader.program);
+    process.setArguments({pfad});
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    const qint64 memory = reader.maxMemoryBytes;
+    process.setChildProcessModifier([memory] {
+        // Runs in the child between fork and exec: system calls only.
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+#ifndef KELVANE_ADDRESS_SANITIZER
+        if (memory > 0) {
+            const rlimit limit{rlim_t(memory), rlim_t(memory)};
+            setrlimit(RLIMIT_AS, &limit);
         }
+#else
+        (void)memory;
+#endif
+    });
+    const QDeadlineTimer deadline(reader.timeoutMs);
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(int(std::max<qint64>(1, deadline.remainingTime()))))
+        return std::nullopt;
+    QByteArray output;
+    // Bounded by the deadline: every round waits at most until then.
+    while (true) {
+        output += process.readAllStandardOutput();
+        if (output.size() > reader.maxOutputBytes || deadline.hasExpired()) {
+            process.kill();
+            process.waitForFinished(2000);
+            return std::nullopt;
+        }
+        if (process.state() == QProcess::NotRunning)
+            break;
+        const int wait = int(std::max<qint64>(1, deadline.remainingTime()));
+        // Output closed but still running: wait for its end instead.
+        if (!process.waitForReadyRead(wait) && process.state() != QProcess::NotRunning)
+            process.waitForFinished(wait);
     }
-    freexl_close(handle);
-    return gut;
+    output += process.readAllStandardOutput();
+    if (output.size() > reader.maxOutputBytes || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return std::nullopt;
+    return parseReaderOutput(output, komma);
 }
 
 }  // namespace bahndatei

@@ -4,9 +4,7 @@
 #include "BusTransport.h"
 #include "Format.h"
 #include "UiServices.h"
-
-#include <QFile>
-#include <QSaveFile>
+#include "ValueFile.h"
 
 #include <cmath>
 
@@ -92,6 +90,14 @@ void TablettCore::Form_Unload()
     bahn.leeren();
     flagzeichnen = 0;
     zeichnenLoeschen();
+    // The view goes back to its design, as a window loaded anew has it: the
+    // next opening derives the X edges from the Y edges, which must carry no
+    // old offset, and the offset fields must show what the edges hold.
+    lb_plus.text = lb_minus.text = QStringLiteral("-1");
+    tb_plus.text = tb_minus.text = QStringLiteral("1");
+    tb_offsetX.text = tb_offsetY.text = QStringLiteral("0");
+    cb_zoom.text = QStringLiteral("1");
+    cb_zoom.listIndex = kit::ListControl().listIndex;
     m_env.releaseMainLoop();
     Tag = QStringLiteral("0");
 }
@@ -501,12 +507,15 @@ void TablettCore::bahn_speichern()
         return;
     }
     std::vector<QPointF> mm;
-    for (int n = 1; n <= bahn.punktzahl; ++n)
+    bool allowed = true;
+    for (int n = 1; n <= bahn.punktzahl; ++n) {
         mm.emplace_back(skala.mmX(bahn.bahnX[std::size_t(n)]), skala.mmY(bahn.bahnY[std::size_t(n)]));
-    // Written whole or not at all: a failed export keeps the old file.
-    QSaveFile datei(dateiname);
-    const QByteArray inhalt = bahndatei::schreiben(mm);
-    if (!datei.open(QIODevice::WriteOnly) || datei.write(inhalt) != inhalt.size() || !datei.commit())
+        allowed = allowed && bahndatei::coordinateAllowed(mm.back().x()) &&
+                    bahndatei::coordinateAllowed(mm.back().y());
+    }
+    // Written whole (folder synced after the rename) or not at all: a failed
+    // export, or one with a coordinate no file may hold, keeps the old file.
+    if (!allowed || !writeValueFile(dateiname, bahndatei::schreiben(mm)))
         m_env.ui->message(dateiMeldung(dateiname));
     dateiname.clear();
 }
@@ -520,17 +529,15 @@ void TablettCore::bahn_laden()
         return;
     }
     // The file is read whole into a new path; the old one goes only then.
-    std::vector<QPointF> mm;
-    bool gelesen = false;
-    if (dateiname.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0) {
-        QFile datei(dateiname);
-        gelesen = datei.open(QIODevice::ReadOnly);
-        if (gelesen)
-            mm = bahndatei::lesenText(datei.readAll());
+    std::optional<std::vector<QPointF>> mm;
+    const bool isWorkbook = dateiname.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0;
+    if (!isWorkbook) {
+        if (const auto inhalt = readFileBytes(dateiname, nullptr, bahndatei::MaxTextFileBytes))
+            mm = bahndatei::lesenText(*inhalt);
     } else {
-        gelesen = bahndatei::lesenArbeitsmappe(dateiname, mm);
+        mm = bahndatei::lesenArbeitsmappe(dateiname, komma(), m_env.workbookReader);
     }
-    if (!gelesen || mm.empty()) {
+    if (!mm || mm->empty()) {
         m_env.ui->message(dateiMeldung(dateiname));
         dateiname.clear();
         return;
@@ -539,9 +546,13 @@ void TablettCore::bahn_laden()
     // An imported path is one stroke.
     bahn.leeren();
     bahn.strichzahl = 1;
-    for (const QPointF& p : mm) {
-        if (!bahn.anfuegen(skala.einheitX(p.x()), skala.einheitY(p.y())))
+    for (const QPointF& p : *mm) {
+        if (!bahn.anfuegen(skala.einheitX(p.x()), skala.einheitY(p.y()))) {
+            // A workbook longer than the path: say so instead of cutting silently.
+            if (isWorkbook)
+                m_env.ui->message(RowsLeftOutMessage);
             break;
+        }
         const std::size_t n = std::size_t(bahn.punktzahl);
         if (n > 1)
             linie(bahn.bahnX[n - 1], bahn.bahnY[n - 1], bahn.bahnX[n], bahn.bahnY[n]);

@@ -13,6 +13,7 @@
 // close box, "P" and button 6) releases it through `env.releaseMainLoop`, a
 // running drive being stopped first.
 
+#include "Bahndatei.h"
 #include "Bahnmodell.h"
 #include "ControlCenterMath.h"
 #include "ControlState.h"
@@ -48,6 +49,8 @@ struct TablettEnv
     std::function<void()> hideWindow = [] {};
     // Width in twips of a marker label showing `text`.
     std::function<double(const QString& text)> textWidth = [](const QString& t) { return t.size() * 90.0; };
+    // The program that reads workbooks, with its limits.
+    bahndatei::WorkbookReader workbookReader;
 
     // This Env with every empty hook given its no-op default.
     TablettEnv completed() const;
@@ -66,6 +69,8 @@ public:
         QStringLiteral("Die Bahn ist voll: höchstens 6800 Punkte in 101 Strichen.");
     static inline const QString BereichMeldung = QStringLiteral(
         "Die Bahn liegt außerhalb des Zählbereichs der Achsen (±8388607 Inkremente) und wird nicht abgefahren!");
+    static inline const QString RowsLeftOutMessage = QStringLiteral(
+        "Die Bahn ist voll: höchstens 6800 Punkte. Die übrigen Zeilen der Datei wurden nicht eingelesen.");
     static inline const QString ZeitMeldung = QStringLiteral("Die PK-Zeit muss aus zwei Zeichen bestehen!");
     static inline const QString TabellenMeldung =
         QStringLiteral("Ein Strich hat mehr als 500 Tabellenpunkte und wird nicht abgefahren!");

@@ -88,7 +88,8 @@ bool TablettCore::fahrtPruefen()
     for (int i = 1; i <= bahn.punktzahl; ++i) {
         const double x = std::round(skala.mmX(bahn.bahnX[std::size_t(i)]) * fx);
         const double y = std::round(skala.mmY(bahn.bahnY[std::size_t(i)]) * fy);
-        if (!(std::abs(x) <= Zaehlbereich) || (cb_achse2.checked && !(std::abs(y) <= Zaehlbereich))) {
+        // Both targets are computed for every point, unit "02" ticked or not.
+        if (!(std::abs(x) <= Zaehlbereich) || !(std::abs(y) <= Zaehlbereich)) {
             m_env.ui->message(BereichMeldung);
             return false;
         }
@@ -147,8 +148,20 @@ void TablettCore::punktSchritt()
     }
     const int i = ++f.i;
     skalaBerechnen();
-    f.hexX = hex8(skala.mmX(bahn.bahnX[std::size_t(i)]) * motfak(1));
-    f.hexY = hex8(skala.mmY(bahn.bahnY[std::size_t(i)]) * motfak(2));
+    const double targetX = skala.mmX(bahn.bahnX[std::size_t(i)]) * motfak(1);
+    const double targetY = skala.mmY(bahn.bahnY[std::size_t(i)]) * motfak(2);
+    // A target that no longer fits (a motor factor changed meanwhile) ends
+    // the drive before anything of this point is sent.
+    bool okX = false, okY = false;
+    if (std::abs(std::round(targetX)) <= Zaehlbereich && std::abs(std::round(targetY)) <= Zaehlbereich) {
+        f.hexX = hex8(targetX, &okX);
+        f.hexY = hex8(targetY, &okY);
+    }
+    if (!okX || !okY) {
+        fahrtBeenden();
+        m_env.ui->message(BereichMeldung);
+        return;
+    }
     const bool achse2 = cb_achse2.checked;
     if (bahn.anfang(bahn.strichzahl) == i - 1) {
         f.kommando = MA;

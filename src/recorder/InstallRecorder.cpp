@@ -43,13 +43,14 @@ RecorderEnv recorderEnv(frm_main& frame, ParamsContext& params)
     return env;
 }
 
-// A single instance in the MDI area: closing hides it.
+// A single instance in the MDI area. Closing unloads it: the window goes,
+// the frame forgets it, and the next opening creates and loads a new one.
 QMdiSubWindow* insMdi(frm_main& frame, QWidget* w)
 {
     // The design's size is the window's size (its controls are placed, not laid out).
     w->setMinimumSize(w->size());
     QMdiSubWindow* sub = frame.mdiArea()->addSubWindow(w);
-    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    sub->setAttribute(Qt::WA_DeleteOnClose, true);
     return sub;
 }
 

@@ -474,15 +474,17 @@ bool RecorderCore::durchlauf(bool proTick)
     if (cb_drift.checked) {
         const QString in = bus.senden_empfangen(QStringLiteral("[0IN]"), 0, 0);
         const QString code = in.mid(11, 2);
-        if (code == QLatin1String("16") || code == QLatin1String("0C")) {
-            const QString kj = bus.senden_empfangen(QStringLiteral("[1kJ]"), 0, 0);
-            const QString c = kj.mid(14, 1);
-            if (c == QLatin1String("1") || c.isEmpty() || !c.at(0).isDigit()) {
-                if (driftmerker == 0)
-                    armieren();
-            } else {
-                driftmerker = 0;
-            }
+        // Without a joystick code no "[1kJ]" goes out, and its character 15
+        // is missing: the axis counts as resting, which arms a drift run.
+        QString kj;
+        if (code == QLatin1String("16") || code == QLatin1String("0C"))
+            kj = bus.senden_empfangen(QStringLiteral("[1kJ]"), 0, 0);
+        const QString c = kj.mid(14, 1);
+        if (c == QLatin1String("1") || c.isEmpty() || !c.at(0).isDigit()) {
+            if (driftmerker == 0)
+                armieren();
+        } else {
+            driftmerker = 0;
         }
         const double t = m_env.clock->now() - start_drift;
         const double pa = hex_zu_wert24(bus.senden_empfangen(QStringLiteral("[1PA]"), 0, 0).mid(5, 8));

@@ -90,6 +90,10 @@ void StageSimCore::setCombo1ListIndex(int index)
     if (index >= 0 && index < Combo1.items.size())
         Combo1.text = Combo1.items.at(index);
     Combo1_Click();
+    // The menu chooses the objective from outside the window's own events:
+    // the opened window shows the grid and labels at once.
+    if (m_view.render)
+        m_view.render();
 }
 
 void StageSimCore::Combo1_Click()

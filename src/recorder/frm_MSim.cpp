@@ -131,7 +131,8 @@ void frm_MSim::closeEvent(QCloseEvent* event)
     m_form.handle("Mikroskop_Simulator Form_Unload", [this] { m_core.Form_Unload(); });
     m_schnell.stop();
     event->accept();
-    // Closed from the program (not by its frame): the frame goes too.
+    // Closing unloads the window: its frame goes too (and with it the window,
+    // so that the next opening loads a new one).
     if (QWidget* sub = parentWidget(); sub && sub->inherits("QMdiSubWindow"))
-        sub->hide();
+        sub->close();
 }

@@ -231,6 +231,10 @@ void frm_eW::mousePressEvent(QMouseEvent* event)
 {
     const int button = event->button() == Qt::RightButton ? 2 : event->button() == Qt::LeftButton ? 1 : 4;
     const QPoint at = event->position().toPoint();
+    // A press on a label (or any control that passes it on) reaches the
+    // window too; only one on the window's own background places a label.
+    if (childAt(at))
+        return;
     m_form.handle("Form_MouseDown", [this, button, at] { m_core.Form_MouseDown(button, at.x(), at.y(), width()); });
 }
 
@@ -239,7 +243,8 @@ void frm_eW::closeEvent(QCloseEvent* event)
     m_form.handle("eW Form_Unload", [this] { m_core.Form_Unload(); });
     m_schleife.stop();
     event->accept();
-    // Closed from the program (not by its frame): the frame goes too.
+    // Closing unloads the window: its frame goes too (and with it the window,
+    // so that the next opening loads a new one).
     if (QWidget* sub = parentWidget(); sub && sub->inherits("QMdiSubWindow"))
-        sub->hide();
+        sub->close();
 }

@@ -55,6 +55,82 @@ TEST(Bahntext, ReadsFieldPairsAsTheWriterAndOthersLeaveThem)
     EXPECT_EQ(bahndatei::lesenText(viele).size(), 500u);
 }
 
+// Files the reader takes whole, and files it refuses whole (no points).
+struct TextCase
+{
+    const char* name;
+    const char* text;
+    std::size_t points;
+};
+
+class TextFileCase : public ::testing::TestWithParam<TextCase>
+{
+};
+
+TEST_P(TextFileCase, ReadsOrRefusesTheWholeFile)
+{
+    EXPECT_EQ(bahndatei::lesenText(QByteArray(GetParam().text)).size(), GetParam().points);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bahntext, TextFileCase,
+    ::testing::Values(
+        TextCase{"HeaderThenPoints", "\"X mm\",\"Y mm\"\r\n\"X0001=1\",\"Y0001=2\"\r\n", 1},
+        TextCase{"LargestDistance", "\"X0001=-1000000000\"\r\n\"Y0001=1000000000.000\"\r\n", 1},
+        // A field without its number is a broken point, not the point 0.
+        TextCase{"EmptyNumber", "\"X0001=\"\r\n\"Y0001=5\"\r\n", 0},
+        TextCase{"EmptyNumberAfterAGoodPoint", "\"X0001=1\"\r\n\"Y0001=1\"\r\n\"X0002=\"\r\n\"Y0002=\"\r\n", 0},
+        TextCase{"LettersForTheX", "\"X0001=abc\",\"Y0001=5\"\r\n", 0},
+        TextCase{"LettersForTheY", "\"X0001=4\",\"Y0001=.\"\r\n", 0},
+        TextCase{"HeaderBesideANumber", "\"X mm\",\"Y0001=5\"\r\n", 0},
+        // Values no stage can reach.
+        TextCase{"BeyondTheLargestDistance", "\"X0001=1000000000.001\"\r\n\"Y0001=0\"\r\n", 0},
+        TextCase{"FourHundredDigits",
+                 "X1=1\r\nY1=1000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                 "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                 "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                 "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                 "00000000000000000000000000000000000000000000000000000000000000000000\r\n",
+                 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TablettFixture, ATextFileBeyondEightMegabytesIsRefusedBeforeItIsRead)
+{
+    strich({{100, 100}, {200, 200}});
+    const QString file = wb.home.file(u"gross.txt"_s);
+    // One point, then blanks up to the limit: read; one byte more: refused.
+    QByteArray content = "X1=1\r\nY1=2\r\n";
+    content.append(bahndatei::MaxTextFileBytes - content.size(), ' ');
+    schreibe(file, content);
+    wb.dialogs->fileAnswers << file;
+    t->tasteneingabe(112);
+    EXPECT_EQ(t->bahn.punktzahl, 1);
+    schreibe(file, content + ' ');
+    strich({{100, 100}, {200, 200}});
+    wb.dialogs->fileAnswers << file;
+    t->tasteneingabe(112);
+    EXPECT_EQ(t->bahn.punktzahl, 3);
+    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::dateiMeldung(file)});
+}
+
+TEST_F(TablettFixture, AnExportNeverWritesACoordinateThatDoesNotFit)
+{
+    strich({{0, 0}, {2000, 2000}});
+    const QString file = wb.home.file(u"bahn.txt"_s);
+    schreibe(file, "alt");
+    // Edges of 1e20 mm: the corners lie far beyond any stage.
+    t->lb_plus.text = u"-100000000000000000000"_s;
+    t->tb_plus.text = u"100000000000000000000"_s;
+    ASSERT_TRUE(t->skalaBerechnen());
+    wb.dialogs->fileAnswers << file;
+    t->tasteneingabe(113);
+    EXPECT_EQ(lesen(file), "alt");
+    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::dateiMeldung(file)});
+    // Nor does the conversion itself produce a wrapped-around number.
+    EXPECT_EQ(bahndatei::mmText(1e20), QString());
+    EXPECT_EQ(bahndatei::mmText(-1e9), u"-1000000000"_s);
+}
+
 TEST_F(TablettFixture, ExportAndImportCarryThePathInMillimetres)
 {
     komma = true;

@@ -49,6 +49,38 @@ TEST_F(TablettFixture, ViewEdgesFollowTheBoxAndZoomAndOffsets)
     }
 }
 
+TEST_F(TablettFixture, CloseAndReopenLeaveEdgesFieldsAndDriveInAgreement)
+{
+    t->tb_offsetX.text = u"0.25"_s;
+    t->tb_offsetX_LostFocus();
+    t->tb_offsetY.text = u"0.5"_s;
+    t->tb_offsetY_LostFocus();
+    t->cb_zoom.text = u"2"_s;
+    t->cb_zoom_LostFocus();
+    ASSERT_NEAR(t->skala.mmX(1000), -0.25, 1e-9);
+    ASSERT_NEAR(t->skala.mmY(1000), -0.5, 1e-9);
+    t->tasteneingabe(27);
+    t->oeffnen();
+    // The centre of the box lies where the offset fields say, at the zoom shown.
+    EXPECT_EQ(t->tb_offsetX.text, u"0"_s);
+    EXPECT_EQ(t->tb_offsetY.text, u"0"_s);
+    EXPECT_EQ(t->cb_zoom.text, u"1"_s);
+    EXPECT_NEAR(t->skala.mmX(1000), 0, 1e-9);
+    EXPECT_NEAR(t->skala.mmY(1000), 0, 1e-9);
+    EXPECT_EQ(t->lb_plus.text, u"-1.0000"_s);
+    EXPECT_EQ(t->tb_minus.text, u"1.0000"_s);
+    // An offset set after reopening moves only its own axis, from there.
+    t->tb_offsetY.text = u"0.5"_s;
+    t->tb_offsetY_LostFocus();
+    EXPECT_NEAR(t->skala.mmX(1000), 0, 1e-9);
+    EXPECT_NEAR(t->skala.mmY(1000), -0.5, 1e-9);
+    // The drive takes its scale from the same edges: a point drawn at the
+    // centre is driven to the offset the field shows.
+    strich({{1000, 1000}});
+    t->skalaBerechnen();
+    EXPECT_NEAR(mm(1).y(), -0.5, 1e-9);
+}
+
 TEST_F(TablettFixture, StrokesRecordTheirStartsAndMoveCounts)
 {
     strich({{100, 100}, {110, 100}, {120, 100}, {130, 100}, {140, 100}, {150, 100}});
@@ -122,6 +154,33 @@ TEST(Bahnverdichtung, InsertsPointsEveryDeltaAndKeepsAResampledPath)
     EXPECT_FALSE(bahn_verdichten(zwei, std::nan(""), 0.001).ok);
     EXPECT_FALSE(bahn_verdichten(zwei, 0.0001, 0.001).ok);
 }
+
+// A point is inserted every delta along a segment as long as it stays more
+// than 0.2 delta short of the segment's end.
+struct MarginCase
+{
+    double delta, length;
+    int inserted;
+};
+
+class ResamplingMargin : public ::testing::TestWithParam<MarginCase>
+{
+};
+
+TEST_P(ResamplingMargin, KeepsAFifthOfTheSpacingBeforeTheEnd)
+{
+    Bahn b;
+    b.anfuegen(0, 0);
+    b.anfuegen(GetParam().length * 1000, 0);
+    b.strichzahl = 1;
+    const Verdichtung v = bahn_verdichten(b, GetParam().delta, 0.001);
+    ASSERT_TRUE(v.ok);
+    EXPECT_EQ(v.bahn.punktzahl, 2 + GetParam().inserted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bahnverdichtung, ResamplingMargin,
+                         ::testing::Values(MarginCase{0.5, 2.09, 3}, MarginCase{0.5, 2.11, 4}, MarginCase{1.0, 1.19, 0},
+                                           MarginCase{1.0, 1.21, 1}, MarginCase{0.1, 0.119, 0}, MarginCase{0.1, 0.121, 1}));
 
 TEST_F(TablettFixture, RedrawResamplesAndShowsTheCounts)
 {

@@ -236,4 +236,82 @@ TEST_F(Fahrt, NothingIsSentForAPathThatCannotBeDriven)
               (QStringList{TablettCore::ZeitMeldung, TablettCore::BereichMeldung, TablettCore::TabellenMeldung}));
 }
 
+TEST_F(Fahrt, BothTargetsMustFitUnit02TickedOrNot)
+{
+    // Unit "02" is not ticked, yet its target is computed for every point.
+    strich({{0.1, 0.2}, {0.2, 0.2}});
+    store.datensatz(2).Motfak = 1e15;
+    t->tasteneingabe(83);
+    EXPECT_FALSE(t->faehrt());
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(wb->dialogs->texts(), QStringList{TablettCore::BereichMeldung});
+
+    // A factor changed after the start ends the drive at the next point,
+    // with its message and nothing of that point sent.
+    for (const int axis : {2, 1}) {
+        store.datensatz(2).Motfak = store.datensatz(1).Motfak = 5217;
+        wb->dialogs->clear();
+        t->tasteneingabe(83);
+        ASSERT_TRUE(t->faehrt());
+        store.datensatz(axis).Motfak = axis == 2 ? 1e15 : 1e8;
+        EXPECT_FALSE(t->fahrtSchritt()) << axis;
+        EXPECT_FALSE(t->faehrt());
+        EXPECT_TRUE(log.isEmpty());
+        EXPECT_EQ(wb->dialogs->texts(), QStringList{TablettCore::BereichMeldung});
+        EXPECT_EQ(t->bahn.strichzahl, 1);
+    }
+}
+
+TEST_F(Fahrt, AStrokeOfExactlyFiveHundredTableEntriesIsDriven)
+{
+    t->pb_Zeichnung_MouseDown(1, 1000, 1000);
+    for (int i = 1; i <= 500; ++i)
+        t->pb_Zeichnung_MouseMove(1000 + i, 1000);
+    t->pb_Zeichnung_MouseUp(1);
+    t->tasteneingabe(83);
+    EXPECT_TRUE(t->faehrt());
+    EXPECT_TRUE(wb->dialogs->texts().isEmpty());
+    t->button_Click(3);
+}
+
+TEST_F(Fahrt, GreenDotsShowTheActualPositionOnThePath)
+{
+    // Dots drawn during the move to the first point stand at (0, 0): no
+    // position has been read yet. The others are checked.
+    const auto greenDots = [this] {
+        std::vector<QPointF> out;
+        for (const auto& p : t->zeichnung().punkte) {
+            if (p.farbe == TablettCore::PunktGruen && p.ort != QPointF(0, 0)) {
+                EXPECT_EQ(p.breite, 4);
+                out.push_back(p.ort);
+            }
+        }
+        return out;
+    };
+    // One axis: along X between the stroke's ends, on a fixed row for Y.
+    strich({{0, 0}, {0.1, 0}, {0.2, 0}});
+    t->tasteneingabe(83);
+    t->fahrtBisEnde();
+    std::vector<QPointF> dots = greenDots();
+    ASSERT_FALSE(dots.empty());
+    for (const QPointF& p : dots) {
+        EXPECT_GE(p.x(), 1000 - 1e-6);
+        EXPECT_LE(p.x(), 1200 + 1e-6);
+        EXPECT_EQ(p.y(), 6656);
+    }
+    // Two axes: both coordinates from the units' positions, on the diagonal.
+    t->clear();
+    t->cb_achse2.checked = true;
+    strich({{0, 0}, {0.1, 0.1}, {0.2, 0.2}});
+    t->tasteneingabe(83);
+    t->fahrtBisEnde();
+    dots = greenDots();
+    ASSERT_FALSE(dots.empty());
+    for (const QPointF& p : dots) {
+        EXPECT_GE(p.x(), 1000 - 1e-6);
+        EXPECT_LE(p.x(), 1200 + 1e-6);
+        EXPECT_NEAR(p.y(), 2000 - p.x(), 30);
+    }
+}
+
 }  // namespace

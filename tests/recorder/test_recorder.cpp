@@ -16,7 +16,9 @@
 #include "frm_eW.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLibrary>
+#include <QMouseEvent>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QCheckBox>
@@ -221,11 +223,111 @@ TEST_F(RecorderTest, DriftLabelsCountTheSecondsOfTheRun)
     EXPECT_EQ(core.zeit_index, 1);
     core.abfragen();  // standing still: no new label
     EXPECT_EQ(core.zeit_index, 1);
-    // Starting a measurement ends the drift run.
+    // Starting a measurement ends the drift run; with the joystick moving
+    // its first pass arms no new one.
+    wb.unit(QStringLiteral("01")).setInputWord(0x16);
+    wb.unit(QStringLiteral("01")).setHandler(QStringLiteral("1kJ"), [](SimUnit&, const SimCommand&) {
+        return std::optional<QByteArray>("[1kJ!0000000000]");
+    });
     core.cb_Messung.checked = false;
     core.cb_Messung_MouseUp();
     start();
     EXPECT_EQ(core.driftmerker, 0);
+}
+
+// Ticking "Drift" arms a run when the axis rests: no joystick code in
+// "[0IN]" (no "[1kJ]" sent, so its character 15 is missing), or a joystick
+// whose "[1kJ]" character 15 is "1" or no digit. Any other digit disarms.
+struct JoystickCase
+{
+    const char* name;
+    quint32 inputWord;    // the input word: its low byte is the joystick code
+    const char* kj;     // the "[1kJ]" reply, or nullptr for the simulated one
+    bool kjSent;
+    bool armed;
+};
+
+class DriftArming : public RecorderTest, public ::testing::WithParamInterface<JoystickCase>
+{
+};
+
+TEST_P(DriftArming, FollowsTheJoystickRestDigit)
+{
+    const JoystickCase& c = GetParam();
+    wb.unit(QStringLiteral("01")).setInputWord(c.inputWord);
+    if (c.kj) {
+        const QByteArray reply = c.kj;
+        wb.unit(QStringLiteral("01")).setHandler(QStringLiteral("1kJ"),
+                                                  [reply](SimUnit&, const SimCommand&) { return reply; });
+    }
+    stand(0);
+    start();
+    core.cb_drift.checked = true;
+    core.driftmerker = c.armed ? 0 : 1;
+    wb.bus->clearTraffic();
+    core.abfragen();
+    EXPECT_EQ(wb.traffic().join(u'|').contains(QStringLiteral("[1kJ]")), c.kjSent);
+    if (c.armed)
+        EXPECT_GE(core.driftmerker, 1);
+    else
+        EXPECT_EQ(core.driftmerker, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorder, DriftArming,
+    ::testing::Values(JoystickCase{"NoJoystickCode", 0x00, nullptr, false, true},
+                      JoystickCase{"OtherInputs", 0x1234500, nullptr, false, true},
+                      JoystickCase{"SlowJoystickResting", 0x16, "[1kJ!0000000001]", true, true},
+                      JoystickCase{"FastJoystickResting", 0x0C, "[1kJ!0000000001]", true, true},
+                      JoystickCase{"RestDigitMissing", 0x16, "[1kJ!000000000]", true, true},
+                      JoystickCase{"RestDigitNoDigit", 0x16, "[1kJ!000000000x]", true, true},
+                      JoystickCase{"JoystickMoving", 0x16, "[1kJ!0000000000]", true, false},
+                      JoystickCase{"JoystickOtherDigit", 0x0C, "[1kJ!0000000007]", true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The grid of the graph: grey rows every 17 pixels, none at 17 and 255
+// (the limit lines stand there), the zero row black.
+enum class GridKind
+{
+    Grey,
+    Blank,
+    Zero
+};
+
+class GridRow : public RecorderTest, public ::testing::WithParamInterface<std::pair<int, GridKind>>
+{
+};
+
+TEST_P(GridRow, HasItsColour)
+{
+    const auto [row, kind] = GetParam();
+    const QColor background = core.pb_graph.pixelColor(100, 20);
+    const QColor expected = kind == GridKind::Grey ? QColor(0xC0, 0xC0, 0xC0)
+                            : kind == GridKind::Zero ? QColor(Qt::black)
+                                                  : background;
+    EXPECT_NE(background, QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(core.pb_graph.pixelColor(100, row), expected) << row;
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorder, GridRow,
+                         ::testing::Values(std::pair{0, GridKind::Grey}, std::pair{17, GridKind::Blank},
+                                           std::pair{34, GridKind::Grey}, std::pair{136, GridKind::Zero},
+                                           std::pair{238, GridKind::Grey}, std::pair{255, GridKind::Blank},
+                                           std::pair{272, GridKind::Grey}));
+
+TEST_F(RecorderTest, GaugeRangesOfBothBitWidths)
+{
+    using R = std::pair<int, int>;
+    const auto range = [this](int i) { return R{core.toviv[std::size_t(i)].min, core.toviv[std::size_t(i)].max}; };
+    // 12 bit ("Mot - Neu" ticked).
+    EXPECT_EQ(range(RecorderCore::Toviv_neg), (R{-2048, -1791}));
+    EXPECT_EQ(range(RecorderCore::Toviv_power), (R{-1790, 1790}));
+    EXPECT_EQ(range(RecorderCore::Toviv_pos), (R{1791, 2047}));
+    flags.setOn(OptionFlags::MotNeu, false);
+    core.Form_Activate();
+    EXPECT_EQ(range(RecorderCore::Toviv_neg), (R{-128, -113}));
+    EXPECT_EQ(range(RecorderCore::Toviv_power), (R{-112, 112}));
+    EXPECT_EQ(range(RecorderCore::Toviv_pos), (R{113, 127}));
 }
 
 TEST_F(RecorderTest, RunModesHoldTheMainLoopOnlyInLoopModeAndStopCentres)
@@ -328,6 +430,37 @@ TEST_F(RecorderTest, WindowWithoutGaugeLibraryAndClosedDuringItsLoop)
         QCoreApplication::processEvents();
 }
 
+TEST_F(RecorderTest, ARightPressPlacesAPointLabelOnlyOnTheBackground)
+{
+    GaugeHost host(*wb.dialogs, wb.home.file(QStringLiteral("components.ini")));
+    frm_eW w(env(), host, 1200);
+    w.show();
+    RecorderCore& c = w.core();
+    const auto rightPress = [](QWidget* target, QPoint at) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::RightButton,
+                          Qt::RightButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &press);
+    };
+    // On labels of the window: the press reaches the window, and does nothing.
+    for (const char* name : {"Label1", "Label2", "lb_mitte"}) {
+        auto* label = w.findChild<QLabel*>(QString::fromLatin1(name));
+        ASSERT_TRUE(label) << name;
+        rightPress(label, QPoint(2, 2));
+    }
+    EXPECT_EQ(c.punkt_index, 0);
+    EXPECT_EQ(c.lb_punkte[0].label.text, QStringLiteral("0"));
+    // On the background: one label.
+    QPoint free(-1, -1);
+    for (int y = w.height() - 1; y > 0 && free.x() < 0; y -= 4)
+        for (int x = 1; x < w.width() && free.x() < 0; x += 4)
+            if (!w.childAt(QPoint(x, y)))
+                free = QPoint(x, y);
+    ASSERT_GE(free.x(), 0);
+    rightPress(&w, free);
+    EXPECT_EQ(c.punkt_index, 1);
+    EXPECT_TRUE(c.lb_punkte[0].label.text.startsWith(QStringLiteral("PA=")));
+}
+
 TEST_F(RecorderTest, RecordingOfAMoveWithLiveGauges)
 {
     // The gauge library registered as the program's tool does it.
@@ -403,6 +536,37 @@ TEST(RecorderInFrame, SingleMdiChildThatFlagZeroClosesWhenGreyed)
     EXPECT_FALSE(r->form()->isEnabled());
     r->Show();
     EXPECT_TRUE(r->form()->isEnabled());
+}
+
+TEST(RecorderInFrame, ClosingUnloadsSoThatTheNextUseLoadsANewWindow)
+{
+    SimWorkbench wb;
+    frm_main frame(*wb.core);
+    ParamsContext params(wb.core->ui(), frame.optionFlags());
+    installRecorder(frame, params);
+    frame.show();
+    IRecorder* r = frame.recorder();
+    ASSERT_TRUE(r);
+    r->Show();
+    auto* old = static_cast<RecorderCore*>(r);
+    old->cb_drift.checked = true;
+    old->lb_punkte[0].label.text = QStringLiteral("PA=1");
+    // What unbinding from a control center does.
+    ASSERT_TRUE(r->form()->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frame.frm_eW, nullptr);
+    auto* fresh = static_cast<RecorderCore*>(frame.recorder());
+    ASSERT_TRUE(fresh);
+    EXPECT_FALSE(fresh->cb_drift.checked);
+    EXPECT_EQ(fresh->lb_punkte[0].label.text, QStringLiteral("0"));
+    EXPECT_EQ(fresh->lb_farbeEW.listIndex, 0);
+    // The exit button only hides: the window and its state stay.
+    fresh->Show();
+    fresh->cb_drift.checked = true;
+    fresh->cmd_exit_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frame.recorder(), fresh);
+    EXPECT_TRUE(fresh->cb_drift.checked);
 }
 
 }  // namespace

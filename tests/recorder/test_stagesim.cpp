@@ -14,7 +14,9 @@
 #include <QComboBox>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QCoreApplication>
 #include <QImage>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -255,6 +257,81 @@ TEST_F(StageSimTest, FastLoopHoldsTheMainLoopAndEveryExitReleasesIt)
     EXPECT_EQ(s.flagaktiv, 0);
     EXPECT_TRUE(frame.timer1Holders().isEmpty());
     EXPECT_EQ(frame.frm_MSim, &s);
+}
+
+// The bar labels show the speeds read in a pass unless a bar is held: in
+// the timer's passes only the held bar's own label stays, in the fast loop
+// both stay while either bar is held.
+struct HeldBar
+{
+    const char* name;
+    bool fast;
+    int schiebeflag;  // 0 none held, 1 the Y bar, 2 the X bar
+    bool xShown, yShown;
+};
+
+class BarLabels : public StageSimTest, public ::testing::WithParamInterface<HeldBar>
+{
+};
+
+TEST_P(BarLabels, ShowTheSpeedUnlessABarIsHeld)
+{
+    StageSimCore& s = open();
+    const HeldBar& held = GetParam();
+    if (held.fast) {
+        s.cb_messenschnell.checked = true;
+        s.cb_messenschnell_MouseUp(1);
+    } else {
+        s.cb_messen.checked = true;
+        s.cb_messen_MouseUp(1);
+    }
+    s.schiebeflag = held.schiebeflag;
+    s.lb_cc_2.text = s.lb_cc_1.text = QStringLiteral("x");
+    if (held.fast)
+        s.schnellSchritt();
+    else
+        s.abfragen();
+    EXPECT_EQ(s.lb_cc_2.text != "x", held.xShown);
+    EXPECT_EQ(s.lb_cc_1.text != "x", held.yShown);
+    s.Form_Unload();
+}
+
+INSTANTIATE_TEST_SUITE_P(StageSim, BarLabels,
+                         ::testing::Values(HeldBar{"TimerNoneHeld", false, 0, true, true},
+                                           HeldBar{"TimerYHeld", false, 1, true, false},
+                                           HeldBar{"TimerXHeld", false, 2, false, true},
+                                           HeldBar{"FastNoneHeld", true, 0, true, true},
+                                           HeldBar{"FastYHeld", true, 1, false, false},
+                                           HeldBar{"FastXHeld", true, 2, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StageSimTest, OpeningShowsTheGridAndClosingUnloads)
+{
+    StageSimCore& s = open();
+    // The opened window shows the labels of objective "100" at once.
+    auto* w = static_cast<frm_MSim*>(s.form());
+    EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("Label4"))->text(), "0.120");
+    EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("LabelYT"))->text(), "0.060");
+    tick();
+    s.Option1[0].checked = true;
+    s.Option1_Click(0);
+    s.setCombo1ListIndex(6);
+    tick();
+
+    // Closed from its frame, the window is unloaded and forgotten ...
+    QMdiSubWindow* sub = frame.subWindowOf(&s);
+    ASSERT_TRUE(sub);
+    EXPECT_TRUE(sub->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frame.frm_MSim, nullptr);
+    // ... and opened again it loads anew: slow mode, sent at the next tick.
+    frame.menuEntry(Menu::MSim)->trigger();
+    ASSERT_TRUE(frame.frm_MSim);
+    sim = &static_cast<StageSimCore&>(*frame.frm_MSim);
+    EXPECT_TRUE(sim->Option1[1].checked);
+    EXPECT_FALSE(sim->Option1[0].checked);
+    EXPECT_EQ(sim->Combo1.listIndex, 4);
+    EXPECT_EQ(tick(), (QStringList{"01 [1BR]", "01 [1Cj]", "02 [1BR]", "02 [1Cj]"}));
 }
 
 }  // namespace
