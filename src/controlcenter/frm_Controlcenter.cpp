@@ -170,6 +170,7 @@ void frm_Controlcenter::showSpecial()
         // The result line is 411 x 25 pixels; enlarged, it is 464 x 460 and
         // shows the lines that fehlerliste_schreiben broke the text into.
         ui.lb_Fehler->setFixedSize(big ? ResultLineLarge : ResultLineSmall);
+        ui.lb_Fehler->setAlignment(Qt::AlignLeft | (big ? Qt::AlignTop : Qt::AlignVCenter));
         ui.lb_Fehler->setWordWrap(false);
         QWidget* host = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
         host->resize(host->width(),
