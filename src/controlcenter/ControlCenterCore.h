@@ -83,6 +83,8 @@ public:
         QStringLiteral("Referenzfahrt abgebrochen: die Achse meldet keine gültige Position. Antwort auf [1PA]: ");
     static inline const QString ReferenzFaktorFehler =
         QStringLiteral("Referenzfahrt nicht möglich: der Motorfaktor der Achse ist 0.");
+    static inline const QString IndexFaktorFehler =
+        QStringLiteral("Indexsuche nicht möglich: der Motorfaktor der Achse ist 0.");
     static inline const QString ReferenzLeseFehler =
         QStringLiteral("Referenzfahrt abgebrochen: Geschwindigkeiten oder Software-Grenzen der Achse sind nicht lesbar: ");
     static inline const QStringList StreckenPunkt{"0.1", "0.2", "0.5", "1.0", "2.0", "5.0", "10",

@@ -613,6 +613,13 @@ void ControlCenterCore::indexsuche_starten()
         lb_indexanzeige.text = QStringLiteral("Index");
         cmd_IndexSuche.colour = lb_indexanzeige.colour = Grau;
     } else if (cmd_IndexSuche.colour == Grau) {
+        // Without the motor factor a found index cannot be shown, so the
+        // search would poll for ever.
+        if (Motorfaktor == 0 || !std::isfinite(Motorfaktor)) {
+            zeigeFehler(IndexFaktorFehler, ParameterFehlerTitel);
+            fokusStopp();
+            return;
+        }
         posten(QStringLiteral("[1IF]"));
         FlagIndexSuche = 1;
         cmd_IndexSuche.colour = lb_indexanzeige.colour = Dunkelgelb;

@@ -19,6 +19,9 @@ namespace {
 // One-line and enlarged result view: window heights in twips.
 constexpr int HoeheKlein = 4410;
 constexpr int HoeheGross = 11000;
+// One-line and enlarged result line, in pixels.
+constexpr QSize ResultLineSmall(411, 25);
+constexpr QSize ResultLineLarge(464, 460);
 }  // namespace
 
 frm_Controlcenter::frm_Controlcenter(ControlCenterEnv env, QWidget* parent) : QWidget(parent), m_core(std::move(env))
@@ -50,7 +53,10 @@ void frm_Controlcenter::bind()
     f.list("cb_adressenauswahl", c.cb_adressenauswahl, [&c] { c.cb_adressenauswahl_Click(); });
     f.lamp("sh_an_aus", c.sh_an_aus);
     f.label("lb_POS", c.lb_POS);
-    f.label("lb_Fehler", c.lb_Fehler, [&c] { c.lb_Fehler_Click(); });
+    // The result line and the joystick speed label toggle on a click of any
+    // mouse button.
+    f.label("lb_Fehler", c.lb_Fehler);
+    f.mouseUp("lb_Fehler", [&c](int) { c.lb_Fehler_Click(); });
     f.button("cb_IN", c.cb_IN, [&c] { c.cb_IN_Click(); });
     f.label("lb_ESM", c.lb_ESM);
     f.label("lb_ESP", c.lb_ESP);
@@ -69,7 +75,8 @@ void frm_Controlcenter::bind()
     f.label("Label2", c.Label2);
     for (int i = 0; i < 4; ++i)
         f.button(QStringLiteral("Fahrart_%1").arg(i), c.Fahrart[std::size_t(i)], [&c, i] { c.Fahrart_Waehlen(i); });
-    f.label("lb_joyart", c.lb_joyart, [&c] { c.lb_joyart_Click(); });
+    f.label("lb_joyart", c.lb_joyart);
+    f.mouseUp("lb_joyart", [&c](int) { c.lb_joyart_Click(); });
     f.label("fr_Fahrart2", c.fr_Fahrart2);
     for (int i = 0; i < 3; ++i)
         f.button(QStringLiteral("ob_Fahrart2_%1").arg(i), c.ob_Fahrart2[std::size_t(i)],
@@ -84,14 +91,13 @@ void frm_Controlcenter::bind()
     f.button("cmd_ESP", c.cmd_ESP, [&c] { c.cmd_ESP_Click(); });
     f.button("cmd_GX", c.cmd_GX, [&c] { c.cmd_GX_Click(); });
     f.button("cmd_GY", c.cmd_GY, [&c] { c.cmd_GY_Click(); });
-    // Left click (released on the button) arms the search; right click moves to the mark.
-    f.button("cmd_IndexSuche", c.cmd_IndexSuche, [&c, stop] {
-        c.cmd_IndexSuche_MouseUp(1);
-        stop();
-    });
-    f.mouseUp("cmd_IndexSuche", [&c](int button) {
-        if (button == 2)
-            c.cmd_IndexSuche_MouseUp(2);
+    // The mouse alone drives the index search: the left button's release arms
+    // it, the right one's moves to the mark. A key (Space) does nothing.
+    f.button("cmd_IndexSuche", c.cmd_IndexSuche);
+    f.mouseUp("cmd_IndexSuche", [&c, stop](int button) {
+        c.cmd_IndexSuche_MouseUp(button);
+        if (button == 1)
+            stop();
     });
     f.label("lb_indexanzeige", c.lb_indexanzeige);
     f.button("cmd_ZaehlerNull", c.cmd_ZaehlerNull, [&c] { c.cmd_ZaehlerNull_Click(); });
@@ -107,14 +113,17 @@ void frm_Controlcenter::bind()
     f.button("cmd_ControllP", c.cmd_ControllP, [&c] { c.cmd_ControllP_Click(); });
     f.button("cmd_Init", c.cmd_Init, [&c] { c.cmd_Init_Click(); });
 
-    // The distance box is an editable combo box: its keys arrive in its line
-    // edit, which the form does not filter.
+    // The distance box is an editable combo box. It holds the focus and hands
+    // typed keys straight to its line edit, past any filter there: the keys
+    // are filtered where they arrive, at the box (and at the line edit for
+    // keys sent to it directly).
+    ui.text_strecke->installEventFilter(this);
     ui.text_strecke->lineEdit()->installEventFilter(this);
 }
 
 bool frm_Controlcenter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ui.text_strecke->lineEdit() && event->type() == QEvent::KeyPress) {
+    if ((watched == ui.text_strecke || watched == ui.text_strecke->lineEdit()) && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
         // Enter moves on to Stop, so that leaving the box checks the distance.
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
@@ -158,7 +167,10 @@ void frm_Controlcenter::showSpecial()
     if (m_shownSize != m_core.Fehlerzeile_gross) {
         m_shownSize = m_core.Fehlerzeile_gross;
         const bool big = m_core.Fehlerzeile_gross == 1;
-        ui.lb_Fehler->setMinimumHeight(big ? 240 : 0);
+        // The result line is 411 x 25 pixels; enlarged, it is 464 x 460 and
+        // shows the lines that fehlerliste_schreiben broke the text into.
+        ui.lb_Fehler->setFixedSize(big ? ResultLineLarge : ResultLineSmall);
+        ui.lb_Fehler->setAlignment(Qt::AlignLeft | (big ? Qt::AlignTop : Qt::AlignVCenter));
         ui.lb_Fehler->setWordWrap(false);
         QWidget* host = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
         host->resize(host->width(),

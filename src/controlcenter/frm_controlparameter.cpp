@@ -54,7 +54,10 @@ void frm_controlparameter::bind()
         f.label(QStringLiteral("Vdia_%1").arg(i), c.Vdia[std::size_t(i)]);
     f.button("Check1", c.Check1);
     f.button("cb_wiederholen", c.cb_wiederholen);
-    // The distance box is an editable combo box: its keys arrive in its line edit.
+    // The distance box is an editable combo box. It holds the focus and hands
+    // typed keys straight to its line edit, past any filter there: the keys
+    // are filtered at the box (and at the line edit for keys sent to it directly).
+    ui.text_strecke->installEventFilter(this);
     ui.text_strecke->lineEdit()->installEventFilter(this);
 }
 
@@ -73,7 +76,7 @@ bool frm_controlparameter::event(QEvent* e)
 
 bool frm_controlparameter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ui.text_strecke->lineEdit() && event->type() == QEvent::KeyPress) {
+    if ((watched == ui.text_strecke || watched == ui.text_strecke->lineEdit()) && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (!(k->modifiers() & Qt::ControlModifier) && k->key() != Qt::Key_Backspace && k->key() != Qt::Key_Delete)
             for (const QChar ch : k->text())

@@ -65,6 +65,25 @@ void fill(QPainter& p, const QSize& size, qint64 left, qint64 top, qint64 right,
     p.fillRect(QRect(int(left), int(top), int(right - left), int(bottom - top)), color);
 }
 
+// A line along one pixel column (x, from y1 towards y2) or row (y, from x1
+// towards x2), the second end excluded, in either direction: a line of
+// length 0 draws nothing.
+void columnLine(QPainter& p, const QSize& size, qint64 x, qint64 y1, qint64 y2, const QColor& color)
+{
+    if (y2 >= y1)
+        fill(p, size, x, y1, x + 1, y2, color);
+    else
+        fill(p, size, x, y2 + 1, x + 1, y1 + 1, color);
+}
+
+void rowLine(QPainter& p, const QSize& size, qint64 y, qint64 x1, qint64 x2, const QColor& color)
+{
+    if (x2 >= x1)
+        fill(p, size, x1, y, x2, y + 1, color);
+    else
+        fill(p, size, x2 + 1, y, x1 + 1, y + 1, color);
+}
+
 // a × b ÷ c, truncated toward zero. The operands are differences of 32-bit
 // numbers, so the product can need more than 64 bits. The result is a
 // distance in pixels that is clipped to the image anyway: it is kept within
@@ -105,7 +124,7 @@ void drawHorizontal(QPainter& p, const QSize& size, const GaugeState& s, const B
         x0 = a.left;
     } else if (k == 3) {
         x0 = a.left + mulDiv(a.left - a.right, min, max - min);
-        fill(p, size, x0, a.top, x0 + 1, a.bottom, pen);
+        columnLine(p, size, x0, a.top, a.bottom, pen);
     }
 
     if (k & 1) {
@@ -144,7 +163,7 @@ void drawVertical(QPainter& p, const QSize& size, const GaugeState& s, const Bar
         y0 = a.bottom;
     } else if (k == 3) {
         y0 = a.bottom - mulDiv(a.top - a.bottom, min, max - min);
-        fill(p, size, a.left, y0, a.right, y0 + 1, pen);
+        rowLine(p, size, y0, a.left, a.right, pen);
     }
 
     if (k & 2) {
@@ -219,10 +238,8 @@ QImage renderGauge(const GaugeState& s, GaugeKind kind, QSize size, const QPalet
 
     const BarArea area{qint64(b) + s.leftSpace, qint64(b) + s.topSpace, qint64(w) - b - s.rightSpace,
                        qint64(h) - b - s.bottomSpace};
-    // Nothing is drawn into an empty or inverted bar area.
-    if (area.right <= area.left || area.bottom <= area.top)
-        return image;
-
+    // An empty or inverted bar area still gets its zero line; the bars are
+    // rectangles and fill nothing there.
     const int k = (s.min < 0 ? 1 : 0) + (s.max > 0 ? 2 : 0);
     if (kind == GaugeKind::Horizontal)
         drawHorizontal(p, size, s, area, k, pen, pal);

@@ -5,6 +5,8 @@
 #include <QCursor>
 #include <QPainter>
 
+#include <limits>
+
 namespace levelon {
 
 namespace {
@@ -72,6 +74,26 @@ void ToviGauge::setPicture(const QPixmap& pixmap)
     if (!pixmap.isNull())
         picture = {PictureType::Bitmap, pixmap.toImage()};
     m_model.setPicture(picture);
+}
+
+QPixmap ToviGauge::mouseIcon() const
+{
+    return QPixmap::fromImage(m_mouseIcon.image);
+}
+
+void ToviGauge::setMouseIcon(const QPixmap& pixmap)
+{
+    GaugePicture icon;
+    if (!pixmap.isNull())
+        icon = {PictureType::Icon, pixmap.toImage()};
+    m_model.setMouseIcon(icon);
+}
+
+void ToviGauge::setMousePointer(int pointer)
+{
+    if (pointer < std::numeric_limits<qint16>::min() || pointer > std::numeric_limits<qint16>::max())
+        return;
+    m_model.setMousePointer(qint16(pointer));
 }
 
 QImage ToviGauge::render() const

@@ -14,7 +14,8 @@ class ToviGauge : public QWidget, public IGaugeControl, private GaugeSite
 {
     Q_OBJECT
     // For form designers; the dispatch interface offers the same properties.
-    Q_PROPERTY(int Value READ value WRITE setValue)
+    // The value is run-time state: a form keeps no value, so a loaded design starts at 0.
+    Q_PROPERTY(int Value READ value WRITE setValue DESIGNABLE false STORED false)
     Q_PROPERTY(int Min READ min WRITE setMin)
     Q_PROPERTY(int Max READ max WRITE setMax)
     Q_PROPERTY(int BorderStyle READ borderStyle WRITE setBorderStyle)
@@ -26,6 +27,7 @@ class ToviGauge : public QWidget, public IGaugeControl, private GaugeSite
     Q_PROPERTY(int NegColor READ negColor WRITE setNegColor)
     Q_PROPERTY(int PosColor READ posColor WRITE setPosColor)
     Q_PROPERTY(QPixmap Picture READ picture WRITE setPicture)
+    Q_PROPERTY(QPixmap MouseIcon READ mouseIcon WRITE setMouseIcon)
     Q_PROPERTY(int MousePointer READ mousePointer WRITE setMousePointer)
 
 public:
@@ -49,6 +51,7 @@ public:
     int negColor() const { return m_model.state().negColor; }
     int posColor() const { return m_model.state().posColor; }
     QPixmap picture() const;
+    QPixmap mouseIcon() const;
     int mousePointer() const { return m_mousePointer; }
 
     void setValue(int v) { m_model.setValue(v); }
@@ -63,7 +66,10 @@ public:
     void setNegColor(int v) { m_model.setNegColor(v); }
     void setPosColor(int v) { m_model.setPosColor(v); }
     void setPicture(const QPixmap& pixmap);
-    void setMousePointer(int pointer) { m_model.setMousePointer(qint16(pointer)); }
+    // A picture given here is the cursor icon (none: the null pixmap).
+    void setMouseIcon(const QPixmap& pixmap);
+    // A pointer kind outside the 16-bit range is refused: the pointer stays.
+    void setMousePointer(int pointer);
 
     // What the widget shows at its current size.
     QImage render() const;

@@ -8,6 +8,7 @@
 #include "ValueFile.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 
 ConfigFile::ConfigFile(AxisParameterStore& store, CommandList& init, CommandList& init2, OptionFlags& flags,
                        IUiServices& ui)
@@ -88,6 +89,12 @@ void ConfigFile::apply(const ConfigContent& c)
 
 bool ConfigFile::speichern(const QString& aktion)
 {
+    // Every save ends by having the control centers set up again, a cancelled
+    // or failed one included.
+    const auto atEnd = qScopeGuard([this] {
+        if (comMotflagSetzen)
+            comMotflagSetzen();
+    });
     QString name;
     if (aktion == Manuell) {
         name = m_ui.saveFile(dialogRequest());
@@ -101,8 +108,6 @@ bool ConfigFile::speichern(const QString& aktion)
     const auto bytes = writeConfig(collect());
     if (!bytes || !writeValueFile(name, *bytes))
         return fail(name);
-    if (comMotflagSetzen)
-        comMotflagSetzen();
     return true;
 }
 
@@ -115,11 +120,17 @@ bool ConfigFile::laden(const QString& aktion)
             return false;
     } else if (aktion == Auto) {
         name = programFile(StartFile);
-        if (!QFileInfo::exists(name))
-            return false;
     } else {
         return false;
     }
+    // Past the dialog every load ends by having the control centers set up
+    // again, a failed one included.
+    const auto atEnd = qScopeGuard([this] {
+        if (comMotflagSetzen)
+            comMotflagSetzen();
+    });
+    if (!QFileInfo::exists(name) && aktion == Auto)
+        return false;
     const auto bytes = readFileBytes(name, nullptr, MaxConfigBytes);
     if (!bytes)
         return fail(name);
@@ -127,8 +138,6 @@ bool ConfigFile::laden(const QString& aktion)
     if (!content)
         return fail(name);
     apply(*content);
-    if (comMotflagSetzen)
-        comMotflagSetzen();
     return true;
 }
 

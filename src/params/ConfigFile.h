@@ -43,8 +43,9 @@ public:
     bool laden(const QString& aktion);
     bool ueberschreiben(const QString& aktion, int Achse);
 
-    // Called after a successful save or load, so that the main loop sets up
-    // every control center again (`com_motflag` = 1).
+    // Called at the end of every save (a cancelled one included) and of every
+    // load that was not cancelled in its dialog, whether it succeeded or not,
+    // so that the main loop sets up every control center again (`com_motflag` = 1).
     std::function<void()> comMotflagSetzen;
 
     // The message for a file that could not be read or written.

@@ -2,6 +2,7 @@
 
 #include "ValueFile.h"
 
+#include <algorithm>
 #include <type_traits>
 
 std::optional<QByteArray> writeConfig(const ConfigContent& c, QString* error)
@@ -139,9 +140,10 @@ std::optional<ConfigContent> parseConfig(const QByteArray& bytes, QString* error
     if (!readStrings(c.init.data() + ConfigContent::ErsteInitBefehle,
                      ConfigContent::InitBefehle - ConfigContent::ErsteInitBefehle))
         return fail("command expected");
+    // A rounding position the list does not have is taken as its nearest end.
     const auto stelle = r.readInteger();
-    if (!stelle || *stelle < 0 || *stelle > 5)
-        return fail("rounding digits 0 to 5 expected");
-    c.rundungsstelle = *stelle;
+    if (!stelle)
+        return fail("rounding digits expected");
+    c.rundungsstelle = std::clamp(*stelle, 0, 5);
     return c;
 }

@@ -65,7 +65,8 @@ std::optional<StartConfig> parseStartConfig(const QByteArray& bytes);
 // written (a text with a line break); *error then says which.
 std::optional<QByteArray> writeConfig(const ConfigContent& content, QString* error = nullptr);
 
-// The whole file, or nothing when it is short, a value has the wrong type, a
-// flag lies outside what its box can show (option flags 0-2, rounding 0-5),
-// or *error says where. Values after the 828th are ignored.
+// The whole file, or nothing when it is short, a value has the wrong type or
+// an option flag lies outside what its box can show (0-2); *error says where.
+// A rounding position outside 0-5 is taken as the nearer of the two. Values
+// after the 828th are ignored.
 std::optional<ConfigContent> parseConfig(const QByteArray& bytes, QString* error = nullptr);

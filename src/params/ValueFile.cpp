@@ -79,8 +79,12 @@ void ValueFileWriter::writeString(const QString& text)
 
 void ValueFileWriter::writeDouble(double value)
 {
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    // Plain decimal digits, never an exponent; zero has no sign. The longest
+    // such text (the smallest subnormal) has 326 characters.
+    if (value == 0)
+        value = 0;
+    char buf[400];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
     line(QByteArray(buf, int(res.ptr - buf)));
 }
 

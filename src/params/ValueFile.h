@@ -29,7 +29,8 @@ public:
     // A string in double quotes. A string holding a line break cannot be
     // read back as one value: the writer then fails (see ok()).
     void writeString(const QString& text);
-    // A number, shortest text that reads back to the same double.
+    // A number in plain decimal form ("0.00001", never "1e-05"; zero as "0"),
+    // the shortest such text that reads back to the same double.
     void writeDouble(double value);
     void writeInteger(qint64 value);
 

@@ -62,9 +62,13 @@ void frm_tablett::bauen()
         m_marker[std::size_t(n)] = l;
     }
     // The combo boxes take digits, the sign and the decimal separator only;
-    // Enter goes on to "Start Ablauf".
-    for (QComboBox* c : {ui.cb_zoom, ui.cb_ZZ})
+    // Enter goes on to "Start Ablauf". A box holds the focus and hands typed
+    // keys straight to its line edit, past any filter there: the keys are
+    // filtered at the box (and at the line edit for keys sent to it directly).
+    for (QComboBox* c : {ui.cb_zoom, ui.cb_ZZ}) {
+        c->installEventFilter(this);
         c->lineEdit()->installEventFilter(this);
+    }
     ui.tb_delta->installEventFilter(this);
     ui.pb_Zeichnung->keyUp = [this](int code) {
         handle("pb_Zeichnung KeyUp", [this, code] { m_core->tasteneingabe(code); });
@@ -237,7 +241,9 @@ bool frm_tablett::eventFilter(QObject* watched, QEvent* event)
         }
         return true;
     }
-    if ((watched == ui.cb_zoom->lineEdit() || watched == ui.cb_ZZ->lineEdit()) && type == QEvent::KeyPress) {
+    const bool comboKeys = watched == ui.cb_zoom || watched == ui.cb_ZZ || watched == ui.cb_zoom->lineEdit() ||
+                           watched == ui.cb_ZZ->lineEdit();
+    if (comboKeys && type == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
             ui.button_2->setFocus(Qt::OtherFocusReason);

@@ -359,10 +359,16 @@ TEST_F(ControlCenterTest, PiezoMoveKeepsTheMoveButtons)
     cc.cmd_Fahrt_Click(1);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1MR00000064]"));
     cc.Aktualisieren();
-    if (cc.flagpollen == 1) {
-        EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
-    }
-    EXPECT_TRUE(cc.Fahrart[3].enabled);
+    // The move started (">" in the reply): the buttons are disabled as for
+    // any move, but a piezo move keeps the move buttons and the modes.
+    ASSERT_EQ(cc.flagpollen, 1);
+    EXPECT_FALSE(cc.cmd_ESM.enabled);
+    EXPECT_FALSE(cc.cmd_GX.enabled);
+    EXPECT_TRUE(cc.cmd_Fahrt[0].enabled);
+    EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
+    EXPECT_TRUE(cc.cmd_FahreNull.enabled);
+    for (const kit::Control& f : cc.Fahrart)
+        EXPECT_TRUE(f.enabled);
 }
 
 TEST_F(ControlCenterTest, StopOverridesAPendingPost)
@@ -726,6 +732,62 @@ TEST_F(ControlCenterTest, OneEWindowButtonTogglesTheStreamWhenTheRecorderIsOff)
     EXPECT_EQ(cc.FlagEW, 0);
     EXPECT_EQ(cc.cmd_eW.colour, Hellgrau);
 }
+
+// --- register reply handed to the initialisation list window --------------------------------
+
+namespace {
+
+// The initialisation list window as the control center sees it.
+class InitWindowDouble : public IInitWindow
+{
+public:
+    void setCb_start(bool) override {}
+    void setLb_wert(const QString& text) override { lb_wert << text; }
+    void setSli_wert(int value) override { sli_wert << value; }
+    QStringList lb_wert;
+    QList<int> sli_wert;
+};
+
+struct RegisterReply
+{
+    const char* digits;
+    int shown;  // the 12-bit signed value
+};
+
+class RegisterReplyTest : public ControlCenterTest, public ::testing::WithParamInterface<RegisterReply>
+{
+};
+
+} // namespace
+
+TEST_P(RegisterReplyTest, SecondCommandEsHandsTheDigitsAndTheSignedValueToTheInitWindow)
+{
+    InitWindowDouble init;
+    ControlCenterEnv e = p.env();
+    e.initWindowVorhanden = [&init]() -> IInitWindow* { return &init; };
+    ControlCenterCore c(e);
+    SimEeprom& eeprom = p.axis().model().eeprom();
+    eeprom.addRegister({"1ES", 3, false, "1eS"});
+    ASSERT_TRUE(eeprom.setValue("1ES", GetParam().digits));
+    oeffnen(c, 1);
+    c.Befehl_senden = QStringLiteral("[1PA][1eS]");
+    c.flagsenden = 1;
+    c.Aktualisieren();
+    EXPECT_TRUE(p.unit().received().contains(QStringLiteral("[1eS]")));
+    EXPECT_EQ(init.lb_wert, QStringList{QString::fromLatin1(GetParam().digits)});
+    EXPECT_EQ(init.sli_wert, QList<int>{GetParam().shown});
+    EXPECT_EQ(c.antwort_erhalten, QString::number(GetParam().shown));
+    // Any other second command hands nothing over.
+    c.Befehl_senden = QStringLiteral("[1PA][0ST]");
+    c.flagsenden = 1;
+    c.Aktualisieren();
+    EXPECT_EQ(init.sli_wert.size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, RegisterReplyTest,
+                         ::testing::Values(RegisterReply{"FFF", -1}, RegisterReply{"7FF", 2047},
+                                           RegisterReply{"800", -2048}, RegisterReply{"000", 0},
+                                           RegisterReply{"07F", 127}));
 
 // --- surroundings and failures ------------------------------------------------------------
 

@@ -544,6 +544,25 @@ TEST_F(RunsTest, IndexFoundIsShownAndARightClickMovesExactlyThere)
     EXPECT_EQ(position(), 12345);
 }
 
+TEST_F(RunsTest, IndexSearchWithoutAMotorFactorIsRefused)
+{
+    p.achse(1, 0);
+    sim().setIndexMarks({12345});
+    oeffnen(cc);
+    ASSERT_EQ(cc.Motorfaktor, 0);
+    p.unit().clearReceived();
+    const auto before = p.dialoge->messages.size();
+    cc.cmd_IndexSuche_MouseUp(1);
+    ASSERT_EQ(p.dialoge->messages.size(), before + 1);
+    EXPECT_EQ(p.dialoge->texts().last(), ControlCenterCore::IndexFaktorFehler);
+    EXPECT_EQ(cc.FlagIndexSuche, 0);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Grau);
+    for (int i = 0; i < 20; ++i)
+        tick();
+    EXPECT_TRUE(empfangen(QStringLiteral("[1IF]")).isEmpty());
+    EXPECT_TRUE(empfangen(QStringLiteral("[1IA]")).isEmpty());
+}
+
 TEST_F(RunsTest, SixDecimalsBeyondTheAxisResolutionShowTheSameIndex)
 {
     p.flags.setStelleIndex(5);

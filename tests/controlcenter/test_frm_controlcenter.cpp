@@ -233,6 +233,64 @@ TEST_F(FrmControlcenterTest, ClicksOnTheTravelPictureChooseTheRunAndTheCarriageF
     EXPECT_EQ(w->core().line_schlitten_Left(), int(std::round(20000 / w->core().Grafikmassstab + 11)));
 }
 
+TEST_F(FrmControlcenterTest, DistanceBoxFiltersTheKeysTheOperatorTypesIntoIt)
+{
+    frm_Controlcenter* w = oeffnen();
+    ASSERT_TRUE(w);
+    ticks(2);
+    QApplication::setActiveWindow(main.get());
+    w->ui.Fahrart_1->click();
+    // Keys reach the combo box, which has the focus, not its line edit.
+    w->ui.text_strecke->setFocus();
+    w->ui.text_strecke->clearEditText();
+    QTest::keyClicks(w->ui.text_strecke, main->komma_frage ? QStringLiteral("-2x,5") : QStringLiteral("-2x.5"));
+    EXPECT_EQ(w->ui.text_strecke->currentText(), main->komma_frage ? QStringLiteral("2,5") : QStringLiteral("2.5"));
+    QTest::keyClick(w->ui.text_strecke, Qt::Key_Return);
+    EXPECT_TRUE(w->ui.cmd_STOPP->hasFocus());
+    w->ui.cmd_Fahrt_1->click();
+    // 2.5 mm at 2000 counts per mm, in the plus direction.
+    EXPECT_EQ(w->core().Befehl_senden, QStringLiteral("[1FR00001388]"));
+}
+
+TEST_F(FrmControlcenterTest, LabelsToggleOnAnyButtonAndTheIndexSearchOnlyOnTheMouse)
+{
+    frm_Controlcenter* w = oeffnen();
+    ASSERT_TRUE(w);
+    ticks(2);
+    ControlCenterCore& c = w->core();
+    // The result line: right, then middle button; it takes the size of its view.
+    EXPECT_EQ(w->ui.lb_Fehler->size(), QSize(411, 25));
+    QTest::mouseClick(w->ui.lb_Fehler, Qt::RightButton);
+    EXPECT_EQ(c.Fehlerzeile_gross, 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->ui.lb_Fehler->size(), QSize(464, 460));
+    EXPECT_GE(w->height(), 460);
+    QTest::mouseClick(w->ui.lb_Fehler, Qt::MiddleButton);
+    EXPECT_EQ(c.Fehlerzeile_gross, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->ui.lb_Fehler->size(), QSize(411, 25));
+    // The joystick speed label, in joystick mode.
+    w->ui.Fahrart_2->click();
+    ASSERT_TRUE(w->ui.lb_joyart->isEnabled());
+    const QString speed = w->ui.lb_joyart->text();
+    QTest::mouseClick(w->ui.lb_joyart, Qt::RightButton);
+    EXPECT_NE(w->ui.lb_joyart->text(), speed);
+    EXPECT_TRUE(c.Befehl_senden.startsWith(QStringLiteral("[1BR][1C"))) << qPrintable(c.Befehl_senden);
+    w->ui.cmd_STOPP->click();
+    ticks(1);
+    // Space on the index search button arms nothing; the left button does.
+    c.Befehl_senden.clear();
+    c.flagsenden = 0;
+    QApplication::setActiveWindow(main.get());
+    w->ui.cmd_IndexSuche->setFocus();
+    QTest::keyClick(w->ui.cmd_IndexSuche, Qt::Key_Space);
+    EXPECT_EQ(c.cmd_IndexSuche.colour, Grau);
+    EXPECT_EQ(c.flagsenden, 0);
+    QTest::mouseClick(w->ui.cmd_IndexSuche, Qt::LeftButton);
+    EXPECT_EQ(c.cmd_IndexSuche.colour, Dunkelgelb);
+    EXPECT_EQ(c.Befehl_senden, QStringLiteral("[1IF]"));
+}
+
 TEST_F(FrmControlcenterTest, ClickingTheSelectedOptionAgainKeepsItShown)
 {
     frm_Controlcenter* w = oeffnen();

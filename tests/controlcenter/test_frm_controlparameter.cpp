@@ -12,6 +12,8 @@
 #include "frm_main.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTest>
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -118,4 +120,17 @@ TEST_F(FrmControlparameterTest, ButtonBindsTheWindowWhichRecordsAStepIntoItsPict
     EXPECT_FALSE(main->frm_controlparameter);
     EXPECT_EQ(cc->core().cmd_ControllP.colour, Hellgrau);
     ticks(1);
+}
+
+TEST_F(FrmControlparameterTest, DistanceBoxFiltersTheKeysTheOperatorTypesIntoIt)
+{
+    cc->ui.cmd_ControllP->click();
+    frm_controlparameter* w = fenster();
+    ASSERT_TRUE(w);
+    QApplication::setActiveWindow(main.get());
+    w->ui.text_strecke->setFocus();
+    w->ui.text_strecke->clearEditText();
+    // Keys reach the combo box, which has the focus, not its line edit.
+    QTest::keyClicks(w->ui.text_strecke, QStringLiteral("-1a0+"));
+    EXPECT_EQ(w->ui.text_strecke->currentText(), QStringLiteral("10"));
 }

@@ -242,14 +242,72 @@ TEST(GaugePaint, RangesWithoutABarNeverFail)
         }
     }
 
-    // Margins wider than the gauge leave only the background.
+    // Margins wider than the gauge leave no bar; the zero line stays (at
+    // 150 + (50 x -100) / 200 = 125).
     GaugeState wide = borderless(-50);
     wide.leftSpace = 150;
     wide.rightSpace = 100;
-    EXPECT_TRUE(noBar(wide, GaugeKind::Horizontal));
+    const QImage img = draw(wide, GaugeKind::Horizontal, {200, 200});
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(at(img, x, y), x == 125 ? kLine : kBack) << x << "," << y;
     EXPECT_TRUE(draw(borderless(10), GaugeKind::Horizontal, {0, 20}).isNull());
     EXPECT_TRUE(draw(borderless(10), GaugeKind::Vertical, {-5, -5}).isNull());
 }
+
+// A bar area with no room left: the zero line (one pixel column or row from
+// its first end up to, not including, its second) is drawn, the bars are not.
+struct ZeroLineCase
+{
+    const char* what;
+    GaugeKind kind;
+    QSize size;
+    int left, right, top, bottom;  // the four spaces
+    int at;                        // the line's column (horizontal) or row (vertical)
+    int from, to;                  // the pixels it covers along its length, inclusive
+};
+
+class GaugeZeroLine : public ::testing::TestWithParam<ZeroLineCase>
+{
+};
+
+TEST_P(GaugeZeroLine, EmptyOrInvertedBarAreaStillShowsTheZeroLine)
+{
+    const ZeroLineCase& c = GetParam();
+    for (qint32 value : {-50, 0, 50}) {
+        SCOPED_TRACE(value);
+        GaugeState s = borderless(value);
+        s.leftSpace = c.left;
+        s.rightSpace = c.right;
+        s.topSpace = c.top;
+        s.bottomSpace = c.bottom;
+        const QImage img = draw(s, c.kind, c.size);
+        const bool h = c.kind == GaugeKind::Horizontal;
+        for (int y = 0; y < c.size.height(); ++y)
+            for (int x = 0; x < c.size.width(); ++x) {
+                const int across = h ? x : y, along = h ? y : x;
+                const bool onLine = across == c.at && along >= c.from && along <= c.to;
+                ASSERT_EQ(at(img, x, y), onLine ? kLine : kBack) << x << "," << y;
+            }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Areas, GaugeZeroLine,
+    ::testing::Values(ZeroLineCase{"h inverted width", GaugeKind::Horizontal, {200, 20}, 150, 100, 0, 0, 125, 0, 19},
+                      ZeroLineCase{"h empty width", GaugeKind::Horizontal, {200, 20}, 100, 100, 0, 0, 100, 0, 19},
+                      ZeroLineCase{"h inverted height", GaugeKind::Horizontal, {200, 20}, 0, 0, 15, 15, 100, 6, 15},
+                      ZeroLineCase{"h empty height", GaugeKind::Horizontal, {200, 20}, 0, 0, 10, 10, -1, 0, 0},
+                      ZeroLineCase{"v inverted height", GaugeKind::Vertical, {20, 200}, 0, 0, 150, 100, 125, 0, 19},
+                      ZeroLineCase{"v empty height", GaugeKind::Vertical, {20, 200}, 0, 0, 100, 100, 100, 0, 19},
+                      ZeroLineCase{"v inverted width", GaugeKind::Vertical, {20, 200}, 15, 15, 0, 0, 100, 6, 15}),
+    [](const ::testing::TestParamInfo<ZeroLineCase>& i) {
+        std::string n = i.param.what;
+        for (char& ch : n)
+            if (ch == ' ')
+                ch = '_';
+        return n;
+    });
 
 TEST(GaugePaint, ExtremeNumbersStayInsideTheBarArea)
 {

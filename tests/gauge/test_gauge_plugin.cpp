@@ -14,6 +14,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLibrary>
+#include <QMetaProperty>
+#include <QPixmap>
 #include <QPluginLoader>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -279,4 +281,47 @@ TEST_F(GaugePlugin, FormDesignerAcceptsTheLibrary)
     ASSERT_TRUE(gauge);
     EXPECT_EQ(gauge->property("Min").toInt(), -5);
     EXPECT_EQ(gauge->property("Max").toInt(), 5);
+}
+
+TEST_F(GaugePlugin, DesignerSeesTheDesignPropertiesOnly)
+{
+    QPluginLoader loader(pluginFile());
+    QObject* root = loader.instance();
+    ASSERT_TRUE(root) << qPrintable(loader.errorString());
+    g_loadedInThisProcess = true;
+    auto* collection = qobject_cast<QDesignerCustomWidgetCollectionInterface*>(root);
+    ASSERT_TRUE(collection);
+    for (QDesignerCustomWidgetInterface* w : collection->customWidgets()) {
+        SCOPED_TRACE(w->name().toStdString());
+        std::unique_ptr<QWidget> widget(w->createWidget(nullptr));
+        ASSERT_TRUE(widget);
+        const QMetaObject* meta = widget->metaObject();
+
+        // The value is set at run time and never kept in a form.
+        const int value = meta->indexOfProperty("Value");
+        ASSERT_GE(value, 0);
+        EXPECT_FALSE(meta->property(value).isStored());
+        EXPECT_FALSE(meta->property(value).isDesignable());
+        EXPECT_TRUE(meta->property(meta->indexOfProperty("Min")).isStored());
+
+        // The cursor icon is a property like the others.
+        ASSERT_GE(meta->indexOfProperty("MouseIcon"), 0);
+        QPixmap icon(16, 16);
+        icon.fill(Qt::red);
+        EXPECT_TRUE(widget->setProperty("MouseIcon", icon));
+        EXPECT_EQ(widget->property("MouseIcon").value<QPixmap>().size(), QSize(16, 16));
+        EXPECT_TRUE(widget->setProperty("MouseIcon", QPixmap()));
+        EXPECT_TRUE(widget->property("MouseIcon").value<QPixmap>().isNull());
+
+        // A pointer kind beyond 16 bits is refused, not wrapped (70000 would be 4464).
+        widget->setProperty("MousePointer", 2);
+        for (int outside : {70000, 32768, -32769, -70000}) {
+            widget->setProperty("MousePointer", outside);
+            EXPECT_EQ(widget->property("MousePointer").toInt(), 2) << outside;
+        }
+        widget->setProperty("MousePointer", 32767);
+        EXPECT_EQ(widget->property("MousePointer").toInt(), 32767);
+        widget->setProperty("MousePointer", -32768);
+        EXPECT_EQ(widget->property("MousePointer").toInt(), -32768);
+    }
 }

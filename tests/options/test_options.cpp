@@ -162,11 +162,17 @@ TEST_F(OptionsTest, RoundingDigitsFollowTheListBothWays)
 {
     enter(QStringLiteral("zq"));
     EXPECT_EQ(dialog.cb_stelle->currentText(), QStringLiteral("6"));
-    dialog.cb_stelle->setCurrentIndex(dialog.cb_stelle->findText(QStringLiteral("6")));
+    EXPECT_EQ(flags.stelleIndex(), 5);
     dialog.cb_stelle->setCurrentIndex(dialog.cb_stelle->findText(QStringLiteral("3")));
     EXPECT_EQ(flags.stelleIndex(), 2);
+    // Six decimals are list position 5.
+    dialog.cb_stelle->setCurrentIndex(dialog.cb_stelle->findText(QStringLiteral("6")));
+    EXPECT_EQ(flags.stelleIndex(), 5);
+    flags.setStelleIndex(1);
+    EXPECT_EQ(dialog.cb_stelle->currentText(), QStringLiteral("2"));
     flags.setStelleIndex(5);
     EXPECT_EQ(dialog.cb_stelle->currentIndex(), 5);
+    EXPECT_EQ(dialog.cb_stelle->currentText(), QStringLiteral("6"));
 }
 
 TEST_F(OptionsTest, ActivationAndExitReturnToCodeEntryKeepingTheFlags)

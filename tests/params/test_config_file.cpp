@@ -201,7 +201,7 @@ TEST_F(ConfigFileTest, DamagedFilesChangeNothingAndShowTheMessage)
         {"fraction in an integer field", variant(12, "0.5")},
         {"quoted number", variant(1, "\"128\"")},
         {"option flag 7", variant(772, "7")},
-        {"rounding digits 9", variant(828, "9")},
+        {"rounding digits quoted", variant(828, "\"5\"")},
         {"unterminated quote", variant(14, "\"Achse")},
         {"binary", QByteArray(4000, '\0')},
     };
@@ -222,22 +222,82 @@ TEST_F(ConfigFileTest, DamagedFilesChangeNothingAndShowTheMessage)
         EXPECT_EQ(ui.messages.first().text, QStringLiteral("Die Datei ") + path +
                                                 QStringLiteral(" konnte nicht geladen werden!!"));
         EXPECT_TRUE(file.collect() == before);
-        EXPECT_EQ(motflag, 0);
+        // A failed load still has the control centers set up again.
+        EXPECT_EQ(motflag, 1);
     }
+}
+
+struct RoundingCase
+{
+    const char* line;
+    int shown;
+};
+
+class ConfigRoundingTest : public ConfigFileTest, public ::testing::WithParamInterface<RoundingCase>
+{
+};
+
+TEST_P(ConfigRoundingTest, RoundingPositionOutsideTheListIsTakenAsItsNearestEnd)
+{
+    fillEverything();
+    ASSERT_TRUE(file.speichern(ConfigFile::Auto));
+    QByteArray bytes = readAll(programFile(QStringLiteral("autost.qvm")));
+    bytes.chop(3);  // "2\r\n", the last value
+    bytes += QByteArray(GetParam().line) + "\r\n";
+    const QString path = home.file(QStringLiteral("stelle.qvm"));
+    writeFile(path, bytes);
+    const ConfigContent saved = file.collect();
+    flags.setStelleIndex(3);
+    params.store().datensatz(4).Inkremente = 42;
+    motflag = 0;
+    ui.fileAnswers << path;
+    EXPECT_TRUE(file.laden(ConfigFile::Manuell));
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_EQ(flags.stelleIndex(), GetParam().shown);
+    // The rest of the file is applied as well.
+    EXPECT_EQ(params.store().datensatz(4).Inkremente, saved.achsen[4].Inkremente);
+    EXPECT_EQ(motflag, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, ConfigRoundingTest,
+                         ::testing::Values(RoundingCase{"9", 5}, RoundingCase{"6", 5}, RoundingCase{"-1", 0},
+                                           RoundingCase{"-2147483648", 0}, RoundingCase{"0", 0},
+                                           RoundingCase{"5", 5}));
+
+TEST_F(ConfigFileTest, SavedNumbersHaveNoExponentAndNoSignedZero)
+{
+    fillEverything();
+    params.store().datensatz(3).PositionP = 1e16;
+    params.store().datensatz(3).PositionM = -0.0;
+    params.store().datensatz(3).Reservewert = -1e-05;
+    ASSERT_TRUE(file.speichern(ConfigFile::Auto));
+    const QList<QByteArray> lines = readAll(programFile(QStringLiteral("autost.qvm"))).split('\n');
+    for (const QByteArray& l : lines) {
+        if (l.startsWith('"'))
+            continue;
+        EXPECT_FALSE(l.contains('e') || l.contains('E')) << l.constData();
+        EXPECT_NE(l, "-0\r");
+    }
+    EXPECT_TRUE(lines.contains("10000000000000000\r"));
+    EXPECT_TRUE(lines.contains("-0.00001\r"));
 }
 
 TEST_F(ConfigFileTest, StartConfigurationMissingAtStartIsSilentAndKeepsDefaults)
 {
     EXPECT_FALSE(file.laden(ConfigFile::Auto));
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(motflag, 0);
+    EXPECT_EQ(motflag, 1);
     EXPECT_TRUE(file.collect() == ConfigContent{});
 }
 
 TEST_F(ConfigFileTest, DialogsUseTheFilterAndCancelDoesNothing)
 {
     EXPECT_FALSE(file.laden(ConfigFile::Manuell));
+    // A cancelled load reads nothing and leaves the control centers alone ...
+    EXPECT_EQ(motflag, 0);
     EXPECT_FALSE(file.speichern(ConfigFile::Manuell));
+    // ... a cancelled save still has them set up again.
+    EXPECT_EQ(motflag, 1);
     ASSERT_EQ(ui.fileRequests.size(), 2);
     for (const FileDialogRequest& r : ui.fileRequests) {
         EXPECT_EQ(r.filter, QStringLiteral("Datendateien(*.qvm)|*.qvm|Alle Dateien|*.*"));
@@ -246,7 +306,6 @@ TEST_F(ConfigFileTest, DialogsUseTheFilterAndCancelDoesNothing)
         EXPECT_EQ(r.defaultExt, QStringLiteral("qvm"));
     }
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(motflag, 0);
     EXPECT_TRUE(QDir(programFolder()).entryList(QDir::Files).filter(QStringLiteral(".qvm")).isEmpty());
 }
 
@@ -271,7 +330,8 @@ TEST_F(ConfigFileTest, FailedSaveShowsTheMessageAndKeepsTheOldFile)
     ASSERT_EQ(ui.messages.size(), 2);
     EXPECT_EQ(ui.messages.at(0).text, QStringLiteral("Die Datei ") + autost + QStringLiteral(" konnte nicht geladen werden!!"));
     EXPECT_EQ(ui.messages.at(1).text, QStringLiteral("Die Datei ") + nowhere + QStringLiteral(" konnte nicht geladen werden!!"));
-    EXPECT_EQ(motflag, 0);
+    // Both failed saves still have the control centers set up again.
+    EXPECT_EQ(motflag, 2);
 }
 
 class StartConfigurationTest : public ConfigFileTest

@@ -42,9 +42,54 @@ TEST(ValueFileWriterTest, EveryDoubleReadsBackToTheSameValue)
         const auto got = r.readDouble();
         ASSERT_TRUE(got);
         EXPECT_EQ(*got, v);
-        EXPECT_EQ(std::signbit(*got), std::signbit(v));
+        // Zero is written without a sign.
+        if (v != 0) {
+            EXPECT_EQ(std::signbit(*got), std::signbit(v));
+        }
     }
     EXPECT_TRUE(r.atEnd());
+}
+
+struct PlainNumber
+{
+    double value;
+    const char* text;
+};
+
+class ValueFileNumberFormTest : public ::testing::TestWithParam<PlainNumber>
+{
+};
+
+TEST_P(ValueFileNumberFormTest, NumbersAreWrittenInPlainDecimalForm)
+{
+    ValueFileWriter w;
+    w.writeDouble(GetParam().value);
+    EXPECT_EQ(w.data(), QByteArray(GetParam().text) + "\r\n");
+    ValueFileReader r(w.data());
+    EXPECT_EQ(r.readDouble(), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, ValueFileNumberFormTest,
+                         ::testing::Values(PlainNumber{1e-05, "0.00001"}, PlainNumber{1e16, "10000000000000000"},
+                                           PlainNumber{-0.0, "0"}, PlainNumber{0.0, "0"},
+                                           PlainNumber{-1.5e-7, "-0.00000015"}, PlainNumber{5217, "5217"},
+                                           PlainNumber{1e21, "1000000000000000000000"},
+                                           PlainNumber{0.0007487818137886597, "0.0007487818137886597"}));
+
+TEST(ValueFileWriterTest, NoNumberEverHasAnExponentOrASignedZero)
+{
+    const double values[] = {DBL_MAX, -DBL_MAX, DBL_MIN, 5e-324, -5e-324, -0.0, 1e-300, 2.5e+300};
+    ValueFileWriter w;
+    for (double v : values)
+        w.writeDouble(v);
+    const QList<QByteArray> lines = w.data().split('\n');
+    for (const QByteArray& line : lines) {
+        EXPECT_FALSE(line.contains('e') || line.contains('E')) << line.left(40).constData();
+        EXPECT_FALSE(line.startsWith("-0\r")) << line.constData();
+    }
+    ValueFileReader r(w.data());
+    for (double v : values)
+        EXPECT_EQ(r.readDouble(), v);
 }
 
 TEST(ValueFileWriterTest, StringWithLineBreakCannotBeWrittenButKeepsTheCount)

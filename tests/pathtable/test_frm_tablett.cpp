@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QApplication>
 #include <QLabel>
@@ -139,6 +140,24 @@ TEST_F(FrmTablettTest, DrivesADrawnPathAndTakesKeysOnlyFromTheDrawingBoxAndTheSp
     EXPECT_EQ(ui.tb_delta->text(), u"500"_s);
     EXPECT_EQ(w->core().bahn.punktzahl, 0);
     EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(FrmTablettTest, ZoomBoxesFilterTheKeysTheOperatorTypesIntoThem)
+{
+    frm_tablett* w = oeffnen();
+    auto& ui = w->form();
+    QApplication::setActiveWindow(w);
+    const QString sep = w->core().komma() ? u","_s : u"."_s;
+    for (QComboBox* box : {ui.cb_zoom, ui.cb_ZZ}) {
+        SCOPED_TRACE(box->objectName().toStdString());
+        box->setFocus();
+        box->clearEditText();
+        // Keys reach the combo box, which has the focus, not its line edit.
+        QTest::keyClicks(box, u"+-2a"_s + sep + u"5"_s);
+        EXPECT_EQ(box->currentText(), u"-2"_s + sep + u"5"_s);
+        QTest::keyClick(box, Qt::Key_Return);
+        EXPECT_TRUE(ui.button_2->hasFocus());
+    }
 }
 
 }  // namespace

@@ -142,7 +142,10 @@ Form::Binding& Form::add(const QString& name, int kind)
     m_bindings.push_back(std::move(b));
     m_byWidget.insert(ref.widget, &ref);
     ref.widget->installEventFilter(this);
-    // An editable combo box takes its keys and focus in its line edit.
+    // An editable combo box keeps the focus itself and hands keys and focus
+    // changes to its line edit by direct calls, which no event filter sees:
+    // a key filter for it belongs on the box. Its line edit is watched too,
+    // for events sent to it directly.
     if (auto* c = qobject_cast<QComboBox*>(ref.widget); c && c->lineEdit()) {
         m_byWidget.insert(c->lineEdit(), &ref);
         c->lineEdit()->installEventFilter(this);

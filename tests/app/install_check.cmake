@@ -1,0 +1,26 @@
+# Installs the build in BUILD_DIR under PREFIX and checks that every file in
+# EXPECTED (names separated by "|") is in the installed program folder.
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${output}")
+endif()
+string(REPLACE "|" ";" expected "${EXPECTED}")
+set(missing)
+foreach(name IN LISTS expected)
+  if(NOT EXISTS ${PREFIX}/${BINDIR}/${name})
+    list(APPEND missing ${name})
+  endif()
+endforeach()
+file(GLOB installed RELATIVE ${PREFIX} ${PREFIX}/*/*)
+if(missing)
+  message(FATAL_ERROR "not installed: ${missing}; installed: ${installed}")
+endif()
+# Test programs stay out of the installation.
+foreach(file IN LISTS installed)
+  if(file MATCHES "/test_|_test$")
+    message(FATAL_ERROR "a test program was installed: ${file}")
+  endif()
+endforeach()
+file(REMOVE_RECURSE ${PREFIX})
