@@ -65,8 +65,11 @@ void frm_Controlcenter::bind()
     f.entry("text_SLP", c.text_SLP,
             {.keys = kit::Keys::SignedDecimal, .enter = stop, .lostFocus = [&c] { c.text_SLP_LostFocus(); }});
     f.label("lb_messtischweg", c.lb_messtischweg);
-    f.range("sli_v", c.sli_v, [&c] { c.sli_v_Change(c.sli_v.value); });
-    f.range("sli_a", c.sli_a, [&c] { c.sli_a_Change(c.sli_a.value); });
+    // The bars act while dragged as well (their Scroll is their Change).
+    const auto sliV = [&c] { c.sli_v_Change(c.sli_v.value); };
+    const auto sliA = [&c] { c.sli_a_Change(c.sli_a.value); };
+    f.range("sli_v", c.sli_v, sliV, sliV);
+    f.range("sli_a", c.sli_a, sliA, sliA);
     f.entry("text_Geschwindigkeit", c.text_Geschwindigkeit,
             {.keys = kit::Keys::Decimal, .enter = stop, .lostFocus = [&c] { c.text_Geschwindigkeit_LostFocus(); }});
     f.entry("text_Beschleunigung", c.text_Beschleunigung,

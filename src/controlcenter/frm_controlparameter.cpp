@@ -35,10 +35,13 @@ void frm_controlparameter::bind()
     f.caption(c.Caption);
     f.list("text_strecke", c.text_strecke);
     f.button("cmd_STOPP", c.cmd_STOPP, [&c] { c.cmd_STOPP_Click(); });
-    f.range("sb_regelkreisH_1", c.sb_regelkreisH, [&c] { c.sb_regelkreisH_Change(); });
-    for (int k = 2; k <= 4; ++k)
-        f.range(QStringLiteral("sb_regelkreisV_%1").arg(k), c.sb_regelkreisV[std::size_t(k - 2)],
-                [&c, k] { c.sb_regelkreisV_Change(k); });
+    // The register bars act while dragged as well as on a change.
+    const auto barH = [&c] { c.sb_regelkreisH_Change(); };
+    f.range("sb_regelkreisH_1", c.sb_regelkreisH, barH, barH);
+    for (int k = 2; k <= 4; ++k) {
+        const auto barV = [&c, k] { c.sb_regelkreisV_Change(k); };
+        f.range(QStringLiteral("sb_regelkreisV_%1").arg(k), c.sb_regelkreisV[std::size_t(k - 2)], barV, barV);
+    }
     for (int k = 1; k <= 4; ++k)
         f.entry(QStringLiteral("text_regelP_%1").arg(k), c.text_regelP[std::size_t(k - 1)]);
     f.label("lb_ST_Sec", c.lb_ST_Sec);

@@ -117,9 +117,9 @@ void frm_tablett::binden()
             {.keys = kit::Keys::Decimal, .enter = start, .lostFocus = [&c] { c.tb_delta_LostFocus(); }});
     f.entry(QStringLiteral("tb_zeit"), c.tb_zeit, {.lostFocus = [&c] { c.tb_zeit_LostFocus(); }});
     f.entry(QStringLiteral("tb_offsetX"), c.tb_offsetX,
-            {.keys = kit::Keys::SignedDecimal, .enter = start, .lostFocus = [&c] { c.tb_offsetX_LostFocus(); }});
+            {.keys = kit::Keys::MinusDecimal, .enter = start, .lostFocus = [&c] { c.tb_offsetX_LostFocus(); }});
     f.entry(QStringLiteral("tb_offsetY"), c.tb_offsetY,
-            {.keys = kit::Keys::SignedDecimal, .enter = start, .lostFocus = [&c] { c.tb_offsetY_LostFocus(); }});
+            {.keys = kit::Keys::MinusDecimal, .enter = start, .lostFocus = [&c] { c.tb_offsetY_LostFocus(); }});
     f.list(
         QStringLiteral("cb_zoom"), c.cb_zoom, [&c] { c.cb_zoom_Click(); }, [&c] { c.cb_zoom_LostFocus(); });
     f.list(
@@ -254,7 +254,7 @@ bool frm_tablett::eventFilter(QObject* watched, QEvent* event)
             if (t.isEmpty() || k->key() == Qt::Key_Backspace || (k->modifiers() & Qt::ControlModifier))
                 return true;
             for (const QChar ch : t)
-                if (ch == QLatin1Char('+') || !kit::keyAllowed(ch, kit::Keys::SignedDecimal, m_core->komma()))
+                if (!kit::keyAllowed(ch, kit::Keys::MinusDecimal, m_core->komma()))
                     return false;
             return true;
         }();

@@ -65,7 +65,9 @@ void frm_AKIK::bind()
         f.label(name("interpol", k), c.interpol[std::size_t(k)]);
         f.label(name("Frame5", k), c.Frame5[std::size_t(k)]);
         const int index = k + 3;
-        f.range(name("sb_v", index), c.sb_v[std::size_t(k)], [&c, index] { c.sb_v_Change(index); });
+        // The output follows the slider while it is dragged.
+        const auto output = [&c, index] { c.sb_v_Change(index); };
+        f.range(name("sb_v", index), c.sb_v[std::size_t(k)], output, output);
         f.label(name("Label3", index), c.Label3[std::size_t(k)]);
     }
     f.label("Rahmen1", c.Rahmen1);

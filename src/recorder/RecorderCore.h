@@ -176,6 +176,8 @@ public:
     void linien();
     void skalierenAnwenden() { skalieren(); }
     bool schleifeLaeuft() const { return m_schleife; }
+    // Whether numbers are written with a decimal comma (the locale's format).
+    bool komma() const { return m_env.komma(); }
     // One round of the loop mode: the control center's update and one pass.
     void schleifenSchritt();
     // The drift run, armed from outside (a control center's move that ended).

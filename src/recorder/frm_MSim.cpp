@@ -72,16 +72,10 @@ void frm_MSim::bindBar(const QString& name, int axis)
 {
     auto* bar = findChild<QScrollBar*>(name);
     kit::RangeControl& state = axis == 0 ? m_core.ScrollX : m_core.ScrollY;
-    // A value change while the thumb is held is a drag; any other (arrow,
-    // trough, key) springs the bar back.
-    m_form.range(name, state, [this, bar, axis] {
-        if (bar->isSliderDown())
-            m_core.Scroll_Scroll(axis);
-        else
-            m_core.Scroll_Change(axis);
-    });
-    connect(bar, &QScrollBar::sliderReleased, this,
-            [this, axis] { m_form.handle("Scroll_Change", [this, axis] { m_core.Scroll_Change(axis); }); });
+    // A drag sets the speed; its release and any other change (arrow,
+    // trough, key) spring the bar back.
+    m_form.range(
+        name, state, [this, axis] { m_core.Scroll_Change(axis); }, [this, axis] { m_core.Scroll_Scroll(axis); });
     bar->installEventFilter(this);
 }
 

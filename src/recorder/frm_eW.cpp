@@ -105,17 +105,19 @@ void frm_eW::bind()
     f.button(QStringLiteral("cmd_clear"), c.cmd_clear, [&c] { c.cmd_clear_Click(); });
     f.button(QStringLiteral("cmd_clear1"), c.cmd_clear1, [&c] { c.cmd_clear1_Click(); });
     f.button(QStringLiteral("cmd_exit"), c.cmd_exit, [&c] { c.cmd_exit_Click(); });
+    // The number fields read and take the locale's decimal separator.
+    f.setDecimalComma([&c] { return c.komma(); });
     const auto weiter = [this] { m_ui->cb_Messung->setFocus(); };
     f.entry(QStringLiteral("text_faktor"), c.text_faktor,
             {.keys = kit::Keys::Decimal,
              .change = [&c] { c.text_faktor_Change(); },
              .enter = weiter,
              .lostFocus = [&c] { c.text_faktor_LostFocus(); }});
-    f.entry(QStringLiteral("text_faktor2"), c.text_faktor2, {.keys = kit::Keys::SignedDecimal, .enter = weiter});
+    f.entry(QStringLiteral("text_faktor2"), c.text_faktor2, {.keys = kit::Keys::MinusDecimal, .enter = weiter});
     f.entry(QStringLiteral("text_minus"), c.text_minus,
-            {.keys = kit::Keys::SignedDecimal, .enter = weiter, .lostFocus = [&c] { c.text_minus_LostFocus(); }});
+            {.keys = kit::Keys::MinusDecimal, .enter = weiter, .lostFocus = [&c] { c.text_minus_LostFocus(); }});
     f.entry(QStringLiteral("text_plus"), c.text_plus,
-            {.keys = kit::Keys::SignedDecimal, .enter = weiter, .lostFocus = [&c] { c.text_plus_LostFocus(); }});
+            {.keys = kit::Keys::MinusDecimal, .enter = weiter, .lostFocus = [&c] { c.text_plus_LostFocus(); }});
     f.entry(QStringLiteral("tb_drift"), c.tb_drift, {.keys = kit::Keys::Decimal});
     for (const auto& [name, label] : {std::pair{"lb_istV", &c.lb_istV},
                                       {"lb_v", &c.lb_v},
@@ -133,7 +135,9 @@ void frm_eW::bind()
     for (int k = 0; k < RecorderCore::Punkte; ++k)
         f.label(QStringLiteral("lb_punkte_%1").arg(k), c.lb_punkte[std::size_t(k)].label);
     f.list(QStringLiteral("lb_farbeEW"), c.lb_farbeEW);
-    f.range(QStringLiteral("HScroll1"), c.HScroll1, [&c] { c.HScroll1_Change(); });
+    // The graph pans while the thumb is dragged as well.
+    const auto pan = [&c] { c.HScroll1_Change(); };
+    f.range(QStringLiteral("HScroll1"), c.HScroll1, pan, pan);
     f.setAfterEvent([this] {
         showSpecial();
         if (m_core.schleifeLaeuft() && !m_schleife.isActive())

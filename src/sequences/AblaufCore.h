@@ -101,6 +101,8 @@ public:
     void runToEnd();
     // Whether the window's own timer may tick now (off while a motion is awaited).
     bool timer1Aktiv() const { return m_timer1On; }
+    // Whether numbers are written with a decimal comma (the locale's format).
+    bool komma() const { return m_env.komma(); }
     int aktuelleZeile() const { return m_zeile; }
 
     // --- Manual panel ------------------------------------------------------------------

@@ -117,6 +117,8 @@ void frm_ablauf::binden()
     f.entry(QStringLiteral("tBox"), c.tBox);
     f.entry(QStringLiteral("tIndex_3"), c.tIndex3);
     f.entry(QStringLiteral("TPosWeg"), c.TPosWeg, {.keys = kit::Keys::SignedDecimal});
+    // The distance is read with either separator; the locale's one is typed.
+    f.setDecimalComma([&c] { return c.komma(); });
     f.entry(QStringLiteral("TSenden"), c.TSenden);
     f.button(QStringLiteral("OPosArt_0"), c.OPosArt0, [&c] { c.OPosArt1.checked = !c.OPosArt0.checked; });
     f.button(QStringLiteral("OPosArt_1"), c.OPosArt1, [&c] { c.OPosArt0.checked = !c.OPosArt1.checked; });

@@ -49,7 +49,9 @@ frm_init::frm_init(InitListCore& core, QWidget* parent)
     m_form.entry(QStringLiteral("tb_regler"), m_core.tb_regler);
     m_form.label(QStringLiteral("Label1"), m_core.Label1);
     m_form.label(QStringLiteral("Label2"), m_core.Label2);
-    m_form.range(QStringLiteral("sli_wert"), m_core.sli_wert, [this] { m_core.sli_wert_Change(); });
+    // The register follows the slider while it is dragged.
+    const auto wert = [this] { m_core.sli_wert_Change(); };
+    m_form.range(QStringLiteral("sli_wert"), m_core.sli_wert, wert, wert);
     m_form.entry(QStringLiteral("lb_wert"), m_core.lb_wert,
                  {.keys = kit::Keys::Hex,
                   .enter = [this] { m_ui->sli_wert->setFocus(); },

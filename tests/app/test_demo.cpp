@@ -25,6 +25,7 @@
 #include "frm_Options.h"
 #include "frm_rr.h"
 #include "frm_tablett.h"
+#include "frm_wait.h"
 #include "InstallSequences.h"
 #include "InstallWindows.h"
 #include "LevelonComponent.h"
@@ -33,20 +34,29 @@
 #include "Settings.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLibrary>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -456,5 +466,393 @@ TEST_P(DemoWindowTest, OpensRunsAndClosesWithoutMessageOrRejection)
 
 INSTANTIATE_TEST_SUITE_P(EveryWindow, DemoWindowTest, ::testing::ValuesIn(windowCases),
                          [](const ::testing::TestParamInfo<WindowCase>& info) { return std::string(info.param.name); });
+
+
+// --- Rules every window keeps ---------------------------------------------------------------
+
+// The text a named control of a window shows.
+QString shownText(QWidget* w, const char* name)
+{
+    QWidget* c = w->findChild<QWidget*>(QLatin1String(name));
+    if (auto* l = qobject_cast<QLabel*>(c))
+        return l->text();
+    if (auto* e = qobject_cast<QLineEdit*>(c))
+        return e->text();
+    ADD_FAILURE() << "no text control " << name;
+    return {};
+}
+
+// Closes a window as its operator would (its exit button where it has one).
+void closeWindow(QWidget* w)
+{
+    const QPointer<QWidget> alive(w);
+    if (auto* exit = w->findChild<QPushButton*>(QStringLiteral("cmd_exit")))
+        exit->click();
+    if (alive && alive->isVisible())
+        DemoProgram::closeForm(alive);
+    QApplication::processEvents();
+}
+
+QWidget* recorderWindow(DemoProgram& d)
+{
+    d.frame->optionFlags().setOn(OptionFlags::EWFenster, true);
+    frm_Controlcenter* cc = d.openControlCenter();
+    if (!cc)
+        return nullptr;
+    cc->findChild<QPushButton*>(QStringLiteral("cmd_eW"))->click();
+    return d.frame->recorder() ? d.frame->recorder()->form() : nullptr;
+}
+
+// A bar acts while its thumb is dragged only where the window gives it a
+// scroll handler; every other bar acts once, when the thumb is released.
+struct BarCase
+{
+    const char* name;
+    QWidget* (*open)(DemoProgram& d);
+    const char* bar;
+    bool scrolls;
+    QString (*probe)(DemoProgram& d, QWidget* w);  // what the bar's handler changes
+};
+
+class DemoBarTest : public ::testing::TestWithParam<BarCase>, public DemoProgram
+{
+};
+
+QString busTraffic(DemoProgram& d, QWidget*)
+{
+    return QString::number(d.bus->traffic().size());
+}
+
+const BarCase barCases[] = {
+    {"ParameterLoopRegister",
+     [](DemoProgram& d) -> QWidget* {
+         if (!d.openControlCenter())
+             return nullptr;
+         d.trigger(Menu::MGED);
+         return d.windows.paramWindows.berechnung;
+     },
+     "sb_regelkreisH", false, busTraffic},
+    {"ControlcenterContinuousRun",
+     [](DemoProgram& d) -> QWidget* { return d.openControlCenter(); }, "sl_dauer", false,
+     [](DemoProgram&, QWidget* w) { return QString::number(static_cast<frm_Controlcenter*>(w)->core().FlagDauer); }},
+    {"ControlcenterSpeed", [](DemoProgram& d) -> QWidget* { return d.openControlCenter(); }, "sli_v", true,
+     [](DemoProgram&, QWidget* w) { return shownText(w, "text_Geschwindigkeit"); }},
+    {"AblaufType", [](DemoProgram& d) -> QWidget* { return d.opened<frm_ablauf>(Menu::Ablauf); }, "VTyp", false,
+     [](DemoProgram&, QWidget* w) { return shownText(w, "tTyp"); }},
+    {"AblaufBox", [](DemoProgram& d) -> QWidget* { return d.opened<frm_ablauf>(Menu::Ablauf); }, "VBox", false,
+     [](DemoProgram&, QWidget* w) { return shownText(w, "tBox"); }},
+    {"MultitermType", [](DemoProgram& d) -> QWidget* { return d.opened<frm_multiterm>(Menu::MultiT); }, "VTyp",
+     false, [](DemoProgram&, QWidget* w) { return shownText(w, "tTyp"); }},
+    {"MultitermBox", [](DemoProgram& d) -> QWidget* { return d.opened<frm_multiterm>(Menu::MultiT); }, "VBox",
+     false, [](DemoProgram&, QWidget* w) { return shownText(w, "tBox"); }},
+    {"ControlLoopRegister",
+     [](DemoProgram& d) -> QWidget* { return d.fromControlCenter<frm_controlparameter>("cmd_ControllP"); },
+     "sb_regelkreisV_2", true,
+     [](DemoProgram&, QWidget* w) {
+         return QString::number(static_cast<frm_controlparameter*>(w)->core().FlagRegelkreisschreiben);
+     }},
+    {"InitRegister",
+     [](DemoProgram& d) -> QWidget* {
+         QWidget* w = d.fromControlCenter<frm_init>("cmd_Init");
+         d.trigger(Menu::IR);  // the list with its register slider
+         return w;
+     },
+     "sli_wert", true, [](DemoProgram&, QWidget* w) { return shownText(w, "lb_wert"); }},
+    {"RecorderPan", recorderWindow, "HScroll1", true,
+     [](DemoProgram&, QWidget* w) { return shownText(w, "Label1"); }},
+    {"StageSimulatorSpeed",
+     [](DemoProgram& d) -> QWidget* {
+         if (!d.openControlCenter())
+             return nullptr;
+         d.trigger(Menu::MSim);
+         return d.frame->stageSimulator() ? d.frame->stageSimulator()->form() : nullptr;
+     },
+     "ScrollX", true, [](DemoProgram&, QWidget* w) { return shownText(w, "lb_cc_2"); }},
+};
+
+TEST_P(DemoBarTest, ActsWhileDraggedOnlyWithAScrollHandlerAndOnceOnRelease)
+{
+    const BarCase& c = GetParam();
+    QWidget* w = c.open(*this);
+    ASSERT_TRUE(w);
+    settle();
+    auto* bar = w->findChild<QAbstractSlider*>(QLatin1String(c.bar));
+    ASSERT_TRUE(bar) << c.bar;
+    ASSERT_TRUE(bar->isEnabled()) << c.bar;
+    const int start = bar->value();
+    const int step = start + 3 <= bar->maximum() ? 1 : -1;
+    const QString before = c.probe(*this, w);
+    bar->setSliderDown(true);
+    QStringList during;
+    for (int k = 1; k <= 3; ++k) {
+        bar->setSliderPosition(start + step * k);
+        during << c.probe(*this, w);
+    }
+    bar->setSliderDown(false);
+    const QString after = c.probe(*this, w);
+    if (c.scrolls) {
+        EXPECT_NE(during.first(), before);
+    } else {
+        EXPECT_EQ(during, QStringList({before, before, before}));
+        EXPECT_NE(after, before);
+        EXPECT_EQ(bar->value(), start + 3 * step);
+    }
+    settle();
+    closeWindow(w);
+    closeControlCenters();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryBar, DemoBarTest, ::testing::ValuesIn(barCases),
+                         [](const ::testing::TestParamInfo<BarCase>& info) { return std::string(info.param.name); });
+
+// The probe window's layout for a board type: the controls the type does not
+// offer are hidden the moment the type is chosen, also those in a frame that
+// the same choice shows.
+struct LayoutCase
+{
+    const char* name;
+    int from;                    // board type shown first
+    int to;                      // the type then chosen
+    std::vector<int> hidden;     // interpolation factors hidden for it
+};
+
+class DemoLayoutTest : public ::testing::TestWithParam<LayoutCase>, public DemoProgram
+{
+};
+
+const LayoutCase layoutCases[] = {
+    {"Ak4ToIk2422", 1, 5, {3, 5, 6, 7, 8}},
+    {"Ak4ToAk2Ik1422", 1, 3, {3, 5, 6, 7, 8}},
+    {"Ak4ToIk2Ip1000", 1, 4, {}},
+};
+
+TEST_P(DemoLayoutTest, ControlsInAFrameShownInTheSameStepFollowTheirState)
+{
+    const LayoutCase& c = GetParam();
+    auto* w = opened<frm_AKIK>(Menu::TasterC);
+    ASSERT_TRUE(w);
+    auto* type = w->findChild<QComboBox*>(QStringLiteral("cb_Unitauswahl"));
+    for (int t : {c.from, c.to}) {
+        type->setCurrentIndex(t);
+        emit type->activated(t);
+    }
+    for (int n = 1; n <= 8; ++n) {
+        const bool hidden = std::find(c.hidden.begin(), c.hidden.end(), n) != c.hidden.end();
+        for (const char* group : {"wert0_%1", "wert1_%1"}) {
+            QWidget* option = w->findChild<QWidget*>(QString::fromLatin1(group).arg(n));
+            ASSERT_TRUE(option);
+            EXPECT_EQ(option->isHidden(), hidden) << group << n;
+            EXPECT_EQ(option->isHidden(), !w->core().wert0[std::size_t(n)].visible) << group << n;
+        }
+    }
+    DemoProgram::closeForm(w);
+}
+
+INSTANTIATE_TEST_SUITE_P(ProbeBoardTypes, DemoLayoutTest, ::testing::ValuesIn(layoutCases),
+                         [](const ::testing::TestParamInfo<LayoutCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Every number box of every window, typed into under a locale that writes a
+// decimal comma: the box takes the comma, and a sign only where its filter
+// has one ("-" alone, or "+" and "-").
+struct NumberBox
+{
+    const char* name;
+    const char* signs;  // what typing "+-7" leaves
+};
+
+struct NumberCase
+{
+    const char* name;
+    QWidget* (*open)(DemoProgram& d);
+    std::vector<NumberBox> boxes;
+};
+
+class DemoNumberTest : public ::testing::TestWithParam<NumberCase>, public DemoProgram
+{
+protected:
+    // The box's text after `keys` typed into an emptied box.
+    QString typed(QWidget* w, const char* name, const QString& keys)
+    {
+        QWidget* box = w->findChild<QWidget*>(QLatin1String(name));
+        if (auto* combo = qobject_cast<QComboBox*>(box))
+            box = combo->lineEdit();
+        auto* edit = qobject_cast<QLineEdit*>(box);
+        if (!edit) {
+            ADD_FAILURE() << "no number box " << name;
+            return {};
+        }
+        EXPECT_TRUE(edit->isEnabled()) << name;
+        edit->clear();
+        QTest::keyClicks(edit, keys);
+        return edit->text();
+    }
+    QWidget* openWindow()
+    {
+        frame->komma_frage = true;
+        QWidget* w = GetParam().open(*this);
+        settle();
+        return w;
+    }
+};
+
+const NumberCase numberCases[] = {
+    {"Parameters",
+     [](DemoProgram& d) -> QWidget* {
+         if (!d.openControlCenter())
+             return nullptr;
+         d.trigger(Menu::MGED);
+         return d.windows.paramWindows.berechnung;
+     },
+     {{"text_MFB_0", "7"}, {"text_MFB_3", "7"}}},
+    {"Download",
+     [](DemoProgram& d) -> QWidget* {
+         if (!d.openControlCenter())
+             return nullptr;
+         d.trigger(Menu::Download);
+         return d.windows.paramWindows.download;
+     },
+     {{"text_download_0", "+-7"}, {"text_download_8", "+-7"}}},
+    {"Controlcenter", [](DemoProgram& d) -> QWidget* { return d.openControlCenter(); },
+     {{"text_Geschwindigkeit", "7"},
+      {"text_Beschleunigung", "7"},
+      {"text_SLM", "+-7"},
+      {"text_SLP", "+-7"},
+      {"text_strecke", "7"}}},
+    {"ControlLoop",
+     [](DemoProgram& d) -> QWidget* { return d.fromControlCenter<frm_controlparameter>("cmd_ControllP"); },
+     {{"text_strecke", "7"}}},
+    {"PathTable", [](DemoProgram& d) -> QWidget* { return d.opened<frm_tablett>(Menu::Tablett); },
+     {{"tb_delta", "7"}, {"tb_offsetX", "-7"}, {"tb_offsetY", "-7"}, {"cb_zoom", "-7"}, {"cb_ZZ", "-7"}}},
+    {"ProbeWindow", [](DemoProgram& d) -> QWidget* { return d.opened<frm_AKIK>(Menu::TasterC); },
+     {{"FaktorA_0", "7"}, {"tb_gitter", "7"}}},
+    {"Calibration", [](DemoProgram& d) -> QWidget* { return d.opened<frm_AK_Abgleich>(Menu::AKabgleich); },
+     {{"FaktorA", "+-7"}, {"faktorD", "+-7"}}},
+    {"Recorder", recorderWindow,
+     {{"text_faktor", "7"}, {"text_faktor2", "-7"}, {"text_minus", "-7"}, {"text_plus", "-7"}, {"tb_drift", "7"}}},
+    {"Sequence", [](DemoProgram& d) -> QWidget* { return d.opened<frm_ablauf>(Menu::Ablauf); },
+     {{"TPosWeg", "+-7"}}},
+};
+
+TEST_P(DemoNumberTest, TakesTheDecimalCommaOfTheLocale)
+{
+    QWidget* w = openWindow();
+    ASSERT_TRUE(w);
+    for (const NumberBox& b : GetParam().boxes)
+        EXPECT_EQ(typed(w, b.name, QStringLiteral("0,5")), "0,5") << b.name;
+    closeWindow(w);
+    closeControlCenters();
+}
+
+TEST_P(DemoNumberTest, TakesASignOnlyAsItsFilterAllows)
+{
+    QWidget* w = openWindow();
+    ASSERT_TRUE(w);
+    for (const NumberBox& b : GetParam().boxes)
+        EXPECT_EQ(typed(w, b.name, QStringLiteral("+-7")), QLatin1String(b.signs)) << b.name;
+    closeWindow(w);
+    closeControlCenters();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryNumberBox, DemoNumberTest, ::testing::ValuesIn(numberCases),
+                         [](const ::testing::TestParamInfo<NumberCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// What a window sets before a long wait on the bus (a "??" caption, a
+// progress step) is on the screen while the program waits.
+class PaintLog : public QObject
+{
+public:
+    PaintLog(QWidget* w, std::function<QString()> look) : m_look(std::move(look)) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            seen << m_look();
+        return false;
+    }
+    QStringList seen;
+
+private:
+    std::function<QString()> m_look;
+};
+
+struct WaitCase
+{
+    const char* name;
+    QWidget* (*open)(DemoProgram& d);
+    const char* watched;           // the control painted during the wait
+    void (*act)(DemoProgram& d, QWidget* w);
+    QStringList (*expected)();     // looks that must have been painted
+};
+
+class DemoWaitTest : public ::testing::TestWithParam<WaitCase>, public DemoProgram
+{
+};
+
+QString buttonLook(QWidget* w)
+{
+    auto* b = static_cast<QAbstractButton*>(w);
+    return b->text() + (b->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
+}
+
+QWidget* downloadWindow(DemoProgram& d)
+{
+    if (!d.openControlCenter())
+        return nullptr;
+    d.trigger(Menu::Download);
+    return d.windows.paramWindows.download;
+}
+
+const WaitCase waitCases[] = {
+    {"DownloadEeprom", downloadWindow, "cmd_EEPROM",
+     [](DemoProgram&, QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("cmd_EEPROM"))->click(); },
+     [] { return QStringList{QStringLiteral("?? (disabled)")}; }},
+    {"DownloadChannelEeprom", downloadWindow, "cmd_Kanal_EEPROM",
+     [](DemoProgram&, QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("cmd_Kanal_EEPROM"))->click(); },
+     [] { return QStringList{QStringLiteral("?? (disabled)")}; }},
+    {"ControlLoopSave",
+     [](DemoProgram& d) -> QWidget* { return d.fromControlCenter<frm_controlparameter>("cmd_ControllP"); },
+     "cmd_save",
+     [](DemoProgram& d, QWidget* w) {
+         // The main loop stores on its next tick.
+         w->findChild<QPushButton*>(QStringLiteral("cmd_save"))->click();
+         d.ticks(3);
+     },
+     [] { return QStringList{QStringLiteral("?? (disabled)")}; }},
+    {"AxisSearchProgress",
+     [](DemoProgram& d) -> QWidget* { return d.frame->waitWindow(); }, "pb_ladeleiste",
+     [](DemoProgram& d, QWidget*) { d.trigger(Menu::AchsenSuche); },
+     [] {
+         QStringList steps;
+         for (int i : {1, 10, 20})
+             steps << QString::number(i);
+         return steps;
+     }},
+};
+
+TEST_P(DemoWaitTest, WhatTheWindowSetIsPaintedBeforeTheWait)
+{
+    const WaitCase& c = GetParam();
+    QWidget* w = c.open(*this);
+    ASSERT_TRUE(w);
+    settle();
+    QWidget* watched = w->findChild<QWidget*>(QLatin1String(c.watched));
+    ASSERT_TRUE(watched) << c.watched;
+    PaintLog log(watched, [watched] {
+        if (auto* bar = qobject_cast<QProgressBar*>(watched))
+            return QString::number(bar->value());
+        return buttonLook(watched);
+    });
+    c.act(*this, w);
+    for (const QString& look : c.expected())
+        EXPECT_TRUE(log.seen.contains(look)) << qPrintable(look) << " not in " << qPrintable(log.seen.join(" | "));
+    settle();
+    closeControlCenters();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLongStore, DemoWaitTest, ::testing::ValuesIn(waitCases),
+                         [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFocusEvent>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -144,6 +145,161 @@ TEST_F(FormTest, ThrowingHandlerIsReportedAndTheFormStaysUsable)
     stop->click();
     EXPECT_EQ(core.clicks, 1);
     kit::setFailureSink({});
+}
+
+// A bar without a scroll handler acts once, on the thumb's release; one with
+// a scroll handler acts at every step of the drag and once more on release.
+TEST(FormBars, DragActsOnReleaseUnlessTheBarScrolls)
+{
+    struct Case
+    {
+        bool scrolls;
+        int changesDuringDrag, scrollsDuringDrag, changesAfterRelease;
+    };
+    for (const Case& c : {Case{false, 0, 0, 1}, Case{true, 0, 3, 1}}) {
+        QWidget w;
+        auto* bar = new QScrollBar(Qt::Horizontal, &w);
+        bar->setObjectName(QStringLiteral("sb_regelkreisH"));
+        kit::RangeControl s{.value = 20, .min = 15, .max = 249};
+        int changes = 0, scrolls = 0;
+        QList<int> seen;
+        kit::Form f(&w);
+        f.range("sb_regelkreisH", s, [&] { ++changes; seen << s.value; },
+                c.scrolls ? kit::Handler([&] { ++scrolls; }) : kit::Handler());
+        f.render();
+        bar->setSliderDown(true);
+        for (int v : {21, 22, 23})
+            bar->setSliderPosition(v);
+        EXPECT_EQ(changes, c.changesDuringDrag) << c.scrolls;
+        EXPECT_EQ(scrolls, c.scrollsDuringDrag) << c.scrolls;
+        f.render();  // a tick's render during the drag leaves the thumb where it is
+        EXPECT_EQ(bar->sliderPosition(), 23);
+        bar->setSliderDown(false);
+        EXPECT_EQ(changes, c.changesAfterRelease) << c.scrolls;
+        EXPECT_EQ(seen, QList<int>{23}) << c.scrolls;
+        EXPECT_EQ(s.value, 23);
+        // A press and release without a move is no change.
+        bar->setSliderDown(true);
+        bar->setSliderDown(false);
+        EXPECT_EQ(changes, c.changesAfterRelease) << c.scrolls;
+        // An arrow or key step is a change at once.
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        EXPECT_EQ(changes, c.changesAfterRelease + 1) << c.scrolls;
+        EXPECT_EQ(s.value, 24);
+    }
+}
+
+// A control's own hidden flag follows its state, whether its frame is bound
+// before or after it and whether the frame is shown in the same render.
+TEST(FormVisibility, ControlInAFrameShownInTheSameRenderKeepsItsState)
+{
+    for (bool frameFirst : {true, false}) {
+        QWidget w;
+        auto* frame = new QFrame(&w);
+        frame->setObjectName(QStringLiteral("interpol_0"));
+        auto* option = new QPushButton(frame);
+        option->setObjectName(QStringLiteral("wert0_3"));
+        kit::Control frameState{.visible = false}, optionState;
+        kit::Form f(&w);
+        if (frameFirst)
+            f.label("interpol_0", frameState);
+        f.button("wert0_3", optionState);
+        if (!frameFirst)
+            f.label("interpol_0", frameState);
+        f.render();
+        w.show();
+        EXPECT_TRUE(frame->isHidden());
+        frameState.visible = true;
+        optionState.visible = false;
+        f.render();
+        EXPECT_FALSE(frame->isHidden()) << frameFirst;
+        EXPECT_TRUE(option->isHidden()) << frameFirst;
+        EXPECT_FALSE(option->isVisible()) << frameFirst;
+        optionState.visible = true;
+        frameState.visible = false;
+        f.render();
+        EXPECT_FALSE(option->isHidden()) << frameFirst;
+        EXPECT_TRUE(frame->isHidden()) << frameFirst;
+    }
+}
+
+TEST(FormKeys, SignsAsEachFilterAllows)
+{
+    struct Case
+    {
+        kit::Keys keys;
+        bool minus, plus, point, comma;
+    };
+    for (const Case& c : {Case{kit::Keys::Unsigned, false, false, false, false},
+                          Case{kit::Keys::Signed, true, true, false, false},
+                          Case{kit::Keys::Decimal, false, false, true, false},
+                          Case{kit::Keys::SignedDecimal, true, true, true, false},
+                          Case{kit::Keys::MinusDecimal, true, false, true, false}}) {
+        const int k = int(c.keys);
+        EXPECT_EQ(kit::keyAllowed(QLatin1Char('-'), c.keys, false), c.minus) << k;
+        EXPECT_EQ(kit::keyAllowed(QLatin1Char('+'), c.keys, false), c.plus) << k;
+        EXPECT_EQ(kit::keyAllowed(QLatin1Char('.'), c.keys, false), c.point) << k;
+        EXPECT_EQ(kit::keyAllowed(QLatin1Char(','), c.keys, false), c.comma) << k;
+        // Under a decimal comma the separators swap.
+        EXPECT_EQ(kit::keyAllowed(QLatin1Char(','), c.keys, true), c.point) << k;
+        EXPECT_EQ(kit::keyAllowed(QLatin1Char('.'), c.keys, true), false) << k;
+    }
+}
+
+// Before a long wait the form whose handler runs shows what the handler has
+// set so far, and whatever any form rendered is painted at once.
+TEST(FormPaint, BusyFormIsRenderedAndPaintedBeforeALongWait)
+{
+    QWidget w;
+    auto* save = new QPushButton(QStringLiteral("save"), &w);
+    save->setObjectName(QStringLiteral("cmd_save"));
+    auto* other = new QLabel(&w);
+    other->setObjectName(QStringLiteral("lb_other"));
+    kit::Control saveState{.text = QStringLiteral("save")}, otherState;
+    QStringList painted;
+    struct Log : QObject
+    {
+        QStringList* painted;
+        QPushButton* b;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                *painted << b->text() + (b->isEnabled() ? "" : " (disabled)");
+            return false;
+        }
+    } log;
+    log.painted = &painted;
+    log.b = save;
+    kit::Form idle(&w);
+    idle.label("lb_other", otherState);
+    kit::Form f(&w);
+    f.button("cmd_save", saveState, [&] {
+        saveState.text = QStringLiteral("??");
+        saveState.enabled = false;
+        otherState.text = QStringLiteral("not yet");
+        kit::Form::paintBeforeWait();  // the exchange's wait starts here
+        saveState.text = QStringLiteral("[0ff01!]");
+        saveState.enabled = true;
+    });
+    f.render();
+    idle.render();
+    w.show();
+    QTest::qWait(50);
+    save->installEventFilter(&log);
+    painted.clear();
+    save->click();
+    EXPECT_TRUE(painted.contains("?? (disabled)")) << qPrintable(painted.join(" | "));
+    EXPECT_TRUE(other->text().isEmpty());  // not inside a handler: not rendered
+    EXPECT_EQ(save->text(), "[0ff01!]");
+    kit::Form::paintBeforeWait();
+    painted.clear();
+    kit::Form::paintBeforeWait();  // nothing changed since: nothing painted
+    EXPECT_TRUE(painted.isEmpty());
+    // A cycle's render outside any handler (a tick) is painted as well.
+    saveState.text = QStringLiteral("??");
+    f.render();
+    kit::Form::paintBeforeWait();
+    EXPECT_EQ(painted, QStringList{"??"});
 }
 
 TEST(Guarded, ReturnsTheFallbackWhenTheStepThrows)

@@ -246,6 +246,37 @@ TEST_F(TransportTest, UsbLongCommandsGoOutInBufferSizedPieces)
     EXPECT_LE(usb.maxRead, 256u);
 }
 
+// The window the operator uses is painted before an exchange that may wait
+// longer than 0.1 s (a store waits seconds), on both lines, before the wait
+// starts; a short exchange (the axis search's probes) is not held up.
+TEST_F(TransportTest, LongWaitHookRunsBeforeEveryExchangeThatMayWaitOverATenthOfASecond)
+{
+    struct Case
+    {
+        double timeout;
+        bool hook;
+    };
+    const Case cases[] = {{0.0, true}, {0.02, false}, {0.1, false}, {0.11, true}, {0.2, true}, {5.0, true}};
+    for (bool usbLine : {false, true}) {
+        if (usbLine)
+            useUsb();
+        for (const Case& c : cases) {
+            int calls = 0;
+            double at = -1;
+            transport.beforeLongWait = [&] {
+                ++calls;
+                at = clock.now();
+            };
+            const double t0 = clock.now();
+            transport.senden_empfangen(QStringLiteral("[0ff01]"), c.timeout, 2);
+            EXPECT_EQ(calls, c.hook ? 1 : 0) << c.timeout << " usb " << usbLine;
+            if (c.hook)
+                EXPECT_LT(at - t0, 0.01) << c.timeout;
+        }
+    }
+    transport.beforeLongWait = nullptr;
+}
+
 TEST(EreignissperreGuardTest, RestoresPreviousValue)
 {
     FakeClock clock;

@@ -32,6 +32,8 @@ BusTransport::BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, 
 
 QString BusTransport::senden_empfangen(const QString& command, double timeout, int mode)
 {
+    if (beforeLongWait && (timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout) > LongWait)
+        beforeLongWait();
     m_wartezeit = DefaultTimeout;
     if (timeout > 0 && std::isfinite(timeout))
         m_wartezeit = timeout;

@@ -30,6 +30,9 @@ public:
     // record) is about 1 KB. A reply that reaches it ends the exchange as a
     // time-out does, and what follows is drained.
     static constexpr int MaxReply = 4096;
+    // An exchange that may wait longer than this (its time-out, in seconds)
+    // first runs `beforeLongWait`.
+    static constexpr double LongWait = 0.1;
 
     BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, IUiServices& ui, CommLog& log);
 
@@ -60,6 +63,10 @@ public:
     // Whether the current control center runs its graphic-support reference
     // run (the decoder then only beeps for limit codes). Set by the main window.
     std::function<bool()> referenceRunActive;
+    // Runs before an exchange whose time-out is longer than LongWait: the
+    // window the operator is using shows what it has set so far (a "??"
+    // caption, disabled buttons) before the program waits without events.
+    std::function<void()> beforeLongWait;
 
     bool usbMode() const { return Schnittstelle == QLatin1String("USB"); }
     ISerialPort& serial() { return m_serial; }

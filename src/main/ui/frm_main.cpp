@@ -16,6 +16,7 @@
 #include "frm_meldung.h"
 #include "frm_rr.h"
 #include "frm_wait.h"
+#include "Form.h"
 #include "Guarded.h"
 #include "globale_Funktionen.h"
 
@@ -104,6 +105,9 @@ frm_main::frm_main(CoreContext& core, QWidget* parent)
         const IControlCenter* c = currentControlCenter();
         return c && c->FlagGrafikInit == 1;
     };
+    // The window the operator is using paints what its step has set before
+    // the program waits on the bus (a store takes seconds).
+    m_core.transport().beforeLongWait = [] { kit::Form::paintBeforeWait(); };
 }
 
 frm_main::~frm_main()
@@ -113,6 +117,7 @@ frm_main::~frm_main()
     m_alive.reset();
     Timer1->stop();
     m_core.transport().referenceRunActive = nullptr;
+    m_core.transport().beforeLongWait = nullptr;
     m_core.serial().onLost = nullptr;
 }
 

@@ -7,16 +7,19 @@
 #include "Achsensuche.h"
 #include "CoreContext.h"
 #include "frm_main.h"
+#include "Form.h"
 #include "Guarded.h"
 #include "frm_wait.h"
 #include "globale_Funktionen.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QProgressBar>
 #include <QScopedValueRollback>
+#include <QWindow>
 #include <QtDebug>
 
 #include <exception>
@@ -89,13 +92,19 @@ void frm_main::mnuAchsensuche_Click()
                 wait->raise();
                 Disable_all(0);
                 QCoreApplication::processEvents();
+                // The scan runs without events: it can paint the window only
+                // once the window system has shown it (a bounded wait).
+                QElapsedTimer shown;
+                shown.start();
+                while (wait && wait->windowHandle() && !wait->windowHandle()->isExposed() && shown.elapsed() < 500)
+                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
             },
             [&wait](int i) {
                 if (!wait)
                     return;
                 wait->pb_ladeleiste->setValue(i);
-                // The scan blocks the event loop; paint the bar directly.
-                wait->pb_ladeleiste->repaint();
+                // The scan blocks the event loop; the bar is painted at once.
+                kit::paintNow(wait);
             });
         if (wait) {
             wait->hide();

@@ -7,6 +7,7 @@
 #include <QAbstractSlider>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <variant>
 
 namespace kit {
@@ -90,6 +92,7 @@ bool keyAllowed(QChar c, Keys keys, bool decimalComma)
     case Keys::Signed: return c == QLatin1Char('-') || c == QLatin1Char('+');
     case Keys::Decimal: return c == separator;
     case Keys::SignedDecimal: return c == separator || c == QLatin1Char('-') || c == QLatin1Char('+');
+    case Keys::MinusDecimal: return c == separator || c == QLatin1Char('-');
     case Keys::Hex: return (c >= QLatin1Char('A') && c <= QLatin1Char('F')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
     case Keys::Any: return true;
     }
@@ -109,6 +112,7 @@ struct Form::Binding
     std::function<void(int)> mouse;
     quint32 shownBack = DefaultColour;
     quint32 shownFore = DefaultColour;
+    bool dragged = false;  // a bar's thumb moved since it was pressed
 
     const Control* control() const
     {
@@ -120,9 +124,31 @@ struct Form::Binding
     }
 };
 
-Form::Form(QWidget* root) : QObject(root), m_root(root) {}
+namespace {
+// The forms whose operator step is running, innermost last, and every form
+// that exists (one UI thread).
+std::vector<Form*>& busyForms()
+{
+    static std::vector<Form*> forms;
+    return forms;
+}
+std::vector<Form*>& allForms()
+{
+    static std::vector<Form*> forms;
+    return forms;
+}
+} // namespace
 
-Form::~Form() = default;
+Form::Form(QWidget* root) : QObject(root), m_root(root)
+{
+    allForms().push_back(this);
+}
+
+Form::~Form()
+{
+    for (auto* list : {&busyForms(), &allForms()})
+        list->erase(std::remove(list->begin(), list->end(), this), list->end());
+}
 
 QWidget* Form::widget(const QString& name) const
 {
@@ -238,22 +264,50 @@ void Form::list(const QString& name, ListControl& s, Handler click, Handler lost
     }
 }
 
-void Form::range(const QString& name, RangeControl& s, Handler change)
+void Form::range(const QString& name, RangeControl& s, Handler change, Handler scroll)
 {
     Binding& b = add(name, KindRange);
     b.state = &s;
     auto* slider = qobject_cast<QAbstractSlider*>(b.widget);
     if (!slider)
         throw std::logic_error("not a bar: " + name.toStdString());
-    connect(slider, &QAbstractSlider::valueChanged, this, [this, &s, change = std::move(change)](int v) {
-        if (m_rendering)
-            return;
-        handle("range", [&] {
-            s.value = v;
-            if (change)
-                change();
+    // Without a scroll handler the bar's value stays put while the thumb is
+    // dragged and is set once on its release.
+    const bool scrolls = bool(scroll);
+    slider->setTracking(scrolls);
+    Binding* bp = &b;
+    connect(slider, &QAbstractSlider::valueChanged, this,
+            [this, &s, slider, bp, change, scroll = std::move(scroll)](int v) {
+                if (m_rendering)
+                    return;
+                if (scroll && slider->isSliderDown()) {
+                    bp->dragged = true;
+                    handle("range scroll", [&] {
+                        s.value = v;
+                        scroll();
+                    });
+                    return;
+                }
+                handle("range", [&] {
+                    s.value = v;
+                    if (change)
+                        change();
+                });
+            });
+    if (scrolls) {
+        // A tracking bar has its value already when the thumb is let go; the
+        // release is the change that ends the drag.
+        connect(slider, &QAbstractSlider::sliderReleased, this, [this, &s, slider, bp, change = std::move(change)] {
+            if (m_rendering || !bp->dragged)
+                return;
+            bp->dragged = false;
+            handle("range", [&] {
+                s.value = slider->value();
+                if (change)
+                    change();
+            });
         });
-    });
+    }
 }
 
 void Form::lamp(const QString& name, const Control& s)
@@ -277,7 +331,21 @@ void Form::handle(const char* where, const Handler& fn)
 {
     if (m_rendering)
         return;
-    guarded(where, fn);
+    {
+        auto& busy = busyForms();
+        busy.push_back(this);
+        struct Leave
+        {
+            Form* form;
+            ~Leave()
+            {
+                auto& b = busyForms();
+                if (auto it = std::find(b.rbegin(), b.rend(), form); it != b.rend())
+                    b.erase(std::next(it).base());
+            }
+        } leave{this};
+        guarded(where, fn);
+    }
     if (m_after)
         guarded("after event", m_after);
     render();
@@ -387,10 +455,14 @@ void Form::render()
         }
         if (w->isEnabled() != enabled)
             w->setEnabled(enabled);
-        if (w != m_root && w->isVisibleTo(m_root) != visible)
+        // The widget's own flag, set explicitly on the first render: a control
+        // inside a frame that is hidden (or shown only further down this
+        // render) still gets its own.
+        if (w != m_root && (b.first || w->isHidden() == visible))
             w->setVisible(visible);
         b.first = false;
     }
+    m_unpainted = true;
 }
 
 bool Form::eventFilter(QObject* watched, QEvent* event)
@@ -440,6 +512,41 @@ bool Form::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+void Form::paintBeforeWait()
+{
+    // Each busy form once (a handler may run inside another of its form).
+    std::vector<Form*> busy = busyForms();
+    std::sort(busy.begin(), busy.end());
+    busy.erase(std::unique(busy.begin(), busy.end()), busy.end());
+    for (Form* f : busy)
+        guarded("paint before a long wait", [f] { f->render(); });
+    // Then every window that rendered since: also one whose cycle set its
+    // controls from a tick.
+    std::vector<QWidget*> windows;
+    for (Form* f : allForms()) {
+        if (!f->m_unpainted)
+            continue;
+        f->m_unpainted = false;
+        if (QWidget* top = f->m_root->window(); std::find(windows.begin(), windows.end(), top) == windows.end())
+            windows.push_back(top);
+    }
+    for (QWidget* top : windows)
+        paintNow(top);
+}
+
+void paintNow(QWidget* window)
+{
+    if (!window)
+        return;
+    QWidget* top = window->window();
+    if (!top->isVisible())
+        return;
+    // The pending update request, delivered now: paints the dirty regions
+    // and flushes them to the screen.
+    QEvent request(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(top, &request);
 }
 
 bool deferCloseWhileBusy(QWidget* window, QCloseEvent* event, bool busy)

@@ -45,6 +45,7 @@ enum class Keys
     Signed,         // 0-9 + -
     Decimal,        // 0-9 and the separator
     SignedDecimal,  // 0-9, the separator, + -
+    MinusDecimal,   // 0-9, the separator, - (no +)
     Hex,            // 0-9 A-F a-f
 };
 
@@ -97,8 +98,12 @@ public:
     // box writes what is typed into `text`.
     void list(const QString& name, ListControl& s, Handler click = {}, Handler lostFocus = {});
     // QAbstractSlider (scroll bar, slider). The new value is written into
-    // `s.value` before `change` runs.
-    void range(const QString& name, RangeControl& s, Handler change = {});
+    // `s.value` before a handler runs. `change` runs when the value is set:
+    // the thumb released after a drag, an arrow or trough click, a key, the
+    // wheel. `scroll` runs at every step while the thumb is dragged. A bar
+    // without a scroll handler does not follow a drag: its value (and
+    // `change`) comes once, when the thumb is released.
+    void range(const QString& name, RangeControl& s, Handler change = {}, Handler scroll = {});
     // A lamp: a widget filled with the state's colour (grey for the default).
     void lamp(const QString& name, const Control& s);
     // Mouse button release on a widget: 1 = left, 2 = right, 4 = middle.
@@ -114,6 +119,14 @@ public:
     // the render. Input that arrives while the form renders is ignored.
     void handle(const char* where, const Handler& fn);
 
+    // Shows, before a long wait, what the program has set so far: every form
+    // inside `handle` renders its state, and every window that rendered since
+    // its last paint paints the changed controls at once, without running an
+    // event loop (an exchange that waits seconds would otherwise leave the
+    // window frozen at its last painted look). For the bus transport's
+    // long-wait hook.
+    static void paintBeforeWait();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -128,6 +141,7 @@ private:
     Handler m_after;
     const QString* m_caption = nullptr;
     bool m_rendering = false;
+    bool m_unpainted = false;  // rendered since paintBeforeWait last painted it
 };
 
 // A window closed from a box that one of its own cycles opened: the cycle
@@ -135,5 +149,9 @@ private:
 // (of its MDI sub-window, if it sits in one) once the event loop is back.
 // True when the close was put off.
 bool deferCloseWhileBusy(QWidget* window, QCloseEvent* event, bool busy);
+
+// Paints the controls of `window`'s top-level window that changed since its
+// last paint, now, without an event loop. Does nothing for a hidden window.
+void paintNow(QWidget* window);
 
 } // namespace kit
