@@ -28,8 +28,8 @@ protected:
         p.registry.CC_Aktivieren(1);
         p.registry.Statustabelle[1] = 1;
         p.registry.frm_controlparameter = &loop;
-        loop.setView(
-            {nullptr, {}, [this](const ControlLoopCore::Linie& l) { linien << l; }, [this] { linien.clear(); }, {}});
+        loop.setView({nullptr, {}, [this](const ControlLoopCore::Linie& l) { linien << l; }, [this] { linien.clear(); },
+                      {}, [this] { ++streckeFokus; }});
         loop.CCIndex = 1;
         loop.Form_Activate();
         tick();
@@ -86,6 +86,7 @@ protected:
     Hauptschleife hauptschleife{p.registry, p.transport()};
     QList<ControlLoopCore::Linie> linien;
     int berechnet = 0;
+    int streckeFokus = 0;  // times text_strecke was given the focus
 };
 
 }  // namespace
@@ -157,6 +158,7 @@ TEST_F(ControlLoopTest, MovedBarWritesAllFourRegistersAndAnOlderControllerGetsRP
     EXPECT_EQ(p.unit().received(), QStringList({"[1RS7C203340]"}));
     EXPECT_EQ(servo->register_->regelkreis, QByteArray("7C203340"));
     EXPECT_EQ(berechnet, 1);
+    EXPECT_EQ(streckeFokus, 1);  // the distance box is next
 
     servo->nurRP = true;
     loop.sb_regelkreisH.value = 0xF9;

@@ -140,9 +140,13 @@ TEST_F(BerechnungTest, EmptyEntryOrPosition31IsNoUnit)
     for (int index : {3, 31}) {
         waehle(1);
         sent();
+        ASSERT_FALSE(core.text_MFB[7].text.isEmpty());
         waehle(index);
         EXPECT_TRUE(sent().isEmpty()) << index;
         EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Rot);
+        // Axis 1's data do not stay in the boxes under the red lamp.
+        for (const kit::Control& box : core.text_MFB)
+            EXPECT_EQ(box.text, QString()) << index;
         core.text_MFB[2].text = QStringLiteral("9");
         core.text_MFB_LostFocus(2);
         core.cmd_KopEin_Click(1);

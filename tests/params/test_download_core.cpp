@@ -111,6 +111,12 @@ TEST_F(DownloadTest, EmptyOrNonNumericRowsAreSkippedWithANote)
     core.cmd_download_Click();
     EXPECT_EQ(core.lb_antwort[4].text, DownloadCore::NichtGesendetZahl);
     EXPECT_TRUE(sent().isEmpty());
+    // An empty identifier row is no missing number: it goes out as 20 blanks.
+    markiere(21);
+    core.text_download[21].text.clear();
+    core.cmd_download_Click();
+    EXPECT_EQ(sent(), QStringList{QStringLiteral("[0LS%1]").arg(QString(20, QLatin1Char(' ')))});
+    EXPECT_NE(core.lb_antwort[21].text, DownloadCore::NichtGesendetLeer);
 }
 
 TEST_F(DownloadTest, ReadModifyWriteRoundTripLeavesTheControllerUnchanged)
