@@ -130,6 +130,25 @@ TEST_F(Interpreter, RawCommandsAreCutToTheirBracketsListedAndRecorded)
     EXPECT_EQ(core.Zeitlimit, 1.0);
 }
 
+// A raw command waits up to 5 s for its reply (other lines 1 s).
+class RawCommandTimeOut : public AblaufFixture, public ::testing::WithParamInterface<std::pair<double, bool>>
+{};
+
+TEST_P(RawCommandTimeOut, FiveSeconds)
+{
+    const auto [verzoegerung, beantwortet] = GetParam();
+    unit("02").setReplyDelay(verzoegerung);
+    run({u"QV/0/2/[0VN]"_s});
+    EXPECT_EQ(core.Fehlerzahl, beantwortet ? 0 : 1) << verzoegerung;
+    EXPECT_EQ(recorded.size(), 1);
+    EXPECT_EQ(recorded.value(0).contains(u"|[0VN!"_s), beantwortet);
+    EXPECT_EQ(core.Zeitlimit, 1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, RawCommandTimeOut,
+                         ::testing::Values(std::pair{1.5, true}, std::pair{4.5, true}, std::pair{5.5, false}),
+                         [](const auto& info) { return "Delay" + std::to_string(int(info.param.first * 10)) + "Tenths"; });
+
 TEST_F(Interpreter, PauseTakesSecondsAndStopEndsIt)
 {
     double start = clock.now();

@@ -120,6 +120,25 @@ TEST_F(Panel, DisplayFifteenFollowsItsDefinitionAndThirtyOneIsNeverPolled)
     EXPECT_EQ(core.Display[15].text, u"0.07700"_s);
 }
 
+// Displays 16 to 29 show the type-1 modules (boxes 1 to 14) and are polled
+// during a run like the others.
+class TypeOneDisplay : public Panel, public ::testing::WithParamInterface<int>
+{};
+
+TEST_P(TypeOneDisplay, IsPolledDuringARun)
+{
+    const int box = GetParam();
+    const QString adresse = u"1"_s + QString::number(box, 16).toUpper();
+    bus.addUnit(adresse).setPosition(5000);
+    core.Don0.checked = true;
+    run({u"MB/1/%1/1/1000/Tisch"_s.arg(box)});
+    EXPECT_TRUE(traffic().contains(adresse + u" [1PA]"_s));
+    EXPECT_EQ(core.Display[box + 15].text, u"5.00000"_s);
+    EXPECT_TRUE(core.Display[box + 15].visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, TypeOneDisplay, ::testing::Values(1, 14));
+
 TEST_F(Panel, SilentPositionSwitchesPollingOff)
 {
     unit("01").setSilent(true);
