@@ -350,3 +350,15 @@ TEST_F(Script, FilesLoadAndSaveWithTheirMessages)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Script, LinesKeepToTheScriptFilesCodePage)
+{
+    core->text_Befehl[2].text = u"[0VN]Ω ✓ µ€"_s;
+    core->text_Befehl_Change(2);
+    EXPECT_EQ(core->text_Befehl[2].text, u"[0VN]  µ€"_s);
+    EXPECT_EQ(core->Befehlszeilen[2], u"[0VN]  µ€"_s);
+}
+
+} // namespace
