@@ -228,6 +228,9 @@ void ControlLoopCore::regelkreisschreiben()
     m_env.motfaktor_berechnen();
     stSekAnzeigen();
     anzeigen();
+    // The operator goes on with the next step's distance.
+    if (m_view.focusDistanceBox)
+        m_view.focusDistanceBox();
 }
 
 void ControlLoopCore::regelkreisauslesen()

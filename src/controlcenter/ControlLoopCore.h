@@ -84,6 +84,8 @@ public:
         std::function<void(const Linie&)> zeichnen;
         std::function<void()> bildLoeschen;
         std::function<void()> schliessen;
+        // Gives the focus to the distance box text_strecke.
+        std::function<void()> focusDistanceBox = {};
     };
 
     explicit ControlLoopCore(ControlLoopEnv env);

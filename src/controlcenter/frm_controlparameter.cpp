@@ -17,14 +17,15 @@ frm_controlparameter::frm_controlparameter(ControlLoopEnv env, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     m_core.setView({this, [this] { render(); },
                     [this](const ControlLoopCore::Linie& l) { ui.RegelPantext->zeichnen(l); },
-                    [this] { ui.RegelPantext->loeschen(); }, [this] { close(); }});
+                    [this] { ui.RegelPantext->loeschen(); }, [this] { close(); },
+                    [this] { ui.text_strecke->setFocus(Qt::OtherFocusReason); }});
     bind();
     render();
 }
 
 frm_controlparameter::~frm_controlparameter()
 {
-    m_core.setView({this, {}, {}, {}, {}});
+    m_core.setView({this, {}, {}, {}, {}, {}});
 }
 
 void frm_controlparameter::bind()

@@ -115,7 +115,13 @@ void BerechnungCore::cb_adressenauswahl_Click()
     if (cb_adressenauswahl.listIndex < 0)
         return;
     if (keineEinheit()) {
+        // No axis: the previous axis's data must not stand under the red
+        // lamp as if they were this entry's. Nothing is stored.
         sh_an_aus.colour = Rot;
+        for (kit::Control& box : text_MFB)
+            box.text.clear();
+        text_Achsenbezeichnung.text.clear();
+        lb_aufloesung.text.clear();
         return;
     }
     AxisParameterStore& store = m_env.params->store();

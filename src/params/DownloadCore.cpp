@@ -372,12 +372,8 @@ void DownloadCore::cmd_download_Click()
             continue;
         QString daten;
         if (vorlage.size() == 25) {
-            const QString t = kennung(text_download[s].text);
-            if (t.isEmpty()) {
-                lb_antwort[s].text = NichtGesendetLeer;
-                continue;
-            }
-            daten = t.leftJustified(KennungLaenge, QLatin1Char(' '));
+            // An empty identifier is written as 20 blanks: that clears it.
+            daten = kennung(text_download[s].text).leftJustified(KennungLaenge, QLatin1Char(' '));
         } else {
             const QString t = text_download[s].text.trimmed();
             if (t.isEmpty()) {

@@ -67,8 +67,11 @@ void ScriptCore::cb_adressenauswahl_Click()
 
 void ScriptCore::text_Befehl_Change(int Index)
 {
-    if (Index >= 0 && Index < Zeilen)
-        befehleaktualisieren(Index, text_Befehl[Index].text);
+    if (Index < 0 || Index >= Zeilen)
+        return;
+    // The script is saved in Windows-1252: other characters are refused.
+    keepWindows1252(text_Befehl[Index].text);
+    befehleaktualisieren(Index, text_Befehl[Index].text);
 }
 
 void ScriptCore::befehleaktualisieren(int Index, const QString& Befehl)

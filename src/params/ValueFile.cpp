@@ -30,7 +30,9 @@ QByteArray toWindows1252(const QString& text)
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         char b = '?';
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF) || (u >= 0x80 && u < 0xA0 && Cp1252High[u - 0x80] == 0)) {
+            // (An undefined byte of 0x80-0x9F was read as the control
+            // character of its number: it is written back as that byte.)
             b = char(u);
         } else {
             for (int i = 0; i < 32; ++i)
@@ -124,20 +126,47 @@ bool writeValueFile(const QString& path, const QByteArray& data, QString* error)
 }
 
 namespace {
+const QByteArray Utf8Bom("\xEF\xBB\xBF");
+
+// The files are Windows-1252, as they are written; only a UTF-8 byte-order
+// mark says otherwise. (Guessing UTF-8 from valid bytes would read a saved
+// "Ã¼" back as "ü" and change the file on the next save.)
 QString decode(const QByteArray& bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = fromWindows1252(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    return text;
+    if (bytes.startsWith(Utf8Bom))
+        return QString::fromUtf8(bytes.mid(Utf8Bom.size()));
+    return fromWindows1252(bytes);
 }
 } // namespace
 
+bool fitsWindows1252(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF) || (u < 0xA0 && Cp1252High[u - 0x80] == 0))
+        return true;
+    for (const char16_t h : Cp1252High)
+        if (h != 0 && h == u)
+            return true;
+    return false;
+}
+
+bool keepWindows1252(QString& text)
+{
+    const qsizetype vorher = text.size();
+    text.removeIf([](QChar c) { return !fitsWindows1252(c); });
+    return text.size() != vorher;
+}
+
+bool ValueFileReader::isText(const QByteArray& bytes)
+{
+    // Text files of the program hold no NUL byte; UTF-16 and UTF-32 files
+    // (with their byte-order marks) are not text in this sense either.
+    return !bytes.contains('\0') && !bytes.startsWith("\xFF\xFE") && !bytes.startsWith("\xFE\xFF");
+}
+
 ValueFileReader::ValueFileReader(const QByteArray& bytes)
 {
+    m_lineBreaks = bytes.contains('\n') || bytes.contains('\r');
     const QString text = decode(bytes);
     // CR LF, LF and a lone CR each end a line.
     qsizetype start = 0;
@@ -184,6 +213,11 @@ std::optional<ValueFileReader> ValueFileReader::fromFile(const QString& path, QS
     const auto bytes = readFileBytes(path, error);
     if (!bytes)
         return std::nullopt;
+    if (!isText(*bytes)) {
+        if (error)
+            *error = QStringLiteral("not a text file");
+        return std::nullopt;
+    }
     return ValueFileReader(*bytes);
 }
 

@@ -8,14 +8,15 @@
 //
 // Files are written in Windows-1252, the single-byte code page the stored
 // files of existing installations use; a character it cannot hold is written
-// as "?".
+// as "?" (the boxes whose text goes into such a file refuse those characters,
+// see keepWindows1252).
 //
-// The reader is lenient about what people type by hand: LF or CR endings, a
-// UTF-8 byte-order mark, blanks around a value, unquoted strings, numbers such
-// as ".5", "+3" or "1E-05", and files in Windows-1252 or UTF-8 (the bytes are
-// taken as UTF-8 when they are valid UTF-8). It is strict about types: a
-// number field that holds no number (nor "nan" or "inf") is an error, never a
-// silent 0.
+// Files are read in Windows-1252 too, unless they start with a UTF-8
+// byte-order mark. A file with a NUL byte or a UTF-16 byte-order mark is not
+// a text file and is refused. The reader is lenient about what people type by
+// hand: LF or CR endings, blanks around a value, unquoted strings, numbers
+// such as ".5", "+3" or "1E-05". It is strict about types: a number field that
+// holds no number (nor "nan" or "inf") is an error, never a silent 0.
 
 #include <QByteArray>
 #include <QString>
@@ -53,6 +54,11 @@ private:
 // characters; a character outside the code page becomes "?").
 QByteArray toWindows1252(const QString& text);
 QString fromWindows1252(const QByteArray& bytes);
+// Whether Windows-1252 holds the character.
+bool fitsWindows1252(QChar c);
+// Drops the characters Windows-1252 cannot hold (for a box whose text is
+// saved to a value file); true when it dropped any.
+bool keepWindows1252(QString& text);
 
 // Writes a whole file atomically: the old file stays untouched unless the new
 // one was written completely, and the folder is synced after the rename so the
@@ -69,8 +75,14 @@ class ValueFileReader
 {
 public:
     explicit ValueFileReader(const QByteArray& bytes);
-    // Reads a file; nothing when it cannot be opened or read.
+    // Reads a file; nothing when it cannot be opened or read, or is not text.
     static std::optional<ValueFileReader> fromFile(const QString& path, QString* error = nullptr);
+    // No NUL byte and no UTF-16 byte-order mark.
+    static bool isText(const QByteArray& bytes);
+
+    // Whether the file has a line ending at all (a list of several values
+    // cannot be a single line).
+    bool hasLineBreaks() const { return m_lineBreaks; }
 
     // Values (lines) in the file; a final line ending adds none.
     int count() const { return int(m_lines.size()); }
@@ -96,4 +108,5 @@ public:
 private:
     QStringList m_lines;
     qsizetype m_pos = 0;
+    bool m_lineBreaks = false;
 };

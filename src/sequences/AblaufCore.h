@@ -30,6 +30,8 @@ struct AblaufEnv
     std::function<void()> showRecordingWindow = [] {};
     // Whether displayed decimals use a comma.
     std::function<bool()> komma = [] { return false; };
+    // A run ended and `CStart` is enabled again: the window gives it the focus.
+    std::function<void()> focusStart = [] {};
 };
 
 class AblaufCore

@@ -36,41 +36,45 @@ void AblaufCore::Form_Load()
 
 void AblaufCore::AblL()
 {
+    QString pfad;
     if (Autoladen == 1) {
-        Dateiname = QDir(m_env.programFolder()).filePath(QStringLiteral("autost.aqv"));
+        pfad = QDir(m_env.programFolder()).filePath(QStringLiteral("autost.aqv"));
     } else {
         FileDialogRequest r;
         r.filter = Dateifilter;
         r.folder = m_env.programFolder();
         r.fileName = QStringLiteral("aqv_.aqv");
         r.defaultExt = QStringLiteral("aqv");
-        const QString pfad = m_env.ui->openFile(r);
+        pfad = m_env.ui->openFile(r);
         if (pfad.isEmpty())
             return;
-        Dateiname = pfad;
     }
-    Label3.text = namensteil(Dateiname);
-    auto reader = ValueFileReader::fromFile(Dateiname);
+    // The whole file is read before anything changes: a file that cannot be
+    // read whole (missing, short, not text) leaves the lines, the editor and
+    // the file name as they were, so Start never runs a mix of two files.
+    auto reader = ValueFileReader::fromFile(pfad);
     if (!reader) {
-        m_env.ui->message(fehlertext(53, QStringLiteral("File not found"), Dateiname));
+        if (QFileInfo::exists(pfad))
+            m_env.ui->message(fehlertext(62, QStringLiteral("Input past end of file"), pfad));
+        else
+            m_env.ui->message(fehlertext(53, QStringLiteral("File not found"), pfad));
         return;
     }
-    // The whole file is read before any line changes.
     QStringList zeilen;
-    while (zeilen.size() < Zeilen) {
+    while (reader->hasLineBreaks() && zeilen.size() < Zeilen) {
         const auto text = reader->readString();
         if (!text)
             break;
         zeilen << ohneAnfuehrungszeichen(*text);
     }
-    // A short file fills the lines it holds; the others keep their text and
-    // the editor is not refreshed.
-    for (int i = 0; i < zeilen.size(); ++i)
-        pZeile[i].text = zeilen.at(i);
     if (zeilen.size() < Zeilen) {
-        m_env.ui->message(fehlertext(62, QStringLiteral("Input past end of file"), Dateiname));
+        m_env.ui->message(fehlertext(62, QStringLiteral("Input past end of file"), pfad));
         return;
     }
+    Dateiname = pfad;
+    Label3.text = namensteil(Dateiname);
+    for (int i = 0; i < Zeilen; ++i)
+        pZeile[i].text = zeilen.at(i);
     LEdit();
 }
 
@@ -112,8 +116,9 @@ void AblaufCore::AblaufCompiler()
             continue;
         }
         // Text beyond the buffer's 101 lines is not taken; a double quote
-        // cannot be stored in the file and is dropped.
-        if (k > 100 || c == QLatin1Char('"'))
+        // or a character outside Windows-1252 cannot be stored in the file
+        // and is dropped.
+        if (k > 100 || c == QLatin1Char('"') || !fitsWindows1252(c))
             continue;
         puffer[k] += c;
         if (k < Zeilen)
@@ -141,6 +146,11 @@ void AblaufCore::CTST1_Click()
 
 void AblaufCore::pZeile_Change(int index)
 {
-    if (index >= 0 && index < Zeilen && pZeile[index].text.contains(QLatin1Char('"')))
+    if (index < 0 || index >= Zeilen)
+        return;
+    // The file holds neither a double quote nor a character outside
+    // Windows-1252 (it would be saved as "?"): neither enters a line.
+    if (pZeile[index].text.contains(QLatin1Char('"')))
         pZeile[index].text.remove(QLatin1Char('"'));
+    keepWindows1252(pZeile[index].text);
 }

@@ -8,6 +8,7 @@
 #include "UiServices.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 const QString KeywordsWithoutModule[] = {QStringLiteral("CE"), QStringLiteral("**"), QStringLiteral("WZ")};
@@ -60,6 +61,7 @@ void AblaufCore::laufBeenden()
     m_timer1On = true;
     FStop();
     CStart.enabled = true;
+    m_env.focusStart();
     Abbruch = 0;
 }
 
@@ -144,8 +146,17 @@ bool AblaufCore::step()
             return laeuft();
         }
         m_schraegstriche = int(feldpos.size());
-        for (int m = 0; m < feldpos.size(); ++m)
-            m_feldzahl[m + 1] = ablauf::leadingNumber(L, feldpos.at(m));
+        for (int m = 0; m < feldpos.size(); ++m) {
+            const double v = ablauf::leadingNumber(L, feldpos.at(m));
+            // A field that does not fit a 32-bit count would be sent as
+            // something else (a move to 0): the line is refused instead.
+            if (!std::isfinite(v) || v < double(std::numeric_limits<qint32>::min()) ||
+                v > double(std::numeric_limits<qint32>::max())) {
+                zeilenfehler(QStringLiteral("number in field %1 does not fit 32 bits").arg(m + 1));
+                return laeuft();
+            }
+            m_feldzahl[m + 1] = v;
+        }
     }
     if (Abbruch == 27) {
         laufBeenden();

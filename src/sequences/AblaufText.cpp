@@ -40,9 +40,10 @@ double leadingNumber(const QString& text, qsizetype from)
             end = j;
         }
     }
+    // A number too large for a double is no number at all (not a silent 0).
     bool ok = false;
     const double v = text.mid(start, end - start).toDouble(&ok);
-    return ok && std::isfinite(v) ? v : 0.0;
+    return ok && std::isfinite(v) ? v : std::numeric_limits<double>::quiet_NaN();
 }
 
 namespace {

@@ -10,6 +10,7 @@ namespace ablauf {
 // The number at the start of `text` from character index `from`: leading
 // blanks are skipped and the number ends at the first character that cannot
 // continue it ("25.5/x" gives 25.5). No digits give 0. "." is the separator.
+// A number beyond the range of a double ("1e400") gives NaN.
 double leadingNumber(const QString& text, qsizetype from = 0);
 
 // Counts of a move: value × factor rounded half away from zero, as eight

@@ -31,8 +31,11 @@ void InitListCore::Befehlslisteschreiben()
 
 void InitListCore::text_Befehl_Change(int k)
 {
-    if (k >= 0 && k < size())
-        m_env.list->befehleaktualisieren(k, text_Befehl[std::size_t(k)].text);
+    if (k < 0 || k >= size())
+        return;
+    // The list is saved in Windows-1252: other characters are refused.
+    keepWindows1252(text_Befehl[std::size_t(k)].text);
+    m_env.list->befehleaktualisieren(k, text_Befehl[std::size_t(k)].text);
 }
 
 void InitListCore::cmd_senden_Click(int k)
@@ -175,8 +178,10 @@ bool InitListCore::befehlssatzladen()
         return false;  // a cancelled dialog keeps the list
     const QString name = QFileInfo(pfad).fileName();
     const QString meldung = QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!");
+    // A file that is not text, or a single line where a list of lines is
+    // due, is no command list: it changes nothing.
     auto reader = ValueFileReader::fromFile(pfad);
-    if (!reader) {
+    if (!reader || (size() > 1 && !reader->hasLineBreaks())) {
         m_env.ui->message(meldung);
         return false;
     }

@@ -153,6 +153,14 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
         }
     };
     cc.aktivieren = [&frame](int n) { frame.CC_Aktivieren(n); };
+    cc.initFarbe = [&frame](int n, quint32 colour) {
+        if (IControlCenter* c = frame.CC.item(n)) {
+            if (colour == InitListCore::Gruen)
+                c->bindToolButton(IControlCenter::ToolButton::Init);
+            else
+                c->releaseToolButton(IControlCenter::ToolButton::Init);
+        }
+    };
     windows->initCore = std::make_unique<InitListCore>(cc, true);
     windows->initCore->caption = QStringLiteral("Init_CC");
     InitListEnv cct = initEnv(frame, params.init2());
@@ -170,13 +178,16 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
     windows->init2Core = std::make_unique<InitListCore>(cct, false);
     windows->init2Core->caption = QStringLiteral("Init_CCT");
 
+    // The loaded lists show in the boxes; which window each list serves, and
+    // which window is current, stays as it was (that is the windows' own
+    // activation, when the operator brings one up).
     const auto zeigen = [windows] {
         windows->initCore->Befehlslisteladen();
         windows->init2Core->Befehlslisteladen();
         if (windows->init)
             windows->init->render();
         if (windows->init2)
-            windows->init2->Form_Activate();
+            windows->init2->render();
     };
     frame.reloadCommandLists = zeigen;
     frame.setMenuHandler(Menu::Befehlssatzladen, [windows, zeigen] {

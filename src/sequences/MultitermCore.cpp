@@ -228,6 +228,12 @@ void MultitermCore::dauerAus()
     m_timer1 = false;
 }
 
+void MultitermCore::tsend_Change(int i)
+{
+    if (i >= 0 && i < Zeilen)
+        keepWindows1252(tsend[i].text);
+}
+
 void MultitermCore::cDauer_Click()
 {
     if (cDauer.checked) {

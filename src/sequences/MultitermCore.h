@@ -63,7 +63,13 @@ public:
     void senden();
     void CSenden_Click();
     void cDauer_Click();
+    // A command box edited: the test file is Windows-1252, other characters
+    // are refused.
+    void tsend_Change(int i);
     void Timer1_Timer();
+    // Leaving the terminal switches its timer off; "Dauer" resumes only when
+    // the box is ticked again (or the window is loaded anew).
+    void cmd_exit_Click() { m_timer1 = false; }
     void chWaitpos_Click();
     void VTyp_Change();
     void VBox_Change();

@@ -23,7 +23,11 @@ constexpr int ZeilenProSpalte = 29;
 frm_ablauf::frm_ablauf(AblaufWindowEnv env, QWidget* parent)
     : QWidget(parent),
       m_env(std::move(env)),
-      m_core(m_env.core),
+      m_core([this] {
+          AblaufEnv e = m_env.core;
+          e.focusStart = [this] { startFokussieren(); };
+          return e;
+      }()),
       m_ui(std::make_unique<Ui::frm_ablauf>()),
       ui(*m_ui),
       m_form(this)
@@ -182,6 +186,14 @@ void frm_ablauf::CStart_Click()
         return;
     m_core.CStart_Click();
     m_schritt.start(0);
+}
+
+void frm_ablauf::startFokussieren()
+{
+    // The button is enabled in the state first: a disabled widget takes no focus.
+    m_form.render();
+    if (ui.CStart->isEnabled())
+        ui.CStart->setFocus(Qt::OtherFocusReason);
 }
 
 void frm_ablauf::schritt()

@@ -46,6 +46,7 @@ private:
     void binden();
     void CStart_Click();
     void schritt();
+    void startFokussieren();
     void tick();
     void cmd_exit_Click();
 

@@ -151,6 +151,11 @@ void frm_init2::Form_Activate()
     m_form.render();
 }
 
+void frm_init2::render()
+{
+    m_form.render();
+}
+
 void frm_init2::SetFocus()
 {
     show();

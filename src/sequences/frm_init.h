@@ -53,6 +53,7 @@ public:
     // Binds the window to probe window n (the probe window's INIT button).
     void cmd_Init(int n);
     void Form_Activate();
+    void render();
 
 protected:
     bool event(QEvent* e) override;

@@ -50,7 +50,7 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
     kit::Form& f = m_form;
     for (int i = 0; i < MultitermCore::Zeilen; ++i) {
         f.entry(QStringLiteral("Text1_%1").arg(i), c.Text1[i], {.keys = kit::Keys::Hex});
-        f.entry(QStringLiteral("tsend_%1").arg(i), c.tsend[i]);
+        f.entry(QStringLiteral("tsend_%1").arg(i), c.tsend[i], {.change = [&c, i] { c.tsend_Change(i); }});
         f.button(QStringLiteral("csend_%1").arg(i), c.csend[i]);
         f.entry(QStringLiteral("tempf_%1").arg(i), c.tempf[i]);
         auto* b = f.get<QPushButton>(QStringLiteral("Cosend_%1").arg(i));
@@ -74,6 +74,7 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
     knopf("ptestld", [&c] { c.ptestld_Click(); });
     knopf("pTestsp", [&c] { c.pTestsp_Click(); });
     connect(m_form.get<QPushButton>(QStringLiteral("cmd_exit")), &QPushButton::clicked, this, [this] {
+        m_core.cmd_exit_Click();
         Timer1.stop();
         hide();
         m_env.verlassen();

@@ -28,8 +28,8 @@ protected:
         p.registry.CC_Aktivieren(1);
         p.registry.Statustabelle[1] = 1;
         p.registry.frm_controlparameter = &loop;
-        loop.setView(
-            {nullptr, {}, [this](const ControlLoopCore::Linie& l) { linien << l; }, [this] { linien.clear(); }, {}});
+        loop.setView({nullptr, {}, [this](const ControlLoopCore::Linie& l) { linien << l; }, [this] { linien.clear(); },
+                      {}, [this] { ++streckeFokus; }});
         loop.CCIndex = 1;
         loop.Form_Activate();
         tick();
@@ -86,6 +86,7 @@ protected:
     Hauptschleife hauptschleife{p.registry, p.transport()};
     QList<ControlLoopCore::Linie> linien;
     int berechnet = 0;
+    int streckeFokus = 0;  // times text_strecke was given the focus
 };
 
 }  // namespace
@@ -157,6 +158,7 @@ TEST_F(ControlLoopTest, MovedBarWritesAllFourRegistersAndAnOlderControllerGetsRP
     EXPECT_EQ(p.unit().received(), QStringList({"[1RS7C203340]"}));
     EXPECT_EQ(servo->register_->regelkreis, QByteArray("7C203340"));
     EXPECT_EQ(berechnet, 1);
+    EXPECT_EQ(streckeFokus, 1);  // the distance box is next
 
     servo->nurRP = true;
     loop.sb_regelkreisH.value = 0xF9;
@@ -227,6 +229,31 @@ TEST_P(ControlLoopCurveTest, ConstantSpeedOfVpPerSampleLiesOnThePlusHundredLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothForms, ControlLoopCurveTest, ::testing::Bool());
+
+TEST_F(ControlLoopTest, ACurveJumpOf4200OrMoreIsNotDrawn)
+{
+    // One count is 4.2 units of height here (500 counts a sample reach the
+    // +100 line, 2100 units up). A step 1000 counts down rises 4200 exactly:
+    // skipped; 999 counts rise 4195.8: drawn.
+    QList<qint32> w(ControlLoopCore::Werte, -1999);
+    w[0] = w[1] = 0;
+    w[2] = w[3] = -1000;
+    p.unit().setHandler(QStringLiteral("1XL"), [w](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
+        QByteArray text;
+        for (qsizetype n = 0; n < w.size(); ++n)
+            text += (n ? "," : "") + QByteArray::number(quint32(w[n]) & 0xFFFFFF, 16).rightJustified(6, '0');
+        return c.accepted(text);
+    });
+    loop.cmd_Diag_Click(1);
+    tick();
+    ASSERT_EQ(linien.size(), 99);
+    EXPECT_DOUBLE_EQ(linien[0].y2, ControlLoopCore::YNull);
+    // The jump to 7200 is not drawn, but the next line starts there.
+    EXPECT_DOUBLE_EQ(linien[1].x1, 610);
+    EXPECT_DOUBLE_EQ(linien[1].y1, 7200);
+    EXPECT_DOUBLE_EQ(linien[1].y2, ControlLoopCore::YNull);
+    EXPECT_DOUBLE_EQ(linien[2].y2, 7195.8);
+}
 
 TEST_F(ControlLoopTest, EveryStartCountsForTheColourAndTheSeventhIsBlackAgain)
 {

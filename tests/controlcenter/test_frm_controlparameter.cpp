@@ -90,6 +90,13 @@ TEST_F(FrmControlparameterTest, ButtonBindsTheWindowWhichRecordsAStepIntoItsPict
     EXPECT_EQ(w->ui.text_regelP_1->text(), QStringLiteral("7C"));
     EXPECT_EQ(w->ui.sb_regelkreisV_4->value(), 0x40);
     EXPECT_EQ(w->ui.lb_ST_Sec->text(), main->komma_frage ? QStringLiteral("1,000ms") : QStringLiteral("1.000ms"));
+    // After a register write the distance box has the focus for the next step.
+    w->ui.cmd_Diag_1->setFocus();
+    w->ui.sb_regelkreisV_4->setValue(0x41);
+    ticks(2);
+    QWidget* fokus = w->focusWidget();
+    EXPECT_TRUE(fokus == w->ui.text_strecke || fokus == w->ui.text_strecke->lineEdit())
+        << (fokus ? fokus->objectName().toStdString() : std::string("none"));
 
     w->ui.ob_zeit_2->click();
     ticks(2);

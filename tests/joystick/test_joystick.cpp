@@ -132,6 +132,31 @@ INSTANTIATE_TEST_SUITE_P(Table, DeflectionTest,
                          ::testing::Values(Auslenkung{"80", 0, -127, 0, "2A", "0"}, Auslenkung{"FF", 0, 0, 0, "-", "-"},
                                            Auslenkung{"03", 0, 0, 3, "0", "2A"}, Auslenkung{"FE", -1, 0, 0, "-", "-"}));
 
+// The position shows more decimals the finer a count is (k = 1000 / motor
+// factor, in µm per count): three from k = 1, four from 0.1, five from 0.01,
+// six below.
+class PositionFormat : public JoystickTest, public ::testing::WithParamInterface<std::pair<double, const char*>>
+{};
+
+TEST_P(PositionFormat, DecimalsFollowTheCountSize)
+{
+    const auto [motfak, text] = GetParam();
+    store.datensatz(1).Motfak = motfak;
+    bank.axis(QStringLiteral("01")).setPosition(25000);
+    laufend();
+    tick();
+    QString erwartet = QString::fromLatin1(text) + QStringLiteral(" mm");
+    if (dezimalkomma())
+        erwartet.replace(QLatin1Char('.'), QLatin1Char(','));
+    EXPECT_EQ(joystick.lb_POS[0].text, erwartet) << motfak;
+}
+
+INSTANTIATE_TEST_SUITE_P(Factors, PositionFormat,
+                         ::testing::Values(std::pair{1000.0, "25.000"}, std::pair{2000.0, "12.5000"},
+                                           std::pair{10000.0, "2.5000"}, std::pair{10001.0, "2.49975"},
+                                           std::pair{100000.0, "0.25000"}, std::pair{100001.0, "0.249998"}),
+                         [](const auto& info) { return "Factor" + std::to_string(qint64(info.param.first)); });
+
 TEST_F(JoystickTest, JoystickOptionReachesBothUnitsInOneTickAndStopEndsIt)
 {
     laufend();

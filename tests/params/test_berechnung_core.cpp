@@ -78,6 +78,41 @@ TEST_F(BerechnungTest, BarWritesTheRegisterWithTheOtherThreeAndFallsBackToRP)
     EXPECT_TRUE(s.contains(QStringLiteral("[1RP82112233]")));
 }
 
+TEST_F(BerechnungTest, RefusedRegisterWriteIsFollowedByAStatusQueryThenRP)
+{
+    waehle(1);
+    sent();
+    wb.unit().rejectNext(QStringLiteral("[1RS"), 0x0005);
+    core.sb_regelkreisH.value = 130;
+    core.sb_regelkreisH_Change();
+    const QStringList s = sent();
+    const qsizetype rs = s.indexOf(QStringLiteral("[1RS82112233]"));
+    ASSERT_GE(rs, 1) << s.join(u' ').toStdString();
+    EXPECT_EQ(s.at(rs - 1), QStringLiteral("[1RL]"));
+    EXPECT_EQ(s.mid(rs + 1, 2), QStringList({QStringLiteral("[0ST]"), QStringLiteral("[1RP82112233]")}));
+}
+
+// The bar holds 15 to 249: a register read outside cannot be shown and the
+// bar keeps its position.
+class RegisterRange : public BerechnungTest, public ::testing::WithParamInterface<std::pair<const char*, int>>
+{};
+
+TEST_P(RegisterRange, BarShowsOnlyWhatItsRangeHolds)
+{
+    const auto [register_, bar] = GetParam();
+    waehle(1);
+    ASSERT_EQ(core.sb_regelkreisH.value, 124);
+    const QByteArray antwort = QByteArray("[1RL!") + register_ + "112233]";
+    wb.unit().setHandler(QStringLiteral("1RL"), [antwort](SimUnit&, const SimCommand&) { return antwort; });
+    waehle(1);
+    EXPECT_EQ(core.sb_regelkreisH.value, bar) << register_;
+}
+
+INSTANTIATE_TEST_SUITE_P(Registers, RegisterRange,
+                         ::testing::Values(std::pair{"0E", 124}, std::pair{"0F", 15}, std::pair{"F9", 249},
+                                           std::pair{"FA", 124}),
+                         [](const auto& info) { return std::string("Register") + info.param.first; });
+
 TEST_F(BerechnungTest, FailedRegisterReadWritesNothingAndTheBarReturns)
 {
     waehle(1);
@@ -140,9 +175,13 @@ TEST_F(BerechnungTest, EmptyEntryOrPosition31IsNoUnit)
     for (int index : {3, 31}) {
         waehle(1);
         sent();
+        ASSERT_FALSE(core.text_MFB[7].text.isEmpty());
         waehle(index);
         EXPECT_TRUE(sent().isEmpty()) << index;
         EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Rot);
+        // Axis 1's data do not stay in the boxes under the red lamp.
+        for (const kit::Control& box : core.text_MFB)
+            EXPECT_EQ(box.text, QString()) << index;
         core.text_MFB[2].text = QStringLiteral("9");
         core.text_MFB_LostFocus(2);
         core.cmd_KopEin_Click(1);

@@ -454,16 +454,20 @@ TEST_F(ConfigFileTest, OversizedNonNumberAndCodePageFiles)
     EXPECT_EQ(ui.messages.size(), 4);
     EXPECT_TRUE(file.collect() == before);
 
-    // Windows-1252 out and back, and a UTF-8 file read as well.
+    // Windows-1252 out and back, and a UTF-8 file with its byte-order mark read as well.
     params.store().datensatz(3).Achsenbezeichnung = QStringLiteral("€ „Tisch“ µm");
     ASSERT_TRUE(file.speichern(QStringLiteral("auto")));
     EXPECT_TRUE(readAll(path).contains("\"\x80 \x84Tisch\x93 \xB5m\""));
     ASSERT_TRUE(file.laden(QStringLiteral("auto")));
     EXPECT_EQ(params.store().datensatz(3).Achsenbezeichnung, QStringLiteral("€ „Tisch“ µm"));
-    writeFile(path, fromWindows1252(readAll(path)).toUtf8());
+    writeFile(path, "\xEF\xBB\xBF" + fromWindows1252(readAll(path)).toUtf8());
     params.store().datensatz(3).Achsenbezeichnung.clear();
     ASSERT_TRUE(file.laden(QStringLiteral("auto")));
     EXPECT_EQ(params.store().datensatz(3).Achsenbezeichnung, QStringLiteral("€ „Tisch“ µm"));
+    // Without the mark the same bytes are Windows-1252 text, as written.
+    writeFile(path, readAll(path).mid(3));
+    ASSERT_TRUE(file.laden(QStringLiteral("auto")));
+    EXPECT_EQ(params.store().datensatz(3).Achsenbezeichnung, fromWindows1252(QStringLiteral("€ „Tisch“ µm").toUtf8()));
 }
 
 // The file-menu entries are tested through the frame (tests/mainwindow/test_install.cpp).

@@ -111,6 +111,12 @@ TEST_F(DownloadTest, EmptyOrNonNumericRowsAreSkippedWithANote)
     core.cmd_download_Click();
     EXPECT_EQ(core.lb_antwort[4].text, DownloadCore::NichtGesendetZahl);
     EXPECT_TRUE(sent().isEmpty());
+    // An empty identifier row is no missing number: it goes out as 20 blanks.
+    markiere(21);
+    core.text_download[21].text.clear();
+    core.cmd_download_Click();
+    EXPECT_EQ(sent(), QStringList{QStringLiteral("[0LS%1]").arg(QString(20, QLatin1Char(' ')))});
+    EXPECT_NE(core.lb_antwort[21].text, DownloadCore::NichtGesendetLeer);
 }
 
 TEST_F(DownloadTest, ReadModifyWriteRoundTripLeavesTheControllerUnchanged)
@@ -153,6 +159,46 @@ TEST_F(DownloadTest, LeavingABoxClampsRefusesTextAndFormats)
     core.text_download_LostFocus(3);
     EXPECT_EQ(core.text_download[3].text, QStringLiteral("2,5000"));
 }
+
+TEST_F(DownloadTest, ReadOutShowsFourDecimalsOnlyOnTheDistanceRows)
+{
+    eeprom().setValue("1DP", "00001388");  // 5000 counts
+    eeprom().setValue("1PS", "00002710");  // 10000 counts
+    eeprom().setValue("1L5", "00001388");
+    waehle(1);
+    EXPECT_EQ(core.text_download[0].text, QStringLiteral("1.0000"));
+    EXPECT_EQ(core.text_download[1].text, QStringLiteral("2.0000"));
+    EXPECT_EQ(core.text_download[8].text, QStringLiteral("1.000"));
+}
+
+struct Grenzfall
+{
+    int row;
+    const char* eingabe;
+    const char* ergebnis;
+};
+
+class DownloadBounds : public DownloadTest, public ::testing::WithParamInterface<Grenzfall>
+{};
+
+// Positions lie within the 24-bit count range (one short of it below),
+// distances have no lower bound; motor factor 5000.
+TEST_P(DownloadBounds, LeavingABoxClampsToTheRowsBounds)
+{
+    const Grenzfall g = GetParam();
+    waehle(1);
+    core.text_download[std::size_t(g.row)].text = QString::fromLatin1(g.eingabe);
+    core.text_download_LostFocus(g.row);
+    EXPECT_EQ(core.text_download[std::size_t(g.row)].text, QString::fromLatin1(g.ergebnis)) << g.row << " " << g.eingabe;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DownloadBounds,
+    ::testing::Values(Grenzfall{8, "-5000", "-1677.7212"}, Grenzfall{8, "-1677.7211", "-1677.7211"},
+                      Grenzfall{9, "5000", "1677.7214"}, Grenzfall{11, "-2000", "-1677.7212"},
+                      Grenzfall{13, "-1677.7213", "-1677.7212"}, Grenzfall{0, "-5000", "-5000.0000"},
+                      Grenzfall{1, "5000", "1677.7214"}, Grenzfall{10, "0", "1.0000"}),
+    [](const auto& info) { return "Row" + std::to_string(info.param.row) + "Case" + std::to_string(info.index); });
 
 TEST_F(DownloadTest, IdentifiersArePrintableWithoutBracketsAtMost20)
 {

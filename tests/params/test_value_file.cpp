@@ -157,12 +157,67 @@ TEST(ValueFileReaderTest, UnterminatedQuoteIsNoString)
     }
 }
 
-TEST(ValueFileReaderTest, Latin1FilesAreReadAsLatin1AndUtf8AsUtf8)
+TEST(ValueFileReaderTest, FilesAreWindows1252UnlessAUtf8MarkSaysOtherwise)
 {
     ValueFileReader latin("\"\xB5m Achse\"\n");
     EXPECT_EQ(latin.readString(), QStringLiteral("µm Achse"));
-    ValueFileReader utf8("\"\xC2\xB5m Achse\"\n");
-    EXPECT_EQ(utf8.readString(), QStringLiteral("µm Achse"));
+    ValueFileReader marked("\xEF\xBB\xBF\"\xC2\xB5m Achse\"\n");
+    EXPECT_EQ(marked.readString(), QStringLiteral("µm Achse"));
+    // Bytes that happen to be valid UTF-8 are still Windows-1252 text.
+    ValueFileReader unmarked("\"\xC3\xBC\"\n");
+    EXPECT_EQ(unmarked.readString(), QStringLiteral("Ã¼"));
+}
+
+TEST(ValueFileReaderTest, LoadThenSaveKeepsEveryByte)
+{
+    // "Ã¼", the typographic characters and the bytes the code page leaves
+    // undefined all come back as they were.
+    const QByteArray bytes("\"\xC3\xBC \x80\x84\x93 \x81\x8D\x8F\x90\x9D \xFF\"\r\n");
+    ValueFileReader r(bytes);
+    ValueFileWriter w;
+    w.writeString(*r.readString());
+    EXPECT_EQ(w.data(), bytes);
+}
+
+TEST(ValueFileReaderTest, NulBytesOrAUtf16MarkAreNoTextFile)
+{
+    TempHome home;
+    struct Fall
+    {
+        const char* name;
+        QByteArray bytes;
+        bool text;
+    };
+    const Fall faelle[] = {
+        {"plain", QByteArray("\"[0ST]\"\r\n\"\"\r\n"), true},
+        {"utf8 mark", QByteArray("\xEF\xBB\xBF\"[0ST]\"\r\n"), true},
+        {"nul byte", QByteArray("\"[0ST]\"\r\n", 9) + QByteArray(1, '\0') + "\r\n", false},
+        {"utf16le", QByteArray("\xFF\xFE\"\0[\0]\0\"\0\r\0\n\0", 14), false},
+        {"utf16be", QByteArray("\xFE\xFF\0\"\0[\0]\0\"\0\r\0\n", 14), false},
+        {"utf16 without nul", QByteArray("\xFF\xFE\x3D\xD8"), false},
+    };
+    for (const Fall& f : faelle) {
+        SCOPED_TRACE(f.name);
+        const QString path = home.file(QStringLiteral("f.tst"));
+        ASSERT_TRUE(writeValueFile(path, f.bytes));
+        EXPECT_EQ(ValueFileReader::isText(f.bytes), f.text);
+        QString error;
+        EXPECT_EQ(ValueFileReader::fromFile(path, &error).has_value(), f.text);
+        EXPECT_EQ(error.isEmpty(), f.text);
+    }
+    EXPECT_FALSE(ValueFileReader("\"a\"").hasLineBreaks());
+    EXPECT_TRUE(ValueFileReader("\"a\"\r").hasLineBreaks());
+}
+
+TEST(ValueFileTest, BoxesKeepOnlyWhatWindows1252Holds)
+{
+    QString text = QStringLiteral("[1EE] €„µ“✓😀Ωÿ");
+    EXPECT_TRUE(keepWindows1252(text));
+    EXPECT_EQ(text, QStringLiteral("[1EE] €„µ“ÿ"));
+    EXPECT_FALSE(keepWindows1252(text));
+    EXPECT_EQ(fromWindows1252(toWindows1252(text)), text);
+    EXPECT_TRUE(fitsWindows1252(QChar(0x2122)));   // ™ is byte 0x99
+    EXPECT_FALSE(fitsWindows1252(QChar(0x0100)));  // Ā is not in the code page
 }
 
 TEST(ValueFileTest, AtomicWriteKeepsTheOldFileWhenTheNewOneCannotBeWritten)

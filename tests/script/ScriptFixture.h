@@ -54,6 +54,22 @@ protected:
         core->setZeilen(all);
     }
 
+    // Runs the started script to its end in at most `maxSteps` steps: a run
+    // that does not end (a stop rule that no longer stops a loop) fails the
+    // test instead of hanging it.
+    bool runToEnd(int maxSteps = 20000)
+    {
+        for (int n = 0; n < maxSteps && core->laeuft(); ++n) {
+            const double d = core->nextStepIn();
+            if (d > 0)
+                wb.clock->sleep(d);
+            core->step();
+        }
+        if (core->laeuft())
+            ADD_FAILURE() << "the run did not end within " << maxSteps << " steps";
+        return !core->laeuft();
+    }
+
     // Runs the script on unit 05 and returns the commands sent ("05 [0ST]").
     QStringList run(const QStringList& texts)
     {
@@ -61,7 +77,7 @@ protected:
         choose(QStringLiteral("05"));
         wb.bus->clearTraffic();
         core->cmd_download_Click();
-        core->runToEnd();
+        runToEnd();
         return wb.traffic();
     }
 

@@ -7,6 +7,8 @@
 #include <QFile>
 
 #include <stdexcept>
+#include <cstring>
+#include <string>
 
 using namespace Qt::StringLiterals;
 
@@ -44,7 +46,7 @@ TEST_F(Script, StoreLinesWaitTenSecondsOtherLinesTheWaitTime)
     wb.unit(u"05"_s).setReplyDelay(1.0);
     lines({u"[0ff01]"_s, u"[0VN]"_s, u"[0ST]"_s});
     core->cmd_download_Click();
-    core->runToEnd();
+    runToEnd();
     EXPECT_EQ(reply(0), u"[0ff!]"_s);
     EXPECT_EQ(reply(1), u"1"_s);
     EXPECT_EQ(core->lb_Befehl[1].colour, ScriptCore::Gestartet);
@@ -55,9 +57,49 @@ TEST_F(Script, StoreLinesWaitTenSecondsOtherLinesTheWaitTime)
     wb.clock->advance(2.0);
     core->tb_wait.text = u"1500"_s;
     core->cmd_download_Click();
-    core->runToEnd();
+    runToEnd();
     EXPECT_TRUE(reply(2).startsWith(u"[0ST!"_s));
 }
+
+// A store line waits up to 10 s whatever the wait time says; a reply just
+// inside comes in, one just beyond is a time-out that stops the run.
+class StoreTimeOut : public ScriptFixture, public ::testing::WithParamInterface<std::pair<double, const char*>>
+{};
+
+TEST_P(StoreTimeOut, TenSecondsForAStoreLine)
+{
+    const auto [verzoegerung, antwort] = GetParam();
+    lines({u"[0ff01]"_s});
+    choose(u"05"_s);
+    wb.unit(u"05"_s).setReplyDelay(verzoegerung);
+    core->cmd_download_Click();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(reply(0), QString::fromLatin1(antwort)) << verzoegerung;
+}
+
+// The simulated store itself adds half a second to the reply delay.
+INSTANTIATE_TEST_SUITE_P(Delays, StoreTimeOut, ::testing::Values(std::pair{9.0, "[0ff!]"}, std::pair{10.0, "1"}),
+                         [](const auto& info) { return info.param.first < 9.5 ? "JustInside" : "JustBeyond"; });
+
+// The lamp turns green when the status reply is longer than 8 characters.
+class LampBoundary : public ScriptFixture, public ::testing::WithParamInterface<std::pair<const char*, bool>>
+{};
+
+TEST_P(LampBoundary, LongerThanEightCharactersIsAnAnswer)
+{
+    const auto [antwort, gruen] = GetParam();
+    const QByteArray bytes(antwort);
+    wb.unit(u"05"_s).setHandler(u"0ST"_s, [bytes](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
+        return bytes;
+    });
+    choose(u"05"_s);
+    EXPECT_EQ(core->sh_an_aus.colour, gruen ? ScriptCore::Gruen : ScriptCore::Rot) << antwort;
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, LampBoundary,
+                         ::testing::Values(std::pair{"[0ST!00]", false}, std::pair{"[0ST!000]", true},
+                                           std::pair{"[0ST!00000000]", true}),
+                         [](const auto& info) { return "Length" + std::to_string(std::strlen(info.param.first)); });
 
 struct StopCase
 {
@@ -85,12 +127,13 @@ TEST_P(StopRules, StopOrPass)
     core->cmd_download_Click();
     if (c.stopLine < 0) {
         // A loop that goes through runs a second pass.
-        while (core->laeuft() && core->zaehler.text == u"1"_s)
+        for (int n = 0; n < 20000 && core->laeuft() && core->zaehler.text == u"1"_s; ++n)
             core->step();
+        EXPECT_EQ(core->zaehler.text, u"2"_s) << "the loop ran a second pass";
         core->Check1.checked = false;
-        core->runToEnd();
+        runToEnd();
     } else {
-        core->runToEnd();
+        runToEnd();
         EXPECT_EQ(reply(c.stopLine), c.stopLabel);
         EXPECT_FALSE(core->Check1.checked);
         EXPECT_EQ(core->Check1.text, u"Single"_s);
@@ -149,7 +192,7 @@ TEST_F(Script, LoopCountsPassesAndCommentModeCarriesOver)
     while (core->zaehler.text != u"4"_s)
         core->step();
     core->Check1.checked = false;
-    core->runToEnd();
+    runToEnd();
     const QStringList sent = wb.traffic();
     EXPECT_EQ(sent, (QStringList{u"05 [0ST]"_s, u"05 [0VN]"_s, u"05 [0ST]"_s, u"05 [0VN]"_s}));
 }
@@ -175,7 +218,7 @@ TEST_F(Script, ClosingEndsTheRunCutsThePauseAndSkipsTheStores)
     const double before = wb.clock->now();
     core->schliessen();
     EXPECT_EQ(core->nextStepIn(), 0.0);
-    core->runToEnd();
+    runToEnd();
     EXPECT_LT(wb.clock->now() - before, 1.0);
     EXPECT_EQ(wb.traffic(), QStringList{u"05 [0ST]"_s});
     EXPECT_FALSE(core->Check1.checked);
@@ -307,3 +350,15 @@ TEST_F(Script, FilesLoadAndSaveWithTheirMessages)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Script, LinesKeepToTheScriptFilesCodePage)
+{
+    core->text_Befehl[2].text = u"[0VN]Ω ✓ µ€"_s;
+    core->text_Befehl_Change(2);
+    EXPECT_EQ(core->text_Befehl[2].text, u"[0VN]  µ€"_s);
+    EXPECT_EQ(core->Befehlszeilen[2], u"[0VN]  µ€"_s);
+}
+
+} // namespace

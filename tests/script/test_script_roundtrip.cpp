@@ -51,7 +51,7 @@ TEST_F(ScriptCopy, ReadOutTransformedAndDownloadedReproducesTheController)
     choose(u"06"_s);
     wb.bus->clearTraffic();
     core->cmd_download_Click();
-    core->runToEnd();
+    runToEnd();
     EXPECT_EQ(wb.traffic().last(), u"06 [0ff09]"_s);
     for (int i = 0; i < ScriptCore::Zeilen; ++i)
         EXPECT_FALSE(skript::isRejection(reply(i)) || reply(i) == keine_Antwort)

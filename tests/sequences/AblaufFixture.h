@@ -32,6 +32,7 @@ protected:
         e.ui = &ui;
         e.programFolder = [this] { return home.path(); };
         e.schreibe = [this](const QString& reply, const QString& line) { recorded << line + QLatin1Char('|') + reply; };
+        e.focusStart = [this] { ++startFokus; };
         return e;
     }
 
@@ -76,5 +77,6 @@ protected:
     RecordingUiServices ui;
     TempHome home;
     QStringList recorded;
+    int startFokus = 0;  // times CStart was given the focus
     AblaufCore core{env()};
 };

@@ -4,6 +4,8 @@
 #include "AblaufFixture.h"
 #include "AblaufText.h"
 
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -23,6 +25,7 @@ TEST_F(Interpreter, MoveSendsCountsWaitsForTheEndAndStopsUnitZero)
     EXPECT_EQ(SimAxis(bus, u"01"_s).position(), 20);
     EXPECT_EQ(core.LHinweis.text, u" Ablauf Ende "_s);
     EXPECT_TRUE(core.CStart.enabled);
+    EXPECT_EQ(startFokus, 1);
     EXPECT_FALSE(core.laeuft());
     EXPECT_EQ(core.Fehlerzahl, 0);
     EXPECT_EQ(core.pZeile[1].colour, AblaufCore::Weiss);
@@ -127,6 +130,25 @@ TEST_F(Interpreter, RawCommandsAreCutToTheirBracketsListedAndRecorded)
     EXPECT_EQ(core.Zeitlimit, 1.0);
 }
 
+// A raw command waits up to 5 s for its reply (other lines 1 s).
+class RawCommandTimeOut : public AblaufFixture, public ::testing::WithParamInterface<std::pair<double, bool>>
+{};
+
+TEST_P(RawCommandTimeOut, FiveSeconds)
+{
+    const auto [verzoegerung, beantwortet] = GetParam();
+    unit("02").setReplyDelay(verzoegerung);
+    run({u"QV/0/2/[0VN]"_s});
+    EXPECT_EQ(core.Fehlerzahl, beantwortet ? 0 : 1) << verzoegerung;
+    EXPECT_EQ(recorded.size(), 1);
+    EXPECT_EQ(recorded.value(0).contains(u"|[0VN!"_s), beantwortet);
+    EXPECT_EQ(core.Zeitlimit, 1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, RawCommandTimeOut,
+                         ::testing::Values(std::pair{1.5, true}, std::pair{4.5, true}, std::pair{5.5, false}),
+                         [](const auto& info) { return "Delay" + std::to_string(int(info.param.first * 10)) + "Tenths"; });
+
 TEST_F(Interpreter, PauseTakesSecondsAndStopEndsIt)
 {
     double start = clock.now();
@@ -158,9 +180,12 @@ TEST_F(Interpreter, StopDuringMotionEndsAfterTheNextPoll)
     ASSERT_TRUE(core.laeuft());
     EXPECT_FALSE(core.timer1Aktiv());
     bus.clearTraffic();
+    startFokus = 0;
     core.CStop_Click();
+    EXPECT_EQ(startFokus, 0);  // the run ends with the next poll, not at the click
     core.step();
     EXPECT_FALSE(core.laeuft());
+    EXPECT_EQ(startFokus, 1);
     EXPECT_TRUE(core.timer1Aktiv());
     EXPECT_EQ(traffic().first(), u"00 [1BR]"_s);
     EXPECT_LT(SimAxis(bus, u"01"_s).position(), 200000);
@@ -197,6 +222,7 @@ TEST_P(MalformedLine, IsALineErrorThatSendsNothing)
     EXPECT_TRUE(core.lb_ablauf.items.value(0).startsWith(GetParam().lines.last()));
     EXPECT_FALSE(core.laeuft());
     EXPECT_TRUE(core.CStart.enabled);
+    EXPECT_EQ(startFokus, 1);
     EXPECT_EQ(unitTraffic(), QStringList());
     EXPECT_EQ(traffic(), (QStringList{u"00 [1BR]"_s}));
     EXPECT_EQ(core.pZeile[GetParam().lines.size() - 1].colour, AblaufCore::Gelb);
@@ -216,7 +242,11 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{"NegativePause", {u"WZ/-1"_s}},
                       BadLine{"RowWithoutAddress", {u"MF/3/1/1000"_s, u"MA/3/1/5"_s}},
                       BadLine{"BoxWithoutAddress", {u"QV/0/16/[0ST]"_s}},
-                      BadLine{"UnsetFactor", {u"MA/0/2/5"_s}}),
+                      BadLine{"UnsetFactor", {u"MA/0/2/5"_s}},
+                      BadLine{"ValueBeyondDouble", {u"MA/0/1/1e400"_s}},
+                      BadLine{"ValueBeyond32BitsWithASmallFactor", {u"MF/0/1/1"_s, u"MA/0/1/3000000000"_s}},
+                      BadLine{"PauseBeyondDouble", {u"WZ/1e400"_s}},
+                      BadLine{"FactorBeyond32Bits", {u"MF/0/1/2147483648"_s}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AblaufText, NumbersAndHexadecimal)
@@ -225,6 +255,8 @@ TEST(AblaufText, NumbersAndHexadecimal)
     EXPECT_EQ(ablauf::leadingNumber(u"MA/ 7/x"_s, 3), 7);
     EXPECT_EQ(ablauf::leadingNumber(u"MA/x/1"_s, 3), 0);
     EXPECT_EQ(ablauf::leadingNumber(u"-2.5e1/"_s), -25);
+    EXPECT_TRUE(std::isnan(ablauf::leadingNumber(u"MA/0/1/1e400"_s, 7)));
+    EXPECT_TRUE(std::isnan(ablauf::leadingNumber(u"-1e309"_s)));
     EXPECT_EQ(ablauf::moveDigits(2.5, 4), u"0000000A"_s);
     EXPECT_EQ(ablauf::moveDigits(-1, 1), u"FFFFFFFF"_s);
     EXPECT_EQ(ablauf::moveDigits(0.5, 1), u"00000001"_s);

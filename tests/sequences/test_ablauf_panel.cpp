@@ -120,6 +120,25 @@ TEST_F(Panel, DisplayFifteenFollowsItsDefinitionAndThirtyOneIsNeverPolled)
     EXPECT_EQ(core.Display[15].text, u"0.07700"_s);
 }
 
+// Displays 16 to 29 show the type-1 modules (boxes 1 to 14) and are polled
+// during a run like the others.
+class TypeOneDisplay : public Panel, public ::testing::WithParamInterface<int>
+{};
+
+TEST_P(TypeOneDisplay, IsPolledDuringARun)
+{
+    const int box = GetParam();
+    const QString adresse = u"1"_s + QString::number(box, 16).toUpper();
+    bus.addUnit(adresse).setPosition(5000);
+    core.Don0.checked = true;
+    run({u"MB/1/%1/1/1000/Tisch"_s.arg(box)});
+    EXPECT_TRUE(traffic().contains(adresse + u" [1PA]"_s));
+    EXPECT_EQ(core.Display[box + 15].text, u"5.00000"_s);
+    EXPECT_TRUE(core.Display[box + 15].visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, TypeOneDisplay, ::testing::Values(1, 14));
+
 TEST_F(Panel, SilentPositionSwitchesPollingOff)
 {
     unit("01").setSilent(true);
@@ -228,18 +247,24 @@ TEST_F(SequenceFile, SaveAndLoadAreByteExact)
 
 TEST_F(SequenceFile, ShortFileKeepsTheRestAndMissingOrCancelledChangesNothing)
 {
+    // A file that cannot be read whole changes no line: Start must not run
+    // a mix of two files.
     ValueFileWriter w;
     for (int i = 0; i < 10; ++i)
         w.writeString(u"CE/%1"_s.arg(i));
     ASSERT_TRUE(writeValueFile(home.file(u"autost.aqv"_s), w.data()));
     lines({u"x"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"old"_s});
+    core.LEdit();
+    const QString editor = core.TEdit.text;
+    const QByteArray vorher = core.dateiInhalt();
     core.Form_Load();
-    EXPECT_EQ(core.Label3.text, u"autost.aqv"_s);
-    EXPECT_EQ(core.pZeile[9].text, u"CE/9"_s);
-    EXPECT_EQ(core.pZeile[10].text, u"old"_s);
-    EXPECT_TRUE(core.TEdit.text.isEmpty());
+    EXPECT_EQ(core.dateiInhalt(), vorher);
+    EXPECT_EQ(core.TEdit.text, editor);
+    EXPECT_TRUE(core.Label3.text.isEmpty());
+    EXPECT_TRUE(core.Dateiname.isEmpty());
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_TRUE(ui.messages[0].text.endsWith(u"autost.aqv file not found or failure"_s));
+    EXPECT_EQ(ui.messages[0].text, u"error: 62, Input past end of file\n%1 file not found or failure"_s.arg(
+                                       home.file(u"autost.aqv"_s)));
 
     core.pZeile[0].text = u"kept"_s;
     core.AblL();  // cancelled dialog
@@ -247,8 +272,45 @@ TEST_F(SequenceFile, ShortFileKeepsTheRestAndMissingOrCancelledChangesNothing)
     core.AblL();
     EXPECT_EQ(core.pZeile[0].text, u"kept"_s);
     EXPECT_EQ(ui.messages.size(), 2);
+    EXPECT_TRUE(ui.messages[1].text.startsWith(u"error: 53, File not found\n"_s));
+    EXPECT_TRUE(core.Label3.text.isEmpty());
     core.AblSP_Click();  // cancelled
     EXPECT_FALSE(QFile::exists(home.file(u"aqv_.aqv"_s)));
+}
+
+TEST_F(SequenceFile, FileThatIsNotTextChangesNothing)
+{
+    // A good file first, so that there is a name and an editor text to keep.
+    lines({u"MF/0/1/2000"_s, u"MA/0/1/10"_s});
+    ui.fileAnswers << home.file(u"gut.aqv"_s);
+    core.AblSP_Click();
+    ui.fileAnswers << home.file(u"gut.aqv"_s);
+    core.AblL();
+    ASSERT_TRUE(ui.messages.isEmpty());
+    const QByteArray vorher = core.dateiInhalt();
+    const QString editor = core.TEdit.text;
+
+    QByteArray utf16("\xFF\xFE");
+    for (const QChar c : QString::fromLatin1(vorher))
+        utf16 += char(c.unicode() & 0xFF) + QByteArray(1, '\0');
+    QByteArray nul = vorher;
+    nul[5] = '\0';
+    // 87 values on one line: the lines of the format are missing.
+    QByteArray eineZeile = vorher;
+    eineZeile.replace("\r\n", " ");
+    for (const QByteArray& bytes : {utf16, nul, eineZeile}) {
+        ASSERT_TRUE(writeValueFile(home.file(u"schlecht.aqv"_s), bytes));
+        ui.fileAnswers << home.file(u"schlecht.aqv"_s);
+        core.AblL();
+        EXPECT_EQ(core.dateiInhalt(), vorher);
+        EXPECT_EQ(core.TEdit.text, editor);
+        EXPECT_EQ(core.Label3.text, u"gut.aqv"_s);
+        EXPECT_EQ(core.Dateiname, home.file(u"gut.aqv"_s));
+    }
+    ASSERT_EQ(ui.messages.size(), 3);
+    for (const auto& m : ui.messages)
+        EXPECT_EQ(m.text, u"error: 62, Input past end of file\n%1 file not found or failure"_s.arg(
+                              home.file(u"schlecht.aqv"_s)));
 }
 
 TEST_F(SequenceFile, EditorTransferBothWays)
@@ -281,6 +343,14 @@ TEST_F(SequenceFile, DoubleQuoteCannotEnterALine)
     core.TEdit.text = u"a\"b"_s;
     core.AblaufCompiler();
     EXPECT_EQ(core.pZeile[0].text, u"ab"_s);
+    // Nor does a character the file's code page cannot hold (it would be saved as "?").
+    core.pZeile[5].text = u"QV/0/1/Ω€ [0ST]"_s;
+    core.pZeile_Change(5);
+    EXPECT_EQ(core.pZeile[5].text, u"QV/0/1/€ [0ST]"_s);
+    core.TEdit.text = u"Ω\nMF/0/1/1000 µ✓"_s;
+    core.AblaufCompiler();
+    EXPECT_EQ(core.pZeile[0].text, QString());
+    EXPECT_EQ(core.pZeile[1].text, u"MF/0/1/1000 µ"_s);
 }
 
 } // namespace

@@ -27,6 +27,9 @@
 #include "ValueFile.h"
 #include <QScrollBar>
 
+#include <array>
+#include <functional>
+
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -106,6 +109,7 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     EXPECT_EQ(w->core().pZeile[9].text, u"CE/x"_s);
     w->core().Don0.checked = true;
     w->render();
+    w->findChild<QLineEdit*>(u"pZeile_3"_s)->setFocus();
     w->findChild<QPushButton*>(u"CStart"_s)->click();
     EXPECT_FALSE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
     warteBisEnde(*w);
@@ -116,6 +120,7 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     EXPECT_EQ(w->findChild<QLabel*>(u"LHinweis"_s)->text(), u" Ablauf Ende "_s);
     EXPECT_EQ(w->findChild<QLabel*>(u"Display_1"_s)->text(), u"-0.00300"_s);  // eight digits, scaled
     EXPECT_TRUE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
+    EXPECT_EQ(w->focusWidget(), w->findChild<QPushButton*>(u"CStart"_s));  // ready for the next run
     const QString bild = qEnvironmentVariable("KELVANE_SEQUENCE_SCREENSHOT");
     if (!bild.isEmpty())
         w->grab().save(bild);
@@ -244,6 +249,86 @@ TEST_F(FrmAblaufTest, InitListPostsIntoTheBoundControlCenterAndTheMenusKeepTstFi
     EXPECT_EQ(readFileBytes(pfad)->count("\r\n"), 30);
     w->close();
     EXPECT_EQ(params->init().arraybefehle_get(2), u"[0VN]"_s);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrmAblaufTest, InitButtonsShowTheBindingAndListLoadsLeaveTheCurrentWindows)
+{
+    frame->mnuKontroll_Click();
+    auto* eins = dynamic_cast<ControlCenterCore*>(frame->CC.item(frame->Fensterzaehler()));
+    frame->mnuKontroll_Click();
+    auto* zwei = dynamic_cast<ControlCenterCore*>(frame->CC.item(frame->Fensterzaehler()));
+    ASSERT_NE(eins, nullptr);
+    ASSERT_NE(zwei, nullptr);
+    EXPECT_EQ(eins->cmd_Init.colour, 0xE0E0E0u);
+    eins->cmd_Init_Click();
+    EXPECT_EQ(eins->cmd_Init.colour, 0xC000u);  // bound: green
+    zwei->cmd_Init_Click();
+    EXPECT_EQ(eins->cmd_Init.colour, 0xE0E0E0u);  // taken over: grey again
+    EXPECT_EQ(zwei->cmd_Init.colour, 0xC000u);
+    EXPECT_EQ(frame->CC_I, zwei->Tag);
+
+    // The probe list serves probe window 1; the operator then works with 2.
+    frm_init2* liste = fenster->initWindow2();
+    ASSERT_NE(liste, nullptr);
+    liste->cmd_Init(1);
+    EXPECT_EQ(frame->CCT_I, 1);
+    frame->CCT_I = 2;
+    frame->CC_I = eins->Tag;
+    params->init2().arraybefehle_let(0, u"[0VN]"_s);
+    params->init().arraybefehle_let(0, u"[1VP0032]"_s);
+    // Every file-menu load, also a cancelled one, only shows the lists.
+    const auto menus = std::to_array<std::function<void()>>({
+        [this] { frame->menuEntry(Menu::sekbefehlssatzladen)->trigger(); },
+        [this] { frame->menuEntry(Menu::Befehlssatzladen)->trigger(); },
+        [this] { frame->mnuLaden_Click(); },
+        [this] { frame->mnu_SKladen_Click(); },
+    });
+    for (std::size_t m = 0; m < menus.size(); ++m) {
+        SCOPED_TRACE(m);
+        menus[m]();
+        EXPECT_EQ(frame->CCT_I, 2);
+        EXPECT_EQ(frame->CC_I, eins->Tag);
+    }
+    params->init2().arraybefehle_let(0, u"[0VN]"_s);
+    frame->mnu_SKladen_Click();
+    EXPECT_EQ(liste->findChild<QLineEdit*>(u"text_Befehl_0"_s)->text(), u"[0VN]"_s);
+    EXPECT_EQ(zwei->cmd_Init.colour, 0xC000u);
+
+    fenster->init->close();
+    EXPECT_EQ(zwei->cmd_Init.colour, 0xE0E0E0u);  // the list window went: grey
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrmAblaufTest, ReopenedTerminalWaitsForDauerToBeTickedAgain)
+{
+    frame->menuEntry(Menu::MultiT)->trigger();
+    frm_multiterm* t = fenster->multiterm;
+    ASSERT_NE(t, nullptr);
+    auto* dauer = t->findChild<QCheckBox*>(u"cDauer"_s);
+    dauer->click();
+    ASSERT_TRUE(t->Timer1.isActive());
+    t->findChild<QPushButton*>(u"cmd_exit"_s)->click();
+    EXPECT_FALSE(t->Timer1.isActive());
+
+    frame->menuEntry(Menu::MultiT)->trigger();
+    EXPECT_TRUE(t->isVisible());
+    const int zaehler = t->core().Dauerzaehler;
+    QTest::qWait(100);
+    EXPECT_FALSE(t->Timer1.isActive());
+    EXPECT_EQ(t->core().Dauerzaehler, zaehler);
+    // Ticking the box again starts the passes anew.
+    dauer->click();
+    dauer->click();
+    EXPECT_TRUE(t->Timer1.isActive());
+    EXPECT_EQ(t->core().Dauerzaehler, 0);
+    t->findChild<QPushButton*>(u"cmd_exit"_s)->click();
 }
 
 } // namespace

@@ -163,4 +163,49 @@ TEST_F(InitList, TstFilesRoundTripAndCancelKeepsTheList)
     EXPECT_EQ(ui.texts(), (QStringList{u"Die Datei kurz.tst konnte nicht geladen werden!!"_s}));
 }
 
+TEST_F(InitList, FilesThatAreNotTextChangeNothingAndBoxesKeepToTheCodePage)
+{
+    for (int k = 0; k < 13; ++k)
+        liste2.arraybefehle_let(k, u"[0C%1]"_s.arg(k));
+    init2.caption = u"Init_CCT"_s;
+    ValueFileWriter w;
+    for (int k = 0; k < 13; ++k)
+        w.writeString(u"[0X%1]"_s.arg(k));
+    QByteArray utf16("\xFF\xFE");
+    for (const char c : w.data())
+        utf16 += QByteArray(1, c) + QByteArray(1, '\0');
+    QByteArray nul = w.data();
+    nul[3] = '\0';
+    QByteArray eineZeile = w.data();
+    eineZeile.replace("\r\n", " ");
+    const QByteArray bild("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+    for (const QByteArray& bytes : {utf16, nul, eineZeile, bild}) {
+        ASSERT_TRUE(writeValueFile(home.file(u"x.tst"_s), bytes));
+        ui.fileAnswers << home.file(u"x.tst"_s);
+        EXPECT_FALSE(init2.befehlssatzladen());
+        for (int k = 0; k < 13; ++k)
+            EXPECT_EQ(liste2.arraybefehle_get(k), u"[0C%1]"_s.arg(k));
+        EXPECT_EQ(init2.caption, u"Init_CCT"_s);
+    }
+    EXPECT_EQ(ui.texts(), QStringList(4, u"Die Datei x.tst konnte nicht geladen werden!!"_s));
+    EXPECT_EQ(motflag, 0);
+
+    // A saved "Ã¼" comes back as "Ã¼", not as "ü".
+    liste2.arraybefehle_let(0, u"[0Ã¼]"_s);
+    ui.fileAnswers << home.file(u"y.tst"_s);
+    ASSERT_TRUE(init2.befehlssatzspeichern());
+    const QByteArray gespeichert = *readFileBytes(home.file(u"y.tst"_s));
+    liste2.arraybefehle_let(0, QString());
+    ui.fileAnswers << home.file(u"y.tst"_s);
+    ASSERT_TRUE(init2.befehlssatzladen());
+    EXPECT_EQ(liste2.arraybefehle_get(0), u"[0Ã¼]"_s);
+    EXPECT_EQ(init2.dateiInhalt(), gespeichert);
+
+    // What the file cannot hold does not enter a box.
+    init.text_Befehl[1].text = u"[1VN]Ω✓€"_s;
+    init.text_Befehl_Change(1);
+    EXPECT_EQ(init.text_Befehl[1].text, u"[1VN]€"_s);
+    EXPECT_EQ(liste.arraybefehle_get(1), u"[1VN]€"_s);
+}
+
 } // namespace

@@ -225,4 +225,36 @@ TEST_F(Multiterm, TestFilesRoundTripAndBadOnesChangeNothing)
     EXPECT_EQ(ui.messages.size(), 2);
 }
 
+// A reply row turns yellow when the fifth character of the reply is "?"
+// (the unit refused the command); a "?" anywhere else is content.
+class ReplyColour : public Multiterm, public ::testing::WithParamInterface<std::pair<const char*, bool>>
+{};
+
+TEST_P(ReplyColour, FifthCharacterQuestionMarkIsYellow)
+{
+    const auto [antwort, gelb] = GetParam();
+    const QByteArray bytes(antwort);
+    bus.unit(u"01"_s)->setHandler(u"0QA"_s, [bytes](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
+        return bytes;
+    });
+    zeile(0, u"01"_s, u"[0QA]"_s);
+    core.Cosend_Click(0);
+    EXPECT_EQ(core.tempf[0].text, QString::fromLatin1(antwort));
+    EXPECT_EQ(core.tempf[0].colour, gelb ? MultitermCore::Gelb : MultitermCore::Weiss) << antwort;
+    EXPECT_EQ(core.Fehlerzaehler, 0);  // a refusal is no time-out
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, ReplyColour,
+                         ::testing::Values(std::pair{"[0QA?0005]", true}, std::pair{"[0QA?]", true},
+                                           std::pair{"[0Q?]", false}, std::pair{"[0QA!?]", false},
+                                           std::pair{"[0QA!0000?]", false}),
+                         [](const auto& info) { return "Reply" + std::to_string(info.index); });
+
+TEST_F(Multiterm, CommandBoxesKeepToTheTestFilesCodePage)
+{
+    core.tsend[3].text = u"[0VN]✓Ω€"_s;
+    core.tsend_Change(3);
+    EXPECT_EQ(core.tsend[3].text, u"[0VN]€"_s);
+}
+
 } // namespace
