@@ -60,6 +60,9 @@ public:
     // Whether the current control center runs its graphic-support reference
     // run (the decoder then only beeps for limit codes). Set by the main window.
     std::function<bool()> referenceRunActive;
+    // Called when an exchange finds the serial port closed (it then returns
+    // the empty result at once). Set by the main window.
+    std::function<void()> closedPortUsed;
 
     bool usbMode() const { return Schnittstelle == QLatin1String("USB"); }
     ISerialPort& serial() { return m_serial; }

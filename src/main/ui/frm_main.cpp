@@ -98,6 +98,10 @@ frm_main::frm_main(CoreContext& core, QWidget* parent)
         if (alive.lock())
             portVerloren(reason);
     };
+    m_core.transport().closedPortUsed = [this, alive] {
+        if (alive.lock())
+            noteClosedPortUsed();
+    };
     m_core.transport().referenceRunActive = [this, alive] {
         if (!alive.lock())
             return false;
@@ -113,6 +117,7 @@ frm_main::~frm_main()
     m_alive.reset();
     Timer1->stop();
     m_core.transport().referenceRunActive = nullptr;
+    m_core.transport().closedPortUsed = nullptr;
     m_core.serial().onLost = nullptr;
 }
 
@@ -610,7 +615,22 @@ void frm_main::portVerloren(const QString& reason)
 {
     const QString text = PortLostMessage.arg(m_core.serial().commPort()).arg(reason);
     m_core.log().insertLine(text);
+    m_portClosedNoticeDue = false;
     // The loss is seen inside an exchange; the box waits until it is over.
+    // What the action under way still tries is covered by this box.
+    QTimer::singleShot(0, this, [this, text] {
+        m_core.ui().message(text);
+        m_portClosedNoticeDue = true;
+    });
+}
+
+void frm_main::noteClosedPortUsed()
+{
+    if (!m_portClosedNoticeDue || m_loop.inTick() || m_core.transport().usbMode())
+        return;
+    m_portClosedNoticeDue = false;
+    const QString text = PortClosedMessage.arg(m_core.serial().commPort());
+    // Shown once the action is over, not between its exchanges.
     QTimer::singleShot(0, this, [this, text] { m_core.ui().message(text); });
 }
 
