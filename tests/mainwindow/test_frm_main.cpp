@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -644,6 +645,21 @@ TEST_F(FrmMainTest, ActionOnTheLostPortSaysOnceThatItIsClosed)
     main->menuEntry(Menu::AchsenSuche)->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(prog.dialogs->messages.size(), 2);
+}
+
+TEST_F(FrmMainTest, ChildWindowsLargerThanTheMdiAreaAreReachedByScrolling)
+{
+    startOnCom1();
+    main->show();
+    main->mnuKontroll_Click();
+    QMdiSubWindow* sub = main->subWindowOf(main->CC.item(1));
+    ASSERT_TRUE(sub);
+    const QSize area = main->mdiArea()->viewport()->size();
+    sub->resize(area.width() + 400, area.height() + 300);
+    QCoreApplication::processEvents();
+    EXPECT_GE(main->mdiArea()->horizontalScrollBar()->maximum(), 400 - sub->x());
+    EXPECT_GE(main->mdiArea()->verticalScrollBar()->maximum(), 300 - sub->y());
+    EXPECT_TRUE(main->mdiArea()->horizontalScrollBar()->isVisible());
 }
 
 TEST_F(FrmMainTest, TimerWakesOnlyWhileAWindowIsRegistered)

@@ -17,6 +17,7 @@
 #include "frm_rr.h"
 #include "frm_wait.h"
 #include "Guarded.h"
+#include "ScreenFit.h"
 #include "globale_Funktionen.h"
 
 #include <QAction>
@@ -73,6 +74,11 @@ frm_main::frm_main(CoreContext& core, QWidget* parent)
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(Caption);
     m_mdi = new QMdiArea(this);
+    // A child window larger than the area, or placed beyond it, is reached
+    // by scrolling; top-level windows are fitted to the screen.
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    new kit::ScreenFit(this);
     setCentralWidget(m_mdi);
     // Wide enough for the whole menu bar, but never larger than the screen.
     QSize size(1400, 800);
