@@ -106,9 +106,11 @@ QString lossReason(int fd, const QString& path)
     const bool hungUp = ::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP) != 0;
     // A pseudo-terminal's device file goes away when its far end closes;
     // only another device whose file went away was removed.
+    // (Linux numbers the devices of pseudo-terminal slaves 136 to 143.)
+    constexpr unsigned FirstPtyMajor = 136, LastPtyMajor = 143;
     struct stat st{};
-    const bool pseudoTerminal =
-        ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+    const bool pseudoTerminal = ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= FirstPtyMajor &&
+                                major(st.st_rdev) <= LastPtyMajor;
     const bool gone = !QFileInfo::exists(path);
     if (gone && !pseudoTerminal)
         return QStringLiteral("Gerät entfernt");
