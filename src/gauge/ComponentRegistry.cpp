@@ -35,6 +35,18 @@ QString normalizedClassId(const QString& text)
     return QLatin1Char('{') + match.captured(1).toUpper() + QLatin1Char('}');
 }
 
+QString shippedLibrary(const QString& programFolder)
+{
+    const QDir folder(programFolder);
+    for (const QString& candidate :
+         {folder.filePath(QLatin1String(LibraryFileName)),
+          folder.filePath(QLatin1String(InstalledLibraryFolder) + QLatin1Char('/') + QLatin1String(LibraryFileName))}) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(QFileInfo(candidate).absoluteFilePath());
+    }
+    return {};
+}
+
 QString ComponentRegistry::defaultPath()
 {
     const QString fromEnv = qEnvironmentVariable("KELVANE_COMPONENT_REGISTRY");

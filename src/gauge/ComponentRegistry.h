@@ -6,6 +6,10 @@
 //
 // Location: the file named by KELVANE_COMPONENT_REGISTRY when set, else
 // <per-user config>/Kelvane/components.ini.
+//
+// Besides what the file holds, the gauge library the program ships serves by
+// default (`shippedLibrary`): the program finds its own gauges without a
+// registration step; the file names other libraries or overrides that one.
 
 #include <QString>
 
@@ -61,6 +65,16 @@ public:
 private:
     std::unique_ptr<QSettings> m_settings;
 };
+
+// The folder of an installed program's gauge library, relative to the folder
+// the program is installed in (<prefix>/bin beside <prefix>/lib/kelvane).
+inline constexpr const char* InstalledLibraryFolder = "../lib/kelvane";
+inline constexpr const char* LibraryFileName = "libLevelon.so";
+
+// The gauge library shipped with the program in `programFolder`: the file
+// beside it (a build folder) or in the installed library folder; empty when
+// neither exists.
+QString shippedLibrary(const QString& programFolder);
 
 // "{ABC...}" in upper case, braces added when missing; empty when `text` is
 // not a class ID.

@@ -8,8 +8,14 @@
 #include <QSerialPortInfo>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 const QList<int>& supportedBauds()
@@ -92,6 +98,32 @@ QString PortMap::devicePath(int number) const
     if (number <= system.size())
         return system.at(number - 1);
     return {};
+}
+
+QString lossReason(int fd, const QString& path)
+{
+    pollfd p{fd, POLLIN, 0};
+    const bool hungUp = ::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP) != 0;
+    // A pseudo-terminal's device file goes away when its far end closes;
+    // only another device whose file went away was removed.
+    // (Linux numbers the devices of pseudo-terminal slaves 136 to 143.)
+    constexpr unsigned FirstPtyMajor = 136, LastPtyMajor = 143;
+    struct stat st{};
+    const bool pseudoTerminal = ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= FirstPtyMajor &&
+                                major(st.st_rdev) <= LastPtyMajor;
+    const bool gone = !QFileInfo::exists(path);
+    if (gone && !pseudoTerminal)
+        return QStringLiteral("Gerät entfernt");
+    if (hungUp || gone)
+        return QStringLiteral("Gegenstelle hat die Verbindung beendet");
+    char byte = 0;
+    const ssize_t n = ::read(fd, &byte, 1);
+    const int error = errno;
+    if (n == 0)
+        return QStringLiteral("Gegenstelle hat die Verbindung beendet");
+    if (n < 0 && error != EAGAIN && error != EINTR)
+        return QStringLiteral("Lesefehler: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
+    return QStringLiteral("Lesefehler");
 }
 
 QtSerialPort::QtSerialPort(PortMap map, QObject* parent) : QObject(parent), m_map(map) {}
@@ -189,7 +221,9 @@ void QtSerialPort::handleError(int error)
     if (m_closing || !m_port)
         return;
     if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError) {
-        m_error = m_port->errorString();
+        // The serial port's own text comes from whatever error code the
+        // system left last, often from an unrelated call; ask the device.
+        m_error = lossReason(int(m_port->handle()), m_path);
         const QString message = m_path + QStringLiteral(": ") + m_error;
         close();
         if (onLost)

@@ -46,8 +46,7 @@ public:
     virtual QString lastError() const = 0;
 
     // Called once when an open port is lost (the device went away or its far
-    // end closed), with the device and the system's reason; the port is
-    // closed by then.
+    // end closed), with the device and the reason; the port is closed by then.
     std::function<void(const QString&)> onLost;
 };
 
@@ -74,6 +73,12 @@ public:
 private:
     const AppSettings* m_settings;
 };
+
+// Why the open device `fd` (opened as `path`) failed, asked of the device
+// itself: "Gerät entfernt" when its file went away, "Gegenstelle hat die
+// Verbindung beendet" when its far end hung up, else "Lesefehler" with the
+// error of a read of its own.
+QString lossReason(int fd, const QString& path);
 
 // The real serial port. 8 data bits, no parity, one stop bit, no flow control.
 // A device that reports a resource or read error (unplugged adapter, a

@@ -50,6 +50,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -59,6 +60,46 @@
 #include <vector>
 
 namespace {
+
+// Notes every window of the program that, when it was hidden again (or at
+// the end), did not lie wholly within the available area of its screen.
+class ReachWatcher : public QObject
+{
+public:
+    ReachWatcher() { qApp->installEventFilter(this); }
+    ~ReachWatcher() override { qApp->removeEventFilter(this); }
+    void checkShown()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                check(w);
+    }
+    QStringList outOfReach;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Hide && o->isWidgetType())
+            check(static_cast<QWidget*>(o));
+        return false;
+    }
+
+private:
+    void check(QWidget* w)
+    {
+        if (!w->isWindow() || w->inherits("QMenu") || !w->screen())
+            return;
+        const QRect area = w->screen()->availableGeometry();
+        const QString entry = QStringLiteral("%1 %2x%3 at %6,%7 on %4x%5")
+                                  .arg(w->objectName())
+                                  .arg(w->frameGeometry().width())
+                                  .arg(w->frameGeometry().height())
+                                  .arg(area.width())
+                                  .arg(area.height()).arg(w->frameGeometry().x()).arg(w->frameGeometry().y());
+        if (!area.contains(w->frameGeometry()) && !outOfReach.contains(entry))
+            outOfReach << entry;
+    }
+};
 
 // The program after its start-up, with the settings the demonstration script
 // writes (COM1 at 9600 baud).
@@ -191,6 +232,7 @@ public:
     std::unique_ptr<ParamsContext> params;
     ProgramWindows windows;
     QStringList rejections;
+    ReachWatcher reach;
 };
 
 class DemoTest : public ::testing::Test, protected DemoProgram
@@ -458,6 +500,10 @@ TEST_P(DemoWindowTest, OpensRunsAndClosesWithoutMessageOrRejection)
     closeControlCenters();
     EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
     EXPECT_TRUE(rejections.isEmpty()) << qPrintable(rejections.join(QStringLiteral(" | ")));
+    // Every window it showed fitted the screen (the test screen is smaller
+    // than the smallest the program is used on).
+    reach.checkShown();
+    EXPECT_TRUE(reach.outOfReach.isEmpty()) << qPrintable(reach.outOfReach.join(QStringLiteral(" | ")));
     // Everything was given back: the loop runs, the menus and the frame are usable.
     EXPECT_TRUE(frame->isTimer1Running()) << qPrintable(frame->timer1Holders().join(QLatin1Char(',')));
     EXPECT_TRUE(frame->isEnabled());

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QLibrary>
 #include <QPushButton>
@@ -100,7 +101,8 @@ TEST_F(GaugeHostTest, CreatesRegisteredGaugesFromTheDesign)
 
 TEST_F(GaugeHostTest, UnregisteredGaugesGiveOneMessageAndPlaceholders)
 {
-    GaugeHost host(m_ui, m_registry); // empty registry
+    // Empty registry, and no gauge library shipped beside the program.
+    GaugeHost host(m_ui, m_registry, m_dir.path());
     QWidget window;
     auto* button = new QPushButton(QStringLiteral("OK"), &window);
     auto gauges = host.createGauges(
@@ -152,4 +154,93 @@ TEST_F(GaugeHostTest, UnreadableDesignGivesAPlaceholder)
     EXPECT_TRUE(m_ui.messages[0].text.contains(QStringLiteral("bad")));
     EXPECT_TRUE(gauges[0].isLive());
     EXPECT_FALSE(gauges[1].isLive());
+}
+
+// The gauges are found without a registration step: the library shipped with
+// the program serves every class the registry does not name, in a build
+// folder (beside the program) and in an installed tree (<prefix>/bin with the
+// library in <prefix>/lib/kelvane).
+struct ShippedLayout
+{
+    const char* name;
+    const char* programFolder; // below the temporary folder; null: the running program's own folder
+    const char* libraryFolder; // where the library is placed, below the temporary folder
+};
+
+void PrintTo(const ShippedLayout& layout, std::ostream* os)
+{
+    *os << layout.name;
+}
+
+class ShippedGaugeLibrary : public GaugeHostTest, public ::testing::WithParamInterface<ShippedLayout>
+{
+};
+
+TEST_P(ShippedGaugeLibrary, CreatesBothGaugesWithoutARegistryFile)
+{
+    const ShippedLayout layout = GetParam();
+    QString programFolder;
+    if (layout.programFolder) {
+        programFolder = m_dir.filePath(QLatin1String(layout.programFolder));
+        const QString libraryFolder = m_dir.filePath(QLatin1String(layout.libraryFolder));
+        ASSERT_TRUE(QDir().mkpath(programFolder) && QDir().mkpath(libraryFolder));
+        ASSERT_TRUE(QFile::link(pluginFile(), libraryFolder + QStringLiteral("/libLevelon.so")));
+    }
+    // The program's default registry, and no file there.
+    qputenv("KELVANE_COMPONENT_REGISTRY", m_registry.toLocal8Bit());
+    GaugeHost host(m_ui, {}, programFolder);
+    qunsetenv("KELVANE_COMPONENT_REGISTRY");
+    ASSERT_FALSE(QFile::exists(m_registry));
+
+    QWidget window;
+    auto gauges = host.createGauges(&window, {vDesign(QStringLiteral("Toviv0")), hDesign(QStringLiteral("Tovih0"))});
+    EXPECT_TRUE(m_ui.messages.isEmpty()) << qPrintable(m_ui.texts().join(QStringLiteral(" | ")));
+    ASSERT_EQ(gauges.size(), 2);
+    ASSERT_TRUE(gauges[0].isLive() && gauges[1].isLive());
+    gauges[0].setMax(100);
+    gauges[0].setValue(40);
+    EXPECT_EQ(gauges[0].widget()->property("Value").toInt(), 40);
+    EXPECT_EQ(gauges[1].widget()->metaObject()->className(), QByteArray("levelon::ToviHGauge"));
+    // Creating nothing, the host wrote no registry either.
+    EXPECT_FALSE(QFile::exists(m_registry));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ShippedGaugeLibrary,
+                         ::testing::Values(ShippedLayout{"RunningProgram", nullptr, nullptr},
+                                           ShippedLayout{"BuildFolder", "build/bin", "build/bin"},
+                                           ShippedLayout{"InstalledTree", "usr/bin", "usr/lib/kelvane"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(GaugeHostTest, ClassTheShippedLibraryDoesNotServeIsNotRegistered)
+{
+    const QString bin = m_dir.filePath(QStringLiteral("bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(QFile::link(pluginFile(), bin + QStringLiteral("/libLevelon.so")));
+    GaugeHost host(m_ui, m_registry, bin);
+    QWidget window;
+    const GaugeDesign other{QStringLiteral("x"), QStringLiteral("{00000000-1111-2222-3333-444444444444}"),
+                            QStringLiteral("Levelon.ToviRGauge"), QRect(), {}};
+    const auto gauges = host.createGauges(&window, {other, hDesign(QStringLiteral("h"))});
+    ASSERT_EQ(m_ui.messages.size(), 1);
+    EXPECT_EQ(m_ui.messages[0].text, QStringLiteral("Das Steuerelement Levelon.ToviRGauge ist nicht registriert."));
+    EXPECT_FALSE(gauges[0].isLive());
+    EXPECT_TRUE(gauges[1].isLive());
+}
+
+TEST_F(GaugeHostTest, RegistryEntryOverridesTheShippedLibrary)
+{
+    // A registered library that is gone is reported, not silently replaced.
+    {
+        levelon::ComponentRegistry registry(m_registry);
+        registry.addClass({kHGaugeId, QStringLiteral("Levelon.ToviHGauge"), QStringLiteral("ToviHGauge"),
+                           m_dir.filePath(QStringLiteral("gone/libLevelon.so")), {}});
+        ASSERT_TRUE(registry.sync());
+    }
+    GaugeHost host(m_ui, m_registry); // the running program's folder ships the library
+    QWidget window;
+    const auto gauges = host.createGauges(&window, {hDesign(QStringLiteral("h")), vDesign(QStringLiteral("v"))});
+    ASSERT_EQ(m_ui.messages.size(), 1);
+    EXPECT_TRUE(m_ui.messages[0].text.contains(QStringLiteral("gone/libLevelon.so")));
+    EXPECT_FALSE(gauges[0].isLive());
+    EXPECT_TRUE(gauges[1].isLive());
 }

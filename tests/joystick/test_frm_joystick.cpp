@@ -4,6 +4,7 @@
 // without a registered library (one message, inert placeholders, the window
 // still works). Closing hands the bus back to the main loop.
 
+#include "ComponentRegistry.h"
 #include "LevelonComponent.h"
 #include "ParamsContext.h"
 #include "SimJoystick.h"
@@ -113,6 +114,14 @@ TEST_F(FrmJoystickTest, RegisteredPluginDrawsTheDeflectionAndClosingHandsTheBusB
 
 TEST_F(FrmJoystickTest, WithoutRegisteredLibraryOneMessageAndTheWindowStillWorks)
 {
+    // The registry names a gauge library that is gone (the program's own
+    // shipped library would otherwise serve).
+    {
+        levelon::ComponentRegistry registry(dir.filePath(QStringLiteral("components.ini")));
+        registry.addClass({QStringLiteral("{41F3032C-0FE3-4C51-8308-73DCB6FB87B1}"), QStringLiteral("Levelon.ToviHGauge"),
+                           QStringLiteral("ToviHGauge"), dir.filePath(QStringLiteral("gone/libLevelon.so")), {}});
+        ASSERT_TRUE(registry.sync());
+    }
     frm_Joystick_Abgleich* w = oeffnen();
     ASSERT_TRUE(w);
     EXPECT_EQ(bank.dialogs->messages.size(), 1);

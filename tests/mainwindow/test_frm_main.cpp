@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -606,6 +607,61 @@ TEST_F(FrmMainTest, LostPortIsReportedOnceInTheLogAndInAMessage)
     EXPECT_EQ(prog.core->log().lines().count(text), 1);
 }
 
+TEST_F(FrmMainTest, ActionOnTheLostPortSaysOnceThatItIsClosed)
+{
+    startOnCom1();
+    main->mnuKontroll_Click();
+    cc(1)->pollCommand = QStringLiteral("[0ST]");
+    main->Timer1_Timer();
+    prog.port->sim().setFarEndClosed(true);
+    // An action under way when the port goes: its message covers the rest.
+    prog.transport().senden_empfangen(QStringLiteral("[0ST]"));
+    prog.transport().senden_empfangen(QStringLiteral("[0ST]"));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prog.dialogs->messages.size(), 1);
+    EXPECT_TRUE(prog.dialogs->messages[0].text.startsWith(QStringLiteral("Verbindung zu COM1 verloren")));
+
+    // The main loop's polling of the closed port is no action of the operator.
+    for (int i = 0; i < 10; ++i) {
+        main->Timer1_Timer();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(prog.dialogs->messages.size(), 1);
+
+    // An axis search needs the port: one notice, not one per address, and
+    // once only.
+    for (int search = 0; search < 2; ++search) {
+        main->menuEntry(Menu::AchsenSuche)->trigger();
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(prog.dialogs->messages.size(), 2) << qPrintable(prog.dialogs->texts().join(QStringLiteral(" | ")));
+    EXPECT_EQ(prog.dialogs->messages[1].text,
+              QStringLiteral("COM1 ist geschlossen. Über COM-Options wird er wieder geöffnet."));
+
+    // A port the operator closes himself is no loss: nothing is said.
+    prog.port->sim().setFarEndClosed(false);
+    ASSERT_TRUE(prog.port->open());
+    prog.port->close();
+    main->menuEntry(Menu::AchsenSuche)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prog.dialogs->messages.size(), 2);
+}
+
+TEST_F(FrmMainTest, ChildWindowsLargerThanTheMdiAreaAreReachedByScrolling)
+{
+    startOnCom1();
+    main->show();
+    main->mnuKontroll_Click();
+    QMdiSubWindow* sub = main->subWindowOf(main->CC.item(1));
+    ASSERT_TRUE(sub);
+    const QSize area = main->mdiArea()->viewport()->size();
+    sub->resize(area.width() + 400, area.height() + 300);
+    QCoreApplication::processEvents();
+    EXPECT_GE(main->mdiArea()->horizontalScrollBar()->maximum(), 400 - sub->x());
+    EXPECT_GE(main->mdiArea()->verticalScrollBar()->maximum(), 300 - sub->y());
+    EXPECT_TRUE(main->mdiArea()->horizontalScrollBar()->isVisible());
+}
+
 TEST_F(FrmMainTest, TimerWakesOnlyWhileAWindowIsRegistered)
 {
     startOnCom1();
@@ -674,9 +730,13 @@ TEST(FrmMainPtyTest, FarEndVanishingGivesOneReport)
         core.transport().senden_empfangen(QStringLiteral("[0ST]"), 0.01);
         QCoreApplication::processEvents();
     }
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_TRUE(dialogs.messages.first().text.contains(pty.path)) << qPrintable(dialogs.messages.first().text);
+    // The loss once, with the far end's hang-up as its reason; the exchanges
+    // after it are told once that the port is closed.
+    ASSERT_EQ(dialogs.messages.size(), 2) << qPrintable(dialogs.texts().join(QStringLiteral(" | ")));
+    EXPECT_EQ(dialogs.messages.first().text,
+              frm_main::PortLostMessage.arg(1).arg(pty.path + QStringLiteral(": Gegenstelle hat die Verbindung beendet")));
     EXPECT_EQ(core.log().lines().count(dialogs.messages.first().text), 1);
+    EXPECT_EQ(dialogs.messages[1].text, frm_main::PortClosedMessage.arg(1));
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 
 #include <QDir>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <QFileInfo>
 
 #include <fcntl.h>
@@ -148,6 +150,56 @@ TEST(QtSerialPortTest, FarEndClosingClosesThePortOnce)
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(lost, 1);
     EXPECT_TRUE(port.input().isEmpty());
+}
+
+TEST(QtSerialPortTest, EveryLossNamesTheHangUpNotAStaleErrorCode)
+{
+    QtSerialPort port{PortMap()};
+    QStringList reasons;
+    port.onLost = [&reasons](const QString& reason) { reasons << reason; };
+    QStringList paths;
+    for (int loss = 0; loss < 2; ++loss) {
+        Pty pty;
+        paths << pty.path;
+        ASSERT_TRUE(port.openPath(pty.path, 9600));
+        pty.closeMaster();
+        // Unrelated calls leave their error codes behind.
+        errno = loss == 0 ? EAGAIN : EEXIST;
+        for (int i = 0; i < 5 && port.isOpen(); ++i)
+            port.waitForInput(10);
+        EXPECT_FALSE(port.isOpen());
+    }
+    ASSERT_EQ(reasons.size(), 2);
+    for (int loss = 0; loss < 2; ++loss)
+        EXPECT_EQ(reasons[loss], paths[loss] + QStringLiteral(": Gegenstelle hat die Verbindung beendet"));
+    EXPECT_EQ(port.lastError(), QStringLiteral("Gegenstelle hat die Verbindung beendet"));
+}
+
+// The reason is taken from the failed device: its file gone, its far end hung
+// up, or the error of a read.
+TEST(LossReasonTest, NamesRemovalHangUpAndReadError)
+{
+    TempHome home;
+    const QString existing = home.path();
+    const QString gone = home.file(QStringLiteral("ttyUSB9"));
+
+    int hungUp[2];
+    ASSERT_EQ(::pipe(hungUp), 0);
+    ::close(hungUp[1]);
+    int removed[2];
+    ASSERT_EQ(::pipe2(removed, O_NONBLOCK), 0);
+    const int folder = ::open(QFile::encodeName(existing).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+
+    EXPECT_EQ(lossReason(hungUp[0], existing), QStringLiteral("Gegenstelle hat die Verbindung beendet"));
+    EXPECT_EQ(lossReason(removed[0], gone), QStringLiteral("Gerät entfernt"));
+    EXPECT_EQ(lossReason(folder, existing),
+              QStringLiteral("Lesefehler: ") + QString::fromLocal8Bit(std::strerror(EISDIR)));
+    // A device that still reads fine gives no invented cause.
+    EXPECT_EQ(lossReason(removed[0], existing), QStringLiteral("Lesefehler"));
+
+    for (int fd : {hungUp[0], removed[0], removed[1], folder})
+        ::close(fd);
 }
 
 TEST(SettingsTest, ValuesRoundTripThroughTheFile)

@@ -405,7 +405,8 @@ TEST_F(RecorderTest, PointLabelsSitBesideTheClickAndWrap)
 
 TEST_F(RecorderTest, WindowWithoutGaugeLibraryAndClosedDuringItsLoop)
 {
-    GaugeHost host(*wb.dialogs, wb.home.file(QStringLiteral("components.ini")));
+    // No registry entry, and no gauge library shipped in the program folder.
+    GaugeHost host(*wb.dialogs, wb.home.file(QStringLiteral("components.ini")), wb.home.path());
     const qsizetype vorher = wb.dialogs->messages.size();
     frm_eW w(env(), host, 1200);
     EXPECT_EQ(wb.dialogs->messages.size(), vorher + 1);

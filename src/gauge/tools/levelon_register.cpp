@@ -3,9 +3,11 @@
 //
 //   levelon-register [--unregister] [--registry FILE] [LIBRARY]
 //
-// LIBRARY defaults to libLevelon.so beside this tool; FILE to the registry
+// LIBRARY defaults to the library shipped beside this tool (build folder) or
+// in its installed library folder; FILE to the registry
 // the program reads (KELVANE_COMPONENT_REGISTRY or the per-user file).
 
+#include "ComponentRegistry.h"
 #include "LevelonComponent.h"
 
 #include <QCoreApplication>
@@ -43,7 +45,9 @@ int main(int argc, char** argv)
         }
     }
     if (library.isEmpty())
-        library = QCoreApplication::applicationDirPath() + QStringLiteral("/libLevelon.so");
+        library = levelon::shippedLibrary(QCoreApplication::applicationDirPath());
+    if (library.isEmpty())
+        library = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(levelon::LibraryFileName);
 
     QLibrary lib(QFileInfo(library).absoluteFilePath());
     if (!lib.load()) {

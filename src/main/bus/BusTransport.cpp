@@ -43,8 +43,11 @@ QString BusTransport::senden_empfangen(const QString& command, double timeout, i
     if (usbMode()) {
         result = exchangeUsb(command, &timedOut);
     } else {
-        if (!m_serial.isOpen())
+        if (!m_serial.isOpen()) {
+            if (closedPortUsed)
+                closedPortUsed();
             return QString();
+        }
         result = exchangeSerial(command, &timedOut);
     }
     if (timedOut && result.size() < MinPartialReply)

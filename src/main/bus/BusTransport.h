@@ -67,6 +67,9 @@ public:
     // window the operator is using shows what it has set so far (a "??"
     // caption, disabled buttons) before the program waits without events.
     std::function<void()> beforeLongWait;
+    // Called when an exchange finds the serial port closed (it then returns
+    // the empty result at once). Set by the main window.
+    std::function<void()> closedPortUsed;
 
     bool usbMode() const { return Schnittstelle == QLatin1String("USB"); }
     ISerialPort& serial() { return m_serial; }

@@ -4,6 +4,7 @@
 #include "PropertyBag.h"
 #include "UiServices.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLibrary>
 
@@ -24,8 +25,10 @@ void HostedGauge::put(qint32 dispId, int value)
         m_control->putProperty(dispId, value);
 }
 
-GaugeHost::GaugeHost(IUiServices& ui, const QString& registryFile)
-    : m_ui(ui), m_registryFile(registryFile.isEmpty() ? levelon::ComponentRegistry::defaultPath() : registryFile)
+GaugeHost::GaugeHost(IUiServices& ui, const QString& registryFile, const QString& programFolder)
+    : m_ui(ui),
+      m_registryFile(registryFile.isEmpty() ? levelon::ComponentRegistry::defaultPath() : registryFile),
+      m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder)
 {
 }
 
@@ -37,9 +40,17 @@ levelon::IClassFactory* GaugeHost::factoryFor(const GaugeDesign& design, QString
     auto entry = registry.findClass(design.classId);
     if (!entry)
         entry = registry.findClass(design.progId);
-    if (!entry) {
-        error = QStringLiteral("Das Steuerelement %1 ist nicht registriert.").arg(designClass(design));
-        return nullptr;
+    const QString notRegistered = QStringLiteral("Das Steuerelement %1 ist nicht registriert.").arg(designClass(design));
+    // Not in the registry: the library shipped with the program serves by default.
+    const bool shipped = !entry;
+    if (shipped) {
+        const QString library = levelon::shippedLibrary(m_programFolder);
+        if (library.isEmpty()) {
+            error = notRegistered;
+            return nullptr;
+        }
+        entry = levelon::ComponentRegistry::ClassEntry{
+            design.classId.isEmpty() ? design.progId : design.classId, design.progId, {}, library, {}};
     }
 
     std::shared_ptr<QLibrary>& lib = m_libraries[entry->libraryPath];
@@ -54,8 +65,9 @@ levelon::IClassFactory* GaugeHost::factoryFor(const GaugeDesign& design, QString
         reinterpret_cast<levelon::GetClassObjectFn>(lib->resolve(levelon::GetClassObjectSymbol));
     levelon::IClassFactory* factory = getClassObject ? getClassObject(entry->classId.toUtf8().constData()) : nullptr;
     if (!factory) {
-        error = QStringLiteral("Die Bibliothek %1 liefert das Steuerelement %2 nicht.")
-                    .arg(entry->libraryPath, designClass(design));
+        error = shipped ? notRegistered
+                        : QStringLiteral("Die Bibliothek %1 liefert das Steuerelement %2 nicht.")
+                              .arg(entry->libraryPath, designClass(design));
     }
     return factory;
 }

@@ -1,9 +1,10 @@
 #pragma once
 // Creates the gauge controls of a window through the component registry when
 // the window is created. The window's design names each control's class (by
-// class ID and ProgID) and holds its stored properties. A class that is not
-// registered, or whose library fails, gives one message per window and an
-// inert placeholder, and the window stays usable.
+// class ID and ProgID) and holds its stored properties. A class the registry
+// does not name is taken from the gauge library shipped with the program. A
+// class that neither serves, or whose library fails, gives one message per
+// window and an inert placeholder, and the window stays usable.
 
 #include "LevelonComponent.h"
 
@@ -57,7 +58,9 @@ class GaugeHost
 {
 public:
     // `registryFile` empty: the registry the program uses by default.
-    explicit GaugeHost(IUiServices& ui, const QString& registryFile = {});
+    // `programFolder` empty: the folder of the running program, where the
+    // shipped gauge library is looked for.
+    explicit GaugeHost(IUiServices& ui, const QString& registryFile = {}, const QString& programFolder = {});
     ~GaugeHost();
     GaugeHost(const GaugeHost&) = delete;
     GaugeHost& operator=(const GaugeHost&) = delete;
@@ -71,6 +74,7 @@ private:
 
     IUiServices& m_ui;
     QString m_registryFile;
+    QString m_programFolder;
     // Libraries stay loaded while the host lives: their controls may still
     // be on some window.
     QHash<QString, std::shared_ptr<QLibrary>> m_libraries;

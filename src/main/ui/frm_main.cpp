@@ -18,6 +18,7 @@
 #include "frm_wait.h"
 #include "Form.h"
 #include "Guarded.h"
+#include "ScreenFit.h"
 #include "globale_Funktionen.h"
 
 #include <QAction>
@@ -74,6 +75,11 @@ frm_main::frm_main(CoreContext& core, QWidget* parent)
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(Caption);
     m_mdi = new QMdiArea(this);
+    // A child window larger than the area, or placed beyond it, is reached
+    // by scrolling; top-level windows are fitted to the screen.
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    new kit::ScreenFit(this);
     setCentralWidget(m_mdi);
     // Wide enough for the whole menu bar, but never larger than the screen.
     QSize size(1400, 800);
@@ -99,6 +105,10 @@ frm_main::frm_main(CoreContext& core, QWidget* parent)
         if (alive.lock())
             portVerloren(reason);
     };
+    m_core.transport().closedPortUsed = [this, alive] {
+        if (alive.lock())
+            noteClosedPortUsed();
+    };
     m_core.transport().referenceRunActive = [this, alive] {
         if (!alive.lock())
             return false;
@@ -118,6 +128,7 @@ frm_main::~frm_main()
     Timer1->stop();
     m_core.transport().referenceRunActive = nullptr;
     m_core.transport().beforeLongWait = nullptr;
+    m_core.transport().closedPortUsed = nullptr;
     m_core.serial().onLost = nullptr;
 }
 
@@ -615,7 +626,22 @@ void frm_main::portVerloren(const QString& reason)
 {
     const QString text = PortLostMessage.arg(m_core.serial().commPort()).arg(reason);
     m_core.log().insertLine(text);
+    m_portClosedNoticeDue = false;
     // The loss is seen inside an exchange; the box waits until it is over.
+    // What the action under way still tries is covered by this box.
+    QTimer::singleShot(0, this, [this, text] {
+        m_core.ui().message(text);
+        m_portClosedNoticeDue = true;
+    });
+}
+
+void frm_main::noteClosedPortUsed()
+{
+    if (!m_portClosedNoticeDue || m_loop.inTick() || m_core.transport().usbMode())
+        return;
+    m_portClosedNoticeDue = false;
+    const QString text = PortClosedMessage.arg(m_core.serial().commPort());
+    // Shown once the action is over, not between its exchanges.
     QTimer::singleShot(0, this, [this, text] { m_core.ui().message(text); });
 }
 

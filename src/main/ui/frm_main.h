@@ -48,6 +48,10 @@ public:
     // Shown once when the open serial port is lost: %1 the port number,
     // %2 the device and the system's reason.
     static inline const QString PortLostMessage = QStringLiteral("Verbindung zu COM%1 verloren: %2");
+    // Shown once after a loss, when an action needs the closed port: %1 the
+    // port number.
+    static inline const QString PortClosedMessage =
+        QStringLiteral("COM%1 ist geschlossen. Über COM-Options wird er wieder geöffnet.");
 
     explicit frm_main(CoreContext& core, QWidget* parent = nullptr);
     ~frm_main() override;
@@ -131,7 +135,9 @@ public:
     // Stop could not go out stays disabled until the last hold ends.
     void enableWhenLoopRuns();
     // Reports a lost serial port once: in the communication log and in a
-    // message naming the port and `reason`.
+    // message naming the port and `reason`. The first action after that
+    // message that needs the port (not the main loop's polling) is told once
+    // that the port is closed and how to reopen it.
     void portVerloren(const QString& reason);
 
     // --- Address lists (filled by the axis search) --------------------------
@@ -246,6 +252,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // An exchange found the serial port closed (see portVerloren).
+    void noteClosedPortUsed();
+
     struct ToolSlot
     {
         QPointer<QWidget> window;
@@ -286,6 +295,8 @@ private:
     MainLoopHolders m_sperre;
     bool m_timer1On = false;
     bool m_unloaded = false;
+    // The closed-port notice is due (the port was lost, the loss was shown).
+    bool m_portClosedNoticeDue = false;
 
     QMdiArea* m_mdi = nullptr;
     QMenu* m_activeWindowsMenu = nullptr;

@@ -1,0 +1,40 @@
+#pragma once
+// Keeps every window of the program within reach on a small screen. Once
+// installed (the main window does it), each top-level window is checked when
+// it is shown, placed or resized: one larger than the available area of its
+// screen is made smaller where its layout allows that; otherwise its content
+// goes into a scroll area (a menu bar stays on top) and the window is sized to
+// fit. Its whole frame is kept on the screen. A window that fits is left as
+// it is. The MDI area scrolls to its children by itself (see frm_main).
+
+#include <QObject>
+#include <QSize>
+
+class QWidget;
+
+namespace kit {
+
+class ScreenFit final : public QObject
+{
+public:
+    // Watches the windows of the whole application while it lives.
+    explicit ScreenFit(QObject* parent = nullptr);
+    ~ScreenFit() override;
+
+    // Room a window frame takes when the window system has not said yet.
+    static constexpr QSize AssumedFrame{8, 32};
+
+    // Fits `window` into the available area of its screen now. Returns true
+    // when the window was changed.
+    static bool fit(QWidget* window);
+    // The scroll area `fit` put the window's content into, or null.
+    static QWidget* scrollArea(const QWidget* window);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool m_fitting = false;
+};
+
+} // namespace kit

@@ -1,0 +1,186 @@
+// Windows larger than the screen: made smaller where their layout allows it,
+// else given a scroll area that reaches every control; windows that fit are
+// left alone, and a window placed off the screen is brought back onto it.
+
+#include "ScreenFit.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QRect available()
+{
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
+struct Built
+{
+    std::unique_ptr<QWidget> window;
+    QPushButton* farButton = nullptr; // the control furthest right and down
+    QLabel* hidden = nullptr;         // hidden by the program
+    QMenuBar* menuBar = nullptr;
+};
+
+struct FitCase
+{
+    const char* name;
+    Built (*build)();
+    bool scrolls;  // gets a scroll area
+    bool resized;  // its size changes
+};
+
+void PrintTo(const FitCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// A form laid out wider and taller than the screen, with a menu bar.
+Built laidOutTooLarge()
+{
+    Built b;
+    b.window = std::make_unique<QWidget>();
+    auto* layout = new QHBoxLayout(b.window.get());
+    b.menuBar = new QMenuBar(b.window.get());
+    b.menuBar->addMenu(QStringLiteral("Editor"));
+    layout->setMenuBar(b.menuBar);
+    auto* wide = new QLabel(QStringLiteral("left column"));
+    wide->setMinimumSize(available().width() + 300, available().height() + 100);
+    layout->addWidget(wide);
+    b.hidden = new QLabel(QStringLiteral("not offered"));
+    layout->addWidget(b.hidden);
+    b.hidden->hide();
+    b.farButton = new QPushButton(QStringLiteral("right column"));
+    layout->addWidget(b.farButton);
+    return b;
+}
+
+// Controls placed by hand beyond the screen's edge.
+Built placedTooLarge()
+{
+    Built b;
+    b.window = std::make_unique<QWidget>();
+    b.window->resize(available().width() + 200, 300);
+    b.hidden = new QLabel(QStringLiteral("not offered"), b.window.get());
+    b.hidden->setGeometry(10, 10, 100, 20);
+    b.hidden->hide();
+    b.farButton = new QPushButton(QStringLiteral("far"), b.window.get());
+    b.farButton->setGeometry(available().width() + 100, 250, 80, 30);
+    return b;
+}
+
+// A layout that can shrink, in a window made too large.
+Built shrinkable()
+{
+    Built b;
+    b.window = std::make_unique<QWidget>();
+    auto* layout = new QHBoxLayout(b.window.get());
+    b.farButton = new QPushButton(QStringLiteral("OK"));
+    layout->addWidget(b.farButton);
+    b.window->resize(available().width() + 200, available().height() + 200);
+    return b;
+}
+
+Built fitting()
+{
+    Built b;
+    b.window = std::make_unique<QWidget>();
+    b.window->resize(300, 200);
+    b.farButton = new QPushButton(QStringLiteral("OK"), b.window.get());
+    b.farButton->setGeometry(200, 150, 80, 30);
+    return b;
+}
+
+class ScreenFitTest : public ::testing::TestWithParam<FitCase>
+{
+protected:
+    kit::ScreenFit fit;
+};
+
+TEST_P(ScreenFitTest, EveryControlIsWithinReach)
+{
+    const FitCase c = GetParam();
+    Built b = c.build();
+    QWidget* w = b.window.get();
+    const QSize before = w->size();
+    QWidget* const formerParent = b.farButton->parentWidget();
+    int clicked = 0;
+    QObject::connect(b.farButton, &QPushButton::clicked, [&clicked] { ++clicked; });
+    w->show();
+    QApplication::processEvents();
+
+    EXPECT_EQ(kit::ScreenFit::scrollArea(w) != nullptr, c.scrolls);
+    EXPECT_EQ(w->size() != before, c.resized) << w->width() << "x" << w->height();
+    EXPECT_TRUE(available().contains(w->frameGeometry()))
+        << w->frameGeometry().width() << "x" << w->frameGeometry().height();
+    if (!c.scrolls) {
+        EXPECT_EQ(b.farButton->parentWidget(), formerParent);
+    }
+
+    if (auto* area = qobject_cast<QScrollArea*>(kit::ScreenFit::scrollArea(w))) {
+        // Scrolled to, the furthest control lies inside the window and works.
+        area->ensureWidgetVisible(b.farButton, 0, 0);
+        const QRect shown(b.farButton->mapTo(w, QPoint(0, 0)), b.farButton->size());
+        EXPECT_TRUE(w->rect().contains(shown));
+        EXPECT_TRUE(b.farButton->isVisible());
+        QTest::mouseClick(b.farButton, Qt::LeftButton);
+        EXPECT_EQ(clicked, 1);
+        // What the program hid stays hidden; the menu bar does not scroll away.
+        EXPECT_TRUE(b.hidden->isHidden());
+        if (b.menuBar) {
+            EXPECT_FALSE(area->isAncestorOf(b.menuBar));
+            EXPECT_EQ(b.menuBar->mapTo(w, QPoint(0, 0)), QPoint(0, 0));
+        }
+    } else {
+        EXPECT_TRUE(w->rect().contains(QRect(b.farButton->mapTo(w, QPoint(0, 0)), b.farButton->size())));
+    }
+
+    // Shown again it is not wrapped twice.
+    w->hide();
+    w->show();
+    QApplication::processEvents();
+    EXPECT_EQ(w->findChildren<QScrollArea*>().size(), c.scrolls ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, ScreenFitTest,
+                         ::testing::Values(FitCase{"LaidOutTooLarge", laidOutTooLarge, true, true},
+                                           FitCase{"PlacedByHandTooLarge", placedTooLarge, true, true},
+                                           FitCase{"LayoutThatShrinks", shrinkable, false, true},
+                                           FitCase{"Fitting", fitting, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ScreenFitPlacement, AWindowPlacedOffTheScreenIsBroughtBack)
+{
+    kit::ScreenFit fit;
+    QWidget w;
+    w.resize(300, 200);
+    w.move(available().right() - 50, available().bottom() - 20);
+    w.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(available().contains(w.frameGeometry()));
+    EXPECT_EQ(w.size(), QSize(300, 200));
+}
+
+TEST(ScreenFitPlacement, WithoutTheWatcherWindowsStayAsMade)
+{
+    Built b = laidOutTooLarge();
+    {
+        kit::ScreenFit fit;
+    }
+    b.window->show();
+    QApplication::processEvents();
+    EXPECT_EQ(kit::ScreenFit::scrollArea(b.window.get()), nullptr);
+}
+
+} // namespace
