@@ -1,14 +1,16 @@
 #pragma once
 // The guided calibration window without widgets: the board type and address,
 // the window's own exchange on the serial port (AKsenden: five writes on a
-// rejection, the base address's status request on silence), the measuring
+// rejection, the base address's status request on silence unless a
+// calibration runs, which a silent board stops instead), the measuring
 // step with zero, factor and span per channel, the single commands, and two
 // step machines: "Burn all" with its one-second pauses and the guided
 // calibration of one channel (StartAbgl_Click), driven by the operator's
 // "weiter" and "Abbruch". The window (frm_AK_Abgleich) shows this state and
 // calls Timer1_Timer() and step() from its timers; tests call them directly.
 //
-// Nothing here goes through the bus transport or its log: the window owns
+// No exchange goes through the bus transport or its log (only the unit
+// selection is handed to it, see AK_AbgleichEnv): the window owns
 // the port while it is open, and the main loop is held meanwhile.
 #include "ControlState.h"
 

@@ -441,11 +441,18 @@ const WindowCase windowCases[] = {
          EXPECT_NEAR(QString(w->core().kanal[0].text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), 12.742,
                      0.01)
              << qPrintable(w->core().kanal[0].text);
-         // Channel mask, board number, carrier and register read-back, then
+         // Board number, carrier and register read-back, then
          // the sixteen-channel board's calibration mode in and out.
-         for (const char* button : {"Check1_0", "Nr_AK", "Option0_1", "Register", "OAkX_4", "AKNR_0", "abgl", "abgl"})
+         for (const char* button : {"Nr_AK", "Option0_1", "Register", "OAkX_4", "AKNR_0", "abgl", "abgl"})
              w->findChild<QAbstractButton*>(QLatin1String(button))->click();
          EXPECT_EQ(d.dialoge->beeps, 0) << qPrintable(w->core().messwert.text);
+         // The sixteen-channel board "51" measured: one value, its channel 1.
+         w->findChild<QAbstractButton*>(QStringLiteral("aktiv"))->click();
+         d.settle();
+         d.settle();
+         EXPECT_EQ(w->core().empfang.text.size(), 13) << qPrintable(w->core().empfang.text);
+         EXPECT_NEAR(QString(w->core().kanal[0].text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), 3.5, 0.01)
+             << qPrintable(w->core().kanal[0].text);
          d.click(w, "cmd_exit");
      }},
 };
