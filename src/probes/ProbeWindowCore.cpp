@@ -548,7 +548,8 @@ QString ProbeWindowCore::abgleichWartegrund(int d) const
         grund = kanalText + QStringLiteral(" ist nicht angewählt");
     else if (!gueltig(FaktorA[k].text))
         grund = QStringLiteral("der Faktor von ") + kanalText + QStringLiteral(" ist 0 oder keine Zahl");
-    else if (!gueltig(tb_gitter.text) && (IK_check[k].checked || (d == 3 && (typ() == AK2IK1_IP1000 || typ() == AK2IK1_422))))
+    else if (!gueltig(tb_gitter.text) &&
+             (IK_check[k].checked || (d == 3 && (typ() == AK2IK1_IP1000 || typ() == AK2IK1_422))))
         grund = QStringLiteral("die Gitterkonstante ist 0 oder keine Zahl");
     else if (!gueltig(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text))
         grund = QStringLiteral("der Umrechnungsfaktor ist 0 oder keine Zahl");

@@ -391,8 +391,9 @@ TEST_F(ProbeCommands, TheCalibrationBurnWaitsThreeSeconds)
     tick(c);
     // The burn's late reply was waited for: it is logged with its command.
     const QStringList lines = transport().log().lines();
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& l) { return l.endsWith("[0ff01]-->[0ff!]"); }))
-        << lines.join(" | ").toStdString();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& l) {
+        return l.endsWith("[0ff01]-->[0ff!]");
+    })) << lines.join(" | ").toStdString();
 }
 
 }  // namespace
