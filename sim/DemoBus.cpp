@@ -57,5 +57,10 @@ void populateDemoBus(SimBus& bus)
     akik.setInput(2, -7.5);
     akik.setCounter(3, 100);
     installProbeBoard(bus.addUnit(QStringLiteral("41")), Kind::ADA2).setInput(1, 1000);
-    installProbeBoard(bus.addUnit(QStringLiteral("51")), Kind::AK16).setNoise(10);
+    // The sixteen-channel board reports channel 1 only, as the calibration
+    // window sets it, so its reply has the length of one value.
+    SimProbeBoard& ak16 = installProbeBoard(bus.addUnit(QStringLiteral("51")), Kind::AK16);
+    ak16.setChannelMask(QStringLiteral("1").leftJustified(SimProbeBoard::MaxChannels, QLatin1Char('0')));
+    ak16.setInput(1, 3.5);
+    ak16.setNoise(10);
 }

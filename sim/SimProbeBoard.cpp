@@ -123,8 +123,9 @@ qint32 SimProbeBoard::reading(int c) const
         return ch.counter;
     const double raw = ch.input * CountsPerUnit * ch.sensitivity + ch.offsetError;
     const double u = raw - ch.working.offset;
-    const quint32 negative = (0x1000000u - ch.working.gainM) & 0xFFFFFFu;
-    const double gain = (u >= 0 ? double(ch.working.gainP) : double(negative)) / double(NominalGain);
+    const quint32 positive = gainsSwapped() ? ch.working.gainM : ch.working.gainP;
+    const quint32 negative = (0x1000000u - (gainsSwapped() ? ch.working.gainP : ch.working.gainM)) & 0xFFFFFFu;
+    const double gain = (u >= 0 ? double(positive) : double(negative)) / double(NominalGain);
     return clamp24(u * gain);
 }
 
@@ -201,9 +202,11 @@ std::optional<QByteArray> SimProbeBoard::answer(const QByteArray& frame)
 
     if (digit == '0') {
         if (body == "0M1") {
+            // Values of the enabled channels only, in channel order.
             QByteArray values;
             for (int c = 1; c <= channelCount(); ++c)
-                values += hex24(isScale(c) ? reading(c) : noisy(reading(c))) + ',';
+                if (m_mask.at(c - 1) == QLatin1Char('1'))
+                    values += hex24(isScale(c) ? reading(c) : noisy(reading(c))) + ',';
             return cmd.accepted(values);
         }
         if (body == "0fP")
@@ -270,8 +273,11 @@ std::optional<QByteArray> SimProbeBoard::registerCommand(const QByteArray& body,
                 ch.working = ch.written;
                 return cmd.accepted();
             }
-            return cmd.accepted(hex24(ch.working.offset) + ',' + hexDigits(ch.working.gainP, 6) + ',' +
-                                hexDigits(ch.working.gainM, 6));
+            // The offset, then the register whose rise lowers the reading,
+            // then the other one.
+            const quint32 first = gainsSwapped() ? ch.working.gainP : ch.working.gainM;
+            const quint32 second = gainsSwapped() ? ch.working.gainM : ch.working.gainP;
+            return cmd.accepted(hex24(ch.working.offset) + ',' + hexDigits(first, 6) + ',' + hexDigits(second, 6));
         }
         const auto v = parseHex(arg, 6);
         if (!v)

@@ -20,9 +20,15 @@
 // plus optional noise, clamped to −8388608 … 8388607. The nominal registers
 // O = 000000, P = M = 800000 give count = raw; the reading rises with P, and
 // M = 0x1000000 − P gives the negative side the same gain as the positive.
+// The one-channel AK1 has its two gain registers the other way round: there
+// "SM" is the positive-side P above and "SP" the negative-side M (gainsSwapped()).
 // Register writes ("SO", "SP", "SM") are held until "SW" takes them over
 // into the working registers; "[0ff0c]" burns channel c's working registers
-// into the EEPROM copy, from which powerCycle() reloads them.
+// into the EEPROM copy, from which powerCycle() reloads them. The read-back
+// "[cSR]" lists the offset, then M, then P: first the register whose rise
+// lowers the reading ("SM" on most boards, "SP" on the AK1).
+// "[0M1]" sends the values of the enabled channels only ("[0K1...]"), in
+// channel order.
 
 #include "SimUnit.h"
 
@@ -66,6 +72,8 @@ public:
     int channelCount() const;
     // Whether channel c (1-based) is a scale input (a counter) on this board.
     bool isScale(int c) const;
+    // Whether "SM" sets the positive side and "SP" the negative one (AK1).
+    bool gainsSwapped() const { return m_kind == Kind::AK1; }
 
     // Answers one command frame ("[1SP800000]"). Returns the reply frame, an
     // empty array for a command obeyed in silence, or nothing for a command

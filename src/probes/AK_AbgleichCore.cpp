@@ -84,8 +84,29 @@ QString AK_AbgleichCore::formatted(double v, const QString& mask) const
 
 void AK_AbgleichCore::selectUnit(const QString& address)
 {
-    if (m_env.port->isOpen())
+    if (!m_env.port->isOpen())
+        return;
+    if (m_env.writeSelection)
+        m_env.writeSelection(address);
+    else
         m_env.port->output(QByteArray(1, char(18)) + address.toLatin1());
+    m_selectedUnit = address;
+    m_busUnitAtSelection = m_env.busUnit();
+}
+
+void AK_AbgleichCore::shown()
+{
+    m_selectedUnit.clear();
+    selectOwnBoard();
+}
+
+void AK_AbgleichCore::selectOwnBoard()
+{
+    const int a = selectedAddress();
+    if (a < 0)
+        return;
+    if (m_selectedUnit.isEmpty() || m_env.busUnit() != m_busUnitAtSelection)
+        selectUnit(AKNR[a].text);
 }
 
 void AK_AbgleichCore::AKsenden()
@@ -94,6 +115,12 @@ void AK_AbgleichCore::AKsenden()
     IClock& clock = *m_env.clock;
     Laufzeit = 0;
     int writes = 0;
+    // A calibration step that met a silent board writes nothing more.
+    if (m_inProcedure && !m_silentCommand.isEmpty()) {
+        Antworttext.clear();
+        return;
+    }
+    selectOwnBoard();
     if (port.isOpen() && port.inBufferCount() > 0)
         port.input();
     for (;;) {
@@ -114,10 +141,17 @@ void AK_AbgleichCore::AKsenden()
         }
         if (Antworttext.isEmpty()) {
             messwert.text = QStringLiteral("MSG?");
-            // The base address of the type; its status request runs only
-            // when it was not selected already.
-            if (!AKNR[15].checked)
+            if (m_phase != Phase::Idle) {
+                // While a calibration runs the board stays selected: its
+                // register writes must never reach another board at the
+                // base address. The calibration stops instead.
+                if (m_inProcedure)
+                    m_silentCommand = Sendebefehl;
+            } else if (!AKNR[15].checked) {
+                // The base address of the type; its status request runs only
+                // when it was not selected already.
                 AKNR_Click(15);
+            }
             aktiv.checked = false;
         }
         if (Antworttext.size() >= 5 && Antworttext.at(4) == QLatin1Char('?')) {

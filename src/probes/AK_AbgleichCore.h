@@ -1,14 +1,16 @@
 #pragma once
 // The guided calibration window without widgets: the board type and address,
 // the window's own exchange on the serial port (AKsenden: five writes on a
-// rejection, the base address's status request on silence), the measuring
+// rejection, the base address's status request on silence unless a
+// calibration runs, which a silent board stops instead), the measuring
 // step with zero, factor and span per channel, the single commands, and two
 // step machines: "Burn all" with its one-second pauses and the guided
 // calibration of one channel (StartAbgl_Click), driven by the operator's
 // "weiter" and "Abbruch". The window (frm_AK_Abgleich) shows this state and
 // calls Timer1_Timer() and step() from its timers; tests call them directly.
 //
-// Nothing here goes through the bus transport or its log: the window owns
+// No exchange goes through the bus transport or its log (only the unit
+// selection is handed to it, see AK_AbgleichEnv): the window owns
 // the port while it is open, and the main loop is held meanwhile.
 #include "ControlState.h"
 
@@ -30,6 +32,12 @@ struct AK_AbgleichEnv
     IUiServices* ui = nullptr;
     // Whether displayed and typed decimals use a comma.
     std::function<bool()> decimalComma = [] { return false; };
+    // The unit the shared transport selected last; when it changes, another
+    // window has selected a unit since this window selected its board.
+    std::function<QString()> busUnit = [] { return QString(); };
+    // Writes a unit selection (DC2 and the address) to the serial port; empty:
+    // straight to the port.
+    std::function<void(const QString&)> writeSelection;
 };
 
 class AK_AbgleichCore
@@ -55,6 +63,7 @@ public:
         PassDown,        // lowers the gain until the reading exceeds the standard
         PassBack,        // one step back over the crossing
         LastAnswer,      // live reading until an answer
+        Halted,          // the board fell silent: waits for "Abbruch" or a new start
     };
 
     // The window's measuring timer as the core switches it.
@@ -114,6 +123,10 @@ public:
     std::optional<double> Faktor_rechnen(const QString& hex) const;
     // Writes DC2 and the address straight to the port; no reply is awaited.
     void selectUnit(const QString& address);
+    // The window is shown: its board is selected again at once.
+    void shown();
+    // The window is hidden: other windows select their units meanwhile.
+    void hidden() { m_selectedUnit.clear(); }
 
     // --- Board type and address --------------------------------------------------------
     // The selected board type (0 AK1, 1 AK4, 2 AK2IK1, 3 ADA2, 4 AK16), -1 for none.
@@ -174,6 +187,8 @@ public:
     void cmd_exit_Click();
 
 private:
+    // Selects the window's board again unless it is still the selected unit.
+    void selectOwnBoard();
     void send(const QString& command);         // Sendebefehl = command, then AKsenden
     void sendAndShow(const QString& command);  // send, then the command line
     void selectOption(std::array<kit::Control, Addresses>& feld, int index);
@@ -192,6 +207,8 @@ private:
     void completeGainStep();       // after the pause: read back and measure
     void waitFor(double seconds);
     void burnStep();
+    void procedureStep();
+    void halt();
 
     AK_AbgleichEnv m_env;
     Phase m_phase = Phase::Idle;
@@ -201,4 +218,9 @@ private:
     int Durchlauf = 0;            // finished refinement passes
     QStringList m_burnSequence;
     int m_burnIndex = -1;
+    // The board address this window selected last (empty: not known to be
+    // selected), and what the shared transport had selected at that moment.
+    QString m_selectedUnit, m_busUnitAtSelection;
+    bool m_inProcedure = false;  // a step of the calibration is under way
+    QString m_silentCommand;     // the calibration's exchange that got no answer
 };

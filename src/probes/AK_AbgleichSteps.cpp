@@ -10,6 +10,7 @@
 #include "UiServices.h"
 
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 
 #include <cmath>
 
@@ -61,13 +62,10 @@ void AK_AbgleichCore::Register_lesen()
 {
     send(QLatin1Char('[') + Kanalziffer + QStringLiteral("SR]"));
     textx.text = Sendebefehl + Antworttext;
-    // The board lists SP before SM. With the direction box ticked the write
-    // put FaktorP into SM, so FaktorP is read back from there: read from SP,
-    // the search would get the complement back and swing between two values.
-    const QString sp = Antworttext.mid(12, 6);
-    const QString sm = Antworttext.mid(19, 6);
-    Registertext_P = chAK1.checked ? sm : sp;
-    Registertext_M = chAK1.checked ? sp : sm;
+    // The two gain fields, at the same reply positions whatever the direction
+    // box says: the board lists first the register that FaktorP goes to.
+    Registertext_P = Antworttext.mid(12, 6);
+    Registertext_M = Antworttext.mid(19, 6);
     const auto hexValue = [](const QString& t) {
         bool ok = false;
         const qint64 v = t.toLongLong(&ok, 16);
@@ -119,6 +117,11 @@ void AK_AbgleichCore::completeGainStep()
 
 void AK_AbgleichCore::StartAbgl_Click()
 {
+    // A calibration stopped by a silent board may be started again.
+    if (m_phase == Phase::Halted) {
+        m_phase = Phase::Idle;
+        m_silentCommand.clear();
+    }
     if (m_phase != Phase::Idle)
         return;
     Tastencode.clear();
@@ -194,6 +197,7 @@ void AK_AbgleichCore::finish()
 {
     m_phase = Phase::Idle;
     m_gainStepOpen = false;
+    m_silentCommand.clear();
     Timer1.enabled = true;
     StartAbgl.enabled = true;
     weiterA.enabled = false;
@@ -220,6 +224,7 @@ void AK_AbgleichCore::cmd_exit_Click()
 {
     abort();
     Timer1.enabled = false;
+    hidden();
 }
 
 void AK_AbgleichCore::step()
@@ -231,6 +236,29 @@ void AK_AbgleichCore::step()
         burnStep();
         return;
     }
+    {
+        const QScopedValueRollback<bool> inProcedure(m_inProcedure, true);
+        procedureStep();
+    }
+    if (!m_silentCommand.isEmpty() && m_phase != Phase::Idle && m_phase != Phase::Halted)
+        halt();
+}
+
+void AK_AbgleichCore::halt()
+{
+    // Nothing more is written; the operator ends with "Abbruch" or starts anew.
+    m_phase = Phase::Halted;
+    m_gainStepOpen = false;
+    Tastencode.clear();
+    Bedhinw.text = QStringLiteral("Keine Antwort auf ") + m_silentCommand + QStringLiteral(": Abgleich angehalten");
+    StartAbgl.enabled = true;
+    weiterA.enabled = false;
+    abbruchA.enabled = true;
+    waitFor(AnswerPoll);
+}
+
+void AK_AbgleichCore::procedureStep()
+{
     if (m_gainStepOpen) {
         completeGainStep();
         return;
@@ -304,5 +332,9 @@ void AK_AbgleichCore::step()
         if (Tastencode != AnswerStop)
             Tastencode.clear();
         return finish();
+    case Phase::Halted:
+        if (Tastencode == AnswerStop)
+            return finish();
+        return waitFor(AnswerPoll);
     }
 }

@@ -22,6 +22,11 @@ AK_AbgleichWindowEnv calibrationEnv(frm_main& frame)
     env.core.clock = &core.clock();
     env.core.ui = &core.ui();
     env.core.decimalComma = [&frame] { return frame.komma_frage; };
+    // The selection goes through the transport, which writes the same bytes
+    // to the port and keeps the selected unit for every window.
+    BusTransport& bus = core.transport();
+    env.core.busUnit = [&bus] { return bus.aktiveEinheit(); };
+    env.core.writeSelection = [&bus](const QString& address) { bus.einheit_waehlen(address); };
     env.leave = [&frame] {
         frame.setEnabled(true);
         frame.releaseMainLoop(Menu::AKabgleich);

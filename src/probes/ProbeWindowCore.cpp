@@ -346,22 +346,24 @@ int ProbeWindowCore::einstellungenLesen()
 bool ProbeWindowCore::kanalAnzeigen(int i, const QString& antwort, int stelle, bool skala, const QString& maske)
 {
     const auto k = std::size_t(i);
+    // A factor or grating of 0 shows 0 less the zero offset, but that is no
+    // reading of the channel.
     const auto faktorA = zahl(FaktorA[k].text);
-    if (!faktorA || *faktorA == 0)
+    if (!faktorA)
         return false;
     const QString feld = antwort.mid(stelle, 6);
     const double zaehler = hex_zu_wert24(feld);
     // A channel the board did not send reads as 0; that is shown, but it is
     // no reading to calibrate by.
     static const QRegularExpression sechsStellen(QStringLiteral("^[0-9A-Fa-f]{6}$"));
-    const bool vollstaendig = sechsStellen.match(feld).hasMatch();
+    const bool vollstaendig = sechsStellen.match(feld).hasMatch() && *faktorA != 0;
     if (skala) {
         const auto gitter = zahl(tb_gitter.text);
-        if (!gitter || *gitter == 0)
+        if (!gitter)
             return false;
         Messwert[k] = zaehler;
         kanal[k].text = formatMask(*gitter * (*faktorA * Messwert[k]) - Nullpunkt[k], maske, komma());
-        return vollstaendig;
+        return vollstaendig && *gitter != 0;
     }
     const auto faktor = zahl(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text);
     if (!faktor || *faktor == 0)
@@ -430,11 +432,13 @@ void ProbeWindowCore::dynamischeMessung()
             senden(QStringLiteral("[") + a + QStringLiteral("DPOS") + tb_anzahl.text + QLatin1Char(',') +
                    tb_startposition.text + QLatin1Char(',') + tb_delta.text + QLatin1Char(']'));
         QString nummer = antwort.mid(6, 10);
-        nummer.remove(QLatin1Char(']')).remove(QLatin1Char('?'));
-        // An empty field is no error; anything else that is not 0 is one.
+        // "?" marks a rejection, "!" the bus's acceptance: only a rejection
+        // or an error number other than 0 is an error.
+        const bool abgelehnt = nummer.contains(QLatin1Char('?'));
+        nummer.remove(QLatin1Char(']')).remove(QLatin1Char('?')).remove(QLatin1Char('!'));
         bool ok = false;
         const double wert = nummer.toDouble(&ok);
-        if (!nummer.isEmpty() && (!ok || wert != 0)) {
+        if (abgelehnt || (ok && wert != 0)) {
             tb_start.colour = Knopfflaeche;
             tb_start.checked = false;
             // The board refused: nothing runs, so nothing is polled.
@@ -511,18 +515,47 @@ void ProbeWindowCore::Abgleich()
         const bool abgelesen = m_abgelesen[std::size_t(d - 1)];
         m_abgelesen.fill(false);
         bus().einheit_waehlen(ausgewaehlteAdresse());
-        if (cmd_Abgleich.text == AbgleichStart) {
-            if (abgelesen)
-                abgleichOffset(n, d, c);
+        const bool liest = cmd_Abgleich.text == AbgleichStart || cmd_Abgleich.text == AbgleichAbbruch;
+        if (liest && !abgelesen) {
+            // The step waits; the result line says why.
+            lb_Fehler.text = abgleichWartegrund(d);
+        } else if (cmd_Abgleich.text == AbgleichStart) {
+            abgleichOffset(n, d, c);
         } else if (cmd_Abgleich.text == AbgleichNullen) {
             abgleichReset(n, c);
         } else if (cmd_Abgleich.text == AbgleichAbbruch) {
-            if (abgelesen)
-                abgleichVerstaerkung(d, c);
+            abgleichVerstaerkung(d, c);
         }
     });
     if (m_view.show)
         m_view.show();
+}
+
+QString ProbeWindowCore::abgleichWartegrund(int d) const
+{
+    const auto k = std::size_t(d - 1);
+    const QString kanalText = QStringLiteral("Kanal %1").arg(d);
+    const auto gueltig = [this](const QString& text) {
+        const auto v = zahl(text);
+        return v && *v != 0;
+    };
+    QString grund;
+    if (sh_an_aus.colour != Gruen)
+        grund = QStringLiteral("die Karte antwortet nicht");
+    else if (!aktiv_box.checked)
+        grund = QStringLiteral("\"Messen\" ist aus");
+    else if (!Check1[k].checked)
+        grund = kanalText + QStringLiteral(" ist nicht angewählt");
+    else if (!gueltig(FaktorA[k].text))
+        grund = QStringLiteral("der Faktor von ") + kanalText + QStringLiteral(" ist 0 oder keine Zahl");
+    else if (!gueltig(tb_gitter.text) &&
+             (IK_check[k].checked || (d == 3 && (typ() == AK2IK1_IP1000 || typ() == AK2IK1_422))))
+        grund = QStringLiteral("die Gitterkonstante ist 0 oder keine Zahl");
+    else if (!gueltig(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text))
+        grund = QStringLiteral("der Umrechnungsfaktor ist 0 oder keine Zahl");
+    else
+        grund = QStringLiteral("kein neuer Messwert von ") + kanalText;
+    return QStringLiteral("Abgleich wartet: ") + grund;
 }
 
 void ProbeWindowCore::abgleichReset(int n, const QString& c)

@@ -191,4 +191,6 @@ private:
     // Per channel: the latest read-out refreshed its box from an answered
     // poll; a calibration step uses them up.
     std::array<bool, Kanaele> m_abgelesen{};
+    // Why a calibration step that needs a fresh reading of channel d waits.
+    QString abgleichWartegrund(int d) const;
 };

@@ -150,6 +150,8 @@ void frm_AK_Abgleich::render()
 void frm_AK_Abgleich::showFromMenu()
 {
     m_core.Timer1.enabled = true;
+    // Other windows used the bus meanwhile: the board is selected again.
+    kit::guarded("frm_AK_Abgleich shown", [this] { m_core.shown(); });
     setEnabled(true);
     render();
     show();

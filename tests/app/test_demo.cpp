@@ -463,6 +463,10 @@ const WindowCase windowCases[] = {
              d.ticks(5);
              EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Gruen) << address;
          }
+         // The AK4's channel 1: 12.5 µm × 1.01 and 300 counts of zero error, with noise.
+         EXPECT_NEAR(QString(w->core().kanal[0].text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), 12.742,
+                     0.01)
+             << qPrintable(w->core().kanal[0].text);
          for (const char* button : {"cmd_sign", "cmd_status", "cmd_version", "Option5_3", "Check1_1"}) {
              w->findChild<QAbstractButton*>(QLatin1String(button))->click();
              d.ticks(3);
@@ -479,16 +483,28 @@ const WindowCase windowCases[] = {
          ASSERT_TRUE(w);
          // The probe board "21" as an AK4, measured on the window's own timer.
          // Its exchanges bypass the log: a rejection would be heard as a beep.
-         for (const char* option : {"OAkX_1", "AKNR_0", "aktiv"})
+         for (const char* option : {"OAkX_1", "AKNR_0", "Check1_0", "aktiv"})
              w->findChild<QAbstractButton*>(QLatin1String(option))->click();
          d.settle();
          d.settle();
+         // Channel A alone: one value, the AK4's channel 1.
          EXPECT_TRUE(w->core().empfang.text.startsWith(QStringLiteral("[0M1!"))) << qPrintable(w->core().empfang.text);
-         // Channel mask, board number, carrier and register read-back, then
+         EXPECT_EQ(w->core().empfang.text.size(), 13) << qPrintable(w->core().empfang.text);
+         EXPECT_NEAR(QString(w->core().kanal[0].text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), 12.742,
+                     0.01)
+             << qPrintable(w->core().kanal[0].text);
+         // Board number, carrier and register read-back, then
          // the sixteen-channel board's calibration mode in and out.
-         for (const char* button : {"Check1_0", "Nr_AK", "Option0_1", "Register", "OAkX_4", "AKNR_0", "abgl", "abgl"})
+         for (const char* button : {"Nr_AK", "Option0_1", "Register", "OAkX_4", "AKNR_0", "abgl", "abgl"})
              w->findChild<QAbstractButton*>(QLatin1String(button))->click();
          EXPECT_EQ(d.dialoge->beeps, 0) << qPrintable(w->core().messwert.text);
+         // The sixteen-channel board "51" measured: one value, its channel 1.
+         w->findChild<QAbstractButton*>(QStringLiteral("aktiv"))->click();
+         d.settle();
+         d.settle();
+         EXPECT_EQ(w->core().empfang.text.size(), 13) << qPrintable(w->core().empfang.text);
+         EXPECT_NEAR(QString(w->core().kanal[0].text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), 3.5, 0.01)
+             << qPrintable(w->core().kanal[0].text);
          d.click(w, "cmd_exit");
      }},
 };

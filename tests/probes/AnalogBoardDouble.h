@@ -3,7 +3,8 @@
 // count is a fixed zero plus the probe's travel times a sensitivity, and
 // whose reading is the raw count less the offset register times the gain
 // register over 0x800000 (SP for a positive difference, SM for a negative
-// one). Written registers take effect on "SW"; "SR" lists SO, SP and SM.
+// one). Written registers take effect on "SW"; "SR" lists SO, SM and SP, as
+// a board of the types whose direction box is ticked does.
 // It also answers the channel mask (the
 // reading then holds the enabled channels only), the burns, the number
 // commands, the carrier and sample-time settings and the analog output.
@@ -109,7 +110,7 @@ public:
         case 'W': working[c] = written[c]; return command.accepted();
         case 'R': {
             const Register& r = working[c];
-            return command.accepted(hex6(r.SO) + ',' + hex6(r.SP) + ',' + hex6(r.SM));
+            return command.accepted(hex6(r.SO) + ',' + hex6(r.SM) + ',' + hex6(r.SP));
         }
         default: break;
         }

@@ -3,6 +3,7 @@
 // the channel read-out, board types, commands, "Burn all" and the guided
 // calibration with its answers.
 #include "CalibrationFixture.h"
+#include "SimProbeBoard.h"
 
 using namespace Qt::StringLiterals;
 using Phase = AK_AbgleichCore::Phase;
@@ -321,8 +322,8 @@ protected:
 
 TEST_F(GuidedRunTest, FindsTheGainAtWhichTheReadingMeetsTheStandard)
 {
-    // Reads low before the calibration. The board lists SP before SM, and the
-    // direction box of AK4 is ticked: FaktorP goes to SM and comes back from it.
+    // Reads low before the calibration. The direction box of AK4 is ticked:
+    // FaktorP goes to SM, which the board lists first.
     board.sensitivity[0] = 2400;
     start();
     EXPECT_EQ(core.Bedhinw.text, u"Kanal 1"_s);
@@ -505,7 +506,7 @@ class GainDirectionTest : public CalibrationFixture, public ::testing::WithParam
 {
 };
 
-TEST_P(GainDirectionTest, TheDirectionBoxSwapsTheGainRegistersAndTheirReadBack)
+TEST_P(GainDirectionTest, TheDirectionBoxSwapsTheGainWritesButNotTheReadBack)
 {
     ak4(core);
     core.Kanalziffer = u"2"_s;
@@ -516,13 +517,18 @@ TEST_P(GainDirectionTest, TheDirectionBoxSwapsTheGainRegistersAndTheirReadBack)
     const QString p = GetParam() ? u"21 [2SM123456]"_s : u"21 [2SP123456]"_s;
     const QString m = GetParam() ? u"21 [2SPEDCBAA]"_s : u"21 [2SMEDCBAA]"_s;
     EXPECT_EQ(traffic(), (QStringList{p, m, u"21 [2SW]"_s}));
-    // FaktorP comes back from the register it went to.
+    // The read-back takes FaktorP from characters 13-18 and FaktorM from
+    // 20-25 whatever the box says; this board lists SM there first.
     core.Register_lesen();
-    EXPECT_EQ(core.Registertext_P, u"123456"_s);
-    EXPECT_EQ(core.Verstaerkung_M, 0xEDCBAA);
-    EXPECT_EQ(core.fakP.text, u"123456"_s);
-    const QString sr = GetParam() ? u"EDCBAA,123456"_s : u"123456,EDCBAA"_s;
-    EXPECT_EQ(core.textx.text, u"[2SR][2SR!000000,"_s + sr + u"]"_s);
+    const QString sm = GetParam() ? u"123456"_s : u"EDCBAA"_s;
+    const QString sp = GetParam() ? u"EDCBAA"_s : u"123456"_s;
+    EXPECT_EQ(core.textx.text, u"[2SR][2SR!000000,"_s + sm + u","_s + sp + u"]"_s);
+    EXPECT_EQ(core.Registertext_P, sm);
+    EXPECT_EQ(core.Registertext_M, sp);
+    EXPECT_EQ(core.Verstaerkung_P, sm.toLongLong(nullptr, 16));
+    EXPECT_EQ(core.Verstaerkung_M, sp.toLongLong(nullptr, 16));
+    EXPECT_EQ(core.fakP.text, sm);
+    EXPECT_EQ(core.fakM.text, sp);
 }
 
 INSTANTIATE_TEST_SUITE_P(Laufrichtung, GainDirectionTest, ::testing::Bool());
@@ -542,5 +548,282 @@ TEST_F(CalibrationFixture, PanelOfTheSixteenChannelBoardSwitchesItsCalibrationMo
     EXPECT_EQ(traffic(), (QStringList{u"51 [1SE]"_s, u"51 [1SA]"_s}));
     EXPECT_EQ(core.messwert.text, u"[0ST][0ST!00000000]"_s) << "the panel writes no command line";
 }
+
+}  // namespace
+
+namespace {
+
+// --- the window's own board --------------------------------------------------------------------
+
+TEST_F(CalibrationFixture, SelectsItsBoardWhenShownAndAfterAnotherWindowSelectedAUnit)
+{
+    QString busUnit = u"21"_s;  // what the shared transport selected last
+    AK_AbgleichEnv e = env();
+    e.busUnit = [&busUnit] { return busUnit; };
+    AK_AbgleichCore c(e);
+    ak4(c);
+    c.Timer1_Timer();
+    EXPECT_EQ(traffic(), QStringList{u"21 [0M1]"_s});
+
+    // Hidden, while another window talks to an axis; then shown again.
+    c.cmd_exit_Click();
+    port.output("\x12" "01");
+    c.shown();
+    bus.clearTraffic();
+    c.Timer1_Timer();
+    EXPECT_EQ(traffic(), QStringList{u"21 [0M1]"_s});
+    EXPECT_TRUE(c.aktiv.checked);
+    EXPECT_EQ(ui.beeps, 0);
+
+    // Another window selects a unit while this one is shown.
+    port.output("\x12" "01");
+    busUnit = u"01"_s;
+    bus.clearTraffic();
+    c.Register_Click();
+    EXPECT_EQ(traffic(), QStringList{u"21 [1SR]"_s});
+}
+
+// --- the procedure on the simulated boards ------------------------------------------------------
+
+struct SimBoardCase
+{
+    SimProbeBoard::Kind kind;
+    int type;          // OAkX element
+    bool laufrichtung; // the direction box as the board type sets it
+};
+
+class SimBoardCalibration : public CalibrationFixture, public ::testing::WithParamInterface<SimBoardCase>
+{
+};
+
+// With the direction box ticked or not, the search ends within a few counts
+// of the standard: the board lists first the register that FaktorP goes to.
+TEST_P(SimBoardCalibration, ReachesTheStandard)
+{
+    const SimBoardCase& k = GetParam();
+    SimProbeBoard& b = installProbeBoard(bus.addUnit(u"22"_s), k.kind);
+    b.setSensitivity(1, 0.93);
+    b.setOffsetError(1, -1500);
+    core.OAkX[k.type].checked = true;
+    core.OAkX_Click(k.type);
+    EXPECT_EQ(core.chAK1.checked, k.laufrichtung);
+    core.AKNR_Click(1);  // "22"
+    core.Check1[0].checked = true;
+    core.Check1_Click();
+    core.aktiv.checked = true;
+    core.abgl_Click();
+    core.StartAbgl_Click();
+    core.weiterA_Click();
+    runTo(Phase::OffsetPrompt);
+    core.weiterA_Click();
+    runTo(Phase::StandardPrompt);
+    EXPECT_EQ(b.reading(1), 0) << "the offset takes the reading at 0";
+    b.setInput(1, 700);
+    core.weiterA_Click();
+    runTo(Phase::LastAnswer);
+    ASSERT_EQ(core.phase(), Phase::LastAnswer);
+    EXPECT_NEAR(b.reading(1) / 2560.0, 700.0, 0.01);
+    const SimProbeBoard::Registers r = b.working(1);
+    EXPECT_EQ((r.gainP + r.gainM) & 0xFFFFFFu, 0u) << "the two gains are complements";
+    EXPECT_NEAR(core.Ist.text.toDouble(), 700.0, 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(Laufrichtung, SimBoardCalibration,
+                         ::testing::Values(SimBoardCase{SimProbeBoard::Kind::AK1, 0, false},
+                                           SimBoardCase{SimProbeBoard::Kind::AK4, 1, true}));
+
+// --- a board that falls silent ---------------------------------------------------------------
+
+TEST_F(GuidedRunTest, ASilentBoardStopsTheSearchWhichThenWritesNothing)
+{
+    board.sensitivity[0] = 2400;
+    start();
+    answer(u"13"_s);
+    runTo(Phase::OffsetPrompt);
+    answer(u"13"_s);
+    runTo(Phase::StandardPrompt);
+    board.travel[0] = 700;
+    answer(u"13"_s);
+    bus.clearTraffic();
+    run([&] { return registerWrites().size() >= 4; });
+    ASSERT_GE(registerWrites().size(), 4) << "two gain steps of the search";
+    ASSERT_TRUE(core.running());
+
+    bus.unit(u"21"_s)->setSilent(true);
+    bus.clearTraffic();
+    run([&] { return core.phase() == Phase::Halted; });
+    ASSERT_EQ(core.phase(), Phase::Halted);
+    ASSERT_EQ(traffic().size(), 1) << "nothing after the first silent exchange";
+    EXPECT_TRUE(traffic().at(0).startsWith(u"21 "_s));
+    EXPECT_EQ(core.Bedhinw.text, u"Keine Antwort auf "_s + bus.traffic().at(0).second + u": Abgleich angehalten"_s);
+    EXPECT_TRUE(core.StartAbgl.enabled);
+    EXPECT_TRUE(core.abbruchA.enabled);
+    EXPECT_FALSE(core.weiterA.enabled);
+
+    // It waits: "weiter" and time change nothing, and nothing is written.
+    answer(u"13"_s);
+    run([&] { return false; }, 200);
+    EXPECT_EQ(core.phase(), Phase::Halted);
+    EXPECT_EQ(traffic().size(), 1);
+
+    core.abbruchA_Click();
+    run();
+    EXPECT_FALSE(core.running());
+    EXPECT_EQ(core.Bedhinw.text, u"Ende"_s);
+    // The board is still the selected one: a burn never reaches the base address.
+    bus.unit(u"21"_s)->setSilent(false);
+    bus.clearTraffic();
+    core.Burn00_Click();
+    EXPECT_EQ(traffic(), QStringList{u"21 [0ff00]"_s});
+}
+
+TEST_F(GuidedRunTest, AStoppedCalibrationCanBeStartedAgain)
+{
+    start();
+    answer(u"13"_s);
+    bus.unit(u"21"_s)->setSilent(true);
+    run([&] { return core.phase() == Phase::Halted; });
+    ASSERT_EQ(core.phase(), Phase::Halted);
+    EXPECT_EQ(traffic().size(), 1) << "the reset stops at its first command";
+    bus.unit(u"21"_s)->setSilent(false);
+    core.aktiv.checked = true;
+    core.StartAbgl_Click();
+    EXPECT_EQ(core.phase(), Phase::FirstAnswer);
+    EXPECT_EQ(core.Bedhinw.text, u"Kanal 1"_s);
+    answer(u"13"_s);
+    runTo(Phase::OffsetPrompt);
+    EXPECT_EQ(core.phase(), Phase::OffsetPrompt);
+    EXPECT_EQ(board.working[0], AnalogBoardDouble::Register{});
+}
+
+// --- channel choice, layouts, the standard prompt ---------------------------------------------
+
+struct TickedCase
+{
+    std::array<bool, 4> ticked;
+    const char* digit;
+};
+
+class LowestChannel : public CalibrationFixture, public ::testing::WithParamInterface<TickedCase>
+{
+};
+
+TEST_P(LowestChannel, IsTheOneCalibrated)
+{
+    ak4(core);
+    for (int ch = 0; ch < 4; ++ch)
+        core.Check1[ch].checked = GetParam().ticked[std::size_t(ch)];
+    core.Check1_Click();
+    core.StartAbgl_Click();
+    EXPECT_EQ(core.Bedhinw.text, u"Kanal "_s + QLatin1String(GetParam().digit));
+    core.weiterA_Click();
+    bus.clearTraffic();
+    runTo(Phase::OffsetPrompt);
+    ASSERT_FALSE(traffic().isEmpty());
+    EXPECT_EQ(traffic().at(0), u"21 ["_s + QLatin1String(GetParam().digit) + u"SR]"_s);
+    core.abbruchA_Click();
+    run();
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, LowestChannel,
+                         ::testing::Values(TickedCase{{false, true, false, true}, "2"},
+                                           TickedCase{{true, false, true, true}, "1"},
+                                           TickedCase{{false, false, true, true}, "3"},
+                                           TickedCase{{false, false, false, true}, "4"}));
+
+TEST_F(CalibrationFixture, LayoutsHideTheZeroButtonsOfTheChannelsTheyDoNotShow)
+{
+    core.Vierkanal();
+    core.EinKanal();
+    for (int ch = 0; ch < 4; ++ch) {
+        EXPECT_EQ(core.zeroButtons[ch].visible, ch == 0) << ch;
+        EXPECT_EQ(core.factorBoxes[ch].visible, ch == 0) << ch;
+    }
+    core.ZweiKanal();
+    for (int ch = 0; ch < 4; ++ch)
+        EXPECT_EQ(core.zeroButtons[ch].visible, ch < 2) << ch;
+    core.Vierkanal();
+    for (int ch = 0; ch < 4; ++ch)
+        EXPECT_TRUE(core.zeroButtons[ch].visible) << ch;
+}
+
+struct HalfCase
+{
+    double travel;  // µm under the probe at the standard prompt
+    bool goesOn;
+};
+
+class HalfStandard : public GuidedRunTest, public ::testing::WithParamInterface<HalfCase>
+{
+};
+
+// "weiter" takes effect only once the reading's absolute value passes half
+// the standard (350 of 700).
+TEST_P(HalfStandard, LetsTheSearchBeginOnlyAboveHalfTheStandard)
+{
+    board.sensitivity[0] = 2560;
+    start();
+    answer(u"13"_s);
+    runTo(Phase::OffsetPrompt);
+    answer(u"13"_s);
+    runTo(Phase::StandardPrompt);
+    board.travel[0] = GetParam().travel;
+    answer(u"13"_s);
+    const double t0 = clock.now();
+    run([&] { return core.phase() != Phase::StandardPrompt || clock.now() > t0 + 30; });
+    EXPECT_EQ(core.phase() != Phase::StandardPrompt, GetParam().goesOn) << core.Ist.text.toStdString();
+    core.abbruchA_Click();
+    run();
+}
+
+INSTANTIATE_TEST_SUITE_P(Readings, HalfStandard,
+                         ::testing::Values(HalfCase{349.9, false}, HalfCase{350, false}, HalfCase{350.1, true},
+                                           HalfCase{-350.1, true}));
+
+// --- carrier and analog-output commands -------------------------------------------------------
+
+struct OptionCase
+{
+    int frame;
+    int index;
+    const char* command;
+};
+
+class CarrierOption : public CalibrationFixture, public ::testing::WithParamInterface<OptionCase>
+{
+};
+
+TEST_P(CarrierOption, SendsTheChannelsOwnCode)
+{
+    ak4(core);
+    core.Option_Click(GetParam().frame, GetParam().index);
+    EXPECT_EQ(traffic(), QStringList{u"21 "_s + QLatin1String(GetParam().command)});
+    EXPECT_EQ(core.messwert.text, QLatin1String(GetParam().command) + u"["_s +
+                                      QLatin1String(GetParam().command).mid(1, 3) + u"!]"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, CarrierOption,
+                         ::testing::Values(OptionCase{0, 0, "[1FQ3F92]"}, OptionCase{0, 1, "[1FQ2C13]"},
+                                           OptionCase{1, 0, "[2FQ4189]"}, OptionCase{1, 1, "[2FQ2A99]"},
+                                           OptionCase{2, 0, "[3FQ4100]"}, OptionCase{2, 1, "[3FQ3800]"},
+                                           OptionCase{3, 0, "[4FQ4100]"}, OptionCase{3, 1, "[4FQ3600]"}));
+
+class AnalogOutputOption : public CalibrationFixture, public ::testing::WithParamInterface<OptionCase>
+{
+};
+
+TEST_P(AnalogOutputOption, SendsItsVoltageCode)
+{
+    ak4(core);
+    core.OADADA_Click(GetParam().index);
+    EXPECT_EQ(traffic(), QStringList{u"21 "_s + QLatin1String(GetParam().command)});
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(core.OADADA[i].checked, i == GetParam().index);
+}
+
+INSTANTIATE_TEST_SUITE_P(Voltages, AnalogOutputOption,
+                         ::testing::Values(OptionCase{0, 0, "[3DA07FF]"}, OptionCase{0, 1, "[3DA03FF]"},
+                                           OptionCase{0, 2, "[3DA0000]"}, OptionCase{0, 3, "[3DAFBFF]"},
+                                           OptionCase{0, 4, "[3DAF801]"}));
 
 }  // namespace

@@ -90,6 +90,27 @@ TEST_F(FrmAKAbgleichTest, HoldsTheMainWindowUntilTheExitButton)
     EXPECT_TRUE(w->Timer1.isActive());
 }
 
+TEST_F(FrmAKAbgleichTest, ShownAgainItSelectsItsBoardBeforeItPolls)
+{
+    frm_AK_Abgleich* w = showFromMenu();
+    ASSERT_NE(w, nullptr);
+    for (const QString& name : {u"OAkX_1"_s, u"AKNR_0"_s, u"Check1_0"_s, u"aktiv"_s})
+        click(name);
+    click(u"cmd_exit"_s);
+    // Meanwhile the main window talks to an axis.
+    core->transport().einheit_waehlen(u"01"_s);
+    core->transport().senden_empfangen(u"[0ST]"_s);
+    bus->clearTraffic();
+    showFromMenu();
+    runUntil([&] { return bus->traffic().size() >= 3; });
+    ASSERT_GE(bus->traffic().size(), 3);
+    for (const auto& [selection, command] : bus->traffic())
+        EXPECT_EQ(selection + u' ' + command, u"21 [0M1]"_s);
+    EXPECT_EQ(dialoge->beeps, 0);
+    EXPECT_TRUE(w->core().aktiv.checked);
+    EXPECT_EQ(core->transport().aktiveEinheit(), u"21"_s) << "the transport knows the board is selected";
+}
+
 TEST_F(FrmAKAbgleichTest, RefusesToOpenWithoutTheSerialPort)
 {
     core->serial().close();

@@ -238,3 +238,162 @@ TEST_F(ProbeCommands, UnloadingReleasesTheInitWindowAndMakesTheLastWindowCurrent
 }
 
 }  // namespace
+
+namespace {
+
+// --- dynamic measurement replies -------------------------------------------------------------
+
+struct StartReply
+{
+    const char* reply;
+    const char* error;  // the message text, empty: no error
+};
+
+class DposReply : public ::testing::TestWithParam<StartReply>, public ProbeBench
+{
+};
+
+// The start command's reply: "!" is the bus's accept marker, "?" a rejection.
+TEST_P(DposReply, OnlyARejectionOrAnErrorNumberIsAnError)
+{
+    const QByteArray reply = GetParam().reply;
+    T& c = fenster(T::AK4, "21");
+    unit("21").setHandler("2DPOS", [reply](SimUnit&, const SimCommand&) { return reply; });
+    c.tb_anzahl.text = "3";
+    c.tb_start.checked = true;
+    c.tb_start_Click();
+    c.Aktualisieren();
+    const QString error = QString::fromLatin1(GetParam().error);
+    if (error.isEmpty()) {
+        EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->texts().join(" | ").toStdString();
+        EXPECT_TRUE(c.tb_start.checked);
+        EXPECT_EQ(c.flagdynm, 2);
+    } else {
+        ASSERT_EQ(dialogs->messages.size(), 1);
+        EXPECT_EQ(dialogs->messages[0].text, error);
+        EXPECT_FALSE(c.tb_start.checked);
+        EXPECT_EQ(c.flagdynm, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, DposReply,
+                         ::testing::Values(StartReply{"[2DPOS!0000]", ""}, StartReply{"[2DPOS0000]", ""},
+                                           StartReply{"[2DPOS!]", ""}, StartReply{"[2DPOS0003]", "Error!! Number:0003"},
+                                           StartReply{"[2DPOS!0012]", "Error!! Number:0012"},
+                                           StartReply{"[2DPOS?000A]", "Error!! Number:000A"},
+                                           StartReply{"[2DPOS?0000]", "Error!! Number:0000"}));
+
+struct CountCase
+{
+    const char* target;  // tb_anzahl
+    bool ends;
+};
+
+class PointCount : public ::testing::TestWithParam<CountCase>, public ProbeBench
+{
+};
+
+// The measurement ends when the point count's text equals the box's text.
+TEST_P(PointCount, EndsOnlyWhenTheTextsAreEqual)
+{
+    T& c = fenster(T::AK4, "21");
+    unit("21").setHandler("2Dp", [](SimUnit&, const SimCommand&) { return QByteArray("[2Dp!5]"); });
+    c.tb_anzahl.text = GetParam().target;
+    c.flagdynm = 2;
+    c.tb_start.checked = true;
+    c.Aktualisieren();
+    EXPECT_EQ(c.lb_messpunkte.text, "5");
+    EXPECT_EQ(c.tb_start.checked, !GetParam().ends);
+    EXPECT_EQ(c.flagdynm, GetParam().ends ? 3 : 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, PointCount,
+                         ::testing::Values(CountCase{"5", true}, CountCase{"05", false}, CountCase{"5.0", false},
+                                           CountCase{"6", false}));
+
+// --- analog outputs --------------------------------------------------------------------------
+
+struct SliderCase
+{
+    int index;
+    int value;
+    const char* command;
+    const char* volts;
+};
+
+class Slider : public ::testing::TestWithParam<SliderCase>, public ProbeBench
+{
+};
+
+TEST_P(Slider, PostsTheOutputCommandAndShowsTheVoltage)
+{
+    T& ada = fenster(T::ADA2, "41");
+    const SliderCase& k = GetParam();
+    ada.sb_v[std::size_t(k.index - 3)].value = k.value;
+    ada.sb_v_Change(k.index);
+    EXPECT_EQ(ada.Befehl, k.command);
+    EXPECT_EQ(ada.Label3[std::size_t(k.index - 3)].text, k.volts);
+    tick(ada);
+    EXPECT_EQ(board("41").dac(k.index), k.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, Slider,
+                         ::testing::Values(SliderCase{3, 2047, "[3DA07FF]", "10,000"},
+                                           SliderCase{3, -2047, "[3DAF801]", "-10,000"},
+                                           SliderCase{4, 0, "[4DA0000]", "0,000"},
+                                           SliderCase{4, 1024, "[4DA0400]", "5,002"}));
+
+// --- layouts, status query, burn time-out ----------------------------------------------------
+
+TEST_F(ProbeCommands, OneChannelLayoutShowsOnlyChannelOneWithSampleTimeAndCalibration)
+{
+    T c(env());
+    c.Form_Load();
+    c.cb_Unitauswahl.listIndex = T::Universal;
+    c.cb_Unitauswahl_Click();
+    c.cb_Unitauswahl.listIndex = T::AK1;
+    c.cb_Unitauswahl_Click();
+    for (int e = 0; e < 5; ++e)
+        EXPECT_EQ(c.cb__Achsenauswahl[std::size_t(e)].visible, e == 0) << e;
+    EXPECT_TRUE(c.Frame[0].visible);
+    EXPECT_FALSE(c.Frame[1].visible || c.Frame[2].visible || c.Frame[3].visible);
+    EXPECT_TRUE(c.Rahmen1.visible && c.tb_faktor.visible);
+    EXPECT_FALSE(c.Frame5[0].visible || c.Frame5[1].visible || c.interpol[0].visible || c.interpol[1].visible);
+    EXPECT_FALSE(c.tb_faktorAI.visible || c.tb_gitter.visible || c.lb_gitter.visible);
+    for (const auto& ik : c.IK_check)
+        EXPECT_FALSE(ik.visible);
+    EXPECT_TRUE(c.cb_abgleich.visible && c.cmd_Abgleich.visible && c.tb_abgleich.visible);
+    EXPECT_EQ(c.Breite, T::BreiteNormal);
+}
+
+TEST_F(ProbeCommands, TheStatusRequestOfTheReadBackShowsNoRejection)
+{
+    unit("21").rejectNext("[0ST]", 0x000A);
+    T& c = fenster(T::AK4, "21");
+    EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->texts().join(" | ").toStdString();
+    EXPECT_EQ(c.lb_Fehler.text, "[0ST]--->[0ST?000A]");
+    EXPECT_EQ(c.sh_an_aus.colour, T::Gruen);  // a rejection is an answer
+}
+
+TEST_F(ProbeCommands, TheCalibrationBurnWaitsThreeSeconds)
+{
+    board("21").setInput(1, 800);
+    T& c = fenster(T::AK4, "21");
+    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.flagabgleich = 1;
+    c.Abgleich_P = "C00000";
+    c.Abgleich_Schritt = 1;
+    c.Abgleich_Richtung = 2;
+    unit("21").setHandler("0ff01", [](SimUnit& u, const SimCommand& cmd) -> std::optional<QByteArray> {
+        u.setExtraReplyDelay(2.7);
+        return cmd.accepted();
+    });
+    tick(c);
+    // The burn's late reply was waited for: it is logged with its command.
+    const QStringList lines = transport().log().lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& l) {
+        return l.endsWith("[0ff01]-->[0ff!]");
+    })) << lines.join(" | ").toStdString();
+}
+
+}  // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using T = ProbeWindowCore;
 
 namespace {
@@ -96,7 +98,7 @@ TEST_F(ProbeWindow, ScaleInputsUseTheGratingAndBadFactorsSkipTheChannel)
     board("51").setInput(2, 1);
     T& c = fenster(T::Universal, "51");
     c.IK_check[0].checked = true;
-    c.FaktorA[1].text = "0";
+    c.FaktorA[1].text = "x";
     c.kanal[1].text = "7";
     c.Aktualisieren();
     EXPECT_EQ(c.kanal[0].text, "1000");
@@ -258,6 +260,8 @@ struct DemoCase
 {
     int typ;
     QString address;
+    double channelOne;  // the value channel 1 shows
+    double tolerance;
 };
 
 class DemoBoards : public ::testing::TestWithParam<DemoCase>, public ProbeBench
@@ -274,6 +278,9 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
     T& c = fenster(GetParam().typ, GetParam().address);
     EXPECT_EQ(c.sh_an_aus.colour, T::Gruen);
     EXPECT_EQ(c.Aktualisieren(), 1);
+    // Channel 1 shows the demonstration board's value.
+    EXPECT_NEAR(QString(c.kanal[0].text).replace(',', '.').toDouble(), GetParam().channelOne, GetParam().tolerance)
+        << c.kanal[0].text.toStdString();
     for (const auto& klick : {&T::cmd_sign_Click, &T::cmd_status_Click, &T::cmd_version_Click}) {
         (c.*klick)();
         tick(c);
@@ -286,9 +293,123 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, DemoBoards,
-                         ::testing::Values(DemoCase{T::AK1, "22"}, DemoCase{T::AK4, "21"},
-                                           DemoCase{T::AK2IK1_IP1000, "31"}, DemoCase{T::AK2IK1_422, "31"},
-                                           DemoCase{T::IK2_IP1000, "11"}, DemoCase{T::IK2_422, "11"},
-                                           DemoCase{T::ADA2, "41"}, DemoCase{T::Universal, "51"}));
+                         // The AK4's channel 1: (12.5 µm × 1.01 + 300 counts / 2560) with noise.
+                         ::testing::Values(DemoCase{T::AK1, "22", 42, 0.01}, DemoCase{T::AK4, "21", 12.742, 0.01},
+                                           DemoCase{T::AK2IK1_IP1000, "31", 5, 0.01},
+                                           DemoCase{T::AK2IK1_422, "31", 5, 0.01},
+                                           DemoCase{T::IK2_IP1000, "11", 12340, 0.001},
+                                           DemoCase{T::IK2_422, "11", 12340, 0.001},
+                                           DemoCase{T::ADA2, "41", 1000, 0.01},
+                                           DemoCase{T::Universal, "51", 3.5, 0.01}));
+
+}  // namespace
+
+namespace {
+
+// --- display factor and grating of 0 --------------------------------------------------------
+
+struct ZeroFactorCase
+{
+    bool scale;        // the channel is a scale input
+    const char* factor;  // FaktorA
+    const char* grating; // tb_gitter
+    const char* shown;
+};
+
+class ZeroFactor : public ::testing::TestWithParam<ZeroFactorCase>, public ProbeBench
+{
+};
+
+// A factor of 0 is a number: the box shows 0 less the zero offset; a text
+// that is no number leaves the box as it was.
+TEST_P(ZeroFactor, ShowsTheNegatedZeroOffset)
+{
+    const ZeroFactorCase& k = GetParam();
+    board("51").setInput(1, 10);
+    T& c = fenster(T::Universal, "51");
+    c.IK_check[0].checked = k.scale;
+    c.FaktorA[0].text = k.factor;
+    c.tb_gitter.text = k.grating;
+    c.Nullpunkt[0] = 1.25;
+    c.kanal[0].text = "7";
+    EXPECT_EQ(c.Aktualisieren(), 1);
+    EXPECT_EQ(c.kanal[0].text, k.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Factors, ZeroFactor,
+                         ::testing::Values(ZeroFactorCase{false, "0", "10", "-1,25"},
+                                           ZeroFactorCase{true, "0", "10", "-1"},
+                                           ZeroFactorCase{true, "1", "0", "-1"},
+                                           ZeroFactorCase{false, "1", "0", "8,75"},
+                                           ZeroFactorCase{false, "x", "10", "7"},
+                                           ZeroFactorCase{true, "1", "x", "7"}));
+
+// --- why the calibration waits ----------------------------------------------------------------
+
+struct WaitCase
+{
+    const char* name;
+    std::function<void(T&)> spoil;
+    const char* reason;
+};
+
+class CalibrationWait : public ::testing::TestWithParam<WaitCase>, public ProbeBench
+{
+};
+
+TEST_P(CalibrationWait, ShowsTheReasonAndWritesNoRegister)
+{
+    board("21").setInput(1, 800);
+    T& c = fenster(T::AK4, "21");
+    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.flagabgleich = 1;
+    GetParam().spoil(c);
+    tick(c);
+    tick(c);
+    EXPECT_EQ(c.lb_Fehler.text, QStringLiteral("Abgleich wartet: ") + QString::fromUtf8(GetParam().reason));
+    EXPECT_TRUE(befehle().filter("SP").isEmpty()) << befehle().join(' ').toStdString();
+    EXPECT_EQ(c.Abgleich_P, "800000");
+    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichAbbruch);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, CalibrationWait,
+    ::testing::Values(WaitCase{"lamp", [](T& c) { c.sh_an_aus.colour = T::Rot; }, "die Karte antwortet nicht"},
+                      WaitCase{"measuring", [](T& c) { c.aktiv_box.checked = false; }, "\"Messen\" ist aus"},
+                      WaitCase{"box", [](T& c) { c.Check1[0].checked = false; }, "Kanal 1 ist nicht angewählt"},
+                      WaitCase{"factor", [](T& c) { c.FaktorA[0].text = "0"; },
+                               "der Faktor von Kanal 1 ist 0 oder keine Zahl"},
+                      WaitCase{"divisor", [](T& c) { c.tb_faktor.text = "0"; },
+                               "der Umrechnungsfaktor ist 0 oder keine Zahl"},
+                      WaitCase{"missing", [](T& c) { c.cb_abgleich.listIndex = 4; c.Check1[4].checked = true; },
+                               "kein neuer Messwert von Kanal 5"}),
+    [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.name); });
+
+// --- the gain search's step sizes -----------------------------------------------------------
+
+// A new window below the target raises P by 400000 per tick until the
+// reading passes the target; the step back is still 400000, and the step is
+// quartered at each reversal only.
+TEST(ProbeGainSearch, QuartersTheStepOnlyAtAReversal)
+{
+    ProbeBench b;
+    b.board("21").setInput(1, 450);  // reads 450 at the nominal gain; the target is 500
+    T& c = b.fenster(T::AK4, "21");
+    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.flagabgleich = 1;
+    c.Abgleich_P = "800000";
+    c.Abgleich_Schritt = 400000;
+    QStringList written;
+    QList<double> steps;
+    for (int i = 0; i < 6; ++i) {
+        b.bus->clearTraffic();
+        b.tick(c);
+        written << b.befehle().filter("[1SP").value(0);
+        steps << c.Abgleich_Schritt;
+    }
+    EXPECT_EQ(written, (QStringList{"[1SP861A80]", "[1SP8C3500]", "[1SP924F80]", "[1SP8C3500]", "[1SP8DBBA0]",
+                                    "[1SP8E1D48]"}));
+    EXPECT_EQ(steps, (QList<double>{400000, 400000, 400000, 100000, 25000, 25000}));
+}
 
 }  // namespace

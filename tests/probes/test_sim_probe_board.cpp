@@ -31,16 +31,16 @@ TEST(SimProbeBoard, RegistersActOnlyAfterTheyAreTakenOver)
     ask(b, "[2SM700000]");             // 0x1000000 − P: the same gain below zero
     ask(b, "[2SW]");
     EXPECT_EQ(b.reading(2), -288000);
-    // The read-back puts P at characters 13-18 and M at 20-25.
+    // The read-back puts M at characters 13-18 and P at 20-25.
     const QByteArray sr = ask(b, "[2SR]");
-    EXPECT_EQ(sr, "[2SR!0003E8,900000,700000]");
-    EXPECT_EQ(sr.mid(12, 6), "900000");
-    EXPECT_EQ(sr.mid(19, 6), "700000");
+    EXPECT_EQ(sr, "[2SR!0003E8,700000,900000]");
+    EXPECT_EQ(sr.mid(12, 6), "700000");
+    EXPECT_EQ(sr.mid(19, 6), "900000");
 }
 
 TEST(SimProbeBoard, BurnedRegistersSurviveAPowerCycle)
 {
-    SimProbeBoard b(Kind::AK1);
+    SimProbeBoard b(Kind::AK4);
     b.setInput(1, 10);
     ask(b, "[1SPA00000]");
     ask(b, "[1SW]");
@@ -53,6 +53,54 @@ TEST(SimProbeBoard, BurnedRegistersSurviveAPowerCycle)
     EXPECT_EQ(b.reading(1), 32000);
     EXPECT_EQ(ask(b, "[0ff05]"), "[0ff?000A]");  // no channel 5
 }
+
+// The one-channel board has its gain registers the other way round: "SM"
+// sets the positive side, and the read-back lists "SP" first.
+TEST(SimProbeBoard, TheOneChannelBoardsGainRegistersRunTheOtherWay)
+{
+    SimProbeBoard b(Kind::AK1);
+    b.setInput(1, 10);  // 25600 counts
+    ask(b, "[1SPA00000]");
+    ask(b, "[1SW]");
+    EXPECT_EQ(b.reading(1), 25600) << "SP sets the negative side";
+    ask(b, "[1SM600000]");
+    ask(b, "[1SW]");
+    EXPECT_EQ(b.reading(1), 19200);  // × 6/8
+    b.setInput(1, -10);
+    EXPECT_EQ(b.reading(1), -19200);  // 0x1000000 − 0xA00000 = 0x600000
+    EXPECT_EQ(ask(b, "[1SR]"), "[1SR!000000,A00000,600000]");
+}
+
+struct MaskCase
+{
+    Kind kind;
+    const char* mask;   // "[0K1...]" flags
+    const char* reply;  // of "[0M1]"
+};
+
+class ChannelMaskReply : public ::testing::TestWithParam<MaskCase>
+{
+};
+
+// "[0M1]" holds the values of the enabled channels only, in channel order.
+TEST_P(ChannelMaskReply, CarriesTheEnabledChannelsOnly)
+{
+    SimProbeBoard b(GetParam().kind);
+    for (int c = 1; c <= b.channelCount(); ++c)
+        b.setInput(c, c / 2560.0);  // channel c reads c
+    EXPECT_EQ(ask(b, (QByteArray("[0K1") + GetParam().mask + "]").constData()), "[0K1!]");
+    EXPECT_EQ(ask(b, "[0M1]"), GetParam().reply);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Masks, ChannelMaskReply,
+    ::testing::Values(MaskCase{Kind::AK4, "1111", "[0M1!000001,000002,000003,000004,]"},
+                      MaskCase{Kind::AK4, "1010", "[0M1!000001,000003,]"},
+                      MaskCase{Kind::AK4, "0001", "[0M1!000004,]"},
+                      MaskCase{Kind::AK4, "0000", "[0M1!]"},
+                      MaskCase{Kind::ADA2, "01", "[0M1!000002,]"},
+                      MaskCase{Kind::AK16, "1000000000000000", "[0M1!000001,]"},
+                      MaskCase{Kind::AK16, "0100000000000001", "[0M1!000002,000010,]"}));
 
 TEST(SimProbeBoard, ReadingsClampAndNoiseStaysWithinItsAmplitude)
 {
