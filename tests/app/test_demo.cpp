@@ -4,6 +4,7 @@
 // without a single message box, and every window the menus and the control
 // center's buttons open must open, run a while and close again the same way.
 
+#include "BusTransport.h"
 #include "CommLog.h"
 #include "DemoBench.h"
 #include "frm_AKIK.h"
@@ -21,6 +22,7 @@
 #include "frm_init.h"
 #include "frm_Joystick_Abgleich.h"
 #include "frm_main.h"
+#include "Hauptschleife.h"
 #include "frm_multiterm.h"
 #include "frm_Options.h"
 #include "frm_rr.h"
@@ -220,6 +222,39 @@ TEST_F(DemoTest, FirstStepsOfANewUserShowNoMessageBox)
         registersRead = registersRead || t.second == QStringLiteral("[1RL]");
     EXPECT_TRUE(registersRead);
     EXPECT_TRUE(rejections.isEmpty()) << qPrintable(rejections.join(QStringLiteral(" | ")));
+}
+
+// A minimised control center is not polled, but every tick still selects
+// its unit. On a line that carries only 960 characters a second those
+// selections must not pile up ahead of the wire: once restored, the window's
+// first position poll is answered within its time-out and the lamp stays on.
+TEST_F(DemoTest, ControlCenterRestoredAfterTenMinimisedSecondsIsAnsweredAtOnce)
+{
+    frm_Controlcenter* w = openControlCenter();
+    ASSERT_TRUE(w);
+    ASSERT_EQ(w->core().sh_an_aus.colour, leitstand::Gruen);
+    auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget());
+    ASSERT_TRUE(sub);
+    sub->showMinimized();
+    QApplication::processEvents();
+    ASSERT_LT(frame->CC.item(w->core().Tag)->Width(), Hauptschleife::MinPollWidthTwips);
+    const double minimised = uhr->now();
+    while (uhr->now() - minimised < 10.0)
+        ticks(100, 0.001);
+    EXPECT_LT(bus->outputBacklog(), 0.01) << "the selections ran ahead of the wire";
+
+    sub->showNormal();
+    QApplication::processEvents();
+    core->log().clear();
+    const double restored = uhr->now();
+    ticks(1, 0.001);
+    EXPECT_LT(uhr->now() - restored, BusTransport::DefaultTimeout);
+    ASSERT_FALSE(core->log().lines().isEmpty());
+    EXPECT_TRUE(core->log().lines().constLast().startsWith(QStringLiteral("[1PA]-->[1PA!")))
+        << qPrintable(core->log().lines().join(QStringLiteral(" | ")));
+    ticks(5, 0.001);
+    EXPECT_EQ(w->core().sh_an_aus.colour, leitstand::Gruen);
+    EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
 }
 
 // One way into a window: open it through its menu entry or button, let it
