@@ -70,8 +70,11 @@ TEST_F(PtyEndToEnd, OnALinePacedAt9600SelectionsStayBehindTheWireAndRepliesAreRe
         transport->einheit_waehlen(QStringLiteral("01"));
         clock.sleep(0.001);
     }
+    const double start = clock.now();
     transport->einheit_waehlen(QStringLiteral("01"));
     EXPECT_EQ(transport->senden_empfangen(QStringLiteral("[0ST]"), 0.2), QStringLiteral("[0ST!00000000]"));
+    // 23 ms on the wire; nothing queued ahead of it.
+    EXPECT_LT(clock.now() - start, 0.2);
     EXPECT_TRUE(transport->senden_empfangen(QStringLiteral("[0VN]"), 0.02).startsWith(QStringLiteral("[0VN!")));
     EXPECT_TRUE(ui.messages.isEmpty());
 }
