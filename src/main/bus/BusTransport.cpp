@@ -2,11 +2,11 @@
 
 #include "Clock.h"
 #include "CommLog.h"
+#include "LineReply.h"
 #include "SerialPort.h"
 #include "StatusDecoder.h"
 #include "UiServices.h"
 #include "UsbBridge.h"
-#include "LineReply.h"
 #include "globale_Funktionen.h"
 
 #include <algorithm>
@@ -19,8 +19,9 @@ constexpr char DC2 = 0x12;
 constexpr int MaxDrainPieces = 64;
 // Pause between queue polls on the bridge, so waiting costs no CPU.
 constexpr double UsbPollPause = 0.0002;
-
 } // namespace
+
+static_assert(BusTransport::MaxReply == line::MaxReply);
 
 BusTransport::BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, IUiServices& ui, CommLog& log)
     : m_serial(serial), m_usb(usb), m_clock(clock), m_ui(ui), m_log(log)
@@ -149,18 +150,17 @@ QString BusTransport::exchangeSerial(const QString& command, bool* timedOut)
     logDiscarded(source.drain());
     const QByteArray bytes = command.toLatin1();
     const int baud = lineBaud();
-    line::ReplyRule rule;
-    rule.closers = "])";
-    rule.silence = line::silenceLimit(baud);
-    const double now = m_clock.now();
-    const double ahead = std::max(0.0, m_lineFreeAt - now);
-    rule.firstCharacterTimeout = firstCharacterTimeout(ahead + bytes.size() * line::characterTime(baud));
     m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(bytes.size()), baud));
     if (!m_serial.output(bytes)) {
         *timedOut = true;
         return QString();
     }
-    wrote(int(bytes.size()));
+    line::ReplyRule rule;
+    rule.closers = "])";
+    rule.silence = line::silenceLimit(baud);
+    // The first character cannot come before the command (and whatever was
+    // written ahead of it) has crossed the wire.
+    rule.firstCharacterTimeout = firstCharacterTimeout(wrote(int(bytes.size())));
     const line::Reply reply = line::readReply(source, m_clock, rule);
     lineAnswered(reply.bytes);
     *timedOut = !reply.complete();
