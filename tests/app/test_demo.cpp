@@ -257,6 +257,47 @@ TEST_F(DemoTest, ControlCenterRestoredAfterTenMinimisedSecondsIsAnsweredAtOnce)
     EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
 }
 
+// The same for a probe window whose "Messen" is unticked for 20 s: its
+// unit is still selected on every tick; ticked again, its first "[0M1]"
+// is answered at once, the lamp stays green and the readings come.
+TEST_F(DemoTest, ProbeWindowMeasuringAgainAfterTwentyIdleSecondsIsAnsweredAtOnce)
+{
+    auto* w = opened<frm_AKIK>(Menu::TasterC);
+    ASSERT_TRUE(w);
+    auto* aktiv = w->findChild<QAbstractButton*>(QStringLiteral("aktiv"));
+    aktiv->click();
+    // The analog board at 21.
+    auto* type = w->findChild<QComboBox*>(QStringLiteral("cb_Unitauswahl"));
+    type->setCurrentIndex(1);
+    emit type->activated(1);
+    QComboBox* list = nullptr;
+    for (int e = 0; e < 5; ++e)
+        if (w->core().cb__Achsenauswahl[std::size_t(e)].visible)
+            list = w->findChild<QComboBox*>(QStringLiteral("cb__Achsenauswahl_%1").arg(e));
+    ASSERT_TRUE(list);
+    list->setCurrentIndex(list->findText(QStringLiteral("21")));
+    emit list->activated(list->currentIndex());
+    ticks(5, 0.001);
+    ASSERT_TRUE(aktiv->isChecked());
+    ASSERT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Gruen);
+    aktiv->click();
+    ASSERT_FALSE(aktiv->isChecked());
+    const double idle = uhr->now();
+    while (uhr->now() - idle < 20.0)
+        ticks(100, 0.001);
+    EXPECT_LT(bus->outputBacklog(), 0.01) << "the selections ran ahead of the wire";
+
+    aktiv->click();
+    core->log().clear();
+    const double measuring = uhr->now();
+    ticks(1, 0.001);
+    EXPECT_LT(uhr->now() - measuring, BusTransport::DefaultTimeout);
+    ticks(5, 0.001);
+    EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Gruen);
+    EXPECT_NE(w->core().kanal[0].text, QStringLiteral("-1999,99"));
+    EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
+}
+
 // One way into a window: open it through its menu entry or button, let it
 // run, close it again.
 struct WindowCase
