@@ -84,8 +84,9 @@ bool AblaufCore::Ablaufsenden()
         if (!x.discarded.isEmpty())
             lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(Antwortgrenze));
         Empfangstext = QString::fromLatin1(x.reply.bytes);
-        // A reply without end is cut, what follows dropped: no answer.
-        if (!x.written || x.reply.end == line::ReplyEnd::Closed)
+        // A reply without end is cut, what follows dropped: no answer. A
+        // port that vanished meanwhile is reported.
+        if (!port.isOpen())
             meldePortFehler();
         zeitueberschreitung = !x.reply.complete();
     }
