@@ -1,8 +1,13 @@
 // Measures the serial transport over a pseudo-terminal against kelvane-bussim:
 //   exchange_median_us  one "[0ST]" exchange through senden_empfangen
 //   raw_median_us       the same bytes with plain POSIX read/write (the floor)
-//   paced9600_ratio     exchange time with the simulator pacing at 9600 baud,
-//                       divided by the wire time of those characters
+//   exchange_raw_ratio  the median of the per-block ratios of the two: blocks
+//                       of each alternate over one simulator, so a noisy
+//                       machine slows both alike
+//   paced9600_ratio     with the simulator pacing at 9600 baud: a main-loop
+//                       tick (unit selection and "[0ST]") after idle ticks
+//                       that only select, divided by the wire time of the
+//                       tick's characters
 
 #include "BusSimProcess.h"
 #include "BusTransport.h"
@@ -101,24 +106,64 @@ struct Connection
     BusTransport transport{port, usb, clock, ui, log};
 };
 
+// One idle main-loop tick selects the unit and sends nothing else; the
+// timer runs the next one a millisecond later.
+void idleTicks(BusTransport& t, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        t.einheit_waehlen(QStringLiteral("01"));
+        t.clock().sleep(0.001);
+    }
+}
+
+std::vector<double> timeTicks(BusTransport& t, int count)
+{
+    std::vector<double> us;
+    for (int i = 0; i < count; ++i) {
+        idleTicks(t, 20);
+        const auto a = Clock::now();
+        t.einheit_waehlen(QStringLiteral("01"));
+        const QString r = t.senden_empfangen(QStringLiteral("[0ST]"), 1.0, 2);
+        const auto b = Clock::now();
+        if (r != QLatin1String("[0ST!00000000]")) {
+            std::fprintf(stderr, "unexpected reply %s\n", qPrintable(r));
+            continue;
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(b - a).count());
+    }
+    return us;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int count = 2000;
+    constexpr int Blocks = 20;
+    constexpr int BlockSize = 100;
 
-    double exchange = 0;
-    double raw = 0;
+    std::vector<double> exchanges;
+    std::vector<double> raws;
+    std::vector<double> ratios;
     {
         BusSimProcess sim({QStringLiteral("--units"), QStringLiteral("01@9600")});
         {
             Connection c(sim.path());
             timeExchanges(c.transport, 100);  // warm-up
-            exchange = median(timeExchanges(c.transport, count));
         }
         timeRaw(sim.path(), 100);
-        raw = median(timeRaw(sim.path(), count));
+        for (int b = 0; b < Blocks; ++b) {
+            std::vector<double> e;
+            {
+                Connection c(sim.path());
+                e = timeExchanges(c.transport, BlockSize);
+            }
+            const std::vector<double> r = timeRaw(sim.path(), BlockSize);
+            exchanges.insert(exchanges.end(), e.begin(), e.end());
+            raws.insert(raws.end(), r.begin(), r.end());
+            if (median(r) > 0)
+                ratios.push_back(median(e) / median(r));
+        }
     }
 
     double ratio = 0;
@@ -126,12 +171,13 @@ int main(int argc, char** argv)
         BusSimProcess sim({QStringLiteral("--units"), QStringLiteral("01@9600"), QStringLiteral("--baud"),
                            QStringLiteral("9600"), QStringLiteral("--pace")});
         Connection c(sim.path());
-        const double wireUs = (5 + 14) * 10.0 / 9600.0 * 1e6;
-        ratio = median(timeExchanges(c.transport, 40)) / wireUs;
+        const double wireUs = (3 + 5 + 14) * 10.0 / 9600.0 * 1e6;
+        ratio = median(timeTicks(c.transport, 40)) / wireUs;
     }
 
-    std::printf("exchange_median_us %.1f\n", exchange);
-    std::printf("raw_median_us %.1f\n", raw);
+    std::printf("exchange_median_us %.1f\n", median(exchanges));
+    std::printf("raw_median_us %.1f\n", median(raws));
+    std::printf("exchange_raw_ratio %.3f\n", median(ratios));
     std::printf("paced9600_ratio %.3f\n", ratio);
     return 0;
 }

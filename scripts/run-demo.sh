@@ -19,7 +19,10 @@ for f in "$root/scripts/demo-home/"*; do
 done
 
 # The bus simulator prints the path of its pseudo-terminal on its first line.
-coproc BUSSIM { exec "$bin/kelvane-bussim" --demo; }
+# It runs at the real speed of the baud the program sets on the line, as a
+# real port does: it takes the program's bytes and sends its replies no
+# faster than the wire carries them.
+coproc BUSSIM { exec "$bin/kelvane-bussim" --demo --pace; }
 trap 'kill "$BUSSIM_PID" 2>/dev/null || true' EXIT
 read -r pty <&"${BUSSIM[0]}"
 echo "Simulated bus on $pty (COM1)"

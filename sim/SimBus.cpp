@@ -70,9 +70,26 @@ double SimBus::characterTime() const
 
 void SimBus::write(const QByteArray& bytes)
 {
-    const double arrival = m_clock.now();
-    for (char c : bytes)
+    const double now = m_clock.now();
+    if (!m_pacing) {
+        for (char c : bytes)
+            consume(c, now);
+        return;
+    }
+    // The units act on each byte as it is written; its arrival time, which
+    // the replies are timed from, is when the wire has carried it.
+    const double charTime = characterTime();
+    double arrival = std::max(now, m_inputFreeAt);
+    for (char c : bytes) {
+        arrival += charTime;
         consume(c, arrival);
+    }
+    m_inputFreeAt = arrival;
+}
+
+double SimBus::outputBacklog() const
+{
+    return m_pacing ? std::max(0.0, m_inputFreeAt - m_clock.now()) : 0.0;
 }
 
 void SimBus::consume(char c, double arrival)
@@ -155,9 +172,9 @@ void SimBus::dispatch(const QByteArray& frame, double arrival)
 void SimBus::schedule(const SimUnit& unit, const QByteArray& reply, const SimCommand& command)
 {
     const double charTime = m_pacing ? characterTime() : 0.0;
-    // Paced, the command itself still occupies the line before the unit can
-    // answer; the reply never overtakes bytes already on their way.
-    double start = command.arrival + command.frame.size() * charTime + unit.replyDelay() + unit.extraReplyDelay();
+    // Paced, the arrival is when the command's last byte crossed the wire;
+    // the reply never overtakes bytes already on their way.
+    double start = command.arrival + unit.replyDelay() + unit.extraReplyDelay();
     if (!m_pending.empty())
         start = std::max(start, m_pending.back().due);
     const int pieceSize = (int(reply.size()) + unit.replyPieces() - 1) / unit.replyPieces();

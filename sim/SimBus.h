@@ -45,14 +45,20 @@ public:
     void setHostBaud(int baud) { m_hostBaud = baud; }
     int hostBaud() const { return m_hostBaud; }
 
-    // Replies go out at the line's real character time (10 bits a character
-    // at the host baud) instead of all at once.
+    // The line at its real speed (10 bits a character at the host baud): the
+    // bus takes the host's bytes no faster than the wire carries them (what
+    // the host writes ahead waits in the line, as in a port's output queue)
+    // and its replies arrive a character at a time. Unpaced, both are instant.
     void setPacing(bool on) { m_pacing = on; }
     bool pacing() const { return m_pacing; }
     double characterTime() const;
 
-    // Bytes from the host.
+    // Bytes from the host. Paced, each one reaches the units one character
+    // time after the one before it, and not before it is written.
     void write(const QByteArray& bytes);
+    // Seconds until the bytes the host wrote so far have all crossed the
+    // wire (0 when unpaced or when the line is idle).
+    double outputBacklog() const;
     // The reply bytes that have arrived by now (at most `maxBytes` of them
     // when that is not negative); they are removed.
     QByteArray read(int maxBytes = -1);
@@ -87,6 +93,8 @@ private:
     std::vector<std::unique_ptr<SimUnit>> m_units;
     int m_hostBaud = 9600;
     bool m_pacing = false;
+    // Paced: when the last byte written by the host has crossed the wire.
+    double m_inputFreeAt = 0.0;
 
     State m_state = State::Idle;
     QByteArray m_selectionText;

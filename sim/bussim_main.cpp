@@ -88,7 +88,7 @@ void usage()
                  "  --units     units to serve, address@baud (baud defaults to 9600)\n"
                  "  --demo      serve the demonstration units (also the default without --units)\n"
                  "  --baud      host baud assumed when the pty does not tell (default 9600)\n"
-                 "  --pace      send replies at the real character time of the host baud\n"
+                 "  --pace      take and send bytes at the real character time of the host baud\n"
                  "  --delay-ms  reply delay of every unit\n"
                  "  --link      create a symbolic link to the slave path\n"
                  "  --version   version text unit AA answers to [0VN] (may be repeated)\n");

@@ -3,6 +3,7 @@
 #include "AK_AbgleichCore.h"
 
 #include "Clock.h"
+#include "LineReply.h"
 #include "ControlCenterMath.h"
 #include "Format.h"
 #include "SerialPort.h"
@@ -121,23 +122,21 @@ void AK_AbgleichCore::AKsenden()
         return;
     }
     selectOwnBoard();
-    if (port.isOpen() && port.inBufferCount() > 0)
-        port.input();
     for (;;) {
         if (writes == MaxWrites)
             return;
         Antworttext.clear();
         Startzeit = clock.now();
-        // A closed port answers nothing: it counts as a silent board.
+        // A closed port answers nothing: it counts as a silent board. The
+        // reply is read by the bus line's rule (the reply period counts until
+        // its first character; waiting bytes are dropped before the write).
+        // A reply without end is cut at the bound, the rest drained, and
+        // counts as no answer.
         if (port.isOpen()) {
-            port.output(Sendebefehl.toLatin1());
-            for (;;) {
-                Antworttext += QString::fromLatin1(port.input());
-                Laufzeit = clock.now() - Startzeit;
-                if (Antworttext.endsWith(QLatin1Char(']')) || Laufzeit > Antwortfrist || !port.isOpen())
-                    break;
-                port.waitForInput(std::max(1, int(std::ceil((Antwortfrist - Laufzeit) * 1000.0)) + 1));
-            }
+            const line::PortExchange x = line::exchangeOnPort(port, clock, Sendebefehl.toLatin1(), Antwortfrist);
+            if (x.reply.end != line::ReplyEnd::Capped)
+                Antworttext = QString::fromLatin1(x.reply.bytes);
+            Laufzeit = clock.now() - Startzeit;
         }
         if (Antworttext.isEmpty()) {
             messwert.text = QStringLiteral("MSG?");

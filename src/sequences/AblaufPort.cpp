@@ -5,6 +5,7 @@
 #include "AblaufCore.h"
 
 #include "Clock.h"
+#include "LineReply.h"
 #include "SerialPort.h"
 #include "UiServices.h"
 
@@ -75,34 +76,19 @@ bool AblaufCore::Ablaufsenden()
         meldePortFehler();
         zeitueberschreitung = true;
     } else {
-        if (port.inBufferCount() > 0) {
-            const QByteArray alt = port.input();
-            lFehler.text = QString::number(alt.size()) + QString::fromLatin1(alt.left(Antwortgrenze));
-        }
-        port.output(Sendetext.toLatin1());
-        const double start = clock.now();
-        double vergangen = 0;
-        for (;;) {
-            vergangen = clock.now() - start;
-            Empfangstext += QString::fromLatin1(port.input());
-            if (Empfangstext.size() > Antwortgrenze) {
-                // A reply without end: cut, drop what follows, no answer.
-                Empfangstext.truncate(Antwortgrenze);
-                port.input();
-                vergangen = Zeitlimit + 1;
-                break;
-            }
-            if (Empfangstext.endsWith(QLatin1Char(']')) || vergangen > Zeitlimit)
-                break;
-            if (!port.isOpen()) {
-                meldePortFehler();
-                vergangen = Zeitlimit + 1;
-                break;
-            }
-            const int ms = int(std::ceil((Zeitlimit - vergangen) * 1000.0)) + 1;
-            port.waitForInput(std::max(ms, 1));
-        }
-        zeitueberschreitung = vergangen > Zeitlimit;
+        // The reply is read by the bus line's rule: the time limit counts
+        // until its first character, and a started reply is read on while
+        // characters keep coming. Bytes waiting before the send are the tail
+        // of an earlier reply: they are dropped and shown.
+        const line::PortExchange x = line::exchangeOnPort(port, clock, Sendetext.toLatin1(), Zeitlimit);
+        if (!x.discarded.isEmpty())
+            lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(Antwortgrenze));
+        Empfangstext = QString::fromLatin1(x.reply.bytes);
+        // A reply without end is cut, what follows dropped: no answer. A
+        // port that vanished meanwhile is reported.
+        if (!port.isOpen())
+            meldePortFehler();
+        zeitueberschreitung = !x.reply.complete();
     }
     if (zeitueberschreitung) {
         m_env.ui->beep();

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "Format.h"
+#include "LineReply.h"
 #include "SerialPort.h"
 #include "UiServices.h"
 #include "ValueFile.h"
@@ -79,33 +80,17 @@ void MultitermCore::MTsenden()
     ISerialPort& port = *m_env.port;
     IClock& clock = *m_env.clock;
     Empfangstext.clear();
-    if (port.inBufferCount() > 0) {
-        const QByteArray alt = port.input();
-        lFehler.text = QString::number(alt.size()) + QString::fromLatin1(alt.left(Antwortgrenze));
-    }
-    port.output(Sendetext.toLatin1());
-    const double start = clock.now();
-    double vergangen = 0;
-    for (;;) {
-        vergangen = clock.now() - start;
-        Empfangstext += QString::fromLatin1(port.input());
-        if (Empfangstext.size() > Antwortgrenze) {
-            // A reply without end: cut, drop what follows, a time-out.
-            Empfangstext.truncate(Antwortgrenze);
-            port.input();
-            vergangen = Zeitlimit;
-            break;
-        }
-        if (Empfangstext.endsWith(QLatin1Char(']')) || vergangen > Zeitlimit)
-            break;
-        if (!port.isOpen()) {
-            // A port that vanished during the wait: the row's time-out, at once.
-            vergangen = Zeitlimit;
-            break;
-        }
-        port.waitForInput(std::max(1, int(std::ceil((Zeitlimit - vergangen) * 1000.0)) + 1));
-    }
-    if (vergangen >= Zeitlimit) {
+    // The reply is read by the bus line's rule: the time limit counts until
+    // its first character, and a started reply is read on while characters
+    // keep coming. Bytes waiting before the send (the tail of an earlier
+    // reply) are dropped and shown. A reply without end is cut at the bound,
+    // what follows dropped, and counts as a time-out, as does a port that
+    // vanished during the wait.
+    const line::PortExchange x = line::exchangeOnPort(port, clock, Sendetext.toLatin1(), Zeitlimit);
+    if (!x.discarded.isEmpty())
+        lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(Antwortgrenze));
+    Empfangstext = QString::fromLatin1(x.reply.bytes);
+    if (!x.reply.complete()) {
         tempf[Zeile].colour = Gelb;
         ++Fehlerzaehler;
         lFehler.text = QString::number(Fehlerzaehler) + Sendetext + Empfangstext;

@@ -4,6 +4,7 @@
 // without a single message box, and every window the menus and the control
 // center's buttons open must open, run a while and close again the same way.
 
+#include "BusTransport.h"
 #include "CommLog.h"
 #include "DemoBench.h"
 #include "frm_AKIK.h"
@@ -21,6 +22,7 @@
 #include "frm_init.h"
 #include "frm_Joystick_Abgleich.h"
 #include "frm_main.h"
+#include "Hauptschleife.h"
 #include "frm_multiterm.h"
 #include "frm_Options.h"
 #include "frm_rr.h"
@@ -272,6 +274,80 @@ TEST_F(DemoTest, FirstStepsOfANewUserShowNoMessageBox)
         registersRead = registersRead || t.second == QStringLiteral("[1RL]");
     EXPECT_TRUE(registersRead);
     EXPECT_TRUE(rejections.isEmpty()) << qPrintable(rejections.join(QStringLiteral(" | ")));
+}
+
+// A minimised control center is not polled, but every tick still selects
+// its unit. On a line that carries only 960 characters a second those
+// selections must not pile up ahead of the wire: once restored, the window's
+// first position poll is answered within its time-out and the lamp stays on.
+TEST_F(DemoTest, ControlCenterRestoredAfterTenMinimisedSecondsIsAnsweredAtOnce)
+{
+    frm_Controlcenter* w = openControlCenter();
+    ASSERT_TRUE(w);
+    ASSERT_EQ(w->core().sh_an_aus.colour, leitstand::Gruen);
+    auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget());
+    ASSERT_TRUE(sub);
+    sub->showMinimized();
+    QApplication::processEvents();
+    ASSERT_LT(frame->CC.item(w->core().Tag)->Width(), Hauptschleife::MinPollWidthTwips);
+    const double minimised = uhr->now();
+    while (uhr->now() - minimised < 10.0)
+        ticks(100, 0.001);
+    EXPECT_LT(bus->outputBacklog(), 0.01) << "the selections ran ahead of the wire";
+
+    sub->showNormal();
+    QApplication::processEvents();
+    core->log().clear();
+    const double restored = uhr->now();
+    ticks(1, 0.001);
+    EXPECT_LT(uhr->now() - restored, BusTransport::DefaultTimeout);
+    ASSERT_FALSE(core->log().lines().isEmpty());
+    EXPECT_TRUE(core->log().lines().constLast().startsWith(QStringLiteral("[1PA]-->[1PA!")))
+        << qPrintable(core->log().lines().join(QStringLiteral(" | ")));
+    ticks(5, 0.001);
+    EXPECT_EQ(w->core().sh_an_aus.colour, leitstand::Gruen);
+    EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
+}
+
+// The same for a probe window whose "Messen" is unticked for 20 s: its
+// unit is still selected on every tick; ticked again, its first "[0M1]"
+// is answered at once, the lamp stays green and the readings come.
+TEST_F(DemoTest, ProbeWindowMeasuringAgainAfterTwentyIdleSecondsIsAnsweredAtOnce)
+{
+    auto* w = opened<frm_AKIK>(Menu::TasterC);
+    ASSERT_TRUE(w);
+    auto* aktiv = w->findChild<QAbstractButton*>(QStringLiteral("aktiv"));
+    aktiv->click();
+    // The analog board at 21.
+    auto* type = w->findChild<QComboBox*>(QStringLiteral("cb_Unitauswahl"));
+    type->setCurrentIndex(1);
+    emit type->activated(1);
+    QComboBox* list = nullptr;
+    for (int e = 0; e < 5; ++e)
+        if (w->core().cb__Achsenauswahl[std::size_t(e)].visible)
+            list = w->findChild<QComboBox*>(QStringLiteral("cb__Achsenauswahl_%1").arg(e));
+    ASSERT_TRUE(list);
+    list->setCurrentIndex(list->findText(QStringLiteral("21")));
+    emit list->activated(list->currentIndex());
+    ticks(5, 0.001);
+    ASSERT_TRUE(aktiv->isChecked());
+    ASSERT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Gruen);
+    aktiv->click();
+    ASSERT_FALSE(aktiv->isChecked());
+    const double idle = uhr->now();
+    while (uhr->now() - idle < 20.0)
+        ticks(100, 0.001);
+    EXPECT_LT(bus->outputBacklog(), 0.01) << "the selections ran ahead of the wire";
+
+    aktiv->click();
+    core->log().clear();
+    const double measuring = uhr->now();
+    ticks(1, 0.001);
+    EXPECT_LT(uhr->now() - measuring, BusTransport::DefaultTimeout);
+    ticks(5, 0.001);
+    EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Gruen);
+    EXPECT_NE(w->core().kanal[0].text, QStringLiteral("-1999,99"));
+    EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
 }
 
 // One way into a window: open it through its menu entry or button, let it

@@ -263,6 +263,25 @@ TEST_F(AxisSearchTest, AUnitThatAnswersIn15msIsFoundAt9600ButNotAtFasterRates)
     EXPECT_EQ(main->Achsenliste, listeMit({1}));
 }
 
+// On a line that carries the bytes at 9600 baud, as a real port does, the
+// selection, "[0VN]" and the version reply alone take most of the 20 ms each
+// address is given; the reply that has begun in time is still read whole.
+TEST_F(AxisSearchTest, OnALineAtItsRealSpeedTheScanFindsEveryUnit)
+{
+    prog.bus->setPacing(true);
+    units({{"01", 9600}, {"0A", 9600}, {"1E", 9600}});
+    prog.bus->unit(QStringLiteral("0A"))->setReplyDelay(0.004);
+    prog.bus->unit(QStringLiteral("1E"))->setVersion(QStringLiteral("Mot V1.00"));
+    startOnCom1(QStringLiteral("9600"));
+    const double start = prog.fakeClock->now();
+    click(QStringLiteral("mnuAchsenSuche"));
+    EXPECT_EQ(stored(), QStringLiteral("9600"));
+    EXPECT_EQ(main->Achsenliste, listeMit({1, 10, 30}));
+    // An address nobody answers still costs its time-out and no more than
+    // the wire time on top: the whole search stays within a few seconds.
+    EXPECT_LT(prog.fakeClock->now() - start, 3.0);
+}
+
 TEST_F(AxisSearchTest, WithoutAKnownRateTheScanWaitsTheTransportDefault)
 {
     // The last address, so that its late reply cannot fall into the

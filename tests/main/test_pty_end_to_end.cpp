@@ -57,6 +57,28 @@ TEST_F(PtyEndToEnd, StatusQueryIsAnswered)
     EXPECT_EQ(log.rowCount(), 3);
 }
 
+// The real port against a peer that takes and gives bytes at 9600 baud: idle
+// main-loop ticks that only select (a millisecond apart) do not pile up
+// ahead of the wire, so the next exchange is answered within its time-out;
+// a version reply that needs more than the axis search's 20 ms on the wire
+// is still read whole once it has begun.
+TEST_F(PtyEndToEnd, OnALinePacedAt9600SelectionsStayBehindTheWireAndRepliesAreReadWhole)
+{
+    connect({QStringLiteral("--units"), QStringLiteral("01@9600"), QStringLiteral("--baud"), QStringLiteral("9600"),
+             QStringLiteral("--pace")});
+    for (int i = 0; i < 300; ++i) {
+        transport->einheit_waehlen(QStringLiteral("01"));
+        clock.sleep(0.001);
+    }
+    const double start = clock.now();
+    transport->einheit_waehlen(QStringLiteral("01"));
+    EXPECT_EQ(transport->senden_empfangen(QStringLiteral("[0ST]"), 0.2), QStringLiteral("[0ST!00000000]"));
+    // 23 ms on the wire; nothing queued ahead of it.
+    EXPECT_LT(clock.now() - start, 0.2);
+    EXPECT_TRUE(transport->senden_empfangen(QStringLiteral("[0VN]"), 0.02).startsWith(QStringLiteral("[0VN!")));
+    EXPECT_TRUE(ui.messages.isEmpty());
+}
+
 TEST_F(PtyEndToEnd, FarEndClosingMidExchangeIsNoAnswer)
 {
     connect({QStringLiteral("--units"), QStringLiteral("01@9600"), QStringLiteral("--delay-ms"), QStringLiteral("3000")});

@@ -90,6 +90,116 @@ TEST_F(TransportTest, DrainDiscardsStaleBytesBeforeWriting)
     EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), QStringLiteral("[0ST!00000000]"));
 }
 
+// The reply rule on the line: the time-out counts until the first
+// character; a started reply is read on past it while characters keep
+// coming and ends on a silence of 20 ms after it; what arrives after an
+// exchange ended is discarded (and logged) before the next command goes out.
+TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDiscarded)
+{
+    // A record that takes half a second, in pieces 15 ms apart.
+    QList<Piece> record{{0.001, "[1XL!"}};
+    for (int i = 1; i <= 30; ++i)
+        record << Piece{0.001 + 0.015 * i, "000000,"};
+    record << Piece{0.466, "]"};
+    line.script(record);
+    const QString whole = transport.senden_empfangen(QStringLiteral("[1XL]"), 0.2);
+    EXPECT_EQ(whole.size(), 5 + 30 * 7 + 1);
+    EXPECT_TRUE(whole.endsWith(QLatin1Char(']')));
+
+    struct Case
+    {
+        const char* name;
+        QList<Piece> reply;
+        QString result;
+        double ends;  // seconds after the write
+    };
+    const Case cases[] = {
+        {"15 ms gap after the time-out", {{0.19, "[0ST!0000"}, {0.205, "0000"}, {0.22, "]"}}, "[0ST!00000000]", 0.22},
+        {"25 ms gap after the time-out", {{0.19, "[0ST!0000"}, {0.215, "0000]"}}, keine_Antwort, 0.21},
+        {"first character too late", {{0.205, "[0ST!00000000]"}}, keine_Antwort, 0.2},
+        {"silent long before the time-out", {{0.001, "[1ra!0123456789ABCDEFGH"}, {0.3, "IJ]"}},
+         "[1ra!0123456789ABCDEFGH", 0.2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        line.script(c.reply);
+        const double t0 = clock.now();
+        EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), 0.2, 2), c.result);
+        EXPECT_NEAR(clock.now() - t0, c.ends, 0.0015);
+        // The rest of a cut reply lands before the next command: it is
+        // dropped and logged, and the next reply is the next command's own.
+        clock.advance(0.2);
+        log.clear();
+        line.scriptReply("[1PA!00000010]");
+        EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1PA]")), QStringLiteral("[1PA!00000010]"));
+        const bool tail = c.result != QLatin1String("[0ST!00000000]");
+        EXPECT_EQ(log.lines().size(), tail ? 2 : 1) << qPrintable(log.lines().join(QLatin1Char('|')));
+        if (tail)
+            EXPECT_TRUE(log.lines().constLast().startsWith(QStringLiteral("discarded: "))) << qPrintable(log.lines().constLast());
+    }
+}
+
+// Whatever the caller's time-out, the first character is awaited at least
+// for the wire time of the request (with what was written just ahead of
+// it) plus 10 ms for the unit to turn round; a unit that says nothing
+// costs the caller's time-out when that is longer.
+TEST_F(TransportTest, TheFirstCharacterIsAwaitedAtLeastForTheWireTimeOfTheRequest)
+{
+    const double c = 10.0 / 9600;
+    const QString longCommand = QStringLiteral("[1PK") + QString(35, QLatin1Char('0')) + QLatin1Char(']');
+    struct Case
+    {
+        QString command;
+        double timeout;
+        bool selectFirst;
+        double waited;
+    };
+    const Case cases[] = {
+        {QStringLiteral("[0VN]"), 0.02, false, 0.02},
+        {QStringLiteral("[0VN]"), 0.001, false, 5 * c + 0.010},
+        {QStringLiteral("[0VN]"), 0.001, true, 8 * c + 0.010},
+        {longCommand, 0.01, false, 40 * c + 0.010},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.command.toStdString() + " " + std::to_string(k.timeout));
+        clock.advance(1.0);
+        if (k.selectFirst)
+            transport.einheit_waehlen(QStringLiteral("01"));
+        const double t0 = clock.now();
+        EXPECT_EQ(transport.senden_empfangen(k.command, k.timeout, 2), keine_Antwort);
+        EXPECT_NEAR(clock.now() - t0, k.waited, 0.0015);
+    }
+    // A 40-character command answered after 45 ms, beyond its 10 ms time-out.
+    line.scriptReply("[1PK!]", 0.045);
+    EXPECT_EQ(transport.senden_empfangen(longCommand, 0.01), QStringLiteral("[1PK!]"));
+}
+
+// A main-loop tick with nothing to poll only selects its unit, a thousand
+// times a second: each selection waits until the one before has crossed
+// the wire, so the line never carries a queue the next exchange waits behind.
+TEST_F(TransportTest, SelectionsNeverRunAheadOfTheWire)
+{
+    const double c = 10.0 / 9600;
+    const double t0 = clock.now();
+    for (int i = 0; i < 100; ++i)
+        transport.einheit_waehlen(QStringLiteral("01"));
+    EXPECT_EQ(line.writes.size(), 100);
+    EXPECT_NEAR(clock.now() - t0, 99 * 3 * c, 1e-6);
+    // A reply shows that the line is free: the next selection goes at once.
+    line.scriptReply("[0ST!00000000]", 0.001);
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), QStringLiteral("[0ST!00000000]"));
+    const double t1 = clock.now();
+    transport.einheit_waehlen(QStringLiteral("02"));
+    EXPECT_EQ(clock.now(), t1);
+    // On the bridge alike, at the bridge's baud.
+    useUsb();
+    clock.advance(1.0);
+    const double t2 = clock.now();
+    transport.einheit_waehlen(QStringLiteral("01"));
+    transport.einheit_waehlen(QStringLiteral("01"));
+    EXPECT_NEAR(clock.now() - t2, 3 * (10.0 / 38400), 1e-6);
+}
+
 TEST_F(TransportTest, ClosedSerialPortGivesEmptyResultAndNoLog)
 {
     serial.close();
@@ -200,10 +310,12 @@ TEST_F(TransportTest, UsbWaitEndsOnTheDeadlineWhateverTheClockResolution)
     useUsb();
     // Far from its origin the clock cannot resolve the last sliver of a wait.
     clock.advance(1e9);
-    for (double timeout : {0.01, 0.05, 0.3}) {
+    // (At 38400 baud "[0ST]" and the turnaround margin take 11.3 ms: the
+    // shortest wait is that, not 10 ms.)
+    for (auto [timeout, waited] : {std::pair{0.01, 0.0113}, {0.05, 0.05}, {0.3, 0.3}}) {
         const double t0 = clock.now();
         EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), timeout, 2), keine_Antwort);
-        EXPECT_NEAR(clock.now() - t0, timeout, 0.001);
+        EXPECT_NEAR(clock.now() - t0, waited, 0.001);
     }
 }
 

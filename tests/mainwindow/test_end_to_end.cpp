@@ -42,7 +42,8 @@ protected:
     {
         ASSERT_TRUE(QFile::exists(binary("kelvane"))) << binary("kelvane").toStdString();
         ASSERT_TRUE(QFile::exists(binary("kelvane-bussim"))) << binary("kelvane-bussim").toStdString();
-        bussim.start(binary("kelvane-bussim"), {QStringLiteral("--demo")});
+        // Paced as the demonstration runs it: at the real speed of the line.
+        bussim.start(binary("kelvane-bussim"), {QStringLiteral("--demo"), QStringLiteral("--pace")});
         ASSERT_TRUE(bussim.waitForStarted(10000));
         while (!bussim.canReadLine() && bussim.waitForReadyRead(10000)) {
         }

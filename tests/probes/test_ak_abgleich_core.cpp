@@ -71,6 +71,34 @@ TEST_F(ExchangeTest, AClosedPortCountsAsSilence)
     EXPECT_TRUE(core.AKNR[15].checked);
 }
 
+// The window's own exchange on the line: a reply begun within the reply
+// period is read whole; a reply without end is cut at 4096 characters, the
+// rest drained, and counts as no answer (no retry, no flood in the display).
+TEST_F(ExchangeTest, ALateEndingReplyIsReadWholeAndAReplyWithoutEndIsNoAnswer)
+{
+    bus.setPacing(true);
+    ak4(core);
+    bus.unit(u"21"_s)->setReplyDelay(1.99);
+    core.tabelle_Click();
+    EXPECT_EQ(core.empfang.text, u"[0VN!AK4 V2.00]"_s);
+    bus.unit(u"21"_s)->setReplyDelay(0);
+
+    bus.setPacing(false);
+    bus.unit(u"21"_s)->setGarbageReply(QByteArray(24024, 'x'));
+    ui.beeps = 0;
+    bus.clearTraffic();
+    const double start = clock.now();
+    core.tabelle_Click();
+    EXPECT_EQ(traffic().first(), u"21 [0VN]"_s);
+    EXPECT_EQ(traffic().count(u"21 [0VN]"_s), 1);
+    EXPECT_TRUE(core.empfang.text.isEmpty()) << core.empfang.text.size();
+    EXPECT_EQ(core.messwert.text.left(4), u"[0ST"_s) << "the fallback to the base address ran";
+    EXPECT_FALSE(core.aktiv.checked);
+    EXPECT_EQ(ui.beeps, 0);
+    EXPECT_LT(clock.now() - start, 1.0);
+    EXPECT_EQ(port.inBufferCount(), 0) << "what followed the cut was drained";
+}
+
 // --- Read-out -------------------------------------------------------------------------------
 
 struct SplitCase

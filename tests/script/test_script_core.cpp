@@ -3,6 +3,7 @@
 // and the script file.
 #include "Clock.h"
 #include "ScriptFixture.h"
+#include "SimServoLoop.h"
 
 #include <QFile>
 
@@ -239,6 +240,22 @@ TEST_F(Script, ExchangesGoToTheWindowsUnitWhenAnotherWindowSelectedOneMeanwhile)
     wb.transport().einheit_waehlen(u"05"_s);
     core->lb_Befehl_MouseDown(0, 2);  // the script's last unit
     EXPECT_EQ(wb.traffic(), (QStringList{u"05 [0VN]"_s, u"05 [0ST]"_s, u"06 [0VN]"_s}));
+}
+
+// The recorded step response is about 750 ms on the wire at 9600 baud, far
+// beyond the 200 ms wait time: it has begun in time, so it is read whole,
+// and each short reply after it stands at its own line.
+TEST_F(Script, AReplyLongerThanTheWaitTimeIsReadWholeAndTheNextRepliesStayTheirOwn)
+{
+    installServoLoop(wb.unit(u"05"_s));
+    EXPECT_EQ(core->tb_wait.text, u"200"_s);
+    run({u"[1XL]"_s, u"[1PA]"_s, u"[0VN]"_s, u"[0ST]"_s});
+    EXPECT_TRUE(reply(0).startsWith(u"[1XL!"_s)) << qPrintable(reply(0).left(40));
+    EXPECT_TRUE(reply(0).endsWith(u"]"_s));
+    EXPECT_GT(reply(0).size(), 700);
+    EXPECT_TRUE(reply(1).startsWith(u"[1PA!"_s)) << qPrintable(reply(1).left(40));
+    EXPECT_TRUE(reply(2).startsWith(u"[0VN!"_s)) << qPrintable(reply(2).left(40));
+    EXPECT_EQ(reply(3), u"[0ST!00000000]"_s);
 }
 
 TEST_F(Script, AFaultInsideALineEndsTheRunInsteadOfRepeatingTheLine)

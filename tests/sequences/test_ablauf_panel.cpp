@@ -198,6 +198,20 @@ TEST_F(Panel, ReplyInPiecesIsJoinedAndStaleInputIsShown)
     EXPECT_EQ(core.lFehler.text, u"14[0ST!00000000]"_s);
 }
 
+// On the line at 9600 baud: a reply that begins just inside the one-second
+// limit and ends after it is read whole and is no time-out.
+TEST_F(Panel, AReplyBegunWithinTheTimeLimitIsReadWhole)
+{
+    ASSERT_EQ(core.Zeitlimit, 1.0);
+    select(0, 1);
+    unit("01").setReplyDelay(0.985);
+    core.CBefehl_Click(0);
+    core.Timer1_Timer();
+    EXPECT_EQ(core.Handantwort, u"[0ST!00000000]"_s);
+    EXPECT_EQ(core.Fehlerzahl, 0);
+    EXPECT_EQ(ui.beeps, 0);
+}
+
 TEST_F(Panel, EndlessReplyIsCutAndCountsAsNoAnswer)
 {
     bus.setPacing(false);

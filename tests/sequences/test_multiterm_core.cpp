@@ -161,6 +161,28 @@ TEST_F(Multiterm, TimeOutsFollowTheSwitchAndLateRepliesStillShow)
     EXPECT_EQ(core.tempf[14].colour, MultitermCore::Weiss);
 }
 
+// On the line at 9600 baud with the 0.5 s option: a reply that begins inside
+// the limit is read whole however long it takes on the wire, and the next
+// row shows its own reply.
+TEST_F(Multiterm, AReplyBegunWithinTheTimeLimitIsReadWholeAndTheNextRowHasItsOwn)
+{
+    core.chWaitpos.checked = false;
+    core.chWaitpos_Click();
+    ASSERT_EQ(core.Zeitlimit, 0.5);
+    bus.unit(u"01"_s)->setReplyDelay(0.49);
+    bus.unit(u"01"_s)->setReplyLength(600);
+    core.Cosend_Click(15);
+    EXPECT_EQ(core.Fehlerzaehler, 0);
+    EXPECT_EQ(core.tempf[15].colour, MultitermCore::Weiss);
+    EXPECT_EQ(core.tempf[15].text.size(), 600);
+    EXPECT_TRUE(core.tempf[15].text.endsWith(u"]"_s));
+    bus.unit(u"01"_s)->setReplyDelay(0);
+    bus.unit(u"01"_s)->setReplyLength(0);
+    core.Cosend_Click(14);
+    EXPECT_TRUE(core.tempf[14].text.startsWith(u"[0VN!"_s)) << qPrintable(core.tempf[14].text);
+    EXPECT_EQ(core.Fehlerzaehler, 0);
+}
+
 TEST_F(Multiterm, EndlessReplyIsCutAndCountsAsATimeOut)
 {
     bus.setPacing(false);

@@ -289,9 +289,10 @@ TEST_F(SimBusTest, PacingCostsTheCommandAndEveryReplyCharacter)
     EXPECT_DOUBLE_EQ(bus.characterTime(), c);
     bus.write(DC2 + "01" + "[0ST]");
 
-    // First reply character: five command characters, the delay, one more.
-    EXPECT_NEAR(bus.nextDueIn(), 5 * c + 0.002 + c, 1e-12);
-    clock.advance(5 * c + 0.002 + c);
+    // First reply character: the selection and the command cross the wire
+    // (eight characters), the delay, one more.
+    EXPECT_NEAR(bus.nextDueIn(), 8 * c + 0.002 + c, 1e-12);
+    clock.advance(8 * c + 0.002 + c);
     EXPECT_EQ(bus.read(), "[");
     clock.advance(12 * c);
     EXPECT_EQ(bus.bytesDue(), 12);
@@ -302,7 +303,36 @@ TEST_F(SimBusTest, PacingCostsTheCommandAndEveryReplyCharacter)
     bus.setHostBaud(19200);
     bus.unit("01")->setBaud(19200);
     bus.write(DC2 + "01" + "[1PA]");
-    EXPECT_NEAR(bus.nextDueIn(), 6 * (10.0 / 19200) + 0.002, 1e-12);
+    EXPECT_NEAR(bus.nextDueIn(), 9 * (10.0 / 19200) + 0.002, 1e-12);
+}
+
+TEST_F(SimBusTest, PacedHostBytesWaitInTheLineLikeAPortsOutputQueue)
+{
+    bus.addUnit("01");
+    bus.setPacing(true);
+    const double c = bus.characterTime();
+    // A thousand selections written at once take the wire for 3000
+    // character times; a command behind them is answered only after that.
+    for (int i = 0; i < 1000; ++i)
+        bus.write(DC2 + "01");
+    EXPECT_NEAR(bus.outputBacklog(), 3000 * c, 1e-9);
+    bus.write("[0ST]");
+    EXPECT_NEAR(bus.nextDueIn(), 3006 * c, 1e-9);
+    clock.advance(1.0);
+    EXPECT_NEAR(bus.outputBacklog(), 3005 * c - 1.0, 1e-9);
+    clock.advance(3020 * c - 1.0);
+    EXPECT_EQ(bus.read(), "[0ST!00000000]");
+    EXPECT_EQ(bus.outputBacklog(), 0.0);
+    // Once the line is idle, a byte takes one character time from its write.
+    bus.write("[0ST]");
+    EXPECT_NEAR(bus.nextDueIn(), 6 * c, 1e-9);
+    // Unpaced, nothing waits.
+    clock.advance(1.0);
+    bus.read();
+    bus.setPacing(false);
+    bus.write(DC2 + "01" + "[0ST]");
+    EXPECT_EQ(bus.outputBacklog(), 0.0);
+    EXPECT_EQ(bus.read(), "[0ST!00000000]");
 }
 
 TEST_F(SimBusTest, LaterRepliesWaitForTheLineToBeFree)
@@ -312,7 +342,7 @@ TEST_F(SimBusTest, LaterRepliesWaitForTheLineToBeFree)
     bus.setPacing(true);
     const double c = bus.characterTime();
     bus.write(DC2 + "01" + "[0ST]" + DC2 + "02" + "[1PA]");
-    clock.advance(0.1 + 19 * c);
+    clock.advance(0.1 + 22 * c);
     EXPECT_EQ(bus.read(), "[0ST!00000000]");
     // The quick unit's reply starts only after the slow one's, still paced.
     clock.advance(c);

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "CommLog.h"
+#include "LineReply.h"
 #include "SerialPort.h"
 #include "StatusDecoder.h"
 #include "UiServices.h"
@@ -18,12 +19,9 @@ constexpr char DC2 = 0x12;
 constexpr int MaxDrainPieces = 64;
 // Pause between queue polls on the bridge, so waiting costs no CPU.
 constexpr double UsbPollPause = 0.0002;
-
-bool complete(const QString& reply)
-{
-    return reply.endsWith(QLatin1Char(']')) || reply.endsWith(QLatin1Char(')'));
-}
 } // namespace
+
+static_assert(BusTransport::MaxReply == line::MaxReply);
 
 BusTransport::BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, IUiServices& ui, CommLog& log)
     : m_serial(serial), m_usb(usb), m_clock(clock), m_ui(ui), m_log(log)
@@ -73,56 +71,123 @@ QString BusTransport::senden_empfangen(const QString& command, double timeout, i
     return result;
 }
 
+int BusTransport::lineBaud() const
+{
+    if (usbMode()) {
+        bool ok = false;
+        const int baud = baudText.toInt(&ok);
+        return ok ? baud : 0;
+    }
+    return baudFromSettings(m_serial.settings());
+}
+
+void BusTransport::waitForLine()
+{
+    const double busy = m_lineFreeAt - m_clock.now();
+    if (busy > 0)
+        m_clock.sleep(busy);
+}
+
+double BusTransport::wrote(int count)
+{
+    const double now = m_clock.now();
+    m_lineFreeAt = std::max(now, m_lineFreeAt) + count * line::characterTime(lineBaud());
+    return m_lineFreeAt - now;
+}
+
+void BusTransport::lineAnswered(const QByteArray& reply)
+{
+    // A unit answers only once the command has crossed the wire: a reply
+    // shows the line is free, whatever the estimate by the baud says.
+    if (!reply.isEmpty())
+        m_lineFreeAt = std::min(m_lineFreeAt, m_clock.now());
+}
+
+double BusTransport::firstCharacterTimeout(double wireTime) const
+{
+    return line::firstCharacterTimeout(m_wartezeit, wireTime);
+}
+
+void BusTransport::logDiscarded(const QByteArray& bytes)
+{
+    if (!bytes.isEmpty())
+        m_log.insertLine(QStringLiteral("discarded: ") + QString::fromLatin1(bytes));
+}
+
+namespace {
+class UsbReplySource final : public line::ReplySource
+{
+public:
+    UsbReplySource(IUsbBridge& usb, quintptr handle, IClock& clock, quint8* buffer, std::function<QByteArray()> drain)
+        : m_usb(usb), m_handle(handle), m_clock(clock), m_buffer(buffer), m_drain(std::move(drain))
+    {
+    }
+    // Byte by byte, so that nothing after the closing bracket (the start of
+    // another reply) is taken into this one.
+    QByteArray take() override
+    {
+        quint32 waiting = 0;
+        quint32 status = 0;
+        if (m_usb.SI_CheckRXQueue(m_handle, &waiting, &status) != si::SUCCESS || status != si::RX_READY ||
+            waiting == 0)
+            return QByteArray();
+        quint32 got = 0;
+        m_buffer[0] = 0;
+        m_usb.SI_Read(m_handle, m_buffer, 1, &got);
+        return got > 0 ? QByteArray(1, char(m_buffer[0])) : QByteArray();
+    }
+    void wait(double seconds) override { m_clock.sleep(std::min(UsbPollPause, seconds)); }
+    bool open() const override { return true; }
+    QByteArray drain() override { return m_drain(); }
+
+private:
+    IUsbBridge& m_usb;
+    quintptr m_handle;
+    IClock& m_clock;
+    quint8* m_buffer;
+    std::function<QByteArray()> m_drain;
+};
+} // namespace
+
 QString BusTransport::exchangeSerial(const QString& command, bool* timedOut)
 {
-    if (m_serial.inBufferCount() > 0)
-        m_serial.input();
-    m_serial.setWriteTimeout(std::max(1, int(std::ceil(m_wartezeit * 1000.0))));
-    if (!m_serial.output(command.toLatin1())) {
+    line::SerialReplySource source(m_serial);
+    logDiscarded(source.drain());
+    const QByteArray bytes = command.toLatin1();
+    const int baud = lineBaud();
+    m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(bytes.size()), baud));
+    if (!m_serial.output(bytes)) {
         *timedOut = true;
         return QString();
     }
-
-    const double t0 = m_clock.now();
-    QString reply;
-    for (;;) {
-        const double elapsed = m_clock.now() - t0;
-        reply += QString::fromLatin1(m_serial.input());
-        if (reply.size() >= MaxReply) {
-            reply.truncate(MaxReply);
-            m_serial.input();
-            *timedOut = true;
-            return reply;
-        }
-        // One comparison decides both the end of the wait and the verdict: a
-        // reply that completes in a round begun after the deadline is late.
-        const bool late = elapsed >= m_wartezeit;
-        if (complete(reply) || late) {
-            *timedOut = late;
-            return reply;
-        }
-        if (!m_serial.isOpen()) {
-            *timedOut = true;
-            return reply;
-        }
-        const double remaining = m_wartezeit - elapsed;
-        m_serial.waitForInput(std::max(1, int(std::ceil(remaining * 1000.0))));
-    }
+    line::ReplyRule rule;
+    rule.closers = "])";
+    rule.silence = line::silenceLimit(baud);
+    // The first character cannot come before the command (and whatever was
+    // written ahead of it) has crossed the wire.
+    rule.firstCharacterTimeout = firstCharacterTimeout(wrote(int(bytes.size())));
+    const line::Reply reply = line::readReply(source, m_clock, rule);
+    lineAnswered(reply.bytes);
+    *timedOut = !reply.complete();
+    return QString::fromLatin1(reply.bytes);
 }
 
-void BusTransport::drainUsb()
+QByteArray BusTransport::drainUsb()
 {
+    QByteArray drained;
     for (int piece = 0; piece < MaxDrainPieces; ++piece) {
         quint32 waiting = 0;
         quint32 status = 0;
         if (m_usb.SI_CheckRXQueue(USBHandle, &waiting, &status) != si::SUCCESS || waiting == 0)
-            return;
+            break;
         quint32 got = 0;
         const quint32 want = std::min<quint32>(waiting, BufferSize - 1);
         m_usb.SI_Read(USBHandle, Sendepuffer.data(), want, &got);
         if (got == 0)
-            return;
+            break;
+        drained += QByteArray(reinterpret_cast<const char*>(Sendepuffer.data()), int(std::min(got, want)));
     }
+    return drained;
 }
 
 void BusTransport::writeUsb(const QByteArray& bytes)
@@ -153,55 +218,24 @@ bool BusTransport::reapplyUsbBaud()
 
 QString BusTransport::exchangeUsb(const QString& command, bool* timedOut)
 {
-    drainUsb();
+    logDiscarded(drainUsb());
     bytes_fuellen(Sendepuffer.data(), 0, 256);
     bytes_fuellen(Empfangspuffer.data(), 0, 256);
-    writeUsb(command.toLatin1());
+    const QByteArray bytes = command.toLatin1();
+    writeUsb(bytes);
+    const int baud = lineBaud();
+    line::ReplyRule rule;
+    rule.closers = "])";
+    rule.silence = line::silenceLimit(baud);
+    rule.firstCharacterTimeout = firstCharacterTimeout(wrote(int(bytes.size())));
 
-    const double t0 = m_clock.now();
-    QString reply;
-    bool late = false;
-    bool paused = false;
-    double before = t0;
-    for (;;) {
-        const double t = m_clock.now();
-        const double elapsed = t - t0;
-        // A pause that did not move the clock means the time left is below
-        // its resolution: the deadline is reached.
-        late = elapsed >= m_wartezeit || (paused && t <= before);
-        paused = false;
-        before = t;
-        quint32 waiting = 0;
-        quint32 status = 0;
-        const int rc = m_usb.SI_CheckRXQueue(USBHandle, &waiting, &status);
-        if (rc == si::SUCCESS && status == si::RX_READY && waiting > 0) {
-            // Byte by byte, so that nothing after the closing bracket (the
-            // start of another reply) is taken into this one.
-            quint32 got = 0;
-            Empfangspuffer[0] = 0;
-            m_usb.SI_Read(USBHandle, Empfangspuffer.data(), 1, &got);
-            if (got > 0)
-                reply += QChar::fromLatin1(char(Empfangspuffer[0]));
-            if (complete(reply))
-                break;
-            if (reply.size() >= MaxReply) {
-                drainUsb();
-                late = true;
-                break;
-            }
-            if (late)
-                break;
-            continue;
-        }
-        if (late)
-            break;
-        m_clock.sleep(std::min(UsbPollPause, m_wartezeit - elapsed));
-        paused = true;
-    }
-    *timedOut = late;
-    if (late && reply.size() < MinPartialReply)
+    UsbReplySource source(m_usb, USBHandle, m_clock, Empfangspuffer.data(), [this] { return drainUsb(); });
+    const line::Reply reply = line::readReply(source, m_clock, rule);
+    lineAnswered(reply.bytes);
+    *timedOut = !reply.complete();
+    if (*timedOut && reply.bytes.size() < MinPartialReply)
         reapplyUsbBaud();
-    return reply;
+    return QString::fromLatin1(reply.bytes);
 }
 
 void BusTransport::einheit_waehlen(const QString& address)
@@ -213,8 +247,12 @@ void BusTransport::einheit_waehlen(const QString& address)
         // next exchange reports the closed port by its empty result.
         if (!m_serial.isOpen())
             return;
-        m_serial.output(QByteArray(1, DC2) + address.toLatin1());
+        waitForLine();
+        const QByteArray bytes = QByteArray(1, DC2) + address.toLatin1();
+        m_serial.output(bytes);
+        wrote(int(bytes.size()));
     } else {
+        waitForLine();
         bytes_fuellen(Sendepuffer.data(), 0, 256);
         const QByteArray text = address.toLatin1();
         Sendepuffer[0] = quint8(DC2);
@@ -222,6 +260,7 @@ void BusTransport::einheit_waehlen(const QString& address)
             Sendepuffer[i + 1] = quint8(text.at(i));
         quint32 written = 0;
         USBStatus = m_usb.SI_Write(USBHandle, Sendepuffer.data(), 3, &written);
+        wrote(3);
         drainUsb();
     }
     m_aktiveEinheit = address;

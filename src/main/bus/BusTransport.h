@@ -5,6 +5,7 @@
 // (mode, USB handle and buffers, selected unit, time-out, event lock), logs
 // each exchange and hands rejections to the status decoder.
 
+#include <QByteArray>
 #include <QString>
 
 #include <array>
@@ -26,9 +27,8 @@ public:
     static constexpr double DefaultTimeout = 0.2;
     // A reply this long is returned even when its end did not come in time.
     static constexpr int MinPartialReply = 20;
-    // The longest reply collected; the longest any unit sends (the "[1XL]"
-    // record) is about 1 KB. A reply that reaches it ends the exchange as a
-    // time-out does, and what follows is drained.
+    // The longest reply collected (line::MaxReply). A reply that reaches it
+    // ends the exchange as a time-out does, and what follows is drained.
     static constexpr int MaxReply = 4096;
     // An exchange that may wait longer than this (its time-out, in seconds)
     // first runs `beforeLongWait`.
@@ -38,13 +38,18 @@ public:
 
     // Sends one command and returns the reply, keine_Antwort ("1") when no
     // complete reply came in time (or the far end did not take the command
-    // in time), or the empty text on a closed serial port.
+    // in time), or the empty text on a closed serial port. Bytes waiting
+    // before the command goes out are discarded and logged as such. The
+    // reply is read by the line's rule (LineReply.h): `timeout` counts until
+    // its first character, a started reply is read on while characters come.
     // `timeout` <= 0 means 0.2 s. `mode` after a rejection ("?" at character
     // 5): 0 shows it decoded, 1 follows it with a status query, other values
     // ignore it.
     QString senden_empfangen(const QString& command, double timeout = 0, int mode = 0);
 
-    // Selects a unit (DC2 + address text); no reply is awaited.
+    // Selects a unit (DC2 + address text); no reply is awaited. The program's
+    // output never runs ahead of the wire: a selection first waits until
+    // what the transport wrote before has crossed the line at its baud.
     void einheit_waehlen(const QString& address);
 
     // Shared state of the transport that the port dialog, start-up and the
@@ -81,7 +86,18 @@ public:
 private:
     QString exchangeUsb(const QString& command, bool* timedOut);
     QString exchangeSerial(const QString& command, bool* timedOut);
-    void drainUsb();
+    QByteArray drainUsb();
+    // The baud of the line in use and the wire accounting of what the
+    // transport wrote.
+    int lineBaud() const;
+    void waitForLine();
+    // Notes `count` characters written now; returns the seconds until they
+    // have crossed the wire, including what was written ahead of them.
+    double wrote(int count);
+    // The first-character time-out of a request that took `wireTime`.
+    double firstCharacterTimeout(double wireTime) const;
+    void lineAnswered(const QByteArray& reply);
+    void logDiscarded(const QByteArray& bytes);
     void writeUsb(const QByteArray& bytes);
     bool reapplyUsbBaud();
 
@@ -95,6 +111,8 @@ private:
     std::array<quint8, BufferSize> Empfangspuffer{};
     QString m_aktiveEinheit;
     double m_wartezeit = DefaultTimeout;
+    // When the bytes written so far have crossed the wire, by the baud.
+    double m_lineFreeAt = 0.0;
 };
 
 // Sets the event lock for a scope and restores its previous value, so a
