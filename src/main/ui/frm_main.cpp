@@ -17,6 +17,7 @@
 #include "frm_rr.h"
 #include "frm_wait.h"
 #include "Guarded.h"
+#include "MenuNames.h"
 #include "globale_Funktionen.h"
 
 #include <QAction>
@@ -765,7 +766,7 @@ void frm_main::mnuCOMOptions_Click()
     ISerialPort& serial = m_core.serial();
     if (serial.isOpen())
         serial.close();
-    const QString comOptions = QStringLiteral("mnuCOMOptions");
+    const QString comOptions = Menu::COMOptions;
     if (!m_frmCom || m_frmCom->Tag != QLatin1String("1")) {
         Disable_all(0);
         // The dialog keeps the loop held until its OK; a dialog that fails
@@ -845,7 +846,7 @@ void frm_main::mnuIR_Click()
 
 void frm_main::mnuJoystick_Abgleich_Click()
 {
-    const QString name = QStringLiteral("mnuJoystick_Abgleich");
+    const QString name = Menu::Joystick_Abgleich;
     if (!m_openers.contains(name))
         return;
     MainLoopHold hold = holdMainLoop(name);
@@ -858,7 +859,7 @@ void frm_main::mnuJoystick_Abgleich_Click()
 
 void frm_main::mnuTablett_Click()
 {
-    const QString name = QStringLiteral("mnuTablett");
+    const QString name = Menu::Tablett;
     if (!runOpener(name))
         return;
     holdMainLoop(name).keep();
@@ -866,7 +867,7 @@ void frm_main::mnuTablett_Click()
 
 void frm_main::mnuMultiT_Click()
 {
-    const QString name = QStringLiteral("mnuMultiT");
+    const QString name = Menu::MultiT;
     if (!runOpener(name))
         return;
     holdMainLoop(name).keep();
@@ -875,7 +876,7 @@ void frm_main::mnuMultiT_Click()
 
 void frm_main::mnuAblauf_Click()
 {
-    const QString name = QStringLiteral("mnuAblauf");
+    const QString name = Menu::Ablauf;
     if (!m_openers.contains(name))
         return;
     MainLoopHold hold = holdMainLoop(name);
@@ -885,7 +886,7 @@ void frm_main::mnuAblauf_Click()
 
 void frm_main::mnuAKabgleich_Click()
 {
-    const QString name = QStringLiteral("mnuAKabgleich");
+    const QString name = Menu::AKabgleich;
     if (!m_openers.contains(name))
         return;
     MainLoopHold hold = holdMainLoop(name);
@@ -920,7 +921,7 @@ void frm_main::mnuSprache_Click(int index)
 
 void frm_main::mnuCF_Click()
 {
-    const QString name = QStringLiteral("mnuCF");
+    const QString name = Menu::CF;
     QAction* cf = menuEntry(name);
     BusTransport& bus = m_core.transport();
     kit::guarded("mnuCF", [&] {
