@@ -365,16 +365,6 @@ void frm_main::Timer1_Timer()
     updateTimer1();
 }
 
-void frm_main::suspendTimer1(const QString& holder)
-{
-    holdMainLoop(holder).keep();
-}
-
-void frm_main::resumeTimer1(const QString& holder)
-{
-    releaseMainLoop(holder);
-}
-
 MainLoopHold frm_main::holdMainLoop(const QString& holder)
 {
     m_sperre.hold(holder);
