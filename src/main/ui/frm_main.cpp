@@ -723,12 +723,12 @@ void frm_main::mnu_SKspeichern_Click()
 
 void frm_main::mnuMGED_Click()
 {
-    toolWindowToggle(QStringLiteral("mnuMGED"));
+    toolWindowToggle(Menu::MGED);
 }
 
 void frm_main::mnuDownload_Click()
 {
-    toolWindowToggle(QStringLiteral("mnuDownload"));
+    toolWindowToggle(Menu::Download);
 }
 
 void frm_main::mnuDownload2_Click()
@@ -742,12 +742,12 @@ void frm_main::mnuDownload2_Click()
         slot.window->move(m_mdi->mapToGlobal(QPoint(0, 0)));
     else
         slot.window->move(0, 0);
-    toolWindowToggle(QStringLiteral("mnuDownload2"));
+    toolWindowToggle(Menu::Download2);
 }
 
 void frm_main::mnuOptionen_Click()
 {
-    toolWindowToggle(QStringLiteral("mnuOptionen"));
+    toolWindowToggle(Menu::Optionen);
     menuEntry(QStringLiteral("mnuOptionen"))->setEnabled(true);
 }
 
