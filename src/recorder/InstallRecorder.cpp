@@ -39,7 +39,7 @@ RecorderEnv recorderEnv(frm_main& frame, ParamsContext& params)
     env.ui = &core.ui();
     env.clock = &core.clock();
     env.komma = [&frame] { return frame.komma_frage; };
-    env.holdMainLoop = [&frame] { return frame.holdMainLoop(QStringLiteral("frm_eW")); };
+    env.holdMainLoop = [&frame] { return frame.holdMainLoop(Holder::Recorder); };
     return env;
 }
 

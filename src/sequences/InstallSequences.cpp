@@ -41,14 +41,14 @@ AblaufWindowEnv ablaufEnv(frm_main& frame)
     env.verlassen = [&frame] {
         frame.setEnabled(true);
         frame.com_motflag = 1;
-        frame.resumeTimer1(Menu::Ablauf);
+        frame.releaseMainLoop(Menu::Ablauf);
     };
     env.beenden = [&frame] {
         if (frame.isUnloaded())
             return;
         frame.Enable_all();
         frame.setEnabled(true);
-        frame.resumeTimer1(Menu::Ablauf);
+        frame.releaseMainLoop(Menu::Ablauf);
         // The whole program ends, through the main window's own shut-down.
         QTimer::singleShot(0, &frame, [&frame] { frame.close(); });
     };
@@ -65,13 +65,13 @@ MultitermWindowEnv multitermEnv(frm_main& frame)
     env.core.programFolder = [] { return programFolder(); };
     env.verlassen = [&frame] {
         frame.setEnabled(true);
-        frame.resumeTimer1(Menu::MultiT);
+        frame.releaseMainLoop(Menu::MultiT);
     };
     env.beenden = [&frame] {
         if (frame.isUnloaded())
             return;
         frame.setEnabled(true);
-        frame.resumeTimer1(Menu::MultiT);
+        frame.releaseMainLoop(Menu::MultiT);
         QTimer::singleShot(0, &frame, [&frame] { frame.close(); });
     };
     return env;

@@ -218,7 +218,7 @@ TEST_F(FrmMainTest, ShutDownSelectsBroadcastStopsTheLoopPausesAndClosesThePort)
     prog.events.clear();
     main->close();
     EXPECT_TRUE(prog.events.isEmpty());
-    main->resumeTimer1(QStringLiteral("late window"));
+    main->releaseMainLoop(QStringLiteral("late window"));
     EXPECT_FALSE(main->isTimer1Running()) << "nothing restarts the loop after shut-down";
 }
 
@@ -264,7 +264,7 @@ TEST_F(FrmMainTest, ClosingOneBusOwnerDoesNotRestartTheLoopWhileAnotherHoldsIt)
     EXPECT_FALSE(main->isTimer1Running()) << "the path table still owns the bus";
     EXPECT_EQ(main->timer1Holders(), QStringList{"mnuTablett"});
 
-    main->resumeTimer1(QStringLiteral("mnuTablett"));  // the path table closes
+    main->releaseMainLoop(QStringLiteral("mnuTablett"));  // the path table closes
     EXPECT_TRUE(main->isTimer1Running());
 }
 

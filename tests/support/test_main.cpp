@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef KELVANE_TEST_WIDGETS
 #include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#endif
 #include <QLocale>
 
 #include <cstdlib>
@@ -18,6 +24,6 @@ int main(int argc, char** argv)
     if (!std::getenv("KELVANE_TEST_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -34,3 +34,9 @@ inline const QString Ba = QStringLiteral("mnuBa");
 inline const QString CF = QStringLiteral("mnuCF");
 inline const QString Optionen = QStringLiteral("mnuOptionen");
 } // namespace Menu
+
+// Holders of a main-loop hold that are no menu entry.
+namespace Holder {
+// The servo-loop recorder, while it records.
+inline const QString Recorder = QStringLiteral("frm_eW");
+} // namespace Holder

@@ -2,6 +2,7 @@
 
 #include "BusTransport.h"
 #include "CoreContext.h"
+#include "MenuNames.h"
 #include "SerialPort.h"
 #include "Settings.h"
 #include "UiServices.h"
@@ -21,7 +22,6 @@
 namespace {
 const QString Startup = QStringLiteral("Startup");
 const QString Usb = QStringLiteral("USB");
-const QString ComOptions = QStringLiteral("mnuCOMOptions");
 constexpr quint32 UsbTimeoutMs = 200;
 } // namespace
 
@@ -245,11 +245,11 @@ void frm_com::cmd_ok_Click()
         settings.setValue(Startup, QStringLiteral("Backup_Settings"), baud);
     const bool stored = settings.sync();
 
-    m_main.releaseMainLoop(ComOptions);
+    m_main.releaseMainLoop(Menu::COMOptions);
     // The dialog has opened the transport again, which ends a port release
     // ("Schnittstellen - Freigabe "). In USB mode the dialog is the only way
     // back from it, so the release must not keep the loop off.
-    m_main.releaseMainLoop(QStringLiteral("mnuCF"));
+    m_main.releaseMainLoop(Menu::CF);
     m_main.enableWhenLoopRuns();
     // The transport is open again: the control centers initialise on the
     // next tick, so their lamps come back without choosing each unit again.

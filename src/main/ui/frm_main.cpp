@@ -19,6 +19,7 @@
 #include "Form.h"
 #include "Guarded.h"
 #include "ScreenFit.h"
+#include "MenuNames.h"
 #include "globale_Funktionen.h"
 
 #include <QAction>
@@ -378,16 +379,6 @@ void frm_main::Timer1_Timer()
     kit::guarded("Timer1_Timer", [this] { m_loop.Timer1_Timer(); });
     // The last window may have gone during the tick.
     updateTimer1();
-}
-
-void frm_main::suspendTimer1(const QString& holder)
-{
-    holdMainLoop(holder).keep();
-}
-
-void frm_main::resumeTimer1(const QString& holder)
-{
-    releaseMainLoop(holder);
 }
 
 MainLoopHold frm_main::holdMainLoop(const QString& holder)
@@ -763,12 +754,12 @@ void frm_main::mnu_SKspeichern_Click()
 
 void frm_main::mnuMGED_Click()
 {
-    toolWindowToggle(QStringLiteral("mnuMGED"));
+    toolWindowToggle(Menu::MGED);
 }
 
 void frm_main::mnuDownload_Click()
 {
-    toolWindowToggle(QStringLiteral("mnuDownload"));
+    toolWindowToggle(Menu::Download);
 }
 
 void frm_main::mnuDownload2_Click()
@@ -782,12 +773,12 @@ void frm_main::mnuDownload2_Click()
         slot.window->move(m_mdi->mapToGlobal(QPoint(0, 0)));
     else
         slot.window->move(0, 0);
-    toolWindowToggle(QStringLiteral("mnuDownload2"));
+    toolWindowToggle(Menu::Download2);
 }
 
 void frm_main::mnuOptionen_Click()
 {
-    toolWindowToggle(QStringLiteral("mnuOptionen"));
+    toolWindowToggle(Menu::Optionen);
     menuEntry(QStringLiteral("mnuOptionen"))->setEnabled(true);
 }
 
@@ -796,7 +787,7 @@ void frm_main::mnuCOMOptions_Click()
     ISerialPort& serial = m_core.serial();
     if (serial.isOpen())
         serial.close();
-    const QString comOptions = QStringLiteral("mnuCOMOptions");
+    const QString comOptions = Menu::COMOptions;
     if (!m_frmCom || m_frmCom->Tag != QLatin1String("1")) {
         Disable_all(0);
         // The dialog keeps the loop held until its OK; a dialog that fails
@@ -876,7 +867,7 @@ void frm_main::mnuIR_Click()
 
 void frm_main::mnuJoystick_Abgleich_Click()
 {
-    const QString name = QStringLiteral("mnuJoystick_Abgleich");
+    const QString name = Menu::Joystick_Abgleich;
     if (!m_openers.contains(name))
         return;
     MainLoopHold hold = holdMainLoop(name);
@@ -889,7 +880,7 @@ void frm_main::mnuJoystick_Abgleich_Click()
 
 void frm_main::mnuTablett_Click()
 {
-    const QString name = QStringLiteral("mnuTablett");
+    const QString name = Menu::Tablett;
     if (!runOpener(name))
         return;
     holdMainLoop(name).keep();
@@ -897,7 +888,7 @@ void frm_main::mnuTablett_Click()
 
 void frm_main::mnuMultiT_Click()
 {
-    const QString name = QStringLiteral("mnuMultiT");
+    const QString name = Menu::MultiT;
     if (!runOpener(name))
         return;
     holdMainLoop(name).keep();
@@ -906,7 +897,7 @@ void frm_main::mnuMultiT_Click()
 
 void frm_main::mnuAblauf_Click()
 {
-    const QString name = QStringLiteral("mnuAblauf");
+    const QString name = Menu::Ablauf;
     if (!m_openers.contains(name))
         return;
     MainLoopHold hold = holdMainLoop(name);
@@ -916,7 +907,7 @@ void frm_main::mnuAblauf_Click()
 
 void frm_main::mnuAKabgleich_Click()
 {
-    const QString name = QStringLiteral("mnuAKabgleich");
+    const QString name = Menu::AKabgleich;
     if (!m_openers.contains(name))
         return;
     MainLoopHold hold = holdMainLoop(name);
@@ -951,7 +942,7 @@ void frm_main::mnuSprache_Click(int index)
 
 void frm_main::mnuCF_Click()
 {
-    const QString name = QStringLiteral("mnuCF");
+    const QString name = Menu::CF;
     QAction* cf = menuEntry(name);
     BusTransport& bus = m_core.transport();
     kit::guarded("mnuCF", [&] {

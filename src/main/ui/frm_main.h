@@ -85,9 +85,6 @@ public:
     // with releaseMainLoop(holder) when it closes. Safe to outlive the frame.
     [[nodiscard]] MainLoopHold holdMainLoop(const QString& holder);
     void releaseMainLoop(const QString& holder);
-    // Older names of holdMainLoop(holder).keep() and releaseMainLoop(holder).
-    void suspendTimer1(const QString& holder);
-    void resumeTimer1(const QString& holder);
     // Whether the loop is switched on and nobody holds it.
     bool isTimer1Running() const;
     // Whether the timer itself wakes (the loop runs and has a window to serve).
