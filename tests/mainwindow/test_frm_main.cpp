@@ -264,7 +264,7 @@ TEST_F(FrmMainTest, ClosingOneBusOwnerDoesNotRestartTheLoopWhileAnotherHoldsIt)
     EXPECT_FALSE(main->isTimer1Running()) << "the path table still owns the bus";
     EXPECT_EQ(main->timer1Holders(), QStringList{"mnuTablett"});
 
-    main->releaseMainLoop(QStringLiteral("mnuTablett"));  // the path table closes
+    main->releaseMainLoop(Menu::Tablett);  // the path table closes
     EXPECT_TRUE(main->isTimer1Running());
 }
 
