@@ -31,7 +31,7 @@
 namespace {
 
 constexpr double Baud = 38400;
-constexpr int ScanExchanges = 2 * Achsensuche::AchsenCount;
+constexpr int ScanExchanges = 2 * Achsensuche::AxisCount;
 
 struct Lauf
 {
@@ -88,7 +88,7 @@ Lauf einLauf(const QString& path, const QString& settingsFile)
     lauf.s = std::chrono::duration<double>(b - a).count();
     lauf.w = wireTime(log.lines(), e.timeout);
     lauf.ok = e.liste.value(3) == QLatin1String("03") && e.liste.value(10) == QLatin1String("0A") &&
-              e.liste.count(QString()) == Achsensuche::AchsenCount - 3 && e.baud == QLatin1String("38400");
+              e.liste.count(QString()) == Achsensuche::AxisCount - 3 && e.baud == QLatin1String("38400");
     if (!lauf.ok)
         std::fprintf(stderr, "unexpected result: baud %s, list %s\n", qPrintable(e.baud),
                      qPrintable(e.liste.join(QLatin1Char(','))));

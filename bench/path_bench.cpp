@@ -13,10 +13,10 @@ int main()
 {
     Bahn bahn;
     constexpr int Striche = 17;
-    constexpr int ProStrich = bahn::MaxPunkte / Striche;
+    constexpr int PerStroke = bahn::MaxPoints / Striche;
     for (int s = 0; s < Striche; ++s) {
         bahn.strichanfang[std::size_t(s)] = bahn.punktzahl;
-        for (int k = 0; k < ProStrich; ++k) {
+        for (int k = 0; k < PerStroke; ++k) {
             const double a = k * 0.05;
             bahn.anfuegen(s * 1000 + 400 * k * std::cos(a) / 20, 400 * k * std::sin(a) / 20);
         }
@@ -33,7 +33,7 @@ int main()
         ms.push_back(std::chrono::duration<double, std::milli>(ende - start).count());
     }
     std::nth_element(ms.begin(), ms.begin() + long(ms.size() / 2), ms.end());
-    if (punkte < bahn::MaxPunkte) {
+    if (punkte < bahn::MaxPoints) {
         std::fprintf(stderr, "resampling gave %d points\n", punkte);
         return 1;
     }

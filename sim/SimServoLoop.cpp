@@ -36,8 +36,8 @@ double profil(double d, double v, double a, double t)
         ramp = std::sqrt(s / a);
         peak = a * ramp;
     }
-    const double rampWeg = peak * ramp / 2;
-    const double fahrt = peak > 0 ? (s - 2 * rampWeg) / peak : 0;
+    const double rampDistance = peak * ramp / 2;
+    const double fahrt = peak > 0 ? (s - 2 * rampDistance) / peak : 0;
     const double ende = 2 * ramp + fahrt;
     double weg = s;
     if (t <= 0)
@@ -45,7 +45,7 @@ double profil(double d, double v, double a, double t)
     else if (t < ramp)
         weg = a * t * t / 2;
     else if (t < ramp + fahrt)
-        weg = rampWeg + peak * (t - ramp);
+        weg = rampDistance + peak * (t - ramp);
     else if (t < ende)
         weg = s - a * (ende - t) * (ende - t) / 2;
     return d < 0 ? -weg : weg;

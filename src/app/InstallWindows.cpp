@@ -24,19 +24,19 @@ ProgramWindows installWindows(frm_main& frame, ParamsContext& params)
     w.sequences = &sequences;
     const RecorderDriftHooks drift = installRecorder(frame, params);
     ControlCenterTools tools;
-    tools.driftAktiv = drift.driftAktiv;
+    tools.driftActive = drift.driftActive;
     tools.setDriftmerker = drift.setDriftmerker;
-    tools.driftStarten = drift.driftStarten;
+    tools.startDrift = drift.startDrift;
     tools.initWindow = [&sequences] { return sequences.initWindow(); };
-    tools.initWindowVorhanden = [&sequences] { return sequences.initWindowVorhanden(); };
+    tools.existingInitWindow = [&sequences] { return sequences.existingInitWindow(); };
     installControlCenter(frame, params, tools);
     installControlLoop(frame, params);
     installJoystick(frame, params);
     // "Tastercenter": the probe windows; their INIT button binds frm_init2.
     ProbeTools probeTools;
-    probeTools.initBinden = [&sequences](int n) { sequences.bindInit2(n); };
-    probeTools.initGebunden = [&sequences] { return sequences.init2BoundTo(); };
-    probeTools.initEntladen = [&sequences] { sequences.unloadInit2(); };
+    probeTools.bindInit = [&sequences](int n) { sequences.bindInit2(n); };
+    probeTools.initBoundTo = [&sequences] { return sequences.init2BoundTo(); };
+    probeTools.unloadInit = [&sequences] { sequences.unloadInit2(); };
     installProbes(frame, probeTools);
     w.options = installOptions(frame);
     // The path table ("Tablett").

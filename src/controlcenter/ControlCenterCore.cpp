@@ -45,11 +45,11 @@ ControlCenterEnv ControlCenterEnv::completed() const
     fill(env.recorder, defaults.recorder);
     fill(env.controlLoop, defaults.controlLoop);
     fill(env.initWindow, defaults.initWindow);
-    fill(env.initWindowVorhanden, defaults.initWindowVorhanden);
+    fill(env.existingInitWindow, defaults.existingInitWindow);
     fill(env.entladen, defaults.entladen);
-    fill(env.driftAktiv, defaults.driftAktiv);
+    fill(env.driftActive, defaults.driftActive);
     fill(env.setDriftmerker, defaults.setDriftmerker);
-    fill(env.driftStarten, defaults.driftStarten);
+    fill(env.startDrift, defaults.startDrift);
     return env;
 }
 
@@ -64,7 +64,7 @@ ControlCenterCore::ControlCenterCore(ControlCenterEnv env) : m_env(env.completed
     Label1.text = QStringLiteral("mm/s²");
     Label2.text = QStringLiteral("mm/s");
     sli_v = kit::RangeControl{-32768, -32768, 32767, 1, 10, false};
-    sli_a = kit::RangeControl{1, MinRohBeschleunigung, MaxRohBeschleunigung, 1, 100, false};
+    sli_a = kit::RangeControl{1, MinRawAcceleration, MaxRawAcceleration, 1, 100, false};
     text_Geschwindigkeit.enabled = text_Beschleunigung.enabled = false;
     const QStringList fahrarten{"Abs", "Rel", "Joystick on/off", "limit"};
     for (int i = 0; i < 4; ++i)
@@ -207,7 +207,7 @@ void ControlCenterCore::cb_adressenauswahl_Click()
     lb_indexanzeige.colour = Grau;
     cmd_IndexSuche.colour = Grau;
     FlagIndexSuche = 0;
-    m_indexZaehler.reset();
+    m_indexCounter.reset();
     // A reference run belongs to the unit it started on; its saved values are
     // written back to that unit on the next answered tick.
     FlagGrafikInit = 0;
@@ -273,7 +273,7 @@ int ControlCenterCore::initialise()
         {
             EreignissperreGuard sperre(bus());
             const QString in = bus().senden_empfangen(QStringLiteral("[0IN]"), 0, 0);
-            const Joystick j = joystickAus(in);
+            const Joystick j = joystickOff(in);
             if (j != Joystick::Keiner) {
                 Fahrart_Waehlen(2);
                 lb_joyart.text = j == Joystick::Schnell ? QStringLiteral("Fast") : QStringLiteral("Slow");
@@ -317,7 +317,7 @@ void ControlCenterCore::Form_Activate()
 void ControlCenterCore::Form_Unload()
 {
     Fensterpostfach* reg = m_env.registry;
-    const auto entladen = [this](Postfachfenster* w) {
+    const auto entladen = [this](TrackedWindow* w) {
         if (w)
             m_env.entladen(w);
     };
@@ -333,7 +333,7 @@ void ControlCenterCore::Form_Unload()
                 ew->an_aus = 0;
         }
     }
-    if (IInitWindow* iw = m_env.initWindowVorhanden(); iw && iw->CCIndex == Tag) {
+    if (IInitWindow* iw = m_env.existingInitWindow(); iw && iw->CCIndex == Tag) {
         entladen(iw);
         iw->an_aus = 0;
     }
@@ -347,7 +347,7 @@ void ControlCenterCore::Form_Unload()
         bus().senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
         // No tick follows: an interrupted reference run is undone now.
         if (m_referenz.sicherung)
-            referenzWiederherstellen();
+            referenceRestore();
         bus().einheit_waehlen(vorher);
     }
     cmd_STOPP_Click();
@@ -403,9 +403,9 @@ void ControlCenterCore::readOut()
             sli_v.largeChange = b->largeChange;
             sli_v.value = std::min(sli_v.value, sli_v.max);
         } else {
-            zeigeFehler(ParameterFehler, ParameterFehlerTitel);
+            zeigeFehler(ParameterError, ParameterErrorTitle);
         }
-        sli_a.max = MaxRohBeschleunigung;
+        sli_a.max = MaxRawAcceleration;
         sli_a.largeChange = 100;
     }
 
@@ -432,7 +432,7 @@ void ControlCenterCore::readOut()
         if (typ >= 0 && typ <= 2)
             ob_Fahrart2_Click(typ);
         else
-            zeigeFehler(ParameterFehler, ParameterFehlerTitel);
+            zeigeFehler(ParameterError, ParameterErrorTitle);
         if (achseWaehlen()) {
             Grenze_plus = store.PositionP();
             Grenze_minus = store.PositionM();
@@ -507,8 +507,8 @@ void ControlCenterCore::v_a_auslesen()
     const std::optional<double> ra = antwortWert(bus().senden_empfangen(ca, 0, 0), ca, 4);
     if (ra && amin > 0) {
         double a = *ra * amin;
-        if (a > MaxRohBeschleunigung)
-            a = MaxRohBeschleunigung;
+        if (a > MaxRawAcceleration)
+            a = MaxRawAcceleration;
         {
             EreignissperreGuard sperre(bus());
             if (const auto pos = wholeInt(a / amin))
@@ -520,7 +520,7 @@ void ControlCenterCore::v_a_auslesen()
 
 // --- the per-tick cycle ---------------------------------------------------------------
 
-void ControlCenterCore::nullAnzeige()
+void ControlCenterCore::zeroDisplay()
 {
     lb_POS.text = QStringLiteral("off");
     text_Beschleunigung.text = text_Geschwindigkeit.text = QStringLiteral("0");
@@ -542,7 +542,7 @@ int ControlCenterCore::update()
     if (!(sh_an_aus.colour == Gruen && li > 0 && !adr.isEmpty())) {
         if (li == 0)
             bus().einheit_waehlen(adr);
-        nullAnzeige();
+        zeroDisplay();
     } else {
         bus().einheit_waehlen(adr);
         const QString r = bus().senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
@@ -564,8 +564,8 @@ int ControlCenterCore::update()
                 lb_POS.text = p->text;
                 Anzeigeaufloesung = p->aufloesung;
                 if (drehantrieb != 1 && line_schlitten.colour == CarriageValid) {
-                    if (line_schlitten_left > BildBreite + 10 || line_schlitten_left < -40) {
-                        line_schlitten_left = BildBreite / 2;
+                    if (line_schlitten_left > PictureWidth + 10 || line_schlitten_left < -40) {
+                        line_schlitten_left = PictureWidth / 2;
                         line_schlitten.colour = CarriageInvalid;
                     } else if (Grafikmassstab != 0) {
                         line_schlitten_left = bildX((m_zaehler - Grenze_minus) / Grafikmassstab + 11);
@@ -626,7 +626,7 @@ int ControlCenterCore::update()
         // A run that was stopped, cancelled or abandoned gives the controller
         // its own speeds and software limits back.
         if (FlagGrafikInit == 0 && m_referenz.sicherung)
-            referenzWiederherstellen();
+            referenceRestore();
     } else {
         Dauerziel = 1;
         Referenzphase = 0.5;
@@ -642,14 +642,14 @@ void ControlCenterCore::postfachSenden()
     // next tick instead of being lost.
     const QString post = Befehl_senden;
     flagsenden = 0;
-    const Postteile teile = postTeilen(post);
+    const Postteile teile = splitPost(post);
     antwort_erhalten = bus().senden_empfangen(teile.erster, erstesZeitlimit(teile.erster), 0);
     if (!teile.zweiter.isEmpty())
         antwort_erhalten = bus().senden_empfangen(teile.zweiter, zweitesZeitlimit(teile.zweiter),
                                                   zweiterModus(teile.zweiter));
     if (antwort_erhalten.mid(4, 1) == QLatin1String(">")) {
         Button_Disable();
-        if (m_env.driftAktiv())
+        if (m_env.driftActive())
             m_env.setDriftmerker(0);
         if (teile.erster.startsWith(QLatin1String("[1MA")) || teile.erster.startsWith(QLatin1String("[1MR"))) {
             cmd_Fahrt[0].enabled = cmd_Fahrt[1].enabled = cmd_FahreNull.enabled = true;
@@ -667,7 +667,7 @@ void ControlCenterCore::postfachSenden()
         if (v > 2047)
             v -= 4096;
         antwort_erhalten = QString::number(int(v));
-        if (IInitWindow* iw = m_env.initWindowVorhanden()) {
+        if (IInitWindow* iw = m_env.existingInitWindow()) {
             iw->setLb_wert(digits);
             iw->setSli_wert(int(v));
         }
@@ -690,10 +690,10 @@ void ControlCenterCore::bewegungsende()
         Button_enable();
     }
     flagpollen = 0;
-    if (m_env.driftAktiv()) {
+    if (m_env.driftActive()) {
         m_env.setDriftmerker(1);
         const QString r = bus().senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
-        m_env.driftStarten(hex_zu_wert24(r.mid(5, 8)));
+        m_env.startDrift(hex_zu_wert24(r.mid(5, 8)));
     } else {
         m_env.setDriftmerker(0);
     }
@@ -860,7 +860,7 @@ void ControlCenterCore::cmd_IndexSuche_MouseUp(int button)
     } else if (button == 2 && cmd_IndexSuche.colour == Gruen) {
         // The captured counts themselves: the display may be rounded to
         // fewer digits than the axis resolves.
-        std::optional<double> ziel = m_indexZaehler;
+        std::optional<double> ziel = m_indexCounter;
         if (!ziel)
             if (const std::optional<double> x = zahlLesen(lb_indexanzeige.text, komma()))
                 ziel = *x * Motorfaktor;
@@ -872,7 +872,7 @@ void ControlCenterCore::cmd_IndexSuche_MouseUp(int button)
             return;
         }
         posten(*cmd);
-        m_indexZaehler.reset();
+        m_indexCounter.reset();
         cmd_IndexSuche.colour = lb_indexanzeige.colour = Grau;
         lb_indexanzeige.text = QStringLiteral("Index");
     }
@@ -1050,7 +1050,7 @@ void ControlCenterCore::sli_v_Change(int value)
         return;
     // Raw speed is 16 bits: a position beyond them is not sent.
     const qint64 r = qint64(value) + 32768;
-    if (r < 0 || r > MaxRohGeschwindigkeit)
+    if (r < 0 || r > MaxRawSpeed)
         return;
     posten(QStringLiteral("[1V") + Fahr_v_a + hex4(double(r)) + QLatin1Char(']'));
     const double v = r * vmin;
@@ -1064,10 +1064,10 @@ void ControlCenterCore::sli_a_Change(int value)
     sli_a.value = value;
     if (bus().Ereignissperre == 1)
         return;
-    const int r = std::clamp(value, MinRohBeschleunigung, MaxRohBeschleunigung);
+    const int r = std::clamp(value, MinRawAcceleration, MaxRawAcceleration);
     posten(QStringLiteral("[1A") + Fahr_v_a + hex4(r) + QLatin1Char(']'));
     const double a = r * amin;
-    if (a > MaxRohBeschleunigung && amin > 0)
+    if (a > MaxRawAcceleration && amin > 0)
         sli_a.max = std::max(sli_a.min, value);
     text_Beschleunigung.text = formatMask(a, Mask::Acceleration, komma());
 }
@@ -1104,17 +1104,17 @@ void ControlCenterCore::messtischwegSetzen()
         Messtischweg = std::fabs(Grenze_plus - Grenze_minus) / Motorfaktor;
         lb_messtischweg.text = formatMask(Messtischweg, Mask::Travel, komma());
     }
-    Grafikmassstab = (Grenze_plus - Grenze_minus) / double(BildBreite - SchlittenBreite - 2);
+    Grafikmassstab = (Grenze_plus - Grenze_minus) / double(PictureWidth - CarriageWidth - 2);
 }
 
 void ControlCenterCore::marke(int which, double counts)
 {
     if (Grafikmassstab == 0 || which < 0 || which > 1)
         return;
-    sh_index_x[std::size_t(which)] = bildX((counts - Grenze_minus) / Grafikmassstab + SchlittenBreite / 2.0);
+    sh_index_x[std::size_t(which)] = bildX((counts - Grenze_minus) / Grafikmassstab + CarriageWidth / 2.0);
 }
 
-void ControlCenterCore::softwareGrenze(bool plus)
+void ControlCenterCore::softwareLimit(bool plus)
 {
     kit::Control& box = plus ? text_SLP : text_SLM;
     if (box.text.trimmed().isEmpty())

@@ -13,7 +13,7 @@
 //
 // The runs (reference run, continuous run, counter zeroing, index search) are
 // step functions that `Aktualisieren` advances one step per answered tick;
-// they live in ControlCenterLaeufe.cpp.
+// they live in ControlCenterRuns.cpp.
 
 #include "ControlCenterMath.h"
 #include "Fensterpostfach.h"
@@ -45,7 +45,7 @@ struct ControlCenterEnv
     const OptionFlags* options = nullptr;
     // CC, CC_I, komma_frage and the shared windows.
     Fensterpostfach* registry = nullptr;
-    std::function<CalcResult()> motfaktor_berechnen = [] { return CalcResult::IndexUngueltig; };
+    std::function<CalcResult()> motfaktor_berechnen = [] { return CalcResult::IndexInvalid; };
     // Loads the start configuration of a motor ident into an axis record.
     std::function<bool(const QString& ident, int achse)> ueberschreiben = [](const QString&, int) { return false; };
     std::function<void()> enableAll = [] {};
@@ -55,13 +55,13 @@ struct ControlCenterEnv
     std::function<IControlLoopWindow*()> controlLoop = [] { return nullptr; };
     std::function<IInitWindow*()> initWindow = [] { return nullptr; };
     // The initialisation window only if it exists already (never creates it).
-    std::function<IInitWindow*()> initWindowVorhanden = [] { return nullptr; };
+    std::function<IInitWindow*()> existingInitWindow = [] { return nullptr; };
     // Unloads a tool window (closes its form).
-    std::function<void(Postfachfenster*)> entladen = [](Postfachfenster*) {};
+    std::function<void(TrackedWindow*)> entladen = [](TrackedWindow*) {};
     // Drift measurement of the servo recorder.
-    std::function<bool()> driftAktiv = [] { return false; };                  // its box cb_drift
+    std::function<bool()> driftActive = [] { return false; };                  // its box cb_drift
     std::function<void(int)> setDriftmerker = [](int) {};
-    std::function<void(double drift_pa)> driftStarten = [](double) {};  // start_drift, y/x "vor" values
+    std::function<void(double drift_pa)> startDrift = [](double) {};  // start_drift, y/x "vor" values
 
     // This Env with every empty hook replaced by its no-op default.
     ControlCenterEnv completed() const;
@@ -70,8 +70,8 @@ struct ControlCenterEnv
 class ControlCenterCore : public IControlCenter
 {
 public:
-    static inline const QString ParameterFehler = QStringLiteral("Parametereingabe oder Dimensionierung nicht Korrekt");
-    static inline const QString ParameterFehlerTitel = QStringLiteral("FEHLER!!!");
+    static inline const QString ParameterError = QStringLiteral("Parametereingabe oder Dimensionierung nicht Korrekt");
+    static inline const QString ParameterErrorTitle = QStringLiteral("FEHLER!!!");
     static inline const QString BereichFehler =
         QStringLiteral("Der Wert liegt außerhalb des Zählbereichs der Achse (±8388607 Inkremente) und wird nicht gesendet!");
     static inline const QString GrafikTitel = QStringLiteral("Grafische Unterstützung");
@@ -81,7 +81,7 @@ public:
         QStringLiteral("Einfache Referenzfahrt mit Entschalterfahrten muss durchgeführt werden!");
     static inline const QString ReferenzFehler =
         QStringLiteral("Referenzfahrt abgebrochen: die Achse meldet keine gültige Position. Antwort auf [1PA]: ");
-    static inline const QString ReferenzFaktorFehler =
+    static inline const QString ReferenceFactorError =
         QStringLiteral("Referenzfahrt nicht möglich: der Motorfaktor der Achse ist 0.");
     static inline const QString IndexFaktorFehler =
         QStringLiteral("Indexsuche nicht möglich: der Motorfaktor der Achse ist 0.");
@@ -90,8 +90,8 @@ public:
     static inline const QStringList StreckenPunkt{"0.1", "0.2", "0.5", "1.0", "2.0", "5.0", "10",
                                                   "20",  "40",  "42.5", "50", "65", "100", "112.5"};
     // Width of the travel picture and the carriage, in pixels.
-    static constexpr int BildBreite = 620;
-    static constexpr int SchlittenBreite = 20;
+    static constexpr int PictureWidth = 620;
+    static constexpr int CarriageWidth = 20;
 
     explicit ControlCenterCore(ControlCenterEnv env);
     ~ControlCenterCore() override;
@@ -173,8 +173,8 @@ public:
     void sli_a_Change(int value);
     void text_Geschwindigkeit_LostFocus();
     void text_Beschleunigung_LostFocus();
-    void text_SLM_LostFocus() { softwareGrenze(false); }
-    void text_SLP_LostFocus() { softwareGrenze(true); }
+    void text_SLM_LostFocus() { softwareLimit(false); }
+    void text_SLP_LostFocus() { softwareLimit(true); }
 
     bool komma() const;
     // True while a call of Aktualisieren runs (a modal box may be open in it).
@@ -182,7 +182,7 @@ public:
     bool online() const { return sh_an_aus.colour == leitstand::Gruen && cb_adressenauswahl.listIndex > 0; }
     // True while speeds and software limits changed by an interrupted
     // reference run still wait to be written back.
-    bool referenzWiederherstellungOffen() const { return m_referenz.sicherung.has_value(); }
+    bool referenceRestorePending() const { return m_referenz.sicherung.has_value(); }
 
     // --- public variables of the window -------------------------------------------
     QString Fahr_v_a;
@@ -238,7 +238,7 @@ public:
     kit::RangeControl sl_dauer{0, 0, 7, 1, 1};
     kit::Control pb_Grafikunterstuetzung;
     kit::Control line_schlitten;
-    int line_schlitten_left = BildBreite / 2;
+    int line_schlitten_left = PictureWidth / 2;
     // X of the software-limit marks sh_index(10) and sh_index(11); -1 = not drawn.
     std::array<int, 2> sh_index_x{-1, -1};
     kit::Control cmd_status, cmd_version, cmd_versionintern, cmd_input, cmd_sign;
@@ -273,7 +273,7 @@ protected:
     // Sets a bar value as the program does: under the event lock it never
     // posts; outside the bar's range it is refused, never clamped.
     bool balkenSetzen(kit::RangeControl& bar, int value, bool sperre);
-    void nullAnzeige();
+    void zeroDisplay();
 
 private:
     // The software-limit texts last shown or accepted (minus, plus): a
@@ -281,38 +281,38 @@ private:
     QString m_limitTexts[2] = {QStringLiteral("0"), QStringLiteral("0")};
 
     // --- steps of the reference run ------------------------------------------------
-    bool referenzStart(double& phase);
-    void referenzEnde(double& phase);
-    void referenzAbbrechen(double& phase, const QString& meldung);
+    bool referenceStart(double& phase);
+    void referenceEnd(double& phase);
+    void referenceAbort(double& phase, const QString& meldung);
     // Writes the saved speeds and limits back to their unit; keeps them when
     // the unit did not answer.
-    void referenzWiederherstellen();
-    std::optional<double> referenzPosition(double& phase);
-    std::optional<QString> referenzSchalter();
-    QString referenzSenden(const QString& befehl);
-    QString referenzRelativ(bool plus);
-    QString referenzAbsolut(double counts);
-    bool minusSchalter() const;
-    bool plusSchalter() const;
-    QString referenzEcho(QChar art, const QString& ende) const;
-    void referenzPollen();
-    bool referenzFreifahren(bool vonPlus);
-    enum class Kantenschritt { Wartet, Weiter, Geschlossen, Abgebrochen };
-    Kantenschritt referenzKante(bool plus, double& phase);
+    void referenceRestore();
+    std::optional<double> referencePosition(double& phase);
+    std::optional<QString> referenceSwitch();
+    QString referenceSend(const QString& befehl);
+    QString referenceRelative(bool plus);
+    QString referenceAbsolute(double counts);
+    bool minusSwitch() const;
+    bool plusSwitch() const;
+    QString referenceEcho(QChar art, const QString& ende) const;
+    void referencePoll();
+    bool referenceClearSwitch(bool fromPlus);
+    enum class EdgeStep { Waiting, Next, Closed, Aborted };
+    EdgeStep referenceEdge(bool plus, double& phase);
     // One member per phase (RefPhase).
-    void referenzEinstieg(double& phase);
-    void referenzMinusVerlassen(double& phase);
-    void referenzZumPlusSchalter(double& phase);
-    void referenzPlusVerlassen(double& phase);
-    void referenzKantePlus(double& phase);
-    void referenzZurueckVonPlus(double& phase);
-    void referenzMinusseite(double& phase);
-    void referenzZumMinusSchalter(double& phase);
-    void referenzMinusVerlassenFein(double& phase);
-    void referenzKanteMinus(double& phase);
-    void referenzZumStart(double& phase);
-    void referenzAbschluss(double& phase);
-    void referenzVerworfen(double& phase);
+    void referenceEntry(double& phase);
+    void referenceLeaveMinus(double& phase);
+    void referenceToPlusSwitch(double& phase);
+    void referenceLeavePlus(double& phase);
+    void referenceEdgePlus(double& phase);
+    void referenceBackFromPlus(double& phase);
+    void referenceMinusSide(double& phase);
+    void referenceToMinusSwitch(double& phase);
+    void referenceLeaveMinusFine(double& phase);
+    void referenceEdgeMinus(double& phase);
+    void referenceToStart(double& phase);
+    void referenceFinish(double& phase);
+    void referenceDiscarded(double& phase);
 
     // No unit answered: the no-answer text, or nothing from a closed port.
     static bool unbeantwortet(const QString& reply);
@@ -324,7 +324,7 @@ private:
     kit::Control& toolButton(ToolButton which);
     // A shared tool window moved from control center `previous` to this one.
     void toolWindowTakenFrom(int previous, ToolButton which) const;
-    void softwareGrenze(bool plus);
+    void softwareLimit(bool plus);
     void postfachSenden();
     void bewegungsende();
     void grafikunterstuetzung();
@@ -338,5 +338,5 @@ private:
     bool m_imZyklus = false;
     leitstand::Referenzfahrt m_referenz;
     // The position the index capture reported, while the index display is green.
-    std::optional<double> m_indexZaehler;
+    std::optional<double> m_indexCounter;
 };

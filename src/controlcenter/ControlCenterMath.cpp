@@ -12,7 +12,7 @@ namespace leitstand {
 
 bool imZaehlbereich(double counts)
 {
-    return std::isfinite(counts) && std::fabs(counts) <= MaxZaehler;
+    return std::isfinite(counts) && std::fabs(counts) <= MaxCounter;
 }
 
 std::optional<double> zahlLesen(const QString& text, bool komma)
@@ -46,7 +46,7 @@ std::optional<double> zahlLesen(const QString& text, bool komma)
     return v;
 }
 
-QString zahlText(double value, bool komma)
+QString numberText(double value, bool komma)
 {
     QString s = QString::number(value, 'g', 15);
     if (komma)
@@ -158,7 +158,7 @@ std::optional<Rohwert> geschwindigkeitEingabe(std::optional<double> typed, doubl
         v = vmax;
     if (v < vmin)  // vmax below vmin: the slowest speed there is
         v = vmin;
-    const double raw = std::clamp(aufGanzzahl(v / vmin), 0.0, double(MaxRohGeschwindigkeit));
+    const double raw = std::clamp(aufGanzzahl(v / vmin), 0.0, double(MaxRawSpeed));
     return Rohwert{v, int(raw)};
 }
 
@@ -169,9 +169,9 @@ std::optional<Rohwert> beschleunigungEingabe(std::optional<double> typed, double
     double a = typed.value_or(amin);
     if (a < amin)
         a = amin;
-    if (a > MaxRohBeschleunigung)
-        a = MaxRohBeschleunigung;
-    const double raw = std::clamp(aufGanzzahl(a / amin), double(MinRohBeschleunigung), double(MaxRohBeschleunigung));
+    if (a > MaxRawAcceleration)
+        a = MaxRawAcceleration;
+    const double raw = std::clamp(aufGanzzahl(a / amin), double(MinRawAcceleration), double(MaxRawAcceleration));
     // The box shows what goes on the wire, after the raw clamp.
     return Rohwert{raw * amin, int(raw)};
 }
@@ -214,7 +214,7 @@ std::optional<QString> fahrbefehl(const QString& kennung, QChar letter, double c
     return QStringLiteral("[1") + kennung + letter + arg + QLatin1Char(']');
 }
 
-Postteile postTeilen(const QString& post)
+Postteile splitPost(const QString& post)
 {
     const qsizetype end = post.indexOf(QLatin1Char(']'));
     if (end < 0)
@@ -258,7 +258,7 @@ std::optional<Endschalterfarben> endschalterFarben(const QString& zustand)
     return std::nullopt;
 }
 
-Joystick joystickAus(const QString& inReply)
+Joystick joystickOff(const QString& inReply)
 {
     if (inReply.mid(12, 1) == QLatin1String("C"))
         return Joystick::Schnell;

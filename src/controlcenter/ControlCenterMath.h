@@ -24,20 +24,20 @@ constexpr quint32 Grau = 0xC0C0C0;      // neutral, free
 constexpr quint32 Weiss = 0xFFFFFF;     // input box normal
 
 // The signed 24-bit position counter of an axis controller.
-constexpr double MaxZaehler = 8388607;
+constexpr double MaxCounter = 8388607;
 bool imZaehlbereich(double counts);
 
 // Raw speed is 16 bits; raw acceleration 1..32767.
-constexpr int MaxRohGeschwindigkeit = 65535;
-constexpr int MinRohBeschleunigung = 1;
-constexpr int MaxRohBeschleunigung = 32767;
+constexpr int MaxRawSpeed = 65535;
+constexpr int MinRawAcceleration = 1;
+constexpr int MaxRawAcceleration = 32767;
 
 // --- numbers -------------------------------------------------------------------
 // The text as a number, with the locale's decimal separator (`komma`): digits,
 // one separator, an optional leading sign. Empty or anything else: nothing.
 std::optional<double> zahlLesen(const QString& text, bool komma);
 // A plain number as text, shortest form, with the locale's separator.
-QString zahlText(double value, bool komma);
+QString numberText(double value, bool komma);
 // A mask such as "##0.000 mm": the part up to the first blank is the number
 // mask, the rest is appended as it stands.
 QString maskiert(double value, const QString& mask, bool komma);
@@ -126,7 +126,7 @@ struct Postteile
     QString erster;
     QString zweiter;
 };
-Postteile postTeilen(const QString& post);
+Postteile splitPost(const QString& post);
 // Time-out of the first command: 4 s for the store commands "[0ff..", else
 // the default.
 double erstesZeitlimit(const QString& erster);
@@ -148,7 +148,7 @@ struct Endschalterfarben
 std::optional<Endschalterfarben> endschalterFarben(const QString& zustand);
 // Whether the "[0IN]" reply shows a joystick, and which speed it reads.
 enum class Joystick { Keiner, Schnell, Langsam };
-Joystick joystickAus(const QString& inReply);
+Joystick joystickOff(const QString& inReply);
 
 // --- key filters -------------------------------------------------------------------------
 enum class Eingabefeld { Zahl, GrenzeMinus, GrenzePlus };

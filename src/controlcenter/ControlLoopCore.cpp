@@ -12,7 +12,7 @@
 #include <cmath>
 
 namespace {
-constexpr double MaxZaehler = 8388607;
+constexpr double MaxCounter = 8388607;
 // Drawing colours of successive recordings: black, blue, red, green, orange, magenta.
 constexpr std::array<quint32, 6> Farben{0x000000, 0xFF0000, 0x0000FF, 0x00C000, 0x0080FF, 0xFF00FF};
 const QStringList StreckenMm{"0,1", "0,2", "0,5", "1", "2", "5", "10", "20", "50", "100"};
@@ -83,7 +83,7 @@ void ControlLoopCore::anzeigen() const
 
 void ControlLoopCore::SetFocus()
 {
-    Postfachfenster::SetFocus();
+    TrackedWindow::SetFocus();
     Form_Activate();
 }
 
@@ -269,7 +269,7 @@ void ControlLoopCore::eepromspeichern()
     cmd_save.text = QStringLiteral("??");
     Button_Disable();
     anzeigen();
-    const QString antwort = senden(QStringLiteral("[0ff01]"), EepromZeit);
+    const QString antwort = senden(QStringLiteral("[0ff01]"), EepromTime);
     Button_enable();
     cmd_save.text = antwort.isEmpty() || antwort == keine_Antwort ? KeineAntwort : antwort;
     anzeigen();
@@ -289,7 +289,7 @@ void ControlLoopCore::Diag_Aufzeichnung(int& Aufzeichnungsschritt)
     if (!m_env.registry)
         return;
     m_env.registry->Flaganzcom = 1;
-    if (Aufzeichnungsschritt == 1 && !schrittStarten(Aufzeichnungsschritt))
+    if (Aufzeichnungsschritt == 1 && !startStep(Aufzeichnungsschritt))
         return;
     if (FlagAufzeichnung != 3) {
         Aufzeichnungsschritt = 3;
@@ -311,7 +311,7 @@ void ControlLoopCore::Diag_Aufzeichnung(int& Aufzeichnungsschritt)
     aufzeichnungEnde(Aufzeichnungsschritt);
 }
 
-bool ControlLoopCore::schrittStarten(int& schritt)
+bool ControlLoopCore::startStep(int& schritt)
 {
     naechsteFarbe();
     IControlCenter* cc = gebunden();
@@ -322,7 +322,7 @@ bool ControlLoopCore::schrittStarten(int& schritt)
             cc->cmd_FahreNull_Click();
         return true;
     }
-    if (!std::isfinite(d) || std::abs(std::round(d)) > MaxZaehler) {
+    if (!std::isfinite(d) || std::abs(std::round(d)) > MaxCounter) {
         cmd_STOPP_Click();
         melden(StreckeFehler);
         schritt = 1;

@@ -38,7 +38,7 @@ struct ControlLoopEnv
     Fensterpostfach* registry = nullptr;
     // Recalculates the current axis from its loop registers; its sample time
     // in seconds afterwards.
-    std::function<CalcResult()> motfaktor_berechnen = [] { return CalcResult::IndexUngueltig; };
+    std::function<CalcResult()> motfaktor_berechnen = [] { return CalcResult::IndexInvalid; };
     std::function<double()> st = [] { return 0.0; };
 
     ControlLoopEnv completed() const;
@@ -61,7 +61,7 @@ public:
     static constexpr int Werte = 101;
     static constexpr int AufzeichnungLaenge = 5 + Werte * 7 - 1;
     static constexpr double SchrittZeit = 30.0;
-    static constexpr double EepromZeit = 5.0;
+    static constexpr double EepromTime = 5.0;
     static constexpr double SchreibZeit = 0.2;
 
     // Picture coordinates (twips) of the design lines.
@@ -151,7 +151,7 @@ private:
     void naechsteFarbe();
     // Runs the step and fetches the record; false when the recording ends
     // without a curve (the stop path ran or a message said why).
-    bool schrittStarten(int& schritt);
+    bool startStep(int& schritt);
     void kurveZeichnen(const QList<qint32>& w, double vP, double T, double z);
     void aufzeichnungEnde(int& schritt);
     void linie(double x1, double y1, double x2, double y2);

@@ -9,7 +9,7 @@
 
 namespace leitstand {
 
-QString fahrEcho(const QString& kennung, QChar art, const QString& ende)
+QString moveEcho(const QString& kennung, QChar art, const QString& ende)
 {
     return QStringLiteral("[1") + kennung + art + ende + QLatin1Char(']');
 }
@@ -21,10 +21,10 @@ std::optional<QString> antwortZiffern(const QString& reply, const QString& comma
         return std::nullopt;
     const QString echo = command.endsWith(QLatin1Char(']')) ? command.chopped(1) : command;
     const QString roh = reply.mid(echo.size() + 1, digits);
-    bool alleHex = roh.size() == digits;
+    bool allHex = roh.size() == digits;
     for (const QChar c : roh)
-        alleHex = alleHex && c.unicode() < 128 && std::isxdigit(c.unicode());
-    if (alleHex)
+        allHex = allHex && c.unicode() < 128 && std::isxdigit(c.unicode());
+    if (allHex)
         return roh.toUpper();
     // Fewer digits than the write wants: the same value, widened.
     return digits == 8 ? hex8(*wert) : hex8(*wert).right(digits);
@@ -49,7 +49,7 @@ QString indexText(double wert, double aufloesung, bool komma)
         return formatMask(wert, QStringLiteral("#0.00000"), komma);
     if (gleich(0.001))
         return formatMask(wert, QStringLiteral("#0.000000"), komma);
-    return zahlText(wert, komma);
+    return numberText(wert, komma);
 }
 
 } // namespace leitstand

@@ -58,7 +58,7 @@ struct Referenzfahrt
 
 // The reply of a move with drive type `kennung` and letter `art` ("R" or
 // "A"): "[1FR!]", "[1FR?0019]" ... for `ende` "!", "?0019" ...
-QString fahrEcho(const QString& kennung, QChar art, const QString& ende);
+QString moveEcho(const QString& kennung, QChar art, const QString& ende);
 
 // The value digits of an accepted reply to `command`, exactly `digits` of
 // them as the controller wants them back in a write. A shorter valid value is

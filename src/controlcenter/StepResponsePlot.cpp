@@ -18,7 +18,7 @@ double eng(double v)
 
 StepResponsePlot::StepResponsePlot(QWidget* parent)
     : QWidget(parent),
-      m_layer(twipsToPixels(BreiteTwips), twipsToPixels(HoeheTwips), QImage::Format_ARGB32_Premultiplied)
+      m_layer(twipsToPixels(WidthTwips), twipsToPixels(HeightTwips), QImage::Format_ARGB32_Premultiplied)
 {
     m_layer.fill(Qt::transparent);
     setFixedSize(m_layer.size());

@@ -13,8 +13,8 @@ class StepResponsePlot final : public QWidget
 {
 public:
     // Size of the picture in twips.
-    static constexpr int BreiteTwips = 6200;
-    static constexpr int HoeheTwips = 5600;
+    static constexpr int WidthTwips = 6200;
+    static constexpr int HeightTwips = 5600;
 
     explicit StepResponsePlot(QWidget* parent = nullptr);
 

@@ -207,14 +207,14 @@ ControlCenterEnv controlCenterEnv(frm_main& main, ParamsContext& params, const C
     env.recorder = [&main] { return main.recorder(); };
     env.controlLoop = [&main] { return main.controlLoopWindow(); };
     env.initWindow = tools.initWindow;
-    env.initWindowVorhanden = tools.initWindowVorhanden;
-    env.entladen = [](Postfachfenster* w) {
+    env.existingInitWindow = tools.existingInitWindow;
+    env.entladen = [](TrackedWindow* w) {
         if (QWidget* f = w ? w->form() : nullptr)
             f->close();
     };
-    env.driftAktiv = tools.driftAktiv;
+    env.driftActive = tools.driftActive;
     env.setDriftmerker = tools.setDriftmerker;
-    env.driftStarten = tools.driftStarten;
+    env.startDrift = tools.startDrift;
     return env;
 }
 

@@ -50,15 +50,15 @@ private:
 
 // Builds the program's surroundings of a control center from the main window
 // and the parameter models. `initWindow` leads to the initialisation command
-// list window once it exists; `initWindowVorhanden` returns it only when it
+// list window once it exists; `existingInitWindow` returns it only when it
 // does, without creating it.
 struct ControlCenterTools
 {
     std::function<IInitWindow*()> initWindow;
-    std::function<IInitWindow*()> initWindowVorhanden;
-    std::function<bool()> driftAktiv;
+    std::function<IInitWindow*()> existingInitWindow;
+    std::function<bool()> driftActive;
     std::function<void(int)> setDriftmerker;
-    std::function<void(double)> driftStarten;
+    std::function<void(double)> startDrift;
 };
 ControlCenterEnv controlCenterEnv(frm_main& main, ParamsContext& params, const ControlCenterTools& tools = {});
 

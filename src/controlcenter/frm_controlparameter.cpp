@@ -109,7 +109,7 @@ void installControlLoop(frm_main& main, ParamsContext& params)
     env.motfaktor_berechnen = [&params] { return params.motfaktor_berechnen(); };
     env.st = [&params] {
         const AxisParameterStore& store = params.store();
-        return store.indexGueltig() ? store.st() : 0.0;
+        return store.indexValid() ? store.st() : 0.0;
     };
     main.setControlLoopFactory([env, &main]() -> IControlLoopWindow* {
         auto* w = new frm_controlparameter(env, &main);

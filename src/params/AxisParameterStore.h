@@ -9,7 +9,7 @@
 // control center's axis on every tick): set it and read within one handler.
 // The setter stores any value of 0 or more; an axis-indexed access while
 // `Index` is above 30 reads and writes nothing and throws AchsindexFehler,
-// which the caller catches (`indexGueltig()` tells beforehand).
+// which the caller catches (`indexValid()` tells beforehand).
 //
 // Setters store what they are given and send nothing; the calculation
 // (MotorFactorCalculator) derives the drive values.
@@ -51,7 +51,7 @@ public:
     int Index() const { return m_index; }
     // Below 0 stores 0; anything else is stored unchanged.
     void setIndex(int index) { m_index = index < 0 ? 0 : index; }
-    bool indexGueltig() const { return m_index >= 0 && m_index < Achsen; }
+    bool indexValid() const { return m_index >= 0 && m_index < Achsen; }
     static bool achseGueltig(int achse) { return achse >= 0 && achse < Achsen; }
 
     // --- properties of axis `Index` (throw AchsindexFehler) ------------------

@@ -52,7 +52,7 @@ BerechnungCore::BerechnungCore(ParamWindowEnv env) : m_env(std::move(env))
     Label5.text = Label6.text = QStringLiteral("mm/s");
     Label7.text = QStringLiteral("mm/s²");
     Label8.text = QStringLiteral("µm");
-    boxZustaende();
+    boxStates();
 }
 
 bool BerechnungCore::keineEinheit() const
@@ -97,7 +97,7 @@ void BerechnungCore::anzeigen(const MotorFactorDisplay& d)
 
 void BerechnungCore::Form_Activate()
 {
-    if (m_env.folgeControlCenter(cb_adressenauswahl))
+    if (m_env.followControlCenter(cb_adressenauswahl))
         cb_adressenauswahl_Click();
 }
 
@@ -106,7 +106,7 @@ void BerechnungCore::boxenZeigen()
     const bool komma = m_env.komma();
     Achsdatensatz& r = m_env.params->store().datensatz(cb_adressenauswahl.listIndex);
     for (int n : {1, 6, 2, 3, 5, 0, 4, 8, 9, 10, 7})
-        text_MFB[std::size_t(n)].text = zahlText(*feld(r, n), komma);
+        text_MFB[std::size_t(n)].text = numberText(*feld(r, n), komma);
     text_MFB[9].text = formatMask(r.vmin, QStringLiteral("######0.000000"), komma);
 }
 
@@ -130,7 +130,7 @@ void BerechnungCore::cb_adressenauswahl_Click()
     const Achsdatensatz& r = store.datensatz(achse);
     ob_MotFak[0].checked = r.Motfak_manuell != 1;
     ob_MotFak[1].checked = r.Motfak_manuell == 1;
-    boxZustaende();
+    boxStates();
     {
         // The previous unit is still selected here: the rotary box's
         // calculation waits for the one on this axis's unit below.
@@ -223,7 +223,7 @@ void BerechnungCore::kaestchenSetzen(bool massstab, bool dreh)
     }
 }
 
-void BerechnungCore::boxZustaende()
+void BerechnungCore::boxStates()
 {
     const bool manuell = ob_MotFak[1].checked;
     for (int n = 0; n <= 6; ++n)
@@ -237,7 +237,7 @@ void BerechnungCore::ob_MotFak_Click(int index)
 {
     ob_MotFak[0].checked = index == 0;
     ob_MotFak[1].checked = index == 1;
-    boxZustaende();
+    boxStates();
     if (!keineEinheit())
         m_env.params->store().datensatz(cb_adressenauswahl.listIndex).Motfak_manuell = index == 1 ? 1 : 0;
 }
@@ -340,10 +340,10 @@ void BerechnungCore::cmd_KopEin_Click(int index)
     store.setDrehantrieb(achse, k.drehantrieb);
     const bool komma = m_env.komma();
     for (int n = 0; n < Boxen; ++n)
-        text_MFB[std::size_t(n)].text = zahlText(*feld(r, n), komma);
+        text_MFB[std::size_t(n)].text = numberText(*feld(r, n), komma);
     ob_MotFak[0].checked = k.Motfak_manuell != 1;
     ob_MotFak[1].checked = k.Motfak_manuell == 1;
-    boxZustaende();
+    boxStates();
     kaestchenSetzen(k.Massstabsachse == 1, k.drehantrieb == 1);
 }
 
@@ -357,7 +357,7 @@ void BerechnungCore::Button_enable()
     for (kit::Control* c : {&cmd_Berechnung, &cmd_KopEin[0], &cb_IM, &cb_ESM, &cb_ESP, &cb_IP, &chb_Massstab,
                             &ob_MotFak[0], &ob_MotFak[1]})
         c->enabled = true;
-    boxZustaende();
+    boxStates();
 }
 
 void BerechnungCore::Button_Disable()

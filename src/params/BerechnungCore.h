@@ -74,7 +74,7 @@ private:
     void flagSpeichern(int Achsdatensatz::*feld, const kit::Control& box);
     void kaestchenSetzen(bool massstab, bool dreh);
     void boxenZeigen();
-    void boxZustaende();
+    void boxStates();
     void motfaktor_berechnen();
 
     ParamWindowEnv m_env;

@@ -57,9 +57,9 @@ ConfigContent ConfigFile::collect() const
         c.achsen[std::size_t(a)] = m_store.datensatz(a);
         c.drehantrieb[std::size_t(a)] = m_store.drehantriebFlag(a);
     }
-    for (int i = 0; i < ConfigContent::InitBefehle; ++i)
+    for (int i = 0; i < ConfigContent::InitCommands; ++i)
         c.init[std::size_t(i)] = m_init.arraybefehle_get(i);
-    for (int i = 0; i < ConfigContent::Init2Befehle; ++i)
+    for (int i = 0; i < ConfigContent::Init2Commands; ++i)
         c.init2[std::size_t(i)] = m_init2.arraybefehle_get(i);
     // A flag never set (empty) is written as 0.
     for (int i = 0; i < ConfigContent::Optionen; ++i)
@@ -74,15 +74,15 @@ void ConfigFile::apply(const ConfigContent& c)
     // changes as when the values were read one by one.
     for (int a = 0; a < ConfigContent::Achsen; ++a)
         m_store.datensatz(a) = c.achsen[std::size_t(a)];
-    for (int i = 0; i < ConfigContent::ErsteInitBefehle; ++i)
+    for (int i = 0; i < ConfigContent::FirstInitCommands; ++i)
         m_init.arraybefehle_let(i, c.init[std::size_t(i)]);
-    for (int i = 0; i < ConfigContent::Init2Befehle; ++i)
+    for (int i = 0; i < ConfigContent::Init2Commands; ++i)
         m_init2.arraybefehle_let(i, c.init2[std::size_t(i)]);
     for (int i = 0; i < ConfigContent::Optionen; ++i)
         m_flags.setText(i, QString::number(c.optionen[std::size_t(i)]));
     for (int a = 0; a < ConfigContent::Achsen; ++a)
         m_store.setDrehantrieb(a, c.drehantrieb[std::size_t(a)]);
-    for (int i = ConfigContent::ErsteInitBefehle; i < ConfigContent::InitBefehle; ++i)
+    for (int i = ConfigContent::FirstInitCommands; i < ConfigContent::InitCommands; ++i)
         m_init.arraybefehle_let(i, c.init[std::size_t(i)]);
     m_flags.setStelleIndex(c.rundungsstelle);
 }
@@ -92,8 +92,8 @@ bool ConfigFile::speichern(const QString& aktion)
     // Every save ends by having the control centers set up again, a cancelled
     // or failed one included.
     const auto atEnd = qScopeGuard([this] {
-        if (comMotflagSetzen)
-            comMotflagSetzen();
+        if (setComMotflag)
+            setComMotflag();
     });
     QString name;
     if (aktion == Manuell) {
@@ -126,8 +126,8 @@ bool ConfigFile::laden(const QString& aktion)
     // Past the dialog every load ends by having the control centers set up
     // again, a failed one included.
     const auto atEnd = qScopeGuard([this] {
-        if (comMotflagSetzen)
-            comMotflagSetzen();
+        if (setComMotflag)
+            setComMotflag();
     });
     if (!QFileInfo::exists(name) && aktion == Auto)
         return false;

@@ -46,7 +46,7 @@ public:
     // Called at the end of every save (a cancelled one included) and of every
     // load that was not cancelled in its dialog, whether it succeeded or not,
     // so that the main loop sets up every control center again (`com_motflag` = 1).
-    std::function<void()> comMotflagSetzen;
+    std::function<void()> setComMotflag;
 
     // The message for a file that could not be read or written.
     static QString failureMessage(const QString& name);

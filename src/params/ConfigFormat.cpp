@@ -19,7 +19,7 @@ std::optional<QByteArray> writeConfig(const ConfigContent& c, QString* error)
                 w.writeDouble(v);
         });
     }
-    for (int i = 0; i < ConfigContent::ErsteInitBefehle; ++i)
+    for (int i = 0; i < ConfigContent::FirstInitCommands; ++i)
         w.writeString(c.init[std::size_t(i)]);
     for (const QString& s : c.init2)
         w.writeString(s);
@@ -27,7 +27,7 @@ std::optional<QByteArray> writeConfig(const ConfigContent& c, QString* error)
         w.writeInteger(f);
     for (int d : c.drehantrieb)
         w.writeInteger(d);
-    for (int i = ConfigContent::ErsteInitBefehle; i < ConfigContent::InitBefehle; ++i)
+    for (int i = ConfigContent::FirstInitCommands; i < ConfigContent::InitCommands; ++i)
         w.writeString(c.init[std::size_t(i)]);
     w.writeInteger(c.rundungsstelle);
     if (!w.ok()) {
@@ -76,7 +76,7 @@ std::optional<StartConfig> parseStartConfig(const QByteArray& bytes)
     // records, both command lists' first parts and the option flags (nine in
     // the saved layout, seven in the older one).
     const int records = ConfigContent::Achsen - 2;
-    const int before = records * Achsdatensatz::Werte + ConfigContent::ErsteInitBefehle + ConfigContent::Init2Befehle;
+    const int before = records * Achsdatensatz::Werte + ConfigContent::FirstInitCommands + ConfigContent::Init2Commands;
     int gap = 0;
     if (r.count() == ConfigContent::Werte)
         gap = before + ConfigContent::Optionen;
@@ -121,9 +121,9 @@ std::optional<ConfigContent> parseConfig(const QByteArray& bytes, QString* error
         }
         return true;
     };
-    if (!readStrings(c.init.data(), ConfigContent::ErsteInitBefehle))
+    if (!readStrings(c.init.data(), ConfigContent::FirstInitCommands))
         return fail("command expected");
-    if (!readStrings(c.init2.data(), ConfigContent::Init2Befehle))
+    if (!readStrings(c.init2.data(), ConfigContent::Init2Commands))
         return fail("command expected");
     for (int& f : c.optionen) {
         const auto n = r.readInteger();
@@ -137,8 +137,8 @@ std::optional<ConfigContent> parseConfig(const QByteArray& bytes, QString* error
             return fail("rotary flag expected");
         d = *n;
     }
-    if (!readStrings(c.init.data() + ConfigContent::ErsteInitBefehle,
-                     ConfigContent::InitBefehle - ConfigContent::ErsteInitBefehle))
+    if (!readStrings(c.init.data() + ConfigContent::FirstInitCommands,
+                     ConfigContent::InitCommands - ConfigContent::FirstInitCommands))
         return fail("command expected");
     // A rounding position the list does not have is taken as its nearest end.
     const auto stelle = r.readInteger();

@@ -22,18 +22,18 @@
 struct ConfigContent
 {
     static constexpr int Achsen = 31;
-    static constexpr int InitBefehle = 30;
-    static constexpr int Init2Befehle = 13;
-    static constexpr int ErsteInitBefehle = 13;
+    static constexpr int InitCommands = 30;
+    static constexpr int Init2Commands = 13;
+    static constexpr int FirstInitCommands = 13;
     static constexpr int Optionen = 9;
-    static constexpr int Werte = Achsen * Achsdatensatz::Werte + ErsteInitBefehle + Init2Befehle + Optionen +
-                                 Achsen + (InitBefehle - ErsteInitBefehle) + 1;
+    static constexpr int Werte = Achsen * Achsdatensatz::Werte + FirstInitCommands + Init2Commands + Optionen +
+                                 Achsen + (InitCommands - FirstInitCommands) + 1;
     // Value index (0-based) where the rotary-axis block begins.
-    static constexpr int DrehantriebStart = Achsen * Achsdatensatz::Werte + ErsteInitBefehle + Init2Befehle + Optionen;
+    static constexpr int DrehantriebStart = Achsen * Achsdatensatz::Werte + FirstInitCommands + Init2Commands + Optionen;
 
     std::array<Achsdatensatz, Achsen> achsen{};
-    std::array<QString, InitBefehle> init{};
-    std::array<QString, Init2Befehle> init2{};
+    std::array<QString, InitCommands> init{};
+    std::array<QString, Init2Commands> init2{};
     // Option flags as whole numbers: 0 off, 1 on, 2 greyed (counts as off).
     std::array<int, Optionen> optionen{};
     std::array<int, Achsen> drehantrieb{};

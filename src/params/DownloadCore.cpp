@@ -15,7 +15,7 @@ const QString Bitte = QStringLiteral("??");
 const QStringList Baudraten{QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
                             QStringLiteral("57600"), QStringLiteral("115200")};
 
-bool istHex(const QString& text)
+bool isHex(const QString& text)
 {
     if (text.isEmpty())
         return false;
@@ -122,11 +122,11 @@ bool DownloadCore::keineEinheit() const
     return i >= AxisParameterStore::Achsen || (i > 0 && cb_adressenauswahl.selected().isEmpty());
 }
 
-void DownloadCore::snapshotNehmen()
+void DownloadCore::takeSnapshot()
 {
     AxisParameterStore& store = m_env.params->store();
     store.setIndex(cb_adressenauswahl.listIndex);
-    if (!store.indexGueltig())
+    if (!store.indexValid())
         return;
     m_snap.Motfak = store.Motfak();
     m_snap.vmax = store.vmax();
@@ -220,7 +220,7 @@ void DownloadCore::wert_anzeigen(int i, double roh)
 
 void DownloadCore::Form_Activate()
 {
-    if (m_env.folgeControlCenter(cb_adressenauswahl))
+    if (m_env.followControlCenter(cb_adressenauswahl))
         cb_adressenauswahl_Click();
     else if (online())
         // While the window was hidden other windows may have selected theirs.
@@ -266,7 +266,7 @@ void DownloadCore::cb_adressenauswahl_Click()
 
 void DownloadCore::cmd_auslesen_Click()
 {
-    snapshotNehmen();
+    takeSnapshot();
     einheitenSetzen();
     if (!online())
         return;
@@ -290,7 +290,7 @@ void DownloadCore::cmd_auslesen_Click()
         }
         const int stellen = Schreibbefehle.value(i).size() - 5;
         const QString daten = reply.mid(5, stellen);
-        if (!angenommen(reply) || reply.size() != stellen + 6 || daten.size() != stellen || !istHex(daten)) {
+        if (!angenommen(reply) || reply.size() != stellen + 6 || daten.size() != stellen || !isHex(daten)) {
             wert_anzeigen(i, std::nan(""));  // a failed read leaves the box empty
             continue;
         }
@@ -441,33 +441,33 @@ void DownloadCore::cb_Adressenwechsel_Click()
     const int neu = cb_Adressenwechsel.listIndex;
     if (neu < 1 || !online())
         return;
-    const QString neuText = cb_Adressenwechsel.selected();
+    const QString newText = cb_Adressenwechsel.selected();
     if (neu >= AxisParameterStore::Achsen) {
         m_env.ui->message(NichtVergebbar, TitelAdresse, MsgButtons::Ok);
         return;
     }
     const int alt = cb_adressenauswahl.listIndex;
     const QString altText = cb_adressenauswahl.selected();
-    m_env.bus->einheit_waehlen(neuText);
+    m_env.bus->einheit_waehlen(newText);
     const bool frei = m_env.senden(QStringLiteral("[0ST]"), 0.2) == keine_Antwort;
     MsgResult antwort = MsgResult::No;
     if (!frei)
         m_env.ui->message(Vergeben, TitelAdresse, MsgButtons::Ok);
     else
         antwort = m_env.ui->message(QStringLiteral("Wollen Sie die Achsnummer von ") + altText +
-                                        QStringLiteral(" nach ") + neuText + QStringLiteral(" vergeben?"),
+                                        QStringLiteral(" nach ") + newText + QStringLiteral(" vergeben?"),
                                     TitelAdresse, MsgButtons::YesNo, MsgIcon::Question);
     m_env.bus->einheit_waehlen(altText);
     if (!frei || antwort != MsgResult::Yes)
         return;
-    if (!angenommen(m_env.senden(QStringLiteral("[0CS") + neuText + QLatin1Char(']'), 0.2)))
+    if (!angenommen(m_env.senden(QStringLiteral("[0CS") + newText + QLatin1Char(']'), 0.2)))
         return;
-    m_env.arrayAchsenAe(neuText, neu);
+    m_env.arrayAchsenAe(newText, neu);
     m_env.arrayAchsenAe(QString(), alt);
     if (neu >= cb_adressenauswahl.items.size())
         return;
     if (cb_adressenauswahl.items.at(neu).isEmpty())
-        cb_adressenauswahl.items[neu] = neuText;
+        cb_adressenauswahl.items[neu] = newText;
     cb_adressenauswahl.listIndex = neu;
     cb_adressenauswahl_Click();
     const bool warOnline = online();

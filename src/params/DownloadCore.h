@@ -110,7 +110,7 @@ public:
     void setDisplayIndex(int i) { cb_adressenauswahl.listIndex = i; }
 
 private:
-    void snapshotNehmen();
+    void takeSnapshot();
     void setBox(int i, const QString& text);
     void einheitenSetzen();
     QString kennung(const QString& text) const;

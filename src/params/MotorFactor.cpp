@@ -60,7 +60,7 @@ std::optional<DriveValues> driveValues(const Achsdatensatz& r, double st, bool m
     v.vmin = 1.0 / (m * st);
     if (motNeu) {
         v.vmin = v.vmin / Feinteiler;
-        v.vmaxlimit = v.vmin * VmaxNeu;
+        v.vmaxlimit = v.vmin * VmaxNew;
     } else {
         v.vmaxlimit = v.vmin * VmaxAlt;
     }
@@ -110,12 +110,12 @@ QString MotorFactorCalculator::formatResolution(double motfak, bool rotary, bool
 
 CalcResult MotorFactorCalculator::motfaktor_berechnen()
 {
-    if (!m_store.indexGueltig())
-        return CalcResult::IndexUngueltig;
+    if (!m_store.indexValid())
+        return CalcResult::IndexInvalid;
     const int achse = m_store.Index();
     Achsdatensatz& rec = m_store.datensatz(achse);
 
-    double vorteiler = VorteilerStandard;
+    double vorteiler = DefaultPrescaler;
     if (m_flags.on(OptionFlags::MotNeu)) {
         const QString reply = send(QStringLiteral("[1sT]"));
         if (!silent(reply))

@@ -30,12 +30,12 @@ inline const QString BerechnungFehlerhaft = QStringLiteral("Berechnung ist Fehle
 
 // Constants of the controller.
 namespace motorfactor {
-constexpr double VorteilerStandard = 127;
+constexpr double DefaultPrescaler = 127;
 inline const QString RegisterStandard = QStringLiteral("7C");
 constexpr double Taktteiler = 16000000.0;
 constexpr double Geschwindigkeitsfaktor = 16.667;
 constexpr double VmaxAlt = 112;     // ceiling of vmax in units of vmin, older controller
-constexpr double VmaxNeu = 65535;   // the same with option flag 8
+constexpr double VmaxNew = 65535;   // the same with option flag 8
 constexpr double Feinteiler = 256;  // extra divisor of vmin with flag 8; divisor of amin
 constexpr int RegisterMin = 15;
 constexpr int RegisterMax = 249;
@@ -75,7 +75,7 @@ enum class CalcResult {
     Berechnet,       // all values stored
     Manuell,         // typed motor factor: only the prescaler was read
     Fehlerhaft,      // the message was shown; see the header comment for what was stored
-    IndexUngueltig,  // `Index` outside 0..30: nothing sent, nothing stored, no message
+    IndexInvalid,  // `Index` outside 0..30: nothing sent, nothing stored, no message
 };
 
 class MotorFactorCalculator

@@ -25,7 +25,7 @@ bool leseZahl(const QString& text, bool komma, double& value)
     return true;
 }
 
-QString zahlText(double value, bool komma)
+QString numberText(double value, bool komma)
 {
     QString t = QString::number(value, 'g', 15);
     if (komma)
@@ -39,7 +39,7 @@ QString ParamWindowEnv::senden(const QString& command, double timeout, int mode)
     return reply.isEmpty() ? keine_Antwort : reply;
 }
 
-bool ParamWindowEnv::folgeControlCenter(kit::ListControl& list) const
+bool ParamWindowEnv::followControlCenter(kit::ListControl& list) const
 {
     const int cc = controlCenterIndex();
     if (cc < 0)

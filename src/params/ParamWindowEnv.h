@@ -35,11 +35,11 @@ struct ParamWindowEnv
     // One exchange; "1" (no answer) also for a closed port.
     QString senden(const QString& command, double timeout = 0, int mode = 0) const;
     // Puts `list` on the current control center's entry; false when none is open.
-    bool folgeControlCenter(kit::ListControl& list) const;
+    bool followControlCenter(kit::ListControl& list) const;
 };
 
 // Numbers as the operator types them: the locale's decimal separator only,
 // an optional sign where allowed; nothing else. Empty text is no number.
 bool leseZahl(const QString& text, bool komma, double& value);
 // A number as plain text with the locale's separator ("47,6", "5217").
-QString zahlText(double value, bool komma);
+QString numberText(double value, bool komma);

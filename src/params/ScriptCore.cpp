@@ -109,7 +109,7 @@ void ScriptCore::Command1_Click()
 
 void ScriptCore::Check1_Click()
 {
-    Check1.colour = Check1.checked ? LoopFarbe : SingleFarbe;
+    Check1.colour = Check1.checked ? LoopColor : SingleColor;
     Check1.text = Check1.checked ? QStringLiteral("Loop") : QStringLiteral("Single");
 }
 
@@ -282,7 +282,7 @@ double ScriptCore::nextStepIn() const
 {
     if (m_phase != Phase::Pause || m_abbruch)
         return 0.0;
-    return std::max(0.0, m_pauseEnde - m_env.clock->now());
+    return std::max(0.0, m_pauseEnd - m_env.clock->now());
 }
 
 void ScriptCore::runToEnd()
@@ -300,7 +300,7 @@ bool ScriptCore::step()
     switch (m_phase) {
     case Phase::Idle: return false;
     case Phase::Pause:
-        if (!m_abbruch && m_env.clock->now() < m_pauseEnde)
+        if (!m_abbruch && m_env.clock->now() < m_pauseEnd)
             return true;
         m_phase = Phase::Line;
         zeileAbschliessen(false);
@@ -379,7 +379,7 @@ void ScriptCore::zeileAusfuehren()
             label.text = senden(t, m_zeitlimit);
         }
         if (skript::isPause(t)) {
-            m_pauseEnde = m_env.clock->now() + skript::pauseMilliseconds(t) / 1000.0;
+            m_pauseEnd = m_env.clock->now() + skript::pauseMilliseconds(t) / 1000.0;
             pause = true;
         }
         if (label.text != keine_Antwort)

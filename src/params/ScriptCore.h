@@ -48,8 +48,8 @@ public:
     static constexpr quint32 Gestartet = 0xC0C0;  // started, not answered
     static constexpr quint32 Gruen = 0xC000;
     static constexpr quint32 Rot = 0xC0;
-    static constexpr quint32 LoopFarbe = 0x8000;
-    static constexpr quint32 SingleFarbe = 0x80;
+    static constexpr quint32 LoopColor = 0x8000;
+    static constexpr quint32 SingleColor = 0x80;
     static constexpr double StoreTimeout = 10.0;
     static constexpr double PollTimeout = 0.2;
     static inline const QString Filter = QStringLiteral("Datendateien(*.dqv;*.dwl)|*.dqv;*.dwl|Alle Dateien|*.*");
@@ -65,7 +65,7 @@ public:
     kit::Control lb_adresse{.text = QStringLiteral("Address")};
     kit::Control sh_an_aus;
     kit::Control tb_wait{.text = QStringLiteral("200")};
-    kit::Control Check1{.text = QStringLiteral("Single"), .colour = SingleFarbe, .foreColour = 0xFFFFFF};
+    kit::Control Check1{.text = QStringLiteral("Single"), .colour = SingleColor, .foreColour = 0xFFFFFF};
     kit::Control zaehler{.text = QStringLiteral("0")};
     kit::Control cmd_download{.text = QStringLiteral("Download")};
     kit::Control cmd_readout{.text = QStringLiteral("Transform")};
@@ -148,5 +148,5 @@ private:
     int m_kommentar = 0;
     int m_gruppe = 0;
     double m_zeitlimit = 0;
-    double m_pauseEnde = 0;
+    double m_pauseEnd = 0;
 };

@@ -14,7 +14,7 @@ struct Box
 {
     const char* beschriftung;
     const char* einheit;  // unit label's object name, or the fixed unit text
-    bool eigenesLabel;
+    bool ownLabel;
 };
 constexpr Box kBoxen[BerechnungCore::Boxen] = {
     {"Mot.- Spg.-Konst.", "V/1000U", false},
@@ -45,7 +45,7 @@ frm_Berechnung::frm_Berechnung(ParamWindowEnv env, QWidget* parent)
         auto* box = new QLineEdit(m_ui->pBoxen);
         box->setObjectName(QStringLiteral("text_MFB_%1").arg(n));
         auto* einheit = new QLabel(m_ui->pBoxen);
-        if (b.eigenesLabel)
+        if (b.ownLabel)
             einheit->setObjectName(QString::fromLatin1(b.einheit));
         else
             einheit->setText(QString::fromUtf8(b.einheit));

@@ -16,7 +16,7 @@
 #include <algorithm>
 
 namespace {
-constexpr int ZeilenProSpalte = 26;
+constexpr int RowsPerColumn = 26;
 }  // namespace
 
 frm_download2::frm_download2(ScriptEnv env, QWidget* parent)
@@ -42,8 +42,8 @@ void frm_download2::bauen()
     raster->setHorizontalSpacing(4);
     raster->setVerticalSpacing(1);
     for (int i = 0; i < ScriptCore::Zeilen; ++i) {
-        const int zeile = i % ZeilenProSpalte;
-        const int spalte = (i / ZeilenProSpalte) * 3;
+        const int zeile = i % RowsPerColumn;
+        const int spalte = (i / RowsPerColumn) * 3;
         auto* nummer = new QLabel(QString::number(i), m_ui->pZeilen);
         nummer->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         nummer->setMinimumWidth(18);
@@ -154,10 +154,10 @@ void frm_download2::changeEvent(QEvent* event)
     if (!isActiveWindow()) {
         // Leaving for a modal box of our own (file dialog, question, error
         // box) is no change of window: its return must not clear the replies.
-        m_dialogAktiv = m_dialogAktiv || QApplication::activeModalWidget() != nullptr;
+        m_dialogActive = m_dialogActive || QApplication::activeModalWidget() != nullptr;
         return;
     }
-    if (std::exchange(m_dialogAktiv, false) || m_beschaeftigt || m_core.laeuft() || !isVisible())
+    if (std::exchange(m_dialogActive, false) || m_beschaeftigt || m_core.laeuft() || !isVisible())
         return;
     m_form.handle("frm_download2 Form_Activate", [this] { m_core.Form_Activate(); });
 }

@@ -47,5 +47,5 @@ private:
     QTimer m_schritt;
     bool m_beschaeftigt = false;
     // A modal box of ours took the activation: its return is no new activation.
-    bool m_dialogAktiv = false;
+    bool m_dialogActive = false;
 };

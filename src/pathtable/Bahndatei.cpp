@@ -174,11 +174,11 @@ QByteArray schreiben(const std::vector<QPointF>& mm)
     return out;
 }
 
-std::vector<QPointF> lesenText(const QByteArray& inhalt)
+std::vector<QPointF> readText(const QByteArray& inhalt)
 {
     const QStringList f = felder(inhalt);
     std::vector<QPointF> punkte;
-    for (qsizetype k = 0; k / 2 < MaxTextpunkte && k + 1 < f.size(); k += 2) {
+    for (qsizetype k = 0; k / 2 < MaxTextPoints && k + 1 < f.size(); k += 2) {
         if (f.at(k).isEmpty())
             break;
         const auto x = wert(f.at(k)), y = wert(f.at(k + 1));

@@ -14,7 +14,7 @@
 namespace bahndatei {
 
 // At most this many points are read from a text file.
-constexpr int MaxTextpunkte = 500;
+constexpr int MaxTextPoints = 500;
 
 // Import and export refuse a coordinate that is not finite or lies further
 // than this from zero (mm): such a value is no stage position, and it would
@@ -37,7 +37,7 @@ QByteArray schreiben(const std::vector<QPointF>& mm);
 // skipped, as is an X without its Y at the end. A pair with a field that
 // holds no number otherwise, or a coordinate that is not allowed, refuses the
 // whole file: the result is empty then.
-std::vector<QPointF> lesenText(const QByteArray& inhalt);
+std::vector<QPointF> readText(const QByteArray& inhalt);
 
 // How workbooks are read: by kelvane-xlsread in a process of its own, since
 // the workbook library is not safe on hostile files. A crash, a time-out, a

@@ -13,7 +13,7 @@ void Bahn::leeren()
 
 bool Bahn::anfuegen(double x, double y)
 {
-    if (punktzahl >= bahn::MaxPunkte)
+    if (punktzahl >= bahn::MaxPoints)
         return false;
     ++punktzahl;
     bahnX[std::size_t(punktzahl)] = x;
@@ -47,7 +47,7 @@ Verdichtung bahn_verdichten(const Bahn& alt, double delta_mm, double mm_je_einhe
     int zusaetzlich = 0, behalten = 0;
     int strich = 1;
     const auto setze = [&neu, &j](double x, double y) {
-        if (j > bahn::MaxPunkte)
+        if (j > bahn::MaxPoints)
             return false;
         neu.bahnX[std::size_t(j)] = x;
         neu.bahnY[std::size_t(j)] = y;
@@ -55,7 +55,7 @@ Verdichtung bahn_verdichten(const Bahn& alt, double delta_mm, double mm_je_einhe
     };
     const auto strichZaehlen = [&]() {
         const int n = zusaetzlich + behalten;
-        if (n > bahn::MaxTabellenpunkte)
+        if (n > bahn::MaxTablePoints)
             return false;
         v.zaehler.push_back(n);
         return true;
@@ -97,7 +97,7 @@ Verdichtung bahn_verdichten(const Bahn& alt, double delta_mm, double mm_je_einhe
         return v;
     neu.punktzahl = j;
     neu.strichanfang = alt.strichanfang;
-    for (int k = 1; k < bahn::MaxStriche; ++k)
+    for (int k = 1; k < bahn::MaxStrokes; ++k)
         neu.strichanfang[std::size_t(k)] = k <= int(neueAnfaenge.size()) ? neueAnfaenge[std::size_t(k - 1)] : 0;
     v.ok = true;
     return v;

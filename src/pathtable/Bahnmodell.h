@@ -9,24 +9,24 @@
 #include <vector>
 
 namespace bahn {
-constexpr int MaxPunkte = 6800;
-constexpr int MaxStriche = 101;
+constexpr int MaxPoints = 6800;
+constexpr int MaxStrokes = 101;
 // Entries of one position table; a stroke has one entry per point after its first.
-constexpr int MaxTabellenpunkte = 500;
+constexpr int MaxTablePoints = 500;
 }  // namespace bahn
 
 // Points 1 to punktzahl (index 0 is never a point). Stroke k begins at point
 // strichanfang[k] + 1; strichzahl strokes are recorded.
 struct Bahn
 {
-    std::vector<double> bahnX = std::vector<double>(bahn::MaxPunkte + 1, 0.0);
-    std::vector<double> bahnY = std::vector<double>(bahn::MaxPunkte + 1, 0.0);
+    std::vector<double> bahnX = std::vector<double>(bahn::MaxPoints + 1, 0.0);
+    std::vector<double> bahnY = std::vector<double>(bahn::MaxPoints + 1, 0.0);
     int punktzahl = 0;
-    std::array<int, bahn::MaxStriche> strichanfang{};
+    std::array<int, bahn::MaxStrokes> strichanfang{};
     int strichzahl = 0;
 
     // strichanfang[k], or -1 for a k outside the table (no point matches it).
-    int anfang(int k) const { return k >= 0 && k < bahn::MaxStriche ? strichanfang[std::size_t(k)] : -1; }
+    int anfang(int k) const { return k >= 0 && k < bahn::MaxStrokes ? strichanfang[std::size_t(k)] : -1; }
     // No points and no strokes.
     void leeren();
     // Appends a point; false when the path is full.

@@ -13,7 +13,7 @@ const QString Einheit1 = QStringLiteral("01");
 const QString Einheit2 = QStringLiteral("02");
 // Where the clear command puts the marker labels.
 constexpr double MarkerLinks = 2640;
-constexpr double MarkerOben = 8430;
+constexpr double MarkerTop = 8430;
 
 template <class F>
 void ergaenzen(std::function<F>& hook, std::function<F> standard)
@@ -38,10 +38,10 @@ TablettEnv TablettEnv::completed() const
 TablettCore::TablettCore(TablettEnv env) : m_env(env.completed())
 {
     for (auto* c : {&cb_zoom, &cb_ZZ}) {
-        c->items = ZoomStufen;
+        c->items = ZoomSteps;
         c->text = QStringLiteral("1");
     }
-    lb_punkte_pos.fill(QPointF(MarkerLinks, MarkerOben));
+    lb_punkte_pos.fill(QPointF(MarkerLinks, MarkerTop));
 }
 
 TablettCore::~TablettCore() = default;
@@ -185,7 +185,7 @@ void TablettCore::stop()
 void TablettCore::clear()
 {
     for (int n = 0; n < Marker; ++n) {
-        lb_punkte_pos[std::size_t(n)] = QPointF(MarkerLinks, MarkerOben);
+        lb_punkte_pos[std::size_t(n)] = QPointF(MarkerLinks, MarkerTop);
         lb_punkte[std::size_t(n)].text.clear();
     }
     lb_Ant.text.clear();
@@ -232,7 +232,7 @@ void TablettCore::pb_Zeichnung_MouseDown(int button, double x, double y)
     if (button == 1) {
         if (faehrt())
             return;
-        if (bahn.punktzahl >= bahn::MaxPunkte || bahn.strichzahl >= bahn::MaxStriche) {
+        if (bahn.punktzahl >= bahn::MaxPoints || bahn.strichzahl >= bahn::MaxStrokes) {
             m_env.ui->message(VollMeldung);
             return;
         }
@@ -261,7 +261,7 @@ void TablettCore::pb_Zeichnung_MouseMove(double x, double y)
     // A stroke still held when a drive starts grows no further meanwhile.
     if (flagzeichnen != 1 || faehrt())
         return;
-    if (bahn.punktzahl >= bahn::MaxPunkte) {
+    if (bahn.punktzahl >= bahn::MaxPoints) {
         if (!m_vollGemeldet) {
             m_vollGemeldet = true;
             m_env.ui->message(VollMeldung);
@@ -488,7 +488,7 @@ void TablettCore::bahn_zeichnen()
 
 // --- Path files ------------------------------------------------------------------------------------
 
-FileDialogRequest TablettCore::dateiDialog(const QString& filter, const QString& vorgabe) const
+FileDialogRequest TablettCore::fileDialog(const QString& filter, const QString& vorgabe) const
 {
     FileDialogRequest r;
     r.filter = filter;
@@ -501,7 +501,7 @@ FileDialogRequest TablettCore::dateiDialog(const QString& filter, const QString&
 void TablettCore::bahn_speichern()
 {
     dateiname = m_env.ui->saveFile(
-        dateiDialog(QStringLiteral("Datendateien(*.txt)|*.txt|Alle Dateien|*.*"), QStringLiteral("*.txt")));
+        fileDialog(QStringLiteral("Datendateien(*.txt)|*.txt|Alle Dateien|*.*"), QStringLiteral("*.txt")));
     if (dateiname.isEmpty() || dateiname == QLatin1String("*.txt")) {
         dateiname.clear();
         return;
@@ -523,7 +523,7 @@ void TablettCore::bahn_speichern()
 void TablettCore::bahn_laden()
 {
     dateiname = m_env.ui->openFile(
-        dateiDialog(QStringLiteral("Datendateien(*.xls;*.txt)|*.xls;*.txt|Alle Dateien|*.*"), QStringLiteral(".xls")));
+        fileDialog(QStringLiteral("Datendateien(*.xls;*.txt)|*.xls;*.txt|Alle Dateien|*.*"), QStringLiteral(".xls")));
     if (dateiname.isEmpty() || dateiname == QLatin1String(".xls") || dateiname == QLatin1String("*.txt")) {
         dateiname.clear();
         return;
@@ -533,7 +533,7 @@ void TablettCore::bahn_laden()
     const bool isWorkbook = dateiname.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0;
     if (!isWorkbook) {
         if (const auto inhalt = readFileBytes(dateiname, nullptr, bahndatei::MaxTextFileBytes))
-            mm = bahndatei::lesenText(*inhalt);
+            mm = bahndatei::readText(*inhalt);
     } else {
         mm = bahndatei::lesenArbeitsmappe(dateiname, komma(), m_env.workbookReader);
     }

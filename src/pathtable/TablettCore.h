@@ -79,7 +79,7 @@ public:
     {
         return QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!");
     }
-    static inline const QStringList ZoomStufen{"0,1", "0,2", "0,4", "0,5", "1",  "2",  "4",
+    static inline const QStringList ZoomSteps{"0,1", "0,2", "0,4", "0,5", "1",  "2",  "4",
                                                "5",   "10",  "20",  "40",  "50", "100"};
 
     explicit TablettCore(TablettEnv env);
@@ -114,7 +114,7 @@ public:
     QString dateiname;
     QString Tag;
     // Per stroke (from 1): column 1 published, 2 just made, 3 accepted.
-    std::array<std::array<int, 4>, bahn::MaxStriche + 1> punkttabelle{};
+    std::array<std::array<int, 4>, bahn::MaxStrokes + 1> punkttabelle{};
     QString punktetext;
     float greifX = 0, greifY = 0;
 
@@ -200,7 +200,7 @@ public:
 
 private:
     std::optional<double> zahl(const QString& t) const { return leitstand::zahlLesen(t, komma()); }
-    QString text(double v) const { return leitstand::zahlText(v, komma()); }
+    QString text(double v) const { return leitstand::numberText(v, komma()); }
     QString maske(double v) const;
     void neuZeichnen() { ++m_zeichnungsStand; }
     void zeichnenLoeschen();
@@ -236,7 +236,7 @@ private:
     double tabellenZeit() const;
     QString senden(const QString& einheit, const QString& befehl, double zeit = 0);
     void punkt(QPointF ort, int breite, quint32 farbe);
-    FileDialogRequest dateiDialog(const QString& filter, const QString& vorgabe) const;
+    FileDialogRequest fileDialog(const QString& filter, const QString& vorgabe) const;
 
     TablettEnv m_env;
     Fahrt m_fahrt;

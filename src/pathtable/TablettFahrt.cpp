@@ -96,7 +96,7 @@ bool TablettCore::fahrtPruefen()
         if (bahn.anfang(strich) == i - 1) {
             ++strich;
             eintraege = 0;
-        } else if (++eintraege > bahn::MaxTabellenpunkte) {
+        } else if (++eintraege > bahn::MaxTablePoints) {
             m_env.ui->message(TabellenMeldung);
             return false;
         }

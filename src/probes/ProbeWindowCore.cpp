@@ -20,7 +20,7 @@ struct Layout
     int adressliste;
     std::array<bool, 4> frames;  // Frame1 … Frame4
     bool sampleTime, outputs, interpol0, interpol1, faktor, faktorAI, gitter;
-    const QString* gitterText;   // nullptr: caption unchanged
+    const QString* gridText;   // nullptr: caption unchanged
     std::optional<bool> ip1000;  // interpolation factors: all eight, or 1, 2 and 4
     bool ikCheck, abgleich;
 };
@@ -80,12 +80,12 @@ QStringList ProbeWindowCore::adressliste(int element)
 ProbeWindowCore::ProbeWindowCore(ProbeWindowEnv env) : m_env(std::move(env))
 {
     const ProbeWindowEnv defaults;
-    if (!m_env.initBinden)
-        m_env.initBinden = defaults.initBinden;
-    if (!m_env.initGebunden)
-        m_env.initGebunden = defaults.initGebunden;
-    if (!m_env.initEntladen)
-        m_env.initEntladen = defaults.initEntladen;
+    if (!m_env.bindInit)
+        m_env.bindInit = defaults.bindInit;
+    if (!m_env.initBoundTo)
+        m_env.initBoundTo = defaults.initBoundTo;
+    if (!m_env.unloadInit)
+        m_env.unloadInit = defaults.unloadInit;
 
     cb_Unitauswahl.items = Typen;
     for (int e = 0; e < 5; ++e) {
@@ -110,7 +110,7 @@ ProbeWindowCore::ProbeWindowCore(ProbeWindowEnv env) : m_env(std::move(env))
     lb_gitter.text = Gitterkonstante;
     for (int n = 1; n <= 8; ++n) {
         wert0[std::size_t(n)].text = wert1[std::size_t(n)].text = QStringLiteral("0%1").arg(n);
-        wertTip[std::size_t(n)] = Tips[std::size_t(n)];
+        valueTip[std::size_t(n)] = Tips[std::size_t(n)];
     }
     wert0[0].visible = wert1[0].visible = false;
     interpol[0].text = QStringLiteral("Interpolation [ 1 ]");
@@ -212,8 +212,8 @@ void ProbeWindowCore::Form_Activate()
 
 void ProbeWindowCore::Form_Unload()
 {
-    if (m_env.initGebunden() == std::optional<int>(Tag))
-        m_env.initEntladen();
+    if (m_env.initBoundTo() == std::optional<int>(Tag))
+        m_env.unloadInit();
     if (!m_env.registry)
         return;
     Fensterpostfach& reg = *m_env.registry;
@@ -224,13 +224,13 @@ void ProbeWindowCore::Form_Unload()
 
 // --- board types and layouts -----------------------------------------------------------------
 
-void ProbeWindowCore::wertTipsSetzen(bool ip1000)
+void ProbeWindowCore::setValueTips(bool ip1000)
 {
     const std::array<int, 3> n{1, 2, 4};
     const std::array<QString, 3> tips =
         ip1000 ? std::array<QString, 3>{"25", "50", "200"} : std::array<QString, 3>{"1", "2", "4"};
     for (std::size_t i = 0; i < n.size(); ++i)
-        wertTip[std::size_t(n[i])] = tips[i];
+        valueTip[std::size_t(n[i])] = tips[i];
     for (int k : {3, 5, 6, 7, 8})
         wert0[std::size_t(k)].visible = wert1[std::size_t(k)].visible = ip1000;
 }
@@ -241,7 +241,7 @@ void ProbeWindowCore::cb_Unitauswahl_Click()
         liste.visible = false;
     for (auto& box : IK_check)
         box.visible = false;
-    Breite = BreiteNormal;
+    Breite = NormalWidth;
     sh_an_aus.colour = Rot;
     const int t = typ();
     if (t < 0 || t >= int(Layouts.size()))
@@ -257,15 +257,15 @@ void ProbeWindowCore::cb_Unitauswahl_Click()
     tb_faktor.visible = l.faktor;
     tb_faktorAI.visible = l.faktorAI;
     tb_gitter.visible = lb_gitter.visible = l.gitter;
-    if (l.gitterText)
-        lb_gitter.text = *l.gitterText;
+    if (l.gridText)
+        lb_gitter.text = *l.gridText;
     for (auto& box : IK_check)
         box.visible = l.ikCheck;
     if (l.ip1000)
-        wertTipsSetzen(*l.ip1000);
+        setValueTips(*l.ip1000);
     cb_abgleich.visible = cmd_Abgleich.visible = tb_abgleich.visible = l.abgleich;
     if (t == Universal)
-        Breite = BreiteUniversal;
+        Breite = UniversalWidth;
 }
 
 void ProbeWindowCore::cb__Achsenauswahl_Click(int index)
@@ -355,8 +355,8 @@ bool ProbeWindowCore::kanalAnzeigen(int i, const QString& antwort, int stelle, b
     const double zaehler = hex_zu_wert24(feld);
     // A channel the board did not send reads as 0; that is shown, but it is
     // no reading to calibrate by.
-    static const QRegularExpression sechsStellen(QStringLiteral("^[0-9A-Fa-f]{6}$"));
-    const bool vollstaendig = sechsStellen.match(feld).hasMatch() && *faktorA != 0;
+    static const QRegularExpression sixHexDigits(QStringLiteral("^[0-9A-Fa-f]{6}$"));
+    const bool vollstaendig = sixHexDigits.match(feld).hasMatch() && *faktorA != 0;
     if (skala) {
         const auto gitter = zahl(tb_gitter.text);
         if (!gitter)
@@ -415,9 +415,9 @@ int ProbeWindowCore::Aktualisieren()
         }
         dynamischeMessung();
         if (flagsystem_write == 1)
-            systemSchreiben();
+            writeSystem();
         if (flagsystem_read == 1)
-            systemLesen();
+            readSystem();
     });
     if (m_view.show)
         m_view.show();
@@ -465,20 +465,20 @@ void ProbeWindowCore::dynamischeMessung()
     }
 }
 
-void ProbeWindowCore::systemSchreiben()
+void ProbeWindowCore::writeSystem()
 {
     const QString a = achse();
     senden(QStringLiteral("[") + a + QStringLiteral("RES") + tb_encoder.text + QLatin1Char(']'));
     senden(QStringLiteral("[") + a + QStringLiteral("GEA") + tb_gear.text + QLatin1Char(']'));
     // Numbers on the bus use "." whatever the locale.
     if (const auto pitch = zahl(tb_pitch.text))
-        senden(QStringLiteral("[") + a + QStringLiteral("PIT") + leitstand::zahlText(*pitch * 1000, false) +
+        senden(QStringLiteral("[") + a + QStringLiteral("PIT") + leitstand::numberText(*pitch * 1000, false) +
                QLatin1Char(']'));
     senden(QStringLiteral("[") + a + QStringLiteral("TPR") + tb_tperiod.text + QLatin1Char(']'));
     flagsystem_write = 0;
 }
 
-void ProbeWindowCore::systemLesen()
+void ProbeWindowCore::readSystem()
 {
     const QString a = achse();
     const auto lesen = [this, &a](const char* befehl) {
@@ -490,7 +490,7 @@ void ProbeWindowCore::systemLesen()
     bool ok = false;
     const double pitch = lesen("pIT").toDouble(&ok);
     if (ok)
-        tb_pitch.text = leitstand::zahlText(pitch / 1000, komma());
+        tb_pitch.text = leitstand::numberText(pitch / 1000, komma());
     tb_tperiod.text = lesen("tPR");
     flagsystem_read = 0;
 }
@@ -520,9 +520,9 @@ void ProbeWindowCore::Abgleich()
             // The step waits; the result line says why.
             lb_Fehler.text = abgleichWartegrund(d);
         } else if (cmd_Abgleich.text == AbgleichStart) {
-            abgleichOffset(n, d, c);
+            calibrationOffset(n, d, c);
         } else if (cmd_Abgleich.text == AbgleichNullen) {
-            abgleichReset(n, c);
+            calibrationReset(n, c);
         } else if (cmd_Abgleich.text == AbgleichAbbruch) {
             abgleichVerstaerkung(d, c);
         }
@@ -558,7 +558,7 @@ QString ProbeWindowCore::abgleichWartegrund(int d) const
     return QStringLiteral("Abgleich wartet: ") + grund;
 }
 
-void ProbeWindowCore::abgleichReset(int n, const QString& c)
+void ProbeWindowCore::calibrationReset(int n, const QString& c)
 {
     Nullpunkt[std::size_t(n)] = 0;
     for (const char* befehl : {"SO000000", "SP800000", "SM800000", "SW", "SR"})
@@ -566,7 +566,7 @@ void ProbeWindowCore::abgleichReset(int n, const QString& c)
     cmd_Abgleich.text = AbgleichStart;
 }
 
-void ProbeWindowCore::abgleichOffset(int n, int d, const QString& c)
+void ProbeWindowCore::calibrationOffset(int n, int d, const QString& c)
 {
     const auto f = zahl(AI_check[std::size_t(n)].checked ? tb_faktorAI.text : tb_faktor.text);
     const auto v = zahl(kanal[std::size_t(d - 1)].text);
@@ -733,7 +733,7 @@ void ProbeWindowCore::cmd_version_Click()
 
 void ProbeWindowCore::cmd_Init_Click()
 {
-    m_env.initBinden(Tag);
+    m_env.bindInit(Tag);
 }
 
 void ProbeWindowCore::Option5_MouseDown(int index)

@@ -37,9 +37,9 @@ struct ProbeWindowEnv
     // The initialisation list window of the probe windows: binds it to
     // window n and brings it up; the number it is bound to (nothing while it
     // is closed or unbound); closes it.
-    std::function<void(int n)> initBinden = [](int) {};
-    std::function<std::optional<int>()> initGebunden = [] { return std::optional<int>(); };
-    std::function<void()> initEntladen = [] {};
+    std::function<void(int n)> bindInit = [](int) {};
+    std::function<std::optional<int>()> initBoundTo = [] { return std::optional<int>(); };
+    std::function<void()> unloadInit = [] {};
 };
 
 class ProbeWindowCore : public IProbeWindow
@@ -50,8 +50,8 @@ public:
     static constexpr quint32 Hellgrau = 0xE0E0E0;
     static constexpr quint32 Knopfflaeche = kit::DefaultColour;  // the system button face
     static constexpr int Kanaele = 8;
-    static constexpr int BreiteNormal = 7510;  // window width in twips
-    static constexpr int BreiteUniversal = 15700;
+    static constexpr int NormalWidth = 7510;  // window width in twips
+    static constexpr int UniversalWidth = 15700;
     static inline const QString Titel = QStringLiteral("AK - IK - ADA");
     static inline const QString Gitterkonstante = QStringLiteral("Gitterkonstante          µm");
     static inline const QString Aufloesung = QStringLiteral("     Auflösung          IK/µm");
@@ -125,7 +125,7 @@ public:
 
     // --- controls ---------------------------------------------------------------------
     QString Caption = Titel;
-    int Breite = BreiteNormal;  // window width in twips
+    int Breite = NormalWidth;  // window width in twips
     kit::ListControl cb_Unitauswahl;
     std::array<kit::ListControl, 5> cb__Achsenauswahl;
     kit::Control aktiv_box;  // "Messen"
@@ -136,7 +136,7 @@ public:
     kit::Control tb_faktor, tb_faktorAI, tb_gitter, lb_gitter;
     // Option buttons 1 … 8 (element 0 unused) and their tool tips.
     std::array<kit::Control, 9> wert0, wert1;
-    std::array<QString, 9> wertTip;
+    std::array<QString, 9> valueTip;
     std::array<kit::Control, 2> interpol, Frame5, Label3;  // Frame5/Label3: outputs 3 and 4
     std::array<kit::RangeControl, 2> sb_v;                 // sb_v(3), sb_v(4)
     kit::Control Rahmen1;
@@ -172,15 +172,15 @@ private:
     // The body of Initialisierung.
     int einstellungenLesen();
     void waehle(std::array<kit::Control, 9>& group, int n);
-    void wertTipsSetzen(bool ip1000);
+    void setValueTips(bool ip1000);
     // One channel of the channel poll; true when the box now shows a value
     // the board sent (not when a factor is unusable or the field is missing).
     bool kanalAnzeigen(int i, const QString& antwort, int stelle, bool skala, const QString& maske);
     void dynamischeMessung();
-    void systemSchreiben();
-    void systemLesen();
-    void abgleichReset(int n, const QString& c);
-    void abgleichOffset(int n, int d, const QString& c);
+    void writeSystem();
+    void readSystem();
+    void calibrationReset(int n, const QString& c);
+    void calibrationOffset(int n, int d, const QString& c);
     void abgleichVerstaerkung(int d, const QString& c);
     void abgleichEnde(const QString& c);
     QString achse() const { return tb_achse.text; }

@@ -127,7 +127,7 @@ void frm_AKIK::showSpecial()
     if (windowTitle() != m_core.Caption)
         setWindowTitle(m_core.Caption);
     for (int n = 1; n <= 8; ++n) {
-        const QString& tip = m_core.wertTip[std::size_t(n)];
+        const QString& tip = m_core.valueTip[std::size_t(n)];
         for (const char* group : {"wert0_%1", "wert1_%1"}) {
             QWidget* option = m_form.widget(QString::fromLatin1(group).arg(n));
             if (option->toolTip() != tip)
@@ -170,9 +170,9 @@ void installProbes(frm_main& main, ProbeTools tools)
     env.bus = &main.core().transport();
     env.ui = &main.core().ui();
     env.registry = &main;
-    env.initBinden = tools.initBinden;
-    env.initGebunden = tools.initGebunden;
-    env.initEntladen = tools.initEntladen;
+    env.bindInit = tools.bindInit;
+    env.initBoundTo = tools.initBoundTo;
+    env.unloadInit = tools.unloadInit;
     QMdiArea* area = main.mdiArea();
     main.setProbeWindowFactory([env, area]() -> IProbeWindow* {
         auto* w = new frm_AKIK(env);

@@ -50,9 +50,9 @@ private:
 // (nothing while closed or unbound), close it.
 struct ProbeTools
 {
-    std::function<void(int n)> initBinden;
-    std::function<std::optional<int>()> initGebunden;
-    std::function<void()> initEntladen;
+    std::function<void(int n)> bindInit;
+    std::function<std::optional<int>()> initBoundTo;
+    std::function<void()> unloadInit;
 };
 
 // Registers the probe window with the main window: "Tastercenter" opens a

@@ -54,7 +54,7 @@ frm_Joystick_Abgleich::frm_Joystick_Abgleich(JoystickEnv env, GaugeHost& gauges,
         }
     m_core.Form_Load();
     bind();
-    Timer2.setInterval(TimerIntervall);
+    Timer2.setInterval(TimerInterval);
     connect(&Timer2, &QTimer::timeout, this, [this] { tick(); });
     render();
 }

@@ -18,7 +18,7 @@ class frm_main;
 class frm_Joystick_Abgleich final : public QWidget
 {
 public:
-    static constexpr int TimerIntervall = 50;
+    static constexpr int TimerInterval = 50;
 
     frm_Joystick_Abgleich(JoystickEnv env, GaugeHost& gauges, QWidget* parent = nullptr);
     ~frm_Joystick_Abgleich() override;

@@ -83,7 +83,7 @@ RecorderDriftHooks installRecorder(frm_main& frame, ParamsContext& params)
         return &w->core();
     });
     RecorderDriftHooks hooks;
-    hooks.driftAktiv = [&frame] {
+    hooks.driftActive = [&frame] {
         RecorderCore* r = recorderCore(frame);
         return r && r->cb_drift.checked;
     };
@@ -91,9 +91,9 @@ RecorderDriftHooks installRecorder(frm_main& frame, ParamsContext& params)
         if (RecorderCore* r = recorderCore(frame))
             r->driftmerker = v;
     };
-    hooks.driftStarten = [&frame](double pa) {
+    hooks.startDrift = [&frame](double pa) {
         if (RecorderCore* r = recorderCore(frame))
-            r->driftStarten(pa);
+            r->startDrift(pa);
     };
     return hooks;
 }

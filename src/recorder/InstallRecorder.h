@@ -13,9 +13,9 @@ class frm_main;
 // ControlCenterTools take these).
 struct RecorderDriftHooks
 {
-    std::function<bool()> driftAktiv;
+    std::function<bool()> driftActive;
     std::function<void(int)> setDriftmerker;
-    std::function<void(double)> driftStarten;
+    std::function<void(double)> startDrift;
 };
 
 RecorderDriftHooks installRecorder(frm_main& frame, ParamsContext& params);

@@ -22,7 +22,7 @@ const QString Stop = QStringLiteral("Stop");
 
 // Leading hexadecimal digits of a value field as an unsigned number; no
 // digits read as 0.
-double hexFeld(const QString& reply, int from, int length)
+double hexField(const QString& reply, int from, int length)
 {
     const QString field = reply.mid(from, length);
     double v = 0;
@@ -81,7 +81,7 @@ RecorderCore::RecorderCore(RecorderEnv env) : m_env(std::move(env))
                         QStringLiteral("blau")};
     for (Punkt& p : lb_punkte)
         p.label.text = QStringLiteral("0");
-    pb_graph = QImage(GraphBreite, GraphHoehe, QImage::Format_RGB32);
+    pb_graph = QImage(GraphWidth, GraphHeight, QImage::Format_RGB32);
     pb_graph.fill(bgrColor(Hintergrund));
 }
 
@@ -90,7 +90,7 @@ void RecorderCore::setView(View view)
     m_view = std::move(view);
 }
 
-bool RecorderCore::zwoelfBit() const
+bool RecorderCore::twelveBit() const
 {
     return m_env.options && m_env.options->on(OptionFlags::MotNeu);
 }
@@ -106,7 +106,7 @@ double RecorderCore::zahl(const QString& text, bool* ok) const
     return v;
 }
 
-QString RecorderCore::zahlText(double v) const
+QString RecorderCore::numberText(double v) const
 {
     QString s = QString::number(v, 'g', 15);
     if (m_env.komma())
@@ -116,19 +116,19 @@ QString RecorderCore::zahlText(double v) const
 
 double RecorderCore::graphLeft() const
 {
-    return -double(HScroll1.value) * (GraphBreite - behaelterBreite) / GraphBreite;
+    return -double(HScroll1.value) * (GraphWidth - containerWidth) / GraphWidth;
 }
 
 // --- Scales and labels -------------------------------------------------------------------------
 
 bool RecorderCore::skalieren()
 {
-    const double wc = behaelterBreite, h = GraphHoehe;
+    const double wc = containerWidth, h = GraphHeight;
     bool ok1 = false, ok2 = false;
     const double plus = zahl(text_plus.text, &ok1), minus = zahl(text_minus.text, &ok2);
     if (!ok1 || !ok2 || plus == minus)
         return false;
-    const double dreh = m_env.store && m_env.store->indexGueltig() ? m_env.store->drehantrieb() : 0;
+    const double dreh = m_env.store && m_env.store->indexValid() ? m_env.store->drehantrieb() : 0;
     if (dreh == 1) {
         x_faktor = wc / (plus / 360 - minus / 360);
         x_offset = wc - plus * x_faktor / 360;
@@ -140,7 +140,7 @@ bool RecorderCore::skalieren()
     const double f = zahl(text_faktor.text, &ok);
     if (!ok || f == 0)
         return false;
-    const double spanne = zwoelfBit() ? -4096 : -255, unten = zwoelfBit() ? -2047 : -127;
+    const double spanne = twelveBit() ? -4096 : -255, unten = twelveBit() ? -2047 : -127;
     y_faktor_ew = h / (spanne / f);
     y_offset_ew = h - y_faktor_ew * unten / f;
     y_faktor_tw = h / (spanne / f);
@@ -162,9 +162,9 @@ void RecorderCore::beschriften()
 {
     if (x_faktor == 0)
         return;
-    const double wc = behaelterBreite, l = graphLeft();
+    const double wc = containerWidth, l = graphLeft();
     const auto p = [&](double vx) {
-        return formatMask((vx - l - (GraphBreite / 2.0 - wc / 2) - x_offset) / x_faktor, QStringLiteral("##0.0000"),
+        return formatMask((vx - l - (GraphWidth / 2.0 - wc / 2) - x_offset) / x_faktor, QStringLiteral("##0.0000"),
                           m_env.komma());
     };
     Label1.text = p(0);
@@ -172,12 +172,12 @@ void RecorderCore::beschriften()
     Label2.text = p(wc);
 }
 
-void RecorderCore::minMaxBeschriften()
+void RecorderCore::labelMinMax()
 {
     if (x_faktor == 0)
         return;
-    const double mitte = GraphBreite / 2.0 - behaelterBreite / 2.0;
-    lb_max.text = formatMask((GraphBreite - x_offset - mitte) / x_faktor, QStringLiteral("##0.0000"), m_env.komma());
+    const double mitte = GraphWidth / 2.0 - containerWidth / 2.0;
+    lb_max.text = formatMask((GraphWidth - x_offset - mitte) / x_faktor, QStringLiteral("##0.0000"), m_env.komma());
     lb_min.text = formatMask((-x_offset - mitte) / x_faktor, QStringLiteral("##0.0000"), m_env.komma());
 }
 
@@ -193,21 +193,21 @@ void RecorderCore::linien()
         if (i == 1 || i == 15)
             continue;
         p.setPen(i == 8 ? Qt::black : bgrColor(Grau));
-        p.drawLine(0, 17 * i, GraphBreite, 17 * i);
+        p.drawLine(0, 17 * i, GraphWidth, 17 * i);
     }
     p.setPen(Qt::black);
-    p.drawLine(GraphBreite / 2, 0, GraphBreite / 2, GraphHoehe);
+    p.drawLine(GraphWidth / 2, 0, GraphWidth / 2, GraphHeight);
 }
 
 // --- Lifecycle --------------------------------------------------------------------------------------
 
-void RecorderCore::Form_Load(int fensterBreite)
+void RecorderCore::Form_Load(int windowWidth)
 {
-    behaelterBreite = std::max(1, fensterBreite - 66);
+    containerWidth = std::max(1, windowWidth - 66);
     skalieren();
-    HScroll1.value = GraphBreite / 2;
+    HScroll1.value = GraphWidth / 2;
     HScroll1_Change();
-    minMaxBeschriften();
+    labelMinMax();
     linien();
     lb_farbeEW.listIndex = 0;
 }
@@ -220,7 +220,7 @@ void RecorderCore::Form_Activate()
     // binding (or after that center closed) the current one stays.
     if (m_env.registry && m_env.registry->CC.item(CCIndex))
         m_env.registry->CC_Aktivieren(CCIndex);
-    const bool b12 = zwoelfBit();
+    const bool b12 = twelveBit();
     toviv[Toviv_pos].max = b12 ? 2047 : 127;
     toviv[Toviv_pos].min = b12 ? 1791 : 113;
     toviv[Toviv_power].max = b12 ? 1790 : 112;
@@ -286,8 +286,8 @@ void RecorderCore::cmd_clear_Click()
     pb_graph.fill(bgrColor(Hintergrund));
     linien();
     for (Punkt& p : lb_punkte) {
-        p.left = PunktParkLinks;
-        p.top = PunktParkOben;
+        p.left = PointParkLeft;
+        p.top = PointParkTop;
         p.label.text.clear();
     }
 }
@@ -307,7 +307,7 @@ void RecorderCore::zeichnen()
         skalieren();
         x_vor = 0;
         y_ew_vor = 0;
-        hatVorpunkt = false;
+        hasPreviousPoint = false;
         sperre_wp = sperre_tw = sperre_k8 = sperre_pc = sperre_ew = 0;
         FlagEW = 1;
     }
@@ -360,7 +360,7 @@ void RecorderCore::armieren()
     x_zeitachse_vor = x_zeitachse;
 }
 
-void RecorderCore::driftStarten(double pa)
+void RecorderCore::startDrift(double pa)
 {
     driftmerker = 1;
     drift_pa = pa;
@@ -376,13 +376,13 @@ void RecorderCore::strich(double x1, double y1, double x2, double y2, quint32 fa
     p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
 }
 
-double RecorderCore::ewWert(const QString& reply, bool zwoelfBit, int offset)
+double RecorderCore::ewWert(const QString& reply, bool twelveBit, int offset)
 {
-    if (zwoelfBit) {
-        const double raw = hexFeld(reply, 5, 3);
+    if (twelveBit) {
+        const double raw = hexField(reply, 5, 3);
         return raw > 2047 ? raw - 4096 - offset : raw + offset;
     }
-    const double raw = hexFeld(reply, 5, 2);
+    const double raw = hexField(reply, 5, 2);
     return raw > 127 ? raw - 256 - offset : raw + offset;
 }
 
@@ -399,13 +399,13 @@ int RecorderCore::ewOffset(const QString& text, bool komma)
 
 double RecorderCore::twWert(const QString& reply)
 {
-    const double v = hexFeld(reply, 5, 4);
+    const double v = hexField(reply, 5, 4);
     return v > 32767 ? v - 65536 : v;
 }
 
 double RecorderCore::k8Wert(const QString& reply)
 {
-    const double v = hexFeld(reply, 5, 4);
+    const double v = hexField(reply, 5, 4);
     return v > 127 ? v - 256 : v;
 }
 
@@ -416,13 +416,13 @@ double RecorderCore::pcWert(const QString& reply)
 
 double RecorderCore::pcSpurWert(const QString& reply)
 {
-    const double v = hexFeld(reply, 5, 2);
+    const double v = hexField(reply, 5, 2);
     return v > 127 ? v - 256 : v;
 }
 
-std::array<int, 3> RecorderCore::aufteilen(double wert, bool zwoelfBit)
+std::array<int, 3> RecorderCore::aufteilen(double wert, bool twelveBit)
 {
-    const int grenze = zwoelfBit ? 1789 : 111;
+    const int grenze = twelveBit ? 1789 : 111;
     const int w = int(std::lround(wert));
     if (w < -grenze)
         return {-grenze, w, 0};
@@ -453,18 +453,18 @@ bool RecorderCore::durchlauf(bool proTick)
     delta_t = jetzt - zeit_vor;
     zeit_vor = jetzt;
     antwort_pa = antwort_pa.mid(5, 8);
-    const double motfak = m_env.store && m_env.store->indexGueltig() ? m_env.store->Motfak() : 0;
+    const double motfak = m_env.store && m_env.store->indexValid() ? m_env.store->Motfak() : 0;
     if (motfak != 0 && std::isfinite(motfak))
         pos_ist = hex_zu_wert24(antwort_pa) / motfak;
     if (delta_t != 0)
         lb_istV.text = formatMask((pos_ist - pos_vor) / delta_t, QStringLiteral("#0.0000"), m_env.komma()) +
                        QStringLiteral(" mm/s");
     pos_vor = pos_ist;
-    const double x_ist = x_faktor * pos_ist + x_offset + GraphBreite / 2.0 - behaelterBreite / 2.0;
+    const double x_ist = x_faktor * pos_ist + x_offset + GraphWidth / 2.0 - containerWidth / 2.0;
 
     // 4-5: gain and actual velocity.
     if (kanal(cb_wP, sperre_wp, QStringLiteral("[1wP]"), antwort_wp, true))
-        toviv[Toviv_w].value = int(hexFeld(antwort_wp, 5, 2));
+        toviv[Toviv_w].value = int(hexField(antwort_wp, 5, 2));
     if (kanal(cb_tw, sperre_tw, QStringLiteral("[1TW]"), antwort_tw, true)) {
         wert_tw = twWert(antwort_tw);
         y_tw = y_faktor_tw * wert_tw + y_offset_tw;
@@ -506,15 +506,15 @@ bool RecorderCore::durchlauf(bool proTick)
     }
     if (kanal(cb_PC, sperre_pc, QStringLiteral("[1PC]"), antwort_pc, false)) {
         double n = pcWert(antwort_pc);
-        if (!zwoelfBit()) {
-            const double vmin = m_env.store && m_env.store->indexGueltig() ? m_env.store->vmin() : 0;
+        if (!twelveBit()) {
+            const double vmin = m_env.store && m_env.store->indexValid() ? m_env.store->vmin() : 0;
             n = n * vmin / 256;
         }
         lb_v.text = dreiBisFuenf(n, m_env.komma()) + QStringLiteral(" mm/s");
         y_pc = y_faktor_pc * pcSpurWert(antwort_pc) + y_offset_pc;
     }
     if (kanal(cb_eW, sperre_ew, QStringLiteral("[1eW]"), antwort_ew, true)) {
-        const bool b12 = zwoelfBit();
+        const bool b12 = twelveBit();
         wert_ew = ewWert(antwort_ew, b12, ewOffset(text_faktor2.text, m_env.komma()));
         const auto teile = aufteilen(wert_ew, b12);
         toviv[Toviv_power].value = teile[0];
@@ -524,9 +524,9 @@ bool RecorderCore::durchlauf(bool proTick)
     const double y_ew = y_faktor_ew * wert_ew + y_offset_ew;
 
     // 12-14: plot one segment per trace, or restart the traces here.
-    const double h = GraphHoehe;
+    const double h = GraphHeight;
     const auto innen = [h](double y) { return y > 0 && y < h; };
-    const bool zeichnet = hatVorpunkt && std::fabs(x_ist - x_vor) <= 3000 && x_ist >= 0 && x_ist <= GraphBreite;
+    const bool zeichnet = hasPreviousPoint && std::fabs(x_ist - x_vor) <= 3000 && x_ist >= 0 && x_ist <= GraphWidth;
     if (zeichnet) {
         if (innen(y_ew)) {
             if (cb_eW.checked) {
@@ -564,7 +564,7 @@ bool RecorderCore::durchlauf(bool proTick)
         }
         line_Pos = x_ist;
         beschriften();
-        HScroll1.value = int(std::nearbyint(std::clamp(x_ist, 0.0, double(GraphBreite))));
+        HScroll1.value = int(std::nearbyint(std::clamp(x_ist, 0.0, double(GraphWidth))));
         HScroll1_Change();
         x_vor = x_ist;
         x_zeitachse_vor = x_zeitachse;
@@ -576,7 +576,7 @@ bool RecorderCore::durchlauf(bool proTick)
         y_k8_vor = y_k8;
         y_tw_vor = y_tw;
         y_drift_vor = y_drift;
-        hatVorpunkt = true;
+        hasPreviousPoint = true;
     }
     if (m_stopp888)
         stopp();
@@ -590,7 +590,7 @@ void RecorderCore::pb_graph_MouseMove(double x, double y)
     const bool k = m_env.komma();
     if (x_faktor == 0)
         return;
-    Label8.text = formatMask((x - (GraphBreite / 2.0 - behaelterBreite / 2.0) - x_offset) / x_faktor,
+    Label8.text = formatMask((x - (GraphWidth / 2.0 - containerWidth / 2.0) - x_offset) / x_faktor,
                              QStringLiteral("##0.000000"), k);
     if (y_faktor_ew == 0)
         return;
@@ -600,15 +600,15 @@ void RecorderCore::pb_graph_MouseMove(double x, double y)
     Label9.text = formatMask((y - y_offset_v) / y_faktor_v, QStringLiteral("##0.00"), k);
 }
 
-void RecorderCore::Form_MouseDown(int button, int x, int y, int fensterBreite)
+void RecorderCore::Form_MouseDown(int button, int x, int y, int windowWidth)
 {
     if (button != 2)
         return;
     Punkt& p = lb_punkte[std::size_t(punkt_index)];
     p.label.text = QStringLiteral("PA=") + Label8.text + QStringLiteral(", eW=") + Label10.text;
-    const int breite = m_view.textBreite ? m_view.textBreite(p.label.text) : int(p.label.text.size()) * 6;
+    const int breite = m_view.textWidth ? m_view.textWidth(p.label.text) : int(p.label.text.size()) * 6;
     p.top = y;
-    p.left = x < fensterBreite / 2.0 ? x : x - breite;
+    p.left = x < windowWidth / 2.0 ? x : x - breite;
     punkt_index = punkt_index + 1 > 30 ? 0 : punkt_index + 1;
 }
 
@@ -638,22 +638,22 @@ void RecorderCore::bereichPruefen(bool minus)
         return;
     }
     bool ok1 = false, ok2 = false;
-    const double plus = zahl(text_plus.text, &ok1), minusWert = zahl(text_minus.text, &ok2);
-    bool gut = ok1 && ok2 && plus >= minusWert;
+    const double plus = zahl(text_plus.text, &ok1), minusValue = zahl(text_minus.text, &ok2);
+    bool gut = ok1 && ok2 && plus >= minusValue;
     if (gut) {
-        if (plus > minusWert) {
-            lb_mitte.text = zahlText((minusWert + plus) / 2);
+        if (plus > minusValue) {
+            lb_mitte.text = numberText((minusValue + plus) / 2);
             (minus ? Label1 : Label2).text = feld.text;
         }
         m_sperre = 0;
         gut = skalieren();
     }
     if (gut) {
-        minMaxBeschriften();
+        labelMinMax();
         return;
     }
-    const QString text = minus ? MinusFehler + text_plus.text + QStringLiteral(" !!")
-                               : PlusFehler + text_minus.text + QStringLiteral(" !!");
+    const QString text = minus ? MinusError + text_plus.text + QStringLiteral(" !!")
+                               : PlusError + text_minus.text + QStringLiteral(" !!");
     if (m_env.ui)
         m_env.ui->message(text, FehlerTitel, MsgButtons::Ok, MsgIcon::None);
     m_sperre = marke;

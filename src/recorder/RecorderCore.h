@@ -50,19 +50,19 @@ class RecorderCore : public IRecorder
 {
 public:
     static inline const QString Caption = QStringLiteral("eW");
-    static constexpr int GraphBreite = 16382;  // W_g, also HScroll1's maximum
-    static constexpr int GraphHoehe = 273;     // H
+    static constexpr int GraphWidth = 16382;  // W_g, also HScroll1's maximum
+    static constexpr int GraphHeight = 273;     // H
     static constexpr int ZeileOben = 17;       // Line6
     static constexpr int ZeileUnten = 255;     // Line3
     static constexpr int Punkte = 32;
     static constexpr int Zeiten = 11;
     // Where cleared point labels wait, in window pixels.
-    static constexpr int PunktParkLinks = 176, PunktParkOben = 562;
+    static constexpr int PointParkLeft = 176, PointParkTop = 562;
     static constexpr quint32 Hintergrund = 0xF0F0F0;
     static constexpr quint32 Rot = 0xFF, Gruen = 0xFF00, Blau = 0xFF0000, Magenta = 0xFF00FF, Grau = 0xC0C0C0;
 
-    static inline const QString MinusFehler = QStringLiteral("Falsche Eingabe!! Die Zahl muss kleiner sein als ");
-    static inline const QString PlusFehler = QStringLiteral("Falsche Eingabe!! Die Zahl muss größer sein als ");
+    static inline const QString MinusError = QStringLiteral("Falsche Eingabe!! Die Zahl muss kleiner sein als ");
+    static inline const QString PlusError = QStringLiteral("Falsche Eingabe!! Die Zahl muss größer sein als ");
     static inline const QString FehlerTitel = QStringLiteral("Fehler");
 
     explicit RecorderCore(RecorderEnv env);
@@ -74,12 +74,12 @@ public:
     kit::Control text_plus, text_minus, text_faktor, text_faktor2, tb_drift;
     kit::Control lb_istV, lb_v, Label1, lb_mitte, Label2, lb_min, lb_max, Label8, Label9, Label10;
     kit::ListControl lb_farbeEW;
-    kit::RangeControl HScroll1{.value = 0, .min = 0, .max = GraphBreite, .smallChange = 1, .largeChange = 1000};
+    kit::RangeControl HScroll1{.value = 0, .min = 0, .max = GraphWidth, .smallChange = 1, .largeChange = 1000};
     std::array<kit::Control, Zeiten> lb_zeit;
     struct Punkt
     {
         kit::Control label;
-        int left = PunktParkLinks, top = PunktParkOben;
+        int left = PointParkLeft, top = PointParkTop;
     };
     std::array<Punkt, Punkte> lb_punkte;
     // The gauges toviv_w, toviv_k, toviv_power, toviv_neg, toviv_pos.
@@ -102,7 +102,7 @@ public:
     // --- The graph --------------------------------------------------------------------
     QImage pb_graph;
     double line_Pos = -1;        // column of the position marker
-    int behaelterBreite = 1000;  // W_c
+    int containerWidth = 1000;  // W_c
     // pb_graph.Left: 0 at the left end, W_c - W_g at the right end.
     double graphLeft() const;
 
@@ -124,7 +124,7 @@ public:
     double wert_tw = 0, wert_ew = 0;
     double x_vor = 0, y_ew_vor = 0, y_tw = 0, y_tw_vor = 0, y_pc = 0, y_pc_vor = 0, y_k8 = 0, y_k8_vor = 0;
     // Whether the traces have a previous point to draw from.
-    bool hatVorpunkt = false;
+    bool hasPreviousPoint = false;
     QString auswahl_vor;
     int sperre_wp = 0, sperre_tw = 0, sperre_k8 = 0, sperre_pc = 0, sperre_ew = 0;
     int zeit_index = 0;
@@ -137,7 +137,7 @@ public:
         std::function<void()> render;
         std::function<void()> verbergen;                     // hide the window
         std::function<void(const QString& control)> fokus;   // focus back to a field
-        std::function<int(const QString& text)> textBreite;  // width of a point label
+        std::function<int(const QString& text)> textWidth;  // width of a point label
     };
     void setView(View view);
     QWidget* form() const override { return m_view.form; }
@@ -148,12 +148,12 @@ public:
     void Show() override
     {
         setWindowEnabled(true);
-        Postfachfenster::Show();
+        TrackedWindow::Show();
     }
 
     // --- Handlers --------------------------------------------------------------------------------
-    // `fensterBreite`: the window's width in pixels.
-    void Form_Load(int fensterBreite);
+    // `windowWidth`: the window's width in pixels.
+    void Form_Load(int windowWidth);
     void Form_Activate();
     void Form_Unload();
     void cb_Messung_MouseUp();
@@ -169,7 +169,7 @@ public:
     // Read-outs at a graph pixel.
     void pb_graph_MouseMove(double x, double y);
     // A press on the window's background: `button` 2 places a point label.
-    void Form_MouseDown(int button, int x, int y, int fensterBreite);
+    void Form_MouseDown(int button, int x, int y, int windowWidth);
 
     // --- The cycle ------------------------------------------------------------------------------
     void zeichnen();
@@ -181,10 +181,10 @@ public:
     // One round of the loop mode: the control center's update and one pass.
     void schleifenSchritt();
     // The drift run, armed from outside (a control center's move that ended).
-    void driftStarten(double pa);
+    void startDrift(double pa);
 
     // Decoders of the channel replies (value fields at their fixed places).
-    static double ewWert(const QString& reply, bool zwoelfBit, int offset);
+    static double ewWert(const QString& reply, bool twelveBit, int offset);
     // The offset field: a number rounded to 16 bits, otherwise no offset.
     static int ewOffset(const QString& text, bool komma);
     static double twWert(const QString& reply);
@@ -192,16 +192,16 @@ public:
     static double pcWert(const QString& reply);      // the read-out's 16-bit value
     static double pcSpurWert(const QString& reply);  // the trace's 8-bit value
     // Splits an eW value onto power, neg and pos.
-    static std::array<int, 3> aufteilen(double wert, bool zwoelfBit);
+    static std::array<int, 3> aufteilen(double wert, bool twelveBit);
 
 private:
-    bool zwoelfBit() const;
+    bool twelveBit() const;
     double zahl(const QString& text, bool* ok) const;
-    QString zahlText(double v) const;
+    QString numberText(double v) const;
     // False when a step gives no usable scale; the steps before keep their new values.
     bool skalieren();
     void beschriften();
-    void minMaxBeschriften();
+    void labelMinMax();
     bool durchlauf(bool proTick);
     // Sends a latched channel; false when it was not sent.
     bool kanal(const kit::Control& box, int& sperre, const QString& befehl, QString& antwort, bool regel888);

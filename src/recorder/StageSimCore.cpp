@@ -72,7 +72,7 @@ void StageSimCore::Form_Unload()
     if (m_schnell || cb_messenschnell.checked)
         schnellStopp();
     if (cb_messen.checked)
-        timerStopp();
+        timerStop();
 }
 
 void StageSimCore::Option1_Click(int index)
@@ -155,7 +155,7 @@ void StageSimCore::pb_gitter_MouseDown()
         waehlen(axis);
         antwortPA = m_env.bus->senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
         antwortPA = antwortPA.mid(5, 8);
-        const double motfak = m_env.store->indexGueltig() ? m_env.store->Motfak() : 0;
+        const double motfak = m_env.store->indexValid() ? m_env.store->Motfak() : 0;
         // Without a motor factor the old reference stays.
         if (motfak == 0 || !std::isfinite(motfak))
             continue;
@@ -185,14 +185,14 @@ bool StageSimCore::achseLesen(int axis, Modus modus)
         barLabel(axis).text = vorzeichen + QString::number(v);
 
     antwortPA = antwortPA.mid(5, 8);
-    const double motfak = m_env.store->indexGueltig() ? m_env.store->Motfak() : 0;
+    const double motfak = m_env.store->indexValid() ? m_env.store->Motfak() : 0;
     if (motfak == 0 || !std::isfinite(motfak))
         return false;
     (axis == 0 ? posX : posY) = hex_zu_wert24(antwortPA) / motfak;
     return true;
 }
 
-void StageSimCore::spotSetzen()
+void StageSimCore::setSpot()
 {
     const double xs = (posX - refX) * massstab + offsetX;
     const double ys = -massstab * (posY - refY);
@@ -204,7 +204,7 @@ bool StageSimCore::durchlauf(Modus modus)
 {
     if (!achseLesen(0, modus) || !achseLesen(1, modus))
         return false;
-    spotSetzen();
+    setSpot();
     return true;
 }
 
@@ -305,11 +305,11 @@ void StageSimCore::cb_messen_MouseUp(int button)
         cb_messen.text = Stop;
         abfragen();
     } else {
-        timerStopp();
+        timerStop();
     }
 }
 
-void StageSimCore::timerStopp()
+void StageSimCore::timerStop()
 {
     bedienungFrei(true, cb_messenschnell);
     flagaktiv = 0;

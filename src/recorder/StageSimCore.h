@@ -52,8 +52,8 @@ public:
     // spot placement uses.
     static constexpr int Fadenkreuz = 2970;
     static constexpr int Mitte = 3000;
-    static constexpr quint32 SpotFarbe = 0x0080FF;
-    static constexpr quint32 GitterFarbe = 0xC0C0C0;
+    static constexpr quint32 SpotColor = 0x0080FF;
+    static constexpr quint32 GridColor = 0xC0C0C0;
     static constexpr int Balken = 14;  // the speed bars run from -14 to 14
 
     struct Objektiv
@@ -161,10 +161,10 @@ private:
     void waehlen(int axis);
     // One axis read; false when the pass has to end.
     bool achseLesen(int axis, Modus modus);
-    void spotSetzen();
+    void setSpot();
     bool durchlauf(Modus modus);
     void bedienungFrei(bool frei, kit::Control& andererKnopf);
-    void timerStopp();
+    void timerStop();
     void schnellStopp();
 
     StageSimEnv m_env;

@@ -18,7 +18,7 @@ frm_MSim::frm_MSim(StageSimEnv env, QWidget* parent)
     m_spot->resize(twipsToPixels(StageSimCore::Spot), twipsToPixels(StageSimCore::Spot));
     m_spot->setAutoFillBackground(true);
     QPalette p = m_spot->palette();
-    p.setColor(QPalette::Window, bgrColor(StageSimCore::SpotFarbe));
+    p.setColor(QPalette::Window, bgrColor(StageSimCore::SpotColor));
     m_spot->setPalette(p);
     m_spot->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_ui->pb_gitter->installEventFilter(this);
@@ -42,7 +42,7 @@ frm_MSim::frm_MSim(StageSimEnv env, QWidget* parent)
     bindBar(QStringLiteral("ScrollX"), 0);
     bindBar(QStringLiteral("ScrollY"), 1);
     m_form.setAfterEvent([this] {
-        paintGitter();
+        paintGrid();
         // The fast loop's rounds: one per pass of the event loop.
         if (m_core.schnellLaeuft() && !m_schnell.isActive())
             m_schnell.start();
@@ -81,15 +81,15 @@ void frm_MSim::bindBar(const QString& name, int axis)
 
 void frm_MSim::render()
 {
-    paintGitter();
+    paintGrid();
     m_form.render();
 }
 
-void frm_MSim::paintGitter()
+void frm_MSim::paintGrid()
 {
     m_spot->move(int(std::lround(m_core.shape1Left / 15.0)), int(std::lround(m_core.shape1Top / 15.0)));
-    if (m_shownGitter != m_core.gitter) {
-        m_shownGitter = m_core.gitter;
+    if (m_shownGrid != m_core.gitter) {
+        m_shownGrid = m_core.gitter;
         m_ui->pb_gitter->update();
     }
 }
@@ -101,9 +101,9 @@ bool frm_MSim::eventFilter(QObject* watched, QEvent* event)
             QPainter painter(m_ui->pb_gitter);
             painter.fillRect(m_ui->pb_gitter->rect(), Qt::white);
             painter.scale(1 / 15.0, 1 / 15.0);
-            painter.setPen(QPen(bgrColor(StageSimCore::GitterFarbe), 0));
-            painter.drawLines(m_shownGitter);
-            painter.setPen(QPen(bgrColor(StageSimCore::SpotFarbe), 0));
+            painter.setPen(QPen(bgrColor(StageSimCore::GridColor), 0));
+            painter.drawLines(m_shownGrid);
+            painter.setPen(QPen(bgrColor(StageSimCore::SpotColor), 0));
             const int c = StageSimCore::Fadenkreuz;
             painter.drawLine(c, 0, c, StageSimCore::Feld);
             painter.drawLine(0, c, StageSimCore::Feld, c);

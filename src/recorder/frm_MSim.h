@@ -35,12 +35,12 @@ protected:
 
 private:
     void bindBar(const QString& name, int axis);
-    void paintGitter();
+    void paintGrid();
 
     StageSimCore m_core;
     std::unique_ptr<Ui::frm_MSim> m_ui;
     kit::Form m_form;
     QWidget* m_spot = nullptr;
     QTimer m_schnell;
-    QList<QLineF> m_shownGitter;
+    QList<QLineF> m_shownGrid;
 };

@@ -16,12 +16,12 @@ const char* const VGaugeClass = "{E590EFE6-FAB1-4393-835B-CE0F7C070A95}";
 const char* const VGaugeProgId = "Levelon.ToviVGauge";
 }  // namespace
 
-frm_eW::frm_eW(RecorderEnv env, GaugeHost& gauges, int fensterBreite, QWidget* parent)
+frm_eW::frm_eW(RecorderEnv env, GaugeHost& gauges, int windowWidth, QWidget* parent)
     : QWidget(parent), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_eW>()), m_form(this),
-      m_breite(fensterBreite)
+      m_breite(windowWidth)
 {
     m_ui->setupUi(this);
-    resize(fensterBreite, height());
+    resize(windowWidth, height());
     m_core.setView({this, [this] { render(); },
                     [this] {
                         setEnabled(false);
@@ -35,17 +35,17 @@ frm_eW::frm_eW(RecorderEnv env, GaugeHost& gauges, int fensterBreite, QWidget* p
                             w->setFocus();
                     },
                     [this](const QString& text) { return fontMetrics().horizontalAdvance(text) + 4; }});
-    m_core.Form_Load(fensterBreite);
+    m_core.Form_Load(windowWidth);
 
     // Sizes and places from the window's width.
-    const int wc = m_core.behaelterBreite;
-    m_ui->pb_behaelter->resize(wc, RecorderCore::GraphHoehe);
+    const int wc = m_core.containerWidth;
+    m_ui->pb_behaelter->resize(wc, RecorderCore::GraphHeight);
     m_ui->HScroll1->resize(wc, m_ui->HScroll1->height());
     for (QWidget* w : {static_cast<QWidget*>(m_ui->Label2), static_cast<QWidget*>(m_ui->lb_max)})
-        w->move(fensterBreite - 65, w->y());
-    m_ui->Vdia_1->move(fensterBreite - 46, m_ui->Vdia_1->y());
-    m_ui->Vdia_2->move(fensterBreite - 46, m_ui->Vdia_2->y());
-    m_ui->lb_mitte->move(fensterBreite / 2 - 30, m_ui->lb_mitte->y());
+        w->move(windowWidth - 65, w->y());
+    m_ui->Vdia_1->move(windowWidth - 46, m_ui->Vdia_1->y());
+    m_ui->Vdia_2->move(windowWidth - 46, m_ui->Vdia_2->y());
+    m_ui->lb_mitte->move(windowWidth / 2 - 30, m_ui->lb_mitte->y());
     m_ui->pb_behaelter->installEventFilter(this);
     m_ui->pb_behaelter->setMouseTracking(true);
     m_ui->pb_behaelter->setAttribute(Qt::WA_NoMousePropagation);
@@ -181,17 +181,17 @@ void frm_eW::paintGraph()
     QWidget* box = m_ui->pb_behaelter;
     QPainter p(box);
     const int l = int(std::lround(m_core.graphLeft()));
-    p.drawImage(QPoint(0, 0), m_core.pb_graph, QRect(-l, 0, box->width(), RecorderCore::GraphHoehe));
+    p.drawImage(QPoint(0, 0), m_core.pb_graph, QRect(-l, 0, box->width(), RecorderCore::GraphHeight));
     p.setPen(QPen(Qt::darkBlue, 1, Qt::DashLine));
     p.drawLine(0, RecorderCore::ZeileOben, box->width(), RecorderCore::ZeileOben);
     p.drawLine(0, RecorderCore::ZeileUnten, box->width(), RecorderCore::ZeileUnten);
     if (m_core.line_Pos >= 0) {
         p.setPen(Qt::red);
         const int x = int(std::lround(m_core.line_Pos)) + l;
-        p.drawLine(x, 0, x, RecorderCore::GraphHoehe);
+        p.drawLine(x, 0, x, RecorderCore::GraphHeight);
     }
     p.setPen(Qt::black);
-    p.drawLine(box->width() / 2, 0, box->width() / 2, RecorderCore::GraphHoehe);
+    p.drawLine(box->width() / 2, 0, box->width() / 2, RecorderCore::GraphHeight);
 }
 
 bool frm_eW::eventFilter(QObject* watched, QEvent* event)

@@ -23,8 +23,8 @@ class frm_eW;
 class frm_eW final : public QWidget
 {
 public:
-    // `fensterBreite`: the window's width in pixels (0.9 × the screen's).
-    frm_eW(RecorderEnv env, GaugeHost& gauges, int fensterBreite, QWidget* parent = nullptr);
+    // `windowWidth`: the window's width in pixels (0.9 × the screen's).
+    frm_eW(RecorderEnv env, GaugeHost& gauges, int windowWidth, QWidget* parent = nullptr);
     ~frm_eW() override;
 
     RecorderCore& core() { return m_core; }

@@ -85,7 +85,7 @@ public:
     void schreiben();
     // Selects (0, 0), writes "[1BR]" without waiting, enables CStart.
     void FStop();
-    bool hatAdresse(int typ, int box) const;
+    bool hasAddress(int typ, int box) const;
 
     // --- Interpreter -------------------------------------------------------------------
     double Faktortabelle[16][16] = {};
@@ -102,7 +102,7 @@ public:
     // Runs the sequence to its end, sleeping through pauses (tests, benchmark).
     void runToEnd();
     // Whether the window's own timer may tick now (off while a motion is awaited).
-    bool timer1Aktiv() const { return m_timer1On; }
+    bool timer1Active() const { return m_timer1On; }
     // Whether numbers are written with a decimal comma (the locale's format).
     bool komma() const { return m_env.komma(); }
     int aktuelleZeile() const { return m_zeile; }
@@ -174,8 +174,8 @@ private:
     void QV_Befehl(const QString& L);
     void aktEndePoll();
     void motHand(const QString& prefix, double Weg);
-    bool panelModul();
-    void meldePortFehler();
+    bool panelModule();
+    void reportPortError();
     QString nachDemSchraegstrich(const QString& L, int n) const;
 
     AblaufEnv m_env;
@@ -186,10 +186,10 @@ private:
     double m_feldzahl[11] = {};
     int m_schraegstriche = 0;
     int ZeilenTyp = 0, ZeilenBox = 0;
-    double m_pauseEnde = 0;
+    double m_pauseEnd = 0;
     bool m_timer1On = true;
-    bool m_portGemeldet = false;
+    bool m_portReported = false;
     bool m_imTick = false;
     int m_anzeigeTyp15 = 1, m_anzeigeBox15 = 0;
-    QString m_fehlerText;       // last time-out or refusal, for tests
+    QString m_errorText;       // last time-out or refusal, for tests
 };

@@ -36,7 +36,7 @@ void AblaufCore::CStart_Click()
     CStart.enabled = false;
     // A new run never repeats because of the previous run's last keyword.
     m_letztesKK.clear();
-    m_portGemeldet = false;
+    m_portReported = false;
     durchgangBeginnen();
 }
 
@@ -69,7 +69,7 @@ double AblaufCore::nextStepIn() const
 {
     if (m_phase != Phase::Pause || Abbruch == 27)
         return 0.0;
-    return std::max(0.0, m_pauseEnde - m_env.clock->now());
+    return std::max(0.0, m_pauseEnd - m_env.clock->now());
 }
 
 void AblaufCore::runToEnd()
@@ -91,7 +91,7 @@ bool AblaufCore::step()
         aktEndePoll();
         return laeuft();
     case Phase::Pause:
-        if (Abbruch == 27 || m_env.clock->now() >= m_pauseEnde) {
+        if (Abbruch == 27 || m_env.clock->now() >= m_pauseEnd) {
             m_phase = Phase::Line;
             m_timer1On = true;
             if (Abbruch != 27)
@@ -111,7 +111,7 @@ bool AblaufCore::step()
     const QString L = pZeile[i].text;
     LHinweis.text = L;
     m_zeilentext = L;
-    auto passEnde = [this, i] {
+    auto passEnd = [this, i] {
         if (Abbruch == 27) {
             laufBeenden();
             return;
@@ -128,7 +128,7 @@ bool AblaufCore::step()
         laufBeenden();
     };
     if (L.isEmpty() || L.startsWith(QLatin1Char(' '))) {
-        passEnde();
+        passEnd();
         return laeuft();
     }
     if (L.size() < 2 || L.startsWith(QLatin1Char('-'))) {
@@ -169,7 +169,7 @@ bool AblaufCore::step()
     }
     if (KK == QLatin1String("**")) {
         m_letztesKK = KK;
-        passEnde();
+        passEnd();
         return laeuft();
     }
     zeileAusfuehren(L);
@@ -207,7 +207,7 @@ bool AblaufCore::zeilenfehler(const QString& grund)
     lFehler.text = QString::number(Fehlerzahl);
     LED.colour = Rot;
     listeintrag(m_zeilentext + QStringLiteral("  <- ") + grund);
-    m_fehlerText = grund;
+    m_errorText = grund;
     LHinweis.text = QStringLiteral(" Ablauf Stopp ");
     MaxMin_aktiv = 0;
     laufBeenden();
@@ -241,7 +241,7 @@ void AblaufCore::zeileAusfuehren(const QString& L)
             return;
         }
         const bool waehlt = KK != QLatin1String("MF") && KK != QLatin1String("MB");
-        if (waehlt && !hatAdresse(ZeilenTyp, ZeilenBox)) {
+        if (waehlt && !hasAddress(ZeilenTyp, ZeilenBox)) {
             zeilenfehler(QStringLiteral("no address for this type and box"));
             return;
         }
@@ -297,7 +297,7 @@ void AblaufCore::zeileAusfuehren(const QString& L)
             zeilenfehler(QStringLiteral("negative pause"));
             return;
         }
-        m_pauseEnde = m_env.clock->now() + std::round(sekunden * 1000.0) / 1000.0;
+        m_pauseEnd = m_env.clock->now() + std::round(sekunden * 1000.0) / 1000.0;
         m_timer1On = false;
         m_phase = Phase::Pause;
         return;

@@ -70,11 +70,11 @@ void AblaufCore::VBox_Change()
     tBox.text = QString::number(std::clamp(VBox.value, 0, 15), 16).toUpper();
 }
 
-bool AblaufCore::panelModul()
+bool AblaufCore::panelModule()
 {
     AktTyp = VTyp.value;
     AktBox = VBox.value;
-    if (hatAdresse(AktTyp, AktBox))
+    if (hasAddress(AktTyp, AktBox))
         return true;
     // Rows without a selection would talk to whichever unit was selected last.
     LHinweis.text = QStringLiteral("no address for type ") + tTyp.text + QStringLiteral(" box ") + tBox.text;
@@ -83,7 +83,7 @@ bool AblaufCore::panelModul()
 
 void AblaufCore::Cposbox_Click(int index)
 {
-    if (!panelModul())
+    if (!panelModule())
         return;
     Adresse_waehlen();
     Indexsuche_aktiv = 0;
@@ -130,7 +130,7 @@ void AblaufCore::Timer1_Timer()
     if (Handbefehl_offen == 1) {
         LED.colour = Gruen;
         Handbefehl_offen = 0;
-        if (panelModul()) {
+        if (panelModule()) {
             Adresse_waehlen();
             Sendetext = Handbefehl;
             Ablaufsenden();
@@ -143,7 +143,7 @@ void AblaufCore::Timer1_Timer()
     if (MaxMin_aktiv == 1)
         MAXMINlesen();
     if (Indexsuche_aktiv == 1) {
-        if (!panelModul()) {
+        if (!panelModule()) {
             Indexsuche_aktiv = 0;
         } else {
             Adresse_waehlen();
@@ -183,7 +183,7 @@ void AblaufCore::DPosition(int typx, int boxx, int PAchse)
 {
     AktTyp = typx;
     AktBox = boxx;
-    if (!hatAdresse(typx, boxx) || PAchse < 0 || PAchse > 30)
+    if (!hasAddress(typx, boxx) || PAchse < 0 || PAchse > 30)
         return;
     Adresse_waehlen();
     Zeitlimit = 1;
@@ -217,7 +217,7 @@ void zeigeKanaele(AblaufCore& c, int erste, const QString& titel, bool komma)
 
 void AblaufCore::MAXMINlesen()
 {
-    if (!panelModul()) {
+    if (!panelModule()) {
         MaxMin_aktiv = 0;
         return;
     }
@@ -235,7 +235,7 @@ void AblaufCore::MAXMINlesen()
 namespace {
 // Runs ticks until the queued command has gone out (a tick that is already
 // running elsewhere cannot send it; then the next timer tick does).
-void sendeSofort(AblaufCore& c)
+void sendNow(AblaufCore& c)
 {
     for (int i = 0; i < 3 && c.Handbefehl_offen == 1; ++i)
         c.Timer1_Timer();
@@ -245,7 +245,7 @@ void sendeSofort(AblaufCore& c)
 void AblaufCore::CMAX_Click()
 {
     queue(QStringLiteral("[0MH]"));
-    sendeSofort(*this);
+    sendNow(*this);
     if (Handbefehl_offen == 1)
         return;
     Hexabcd(Handantwort);
@@ -255,7 +255,7 @@ void AblaufCore::CMAX_Click()
 void AblaufCore::CMin_Click()
 {
     queue(QStringLiteral("[0ML]"));
-    sendeSofort(*this);
+    sendNow(*this);
     if (Handbefehl_offen == 1)
         return;
     Hexabcd(Handantwort);
@@ -266,7 +266,7 @@ void AblaufCore::CAMaxMin_Click()
 {
     MaxMin_aktiv = 0;
     queue(QStringLiteral("[0MA]"));
-    sendeSofort(*this);
+    sendNow(*this);
     CMAX_Click();
     CMin_Click();
 }
@@ -276,7 +276,7 @@ void AblaufCore::cmd_exit_Click()
     CStop_Click();
     // The end of the motion of the last sequence line (one poll: the stop
     // request ends the wait).
-    if (hatAdresse(ZeilenTyp, ZeilenBox)) {
+    if (hasAddress(ZeilenTyp, ZeilenBox)) {
         AktTyp = ZeilenTyp;
         AktBox = ZeilenBox;
         Adresse_waehlen();

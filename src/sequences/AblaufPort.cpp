@@ -30,23 +30,23 @@ AblaufCore::AblaufCore(AblaufEnv env) : m_env(std::move(env))
         z.colour = Weiss;
 }
 
-bool AblaufCore::hatAdresse(int typ, int box) const
+bool AblaufCore::hasAddress(int typ, int box) const
 {
     return typ >= 0 && typ < Tabellengroesse && box >= 0 && box < Tabellengroesse && !Adresstabelle[typ][box].isEmpty();
 }
 
-void AblaufCore::meldePortFehler()
+void AblaufCore::reportPortError()
 {
     // One message per run (or per panel command outside a run), not one per poll.
-    if (m_portGemeldet)
+    if (m_portReported)
         return;
-    m_portGemeldet = true;
+    m_portReported = true;
     m_env.ui->message(PortMessage);
 }
 
 void AblaufCore::Adresse_waehlen()
 {
-    if (!hatAdresse(AktTyp, AktBox))
+    if (!hasAddress(AktTyp, AktBox))
         return;
     if (m_env.port->isOpen())
         m_env.port->output(Adresstabelle[AktTyp][AktBox].toLatin1());
@@ -73,7 +73,7 @@ bool AblaufCore::Ablaufsenden()
     bool zeitueberschreitung = false;
     if (!port.isOpen()) {
         // A closed or vanished port is a time-out at once.
-        meldePortFehler();
+        reportPortError();
         zeitueberschreitung = true;
     } else {
         // The reply is read by the bus line's rule: the time limit counts
@@ -87,7 +87,7 @@ bool AblaufCore::Ablaufsenden()
         // A reply without end is cut, what follows dropped: no answer. A
         // port that vanished meanwhile is reported.
         if (!port.isOpen())
-            meldePortFehler();
+            reportPortError();
         zeitueberschreitung = !x.reply.complete();
     }
     if (zeitueberschreitung) {

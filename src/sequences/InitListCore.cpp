@@ -133,7 +133,7 @@ void InitListCore::bereichSetzen()
 void InitListCore::binden(int n)
 {
     if (an_aus == 1)
-        m_env.initFarbe(index, Hellgrau);
+        m_env.initColor(index, Hellgrau);
     an_aus = 0;
     index = n;
 }
@@ -142,7 +142,7 @@ void InitListCore::Form_Activate()
 {
     if (an_aus == 0) {
         an_aus = 1;
-        m_env.initFarbe(index, Gruen);
+        m_env.initColor(index, Gruen);
     }
     Befehlslisteladen();
     m_env.aktivieren(index);
@@ -155,7 +155,7 @@ void InitListCore::Form_Activate()
 void InitListCore::Form_Unload()
 {
     Befehlslisteschreiben();
-    m_env.initFarbe(index, Hellgrau);
+    m_env.initColor(index, Hellgrau);
 }
 
 QByteArray InitListCore::dateiInhalt() const

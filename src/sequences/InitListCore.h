@@ -29,7 +29,7 @@ struct InitListEnv
     // Makes the bound window the current one (CC_Aktivieren / CCT_Aktivieren).
     std::function<void(int index)> aktivieren = [](int) {};
     // Colours the bound window's INIT button (green while bound, grey after).
-    std::function<void(int index, quint32 colour)> initFarbe = [](int, quint32) {};
+    std::function<void(int index, quint32 colour)> initColor = [](int, quint32) {};
     std::function<void()> comMotflag = [] {};
 };
 

@@ -89,7 +89,7 @@ IInitWindow* SequenceWindows::initWindow()
     return init;
 }
 
-IInitWindow* SequenceWindows::initWindowVorhanden() const
+IInitWindow* SequenceWindows::existingInitWindow() const
 {
     return init;
 }
@@ -153,7 +153,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
         }
     };
     cc.aktivieren = [&frame](int n) { frame.CC_Aktivieren(n); };
-    cc.initFarbe = [&frame](int n, quint32 colour) {
+    cc.initColor = [&frame](int n, quint32 colour) {
         if (IControlCenter* c = frame.CC.item(n)) {
             if (colour == InitListCore::Gruen)
                 c->bindToolButton(IControlCenter::ToolButton::Init);
@@ -171,7 +171,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
         }
     };
     cct.aktivieren = [&frame](int n) { frame.CCT_Aktivieren(n); };
-    cct.initFarbe = [&frame](int n, quint32 colour) {
+    cct.initColor = [&frame](int n, quint32 colour) {
         if (IProbeWindow* p = frame.CCT.item(n))
             p->setInitButtonColour(colour);
     };

@@ -30,7 +30,7 @@ struct SequenceWindows
     // For the control centers' INIT button: the window, created on first use,
     // and the window only when it exists.
     IInitWindow* initWindow();
-    IInitWindow* initWindowVorhanden() const;
+    IInitWindow* existingInitWindow() const;
     // For the probe windows' INIT button.
     frm_init2* initWindow2();
     // Binds the probe windows' list window to probe window n and brings it up.

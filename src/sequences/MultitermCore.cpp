@@ -99,7 +99,7 @@ void MultitermCore::MTsenden()
     }
 }
 
-bool MultitermCore::portBereit(int zeile)
+bool MultitermCore::portReady(int zeile)
 {
     if (!m_env.port->isOpen())
         m_env.port->open();
@@ -158,7 +158,7 @@ void MultitermCore::Cosend_Click(int i)
         return;
     Zeile = i;
     tempf[i].text.clear();
-    if (!portBereit(i))
+    if (!portReady(i))
         return;
     // The command is checked before anything is written.
     Sendetext = tsend[i].text;
@@ -177,7 +177,7 @@ void MultitermCore::senden()
     const double start = std::round(clock.now() * 1000.0) / 1000.0;
     for (auto& t : tempf)
         t.text.clear();
-    if (!portBereit(0)) {
+    if (!portReady(0)) {
         lDauer.text = KeineVerbindung;
         dauerAus();
         return;
@@ -282,7 +282,7 @@ void MultitermCore::ptestld_Click()
 {
     dauerAus();
     FileDialogRequest r;
-    r.filter = LadeFilter;
+    r.filter = LoadFilter;
     r.folder = m_env.programFolder();
     r.fileName = QStringLiteral("test_.qvt");
     r.defaultExt = QStringLiteral("qvt");
@@ -343,7 +343,7 @@ void MultitermCore::pTestsp_Click()
 {
     dauerAus();
     FileDialogRequest r;
-    r.filter = SpeicherFilter;
+    r.filter = SaveFilter;
     r.folder = m_env.programFolder();
     r.fileName = QStringLiteral("test_.qvt");
     r.defaultExt = QStringLiteral("qvt");

@@ -31,9 +31,9 @@ public:
     static constexpr quint32 Gelb = 0xFFFF;
     static constexpr quint32 Weiss = 0xFFFFFF;
     static inline const QString KeineVerbindung = QStringLiteral("keine Verbindung");
-    static inline const QString LadeFilter =
+    static inline const QString LoadFilter =
         QStringLiteral("Datendateien(*.qvt;*.qvi;*.qvm)|*.qvt;*.qvi;*.qvm|Alle Dateien|*.*");
-    static inline const QString SpeicherFilter = QStringLiteral("Datendateien(*.qvt)|*.qvt|Alle Dateien|*.*");
+    static inline const QString SaveFilter = QStringLiteral("Datendateien(*.qvt)|*.qvt|Alle Dateien|*.*");
 
     explicit MultitermCore(MultitermEnv env);
 
@@ -80,7 +80,7 @@ public:
     QByteArray dateiInhalt() const;
 
 private:
-    bool portBereit(int zeile);
+    bool portReady(int zeile);
     // Selects the row's unit; false (and "!?" in the row) when there is none.
     bool waehlen(int zeile);
     // Steps 2, 3, 5 and 6 of sending a row whose unit is selected.

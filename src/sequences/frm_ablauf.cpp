@@ -17,7 +17,7 @@
 namespace {
 // Captions of the command buttons CBefehl(0..8); the command is the core's.
 const char* const BefehlTexte[] = {"status", "version", "inputs", "adress", "sign", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
-constexpr int ZeilenProSpalte = 29;
+constexpr int RowsPerColumn = 29;
 } // namespace
 
 frm_ablauf::frm_ablauf(AblaufWindowEnv env, QWidget* parent)
@@ -57,7 +57,7 @@ void frm_ablauf::bauen()
         auto* e = new QLineEdit(ui.pZeilen);
         e->setObjectName(QStringLiteral("pZeile_%1").arg(i));
         e->setMinimumWidth(180);
-        zeilen->addWidget(e, i % ZeilenProSpalte, i / ZeilenProSpalte);
+        zeilen->addWidget(e, i % RowsPerColumn, i / RowsPerColumn);
     }
     auto* befehle = static_cast<QGridLayout*>(ui.FBefehle->layout());
     for (int i = 0; i < int(std::size(BefehlTexte)); ++i) {
@@ -215,7 +215,7 @@ void frm_ablauf::schritt()
 
 void frm_ablauf::tick()
 {
-    if (m_beschaeftigt || !m_core.timer1Aktiv())
+    if (m_beschaeftigt || !m_core.timer1Active())
         return;
     {
         const QScopedValueRollback<bool> busy(m_beschaeftigt, true);

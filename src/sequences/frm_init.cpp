@@ -13,7 +13,7 @@
 
 namespace {
 // The rows of a list, made in code: text_Befehl_k with its ">" button cmd_senden_k.
-void befehlszeilen(QWidget* behaelter, kit::Form& form, InitListCore& core, bool enterSendet)
+void befehlszeilen(QWidget* behaelter, kit::Form& form, InitListCore& core, bool enterSends)
 {
     auto* raster = new QGridLayout(behaelter);
     raster->setContentsMargins(0, 0, 0, 0);
@@ -29,7 +29,7 @@ void befehlszeilen(QWidget* behaelter, kit::Form& form, InitListCore& core, bool
         raster->addWidget(knopf, k, 1);
         kit::EntryEvents ev;
         ev.change = [&core, k] { core.text_Befehl_Change(k); };
-        if (enterSendet)
+        if (enterSends)
             ev.enter = [&core, k] { core.cmd_senden_Click(k); };
         form.entry(text->objectName(), core.text_Befehl[std::size_t(k)], ev);
         QObject::connect(knopf, &QPushButton::clicked, behaelter,
@@ -43,7 +43,7 @@ frm_init::frm_init(InitListCore& core, QWidget* parent)
 {
     m_ui->setupUi(this);
     befehlszeilen(m_ui->pBefehle, m_form, m_core, true);
-    m_ui->reglerLayout->setStretchFactor(m_ui->sli_wert, 1);
+    m_ui->controllerLayout->setStretchFactor(m_ui->sli_wert, 1);
     m_form.caption(m_core.caption);
     m_form.button(QStringLiteral("cb_start"), m_core.cb_start, [this] { m_core.cb_start_Click(); });
     m_form.entry(QStringLiteral("tb_regler"), m_core.tb_regler);

@@ -42,7 +42,7 @@ private:
     int m_breite = -1;
 };
 
-class frm_init2 final : public QWidget, public Postfachfenster
+class frm_init2 final : public QWidget, public TrackedWindow
 {
 public:
     explicit frm_init2(InitListCore& core, QWidget* parent = nullptr);

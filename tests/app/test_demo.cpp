@@ -22,7 +22,7 @@
 #include "frm_init.h"
 #include "frm_Joystick_Abgleich.h"
 #include "frm_main.h"
-#include "Hauptschleife.h"
+#include "MainLoop.h"
 #include "frm_multiterm.h"
 #include "frm_Options.h"
 #include "frm_rr.h"
@@ -150,7 +150,7 @@ public:
     {
         for (int i = 0; i < n; ++i) {
             uhr->advance(dt);
-            frame->hauptschleife().Timer1_Timer();
+            frame->mainLoop().Timer1_Timer();
         }
     }
     // Main-loop ticks, then the windows' own timers and step machines.
@@ -289,7 +289,7 @@ TEST_F(DemoTest, ControlCenterRestoredAfterTenMinimisedSecondsIsAnsweredAtOnce)
     ASSERT_TRUE(sub);
     sub->showMinimized();
     QApplication::processEvents();
-    ASSERT_LT(frame->CC.item(w->core().Tag)->Width(), Hauptschleife::MinPollWidthTwips);
+    ASSERT_LT(frame->CC.item(w->core().Tag)->Width(), MainLoop::MinPollWidthTwips);
     const double minimised = uhr->now();
     while (uhr->now() - minimised < 10.0)
         ticks(100, 0.001);

@@ -51,9 +51,9 @@ protected:
             return new ControlCenterDouble(prog.events, &prog.transport());
         });
         main->setAddressListTarget(QStringLiteral("frm_Download"),
-                                  [this](const QStringList& l) { downloadListe = l; });
+                                  [this](const QStringList& l) { downloadList = l; });
         main->setAddressListTarget(QStringLiteral("frm_Berechnung"),
-                                  [this](const QStringList& l) { parameterListe = l; });
+                                  [this](const QStringList& l) { parameterList = l; });
     }
 
     void units(const QList<QPair<QString, int>>& list)
@@ -90,8 +90,8 @@ protected:
 
     SimProgram prog;
     std::unique_ptr<frm_main> main;
-    QStringList downloadListe;
-    QStringList parameterListe;
+    QStringList downloadList;
+    QStringList parameterList;
     int factoryThrowsAt = 0;
 };
 
@@ -112,8 +112,8 @@ TEST_F(AxisSearchTest, FindsTheMotorUnitsLeavesTheScaleBoardOutAndOpensTheirCont
     // Every address was asked, the scale board too.
     EXPECT_TRUE(prog.bus->traffic().contains(qMakePair(QStringLiteral("11"), QStringLiteral("[0VN]"))));
     // The other windows' lists carry the result; the program is usable again.
-    EXPECT_EQ(downloadListe, main->Achsenliste);
-    EXPECT_EQ(parameterListe, main->Achsenliste);
+    EXPECT_EQ(downloadList, main->Achsenliste);
+    EXPECT_EQ(parameterList, main->Achsenliste);
     EXPECT_TRUE(main->menuEntry(QStringLiteral("mnuAchsenAus(1)"))->isEnabled());
     EXPECT_FALSE(main->menuEntry(QStringLiteral("mnuAchsenAus(1)"))->isChecked());
     EXPECT_FALSE(main->menuEntry(QStringLiteral("mnuAchsenAus(2)"))->isChecked());
@@ -291,8 +291,8 @@ TEST_F(AxisSearchTest, WithoutAKnownRateTheScanWaitsTheTransportDefault)
     slow.setReplyDelay(0.1);
     startOnCom1(QStringLiteral("9600"));
     Achsensuche suche(prog.transport());
-    EXPECT_EQ(suche.adressScan(Achsensuche::scanTimeout(QStringLiteral("0"))), listeMit({30}));
-    EXPECT_EQ(suche.adressScan(Achsensuche::scanTimeout(QStringLiteral("9600"))), listeMit({}));
+    EXPECT_EQ(suche.addressScan(Achsensuche::scanTimeout(QStringLiteral("0"))), listeMit({30}));
+    EXPECT_EQ(suche.addressScan(Achsensuche::scanTimeout(QStringLiteral("9600"))), listeMit({}));
 }
 
 // --- The search over the USB bridge ------------------------------------------------
@@ -347,13 +347,13 @@ TEST_F(AxisSearchTest, RefillKeepsSelectionsAndOnlyAValidTravelPicture)
     for (int n : {1, 2, 3})
         EXPECT_EQ(cc(n)->list, listeMit({1, 3})) << n;
     EXPECT_EQ(cc(1)->listIndex, 3);
-    EXPECT_EQ(cc(1)->schlittenLeft, 300);
-    EXPECT_EQ(cc(1)->schlittenColor, 0x8000u);
+    EXPECT_EQ(cc(1)->carriageLeft, 300);
+    EXPECT_EQ(cc(1)->carriageColor, 0x8000u);
     EXPECT_EQ(cc(2)->listIndex, 2);
-    EXPECT_EQ(cc(2)->schlittenLeft, 160);
-    EXPECT_EQ(cc(2)->schlittenColor, 0xC0u);
+    EXPECT_EQ(cc(2)->carriageLeft, 160);
+    EXPECT_EQ(cc(2)->carriageColor, 0xC0u);
     EXPECT_EQ(cc(3)->listIndex, -1);
-    EXPECT_EQ(cc(3)->schlittenColor, 0x8000u);
+    EXPECT_EQ(cc(3)->carriageColor, 0x8000u);
 
     // The automatic list refreshes open windows the same way before it
     // opens new ones.
@@ -378,11 +378,11 @@ TEST_F(AxisSearchTest, ManualListClosesEveryControlCenterAndListsAllAddresses)
     EXPECT_EQ(main->CC_I, 0);
     EXPECT_FALSE(main->menuEntry(QStringLiteral("mnuAchsenAus(1)"))->isChecked());
     EXPECT_TRUE(main->menuEntry(QStringLiteral("mnuAchsenAus(2)"))->isChecked());
-    ASSERT_EQ(downloadListe.size(), 32);
-    EXPECT_EQ(downloadListe.first(), QStringLiteral("00"));
-    EXPECT_EQ(downloadListe.at(10), QStringLiteral("0A"));
-    EXPECT_EQ(downloadListe.last(), QStringLiteral("1F"));
-    EXPECT_EQ(parameterListe, downloadListe);
+    ASSERT_EQ(downloadList.size(), 32);
+    EXPECT_EQ(downloadList.first(), QStringLiteral("00"));
+    EXPECT_EQ(downloadList.at(10), QStringLiteral("0A"));
+    EXPECT_EQ(downloadList.last(), QStringLiteral("1F"));
+    EXPECT_EQ(parameterList, downloadList);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(main->mdiArea()->subWindowList().isEmpty());
 

@@ -3,7 +3,7 @@
 // the mailbox split and its time-outs, speed, acceleration and software
 // limits, the parameter cursor, the graphic-support question and closing.
 
-#include "Achsplatz.h"
+#include "AxisBench.h"
 #include "Guarded.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +34,7 @@ protected:
         return seen;
     }
 
-    Achsplatz p;
+    AxisBench p;
     ControlCenterCore cc;
 };
 
@@ -268,7 +268,7 @@ TEST_F(ControlCenterTest, ZeroMotorFactorNeverDivides)
     oeffnen(cc, 1);
     // The read-out reports the unusable parameters once.
     EXPECT_EQ(p.dialoge->messages.size(), 1);
-    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::ParameterFehler);
+    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::ParameterError);
     p.axis().setPosition(5000);
     EXPECT_EQ(cc.Aktualisieren(), 1);
     EXPECT_EQ(cc.lb_POS.text, QStringLiteral("off"));
@@ -327,7 +327,7 @@ TEST_F(ControlCenterTest, RelativeMoveEndsAtTheTargetAndButtonsReturnAfterTheLas
     EXPECT_NE(seen.last().first, QStringLiteral("[0po!]"));
     EXPECT_TRUE(seen.last().second);
     EXPECT_EQ(p.axis().position(), -1000);
-    EXPECT_GE(p.enableAllAufrufe, 1);
+    EXPECT_GE(p.enableAllCalls, 1);
     EXPECT_TRUE(cc.lb_Fehler.text.startsWith(QStringLiteral("[1FRFFFFFC18]--->")));
 }
 
@@ -635,7 +635,7 @@ TEST_F(ControlCenterTest, QuestionInsideATickDoesNotStack)
     EXPECT_EQ(trafficInBox, 0);
     EXPECT_EQ(cc.FlagGrafikInit, 0);
     EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
-    EXPECT_EQ(p.enableAllAufrufe, 1);
+    EXPECT_EQ(p.enableAllCalls, 1);
 }
 
 TEST_F(ControlCenterTest, NoToTheQuestionMarksTheTravelPictureInvalid)
@@ -693,9 +693,9 @@ TEST_F(ControlCenterTest, ClosingUnbindsOnlyTheToolWindowsOfThisWindow)
         void regelkreisschreiben() override {}
         void eepromspeichern() override {}
     } schleife;
-    QList<Postfachfenster*> entladen;
+    QList<TrackedWindow*> entladen;
     ControlCenterEnv e = p.env();
-    e.entladen = [&](Postfachfenster* w) { entladen << w; };
+    e.entladen = [&](TrackedWindow* w) { entladen << w; };
     e.controlLoop = [&]() -> IControlLoopWindow* { return &schleife; };
     ControlCenterCore eins(e), zwei(e);
     eins.Tag = 1;
@@ -715,7 +715,7 @@ TEST_F(ControlCenterTest, ClosingUnbindsOnlyTheToolWindowsOfThisWindow)
     EXPECT_TRUE(entladen.isEmpty());
     EXPECT_EQ(p.registry.CC_I, 2);
     zwei.Form_Unload();
-    EXPECT_EQ(entladen, QList<Postfachfenster*>({&schleife}));
+    EXPECT_EQ(entladen, QList<TrackedWindow*>({&schleife}));
     EXPECT_EQ(schleife.an_aus, 0);
 }
 
@@ -764,7 +764,7 @@ TEST_P(RegisterReplyTest, SecondCommandEsHandsTheDigitsAndTheSignedValueToTheIni
 {
     InitWindowDouble init;
     ControlCenterEnv e = p.env();
-    e.initWindowVorhanden = [&init]() -> IInitWindow* { return &init; };
+    e.existingInitWindow = [&init]() -> IInitWindow* { return &init; };
     ControlCenterCore c(e);
     SimEeprom& eeprom = p.axis().model().eeprom();
     eeprom.addRegister({"1ES", 3, false, "1eS"});
@@ -798,9 +798,9 @@ TEST_F(ControlCenterTest, HooksLeftEmptyDoNothing)
     e.recorder = {};
     e.controlLoop = {};
     e.initWindow = {};
-    e.initWindowVorhanden = {};
+    e.existingInitWindow = {};
     e.entladen = {};
-    e.driftAktiv = {};
+    e.driftActive = {};
     e.motfaktor_berechnen = {};
     ControlCenterCore leer(e);
     oeffnen(leer, 1);

@@ -132,13 +132,13 @@ TEST(MoveCommands, TargetsOutsideTheCounterAreRefused)
 
 TEST(Mailbox, PostsSplitAtTheirFirstBracket)
 {
-    Postteile t = postTeilen(QStringLiteral("[1BR][1CJ]"));
+    Postteile t = splitPost(QStringLiteral("[1BR][1CJ]"));
     EXPECT_EQ(t.erster, QStringLiteral("[1BR]"));
     EXPECT_EQ(t.zweiter, QStringLiteral("[1CJ]"));
-    t = postTeilen(QStringLiteral("[1PA]"));
+    t = splitPost(QStringLiteral("[1PA]"));
     EXPECT_EQ(t.erster, QStringLiteral("[1PA]"));
     EXPECT_TRUE(t.zweiter.isEmpty());
-    t = postTeilen(QStringLiteral("no bracket"));
+    t = splitPost(QStringLiteral("no bracket"));
     EXPECT_TRUE(t.erster.isEmpty());
     EXPECT_TRUE(t.zweiter.isEmpty());
 
@@ -180,10 +180,10 @@ TEST(Displays, ResultLinesLimitColoursAndJoystick)
     EXPECT_EQ(endschalterFarben(QStringLiteral("10"))->plus, Rot);
     EXPECT_FALSE(endschalterFarben(QStringLiteral("1]")));
 
-    EXPECT_EQ(joystickAus(QStringLiteral("[0IN!0000000C]")), Joystick::Schnell);
-    EXPECT_EQ(joystickAus(QStringLiteral("[0IN!00000016]")), Joystick::Langsam);
-    EXPECT_EQ(joystickAus(QStringLiteral("[0IN!00000000]")), Joystick::Keiner);
-    EXPECT_EQ(joystickAus(QStringLiteral("1")), Joystick::Keiner);
+    EXPECT_EQ(joystickOff(QStringLiteral("[0IN!0000000C]")), Joystick::Schnell);
+    EXPECT_EQ(joystickOff(QStringLiteral("[0IN!00000016]")), Joystick::Langsam);
+    EXPECT_EQ(joystickOff(QStringLiteral("[0IN!00000000]")), Joystick::Keiner);
+    EXPECT_EQ(joystickOff(QStringLiteral("1")), Joystick::Keiner);
 }
 
 TEST(KeyFilters, SeparatorAndSignsByBox)

@@ -4,7 +4,7 @@
 // replies, the window's own axis record, rotary axes), the continuous run,
 // counter zeroing and the index capture.
 
-#include "Achsplatz.h"
+#include "AxisBench.h"
 
 #include "Format.h"
 
@@ -44,14 +44,14 @@ protected:
         cc.Aktualisieren();
     }
     // Ticks until the reference run has ended; false when it did not.
-    bool bisRunEnde(int max = 4000)
+    bool untilRunEnd(int max = 4000)
     {
         for (int i = 0; i < max && cc.FlagGrafikInit != 0; ++i)
             tick();
         return cc.FlagGrafikInit == 0;
     }
     // Ticks until the run waits in `phase` with the axis standing.
-    bool bisPhaseStillstand(double phase, int max = 4000)
+    bool untilPhaseStandstill(double phase, int max = 4000)
     {
         for (int i = 0; i < max; ++i) {
             p.uhr->advance(0.01);
@@ -75,7 +75,7 @@ protected:
         EXPECT_EQ(sim().parameter("1AP"), QByteArray("0100"));
         EXPECT_EQ(sim().parameter("1L5"), L5);
         EXPECT_EQ(sim().parameter("1L6"), L6);
-        EXPECT_FALSE(cc.referenzWiederherstellungOffen());
+        EXPECT_FALSE(cc.referenceRestorePending());
     }
     int fragen() const
     {
@@ -103,7 +103,7 @@ protected:
         return cc.komma() ? t.replace(QLatin1Char('.'), QLatin1Char(',')) : t;
     }
 
-    Achsplatz p;
+    AxisBench p;
     ControlCenterCore cc;
 };
 
@@ -119,7 +119,7 @@ TEST_F(RunsTest, RunWhoseStepsLeaveTheCounterIsRefused)
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     tick();
     ASSERT_FALSE(p.dialoge->messages.isEmpty());
-    EXPECT_EQ(p.dialoge->texts().last(), ControlCenterCore::ReferenzFaktorFehler);
+    EXPECT_EQ(p.dialoge->texts().last(), ControlCenterCore::ReferenceFactorError);
     for (const QString& c : p.unit().received())
         EXPECT_FALSE(c.startsWith(QStringLiteral("[1FR")) || c.startsWith(QStringLiteral("[1L"))) << qPrintable(c);
 }
@@ -139,7 +139,7 @@ TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
     EXPECT_FALSE(cc.pb_Grafikunterstuetzung.enabled);
     EXPECT_TRUE(cc.cmd_STOPP.enabled);
 
-    ASSERT_TRUE(bisRunEnde());
+    ASSERT_TRUE(untilRunEnd());
     // Steps of 0.1 mm both ways.
     EXPECT_TRUE(empfangen().contains(QStringLiteral("[1FR000003E8]")));
     EXPECT_TRUE(empfangen().contains(QStringLiteral("[1FRFFFFFC18]")));
@@ -149,7 +149,7 @@ TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
     EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, -18500);
     EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 48500);
     EXPECT_DOUBLE_EQ(cc.Messtischweg, 6.7);
-    EXPECT_DOUBLE_EQ(cc.Grafikmassstab, 67000.0 / (ControlCenterCore::BildBreite - 30));
+    EXPECT_DOUBLE_EQ(cc.Grafikmassstab, 67000.0 / (ControlCenterCore::PictureWidth - 30));
     EXPECT_EQ(cc.line_schlitten.colour, Dunkelgruen);
     EXPECT_TRUE(cc.lb_ESM.visible);
     EXPECT_TRUE(cc.lb_ESP.visible);
@@ -162,7 +162,7 @@ TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
     EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
     EXPECT_EQ(cc.FlagAuslesen, 1);
     EXPECT_TRUE(cc.pb_Grafikunterstuetzung.enabled);
-    EXPECT_GE(p.enableAllAufrufe, 1);
+    EXPECT_GE(p.enableAllCalls, 1);
     // Limit codes during the run were not reported as errors.
     EXPECT_EQ(p.dialoge->messages.size(), 1);
 }
@@ -172,7 +172,7 @@ TEST_F(RunsTest, SimpleRunEndsAtTheSwitchStopsAndReturnsToTheStart)
     oeffnen(cc);
     p.axis().setPosition(5000);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
-    ASSERT_TRUE(bisRunEnde());
+    ASSERT_TRUE(untilRunEnd());
     EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::GrafikFrageEinfach);
     EXPECT_TRUE(empfangen().contains(QStringLiteral("[1FRFFFF8AD0]")));  // 3 mm off the plus switch
     EXPECT_TRUE(empfangen(QStringLiteral("[1GX]")).isEmpty());
@@ -192,7 +192,7 @@ TEST_F(RunsTest, RunStartedOnTheMinusSwitchFirstStepsOffIt)
     tick();
     EXPECT_EQ(cc.lb_ESM.colour, Dunkelgelb);
     EXPECT_DOUBLE_EQ(cc.Referenzphase, 1.5);
-    ASSERT_TRUE(bisRunEnde());
+    ASSERT_TRUE(untilRunEnd());
     const QStringList moves = empfangen(QStringLiteral("[1F"));
     ASSERT_GE(moves.size(), 2);
     EXPECT_EQ(moves.mid(0, 2), QStringList({"[1FR00007530]", "[1FX]"}));
@@ -214,11 +214,11 @@ TEST_F(RunsTest, StopInTheMiddleRestoresSpeedsAndLimitsOnTheNextAnsweredTick)
     EXPECT_EQ(sim().parameter("1L6"), QByteArray("007FFFFF"));
 
     cc.cmd_STOPP_Click();
-    EXPECT_TRUE(cc.referenzWiederherstellungOffen());
+    EXPECT_TRUE(cc.referenceRestorePending());
     // Unanswered: nothing can be written back yet.
     p.unit().setSilent(true);
     tick();
-    EXPECT_TRUE(cc.referenzWiederherstellungOffen());
+    EXPECT_TRUE(cc.referenceRestorePending());
     p.unit().setSilent(false);
     tick();
     EXPECT_FALSE(p.axis().isMoving());
@@ -247,7 +247,7 @@ TEST_F(RunsTest, RestartAfterAMissedPollKeepsTheFirstSavedValues)
     EXPECT_TRUE(empfangen(QStringLiteral("[1vP]")).isEmpty());
     EXPECT_TRUE(empfangen(QStringLiteral("[1l5]")).isEmpty());
     EXPECT_FALSE(empfangen(QStringLiteral("[1vE]")).isEmpty());
-    ASSERT_TRUE(bisRunEnde());
+    ASSERT_TRUE(untilRunEnd());
     EXPECT_EQ(cc.line_schlitten.colour, Dunkelgruen);
     speedsAndLimitsAreTheOriginals();
 }
@@ -305,7 +305,7 @@ TEST_F(RunsTest, RejectedPositionReplyAbortsWithRestoreAndMessageAndBuildsNoMove
     oeffnen(cc);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     // Phase 2 reads the position once the limit run has ended.
-    ASSERT_TRUE(bisPhaseStillstand(2));
+    ASSERT_TRUE(untilPhaseStandstill(2));
     p.unit().clearReceived();
     p.unit().rejectNext(QStringLiteral("[1PA]"), 0x0005, 2);  // the tick's poll and the run's read
     tick();
@@ -365,7 +365,7 @@ TEST_F(RunsTest, RotaryAxisWithoutPlusSwitchTakesItsEndFromTheLimitBoxInDegrees)
     ASSERT_EQ(cc.drehantrieb, 1);
     cc.text_SLP.text = QStringLiteral("90");
     cc.pb_Grafikunterstuetzung_MouseUp(2);
-    ASSERT_TRUE(bisRunEnde());
+    ASSERT_TRUE(untilRunEnd());
     EXPECT_TRUE(empfangen(QStringLiteral("[1FX]")).isEmpty());
     EXPECT_DOUBLE_EQ(cc.Grenze_plus, 9000);
     EXPECT_DOUBLE_EQ(cc.Grenze_minus, -18000 + 3600 + 1800);

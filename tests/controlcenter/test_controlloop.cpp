@@ -4,9 +4,9 @@
 // response commands and curve, colour cycle, repetition, refusals, and the
 // binding that keeps the window on its own axis.
 
-#include "Achsplatz.h"
+#include "AxisBench.h"
 #include "ControlLoopCore.h"
-#include "Hauptschleife.h"
+#include "MainLoop.h"
 #include "SimServoLoop.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ protected:
     void tick()
     {
         p.uhr->advance(0.002);
-        hauptschleife.Timer1_Timer();
+        mainLoop.Timer1_Timer();
         if (cc.flagsenden == 1)
             cc.Aktualisieren();
     }
@@ -79,11 +79,11 @@ protected:
         return out;
     }
 
-    Achsplatz p;
+    AxisBench p;
     ControlCenterCore cc;
     ControlLoopCore loop;
     std::shared_ptr<SimServoLoop> servo;
-    Hauptschleife hauptschleife{p.registry, p.transport()};
+    MainLoop mainLoop{p.registry, p.transport()};
     QList<ControlLoopCore::Linie> linien;
     int berechnet = 0;
     int streckeFokus = 0;  // times text_strecke was given the focus
@@ -181,7 +181,7 @@ TEST_F(ControlLoopTest, EepromCaptionShowsTheReplyOrSaysNoneCame)
     loop.cmd_save_Click();
     const double t0 = p.uhr->now();
     tick();
-    EXPECT_GE(p.uhr->now() - t0, ControlLoopCore::EepromZeit);
+    EXPECT_GE(p.uhr->now() - t0, ControlLoopCore::EepromTime);
     EXPECT_EQ(loop.cmd_save.text, ControlLoopCore::KeineAntwort);
 }
 

@@ -3,7 +3,7 @@
 // travel picture, and closing through the MDI frame. With
 // KELVANE_CC_SCREENSHOT=<file.png> the moving-axis test also saves a picture.
 
-#include "Achsplatz.h"
+#include "AxisBench.h"
 
 #include "ParamsContext.h"
 #include "frm_Controlcenter.h"
@@ -71,11 +71,11 @@ protected:
     {
         for (int i = 0; i < n; ++i) {
             p.uhr->advance(dt);
-            main->hauptschleife().Timer1_Timer();
+            main->mainLoop().Timer1_Timer();
         }
     }
 
-    Achsplatz p;
+    AxisBench p;
     std::unique_ptr<frm_main> main;
     std::unique_ptr<ParamsContext> params;
 };
@@ -180,7 +180,7 @@ TEST_F(FrmControlcenterTest, MovingAxisPicture)
     w->core().setLine_schlitten(200, Dunkelgruen);
     w->core().Grenze_minus = -20000;
     w->core().Grenze_plus = 80000;
-    w->core().Grafikmassstab = 100000.0 / (ControlCenterCore::BildBreite - 32);
+    w->core().Grafikmassstab = 100000.0 / (ControlCenterCore::PictureWidth - 32);
     w->ui.text_strecke->setEditText(QStringLiteral("20"));
     w->ui.cmd_Fahrt_1->click();
     ticks(40, 0.01);
@@ -189,7 +189,7 @@ TEST_F(FrmControlcenterTest, MovingAxisPicture)
     EXPECT_GT(w->core().line_schlitten_Left(), 200);
     // The picture is as wide as its scale, also in a wider window: the plus
     // end lies at its right edge.
-    EXPECT_EQ(w->ui.pb_Grafikunterstuetzung->width(), ControlCenterCore::BildBreite);
+    EXPECT_EQ(w->ui.pb_Grafikunterstuetzung->width(), ControlCenterCore::PictureWidth);
     const QString file = qEnvironmentVariable("KELVANE_CC_SCREENSHOT");
     if (!file.isEmpty()) {
         EXPECT_TRUE(main->grab().save(file));

@@ -3,7 +3,7 @@
 // picture, and closing. With KELVANE_CONTROLLOOP_SCREENSHOT=<file.png> the
 // recording test saves a picture of the window.
 
-#include "Achsplatz.h"
+#include "AxisBench.h"
 
 #include "ParamsContext.h"
 #include "SimServoLoop.h"
@@ -61,7 +61,7 @@ protected:
     {
         for (int i = 0; i < n; ++i) {
             p.uhr->advance(0.002);
-            main->hauptschleife().Timer1_Timer();
+            main->mainLoop().Timer1_Timer();
         }
     }
     frm_controlparameter* fenster() const
@@ -70,7 +70,7 @@ protected:
                                           : nullptr;
     }
 
-    Achsplatz p;
+    AxisBench p;
     std::unique_ptr<frm_main> main;
     std::unique_ptr<ParamsContext> params;
     frm_Controlcenter* cc = nullptr;

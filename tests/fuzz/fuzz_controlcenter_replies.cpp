@@ -41,10 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const double x = typed.value_or(0);
     const double scale = (mode >> 1) ? double(mode >> 1) / 7.0 : 0.0;
     if (const auto w = geschwindigkeitEingabe(typed, scale, x))
-        if (w->roh < 0 || w->roh > MaxRohGeschwindigkeit)
+        if (w->roh < 0 || w->roh > MaxRawSpeed)
             std::abort();
     if (const auto w = beschleunigungEingabe(typed, scale))
-        if (w->roh < MinRohBeschleunigung || w->roh > MaxRohBeschleunigung)
+        if (w->roh < MinRawAcceleration || w->roh > MaxRawAcceleration)
             std::abort();
     (void)geschwindigkeitsbalken(x, scale);
     (void)positionstext(x, scale, mode & 2, mode % 7, komma);
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (befehl->size() != 13)
             std::abort();
 
-    const Postteile teile = postTeilen(text);
+    const Postteile teile = splitPost(text);
     // A post without "]" holds no command at all.
     if (teile.erster + teile.zweiter != (text.contains(QLatin1Char(']')) ? text : QString()))
         std::abort();
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (line.size() > 42)
             std::abort();
     (void)endschalterFarben(text.left(2));
-    (void)joystickAus(text);
+    (void)joystickOff(text);
     for (const QChar c : text.left(16))
         (void)zeichenErlaubt(c, Eingabefeld(mode % 3), komma);
     return 0;

@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool komma = (data[0] & 1) != 0;
     const QByteArray rest(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     if (data[0] & 2) {
-        const auto punkte = bahndatei::lesenText(rest);
-        if (punkte.size() > std::size_t(bahndatei::MaxTextpunkte))
+        const auto punkte = bahndatei::readText(rest);
+        if (punkte.size() > std::size_t(bahndatei::MaxTextPoints))
             std::abort();
         pruefen(punkte);
     } else if (const auto punkte = bahndatei::parseReaderOutput(rest, komma)) {

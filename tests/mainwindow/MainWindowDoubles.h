@@ -171,12 +171,12 @@ public:
     void setAdressenIndex(int index) override { listIndex = index; }
     void adressenLeeren() override { list.clear(); }
     void adresseAnfuegen(const QString& entry) override { list << entry; }
-    int line_schlitten_Left() const override { return schlittenLeft; }
-    quint32 line_schlitten_BackColor() const override { return schlittenColor; }
+    int line_schlitten_Left() const override { return carriageLeft; }
+    quint32 line_schlitten_BackColor() const override { return carriageColor; }
     void setLine_schlitten(int left, quint32 color) override
     {
-        schlittenLeft = left;
-        schlittenColor = color;
+        carriageLeft = left;
+        carriageColor = color;
     }
 
     QString name() const { return QStringLiteral("cc%1").arg(Tag); }
@@ -188,8 +188,8 @@ public:
     std::function<void()> onAktualisieren;
     QStringList list;
     int listIndex = -1;
-    int schlittenLeft = 160;
-    quint32 schlittenColor = 0xC0;
+    int carriageLeft = 160;
+    quint32 carriageColor = 0xC0;
 
 private:
     EventLog& m_log;

@@ -4,7 +4,7 @@
 
 #include "MainWindowDoubles.h"
 
-#include "Hauptschleife.h"
+#include "MainLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ protected:
 
     SimProgram prog;
     Fensterpostfach post;
-    Hauptschleife loop{post, prog.transport()};
+    MainLoop loop{post, prog.transport()};
     std::vector<std::unique_ptr<QWidget>> owned;
 };
 
@@ -317,7 +317,7 @@ TEST(WindowCollection, KeysFollowNumbersAndRemovalEmptiesTheCurrentNumber)
 
 TEST(Cascade, ControlCentersRunThroughWholeAndHalfPositions)
 {
-    Kaskadenzaehler k;
+    CascadeCounter k;
     QList<double> positions;
     for (int i = 1; i <= 24; ++i)
         positions << k.next() * 300;

@@ -5,7 +5,7 @@
 #include "MainWindowDoubles.h"
 
 #include "CommLog.h"
-#include "Dienstfenster.h"
+#include "ServiceWindows.h"
 #include "frm_aufzeichnen.h"
 #include "frm_communication.h"
 #include "frm_meldung.h"
@@ -62,16 +62,16 @@ TEST(CommunicationWindow, KeepsTheNewestThousandLines)
 
 TEST(RegisterReadout, CaptionsNameEveryRegisterInOneColumn)
 {
-    EXPECT_EQ(Registerauslesung::registerName(0), QStringLiteral("Flag Register"));
-    EXPECT_EQ(Registerauslesung::registerNumber(29), 0x1D);
-    EXPECT_EQ(Registerauslesung::registerNumber(30), 0x20);
-    EXPECT_EQ(Registerauslesung::registerName(45), QStringLiteral("Capture Count CSB)"));
-    EXPECT_TRUE(Registerauslesung::caption(77).endsWith(QStringLiteral("$6A")));
-    EXPECT_TRUE(Registerauslesung::caption(0).startsWith(QStringLiteral("Flag Register ")));
-    const qsizetype column = Registerauslesung::caption(0).indexOf(QLatin1Char('$'));
-    for (int i = 0; i < Registerauslesung::RowCount; ++i)
-        EXPECT_EQ(Registerauslesung::caption(i).indexOf(QLatin1Char('$')), column) << i;
-    EXPECT_TRUE(Registerauslesung::caption(78).isEmpty());
+    EXPECT_EQ(RegisterReadout::registerName(0), QStringLiteral("Flag Register"));
+    EXPECT_EQ(RegisterReadout::registerNumber(29), 0x1D);
+    EXPECT_EQ(RegisterReadout::registerNumber(30), 0x20);
+    EXPECT_EQ(RegisterReadout::registerName(45), QStringLiteral("Capture Count CSB)"));
+    EXPECT_TRUE(RegisterReadout::caption(77).endsWith(QStringLiteral("$6A")));
+    EXPECT_TRUE(RegisterReadout::caption(0).startsWith(QStringLiteral("Flag Register ")));
+    const qsizetype column = RegisterReadout::caption(0).indexOf(QLatin1Char('$'));
+    for (int i = 0; i < RegisterReadout::RowCount; ++i)
+        EXPECT_EQ(RegisterReadout::caption(i).indexOf(QLatin1Char('$')), column) << i;
+    EXPECT_TRUE(RegisterReadout::caption(78).isEmpty());
 }
 
 TEST(RegisterReadout, RowsTakeTwoCharactersEachAfterTheEcho)
@@ -80,27 +80,27 @@ TEST(RegisterReadout, RowsTakeTwoCharactersEachAfterTheEcho)
     for (int i = 0; i < 78; ++i)
         digits += QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
     const QString full = QStringLiteral("[1ra!") + digits + QStringLiteral("]");
-    ASSERT_EQ(full.size(), Registerauslesung::ReplyLength);
-    const QStringList rows = Registerauslesung::werte(full);
+    ASSERT_EQ(full.size(), RegisterReadout::ReplyLength);
+    const QStringList rows = RegisterReadout::werte(full);
     ASSERT_EQ(rows.size(), 78);
     EXPECT_EQ(rows.first(), QStringLiteral("00"));
     EXPECT_EQ(rows.at(10), QStringLiteral("0A"));
     EXPECT_EQ(rows.last(), QStringLiteral("4D"));
 
-    const QStringList cut = Registerauslesung::werte(full.left(30));
+    const QStringList cut = RegisterReadout::werte(full.left(30));
     EXPECT_EQ(cut.at(11), QStringLiteral("0B"));
     EXPECT_EQ(cut.at(12), QStringLiteral("0")) << "half a byte is all that came";
     EXPECT_TRUE(cut.at(13).isEmpty());
-    for (const QString& r : Registerauslesung::werte(keine_Antwort))
+    for (const QString& r : RegisterReadout::werte(keine_Antwort))
         EXPECT_TRUE(r.isEmpty());
 }
 
 TEST(RegisterReadout, TimeOutCoversTheWholeReplyOnTheWire)
 {
-    const double wireAt9600 = (5.0 + Registerauslesung::ReplyLength) * 10 / 9600;
-    EXPECT_GT(Registerauslesung::timeout(QStringLiteral("9600")), wireAt9600);
-    EXPECT_GT(Registerauslesung::timeout(QStringLiteral("0")), wireAt9600) << "unknown rate counts as the slowest";
-    EXPECT_DOUBLE_EQ(Registerauslesung::timeout(QStringLiteral("115200")), 0.15);
+    const double wireAt9600 = (5.0 + RegisterReadout::ReplyLength) * 10 / 9600;
+    EXPECT_GT(RegisterReadout::timeout(QStringLiteral("9600")), wireAt9600);
+    EXPECT_GT(RegisterReadout::timeout(QStringLiteral("0")), wireAt9600) << "unknown rate counts as the slowest";
+    EXPECT_DOUBLE_EQ(RegisterReadout::timeout(QStringLiteral("115200")), 0.15);
 }
 
 TEST(RegisterReadout, WindowShowsAFullReplyThatArrivesAtLineSpeed)
@@ -120,7 +120,7 @@ TEST(RegisterReadout, WindowShowsAFullReplyThatArrivesAtLineSpeed)
     frm_rr w(bus);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("[1ra]"));
     ASSERT_EQ(w.lb_registerwert.size(), 78);
-    EXPECT_EQ(w.lb_register.at(5)->text(), Registerauslesung::caption(5));
+    EXPECT_EQ(w.lb_register.at(5)->text(), RegisterReadout::caption(5));
     w.cmd_rr->click();
     EXPECT_EQ(w.lb_registerwert.at(0)->text(), QStringLiteral("A0"));
     EXPECT_EQ(w.lb_registerwert.at(77)->text(), QStringLiteral("AD")) << "the last register arrived in time";

@@ -43,7 +43,7 @@ protected:
     ConfigFile& file = params.configFile();
     int motflag = 0;
 
-    void SetUp() override { file.comMotflagSetzen = [this] { ++motflag; }; }
+    void SetUp() override { file.setComMotflag = [this] { ++motflag; }; }
 
     // Every kind of value, different on every axis.
     void fillEverything()

@@ -99,7 +99,7 @@ TEST(AxisParameterStoreTest, IndexCursorStoresValuesPerAxisAndRefusesAxesAbove30
     // touching any axis.
     store.setIndex(31);
     EXPECT_EQ(store.Index(), 31);
-    EXPECT_FALSE(store.indexGueltig());
+    EXPECT_FALSE(store.indexValid());
     EXPECT_THROW(store.Motfak(), AchsindexFehler);
     EXPECT_THROW(store.setPositionM(1.0), AchsindexFehler);
     EXPECT_THROW(store.datensatz(-1), AchsindexFehler);
@@ -261,7 +261,7 @@ TEST_F(MotorFactorTest, TypedMotorFactorOnlyReadsThePrescaler)
 TEST_F(MotorFactorTest, AxisOutsideTheSetSendsAndStoresNothing)
 {
     store.setIndex(31);
-    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::IndexUngueltig);
+    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::IndexInvalid);
     EXPECT_TRUE(controller.sent.isEmpty());
     EXPECT_TRUE(ui.messages.isEmpty());
 }

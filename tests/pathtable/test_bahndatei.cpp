@@ -41,7 +41,7 @@ TEST(Bahntext, WritesRoundedMillimetresWithAPoint)
 
 TEST(Bahntext, ReadsFieldPairsAsTheWriterAndOthersLeaveThem)
 {
-    const auto punkte = [](const char* text) { return bahndatei::lesenText(QByteArray(text)); };
+    const auto punkte = [](const char* text) { return bahndatei::readText(QByteArray(text)); };
     // Unquoted, a comma splits a line: X 1, and the field 5 is the Y.
     EXPECT_EQ(punkte("X0001=1,5\r\n"), (std::vector<QPointF>{{1, 5}}));
     // A blank line ends the file; a header without numbers is skipped.
@@ -52,7 +52,7 @@ TEST(Bahntext, ReadsFieldPairsAsTheWriterAndOthersLeaveThem)
     QByteArray viele;
     for (int i = 0; i < 600; ++i)
         viele += "X=1\r\nY=2\r\n";
-    EXPECT_EQ(bahndatei::lesenText(viele).size(), 500u);
+    EXPECT_EQ(bahndatei::readText(viele).size(), 500u);
 }
 
 // Files the reader takes whole, and files it refuses whole (no points).
@@ -69,7 +69,7 @@ class TextFileCase : public ::testing::TestWithParam<TextCase>
 
 TEST_P(TextFileCase, ReadsOrRefusesTheWholeFile)
 {
-    EXPECT_EQ(bahndatei::lesenText(QByteArray(GetParam().text)).size(), GetParam().points);
+    EXPECT_EQ(bahndatei::readText(QByteArray(GetParam().text)).size(), GetParam().points);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -287,20 +287,20 @@ TEST_F(TablettFixture, ClearAndCloseEmptyThePathAndItsStrokes)
 
 TEST_F(TablettFixture, DrawingStopsAtTheLimitsWithOneNote)
 {
-    for (int s = 0; s < bahn::MaxStriche; ++s)
+    for (int s = 0; s < bahn::MaxStrokes; ++s)
         strich({{double(s), 0}});
     strich({{5, 5}, {6, 6}});
-    EXPECT_EQ(t->bahn.strichzahl, bahn::MaxStriche);
-    EXPECT_EQ(t->bahn.punktzahl, bahn::MaxStriche);
+    EXPECT_EQ(t->bahn.strichzahl, bahn::MaxStrokes);
+    EXPECT_EQ(t->bahn.punktzahl, bahn::MaxStrokes);
     EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::VollMeldung});
 
     t->clear();
     wb.dialogs->clear();
     t->pb_Zeichnung_MouseDown(1, 0, 0);
-    for (int i = 0; i < bahn::MaxPunkte + 20; ++i)
+    for (int i = 0; i < bahn::MaxPoints + 20; ++i)
         t->pb_Zeichnung_MouseMove(i % 100, 0);
     t->pb_Zeichnung_MouseUp(1);
-    EXPECT_EQ(t->bahn.punktzahl, bahn::MaxPunkte);
+    EXPECT_EQ(t->bahn.punktzahl, bahn::MaxPoints);
     EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::VollMeldung});
 }
 

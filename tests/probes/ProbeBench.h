@@ -29,9 +29,9 @@ public:
         e.bus = &core->transport();
         e.ui = dialogs;
         e.registry = &registry;
-        e.initBinden = [this](int n) { gebunden = n; };
-        e.initGebunden = [this] { return gebunden; };
-        e.initEntladen = [this] {
+        e.bindInit = [this](int n) { gebunden = n; };
+        e.initBoundTo = [this] { return gebunden; };
+        e.unloadInit = [this] {
             ++entladen;
             gebunden.reset();
         };
@@ -60,7 +60,7 @@ public:
         }
         registry.CCT_Aktivieren(n);
         tick(c);
-        initVerkehr = befehle();
+        initTraffic = befehle();
         bus->clearTraffic();
         return c;
     }
@@ -97,7 +97,7 @@ public:
     Fensterpostfach registry;
     std::vector<std::unique_ptr<ProbeWindowCore>> windows;
     // The commands of the last window's initialisation.
-    QStringList initVerkehr;
+    QStringList initTraffic;
     std::optional<int> gebunden;
     int entladen = 0;
 

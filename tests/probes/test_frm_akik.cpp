@@ -34,9 +34,9 @@ protected:
         params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags());
         SequenceWindows& seq = installSequences(*frame, *params);
         ProbeTools tools;
-        tools.initBinden = [&seq](int n) { seq.bindInit2(n); };
-        tools.initGebunden = [&seq] { return seq.init2BoundTo(); };
-        tools.initEntladen = [&seq] { seq.unloadInit2(); };
+        tools.bindInit = [&seq](int n) { seq.bindInit2(n); };
+        tools.initBoundTo = [&seq] { return seq.init2BoundTo(); };
+        tools.unloadInit = [&seq] { seq.unloadInit2(); };
         sequences = &seq;
         installProbes(*frame, tools);
         frame->show();

@@ -28,18 +28,18 @@ TEST_F(ProbeCommands, LayoutsFollowTheBoardType)
     EXPECT_FALSE(c.cmd_Abgleich.visible || c.Rahmen1.visible || c.Frame[2].visible);
     EXPECT_TRUE(c.interpol[0].visible && c.interpol[1].visible && c.cb__Achsenauswahl[3].visible);
     EXPECT_EQ(c.lb_gitter.text, T::Aufloesung);
-    EXPECT_EQ(c.wertTip[4], "4");
+    EXPECT_EQ(c.valueTip[4], "4");
     EXPECT_FALSE(c.wert0[3].visible || c.wert1[8].visible);
 
     c.cb_Unitauswahl.listIndex = T::Universal;
     c.cb_Unitauswahl_Click();
-    EXPECT_EQ(c.Breite, T::BreiteUniversal);
+    EXPECT_EQ(c.Breite, T::UniversalWidth);
     EXPECT_TRUE(c.IK_check[5].visible && c.tb_faktorAI.visible && c.wert0[8].visible);
-    EXPECT_EQ(c.wertTip[4], "200");
+    EXPECT_EQ(c.valueTip[4], "200");
     EXPECT_FALSE(c.cb__Achsenauswahl[3].visible);
     c.cb_Unitauswahl.listIndex = T::ADA2;
     c.cb_Unitauswahl_Click();
-    EXPECT_EQ(c.Breite, T::BreiteNormal);
+    EXPECT_EQ(c.Breite, T::NormalWidth);
     EXPECT_TRUE(c.Frame5[1].visible);
 }
 
@@ -363,7 +363,7 @@ TEST_F(ProbeCommands, OneChannelLayoutShowsOnlyChannelOneWithSampleTimeAndCalibr
     for (const auto& ik : c.IK_check)
         EXPECT_FALSE(ik.visible);
     EXPECT_TRUE(c.cb_abgleich.visible && c.cmd_Abgleich.visible && c.tb_abgleich.visible);
-    EXPECT_EQ(c.Breite, T::BreiteNormal);
+    EXPECT_EQ(c.Breite, T::NormalWidth);
 }
 
 TEST_F(ProbeCommands, TheStatusRequestOfTheReadBackShowsNoRejection)

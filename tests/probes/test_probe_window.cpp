@@ -46,7 +46,7 @@ TEST_F(ProbeWindow, SilentUnitLeavesTheLampRedAndReadsNothingElse)
     T& c = fenster(T::AK4, "21");
     EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
     EXPECT_EQ(c.lb_Fehler.text, "[0ST]--->1");
-    EXPECT_EQ(initVerkehr, QStringList{"[0ST]"});
+    EXPECT_EQ(initTraffic, QStringList{"[0ST]"});
 }
 
 TEST_F(ProbeWindow, ScaleBoardsReadTheirInterpolationDigits)
@@ -62,7 +62,7 @@ TEST_F(ProbeWindow, ScaleBoardsReadTheirInterpolationDigits)
     board("31").setInterpolation(3, "07");
     T& akik = fenster(T::AK2IK1_422, "31", 2);
     EXPECT_TRUE(akik.wert0[7].checked);
-    EXPECT_EQ(initVerkehr, (QStringList{"[0ST]", "[0fP]", "[0k1]", "[3iP]"}));
+    EXPECT_EQ(initTraffic, (QStringList{"[0ST]", "[0fP]", "[0k1]", "[3iP]"}));
 }
 
 TEST_F(ProbeWindow, ShowsSigned24BitCountsInTheLocaleFormat)

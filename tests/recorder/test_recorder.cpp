@@ -113,7 +113,7 @@ protected:
     int roteInZeile(int y, int von, int bis) const
     {
         int n = 0;
-        for (int x = std::max(0, von); x <= bis && x < RecorderCore::GraphBreite; ++x)
+        for (int x = std::max(0, von); x <= bis && x < RecorderCore::GraphWidth; ++x)
             n += core.pb_graph.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
         return n;
     }
@@ -399,7 +399,7 @@ TEST_F(RecorderTest, PointLabelsSitBesideTheClickAndWrap)
         core.Form_MouseDown(2, 10, 10, 1200);
     EXPECT_EQ(core.punkt_index, 0);
     core.cmd_clear_Click();
-    EXPECT_EQ(core.lb_punkte[0].top, RecorderCore::PunktParkOben);
+    EXPECT_EQ(core.lb_punkte[0].top, RecorderCore::PointParkTop);
     EXPECT_TRUE(core.lb_punkte[0].label.text.isEmpty());
 }
 
@@ -497,7 +497,7 @@ TEST_F(RecorderTest, RecordingOfAMoveWithLiveGauges)
     EXPECT_NEAR(c.pos_ist, 40, 0.01);
     int blau = 0;
     for (int x = int(c.x_vor) - 200; x < int(c.x_vor); ++x)
-        for (int y = 0; y < RecorderCore::GraphHoehe; ++y)
+        for (int y = 0; y < RecorderCore::GraphHeight; ++y)
             blau += c.pb_graph.pixelColor(x, y) == QColor(Qt::blue) ? 1 : 0;
     EXPECT_GT(blau, 50);
     c.pb_graph_MouseMove(c.x_vor - 100, 80);

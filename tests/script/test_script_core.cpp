@@ -184,7 +184,7 @@ TEST_F(Script, LoopCountsPassesAndCommentModeCarriesOver)
     core->Check1.checked = true;
     core->Check1_Click();
     EXPECT_EQ(core->Check1.text, u"Loop"_s);
-    EXPECT_EQ(core->Check1.colour, ScriptCore::LoopFarbe);
+    EXPECT_EQ(core->Check1.colour, ScriptCore::LoopColor);
     // One "#": every second pass starts in comment mode.
     lines({u"[0ST]"_s, u"#"_s, u"[0VN]"_s});
     choose(u"05"_s);

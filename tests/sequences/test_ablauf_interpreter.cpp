@@ -178,7 +178,7 @@ TEST_F(Interpreter, StopDuringMotionEndsAfterTheNextPoll)
     core.step();  // the move goes out
     core.step();  // one poll: still moving
     ASSERT_TRUE(core.laeuft());
-    EXPECT_FALSE(core.timer1Aktiv());
+    EXPECT_FALSE(core.timer1Active());
     bus.clearTraffic();
     startFokus = 0;
     core.CStop_Click();
@@ -186,7 +186,7 @@ TEST_F(Interpreter, StopDuringMotionEndsAfterTheNextPoll)
     core.step();
     EXPECT_FALSE(core.laeuft());
     EXPECT_EQ(startFokus, 1);
-    EXPECT_TRUE(core.timer1Aktiv());
+    EXPECT_TRUE(core.timer1Active());
     EXPECT_EQ(traffic().first(), u"00 [1BR]"_s);
     EXPECT_LT(SimAxis(bus, u"01"_s).position(), 200000);
     EXPECT_EQ(core.pZeile[0].colour, AblaufCore::Weiss);

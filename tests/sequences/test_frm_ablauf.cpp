@@ -56,7 +56,7 @@ protected:
         fenster = &installSequences(*frame, *params);
         ControlCenterTools tools;
         tools.initWindow = [this] { return fenster->initWindow(); };
-        tools.initWindowVorhanden = [this] { return fenster->initWindowVorhanden(); };
+        tools.existingInitWindow = [this] { return fenster->existingInitWindow(); };
         installControlCenter(*frame, *params, tools);
         frame->show();
     }

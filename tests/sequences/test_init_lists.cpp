@@ -25,7 +25,7 @@ protected:
         e.post = [this](const QString& c) { posts << c; };
         e.sechzehnBit = [this] { return sechzehn; };
         e.aktivieren = [this](int n) { aktiviert << n; };
-        e.initFarbe = [this](int n, quint32 c) { farben << u"%1:%2"_s.arg(n).arg(c, 0, 16); };
+        e.initColor = [this](int n, quint32 c) { farben << u"%1:%2"_s.arg(n).arg(c, 0, 16); };
         e.comMotflag = [this] { ++motflag; };
         return e;
     }

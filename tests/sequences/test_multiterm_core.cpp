@@ -226,7 +226,7 @@ TEST_F(Multiterm, TestFilesRoundTripAndBadOnesChangeNothing)
     EXPECT_EQ(other.dateiInhalt(), bytes);
     EXPECT_EQ(other.AktTyp, 7);
     EXPECT_EQ(other.tBox.text, u"F"_s);
-    EXPECT_EQ(ui.fileRequests.last().filter, MultitermCore::LadeFilter);
+    EXPECT_EQ(ui.fileRequests.last().filter, MultitermCore::LoadFilter);
 
     other.ptestld_Click();  // cancelled
     EXPECT_EQ(other.dateiInhalt(), bytes);

@@ -17,7 +17,7 @@ class OptionFlags final : public QObject
 public:
     static constexpr int Count = 9;
     static constexpr int EWFenster = 0;
-    static constexpr int MikroSim = 1;
+    static constexpr int MicroSim = 1;
     static constexpr int StartKonfigIM = 6;
     static constexpr int MotNeu = 8;
 

@@ -9,7 +9,7 @@
 
 void installParameters(frm_main& frame, ParamsContext& params)
 {
-    params.configFile().comMotflagSetzen = [&frame] { frame.com_motflag = 1; };
+    params.configFile().setComMotflag = [&frame] { frame.com_motflag = 1; };
     frame.loadConfiguration = [&params](const QString& mode) { params.configFile().laden(mode); };
     frame.saveConfiguration = [&params](const QString& mode) { params.configFile().speichern(mode); };
     frame.setParameterIndex = [&params](int index) { params.store().setIndex(index); };

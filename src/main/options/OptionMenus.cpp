@@ -47,10 +47,10 @@ void bindOptionMenus(OptionFlags& flags, std::function<QAction*(const QString&)>
             const bool warAn = recorderFlag->trimmed().toInt() == 1;
             *recorderFlag = text;
             if (flags.on(OptionFlags::EWFenster)) {
-                if (!warAn && effects.recorderFreigeben)
-                    effects.recorderFreigeben();
-            } else if (effects.recorderSchliessen) {
-                effects.recorderSchliessen();
+                if (!warAn && effects.releaseRecorder)
+                    effects.releaseRecorder();
+            } else if (effects.closeRecorder) {
+                effects.closeRecorder();
             }
         });
     });

@@ -15,9 +15,9 @@ class QAction;
 struct OptionEffects
 {
     // Flag 0 switched on: every control center's `FlagEW` = 0.
-    std::function<void()> recorderFreigeben;
+    std::function<void()> releaseRecorder;
     // Flag 0 switched off: the servo recorder window closes.
-    std::function<void()> recorderSchliessen;
+    std::function<void()> closeRecorder;
 };
 
 // The menu entry (control name) a flag shows, or the empty text.

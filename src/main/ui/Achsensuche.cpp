@@ -10,7 +10,7 @@
 namespace {
 const QChar DC2(0x12);
 // The address the probe asks: a motor axis is normally set up there.
-const QString ProbeAdresse = QStringLiteral("01");
+const QString ProbeAddress = QStringLiteral("01");
 const QString VersionQuery = QStringLiteral("[0VN]");
 } // namespace
 
@@ -41,12 +41,12 @@ bool Achsensuche::einstellen(const QString& baud)
     ISerialPort& serial = m_bus.serial();
     // A closed port stays closed: the search must not open a port the
     // operator released or that failed to open.
-    const bool warOffen = serial.isOpen();
-    if (warOffen)
+    const bool wasOpen = serial.isOpen();
+    if (wasOpen)
         serial.close();
     serial.setSettings(baud);
     m_bus.baudText = baud;
-    return !warOffen || serial.open();
+    return !wasOpen || serial.open();
 }
 
 QString Achsensuche::austausch(const QString& command, double timeout)
@@ -57,14 +57,14 @@ QString Achsensuche::austausch(const QString& command, double timeout)
 QString Achsensuche::baudProbe()
 {
     const QString vorher = einstellung();
-    const bool portWarOffen = !m_bus.usbMode() && m_bus.serial().isOpen();
+    const bool portWasOpen = !m_bus.usbMode() && m_bus.serial().isOpen();
     // A failing exchange ends the probe like a silent bus does.
     QString found;
     kit::guarded("baud probe", [&] {
         for (const QString& rate : Baudraten) {
             if (!einstellen(rate))
                 break;
-            austausch(DC2 + ProbeAdresse, ProbeTimeout);
+            austausch(DC2 + ProbeAddress, ProbeTimeout);
             if (istAntwort(austausch(VersionQuery, ProbeTimeout))) {
                 found = rate;
                 return;
@@ -77,7 +77,7 @@ QString Achsensuche::baudProbe()
         einstellen(vorher);
         // A rate the port refused left it closed; the bus is given back
         // as it was found.
-        if (portWarOffen && !m_bus.serial().isOpen())
+        if (portWasOpen && !m_bus.serial().isOpen())
             m_bus.serial().open();
     });
     return einstellung();
@@ -108,10 +108,10 @@ QString Achsensuche::eintrag(int i, const QString& reply)
     return QString();
 }
 
-QStringList Achsensuche::adressScan(double timeout, const std::function<void(int)>& fortschritt)
+QStringList Achsensuche::addressScan(double timeout, const std::function<void(int)>& fortschritt)
 {
     QStringList liste;
-    for (int i = 0; i < AchsenCount; ++i) {
+    for (int i = 0; i < AxisCount; ++i) {
         austausch(DC2 + hex2(i), timeout);
         liste << eintrag(i, austausch(VersionQuery, timeout));
         if (fortschritt)
@@ -120,7 +120,7 @@ QStringList Achsensuche::adressScan(double timeout, const std::function<void(int
     return liste;
 }
 
-Achsensuche::Ergebnis Achsensuche::suchen(AppSettings& settings, const std::function<void()>& scanBeginnt,
+Achsensuche::Ergebnis Achsensuche::suchen(AppSettings& settings, const std::function<void()>& scanBegins,
                                           const std::function<void(int)>& fortschritt)
 {
     Ergebnis e;
@@ -128,8 +128,8 @@ Achsensuche::Ergebnis Achsensuche::suchen(AppSettings& settings, const std::func
     settings.setValue(QStringLiteral("Startup"), QStringLiteral("Backup_Settings"), e.baud);
     settings.sync();
     e.timeout = scanTimeout(e.baud);
-    if (scanBeginnt)
-        scanBeginnt();
-    e.liste = adressScan(e.timeout, fortschritt);
+    if (scanBegins)
+        scanBegins();
+    e.liste = addressScan(e.timeout, fortschritt);
     return e;
 }

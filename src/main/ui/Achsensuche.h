@@ -20,7 +20,7 @@ public:
     static inline const QStringList Baudraten{QStringLiteral("9600"), QStringLiteral("19200"),
                                               QStringLiteral("38400"), QStringLiteral("57600"),
                                               QStringLiteral("115200")};
-    static constexpr int AchsenCount = 31;
+    static constexpr int AxisCount = 31;
     // Time-out of each probe exchange.
     static constexpr double ProbeTimeout = 0.03;
     // Entry 0 of every address list: the broadcast with its suffix.
@@ -68,12 +68,12 @@ public:
 
     // Selects each address 0..30 and asks it for its version.
     // `fortschritt` hears each address once it is done.
-    QStringList adressScan(double timeout, const std::function<void(int)>& fortschritt = {});
+    QStringList addressScan(double timeout, const std::function<void(int)>& fortschritt = {});
 
     // The whole search: probe, store the baud text as "Backup_Settings",
-    // choose the scan's time-out, then scan. `scanBeginnt` runs just before
+    // choose the scan's time-out, then scan. `scanBegins` runs just before
     // the scan (the main window locks itself there).
-    Ergebnis suchen(AppSettings& settings, const std::function<void()>& scanBeginnt = {},
+    Ergebnis suchen(AppSettings& settings, const std::function<void()>& scanBegins = {},
                     const std::function<void(int)>& fortschritt = {});
 
 private:

@@ -16,7 +16,7 @@ QMdiSubWindow* hostOf(QWidget* form)
 constexpr int ProbePositions = 109;
 } // namespace
 
-int Postfachfenster::Width() const
+int TrackedWindow::Width() const
 {
     QWidget* f = form();
     if (!f)
@@ -26,13 +26,13 @@ int Postfachfenster::Width() const
     return pixelsToTwips(f->width());
 }
 
-void Postfachfenster::setWindowEnabled(bool on)
+void TrackedWindow::setWindowEnabled(bool on)
 {
     if (QWidget* f = form())
         f->setEnabled(on);
 }
 
-void Postfachfenster::Show()
+void TrackedWindow::Show()
 {
     QWidget* f = form();
     if (!f)
@@ -46,7 +46,7 @@ void Postfachfenster::Show()
     }
 }
 
-void Postfachfenster::SetFocus()
+void TrackedWindow::SetFocus()
 {
     QWidget* f = form();
     if (!f)

@@ -17,10 +17,10 @@ class QWidget;
 // A window the main window keeps track of. `form()` is the widget the user
 // sees (placed into the MDI area for control centers and probe windows); a
 // stand-in without a form may return nullptr.
-class Postfachfenster
+class TrackedWindow
 {
 public:
-    virtual ~Postfachfenster() = default;
+    virtual ~TrackedWindow() = default;
 
     virtual QWidget* form() const { return nullptr; }
     // Window width in twips, as the 6000-twip polling rule reads it. By
@@ -33,7 +33,7 @@ public:
 };
 
 // Axis control center (one per open window, kept in CC).
-class IControlCenter : public Postfachfenster
+class IControlCenter : public TrackedWindow
 {
 public:
     // The window's number n; its key in CC is "k" & n.
@@ -96,7 +96,7 @@ public:
 };
 
 // Probe-board window (one per open window, kept in CCT).
-class IProbeWindow : public Postfachfenster
+class IProbeWindow : public TrackedWindow
 {
 public:
     int Tag = 0;
@@ -123,7 +123,7 @@ public:
 };
 
 // The initialisation command list window that serves one control center.
-class IInitWindow : public Postfachfenster
+class IInitWindow : public TrackedWindow
 {
 public:
     int an_aus = 0;
@@ -135,7 +135,7 @@ public:
 };
 
 // The servo-loop recorder frm_eW (one shared window).
-class IRecorder : public Postfachfenster
+class IRecorder : public TrackedWindow
 {
 public:
     int FlagEW = 0;   // 1 = poll on every tick
@@ -145,7 +145,7 @@ public:
 };
 
 // The two-axis stage simulator frm_MSim (one shared window).
-class IStageSimulator : public Postfachfenster
+class IStageSimulator : public TrackedWindow
 {
 public:
     int flagaktiv = 0;  // 1 = poll on every tick
@@ -157,7 +157,7 @@ public:
 };
 
 // The shared control-loop window frm_controlparameter.
-class IControlLoopWindow : public Postfachfenster
+class IControlLoopWindow : public TrackedWindow
 {
 public:
     int FlagControlparameter = 0;
@@ -180,7 +180,7 @@ public:
 // "k" & n; the collection stores n. Looking up a number that is not there
 // yields nullptr instead of an error.
 template <class W>
-class Fenstersammlung
+class WindowCollection
 {
 public:
     static QString key(int n) { return QStringLiteral("k%1").arg(n); }
@@ -215,7 +215,7 @@ public:
     W* item(const QString& key) const
     {
         for (const Entry& e : m_entries)
-            if (Fenstersammlung::key(e.n) == key)
+            if (WindowCollection::key(e.n) == key)
                 return e.window;
         return nullptr;
     }
@@ -250,7 +250,7 @@ private:
 
 // Cascade positions of new control centers: 1, 2 … 11, then 0.5, 1.5 …
 // 11.5, then 1, 2 … again, in units of 300 twips.
-class Kaskadenzaehler
+class CascadeCounter
 {
 public:
     // Advances and returns the position for the next window.
@@ -283,9 +283,9 @@ public:
 
     // 1 while the control-loop window records a step response.
     int Flaganzcom = 0;
-    Fenstersammlung<IControlCenter> CC;
+    WindowCollection<IControlCenter> CC;
     int CC_I = 0;
-    Fenstersammlung<IProbeWindow> CCT;
+    WindowCollection<IProbeWindow> CCT;
     int CCT_I = 0;
     // 1 = initialise every control center on the next tick.
     int com_motflag = 0;

@@ -1,6 +1,6 @@
 #include "frm_aufzeichnen.h"
 
-#include "Dienstfenster.h"
+#include "ServiceWindows.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -130,9 +130,9 @@ void frm_com::comportsuche()
     // names no rate (the "0" of a first start) would make every port fail to
     // open and leave the list empty, so the search tries the ports at the
     // slowest rate and then puts the text back.
-    const QString settingsVorher = serial.settings();
-    const bool ohneRate = baudFromSettings(settingsVorher) == 0;
-    if (ohneRate)
+    const QString settingsBefore = serial.settings();
+    const bool withoutRate = baudFromSettings(settingsBefore) == 0;
+    if (withoutRate)
         serial.setSettings(Baudraten.first());
     for (int p = 1; p <= PortCount; ++p) {
         EreignissperreGuard lock(m_bus);
@@ -142,8 +142,8 @@ void frm_com::comportsuche()
             serial.close();
         }
     }
-    if (ohneRate)
-        serial.setSettings(settingsVorher);
+    if (withoutRate)
+        serial.setSettings(settingsBefore);
 }
 
 void frm_com::list_com_Click()

@@ -96,7 +96,7 @@ frm_main::frm_main(CoreContext& core, QWidget* parent)
     Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &frm_main::Timer1_Timer);
 
-    for (int i = 0; i < AchsenCount; ++i)
+    for (int i = 0; i < AxisCount; ++i)
         Achsenliste << QString();
 
     buildMenus();
@@ -104,7 +104,7 @@ frm_main::frm_main(CoreContext& core, QWidget* parent)
     std::weak_ptr<int> alive = m_alive;
     m_core.serial().onLost = [this, alive](const QString& reason) {
         if (alive.lock())
-            portVerloren(reason);
+            portLost(reason);
     };
     m_core.transport().closedPortUsed = [this, alive] {
         if (alive.lock())
@@ -423,7 +423,7 @@ void frm_main::updateTimer1()
 
 // --- Registry ---------------------------------------------------------------------
 
-void frm_main::placeInMdi(Postfachfenster& window, int leftTwips, int topTwips, std::function<void()> onDestroyed)
+void frm_main::placeInMdi(TrackedWindow& window, int leftTwips, int topTwips, std::function<void()> onDestroyed)
 {
     QWidget* form = window.form();
     if (!form)
@@ -438,7 +438,7 @@ void frm_main::placeInMdi(Postfachfenster& window, int leftTwips, int topTwips, 
     });
 }
 
-void frm_main::trackShared(Postfachfenster* window, std::function<void()> onDestroyed)
+void frm_main::trackShared(TrackedWindow* window, std::function<void()> onDestroyed)
 {
     QWidget* form = window ? window->form() : nullptr;
     if (!form)
@@ -450,7 +450,7 @@ void frm_main::trackShared(Postfachfenster* window, std::function<void()> onDest
     });
 }
 
-QMdiSubWindow* frm_main::subWindowOf(const Postfachfenster* window) const
+QMdiSubWindow* frm_main::subWindowOf(const TrackedWindow* window) const
 {
     QWidget* form = window ? window->form() : nullptr;
     return form ? qobject_cast<QMdiSubWindow*>(form->parentWidget()) : nullptr;
@@ -544,7 +544,7 @@ void frm_main::mnuTasterC_Click()
 
 bool frm_main::arrayAchsenAe(const QString& text, int index)
 {
-    if (index < 0 || index >= AchsenCount)
+    if (index < 0 || index >= AxisCount)
         return false;
     Achsenliste[index] = text;
     return true;
@@ -556,7 +556,7 @@ void frm_main::Achse_eintragen(int j)
         return;
     IControlCenter* w = CC.at(j);
     w->adresseAnfuegen(QStringLiteral("00-AA"));
-    for (int i = 1; i < AchsenCount; ++i)
+    for (int i = 1; i < AxisCount; ++i)
         w->adresseAnfuegen(hex2(i));
 }
 
@@ -613,7 +613,7 @@ void frm_main::enableWhenLoopRuns()
                 entry->setEnabled(true);
 }
 
-void frm_main::portVerloren(const QString& reason)
+void frm_main::portLost(const QString& reason)
 {
     const QString text = PortLostMessage.arg(m_core.serial().commPort()).arg(reason);
     m_core.log().insertLine(text);

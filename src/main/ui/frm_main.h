@@ -6,7 +6,7 @@
 // the frame links none of them.
 
 #include "Fensterpostfach.h"
-#include "Hauptschleife.h"
+#include "MainLoop.h"
 #include "MainLoopHold.h"
 #include "MenuNames.h"
 #include "OptionFlags.h"
@@ -39,7 +39,7 @@ class frm_main final : public QMainWindow, public Fensterpostfach
 {
     Q_OBJECT
 public:
-    static constexpr int AchsenCount = 31;
+    static constexpr int AxisCount = 31;
     static inline const QString Caption = QStringLiteral(" Kelvane V2.1");
     static inline const QString PortMessage =
         QStringLiteral("COM-Port konnte nicht geöffnet werden, bitte überprüfen sie die Einstellungen!");
@@ -77,7 +77,7 @@ public:
     static constexpr int TickInterval = 1;
     QTimer* Timer1 = nullptr;
     void Timer1_Timer();
-    Hauptschleife& hauptschleife() { return m_loop; }
+    MainLoop& mainLoop() { return m_loop; }
     // Holds the main loop off on behalf of `holder` (a menu entry name from
     // MenuNames.h, for the window that now owns the bus). The loop runs only
     // while it is switched on and nobody holds it. The hold ends when the
@@ -122,7 +122,7 @@ public:
 
     int Fensterzaehler() const { return m_fensterzaehler; }
     // The sub-window of the MDI area that holds a registered form.
-    QMdiSubWindow* subWindowOf(const Postfachfenster* window) const;
+    QMdiSubWindow* subWindowOf(const TrackedWindow* window) const;
 
     // Locks the menus (and, unless mode is 4, the control centers) while a
     // window owns the bus; mode other than 0 also locks "COM-Options".
@@ -135,7 +135,7 @@ public:
     // message naming the port and `reason`. The first action after that
     // message that needs the port (not the main loop's polling) is told once
     // that the port is closed and how to reopen it.
-    void portVerloren(const QString& reason);
+    void portLost(const QString& reason);
 
     // --- Address lists (filled by the axis search) --------------------------
     QStringList Achsenliste;
@@ -161,9 +161,6 @@ public:
     // and appends the entries it is given.
     using AddressListTarget = std::function<void(const QStringList& entries)>;
     void setAddressListTarget(const QString& window, AddressListTarget fill);
-    // Older names, kept while windows written against them are merged.
-    using AdresslistenZiel = AddressListTarget;
-    void setAdresslistenZiel(const QString& window, AddressListTarget fill) { setAddressListTarget(window, std::move(fill)); }
 
     // --- Port and baud in use (kept equal to the transport's baud text) ----
     QString auswerten_com() const { return m_auswertenCom; }
@@ -249,7 +246,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // An exchange found the serial port closed (see portVerloren).
+    // An exchange found the serial port closed (see portLost).
     void noteClosedPortUsed();
 
     struct ToolSlot
@@ -267,8 +264,8 @@ private:
     void toolWindowToggle(const QString& menuName);
     void setDirectPortEntriesEnabled(bool on);
     void openStartupFailure();
-    void placeInMdi(Postfachfenster& window, int leftTwips, int topTwips, std::function<void()> onDestroyed);
-    void trackShared(Postfachfenster* window, std::function<void()> onDestroyed);
+    void placeInMdi(TrackedWindow& window, int leftTwips, int topTwips, std::function<void()> onDestroyed);
+    void trackShared(TrackedWindow* window, std::function<void()> onDestroyed);
     bool runOpener(const QString& menuName);
     template <class W>
     std::function<W*()> bindFrame(LegacyFactory<W> f)
@@ -285,7 +282,7 @@ private:
 
     CoreContext& m_core;
     OptionFlags m_options;
-    Hauptschleife m_loop;
+    MainLoop m_loop;
     // Lives exactly as long as the frame; callbacks that may run while it is
     // being destroyed check it first.
     std::shared_ptr<int> m_alive;
@@ -306,7 +303,7 @@ private:
     StageSimulatorFactory m_simulatorFactory;
     ControlLoopFactory m_controlLoopFactory;
 
-    Kaskadenzaehler m_kaskade;
+    CascadeCounter m_kaskade;
     int m_fensterzaehler = 0;
     int m_tasterzaehler = 0;
 

@@ -28,7 +28,7 @@ namespace {
 const QString Automatisch = QStringLiteral("mnuAchsenAus(1)");
 const QString Manuell = QStringLiteral("mnuAchsenAus(2)");
 // Where the carriage marker rests when its travel picture is not valid.
-constexpr int SchlittenRuheLeft = 160;
+constexpr int CarriageRestLeft = 160;
 // Entries of the fixed list the other windows get: "00" … "1F".
 constexpr int FesteAdressen = 32;
 } // namespace
@@ -66,7 +66,7 @@ void frm_main::Adressliste_auffrischen(int j)
     if (gruen)
         w->setLine_schlitten(w->line_schlitten_Left(), IControlCenter::CarriageValid);
     else
-        w->setLine_schlitten(SchlittenRuheLeft, IControlCenter::CarriageInvalid);
+        w->setLine_schlitten(CarriageRestLeft, IControlCenter::CarriageInvalid);
 }
 
 void frm_main::mnuAchsensuche_Click()
@@ -160,7 +160,7 @@ void frm_main::mnuAchsenAus_Click(int index)
             int& flag;
             ~FlagZurueck() { flag = 0; }
         } zurueck{flagautomatik};
-        for (int i = 0; i < AchsenCount; ++i) {
+        for (int i = 0; i < AxisCount; ++i) {
             Achsindex = i;
             const QString eintrag = Achsenliste.value(i);
             if (!eintrag.isEmpty() && eintrag != Achsensuche::Sammeladresse)

@@ -1,6 +1,6 @@
 #include "frm_meldung.h"
 
-#include "Dienstfenster.h"
+#include "ServiceWindows.h"
 #include "Fensterpostfach.h"
 
 #include <QHBoxLayout>

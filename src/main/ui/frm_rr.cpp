@@ -1,7 +1,7 @@
 #include "frm_rr.h"
 
 #include "BusTransport.h"
-#include "Dienstfenster.h"
+#include "ServiceWindows.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -21,8 +21,8 @@ frm_rr::frm_rr(BusTransport& bus, QWidget* parent) : QWidget(parent, Qt::Window)
     auto* grid = new QGridLayout(rows);
     grid->setVerticalSpacing(0);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    for (int i = 0; i < Registerauslesung::RowCount; ++i) {
-        auto* name = new QLabel(Registerauslesung::caption(i), rows);
+    for (int i = 0; i < RegisterReadout::RowCount; ++i) {
+        auto* name = new QLabel(RegisterReadout::caption(i), rows);
         name->setObjectName(QStringLiteral("lb_register(%1)").arg(i));
         name->setFont(fixed);
         auto* value = new QLabel(rows);
@@ -50,8 +50,8 @@ void frm_rr::cmd_rr_Click()
     // Goes to the unit selected last: normally the current control center's,
     // which the main loop selects on every tick.
     const QString reply =
-        m_bus.senden_empfangen(Registerauslesung::Command, Registerauslesung::timeout(m_bus.baudText), 0);
-    const QStringList werte = Registerauslesung::werte(reply);
+        m_bus.senden_empfangen(RegisterReadout::Command, RegisterReadout::timeout(m_bus.baudText), 0);
+    const QStringList werte = RegisterReadout::werte(reply);
     for (int i = 0; i < lb_registerwert.size(); ++i)
         lb_registerwert[i]->setText(werte.value(i));
     cmd_rr->setEnabled(true);

@@ -9,10 +9,10 @@
 
 class ControlCenterCore;
 
-class Grafikbild final : public QWidget
+class TravelPicture final : public QWidget
 {
 public:
-    explicit Grafikbild(QWidget* parent = nullptr);
+    explicit TravelPicture(QWidget* parent = nullptr);
     void setCore(const ControlCenterCore* core) { m_core = core; }
     QSize sizeHint() const override;
 

@@ -1,16 +1,16 @@
-#include "Hauptschleife.h"
+#include "MainLoop.h"
 
 #include "BusTransport.h"
 #include "Fensterpostfach.h"
 
 #include <QScopedValueRollback>
 
-double Hauptschleife::probeCommandTimeout(const QString& befehl)
+double MainLoop::probeCommandTimeout(const QString& befehl)
 {
     return befehl.mid(1, 3) == QLatin1String("0ff") ? StoreCommandTimeout : 0.0;
 }
 
-void Hauptschleife::Timer1_Timer()
+void MainLoop::Timer1_Timer()
 {
     if (m_inTick) {
         ++m_skipped;
@@ -31,7 +31,7 @@ void Hauptschleife::Timer1_Timer()
     serveControlLoopWindow();
 }
 
-void Hauptschleife::serveProbeWindows()
+void MainLoop::serveProbeWindows()
 {
     // Windows are looked up by number before every call: a window may close
     // while a call into another one shows a box.
@@ -64,7 +64,7 @@ void Hauptschleife::serveProbeWindows()
         w->Abgleich();
 }
 
-void Hauptschleife::serveControlCenters()
+void MainLoop::serveControlCenters()
 {
     const QList<int> numbers = m_p.CC.numbers();
     // The flag is cleared before the last window that is still registered
@@ -117,7 +117,7 @@ void Hauptschleife::serveControlCenters()
         m_p.frm_eW->abfragen();
 }
 
-void Hauptschleife::serveSimulator()
+void MainLoop::serveSimulator()
 {
     if (!m_p.frm_MSim)
         return;
@@ -133,7 +133,7 @@ void Hauptschleife::serveSimulator()
     }
 }
 
-void Hauptschleife::serveControlLoopWindow()
+void MainLoop::serveControlLoopWindow()
 {
     // Each request reads the result and its flag afresh, so a request raised
     // by an earlier step of this tick is served in the same tick.
@@ -165,7 +165,7 @@ void Hauptschleife::serveControlLoopWindow()
     }
 }
 
-bool Hauptschleife::selectCurrentControlCenter(bool alsoParameterIndex)
+bool MainLoop::selectCurrentControlCenter(bool alsoParameterIndex)
 {
     IControlCenter* c = m_p.currentControlCenter();
     if (!c)

@@ -9,15 +9,15 @@
 #include "SimWorkbench.h"
 #include "globale_Funktionen.h"
 
-class Achsplatz : public SimWorkbench
+class AxisBench : public SimWorkbench
 {
 public:
-    Achsplatz()
+    AxisBench()
     {
         setCurrentTransport(&core->transport());
         registry.komma_frage = dezimalkomma();
     }
-    ~Achsplatz() { setCurrentTransport(nullptr); }
+    ~AxisBench() { setCurrentTransport(nullptr); }
 
     ControlCenterEnv env()
     {
@@ -27,7 +27,7 @@ public:
         e.store = &store;
         e.options = &flags;
         e.registry = &registry;
-        e.enableAll = [this] { ++enableAllAufrufe; };
+        e.enableAll = [this] { ++enableAllCalls; };
         return e;
     }
 
@@ -49,7 +49,7 @@ public:
     OptionFlags flags;
     Fensterpostfach registry;
     AxisParameterStore store{flags};
-    int enableAllAufrufe = 0;
+    int enableAllCalls = 0;
 };
 
 // A control center opened on axis `index` of the list "00-AA", "01", "02"

@@ -10,7 +10,7 @@
 class BusTransport;
 class Fensterpostfach;
 
-class Hauptschleife
+class MainLoop
 {
 public:
     // Windows narrower than this are not polled (minimised ones among them).
@@ -18,7 +18,7 @@ public:
     // Store-to-EEPROM commands of a probe window ("[0ff..") need longer.
     static constexpr double StoreCommandTimeout = 3.0;
 
-    Hauptschleife(Fensterpostfach& postfach, BusTransport& bus) : m_p(postfach), m_bus(bus) {}
+    MainLoop(Fensterpostfach& postfach, BusTransport& bus) : m_p(postfach), m_bus(bus) {}
 
     // One tick. A tick that starts while another one is still running (a
     // modal box opened inside a tick lets the timer fire again) returns at

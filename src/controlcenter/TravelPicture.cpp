@@ -1,23 +1,23 @@
-#include "Grafikbild.h"
+#include "TravelPicture.h"
 
 #include "ControlCenterCore.h"
 #include "Format.h"
 
 #include <QPainter>
 
-Grafikbild::Grafikbild(QWidget* parent) : QWidget(parent)
+TravelPicture::TravelPicture(QWidget* parent) : QWidget(parent)
 {
     // The scale, the carriage and the marks are computed for this width: a
     // wider picture would show the plus end short of its right edge.
-    setFixedSize(ControlCenterCore::BildBreite, 28);
+    setFixedSize(ControlCenterCore::PictureWidth, 28);
 }
 
-QSize Grafikbild::sizeHint() const
+QSize TravelPicture::sizeHint() const
 {
-    return {ControlCenterCore::BildBreite, 28};
+    return {ControlCenterCore::PictureWidth, 28};
 }
 
-void Grafikbild::paintEvent(QPaintEvent*)
+void TravelPicture::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(rect(), isEnabled() ? QColor(Qt::white) : palette().color(QPalette::Window));
@@ -31,6 +31,6 @@ void Grafikbild::paintEvent(QPaintEvent*)
         if (x >= 0)
             p.drawLine(x, 2, x, height() - 3);
     const quint32 colour = m_core->line_schlitten.colour;
-    p.fillRect(QRect(m_core->line_schlitten_left, 6, ControlCenterCore::SchlittenBreite, height() - 12),
+    p.fillRect(QRect(m_core->line_schlitten_left, 6, ControlCenterCore::CarriageWidth, height() - 12),
                colour == kit::DefaultColour ? QColor(Qt::gray) : bgrColor(colour));
 }

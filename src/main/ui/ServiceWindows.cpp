@@ -1,11 +1,11 @@
-#include "Dienstfenster.h"
+#include "ServiceWindows.h"
 
 #include "SerialPort.h"
 
 #include <algorithm>
 #include <array>
 
-namespace Registerauslesung {
+namespace RegisterReadout {
 namespace {
 struct Register
 {
@@ -149,7 +149,7 @@ double timeout(const QString& baudText)
     const double wire = double(Command.size() + ReplyLength) * BitsPerCharacter / baud;
     return std::max(MinTimeout, wire + WireMargin);
 }
-} // namespace Registerauslesung
+} // namespace RegisterReadout
 
 namespace Aufzeichnung {
 std::optional<QString> zeile(const QString& empf, const QString& zeile)

@@ -20,51 +20,51 @@ constexpr double Pause = 0.2;
 
 // --- reference run: helpers --------------------------------------------------------------
 
-QString ControlCenterCore::referenzSenden(const QString& befehl)
+QString ControlCenterCore::referenceSend(const QString& befehl)
 {
     return bus().senden_empfangen(befehl, 0, 0);
 }
 
-QString ControlCenterCore::referenzRelativ(bool plus)
+QString ControlCenterCore::referenceRelative(bool plus)
 {
     const QString s = plus ? m_referenz.Schritt_plus : m_referenz.Schritt_minus;
-    return referenzSenden(QStringLiteral("[1") + Fahrart2_Kennung + QLatin1Char('R') + s + QLatin1Char(']'));
+    return referenceSend(QStringLiteral("[1") + Fahrart2_Kennung + QLatin1Char('R') + s + QLatin1Char(']'));
 }
 
-QString ControlCenterCore::referenzAbsolut(double counts)
+QString ControlCenterCore::referenceAbsolute(double counts)
 {
     // Positions come from accepted 24-bit replies, so the move is always valid.
     const std::optional<QString> cmd = fahrbefehl(Fahrart2_Kennung, QLatin1Char('A'), counts);
-    return cmd ? referenzSenden(*cmd) : QString();
+    return cmd ? referenceSend(*cmd) : QString();
 }
 
-std::optional<double> ControlCenterCore::referenzPosition(double& phase)
+std::optional<double> ControlCenterCore::referencePosition(double& phase)
 {
-    const QString r = referenzSenden(QStringLiteral("[1PA]"));
+    const QString r = referenceSend(QStringLiteral("[1PA]"));
     const std::optional<double> p = antwortWert(r, QStringLiteral("[1PA]"), 8);
     if (!p)
-        referenzAbbrechen(phase, ReferenzFehler + r);
+        referenceAbort(phase, ReferenzFehler + r);
     return p;
 }
 
-std::optional<QString> ControlCenterCore::referenzSchalter()
+std::optional<QString> ControlCenterCore::referenceSwitch()
 {
     // A missing reply is no switch state: the phase asks again on the next
     // tick instead of taking the silence for a closed switch.
-    return schalterzustand(referenzSenden(QStringLiteral("[0IN]")));
+    return schalterzustand(referenceSend(QStringLiteral("[0IN]")));
 }
 
-bool ControlCenterCore::plusSchalter() const
+bool ControlCenterCore::plusSwitch() const
 {
     return achseWaehlen() && m_env.store->Endschalter_Plus() != 0;
 }
 
-bool ControlCenterCore::minusSchalter() const
+bool ControlCenterCore::minusSwitch() const
 {
     return achseWaehlen() && m_env.store->Endschalter_minus() == 1;
 }
 
-void ControlCenterCore::referenzWiederherstellen()
+void ControlCenterCore::referenceRestore()
 {
     if (!m_referenz.sicherung)
         return;
@@ -78,7 +78,7 @@ void ControlCenterCore::referenzWiederherstellen()
                               QStringLiteral("[1L6") + s.l6 + QLatin1Char(']')};
     bool beantwortet = true;
     for (const QString& b : befehle)
-        beantwortet = !unbeantwortet(referenzSenden(b)) && beantwortet;
+        beantwortet = !unbeantwortet(referenceSend(b)) && beantwortet;
     if (vorher != s.adresse)
         bus().einheit_waehlen(vorher);
     // A unit that answered has its values back (a rejection was shown);
@@ -87,37 +87,37 @@ void ControlCenterCore::referenzWiederherstellen()
         m_referenz.sicherung.reset();
 }
 
-void ControlCenterCore::referenzAbbrechen(double& phase, const QString& meldung)
+void ControlCenterCore::referenceAbort(double& phase, const QString& meldung)
 {
     FlagGrafikInit = 0;
     phase = 0.5;
-    referenzWiederherstellen();
+    referenceRestore();
     Button_enable();
     m_env.enableAll();
-    zeigeFehler(meldung, ParameterFehlerTitel);
+    zeigeFehler(meldung, ParameterErrorTitle);
 }
 
 // Phase 0.5: saves what the run changes, opens the limits, starts the index
 // search of the high-resolution run. False when the run was given up.
-bool ControlCenterCore::referenzStart(double& phase)
+bool ControlCenterCore::referenceStart(double& phase)
 {
     Referenzfahrt& R = m_referenz;
     const double schritt = Motorfaktor * (FlagGrafikInit == 1 ? 0.1 : 3.0);
     if (Motorfaktor == 0 || !std::isfinite(Motorfaktor) || !imZaehlbereich(aufGanzzahl(schritt))) {
         // Steps of 0 counts would never leave a switch; steps beyond the
         // counter cannot be written.
-        referenzAbbrechen(phase, ReferenzFaktorFehler);
+        referenceAbort(phase, ReferenceFactorError);
         return false;
     }
     m_env.disableAll(4);
     if (Fahr_v_a == QLatin1String("T")) {
-        referenzSenden(QStringLiteral("[1CS]"));
+        referenceSend(QStringLiteral("[1CS]"));
         Fahrart_Waehlen(0);
         flagsenden = 0;
         FlagAuslesen = 0;
     }
     Button_Disable();
-    const std::optional<double> start = referenzPosition(phase);
+    const std::optional<double> start = referencePosition(phase);
     if (!start)
         return false;
     R.fein = FlagGrafikInit == 1;
@@ -128,17 +128,17 @@ bool ControlCenterCore::referenzStart(double& phase)
 
     // Values still pending from a run on another unit go back to that unit.
     if (R.sicherung && R.sicherung->adresse != adresse())
-        referenzWiederherstellen();
+        referenceRestore();
     // The originals are read only when none wait to be written back from an
     // interrupted run: those opened values must never become the originals.
     const bool sichern = !R.sicherung || R.sicherung->adresse != adresse();
     Referenzsicherung s;
     s.adresse = adresse();
     const auto lesen = [&](const QString& befehl, int stellen, QString& ziel) {
-        const QString r = referenzSenden(befehl);
+        const QString r = referenceSend(befehl);
         const std::optional<QString> z = antwortZiffern(r, befehl, stellen);
         if (!z) {
-            referenzAbbrechen(phase, ReferenzLeseFehler + befehl + QStringLiteral("--->") + r);
+            referenceAbort(phase, ReferenzLeseFehler + befehl + QStringLiteral("--->") + r);
             return false;
         }
         ziel = *z;
@@ -154,23 +154,23 @@ bool ControlCenterCore::referenzStart(double& phase)
             return false;
         R.sicherung = s;
     }
-    referenzSenden(QStringLiteral("[1VP") + vE + QLatin1Char(']'));
-    referenzSenden(QStringLiteral("[1AP") + aE + QLatin1Char(']'));
-    referenzSenden(QStringLiteral("[1L6") + hex8(MaxZaehler) + QLatin1Char(']'));
-    referenzSenden(QStringLiteral("[1L5") + hex8(-MaxZaehler) + QLatin1Char(']'));
+    referenceSend(QStringLiteral("[1VP") + vE + QLatin1Char(']'));
+    referenceSend(QStringLiteral("[1AP") + aE + QLatin1Char(']'));
+    referenceSend(QStringLiteral("[1L6") + hex8(MaxCounter) + QLatin1Char(']'));
+    referenceSend(QStringLiteral("[1L5") + hex8(-MaxCounter) + QLatin1Char(']'));
     if (R.fein)
-        referenzSenden(QStringLiteral("[1GX]"));
+        referenceSend(QStringLiteral("[1GX]"));
     return true;
 }
 
 // Phase 7 once the axis is back at its start: travel ends, scale and marks.
-void ControlCenterCore::referenzEnde(double& phase)
+void ControlCenterCore::referenceEnd(double& phase)
 {
     Referenzfahrt& R = m_referenz;
     const Referenzsicherung s = R.sicherung.value_or(Referenzsicherung{});
     if (R.sicherung) {
-        referenzSenden(QStringLiteral("[1VP") + s.vP + QLatin1Char(']'));
-        referenzSenden(QStringLiteral("[1AP") + s.aP + QLatin1Char(']'));
+        referenceSend(QStringLiteral("[1VP") + s.vP + QLatin1Char(']'));
+        referenceSend(QStringLiteral("[1AP") + s.aP + QLatin1Char(']'));
     }
     line_schlitten.colour = CarriageValid;
     Grenze_minus = R.Kante_minus;
@@ -184,18 +184,18 @@ void ControlCenterCore::referenzEnde(double& phase)
         return gesichert.isEmpty() ? 0.0 : hex_zu_wert24(gesichert);
     };
     if (R.fein) {
-        if (minusSchalter()) {
+        if (minusSwitch()) {
             Grenze_minus += R.Referenzschritt / 2;
             lb_ESM.visible = true;
         } else {
             Grenze_minus = softwaregrenze(text_SLM, s.l5);
             lb_ESM.visible = false;
         }
-        if (plusSchalter())
+        if (plusSwitch())
             Grenze_plus -= R.Referenzschritt / 2;
     }
     lb_ESP.visible = true;
-    if (R.fein && !plusSchalter()) {
+    if (R.fein && !plusSwitch()) {
         Grenze_plus = softwaregrenze(text_SLP, s.l6);
         lb_ESP.visible = false;
     }
@@ -205,10 +205,10 @@ void ControlCenterCore::referenzEnde(double& phase)
         m_env.store->setPositionM(Grenze_minus);
         m_env.store->setPositionP(Grenze_plus);
     }
-    Grafikmassstab = (Grenze_plus - Grenze_minus) / double(BildBreite - 30);
+    Grafikmassstab = (Grenze_plus - Grenze_minus) / double(PictureWidth - 30);
     if (R.sicherung) {
-        referenzSenden(QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'));
-        referenzSenden(QStringLiteral("[1L6") + s.l6 + QLatin1Char(']'));
+        referenceSend(QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'));
+        referenceSend(QStringLiteral("[1L6") + s.l6 + QLatin1Char(']'));
         R.sicherung.reset();
         marke(0, hex_zu_wert24(s.l5));
         marke(1, hex_zu_wert24(s.l6));
@@ -238,240 +238,240 @@ bool eineVon(const QString& antwort, std::initializer_list<QString> texte)
 }
 } // namespace
 
-QString ControlCenterCore::referenzEcho(QChar art, const QString& ende) const
+QString ControlCenterCore::referenceEcho(QChar art, const QString& ende) const
 {
-    return fahrEcho(Fahrart2_Kennung, art, ende);
+    return moveEcho(Fahrart2_Kennung, art, ende);
 }
 
-void ControlCenterCore::referenzPollen()
+void ControlCenterCore::referencePoll()
 {
-    m_referenz.Pollantwort = referenzSenden(QStringLiteral("[0po]"));
+    m_referenz.Pollantwort = referenceSend(QStringLiteral("[0po]"));
 }
 
-// Stepping off a closed switch (`vonPlus`: the plus switch, in minus steps).
+// Stepping off a closed switch (`fromPlus`: the plus switch, in minus steps).
 // True once the switch is open; until then every answered step takes the next.
-bool ControlCenterCore::referenzFreifahren(bool vonPlus)
+bool ControlCenterCore::referenceClearSwitch(bool fromPlus)
 {
     Referenzfahrt& R = m_referenz;
-    const QString fertig = referenzEcho(QLatin1Char('R'), QStringLiteral("!"));
-    const QString halt = referenzEcho(QLatin1Char('R'), vonPlus ? QStringLiteral("?001A") : QStringLiteral("?0019"));
-    referenzPollen();
+    const QString fertig = referenceEcho(QLatin1Char('R'), QStringLiteral("!"));
+    const QString halt = referenceEcho(QLatin1Char('R'), fromPlus ? QStringLiteral("?001A") : QStringLiteral("?0019"));
+    referencePoll();
     if (!(eineVon(R.Pollantwort, {halt, fertig}) || R.Fahrantwort == fertig))
         return false;
-    const std::optional<QString> z = referenzSchalter();
+    const std::optional<QString> z = referenceSwitch();
     if (!z)
         return false;
     R.Schalterzustand = *z;
     if (*z != QLatin1String("00")) {
-        R.Fahrantwort = referenzRelativ(!vonPlus);
+        R.Fahrantwort = referenceRelative(!fromPlus);
         return false;
     }
-    (vonPlus ? lb_ESP : lb_ESM).colour = Hellgrau;
+    (fromPlus ? lb_ESP : lb_ESM).colour = Hellgrau;
     return true;
 }
 
 // High-resolution edge search on one side: steps towards the switch while it
 // stays open, keeping each open position as that side's edge.
-ControlCenterCore::Kantenschritt ControlCenterCore::referenzKante(bool plus, double& phase)
+ControlCenterCore::EdgeStep ControlCenterCore::referenceEdge(bool plus, double& phase)
 {
     Referenzfahrt& R = m_referenz;
-    const QString fertig = referenzEcho(QLatin1Char('R'), QStringLiteral("!"));
-    const QString halt = referenzEcho(QLatin1Char('R'), plus ? QStringLiteral("?001A") : QStringLiteral("?0019"));
-    referenzPollen();
+    const QString fertig = referenceEcho(QLatin1Char('R'), QStringLiteral("!"));
+    const QString halt = referenceEcho(QLatin1Char('R'), plus ? QStringLiteral("?001A") : QStringLiteral("?0019"));
+    referencePoll();
     if (!eineVon(R.Fahrantwort, {halt, fertig}) && !eineVon(R.Pollantwort, {halt, fertig}))
-        return Kantenschritt::Wartet;
-    const std::optional<QString> z = referenzSchalter();
+        return EdgeStep::Waiting;
+    const std::optional<QString> z = referenceSwitch();
     if (!z)
-        return Kantenschritt::Wartet;
+        return EdgeStep::Waiting;
     R.Schalterzustand = *z;
     if (*z != QLatin1String("00"))
-        return Kantenschritt::Geschlossen;
-    const std::optional<double> p = referenzPosition(phase);
+        return EdgeStep::Closed;
+    const std::optional<double> p = referencePosition(phase);
     if (!p)
-        return Kantenschritt::Abgebrochen;
+        return EdgeStep::Aborted;
     (plus ? R.Kante_plus : R.Kante_minus) = *p;
-    R.Fahrantwort = referenzRelativ(plus);
-    return Kantenschritt::Weiter;
+    R.Fahrantwort = referenceRelative(plus);
+    return EdgeStep::Next;
 }
 
 // Entry: which switch is closed decides where the run starts.
-void ControlCenterCore::referenzEinstieg(double& phase)
+void ControlCenterCore::referenceEntry(double& phase)
 {
     Referenzfahrt& R = m_referenz;
     if (R.fein) {
-        referenzPollen();
+        referencePoll();
         if (!eineVon(R.Pollantwort, {QStringLiteral("[1GX!]"), QStringLiteral("[1GX?001D]")}))
             return;
-        const std::optional<double> p = referenzPosition(phase);
+        const std::optional<double> p = referencePosition(phase);
         if (!p)
             return;
         R.Startposition = *p;
     }
-    const std::optional<QString> z = referenzSchalter();
+    const std::optional<QString> z = referenceSwitch();
     if (!z)
         return;
     R.Schalterzustand = *z;
-    if (!plusSchalter()) {
-        referenzMinusseite(phase);
+    if (!plusSwitch()) {
+        referenceMinusSide(phase);
     } else if (*z == QLatin1String("00")) {
-        R.Fahrantwort = referenzSenden(QStringLiteral("[1FX]"));
+        R.Fahrantwort = referenceSend(QStringLiteral("[1FX]"));
         phase = RefPhase::ToPlus;
     } else if (*z == QLatin1String("01")) {
-        R.Fahrantwort = referenzRelativ(true);
+        R.Fahrantwort = referenceRelative(true);
         lb_ESM.colour = Dunkelgelb;
         phase = RefPhase::LeaveMinus;
     } else if (*z == QLatin1String("10")) {
-        R.Fahrantwort = referenzRelativ(false);
+        R.Fahrantwort = referenceRelative(false);
         lb_ESP.colour = Dunkelgelb;
         phase = RefPhase::LeavePlus;
     }
     // "11": both switches closed; asked again on the next tick.
 }
 
-void ControlCenterCore::referenzMinusVerlassen(double& phase)
+void ControlCenterCore::referenceLeaveMinus(double& phase)
 {
-    if (!referenzFreifahren(false))
+    if (!referenceClearSwitch(false))
         return;
-    m_referenz.Fahrantwort = referenzSenden(QStringLiteral("[1FX]"));
+    m_referenz.Fahrantwort = referenceSend(QStringLiteral("[1FX]"));
     phase = RefPhase::ToPlus;
 }
 
-void ControlCenterCore::referenzZumPlusSchalter(double& phase)
+void ControlCenterCore::referenceToPlusSwitch(double& phase)
 {
     Referenzfahrt& R = m_referenz;
-    referenzPollen();
+    referencePoll();
     if (R.Fahrantwort != QLatin1String("[1FX!]") && R.Pollantwort != QLatin1String("[1FX!]"))
         return;
     if (!R.fein) {
-        const std::optional<double> p = referenzPosition(phase);
+        const std::optional<double> p = referencePosition(phase);
         if (!p)
             return;
         R.Frei_plus = R.Kante_plus = *p;
     }
     lb_ESP.colour = Gruen;
-    R.Fahrantwort = referenzRelativ(false);
+    R.Fahrantwort = referenceRelative(false);
     phase = RefPhase::LeavePlus;
 }
 
-void ControlCenterCore::referenzPlusVerlassen(double& phase)
+void ControlCenterCore::referenceLeavePlus(double& phase)
 {
     Referenzfahrt& R = m_referenz;
-    if (!referenzFreifahren(true))
+    if (!referenceClearSwitch(true))
         return;
     if (R.fein) {
-        const std::optional<double> p = referenzPosition(phase);
+        const std::optional<double> p = referencePosition(phase);
         if (!p)
             return;
         R.Frei_plus = R.Kante_plus = *p;
-        R.Fahrantwort = referenzRelativ(true);
+        R.Fahrantwort = referenceRelative(true);
         phase = RefPhase::EdgePlus;
     } else {
-        referenzSenden(QStringLiteral("[1FY]"));
+        referenceSend(QStringLiteral("[1FY]"));
         phase = RefPhase::ToMinus;
     }
 }
 
-void ControlCenterCore::referenzKantePlus(double& phase)
+void ControlCenterCore::referenceEdgePlus(double& phase)
 {
     // The switch closed: back to the last free position.
-    if (referenzKante(true, phase) == Kantenschritt::Geschlossen) {
-        m_referenz.Fahrantwort = referenzAbsolut(m_referenz.Frei_plus);
+    if (referenceEdge(true, phase) == EdgeStep::Closed) {
+        m_referenz.Fahrantwort = referenceAbsolute(m_referenz.Frei_plus);
         phase = RefPhase::BackFromPlus;
     }
 }
 
-void ControlCenterCore::referenzZurueckVonPlus(double& phase)
+void ControlCenterCore::referenceBackFromPlus(double& phase)
 {
     Referenzfahrt& R = m_referenz;
-    const QString fertig = referenzEcho(QLatin1Char('A'), QStringLiteral("!"));
-    const QString halt = referenzEcho(QLatin1Char('A'), QStringLiteral("?001A"));
-    referenzPollen();
+    const QString fertig = referenceEcho(QLatin1Char('A'), QStringLiteral("!"));
+    const QString halt = referenceEcho(QLatin1Char('A'), QStringLiteral("?001A"));
+    referencePoll();
     if (!eineVon(R.Fahrantwort, {halt, fertig}) && !eineVon(R.Pollantwort, {halt, fertig}))
         return;
-    referenzSenden(QStringLiteral("[0po]"));
-    referenzMinusseite(phase);
+    referenceSend(QStringLiteral("[0po]"));
+    referenceMinusSide(phase);
 }
 
 // The minus side: to its switch, or straight back to the start without one.
-void ControlCenterCore::referenzMinusseite(double& phase)
+void ControlCenterCore::referenceMinusSide(double& phase)
 {
     Referenzfahrt& R = m_referenz;
-    if (minusSchalter()) {
+    if (minusSwitch()) {
         bus().clock().sleep(Pause);
-        R.Fahrantwort = referenzSenden(QStringLiteral("[1FY]"));
+        R.Fahrantwort = referenceSend(QStringLiteral("[1FY]"));
         lb_ESP.colour = Hellgrau;
         phase = RefPhase::ToMinus;
     } else {
-        R.Fahrantwort = referenzAbsolut(R.Startposition);
+        R.Fahrantwort = referenceAbsolute(R.Startposition);
         R.Schalterzustand = QStringLiteral("00");
         phase = RefPhase::Finish;
     }
 }
 
-void ControlCenterCore::referenzZumMinusSchalter(double& phase)
+void ControlCenterCore::referenceToMinusSwitch(double& phase)
 {
     Referenzfahrt& R = m_referenz;
-    referenzPollen();
+    referencePoll();
     if (R.Fahrantwort != QLatin1String("[1FY!]") && R.Pollantwort != QLatin1String("[1FY!]"))
         return;
     lb_ESM.colour = Gruen;
     if (R.fein) {
-        R.Fahrantwort = referenzRelativ(true);
+        R.Fahrantwort = referenceRelative(true);
         phase = RefPhase::LeaveMinusFine;
     } else {
-        const std::optional<double> p = referenzPosition(phase);
+        const std::optional<double> p = referencePosition(phase);
         if (!p)
             return;
         R.Frei_minus = R.Kante_minus = *p;
-        referenzAbsolut(R.Startposition);
+        referenceAbsolute(R.Startposition);
         lb_ESM.colour = Hellgrau;
         phase = RefPhase::Finish;
     }
 }
 
-void ControlCenterCore::referenzMinusVerlassenFein(double& phase)
+void ControlCenterCore::referenceLeaveMinusFine(double& phase)
 {
     Referenzfahrt& R = m_referenz;
-    if (!referenzFreifahren(false))
+    if (!referenceClearSwitch(false))
         return;
-    const std::optional<double> p = referenzPosition(phase);
+    const std::optional<double> p = referencePosition(phase);
     if (!p)
         return;
     R.Frei_minus = R.Kante_minus = *p;
-    R.Fahrantwort = referenzRelativ(false);
+    R.Fahrantwort = referenceRelative(false);
     phase = RefPhase::EdgeMinus;
 }
 
-void ControlCenterCore::referenzKanteMinus(double& phase)
+void ControlCenterCore::referenceEdgeMinus(double& phase)
 {
-    if (referenzKante(false, phase) == Kantenschritt::Geschlossen)
+    if (referenceEdge(false, phase) == EdgeStep::Closed)
         phase = RefPhase::ToStart;
 }
 
-void ControlCenterCore::referenzZumStart(double& phase)
+void ControlCenterCore::referenceToStart(double& phase)
 {
     Referenzfahrt& R = m_referenz;
     if (R.Schalterzustand != QLatin1String("00")) {
         bus().clock().sleep(Pause);
-        R.Fahrantwort = referenzAbsolut(R.Startposition);
+        R.Fahrantwort = referenceAbsolute(R.Startposition);
     }
     R.Schalterzustand = QStringLiteral("00");
     phase = RefPhase::Finish;
 }
 
-void ControlCenterCore::referenzAbschluss(double& phase)
+void ControlCenterCore::referenceFinish(double& phase)
 {
     Referenzfahrt& R = m_referenz;
-    const std::initializer_list<QString> ende{referenzEcho(QLatin1Char('A'), QStringLiteral("?0019")),
-                                              referenzEcho(QLatin1Char('A'), QStringLiteral("?001A")),
-                                              referenzEcho(QLatin1Char('A'), QStringLiteral("!"))};
-    referenzPollen();
+    const std::initializer_list<QString> ende{referenceEcho(QLatin1Char('A'), QStringLiteral("?0019")),
+                                              referenceEcho(QLatin1Char('A'), QStringLiteral("?001A")),
+                                              referenceEcho(QLatin1Char('A'), QStringLiteral("!"))};
+    referencePoll();
     if (!eineVon(R.Fahrantwort, ende) && !eineVon(R.Pollantwort, ende))
         return;
-    referenzEnde(phase);
+    referenceEnd(phase);
 }
 
-void ControlCenterCore::referenzVerworfen(double& phase)
+void ControlCenterCore::referenceDiscarded(double& phase)
 {
     // No: the travel picture stays invalid until a run completes.
     line_schlitten.colour = CarriageInvalid;
@@ -486,21 +486,21 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
 {
     using Step = void (ControlCenterCore::*)(double&);
     static constexpr std::pair<double, Step> phases[] = {
-        {RefPhase::Entry, &ControlCenterCore::referenzEinstieg},
-        {RefPhase::LeaveMinus, &ControlCenterCore::referenzMinusVerlassen},
-        {RefPhase::ToPlus, &ControlCenterCore::referenzZumPlusSchalter},
-        {RefPhase::LeavePlus, &ControlCenterCore::referenzPlusVerlassen},
-        {RefPhase::EdgePlus, &ControlCenterCore::referenzKantePlus},
-        {RefPhase::BackFromPlus, &ControlCenterCore::referenzZurueckVonPlus},
-        {RefPhase::ToMinus, &ControlCenterCore::referenzZumMinusSchalter},
-        {RefPhase::LeaveMinusFine, &ControlCenterCore::referenzMinusVerlassenFein},
-        {RefPhase::EdgeMinus, &ControlCenterCore::referenzKanteMinus},
-        {RefPhase::ToStart, &ControlCenterCore::referenzZumStart},
-        {RefPhase::Finish, &ControlCenterCore::referenzAbschluss},
-        {RefPhase::Cancel, &ControlCenterCore::referenzVerworfen},
+        {RefPhase::Entry, &ControlCenterCore::referenceEntry},
+        {RefPhase::LeaveMinus, &ControlCenterCore::referenceLeaveMinus},
+        {RefPhase::ToPlus, &ControlCenterCore::referenceToPlusSwitch},
+        {RefPhase::LeavePlus, &ControlCenterCore::referenceLeavePlus},
+        {RefPhase::EdgePlus, &ControlCenterCore::referenceEdgePlus},
+        {RefPhase::BackFromPlus, &ControlCenterCore::referenceBackFromPlus},
+        {RefPhase::ToMinus, &ControlCenterCore::referenceToMinusSwitch},
+        {RefPhase::LeaveMinusFine, &ControlCenterCore::referenceLeaveMinusFine},
+        {RefPhase::EdgeMinus, &ControlCenterCore::referenceEdgeMinus},
+        {RefPhase::ToStart, &ControlCenterCore::referenceToStart},
+        {RefPhase::Finish, &ControlCenterCore::referenceFinish},
+        {RefPhase::Cancel, &ControlCenterCore::referenceDiscarded},
     };
     if (phase == RefPhase::Start) {
-        if (!referenzStart(phase))
+        if (!referenceStart(phase))
             return;
         phase = RefPhase::Entry;
     }
@@ -616,7 +616,7 @@ void ControlCenterCore::indexsuche_starten()
         // Without the motor factor a found index cannot be shown, so the
         // search would poll for ever.
         if (Motorfaktor == 0 || !std::isfinite(Motorfaktor)) {
-            zeigeFehler(IndexFaktorFehler, ParameterFehlerTitel);
+            zeigeFehler(IndexFaktorFehler, ParameterErrorTitle);
             fokusStopp();
             return;
         }
@@ -626,7 +626,7 @@ void ControlCenterCore::indexsuche_starten()
     } else if (cmd_IndexSuche.colour == Gruen) {
         lb_indexanzeige.text = QStringLiteral("Index");
         cmd_IndexSuche.colour = lb_indexanzeige.colour = Grau;
-        m_indexZaehler.reset();
+        m_indexCounter.reset();
     }
     fokusStopp();
 }
@@ -641,7 +641,7 @@ void ControlCenterCore::index_routine()
         lb_indexanzeige.text = QStringLiteral("Index?");
     } else {
         FlagIndexSuche = 0;
-        m_indexZaehler = *counts;
+        m_indexCounter = *counts;
         lb_indexanzeige.text = indexText(*counts / Motorfaktor, Anzeigeaufloesung, komma());
         cmd_IndexSuche.colour = lb_indexanzeige.colour = Gruen;
         bus().senden_empfangen(QStringLiteral("[1IS]"), 0, 0);

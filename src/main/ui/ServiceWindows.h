@@ -8,7 +8,7 @@
 
 #include <optional>
 
-namespace Registerauslesung {
+namespace RegisterReadout {
 constexpr int RowCount = 78;
 // The read-out command and the length of its full reply: the echo "[1ra",
 // the status character, 156 hexadecimal digits and "]".
@@ -28,7 +28,7 @@ QStringList werte(const QString& reply);
 // the time the command and its full reply take on the wire (10 bits a
 // character) plus a margin, so a complete reply is not cut off at low rates.
 double timeout(const QString& baudText);
-} // namespace Registerauslesung
+} // namespace RegisterReadout
 
 namespace Aufzeichnung {
 // Text the recording window holds when it is created.
