@@ -30,7 +30,10 @@ QString hex4(double value, bool* ok = nullptr);
 QString hex2(double value, bool* ok = nullptr);
 QString hexN(double value, int width, bool* ok = nullptr);
 
-// Hexadecimal text (up to the first non-digit) as a signed 24-bit value.
+// Reads hexadecimal digits up to the first non-digit. Only the last eight
+// digits count: eight or more are read as a signed 32-bit number, fewer as an
+// unsigned one. A result above 8388607 then has 16777216 subtracted, which is
+// the signed 24-bit reading of up to six digits ("FFFC18" gives -1000).
 double hex_zu_wert24(const QString& text);
 
 // Whether the user's locale writes decimals with a comma.
