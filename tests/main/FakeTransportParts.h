@@ -93,8 +93,12 @@ public:
         if (!m_open)
             return false;
         m_line.written(d);
+        writeTimeouts << m_writeTimeout;
         return true;
     }
+    void setWriteTimeout(int msecs) override { m_writeTimeout = msecs; }
+    // The write time-out in force at each output, in milliseconds.
+    QList<int> writeTimeouts;
     bool waitForInput(int ms) override
     {
         if (!m_line.due().isEmpty())
@@ -112,6 +116,7 @@ private:
     int m_n = 1;
     QString m_settings = QStringLiteral("9600");
     bool m_open = false;
+    int m_writeTimeout = 1000;
 };
 
 class ScriptedUsbBridge final : public IUsbBridge

@@ -5,6 +5,7 @@
 #include "BusTransport.h"
 #include "CommLog.h"
 #include "FakeTransportParts.h"
+#include "LineReply.h"
 #include "TestSupport.h"
 #include "UiServices.h"
 
@@ -198,6 +199,21 @@ TEST_F(TransportTest, SelectionsNeverRunAheadOfTheWire)
     transport.einheit_waehlen(QStringLiteral("01"));
     transport.einheit_waehlen(QStringLiteral("01"));
     EXPECT_NEAR(clock.now() - t2, 3 * (10.0 / 38400), 1e-6);
+}
+
+TEST_F(TransportTest, ASelectionMayHoldTheProgramOnlyForTheTransportsOwnWriteTimeout)
+{
+    // A window that owns the port for a while leaves its long write time-out
+    // on it; a selection written afterwards (on every idle tick) must not
+    // inherit it, or a far end that takes nothing holds the program that long.
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]")), keine_Antwort);
+    const int own = serial.writeTimeouts.last();
+    EXPECT_LE(own, 210);
+    line::exchangeOnPort(serial, clock, "[1PA]", 10.0);
+    ASSERT_GE(serial.writeTimeouts.last(), 10000);
+    transport.einheit_waehlen(QStringLiteral("01"));
+    EXPECT_EQ(line.writes.last(), QByteArray("\x12" "01"));
+    EXPECT_EQ(serial.writeTimeouts.last(), own);
 }
 
 TEST_F(TransportTest, ClosedSerialPortGivesEmptyResultAndNoLog)

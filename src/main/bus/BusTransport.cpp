@@ -249,6 +249,9 @@ void BusTransport::einheit_waehlen(const QString& address)
             return;
         waitForLine();
         const QByteArray bytes = QByteArray(1, DC2) + address.toLatin1();
+        // The windows that own the port leave their own (long) write time-out
+        // on it; a selection is bounded by the transport's, as its exchanges are.
+        m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(bytes.size()), lineBaud()));
         m_serial.output(bytes);
         wrote(int(bytes.size()));
     } else {
