@@ -48,14 +48,12 @@ void AblaufCore::Adresse_waehlen()
 {
     if (!hasAddress(AktTyp, AktBox))
         return;
-    if (m_env.port->isOpen())
-        m_env.port->output(Adresstabelle[AktTyp][AktBox].toLatin1());
+    line::writeOnPort(*m_env.port, *m_env.clock, Adresstabelle[AktTyp][AktBox].toLatin1());
 }
 
 void AblaufCore::schreiben()
 {
-    if (m_env.port->isOpen())
-        m_env.port->output(Sendetext.toLatin1());
+    line::writeOnPort(*m_env.port, *m_env.clock, Sendetext.toLatin1());
 }
 
 void AblaufCore::listeintrag(const QString& text)

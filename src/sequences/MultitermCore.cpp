@@ -53,8 +53,7 @@ void MultitermCore::Form_Load()
 
 void MultitermCore::schreiben(const QByteArray& bytes)
 {
-    if (m_env.port->isOpen())
-        m_env.port->output(bytes);
+    line::writeOnPort(*m_env.port, *m_env.clock, bytes);
 }
 
 void MultitermCore::adresse_senden()

@@ -118,6 +118,24 @@ TEST_F(Multiterm, SilentRowEndsSendAllAndDauerMode)
     EXPECT_TRUE(core.lZeit.text.startsWith(u"4."_s));
 }
 
+TEST_F(Multiterm, BroadcastRowsInDauerModeNeverQueueAheadOfTheWire)
+{
+    // Rows to "FE" and "00" get no reply: each pass only writes. At 20 ms a
+    // tick, three of them would outrun a 9600-baud line if the writes did not
+    // wait for the wire.
+    zeile(0, u"FE"_s, u"[1BR]"_s);
+    zeile(1, u"00"_s, u"[1CS]"_s);
+    zeile(2, u"FE"_s, u"[0po]"_s);
+    core.cDauer.checked = true;
+    core.cDauer_Click();
+    for (int pass = 0; pass < 50; ++pass) {
+        core.Timer1_Timer();
+        clock.advance(0.020);
+        ASSERT_LT(bus.outputBacklog(), 3 * bus.characterTime()) << "pass " << pass;
+    }
+    EXPECT_EQ(core.Dauerzaehler, 50);
+}
+
 TEST_F(Multiterm, TwoDauerTicksMakeTwoPasses)
 {
     zeile(0, u"01"_s, u"[0ST]"_s);

@@ -124,4 +124,12 @@ PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& 
     return x;
 }
 
+bool writeOnPort(ISerialPort& port, IClock& clock, const QByteArray& bytes)
+{
+    if (!port.isOpen() || !port.output(bytes))
+        return false;
+    clock.sleep(bytes.size() * characterTime(baudFromSettings(port.settings())));
+    return true;
+}
+
 } // namespace line

@@ -113,4 +113,10 @@ struct PortExchange
 };
 PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout);
 
+// Writes bytes that get no reply (a unit selection, a broadcast) for the
+// windows that own the port, then waits until the line has carried them: a
+// window that writes faster than the wire never queues output ahead of it.
+// False when the port is closed or refused the bytes.
+bool writeOnPort(ISerialPort& port, IClock& clock, const QByteArray& bytes);
+
 } // namespace line
