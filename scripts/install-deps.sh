@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools
   libfreexl-dev xvfb xauth fonts-dejavu-core cmake ninja-build g++ pkgconf
-  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
 )
 
 missing=()

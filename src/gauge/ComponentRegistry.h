@@ -66,13 +66,14 @@ private:
     std::unique_ptr<QSettings> m_settings;
 };
 
-// The folder of an installed program's gauge library, relative to the folder
-// the program is installed in (<prefix>/bin beside <prefix>/lib/kelvane).
+// A second place for the gauge library, relative to the program's folder,
+// for a layout that keeps plugins under <prefix>/lib/kelvane; the project's
+// own install puts the library beside the program.
 inline constexpr const char* InstalledLibraryFolder = "../lib/kelvane";
 inline constexpr const char* LibraryFileName = "libLevelon.so";
 
 // The gauge library shipped with the program in `programFolder`: the file
-// beside it (a build folder) or in the installed library folder; empty when
+// beside it (build folder and installed program) or in that second place; empty when
 // neither exists.
 QString shippedLibrary(const QString& programFolder);
 
