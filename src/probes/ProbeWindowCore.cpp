@@ -598,6 +598,7 @@ void ProbeWindowCore::abgleichVerstaerkung(int d, const QString& c)
     const auto schritt = [this, &fertig](int richtung) {
         const double p = hex_zu_wert24(Abgleich_P) + (richtung == 2 ? Abgleich_Schritt : -Abgleich_Schritt);
         Abgleich_P = hex8(p).right(6);
+        gainTravel = (Abgleich_Richtung == richtung ? gainTravel : 0) + Abgleich_Schritt;
         const int gegen = richtung == 1 ? 2 : 1;
         if (Abgleich_Schritt == 1 && Abgleich_Richtung == gegen)
             fertig = true;
@@ -616,6 +617,14 @@ void ProbeWindowCore::abgleichVerstaerkung(int d, const QString& c)
     if (fertig)
         abgleichEnde(c);
     senden(QStringLiteral("[") + c + QStringLiteral("SR]"));
+    if (!fertig && gainTravel >= GainTurn) {
+        // The search would go round the register for ever: it stops as a
+        // cancel does, with the registers as last written and nothing burned.
+        cmd_Abgleich.text = AbgleichNullen;
+        flagabgleich = 0;
+        cmd_Abgleich.enabled = true;
+        lb_Fehler.text = GainNotFollowedMessage;
+    }
 }
 
 void ProbeWindowCore::abgleichEnde(const QString& c)
@@ -639,6 +648,7 @@ void ProbeWindowCore::cmd_Abgleich_Click()
     flagabgleich = 1;
     if (cmd_Abgleich.text == AbgleichStart) {
         cmd_Abgleich.text = AbgleichAbbruch;
+        gainTravel = 0;
     } else if (cmd_Abgleich.text == AbgleichAbbruch) {
         cmd_Abgleich.text = AbgleichNullen;
         flagabgleich = 0;

@@ -159,6 +159,14 @@ public:
     QString Abgleich_P = QStringLiteral("800000");
     double Abgleich_Schritt = 400000;
     int Abgleich_Richtung = 0;
+    // How far P has moved in one direction since the search began or last
+    // reversed. A whole turn of the register (0x1000000) without a reversal
+    // means no gain brings the reading to the target: the channel does not
+    // follow the positive gain register.
+    double gainTravel = 0;
+    static constexpr double GainTurn = 0x1000000;
+    static inline const QString GainNotFollowedMessage =
+        QStringLiteral("Abgleich abgebrochen: der Messwert folgt der Verstärkung nicht");
 
     int typ() const { return cb_Unitauswahl.listIndex; }
     bool komma() const;

@@ -173,6 +173,45 @@ TEST_F(ProbeWindow, OffsetAndGainCalibrationEndsAtTheTargetAndBurnsWhatIsInUse)
     EXPECT_NEAR(ak.reading(2) / 2560.0, 500.0, 0.03);
 }
 
+// A channel that does not follow the positive gain register (the one-channel
+// board keeps its positive-side gain in "SM") would be searched for ever: the
+// search stops after a whole turn of the register without a reversal, says
+// why and burns nothing. One that follows it still ends at the target.
+TEST_F(ProbeWindow, GainSearchThatTheReadingDoesNotFollowStopsAfterAWholeTurn)
+{
+    SimProbeBoard& ak = board("22");
+    T& c = fenster(T::AK1, "22");
+    c.cmd_Abgleich_Click();
+    kalibrieren(*this, c, 5);
+    ASSERT_EQ(c.cmd_Abgleich.text, T::AbgleichStart);
+    ak.setInput(1, 42 + 300);  // the standard reads 300, below the target of 500
+    c.cmd_Abgleich_Click();
+    bus->clearTraffic();
+    const int ticks = kalibrieren(*this, c, 200);
+    EXPECT_EQ(ticks, 42);  // 42 steps of 400000 make a whole turn of 0x1000000
+    EXPECT_EQ(c.flagabgleich, 0);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichNullen);
+    EXPECT_EQ(c.lb_Fehler.text, T::GainNotFollowedMessage);
+    EXPECT_FALSE(befehle().contains("[0ff01]"));
+    EXPECT_EQ(ak.eeprom(1), SimProbeBoard::Registers{});
+    EXPECT_EQ(befehle().filter("[1SM").size(), 0);
+
+    // Started again below the target on a channel that follows: it wraps
+    // round through a low gain and still finds the target.
+    SimProbeBoard& ak4 = board("21");
+    ak4.setInput(1, 1000);
+    T& d = fenster(T::AK4, "21", 2);
+    d.cmd_Abgleich.text = T::AbgleichStart;
+    d.Abgleich_P = "FF0000";  // reads almost twice the standard's 1000 ...
+    d.Abgleich_Schritt = 400000;
+    d.tb_abgleich.text = "1234,567";  // ... so the way up wraps before it passes the target
+    d.cmd_Abgleich_Click();
+    d.flagabgleich = 1;
+    EXPECT_LT(kalibrieren(*this, d, 2000), 2000);
+    EXPECT_NE(d.lb_Fehler.text, T::GainNotFollowedMessage);
+    EXPECT_NEAR(ak4.reading(1) / 2560.0, 1234.567, 0.5);
+}
+
 TEST_F(ProbeWindow, GainStepsWaitForAnAnsweredReadOutAndWrapRoundTheRegister)
 {
     board("21").setInput(1, 800);

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QCoreApplication>
@@ -256,7 +257,12 @@ TEST_F(StageSimTest, FastLoopHoldsTheMainLoopAndEveryExitReleasesIt)
     EXPECT_FALSE(s.schnellLaeuft());
     EXPECT_EQ(s.flagaktiv, 0);
     EXPECT_TRUE(frame.timer1Holders().isEmpty());
-    EXPECT_EQ(frame.frm_MSim, &s);
+    // The window closed itself, and its frame went with it: the next opening
+    // loads a new one.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frame.frm_MSim, nullptr);
+    EXPECT_TRUE(frame.mdiArea()->subWindowList().isEmpty());
+    EXPECT_TRUE(frame.timer1Holders().isEmpty());
 }
 
 // The bar labels show the speeds read in a pass unless a bar is held: in

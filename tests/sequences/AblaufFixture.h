@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 class AblaufFixture : public ::testing::Test
 {
 protected:
@@ -47,8 +49,24 @@ protected:
         lines(texts);
         bus.clearTraffic();
         core.CStart_Click();
-        core.runToEnd();
+        // As the program's run loop, but bounded: a run that does not end
+        // fails the test instead of hanging it.
+        for (int i = 0; core.laeuft(); ++i) {
+            if (i == MaxRunSteps) {
+                ADD_FAILURE() << "the run did not end within " << MaxRunSteps << " steps";
+                core.CStop_Click();
+                for (int k = 0; k < 10 && core.laeuft(); ++k)
+                    core.step();
+                return;
+            }
+            const double d = core.nextStepIn();
+            if (d > 0)
+                clock.sleep(std::min(d, MaxStepWait));
+            core.step();
+        }
     }
+    static constexpr int MaxRunSteps = 200000;
+    static constexpr double MaxStepWait = 3600;
 
     // Commands sent, as "selection command" ("01 [0ST]").
     QStringList traffic() const
