@@ -33,7 +33,7 @@ namespace {
 constexpr double Baud = 38400;
 constexpr int ScanExchanges = 2 * Achsensuche::AxisCount;
 
-struct Lauf
+struct Run
 {
     double s = 0;
     double w = 0;
@@ -60,16 +60,16 @@ double wireTime(const QStringList& newestFirst, double scanTimeout)
     return w;
 }
 
-Lauf einLauf(const QString& path, const QString& settingsFile)
+Run oneRun(const QString& path, const QString& settingsFile)
 {
-    Lauf lauf;
+    Run searchRun;
     qputenv("KELVANE_COM1", path.toLocal8Bit());
     QtSerialPort port{PortMap()};
     port.setCommPort(1);
     port.setSettings(QStringLiteral("38400"));
     if (!port.open()) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), qPrintable(port.lastError()));
-        return lauf;
+        return searchRun;
     }
     SteadyClock clock;
     NoUsbBridge usb;
@@ -80,19 +80,19 @@ Lauf einLauf(const QString& path, const QString& settingsFile)
     transport.baudText = port.settings();
     AppSettings settings(settingsFile);
 
-    Achsensuche suche(transport);
+    Achsensuche axisSearch(transport);
     const auto a = std::chrono::steady_clock::now();
-    const Achsensuche::Ergebnis e = suche.suchen(settings);
+    const Achsensuche::Result e = axisSearch.runSearch(settings);
     const auto b = std::chrono::steady_clock::now();
 
-    lauf.s = std::chrono::duration<double>(b - a).count();
-    lauf.w = wireTime(log.lines(), e.timeout);
-    lauf.ok = e.liste.value(3) == QLatin1String("03") && e.liste.value(10) == QLatin1String("0A") &&
-              e.liste.count(QString()) == Achsensuche::AxisCount - 3 && e.baud == QLatin1String("38400");
-    if (!lauf.ok)
+    searchRun.s = std::chrono::duration<double>(b - a).count();
+    searchRun.w = wireTime(log.lines(), e.timeout);
+    searchRun.ok = e.addressTable.value(3) == QLatin1String("03") && e.addressTable.value(10) == QLatin1String("0A") &&
+              e.addressTable.count(QString()) == Achsensuche::AxisCount - 3 && e.baud == QLatin1String("38400");
+    if (!searchRun.ok)
         std::fprintf(stderr, "unexpected result: baud %s, list %s\n", qPrintable(e.baud),
-                     qPrintable(e.liste.join(QLatin1Char(','))));
-    return lauf;
+                     qPrintable(e.addressTable.join(QLatin1Char(','))));
+    return searchRun;
 }
 
 } // namespace
@@ -110,17 +110,17 @@ int main(int argc, char** argv)
 
     // A unit missed because the machine stalled the simulator past the 10 ms
     // time-out is reported, and that run is left out of the median.
-    std::vector<Lauf> laeufe;
+    std::vector<Run> searchRuns;
     for (int i = 0; i < 5; ++i) {
-        const Lauf l = einLauf(sim.path(), dir.filePath(QStringLiteral("settings.ini")));
+        const Run l = oneRun(sim.path(), dir.filePath(QStringLiteral("settings.ini")));
         if (l.ok)
-            laeufe.push_back(l);
+            searchRuns.push_back(l);
     }
-    if (laeufe.empty())
+    if (searchRuns.empty())
         return 1;
-    std::sort(laeufe.begin(), laeufe.end(), [](const Lauf& x, const Lauf& y) { return x.s < y.s; });
-    const Lauf& mitte = laeufe[laeufe.size() / 2];
-    std::printf("search_s %.4f\n", mitte.s);
-    std::printf("search_wire_s %.4f\n", mitte.w);
+    std::sort(searchRuns.begin(), searchRuns.end(), [](const Run& x, const Run& y) { return x.s < y.s; });
+    const Run& middle = searchRuns[searchRuns.size() / 2];
+    std::printf("search_s %.4f\n", middle.s);
+    std::printf("search_wire_s %.4f\n", middle.w);
     return 0;
 }

@@ -26,9 +26,9 @@ int main(int argc, char** argv)
 
     OptionFlags flags;
     AxisParameterStore store(flags);
-    store.datensatz(1).Motfak = 2000;
-    store.datensatz(1).vmin = 0.01;
-    store.datensatz(1).vmax = 50;
+    store.axisRecordAt(1).Motfak = 2000;
+    store.axisRecordAt(1).vmin = 0.01;
+    store.axisRecordAt(1).vmax = 50;
     Fensterpostfach registry;
     ControlCenterEnv env;
     env.bus = &core.transport();
@@ -38,9 +38,9 @@ int main(int argc, char** argv)
     env.registry = &registry;
 
     frm_Controlcenter w(env);
-    w.core().adresseAnfuegen(QStringLiteral("00-AA"));
-    w.core().adresseAnfuegen(QStringLiteral("01"));
-    w.core().setAdressenIndex(1);
+    w.core().appendAddress(QStringLiteral("00-AA"));
+    w.core().appendAddress(QStringLiteral("01"));
+    w.core().setAddressesIndex(1);
     if (w.core().Initialisierung() != 1)
         return 1;
     w.core().auslesen();

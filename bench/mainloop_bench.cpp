@@ -87,7 +87,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "mainloop_bench: no control center opened\n");
         return 1;
     }
-    cc->setAdressenIndex(1);
+    cc->setAddressesIndex(1);
     frame.CC_Aktivieren(cc->Tag);
     std::printf("one_cc_cpu_percent %.2f\n", measure());
     frame.MDIForm_Unload();

@@ -12,29 +12,29 @@
 int main()
 {
     Bahn bahn;
-    constexpr int Striche = 17;
-    constexpr int PerStroke = bahn::MaxPoints / Striche;
-    for (int s = 0; s < Striche; ++s) {
+    constexpr int Ticks = 17;
+    constexpr int PerStroke = bahn::MaxPoints / Ticks;
+    for (int s = 0; s < Ticks; ++s) {
         bahn.strichanfang[std::size_t(s)] = bahn.punktzahl;
         for (int k = 0; k < PerStroke; ++k) {
             const double a = k * 0.05;
-            bahn.anfuegen(s * 1000 + 400 * k * std::cos(a) / 20, 400 * k * std::sin(a) / 20);
+            bahn.appendPoint(s * 1000 + 400 * k * std::cos(a) / 20, 400 * k * std::sin(a) / 20);
         }
     }
-    bahn.strichzahl = Striche;
+    bahn.strichzahl = Ticks;
     // 1 twip = 0.001 mm: 0.5 mm spacing.
     std::vector<double> ms;
-    int punkte = 0;
+    int pointCount = 0;
     for (int run = 0; run < 51; ++run) {
         const auto start = std::chrono::steady_clock::now();
-        const Verdichtung v = bahn_verdichten(bahn, 0.5, 0.001);
-        const auto ende = std::chrono::steady_clock::now();
-        punkte = v.ok ? v.bahn.punktzahl : -1;
-        ms.push_back(std::chrono::duration<double, std::milli>(ende - start).count());
+        const Thinning v = bahn_verdichten(bahn, 0.5, 0.001);
+        const auto stopTime = std::chrono::steady_clock::now();
+        pointCount = v.ok ? v.bahn.punktzahl : -1;
+        ms.push_back(std::chrono::duration<double, std::milli>(stopTime - start).count());
     }
     std::nth_element(ms.begin(), ms.begin() + long(ms.size() / 2), ms.end());
-    if (punkte < bahn::MaxPoints) {
-        std::fprintf(stderr, "resampling gave %d points\n", punkte);
+    if (pointCount < bahn::MaxPoints) {
+        std::fprintf(stderr, "resampling gave %d points\n", pointCount);
         return 1;
     }
     std::printf("resample_ms %.3f\n", ms[ms.size() / 2]);

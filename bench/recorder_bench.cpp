@@ -23,11 +23,11 @@ public:
     int Initialisierung() override { return 1; }
     int Aktualisieren() override { return 1; }
     void auslesen() override {}
-    QStringList adressen() const override { return {QStringLiteral("01")}; }
-    int adressenIndex() const override { return 0; }
-    void setAdressenIndex(int) override {}
-    void adressenLeeren() override {}
-    void adresseAnfuegen(const QString&) override {}
+    QStringList unitAddresses() const override { return {QStringLiteral("01")}; }
+    int addressesIndex() const override { return 0; }
+    void setAddressesIndex(int) override {}
+    void clearAddresses() override {}
+    void appendAddress(const QString&) override {}
     int line_schlitten_Left() const override { return 0; }
     quint32 line_schlitten_BackColor() const override { return 0; }
     void setLine_schlitten(int, quint32) override {}
@@ -40,18 +40,18 @@ int main(int argc, char** argv)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     BenchBus b;
-    IClock* uhr = b.clock;
+    IClock* clockSource = b.clock;
     b.bus.addUnit(QStringLiteral("01"));
     addLoopReadouts(b.bus, QStringLiteral("01"));
     SimAxis axis(b.bus, QStringLiteral("01"));
     CoreContext& core = *b.core;
 
     OptionFlags flags;
-    flags.setOn(OptionFlags::MotNeu, true);
+    flags.setOn(OptionFlags::NewMotorFactor, true);
     AxisParameterStore store(flags);
     Fensterpostfach registry;
-    Achse achse;
-    registry.CC.add(1, &achse);
+    Achse benchAxis;
+    registry.CC.add(1, &benchAxis);
     registry.CC_I = 1;
 
     RecorderEnv env;
@@ -60,7 +60,7 @@ int main(int argc, char** argv)
     env.options = &flags;
     env.registry = &registry;
     env.ui = &core.ui();
-    env.clock = uhr;
+    env.clock = clockSource;
     RecorderCore r(env);
     r.CCIndex = 1;
     r.Form_Load(1700);

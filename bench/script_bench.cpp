@@ -45,10 +45,10 @@ int main(int argc, char** argv)
     QStringList lines;
     for (int i = 0; i < ScriptCore::Zeilen; ++i)
         lines << forms.at(i % forms.size());
-    core.setZeilen(lines);
+    core.setLines(lines);
     core.cb_adressenauswahl.listIndex = 1;
     core.cb_adressenauswahl_Click();
-    if (!core.lampeGruen()) {
+    if (!core.greenLamp()) {
         std::fprintf(stderr, "unit 01 does not answer\n");
         return 1;
     }
@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     const double wallStart = clock.now();
     core.cmd_download_Click();
     const long long first = core.zaehler.text.toLongLong();
-    while (core.laeuft()) {
+    while (core.isRunning()) {
         core.step();
         if (core.zaehler.text.toLongLong() - first >= passes - 1)
             core.Check1.checked = false;  // the current pass is the last

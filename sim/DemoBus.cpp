@@ -26,8 +26,8 @@ void populateDemoBus(SimBus& bus)
         axis.setPlusSwitch(260000);
         axis.setIndexMarks({12345});
         // The demo controllers answer with the factory loop registers.
-        installServoLoop(*bus.unit(address))->register_->regelkreis = SimDriveRegisters{}.regelkreis;
-        installJoystickInput(*bus.unit(address))->spannung = 0x40;
+        installServoLoop(*bus.unit(address))->register_->loopRegister = SimDriveRegisters{}.loopRegister;
+        installJoystickInput(*bus.unit(address))->voltage = 0x40;
         const QByteArray name = QByteArray("Demo-Achse ").append(address.toLatin1()).leftJustified(20, ' ');
         axis.eeprom().setValue("0LS", name);
         axis.eeprom().setValue("0PS", name);

@@ -17,8 +17,8 @@ std::shared_ptr<SimJoystickInput> installJoystickInput(SimUnit& unit)
     unit.setHandler(QStringLiteral("1kw"), [input](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
         if (c.body() != "1kw")
             return std::nullopt;
-        const int betrag = std::min(std::abs(input->auslenkung), 255);
-        return c.accepted("0000" + byte(input->spannung) + "00" + byte(input->auslenkung < 0 ? 1 : 0) + byte(betrag));
+        const int magnitude = std::min(std::abs(input->deflection), 255);
+        return c.accepted("0000" + byte(input->voltage) + "00" + byte(input->deflection < 0 ? 1 : 0) + byte(magnitude));
     });
     return input;
 }

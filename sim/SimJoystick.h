@@ -13,9 +13,9 @@ class SimUnit;
 
 struct SimJoystickInput
 {
-    quint8 spannung = 0x00;
+    quint8 voltage = 0x00;
     // -255 .. 255
-    int auslenkung = 0;
+    int deflection = 0;
 };
 
 std::shared_ptr<SimJoystickInput> installJoystickInput(SimUnit& unit);

@@ -8,12 +8,12 @@ std::shared_ptr<SimDriveRegisters> installDriveRegisters(SimUnit& unit)
     unit.setHandler(QStringLiteral("1sT"), [state](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
         if (c.body() != "1sT")
             return std::nullopt;
-        return c.accepted(QByteArray::number(state->vorteiler, 16).toUpper().rightJustified(4, '0'));
+        return c.accepted(QByteArray::number(state->prescaler, 16).toUpper().rightJustified(4, '0'));
     });
     unit.setHandler(QStringLiteral("1RL"), [state](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
         if (c.body() != "1RL")
             return std::nullopt;
-        return c.accepted(state->regelkreis);
+        return c.accepted(state->loopRegister);
     });
     // "[1RS........]" sets the four registers in the working memory,
     // "[1RP........]" the same way where the working memory is locked.
@@ -24,7 +24,7 @@ std::shared_ptr<SimDriveRegisters> installDriveRegisters(SimUnit& unit)
             value.toUInt(&ok, 16);
             if (!ok || value.size() != 8)
                 return c.rejected(0x0005);
-            state->regelkreis = value.toUpper();
+            state->loopRegister = value.toUpper();
             return c.accepted();
         });
     }

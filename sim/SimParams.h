@@ -14,9 +14,9 @@ class SimUnit;
 
 struct SimDriveRegisters
 {
-    quint16 vorteiler = 0x7F;
+    quint16 prescaler = 0x7F;
     // Eight hexadecimal digits: the four loop registers.
-    QByteArray regelkreis = "7C112233";
+    QByteArray loopRegister = "7C112233";
 };
 
 // Makes `unit` answer "[1sT]" and "[1RL]" from the returned state and take

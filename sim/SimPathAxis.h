@@ -23,22 +23,22 @@ public:
     std::optional<QByteArray> handle(SimUnit& unit, const SimCommand& command) override;
 
     // The entries of the stored table (targets in counts).
-    QList<qint32> table() const { return m_ziele; }
-    bool tableRunning() const { return m_lauf.has_value(); }
+    QList<qint32> table() const { return m_targets; }
+    bool tableRunning() const { return m_run.has_value(); }
 
 private:
-    struct Lauf
+    struct Run
     {
         qint32 von = 0;
-        qint32 ende = 0;
+        qint32 endPos = 0;
         std::optional<double> start;  // release time
     };
     // Where the table run stands at `now`: entries done and position; ends a
     // finished run (the axis then stands on its end).
-    void fortschreiten(SimUnit& unit, double now);
+    void advanceTo(SimUnit& unit, double now);
 
-    QList<qint32> m_ziele;
-    QList<double> m_zeiten;
-    std::optional<Lauf> m_lauf;
-    int m_erledigt = 0;
+    QList<qint32> m_targets;
+    QList<double> m_times;
+    std::optional<Run> m_run;
+    int m_done = 0;
 };

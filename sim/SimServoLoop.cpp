@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int Werte = 101;
+constexpr int ValueCount = 101;
 constexpr double Schritt = 0.0001;  // integration step in seconds
 
 std::optional<qint32> argument8(const QByteArray& text)
@@ -37,37 +37,37 @@ double profil(double d, double v, double a, double t)
         peak = a * ramp;
     }
     const double rampDistance = peak * ramp / 2;
-    const double fahrt = peak > 0 ? (s - 2 * rampDistance) / peak : 0;
-    const double ende = 2 * ramp + fahrt;
-    double weg = s;
+    const double cruise = peak > 0 ? (s - 2 * rampDistance) / peak : 0;
+    const double endAt = 2 * ramp + cruise;
+    double travelLeft = s;
     if (t <= 0)
-        weg = 0;
+        travelLeft = 0;
     else if (t < ramp)
-        weg = a * t * t / 2;
-    else if (t < ramp + fahrt)
-        weg = rampDistance + peak * (t - ramp);
-    else if (t < ende)
-        weg = s - a * (ende - t) * (ende - t) / 2;
-    return d < 0 ? -weg : weg;
+        travelLeft = a * t * t / 2;
+    else if (t < ramp + cruise)
+        travelLeft = rampDistance + peak * (t - ramp);
+    else if (t < endAt)
+        travelLeft = s - a * (endAt - t) * (endAt - t) / 2;
+    return d < 0 ? -travelLeft : travelLeft;
 }
 
 // The sampled response of the loop to a move of `d` counts from `start`.
-QList<qint32> sprungantwort(qint32 start, double d, double v, double a, const QByteArray& regs, int zeitbasis)
+QList<qint32> stepResponse(qint32 start, double d, double v, double a, const QByteArray& regs, int timeBase)
 {
     const int zero = regs.mid(2, 2).toInt(nullptr, 16);
     const int gain = regs.mid(6, 2).toInt(nullptr, 16);
     const double omega = 2 * M_PI * (4.0 + gain / 6.0);
     const double zeta = 0.15 + zero / 128.0;
-    const double intervall = zeitbasis / 1000.0;  // 100 intervals over tenths of a second
+    const double sampleInterval = timeBase / 1000.0;  // 100 intervals over tenths of a second
     QList<qint32> out;
     double x = 0, xv = 0, t = 0;
-    double rAlt = 0;
-    for (int n = 0; n < Werte; ++n) {
-        const double bis = n * intervall;
-        while (t + Schritt / 2 < bis) {
+    double rOld = 0;
+    for (int n = 0; n < ValueCount; ++n) {
+        const double upTo = n * sampleInterval;
+        while (t + Schritt / 2 < upTo) {
             const double r = profil(d, v, a, t + Schritt);
-            const double rv = (r - rAlt) / Schritt;
-            rAlt = r;
+            const double rv = (r - rOld) / Schritt;
+            rOld = r;
             const double acc = omega * omega * (r - x) + 2 * zeta * omega * (rv - xv);
             xv += acc * Schritt;
             x += xv * Schritt;
@@ -84,24 +84,24 @@ std::shared_ptr<SimServoLoop> installServoLoop(SimUnit& unit)
 {
     auto loop = std::make_shared<SimServoLoop>();
     loop->register_ = installDriveRegisters(unit);
-    loop->register_->regelkreis = "7C202040";
+    loop->register_->loopRegister = "7C202040";
 
-    const auto schreiben = [loop](bool rs) {
+    const auto writeRegister = [loop](bool rs) {
         return [loop, rs](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
             const QByteArray wert = c.body().mid(3);
-            if ((rs && loop->nurRP) || !hexText(wert, 8))
+            if ((rs && loop->onlyRP) || !hexText(wert, 8))
                 return std::nullopt;
-            loop->register_->regelkreis = wert.toUpper();
+            loop->register_->loopRegister = wert.toUpper();
             return c.accepted();
         };
     };
-    unit.setHandler(QStringLiteral("1RS"), schreiben(true));
-    unit.setHandler(QStringLiteral("1RP"), schreiben(false));
+    unit.setHandler(QStringLiteral("1RS"), writeRegister(true));
+    unit.setHandler(QStringLiteral("1RP"), writeRegister(false));
     unit.setHandler(QStringLiteral("1XT"), [loop](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
         const QByteArray wert = c.body().mid(3);
         if (!hexText(wert, 4) || wert.toInt(nullptr, 16) < 1 || wert.toInt(nullptr, 16) > 100)
             return c.rejected(SimAxisModel::kBadArgument);
-        loop->zeitbasis = wert.toInt(nullptr, 16);
+        loop->timeBase = wert.toInt(nullptr, 16);
         return c.accepted();
     });
     unit.setHandler(QStringLiteral("0pa"), [](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
@@ -115,25 +115,25 @@ std::shared_ptr<SimServoLoop> installServoLoop(SimUnit& unit)
         axis->settle(u, c.arrival);
         if (axis->isMoving(c.arrival) || axis->joystick() != SimAxisModel::Joystick::Off)
             return c.rejected(SimAxisModel::kBusy);
-        const qint64 ziel = qint64(u.position()) + *d;
-        if (ziel < axis->softLimitMinus() || ziel > axis->softLimitPlus())
+        const qint64 targetPos = qint64(u.position()) + *d;
+        if (targetPos < axis->softLimitMinus() || targetPos > axis->softLimitPlus())
             return c.rejected(SimAxisModel::kBeyondSoftLimit);
         const double v = axis->speed(SimAxisModel::Mode::P);
         const double a = axis->acceleration(SimAxisModel::Mode::P);
         if (v <= 0 || a <= 0)
             return c.rejected(SimAxisModel::kNoSpeed);
-        loop->aufzeichnung = sprungantwort(u.position(), *d, v, a, loop->register_->regelkreis, loop->zeitbasis);
-        axis->place(u, qint32(ziel));
+        loop->recording = stepResponse(u.position(), *d, v, a, loop->register_->loopRegister, loop->timeBase);
+        axis->place(u, qint32(targetPos));
         return c.accepted();
     });
     unit.setHandler(QStringLiteral("1XL"), [loop](SimUnit& u, const SimCommand& c) -> std::optional<QByteArray> {
         if (c.body() != "1XL")
             return std::nullopt;
-        QList<qint32> werte = loop->aufzeichnung;
-        if (werte.isEmpty())
-            werte = QList<qint32>(Werte, u.position());
+        QList<qint32> samples = loop->recording;
+        if (samples.isEmpty())
+            samples = QList<qint32>(ValueCount, u.position());
         QByteArray text;
-        for (qint32 w : werte) {
+        for (qint32 w : samples) {
             if (!text.isEmpty())
                 text += ',';
             text += QByteArray::number(quint32(w) & 0xFFFFFF, 16).toUpper().rightJustified(6, '0');

@@ -21,11 +21,11 @@ struct SimServoLoop
 {
     std::shared_ptr<SimDriveRegisters> register_;
     // An older controller does not know "[1RS".
-    bool nurRP = false;
+    bool onlyRP = false;
     // Time base in tenths of a second.
-    int zeitbasis = 10;
+    int timeBase = 10;
     // The positions of the last step response (empty before the first).
-    QList<qint32> aufzeichnung;
+    QList<qint32> recording;
 };
 
 // Makes the axis at `unit` answer the loop commands; its registers are the

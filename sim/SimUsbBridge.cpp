@@ -91,7 +91,7 @@ int SimUsbBridge::SI_SetBaudRate(UsbHandle handle, quint32 baud)
     if (m_baudFailure != si::SUCCESS)
         return m_baudFailure;
     if (!supportedBauds().contains(int(baud)))
-        return si::INVALID_BAUDRATE;
+        return si::INVALID_BAUD_RATE;
     m_bus.setHostBaud(int(baud));
     return si::SUCCESS;
 }

@@ -13,18 +13,18 @@
 #include <algorithm>
 #include <cmath>
 
-using namespace leitstand;
+using namespace controlDesk;
 
 namespace {
 
 // Pixel positions in the travel picture stay well inside an int.
-int bildX(double x)
+int pictureX(double x)
 {
     return int(std::clamp(std::round(x), -100000.0, 100000.0));
 }
 } // namespace
 
-bool ControlCenterCore::unbeantwortet(const QString& reply)
+bool ControlCenterCore::unanswered(const QString& reply)
 {
     // An empty text is what a closed port returns: no unit answered either.
     return reply == keine_Antwort || reply.isEmpty();
@@ -46,7 +46,7 @@ ControlCenterEnv ControlCenterEnv::completed() const
     fill(env.controlLoop, defaults.controlLoop);
     fill(env.initWindow, defaults.initWindow);
     fill(env.existingInitWindow, defaults.existingInitWindow);
-    fill(env.entladen, defaults.entladen);
+    fill(env.unload, defaults.unload);
     fill(env.driftActive, defaults.driftActive);
     fill(env.setDriftmerker, defaults.setDriftmerker);
     fill(env.startDrift, defaults.startDrift);
@@ -55,20 +55,20 @@ ControlCenterEnv ControlCenterEnv::completed() const
 
 ControlCenterCore::ControlCenterCore(ControlCenterEnv env) : m_env(env.completed())
 {
-    sh_an_aus.colour = Grau;
+    sh_an_aus.colour = Gray;
     lb_POS.text = QStringLiteral("off");
     lb_Fehler.text = QStringLiteral("Befehl/Fehler/Antwort");
     cb_IN.text = QStringLiteral("0IN");
-    lb_ESM.colour = lb_ESP.colour = Hellgrau;
-    text_SLM.colour = text_SLP.colour = Weiss;
+    lb_ESM.colour = lb_ESP.colour = LightGray;
+    text_SLM.colour = text_SLP.colour = White;
     Label1.text = QStringLiteral("mm/s²");
     Label2.text = QStringLiteral("mm/s");
     sli_v = kit::RangeControl{-32768, -32768, 32767, 1, 10, false};
     sli_a = kit::RangeControl{1, MinRawAcceleration, MaxRawAcceleration, 1, 100, false};
     text_Geschwindigkeit.enabled = text_Beschleunigung.enabled = false;
-    const QStringList fahrarten{"Abs", "Rel", "Joystick on/off", "limit"};
+    const QStringList driveModes{"Abs", "Rel", "Joystick on/off", "limit"};
     for (int i = 0; i < 4; ++i)
-        Fahrart[std::size_t(i)].text = fahrarten.at(i);
+        Fahrart[std::size_t(i)].text = driveModes.at(i);
     lb_joyart.text = QStringLiteral("Fast");
     lb_joyart.enabled = false;
     ob_Fahrart2[0].text = QStringLiteral("F");
@@ -83,11 +83,11 @@ ControlCenterCore::ControlCenterCore(ControlCenterEnv env) : m_env(env.completed
     cmd_GX.text = QStringLiteral("Index search +");
     cmd_GY.text = QStringLiteral("Index search -");
     cmd_IndexSuche.text = QStringLiteral("Index search");
-    cmd_IndexSuche.colour = Grau;
+    cmd_IndexSuche.colour = Gray;
     lb_indexanzeige.text = QStringLiteral("Index");
-    lb_indexanzeige.colour = Grau;
+    lb_indexanzeige.colour = Gray;
     cmd_ZaehlerNull.text = QStringLiteral("Zero position counter");
-    line_schlitten.colour = Grau;
+    line_schlitten.colour = Gray;
     cmd_status.text = QStringLiteral("Status");
     cmd_version.text = QStringLiteral("Version");
     cmd_versionintern.text = QStringLiteral("Version_Intern");
@@ -96,8 +96,8 @@ ControlCenterCore::ControlCenterCore(ControlCenterEnv env) : m_env(env.completed
     cmd_eW.text = QStringLiteral("1eW");
     cmd_ControllP.text = QStringLiteral("step response");
     cmd_Init.text = QStringLiteral("INIT");
-    cmd_eW.colour = cmd_ControllP.colour = cmd_Init.colour = Hellgrau;
-    cb_SchritteE.text = Einheiten.at(0);
+    cmd_eW.colour = cmd_ControllP.colour = cmd_Init.colour = LightGray;
+    cb_SchritteE.text = Units.at(0);
 }
 
 ControlCenterCore::~ControlCenterCore() = default;
@@ -107,13 +107,13 @@ void ControlCenterCore::setView(View view)
     m_view = std::move(view);
 }
 
-void ControlCenterCore::anzeigen() const
+void ControlCenterCore::showValues() const
 {
     if (m_view.show)
         m_view.show();
 }
 
-void ControlCenterCore::fokusStopp() const
+void ControlCenterCore::stopFocus() const
 {
     if (m_view.focusStop)
         m_view.focusStop();
@@ -124,14 +124,14 @@ void ControlCenterCore::fokusStopp() const
 int ControlCenterCore::Initialisierung()
 {
     const int result = kit::guarded("Controlcenter Initialisierung", [this] { return initialise(); }, 0);
-    anzeigen();
+    showValues();
     return result;
 }
 
 int ControlCenterCore::Aktualisieren()
 {
     const int result = kit::guarded("Controlcenter Aktualisieren", [this] { return update(); }, 0);
-    anzeigen();
+    showValues();
     return result;
 }
 
@@ -139,73 +139,73 @@ void ControlCenterCore::auslesen()
 {
     if (!kit::guarded("Controlcenter auslesen", [this] { readOut(); }))
         FlagAuslesen = 0;
-    anzeigen();
+    showValues();
 }
 
-bool ControlCenterCore::komma() const
+bool ControlCenterCore::usesComma() const
 {
     return m_env.registry ? m_env.registry->komma_frage : dezimalkomma();
 }
 
-QString ControlCenterCore::adresse() const
+QString ControlCenterCore::unitAddress() const
 {
-    return ausgewaehlteAdresse();
+    return chosenAddress();
 }
 
-bool ControlCenterCore::achseWaehlen() const
+bool ControlCenterCore::chooseAxis() const
 {
-    if (!m_env.store || cb_adressenauswahl.listIndex < 0 || !AxisParameterStore::achseGueltig(cb_adressenauswahl.listIndex))
+    if (!m_env.store || cb_adressenauswahl.listIndex < 0 || !AxisParameterStore::axisValid(cb_adressenauswahl.listIndex))
         return false;
     m_env.store->setIndex(cb_adressenauswahl.listIndex);
     return true;
 }
 
-void ControlCenterCore::zeigeFehler(const QString& text, const QString& title)
+void ControlCenterCore::showError(const QString& text, const QString& title)
 {
-    anzeigen();
+    showValues();
     if (m_env.ui)
         m_env.ui->message(text, title, MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
-void ControlCenterCore::posten(const QString& befehl)
+void ControlCenterCore::postCommand(const QString& cmdText)
 {
-    Befehl_senden = befehl;
+    Befehl_senden = cmdText;
     flagsenden = 1;
 }
 
 // --- address list ---------------------------------------------------------------
 
-void ControlCenterCore::setAdressenIndex(int index)
+void ControlCenterCore::setAddressesIndex(int index)
 {
     cb_adressenauswahl.listIndex = index >= 0 && index < cb_adressenauswahl.items.size() ? index : -1;
     cb_adressenauswahl_Click();
-    anzeigen();
+    showValues();
 }
 
-void ControlCenterCore::adressenLeeren()
+void ControlCenterCore::clearAddresses()
 {
     cb_adressenauswahl.clear();
-    anzeigen();
+    showValues();
 }
 
-void ControlCenterCore::adresseAnfuegen(const QString& entry)
+void ControlCenterCore::appendAddress(const QString& entry)
 {
     cb_adressenauswahl.addItem(entry);
-    anzeigen();
+    showValues();
 }
 
 void ControlCenterCore::setLine_schlitten(int left, quint32 backColor)
 {
     line_schlitten_left = left;
     line_schlitten.colour = backColor;
-    anzeigen();
+    showValues();
 }
 
 void ControlCenterCore::cb_adressenauswahl_Click()
 {
     lb_indexanzeige.text = QStringLiteral("Index");
-    lb_indexanzeige.colour = Grau;
-    cmd_IndexSuche.colour = Grau;
+    lb_indexanzeige.colour = Gray;
+    cmd_IndexSuche.colour = Gray;
     FlagIndexSuche = 0;
     m_indexCounter.reset();
     // A reference run belongs to the unit it started on; its saved values are
@@ -219,38 +219,38 @@ void ControlCenterCore::cb_adressenauswahl_Click()
 
 void ControlCenterCore::Form_Load()
 {
-    const bool k = komma();
+    const bool k = usesComma();
     text_strecke.items.clear();
-    for (QString s : StreckenPunkt) {
+    for (QString s : DistancePoint) {
         if (k)
             s.replace(QLatin1Char('.'), QLatin1Char(','));
         text_strecke.items << s;
     }
     Fahrart_Waehlen(0);
     cb_SchritteE.listIndex = 0;
-    cb_SchritteE.text = Einheiten.at(0);
+    cb_SchritteE.text = Units.at(0);
     text_strecke.text = text_strecke.items.at(0);
-    m_letzteStrecke = text_strecke.text;
+    m_lastDistance = text_strecke.text;
     // The drive type of the axis; a window without an axis yet starts at "F".
-    int typ = 0;
-    if (achseWaehlen()) {
-        typ = m_env.store->Fahrart();
-        if (typ < 0 || typ > 2)
-            typ = 0;
+    int unitType = 0;
+    if (chooseAxis()) {
+        unitType = m_env.store->Fahrart();
+        if (unitType < 0 || unitType > 2)
+            unitType = 0;
     }
-    ob_Fahrart2_Click(typ);
+    ob_Fahrart2_Click(unitType);
     flagsenden = 0;
     Button_Disable();
-    anzeigen();
+    showValues();
 }
 
 int ControlCenterCore::initialise()
 {
     const int li = cb_adressenauswahl.listIndex;
-    const QString adr = adresse();
+    const QString adr = unitAddress();
     bus().einheit_waehlen(adr);
     if (li < 0) {
-        anzeigen();
+        showValues();
         return 0;
     }
 
@@ -261,25 +261,25 @@ int ControlCenterCore::initialise()
     if (!adr.isEmpty() && (st.size() == 14 || li == 0)) {
         FlagAuslesen = 1;
         flagsenden = 0;
-        achseWaehlen();
-        if (m_env.options && m_env.options->on(OptionFlags::StartKonfigIM) && st.size() == 14) {
-            const QString im = bus().senden_empfangen(QStringLiteral("[1iM]"), 0, 0);
-            if (im.startsWith(QLatin1String("[1iM!")))
-                m_env.ueberschreiben(im.mid(5, 8), li);
+        chooseAxis();
+        if (m_env.options && m_env.options->on(OptionFlags::StartConfigIM) && st.size() == 14) {
+            const QString imReply = bus().senden_empfangen(QStringLiteral("[1iM]"), 0, 0);
+            if (imReply.startsWith(QLatin1String("[1iM!")))
+                m_env.ueberschreiben(imReply.mid(5, 8), li);
         }
         Button_enable();
         result = 1;
         Antwort_fehlte = 0;
         {
-            EreignissperreGuard sperre(bus());
+            EreignissperreGuard eventLock(bus());
             const QString in = bus().senden_empfangen(QStringLiteral("[0IN]"), 0, 0);
             const Joystick j = joystickOff(in);
-            if (j != Joystick::Keiner) {
+            if (j != Joystick::NoJoystick) {
                 Fahrart_Waehlen(2);
-                lb_joyart.text = j == Joystick::Schnell ? QStringLiteral("Fast") : QStringLiteral("Slow");
+                lb_joyart.text = j == Joystick::FastSpeed ? QStringLiteral("Fast") : QStringLiteral("Slow");
                 lb_joyart.enabled = true;
                 Fahr_v_a = QStringLiteral("T");
-                siebenFahrknoepfe(false);
+                sevenMoveButtons(false);
             } else {
                 if (Fahrart[2].checked) {
                     // The previous axis was in joystick mode: this one is
@@ -288,20 +288,20 @@ int ControlCenterCore::initialise()
                     Fahr_v_a = QStringLiteral("P");
                 }
                 Fahrart[2].checked = false;
-                siebenFahrknoepfe(true);
+                sevenMoveButtons(true);
             }
         }
         bus().senden_empfangen(QStringLiteral("[0pe]"), 0, 0);
-        sh_an_aus.colour = Gruen;
+        sh_an_aus.colour = Green;
     } else {
-        sh_an_aus.colour = Rot;
+        sh_an_aus.colour = Red;
         line_schlitten.colour = CarriageInvalid;
         Button_Disable();
         cmd_STOPP.enabled = false;
     }
     if (!adr.isEmpty())
         lb_Fehler.text = QStringLiteral("[0ST]--->") + st;
-    anzeigen();
+    showValues();
     return result;
 }
 
@@ -317,36 +317,36 @@ void ControlCenterCore::Form_Activate()
 void ControlCenterCore::Form_Unload()
 {
     Fensterpostfach* reg = m_env.registry;
-    const auto entladen = [this](TrackedWindow* w) {
+    const auto unload = [this](TrackedWindow* w) {
         if (w)
-            m_env.entladen(w);
+            m_env.unload(w);
     };
     if (reg) {
         if (IControlLoopWindow* cp = reg->frm_controlparameter; cp && cp->CCIndex == Tag) {
-            entladen(cp);
+            unload(cp);
             if ((cp = reg->frm_controlparameter))
                 cp->an_aus = 0;
         }
         if (IRecorder* ew = reg->frm_eW; ew && ew->CCIndex == Tag) {
-            entladen(ew);
+            unload(ew);
             if ((ew = reg->frm_eW))
                 ew->an_aus = 0;
         }
     }
     if (IInitWindow* iw = m_env.existingInitWindow(); iw && iw->CCIndex == Tag) {
-        entladen(iw);
+        unload(iw);
         iw->an_aus = 0;
     }
     // A post would never be sent once the window is gone: an axis that may be
     // moving is stopped now, and the unit the main loop had selected is
     // selected again.
-    const QString adr = adresse();
-    if (sh_an_aus.colour == Gruen && !adr.isEmpty()) {
+    const QString adr = unitAddress();
+    if (sh_an_aus.colour == Green && !adr.isEmpty()) {
         const QString vorher = bus().aktiveEinheit();
         bus().einheit_waehlen(adr);
         bus().senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
         // No tick follows: an interrupted reference run is undone now.
-        if (m_referenz.sicherung)
+        if (m_reference.backup)
             referenceRestore();
         bus().einheit_waehlen(vorher);
     }
@@ -364,14 +364,14 @@ void ControlCenterCore::Form_Unload()
 void ControlCenterCore::readOut()
 {
     const int li = cb_adressenauswahl.listIndex;
-    if (li < 0 || adresse().isEmpty() || !achseWaehlen()) {
+    if (li < 0 || unitAddress().isEmpty() || !chooseAxis()) {
         FlagAuslesen = 0;
         return;
     }
-    bus().einheit_waehlen(adresse());
+    bus().einheit_waehlen(unitAddress());
     m_env.motfaktor_berechnen();
     AxisParameterStore& store = *m_env.store;
-    achseWaehlen();
+    chooseAxis();
     vmax = store.vmax();
     vmin = store.vmin();
     amin = store.amin();
@@ -388,22 +388,22 @@ void ControlCenterCore::readOut()
         Label2.text = QStringLiteral("U/s");
         cb_SchritteE.listIndex = Grad;
     }
-    cb_SchritteE.text = Einheiten.at(cb_SchritteE.listIndex);
+    cb_SchritteE.text = Units.at(cb_SchritteE.listIndex);
 
     if (li == 0) {
         FlagAuslesen = 0;
-        anzeigen();
+        showValues();
         return;
     }
 
     {
-        EreignissperreGuard sperre(bus());
-        if (const auto b = geschwindigkeitsbalken(vmax, vmin)) {
+        EreignissperreGuard eventLock(bus());
+        if (const auto b = speedBar(vmax, vmin)) {
             sli_v.max = b->max;
             sli_v.largeChange = b->largeChange;
             sli_v.value = std::min(sli_v.value, sli_v.max);
         } else {
-            zeigeFehler(ParameterError, ParameterErrorTitle);
+            showError(ParameterError, ParameterErrorTitle);
         }
         sli_a.max = MaxRawAcceleration;
         sli_a.largeChange = 100;
@@ -419,21 +419,21 @@ void ControlCenterCore::readOut()
         // A line break from the bus would make every later save fail.
         name.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     }
-    Caption = adresse() + QLatin1Char('-') + name;
-    if (achseWaehlen())
+    Caption = unitAddress() + QLatin1Char('-') + name;
+    if (chooseAxis())
         store.setAchsenbezeichnung(Caption);
 
-    if (achseWaehlen()) {
+    if (chooseAxis()) {
         cmd_ESP.enabled = store.Endschalter_Plus() != 0;
         cmd_ESM.enabled = store.Endschalter_minus() != 0;
         cmd_GX.enabled = store.Index_Plus() != 0;
         cmd_GY.enabled = store.Index_Minus() != 0;
-        const int typ = store.Fahrart();
-        if (typ >= 0 && typ <= 2)
-            ob_Fahrart2_Click(typ);
+        const int unitType = store.Fahrart();
+        if (unitType >= 0 && unitType <= 2)
+            ob_Fahrart2_Click(unitType);
         else
-            zeigeFehler(ParameterError, ParameterErrorTitle);
-        if (achseWaehlen()) {
+            showError(ParameterError, ParameterErrorTitle);
+        if (chooseAxis()) {
             Grenze_plus = store.PositionP();
             Grenze_minus = store.PositionM();
         }
@@ -442,44 +442,44 @@ void ControlCenterCore::readOut()
     limits_auslesen();
     v_a_auslesen();
     FlagAuslesen = 0;
-    anzeigen();
+    showValues();
 }
 
 void ControlCenterCore::limits_auslesen()
 {
-    const bool dreh = drehantrieb == 1;
-    const bool k = komma();
+    const bool isRotary = drehantrieb == 1;
+    const bool k = usesComma();
     const QString l5 = QStringLiteral("[1l5]");
     const QString l6 = QStringLiteral("[1l6]");
-    const std::optional<double> counts5 = antwortWert(bus().senden_empfangen(l5, 0, 0), l5, 8);
+    const std::optional<double> counts5 = replyValue(bus().senden_empfangen(l5, 0, 0), l5, 8);
     if (counts5)
-        if (const auto a5 = grenzeAusZaehler(*counts5, Motorfaktor, dreh))
+        if (const auto a5 = limitFromCounter(*counts5, Motorfaktor, isRotary))
             m_limitTexts[0] = text_SLM.text = formatMask(*a5, Mask::Travel, k);
-    const std::optional<double> counts6 = antwortWert(bus().senden_empfangen(l6, 0, 0), l6, 8);
+    const std::optional<double> counts6 = replyValue(bus().senden_empfangen(l6, 0, 0), l6, 8);
     if (counts6)
-        if (const auto a6 = grenzeAusZaehler(*counts6, Motorfaktor, dreh))
+        if (const auto a6 = limitFromCounter(*counts6, Motorfaktor, isRotary))
             m_limitTexts[1] = text_SLP.text = formatMask(*a6, Mask::Travel, k);
     if (Motorfaktor != 0) {
         lb_ESM.text = formatMask(Grenze_minus / Motorfaktor, Mask::Travel, k);
         lb_ESP.text = formatMask(Grenze_plus / Motorfaktor, Mask::Travel, k);
     }
-    if (achseWaehlen()) {
+    if (chooseAxis()) {
         if (m_env.store->Endschalter_Plus() == 0 && counts6) {
             Grenze_plus = *counts6;
-            messtischwegSetzen();
+            setStageTravel();
         }
-        if (achseWaehlen() && m_env.store->Endschalter_minus() == 0 && counts5) {
+        if (chooseAxis() && m_env.store->Endschalter_minus() == 0 && counts5) {
             Grenze_minus = *counts5;
-            messtischwegSetzen();
+            setStageTravel();
         }
     }
     if (line_schlitten.colour == CarriageValid) {
         if (counts6)
-            marke(1, *counts6);
+            setMark(1, *counts6);
         if (counts5)
-            marke(0, *counts5);
+            setMark(0, *counts5);
     }
-    if (achseWaehlen()) {
+    if (chooseAxis()) {
         m_env.store->setPositionM(Grenze_minus);
         m_env.store->setPositionP(Grenze_plus);
     }
@@ -489,30 +489,30 @@ void ControlCenterCore::limits_auslesen()
 
 void ControlCenterCore::v_a_auslesen()
 {
-    const bool k = komma();
+    const bool k = usesComma();
     const QString cv = QStringLiteral("[1v") + Fahr_v_a + QLatin1Char(']');
-    const std::optional<double> rv = antwortWert(bus().senden_empfangen(cv, 0, 0), cv, 4);
+    const std::optional<double> rv = replyValue(bus().senden_empfangen(cv, 0, 0), cv, 4);
     if (rv && vmin > 0) {
         double v = *rv * vmin;
         if (v > vmax)
             v = vmax;
         {
-            EreignissperreGuard sperre(bus());
+            EreignissperreGuard eventLock(bus());
             if (const auto pos = wholeInt(v / vmin - 32768))
-                balkenSetzen(sli_v, *pos, true);
+                setBar(sli_v, *pos, true);
         }
         text_Geschwindigkeit.text = formatMask((sli_v.value + 32768) * vmin, Mask::Speed, k);
     }
     const QString ca = QStringLiteral("[1a") + Fahr_v_a + QLatin1Char(']');
-    const std::optional<double> ra = antwortWert(bus().senden_empfangen(ca, 0, 0), ca, 4);
+    const std::optional<double> ra = replyValue(bus().senden_empfangen(ca, 0, 0), ca, 4);
     if (ra && amin > 0) {
         double a = *ra * amin;
         if (a > MaxRawAcceleration)
             a = MaxRawAcceleration;
         {
-            EreignissperreGuard sperre(bus());
+            EreignissperreGuard eventLock(bus());
             if (const auto pos = wholeInt(a / amin))
-                balkenSetzen(sli_a, *pos, true);
+                setBar(sli_a, *pos, true);
         }
         text_Beschleunigung.text = formatMask(a, Mask::Acceleration, k);
     }
@@ -532,43 +532,43 @@ int ControlCenterCore::update()
 {
     // A modal box inside a cycle lets the timer fire again; that nested call
     // must not talk to the bus between the outer call's exchanges.
-    if (m_imZyklus)
+    if (m_inCycle)
         return 0;
-    const QScopedValueRollback<bool> inCycle(m_imZyklus, true);
+    const QScopedValueRollback<bool> inCycle(m_inCycle, true);
 
     const int li = cb_adressenauswahl.listIndex;
-    const QString adr = adresse();
+    const QString adr = unitAddress();
     int result = 0;
-    if (!(sh_an_aus.colour == Gruen && li > 0 && !adr.isEmpty())) {
+    if (!(sh_an_aus.colour == Green && li > 0 && !adr.isEmpty())) {
         if (li == 0)
             bus().einheit_waehlen(adr);
         zeroDisplay();
     } else {
         bus().einheit_waehlen(adr);
         const QString r = bus().senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
-        if (!unbeantwortet(r)) {
+        if (!unanswered(r)) {
             result = 1;
             Antwort_fehlte = 0;
         } else {
             if (Antwort_fehlte == 1)
-                sh_an_aus.colour = Rot;
+                sh_an_aus.colour = Red;
             Antwort_fehlte = 1;
         }
         // Only an accepted reply is a position; otherwise the display keeps
         // the last one.
-        if (const auto c = antwortWert(r, QStringLiteral("[1PA]"), 8)) {
-            m_zaehler = *c;
-            m_zaehlerGueltig = true;
-            if (const auto p = positionstext(m_zaehler, Motorfaktor, drehantrieb == 1,
-                                             m_env.options ? m_env.options->stelleIndex() : 5, komma())) {
+        if (const auto c = replyValue(r, QStringLiteral("[1PA]"), 8)) {
+            m_counter = *c;
+            m_counterValid = true;
+            if (const auto p = positionText(m_counter, Motorfaktor, drehantrieb == 1,
+                                             m_env.options ? m_env.options->digitIndex() : 5, usesComma())) {
                 lb_POS.text = p->text;
-                Anzeigeaufloesung = p->aufloesung;
+                Anzeigeaufloesung = p->resolution;
                 if (drehantrieb != 1 && line_schlitten.colour == CarriageValid) {
                     if (line_schlitten_left > PictureWidth + 10 || line_schlitten_left < -40) {
                         line_schlitten_left = PictureWidth / 2;
                         line_schlitten.colour = CarriageInvalid;
                     } else if (Grafikmassstab != 0) {
-                        line_schlitten_left = bildX((m_zaehler - Grenze_minus) / Grafikmassstab + 11);
+                        line_schlitten_left = pictureX((m_counter - Grenze_minus) / Grafikmassstab + 11);
                     }
                 }
             }
@@ -579,34 +579,34 @@ int ControlCenterCore::update()
 
         if (cb_IN.checked) {
             const QString in = bus().senden_empfangen(QStringLiteral("[0IN]"), 0, 0);
-            if (unbeantwortet(in)) {
+            if (unanswered(in)) {
                 cb_IN.checked = false;
                 cb_IN_Click();
             }
-            const QString zustand = in.mid(6, 2);
+            const QString stateBits = in.mid(6, 2);
             bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 2);
             // Unticked just now: the colours were reset and stay so.
-            const auto f = cb_IN.checked ? endschalterFarben(zustand) : std::nullopt;
+            const auto f = cb_IN.checked ? limitSwitchColors(stateBits) : std::nullopt;
             if (f) {
                 lb_ESM.colour = f->minus;
                 lb_ESP.colour = f->plus;
             }
             // The limit boxes hold millimetres, or degrees on a rotary axis.
-            if (m_zaehlerGueltig && cb_IN.checked)
-                if (const auto pos = grenzeAusZaehler(m_zaehler, Motorfaktor, drehantrieb == 1)) {
-                    if (const auto p = zahlLesen(text_SLP.text, komma()))
-                        text_SLP.colour = *p < *pos ? Dunkelgelb : Weiss;
-                    if (const auto m = zahlLesen(text_SLM.text, komma()))
-                        text_SLM.colour = *m > *pos ? Dunkelgelb : Weiss;
+            if (m_counterValid && cb_IN.checked)
+                if (const auto pos = limitFromCounter(m_counter, Motorfaktor, drehantrieb == 1)) {
+                    if (const auto p = readNumberField(text_SLP.text, usesComma()))
+                        text_SLP.colour = *p < *pos ? DarkYellow : White;
+                    if (const auto m = readNumberField(text_SLM.text, usesComma()))
+                        text_SLM.colour = *m > *pos ? DarkYellow : White;
                 }
         }
     }
 
     if (flagsenden == 1 && (result == 1 || li == 0) && !adr.isEmpty())
-        postfachSenden();
+        sendToMailbox();
 
     if (result == 1 && flagpollen == 1)
-        bewegungsende();
+        motionEnd();
 
     if (result == 1) {
         if (FlagDauer != 0)
@@ -620,38 +620,38 @@ int ControlCenterCore::update()
             FlagZaehlerNullen = 0;
         }
         if (FlagGrafikInit >= 1)
-            grafikunterstuetzung();
+            graphicsSupport();
         else
             Referenzphase = 0.5;
         // A run that was stopped, cancelled or abandoned gives the controller
         // its own speeds and software limits back.
-        if (FlagGrafikInit == 0 && m_referenz.sicherung)
+        if (FlagGrafikInit == 0 && m_reference.backup)
             referenceRestore();
     } else {
         Dauerziel = 1;
         Referenzphase = 0.5;
     }
-    anzeigen();
+    showValues();
     return result;
 }
 
-void ControlCenterCore::postfachSenden()
+void ControlCenterCore::sendToMailbox()
 {
     // The post is taken out of the mailbox before it is sent: a post made
     // while this exchange waits (a box opened by a rejection) stays for the
     // next tick instead of being lost.
     const QString post = Befehl_senden;
     flagsenden = 0;
-    const Postteile teile = splitPost(post);
-    antwort_erhalten = bus().senden_empfangen(teile.erster, erstesZeitlimit(teile.erster), 0);
-    if (!teile.zweiter.isEmpty())
-        antwort_erhalten = bus().senden_empfangen(teile.zweiter, zweitesZeitlimit(teile.zweiter),
-                                                  zweiterModus(teile.zweiter));
+    const PostParts postParts = splitPost(post);
+    antwort_erhalten = bus().senden_empfangen(postParts.firstPart, firstTimeLimit(postParts.firstPart), 0);
+    if (!postParts.secondPart.isEmpty())
+        antwort_erhalten = bus().senden_empfangen(postParts.secondPart, secondTimeLimit(postParts.secondPart),
+                                                  secondMode(postParts.secondPart));
     if (antwort_erhalten.mid(4, 1) == QLatin1String(">")) {
         Button_Disable();
         if (m_env.driftActive())
             m_env.setDriftmerker(0);
-        if (teile.erster.startsWith(QLatin1String("[1MA")) || teile.erster.startsWith(QLatin1String("[1MR"))) {
+        if (postParts.firstPart.startsWith(QLatin1String("[1MA")) || postParts.firstPart.startsWith(QLatin1String("[1MR"))) {
             cmd_Fahrt[0].enabled = cmd_Fahrt[1].enabled = cmd_FahreNull.enabled = true;
             for (kit::Control& f : Fahrart)
                 f.enabled = true;
@@ -661,7 +661,7 @@ void ControlCenterCore::postfachSenden()
     lb_Fehler.text = post + QStringLiteral("--->") + antwort_erhalten;
     if (Fehlerzeile_gross == 1)
         fehlerliste_schreiben(1);
-    if (teile.zweiter == QLatin1String("[1eS]")) {
+    if (postParts.secondPart == QLatin1String("[1eS]")) {
         const QString digits = antwort_erhalten.mid(5, 3);
         double v = hex_zu_wert24(digits);
         if (v > 2047)
@@ -674,15 +674,15 @@ void ControlCenterCore::postfachSenden()
     }
 }
 
-void ControlCenterCore::bewegungsende()
+void ControlCenterCore::motionEnd()
 {
     antwort_erhalten = bus().senden_empfangen(QStringLiteral("[0po]"), 0, 0);
     if (antwort_erhalten == QLatin1String("[0po!]"))
         return;
     // Silence is no end of a motion: the next answered tick asks again.
-    if (unbeantwortet(antwort_erhalten))
+    if (unanswered(antwort_erhalten))
         return;
-    if (m_env.options && m_env.options->on(OptionFlags::MotNeu))
+    if (m_env.options && m_env.options->on(OptionFlags::NewMotorFactor))
         bus().senden_empfangen(QStringLiteral("[1PE]"), 0, 0);
     lb_Fehler.text = Befehl_senden + QStringLiteral("--->") + antwort_erhalten;
     if (FlagDauer == 0) {
@@ -699,14 +699,14 @@ void ControlCenterCore::bewegungsende()
     }
 }
 
-void ControlCenterCore::grafikunterstuetzung()
+void ControlCenterCore::graphicsSupport()
 {
     for (const int wert : {1, 2}) {
         if (FlagGrafikInit != wert)
             continue;
         if (Referenzphase == 0.5) {
-            anzeigen();
-            const MsgResult a = m_env.ui ? m_env.ui->message(wert == 1 ? GrafikFrageFein : GrafikFrageEinfach, GrafikTitel,
+            showValues();
+            const MsgResult a = m_env.ui ? m_env.ui->message(wert == 1 ? GraphicsQuestionFine : GraphicsQuestionSimple, GraphicsTitle,
                                                              MsgButtons::YesNoCancel, MsgIcon::Question)
                                          : MsgResult::Cancel;
             Grafikantwort = a == MsgResult::Yes ? 6 : a == MsgResult::No ? 7 : 2;
@@ -719,8 +719,8 @@ void ControlCenterCore::grafikunterstuetzung()
         if (Grafikantwort == 6) {
             Identifikationsfahrt(Referenzphase);
         } else if (Grafikantwort == 7) {
-            double abbruch = 8;
-            Identifikationsfahrt(abbruch);
+            double abortLimit = 8;
+            Identifikationsfahrt(abortLimit);
         } else {
             m_env.enableAll();
             FlagGrafikInit = 0;
@@ -731,7 +731,7 @@ void ControlCenterCore::grafikunterstuetzung()
 
 // --- buttons ------------------------------------------------------------------------------
 
-void ControlCenterCore::siebenFahrknoepfe(bool visible)
+void ControlCenterCore::sevenMoveButtons(bool visible)
 {
     for (kit::Control* b : {&cmd_Fahrt[0], &cmd_Fahrt[1], &cmd_FahreNull, &cmd_ESM, &cmd_ESP, &cmd_GX, &cmd_GY})
         b->visible = visible;
@@ -755,17 +755,17 @@ void ControlCenterCore::Button_Disable()
 
 void ControlCenterCore::Button_enable()
 {
-    const bool achse = cb_adressenauswahl.listIndex > 0;
-    text_Beschleunigung.enabled = text_Geschwindigkeit.enabled = achse;
-    sli_a.enabled = sli_v.enabled = achse;
+    const bool axisNo = cb_adressenauswahl.listIndex > 0;
+    text_Beschleunigung.enabled = text_Geschwindigkeit.enabled = axisNo;
+    sli_a.enabled = sli_v.enabled = axisNo;
     for (kit::Control* c : {&cmd_ControllP, &cmd_ZaehlerNull, &text_SLP, &text_SLM, &pb_Grafikunterstuetzung,
                              &cmd_IndexSuche})
-        c->enabled = achse;
-    const bool gewaehlt = achseWaehlen();
-    cmd_ESP.enabled = gewaehlt && m_env.store->Endschalter_Plus() != 0;
-    cmd_ESM.enabled = gewaehlt && m_env.store->Endschalter_minus() != 0;
-    cmd_GX.enabled = gewaehlt && m_env.store->Index_Plus() != 0;
-    cmd_GY.enabled = gewaehlt && m_env.store->Index_Minus() != 0;
+        c->enabled = axisNo;
+    const bool axisChosen = chooseAxis();
+    cmd_ESP.enabled = axisChosen && m_env.store->Endschalter_Plus() != 0;
+    cmd_ESM.enabled = axisChosen && m_env.store->Endschalter_minus() != 0;
+    cmd_GX.enabled = axisChosen && m_env.store->Index_Plus() != 0;
+    cmd_GY.enabled = axisChosen && m_env.store->Index_Minus() != 0;
     for (kit::Control& f : Fahrart)
         f.enabled = true;
     for (kit::Control* c : {&cmd_Fahrt[0], &cmd_Fahrt[1], &cmd_FahreNull, &cmd_STOPP, &fr_Fahrart2})
@@ -776,10 +776,10 @@ void ControlCenterCore::Button_enable()
 void ControlCenterCore::cb_IN_Click()
 {
     if (cb_IN.checked) {
-        cb_IN.colour = Dunkelgelb;
+        cb_IN.colour = DarkYellow;
     } else {
-        cb_IN.colour = lb_ESM.colour = lb_ESP.colour = Hellgrau;
-        text_SLP.colour = text_SLM.colour = Weiss;
+        cb_IN.colour = lb_ESM.colour = lb_ESP.colour = LightGray;
+        text_SLP.colour = text_SLM.colour = White;
     }
 }
 
@@ -798,7 +798,7 @@ void ControlCenterCore::fehlerliste_schreiben(int mode)
 {
     if (mode == 1) {
         Fehlerzeile_Text = lb_Fehler.text;
-        lb_Fehler.text = fehlerzeilen(Fehlerzeile_Text);
+        lb_Fehler.text = errorLines(Fehlerzeile_Text);
     } else if (mode == 2) {
         lb_Fehler.text = Fehlerzeile_Text;
     }
@@ -808,15 +808,15 @@ void ControlCenterCore::fehlerliste_schreiben(int mode)
 
 void ControlCenterCore::text_strecke_LostFocus()
 {
-    const std::optional<double> v = zahlLesen(text_strecke.text, komma());
+    const std::optional<double> v = readNumberField(text_strecke.text, usesComma());
     if (!v) {
         // Not a number: the box shows the last distance that was one.
-        if (!m_letzteStrecke.isEmpty())
-            text_strecke.text = m_letzteStrecke;
+        if (!m_lastDistance.isEmpty())
+            text_strecke.text = m_lastDistance;
         return;
     }
-    m_letzteStrecke = text_strecke.text;
-    if (const auto s = streckeInZaehler(*v, cb_SchritteE.listIndex, Motorfaktor))
+    m_lastDistance = text_strecke.text;
+    if (const auto s = distanceToCounter(*v, cb_SchritteE.listIndex, Motorfaktor))
         Strecke = *s;
 }
 
@@ -828,17 +828,17 @@ void ControlCenterCore::cmd_Fahrt_Click(int index)
     const QChar letter = Fahrart[0].checked ? QLatin1Char('A') : Fahrart[1].checked ? QLatin1Char('R') : QChar();
     if (letter.isNull())
         return;
-    const std::optional<QString> cmd = fahrbefehl(Fahrart2_Kennung, letter, index == 0 ? -Strecke : Strecke);
+    const std::optional<QString> cmd = driveCommand(Fahrart2_Kennung, letter, index == 0 ? -Strecke : Strecke);
     if (!cmd) {
-        zeigeFehler(BereichFehler);
+        showError(RangeError);
         return;
     }
-    posten(*cmd);
+    postCommand(*cmd);
 }
 
 void ControlCenterCore::cmd_FahreNull_Click()
 {
-    posten(QStringLiteral("[1") + Fahrart2_Kennung + QStringLiteral("A00000000]"));
+    postCommand(QStringLiteral("[1") + Fahrart2_Kennung + QStringLiteral("A00000000]"));
 }
 
 void ControlCenterCore::cmd_STOPP_Click()
@@ -846,7 +846,7 @@ void ControlCenterCore::cmd_STOPP_Click()
     flagpollen = 0;
     sl_dauer_Change(0);
     FlagGrafikInit = 0;
-    posten(QStringLiteral("[1BR]"));
+    postCommand(QStringLiteral("[1BR]"));
     if (!Fahrart[0].checked && !Fahrart[1].checked)
         Fahrart_Waehlen(0);
     Button_enable();
@@ -857,23 +857,23 @@ void ControlCenterCore::cmd_IndexSuche_MouseUp(int button)
 {
     if (button == 1) {
         indexsuche_starten();
-    } else if (button == 2 && cmd_IndexSuche.colour == Gruen) {
+    } else if (button == 2 && cmd_IndexSuche.colour == Green) {
         // The captured counts themselves: the display may be rounded to
         // fewer digits than the axis resolves.
-        std::optional<double> ziel = m_indexCounter;
-        if (!ziel)
-            if (const std::optional<double> x = zahlLesen(lb_indexanzeige.text, komma()))
-                ziel = *x * Motorfaktor;
-        if (!ziel)
+        std::optional<double> targetPos = m_indexCounter;
+        if (!targetPos)
+            if (const std::optional<double> x = readNumberField(lb_indexanzeige.text, usesComma()))
+                targetPos = *x * Motorfaktor;
+        if (!targetPos)
             return;
-        const std::optional<QString> cmd = fahrbefehl(Fahrart2_Kennung, QLatin1Char('A'), *ziel);
+        const std::optional<QString> cmd = driveCommand(Fahrart2_Kennung, QLatin1Char('A'), *targetPos);
         if (!cmd) {
-            zeigeFehler(BereichFehler);
+            showError(RangeError);
             return;
         }
-        posten(*cmd);
+        postCommand(*cmd);
         m_indexCounter.reset();
-        cmd_IndexSuche.colour = lb_indexanzeige.colour = Grau;
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Gray;
         lb_indexanzeige.text = QStringLiteral("Index");
     }
 }
@@ -892,10 +892,10 @@ void ControlCenterCore::lb_joyart_Click()
         return;
     if (lb_joyart.text == QLatin1String("Slow")) {
         lb_joyart.text = QStringLiteral("Fast");
-        posten(QStringLiteral("[1BR][1CJ]"));
+        postCommand(QStringLiteral("[1BR][1CJ]"));
     } else {
         lb_joyart.text = QStringLiteral("Slow");
-        posten(QStringLiteral("[1BR][1Cj]"));
+        postCommand(QStringLiteral("[1BR][1Cj]"));
     }
     FlagAuslesen = 1;
 }
@@ -915,14 +915,14 @@ void ControlCenterCore::Fahrart_Click(int index)
     if (bus().Ereignissperre == 0) {
         if (index == 0 || index == 1 || index == 3) {
             if (Fahr_v_a == QLatin1String("T"))
-                posten(QStringLiteral("[1BR]"));
+                postCommand(QStringLiteral("[1BR]"));
             Fahr_v_a = index == 3 ? QStringLiteral("E") : QStringLiteral("P");
-            siebenFahrknoepfe(true);
+            sevenMoveButtons(true);
         } else if (index == 2) {
-            posten(lb_joyart.text == QLatin1String("Slow") ? QStringLiteral("[1Cj]") : QStringLiteral("[1CJ]"));
+            postCommand(lb_joyart.text == QLatin1String("Slow") ? QStringLiteral("[1Cj]") : QStringLiteral("[1CJ]"));
             lb_joyart.enabled = true;
             Fahr_v_a = QStringLiteral("T");
-            siebenFahrknoepfe(false);
+            sevenMoveButtons(false);
         }
     }
     if (flagachsenwechsel == 0)
@@ -936,7 +936,7 @@ void ControlCenterCore::ob_Fahrart2_Click(int index)
     for (int i = 0; i < 3; ++i)
         ob_Fahrart2[std::size_t(i)].checked = i == index;
     Fahrart2_Kennung = ob_Fahrart2[std::size_t(index)].text;
-    if (achseWaehlen())
+    if (chooseAxis())
         m_env.store->setFahrart(index);
 }
 
@@ -960,14 +960,14 @@ kit::Control& ControlCenterCore::toolButton(ToolButton which)
 
 void ControlCenterCore::releaseToolButton(ToolButton which)
 {
-    toolButton(which).colour = Hellgrau;
-    anzeigen();
+    toolButton(which).colour = LightGray;
+    showValues();
 }
 
 void ControlCenterCore::bindToolButton(ToolButton which)
 {
-    toolButton(which).colour = Gruen;
-    anzeigen();
+    toolButton(which).colour = Green;
+    showValues();
 }
 
 void ControlCenterCore::toolWindowTakenFrom(int previous, ToolButton which) const
@@ -978,7 +978,7 @@ void ControlCenterCore::toolWindowTakenFrom(int previous, ToolButton which) cons
 
 void ControlCenterCore::cmd_eW_Click()
 {
-    if (m_env.options && m_env.options->on(OptionFlags::EWFenster)) {
+    if (m_env.options && m_env.options->on(OptionFlags::EWWindow)) {
         IRecorder* ew = m_env.recorder();
         if (!ew)
             return;
@@ -991,10 +991,10 @@ void ControlCenterCore::cmd_eW_Click()
     }
     if (FlagEW == 0) {
         FlagEW = 1;
-        cmd_eW.colour = Dunkelgelb;
+        cmd_eW.colour = DarkYellow;
     } else if (FlagEW == 1) {
         FlagEW = 0;
-        cmd_eW.colour = Hellgrau;
+        cmd_eW.colour = LightGray;
     }
 }
 
@@ -1027,14 +1027,14 @@ void ControlCenterCore::cmd_Init_Click()
 
 // --- speed, acceleration and software limits ------------------------------------------------------
 
-bool ControlCenterCore::balkenSetzen(kit::RangeControl& bar, int value, bool sperre)
+bool ControlCenterCore::setBar(kit::RangeControl& bar, int value, bool eventLock)
 {
     if (value < bar.min || value > bar.max)
         return false;
     if (bar.value == value)
         return true;
     bar.value = value;
-    if (!sperre && bus().Ereignissperre == 0) {
+    if (!eventLock && bus().Ereignissperre == 0) {
         if (&bar == &sli_v)
             sli_v_Change(value);
         else if (&bar == &sli_a)
@@ -1052,11 +1052,11 @@ void ControlCenterCore::sli_v_Change(int value)
     const qint64 r = qint64(value) + 32768;
     if (r < 0 || r > MaxRawSpeed)
         return;
-    posten(QStringLiteral("[1V") + Fahr_v_a + hex4(double(r)) + QLatin1Char(']'));
+    postCommand(QStringLiteral("[1V") + Fahr_v_a + hex4(double(r)) + QLatin1Char(']'));
     const double v = r * vmin;
     if (v > vmax && vmin > 0)
         sli_v.max = std::max(sli_v.min, value);
-    text_Geschwindigkeit.text = formatMask(v, Mask::Speed, komma());
+    text_Geschwindigkeit.text = formatMask(v, Mask::Speed, usesComma());
 }
 
 void ControlCenterCore::sli_a_Change(int value)
@@ -1065,53 +1065,53 @@ void ControlCenterCore::sli_a_Change(int value)
     if (bus().Ereignissperre == 1)
         return;
     const int r = std::clamp(value, MinRawAcceleration, MaxRawAcceleration);
-    posten(QStringLiteral("[1A") + Fahr_v_a + hex4(r) + QLatin1Char(']'));
+    postCommand(QStringLiteral("[1A") + Fahr_v_a + hex4(r) + QLatin1Char(']'));
     const double a = r * amin;
     if (a > MaxRawAcceleration && amin > 0)
         sli_a.max = std::max(sli_a.min, value);
-    text_Beschleunigung.text = formatMask(a, Mask::Acceleration, komma());
+    text_Beschleunigung.text = formatMask(a, Mask::Acceleration, usesComma());
 }
 
 void ControlCenterCore::text_Geschwindigkeit_LostFocus()
 {
-    const std::optional<double> typed = zahlLesen(text_Geschwindigkeit.text, komma());
+    const std::optional<double> typed = readNumberField(text_Geschwindigkeit.text, usesComma());
     if (!typed && !text_Geschwindigkeit.text.trimmed().isEmpty())
         return;
-    const std::optional<Rohwert> w = geschwindigkeitEingabe(typed, vmin, vmax);
+    const std::optional<RawValue> w = speedInput(typed, vmin, vmax);
     if (!w)
         return;
-    posten(QStringLiteral("[1V") + Fahr_v_a + hex4(w->roh) + QLatin1Char(']'));
-    text_Geschwindigkeit.text = formatMask(w->wert, Mask::Speed, komma());
-    balkenSetzen(sli_v, w->roh - 32768, false);
+    postCommand(QStringLiteral("[1V") + Fahr_v_a + hex4(w->rawValue) + QLatin1Char(']'));
+    text_Geschwindigkeit.text = formatMask(w->wert, Mask::Speed, usesComma());
+    setBar(sli_v, w->rawValue - 32768, false);
 }
 
 void ControlCenterCore::text_Beschleunigung_LostFocus()
 {
-    const std::optional<double> typed = zahlLesen(text_Beschleunigung.text, komma());
+    const std::optional<double> typed = readNumberField(text_Beschleunigung.text, usesComma());
     if (!typed && !text_Beschleunigung.text.trimmed().isEmpty())
         return;
-    const std::optional<Rohwert> w = beschleunigungEingabe(typed, amin);
+    const std::optional<RawValue> w = accelerationInput(typed, amin);
     if (!w)
         return;
-    posten(QStringLiteral("[1A") + Fahr_v_a + hex4(w->roh) + QLatin1Char(']'));
-    text_Beschleunigung.text = formatMask(w->wert, Mask::Acceleration, komma());
-    balkenSetzen(sli_a, w->roh, false);
+    postCommand(QStringLiteral("[1A") + Fahr_v_a + hex4(w->rawValue) + QLatin1Char(']'));
+    text_Beschleunigung.text = formatMask(w->wert, Mask::Acceleration, usesComma());
+    setBar(sli_a, w->rawValue, false);
 }
 
-void ControlCenterCore::messtischwegSetzen()
+void ControlCenterCore::setStageTravel()
 {
     if (Motorfaktor != 0) {
         Messtischweg = std::fabs(Grenze_plus - Grenze_minus) / Motorfaktor;
-        lb_messtischweg.text = formatMask(Messtischweg, Mask::Travel, komma());
+        lb_messtischweg.text = formatMask(Messtischweg, Mask::Travel, usesComma());
     }
     Grafikmassstab = (Grenze_plus - Grenze_minus) / double(PictureWidth - CarriageWidth - 2);
 }
 
-void ControlCenterCore::marke(int which, double counts)
+void ControlCenterCore::setMark(int which, double counts)
 {
     if (Grafikmassstab == 0 || which < 0 || which > 1)
         return;
-    sh_index_x[std::size_t(which)] = bildX((counts - Grenze_minus) / Grafikmassstab + CarriageWidth / 2.0);
+    sh_index_x[std::size_t(which)] = pictureX((counts - Grenze_minus) / Grafikmassstab + CarriageWidth / 2.0);
 }
 
 void ControlCenterCore::softwareLimit(bool plus)
@@ -1119,27 +1119,27 @@ void ControlCenterCore::softwareLimit(bool plus)
     kit::Control& box = plus ? text_SLP : text_SLM;
     if (box.text.trimmed().isEmpty())
         return;
-    const std::optional<double> v = zahlLesen(box.text, komma());
+    const std::optional<double> v = readNumberField(box.text, usesComma());
     // Without the motor factor the limit cannot be turned into counts.
     if (!v || Motorfaktor == 0)
         return;
-    const double counts = grenzeInZaehler(*v, Motorfaktor, drehantrieb == 1);
+    const double counts = limitToCounter(*v, Motorfaktor, drehantrieb == 1);
     bool ok = false;
     const QString arg = hex8(counts, &ok);
-    if (!ok || !imZaehlbereich(aufGanzzahl(counts))) {
-        zeigeFehler(BereichFehler);
+    if (!ok || !inCountRange(toInteger(counts))) {
+        showError(RangeError);
         box.text = m_limitTexts[plus ? 1 : 0];
         return;
     }
     m_limitTexts[plus ? 1 : 0] = box.text;
-    posten((plus ? QStringLiteral("[1L6") : QStringLiteral("[1L5")) + arg + QLatin1Char(']'));
-    if (achseWaehlen()) {
-        const int schalter = plus ? m_env.store->Endschalter_Plus() : m_env.store->Endschalter_minus();
-        if (schalter == 0) {
+    postCommand((plus ? QStringLiteral("[1L6") : QStringLiteral("[1L5")) + arg + QLatin1Char(']'));
+    if (chooseAxis()) {
+        const int switchValue = plus ? m_env.store->Endschalter_Plus() : m_env.store->Endschalter_minus();
+        if (switchValue == 0) {
             (plus ? Grenze_plus : Grenze_minus) = counts;
-            messtischwegSetzen();
+            setStageTravel();
         }
     }
     if (line_schlitten.colour == CarriageValid)
-        marke(plus ? 1 : 0, counts);
+        setMark(plus ? 1 : 0, counts);
 }

@@ -47,7 +47,7 @@ struct ControlCenterEnv
     Fensterpostfach* registry = nullptr;
     std::function<CalcResult()> motfaktor_berechnen = [] { return CalcResult::IndexInvalid; };
     // Loads the start configuration of a motor ident into an axis record.
-    std::function<bool(const QString& ident, int achse)> ueberschreiben = [](const QString&, int) { return false; };
+    std::function<bool(const QString& ident, int axisNo)> ueberschreiben = [](const QString&, int) { return false; };
     std::function<void()> enableAll = [] {};
     std::function<void(int mode)> disableAll = [](int) {};
     // The shared tool windows, created on first use; nullptr while they do not exist.
@@ -57,7 +57,7 @@ struct ControlCenterEnv
     // The initialisation window only if it exists already (never creates it).
     std::function<IInitWindow*()> existingInitWindow = [] { return nullptr; };
     // Unloads a tool window (closes its form).
-    std::function<void(TrackedWindow*)> entladen = [](TrackedWindow*) {};
+    std::function<void(TrackedWindow*)> unload = [](TrackedWindow*) {};
     // Drift measurement of the servo recorder.
     std::function<bool()> driftActive = [] { return false; };                  // its box cb_drift
     std::function<void(int)> setDriftmerker = [](int) {};
@@ -72,22 +72,22 @@ class ControlCenterCore : public IControlCenter
 public:
     static inline const QString ParameterError = QStringLiteral("Parametereingabe oder Dimensionierung nicht Korrekt");
     static inline const QString ParameterErrorTitle = QStringLiteral("FEHLER!!!");
-    static inline const QString BereichFehler =
+    static inline const QString RangeError =
         QStringLiteral("Der Wert liegt außerhalb des Zählbereichs der Achse (±8388607 Inkremente) und wird nicht gesendet!");
-    static inline const QString GrafikTitel = QStringLiteral("Grafische Unterstützung");
-    static inline const QString GrafikFrageFein =
+    static inline const QString GraphicsTitle = QStringLiteral("Grafische Unterstützung");
+    static inline const QString GraphicsQuestionFine =
         QStringLiteral("Hochauflösende Referenzfahrt mit Entschalterfahrten muss durchgeführt werden!");
-    static inline const QString GrafikFrageEinfach =
+    static inline const QString GraphicsQuestionSimple =
         QStringLiteral("Einfache Referenzfahrt mit Entschalterfahrten muss durchgeführt werden!");
-    static inline const QString ReferenzFehler =
+    static inline const QString ReferenceError =
         QStringLiteral("Referenzfahrt abgebrochen: die Achse meldet keine gültige Position. Antwort auf [1PA]: ");
     static inline const QString ReferenceFactorError =
         QStringLiteral("Referenzfahrt nicht möglich: der Motorfaktor der Achse ist 0.");
-    static inline const QString IndexFaktorFehler =
+    static inline const QString IndexFactorError =
         QStringLiteral("Indexsuche nicht möglich: der Motorfaktor der Achse ist 0.");
-    static inline const QString ReferenzLeseFehler =
+    static inline const QString ReferenceReadError =
         QStringLiteral("Referenzfahrt abgebrochen: Geschwindigkeiten oder Software-Grenzen der Achse sind nicht lesbar: ");
-    static inline const QStringList StreckenPunkt{"0.1", "0.2", "0.5", "1.0", "2.0", "5.0", "10",
+    static inline const QStringList DistancePoint{"0.1", "0.2", "0.5", "1.0", "2.0", "5.0", "10",
                                                   "20",  "40",  "42.5", "50", "65", "100", "112.5"};
     // Width of the travel picture and the carriage, in pixels.
     static constexpr int PictureWidth = 620;
@@ -115,11 +115,11 @@ public:
     int Initialisierung() override;
     int Aktualisieren() override;
     void auslesen() override;
-    QStringList adressen() const override { return cb_adressenauswahl.items; }
-    int adressenIndex() const override { return cb_adressenauswahl.listIndex; }
-    void setAdressenIndex(int index) override;
-    void adressenLeeren() override;
-    void adresseAnfuegen(const QString& entry) override;
+    QStringList unitAddresses() const override { return cb_adressenauswahl.items; }
+    int addressesIndex() const override { return cb_adressenauswahl.listIndex; }
+    void setAddressesIndex(int index) override;
+    void clearAddresses() override;
+    void appendAddress(const QString& entry) override;
     int line_schlitten_Left() const override { return line_schlitten_left; }
     quint32 line_schlitten_BackColor() const override { return line_schlitten.colour; }
     void setLine_schlitten(int left, quint32 backColor) override;
@@ -145,15 +145,15 @@ public:
     void cmd_Fahrt_Click(int index);
     void cmd_FahreNull_Click() override;
     void cmd_STOPP_Click() override;
-    void cmd_GX_Click() { posten(QStringLiteral("[1GX]")); }
-    void cmd_GY_Click() { posten(QStringLiteral("[1GY]")); }
-    void cmd_ESP_Click() { posten(QStringLiteral("[1FX]")); }
-    void cmd_ESM_Click() { posten(QStringLiteral("[1FY]")); }
-    void cmd_status_Click() { posten(QStringLiteral("[0ST]")); }
-    void cmd_version_Click() { posten(QStringLiteral("[0VN]")); }
-    void cmd_versionintern_Click() { posten(QStringLiteral("[0Vn]")); }
-    void cmd_input_Click() { posten(QStringLiteral("[0IN]")); }
-    void cmd_sign_Click() { posten(QStringLiteral("[0PL]")); }
+    void cmd_GX_Click() { postCommand(QStringLiteral("[1GX]")); }
+    void cmd_GY_Click() { postCommand(QStringLiteral("[1GY]")); }
+    void cmd_ESP_Click() { postCommand(QStringLiteral("[1FX]")); }
+    void cmd_ESM_Click() { postCommand(QStringLiteral("[1FY]")); }
+    void cmd_status_Click() { postCommand(QStringLiteral("[0ST]")); }
+    void cmd_version_Click() { postCommand(QStringLiteral("[0VN]")); }
+    void cmd_versionintern_Click() { postCommand(QStringLiteral("[0Vn]")); }
+    void cmd_input_Click() { postCommand(QStringLiteral("[0IN]")); }
+    void cmd_sign_Click() { postCommand(QStringLiteral("[0PL]")); }
     void cmd_ZaehlerNull_Click() { FlagZaehlerNullen = 1; }
     // 1 = left button, 2 = right button.
     void cmd_IndexSuche_MouseUp(int button);
@@ -176,13 +176,13 @@ public:
     void text_SLM_LostFocus() { softwareLimit(false); }
     void text_SLP_LostFocus() { softwareLimit(true); }
 
-    bool komma() const;
+    bool usesComma() const;
     // True while a call of Aktualisieren runs (a modal box may be open in it).
-    bool imZyklus() const { return m_imZyklus; }
-    bool online() const { return sh_an_aus.colour == leitstand::Gruen && cb_adressenauswahl.listIndex > 0; }
+    bool isInCycle() const { return m_inCycle; }
+    bool online() const { return sh_an_aus.colour == controlDesk::Green && cb_adressenauswahl.listIndex > 0; }
     // True while speeds and software limits changed by an interrupted
     // reference run still wait to be written back.
-    bool referenceRestorePending() const { return m_referenz.sicherung.has_value(); }
+    bool referenceRestorePending() const { return m_reference.backup.has_value(); }
 
     // --- public variables of the window -------------------------------------------
     QString Fahr_v_a;
@@ -231,7 +231,7 @@ public:
     std::array<kit::Control, 3> ob_Fahrart2;
     // The distance box: its suggestions in `items`, what it shows in `text`.
     kit::ListControl text_strecke;
-    kit::ListControl cb_SchritteE{leitstand::Einheiten, 0, leitstand::Einheiten.at(0)};
+    kit::ListControl cb_SchritteE{controlDesk::Units, 0, controlDesk::Units.at(0)};
     std::array<kit::Control, 2> cmd_Fahrt;
     kit::Control cmd_FahreNull, cmd_STOPP, cmd_ESM, cmd_ESP, cmd_GX, cmd_GY;
     kit::Control cmd_IndexSuche, lb_indexanzeige, cmd_ZaehlerNull;
@@ -248,31 +248,31 @@ protected:
     // --- runs, advanced one step per answered tick --------------------------------
     // Reference run of the travel picture; `phase` 0.5 = start, 8 = cancel.
     virtual void Identifikationsfahrt(double& phase);
-    virtual void dauerfahrt(int& ziel);
+    virtual void dauerfahrt(int& targetPos);
     virtual void ZaehlerNullen();
     virtual void index_routine();
     virtual void indexsuche_starten();
 
     // The window shows the state before a modal box and after each entry point.
-    void anzeigen() const;
+    void showValues() const;
     // The window's focus moves to the stop button.
-    void fokusStopp() const;
+    void stopFocus() const;
 
     // Posts one command text into the mailbox.
-    void posten(const QString& befehl);
-    QString adresse() const;
+    void postCommand(const QString& cmdText);
+    QString unitAddress() const;
     // Moves the shared parameter cursor to this window's axis; false when the
     // window has none or the axis is outside the store.
-    bool achseWaehlen() const;
+    bool chooseAxis() const;
     BusTransport& bus() const { return *m_env.bus; }
     const ControlCenterEnv& env() const { return m_env; }
-    void zeigeFehler(const QString& text, const QString& title = {});
-    void siebenFahrknoepfe(bool visible);
-    void messtischwegSetzen();
-    void marke(int which, double counts);
+    void showError(const QString& text, const QString& title = {});
+    void sevenMoveButtons(bool visible);
+    void setStageTravel();
+    void setMark(int which, double counts);
     // Sets a bar value as the program does: under the event lock it never
     // posts; outside the bar's range it is refused, never clamped.
-    bool balkenSetzen(kit::RangeControl& bar, int value, bool sperre);
+    bool setBar(kit::RangeControl& bar, int value, bool eventLock);
     void zeroDisplay();
 
 private:
@@ -283,18 +283,18 @@ private:
     // --- steps of the reference run ------------------------------------------------
     bool referenceStart(double& phase);
     void referenceEnd(double& phase);
-    void referenceAbort(double& phase, const QString& meldung);
+    void referenceAbort(double& phase, const QString& messageText);
     // Writes the saved speeds and limits back to their unit; keeps them when
     // the unit did not answer.
     void referenceRestore();
     std::optional<double> referencePosition(double& phase);
     std::optional<QString> referenceSwitch();
-    QString referenceSend(const QString& befehl);
+    QString referenceSend(const QString& cmdText);
     QString referenceRelative(bool plus);
     QString referenceAbsolute(double counts);
     bool minusSwitch() const;
     bool plusSwitch() const;
-    QString referenceEcho(QChar art, const QString& ende) const;
+    QString referenceEcho(QChar moveKind, const QString& echoEnd) const;
     void referencePoll();
     bool referenceClearSwitch(bool fromPlus);
     enum class EdgeStep { Waiting, Next, Closed, Aborted };
@@ -315,7 +315,7 @@ private:
     void referenceDiscarded(double& phase);
 
     // No unit answered: the no-answer text, or nothing from a closed port.
-    static bool unbeantwortet(const QString& reply);
+    static bool unanswered(const QString& reply);
     // The bodies of the main loop's calls; the public ones guard them.
     int initialise();
     int update();
@@ -325,18 +325,18 @@ private:
     // A shared tool window moved from control center `previous` to this one.
     void toolWindowTakenFrom(int previous, ToolButton which) const;
     void softwareLimit(bool plus);
-    void postfachSenden();
-    void bewegungsende();
-    void grafikunterstuetzung();
+    void sendToMailbox();
+    void motionEnd();
+    void graphicsSupport();
 
     ControlCenterEnv m_env;
     View m_view;
     // Last position read from an accepted "[1PA!" reply.
-    double m_zaehler = 0;
-    bool m_zaehlerGueltig = false;
-    QString m_letzteStrecke;
-    bool m_imZyklus = false;
-    leitstand::Referenzfahrt m_referenz;
+    double m_counter = 0;
+    bool m_counterValid = false;
+    QString m_lastDistance;
+    bool m_inCycle = false;
+    controlDesk::Referenzfahrt m_reference;
     // The position the index capture reported, while the index display is green.
     std::optional<double> m_indexCounter;
 };

@@ -8,19 +8,19 @@
 #include <cmath>
 #include <limits>
 
-namespace leitstand {
+namespace controlDesk {
 
-bool imZaehlbereich(double counts)
+bool inCountRange(double counts)
 {
     return std::isfinite(counts) && std::fabs(counts) <= MaxCounter;
 }
 
-std::optional<double> zahlLesen(const QString& text, bool komma)
+std::optional<double> readNumberField(const QString& text, bool usesComma)
 {
     const QString t = text.trimmed();
     if (t.isEmpty())
         return std::nullopt;
-    const QChar sep = komma ? QLatin1Char(',') : QLatin1Char('.');
+    const QChar sep = usesComma ? QLatin1Char(',') : QLatin1Char('.');
     int digits = 0;
     int separators = 0;
     for (qsizetype i = 0; i < t.size(); ++i) {
@@ -37,7 +37,7 @@ std::optional<double> zahlLesen(const QString& text, bool komma)
     if (digits == 0 || separators > 1)
         return std::nullopt;
     QString c = t;
-    if (komma)
+    if (usesComma)
         c.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
     const double v = c.toDouble(&ok);
@@ -46,37 +46,37 @@ std::optional<double> zahlLesen(const QString& text, bool komma)
     return v;
 }
 
-QString numberText(double value, bool komma)
+QString numberText(double value, bool usesComma)
 {
     QString s = QString::number(value, 'g', 15);
-    if (komma)
+    if (usesComma)
         s.replace(QLatin1Char('.'), QLatin1Char(','));
     return s;
 }
 
-QString maskiert(double value, const QString& mask, bool komma)
+QString masked(double value, const QString& mask, bool usesComma)
 {
     const qsizetype blank = mask.indexOf(QLatin1Char(' '));
     if (blank < 0)
-        return formatMask(value, mask, komma);
-    return formatMask(value, mask.left(blank), komma) + mask.mid(blank);
+        return formatMask(value, mask, usesComma);
+    return formatMask(value, mask.left(blank), usesComma) + mask.mid(blank);
 }
 
-double aufGanzzahl(double value)
+double toInteger(double value)
 {
     return std::nearbyint(value);
 }
 
 std::optional<int> wholeInt(double value)
 {
-    const double r = std::isfinite(value) ? aufGanzzahl(value) : 0.0;
+    const double r = std::isfinite(value) ? toInteger(value) : 0.0;
     if (!std::isfinite(value) || r < double(std::numeric_limits<int>::min()) ||
         r > double(std::numeric_limits<int>::max()))
         return std::nullopt;
     return int(r);
 }
 
-std::optional<double> antwortWert(const QString& reply, const QString& command, int digits)
+std::optional<double> replyValue(const QString& reply, const QString& command, int digits)
 {
     // "[1PA]" -> echo "[1PA", accepted "[1PA!"
     const QString echo = command.endsWith(QLatin1Char(']')) ? command.chopped(1) : command;
@@ -98,56 +98,56 @@ std::optional<double> antwortWert(const QString& reply, const QString& command, 
     return double(v);
 }
 
-std::optional<Positionsanzeige> positionstext(double counts, double motorfaktor, bool drehachse, int stelleIndex,
-                                              bool komma)
+std::optional<PositionDisplay> positionText(double counts, double motorFactorArg, bool rotaryAxis, int digitIndex,
+                                              bool usesComma)
 {
-    if (motorfaktor == 0 || !std::isfinite(motorfaktor))
+    if (motorFactorArg == 0 || !std::isfinite(motorFactorArg))
         return std::nullopt;
-    const int d = std::clamp(stelleIndex, 0, 5) + 1;
-    Positionsanzeige out;
-    out.aufloesung = 1000.0 / motorfaktor;
-    if (!drehachse) {
-        const double p = counts / motorfaktor;
+    const int d = std::clamp(digitIndex, 0, 5) + 1;
+    PositionDisplay out;
+    out.resolution = 1000.0 / motorFactorArg;
+    if (!rotaryAxis) {
+        const double p = counts / motorFactorArg;
         const double step = 1000.0 / std::pow(10.0, d);
-        if (step > out.aufloesung)
-            out.aufloesung = step;
-        out.text = maskiert(p, QStringLiteral("##0.") + QString(d, QLatin1Char('0')) + QStringLiteral(" mm"), komma);
+        if (step > out.resolution)
+            out.resolution = step;
+        out.text = masked(p, QStringLiteral("##0.") + QString(d, QLatin1Char('0')) + QStringLiteral(" mm"), usesComma);
         return out;
     }
     // Revolutions to seven decimals, then the angle within the revolution:
     // -0.25 revolutions are 270 degrees.
-    const double rev = std::round(counts / motorfaktor * 1e7) / 1e7;
+    const double rev = std::round(counts / motorFactorArg * 1e7) / 1e7;
     const double whole = std::floor(rev);
     const double angle = (rev - whole) * 360.0;
     const double step = 10000.0 / std::pow(10.0, d);
-    if (step > out.aufloesung)
-        out.aufloesung = step;
-    const double a = out.aufloesung;
+    if (step > out.resolution)
+        out.resolution = step;
+    const double a = out.resolution;
     const int decimals = a >= 100 ? 1 : a >= 10 ? 2 : a >= 1 ? 3 : a >= 0.1 ? 4 : a >= 0.01 ? 5 : 6;
-    out.text = maskiert(angle, QStringLiteral("##0.") + QString(decimals, QLatin1Char('0')) + QStringLiteral(" °"),
-                        komma);
+    out.text = masked(angle, QStringLiteral("##0.") + QString(decimals, QLatin1Char('0')) + QStringLiteral(" °"),
+                        usesComma);
     return out;
 }
 
-std::optional<double> streckeInZaehler(double value, int einheit, double motorfaktor)
+std::optional<double> distanceToCounter(double value, int unitIndex, double motorFactorArg)
 {
-    switch (einheit) {
+    switch (unitIndex) {
     case mm:
-        return value * motorfaktor;
+        return value * motorFactorArg;
     case um:
-        return value * motorfaktor / 1000.0;
+        return value * motorFactorArg / 1000.0;
     case nm:
-        return value * motorfaktor / 1000000.0;
+        return value * motorFactorArg / 1000000.0;
     case counts:
         return value;
     case Grad:
-        return value * motorfaktor / 360.0;
+        return value * motorFactorArg / 360.0;
     default:
         return std::nullopt;
     }
 }
 
-std::optional<Rohwert> geschwindigkeitEingabe(std::optional<double> typed, double vmin, double vmax)
+std::optional<RawValue> speedInput(std::optional<double> typed, double vmin, double vmax)
 {
     if (!(vmin > 0) || !std::isfinite(vmin))
         return std::nullopt;
@@ -158,11 +158,11 @@ std::optional<Rohwert> geschwindigkeitEingabe(std::optional<double> typed, doubl
         v = vmax;
     if (v < vmin)  // vmax below vmin: the slowest speed there is
         v = vmin;
-    const double raw = std::clamp(aufGanzzahl(v / vmin), 0.0, double(MaxRawSpeed));
-    return Rohwert{v, int(raw)};
+    const double raw = std::clamp(toInteger(v / vmin), 0.0, double(MaxRawSpeed));
+    return RawValue{v, int(raw)};
 }
 
-std::optional<Rohwert> beschleunigungEingabe(std::optional<double> typed, double amin)
+std::optional<RawValue> accelerationInput(std::optional<double> typed, double amin)
 {
     if (!(amin > 0) || !std::isfinite(amin))
         return std::nullopt;
@@ -171,50 +171,50 @@ std::optional<Rohwert> beschleunigungEingabe(std::optional<double> typed, double
         a = amin;
     if (a > MaxRawAcceleration)
         a = MaxRawAcceleration;
-    const double raw = std::clamp(aufGanzzahl(a / amin), double(MinRawAcceleration), double(MaxRawAcceleration));
+    const double raw = std::clamp(toInteger(a / amin), double(MinRawAcceleration), double(MaxRawAcceleration));
     // The box shows what goes on the wire, after the raw clamp.
-    return Rohwert{raw * amin, int(raw)};
+    return RawValue{raw * amin, int(raw)};
 }
 
-std::optional<Balkengrenze> geschwindigkeitsbalken(double vmax, double vmin)
+std::optional<BarLimit> speedBar(double vmax, double vmin)
 {
     if (!(vmin > 0) || !std::isfinite(vmax) || vmax < 0)
         return std::nullopt;
     const double r = vmax / vmin;
-    const double max = aufGanzzahl(r - 32768.0);
+    const double max = toInteger(r - 32768.0);
     if (!std::isfinite(r) || max > 32767 || max < -32768)
         return std::nullopt;
-    Balkengrenze out;
+    BarLimit out;
     out.max = int(max);
-    out.largeChange = r <= 1000 ? 10 : int(aufGanzzahl(r * 0.001));
+    out.largeChange = r <= 1000 ? 10 : int(toInteger(r * 0.001));
     return out;
 }
 
-double grenzeInZaehler(double value, double motorfaktor, bool drehachse)
+double limitToCounter(double value, double motorFactorArg, bool rotaryAxis)
 {
-    return drehachse ? value * motorfaktor / 360.0 : value * motorfaktor;
+    return rotaryAxis ? value * motorFactorArg / 360.0 : value * motorFactorArg;
 }
 
-std::optional<double> grenzeAusZaehler(double counts, double motorfaktor, bool drehachse)
+std::optional<double> limitFromCounter(double counts, double motorFactorArg, bool rotaryAxis)
 {
-    if (motorfaktor == 0 || !std::isfinite(motorfaktor))
+    if (motorFactorArg == 0 || !std::isfinite(motorFactorArg))
         return std::nullopt;
-    const double v = counts / motorfaktor;
-    return drehachse ? v * 360.0 : v;
+    const double v = counts / motorFactorArg;
+    return rotaryAxis ? v * 360.0 : v;
 }
 
-std::optional<QString> fahrbefehl(const QString& kennung, QChar letter, double counts)
+std::optional<QString> driveCommand(const QString& modeId, QChar letter, double counts)
 {
-    if (!imZaehlbereich(counts))
+    if (!inCountRange(counts))
         return std::nullopt;
     bool ok = false;
     const QString arg = hex8(counts, &ok);
     if (!ok)
         return std::nullopt;
-    return QStringLiteral("[1") + kennung + letter + arg + QLatin1Char(']');
+    return QStringLiteral("[1") + modeId + letter + arg + QLatin1Char(']');
 }
 
-Postteile splitPost(const QString& post)
+PostParts splitPost(const QString& post)
 {
     const qsizetype end = post.indexOf(QLatin1Char(']'));
     if (end < 0)
@@ -222,62 +222,62 @@ Postteile splitPost(const QString& post)
     return {post.left(end + 1), post.mid(end + 1)};
 }
 
-double erstesZeitlimit(const QString& erster)
+double firstTimeLimit(const QString& firstPart)
 {
-    return erster.mid(1, 3) == QLatin1String("0ff") ? 4.0 : 0.0;
+    return firstPart.mid(1, 3) == QLatin1String("0ff") ? 4.0 : 0.0;
 }
 
-double zweitesZeitlimit(const QString& zweiter)
+double secondTimeLimit(const QString& secondPart)
 {
-    return zweiter == QLatin1String("[0ST]") ? 0.2 : 0.0;
+    return secondPart == QLatin1String("[0ST]") ? 0.2 : 0.0;
 }
 
-int zweiterModus(const QString& zweiter)
+int secondMode(const QString& secondPart)
 {
-    return zweiter == QLatin1String("[0ST]") ? 1 : 0;
+    return secondPart == QLatin1String("[0ST]") ? 1 : 0;
 }
 
-QString fehlerzeilen(const QString& text, int breite)
+QString errorLines(const QString& text, int widthPx)
 {
     QString out;
-    for (qsizetype i = 0; i < text.size(); i += breite)
-        out += text.mid(i, breite) + QStringLiteral("\r\n");
+    for (qsizetype i = 0; i < text.size(); i += widthPx)
+        out += text.mid(i, widthPx) + QStringLiteral("\r\n");
     return out;
 }
 
-std::optional<Endschalterfarben> endschalterFarben(const QString& zustand)
+std::optional<LimitSwitchColors> limitSwitchColors(const QString& stateBits)
 {
-    if (zustand == QLatin1String("00"))
-        return Endschalterfarben{Hellgrau, Hellgrau};
-    if (zustand == QLatin1String("01"))
-        return Endschalterfarben{Rot, Hellgrau};
-    if (zustand == QLatin1String("10"))
-        return Endschalterfarben{Hellgrau, Rot};
-    if (zustand == QLatin1String("11"))
-        return Endschalterfarben{Rot, Rot};
+    if (stateBits == QLatin1String("00"))
+        return LimitSwitchColors{LightGray, LightGray};
+    if (stateBits == QLatin1String("01"))
+        return LimitSwitchColors{Red, LightGray};
+    if (stateBits == QLatin1String("10"))
+        return LimitSwitchColors{LightGray, Red};
+    if (stateBits == QLatin1String("11"))
+        return LimitSwitchColors{Red, Red};
     return std::nullopt;
 }
 
 Joystick joystickOff(const QString& inReply)
 {
     if (inReply.mid(12, 1) == QLatin1String("C"))
-        return Joystick::Schnell;
+        return Joystick::FastSpeed;
     if (inReply.mid(11, 2) == QLatin1String("16"))
-        return Joystick::Langsam;
-    return Joystick::Keiner;
+        return Joystick::SlowSpeed;
+    return Joystick::NoJoystick;
 }
 
-bool zeichenErlaubt(QChar c, Eingabefeld feld, bool komma)
+bool characterAllowed(QChar c, InputField fieldKind, bool usesComma)
 {
     if (c == QChar(8))
         return true;
     if (c.unicode() < 128 && c.isDigit())
         return true;
-    if (c == (komma ? QLatin1Char(',') : QLatin1Char('.')))
+    if (c == (usesComma ? QLatin1Char(',') : QLatin1Char('.')))
         return true;
-    if (feld != Eingabefeld::Zahl && (c == QLatin1Char('+') || c == QLatin1Char('-')))
+    if (fieldKind != InputField::Zahl && (c == QLatin1Char('+') || c == QLatin1Char('-')))
         return true;
     return false;
 }
 
-} // namespace leitstand
+} // namespace controlDesk

@@ -12,7 +12,7 @@
 
 #include <cmath>
 
-using namespace leitstand;
+using namespace controlDesk;
 
 namespace {
 constexpr double Pause = 0.2;
@@ -20,30 +20,30 @@ constexpr double Pause = 0.2;
 
 // --- reference run: helpers --------------------------------------------------------------
 
-QString ControlCenterCore::referenceSend(const QString& befehl)
+QString ControlCenterCore::referenceSend(const QString& cmdText)
 {
-    return bus().senden_empfangen(befehl, 0, 0);
+    return bus().senden_empfangen(cmdText, 0, 0);
 }
 
 QString ControlCenterCore::referenceRelative(bool plus)
 {
-    const QString s = plus ? m_referenz.Schritt_plus : m_referenz.Schritt_minus;
+    const QString s = plus ? m_reference.Schritt_plus : m_reference.Schritt_minus;
     return referenceSend(QStringLiteral("[1") + Fahrart2_Kennung + QLatin1Char('R') + s + QLatin1Char(']'));
 }
 
 QString ControlCenterCore::referenceAbsolute(double counts)
 {
     // Positions come from accepted 24-bit replies, so the move is always valid.
-    const std::optional<QString> cmd = fahrbefehl(Fahrart2_Kennung, QLatin1Char('A'), counts);
+    const std::optional<QString> cmd = driveCommand(Fahrart2_Kennung, QLatin1Char('A'), counts);
     return cmd ? referenceSend(*cmd) : QString();
 }
 
 std::optional<double> ControlCenterCore::referencePosition(double& phase)
 {
     const QString r = referenceSend(QStringLiteral("[1PA]"));
-    const std::optional<double> p = antwortWert(r, QStringLiteral("[1PA]"), 8);
+    const std::optional<double> p = replyValue(r, QStringLiteral("[1PA]"), 8);
     if (!p)
-        referenceAbort(phase, ReferenzFehler + r);
+        referenceAbort(phase, ReferenceError + r);
     return p;
 }
 
@@ -51,59 +51,59 @@ std::optional<QString> ControlCenterCore::referenceSwitch()
 {
     // A missing reply is no switch state: the phase asks again on the next
     // tick instead of taking the silence for a closed switch.
-    return schalterzustand(referenceSend(QStringLiteral("[0IN]")));
+    return switchState(referenceSend(QStringLiteral("[0IN]")));
 }
 
 bool ControlCenterCore::plusSwitch() const
 {
-    return achseWaehlen() && m_env.store->Endschalter_Plus() != 0;
+    return chooseAxis() && m_env.store->Endschalter_Plus() != 0;
 }
 
 bool ControlCenterCore::minusSwitch() const
 {
-    return achseWaehlen() && m_env.store->Endschalter_minus() == 1;
+    return chooseAxis() && m_env.store->Endschalter_minus() == 1;
 }
 
 void ControlCenterCore::referenceRestore()
 {
-    if (!m_referenz.sicherung)
+    if (!m_reference.backup)
         return;
-    const Referenzsicherung s = *m_referenz.sicherung;
+    const ReferenceBackup s = *m_reference.backup;
     const QString vorher = bus().aktiveEinheit();
-    if (vorher != s.adresse)
-        bus().einheit_waehlen(s.adresse);
-    const QStringList befehle{QStringLiteral("[1VP") + s.vP + QLatin1Char(']'),
+    if (vorher != s.unitAddress)
+        bus().einheit_waehlen(s.unitAddress);
+    const QStringList commands{QStringLiteral("[1VP") + s.vP + QLatin1Char(']'),
                               QStringLiteral("[1AP") + s.aP + QLatin1Char(']'),
                               QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'),
                               QStringLiteral("[1L6") + s.l6 + QLatin1Char(']')};
-    bool beantwortet = true;
-    for (const QString& b : befehle)
-        beantwortet = !unbeantwortet(referenceSend(b)) && beantwortet;
-    if (vorher != s.adresse)
+    bool answered = true;
+    for (const QString& b : commands)
+        answered = !unanswered(referenceSend(b)) && answered;
+    if (vorher != s.unitAddress)
         bus().einheit_waehlen(vorher);
     // A unit that answered has its values back (a rejection was shown);
     // a silent one is tried again on a later tick.
-    if (beantwortet)
-        m_referenz.sicherung.reset();
+    if (answered)
+        m_reference.backup.reset();
 }
 
-void ControlCenterCore::referenceAbort(double& phase, const QString& meldung)
+void ControlCenterCore::referenceAbort(double& phase, const QString& messageText)
 {
     FlagGrafikInit = 0;
     phase = 0.5;
     referenceRestore();
     Button_enable();
     m_env.enableAll();
-    zeigeFehler(meldung, ParameterErrorTitle);
+    showError(messageText, ParameterErrorTitle);
 }
 
 // Phase 0.5: saves what the run changes, opens the limits, starts the index
 // search of the high-resolution run. False when the run was given up.
 bool ControlCenterCore::referenceStart(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
-    const double schritt = Motorfaktor * (FlagGrafikInit == 1 ? 0.1 : 3.0);
-    if (Motorfaktor == 0 || !std::isfinite(Motorfaktor) || !imZaehlbereich(aufGanzzahl(schritt))) {
+    Referenzfahrt& R = m_reference;
+    const double stepSize = Motorfaktor * (FlagGrafikInit == 1 ? 0.1 : 3.0);
+    if (Motorfaktor == 0 || !std::isfinite(Motorfaktor) || !inCountRange(toInteger(stepSize))) {
         // Steps of 0 counts would never leave a switch; steps beyond the
         // counter cannot be written.
         referenceAbort(phase, ReferenceFactorError);
@@ -120,45 +120,45 @@ bool ControlCenterCore::referenceStart(double& phase)
     const std::optional<double> start = referencePosition(phase);
     if (!start)
         return false;
-    R.fein = FlagGrafikInit == 1;
+    R.fine = FlagGrafikInit == 1;
     R.Startposition = *start;
-    R.Referenzschritt = schritt;
+    R.Referenzschritt = stepSize;
     R.Schritt_minus = hex8(-R.Referenzschritt);
     R.Schritt_plus = hex8(R.Referenzschritt);
 
     // Values still pending from a run on another unit go back to that unit.
-    if (R.sicherung && R.sicherung->adresse != adresse())
+    if (R.backup && R.backup->unitAddress != unitAddress())
         referenceRestore();
     // The originals are read only when none wait to be written back from an
     // interrupted run: those opened values must never become the originals.
-    const bool sichern = !R.sicherung || R.sicherung->adresse != adresse();
-    Referenzsicherung s;
-    s.adresse = adresse();
-    const auto lesen = [&](const QString& befehl, int stellen, QString& ziel) {
-        const QString r = referenceSend(befehl);
-        const std::optional<QString> z = antwortZiffern(r, befehl, stellen);
+    const bool needsBackup = !R.backup || R.backup->unitAddress != unitAddress();
+    ReferenceBackup s;
+    s.unitAddress = unitAddress();
+    const auto lesen = [&](const QString& cmdText, int digitCount, QString& targetPos) {
+        const QString r = referenceSend(cmdText);
+        const std::optional<QString> z = replyDigits(r, cmdText, digitCount);
         if (!z) {
-            referenceAbort(phase, ReferenzLeseFehler + befehl + QStringLiteral("--->") + r);
+            referenceAbort(phase, ReferenceReadError + cmdText + QStringLiteral("--->") + r);
             return false;
         }
-        ziel = *z;
+        targetPos = *z;
         return true;
     };
     QString vE, aE;
-    if (sichern && !(lesen(QStringLiteral("[1l5]"), 8, s.l5) && lesen(QStringLiteral("[1l6]"), 8, s.l6)))
+    if (needsBackup && !(lesen(QStringLiteral("[1l5]"), 8, s.l5) && lesen(QStringLiteral("[1l6]"), 8, s.l6)))
         return false;
     if (!(lesen(QStringLiteral("[1vE]"), 4, vE) && lesen(QStringLiteral("[1aE]"), 4, aE)))
         return false;
-    if (sichern) {
+    if (needsBackup) {
         if (!(lesen(QStringLiteral("[1vP]"), 4, s.vP) && lesen(QStringLiteral("[1aP]"), 4, s.aP)))
             return false;
-        R.sicherung = s;
+        R.backup = s;
     }
     referenceSend(QStringLiteral("[1VP") + vE + QLatin1Char(']'));
     referenceSend(QStringLiteral("[1AP") + aE + QLatin1Char(']'));
     referenceSend(QStringLiteral("[1L6") + hex8(MaxCounter) + QLatin1Char(']'));
     referenceSend(QStringLiteral("[1L5") + hex8(-MaxCounter) + QLatin1Char(']'));
-    if (R.fein)
+    if (R.fine)
         referenceSend(QStringLiteral("[1GX]"));
     return true;
 }
@@ -166,52 +166,52 @@ bool ControlCenterCore::referenceStart(double& phase)
 // Phase 7 once the axis is back at its start: travel ends, scale and marks.
 void ControlCenterCore::referenceEnd(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
-    const Referenzsicherung s = R.sicherung.value_or(Referenzsicherung{});
-    if (R.sicherung) {
+    Referenzfahrt& R = m_reference;
+    const ReferenceBackup s = R.backup.value_or(ReferenceBackup{});
+    if (R.backup) {
         referenceSend(QStringLiteral("[1VP") + s.vP + QLatin1Char(']'));
         referenceSend(QStringLiteral("[1AP") + s.aP + QLatin1Char(']'));
     }
     line_schlitten.colour = CarriageValid;
     Grenze_minus = R.Kante_minus;
     Grenze_plus = R.Kante_plus;
-    const bool dreh = drehantrieb == 1;
+    const bool isRotary = drehantrieb == 1;
     // A side without a switch ends at its software limit: the box's value,
     // or the limit read at the start when the box holds no number.
-    const auto softwaregrenze = [&](const kit::Control& box, const QString& gesichert) {
-        if (const std::optional<double> v = zahlLesen(box.text, komma()))
-            return grenzeInZaehler(*v, Motorfaktor, dreh);
-        return gesichert.isEmpty() ? 0.0 : hex_zu_wert24(gesichert);
+    const auto applySoftwareLimit = [&](const kit::Control& box, const QString& savedText) {
+        if (const std::optional<double> v = readNumberField(box.text, usesComma()))
+            return limitToCounter(*v, Motorfaktor, isRotary);
+        return savedText.isEmpty() ? 0.0 : hex_zu_wert24(savedText);
     };
-    if (R.fein) {
+    if (R.fine) {
         if (minusSwitch()) {
             Grenze_minus += R.Referenzschritt / 2;
             lb_ESM.visible = true;
         } else {
-            Grenze_minus = softwaregrenze(text_SLM, s.l5);
+            Grenze_minus = applySoftwareLimit(text_SLM, s.l5);
             lb_ESM.visible = false;
         }
         if (plusSwitch())
             Grenze_plus -= R.Referenzschritt / 2;
     }
     lb_ESP.visible = true;
-    if (R.fein && !plusSwitch()) {
-        Grenze_plus = softwaregrenze(text_SLP, s.l6);
+    if (R.fine && !plusSwitch()) {
+        Grenze_plus = applySoftwareLimit(text_SLP, s.l6);
         lb_ESP.visible = false;
     }
     Messtischweg = std::fabs(Grenze_plus - Grenze_minus) / Motorfaktor;
-    lb_messtischweg.text = formatMask(Messtischweg, Mask::Travel, komma());
-    if (achseWaehlen()) {
+    lb_messtischweg.text = formatMask(Messtischweg, Mask::Travel, usesComma());
+    if (chooseAxis()) {
         m_env.store->setPositionM(Grenze_minus);
         m_env.store->setPositionP(Grenze_plus);
     }
     Grafikmassstab = (Grenze_plus - Grenze_minus) / double(PictureWidth - 30);
-    if (R.sicherung) {
+    if (R.backup) {
         referenceSend(QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'));
         referenceSend(QStringLiteral("[1L6") + s.l6 + QLatin1Char(']'));
-        R.sicherung.reset();
-        marke(0, hex_zu_wert24(s.l5));
-        marke(1, hex_zu_wert24(s.l6));
+        R.backup.reset();
+        setMark(0, hex_zu_wert24(s.l5));
+        setMark(1, hex_zu_wert24(s.l6));
     }
     bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 1);
     FlagAuslesen = 1;
@@ -229,34 +229,34 @@ void ControlCenterCore::referenceEnd(double& phase)
 // condition holds. Every phase is one member function below.
 
 namespace {
-bool eineVon(const QString& antwort, std::initializer_list<QString> texte)
+bool oneOf(const QString& antwort, std::initializer_list<QString> candidates)
 {
-    for (const QString& t : texte)
+    for (const QString& t : candidates)
         if (antwort == t)
             return true;
     return false;
 }
 } // namespace
 
-QString ControlCenterCore::referenceEcho(QChar art, const QString& ende) const
+QString ControlCenterCore::referenceEcho(QChar moveKind, const QString& echoEnd) const
 {
-    return moveEcho(Fahrart2_Kennung, art, ende);
+    return moveEcho(Fahrart2_Kennung, moveKind, echoEnd);
 }
 
 void ControlCenterCore::referencePoll()
 {
-    m_referenz.Pollantwort = referenceSend(QStringLiteral("[0po]"));
+    m_reference.Pollantwort = referenceSend(QStringLiteral("[0po]"));
 }
 
 // Stepping off a closed switch (`fromPlus`: the plus switch, in minus steps).
 // True once the switch is open; until then every answered step takes the next.
 bool ControlCenterCore::referenceClearSwitch(bool fromPlus)
 {
-    Referenzfahrt& R = m_referenz;
-    const QString fertig = referenceEcho(QLatin1Char('R'), QStringLiteral("!"));
+    Referenzfahrt& R = m_reference;
+    const QString doneEcho = referenceEcho(QLatin1Char('R'), QStringLiteral("!"));
     const QString halt = referenceEcho(QLatin1Char('R'), fromPlus ? QStringLiteral("?001A") : QStringLiteral("?0019"));
     referencePoll();
-    if (!(eineVon(R.Pollantwort, {halt, fertig}) || R.Fahrantwort == fertig))
+    if (!(oneOf(R.Pollantwort, {halt, doneEcho}) || R.Fahrantwort == doneEcho))
         return false;
     const std::optional<QString> z = referenceSwitch();
     if (!z)
@@ -266,7 +266,7 @@ bool ControlCenterCore::referenceClearSwitch(bool fromPlus)
         R.Fahrantwort = referenceRelative(!fromPlus);
         return false;
     }
-    (fromPlus ? lb_ESP : lb_ESM).colour = Hellgrau;
+    (fromPlus ? lb_ESP : lb_ESM).colour = LightGray;
     return true;
 }
 
@@ -274,11 +274,11 @@ bool ControlCenterCore::referenceClearSwitch(bool fromPlus)
 // stays open, keeping each open position as that side's edge.
 ControlCenterCore::EdgeStep ControlCenterCore::referenceEdge(bool plus, double& phase)
 {
-    Referenzfahrt& R = m_referenz;
-    const QString fertig = referenceEcho(QLatin1Char('R'), QStringLiteral("!"));
+    Referenzfahrt& R = m_reference;
+    const QString doneEcho = referenceEcho(QLatin1Char('R'), QStringLiteral("!"));
     const QString halt = referenceEcho(QLatin1Char('R'), plus ? QStringLiteral("?001A") : QStringLiteral("?0019"));
     referencePoll();
-    if (!eineVon(R.Fahrantwort, {halt, fertig}) && !eineVon(R.Pollantwort, {halt, fertig}))
+    if (!oneOf(R.Fahrantwort, {halt, doneEcho}) && !oneOf(R.Pollantwort, {halt, doneEcho}))
         return EdgeStep::Waiting;
     const std::optional<QString> z = referenceSwitch();
     if (!z)
@@ -297,10 +297,10 @@ ControlCenterCore::EdgeStep ControlCenterCore::referenceEdge(bool plus, double& 
 // Entry: which switch is closed decides where the run starts.
 void ControlCenterCore::referenceEntry(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
-    if (R.fein) {
+    Referenzfahrt& R = m_reference;
+    if (R.fine) {
         referencePoll();
-        if (!eineVon(R.Pollantwort, {QStringLiteral("[1GX!]"), QStringLiteral("[1GX?001D]")}))
+        if (!oneOf(R.Pollantwort, {QStringLiteral("[1GX!]"), QStringLiteral("[1GX?001D]")}))
             return;
         const std::optional<double> p = referencePosition(phase);
         if (!p)
@@ -318,11 +318,11 @@ void ControlCenterCore::referenceEntry(double& phase)
         phase = RefPhase::ToPlus;
     } else if (*z == QLatin1String("01")) {
         R.Fahrantwort = referenceRelative(true);
-        lb_ESM.colour = Dunkelgelb;
+        lb_ESM.colour = DarkYellow;
         phase = RefPhase::LeaveMinus;
     } else if (*z == QLatin1String("10")) {
         R.Fahrantwort = referenceRelative(false);
-        lb_ESP.colour = Dunkelgelb;
+        lb_ESP.colour = DarkYellow;
         phase = RefPhase::LeavePlus;
     }
     // "11": both switches closed; asked again on the next tick.
@@ -332,33 +332,33 @@ void ControlCenterCore::referenceLeaveMinus(double& phase)
 {
     if (!referenceClearSwitch(false))
         return;
-    m_referenz.Fahrantwort = referenceSend(QStringLiteral("[1FX]"));
+    m_reference.Fahrantwort = referenceSend(QStringLiteral("[1FX]"));
     phase = RefPhase::ToPlus;
 }
 
 void ControlCenterCore::referenceToPlusSwitch(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
+    Referenzfahrt& R = m_reference;
     referencePoll();
     if (R.Fahrantwort != QLatin1String("[1FX!]") && R.Pollantwort != QLatin1String("[1FX!]"))
         return;
-    if (!R.fein) {
+    if (!R.fine) {
         const std::optional<double> p = referencePosition(phase);
         if (!p)
             return;
         R.Frei_plus = R.Kante_plus = *p;
     }
-    lb_ESP.colour = Gruen;
+    lb_ESP.colour = Green;
     R.Fahrantwort = referenceRelative(false);
     phase = RefPhase::LeavePlus;
 }
 
 void ControlCenterCore::referenceLeavePlus(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
+    Referenzfahrt& R = m_reference;
     if (!referenceClearSwitch(true))
         return;
-    if (R.fein) {
+    if (R.fine) {
         const std::optional<double> p = referencePosition(phase);
         if (!p)
             return;
@@ -375,18 +375,18 @@ void ControlCenterCore::referenceEdgePlus(double& phase)
 {
     // The switch closed: back to the last free position.
     if (referenceEdge(true, phase) == EdgeStep::Closed) {
-        m_referenz.Fahrantwort = referenceAbsolute(m_referenz.Frei_plus);
+        m_reference.Fahrantwort = referenceAbsolute(m_reference.Frei_plus);
         phase = RefPhase::BackFromPlus;
     }
 }
 
 void ControlCenterCore::referenceBackFromPlus(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
-    const QString fertig = referenceEcho(QLatin1Char('A'), QStringLiteral("!"));
+    Referenzfahrt& R = m_reference;
+    const QString doneEcho = referenceEcho(QLatin1Char('A'), QStringLiteral("!"));
     const QString halt = referenceEcho(QLatin1Char('A'), QStringLiteral("?001A"));
     referencePoll();
-    if (!eineVon(R.Fahrantwort, {halt, fertig}) && !eineVon(R.Pollantwort, {halt, fertig}))
+    if (!oneOf(R.Fahrantwort, {halt, doneEcho}) && !oneOf(R.Pollantwort, {halt, doneEcho}))
         return;
     referenceSend(QStringLiteral("[0po]"));
     referenceMinusSide(phase);
@@ -395,11 +395,11 @@ void ControlCenterCore::referenceBackFromPlus(double& phase)
 // The minus side: to its switch, or straight back to the start without one.
 void ControlCenterCore::referenceMinusSide(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
+    Referenzfahrt& R = m_reference;
     if (minusSwitch()) {
         bus().clock().sleep(Pause);
         R.Fahrantwort = referenceSend(QStringLiteral("[1FY]"));
-        lb_ESP.colour = Hellgrau;
+        lb_ESP.colour = LightGray;
         phase = RefPhase::ToMinus;
     } else {
         R.Fahrantwort = referenceAbsolute(R.Startposition);
@@ -410,12 +410,12 @@ void ControlCenterCore::referenceMinusSide(double& phase)
 
 void ControlCenterCore::referenceToMinusSwitch(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
+    Referenzfahrt& R = m_reference;
     referencePoll();
     if (R.Fahrantwort != QLatin1String("[1FY!]") && R.Pollantwort != QLatin1String("[1FY!]"))
         return;
-    lb_ESM.colour = Gruen;
-    if (R.fein) {
+    lb_ESM.colour = Green;
+    if (R.fine) {
         R.Fahrantwort = referenceRelative(true);
         phase = RefPhase::LeaveMinusFine;
     } else {
@@ -424,14 +424,14 @@ void ControlCenterCore::referenceToMinusSwitch(double& phase)
             return;
         R.Frei_minus = R.Kante_minus = *p;
         referenceAbsolute(R.Startposition);
-        lb_ESM.colour = Hellgrau;
+        lb_ESM.colour = LightGray;
         phase = RefPhase::Finish;
     }
 }
 
 void ControlCenterCore::referenceLeaveMinusFine(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
+    Referenzfahrt& R = m_reference;
     if (!referenceClearSwitch(false))
         return;
     const std::optional<double> p = referencePosition(phase);
@@ -450,7 +450,7 @@ void ControlCenterCore::referenceEdgeMinus(double& phase)
 
 void ControlCenterCore::referenceToStart(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
+    Referenzfahrt& R = m_reference;
     if (R.Schalterzustand != QLatin1String("00")) {
         bus().clock().sleep(Pause);
         R.Fahrantwort = referenceAbsolute(R.Startposition);
@@ -461,12 +461,12 @@ void ControlCenterCore::referenceToStart(double& phase)
 
 void ControlCenterCore::referenceFinish(double& phase)
 {
-    Referenzfahrt& R = m_referenz;
-    const std::initializer_list<QString> ende{referenceEcho(QLatin1Char('A'), QStringLiteral("?0019")),
+    Referenzfahrt& R = m_reference;
+    const std::initializer_list<QString> echoEnd{referenceEcho(QLatin1Char('A'), QStringLiteral("?0019")),
                                               referenceEcho(QLatin1Char('A'), QStringLiteral("?001A")),
                                               referenceEcho(QLatin1Char('A'), QStringLiteral("!"))};
     referencePoll();
-    if (!eineVon(R.Fahrantwort, ende) && !eineVon(R.Pollantwort, ende))
+    if (!oneOf(R.Fahrantwort, echoEnd) && !oneOf(R.Pollantwort, echoEnd))
         return;
     referenceEnd(phase);
 }
@@ -517,61 +517,61 @@ void ControlCenterCore::Identifikationsfahrt(double& phase)
 
 // --- continuous run -------------------------------------------------------------------------------
 
-void ControlCenterCore::dauerfahrt(int& ziel)
+void ControlCenterCore::dauerfahrt(int& targetPos)
 {
-    const auto beenden = [this] {
+    const auto finishRun = [this] {
         sl_dauer_Change(0);
         // No motion follows that would give the buttons back.
         Button_enable();
         m_env.enableAll();
     };
     if (antwort_erhalten.mid(4, 1) == QLatin1String("?")) {
-        beenden();
+        finishRun();
         return;
     }
     if (flagpollen != 0 || flagsenden != 0)
         return;
     const double d = Strecke;
-    const auto absolut = [this](double counts) { return fahrbefehl(Fahrart2_Kennung, QLatin1Char('A'), counts); };
-    std::optional<QString> befehl;
-    int naechstes = ziel == 1 ? 2 : 1;
+    const auto absolut = [this](double counts) { return driveCommand(Fahrart2_Kennung, QLatin1Char('A'), counts); };
+    std::optional<QString> cmdText;
+    int nextTarget = targetPos == 1 ? 2 : 1;
     switch (FlagDauer) {
     case 1:
-        befehl = absolut(ziel == 1 ? d : -d);
+        cmdText = absolut(targetPos == 1 ? d : -d);
         break;
     case 2:
-        befehl = absolut(ziel == 1 ? d : 0);
+        cmdText = absolut(targetPos == 1 ? d : 0);
         break;
     case 3:
-        befehl = absolut(ziel == 1 ? -d : 0);
+        cmdText = absolut(targetPos == 1 ? -d : 0);
         break;
     case 4:
-        befehl = ziel == 1 ? QStringLiteral("[1FX]") : QStringLiteral("[1FY]");
+        cmdText = targetPos == 1 ? QStringLiteral("[1FX]") : QStringLiteral("[1FY]");
         break;
     case 5:
-        if (ziel == 1) {
+        if (targetPos == 1) {
             // The target grows each round: stop before it leaves the counter.
-            befehl = absolut((Dauerphase + 1) * d);
-            if (befehl)
+            cmdText = absolut((Dauerphase + 1) * d);
+            if (cmdText)
                 ++Dauerphase;
         } else {
-            befehl = absolut(0);
+            cmdText = absolut(0);
         }
         break;
     case 6:
-        befehl = QStringLiteral("[1GY]");
-        naechstes = 1;
+        cmdText = QStringLiteral("[1GY]");
+        nextTarget = 1;
         break;
     default:
         return;
     }
-    if (!befehl) {
-        beenden();
-        zeigeFehler(BereichFehler);
+    if (!cmdText) {
+        finishRun();
+        showError(RangeError);
         return;
     }
-    posten(*befehl);
-    ziel = naechstes;
+    postCommand(*cmdText);
+    targetPos = nextTarget;
 }
 
 // --- counter zeroing ---------------------------------------------------------------------------------
@@ -579,7 +579,7 @@ void ControlCenterCore::dauerfahrt(int& ziel)
 void ControlCenterCore::ZaehlerNullen()
 {
     const QString r = bus().senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
-    const std::optional<double> pos = antwortWert(r, QStringLiteral("[1PA]"), 8);
+    const std::optional<double> pos = replyValue(r, QStringLiteral("[1PA]"), 8);
     if (!pos) {
         // Without the position the travel ends cannot follow the new zero.
         lb_Fehler.text = QStringLiteral("[1PA]--->") + r;
@@ -594,10 +594,10 @@ void ControlCenterCore::ZaehlerNullen()
     Grenze_minus -= *pos;
     Grenze_plus -= *pos;
     if (Motorfaktor != 0) {
-        lb_ESM.text = formatMask(Grenze_minus / Motorfaktor, Mask::Travel, komma());
-        lb_ESP.text = formatMask(Grenze_plus / Motorfaktor, Mask::Travel, komma());
+        lb_ESM.text = formatMask(Grenze_minus / Motorfaktor, Mask::Travel, usesComma());
+        lb_ESP.text = formatMask(Grenze_plus / Motorfaktor, Mask::Travel, usesComma());
     }
-    if (achseWaehlen()) {
+    if (chooseAxis()) {
         m_env.store->setPositionM(Grenze_minus);
         m_env.store->setPositionP(Grenze_plus);
     }
@@ -607,28 +607,28 @@ void ControlCenterCore::ZaehlerNullen()
 
 void ControlCenterCore::indexsuche_starten()
 {
-    if (cmd_IndexSuche.colour == Dunkelgelb) {
+    if (cmd_IndexSuche.colour == DarkYellow) {
         FlagIndexSuche = 0;
-        posten(QStringLiteral("[1IS][0ST]"));
+        postCommand(QStringLiteral("[1IS][0ST]"));
         lb_indexanzeige.text = QStringLiteral("Index");
-        cmd_IndexSuche.colour = lb_indexanzeige.colour = Grau;
-    } else if (cmd_IndexSuche.colour == Grau) {
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Gray;
+    } else if (cmd_IndexSuche.colour == Gray) {
         // Without the motor factor a found index cannot be shown, so the
         // search would poll for ever.
         if (Motorfaktor == 0 || !std::isfinite(Motorfaktor)) {
-            zeigeFehler(IndexFaktorFehler, ParameterErrorTitle);
-            fokusStopp();
+            showError(IndexFactorError, ParameterErrorTitle);
+            stopFocus();
             return;
         }
-        posten(QStringLiteral("[1IF]"));
+        postCommand(QStringLiteral("[1IF]"));
         FlagIndexSuche = 1;
-        cmd_IndexSuche.colour = lb_indexanzeige.colour = Dunkelgelb;
-    } else if (cmd_IndexSuche.colour == Gruen) {
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = DarkYellow;
+    } else if (cmd_IndexSuche.colour == Green) {
         lb_indexanzeige.text = QStringLiteral("Index");
-        cmd_IndexSuche.colour = lb_indexanzeige.colour = Grau;
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Gray;
         m_indexCounter.reset();
     }
-    fokusStopp();
+    stopFocus();
 }
 
 void ControlCenterCore::index_routine()
@@ -636,14 +636,14 @@ void ControlCenterCore::index_routine()
     antwort_erhalten = bus().senden_empfangen(QStringLiteral("[1IA]"), 0, 0);
     if (antwort_erhalten == keine_Antwort)
         FlagIndexSuche = 0;
-    const std::optional<double> counts = antwortWert(antwort_erhalten, QStringLiteral("[1IA]"), 8);
+    const std::optional<double> counts = replyValue(antwort_erhalten, QStringLiteral("[1IA]"), 8);
     if (!counts || Motorfaktor == 0) {
         lb_indexanzeige.text = QStringLiteral("Index?");
     } else {
         FlagIndexSuche = 0;
         m_indexCounter = *counts;
-        lb_indexanzeige.text = indexText(*counts / Motorfaktor, Anzeigeaufloesung, komma());
-        cmd_IndexSuche.colour = lb_indexanzeige.colour = Gruen;
+        lb_indexanzeige.text = indexText(*counts / Motorfaktor, Anzeigeaufloesung, usesComma());
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Green;
         bus().senden_empfangen(QStringLiteral("[1IS]"), 0, 0);
         bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 1);
     }

@@ -14,9 +14,9 @@
 namespace {
 constexpr double MaxCounter = 8388607;
 // Drawing colours of successive recordings: black, blue, red, green, orange, magenta.
-constexpr std::array<quint32, 6> Farben{0x000000, 0xFF0000, 0x0000FF, 0x00C000, 0x0080FF, 0xFF00FF};
-const QStringList StreckenMm{"0,1", "0,2", "0,5", "1", "2", "5", "10", "20", "50", "100"};
-const QStringList Zeiten{"0,1s", "0,2s", "0,5s", "1s", "2s", "4s", "5s", "8s", "10s"};
+constexpr std::array<quint32, 6> Colors{0x000000, 0xFF0000, 0x0000FF, 0x00C000, 0x0080FF, 0xFF00FF};
+const QStringList DistancesMm{"0,1", "0,2", "0,5", "1", "2", "5", "10", "20", "50", "100"};
+const QStringList Times{"0,1s", "0,2s", "0,5s", "1s", "2s", "4s", "5s", "8s", "10s"};
 }  // namespace
 
 ControlLoopEnv ControlLoopEnv::completed() const
@@ -35,11 +35,11 @@ ControlLoopCore::ControlLoopCore(ControlLoopEnv env) : m_env(env.completed())
     for (auto& bar : sb_regelkreisV)
         bar = kit::RangeControl{0, 0, 255, 1, 10};
     // The presets follow the separator of the locale the distance is read in.
-    for (const QString& mm : StreckenMm)
-        text_strecke.addItem(komma() ? mm : QString(mm).replace(QLatin1Char(','), QLatin1Char('.')));
+    for (const QString& mm : DistancesMm)
+        text_strecke.addItem(usesComma() ? mm : QString(mm).replace(QLatin1Char(','), QLatin1Char('.')));
     text_strecke.text = text_strecke.items.at(0);
     for (std::size_t i = 0; i < ob_zeit.size(); ++i)
-        ob_zeit[i].text = Zeiten.at(qsizetype(i));
+        ob_zeit[i].text = Times.at(qsizetype(i));
     cmd_save.text = QStringLiteral("save ");
     Caption = QStringLiteral("Controlparameter");
     Vdia[0].text = QStringLiteral("V");
@@ -51,29 +51,29 @@ void ControlLoopCore::setView(View view)
     m_view = std::move(view);
 }
 
-bool ControlLoopCore::komma() const
+bool ControlLoopCore::usesComma() const
 {
     return m_env.registry && m_env.registry->komma_frage;
 }
 
-IControlCenter* ControlLoopCore::gebunden() const
+IControlCenter* ControlLoopCore::boundCenter() const
 {
     return m_env.registry ? m_env.registry->CC.item(CCIndex) : nullptr;
 }
 
-QString ControlLoopCore::senden(const QString& befehl, double zeit, int mode) const
+QString ControlLoopCore::senden(const QString& cmdText, double waitTime, int mode) const
 {
-    return m_env.bus ? m_env.bus->senden_empfangen(befehl, zeit, mode) : QString();
+    return m_env.bus ? m_env.bus->senden_empfangen(cmdText, waitTime, mode) : QString();
 }
 
-void ControlLoopCore::melden(const QString& text) const
+void ControlLoopCore::report(const QString& text) const
 {
-    anzeigen();
+    showValues();
     if (m_env.ui)
         m_env.ui->message(text, {}, MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
-void ControlLoopCore::anzeigen() const
+void ControlLoopCore::showValues() const
 {
     if (m_view.show)
         m_view.show();
@@ -97,21 +97,21 @@ void ControlLoopCore::Form_Activate()
         FlagRegelkreisschreiben = 0;
         FlagRegeleeprom = 0;
         ob_zeit_Click(Zeitindex < 1 ? 3 : Zeitindex);
-        IControlCenter* cc = gebunden();
+        IControlCenter* cc = boundCenter();
         Caption = QStringLiteral("Controlparameter --") + (cc ? cc->windowCaption() : QString());
         if (cc)
             cc->bindToolButton(IControlCenter::ToolButton::ControlLoop);
     }
-    if (m_env.registry && gebunden())
+    if (m_env.registry && boundCenter())
         m_env.registry->CC_Aktivieren(CCIndex);
-    anzeigen();
+    showValues();
 }
 
 void ControlLoopCore::Form_Unload()
 {
     FlagControlparameter = 0;
     an_aus = 0;
-    if (IControlCenter* cc = gebunden())
+    if (IControlCenter* cc = boundCenter())
         cc->releaseToolButton(IControlCenter::ToolButton::ControlLoop);
     cmd_clear_Click();
 }
@@ -140,7 +140,7 @@ void ControlLoopCore::ob_zeit_Click(int index)
     const int wert =
         int(std::lround(QString(caption).chopped(1).replace(QLatin1Char(','), QLatin1Char('.')).toDouble() * 10));
     Vdia[1].text = QStringLiteral("t=") + caption;
-    if (IControlCenter* cc = gebunden()) {
+    if (IControlCenter* cc = boundCenter()) {
         cc->Befehl_senden = QStringLiteral("[1XT") + hex4(wert) + QLatin1Char(']');
         cc->flagsenden = 1;
         cc->FlagAuslesen = 1;
@@ -169,8 +169,8 @@ void ControlLoopCore::cmd_Diag_Click(int index)
 
 void ControlLoopCore::cmd_clear_Click()
 {
-    if (m_view.bildLoeschen)
-        m_view.bildLoeschen();
+    if (m_view.clearPicture)
+        m_view.clearPicture();
     // A dropped request leaves nothing that would enable the buttons again.
     if (FlagAufzeichnung != 0)
         Button_enable();
@@ -183,25 +183,25 @@ void ControlLoopCore::cmd_STOPP_Click()
     if (m_env.registry)
         m_env.registry->Flaganzcom = 0;
     Button_enable();
-    if (IControlCenter* cc = gebunden())
+    if (IControlCenter* cc = boundCenter())
         cc->cmd_STOPP_Click();
-    anzeigen();
+    showValues();
 }
 
 void ControlLoopCore::cmd_exit_Click()
 {
     cmd_save.text = QStringLiteral("save");
-    if (m_view.schliessen)
-        m_view.schliessen();
+    if (m_view.closeView)
+        m_view.closeView();
     else
         Form_Unload();
 }
 
 // --- loop registers ------------------------------------------------------------------------------
 
-void ControlLoopCore::stSekAnzeigen()
+void ControlLoopCore::showStSec()
 {
-    lb_ST_Sec.text = formatMask(m_env.st() * 1000, QStringLiteral("#0.000"), komma()) + QStringLiteral("ms");
+    lb_ST_Sec.text = formatMask(m_env.st() * 1000, QStringLiteral("#0.000"), usesComma()) + QStringLiteral("ms");
 }
 
 void ControlLoopCore::regelkreisschreiben()
@@ -216,18 +216,18 @@ void ControlLoopCore::regelkreisschreiben()
         register_ += t.text;
     // All four registers go out together: without the three others from a
     // complete read the command would be short and shift its fields.
-    static const QRegularExpression Vier(QStringLiteral("^[0-9A-Fa-f]{8}$"));
-    if (!Vier.match(register_).hasMatch()) {
+    static const QRegularExpression Four(QStringLiteral("^[0-9A-Fa-f]{8}$"));
+    if (!Four.match(register_).hasMatch()) {
         text_regelP[std::size_t(k - 1)].text.clear();
         FlagRegelkreisaus = 1;
-        anzeigen();
+        showValues();
         return;
     }
-    if (senden(QStringLiteral("[1RS") + register_ + QLatin1Char(']'), SchreibZeit, 1) != QLatin1String("[1RS!]"))
+    if (senden(QStringLiteral("[1RS") + register_ + QLatin1Char(']'), WriteTime, 1) != QLatin1String("[1RS!]"))
         senden(QStringLiteral("[1RP") + register_ + QLatin1Char(']'));
     m_env.motfaktor_berechnen();
-    stSekAnzeigen();
-    anzeigen();
+    showStSec();
+    showValues();
     // The operator goes on with the next step's distance.
     if (m_view.focusDistanceBox)
         m_view.focusDistanceBox();
@@ -241,9 +241,9 @@ void ControlLoopCore::regelkreisauslesen()
     if (m.hasMatch()) {
         const QString hex = m.captured(1).toUpper();
         // Set by the program: no bar raises a write.
-        std::optional<EreignissperreGuard> sperre;
+        std::optional<EreignissperreGuard> eventLock;
         if (m_env.bus)
-            sperre.emplace(*m_env.bus);
+            eventLock.emplace(*m_env.bus);
         for (int k = 1; k <= 4; ++k) {
             const QString t = hex.mid((k - 1) * 2, 2);
             text_regelP[std::size_t(k - 1)].text = t;
@@ -259,29 +259,29 @@ void ControlLoopCore::regelkreisauslesen()
         for (kit::Control& t : text_regelP)
             t.text.clear();
     }
-    stSekAnzeigen();
+    showStSec();
     FlagLesen = 0;
-    anzeigen();
+    showValues();
 }
 
 void ControlLoopCore::eepromspeichern()
 {
     cmd_save.text = QStringLiteral("??");
     Button_Disable();
-    anzeigen();
+    showValues();
     const QString antwort = senden(QStringLiteral("[0ff01]"), EepromTime);
     Button_enable();
-    cmd_save.text = antwort.isEmpty() || antwort == keine_Antwort ? KeineAntwort : antwort;
-    anzeigen();
+    cmd_save.text = antwort.isEmpty() || antwort == keine_Antwort ? NoReply : antwort;
+    showValues();
 }
 
 // --- step response ---------------------------------------------------------------------------------
 
-void ControlLoopCore::naechsteFarbe()
+void ControlLoopCore::nextColor()
 {
-    if (++Farbzaehler > int(Farben.size()))
+    if (++Farbzaehler > int(Colors.size()))
         Farbzaehler = 1;
-    Zeichenfarbe = Farben[std::size_t(Farbzaehler - 1)];
+    DrawColor = Colors[std::size_t(Farbzaehler - 1)];
 }
 
 void ControlLoopCore::Diag_Aufzeichnung(int& Aufzeichnungsschritt)
@@ -294,28 +294,28 @@ void ControlLoopCore::Diag_Aufzeichnung(int& Aufzeichnungsschritt)
     if (FlagAufzeichnung != 3) {
         Aufzeichnungsschritt = 3;
         senden(QStringLiteral("[0pe]"));
-        const QString aufzeichnung = senden(QStringLiteral("[1XL]"), SchrittZeit);
+        const QString recording = senden(QStringLiteral("[1XL]"), StepTime);
         const QString v = senden(QStringLiteral("[1vP]"));
-        const bool neu = m_env.options && m_env.options->on(OptionFlags::MotNeu);
-        const double vP = hex_zu_wert24(v.mid(neu ? 5 : 7, 2));
+        const bool newMotor = m_env.options && m_env.options->on(OptionFlags::NewMotorFactor);
+        const double vP = hex_zu_wert24(v.mid(newMotor ? 5 : 7, 2));
         const double T = std::round((sb_regelkreisH.value + 1) * 16.0 / 2000.0 * 1000.0) / 1000.0;
         const double z = Zeitbasis.toDouble();
-        const std::optional<QList<qint32>> w = aufzeichnungLesen(aufzeichnung);
+        const std::optional<QList<qint32>> w = readRecording(recording);
         if (!w)
-            melden(KeineAufzeichnung + aufzeichnung.left(40));
+            report(NoRecording + recording.left(40));
         else if (vP == 0 || T == 0 || z == 0)
-            melden(KeineSkala);
+            report(NoScale);
         else
-            kurveZeichnen(*w, vP, T, z);
+            drawCurve(*w, vP, T, z);
     }
-    aufzeichnungEnde(Aufzeichnungsschritt);
+    recordingEnd(Aufzeichnungsschritt);
 }
 
-bool ControlLoopCore::startStep(int& schritt)
+bool ControlLoopCore::startStep(int& stepState)
 {
-    naechsteFarbe();
-    IControlCenter* cc = gebunden();
-    const std::optional<double> mm = leitstand::zahlLesen(text_strecke.text, komma());
+    nextColor();
+    IControlCenter* cc = boundCenter();
+    const std::optional<double> mm = controlDesk::readNumberField(text_strecke.text, usesComma());
     const double d = (cc ? cc->motfak_holen() : 0) * mm.value_or(0);
     if (FlagAufzeichnung == 3) {
         if (cc)
@@ -324,57 +324,57 @@ bool ControlLoopCore::startStep(int& schritt)
     }
     if (!std::isfinite(d) || std::abs(std::round(d)) > MaxCounter) {
         cmd_STOPP_Click();
-        melden(StreckeFehler);
-        schritt = 1;
+        report(DistanceError);
+        stepState = 1;
         return false;
     }
     const QString argument = hex8(FlagAufzeichnung == 1 ? d : -d);
     senden(QStringLiteral("[0pa]"));
-    const QString antwort = senden(QStringLiteral("[1XR") + argument + QLatin1Char(']'), SchrittZeit);
+    const QString antwort = senden(QStringLiteral("[1XR") + argument + QLatin1Char(']'), StepTime);
     const bool keine = antwort.isEmpty() || antwort == keine_Antwort;
     if (keine || antwort.mid(4, 1) == QLatin1String("?")) {
         cmd_STOPP_Click();
         if (keine)
-            melden(KeinSchritt);
-        schritt = 1;
+            report(NoStep);
+        stepState = 1;
         return false;
     }
     return true;
 }
 
-std::optional<QList<qint32>> ControlLoopCore::aufzeichnungLesen(const QString& antwort) const
+std::optional<QList<qint32>> ControlLoopCore::readRecording(const QString& antwort) const
 {
-    if (!antwort.startsWith(QLatin1String("[1XL!")) || antwort.size() < AufzeichnungLaenge)
+    if (!antwort.startsWith(QLatin1String("[1XL!")) || antwort.size() < RecordingLength)
         return std::nullopt;
     static const QRegularExpression Hex(QStringLiteral("^[0-9A-Fa-f]{6}$"));
     QList<qint32> w;
-    for (int n = 0; n < Werte; ++n) {
-        const QString feld = antwort.mid(7 * n + 5, 6);
-        if (!Hex.match(feld).hasMatch())
+    for (int n = 0; n < ValueCount; ++n) {
+        const QString fieldText = antwort.mid(7 * n + 5, 6);
+        if (!Hex.match(fieldText).hasMatch())
             return std::nullopt;
-        w << qint32(hex_zu_wert24(feld));
+        w << qint32(hex_zu_wert24(fieldText));
     }
     return w;
 }
 
-void ControlLoopCore::linie(double x1, double y1, double x2, double y2)
+void ControlLoopCore::drawSegment(double x1, double y1, double x2, double y2)
 {
     if (m_view.zeichnen)
-        m_view.zeichnen({x1, y1, x2, y2, Zeichenfarbe});
+        m_view.zeichnen({x1, y1, x2, y2, DrawColor});
 }
 
-void ControlLoopCore::kurveZeichnen(const QList<qint32>& w, double vP, double T, double z)
+void ControlLoopCore::drawCurve(const QList<qint32>& w, double vP, double T, double z)
 {
     const double S = z * vP / T;
     const double hub = YNull - YPlus;
     if (!Check1.checked) {
         const double k = hub / S;
         double px = X0, py = YNull;
-        for (int i = 1; i < Werte; ++i) {
+        for (int i = 1; i < ValueCount; ++i) {
             const double y = YNull - double(w[i] - w[i - 1]) * k;
             const double x = X0 + 55.0 * i;
             if (std::abs(y) - std::abs(py) < 4200)
-                linie(px, py, x, y);
+                drawSegment(px, py, x, y);
             px = x;
             py = y;
         }
@@ -386,13 +386,13 @@ void ControlLoopCore::kurveZeichnen(const QList<qint32>& w, double vP, double T,
         }
         const double dx = double(X1 - X0) / 97;
         for (int m = 0; m < 97; ++m)
-            linie(X0 + m * dx, Y[std::size_t(m)], X0 + (m + 1) * dx, Y[std::size_t(m + 1)]);
+            drawSegment(X0 + m * dx, Y[std::size_t(m)], X0 + (m + 1) * dx, Y[std::size_t(m + 1)]);
     }
 }
 
-void ControlLoopCore::aufzeichnungEnde(int& schritt)
+void ControlLoopCore::recordingEnd(int& stepState)
 {
-    schritt = 1;
+    stepState = 1;
     const int f = FlagAufzeichnung;
     FlagAufzeichnung = 0;
     if (m_env.registry)
@@ -400,5 +400,5 @@ void ControlLoopCore::aufzeichnungEnde(int& schritt)
     Button_enable();
     if (cb_wiederholen.checked && (f == 1 || f == 2))
         cmd_Diag_Click(f == 1 ? 2 : 1);
-    anzeigen();
+    showValues();
 }

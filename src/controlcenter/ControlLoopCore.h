@@ -47,43 +47,43 @@ struct ControlLoopEnv
 class ControlLoopCore : public IControlLoopWindow
 {
 public:
-    static inline const QString KeinSchritt =
+    static inline const QString NoStep =
         QStringLiteral("Die Sprungantwort wurde nicht gestartet: die Achse hat nicht geantwortet.");
-    static inline const QString KeineAufzeichnung =
+    static inline const QString NoRecording =
         QStringLiteral("Die Aufzeichnung der Sprungantwort ist unvollständig und wird nicht gezeichnet: ");
-    static inline const QString KeineSkala = QStringLiteral(
+    static inline const QString NoScale = QStringLiteral(
         "Die Sprungantwort wird nicht gezeichnet: Positioniergeschwindigkeit oder Abtastzeit der Achse ist 0.");
-    static inline const QString StreckeFehler = QStringLiteral(
+    static inline const QString DistanceError = QStringLiteral(
         "Die Strecke liegt außerhalb des Zählbereichs der Achse (±8388607 Inkremente) und wird nicht gefahren!");
-    static inline const QString KeineAntwort = QStringLiteral("keine Antwort");
+    static inline const QString NoReply = QStringLiteral("keine Antwort");
     // Entries of the record: 101 positions of six digits, one every seven
     // characters after "[1XL!".
-    static constexpr int Werte = 101;
-    static constexpr int AufzeichnungLaenge = 5 + Werte * 7 - 1;
-    static constexpr double SchrittZeit = 30.0;
+    static constexpr int ValueCount = 101;
+    static constexpr int RecordingLength = 5 + ValueCount * 7 - 1;
+    static constexpr double StepTime = 30.0;
     static constexpr double EepromTime = 5.0;
-    static constexpr double SchreibZeit = 0.2;
+    static constexpr double WriteTime = 0.2;
 
     // Picture coordinates (twips) of the design lines.
     static constexpr int X0 = 500, X1 = 6000;
     static constexpr int YPlus = 900, YNull = 3000, YMinus = 5100;
-    static constexpr int YOben = 555, YUnten = 5405;
+    static constexpr int YTop = 555, YBottom = 5405;
 
     // One drawn line in picture coordinates with its colour (0x00BBGGRR).
-    struct Linie
+    struct PlotLine
     {
         double x1, y1, x2, y2;
-        quint32 farbe;
-        bool operator==(const Linie&) const = default;
+        quint32 rgbColor;
+        bool operator==(const PlotLine&) const = default;
     };
     // How the window shows the state and draws into its persistent picture.
     struct View
     {
         QWidget* form = nullptr;
         std::function<void()> show;
-        std::function<void(const Linie&)> zeichnen;
-        std::function<void()> bildLoeschen;
-        std::function<void()> schliessen;
+        std::function<void(const PlotLine&)> zeichnen;
+        std::function<void()> clearPicture;
+        std::function<void()> closeView;
         // Gives the focus to the distance box text_strecke.
         std::function<void()> focusDistanceBox = {};
     };
@@ -117,14 +117,14 @@ public:
     void cmd_clear_Click();
     void cmd_STOPP_Click();
     void cmd_exit_Click();
-    bool komma() const;
+    bool usesComma() const;
 
     // --- private state (readable for the window and the tests) -------------------
     QString Zeitbasis;
     int Zeitindex = 0;
     int FlagLesen = 0;
     int Farbzaehler = 0;
-    quint32 Zeichenfarbe = 0;
+    quint32 DrawColor = 0;
     QString Caption;
 
     // --- controls --------------------------------------------------------------------
@@ -143,19 +143,19 @@ public:
 
 private:
     // The bound control center, or nullptr when it has gone.
-    IControlCenter* gebunden() const;
-    QString senden(const QString& befehl, double zeit = 0, int mode = 0) const;
-    void melden(const QString& text) const;
-    void anzeigen() const;
-    void stSekAnzeigen();
-    void naechsteFarbe();
+    IControlCenter* boundCenter() const;
+    QString senden(const QString& cmdText, double waitTime = 0, int mode = 0) const;
+    void report(const QString& text) const;
+    void showValues() const;
+    void showStSec();
+    void nextColor();
     // Runs the step and fetches the record; false when the recording ends
     // without a curve (the stop path ran or a message said why).
-    bool startStep(int& schritt);
-    void kurveZeichnen(const QList<qint32>& w, double vP, double T, double z);
-    void aufzeichnungEnde(int& schritt);
-    void linie(double x1, double y1, double x2, double y2);
-    std::optional<QList<qint32>> aufzeichnungLesen(const QString& antwort) const;
+    bool startStep(int& stepState);
+    void drawCurve(const QList<qint32>& w, double vP, double T, double z);
+    void recordingEnd(int& stepState);
+    void drawSegment(double x1, double y1, double x2, double y2);
+    std::optional<QList<qint32>> readRecording(const QString& antwort) const;
 
     ControlLoopEnv m_env;
     View m_view;

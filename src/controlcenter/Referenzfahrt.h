@@ -12,7 +12,7 @@
 
 #include <optional>
 
-namespace leitstand {
+namespace controlDesk {
 
 // The phases of the run (`Referenzphase`). Start saves what the run changes
 // and starts it; Cancel is the answer No to the question before it.
@@ -35,16 +35,16 @@ constexpr double Cancel = 8;
 // The controller values the run changes, as read before it changed them.
 // They stay until they have been written back, so that a run started again
 // after an interruption never takes the opened values for the originals.
-struct Referenzsicherung
+struct ReferenceBackup
 {
-    QString adresse;  // the unit they belong to
+    QString unitAddress;  // the unit they belong to
     QString vP, aP;   // positioning speed and acceleration, four digits each
     QString l5, l6;   // software limits minus and plus, eight digits each
 };
 
 struct Referenzfahrt
 {
-    bool fein = false;  // high-resolution run (index search, edge creep)
+    bool fine = false;  // high-resolution run (index search, edge creep)
     double Referenzschritt = 0;
     QString Schritt_plus, Schritt_minus;
     double Startposition = 0;
@@ -53,27 +53,27 @@ struct Referenzfahrt
     QString Fahrantwort;
     QString Pollantwort;
     QString Schalterzustand;
-    std::optional<Referenzsicherung> sicherung;
+    std::optional<ReferenceBackup> backup;
 };
 
-// The reply of a move with drive type `kennung` and letter `art` ("R" or
-// "A"): "[1FR!]", "[1FR?0019]" ... for `ende` "!", "?0019" ...
-QString moveEcho(const QString& kennung, QChar art, const QString& ende);
+// The reply of a move with drive type `modeId` and letter `moveKind` ("R" or
+// "A"): "[1FR!]", "[1FR?0019]" ... for `echoEnd` "!", "?0019" ...
+QString moveEcho(const QString& modeId, QChar moveKind, const QString& echoEnd);
 
 // The value digits of an accepted reply to `command`, exactly `digits` of
 // them as the controller wants them back in a write. A shorter valid value is
 // widened to `digits` (as a signed number); no reply, a rejection or anything
 // that is not hexadecimal gives nothing.
-std::optional<QString> antwortZiffern(const QString& reply, const QString& command, int digits);
+std::optional<QString> replyDigits(const QString& reply, const QString& command, int digits);
 
 // The limit-switch state of a "[0IN]" reply (characters 7 and 8): "00" both
 // open, "01" minus closed, "10" plus closed, "11" both; nothing for a missing,
 // rejected or truncated reply.
-std::optional<QString> schalterzustand(const QString& inReply);
+std::optional<QString> switchState(const QString& inReply);
 
 // The text of a found index position (in mm or revolutions) for the display
-// resolution `aufloesung`: 0.1 shows four decimals, 0.01 five, 0.001 six; any
+// resolution `resolution`: 0.1 shows four decimals, 0.01 five, 0.001 six; any
 // other resolution shows the plain number.
-QString indexText(double wert, double aufloesung, bool komma);
+QString indexText(double wert, double resolution, bool usesComma);
 
-} // namespace leitstand
+} // namespace controlDesk

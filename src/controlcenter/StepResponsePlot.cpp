@@ -9,10 +9,10 @@
 namespace {
 // A curve of a wild record may leave the picture far: keep QPainter's
 // coordinates in a sane range.
-constexpr double Grenze = 1e6;
+constexpr double PlotLimit = 1e6;
 double eng(double v)
 {
-    return std::clamp(v, -Grenze, Grenze);
+    return std::clamp(v, -PlotLimit, PlotLimit);
 }
 }  // namespace
 
@@ -30,17 +30,17 @@ QSize StepResponsePlot::sizeHint() const
     return m_layer.size();
 }
 
-void StepResponsePlot::zeichnen(const ControlLoopCore::Linie& l)
+void StepResponsePlot::zeichnen(const ControlLoopCore::PlotLine& l)
 {
     QPainter p(&m_layer);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(1.0 / 15, 1.0 / 15);
-    p.setPen(QPen(bgrColor(l.farbe), 15));
+    p.setPen(QPen(bgrColor(l.rgbColor), 15));
     p.drawLine(QPointF(eng(l.x1), eng(l.y1)), QPointF(eng(l.x2), eng(l.y2)));
     update();
 }
 
-void StepResponsePlot::loeschen()
+void StepResponsePlot::clearPlot()
 {
     m_layer.fill(Qt::transparent);
     update();
@@ -53,18 +53,18 @@ void StepResponsePlot::paintEvent(QPaintEvent*)
     p.fillRect(rect(), Qt::white);
     p.drawImage(0, 0, m_layer);
     p.scale(1.0 / 15, 1.0 / 15);
-    const auto linie = [&p](quint32 farbe, int x1, int y1, int x2, int y2) {
-        p.setPen(QPen(bgrColor(farbe), 0));
+    const auto segment = [&p](quint32 rgbColor, int x1, int y1, int x2, int y2) {
+        p.setPen(QPen(bgrColor(rgbColor), 0));
         p.drawLine(x1, y1, x2, y2);
     };
     // Speed grid every 300 twips, time grid every ten record intervals.
     for (int y = 600; y <= 5400; y += 300)
         if (y != C::YPlus && y != C::YNull && y != C::YMinus)
-            linie(0xE0E0E0, C::X0, y, C::X1, y);
+            segment(0xE0E0E0, C::X0, y, C::X1, y);
     for (int k = 0; k < 10; ++k)
-        linie(0xC0C0C0, 1050 + 550 * k, 600, 1050 + 550 * k, 5400);
-    linie(0, C::X0, C::YOben, C::X0, C::YUnten);
-    linie(0, C::X0, C::YPlus, C::X1, C::YPlus);
-    linie(0, C::X0, C::YNull, C::X1, C::YNull);
-    linie(0, C::X0, C::YMinus, C::X1, C::YMinus);
+        segment(0xC0C0C0, 1050 + 550 * k, 600, 1050 + 550 * k, 5400);
+    segment(0, C::X0, C::YTop, C::X0, C::YBottom);
+    segment(0, C::X0, C::YPlus, C::X1, C::YPlus);
+    segment(0, C::X0, C::YNull, C::X1, C::YNull);
+    segment(0, C::X0, C::YMinus, C::X1, C::YMinus);
 }

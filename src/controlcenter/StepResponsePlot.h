@@ -19,8 +19,8 @@ public:
     explicit StepResponsePlot(QWidget* parent = nullptr);
 
     // Draws into the persistent layer.
-    void zeichnen(const ControlLoopCore::Linie& linie);
-    void loeschen();
+    void zeichnen(const ControlLoopCore::PlotLine& segment);
+    void clearPlot();
     const QImage& layer() const { return m_layer; }
     QSize sizeHint() const override;
 

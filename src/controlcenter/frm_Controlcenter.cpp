@@ -13,12 +13,12 @@
 #include <QMdiSubWindow>
 #include <QTimer>
 
-using namespace leitstand;
+using namespace controlDesk;
 
 namespace {
 // One-line and enlarged result view: window heights in twips.
-constexpr int HoeheKlein = 4410;
-constexpr int HoeheGross = 11000;
+constexpr int SmallHeight = 4410;
+constexpr int LargeHeight = 11000;
 // One-line and enlarged result line, in pixels.
 constexpr QSize ResultLineSmall(411, 25);
 constexpr QSize ResultLineLarge(464, 460);
@@ -33,7 +33,7 @@ frm_Controlcenter::frm_Controlcenter(ControlCenterEnv env, QWidget* parent) : QW
     bind();
     m_core.Form_Load();
     render();
-    resize(twipsToPixels(10500), twipsToPixels(HoeheKlein));
+    resize(twipsToPixels(10500), twipsToPixels(SmallHeight));
 }
 
 frm_Controlcenter::~frm_Controlcenter()
@@ -47,7 +47,7 @@ void frm_Controlcenter::bind()
     ControlCenterCore& c = m_core;
     kit::Form& f = m_form;
     const auto stop = [this] { ui.cmd_STOPP->setFocus(Qt::OtherFocusReason); };
-    f.setDecimalComma([&c] { return c.komma(); });
+    f.setDecimalComma([&c] { return c.usesComma(); });
     f.setAfterEvent([this] { showSpecial(); });
 
     f.list("cb_adressenauswahl", c.cb_adressenauswahl, [&c] { c.cb_adressenauswahl_Click(); });
@@ -135,7 +135,7 @@ bool frm_Controlcenter::eventFilter(QObject* watched, QEvent* event)
         }
         if (!(k->modifiers() & Qt::ControlModifier) && k->key() != Qt::Key_Backspace && k->key() != Qt::Key_Delete)
             for (const QChar ch : k->text())
-                if (!kit::keyAllowed(ch, kit::Keys::Decimal, m_core.komma()))
+                if (!kit::keyAllowed(ch, kit::Keys::Decimal, m_core.usesComma()))
                     return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -145,7 +145,7 @@ void frm_Controlcenter::closeEvent(QCloseEvent* event)
 {
     // Closed from a box that a running cycle opened: the close waits
     // until the cycle has returned.
-    if (kit::deferCloseWhileBusy(this, event, m_core.imZyklus()))
+    if (kit::deferCloseWhileBusy(this, event, m_core.isInCycle()))
         return;
     if (!m_unloaded) {
         m_unloaded = true;
@@ -177,7 +177,7 @@ void frm_Controlcenter::showSpecial()
         ui.lb_Fehler->setWordWrap(false);
         QWidget* host = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
         host->resize(host->width(),
-                     std::max(twipsToPixels(big ? HoeheGross : HoeheKlein), host->minimumSizeHint().height()));
+                     std::max(twipsToPixels(big ? LargeHeight : SmallHeight), host->minimumSizeHint().height()));
     }
     if (m_shownCarriage != m_core.line_schlitten_left || m_shownCarriageColour != m_core.line_schlitten.colour ||
         m_shownMarks != m_core.sh_index_x) {
@@ -199,8 +199,8 @@ ControlCenterEnv controlCenterEnv(frm_main& main, ParamsContext& params, const C
     env.options = &main.optionFlags();
     env.registry = &main;
     env.motfaktor_berechnen = [&params] { return params.motfaktor_berechnen(); };
-    env.ueberschreiben = [&params](const QString& ident, int achse) {
-        return params.configFile().ueberschreiben(ident, achse);
+    env.ueberschreiben = [&params](const QString& ident, int axisNo) {
+        return params.configFile().ueberschreiben(ident, axisNo);
     };
     env.enableAll = [&main] { main.Enable_all(); };
     env.disableAll = [&main](int mode) { main.Disable_all(mode); };
@@ -208,7 +208,7 @@ ControlCenterEnv controlCenterEnv(frm_main& main, ParamsContext& params, const C
     env.controlLoop = [&main] { return main.controlLoopWindow(); };
     env.initWindow = tools.initWindow;
     env.existingInitWindow = tools.existingInitWindow;
-    env.entladen = [](TrackedWindow* w) {
+    env.unload = [](TrackedWindow* w) {
         if (QWidget* f = w ? w->form() : nullptr)
             f->close();
     };

@@ -16,8 +16,8 @@ frm_controlparameter::frm_controlparameter(ControlLoopEnv env, QWidget* parent)
     ui.setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     m_core.setView({this, [this] { render(); },
-                    [this](const ControlLoopCore::Linie& l) { ui.RegelPantext->zeichnen(l); },
-                    [this] { ui.RegelPantext->loeschen(); }, [this] { close(); },
+                    [this](const ControlLoopCore::PlotLine& l) { ui.RegelPantext->zeichnen(l); },
+                    [this] { ui.RegelPantext->clearPlot(); }, [this] { close(); },
                     [this] { ui.text_strecke->setFocus(Qt::OtherFocusReason); }});
     bind();
     render();
@@ -32,7 +32,7 @@ void frm_controlparameter::bind()
 {
     ControlLoopCore& c = m_core;
     kit::Form& f = m_form;
-    f.setDecimalComma([&c] { return c.komma(); });
+    f.setDecimalComma([&c] { return c.usesComma(); });
     f.caption(c.Caption);
     f.list("text_strecke", c.text_strecke);
     f.button("cmd_STOPP", c.cmd_STOPP, [&c] { c.cmd_STOPP_Click(); });
@@ -84,7 +84,7 @@ bool frm_controlparameter::eventFilter(QObject* watched, QEvent* event)
         auto* k = static_cast<QKeyEvent*>(event);
         if (!(k->modifiers() & Qt::ControlModifier) && k->key() != Qt::Key_Backspace && k->key() != Qt::Key_Delete)
             for (const QChar ch : k->text())
-                if (!kit::keyAllowed(ch, kit::Keys::Decimal, m_core.komma()))
+                if (!kit::keyAllowed(ch, kit::Keys::Decimal, m_core.usesComma()))
                     return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -32,7 +32,7 @@ struct Achsdatensatz
     double vmin = 1;                  // speed of one raw speed unit
     double amin = 1;                  // acceleration of one raw acceleration unit
 
-    static constexpr int Werte = 24;
+    static constexpr int ValueCount = 24;
 
     bool operator==(const Achsdatensatz&) const = default;
 };
@@ -40,7 +40,7 @@ struct Achsdatensatz
 // Calls `f` on the 24 fields in file order. `R` is Achsdatensatz or
 // const Achsdatensatz; `f` is called with double&, int& or QString&.
 template <class R, class F>
-void jedesFeld(R& r, F&& f)
+void everyField(R& r, F&& f)
 {
     f(r.Inkremente);
     f(r.Spannung);

@@ -2,7 +2,7 @@
 
 #include "OptionFlags.h"
 
-AchsindexFehler::AchsindexFehler(int index)
+AxisIndexError::AxisIndexError(int index)
     : std::out_of_range("axis index " + std::to_string(index) + " outside 0..30"), m_index(index)
 {
 }
@@ -24,17 +24,17 @@ void AxisParameterStore::setDefaults()
         d.Fahrart = r.Fahrart;
         r = d;
         m_st[std::size_t(a)] = StDefault;
-        m_dreh[std::size_t(a)] = 0;
+        m_rotary[std::size_t(a)] = 0;
     }
     m_index = 0;
 }
 
 int AxisParameterStore::rundungsstelle() const
 {
-    return m_flags.stelleIndex();
+    return m_flags.digitIndex();
 }
 
 void AxisParameterStore::setRundungsstelle(int position)
 {
-    m_flags.setStelleIndex(position);
+    m_flags.setDigitIndex(position);
 }

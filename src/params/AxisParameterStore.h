@@ -8,7 +8,7 @@
 // `Index` is shared by all windows (the main loop moves it to the current
 // control center's axis on every tick): set it and read within one handler.
 // The setter stores any value of 0 or more; an axis-indexed access while
-// `Index` is above 30 reads and writes nothing and throws AchsindexFehler,
+// `Index` is above 30 reads and writes nothing and throws AxisIndexError,
 // which the caller catches (`indexValid()` tells beforehand).
 //
 // Setters store what they are given and send nothing; the calculation
@@ -23,10 +23,10 @@
 
 class OptionFlags;
 
-class AchsindexFehler : public std::out_of_range
+class AxisIndexError : public std::out_of_range
 {
 public:
-    explicit AchsindexFehler(int index);
+    explicit AxisIndexError(int index);
     int index() const { return m_index; }
 
 private:
@@ -52,16 +52,16 @@ public:
     // Below 0 stores 0; anything else is stored unchanged.
     void setIndex(int index) { m_index = index < 0 ? 0 : index; }
     bool indexValid() const { return m_index >= 0 && m_index < Achsen; }
-    static bool achseGueltig(int achse) { return achse >= 0 && achse < Achsen; }
+    static bool axisValid(int axisNo) { return axisNo >= 0 && axisNo < Achsen; }
 
-    // --- properties of axis `Index` (throw AchsindexFehler) ------------------
+    // --- properties of axis `Index` (throw AxisIndexError) ------------------
     double Motfak() const { return cur().Motfak; }
     double st() const { return m_st[slot(m_index)]; }
     double vmin() const { return cur().vmin; }
     double vmax() const { return cur().vmax; }
     double amin() const { return cur().amin; }
     // The rotary flag as 0.0 or 1.0.
-    double drehantrieb() const { return m_dreh[slot(m_index)] == 1 ? 1.0 : 0.0; }
+    double drehantrieb() const { return m_rotary[slot(m_index)] == 1 ? 1.0 : 0.0; }
     int Endschalter_Plus() const { return cur().Endschalter_Plus; }
     int Endschalter_minus() const { return cur().Endschalter_minus; }
     int Index_Plus() const { return cur().Index_Plus; }
@@ -79,26 +79,26 @@ public:
     int Fahrart() const { return cur().Fahrart; }
     void setFahrart(int v) { cur().Fahrart = v; }
 
-    // --- whole records, by axis number (throw AchsindexFehler) ---------------
+    // --- whole records, by axis number (throw AxisIndexError) ---------------
     // For the parameter window, the calculation and the configuration file.
-    const Achsdatensatz& datensatz(int achse) const { return m_achsen[slot(achse)]; }
-    Achsdatensatz& datensatz(int achse) { return m_achsen[slot(achse)]; }
-    double stVon(int achse) const { return m_st[slot(achse)]; }
-    void setSt(int achse, double st) { m_st[slot(achse)] = st; }
+    const Achsdatensatz& axisRecordAt(int axisNo) const { return m_achsen[slot(axisNo)]; }
+    Achsdatensatz& axisRecordAt(int axisNo) { return m_achsen[slot(axisNo)]; }
+    double stOf(int axisNo) const { return m_st[slot(axisNo)]; }
+    void setSt(int axisNo, double st) { m_st[slot(axisNo)] = st; }
     // The rotary flag as stored (1 = rotary).
-    int drehantriebFlag(int achse) const { return m_dreh[slot(achse)]; }
-    void setDrehantrieb(int achse, int flag) { m_dreh[slot(achse)] = flag; }
+    int rotaryDriveFlag(int axisNo) const { return m_rotary[slot(axisNo)]; }
+    void setDrehantrieb(int axisNo, int flag) { m_rotary[slot(axisNo)] = flag; }
 
     // List position of the rounding digits (0 = one decimal ... 5 = six).
     int rundungsstelle() const;
     void setRundungsstelle(int position);
 
 private:
-    static std::size_t slot(int achse)
+    static std::size_t slot(int axisNo)
     {
-        if (!achseGueltig(achse))
-            throw AchsindexFehler(achse);
-        return std::size_t(achse);
+        if (!axisValid(axisNo))
+            throw AxisIndexError(axisNo);
+        return std::size_t(axisNo);
     }
     const Achsdatensatz& cur() const { return m_achsen[slot(m_index)]; }
     Achsdatensatz& cur() { return m_achsen[slot(m_index)]; }
@@ -106,6 +106,6 @@ private:
     OptionFlags& m_flags;
     std::array<Achsdatensatz, Achsen> m_achsen{};
     std::array<double, Achsen> m_st{};
-    std::array<int, Achsen> m_dreh{};
+    std::array<int, Achsen> m_rotary{};
     int m_index = 0;
 };

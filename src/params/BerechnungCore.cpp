@@ -11,7 +11,7 @@
 
 namespace {
 // The value of box n in the record; boxes 8 to 10 are results.
-double* feld(Achsdatensatz& r, int n)
+double* recordField(Achsdatensatz& r, int n)
 {
     switch (n) {
     case 0: return &r.Spannungskonstante;
@@ -44,7 +44,7 @@ BerechnungCore::BerechnungCore(ParamWindowEnv env) : m_env(std::move(env))
     cmd_KopEin[1].text = QStringLiteral("Paste");
     cmd_KopEin[1].enabled = false;
     cmd_exit.text = QStringLiteral("Exit");
-    sh_an_aus.colour = Rot;
+    sh_an_aus.colour = Red;
     text_regelP.text = QStringLiteral("7C");
     chb_Massstab_Click();  // "Encoder", "Inkr./U" (stores nothing before an axis is chosen)
     chb_drehantrieb.checked = false;
@@ -55,30 +55,30 @@ BerechnungCore::BerechnungCore(ParamWindowEnv env) : m_env(std::move(env))
     boxStates();
 }
 
-bool BerechnungCore::keineEinheit() const
+bool BerechnungCore::noUnit() const
 {
     const int i = cb_adressenauswahl.listIndex;
     return i < 0 || i >= AxisParameterStore::Achsen || (i > 0 && cb_adressenauswahl.selected().isEmpty());
 }
 
-void BerechnungCore::einheitWaehlen()
+void BerechnungCore::pickUnit()
 {
     m_env.bus->einheit_waehlen(cb_adressenauswahl.selected());
 }
 
 void BerechnungCore::motfaktor_berechnen()
 {
-    if (keineEinheit())
+    if (noUnit())
         return;
-    einheitWaehlen();
+    pickUnit();
     m_env.params->store().setIndex(cb_adressenauswahl.listIndex);
     m_env.params->motfaktor_berechnen();
 }
 
-void BerechnungCore::anzeigen(const MotorFactorDisplay& d)
+void BerechnungCore::showValues(const MotorFactorDisplay& d)
 {
     if (sb_regelkreisH.contains(d.sb_regelkreisH)) {
-        sb_regelkreisH.value = m_regelkreis = d.sb_regelkreisH;
+        sb_regelkreisH.value = m_controlLoop = d.sb_regelkreisH;
         text_regelP.text = hex2(d.sb_regelkreisH);
     }
     if (!d.lb_ST_Sec.isEmpty())
@@ -101,23 +101,23 @@ void BerechnungCore::Form_Activate()
         cb_adressenauswahl_Click();
 }
 
-void BerechnungCore::boxenZeigen()
+void BerechnungCore::showBoxes()
 {
-    const bool komma = m_env.komma();
-    Achsdatensatz& r = m_env.params->store().datensatz(cb_adressenauswahl.listIndex);
+    const bool usesComma = m_env.usesComma();
+    Achsdatensatz& r = m_env.params->store().axisRecordAt(cb_adressenauswahl.listIndex);
     for (int n : {1, 6, 2, 3, 5, 0, 4, 8, 9, 10, 7})
-        text_MFB[std::size_t(n)].text = numberText(*feld(r, n), komma);
-    text_MFB[9].text = formatMask(r.vmin, QStringLiteral("######0.000000"), komma);
+        text_MFB[std::size_t(n)].text = numberText(*recordField(r, n), usesComma);
+    text_MFB[9].text = formatMask(r.vmin, QStringLiteral("######0.000000"), usesComma);
 }
 
 void BerechnungCore::cb_adressenauswahl_Click()
 {
     if (cb_adressenauswahl.listIndex < 0)
         return;
-    if (keineEinheit()) {
+    if (noUnit()) {
         // No axis: the previous axis's data must not stand under the red
         // lamp as if they were this entry's. Nothing is stored.
-        sh_an_aus.colour = Rot;
+        sh_an_aus.colour = Red;
         for (kit::Control& box : text_MFB)
             box.text.clear();
         text_Achsenbezeichnung.text.clear();
@@ -125,19 +125,19 @@ void BerechnungCore::cb_adressenauswahl_Click()
         return;
     }
     AxisParameterStore& store = m_env.params->store();
-    const int achse = cb_adressenauswahl.listIndex;
-    store.setIndex(achse);
-    const Achsdatensatz& r = store.datensatz(achse);
+    const int axisNo = cb_adressenauswahl.listIndex;
+    store.setIndex(axisNo);
+    const Achsdatensatz& r = store.axisRecordAt(axisNo);
     ob_MotFak[0].checked = r.Motfak_manuell != 1;
     ob_MotFak[1].checked = r.Motfak_manuell == 1;
     boxStates();
     {
         // The previous unit is still selected here: the rotary box's
         // calculation waits for the one on this axis's unit below.
-        const QScopedValueRollback<bool> achswahl(m_achswahl, true);
-        kaestchenSetzen(r.Massstabsachse == 1, store.drehantriebFlag(achse) == 1);
+        const QScopedValueRollback<bool> axisChoice(m_axisChoice, true);
+        setTickBox(r.Massstabsachse == 1, store.rotaryDriveFlag(axisNo) == 1);
     }
-    boxenZeigen();
+    showBoxes();
     text_Achsenbezeichnung.text = r.Achsenbezeichnung;
     cb_ESP.checked = r.Endschalter_Plus == 1;
     cb_ESM.checked = r.Endschalter_minus == 1;
@@ -145,59 +145,59 @@ void BerechnungCore::cb_adressenauswahl_Click()
     cb_IM.checked = r.Index_Minus == 1;
     // No resolution for a motor factor of 0.
     lb_aufloesung.text =
-        r.Motfak == 0 ? QString() : formatMask(1.0 / r.Motfak * 1000.0, QStringLiteral("######0.000"), m_env.komma());
+        r.Motfak == 0 ? QString() : formatMask(1.0 / r.Motfak * 1000.0, QStringLiteral("######0.000"), m_env.usesComma());
 
-    einheitWaehlen();
-    if (m_env.senden(QStringLiteral("[0ST]")).size() == 14 || achse == 0) {
-        sh_an_aus.colour = Gruen;
+    pickUnit();
+    if (m_env.senden(QStringLiteral("[0ST]")).size() == 14 || axisNo == 0) {
+        sh_an_aus.colour = Green;
         motfaktor_berechnen();
     } else {
-        sh_an_aus.colour = Rot;
+        sh_an_aus.colour = Red;
     }
     const QString reply = m_env.senden(QStringLiteral("[1RL]"));
     text_regelP.text = reply == keine_Antwort ? QStringLiteral("7C") : reply.mid(5, 2);
     const double wert = hex_zu_wert24(text_regelP.text);
     if (sb_regelkreisH.contains(int(wert)) && !text_regelP.text.isEmpty())
-        sb_regelkreisH.value = m_regelkreis = int(wert);
+        sb_regelkreisH.value = m_controlLoop = int(wert);
 }
 
-void BerechnungCore::flagSpeichern(int Achsdatensatz::*feld, const kit::Control& box)
+void BerechnungCore::flagSave(int Achsdatensatz::*recordField, const kit::Control& box)
 {
-    if (!keineEinheit())
-        m_env.params->store().datensatz(cb_adressenauswahl.listIndex).*feld = box.checked ? 1 : 0;
+    if (!noUnit())
+        m_env.params->store().axisRecordAt(cb_adressenauswahl.listIndex).*recordField = box.checked ? 1 : 0;
 }
 
 void BerechnungCore::cb_ESP_Click()
 {
-    flagSpeichern(&Achsdatensatz::Endschalter_Plus, cb_ESP);
+    flagSave(&Achsdatensatz::Endschalter_Plus, cb_ESP);
 }
 
 void BerechnungCore::cb_ESM_Click()
 {
-    flagSpeichern(&Achsdatensatz::Endschalter_minus, cb_ESM);
+    flagSave(&Achsdatensatz::Endschalter_minus, cb_ESM);
 }
 
 void BerechnungCore::cb_IP_Click()
 {
-    flagSpeichern(&Achsdatensatz::Index_Plus, cb_IP);
+    flagSave(&Achsdatensatz::Index_Plus, cb_IP);
 }
 
 void BerechnungCore::cb_IM_Click()
 {
-    flagSpeichern(&Achsdatensatz::Index_Minus, cb_IM);
+    flagSave(&Achsdatensatz::Index_Minus, cb_IM);
 }
 
 void BerechnungCore::chb_drehantrieb_Click()
 {
-    const bool dreh = chb_drehantrieb.checked;
-    Label3.text = dreh ? QStringLiteral("counts/U") : QStringLiteral("counts/mm");
-    Label5.text = Label6.text = dreh ? QStringLiteral("U/s") : QStringLiteral("mm/s");
-    Label7.text = dreh ? QStringLiteral("U/s²") : QStringLiteral("mm/s²");
-    Label8.text = dreh ? QStringLiteral("Grad") : QStringLiteral("µm");
-    if (keineEinheit())
+    const bool isRotary = chb_drehantrieb.checked;
+    Label3.text = isRotary ? QStringLiteral("counts/U") : QStringLiteral("counts/mm");
+    Label5.text = Label6.text = isRotary ? QStringLiteral("U/s") : QStringLiteral("mm/s");
+    Label7.text = isRotary ? QStringLiteral("U/s²") : QStringLiteral("mm/s²");
+    Label8.text = isRotary ? QStringLiteral("Grad") : QStringLiteral("µm");
+    if (noUnit())
         return;
-    m_env.params->store().setDrehantrieb(cb_adressenauswahl.listIndex, dreh ? 1 : 0);
-    if (!m_achswahl)
+    m_env.params->store().setDrehantrieb(cb_adressenauswahl.listIndex, isRotary ? 1 : 0);
+    if (!m_axisChoice)
         motfaktor_berechnen();
 }
 
@@ -206,19 +206,19 @@ void BerechnungCore::chb_Massstab_Click()
     const bool an = chb_Massstab.checked;
     lb_Scale.text = an ? QStringLiteral("Scale") : QStringLiteral("Encoder");
     Label1_3.text = an ? QStringLiteral("GK [µm]") : QStringLiteral("Inkr./U");
-    if (!keineEinheit())
-        m_env.params->store().datensatz(cb_adressenauswahl.listIndex).Massstabsachse = an ? 1 : 0;
+    if (!noUnit())
+        m_env.params->store().axisRecordAt(cb_adressenauswahl.listIndex).Massstabsachse = an ? 1 : 0;
 }
 
-void BerechnungCore::kaestchenSetzen(bool massstab, bool dreh)
+void BerechnungCore::setTickBox(bool massstab, bool isRotary)
 {
     // As if the operator ticked them: their handlers run only on a change.
     if (chb_Massstab.checked != massstab) {
         chb_Massstab.checked = massstab;
         chb_Massstab_Click();
     }
-    if (chb_drehantrieb.checked != dreh) {
-        chb_drehantrieb.checked = dreh;
+    if (chb_drehantrieb.checked != isRotary) {
+        chb_drehantrieb.checked = isRotary;
         chb_drehantrieb_Click();
     }
 }
@@ -238,8 +238,8 @@ void BerechnungCore::ob_MotFak_Click(int index)
     ob_MotFak[0].checked = index == 0;
     ob_MotFak[1].checked = index == 1;
     boxStates();
-    if (!keineEinheit())
-        m_env.params->store().datensatz(cb_adressenauswahl.listIndex).Motfak_manuell = index == 1 ? 1 : 0;
+    if (!noUnit())
+        m_env.params->store().axisRecordAt(cb_adressenauswahl.listIndex).Motfak_manuell = index == 1 ? 1 : 0;
 }
 
 void BerechnungCore::text_MFB_LostFocus(int n)
@@ -249,11 +249,11 @@ void BerechnungCore::text_MFB_LostFocus(int n)
     kit::Control& box = text_MFB[std::size_t(n)];
     if (box.text.trimmed().isEmpty())
         box.text = QStringLiteral("1");
-    if (keineEinheit())
+    if (noUnit())
         return;
     double v = 0;
-    if (leseZahl(box.text, m_env.komma(), v))
-        *feld(m_env.params->store().datensatz(cb_adressenauswahl.listIndex), n) = v;
+    if (readNumber(box.text, m_env.usesComma(), v))
+        *recordField(m_env.params->store().axisRecordAt(cb_adressenauswahl.listIndex), n) = v;
 }
 
 void BerechnungCore::cmd_Berechnung_Click()
@@ -263,34 +263,34 @@ void BerechnungCore::cmd_Berechnung_Click()
 
 void BerechnungCore::sb_regelkreisH_Change()
 {
-    const int neu = sb_regelkreisH.value;
-    if (keineEinheit()) {
-        sb_regelkreisH.value = m_regelkreis;
+    const int newValue = sb_regelkreisH.value;
+    if (noUnit()) {
+        sb_regelkreisH.value = m_controlLoop;
         return;
     }
-    einheitWaehlen();
+    pickUnit();
     const QString reply = m_env.senden(QStringLiteral("[1RL]"));
     // Only a complete read gives the other three registers to write back.
     if (reply.size() != 14 || reply.at(4) != QLatin1Char('!')) {
-        sb_regelkreisH.value = m_regelkreis;
+        sb_regelkreisH.value = m_controlLoop;
         return;
     }
     const QString rest = reply.mid(7, 9);
-    text_regelP.text = hex2(neu);
+    text_regelP.text = hex2(newValue);
     QString antwort;
-    if (sh_an_aus.colour == Gruen)
+    if (sh_an_aus.colour == Green)
         antwort = m_env.senden(QStringLiteral("[1RS") + text_regelP.text + rest, 0.2, 1);
     if (antwort != QLatin1String("[1RS!]"))
         m_env.senden(QStringLiteral("[1RP") + text_regelP.text + rest);
-    m_regelkreis = neu;
+    m_controlLoop = newValue;
     motfaktor_berechnen();
 }
 
 void BerechnungCore::cmd_IM_Click()
 {
-    if (keineEinheit())
+    if (noUnit())
         return;
-    einheitWaehlen();
+    pickUnit();
     const QString ident = m_env.senden(QStringLiteral("[1iM]")).mid(5, 8);
     m_env.params->configFile().ueberschreiben(ident, cb_adressenauswahl.listIndex);
     cb_adressenauswahl_Click();
@@ -298,13 +298,13 @@ void BerechnungCore::cmd_IM_Click()
 
 void BerechnungCore::cmd_KopEin_Click(int index)
 {
-    if (keineEinheit())
+    if (noUnit())
         return;
     AxisParameterStore& store = m_env.params->store();
-    const int achse = cb_adressenauswahl.listIndex;
-    Achsdatensatz& r = store.datensatz(achse);
+    const int axisNo = cb_adressenauswahl.listIndex;
+    Achsdatensatz& r = store.axisRecordAt(axisNo);
     if (index == 0) {
-        Zwischenablage = Kopie{r.Spannung,
+        Zwischenablage = Copy{r.Spannung,
                                r.Motorkonstante,
                                r.Gear,
                                r.leadscrew,
@@ -317,13 +317,13 @@ void BerechnungCore::cmd_KopEin_Click(int index)
                                r.Motfak,
                                r.Massstabsachse,
                                r.Motfak_manuell,
-                               store.drehantriebFlag(achse)};
+                               store.rotaryDriveFlag(axisNo)};
         cmd_KopEin[1].enabled = true;
         return;
     }
     if (!Zwischenablage)
         return;
-    const Kopie& k = *Zwischenablage;
+    const Copy& k = *Zwischenablage;
     r.Spannung = k.Spannung;
     r.Motorkonstante = k.Motorkonstante;
     r.Gear = k.Gear;
@@ -337,19 +337,19 @@ void BerechnungCore::cmd_KopEin_Click(int index)
     r.Motfak = k.Motfak;
     r.Motfak_manuell = k.Motfak_manuell;
     r.Massstabsachse = k.Massstabsachse;
-    store.setDrehantrieb(achse, k.drehantrieb);
-    const bool komma = m_env.komma();
-    for (int n = 0; n < Boxen; ++n)
-        text_MFB[std::size_t(n)].text = numberText(*feld(r, n), komma);
+    store.setDrehantrieb(axisNo, k.drehantrieb);
+    const bool usesComma = m_env.usesComma();
+    for (int n = 0; n < BoxCount; ++n)
+        text_MFB[std::size_t(n)].text = numberText(*recordField(r, n), usesComma);
     ob_MotFak[0].checked = k.Motfak_manuell != 1;
     ob_MotFak[1].checked = k.Motfak_manuell == 1;
     boxStates();
-    kaestchenSetzen(k.Massstabsachse == 1, k.drehantrieb == 1);
+    setTickBox(k.Massstabsachse == 1, k.drehantrieb == 1);
 }
 
 void BerechnungCore::cmd_exit_Click()
 {
-    m_env.schliessen();
+    m_env.closeView();
 }
 
 void BerechnungCore::Button_enable()

@@ -7,7 +7,7 @@
 // from the controller loads a start configuration; Copy and Paste carry one
 // axis's motor data to another.
 //
-// The calculation's results reach the window through anzeigen(), which the
+// The calculation's results reach the window through showValues(), which the
 // calculation calls whoever started it.
 
 #include "ControlState.h"
@@ -23,16 +23,16 @@
 class BerechnungCore
 {
 public:
-    static constexpr int Boxen = 11;
-    static constexpr quint32 Gruen = ParamWindowEnv::Gruen;
-    static constexpr quint32 Rot = ParamWindowEnv::Rot;
+    static constexpr int BoxCount = 11;
+    static constexpr quint32 Green = ParamWindowEnv::Green;
+    static constexpr quint32 Red = ParamWindowEnv::Red;
     static inline const QString Caption = QStringLiteral("Motfaktor, Vmax, Vmin und amin Berechnung");
 
     explicit BerechnungCore(ParamWindowEnv env);
 
     // --- Controls -----------------------------------------------------------
     kit::ListControl cb_adressenauswahl;
-    std::array<kit::Control, Boxen> text_MFB;
+    std::array<kit::Control, BoxCount> text_MFB;
     std::array<kit::Control, 2> ob_MotFak, cmd_KopEin;
     kit::Control chb_Massstab, chb_drehantrieb, cb_ESP, cb_ESM, cb_IP, cb_IM, text_Achsenbezeichnung, text_regelP,
         sh_an_aus, lb_aufloesung, lb_ST_Sec, lb_Scale, Label1_3, Label3, Label5, Label6, Label7, Label8, cmd_Berechnung,
@@ -56,39 +56,39 @@ public:
     void cmd_KopEin_Click(int index);
     void cmd_exit_Click();
     // What closing does to the window itself: Paste is disabled again.
-    void schliessen() { cmd_KopEin[1].enabled = false; }
+    void closeView() { cmd_KopEin[1].enabled = false; }
     void Button_enable();
     void Button_Disable();
     // The decimal-comma rule of the typed numbers (for the form's key filter).
-    std::function<bool()> komma() const { return m_env.komma; }
+    std::function<bool()> usesComma() const { return m_env.usesComma; }
 
     // The display texts of a calculation.
-    void anzeigen(const MotorFactorDisplay& d);
+    void showValues(const MotorFactorDisplay& d);
 
 private:
-    bool keineEinheit() const;
+    bool noUnit() const;
     // Selects the chosen unit again before an exchange: while the window
     // was hidden, or before the main loop was held, other windows may have
     // selected theirs.
-    void einheitWaehlen();
-    void flagSpeichern(int Achsdatensatz::*feld, const kit::Control& box);
-    void kaestchenSetzen(bool massstab, bool dreh);
-    void boxenZeigen();
+    void pickUnit();
+    void flagSave(int Achsdatensatz::*recordField, const kit::Control& box);
+    void setTickBox(bool massstab, bool isRotary);
+    void showBoxes();
     void boxStates();
     void motfaktor_berechnen();
 
     ParamWindowEnv m_env;
     // What Copy took: the stored values, not the rounded box texts.
-    struct Kopie
+    struct Copy
     {
         double Spannung, Motorkonstante, Gear, leadscrew, Interpolationsfaktor, Spannungskonstante, Inkremente, vmin,
             vmax, amin, Motfak;
         int Massstabsachse, Motfak_manuell, drehantrieb;
     };
-    std::optional<Kopie> Zwischenablage;
+    std::optional<Copy> Zwischenablage;
     // The loop register as last read or written (the bar goes back to it
     // when a write cannot be made).
-    int m_regelkreis = 124;
+    int m_controlLoop = 124;
     // True while the axis choice sets the check boxes.
-    bool m_achswahl = false;
+    bool m_axisChoice = false;
 };

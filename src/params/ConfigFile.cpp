@@ -54,8 +54,8 @@ ConfigContent ConfigFile::collect() const
 {
     ConfigContent c;
     for (int a = 0; a < ConfigContent::Achsen; ++a) {
-        c.achsen[std::size_t(a)] = m_store.datensatz(a);
-        c.drehantrieb[std::size_t(a)] = m_store.drehantriebFlag(a);
+        c.axes[std::size_t(a)] = m_store.axisRecordAt(a);
+        c.drehantrieb[std::size_t(a)] = m_store.rotaryDriveFlag(a);
     }
     for (int i = 0; i < ConfigContent::InitCommands; ++i)
         c.init[std::size_t(i)] = m_init.arraybefehle_get(i);
@@ -63,8 +63,8 @@ ConfigContent ConfigFile::collect() const
         c.init2[std::size_t(i)] = m_init2.arraybefehle_get(i);
     // A flag never set (empty) is written as 0.
     for (int i = 0; i < ConfigContent::Optionen; ++i)
-        c.optionen[std::size_t(i)] = m_flags.text(i).trimmed().toInt();
-    c.rundungsstelle = m_flags.stelleIndex();
+        c.optionValues[std::size_t(i)] = m_flags.text(i).trimmed().toInt();
+    c.rundungsstelle = m_flags.digitIndex();
     return c;
 }
 
@@ -73,18 +73,18 @@ void ConfigFile::apply(const ConfigContent& c)
     // Block order of the file, so that a listener sees the same sequence of
     // changes as when the values were read one by one.
     for (int a = 0; a < ConfigContent::Achsen; ++a)
-        m_store.datensatz(a) = c.achsen[std::size_t(a)];
+        m_store.axisRecordAt(a) = c.axes[std::size_t(a)];
     for (int i = 0; i < ConfigContent::FirstInitCommands; ++i)
         m_init.arraybefehle_let(i, c.init[std::size_t(i)]);
     for (int i = 0; i < ConfigContent::Init2Commands; ++i)
         m_init2.arraybefehle_let(i, c.init2[std::size_t(i)]);
     for (int i = 0; i < ConfigContent::Optionen; ++i)
-        m_flags.setText(i, QString::number(c.optionen[std::size_t(i)]));
+        m_flags.setText(i, QString::number(c.optionValues[std::size_t(i)]));
     for (int a = 0; a < ConfigContent::Achsen; ++a)
         m_store.setDrehantrieb(a, c.drehantrieb[std::size_t(a)]);
     for (int i = ConfigContent::FirstInitCommands; i < ConfigContent::InitCommands; ++i)
         m_init.arraybefehle_let(i, c.init[std::size_t(i)]);
-    m_flags.setStelleIndex(c.rundungsstelle);
+    m_flags.setDigitIndex(c.rundungsstelle);
 }
 
 bool ConfigFile::speichern(const QString& aktion)
@@ -146,7 +146,7 @@ bool ConfigFile::ueberschreiben(const QString& aktion, int Achse)
     const QString name = startConfigurationPath(aktion);
     if (name.isEmpty())
         return false;
-    if (!AxisParameterStore::achseGueltig(Achse))
+    if (!AxisParameterStore::axisValid(Achse))
         return fail(name);
     const auto bytes = readFileBytes(name, nullptr, MaxConfigBytes);
     if (!bytes)
@@ -155,7 +155,7 @@ bool ConfigFile::ueberschreiben(const QString& aktion, int Achse)
     if (!start)
         return fail(name);
     // The file's second record and its rotary flag go to the one axis.
-    m_store.datensatz(Achse) = start->record;
+    m_store.axisRecordAt(Achse) = start->record;
     m_store.setDrehantrieb(Achse, start->drehantrieb);
     return true;
 }

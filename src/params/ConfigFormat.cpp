@@ -8,8 +8,8 @@
 std::optional<QByteArray> writeConfig(const ConfigContent& c, QString* error)
 {
     ValueFileWriter w;
-    for (const Achsdatensatz& r : c.achsen) {
-        jedesFeld(r, [&w](const auto& v) {
+    for (const Achsdatensatz& r : c.axes) {
+        everyField(r, [&w](const auto& v) {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, QString>)
                 w.writeString(v);
@@ -23,7 +23,7 @@ std::optional<QByteArray> writeConfig(const ConfigContent& c, QString* error)
         w.writeString(c.init[std::size_t(i)]);
     for (const QString& s : c.init2)
         w.writeString(s);
-    for (int f : c.optionen)
+    for (int f : c.optionValues)
         w.writeInteger(f);
     for (int d : c.drehantrieb)
         w.writeInteger(d);
@@ -44,7 +44,7 @@ namespace {
 bool readRecord(ValueFileReader& r, Achsdatensatz& rec)
 {
     bool ok = true;
-    jedesFeld(rec, [&](auto& v) {
+    everyField(rec, [&](auto& v) {
         if (!ok)
             return;
         using T = std::decay_t<decltype(v)>;
@@ -76,16 +76,16 @@ std::optional<StartConfig> parseStartConfig(const QByteArray& bytes)
     // records, both command lists' first parts and the option flags (nine in
     // the saved layout, seven in the older one).
     const int records = ConfigContent::Achsen - 2;
-    const int before = records * Achsdatensatz::Werte + ConfigContent::FirstInitCommands + ConfigContent::Init2Commands;
+    const int before = records * Achsdatensatz::ValueCount + ConfigContent::FirstInitCommands + ConfigContent::Init2Commands;
     int gap = 0;
-    if (r.count() == ConfigContent::Werte)
+    if (r.count() == ConfigContent::ValueCount)
         gap = before + ConfigContent::Optionen;
-    else if (r.count() == ConfigContent::Werte - 2)
+    else if (r.count() == ConfigContent::ValueCount - 2)
         gap = before + ConfigContent::Optionen - 2;
     else
         return std::nullopt;
     StartConfig out;
-    if (!r.skip(Achsdatensatz::Werte) || !readRecord(r, out.record))
+    if (!r.skip(Achsdatensatz::ValueCount) || !readRecord(r, out.record))
         return std::nullopt;
     // The rotary flag of the file's second axis.
     if (!r.skip(gap + 1))
@@ -106,10 +106,10 @@ std::optional<ConfigContent> parseConfig(const QByteArray& bytes, QString* error
             *error = QStringLiteral("value %1: %2").arg(r.position() + 1).arg(QLatin1String(what));
         return std::nullopt;
     };
-    if (r.count() < ConfigContent::Werte)
+    if (r.count() < ConfigContent::ValueCount)
         return fail("file too short");
 
-    for (Achsdatensatz& rec : c.achsen)
+    for (Achsdatensatz& rec : c.axes)
         if (!readRecord(r, rec))
             return fail("axis record value of the wrong type");
     auto readStrings = [&](QString* target, int n) {
@@ -125,7 +125,7 @@ std::optional<ConfigContent> parseConfig(const QByteArray& bytes, QString* error
         return fail("command expected");
     if (!readStrings(c.init2.data(), ConfigContent::Init2Commands))
         return fail("command expected");
-    for (int& f : c.optionen) {
+    for (int& f : c.optionValues) {
         const auto n = r.readInteger();
         if (!n || *n < 0 || *n > 2)
             return fail("option flag 0, 1 or 2 expected");

@@ -26,23 +26,23 @@ struct ConfigContent
     static constexpr int Init2Commands = 13;
     static constexpr int FirstInitCommands = 13;
     static constexpr int Optionen = 9;
-    static constexpr int Werte = Achsen * Achsdatensatz::Werte + FirstInitCommands + Init2Commands + Optionen +
+    static constexpr int ValueCount = Achsen * Achsdatensatz::ValueCount + FirstInitCommands + Init2Commands + Optionen +
                                  Achsen + (InitCommands - FirstInitCommands) + 1;
     // Value index (0-based) where the rotary-axis block begins.
-    static constexpr int DrehantriebStart = Achsen * Achsdatensatz::Werte + FirstInitCommands + Init2Commands + Optionen;
+    static constexpr int RotaryDriveStart = Achsen * Achsdatensatz::ValueCount + FirstInitCommands + Init2Commands + Optionen;
 
-    std::array<Achsdatensatz, Achsen> achsen{};
+    std::array<Achsdatensatz, Achsen> axes{};
     std::array<QString, InitCommands> init{};
     std::array<QString, Init2Commands> init2{};
     // Option flags as whole numbers: 0 off, 1 on, 2 greyed (counts as off).
-    std::array<int, Optionen> optionen{};
+    std::array<int, Optionen> optionValues{};
     std::array<int, Achsen> drehantrieb{};
     // 0 for one decimal ... 5 for six.
     int rundungsstelle = 5;
 
     bool operator==(const ConfigContent&) const = default;
 };
-static_assert(ConfigContent::Werte == 828);
+static_assert(ConfigContent::ValueCount == 828);
 
 // A configuration file is far smaller than this; a larger one is refused
 // before it is read.

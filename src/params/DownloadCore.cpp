@@ -10,9 +10,9 @@
 #include <cmath>
 
 namespace {
-constexpr double Grenze24 = 8388607;
+constexpr double Limit24 = 8388607;
 const QString Bitte = QStringLiteral("??");
-const QStringList Baudraten{QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
+const QStringList BaudRates{QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
                             QStringLiteral("57600"), QStringLiteral("115200")};
 
 bool isHex(const QString& text)
@@ -26,7 +26,7 @@ bool isHex(const QString& text)
     return true;
 }
 
-bool angenommen(const QString& reply)
+bool isAccepted(const QString& reply)
 {
     return reply.size() >= 6 && reply.at(4) == QLatin1Char('!');
 }
@@ -34,19 +34,19 @@ bool angenommen(const QString& reply)
 
 const std::array<DownloadCore::Zeile, DownloadCore::Zeilen>& DownloadCore::tabelle()
 {
-    using A = Art;
+    using A = RowKind;
     static const std::array<Zeile, Zeilen> t{{
         {"[1dP]", "[1DP00000000]", A::Strecke, "Different", "deltaposition", ""},
         {"[1pS]", "[1PS00000000]", A::Strecke, "Different", "trailing distance", ""},
-        {"[1vP]", "[1VP0000]", A::Geschwindigkeit, "Abs. Rel ", "v-->Abs u. Rel", ""},
-        {"[1aP]", "[1AP0000]", A::Beschleunigung, "Abs. Rel ", "a-->Abs u. Rel", ""},
-        {"[1vE]", "[1VE0000]", A::Geschwindigkeit, "Limit", "v-->Limit", ""},
-        {"[1aE]", "[1AE0000]", A::Beschleunigung, "Limit", "a-->Limit", ""},
-        {"[1vT]", "[1VT0000]", A::Geschwindigkeit, "Joystick", "v-->Joy", ""},
-        {"[1aT]", "[1AT0000]", A::Beschleunigung, "Joystick", "a-->Joy", ""},
+        {"[1vP]", "[1VP0000]", A::VelocityRow, "Abs. Rel ", "v-->Abs u. Rel", ""},
+        {"[1aP]", "[1AP0000]", A::AccelerationRow, "Abs. Rel ", "a-->Abs u. Rel", ""},
+        {"[1vE]", "[1VE0000]", A::VelocityRow, "Limit", "v-->Limit", ""},
+        {"[1aE]", "[1AE0000]", A::AccelerationRow, "Limit", "a-->Limit", ""},
+        {"[1vT]", "[1VT0000]", A::VelocityRow, "Joystick", "v-->Joy", ""},
+        {"[1aT]", "[1AT0000]", A::AccelerationRow, "Joystick", "a-->Joy", ""},
         {"[1l5]", "[1L500000000]", A::Position, "Software Limits", "software Limit -", ""},
         {"[1l6]", "[1L600000000]", A::Position, "Software Limits", "software Limit +", ""},
-        {"[1dS]", "[1DS00000000]", A::Zaehler, "Different", "superpos-delta", ""},
+        {"[1dS]", "[1DS00000000]", A::Counter, "Different", "superpos-delta", ""},
         {"[1iW]", "[1IW00000000]", A::Position, "Manuell index search", "[1IW] ", "search distance"},
         {"[1iO]", "[1IO00000000]", A::Position, "Manuell index search", "[1IO] ", "Offset"},
         {"[1iP]", "[1IP00000000]", A::Position, "Manuell index search", "[1IP] ", "position counter reset"},
@@ -70,16 +70,16 @@ DownloadCore::DownloadCore(ParamWindowEnv env) : m_env(std::move(env))
         cb_adressenauswahl.addItem(hex2(i));
     for (int i = 0; i <= 31; ++i)
         cb_Adressenwechsel.addItem(hex2(i));
-    cb_baudbr.items = Baudraten;
+    cb_baudbr.items = BaudRates;
     cb_Adressenwechsel.visible = cb_baudbr.visible = false;
     for (const Zeile& z : tabelle()) {
         Lesebefehle << QString::fromLatin1(z.lesen);
-        Schreibbefehle << QString::fromLatin1(z.schreiben);
+        Schreibbefehle << QString::fromLatin1(z.writeCommand);
     }
     for (int i = 0; i < Zeilen; ++i) {
-        const bool da = genutzt(i);
-        text_download[std::size_t(i)].visible = cb_markierung[std::size_t(i)].visible = da;
-        lb_antwort[std::size_t(i)].visible = lb_einheit[std::size_t(i)].visible = da;
+        const bool inUse = isUsed(i);
+        text_download[std::size_t(i)].visible = cb_markierung[std::size_t(i)].visible = inUse;
+        lb_antwort[std::size_t(i)].visible = lb_unit[std::size_t(i)].visible = inUse;
     }
     cb_markierung[22].visible = true;  // "Alles markieren"
     cb_markierung[22].text = QStringLiteral("Alles markieren");
@@ -93,30 +93,30 @@ DownloadCore::DownloadCore(ParamWindowEnv env) : m_env(std::move(env))
     cmd_KopEin[1].text = QStringLiteral("Paste");
     cmd_KopEin[1].enabled = false;
     cmd_exit.text = QStringLiteral("Exit");
-    sh_an_aus.colour = Rot;
+    sh_an_aus.colour = Red;
     cmd_auslesen.enabled = cmd_download.enabled = cmd_EEPROM.enabled = cmd_Kanal_EEPROM.enabled = false;
-    einheitenSetzen();
+    setUnits();
 }
 
 void DownloadCore::setBox(int i, const QString& text)
 {
     text_download[std::size_t(i)].text = text;
-    m_vorher[std::size_t(i)] = text;
+    m_previousText[std::size_t(i)] = text;
 }
 
-QString DownloadCore::kennung(const QString& text) const
+QString DownloadCore::modeId(const QString& text) const
 {
     QString out;
     for (const QChar c : text) {
         if (c.unicode() >= 0x20 && c.unicode() <= 0x7E && c != QLatin1Char('[') && c != QLatin1Char(']'))
             out += c;
-        if (out.size() == KennungLaenge)
+        if (out.size() == IdLength)
             break;
     }
     return out;
 }
 
-bool DownloadCore::keineEinheit() const
+bool DownloadCore::noUnit() const
 {
     const int i = cb_adressenauswahl.listIndex;
     return i >= AxisParameterStore::Achsen || (i > 0 && cb_adressenauswahl.selected().isEmpty());
@@ -135,38 +135,38 @@ void DownloadCore::takeSnapshot()
     m_snap.drehantrieb = int(std::lround(store.drehantrieb()));
 }
 
-void DownloadCore::einheitenSetzen()
+void DownloadCore::setUnits()
 {
-    const bool dreh = m_snap.drehantrieb == 1;
+    const bool isRotary = m_snap.drehantrieb == 1;
     for (int i = 0; i < Zeilen; ++i) {
         QString e;
-        switch (tabelle()[std::size_t(i)].art) {
-        case Art::Geschwindigkeit: e = dreh ? QStringLiteral("U/s") : QStringLiteral("mm/s"); break;
-        case Art::Beschleunigung: e = dreh ? QStringLiteral("U/s²") : QStringLiteral("mm/s²"); break;
-        case Art::Strecke:
-        case Art::Position: e = dreh ? QStringLiteral("Grad") : QStringLiteral("mm"); break;
-        case Art::Zaehler: e = QStringLiteral("counts"); break;
+        switch (tabelle()[std::size_t(i)].rowKind) {
+        case RowKind::VelocityRow: e = isRotary ? QStringLiteral("U/s") : QStringLiteral("mm/s"); break;
+        case RowKind::AccelerationRow: e = isRotary ? QStringLiteral("U/s²") : QStringLiteral("mm/s²"); break;
+        case RowKind::Strecke:
+        case RowKind::Position: e = isRotary ? QStringLiteral("Grad") : QStringLiteral("mm"); break;
+        case RowKind::Counter: e = QStringLiteral("counts"); break;
         default: break;
         }
-        lb_einheit[std::size_t(i)].text = e;
+        lb_unit[std::size_t(i)].text = e;
     }
 }
 
-std::optional<double> DownloadCore::rohZuAnzeige(int i, double roh) const
+std::optional<double> DownloadCore::rawToDisplay(int i, double rawValue) const
 {
-    double d = roh;
-    switch (tabelle()[std::size_t(i)].art) {
-    case Art::Geschwindigkeit: d = roh * m_snap.vmin; break;
-    case Art::Beschleunigung: d = roh * m_snap.amin; break;
-    case Art::Strecke:
-    case Art::Position:
+    double d = rawValue;
+    switch (tabelle()[std::size_t(i)].rowKind) {
+    case RowKind::VelocityRow: d = rawValue * m_snap.vmin; break;
+    case RowKind::AccelerationRow: d = rawValue * m_snap.amin; break;
+    case RowKind::Strecke:
+    case RowKind::Position:
         if (m_snap.Motfak == 0)
             return std::nullopt;
-        d = roh / m_snap.Motfak;
+        d = rawValue / m_snap.Motfak;
         if (m_snap.drehantrieb == 1)
             d *= 360;
         break;
-    case Art::Zaehler: break;
+    case RowKind::Counter: break;
     default: return std::nullopt;
     }
     if (!std::isfinite(d))
@@ -174,27 +174,27 @@ std::optional<double> DownloadCore::rohZuAnzeige(int i, double roh) const
     return d;
 }
 
-std::optional<double> DownloadCore::anzeigeZuRoh(int i, double anzeige) const
+std::optional<double> DownloadCore::displayToRaw(int i, double shownValue) const
 {
-    double r = anzeige;
-    switch (tabelle()[std::size_t(i)].art) {
-    case Art::Geschwindigkeit:
+    double r = shownValue;
+    switch (tabelle()[std::size_t(i)].rowKind) {
+    case RowKind::VelocityRow:
         if (m_snap.vmin == 0)
             return std::nullopt;
-        r = anzeige / m_snap.vmin;
+        r = shownValue / m_snap.vmin;
         break;
-    case Art::Beschleunigung:
+    case RowKind::AccelerationRow:
         if (m_snap.amin == 0)
             return std::nullopt;
-        r = anzeige / m_snap.amin;
+        r = shownValue / m_snap.amin;
         break;
-    case Art::Strecke:
-    case Art::Position:
-        r = anzeige * m_snap.Motfak;
+    case RowKind::Strecke:
+    case RowKind::Position:
+        r = shownValue * m_snap.Motfak;
         if (m_snap.drehantrieb == 1)
             r /= 360;
         break;
-    case Art::Zaehler: break;
+    case RowKind::Counter: break;
     default: return std::nullopt;
     }
     if (!std::isfinite(r))
@@ -202,20 +202,20 @@ std::optional<double> DownloadCore::anzeigeZuRoh(int i, double anzeige) const
     return r;
 }
 
-void DownloadCore::wert_anzeigen(int i, double roh)
+void DownloadCore::wert_anzeigen(int i, double rawValue)
 {
-    const auto d = rohZuAnzeige(i, roh);
+    const auto d = rawToDisplay(i, rawValue);
     if (!d) {
         setBox(i, {});
-        m_gezeigt[std::size_t(i)].clear();
-        m_roh[std::size_t(i)].reset();
+        m_shownText[std::size_t(i)].clear();
+        m_raw[std::size_t(i)].reset();
         return;
     }
     const QString text =
-        formatMask(*d, i <= 1 ? QStringLiteral("######0.0000") : QStringLiteral("######0.000"), m_env.komma());
+        formatMask(*d, i <= 1 ? QStringLiteral("######0.0000") : QStringLiteral("######0.000"), m_env.usesComma());
     setBox(i, text);
-    m_gezeigt[std::size_t(i)] = text;
-    m_roh[std::size_t(i)] = roh;
+    m_shownText[std::size_t(i)] = text;
+    m_raw[std::size_t(i)] = rawValue;
 }
 
 void DownloadCore::Form_Activate()
@@ -235,15 +235,15 @@ void DownloadCore::cb_adressenauswahl_Click()
         lb_antwort[std::size_t(i)].text.clear();
         setBox(i, {});
         cb_markierung[std::size_t(i)].checked = false;
-        m_gezeigt[std::size_t(i)].clear();
-        m_roh[std::size_t(i)].reset();
+        m_shownText[std::size_t(i)].clear();
+        m_raw[std::size_t(i)].reset();
     }
     const auto offline = [this] {
-        sh_an_aus.colour = Rot;
+        sh_an_aus.colour = Red;
         Button_Disable();
         cmd_exit.enabled = true;
     };
-    if (keineEinheit()) {
+    if (noUnit()) {
         offline();
         return;
     }
@@ -254,7 +254,7 @@ void DownloadCore::cb_adressenauswahl_Click()
         return;
     }
     if (m_env.senden(QStringLiteral("[0ST]"), 0.2).size() == 14) {
-        sh_an_aus.colour = Gruen;
+        sh_an_aus.colour = Green;
         Button_enable();
         cmd_auslesen_Click();
         cmd_Kanal_EEPROM.text = QStringLiteral("K-EEPROM");
@@ -267,148 +267,148 @@ void DownloadCore::cb_adressenauswahl_Click()
 void DownloadCore::cmd_auslesen_Click()
 {
     takeSnapshot();
-    einheitenSetzen();
+    setUnits();
     if (!online())
         return;
     for (int i = 0; i < Zeilen; ++i) {
-        const QString befehl = Lesebefehle.value(i);
-        if (befehl.isEmpty())
+        const QString cmdText = Lesebefehle.value(i);
+        if (cmdText.isEmpty())
             continue;
-        const QString reply = m_env.senden(befehl, 0.1);
+        const QString reply = m_env.senden(cmdText, 0.1);
         lb_antwort[std::size_t(i)].text = reply;
-        if (tabelle()[std::size_t(i)].art == Art::Text) {
-            if (!angenommen(reply) || reply.size() != 26) {
+        if (tabelle()[std::size_t(i)].rowKind == RowKind::Text) {
+            if (!isAccepted(reply) || reply.size() != 26) {
                 setBox(i, {});
                 continue;
             }
-            QString wert = reply.mid(5, KennungLaenge);
+            QString wert = reply.mid(5, IdLength);
             while (wert.endsWith(QLatin1Char(' ')))
                 wert.chop(1);
             if (!wert.isEmpty())
-                setBox(i, kennung(wert));
+                setBox(i, modeId(wert));
             continue;
         }
-        const int stellen = Schreibbefehle.value(i).size() - 5;
-        const QString daten = reply.mid(5, stellen);
-        if (!angenommen(reply) || reply.size() != stellen + 6 || daten.size() != stellen || !isHex(daten)) {
+        const int digitCount = Schreibbefehle.value(i).size() - 5;
+        const QString payload = reply.mid(5, digitCount);
+        if (!isAccepted(reply) || reply.size() != digitCount + 6 || payload.size() != digitCount || !isHex(payload)) {
             wert_anzeigen(i, std::nan(""));  // a failed read leaves the box empty
             continue;
         }
-        wert_anzeigen(i, hex_zu_wert24(daten));
+        wert_anzeigen(i, hex_zu_wert24(payload));
     }
 }
 
 void DownloadCore::text_download_Change(int i)
 {
-    if (tabelle()[std::size_t(i)].art == Art::Text)
-        text_download[std::size_t(i)].text = kennung(text_download[std::size_t(i)].text);
+    if (tabelle()[std::size_t(i)].rowKind == RowKind::Text)
+        text_download[std::size_t(i)].text = modeId(text_download[std::size_t(i)].text);
 }
 
 void DownloadCore::text_download_LostFocus(int i)
 {
     kit::Control& box = text_download[std::size_t(i)];
-    const Art art = tabelle()[std::size_t(i)].art;
-    if (art == Art::Keine)
+    const RowKind rowKind = tabelle()[std::size_t(i)].rowKind;
+    if (rowKind == RowKind::Keine)
         return;
-    if (art == Art::Text) {
-        setBox(i, kennung(box.text));
+    if (rowKind == RowKind::Text) {
+        setBox(i, modeId(box.text));
         return;
     }
     // A value as read or written stays as it is.
-    if (!box.text.isEmpty() && box.text == m_gezeigt[std::size_t(i)])
+    if (!box.text.isEmpty() && box.text == m_shownText[std::size_t(i)])
         return;
-    const bool komma = m_env.komma();
-    const double faktor = m_snap.drehantrieb == 1 ? 360.0 : 1.0;
-    std::optional<double> unten, oben;
+    const bool usesComma = m_env.usesComma();
+    const double scaleFactor = m_snap.drehantrieb == 1 ? 360.0 : 1.0;
+    std::optional<double> lowerBound, upperBound;
     double leer = 1;
-    switch (art) {
-    case Art::Geschwindigkeit:
+    switch (rowKind) {
+    case RowKind::VelocityRow:
         leer = m_snap.vmin;
-        unten = m_snap.vmin;
-        oben = m_snap.vmax;
+        lowerBound = m_snap.vmin;
+        upperBound = m_snap.vmax;
         break;
-    case Art::Beschleunigung:
+    case RowKind::AccelerationRow:
         leer = m_snap.amin;
-        unten = m_snap.amin;
-        oben = 10000;
+        lowerBound = m_snap.amin;
+        upperBound = 10000;
         break;
-    case Art::Position:
+    case RowKind::Position:
         if (m_snap.Motfak != 0) {
-            unten = -(Grenze24 - 1) / m_snap.Motfak * faktor;
-            oben = Grenze24 / m_snap.Motfak * faktor;
+            lowerBound = -(Limit24 - 1) / m_snap.Motfak * scaleFactor;
+            upperBound = Limit24 / m_snap.Motfak * scaleFactor;
         }
         break;
-    case Art::Strecke:
+    case RowKind::Strecke:
         if (m_snap.Motfak != 0)
-            oben = Grenze24 / m_snap.Motfak * faktor;
+            upperBound = Limit24 / m_snap.Motfak * scaleFactor;
         break;
-    case Art::Zaehler:
-        unten = 1;
-        oben = Grenze24;
+    case RowKind::Counter:
+        lowerBound = 1;
+        upperBound = Limit24;
         break;
     default: break;
     }
     double v = leer;
-    if (!box.text.trimmed().isEmpty() && !leseZahl(box.text, komma, v)) {
-        box.text = m_vorher[std::size_t(i)];
+    if (!box.text.trimmed().isEmpty() && !readNumber(box.text, usesComma, v)) {
+        box.text = m_previousText[std::size_t(i)];
         return;
     }
-    if (unten && v < *unten)
-        v = *unten;
-    if (oben && v > *oben)
-        v = *oben;
-    setBox(i, formatMask(v, QStringLiteral("######0.0000"), komma));
+    if (lowerBound && v < *lowerBound)
+        v = *lowerBound;
+    if (upperBound && v > *upperBound)
+        v = *upperBound;
+    setBox(i, formatMask(v, QStringLiteral("######0.0000"), usesComma));
 }
 
 void DownloadCore::cmd_download_Click()
 {
     if (!online())
         return;
-    const bool komma = m_env.komma();
+    const bool usesComma = m_env.usesComma();
     for (int i = 0; i <= 21; ++i) {
         const std::size_t s = std::size_t(i);
-        const QString vorlage = Schreibbefehle.value(i);
-        if (vorlage.isEmpty() || !cb_markierung[s].checked || !cb_markierung[s].enabled)
+        const QString commandTemplate = Schreibbefehle.value(i);
+        if (commandTemplate.isEmpty() || !cb_markierung[s].checked || !cb_markierung[s].enabled)
             continue;
-        QString daten;
-        if (vorlage.size() == 25) {
+        QString payload;
+        if (commandTemplate.size() == 25) {
             // An empty identifier is written as 20 blanks: that clears it.
-            daten = kennung(text_download[s].text).leftJustified(KennungLaenge, QLatin1Char(' '));
+            payload = modeId(text_download[s].text).leftJustified(IdLength, QLatin1Char(' '));
         } else {
             const QString t = text_download[s].text.trimmed();
             if (t.isEmpty()) {
-                lb_antwort[s].text = NichtGesendetLeer;
+                lb_antwort[s].text = NotSentEmpty;
                 continue;
             }
-            std::optional<double> roh;
-            if (t == m_gezeigt[s] && m_roh[s]) {
-                roh = m_roh[s];
+            std::optional<double> rawValue;
+            if (t == m_shownText[s] && m_raw[s]) {
+                rawValue = m_raw[s];
             } else {
-                double anzeige = 0;
-                if (!leseZahl(t, komma, anzeige)) {
-                    lb_antwort[s].text = NichtGesendetZahl;
+                double shownValue = 0;
+                if (!readNumber(t, usesComma, shownValue)) {
+                    lb_antwort[s].text = NotSentNumber;
                     continue;
                 }
-                roh = anzeigeZuRoh(i, anzeige);
+                rawValue = displayToRaw(i, shownValue);
             }
-            const int stellen = vorlage.size() - 5;
+            const int digitCount = commandTemplate.size() - 5;
             bool ok = false;
-            if (roh)
-                daten = hexN(*roh, stellen, &ok);
-            const double ganz = roh ? std::nearbyint(*roh) : 0;
-            const bool passt = ok && daten.size() == stellen &&
-                               (stellen == 4 ? ganz >= 0 : (ganz >= -(Grenze24 + 1) && ganz <= Grenze24));
+            if (rawValue)
+                payload = hexN(*rawValue, digitCount, &ok);
+            const double wholePart = rawValue ? std::nearbyint(*rawValue) : 0;
+            const bool passt = ok && payload.size() == digitCount &&
+                               (digitCount == 4 ? wholePart >= 0 : (wholePart >= -(Limit24 + 1) && wholePart <= Limit24));
             if (!passt) {
-                m_env.ui->message(FeldZuKlein + QString::fromLatin1(tabelle()[s].beschriftung).trimmed(), Caption,
+                m_env.ui->message(FieldTooSmall + QString::fromLatin1(tabelle()[s].captionText).trimmed(), Caption,
                                   MsgButtons::Ok);
                 continue;
             }
         }
-        const QString befehl = vorlage.left(4) + daten + QLatin1Char(']');
-        Schreibbefehle[i] = befehl;
-        lb_antwort[s].text = m_env.senden(befehl, 0.1);
-        if (vorlage.size() != 25)
-            wert_anzeigen(i, hex_zu_wert24(daten));
+        const QString cmdText = commandTemplate.left(4) + payload + QLatin1Char(']');
+        Schreibbefehle[i] = cmdText;
+        lb_antwort[s].text = m_env.senden(cmdText, 0.1);
+        if (commandTemplate.size() != 25)
+            wert_anzeigen(i, hex_zu_wert24(payload));
     }
 }
 
@@ -427,7 +427,7 @@ void DownloadCore::cmd_Kanal_EEPROM_Click()
     if (!online())
         return;
     cmd_Kanal_EEPROM.text = Bitte;
-    const QString t = kennung(text_download[22].text).leftJustified(KennungLaenge, QLatin1Char(' '));
+    const QString t = modeId(text_download[22].text).leftJustified(IdLength, QLatin1Char(' '));
     Schreibbefehle[22] = QStringLiteral("[0PS") + t + QLatin1Char(']');
     lb_antwort[22].text = m_env.senden(Schreibbefehle[22], 0.2);
     Button_Disable();
@@ -438,42 +438,42 @@ void DownloadCore::cmd_Kanal_EEPROM_Click()
 
 void DownloadCore::cb_Adressenwechsel_Click()
 {
-    const int neu = cb_Adressenwechsel.listIndex;
-    if (neu < 1 || !online())
+    const int newValue = cb_Adressenwechsel.listIndex;
+    if (newValue < 1 || !online())
         return;
     const QString newText = cb_Adressenwechsel.selected();
-    if (neu >= AxisParameterStore::Achsen) {
-        m_env.ui->message(NichtVergebbar, TitelAdresse, MsgButtons::Ok);
+    if (newValue >= AxisParameterStore::Achsen) {
+        m_env.ui->message(NotAssignable, AddressTitle, MsgButtons::Ok);
         return;
     }
     const int alt = cb_adressenauswahl.listIndex;
-    const QString altText = cb_adressenauswahl.selected();
+    const QString previousText = cb_adressenauswahl.selected();
     m_env.bus->einheit_waehlen(newText);
-    const bool frei = m_env.senden(QStringLiteral("[0ST]"), 0.2) == keine_Antwort;
+    const bool isFree = m_env.senden(QStringLiteral("[0ST]"), 0.2) == keine_Antwort;
     MsgResult antwort = MsgResult::No;
-    if (!frei)
-        m_env.ui->message(Vergeben, TitelAdresse, MsgButtons::Ok);
+    if (!isFree)
+        m_env.ui->message(Assign, AddressTitle, MsgButtons::Ok);
     else
-        antwort = m_env.ui->message(QStringLiteral("Wollen Sie die Achsnummer von ") + altText +
+        antwort = m_env.ui->message(QStringLiteral("Wollen Sie die Achsnummer von ") + previousText +
                                         QStringLiteral(" nach ") + newText + QStringLiteral(" vergeben?"),
-                                    TitelAdresse, MsgButtons::YesNo, MsgIcon::Question);
-    m_env.bus->einheit_waehlen(altText);
-    if (!frei || antwort != MsgResult::Yes)
+                                    AddressTitle, MsgButtons::YesNo, MsgIcon::Question);
+    m_env.bus->einheit_waehlen(previousText);
+    if (!isFree || antwort != MsgResult::Yes)
         return;
-    if (!angenommen(m_env.senden(QStringLiteral("[0CS") + newText + QLatin1Char(']'), 0.2)))
+    if (!isAccepted(m_env.senden(QStringLiteral("[0CS") + newText + QLatin1Char(']'), 0.2)))
         return;
-    m_env.arrayAchsenAe(newText, neu);
+    m_env.arrayAchsenAe(newText, newValue);
     m_env.arrayAchsenAe(QString(), alt);
-    if (neu >= cb_adressenauswahl.items.size())
+    if (newValue >= cb_adressenauswahl.items.size())
         return;
-    if (cb_adressenauswahl.items.at(neu).isEmpty())
-        cb_adressenauswahl.items[neu] = newText;
-    cb_adressenauswahl.listIndex = neu;
+    if (cb_adressenauswahl.items.at(newValue).isEmpty())
+        cb_adressenauswahl.items[newValue] = newText;
+    cb_adressenauswahl.listIndex = newValue;
     cb_adressenauswahl_Click();
-    const bool warOnline = online();
+    const bool wasOnline = online();
     Button_Disable();
     m_env.senden(QStringLiteral("[0ff00]"), 4);
-    if (warOnline)
+    if (wasOnline)
         Button_enable();
     else
         cmd_exit.enabled = true;
@@ -482,13 +482,13 @@ void DownloadCore::cb_Adressenwechsel_Click()
 void DownloadCore::cb_baudbr_Click()
 {
     const int k = cb_baudbr.listIndex;
-    if (cb_adressenauswahl.listIndex < 1 || !online() || k < 0 || k >= Baudraten.size()) {
+    if (cb_adressenauswahl.listIndex < 1 || !online() || k < 0 || k >= BaudRates.size()) {
         cb_baudbr.listIndex = -1;
         return;
     }
-    const QString frage = QStringLiteral("Wollen Sie die Baudrate ") + Baudraten.at(k) + QStringLiteral(" in Achse ") +
+    const QString questionText = QStringLiteral("Wollen Sie die Baudrate ") + BaudRates.at(k) + QStringLiteral(" in Achse ") +
                           cb_adressenauswahl.selected() + QStringLiteral(" brennen?");
-    if (m_env.ui->message(frage, TitelAdresse, MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
+    if (m_env.ui->message(questionText, AddressTitle, MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
         return;
     m_env.senden(QStringLiteral("[0B%1]").arg(k + 1), 0.2);
     m_env.senden(QStringLiteral("[0ff00]"), 4);
@@ -499,7 +499,7 @@ void DownloadCore::cb_markierung_Click(int i)
     if (i != 22)
         return;
     for (int k = 0; k <= 21; ++k)
-        if (genutzt(k))
+        if (isUsed(k))
             cb_markierung[std::size_t(k)].checked = cb_markierung[22].checked;
 }
 
@@ -513,16 +513,16 @@ void DownloadCore::cmd_KopEin_Click(int index)
     }
     for (int i = 0; i < Zeilen; ++i) {
         const QString& t = Kopierpuffer[std::size_t(i)];
-        setBox(i, tabelle()[std::size_t(i)].art == Art::Text ? kennung(t) : t);
+        setBox(i, tabelle()[std::size_t(i)].rowKind == RowKind::Text ? modeId(t) : t);
     }
 }
 
 void DownloadCore::cmd_exit_Click()
 {
-    m_env.schliessen();
+    m_env.closeView();
 }
 
-void DownloadCore::schliessen()
+void DownloadCore::closeView()
 {
     cmd_EEPROM.text = QStringLiteral("EEPROM");
     cmd_Kanal_EEPROM.text = QStringLiteral("K-EEPROM");

@@ -25,45 +25,45 @@ class DownloadCore
 {
 public:
     static constexpr int Zeilen = 23;
-    static constexpr int KennungLaenge = 20;
-    static constexpr quint32 Gruen = ParamWindowEnv::Gruen;
-    static constexpr quint32 Rot = ParamWindowEnv::Rot;
+    static constexpr int IdLength = 20;
+    static constexpr quint32 Green = ParamWindowEnv::Green;
+    static constexpr quint32 Red = ParamWindowEnv::Red;
     static inline const QString Caption = QStringLiteral("Download");
-    static inline const QString TitelAdresse = QStringLiteral("Adressenwechsel");
-    static inline const QString Vergeben = QStringLiteral("Achsennummer schon vergeben!!!!!");
-    static inline const QString NichtVergebbar = QStringLiteral("Achsennummer 1F kann nicht vergeben werden!");
-    static inline const QString FeldZuKlein =
+    static inline const QString AddressTitle = QStringLiteral("Adressenwechsel");
+    static inline const QString Assign = QStringLiteral("Achsennummer schon vergeben!!!!!");
+    static inline const QString NotAssignable = QStringLiteral("Achsennummer 1F kann nicht vergeben werden!");
+    static inline const QString FieldTooSmall =
         QStringLiteral("Der Wert passt nicht in den Befehl und wird nicht gesendet: ");
-    static inline const QString NichtGesendetLeer = QStringLiteral("nicht gesendet: leer");
-    static inline const QString NichtGesendetZahl = QStringLiteral("nicht gesendet: keine Zahl");
+    static inline const QString NotSentEmpty = QStringLiteral("nicht gesendet: leer");
+    static inline const QString NotSentNumber = QStringLiteral("nicht gesendet: keine Zahl");
 
-    enum class Art
+    enum class RowKind
     {
         Strecke,
-        Geschwindigkeit,
-        Beschleunigung,
+        VelocityRow,
+        AccelerationRow,
         Position,
-        Zaehler,
+        Counter,
         Text,
         Keine
     };
     struct Zeile
     {
         const char* lesen;
-        const char* schreiben;
-        Art art;
-        const char* rahmen;  // frame caption
-        const char* beschriftung;
-        const char* tipp;
+        const char* writeCommand;
+        RowKind rowKind;
+        const char* frameCaption;  // frame caption
+        const char* captionText;
+        const char* tooltip;
     };
     static const std::array<Zeile, Zeilen>& tabelle();
-    static bool genutzt(int i) { return tabelle()[std::size_t(i)].art != Art::Keine; }
+    static bool isUsed(int i) { return tabelle()[std::size_t(i)].rowKind != RowKind::Keine; }
 
     explicit DownloadCore(ParamWindowEnv env);
 
     // --- Controls -----------------------------------------------------------
     kit::ListControl cb_adressenauswahl, cb_Adressenwechsel, cb_baudbr;
-    std::array<kit::Control, Zeilen> text_download, cb_markierung, lb_antwort, lb_einheit;
+    std::array<kit::Control, Zeilen> text_download, cb_markierung, lb_antwort, lb_unit;
     kit::Control sh_an_aus, cmd_auslesen, cmd_download, cmd_EEPROM, cmd_Kanal_EEPROM, cmd_Achsenwechsel, cmd_baudbr,
         cmd_exit;
     std::array<kit::Control, 2> cmd_KopEin;
@@ -88,11 +88,11 @@ public:
     void cmd_exit_Click();
     // What closing does to the window itself (its exit button and the
     // second click on its menu entry).
-    void schliessen();
+    void closeView();
     void Button_enable();
     void Button_Disable();
     // The decimal-comma rule of the typed numbers (for the form's key filter).
-    std::function<bool()> komma() const { return m_env.komma; }
+    std::function<bool()> usesComma() const { return m_env.usesComma; }
 
     // --- Conversions (with the snapshot) ------------------------------------
     struct Snapshot
@@ -101,27 +101,27 @@ public:
         int drehantrieb = 0;
     };
     const Snapshot& snapshot() const { return m_snap; }
-    std::optional<double> rohZuAnzeige(int i, double roh) const;
-    std::optional<double> anzeigeZuRoh(int i, double anzeige) const;
+    std::optional<double> rawToDisplay(int i, double rawValue) const;
+    std::optional<double> displayToRaw(int i, double shownValue) const;
     // Shows a raw value in row i's box (empty when it cannot be converted).
-    void wert_anzeigen(int i, double roh);
+    void wert_anzeigen(int i, double rawValue);
     // Green lamp and a unit chosen (a refilled address list chooses none).
-    bool online() const { return sh_an_aus.colour == Gruen && cb_adressenauswahl.listIndex > 0 && !keineEinheit(); }
+    bool online() const { return sh_an_aus.colour == Green && cb_adressenauswahl.listIndex > 0 && !noUnit(); }
     void setDisplayIndex(int i) { cb_adressenauswahl.listIndex = i; }
 
 private:
     void takeSnapshot();
     void setBox(int i, const QString& text);
-    void einheitenSetzen();
-    QString kennung(const QString& text) const;
-    bool keineEinheit() const;
+    void setUnits();
+    QString modeId(const QString& text) const;
+    bool noUnit() const;
 
     ParamWindowEnv m_env;
     Snapshot m_snap;
     // The text a read or write put into a box, with its raw value.
-    std::array<QString, Zeilen> m_gezeigt;
-    std::array<std::optional<double>, Zeilen> m_roh;
+    std::array<QString, Zeilen> m_shownText;
+    std::array<std::optional<double>, Zeilen> m_raw;
     // The text a box held before the operator's edit.
-    std::array<QString, Zeilen> m_vorher;
+    std::array<QString, Zeilen> m_previousText;
     std::array<QString, 31> Kopierpuffer;
 };

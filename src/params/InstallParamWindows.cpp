@@ -14,13 +14,13 @@ ParamWindowEnv windowEnv(frm_main& frame, ParamsContext& params, const QString& 
     env.bus = &frame.core().transport();
     env.ui = &frame.core().ui();
     env.params = &params;
-    env.komma = [&frame] { return frame.komma_frage; };
+    env.usesComma = [&frame] { return frame.komma_frage; };
     env.controlCenterIndex = [&frame] {
         const IControlCenter* c = frame.currentControlCenter();
-        return c ? c->adressenIndex() : -1;
+        return c ? c->addressesIndex() : -1;
     };
     env.arrayAchsenAe = [&frame](const QString& text, int index) { frame.arrayAchsenAe(text, index); };
-    env.schliessen = [&frame, menu] { frame.toolWindowExit(menu); };
+    env.closeView = [&frame, menu] { frame.toolWindowExit(menu); };
     return env;
 }
 
@@ -38,23 +38,23 @@ void addressList(frm_main& frame, const QString& name, W* window)
 ParamWindows installParamWindows(frm_main& frame, ParamsContext& params)
 {
     ParamWindows w;
-    w.berechnung = new frm_Berechnung(windowEnv(frame, params, Menu::MGED), &frame);
-    w.berechnung->setWindowFlag(Qt::Tool);
+    w.calculation = new frm_Berechnung(windowEnv(frame, params, Menu::MGED), &frame);
+    w.calculation->setWindowFlag(Qt::Tool);
     w.download = new frm_Download(windowEnv(frame, params, Menu::Download), &frame);
     w.download->setWindowFlag(Qt::Tool);
 
-    frm_Berechnung* b = w.berechnung;
+    frm_Berechnung* b = w.calculation;
     frm_Download* d = w.download;
     frame.setToolWindow(Menu::MGED, b,
                         {[b] { b->run("frm_Berechnung Form_Activate", [b] { b->core().Form_Activate(); }); },
-                         [b] { b->run("frm_Berechnung close", [b] { b->core().schliessen(); }); }});
+                         [b] { b->run("frm_Berechnung close", [b] { b->core().closeView(); }); }});
     frame.setToolWindow(Menu::Download, d,
                         {[d] { d->run("frm_Download Form_Activate", [d] { d->core().Form_Activate(); }); },
-                         [d] { d->run("frm_Download close", [d] { d->core().schliessen(); }); }});
+                         [d] { d->run("frm_Download close", [d] { d->core().closeView(); }); }});
     addressList(frame, QStringLiteral("frm_Berechnung"), b);
     addressList(frame, QStringLiteral("frm_Download"), d);
-    params.calculator().anzeigen = [b](const MotorFactorDisplay& display) {
-        b->core().anzeigen(display);
+    params.calculator().showValues = [b](const MotorFactorDisplay& display) {
+        b->core().showValues(display);
         b->render();
     };
     return w;

@@ -13,7 +13,7 @@ class frm_main;
 
 struct ParamWindows
 {
-    frm_Berechnung* berechnung = nullptr;
+    frm_Berechnung* calculation = nullptr;
     frm_Download* download = nullptr;
 };
 

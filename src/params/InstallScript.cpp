@@ -21,10 +21,10 @@ frm_download2* installScriptWindow(frm_main& frame, ParamsContext& params)
         if (frame.CC_I == 0)
             return std::nullopt;
         if (const IControlCenter* c = frame.currentControlCenter())
-            return c->adressenIndex();
+            return c->addressesIndex();
         return std::nullopt;
     };
-    env.verlassen = [&frame] {
+    env.leaveScript = [&frame] {
         if (!frame.isUnloaded())
             frame.toolWindowExit(Menu::Download2);
     };
@@ -36,10 +36,10 @@ frm_download2* installScriptWindow(frm_main& frame, ParamsContext& params)
                              window->activateWindow();
                          },
                          [window] {
-                             window->schliessen();
+                             window->closeView();
                              window->setEnabled(false);
                          }});
     frame.setAddressListTarget(QStringLiteral("frm_download2"),
-                               [window](const QStringList& entries) { window->adressenFuellen(entries); });
+                               [window](const QStringList& entries) { window->fillAddresses(entries); });
     return window;
 }

@@ -24,15 +24,15 @@ bool silent(const QString& reply)
 }
 } // namespace
 
-std::optional<double> sampleTime(double vorteiler, double register_)
+std::optional<double> sampleTime(double prescaler, double register_)
 {
-    const double st = (vorteiler + 1) * (register_ + 1) / Taktteiler;
+    const double st = (prescaler + 1) * (register_ + 1) / ClockDivider;
     if (!usable(st))
         return std::nullopt;
     return st;
 }
 
-std::optional<DriveValues> driveValues(const Achsdatensatz& r, double st, bool motNeu)
+std::optional<DriveValues> driveValues(const Achsdatensatz& r, double st, bool newMotorFactor)
 {
     if (!usable(st))
         return std::nullopt;
@@ -54,17 +54,17 @@ std::optional<DriveValues> driveValues(const Achsdatensatz& r, double st, bool m
     const double vmaxDivisor = r.Spannungskonstante * r.Gear;
     if (!usable(vmaxDivisor))
         return std::nullopt;
-    v.vmax = r.leadscrew * r.Spannung * Geschwindigkeitsfaktor / vmaxDivisor;
+    v.vmax = r.leadscrew * r.Spannung * SpeedFactor / vmaxDivisor;
 
     // vmin and amin use the motor factor before rounding.
     v.vmin = 1.0 / (m * st);
-    if (motNeu) {
-        v.vmin = v.vmin / Feinteiler;
+    if (newMotorFactor) {
+        v.vmin = v.vmin / FineDivider;
         v.vmaxlimit = v.vmin * VmaxNew;
     } else {
-        v.vmaxlimit = v.vmin * VmaxAlt;
+        v.vmaxlimit = v.vmin * VmaxOld;
     }
-    v.amin = 1.0 / (st * st * m) / Feinteiler;
+    v.amin = 1.0 / (st * st * m) / FineDivider;
     // A lead screw of 0 (a scale axis needs none) gives a maximum speed of 0:
     // a value, not a failure.
     if (!std::isfinite(v.vmax) || !usable(v.vmin) || !usable(v.vmaxlimit) || !usable(v.amin))
@@ -73,7 +73,7 @@ std::optional<DriveValues> driveValues(const Achsdatensatz& r, double st, bool m
         v.vmax = v.vmaxlimit;
 
     // Whole counts, halves away from zero; a factor below 0.5 is no factor.
-    v.MotfakUngerundet = m;
+    v.MotorFactorUnrounded = m;
     v.Motfak = std::round(m);
     if (!usable(v.Motfak))
         return std::nullopt;
@@ -96,13 +96,13 @@ QString MotorFactorCalculator::formatSampleTime(double st, bool comma)
     return formatMask(st * 1000.0, QStringLiteral("#0.000"), comma) + QStringLiteral("ms");
 }
 
-QString MotorFactorCalculator::formatResolution(double motfak, bool rotary, bool comma)
+QString MotorFactorCalculator::formatResolution(double motorFactorValue, bool rotary, bool comma)
 {
-    double aufloesung = 1.0 / motfak * 1000.0;  // µm per count
+    double resolution = 1.0 / motorFactorValue * 1000.0;  // µm per count
     if (rotary)
-        aufloesung = aufloesung * 360.0 / 1000.0;  // degrees per count
+        resolution = resolution * 360.0 / 1000.0;  // degrees per count
     // Five decimals, a sixth only when it is not 0.
-    QString text = formatMask(aufloesung, QStringLiteral("######0.000000"), comma);
+    QString text = formatMask(resolution, QStringLiteral("######0.000000"), comma);
     if (text.endsWith(QLatin1Char('0')))
         text.chop(1);
     return text;
@@ -112,16 +112,16 @@ CalcResult MotorFactorCalculator::motfaktor_berechnen()
 {
     if (!m_store.indexValid())
         return CalcResult::IndexInvalid;
-    const int achse = m_store.Index();
-    Achsdatensatz& rec = m_store.datensatz(achse);
+    const int axisNo = m_store.Index();
+    Achsdatensatz& rec = m_store.axisRecordAt(axisNo);
 
-    double vorteiler = DefaultPrescaler;
-    if (m_flags.on(OptionFlags::MotNeu)) {
+    double prescaler = DefaultPrescaler;
+    if (m_flags.on(OptionFlags::NewMotorFactor)) {
         const QString reply = send(QStringLiteral("[1sT]"));
         if (!silent(reply))
-            vorteiler = hex_zu_wert24(reply.mid(5, 4));
+            prescaler = hex_zu_wert24(reply.mid(5, 4));
     }
-    rec.Vorteiler = vorteiler;
+    rec.Vorteiler = prescaler;
 
     if (rec.Motfak_manuell == 1)
         return CalcResult::Manuell;
@@ -130,28 +130,28 @@ CalcResult MotorFactorCalculator::motfaktor_berechnen()
     const QString registerText = reply == keine_Antwort || reply.isEmpty() ? RegisterStandard : reply.mid(5, 2);
 
     const bool comma = dezimalkomma();
-    MotorFactorDisplay anzeige;
+    MotorFactorDisplay displayData;
     auto finish = [&](CalcResult result) {
-        m_anzeige = anzeige;
-        if (anzeigen)
-            anzeigen(anzeige);
+        m_display = displayData;
+        if (showValues)
+            showValues(displayData);
         if (result == CalcResult::Fehlerhaft)
-            m_ui.message(BerechnungFehlerhaft, {}, MsgButtons::Ok);
+            m_ui.message(CalculationFailed, {}, MsgButtons::Ok);
         return result;
     };
 
     const double reg = hex_zu_wert24(registerText);
     if (registerText.isEmpty() || reg < RegisterMin || reg > RegisterMax)
         return finish(CalcResult::Fehlerhaft);
-    anzeige.sb_regelkreisH = int(reg);
+    displayData.sb_regelkreisH = int(reg);
 
-    const auto st = sampleTime(vorteiler, reg);
+    const auto st = sampleTime(prescaler, reg);
     if (!st)
         return finish(CalcResult::Fehlerhaft);
-    m_store.setSt(achse, *st);
-    anzeige.lb_ST_Sec = formatSampleTime(*st, comma);
+    m_store.setSt(axisNo, *st);
+    displayData.lb_ST_Sec = formatSampleTime(*st, comma);
 
-    const auto v = driveValues(rec, *st, m_flags.on(OptionFlags::MotNeu));
+    const auto v = driveValues(rec, *st, m_flags.on(OptionFlags::NewMotorFactor));
     if (!v)
         return finish(CalcResult::Fehlerhaft);
     rec.Motfak = v->Motfak;
@@ -160,10 +160,10 @@ CalcResult MotorFactorCalculator::motfaktor_berechnen()
     rec.vmaxlimit = v->vmaxlimit;
     rec.amin = v->amin;
 
-    anzeige.text_MFB7 = formatMask(v->Motfak, QStringLiteral("0"), comma);
-    anzeige.lb_aufloesung = formatResolution(v->Motfak, m_store.drehantriebFlag(achse) == 1, comma);
-    anzeige.text_MFB8 = formatMask(v->vmax, QStringLiteral("######0.000000"), comma);
-    anzeige.text_MFB9 = formatMask(v->vmin, QStringLiteral("######0.000000"), comma);
-    anzeige.text_MFB10 = formatMask(v->amin, QStringLiteral("######0.000000"), comma);
-    return finish(CalcResult::Berechnet);
+    displayData.text_MFB7 = formatMask(v->Motfak, QStringLiteral("0"), comma);
+    displayData.lb_aufloesung = formatResolution(v->Motfak, m_store.rotaryDriveFlag(axisNo) == 1, comma);
+    displayData.text_MFB8 = formatMask(v->vmax, QStringLiteral("######0.000000"), comma);
+    displayData.text_MFB9 = formatMask(v->vmin, QStringLiteral("######0.000000"), comma);
+    displayData.text_MFB10 = formatMask(v->amin, QStringLiteral("######0.000000"), comma);
+    return finish(CalcResult::Computed);
 }

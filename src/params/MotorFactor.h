@@ -26,17 +26,17 @@ class IUiServices;
 class OptionFlags;
 struct Achsdatensatz;
 
-inline const QString BerechnungFehlerhaft = QStringLiteral("Berechnung ist Fehlerhaft!!");
+inline const QString CalculationFailed = QStringLiteral("Berechnung ist Fehlerhaft!!");
 
 // Constants of the controller.
 namespace motorfactor {
 constexpr double DefaultPrescaler = 127;
 inline const QString RegisterStandard = QStringLiteral("7C");
-constexpr double Taktteiler = 16000000.0;
-constexpr double Geschwindigkeitsfaktor = 16.667;
-constexpr double VmaxAlt = 112;     // ceiling of vmax in units of vmin, older controller
+constexpr double ClockDivider = 16000000.0;
+constexpr double SpeedFactor = 16.667;
+constexpr double VmaxOld = 112;     // ceiling of vmax in units of vmin, older controller
 constexpr double VmaxNew = 65535;   // the same with option flag 8
-constexpr double Feinteiler = 256;  // extra divisor of vmin with flag 8; divisor of amin
+constexpr double FineDivider = 256;  // extra divisor of vmin with flag 8; divisor of amin
 constexpr int RegisterMin = 15;
 constexpr int RegisterMax = 249;
 } // namespace motorfactor
@@ -45,7 +45,7 @@ constexpr int RegisterMax = 249;
 struct DriveValues
 {
     double Motfak = 0;          // rounded, half away from zero
-    double MotfakUngerundet = 0;
+    double MotorFactorUnrounded = 0;
     double vmax = 0;
     double vmin = 0;
     double vmaxlimit = 0;
@@ -53,10 +53,10 @@ struct DriveValues
 };
 
 // Sample time from prescaler and loop register; nothing when not finite or 0.
-std::optional<double> sampleTime(double vorteiler, double register_);
+std::optional<double> sampleTime(double prescaler, double register_);
 // The drive values of a record for a sample time; nothing when a divisor is
 // 0, a result is 0 or not finite, or the motor factor rounds to 0.
-std::optional<DriveValues> driveValues(const Achsdatensatz& rec, double st, bool motNeu);
+std::optional<DriveValues> driveValues(const Achsdatensatz& rec, double st, bool newMotorFactor);
 
 // What the parameter window shows after a calculation. Empty texts (and a
 // register of -1) were not reached and leave the window's control as it is.
@@ -72,7 +72,7 @@ struct MotorFactorDisplay
 };
 
 enum class CalcResult {
-    Berechnet,       // all values stored
+    Computed,       // all values stored
     Manuell,         // typed motor factor: only the prescaler was read
     Fehlerhaft,      // the message was shown; see the header comment for what was stored
     IndexInvalid,  // `Index` outside 0..30: nothing sent, nothing stored, no message
@@ -92,13 +92,13 @@ public:
     CalcResult motfaktor_berechnen();
 
     // Called at the end of every calculation that got as far as the register
-    // (the parameter window shows the texts). Also kept in anzeige().
-    std::function<void(const MotorFactorDisplay&)> anzeigen;
-    const MotorFactorDisplay& anzeige() const { return m_anzeige; }
+    // (the parameter window shows the texts). Also kept in displayData().
+    std::function<void(const MotorFactorDisplay&)> showValues;
+    const MotorFactorDisplay& displayData() const { return m_display; }
 
     // The display texts of the results, in the locale's decimal separator.
     static QString formatSampleTime(double st, bool comma);
-    static QString formatResolution(double motfak, bool rotary, bool comma);
+    static QString formatResolution(double motorFactorValue, bool rotary, bool comma);
 
 private:
     QString send(const QString& command);
@@ -107,5 +107,5 @@ private:
     const OptionFlags& m_flags;
     IUiServices& m_ui;
     Sender m_send;
-    MotorFactorDisplay m_anzeige;
+    MotorFactorDisplay m_display;
 };

@@ -6,13 +6,13 @@
 
 #include <cmath>
 
-bool leseZahl(const QString& text, bool komma, double& value)
+bool readNumber(const QString& text, bool usesComma, double& value)
 {
     const QString t = text.trimmed();
-    if (t.isEmpty() || t.contains(komma ? QLatin1Char('.') : QLatin1Char(',')))
+    if (t.isEmpty() || t.contains(usesComma ? QLatin1Char('.') : QLatin1Char(',')))
         return false;
     QString c = t;
-    if (komma)
+    if (usesComma)
         c.replace(QLatin1Char(','), QLatin1Char('.'));
     for (const QChar ch : c)
         if (!(ch.isDigit() || ch == QLatin1Char('.') || ch == QLatin1Char('+') || ch == QLatin1Char('-')))
@@ -25,10 +25,10 @@ bool leseZahl(const QString& text, bool komma, double& value)
     return true;
 }
 
-QString numberText(double value, bool komma)
+QString numberText(double value, bool usesComma)
 {
     QString t = QString::number(value, 'g', 15);
-    if (komma)
+    if (usesComma)
         t.replace(QLatin1Char('.'), QLatin1Char(','));
     return t;
 }

@@ -14,7 +14,7 @@
 ScriptCore::ScriptCore(ScriptEnv env) : m_env(std::move(env))
 {
     for (int i = 0; i < Zeilen; ++i) {
-        lb_Befehl[i].colour = Grau;
+        lb_Befehl[i].colour = Gray;
         Befehlszeilen << QString();
     }
 }
@@ -41,27 +41,27 @@ void ScriptCore::Form_Activate()
 
 void ScriptCore::cb_adressenauswahl_Click()
 {
-    const QString adresse = cb_adressenauswahl.selected();
+    const QString unitAddress = cb_adressenauswahl.selected();
     const int index = cb_adressenauswahl.listIndex;
     if (index < 0)
         return;
-    if (adresse.isEmpty()) {
+    if (unitAddress.isEmpty()) {
         // A list position without a unit: the previous unit must not answer for it.
-        sh_an_aus.colour = Rot;
+        sh_an_aus.colour = Red;
     } else {
-        einheitWaehlen(adresse);
+        pickUnit(unitAddress);
         const QString antwort = m_env.bus->senden_empfangen(QStringLiteral("[0ST]"), 0.2);
         if (antwort.size() > 8 || index == 0) {
-            sh_an_aus.colour = Gruen;
+            sh_an_aus.colour = Green;
             AblLD.enabled = true;
             AblSP.enabled = true;
         } else {
-            sh_an_aus.colour = Rot;
+            sh_an_aus.colour = Red;
         }
     }
     for (kit::Control& l : lb_Befehl) {
         l.text.clear();
-        l.colour = Grau;
+        l.colour = Gray;
     }
 }
 
@@ -80,7 +80,7 @@ void ScriptCore::befehleaktualisieren(int Index, const QString& Befehl)
         Befehlszeilen[Index] = Befehl;
 }
 
-void ScriptCore::setZeilen(const QStringList& lines)
+void ScriptCore::setLines(const QStringList& lines)
 {
     for (int i = 0; i < Zeilen; ++i) {
         text_Befehl[i].text = lines.value(i);
@@ -99,7 +99,7 @@ void ScriptCore::Command1_Click()
 {
     for (int i = 0; i < Zeilen; ++i) {
         lb_Befehl[i].text.clear();
-        lb_Befehl[i].colour = Grau;
+        lb_Befehl[i].colour = Gray;
         text_Befehl[i].text.clear();
         befehleaktualisieren(i, QString());
     }
@@ -115,15 +115,15 @@ void ScriptCore::Check1_Click()
 
 void ScriptCore::cmd_exit_Click()
 {
-    schliessen();
-    m_env.verlassen();
+    closeView();
+    m_env.leaveScript();
 }
 
-void ScriptCore::schliessen()
+void ScriptCore::closeView()
 {
     n = 74;
     flagpollen = 0;
-    if (laeuft()) {
+    if (isRunning()) {
         m_abbruch = true;
         Check1.checked = false;
         Check1_Click();
@@ -134,7 +134,7 @@ void ScriptCore::schliessen()
 
 void ScriptCore::cmd_readout_Click()
 {
-    if (!lampeGruen())
+    if (!greenLamp())
         return;
     if (m_env.ui->message(TransformQuestion, QStringLiteral("Transform"), MsgButtons::YesNo) != MsgResult::Yes)
         return;
@@ -150,55 +150,55 @@ void ScriptCore::transformieren()
         lines << text_Befehl[i].text;
         replies << lb_Befehl[i].text;
     }
-    setZeilen(skript::transformieren(lines, replies));
+    setLines(scriptText::transformieren(lines, replies));
 }
 
 // --- Script file ---------------------------------------------------------------------
 
-void ScriptCore::meldeDatei(const QString& name)
+void ScriptCore::reportFile(const QString& name)
 {
     m_env.ui->message(QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!"));
 }
 
 bool ScriptCore::befehlssatzladen(const QString& aktion)
 {
-    QString pfad;
+    QString pathName;
     if (aktion == QLatin1String("auto")) {
-        pfad = QDir(m_env.programFolder()).filePath(AutoFile);
+        pathName = QDir(m_env.programFolder()).filePath(AutoFile);
     } else {
         FileDialogRequest r;
         r.filter = Filter;
         r.folder = m_env.programFolder();
-        pfad = m_env.ui->openFile(r);
-        if (pfad.isEmpty())
+        pathName = m_env.ui->openFile(r);
+        if (pathName.isEmpty())
             return false;  // cancelled: nothing happens
     }
-    const QString name = QFileInfo(pfad).fileName();
-    const auto bytes = readFileBytes(pfad);
+    const QString name = QFileInfo(pathName).fileName();
+    const auto bytes = readFileBytes(pathName);
     if (!bytes) {
-        meldeDatei(name);
+        reportFile(name);
         return false;
     }
     // Parsed whole before anything changes; a short file never leaves lines
     // of the previous script behind.
-    const skript::ScriptFile datei = skript::parseScriptFile(*bytes);
+    const scriptText::ScriptFile dataFile = scriptText::parseScriptFile(*bytes);
     caption = name;
     for (kit::Control& l : lb_Befehl) {
         l.text.clear();
-        l.colour = Grau;
+        l.colour = Gray;
     }
-    setZeilen(datei.lines);
+    setLines(dataFile.lines);
     m_env.comMotflag();
-    if (!datei.complete) {
-        meldeDatei(name);
+    if (!dataFile.complete) {
+        reportFile(name);
         return false;
     }
     return true;
 }
 
-QByteArray ScriptCore::dateiInhalt() const
+QByteArray ScriptCore::fileText() const
 {
-    return skript::scriptFileData(Befehlszeilen).value_or(QByteArray());
+    return scriptText::scriptFileData(Befehlszeilen).value_or(QByteArray());
 }
 
 bool ScriptCore::befehlssatzspeichern()
@@ -212,12 +212,12 @@ bool ScriptCore::befehlssatzspeichern()
             r.filter = Filter;
         }
     }
-    const QString pfad = m_env.ui->saveFile(r);
-    if (pfad.isEmpty())
+    const QString pathName = m_env.ui->saveFile(r);
+    if (pathName.isEmpty())
         return false;
-    const auto data = skript::scriptFileData(Befehlszeilen);
-    if (!data || !writeValueFile(pfad, *data)) {
-        meldeDatei(QFileInfo(pfad).fileName());
+    const auto data = scriptText::scriptFileData(Befehlszeilen);
+    if (!data || !writeValueFile(pathName, *data)) {
+        reportFile(QFileInfo(pathName).fileName());
         return false;
     }
     m_env.comMotflag();
@@ -228,51 +228,51 @@ bool ScriptCore::befehlssatzspeichern()
 
 void ScriptCore::cmd_download_Click()
 {
-    if (!lampeGruen() || laeuft())
+    if (!greenLamp() || isRunning())
         return;  // a second run while one is under way is refused
     skript_ausfuehren();
 }
 
 void ScriptCore::skript_ausfuehren()
 {
-    m_kommentar = 0;
-    m_gruppe = 0;
+    m_comment = 0;
+    m_group = 0;
     m_zeitlimit = 0;
     m_abbruch = false;
     flagpollen = 0;
-    durchgangBeginnen();
+    beginPass();
 }
 
-void ScriptCore::durchgangBeginnen()
+void ScriptCore::beginPass()
 {
     zaehler.text = QString::number(zaehler.text.toLongLong() + 1);
     n = 0;
     m_phase = Phase::Line;
 }
 
-void ScriptCore::laufBeenden()
+void ScriptCore::endRun()
 {
     m_phase = Phase::Idle;
     m_abbruch = false;
 }
 
-void ScriptCore::stoppen()
+void ScriptCore::stopScript()
 {
     Check1.checked = false;
     Check1_Click();
     n = Zeilen;
 }
 
-void ScriptCore::einheitWaehlen(const QString& adresse)
+void ScriptCore::pickUnit(const QString& unitAddress)
 {
-    m_einheit = adresse;
-    m_env.bus->einheit_waehlen(adresse);
+    m_unitAddress = unitAddress;
+    m_env.bus->einheit_waehlen(unitAddress);
 }
 
 QString ScriptCore::senden(const QString& command, double timeout)
 {
-    if (!m_einheit.isEmpty() && m_env.bus->aktiveEinheit() != m_einheit)
-        m_env.bus->einheit_waehlen(m_einheit);
+    if (!m_unitAddress.isEmpty() && m_env.bus->aktiveEinheit() != m_unitAddress)
+        m_env.bus->einheit_waehlen(m_unitAddress);
     // A closed port answers nothing at all: that is no answer, not an empty one.
     const QString antwort = m_env.bus->senden_empfangen(command, timeout, 0);
     return antwort.isEmpty() ? keine_Antwort : antwort;
@@ -287,7 +287,7 @@ double ScriptCore::nextStepIn() const
 
 void ScriptCore::runToEnd()
 {
-    while (laeuft()) {
+    while (isRunning()) {
         const double d = nextStepIn();
         if (d > 0)
             m_env.clock->sleep(d);
@@ -303,120 +303,120 @@ bool ScriptCore::step()
         if (!m_abbruch && m_env.clock->now() < m_pauseEnd)
             return true;
         m_phase = Phase::Line;
-        zeileAbschliessen(false);
-        return laeuft();
+        finishLine(false);
+        return isRunning();
     case Phase::Line: break;
     }
     if (m_abbruch) {
-        laufBeenden();
+        endRun();
         return false;
     }
     if (n < 0 || n >= Zeilen) {
-        zeileAbschliessen(false);
-        return laeuft();
+        finishLine(false);
+        return isRunning();
     }
     // A fault inside a line ends the run: the line would fail again on every
     // following step.
-    if (!kit::guarded("skript_ausfuehren", [this] { zeileAusfuehren(); }))
-        laufBeenden();
-    return laeuft();
+    if (!kit::guarded("skript_ausfuehren", [this] { runLine(); }))
+        endRun();
+    return isRunning();
 }
 
-void ScriptCore::zeileAusfuehren()
+void ScriptCore::runLine()
 {
     const int i = n;
     kit::Control& label = lb_Befehl[i];
     // The label of the line about to run starts empty, so a reply shown
     // belongs to this pass.
     label.text.clear();
-    label.colour = Grau;
+    label.colour = Gray;
     const QString t = text_Befehl[i].text;
-    if (skript::isCommentMarker(t))
-        m_kommentar ^= 1;
-    if (m_kommentar != 0) {
-        zeileAbschliessen(false);
+    if (scriptText::isCommentMarker(t))
+        m_comment ^= 1;
+    if (m_comment != 0) {
+        finishLine(false);
         return;
     }
 
-    bool bleiben = false;
+    bool stay = false;
     bool pause = false;
     if (flagpollen == 1) {
         const QString antwort = senden(QStringLiteral("[0po]"), PollTimeout);
         if (antwort == QLatin1String("[0po!]")) {
-            bleiben = true;
+            stay = true;
         } else {
             label.text = antwort;
             flagpollen = 0;
         }
     } else {
-        label.colour = Gestartet;
-        if (skript::isAddressLine(t)) {
-            einheitWaehlen(t);
-            m_gruppe = skript::opensGroup(t) ? 1 : 0;
+        label.colour = Started;
+        if (scriptText::isAddressLine(t)) {
+            pickUnit(t);
+            m_group = scriptText::opensGroup(t) ? 1 : 0;
         }
-        if (skript::isEepromStore(t)) {
+        if (scriptText::isEepromStore(t)) {
             m_zeitlimit = StoreTimeout;
         } else if (const auto ms = ValueFileReader::parseNumber(tb_wait.text)) {
             m_zeitlimit = *ms / 1000.0;
         }
-        if (skript::isMove(t)) {
-            std::optional<QString> befehl;
+        if (scriptText::isMove(t)) {
+            std::optional<QString> cmdText;
             try {
-                befehl = skript::moveCommand(t, m_env.store->Motfak());
-            } catch (const AchsindexFehler&) {
-                befehl.reset();
+                cmdText = scriptText::moveCommand(t, m_env.store->Motfak());
+            } catch (const AxisIndexError&) {
+                cmdText.reset();
             }
-            if (!befehl) {
+            if (!cmdText) {
                 // Nothing is sent: a move the line does not describe exactly
                 // must not become a move to 0.
                 label.text = keine_Antwort;
-                stoppen();
-                zeileAbschliessen(false);
+                stopScript();
+                finishLine(false);
                 return;
             }
-            label.text = senden(*befehl, m_zeitlimit);
-        } else if (skript::isRawCommand(t)) {
+            label.text = senden(*cmdText, m_zeitlimit);
+        } else if (scriptText::isRawCommand(t)) {
             label.text = senden(t, m_zeitlimit);
         }
-        if (skript::isPause(t)) {
-            m_pauseEnd = m_env.clock->now() + skript::pauseMilliseconds(t) / 1000.0;
+        if (scriptText::isPause(t)) {
+            m_pauseEnd = m_env.clock->now() + scriptText::pauseMilliseconds(t) / 1000.0;
             pause = true;
         }
         if (label.text != keine_Antwort)
-            label.colour = Grau;
-        if (skript::startsMotion(label.text)) {
+            label.colour = Gray;
+        if (scriptText::startsMotion(label.text)) {
             flagpollen = 1;
-            bleiben = true;
+            stay = true;
         }
     }
 
-    if (skript::isPositionCheck(t) && label.text != skript::PositionOk) {
+    if (scriptText::isPositionCheck(t) && label.text != scriptText::PositionOk) {
         label.text = keine_Antwort;
-        stoppen();
-    } else if (m_gruppe == 0 && (label.text == keine_Antwort || skript::isRejection(label.text))) {
-        stoppen();
+        stopScript();
+    } else if (m_group == 0 && (label.text == keine_Antwort || scriptText::isRejection(label.text))) {
+        stopScript();
     }
     if (pause && n < Zeilen && !m_abbruch) {
         m_phase = Phase::Pause;
         return;
     }
-    zeileAbschliessen(bleiben);
+    finishLine(stay);
 }
 
-void ScriptCore::zeileAbschliessen(bool bleiben)
+void ScriptCore::finishLine(bool stay)
 {
     if (m_abbruch) {
-        laufBeenden();
+        endRun();
         return;
     }
-    if (!bleiben)
+    if (!stay)
         ++n;
     if (n >= 0 && n < Zeilen)
         return;
     // The pass has ended.
     if (Check1.checked) {
-        durchgangBeginnen();
+        beginPass();
         return;
     }
-    laufBeenden();
+    endRun();
 }

@@ -37,17 +37,17 @@ struct ScriptEnv
     // while no control center is current.
     std::function<std::optional<int>()> controlCenterIndex = [] { return std::optional<int>(); };
     // The exit button: the main window hides the window and takes the bus back.
-    std::function<void()> verlassen = [] {};
+    std::function<void()> leaveScript = [] {};
 };
 
 class ScriptCore
 {
 public:
-    static constexpr int Zeilen = skript::Zeilen;
-    static constexpr quint32 Grau = 0xE0E0E0;
-    static constexpr quint32 Gestartet = 0xC0C0;  // started, not answered
-    static constexpr quint32 Gruen = 0xC000;
-    static constexpr quint32 Rot = 0xC0;
+    static constexpr int Zeilen = scriptText::Zeilen;
+    static constexpr quint32 Gray = 0xE0E0E0;
+    static constexpr quint32 Started = 0xC0C0;  // started, not answered
+    static constexpr quint32 Green = 0xC000;
+    static constexpr quint32 Red = 0xC0;
     static constexpr quint32 LoopColor = 0x8000;
     static constexpr quint32 SingleColor = 0x80;
     static constexpr double StoreTimeout = 10.0;
@@ -100,19 +100,19 @@ public:
     void cmd_exit_Click();
     // Closing the window (exit button or menu): a run ends after the exchange
     // under way and Loop is cleared; `n` becomes 74 and `flagpollen` 0.
-    void schliessen();
+    void closeView();
 
     // --- Script file -------------------------------------------------------------------
     // "auto" loads autost.dwl from the program folder, anything else asks.
     bool befehlssatzladen(const QString& aktion = {});
     bool befehlssatzspeichern();
-    QByteArray dateiInhalt() const;
+    QByteArray fileText() const;
     // Puts texts into the 78 lines (line boxes and Befehlszeilen).
-    void setZeilen(const QStringList& lines);
+    void setLines(const QStringList& lines);
 
     // --- Interpreter -------------------------------------------------------------------
-    bool lampeGruen() const { return sh_an_aus.colour == Gruen; }
-    bool laeuft() const { return m_phase != Phase::Idle; }
+    bool greenLamp() const { return sh_an_aus.colour == Green; }
+    bool isRunning() const { return m_phase != Phase::Idle; }
     // One step of a run; returns whether the run goes on.
     bool step();
     // Seconds until the next step has something to do (a pause), else 0.
@@ -128,25 +128,25 @@ private:
         Pause
     };
     void skript_ausfuehren();
-    void durchgangBeginnen();
-    void zeileAusfuehren();
-    void zeileAbschliessen(bool bleiben);
-    void stoppen();
-    void laufBeenden();
-    void einheitWaehlen(const QString& adresse);
+    void beginPass();
+    void runLine();
+    void finishLine(bool stay);
+    void stopScript();
+    void endRun();
+    void pickUnit(const QString& unitAddress);
     QString senden(const QString& command, double timeout);
     void transformieren();
-    void meldeDatei(const QString& name);
+    void reportFile(const QString& name);
 
     ScriptEnv m_env;
     // The unit this window selected last (its list or an address line).
     // Another window may select another unit between two steps; the next
     // exchange of this window selects this one again first.
-    QString m_einheit;
+    QString m_unitAddress;
     Phase m_phase = Phase::Idle;
     bool m_abbruch = false;
-    int m_kommentar = 0;
-    int m_gruppe = 0;
+    int m_comment = 0;
+    int m_group = 0;
     double m_zeitlimit = 0;
     double m_pauseEnd = 0;
 };

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-namespace skript {
+namespace scriptText {
 
 namespace {
 QChar at(const QString& s, qsizetype i)
@@ -61,9 +61,9 @@ bool isPositionCheck(const QString& line)
     return line.startsWith(QLatin1String("[7PA"));
 }
 
-std::optional<QString> moveCommand(const QString& line, double motfak)
+std::optional<QString> moveCommand(const QString& line, double motorFactorValue)
 {
-    if (!isMove(line) || !(motfak > 0) || !std::isfinite(motfak))
+    if (!isMove(line) || !(motorFactorValue > 0) || !std::isfinite(motorFactorValue))
         return std::nullopt;
     const QString number = line.mid(2);
     if (number.size() > 9)
@@ -72,7 +72,7 @@ std::optional<QString> moveCommand(const QString& line, double motfak)
     if (!v)
         return std::nullopt;
     bool ok = false;
-    const QString digits = hex8(*v * motfak / 1000.0, &ok);
+    const QString digits = hex8(*v * motorFactorValue / 1000.0, &ok);
     if (!ok)
         return std::nullopt;
     return QStringLiteral("[1") + line.left(2) + digits + QLatin1Char(']');
@@ -115,7 +115,7 @@ QStringList transformieren(const QStringList& lines, const QStringList& replies)
     QStringList out;
     for (int i = 0; i < Zeilen; ++i)
         out << lines.value(i);
-    for (int i = 0; i < ErsteSpeicherzeile; ++i) {
+    for (int i = 0; i < FirstStorageRow; ++i) {
         const QString t = lines.value(i);
         const QString r = replies.value(i);
         if (isRejection(r)) {
@@ -141,9 +141,9 @@ QStringList transformieren(const QStringList& lines, const QStringList& replies)
             out[i] = r.left(4).toUpper() + wert;
         // Every other line, writes and stores included, stays as it is.
     }
-    out[ErsteSpeicherzeile] = QStringLiteral("[0ff01]");
-    out[ErsteSpeicherzeile + 1] = QStringLiteral("[0ff00]");
-    out[ErsteSpeicherzeile + 2] = QStringLiteral("[0ff09]");
+    out[FirstStorageRow] = QStringLiteral("[0ff01]");
+    out[FirstStorageRow + 1] = QStringLiteral("[0ff00]");
+    out[FirstStorageRow + 2] = QStringLiteral("[0ff09]");
     return out;
 }
 
@@ -173,4 +173,4 @@ ScriptFile parseScriptFile(const QByteArray& bytes)
     return f;
 }
 
-}  // namespace skript
+}  // namespace scriptText

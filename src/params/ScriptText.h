@@ -12,11 +12,11 @@
 
 #include <optional>
 
-namespace skript {
+namespace scriptText {
 
 constexpr int Zeilen = 78;
 // The three store commands the transform puts at the end of a script.
-constexpr int ErsteSpeicherzeile = 75;
+constexpr int FirstStorageRow = 75;
 
 // The whole line is "#": it switches comment mode on or off.
 bool isCommentMarker(const QString& line);
@@ -37,12 +37,12 @@ bool isPause(const QString& line);
 bool isPositionCheck(const QString& line);
 inline const QString PositionOk = QStringLiteral("[7PA!00000000]");
 
-// The command of a move line: "[1MA" or "[1MR" and the counts v × motfak ÷
+// The command of a move line: "[1MA" or "[1MR" and the counts v × motorFactorValue ÷
 // 1000 as eight hexadecimal digits (two's complement when negative), v the
 // micrometres after the two letters. Nothing when the number is not a number
 // of at most nine characters, the factor is not above 0, or the counts leave
 // the signed 32-bit range.
-std::optional<QString> moveCommand(const QString& line, double motfak);
+std::optional<QString> moveCommand(const QString& line, double motorFactorValue);
 
 // Milliseconds of a pause line: the leading number of characters 3 to 7
 // (so at most 99999), 0 when there is none or it is negative.
@@ -73,4 +73,4 @@ struct ScriptFile
 };
 ScriptFile parseScriptFile(const QByteArray& bytes);
 
-}  // namespace skript
+}  // namespace scriptText

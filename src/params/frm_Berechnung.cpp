@@ -12,11 +12,11 @@
 namespace {
 struct Box
 {
-    const char* beschriftung;
-    const char* einheit;  // unit label's object name, or the fixed unit text
+    const char* captionText;
+    const char* unitLabel;  // unit label's object name, or the fixed unit text
     bool ownLabel;
 };
-constexpr Box kBoxen[BerechnungCore::Boxen] = {
+constexpr Box kBoxes[BerechnungCore::BoxCount] = {
     {"Mot.- Spg.-Konst.", "V/1000U", false},
     {"Spannung", "V", false},
     {"Gear", ": 1", false},
@@ -37,27 +37,27 @@ frm_Berechnung::frm_Berechnung(ParamWindowEnv env, QWidget* parent)
     m_ui->setupUi(this);
     auto* raster = new QGridLayout(m_ui->pBoxen);
     raster->setContentsMargins(0, 0, 0, 0);
-    for (int n = 0; n < BerechnungCore::Boxen; ++n) {
-        const Box& b = kBoxen[n];
-        QLabel* titel = n == 4 ? new QLabel(m_ui->pBoxen) : new QLabel(QString::fromUtf8(b.beschriftung), m_ui->pBoxen);
+    for (int n = 0; n < BerechnungCore::BoxCount; ++n) {
+        const Box& b = kBoxes[n];
+        QLabel* titleLabel = n == 4 ? new QLabel(m_ui->pBoxen) : new QLabel(QString::fromUtf8(b.captionText), m_ui->pBoxen);
         if (n == 4)
-            titel->setObjectName(QStringLiteral("lb_Scale"));
+            titleLabel->setObjectName(QStringLiteral("lb_Scale"));
         auto* box = new QLineEdit(m_ui->pBoxen);
         box->setObjectName(QStringLiteral("text_MFB_%1").arg(n));
-        auto* einheit = new QLabel(m_ui->pBoxen);
+        auto* unitLabel = new QLabel(m_ui->pBoxen);
         if (b.ownLabel)
-            einheit->setObjectName(QString::fromLatin1(b.einheit));
+            unitLabel->setObjectName(QString::fromLatin1(b.unitLabel));
         else
-            einheit->setText(QString::fromUtf8(b.einheit));
-        raster->addWidget(titel, n, 0);
+            unitLabel->setText(QString::fromUtf8(b.unitLabel));
+        raster->addWidget(titleLabel, n, 0);
         raster->addWidget(box, n, 1);
-        raster->addWidget(einheit, n, 2);
+        raster->addWidget(unitLabel, n, 2);
         m_form.entry(box->objectName(), m_core.text_MFB[std::size_t(n)],
                      {.keys = kit::Keys::Decimal,
                       .enter = [box] { box->setFocus(); },
                       .lostFocus = [this, n] { m_core.text_MFB_LostFocus(n); }});
     }
-    m_form.setDecimalComma(m_core.komma());
+    m_form.setDecimalComma(m_core.usesComma());
     m_form.caption(BerechnungCore::Caption);
     m_form.list(QStringLiteral("cb_adressenauswahl"), m_core.cb_adressenauswahl,
                 [this] { m_core.cb_adressenauswahl_Click(); });

@@ -17,37 +17,37 @@ frm_Download::frm_Download(ParamWindowEnv env, QWidget* parent)
     auto* raster = new QGridLayout(m_ui->pZeilen);
     raster->setContentsMargins(0, 0, 0, 0);
     raster->setVerticalSpacing(2);
-    QString letzterRahmen;
+    QString lastFrame;
     int zeile = 0;
     for (int i = 0; i < DownloadCore::Zeilen; ++i) {
         const auto& z = DownloadCore::tabelle()[std::size_t(i)];
-        if (!DownloadCore::genutzt(i))
+        if (!DownloadCore::isUsed(i))
             continue;
-        const QString rahmen = QString::fromLatin1(z.rahmen);
-        if (rahmen != letzterRahmen) {
-            auto* titel = new QLabel(QStringLiteral("<b>%1</b>").arg(rahmen), m_ui->pZeilen);
-            raster->addWidget(titel, zeile++, 0, 1, 5);
-            letzterRahmen = rahmen;
+        const QString frameCaption = QString::fromLatin1(z.frameCaption);
+        if (frameCaption != lastFrame) {
+            auto* titleLabel = new QLabel(QStringLiteral("<b>%1</b>").arg(frameCaption), m_ui->pZeilen);
+            raster->addWidget(titleLabel, zeile++, 0, 1, 5);
+            lastFrame = frameCaption;
         }
         const std::size_t s = std::size_t(i);
         // Row 22 is written only by "K-EEPROM": its caption is a plain label
         // ("Alles markieren" is its mark box).
-        QWidget* mark = i == 22 ? static_cast<QWidget*>(new QLabel(QString::fromLatin1(z.beschriftung), m_ui->pZeilen))
-                                : new QCheckBox(QString::fromLatin1(z.beschriftung), m_ui->pZeilen);
-        if (*z.tipp)
-            mark->setToolTip(QString::fromLatin1(z.tipp));
+        QWidget* mark = i == 22 ? static_cast<QWidget*>(new QLabel(QString::fromLatin1(z.captionText), m_ui->pZeilen))
+                                : new QCheckBox(QString::fromLatin1(z.captionText), m_ui->pZeilen);
+        if (*z.tooltip)
+            mark->setToolTip(QString::fromLatin1(z.tooltip));
         auto* box = new QLineEdit(m_ui->pZeilen);
         box->setObjectName(QStringLiteral("text_download_%1").arg(i));
-        box->setMaximumWidth(z.art == DownloadCore::Art::Text ? 200 : 120);
-        auto* einheit = new QLabel(m_ui->pZeilen);
-        einheit->setObjectName(QStringLiteral("lb_einheit_%1").arg(i));
-        einheit->setMinimumWidth(50);
+        box->setMaximumWidth(z.rowKind == DownloadCore::RowKind::Text ? 200 : 120);
+        auto* unitLabel = new QLabel(m_ui->pZeilen);
+        unitLabel->setObjectName(QStringLiteral("lb_einheit_%1").arg(i));
+        unitLabel->setMinimumWidth(50);
         auto* antwort = new QLabel(m_ui->pZeilen);
         antwort->setObjectName(QStringLiteral("lb_antwort_%1").arg(i));
         antwort->setMinimumWidth(220);
         raster->addWidget(mark, zeile, 0);
         raster->addWidget(box, zeile, 1);
-        raster->addWidget(einheit, zeile, 2);
+        raster->addWidget(unitLabel, zeile, 2);
         raster->addWidget(antwort, zeile, 3);
         ++zeile;
         if (i != 22) {
@@ -55,17 +55,17 @@ frm_Download::frm_Download(ParamWindowEnv env, QWidget* parent)
             m_form.button(mark->objectName(), m_core.cb_markierung[s]);
         }
         kit::EntryEvents ev;
-        ev.keys = z.art == DownloadCore::Art::Text ? kit::Keys::Any : kit::Keys::SignedDecimal;
+        ev.keys = z.rowKind == DownloadCore::RowKind::Text ? kit::Keys::Any : kit::Keys::SignedDecimal;
         ev.change = [this, i] { m_core.text_download_Change(i); };
         ev.enter = [] {};  // dropped, as every key the filter refuses
         ev.lostFocus = [this, i] { m_core.text_download_LostFocus(i); };
         m_form.entry(box->objectName(), m_core.text_download[s], ev);
-        m_form.label(einheit->objectName(), m_core.lb_einheit[s]);
+        m_form.label(unitLabel->objectName(), m_core.lb_unit[s]);
         m_form.label(antwort->objectName(), m_core.lb_antwort[s]);
     }
     raster->setColumnStretch(3, 1);
 
-    m_form.setDecimalComma(m_core.komma());
+    m_form.setDecimalComma(m_core.usesComma());
     m_form.caption(DownloadCore::Caption);
     m_form.list(QStringLiteral("cb_adressenauswahl"), m_core.cb_adressenauswahl,
                 [this] { m_core.cb_adressenauswahl_Click(); });

@@ -23,10 +23,10 @@ frm_download2::frm_download2(ScriptEnv env, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_download2>()), m_form(this)
 {
     m_ui->setupUi(this);
-    bauen();
-    binden();
-    m_schritt.setSingleShot(true);
-    connect(&m_schritt, &QTimer::timeout, this, [this] { schritt(); });
+    buildRows();
+    bindControls();
+    m_runTimer.setSingleShot(true);
+    connect(&m_runTimer, &QTimer::timeout, this, [this] { timerStep(); });
     kit::combo_hoehe(*m_ui->cb_adressenauswahl, 750);
     m_core.Form_Load();
     m_form.render();
@@ -34,7 +34,7 @@ frm_download2::frm_download2(ScriptEnv env, QWidget* parent)
 
 frm_download2::~frm_download2() = default;
 
-void frm_download2::bauen()
+void frm_download2::buildRows()
 {
     // The 78 lines, three columns of 26, each a line box and its reply label.
     auto* raster = new QGridLayout(m_ui->pZeilen);
@@ -43,10 +43,10 @@ void frm_download2::bauen()
     raster->setVerticalSpacing(1);
     for (int i = 0; i < ScriptCore::Zeilen; ++i) {
         const int zeile = i % RowsPerColumn;
-        const int spalte = (i / RowsPerColumn) * 3;
-        auto* nummer = new QLabel(QString::number(i), m_ui->pZeilen);
-        nummer->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        nummer->setMinimumWidth(18);
+        const int columnOffset = (i / RowsPerColumn) * 3;
+        auto* rowNumber = new QLabel(QString::number(i), m_ui->pZeilen);
+        rowNumber->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        rowNumber->setMinimumWidth(18);
         auto* text = new QLineEdit(m_ui->pZeilen);
         text->setObjectName(QStringLiteral("text_Befehl_%1").arg(i));
         text->setMinimumWidth(150);
@@ -56,16 +56,16 @@ void frm_download2::bauen()
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         label->setAutoFillBackground(true);
-        raster->addWidget(nummer, zeile, spalte);
-        raster->addWidget(text, zeile, spalte + 1);
-        raster->addWidget(label, zeile, spalte + 2);
+        raster->addWidget(rowNumber, zeile, columnOffset);
+        raster->addWidget(text, zeile, columnOffset + 1);
+        raster->addWidget(label, zeile, columnOffset + 2);
     }
     m_ui->AblLD->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     m_ui->AblSP->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     m_ui->cmd_exit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
 }
 
-void frm_download2::binden()
+void frm_download2::bindControls()
 {
     ScriptCore& c = m_core;
     kit::Form& f = m_form;
@@ -75,12 +75,12 @@ void frm_download2::binden()
                 {.change = [&c, i] { c.text_Befehl_Change(i); }});
         f.label(QStringLiteral("lb_Befehl_%1").arg(i), c.lb_Befehl[i]);
         f.mouseUp(QStringLiteral("lb_Befehl_%1").arg(i), [this, &c, i](int button) {
-            if (!m_beschaeftigt)
+            if (!m_isBusy)
                 m_form.handle("lb_Befehl", [&c, i, button] { c.lb_Befehl_MouseDown(i, button); });
         });
     }
     f.list(QStringLiteral("cb_adressenauswahl"), c.cb_adressenauswahl, [this, &c] {
-        if (!m_beschaeftigt)
+        if (!m_isBusy)
             c.cb_adressenauswahl_Click();
     });
     f.label(QStringLiteral("lb_adresse"), c.lb_adresse);
@@ -99,7 +99,7 @@ void frm_download2::binden()
     });
 }
 
-void frm_download2::adressenFuellen(const QStringList& entries)
+void frm_download2::fillAddresses(const QStringList& entries)
 {
     m_core.cb_adressenauswahl.clear();
     for (const QString& e : entries)
@@ -109,7 +109,7 @@ void frm_download2::adressenFuellen(const QStringList& entries)
 
 void frm_download2::cmd_download_Click()
 {
-    if (m_core.laeuft())
+    if (m_core.isRunning())
         return;
     m_core.cmd_download_Click();
     weiter();
@@ -117,33 +117,33 @@ void frm_download2::cmd_download_Click()
 
 void frm_download2::weiter()
 {
-    if (m_core.laeuft())
-        m_schritt.start(int(std::min(m_core.nextStepIn(), 0.05) * 1000.0));
+    if (m_core.isRunning())
+        m_runTimer.start(int(std::min(m_core.nextStepIn(), 0.05) * 1000.0));
 }
 
-void frm_download2::schritt()
+void frm_download2::timerStep()
 {
     // A modal box inside a step runs a nested event loop: the step that is
     // already running finishes first.
-    if (m_beschaeftigt) {
-        m_schritt.start(10);
+    if (m_isBusy) {
+        m_runTimer.start(10);
         return;
     }
     {
-        const QScopedValueRollback<bool> busy(m_beschaeftigt, true);
+        const QScopedValueRollback<bool> busy(m_isBusy, true);
         kit::guarded("frm_download2 step", [this] { m_core.step(); });
     }
     m_form.render();
     weiter();
 }
 
-void frm_download2::schliessen()
+void frm_download2::closeView()
 {
-    kit::guarded("frm_download2 close", [this] { m_core.schliessen(); });
+    kit::guarded("frm_download2 close", [this] { m_core.closeView(); });
     m_form.render();
     // A pause ends at once; the run ends on its next step.
-    if (m_core.laeuft())
-        m_schritt.start(0);
+    if (m_core.isRunning())
+        m_runTimer.start(0);
 }
 
 void frm_download2::changeEvent(QEvent* event)
@@ -157,7 +157,7 @@ void frm_download2::changeEvent(QEvent* event)
         m_dialogActive = m_dialogActive || QApplication::activeModalWidget() != nullptr;
         return;
     }
-    if (std::exchange(m_dialogActive, false) || m_beschaeftigt || m_core.laeuft() || !isVisible())
+    if (std::exchange(m_dialogActive, false) || m_isBusy || m_core.isRunning() || !isVisible())
         return;
     m_form.handle("frm_download2 Form_Activate", [this] { m_core.Form_Activate(); });
 }

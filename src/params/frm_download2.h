@@ -26,26 +26,26 @@ public:
     void render() { m_form.render(); }
     // The closing steps (exit button or the menu's second click): a run ends
     // after the exchange under way.
-    void schliessen();
+    void closeView();
     // The address list filled by the axis search: the entries, none chosen.
-    void adressenFuellen(const QStringList& entries);
+    void fillAddresses(const QStringList& entries);
 
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void bauen();
-    void binden();
+    void buildRows();
+    void bindControls();
     void cmd_download_Click();
-    void schritt();
+    void timerStep();
     void weiter();
 
     ScriptCore m_core;
     std::unique_ptr<Ui::frm_download2> m_ui;
     kit::Form m_form;
-    QTimer m_schritt;
-    bool m_beschaeftigt = false;
+    QTimer m_runTimer;
+    bool m_isBusy = false;
     // A modal box of ours took the activation: its return is no new activation.
     bool m_dialogActive = false;
 };

@@ -26,37 +26,37 @@
 #endif
 #endif
 
-namespace bahndatei {
+namespace pathFile {
 
 namespace {
 
 // The fields of a text file as its reader takes them one by one.
-QStringList felder(const QByteArray& inhalt)
+QStringList fields(const QByteArray& fileBytes)
 {
-    const QString t = QString::fromLatin1(inhalt);
+    const QString t = QString::fromLatin1(fileBytes);
     QStringList out;
     const qsizetype n = t.size();
     qsizetype p = 0;
-    const auto ende = [&t](qsizetype q) {
+    const auto fieldEnd = [&t](qsizetype q) {
         const QChar c = t.at(q);
         return c == QLatin1Char(',') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
     };
     while (p < n) {
         while (p < n && (t.at(p) == QLatin1Char(' ') || t.at(p) == QLatin1Char('\t')))
             ++p;
-        QString feld;
+        QString fieldText;
         if (p < n && t.at(p) == QLatin1Char('"')) {
-            const qsizetype anfang = ++p;
+            const qsizetype fieldStart = ++p;
             while (p < n && t.at(p) != QLatin1Char('"'))
                 ++p;
-            feld = t.mid(anfang, p - anfang);
-            while (p < n && !ende(p))
+            fieldText = t.mid(fieldStart, p - fieldStart);
+            while (p < n && !fieldEnd(p))
                 ++p;
         } else {
-            const qsizetype anfang = p;
-            while (p < n && !ende(p))
+            const qsizetype fieldStart = p;
+            while (p < n && !fieldEnd(p))
                 ++p;
-            feld = t.mid(anfang, p - anfang).trimmed();
+            fieldText = t.mid(fieldStart, p - fieldStart).trimmed();
         }
         if (p < n && t.at(p) == QLatin1Char(',')) {
             ++p;
@@ -67,17 +67,17 @@ QStringList felder(const QByteArray& inhalt)
         } else if (p < n) {
             ++p;
         }
-        out << feld;
+        out << fieldText;
     }
     return out;
 }
 
 // The number after the first "=" (or at the start): sign, digits, "." point.
-std::optional<double> wert(const QString& feld)
+std::optional<double> wert(const QString& fieldText)
 {
-    static const QRegularExpression zahl(QStringLiteral("^\\s*([+-]?(\\d+(\\.\\d*)?|\\.\\d+))"));
-    const qsizetype gleich = feld.indexOf(QLatin1Char('='));
-    const auto m = zahl.match(gleich < 0 ? feld : feld.mid(gleich + 1));
+    static const QRegularExpression numberPattern(QStringLiteral("^\\s*([+-]?(\\d+(\\.\\d*)?|\\.\\d+))"));
+    const qsizetype equalsAt = fieldText.indexOf(QLatin1Char('='));
+    const auto m = numberPattern.match(equalsAt < 0 ? fieldText : fieldText.mid(equalsAt + 1));
     if (!m.hasMatch())
         return std::nullopt;
     bool ok = false;
@@ -87,9 +87,9 @@ std::optional<double> wert(const QString& feld)
 }
 
 // A field that is no coordinate at all: no "=" and no number (a header).
-bool isHeading(const QString& feld)
+bool isHeading(const QString& fieldText)
 {
-    return !feld.contains(QLatin1Char('=')) && !wert(feld);
+    return !fieldText.contains(QLatin1Char('=')) && !wert(fieldText);
 }
 
 // One cell of the reader's output: not valid when it breaks the form; no
@@ -100,7 +100,7 @@ struct ReaderCell
     std::optional<double> number;
 };
 
-ReaderCell readCell(const QByteArray& text, bool komma)
+ReaderCell readCell(const QByteArray& text, bool usesComma)
 {
     if (text == "-")
         return {true, std::nullopt};
@@ -132,7 +132,7 @@ ReaderCell readCell(const QByteArray& text, bool komma)
                 return {};
         }
         const QString decoded = QString::fromUtf8(QByteArray::fromHex(body));
-        return {true, leitstand::zahlLesen(decoded, komma)};
+        return {true, controlDesk::readNumberField(decoded, usesComma)};
     }
     return {};
 }
@@ -151,11 +151,11 @@ QString mmText(double mm)
     if (!coordinateAllowed(mm))
         return QString();
     // nearbyint rounds halves to the even neighbour.
-    const double tausendstel = std::nearbyint(mm * 1000.0);
-    const qint64 k = qint64(tausendstel);
-    const qint64 betrag = k < 0 ? -k : k;
-    QString t = QString::number(betrag / 1000);
-    QString rest = QStringLiteral("%1").arg(betrag % 1000, 3, 10, QLatin1Char('0'));
+    const double thousandths = std::nearbyint(mm * 1000.0);
+    const qint64 k = qint64(thousandths);
+    const qint64 magnitude = k < 0 ? -k : k;
+    QString t = QString::number(magnitude / 1000);
+    QString rest = QStringLiteral("%1").arg(magnitude % 1000, 3, 10, QLatin1Char('0'));
     while (rest.endsWith(QLatin1Char('0')))
         rest.chop(1);
     if (!rest.isEmpty())
@@ -163,7 +163,7 @@ QString mmText(double mm)
     return k < 0 ? QLatin1Char('-') + t : t;
 }
 
-QByteArray schreiben(const std::vector<QPointF>& mm)
+QByteArray toFileBytes(const std::vector<QPointF>& mm)
 {
     QByteArray out;
     for (std::size_t n = 0; n < mm.size(); ++n) {
@@ -174,10 +174,10 @@ QByteArray schreiben(const std::vector<QPointF>& mm)
     return out;
 }
 
-std::vector<QPointF> readText(const QByteArray& inhalt)
+std::vector<QPointF> readText(const QByteArray& fileBytes)
 {
-    const QStringList f = felder(inhalt);
-    std::vector<QPointF> punkte;
+    const QStringList f = fields(fileBytes);
+    std::vector<QPointF> pointList;
     for (qsizetype k = 0; k / 2 < MaxTextPoints && k + 1 < f.size(); k += 2) {
         if (f.at(k).isEmpty())
             break;
@@ -185,13 +185,13 @@ std::vector<QPointF> readText(const QByteArray& inhalt)
         if (x && y) {
             if (!coordinateAllowed(*x) || !coordinateAllowed(*y))
                 return {};
-            punkte.emplace_back(*x, *y);
+            pointList.emplace_back(*x, *y);
         } else if (!isHeading(f.at(k)) || !isHeading(f.at(k + 1))) {
             // "X0001=" or "X0001=abc": a point without its number.
             return {};
         }
     }
-    return punkte;
+    return pointList;
 }
 
 QString WorkbookReader::defaultProgram()
@@ -199,7 +199,7 @@ QString WorkbookReader::defaultProgram()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/kelvane-xlsread");
 }
 
-std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, bool komma)
+std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, bool usesComma)
 {
     if (!output.endsWith('\n'))
         return std::nullopt;
@@ -219,7 +219,7 @@ std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, 
         const qsizetype tab = line.indexOf('\t');
         if (tab < 0)
             return std::nullopt;
-        const ReaderCell x = readCell(line.first(tab), komma), y = readCell(line.sliced(tab + 1), komma);
+        const ReaderCell x = readCell(line.first(tab), usesComma), y = readCell(line.sliced(tab + 1), usesComma);
         if (!x.valid || !y.valid)
             return std::nullopt;
         if (!x.number || !y.number)
@@ -231,11 +231,11 @@ std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, 
     return points;
 }
 
-std::optional<std::vector<QPointF>> lesenArbeitsmappe(const QString& pfad, bool komma, const WorkbookReader& reader)
+std::optional<std::vector<QPointF>> readWorkbook(const QString& pathName, bool usesComma, const WorkbookReader& reader)
 {
     QProcess process;
     process.setProgram(reader.program.isEmpty() ? WorkbookReader::defaultProgram() : reader.program);
-    process.setArguments({pfad});
+    process.setArguments({pathName});
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     const qint64 memory = reader.maxMemoryBytes;
@@ -276,7 +276,7 @@ std::optional<std::vector<QPointF>> lesenArbeitsmappe(const QString& pfad, bool 
     if (output.size() > reader.maxOutputBytes || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0)
         return std::nullopt;
-    return parseReaderOutput(output, komma);
+    return parseReaderOutput(output, usesComma);
 }
 
-}  // namespace bahndatei
+}  // namespace pathFile

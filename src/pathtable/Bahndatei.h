@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-namespace bahndatei {
+namespace pathFile {
 
 // At most this many points are read from a text file.
 constexpr int MaxTextPoints = 500;
@@ -29,7 +29,7 @@ bool coordinateAllowed(double mm);
 // the shortest form with ".".
 QString mmText(double mm);
 // The file's bytes for these points (lines end CR LF).
-QByteArray schreiben(const std::vector<QPointF>& mm);
+QByteArray toFileBytes(const std::vector<QPointF>& mm);
 // The points of a text file: fields are quoted texts, or unquoted texts up
 // to a comma or the line end; each pair of fields is one point, its number
 // taken after the first "="; an empty field where an X is due ends the file.
@@ -37,7 +37,7 @@ QByteArray schreiben(const std::vector<QPointF>& mm);
 // skipped, as is an X without its Y at the end. A pair with a field that
 // holds no number otherwise, or a coordinate that is not allowed, refuses the
 // whole file: the result is empty then.
-std::vector<QPointF> readText(const QByteArray& inhalt);
+std::vector<QPointF> readText(const QByteArray& fileBytes);
 
 // How workbooks are read: by kelvane-xlsread in a process of its own, since
 // the workbook library is not safe on hostile files. A crash, a time-out, a
@@ -56,12 +56,12 @@ struct WorkbookReader
 };
 // The points of the reader's output (WorkbookOutput.h): one per row with two
 // numbers, other rows skipped; text cells read as numbers in the locale's
-// format (`komma`: decimal comma). Nothing when the output is malformed or a
+// format (`usesComma`: decimal comma). Nothing when the output is malformed or a
 // coordinate is not allowed.
-std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, bool komma);
+std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, bool usesComma);
 // The points of a workbook's first sheet; nothing when the file is no
 // workbook that can be read.
-std::optional<std::vector<QPointF>> lesenArbeitsmappe(const QString& pfad, bool komma,
+std::optional<std::vector<QPointF>> readWorkbook(const QString& pathName, bool usesComma,
                                                       const WorkbookReader& reader = {});
 
-}  // namespace bahndatei
+}  // namespace pathFile

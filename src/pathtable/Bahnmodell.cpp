@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-void Bahn::leeren()
+void Bahn::clearPath()
 {
     std::fill(bahnX.begin(), bahnX.end(), 0.0);
     std::fill(bahnY.begin(), bahnY.end(), 0.0);
@@ -11,7 +11,7 @@ void Bahn::leeren()
     strichzahl = 0;
 }
 
-bool Bahn::anfuegen(double x, double y)
+bool Bahn::appendPoint(double x, double y)
 {
     if (punktzahl >= bahn::MaxPoints)
         return false;
@@ -21,13 +21,13 @@ bool Bahn::anfuegen(double x, double y)
     return true;
 }
 
-std::optional<Bahnskala> Bahnskala::aus(double links, double rechts, double oben, double unten, double W, double H)
+std::optional<Bahnskala> Bahnskala::aus(double links, double rightEdge, double upperBound, double lowerBound, double W, double H)
 {
     Bahnskala s;
-    s.skalaX = (rechts - links) / W;
+    s.skalaX = (rightEdge - links) / W;
     s.randX = links;
-    s.skalaY = (unten - oben) / H;
-    s.randY = oben;
+    s.skalaY = (lowerBound - upperBound) / H;
+    s.randY = upperBound;
     const bool gut = std::isfinite(s.skalaX) && std::isfinite(s.skalaY) && std::isfinite(s.randX) &&
                      std::isfinite(s.randY) && s.skalaX != 0 && s.skalaY != 0;
     if (!gut)
@@ -35,26 +35,26 @@ std::optional<Bahnskala> Bahnskala::aus(double links, double rechts, double oben
     return s;
 }
 
-Verdichtung bahn_verdichten(const Bahn& alt, double delta_mm, double mm_je_einheit)
+Thinning bahn_verdichten(const Bahn& alt, double delta_mm, double mm_per_unit)
 {
-    Verdichtung v;
-    if (!std::isfinite(delta_mm) || delta_mm <= 0 || !std::isfinite(mm_je_einheit))
+    Thinning v;
+    if (!std::isfinite(delta_mm) || delta_mm <= 0 || !std::isfinite(mm_per_unit))
         return v;
-    Bahn& neu = v.bahn;
-    neu.strichzahl = alt.strichzahl;
-    std::vector<int> neueAnfaenge;
+    Bahn& newPath = v.bahn;
+    newPath.strichzahl = alt.strichzahl;
+    std::vector<int> newStarts;
     int j = 1;
-    int zusaetzlich = 0, behalten = 0;
-    int strich = 1;
-    const auto setze = [&neu, &j](double x, double y) {
+    int addedCount = 0, keptCount = 0;
+    int strokeIndex = 1;
+    const auto setPoint = [&newPath, &j](double x, double y) {
         if (j > bahn::MaxPoints)
             return false;
-        neu.bahnX[std::size_t(j)] = x;
-        neu.bahnY[std::size_t(j)] = y;
+        newPath.bahnX[std::size_t(j)] = x;
+        newPath.bahnY[std::size_t(j)] = y;
         return true;
     };
-    const auto strichZaehlen = [&]() {
-        const int n = zusaetzlich + behalten;
+    const auto countTicks = [&]() {
+        const int n = addedCount + keptCount;
         if (n > bahn::MaxTablePoints)
             return false;
         v.zaehler.push_back(n);
@@ -62,30 +62,30 @@ Verdichtung bahn_verdichten(const Bahn& alt, double delta_mm, double mm_je_einhe
     };
     for (int i = 1; i < alt.punktzahl; ++i) {
         const double x = alt.bahnX[std::size_t(i)], y = alt.bahnY[std::size_t(i)];
-        if (alt.anfang(strich) == i) {
+        if (alt.strokeStart(strokeIndex) == i) {
             // The last point of a stroke: no segment leads on from it.
-            if (!setze(x, y))
+            if (!setPoint(x, y))
                 return v;
-            neueAnfaenge.push_back(j);
+            newStarts.push_back(j);
             ++j;
-            if (!strichZaehlen())
+            if (!countTicks())
                 return v;
-            zusaetzlich = behalten = 0;
-            ++strich;
+            addedCount = keptCount = 0;
+            ++strokeIndex;
             continue;
         }
-        if (!setze(x, y))
+        if (!setPoint(x, y))
             return v;
         ++j;
-        ++behalten;
+        ++keptCount;
         const double x2 = alt.bahnX[std::size_t(i + 1)], y2 = alt.bahnY[std::size_t(i + 1)];
-        const double L = mm_je_einheit * std::hypot(x - x2, y - y2);
+        const double L = mm_per_unit * std::hypot(x - x2, y - y2);
         for (int m = 1; m * delta_mm + 0.2 * delta_mm < L; ++m) {
             const double s = m * delta_mm / L;
-            if (!setze(x + (x2 - x) * s, y + (y2 - y) * s))
+            if (!setPoint(x + (x2 - x) * s, y + (y2 - y) * s))
                 return v;
             ++j;
-            ++zusaetzlich;
+            ++addedCount;
         }
     }
     if (alt.punktzahl < 1) {
@@ -93,12 +93,12 @@ Verdichtung bahn_verdichten(const Bahn& alt, double delta_mm, double mm_je_einhe
         v.ok = true;
         return v;
     }
-    if (!setze(alt.bahnX[std::size_t(alt.punktzahl)], alt.bahnY[std::size_t(alt.punktzahl)]) || !strichZaehlen())
+    if (!setPoint(alt.bahnX[std::size_t(alt.punktzahl)], alt.bahnY[std::size_t(alt.punktzahl)]) || !countTicks())
         return v;
-    neu.punktzahl = j;
-    neu.strichanfang = alt.strichanfang;
+    newPath.punktzahl = j;
+    newPath.strichanfang = alt.strichanfang;
     for (int k = 1; k < bahn::MaxStrokes; ++k)
-        neu.strichanfang[std::size_t(k)] = k <= int(neueAnfaenge.size()) ? neueAnfaenge[std::size_t(k - 1)] : 0;
+        newPath.strichanfang[std::size_t(k)] = k <= int(newStarts.size()) ? newStarts[std::size_t(k - 1)] : 0;
     v.ok = true;
     return v;
 }

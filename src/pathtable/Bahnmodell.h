@@ -26,11 +26,11 @@ struct Bahn
     int strichzahl = 0;
 
     // strichanfang[k], or -1 for a k outside the table (no point matches it).
-    int anfang(int k) const { return k >= 0 && k < bahn::MaxStrokes ? strichanfang[std::size_t(k)] : -1; }
+    int strokeStart(int k) const { return k >= 0 && k < bahn::MaxStrokes ? strichanfang[std::size_t(k)] : -1; }
     // No points and no strokes.
-    void leeren();
+    void clearPath();
     // Appends a point; false when the path is full.
-    bool anfuegen(double x, double y);
+    bool appendPoint(double x, double y);
 };
 
 // Millimetres per drawing-box unit and millimetres at the left and top edge.
@@ -40,11 +40,11 @@ struct Bahnskala
 
     // From the edge values in mm (left, right, top, bottom) and the size of
     // the drawing box; nothing when a scale would be zero or not finite.
-    static std::optional<Bahnskala> aus(double links, double rechts, double oben, double unten, double W, double H);
+    static std::optional<Bahnskala> aus(double links, double rightEdge, double upperBound, double lowerBound, double W, double H);
     double mmX(double x) const { return x * skalaX + randX; }
     double mmY(double y) const { return y * skalaY + randY; }
-    double einheitX(double mm) const { return (mm - randX) / skalaX; }
-    double einheitY(double mm) const { return (mm - randY) / skalaY; }
+    double unitX(double mm) const { return (mm - randX) / skalaX; }
+    double unitY(double mm) const { return (mm - randY) / skalaY; }
 };
 
 // The result of a resampling. On success `bahn` is the resampled path and
@@ -52,7 +52,7 @@ struct Bahnskala
 // over the table's 500 entries, a spacing that is not a positive number or a
 // result beyond the path's room is refused: `ok` false, `zaehler` holds the
 // counts of the strokes finished before the refusal.
-struct Verdichtung
+struct Thinning
 {
     bool ok = false;
     Bahn bahn;
@@ -62,5 +62,5 @@ struct Verdichtung
 // Inserts points along every segment every `delta_mm` from its start, as long
 // as the inserted point stays more than 0.2 × delta_mm before the segment's
 // end; every point of the path is kept, so a resampled path stays as it is.
-// `mm_je_einheit` turns drawing-box distances into millimetres.
-Verdichtung bahn_verdichten(const Bahn& bahn, double delta_mm, double mm_je_einheit);
+// `mm_per_unit` turns drawing-box distances into millimetres.
+Thinning bahn_verdichten(const Bahn& bahn, double delta_mm, double mm_per_unit);

@@ -9,14 +9,14 @@
 #include <cmath>
 
 namespace {
-const QString Einheit1 = QStringLiteral("01");
-const QString Einheit2 = QStringLiteral("02");
+const QString Unit1 = QStringLiteral("01");
+const QString Unit2 = QStringLiteral("02");
 // Where the clear command puts the marker labels.
-constexpr double MarkerLinks = 2640;
+constexpr double MarkerLeft = 2640;
 constexpr double MarkerTop = 8430;
 
 template <class F>
-void ergaenzen(std::function<F>& hook, std::function<F> standard)
+void fillIn(std::function<F>& hook, std::function<F> standard)
 {
     if (!hook)
         hook = std::move(standard);
@@ -27,11 +27,11 @@ TablettEnv TablettEnv::completed() const
 {
     TablettEnv e = *this;
     const TablettEnv standard;
-    ergaenzen(e.komma, standard.komma);
-    ergaenzen(e.programFolder, standard.programFolder);
-    ergaenzen(e.releaseMainLoop, standard.releaseMainLoop);
-    ergaenzen(e.hideWindow, standard.hideWindow);
-    ergaenzen(e.textWidth, standard.textWidth);
+    fillIn(e.usesComma, standard.usesComma);
+    fillIn(e.programFolder, standard.programFolder);
+    fillIn(e.releaseMainLoop, standard.releaseMainLoop);
+    fillIn(e.hideWindow, standard.hideWindow);
+    fillIn(e.textWidth, standard.textWidth);
     return e;
 }
 
@@ -41,14 +41,14 @@ TablettCore::TablettCore(TablettEnv env) : m_env(env.completed())
         c->items = ZoomSteps;
         c->text = QStringLiteral("1");
     }
-    lb_punkte_pos.fill(QPointF(MarkerLinks, MarkerTop));
+    lb_punkte_pos.fill(QPointF(MarkerLeft, MarkerTop));
 }
 
 TablettCore::~TablettCore() = default;
 
-QString TablettCore::maske(double v) const
+QString TablettCore::formatValue(double v) const
 {
-    return formatMask(v, QStringLiteral("##0.0000"), komma());
+    return formatMask(v, QStringLiteral("##0.0000"), usesComma());
 }
 
 void TablettCore::setZeichenflaeche(double width, double height)
@@ -64,32 +64,32 @@ void TablettCore::setZeichenflaeche(double width, double height)
 void TablettCore::Form_Load()
 {
     Tag = QStringLiteral("1");
-    m_geladen = true;
+    m_loaded = true;
     // A millimetre as long on X as on Y.
-    const double seiten = double(float(m_W) / float(m_H));
-    if (auto v = zahl(lb_minus.text))
-        lb_plus.text = text(*v * seiten);
-    if (auto v = zahl(tb_minus.text))
-        tb_plus.text = text(*v * seiten);
-    skalaBerechnen();
+    const double aspectRatio = double(float(m_W) / float(m_H));
+    if (auto v = toNumber(lb_minus.text))
+        lb_plus.text = text(*v * aspectRatio);
+    if (auto v = toNumber(tb_minus.text))
+        tb_plus.text = text(*v * aspectRatio);
+    computeScale();
     skala_beschriften();
 }
 
-void TablettCore::oeffnen()
+void TablettCore::openForm()
 {
-    if (!m_geladen || Tag == QLatin1String("0"))
+    if (!m_loaded || Tag == QLatin1String("0"))
         Form_Load();
 }
 
 void TablettCore::Form_Unload()
 {
-    if (faehrt())
+    if (moving())
         stop();
     // The points go, and the strokes with them: a stroke table that outlived
     // its points would split the next path at the old places.
-    bahn.leeren();
+    bahn.clearPath();
     flagzeichnen = 0;
-    zeichnenLoeschen();
+    clearDrawing();
     // The view goes back to its design, as a window loaded anew has it: the
     // next opening derives the X edges from the Y edges, which must carry no
     // old offset, and the offset fields must show what the edges hold.
@@ -107,7 +107,7 @@ void TablettCore::Form_Unload()
 void TablettCore::tasteneingabe(int Keycode)
 {
     // Nothing that changes the path runs while it is driven.
-    if (Keycode == 112 && !faehrt())
+    if (Keycode == 112 && !moving())
         bahn_laden();
     if (Keycode == 113)
         bahn_speichern();
@@ -115,23 +115,23 @@ void TablettCore::tasteneingabe(int Keycode)
         Form_Unload();
         m_env.hideWindow();
     }
-    if (Keycode == 67 && !faehrt())
+    if (Keycode == 67 && !moving())
         clear();
     if (Keycode == 80) {
-        if (faehrt())
+        if (moving())
             stop();
         m_env.hideWindow();
         m_env.releaseMainLoop();
     }
     if (Keycode == 82) {
-        m_env.bus->einheit_waehlen(Einheit1);
+        m_env.bus->einheit_waehlen(Unit1);
         m_env.bus->senden_empfangen(QStringLiteral("[1GX]"));
-        m_env.bus->einheit_waehlen(Einheit2);
+        m_env.bus->einheit_waehlen(Unit2);
         m_env.bus->senden_empfangen(QStringLiteral("[1GX]"));
     }
     if (Keycode == 83)
         bahn_abfahren();
-    if (Keycode == 90 && !faehrt())
+    if (Keycode == 90 && !moving())
         bahn_zeichnen();
 }
 
@@ -160,7 +160,7 @@ void TablettCore::button_Click(int index)
 void TablettCore::cb_PK_Click()
 {
     lb_Ant.text.clear();
-    lb_Ant.text = m_env.bus->senden_empfangen(lb_PK.text, tabellenZeit());
+    lb_Ant.text = m_env.bus->senden_empfangen(lb_PK.text, tableTime());
 }
 
 void TablettCore::cb_SA_Click()
@@ -172,12 +172,12 @@ void TablettCore::stop()
 {
     Tag.clear();
     // The drive ends here: it sends nothing after the brake.
-    if (faehrt())
-        fahrtBeenden();
-    m_env.bus->einheit_waehlen(Einheit1);
+    if (moving())
+        endMove();
+    m_env.bus->einheit_waehlen(Unit1);
     m_env.bus->senden_empfangen(QStringLiteral("[1BR]"));
     if (cb_achse2.checked) {
-        m_env.bus->einheit_waehlen(Einheit2);
+        m_env.bus->einheit_waehlen(Unit2);
         m_env.bus->senden_empfangen(QStringLiteral("[1BR]"));
     }
 }
@@ -185,16 +185,16 @@ void TablettCore::stop()
 void TablettCore::clear()
 {
     for (int n = 0; n < Marker; ++n) {
-        lb_punkte_pos[std::size_t(n)] = QPointF(MarkerLinks, MarkerTop);
+        lb_punkte_pos[std::size_t(n)] = QPointF(MarkerLeft, MarkerTop);
         lb_punkte[std::size_t(n)].text.clear();
     }
     lb_Ant.text.clear();
     lb_PK.text.clear();
-    zeichnenLoeschen();
+    clearDrawing();
     ZZ_alt.clear();
     cb_ZZ.text = QStringLiteral("1");
     cb_ZZ.listIndex = -1;
-    bahn.leeren();
+    bahn.clearPath();
     for (auto& zeile : punkttabelle)
         zeile.fill(0);
     punktetext.clear();
@@ -207,10 +207,10 @@ void TablettCore::cb_ZZ_LostFocus()
         ZZ_alt = QStringLiteral("1");
     if (cb_ZZ.text == ZZ_alt)
         return;
-    const auto alt = zahl(ZZ_alt);
-    const auto neu = zahl(cb_ZZ.text);
+    const auto alt = toNumber(ZZ_alt);
+    const auto newScale = toNumber(cb_ZZ.text);
     // A factor of 0 would lose the path (and divide by zero on the next change).
-    if (faehrt() || !alt || !neu || *neu == 0 || *alt == 0) {
+    if (moving() || !alt || !newScale || *newScale == 0 || *alt == 0) {
         cb_ZZ.text = ZZ_alt;
         cb_ZZ.listIndex = int(cb_ZZ.items.indexOf(ZZ_alt));
         return;
@@ -218,8 +218,8 @@ void TablettCore::cb_ZZ_LostFocus()
     for (int n = 1; n <= bahn.punktzahl; ++n) {
         auto& x = bahn.bahnX[std::size_t(n)];
         auto& y = bahn.bahnY[std::size_t(n)];
-        y = skala.einheitY(skala.mmY(y) / *alt * *neu);
-        x = skala.einheitX(skala.mmX(x) / *alt * *neu);
+        y = pathScale.unitY(pathScale.mmY(y) / *alt * *newScale);
+        x = pathScale.unitX(pathScale.mmX(x) / *alt * *newScale);
     }
     bahn_zeichnen();
     ZZ_alt = cb_ZZ.text;
@@ -230,24 +230,24 @@ void TablettCore::cb_ZZ_LostFocus()
 void TablettCore::pb_Zeichnung_MouseDown(int button, double x, double y)
 {
     if (button == 1) {
-        if (faehrt())
+        if (moving())
             return;
         if (bahn.punktzahl >= bahn::MaxPoints || bahn.strichzahl >= bahn::MaxStrokes) {
-            m_env.ui->message(VollMeldung);
+            m_env.ui->message(FullMessage);
             return;
         }
-        bahn.anfuegen(x, y);
+        bahn.appendPoint(x, y);
         bahn.strichanfang[std::size_t(bahn.strichzahl)] = bahn.punktzahl - 1;
         ++bahn.strichzahl;
         flagzeichnen = 1;
         letztesX = float(x);
         letztesY = float(y);
         strichpunkte = 0;
-        m_vollGemeldet = false;
+        m_fullReported = false;
     } else if (button == 2) {
-        const auto runden = [](double v) { return formatMask(v, QStringLiteral("##0.00000"), false).toDouble(); };
-        const double X = runden(skala.mmX(x));
-        const double Y = runden(skala.mmY(y));
+        const auto roundTo5 = [](double v) { return formatMask(v, QStringLiteral("##0.00000"), false).toDouble(); };
+        const double X = roundTo5(pathScale.mmX(x));
+        const double Y = roundTo5(pathScale.mmY(y));
         const std::size_t n = std::size_t(markerindex);
         lb_punkte[n].text = QStringLiteral("X:") + text(X) + QStringLiteral(" Y:") + text(Y);
         const double links = x < m_W / 2 ? x : x - m_env.textWidth(lb_punkte[n].text);
@@ -259,20 +259,20 @@ void TablettCore::pb_Zeichnung_MouseDown(int button, double x, double y)
 void TablettCore::pb_Zeichnung_MouseMove(double x, double y)
 {
     // A stroke still held when a drive starts grows no further meanwhile.
-    if (flagzeichnen != 1 || faehrt())
+    if (flagzeichnen != 1 || moving())
         return;
     if (bahn.punktzahl >= bahn::MaxPoints) {
-        if (!m_vollGemeldet) {
-            m_vollGemeldet = true;
-            m_env.ui->message(VollMeldung);
+        if (!m_fullReported) {
+            m_fullReported = true;
+            m_env.ui->message(FullMessage);
         }
         return;
     }
-    linie(letztesX, letztesY, x, y);
+    drawSegment(letztesX, letztesY, x, y);
     ++strichpunkte;
     letztesX = float(x);
     letztesY = float(y);
-    bahn.anfuegen(x, y);
+    bahn.appendPoint(x, y);
 }
 
 void TablettCore::pb_Zeichnung_MouseUp(int button)
@@ -300,49 +300,49 @@ void TablettCore::pb_Zeichnung_DragOver(int index, double x, double y)
 
 // --- View --------------------------------------------------------------------------------------
 
-bool TablettCore::skalaBerechnen()
+bool TablettCore::computeScale()
 {
-    const auto l = zahl(lb_plus.text), r = zahl(tb_plus.text), o = zahl(tb_minus.text), u = zahl(lb_minus.text);
+    const auto l = toNumber(lb_plus.text), r = toNumber(tb_plus.text), o = toNumber(tb_minus.text), u = toNumber(lb_minus.text);
     if (!l || !r || !o || !u)
         return false;
     const auto s = Bahnskala::aus(*l, *r, *o, *u, m_W, m_H);
     if (!s)
         return false;
-    skala = *s;
+    pathScale = *s;
     return true;
 }
 
-bool TablettCore::ansichtSetzen(bool x, bool y)
+bool TablettCore::applyView(bool x, bool y)
 {
-    const auto z = zahl(cb_zoom.text), ox = zahl(tb_offsetX.text), oy = zahl(tb_offsetY.text);
-    QString links = lb_plus.text, rechts = tb_plus.text, unten = lb_minus.text, oben = tb_minus.text;
-    const double seiten = double(float(m_W) / float(m_H));
+    const auto z = toNumber(cb_zoom.text), ox = toNumber(tb_offsetX.text), oy = toNumber(tb_offsetY.text);
+    QString links = lb_plus.text, rightEdge = tb_plus.text, lowerBound = lb_minus.text, upperBound = tb_minus.text;
+    const double aspectRatio = double(float(m_W) / float(m_H));
     if (x && z && ox) {
-        links = text(-*z * seiten - *ox);
-        rechts = text(*z * seiten - *ox);
+        links = text(-*z * aspectRatio - *ox);
+        rightEdge = text(*z * aspectRatio - *ox);
     }
     if (y && z && oy) {
-        unten = text(-*z - *oy);
-        oben = text(*z - *oy);
+        lowerBound = text(-*z - *oy);
+        upperBound = text(*z - *oy);
     }
     // The scale is later taken from the labels as written with four decimals.
-    const auto gerundet = [this](const QString& t) -> std::optional<double> {
-        const auto v = zahl(t);
-        return v ? zahl(maske(*v)) : std::nullopt;
+    const auto roundedValue = [this](const QString& t) -> std::optional<double> {
+        const auto v = toNumber(t);
+        return v ? toNumber(formatValue(*v)) : std::nullopt;
     };
-    const auto l = gerundet(links), r = gerundet(rechts), o = gerundet(oben), u = gerundet(unten);
+    const auto l = roundedValue(links), r = roundedValue(rightEdge), o = roundedValue(upperBound), u = roundedValue(lowerBound);
     if (!l || !r || !o || !u || !Bahnskala::aus(*l, *r, *o, *u, m_W, m_H))
         return false;
     lb_plus.text = links;
-    tb_plus.text = rechts;
-    lb_minus.text = unten;
-    tb_minus.text = oben;
+    tb_plus.text = rightEdge;
+    lb_minus.text = lowerBound;
+    tb_minus.text = upperBound;
     return true;
 }
 
 void TablettCore::cb_zoom_LostFocus()
 {
-    if (faehrt() || !ansichtSetzen(true, true))
+    if (moving() || !applyView(true, true))
         return;
     skala_beschriften();
     bahn_zoomen();
@@ -351,7 +351,7 @@ void TablettCore::cb_zoom_LostFocus()
 
 void TablettCore::tb_offsetX_LostFocus()
 {
-    if (faehrt() || !ansichtSetzen(true, false))
+    if (moving() || !applyView(true, false))
         return;
     skala_beschriften();
     bahn_zeichnen();
@@ -359,7 +359,7 @@ void TablettCore::tb_offsetX_LostFocus()
 
 void TablettCore::tb_offsetY_LostFocus()
 {
-    if (faehrt() || !ansichtSetzen(false, true))
+    if (moving() || !applyView(false, true))
         return;
     skala_beschriften();
     bahn_zeichnen();
@@ -367,21 +367,21 @@ void TablettCore::tb_offsetY_LostFocus()
 
 void TablettCore::skala_beschriften()
 {
-    const auto mitte = [this](const kit::Control& a, const kit::Control& b, kit::Control& ziel) {
-        const auto va = zahl(a.text), vb = zahl(b.text);
+    const auto middle = [this](const kit::Control& a, const kit::Control& b, kit::Control& targetPos) {
+        const auto va = toNumber(a.text), vb = toNumber(b.text);
         if (va && vb)
-            ziel.text = text((*va + *vb) / 2);
+            targetPos.text = text((*va + *vb) / 2);
     };
-    mitte(lb_plus, tb_plus, lb_nullplus);
-    mitte(lb_minus, tb_minus, lb_nullminus);
-    mitte(lb_nullplus, tb_plus, lb_dreiviertelX);
-    mitte(lb_nullminus, lb_minus, lb_dreiviertelY);
-    mitte(lb_nullplus, lb_plus, lb_viertelX);
-    mitte(lb_nullminus, tb_minus, lb_viertelY);
+    middle(lb_plus, tb_plus, lb_nullplus);
+    middle(lb_minus, tb_minus, lb_nullminus);
+    middle(lb_nullplus, tb_plus, lb_dreiviertelX);
+    middle(lb_nullminus, lb_minus, lb_dreiviertelY);
+    middle(lb_nullplus, lb_plus, lb_viertelX);
+    middle(lb_nullminus, tb_minus, lb_viertelY);
     for (kit::Control* c : {&lb_viertelY, &lb_viertelX, &lb_dreiviertelY, &lb_dreiviertelX, &lb_nullminus, &lb_nullplus,
                             &tb_plus, &lb_plus, &lb_minus, &tb_minus}) {
-        if (const auto v = zahl(c->text))
-            c->text = maske(*v);
+        if (const auto v = toNumber(c->text))
+            c->text = formatValue(*v);
     }
 }
 
@@ -396,64 +396,64 @@ void TablettCore::tb_zeit_LostFocus()
 
 void TablettCore::Text1_Enter()
 {
-    m_env.bus->einheit_waehlen(Einheit1);
+    m_env.bus->einheit_waehlen(Unit1);
     m_env.bus->senden_empfangen(Text1.text);
-    m_env.bus->einheit_waehlen(Einheit2);
+    m_env.bus->einheit_waehlen(Unit2);
     m_env.bus->senden_empfangen(Text1.text);
 }
 
 // --- Path ----------------------------------------------------------------------------------------
 
-void TablettCore::zeichnenLoeschen()
+void TablettCore::clearDrawing()
 {
-    m_zeichnung.linien.clear();
-    m_zeichnung.punkte.clear();
-    neuZeichnen();
+    m_drawing.linien.clear();
+    m_drawing.drawnDots.clear();
+    redraw();
 }
 
-void TablettCore::linie(double x1, double y1, double x2, double y2)
+void TablettCore::drawSegment(double x1, double y1, double x2, double y2)
 {
-    m_zeichnung.linien.push_back({QPointF(x1, y1), QPointF(x2, y2)});
-    neuZeichnen();
+    m_drawing.linien.push_back({QPointF(x1, y1), QPointF(x2, y2)});
+    redraw();
 }
 
-void TablettCore::ummappen()
+void TablettCore::remap()
 {
     const int n = bahn.punktzahl;
     std::vector<double> mmX(std::size_t(n + 1)), mmY(std::size_t(n + 1));
     for (int i = 1; i <= n; ++i) {
-        mmY[std::size_t(i)] = skala.mmY(bahn.bahnY[std::size_t(i)]);
-        mmX[std::size_t(i)] = skala.mmX(bahn.bahnX[std::size_t(i)]);
+        mmY[std::size_t(i)] = pathScale.mmY(bahn.bahnY[std::size_t(i)]);
+        mmX[std::size_t(i)] = pathScale.mmX(bahn.bahnX[std::size_t(i)]);
     }
-    zeichnenLoeschen();
-    skalaBerechnen();
+    clearDrawing();
+    computeScale();
     for (int i = 1; i <= n; ++i) {
-        bahn.bahnX[std::size_t(i)] = skala.einheitX(mmX[std::size_t(i)]);
-        bahn.bahnY[std::size_t(i)] = skala.einheitY(mmY[std::size_t(i)]);
+        bahn.bahnX[std::size_t(i)] = pathScale.unitX(mmX[std::size_t(i)]);
+        bahn.bahnY[std::size_t(i)] = pathScale.unitY(mmY[std::size_t(i)]);
     }
 }
 
 void TablettCore::bahn_zoomen()
 {
-    if (!faehrt())
-        ummappen();
+    if (!moving())
+        remap();
 }
 
 void TablettCore::bahn_verdichten()
 {
     lb_fahrzeit.text.clear();
-    sh_an_aus.colour = Gruen;
-    const auto delta = zahl(tb_delta.text), oben = zahl(tb_minus.text), unten = zahl(lb_minus.text);
-    Verdichtung v;
+    sh_an_aus.colour = Green;
+    const auto delta = toNumber(tb_delta.text), upperBound = toNumber(tb_minus.text), lowerBound = toNumber(lb_minus.text);
+    Thinning v;
     // A spacing of 0 or none at all would insert points for ever: refused.
-    if (delta && oben && unten && *delta > 0)
-        v = ::bahn_verdichten(bahn, *delta / 1000.0, (*oben - *unten) / m_H);
+    if (delta && upperBound && lowerBound && *delta > 0)
+        v = ::bahn_verdichten(bahn, *delta / 1000.0, (*upperBound - *lowerBound) / m_H);
     for (std::size_t k = 0; k < v.zaehler.size() && k + 1 < punkttabelle.size(); ++k) {
         punkttabelle[k + 1][2] = v.zaehler[k];
         punkttabelle[k + 1][3] = v.zaehler[k];
     }
     if (!v.ok) {
-        sh_an_aus.colour = Rot;
+        sh_an_aus.colour = Red;
         lb_fahrzeit.text = punktetext;
         return;
     }
@@ -462,39 +462,39 @@ void TablettCore::bahn_verdichten()
         punkttabelle[k + 1][1] = punkttabelle[k + 1][3];
         punktetext += QLatin1Char(' ') + QString::number(v.zaehler[k]);
     }
-    const int striche = bahn.strichzahl;
+    const int strokeTotal = bahn.strichzahl;
     bahn = std::move(v.bahn);
-    bahn.strichzahl = striche;
+    bahn.strichzahl = strokeTotal;
     lb_fahrzeit.text = punktetext;
 }
 
 void TablettCore::bahn_zeichnen()
 {
-    if (faehrt())
+    if (moving())
         return;
     bahn_verdichten();
-    int striche = 1;
-    ummappen();
+    int strokeTotal = 1;
+    remap();
     for (int i = 1; i < bahn.punktzahl; ++i) {
-        if (bahn.anfang(striche) == i) {
-            ++striche;
+        if (bahn.strokeStart(strokeTotal) == i) {
+            ++strokeTotal;
             continue;
         }
-        linie(bahn.bahnX[std::size_t(i)], bahn.bahnY[std::size_t(i)], bahn.bahnX[std::size_t(i + 1)],
+        drawSegment(bahn.bahnX[std::size_t(i)], bahn.bahnY[std::size_t(i)], bahn.bahnX[std::size_t(i + 1)],
               bahn.bahnY[std::size_t(i + 1)]);
     }
-    bahn.strichzahl = bahn.punktzahl > 0 ? striche : 0;
+    bahn.strichzahl = bahn.punktzahl > 0 ? strokeTotal : 0;
 }
 
 // --- Path files ------------------------------------------------------------------------------------
 
-FileDialogRequest TablettCore::fileDialog(const QString& filter, const QString& vorgabe) const
+FileDialogRequest TablettCore::fileDialog(const QString& filter, const QString& preset) const
 {
     FileDialogRequest r;
     r.filter = filter;
     r.folder = m_env.programFolder();
-    r.fileName = vorgabe;
-    r.defaultExt = vorgabe.right(3);
+    r.fileName = preset;
+    r.defaultExt = preset.right(3);
     return r;
 }
 
@@ -509,14 +509,14 @@ void TablettCore::bahn_speichern()
     std::vector<QPointF> mm;
     bool allowed = true;
     for (int n = 1; n <= bahn.punktzahl; ++n) {
-        mm.emplace_back(skala.mmX(bahn.bahnX[std::size_t(n)]), skala.mmY(bahn.bahnY[std::size_t(n)]));
-        allowed = allowed && bahndatei::coordinateAllowed(mm.back().x()) &&
-                    bahndatei::coordinateAllowed(mm.back().y());
+        mm.emplace_back(pathScale.mmX(bahn.bahnX[std::size_t(n)]), pathScale.mmY(bahn.bahnY[std::size_t(n)]));
+        allowed = allowed && pathFile::coordinateAllowed(mm.back().x()) &&
+                    pathFile::coordinateAllowed(mm.back().y());
     }
     // Written whole (folder synced after the rename) or not at all: a failed
     // export, or one with a coordinate no file may hold, keeps the old file.
-    if (!allowed || !writeValueFile(dateiname, bahndatei::schreiben(mm)))
-        m_env.ui->message(dateiMeldung(dateiname));
+    if (!allowed || !writeValueFile(dateiname, pathFile::toFileBytes(mm)))
+        m_env.ui->message(fileMessage(dateiname));
     dateiname.clear();
 }
 
@@ -532,22 +532,22 @@ void TablettCore::bahn_laden()
     std::optional<std::vector<QPointF>> mm;
     const bool isWorkbook = dateiname.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0;
     if (!isWorkbook) {
-        if (const auto inhalt = readFileBytes(dateiname, nullptr, bahndatei::MaxTextFileBytes))
-            mm = bahndatei::readText(*inhalt);
+        if (const auto fileBytes = readFileBytes(dateiname, nullptr, pathFile::MaxTextFileBytes))
+            mm = pathFile::readText(*fileBytes);
     } else {
-        mm = bahndatei::lesenArbeitsmappe(dateiname, komma(), m_env.workbookReader);
+        mm = pathFile::readWorkbook(dateiname, usesComma(), m_env.workbookReader);
     }
     if (!mm || mm->empty()) {
-        m_env.ui->message(dateiMeldung(dateiname));
+        m_env.ui->message(fileMessage(dateiname));
         dateiname.clear();
         return;
     }
-    skalaBerechnen();
+    computeScale();
     // An imported path is one stroke.
-    bahn.leeren();
+    bahn.clearPath();
     bahn.strichzahl = 1;
     for (const QPointF& p : *mm) {
-        if (!bahn.anfuegen(skala.einheitX(p.x()), skala.einheitY(p.y()))) {
+        if (!bahn.appendPoint(pathScale.unitX(p.x()), pathScale.unitY(p.y()))) {
             // A workbook longer than the path: say so instead of cutting silently.
             if (isWorkbook)
                 m_env.ui->message(RowsLeftOutMessage);
@@ -555,7 +555,7 @@ void TablettCore::bahn_laden()
         }
         const std::size_t n = std::size_t(bahn.punktzahl);
         if (n > 1)
-            linie(bahn.bahnX[n - 1], bahn.bahnY[n - 1], bahn.bahnX[n], bahn.bahnY[n]);
+            drawSegment(bahn.bahnX[n - 1], bahn.bahnY[n - 1], bahn.bahnX[n], bahn.bahnY[n]);
     }
     dateiname.clear();
 }

@@ -4,7 +4,7 @@
 // markers, the key commands of `tasteneingabe` and the buttons, the manual
 // commands, and the drive of the path on units "01" (X) and "02" (Y). The
 // window (frm_tablett) shows this state, hands the mouse and keys of its
-// drawing box and of `tb_delta` to it, and paints `zeichnung()`.
+// drawing box and of `tb_delta` to it, and paints `drawing()`.
 //
 // Coordinates are twips of the drawing box. The path is held in these units;
 // millimetres come from the edge labels (`Bahnskala`).
@@ -40,7 +40,7 @@ struct TablettEnv
     AxisParameterStore* store = nullptr;
     IClock* clock = nullptr;
     // Whether numbers are written with a decimal comma.
-    std::function<bool()> komma = [] { return false; };
+    std::function<bool()> usesComma = [] { return false; };
     // Folder of the path files' dialogs.
     std::function<QString()> programFolder = [] { return QString(); };
     // The window is hidden or closed: the main loop may run again.
@@ -50,7 +50,7 @@ struct TablettEnv
     // Width in twips of a marker label showing `text`.
     std::function<double(const QString& text)> textWidth = [](const QString& t) { return t.size() * 90.0; };
     // The program that reads workbooks, with its limits.
-    bahndatei::WorkbookReader workbookReader;
+    pathFile::WorkbookReader workbookReader;
 
     // This Env with every empty hook given its no-op default.
     TablettEnv completed() const;
@@ -59,23 +59,23 @@ struct TablettEnv
 class TablettCore
 {
 public:
-    static constexpr quint32 Grau = 0xC0C0C0;
-    static constexpr quint32 Gruen = 0xFF00;
-    static constexpr quint32 Rot = 0xFF;
-    static constexpr quint32 PunktGruen = 65280;  // actual position
-    static constexpr quint32 PunktRot = 255;      // end position
+    static constexpr quint32 Gray = 0xC0C0C0;
+    static constexpr quint32 Green = 0xFF00;
+    static constexpr quint32 Red = 0xFF;
+    static constexpr quint32 GreenPoint = 65280;  // actual position
+    static constexpr quint32 RedPoint = 255;      // end position
     static constexpr int Marker = 11;
-    static inline const QString VollMeldung =
+    static inline const QString FullMessage =
         QStringLiteral("Die Bahn ist voll: höchstens 6800 Punkte in 101 Strichen.");
-    static inline const QString BereichMeldung = QStringLiteral(
+    static inline const QString RangeMessage = QStringLiteral(
         "Die Bahn liegt außerhalb des Zählbereichs der Achsen (±8388607 Inkremente) und wird nicht abgefahren!");
     static inline const QString RowsLeftOutMessage = QStringLiteral(
         "Die Bahn ist voll: höchstens 6800 Punkte. Die übrigen Zeilen der Datei wurden nicht eingelesen.");
-    static inline const QString ZeitMeldung = QStringLiteral("Die PK-Zeit muss aus zwei Zeichen bestehen!");
-    static inline const QString TabellenMeldung =
+    static inline const QString TimeMessage = QStringLiteral("Die PK-Zeit muss aus zwei Zeichen bestehen!");
+    static inline const QString TableMessage =
         QStringLiteral("Ein Strich hat mehr als 500 Tabellenpunkte und wird nicht abgefahren!");
     // A path file that could not be read or written.
-    static QString dateiMeldung(const QString& name)
+    static QString fileMessage(const QString& name)
     {
         return QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!");
     }
@@ -101,11 +101,11 @@ public:
     kit::Control cb_achse2{.text = QStringLiteral("Check1")};
     kit::Control lb_fahrzeit{.text = QStringLiteral("Fahrzeit :")};
     kit::Control Text1;
-    kit::Control sh_an_aus{.text = {}, .colour = Grau};
+    kit::Control sh_an_aus{.text = {}, .colour = Gray};
 
     // --- State ---------------------------------------------------------------------------------
     Bahn bahn;
-    Bahnskala skala;
+    Bahnskala pathScale;
     int strichpunkte = 0;
     int flagzeichnen = 0;
     float letztesX = 0, letztesY = 0;
@@ -119,24 +119,24 @@ public:
     float greifX = 0, greifY = 0;
 
     // --- The drawing box -------------------------------------------------------------------------
-    struct Linie
+    struct PlotLine
     {
-        QPointF von, bis;
+        QPointF von, upTo;
     };
-    struct Punkt
+    struct Point
     {
-        QPointF ort;
-        int breite;
-        quint32 farbe;
+        QPointF spot;
+        int widthPx;
+        quint32 rgbColor;
     };
-    struct Zeichnung
+    struct Drawing
     {
-        std::vector<Linie> linien;
-        std::vector<Punkt> punkte;
+        std::vector<PlotLine> linien;
+        std::vector<Point> drawnDots;
     };
-    const Zeichnung& zeichnung() const { return m_zeichnung; }
+    const Drawing& drawing() const { return m_drawing; }
     // Grows with every change of the drawing, so a view repaints only then.
-    int zeichnungsStand() const { return m_zeichnungsStand; }
+    int drawingState() const { return m_drawingState; }
     // Width and height of the drawing box in twips.
     void setZeichenflaeche(double width, double height);
     double W() const { return m_W; }
@@ -156,7 +156,7 @@ public:
     void cb_ZZ_LostFocus();
     void Form_Load();
     // Opening from the menu: loads the window again after it was closed.
-    void oeffnen();
+    void openForm();
     void Form_Unload();
     // Buttons 1 = left, 2 = right; positions in twips of the drawing box.
     void pb_Zeichnung_MouseDown(int button, double x, double y);
@@ -178,7 +178,7 @@ public:
     void skala_beschriften();
     // Computes the mapping anew from the edge labels; false (the old one kept)
     // when a label is no number or a scale would be zero.
-    bool skalaBerechnen();
+    bool computeScale();
     void stop();
     void clear();
 
@@ -186,63 +186,63 @@ public:
     // Starts the drive (refused while one runs, or with a message when a
     // target lies outside the counters' range, a stroke has more than 500
     // table points or the time per point is not two characters). The drive
-    // is a step machine: `fahrtSchritt` does one point or one polling round.
+    // is a step machine: `moveStep` does one point or one polling round.
     void bahn_abfahren();
-    bool fahrtSchritt();
-    bool faehrt() const { return m_fahrt.phase != Phase::Aus; }
+    bool moveStep();
+    bool moving() const { return m_drive.phase != Phase::Parked; }
     // Runs a started drive to its end (tests, benchmark).
-    void fahrtBisEnde();
+    void moveToEnd();
     // Import (text or workbook) and export of the path in millimetres.
     void bahn_laden();
     void bahn_speichern();
 
-    bool komma() const { return m_env.komma(); }
+    bool usesComma() const { return m_env.usesComma(); }
 
 private:
-    std::optional<double> zahl(const QString& t) const { return leitstand::zahlLesen(t, komma()); }
-    QString text(double v) const { return leitstand::numberText(v, komma()); }
-    QString maske(double v) const;
-    void neuZeichnen() { ++m_zeichnungsStand; }
-    void zeichnenLoeschen();
-    void linie(double x1, double y1, double x2, double y2);
+    std::optional<double> toNumber(const QString& t) const { return controlDesk::readNumberField(t, usesComma()); }
+    QString text(double v) const { return controlDesk::numberText(v, usesComma()); }
+    QString formatValue(double v) const;
+    void redraw() { ++m_drawingState; }
+    void clearDrawing();
+    void drawSegment(double x1, double y1, double x2, double y2);
     // Sets the view's edge labels for X and/or Y from zoom and offsets;
     // false when the view would have no extent (nothing is changed then).
-    bool ansichtSetzen(bool x, bool y);
-    void ummappen();
+    bool applyView(bool x, bool y);
+    void remap();
     void bahn_verdichten();
 
     enum class Phase
     {
-        Aus,
-        Punkt,
+        Parked,
+        Point,
         Warten
     };
-    struct Fahrt
+    struct Drive
     {
-        Phase phase = Phase::Aus;
+        Phase phase = Phase::Parked;
         int i = 0;
-        int striche = 0;  // strokes of the path, given back at the end
+        int strokeTotal = 0;  // strokes of the path, given back at the end
         QString hexX, hexY, kommando, tabelleX, tabelleY, poX, poY, zaehlerX, zaehlerY, zaehler_alt;
         double startzeit = 0;
         QPointF ist;  // last actual position read, drawing-box units
     };
-    bool fahrtPruefen();
-    void fahrtBeenden();
-    void punktSchritt();
-    void warteRunde();
-    void punktAbschluss();
+    bool checkMove();
+    void endMove();
+    void pointStep();
+    void waitRound();
+    void finishPoint();
     void pause();
-    double motfak(int achse);
-    double tabellenZeit() const;
-    QString senden(const QString& einheit, const QString& befehl, double zeit = 0);
-    void punkt(QPointF ort, int breite, quint32 farbe);
-    FileDialogRequest fileDialog(const QString& filter, const QString& vorgabe) const;
+    double motorFactorOf(int axisNo);
+    double tableTime() const;
+    QString senden(const QString& unitAddr, const QString& cmdText, double waitTime = 0);
+    void plotPoint(QPointF spot, int widthPx, quint32 rgbColor);
+    FileDialogRequest fileDialog(const QString& filter, const QString& preset) const;
 
     TablettEnv m_env;
-    Fahrt m_fahrt;
-    Zeichnung m_zeichnung;
-    int m_zeichnungsStand = 0;
+    Drive m_drive;
+    Drawing m_drawing;
+    int m_drawingState = 0;
     double m_W = 1, m_H = 1;
-    bool m_geladen = false;
-    bool m_vollGemeldet = false;
+    bool m_loaded = false;
+    bool m_fullReported = false;
 };

@@ -16,14 +16,14 @@
 #include <cmath>
 
 namespace {
-const QString Einheit1 = QStringLiteral("01");
-const QString Einheit2 = QStringLiteral("02");
+const QString Unit1 = QStringLiteral("01");
+const QString Unit2 = QStringLiteral("02");
 const QString MA = QStringLiteral("[1MA");
 const QString SA = QStringLiteral("[1SA");
-const QString Laeuft = QStringLiteral("[0po!]");
-constexpr double Zaehlbereich = 8388607;
+const QString RunningPoll = QStringLiteral("[0po!]");
+constexpr double CountRange = 8388607;
 // Y of the actual-position dots when only unit "01" drives.
-constexpr double DotYOhneAchse2 = 6656;
+constexpr double DotYWithoutAxis2 = 6656;
 
 // The counter of a "[1PL]" reply (characters 6 to 9) as decimal text.
 QString zaehler(const QString& antwort)
@@ -34,70 +34,70 @@ QString zaehler(const QString& antwort)
 }
 }  // namespace
 
-QString TablettCore::senden(const QString& einheit, const QString& befehl, double zeit)
+QString TablettCore::senden(const QString& unitAddr, const QString& cmdText, double waitTime)
 {
-    if (!einheit.isEmpty())
-        m_env.bus->einheit_waehlen(einheit);
-    return m_env.bus->senden_empfangen(befehl, zeit);
+    if (!unitAddr.isEmpty())
+        m_env.bus->einheit_waehlen(unitAddr);
+    return m_env.bus->senden_empfangen(cmdText, waitTime);
 }
 
-double TablettCore::motfak(int achse)
+double TablettCore::motorFactorOf(int axisNo)
 {
-    m_env.store->setIndex(achse);
+    m_env.store->setIndex(axisNo);
     return m_env.store->Motfak();
 }
 
-double TablettCore::tabellenZeit() const
+double TablettCore::tableTime() const
 {
     // Not a number: 20 s; 0 or less: the transport's default.
-    const auto t = zahl(lb_timeout.text);
+    const auto t = toNumber(lb_timeout.text);
     return t ? *t : 20.0;
 }
 
 void TablettCore::pause()
 {
     // The text with "000" in front, read as a whole number: empty gives 0.
-    QString ziffern;
+    QString digitsText;
     for (const QChar c : QStringLiteral("000") + Text2.text) {
         if (!c.isDigit())
             break;
-        ziffern += c;
+        digitsText += c;
     }
-    const double ms = ziffern.toDouble();
+    const double ms = digitsText.toDouble();
     if (ms > 0)
         m_env.clock->sleep(ms / 1000.0);
 }
 
-void TablettCore::punkt(QPointF ort, int breite, quint32 farbe)
+void TablettCore::plotPoint(QPointF spot, int widthPx, quint32 rgbColor)
 {
-    if (std::isfinite(ort.x()) && std::isfinite(ort.y())) {
-        m_zeichnung.punkte.push_back({ort, breite, farbe});
-        neuZeichnen();
+    if (std::isfinite(spot.x()) && std::isfinite(spot.y())) {
+        m_drawing.drawnDots.push_back({spot, widthPx, rgbColor});
+        redraw();
     }
 }
 
-bool TablettCore::fahrtPruefen()
+bool TablettCore::checkMove()
 {
     if (tb_zeit.text.size() != 2) {
-        m_env.ui->message(ZeitMeldung);
+        m_env.ui->message(TimeMessage);
         return false;
     }
-    skalaBerechnen();
-    const double fx = motfak(1), fy = motfak(2);
-    int strich = 0, eintraege = 0;
+    computeScale();
+    const double fx = motorFactorOf(1), fy = motorFactorOf(2);
+    int strokeIndex = 0, entryCount = 0;
     for (int i = 1; i <= bahn.punktzahl; ++i) {
-        const double x = std::round(skala.mmX(bahn.bahnX[std::size_t(i)]) * fx);
-        const double y = std::round(skala.mmY(bahn.bahnY[std::size_t(i)]) * fy);
+        const double x = std::round(pathScale.mmX(bahn.bahnX[std::size_t(i)]) * fx);
+        const double y = std::round(pathScale.mmY(bahn.bahnY[std::size_t(i)]) * fy);
         // Both targets are computed for every point, unit "02" ticked or not.
-        if (!(std::abs(x) <= Zaehlbereich) || !(std::abs(y) <= Zaehlbereich)) {
-            m_env.ui->message(BereichMeldung);
+        if (!(std::abs(x) <= CountRange) || !(std::abs(y) <= CountRange)) {
+            m_env.ui->message(RangeMessage);
             return false;
         }
-        if (bahn.anfang(strich) == i - 1) {
-            ++strich;
-            eintraege = 0;
-        } else if (++eintraege > bahn::MaxTablePoints) {
-            m_env.ui->message(TabellenMeldung);
+        if (bahn.strokeStart(strokeIndex) == i - 1) {
+            ++strokeIndex;
+            entryCount = 0;
+        } else if (++entryCount > bahn::MaxTablePoints) {
+            m_env.ui->message(TableMessage);
             return false;
         }
     }
@@ -107,63 +107,63 @@ bool TablettCore::fahrtPruefen()
 void TablettCore::bahn_abfahren()
 {
     // One drive at a time, and an empty path sends nothing.
-    if (faehrt() || bahn.punktzahl < 1 || !fahrtPruefen())
+    if (moving() || bahn.punktzahl < 1 || !checkMove())
         return;
-    m_fahrt = Fahrt();
-    m_fahrt.striche = bahn.strichzahl;
-    m_fahrt.zaehlerX = m_fahrt.zaehlerY = QStringLiteral("0");
-    m_fahrt.phase = Phase::Punkt;
+    m_drive = Drive();
+    m_drive.strokeTotal = bahn.strichzahl;
+    m_drive.zaehlerX = m_drive.zaehlerY = QStringLiteral("0");
+    m_drive.phase = Phase::Point;
     bahn.strichzahl = 0;
     Tag = QStringLiteral("1");
 }
 
-bool TablettCore::fahrtSchritt()
+bool TablettCore::moveStep()
 {
-    if (m_fahrt.phase == Phase::Punkt)
-        punktSchritt();
-    else if (m_fahrt.phase == Phase::Warten)
-        warteRunde();
-    return faehrt();
+    if (m_drive.phase == Phase::Point)
+        pointStep();
+    else if (m_drive.phase == Phase::Warten)
+        waitRound();
+    return moving();
 }
 
-void TablettCore::fahrtBisEnde()
+void TablettCore::moveToEnd()
 {
-    while (fahrtSchritt()) {
+    while (moveStep()) {
     }
 }
 
-void TablettCore::fahrtBeenden()
+void TablettCore::endMove()
 {
-    m_fahrt.phase = Phase::Aus;
+    m_drive.phase = Phase::Parked;
     // The drive used the stroke count as its cursor; drawing on needs the count.
-    bahn.strichzahl = m_fahrt.striche;
+    bahn.strichzahl = m_drive.strokeTotal;
 }
 
-void TablettCore::punktSchritt()
+void TablettCore::pointStep()
 {
-    Fahrt& f = m_fahrt;
+    Drive& f = m_drive;
     if (Tag.isEmpty() || f.i >= bahn.punktzahl) {
-        fahrtBeenden();
+        endMove();
         return;
     }
     const int i = ++f.i;
-    skalaBerechnen();
-    const double targetX = skala.mmX(bahn.bahnX[std::size_t(i)]) * motfak(1);
-    const double targetY = skala.mmY(bahn.bahnY[std::size_t(i)]) * motfak(2);
+    computeScale();
+    const double targetX = pathScale.mmX(bahn.bahnX[std::size_t(i)]) * motorFactorOf(1);
+    const double targetY = pathScale.mmY(bahn.bahnY[std::size_t(i)]) * motorFactorOf(2);
     // A target that no longer fits (a motor factor changed meanwhile) ends
     // the drive before anything of this point is sent.
     bool okX = false, okY = false;
-    if (std::abs(std::round(targetX)) <= Zaehlbereich && std::abs(std::round(targetY)) <= Zaehlbereich) {
+    if (std::abs(std::round(targetX)) <= CountRange && std::abs(std::round(targetY)) <= CountRange) {
         f.hexX = hex8(targetX, &okX);
         f.hexY = hex8(targetY, &okY);
     }
     if (!okX || !okY) {
-        fahrtBeenden();
-        m_env.ui->message(BereichMeldung);
+        endMove();
+        m_env.ui->message(RangeMessage);
         return;
     }
-    const bool achse2 = cb_achse2.checked;
-    if (bahn.anfang(bahn.strichzahl) == i - 1) {
+    const bool axis2 = cb_achse2.checked;
+    if (bahn.strokeStart(bahn.strichzahl) == i - 1) {
         f.kommando = MA;
         ++bahn.strichzahl;
         f.tabelleX = f.tabelleY = QStringLiteral("[1PK");
@@ -172,16 +172,16 @@ void TablettCore::punktSchritt()
     } else {
         f.tabelleX += f.hexX.mid(2, 6) + tb_zeit.text;
         f.tabelleY += f.hexY.mid(2, 6) + tb_zeit.text;
-        if (i != bahn.anfang(bahn.strichzahl) && i != bahn.punktzahl)
+        if (i != bahn.strokeStart(bahn.strichzahl) && i != bahn.punktzahl)
             return;
         f.tabelleX += QLatin1Char(']');
         f.tabelleY += QLatin1Char(']');
         // A table without an answer: this stroke is not run.
-        lb_Ant.text = senden(Einheit1, f.tabelleX, tabellenZeit());
+        lb_Ant.text = senden(Unit1, f.tabelleX, tableTime());
         if (lb_Ant.text == keine_Antwort)
             return;
-        if (achse2) {
-            lb_Ant.text = senden(Einheit2, f.tabelleY, tabellenZeit());
+        if (axis2) {
+            lb_Ant.text = senden(Unit2, f.tabelleY, tableTime());
             if (lb_Ant.text == keine_Antwort)
                 return;
         }
@@ -193,87 +193,87 @@ void TablettCore::punktSchritt()
         f.startzeit = m_env.clock->now();
     if (f.kommando == MA)
         pause();
-    senden(Einheit1, f.kommando + f.hexX + QLatin1Char(']'));
+    senden(Unit1, f.kommando + f.hexX + QLatin1Char(']'));
     f.poX = senden({}, QStringLiteral("[0po]"));
-    if (achse2) {
-        senden(Einheit2, f.kommando + f.hexY + QLatin1Char(']'));
+    if (axis2) {
+        senden(Unit2, f.kommando + f.hexY + QLatin1Char(']'));
         f.poY = senden({}, QStringLiteral("[0po]"));
     }
     if (f.poX == keine_Antwort || f.poY == keine_Antwort) {
-        fahrtBeenden();
+        endMove();
         return;
     }
     f.phase = Phase::Warten;
 }
 
-void TablettCore::warteRunde()
+void TablettCore::waitRound()
 {
-    Fahrt& f = m_fahrt;
-    if (f.poX != Laeuft && f.poY != Laeuft) {
-        punktAbschluss();
+    Drive& f = m_drive;
+    if (f.poX != RunningPoll && f.poY != RunningPoll) {
+        finishPoint();
         return;
     }
     if (Tag.isEmpty()) {
-        fahrtBeenden();
+        endMove();
         return;
     }
-    const bool achse2 = cb_achse2.checked;
-    if (bahn.anfang(bahn.strichzahl - 1) != f.i - 1) {
-        m_env.bus->einheit_waehlen(Einheit2);
-        if (achse2) {
+    const bool axis2 = cb_achse2.checked;
+    if (bahn.strokeStart(bahn.strichzahl - 1) != f.i - 1) {
+        m_env.bus->einheit_waehlen(Unit2);
+        if (axis2) {
             const QString r = senden({}, QStringLiteral("[1PL]"));
             f.zaehlerY = zaehler(r);
-            const double fy = motfak(2);
+            const double fy = motorFactorOf(2);
             if (fy != 0)
-                f.ist.setY(skala.einheitY(hex_zu_wert24(r.mid(9, 8)) / fy));
+                f.ist.setY(pathScale.unitY(hex_zu_wert24(r.mid(9, 8)) / fy));
         } else {
-            f.ist.setY(DotYOhneAchse2);
+            f.ist.setY(DotYWithoutAxis2);
         }
-        const QString r = senden(Einheit1, QStringLiteral("[1PL]"));
+        const QString r = senden(Unit1, QStringLiteral("[1PL]"));
         f.zaehlerX = zaehler(r);
-        const double fx = motfak(1);
+        const double fx = motorFactorOf(1);
         if (fx != 0)
-            f.ist.setX(skala.einheitX(hex_zu_wert24(r.mid(9, 8)) / fx));
+            f.ist.setX(pathScale.unitX(hex_zu_wert24(r.mid(9, 8)) / fx));
     }
-    m_env.bus->einheit_waehlen(Einheit1);
-    if (f.poX == Laeuft)
+    m_env.bus->einheit_waehlen(Unit1);
+    if (f.poX == RunningPoll)
         f.poX = senden({}, QStringLiteral("[0po]"));
-    if (achse2) {
-        m_env.bus->einheit_waehlen(Einheit2);
-        if (f.poY == Laeuft)
+    if (axis2) {
+        m_env.bus->einheit_waehlen(Unit2);
+        if (f.poY == RunningPoll)
             f.poY = senden({}, QStringLiteral("[0po]"));
     }
     if (f.zaehlerX.toInt() == f.zaehlerY.toInt()) {
         if (f.zaehlerX != f.zaehler_alt && f.kommando != MA) {
-            senden(Einheit1, QStringLiteral("[1PW]"));
-            senden(Einheit2, QStringLiteral("[1PW]"));
+            senden(Unit1, QStringLiteral("[1PW]"));
+            senden(Unit2, QStringLiteral("[1PW]"));
         }
         f.zaehler_alt = f.zaehlerX;
-        punkt(f.ist, 4, PunktGruen);
+        plotPoint(f.ist, 4, GreenPoint);
     }
 }
 
-void TablettCore::punktAbschluss()
+void TablettCore::finishPoint()
 {
-    Fahrt& f = m_fahrt;
+    Drive& f = m_drive;
     if (f.kommando == MA)
         pause();
     if (f.i == bahn.punktzahl) {
         const double t = formatMask(m_env.clock->now() - f.startzeit, QStringLiteral("##0.000"), false).toDouble();
         lb_fahrzeit.text = QStringLiteral("Fahrzeit :") + text(t) + QLatin1Char('s');
     }
-    QPointF ende;
-    const QString rx = senden(Einheit1, QStringLiteral("[1PE]"));
-    const double fx = motfak(1);
-    ende.setX(fx != 0 ? skala.einheitX(hex_zu_wert24(rx.mid(5, 8)) / fx) : NAN);
-    m_env.bus->einheit_waehlen(Einheit2);
+    QPointF endPoint;
+    const QString rx = senden(Unit1, QStringLiteral("[1PE]"));
+    const double fx = motorFactorOf(1);
+    endPoint.setX(fx != 0 ? pathScale.unitX(hex_zu_wert24(rx.mid(5, 8)) / fx) : NAN);
+    m_env.bus->einheit_waehlen(Unit2);
     if (cb_achse2.checked) {
         const QString ry = senden({}, QStringLiteral("[1PE]"));
-        const double fy = motfak(2);
-        ende.setY(fy != 0 ? skala.einheitY(hex_zu_wert24(ry.mid(5, 8)) / fy) : NAN);
+        const double fy = motorFactorOf(2);
+        endPoint.setY(fy != 0 ? pathScale.unitY(hex_zu_wert24(ry.mid(5, 8)) / fy) : NAN);
     } else {
-        ende.setY(skala.einheitY(0));
+        endPoint.setY(pathScale.unitY(0));
     }
-    punkt(ende, 8, PunktRot);
-    f.phase = Phase::Punkt;
+    plotPoint(endPoint, 8, RedPoint);
+    f.phase = Phase::Point;
 }

@@ -8,12 +8,12 @@
 #include <QPainter>
 
 namespace {
-int knopf(Qt::MouseButton b)
+int buttonIndex(Qt::MouseButton b)
 {
     return b == Qt::LeftButton ? 1 : b == Qt::RightButton ? 2 : b == Qt::MiddleButton ? 4 : 0;
 }
 // Quarter marks are 240 twips long.
-constexpr double MarkeLaenge = 240.0 / 15.0;
+constexpr double MarkLength = 240.0 / 15.0;
 }  // namespace
 
 Zeichenflaeche::Zeichenflaeche(QWidget* parent) : QWidget(parent)
@@ -48,28 +48,28 @@ void Zeichenflaeche::paintEvent(QPaintEvent*)
     p.drawLine(QPointF(0, h / 2), QPointF(w, h / 2));  // line_x
     p.drawLine(QPointF(w / 2, 0), QPointF(w / 2, h));  // line_Y
     for (const double f : {0.25, 0.75}) {
-        p.drawLine(QPointF(w * f, 0), QPointF(w * f, MarkeLaenge));
-        p.drawLine(QPointF(w * f, h - MarkeLaenge), QPointF(w * f, h));
-        p.drawLine(QPointF(0, h * f), QPointF(MarkeLaenge, h * f));
-        p.drawLine(QPointF(w - MarkeLaenge, h * f), QPointF(w, h * f));
+        p.drawLine(QPointF(w * f, 0), QPointF(w * f, MarkLength));
+        p.drawLine(QPointF(w * f, h - MarkLength), QPointF(w * f, h));
+        p.drawLine(QPointF(0, h * f), QPointF(MarkLength, h * f));
+        p.drawLine(QPointF(w - MarkLength, h * f), QPointF(w, h * f));
     }
     if (!m_core)
         return;
     p.setRenderHint(QPainter::Antialiasing);
     const auto px = [](QPointF twips) { return QPointF(twips.x() / 15.0, twips.y() / 15.0); };
     p.setPen(QPen(Qt::black, 1));
-    for (const auto& l : m_core->zeichnung().linien)
-        p.drawLine(px(l.von), px(l.bis));
-    for (const auto& d : m_core->zeichnung().punkte) {
-        p.setPen(QPen(bgrColor(d.farbe), d.breite, Qt::SolidLine, Qt::RoundCap));
-        p.drawPoint(px(d.ort));
+    for (const auto& l : m_core->drawing().linien)
+        p.drawLine(px(l.von), px(l.upTo));
+    for (const auto& d : m_core->drawing().drawnDots) {
+        p.setPen(QPen(bgrColor(d.rgbColor), d.widthPx, Qt::SolidLine, Qt::RoundCap));
+        p.drawPoint(px(d.spot));
     }
 }
 
 void Zeichenflaeche::mousePressEvent(QMouseEvent* e)
 {
     setFocus(Qt::MouseFocusReason);
-    mouseDown(knopf(e->button()), pixelsToTwips(1) * e->position().x(), pixelsToTwips(1) * e->position().y());
+    mouseDown(buttonIndex(e->button()), pixelsToTwips(1) * e->position().x(), pixelsToTwips(1) * e->position().y());
 }
 
 void Zeichenflaeche::mouseMoveEvent(QMouseEvent* e)
@@ -79,7 +79,7 @@ void Zeichenflaeche::mouseMoveEvent(QMouseEvent* e)
 
 void Zeichenflaeche::mouseReleaseEvent(QMouseEvent* e)
 {
-    mouseUp(knopf(e->button()));
+    mouseUp(buttonIndex(e->button()));
 }
 
 void Zeichenflaeche::keyReleaseEvent(QKeyEvent* e)

@@ -24,7 +24,7 @@
 
 namespace {
 // Width of the side panel beside the drawing box, in pixels.
-constexpr int Seitenleiste = 200;
+constexpr int SideBar = 200;
 
 QPointF twips(QPointF pixels)
 {
@@ -39,18 +39,18 @@ frm_tablett::frm_tablett(TablettEnv env, QWidget* parent) : QWidget(parent), m_f
     env.textWidth = [this](const QString& t) {
         return double(pixelsToTwips(m_marker[0]->fontMetrics().horizontalAdvance(t) + 4));
     };
-    bauen();
+    buildRows();
     m_core = std::make_unique<TablettCore>(std::move(env));
     ui.pb_Zeichnung->setCore(m_core.get());
-    binden();
-    m_schritt.setSingleShot(true);
-    connect(&m_schritt, &QTimer::timeout, this, [this] { schritt(); });
+    bindControls();
+    m_runTimer.setSingleShot(true);
+    connect(&m_runTimer, &QTimer::timeout, this, [this] { timerStep(); });
     render();
 }
 
 frm_tablett::~frm_tablett() = default;
 
-void frm_tablett::bauen()
+void frm_tablett::buildRows()
 {
     ui.button_0->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     ui.button_1->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
@@ -83,15 +83,15 @@ void frm_tablett::bauen()
     ui.pb_Zeichnung->mouseUp = [this](int b) {
         handle("pb_Zeichnung_MouseUp", [this, b] { m_core->pb_Zeichnung_MouseUp(b); });
     };
-    ui.pb_Zeichnung->resized = [this] { anordnen(); };
+    ui.pb_Zeichnung->resized = [this] { arrange(); };
 }
 
-void frm_tablett::binden()
+void frm_tablett::bindControls()
 {
     TablettCore& c = *m_core;
     kit::Form& f = m_form;
-    f.setDecimalComma([this] { return m_core->komma(); });
-    f.setAfterEvent([this] { zeigen(); });
+    f.setDecimalComma([this] { return m_core->usesComma(); });
+    f.setAfterEvent([this] { showWindow(); });
     const auto start = [this] { ui.button_2->setFocus(Qt::OtherFocusReason); };
     for (int n = 0; n < TablettCore::Marker; ++n)
         f.label(QStringLiteral("lb_punkte_%1").arg(n), c.lb_punkte[std::size_t(n)]);
@@ -144,13 +144,13 @@ void frm_tablett::handle(const char* where, const std::function<void()>& fn)
 void frm_tablett::render()
 {
     m_form.render();
-    zeigen();
+    showWindow();
 }
 
-void frm_tablett::zeigen()
+void frm_tablett::showWindow()
 {
-    if (m_gezeigt != m_core->zeichnungsStand()) {
-        m_gezeigt = m_core->zeichnungsStand();
+    if (m_shownText != m_core->drawingState()) {
+        m_shownText = m_core->drawingState();
         ui.pb_Zeichnung->update();
     }
     for (int n = 0; n < TablettCore::Marker; ++n) {
@@ -159,64 +159,64 @@ void frm_tablett::zeigen()
         l->move((m_core->lb_punkte_pos[std::size_t(n)] / pixelsToTwips(1)).toPoint());
         l->setVisible(!m_core->lb_punkte[std::size_t(n)].text.isEmpty());
     }
-    if (m_core->faehrt() && !m_schritt.isActive())
-        m_schritt.start(0);
+    if (m_core->moving() && !m_runTimer.isActive())
+        m_runTimer.start(0);
 }
 
-void frm_tablett::schritt()
+void frm_tablett::timerStep()
 {
     // A message box inside a step runs a nested event loop: the step that is
     // already running finishes first.
-    if (m_beschaeftigt) {
-        m_schritt.start(10);
+    if (m_isBusy) {
+        m_runTimer.start(10);
         return;
     }
     {
-        const QScopedValueRollback<bool> busy(m_beschaeftigt, true);
-        kit::guarded("frm_tablett drive", [this] { m_core->fahrtSchritt(); });
+        const QScopedValueRollback<bool> busy(m_isBusy, true);
+        kit::guarded("frm_tablett drive", [this] { m_core->moveStep(); });
     }
     render();
 }
 
-void frm_tablett::anordnen()
+void frm_tablett::arrange()
 {
     if (!m_core)
         return;
     const int w = ui.pb_Zeichnung->width(), h = ui.pb_Zeichnung->height();
-    const auto setze = [](QLabel* l, int x, int y) {
+    const auto setPoint = [](QLabel* l, int x, int y) {
         l->adjustSize();
         l->move(x, y);
     };
-    setze(ui.lb_plus, 2, h / 2 + 2);
-    setze(ui.tb_plus, w - ui.tb_plus->sizeHint().width() - 2, h / 2 + 2);
-    setze(ui.tb_minus, w / 2 + 4, 2);
-    setze(ui.lb_minus, w / 2 + 4, h - ui.lb_minus->sizeHint().height() - 2);
-    setze(ui.lb_nullplus, w / 2 + 4, h / 2 + 2);
-    setze(ui.lb_nullminus, w / 2 + 4, h / 2 - ui.lb_nullminus->sizeHint().height() - 2);
-    setze(ui.lb_viertelX, w / 4 + 2, 18);
-    setze(ui.lb_dreiviertelX, w * 3 / 4 + 2, 18);
-    setze(ui.lb_viertelY, 18, h / 4 + 2);
-    setze(ui.lb_dreiviertelY, 18, h * 3 / 4 + 2);
-    setze(ui.lb_XP, w - ui.lb_XP->sizeHint().width() - 2, h / 2 - ui.lb_XP->sizeHint().height() - 2);
-    setze(ui.lb_XM, 2, h / 2 - ui.lb_XM->sizeHint().height() - 2);
-    setze(ui.lb_YP, w / 2 - ui.lb_YP->sizeHint().width() - 4, 2);
-    setze(ui.lb_YM, w / 2 - ui.lb_YM->sizeHint().width() - 4, h - ui.lb_YM->sizeHint().height() - 2);
+    setPoint(ui.lb_plus, 2, h / 2 + 2);
+    setPoint(ui.tb_plus, w - ui.tb_plus->sizeHint().width() - 2, h / 2 + 2);
+    setPoint(ui.tb_minus, w / 2 + 4, 2);
+    setPoint(ui.lb_minus, w / 2 + 4, h - ui.lb_minus->sizeHint().height() - 2);
+    setPoint(ui.lb_nullplus, w / 2 + 4, h / 2 + 2);
+    setPoint(ui.lb_nullminus, w / 2 + 4, h / 2 - ui.lb_nullminus->sizeHint().height() - 2);
+    setPoint(ui.lb_viertelX, w / 4 + 2, 18);
+    setPoint(ui.lb_dreiviertelX, w * 3 / 4 + 2, 18);
+    setPoint(ui.lb_viertelY, 18, h / 4 + 2);
+    setPoint(ui.lb_dreiviertelY, 18, h * 3 / 4 + 2);
+    setPoint(ui.lb_XP, w - ui.lb_XP->sizeHint().width() - 2, h / 2 - ui.lb_XP->sizeHint().height() - 2);
+    setPoint(ui.lb_XM, 2, h / 2 - ui.lb_XM->sizeHint().height() - 2);
+    setPoint(ui.lb_YP, w / 2 - ui.lb_YP->sizeHint().width() - 4, 2);
+    setPoint(ui.lb_YM, w / 2 - ui.lb_YM->sizeHint().width() - 4, h - ui.lb_YM->sizeHint().height() - 2);
     m_core->setZeichenflaeche(pixelsToTwips(w), pixelsToTwips(h));
 }
 
-void frm_tablett::oeffnen()
+void frm_tablett::openForm()
 {
     QRect screen(0, 0, 1024, 768);
     if (const QScreen* s = QGuiApplication::primaryScreen())
         screen = s->availableGeometry();
-    ui.pb_Zeichnung->setFixedSize(std::max(screen.width() - Seitenleiste, 100), std::max(screen.height(), 100));
-    resize(ui.pb_Zeichnung->width() + Seitenleiste, ui.pb_Zeichnung->height());
+    ui.pb_Zeichnung->setFixedSize(std::max(screen.width() - SideBar, 100), std::max(screen.height(), 100));
+    resize(ui.pb_Zeichnung->width() + SideBar, ui.pb_Zeichnung->height());
     move(screen.topLeft());
     m_form.handle("Form_Load", [this] {
         m_core->setZeichenflaeche(pixelsToTwips(ui.pb_Zeichnung->width()), pixelsToTwips(ui.pb_Zeichnung->height()));
-        m_core->oeffnen();
+        m_core->openForm();
     });
-    anordnen();
+    arrange();
     show();
     raise();
     activateWindow();
@@ -250,15 +250,15 @@ bool frm_tablett::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         const QString t = k->text();
-        const bool erlaubt = [&] {
+        const bool isAllowed = [&] {
             if (t.isEmpty() || k->key() == Qt::Key_Backspace || (k->modifiers() & Qt::ControlModifier))
                 return true;
             for (const QChar ch : t)
-                if (!kit::keyAllowed(ch, kit::Keys::MinusDecimal, m_core->komma()))
+                if (!kit::keyAllowed(ch, kit::Keys::MinusDecimal, m_core->usesComma()))
                     return false;
             return true;
         }();
-        if (!erlaubt)
+        if (!isAllowed)
             return true;
     }
     for (int n = 0; n < TablettCore::Marker; ++n) {
@@ -269,18 +269,18 @@ bool frm_tablett::eventFilter(QObject* watched, QEvent* event)
         if (!m)
             continue;
         if (type == QEvent::MouseButtonPress) {
-            m_ziehen = n;
+            m_drag = n;
             const QPointF p = twips(m->position());
             handle("lb_punkte_MouseDown", [this, n, p] { m_core->lb_punkte_MouseDown(n, p.x(), p.y()); });
             return true;
         }
-        if (type == QEvent::MouseMove && m_ziehen == n) {
+        if (type == QEvent::MouseMove && m_drag == n) {
             const QPointF p = twips(ui.pb_Zeichnung->mapFromGlobal(m->globalPosition()));
             handle("pb_Zeichnung_DragOver", [this, n, p] { m_core->pb_Zeichnung_DragOver(n, p.x(), p.y()); });
             return true;
         }
         if (type == QEvent::MouseButtonRelease) {
-            m_ziehen = -1;
+            m_drag = -1;
             return true;
         }
     }
@@ -299,19 +299,19 @@ PathTableWindows& installPathTable(frm_main& frame, ParamsContext& params)
     env.ui = &core.ui();
     env.store = &params.store();
     env.clock = &core.clock();
-    env.komma = [&frame] { return frame.komma_frage; };
+    env.usesComma = [&frame] { return frame.komma_frage; };
     env.programFolder = [] { return programFolder(); };
     env.releaseMainLoop = [&frame] {
         if (!frame.isUnloaded())
             frame.releaseMainLoop(Menu::Tablett);
     };
     frame.setWindowOpener(Menu::Tablett, [&frame, windows, env] {
-        if (!windows->tablett) {
+        if (!windows->tablet) {
             // A window of its own, as large as the screen.
-            windows->tablett = new frm_tablett(env);
-            QObject::connect(&frame, &QObject::destroyed, windows->tablett, &QObject::deleteLater);
+            windows->tablet = new frm_tablett(env);
+            QObject::connect(&frame, &QObject::destroyed, windows->tablet, &QObject::deleteLater);
         }
-        windows->tablett->oeffnen();
+        windows->tablet->openForm();
     });
     return *windows;
 }

@@ -27,7 +27,7 @@ public:
     TablettCore& core() { return *m_core; }
     // Opening from the menu: sizes the drawing box to the screen (its width
     // less the 200-pixel panel), loads the window when it is not, shows it.
-    void oeffnen();
+    void openForm();
     void render();
     Ui::frm_tablett& form() { return ui; }
 
@@ -36,27 +36,27 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void bauen();
-    void binden();
-    void anordnen();
-    void zeigen();
+    void buildRows();
+    void bindControls();
+    void arrange();
+    void showWindow();
     void handle(const char* where, const std::function<void()>& fn);
-    void schritt();
+    void timerStep();
 
     Ui::frm_tablett ui;
     std::unique_ptr<TablettCore> m_core;
     kit::Form m_form;
     std::array<QLabel*, TablettCore::Marker> m_marker{};
-    int m_ziehen = -1;
-    int m_gezeigt = -1;
-    QTimer m_schritt;
-    bool m_beschaeftigt = false;
+    int m_drag = -1;
+    int m_shownText = -1;
+    QTimer m_runTimer;
+    bool m_isBusy = false;
 };
 
 // Registers the window with the main window: "Tablett" opens it (the main
 // window holds its loop until the window is hidden or closed).
 struct PathTableWindows
 {
-    frm_tablett* tablett = nullptr;
+    frm_tablett* tablet = nullptr;
 };
 PathTableWindows& installPathTable(frm_main& frame, ParamsContext& params);

@@ -180,7 +180,7 @@ void AK_AbgleichCore::sendAndShow(const QString& command)
 
 std::optional<double> AK_AbgleichCore::Faktor_rechnen(const QString& hex) const
 {
-    const std::optional<double> divisor = leitstand::zahlLesen(tb_faktor.text, decimalComma());
+    const std::optional<double> divisor = controlDesk::readNumberField(tb_faktor.text, decimalComma());
     if (!divisor || *divisor == 0)
         return std::nullopt;
     return hex_zu_wert24(hex) / *divisor;
@@ -196,7 +196,7 @@ void AK_AbgleichCore::Messwert_holen()
 
 void AK_AbgleichCore::Messwert_zerlegen()
 {
-    const auto part = [this](int von, int laenge) { return M1Antwort.mid(von - 1, laenge); };
+    const auto part = [this](int von, int partLength) { return M1Antwort.mid(von - 1, partLength); };
     const QString none = QStringLiteral("0");
     switch (M1Antwort.size()) {
     case 13: Kanalhex = {part(6, 6), none, none, none}; break;
@@ -227,7 +227,7 @@ void AK_AbgleichCore::Timer1_Timer()
     Messwert_holen();
     Messwert_zerlegen();
     for (int c = 0; c < Channels; ++c) {
-        const double f = leitstand::zahlLesen(factorBoxes[c].text, decimalComma()).value_or(1.0);
+        const double f = controlDesk::readNumberField(factorBoxes[c].text, decimalComma()).value_or(1.0);
         Anzeigewert[c] = Kanalwert[c] * f - Nullwert[c];
         kanal[c].text = formatted(Anzeigewert[c], QStringLiteral("####0.00"));
     }
@@ -527,7 +527,7 @@ void AK_AbgleichCore::zeroReleased(int c)
 {
     if (c < 0 || c >= Channels)
         return;
-    Nullwert[c] = leitstand::zahlLesen(factorBoxes[c].text, decimalComma()).value_or(1.0) * Kanalwert[c];
+    Nullwert[c] = controlDesk::readNumberField(factorBoxes[c].text, decimalComma()).value_or(1.0) * Kanalwert[c];
 }
 
 QString AK_AbgleichCore::channelDigit() const

@@ -191,7 +191,7 @@ private:
     void selectOwnBoard();
     void send(const QString& command);         // Sendebefehl = command, then AKsenden
     void sendAndShow(const QString& command);  // send, then the command line
-    void selectOption(std::array<kit::Control, Addresses>& feld, int index);
+    void selectOption(std::array<kit::Control, Addresses>& optionBoxes, int index);
     bool decimalComma() const { return m_env.decimalComma(); }
     QString formatted(double v, const QString& mask) const;
     double standardValue() const;

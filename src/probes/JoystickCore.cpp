@@ -11,17 +11,17 @@
 
 JoystickCore::JoystickCore(JoystickEnv env) : m_env(std::move(env))
 {
-    if (!m_env.verlassen)
-        m_env.verlassen = [] {};
-    sh_an_aus.colour = Rot;
+    if (!m_env.leaveScript)
+        m_env.leaveScript = [] {};
+    sh_an_aus.colour = Red;
     lb_Fehler.text = QStringLiteral("Befehl/Fehler/Antwort");
     for (kit::Control& l : lb_POS)
         l.text = QStringLiteral("off");
 }
 
-QString JoystickCore::tauschen(const QString& befehl, double zeit, int mode)
+QString JoystickCore::swap(const QString& cmdText, double waitTime, int mode)
 {
-    return m_env.bus ? m_env.bus->senden_empfangen(befehl, zeit, mode) : QString();
+    return m_env.bus ? m_env.bus->senden_empfangen(cmdText, waitTime, mode) : QString();
 }
 
 void JoystickCore::Form_Load()
@@ -31,7 +31,7 @@ void JoystickCore::Form_Load()
         cb_adressenauswahl.addItem(hex2(n));
 }
 
-void JoystickCore::adressenFuellen(const QStringList& entries)
+void JoystickCore::fillAddresses(const QStringList& entries)
 {
     cb_adressenauswahl.clear();
     for (const QString& e : entries)
@@ -75,18 +75,18 @@ void JoystickCore::Form_Unload()
     const int li = cb_adressenauswahl.listIndex;
     cmd_STOPP_Click();
     if (li >= 0 && li < cb_adressenauswahl.items.size()) {
-        for (int k = 0; k < Einheiten && li + k < cb_adressenauswahl.items.size(); ++k) {
-            const QString adresse = cb_adressenauswahl.items.at(li + k);
-            if (adresse.isEmpty())
+        for (int k = 0; k < Units && li + k < cb_adressenauswahl.items.size(); ++k) {
+            const QString unitAddress = cb_adressenauswahl.items.at(li + k);
+            if (unitAddress.isEmpty())
                 continue;
             if (m_env.bus)
-                m_env.bus->einheit_waehlen(adresse);
-            tauschen(QStringLiteral("[1BR]"));
-            tauschen(QStringLiteral("[1CS]"));
+                m_env.bus->einheit_waehlen(unitAddress);
+            swap(QStringLiteral("[1BR]"));
+            swap(QStringLiteral("[1CS]"));
         }
     }
     flagsenden = 0;
-    m_env.verlassen();
+    m_env.leaveScript();
 }
 
 int JoystickCore::Initialisierung(const QString& Adresse)
@@ -98,17 +98,17 @@ int JoystickCore::Initialisierung(const QString& Adresse)
         return 0;
     // An empty entry (an address the axis search did not find) is no unit:
     // nothing may go to the unit selected before.
-    const QString st = Adresse.isEmpty() ? QString() : tauschen(QStringLiteral("[0ST]"), 0.2, 2);
+    const QString st = Adresse.isEmpty() ? QString() : swap(QStringLiteral("[0ST]"), 0.2, 2);
     int result = 0;
     if (!Adresse.isEmpty() && (st.size() == 14 || li == 0)) {
         FlagAuslesen = 1;
         Button_enable();
         result = 1;
         cmd_STOPP_Click();
-        tauschen(QStringLiteral("[0pe]"));
-        sh_an_aus.colour = Gruen;
+        swap(QStringLiteral("[0pe]"));
+        sh_an_aus.colour = Green;
     } else {
-        sh_an_aus.colour = Rot;
+        sh_an_aus.colour = Red;
         Button_Disable();
         cmd_STOPP.enabled = false;
     }
@@ -118,11 +118,11 @@ int JoystickCore::Initialisierung(const QString& Adresse)
 
 void JoystickCore::auslesen(int)
 {
-    const int achse = cb_adressenauswahl.listIndex + i;
-    if (!m_env.store || !AxisParameterStore::achseGueltig(achse))
+    const int axisNo = cb_adressenauswahl.listIndex + i;
+    if (!m_env.store || !AxisParameterStore::axisValid(axisNo))
         return;
     AxisParameterStore& store = *m_env.store;
-    store.setIndex(achse);
+    store.setIndex(axisNo);
     vmax = store.vmax();
     Motfak = store.Motfak();
     if (cb_adressenauswahl.listIndex == 0) {
@@ -133,7 +133,7 @@ void JoystickCore::auslesen(int)
     }
 }
 
-QString JoystickCore::adresseDesDurchlaufs() const
+QString JoystickCore::passAddress() const
 {
     const int position = cb_adressenauswahl.listIndex + i;
     return position >= 0 && position < cb_adressenauswahl.items.size() ? cb_adressenauswahl.items.at(position)
@@ -143,12 +143,12 @@ QString JoystickCore::adresseDesDurchlaufs() const
 void JoystickCore::Timer2_Timer()
 {
     // A box opened inside a pass lets the timer fire again: that tick returns.
-    if (m_imTakt)
+    if (m_inTimerTick)
         return;
-    const QScopedValueRollback<bool> takt(m_imTakt, true);
-    for (i = 0; i < Einheiten; ++i) {
+    const QScopedValueRollback<bool> tickGuard(m_inTimerTick, true);
+    for (i = 0; i < Units; ++i) {
         // With the last entry selected there is no second unit.
-        if (i > 0 && adresseDesDurchlaufs().isEmpty())
+        if (i > 0 && passAddress().isEmpty())
             break;
         durchlauf();
     }
@@ -157,36 +157,36 @@ void JoystickCore::Timer2_Timer()
 
 void JoystickCore::durchlauf()
 {
-    if (sh_an_aus.colour == Gruen && cb_adressenauswahl.listIndex > 0)
+    if (sh_an_aus.colour == Green && cb_adressenauswahl.listIndex > 0)
         abfragen();
     else
         flagachsenwechsel = 1;
-    anfragen();
+    requestState();
 }
 
 void JoystickCore::abfragen()
 {
-    const QString adresse = adresseDesDurchlaufs();
-    if (adresse.isEmpty())
+    const QString unitAddress = passAddress();
+    if (unitAddress.isEmpty())
         return;
     if (m_env.bus)
-        m_env.bus->einheit_waehlen(adresse);
-    const QString pa = tauschen(QStringLiteral("[1PA]"));
+        m_env.bus->einheit_waehlen(unitAddress);
+    const QString pa = swap(QStringLiteral("[1PA]"));
     if (pa == keine_Antwort)
-        sh_an_aus.colour = Rot;
+        sh_an_aus.colour = Red;
     // Without a motor factor the pass shows neither position nor joystick.
     if (Motfak == 0 || !std::isfinite(Motfak))
         return;
     const double mm = hex_zu_wert24(pa.mid(5, 8)) / Motfak;
     const double k = 1000 / Motfak;
-    const QString maske = k >= 1      ? QStringLiteral("##0.000")
+    const QString maskText = k >= 1      ? QStringLiteral("##0.000")
                           : k >= 0.1  ? QStringLiteral("##0.0000")
                           : k >= 0.01 ? QStringLiteral("##0.00000")
                                       : QStringLiteral("##0.000000");
-    const bool komma = dezimalkomma();
-    lb_POS[std::size_t(i)].text = formatMask(mm, maske, komma) + QStringLiteral(" mm");
+    const bool usesComma = dezimalkomma();
+    lb_POS[std::size_t(i)].text = formatMask(mm, maskText, usesComma) + QStringLiteral(" mm");
 
-    const QString kw = tauschen(QStringLiteral("[1kw]"));
+    const QString kw = swap(QStringLiteral("[1kw]"));
     const QString J = kw.mid(9, 2);
     const QString V = kw.mid(15, 2);
     int w = int(hex_zu_wert24(J));
@@ -210,7 +210,7 @@ void JoystickCore::abfragen()
     }
 }
 
-void JoystickCore::anfragen()
+void JoystickCore::requestState()
 {
     if (FlagAuslesen == 1 || flagsenden == 1 || flagsenden == 2) {
         ++m_sendezaehler;
@@ -221,25 +221,25 @@ void JoystickCore::anfragen()
             FlagAuslesen = flagsenden = m_sendezaehler = 0;
         }
     }
-    if (FlagAuslesen == 1 && m_einheitOk == 1)
+    if (FlagAuslesen == 1 && m_unitOk == 1)
         auslesen(0);
     if (flagachsenwechsel == 1) {
-        m_einheitOk = Initialisierung(cb_adressenauswahl.selected());
+        m_unitOk = Initialisierung(cb_adressenauswahl.selected());
         flagachsenwechsel = 0;
     }
-    if (flagsenden == 1 || (flagsenden == 2 && m_einheitOk == 1))
+    if (flagsenden == 1 || (flagsenden == 2 && m_unitOk == 1))
         senden();
 }
 
 void JoystickCore::senden()
 {
-    const qsizetype ende = Befehl.indexOf(QLatin1Char(']'));
-    const QString erster = ende < 0 ? Befehl : Befehl.left(ende + 1);
-    const QString zweiter = ende < 0 ? QString() : Befehl.mid(ende + 1);
-    antwort = tauschen(erster, erster.mid(1, 3) == QLatin1String("0ff") ? 3.0 : 0.0, 0);
-    if (zweiter == QLatin1String("[0ST]"))
-        antwort = tauschen(zweiter, 0.2, 1);
-    else if (!zweiter.isEmpty())
-        antwort = tauschen(zweiter);
+    const qsizetype closeAt = Befehl.indexOf(QLatin1Char(']'));
+    const QString firstPart = closeAt < 0 ? Befehl : Befehl.left(closeAt + 1);
+    const QString secondPart = closeAt < 0 ? QString() : Befehl.mid(closeAt + 1);
+    antwort = swap(firstPart, firstPart.mid(1, 3) == QLatin1String("0ff") ? 3.0 : 0.0, 0);
+    if (secondPart == QLatin1String("[0ST]"))
+        antwort = swap(secondPart, 0.2, 1);
+    else if (!secondPart.isEmpty())
+        antwort = swap(secondPart);
     lb_Fehler.text = Befehl + QStringLiteral("--->") + antwort;
 }

@@ -21,15 +21,15 @@ struct JoystickEnv
     BusTransport* bus = nullptr;
     AxisParameterStore* store = nullptr;
     // Hands the bus back: the main loop and the other windows run again.
-    std::function<void()> verlassen = [] {};
+    std::function<void()> leaveScript = [] {};
 };
 
 class JoystickCore
 {
 public:
-    static constexpr quint32 Gruen = 0xC000;
-    static constexpr quint32 Rot = 0xC0;
-    static constexpr int Einheiten = 2;
+    static constexpr quint32 Green = 0xC000;
+    static constexpr quint32 Red = 0xC0;
+    static constexpr int Units = 2;
     // Design ranges of the gauges.
     static constexpr int PowerMin = -2, PowerMax = 2, NegMin = -128, NegMax = -3, PosMin = 3, PosMax = 127;
 
@@ -62,30 +62,30 @@ public:
     void Fahrart_Click(int index);
     void Timer2_Timer();
     // Clears the address list and fills it with `entries` (axis search).
-    void adressenFuellen(const QStringList& entries);
+    void fillAddresses(const QStringList& entries);
 
     // --- controls ------------------------------------------------------------------
     kit::ListControl cb_adressenauswahl;
     kit::Control sh_an_aus, lb_Fehler, cmd_STOPP;
-    std::array<kit::Control, Einheiten> lb_POS, lb_Spannung, lb_Vneg, lb_Vpos, Fahrart;
+    std::array<kit::Control, Units> lb_POS, lb_Spannung, lb_Vneg, lb_Vpos, Fahrart;
     // The gauges' Value per unit.
-    std::array<int, Einheiten> tovih_power{}, tovih_neg{}, tovih_pos{};
+    std::array<int, Units> tovih_power{}, tovih_neg{}, tovih_pos{};
 
     int Sendezaehler() const { return m_sendezaehler; }
-    int Einheit_ok() const { return m_einheitOk; }
+    int Einheit_ok() const { return m_unitOk; }
 
 private:
     void durchlauf();
     void abfragen();
-    void anfragen();
+    void requestState();
     void senden();
     // The list entry of the unit of pass `i`, or the empty text when the list has none.
-    QString adresseDesDurchlaufs() const;
-    QString tauschen(const QString& befehl, double zeit = 0, int mode = 0);
+    QString passAddress() const;
+    QString swap(const QString& cmdText, double waitTime = 0, int mode = 0);
 
     JoystickEnv m_env;
     int Optionssperre = 0;
     int m_sendezaehler = 0;
-    int m_einheitOk = 0;
-    bool m_imTakt = false;
+    int m_unitOk = 0;
+    bool m_inTimerTick = false;
 };

@@ -17,16 +17,16 @@ namespace {
 // One row per board type (list index of cb_Unitauswahl).
 struct Layout
 {
-    int adressliste;
+    int elementAddresses;
     std::array<bool, 4> frames;  // Frame1 … Frame4
-    bool sampleTime, outputs, interpol0, interpol1, faktor, faktorAI, gitter;
+    bool sampleTime, outputs, interpol0, interpol1, scaleFactor, factorAI, gridBox;
     const QString* gridText;   // nullptr: caption unchanged
     std::optional<bool> ip1000;  // interpolation factors: all eight, or 1, 2 and 4
-    bool ikCheck, abgleich;
+    bool ikCheck, calibration;
 };
 
 const QString& G = ProbeWindowCore::Gitterkonstante;
-const QString& A = ProbeWindowCore::Aufloesung;
+const QString& A = ProbeWindowCore::Resolution;
 
 const std::array<Layout, 8> Layouts{{
     {0, {true, false, false, false}, true, false, false, false, true, false, false, nullptr, {}, false, true},
@@ -40,39 +40,39 @@ const std::array<Layout, 8> Layouts{{
 }};
 
 // Sample-time codes of Option5(0 … 6), 0,75 … 50,0 ms.
-const std::array<QString, 7> Abtastcodes{"0010", "0020", "0040", "0080", "0100", "0200", "0400"};
+const std::array<QString, 7> ScanCodes{"0010", "0020", "0040", "0080", "0100", "0200", "0400"};
 const std::array<QString, 9> Tips{"", "25", "50", "100", "200", "400", "500", "800", "1000"};
 
-QStringList adressen(std::initializer_list<std::pair<int, int>> ranges, int letzte = -1)
+QStringList unitAddresses(std::initializer_list<std::pair<int, int>> ranges, int lastAddress = -1)
 {
     QStringList out;
-    for (const auto& [von, bis] : ranges)
-        for (int a = von; a <= bis; ++a)
+    for (const auto& [von, upTo] : ranges)
+        for (int a = von; a <= upTo; ++a)
             out << hex2(a);
-    if (letzte >= 0)
-        out << hex2(letzte);
+    if (lastAddress >= 0)
+        out << hex2(lastAddress);
     return out;
 }
 
 // No reply in time, or none at all on a closed port.
-bool stumm(const QString& antwort)
+bool staysSilent(const QString& antwort)
 {
     return antwort == keine_Antwort || antwort.isEmpty();
 }
 
 }  // namespace
 
-const QStringList ProbeWindowCore::Typen{"AK1",        "AK4",     "AK2IK1-IP1000", "AK2IK1-422",
+const QStringList ProbeWindowCore::ProbeTypes{"AK1",        "AK4",     "AK2IK1-IP1000", "AK2IK1-422",
                                          "IK2-IP1000", "IK2-422", "ADA2",          "Universal"};
 
-QStringList ProbeWindowCore::adressliste(int element)
+QStringList ProbeWindowCore::elementAddresses(int element)
 {
     switch (element) {
-    case 0: return adressen({{0x21, 0x2F}}, 0x20);
-    case 1: return adressen({{0x31, 0x3F}}, 0x30);
-    case 2: return adressen({{0x41, 0x4F}}, 0x40);
-    case 3: return adressen({{0x11, 0x15}, {0x17, 0x1F}}, 0x10);
-    case 4: return adressen({{0x11, 0x14}, {0x21, 0x24}, {0x31, 0x34}, {0x41, 0x44}, {0x51, 0x54}});
+    case 0: return unitAddresses({{0x21, 0x2F}}, 0x20);
+    case 1: return unitAddresses({{0x31, 0x3F}}, 0x30);
+    case 2: return unitAddresses({{0x41, 0x4F}}, 0x40);
+    case 3: return unitAddresses({{0x11, 0x15}, {0x17, 0x1F}}, 0x10);
+    case 4: return unitAddresses({{0x11, 0x14}, {0x21, 0x24}, {0x31, 0x34}, {0x41, 0x44}, {0x51, 0x54}});
     default: return {};
     }
 }
@@ -87,13 +87,13 @@ ProbeWindowCore::ProbeWindowCore(ProbeWindowEnv env) : m_env(std::move(env))
     if (!m_env.unloadInit)
         m_env.unloadInit = defaults.unloadInit;
 
-    cb_Unitauswahl.items = Typen;
+    cb_Unitauswahl.items = ProbeTypes;
     for (int e = 0; e < 5; ++e) {
-        cb__Achsenauswahl[std::size_t(e)].items = adressliste(e);
+        cb__Achsenauswahl[std::size_t(e)].items = elementAddresses(e);
         cb__Achsenauswahl[std::size_t(e)].visible = false;
     }
     aktiv_box.text = QStringLiteral("Messen");
-    sh_an_aus.colour = Rot;
+    sh_an_aus.colour = Red;
     lb_Fehler.text = QStringLiteral("Befehl/Fehler/Antwort");
     for (int i = 0; i < Kanaele; ++i) {
         const auto k = std::size_t(i);
@@ -116,13 +116,13 @@ ProbeWindowCore::ProbeWindowCore(ProbeWindowEnv env) : m_env(std::move(env))
     interpol[0].text = QStringLiteral("Interpolation [ 1 ]");
     interpol[1].text = QStringLiteral("Interpolation [ 2 ]");
     Rahmen1.text = QStringLiteral("SampleTime [ms]");
-    const std::array<QString, 7> zeiten{"0,75", "1,50", "3,00", "6,25", "12,5", "25,0", "50,0"};
-    for (std::size_t i = 0; i < zeiten.size(); ++i)
-        Option5[i].text = zeiten[i];
+    const std::array<QString, 7> timeLabels{"0,75", "1,50", "3,00", "6,25", "12,5", "25,0", "50,0"};
+    for (std::size_t i = 0; i < timeLabels.size(); ++i)
+        Option5[i].text = timeLabels[i];
     for (auto& s : sb_v)
         s = {.value = 0, .min = -2047, .max = 2047, .smallChange = 1, .largeChange = 100};
     Label3[0].text = Label3[1].text = QStringLiteral("0");
-    cmd_Abgleich.text = AbgleichNullen;
+    cmd_Abgleich.text = CalibrationZero;
     for (int i = 1; i <= 8; ++i)
         cb_abgleich.items << QStringLiteral("K%1").arg(i);
     tb_abgleich.text = QStringLiteral("500");
@@ -137,7 +137,7 @@ ProbeWindowCore::ProbeWindowCore(ProbeWindowEnv env) : m_env(std::move(env))
     cmd_status.text = QStringLiteral("Status");
     cmd_version.text = QStringLiteral("Version");
     cmd_Init.text = QStringLiteral("INIT");
-    cmd_Init.colour = Hellgrau;
+    cmd_Init.colour = LightGray;
 }
 
 // --- helpers ---------------------------------------------------------------------------------
@@ -147,14 +147,14 @@ BusTransport& ProbeWindowCore::bus()
     return *m_env.bus;
 }
 
-bool ProbeWindowCore::komma() const
+bool ProbeWindowCore::usesComma() const
 {
     return m_env.registry && m_env.registry->komma_frage;
 }
 
-std::optional<double> ProbeWindowCore::zahl(const QString& text) const
+std::optional<double> ProbeWindowCore::toNumber(const QString& text) const
 {
-    return leitstand::zahlLesen(text, komma());
+    return controlDesk::readNumberField(text, usesComma());
 }
 
 QString ProbeWindowCore::senden(const QString& command, double timeout, int mode)
@@ -162,19 +162,19 @@ QString ProbeWindowCore::senden(const QString& command, double timeout, int mode
     return bus().senden_empfangen(command, timeout, mode);
 }
 
-void ProbeWindowCore::posten(const QString& command)
+void ProbeWindowCore::postCommand(const QString& command)
 {
     Befehl = command;
     flagsenden = 1;
 }
 
-void ProbeWindowCore::waehle(std::array<kit::Control, 9>& group, int n)
+void ProbeWindowCore::pickOption(std::array<kit::Control, 9>& group, int n)
 {
     for (std::size_t i = 1; i < group.size(); ++i)
         group[i].checked = int(i) == n;
 }
 
-QString ProbeWindowCore::ausgewaehlteAdresse() const
+QString ProbeWindowCore::chosenAddress() const
 {
     if (Unitindex < 0 || Unitindex >= int(cb__Achsenauswahl.size()))
         return {};
@@ -237,35 +237,35 @@ void ProbeWindowCore::setValueTips(bool ip1000)
 
 void ProbeWindowCore::cb_Unitauswahl_Click()
 {
-    for (auto& liste : cb__Achsenauswahl)
-        liste.visible = false;
+    for (auto& axisList : cb__Achsenauswahl)
+        axisList.visible = false;
     for (auto& box : IK_check)
         box.visible = false;
-    Breite = NormalWidth;
-    sh_an_aus.colour = Rot;
-    const int t = typ();
+    BoxWidth = NormalWidth;
+    sh_an_aus.colour = Red;
+    const int t = unitType();
     if (t < 0 || t >= int(Layouts.size()))
         return;
     const Layout& l = Layouts[std::size_t(t)];
-    cb__Achsenauswahl[std::size_t(l.adressliste)].visible = true;
+    cb__Achsenauswahl[std::size_t(l.elementAddresses)].visible = true;
     for (std::size_t i = 0; i < l.frames.size(); ++i)
         Frame[i].visible = l.frames[i];
     Rahmen1.visible = l.sampleTime;
     Frame5[0].visible = Frame5[1].visible = l.outputs;
     interpol[0].visible = l.interpol0;
     interpol[1].visible = l.interpol1;
-    tb_faktor.visible = l.faktor;
-    tb_faktorAI.visible = l.faktorAI;
-    tb_gitter.visible = lb_gitter.visible = l.gitter;
+    tb_faktor.visible = l.scaleFactor;
+    tb_faktorAI.visible = l.factorAI;
+    tb_gitter.visible = lb_gitter.visible = l.gridBox;
     if (l.gridText)
         lb_gitter.text = *l.gridText;
     for (auto& box : IK_check)
         box.visible = l.ikCheck;
     if (l.ip1000)
         setValueTips(*l.ip1000);
-    cb_abgleich.visible = cmd_Abgleich.visible = tb_abgleich.visible = l.abgleich;
+    cb_abgleich.visible = cmd_Abgleich.visible = tb_abgleich.visible = l.calibration;
     if (t == Universal)
-        Breite = UniversalWidth;
+        BoxWidth = UniversalWidth;
 }
 
 void ProbeWindowCore::cb__Achsenauswahl_Click(int index)
@@ -278,39 +278,39 @@ void ProbeWindowCore::cb__Achsenauswahl_Click(int index)
 
 int ProbeWindowCore::Initialisierung()
 {
-    const QScopedValueRollback<int> zyklus(m_zyklus, m_zyklus + 1);
-    const int ergebnis = einstellungenLesen();
+    const QScopedValueRollback<int> cycle(m_cycle, m_cycle + 1);
+    const int readResult = readSettings();
     if (m_view.show)
         m_view.show();
-    return ergebnis;
+    return readResult;
 }
 
-int ProbeWindowCore::einstellungenLesen()
+int ProbeWindowCore::readSettings()
 {
-    const QString adresse = ausgewaehlteAdresse();
-    bus().einheit_waehlen(adresse);
+    const QString unitAddress = chosenAddress();
+    bus().einheit_waehlen(unitAddress);
     const QString status = senden(QStringLiteral("[0ST]"), 0.2, 2);
     lb_Fehler.text = QStringLiteral("[0ST]--->") + status;
-    Caption = cb_Unitauswahl.selected() + QStringLiteral("   ") + adresse;
+    Caption = cb_Unitauswahl.selected() + QStringLiteral("   ") + unitAddress;
     if (status.size() < 3) {
-        sh_an_aus.colour = Rot;
+        sh_an_aus.colour = Red;
         return 0;
     }
-    sh_an_aus.colour = Gruen;
-    const int t = typ();
+    sh_an_aus.colour = Green;
+    const int t = unitType();
     // Reads an interpolation digit (character 7) into its option group.
     const auto interpolation = [this](const QString& command, int element, std::array<kit::Control, 9>& group) {
         const QString antwort = senden(command);
         if (antwort.size() < 7)
             return;
-        const QString ziffer = antwort.mid(6, 1);
-        Interpolationswert[std::size_t(element)] = ziffer;
-        const int n = ziffer.toInt();
+        const QString digitText = antwort.mid(6, 1);
+        Interpolationswert[std::size_t(element)] = digitText;
+        const int n = digitText.toInt();
         if (n >= 1 && n <= 8)
-            waehle(group, n);
+            pickOption(group, n);
     };
     {
-        EreignissperreGuard sperre(bus());
+        EreignissperreGuard eventLock(bus());
         if (t == IK2_IP1000 || t == IK2_422) {
             interpolation(QStringLiteral("[1iP]"), 0, wert0);
             interpolation(QStringLiteral("[2iP]"), 1, wert1);
@@ -319,15 +319,15 @@ int ProbeWindowCore::einstellungenLesen()
                 Check1[std::size_t(i)].checked = true;
             }
         } else {
-            const QString zeit = senden(QStringLiteral("[0fP]"));
-            for (std::size_t i = 0; i < Abtastcodes.size(); ++i)
-                if (zeit == QStringLiteral("[0fP!") + Abtastcodes[i] + QLatin1Char(']'))
+            const QString waitTime = senden(QStringLiteral("[0fP]"));
+            for (std::size_t i = 0; i < ScanCodes.size(); ++i)
+                if (waitTime == QStringLiteral("[0fP!") + ScanCodes[i] + QLatin1Char(']'))
                     for (std::size_t j = 0; j < Option5.size(); ++j)
                         Option5[j].checked = i == j;
-            const QString maske = senden(QStringLiteral("[0k1]"));
+            const QString maskText = senden(QStringLiteral("[0k1]"));
             for (int i = 0; i < Kanaele; ++i) {
                 const auto k = std::size_t(i);
-                if (maske.mid(5 + i, 1) == QLatin1String("1"))
+                if (maskText.mid(5 + i, 1) == QLatin1String("1"))
                     Kanalfreigabe[k] = 1;
                 if (Kanalfreigabe[k] == 1)
                     Check1[k].checked = true;
@@ -335,7 +335,7 @@ int ProbeWindowCore::einstellungenLesen()
         }
     }
     if (t == AK2IK1_IP1000 || t == AK2IK1_422) {
-        EreignissperreGuard sperre(bus());
+        EreignissperreGuard eventLock(bus());
         interpolation(QStringLiteral("[3iP]"), 0, wert0);
     }
     return 1;
@@ -343,77 +343,77 @@ int ProbeWindowCore::einstellungenLesen()
 
 // --- live read-out ---------------------------------------------------------------------------
 
-bool ProbeWindowCore::kanalAnzeigen(int i, const QString& antwort, int stelle, bool skala, const QString& maske)
+bool ProbeWindowCore::showChannel(int i, const QString& antwort, int stelle, bool withScale, const QString& maskText)
 {
     const auto k = std::size_t(i);
     // A factor or grating of 0 shows 0 less the zero offset, but that is no
     // reading of the channel.
-    const auto faktorA = zahl(FaktorA[k].text);
-    if (!faktorA)
+    const auto factorA = toNumber(FaktorA[k].text);
+    if (!factorA)
         return false;
-    const QString feld = antwort.mid(stelle, 6);
-    const double zaehler = hex_zu_wert24(feld);
+    const QString fieldText = antwort.mid(stelle, 6);
+    const double zaehler = hex_zu_wert24(fieldText);
     // A channel the board did not send reads as 0; that is shown, but it is
     // no reading to calibrate by.
     static const QRegularExpression sixHexDigits(QStringLiteral("^[0-9A-Fa-f]{6}$"));
-    const bool vollstaendig = sixHexDigits.match(feld).hasMatch() && *faktorA != 0;
-    if (skala) {
-        const auto gitter = zahl(tb_gitter.text);
-        if (!gitter)
+    const bool isComplete = sixHexDigits.match(fieldText).hasMatch() && *factorA != 0;
+    if (withScale) {
+        const auto gridBox = toNumber(tb_gitter.text);
+        if (!gridBox)
             return false;
         Messwert[k] = zaehler;
-        kanal[k].text = formatMask(*gitter * (*faktorA * Messwert[k]) - Nullpunkt[k], maske, komma());
-        return vollstaendig && *gitter != 0;
+        kanal[k].text = formatMask(*gridBox * (*factorA * Messwert[k]) - Nullpunkt[k], maskText, usesComma());
+        return isComplete && *gridBox != 0;
     }
-    const auto faktor = zahl(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text);
-    if (!faktor || *faktor == 0)
+    const auto scaleFactor = toNumber(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text);
+    if (!scaleFactor || *scaleFactor == 0)
         return false;
-    Messwert[k] = zaehler / *faktor;
-    kanal[k].text = formatMask(*faktorA * Messwert[k] - Nullpunkt[k], maske, komma());
-    return vollstaendig;
+    Messwert[k] = zaehler / *scaleFactor;
+    kanal[k].text = formatMask(*factorA * Messwert[k] - Nullpunkt[k], maskText, usesComma());
+    return isComplete;
 }
 
 int ProbeWindowCore::Aktualisieren()
 {
-    if (sh_an_aus.colour != Gruen)
+    if (sh_an_aus.colour != Green)
         return 0;
-    const QScopedValueRollback<int> zyklus(m_zyklus, m_zyklus + 1);
-    int ergebnis = 0;
-    kit::guarded("frm_AKIK Aktualisieren", [this, &ergebnis] {
-        m_abgelesen.fill(false);
-        bus().einheit_waehlen(ausgewaehlteAdresse());
-        const int t = typ();
+    const QScopedValueRollback<int> cycle(m_cycle, m_cycle + 1);
+    int readResult = 0;
+    kit::guarded("frm_AKIK Aktualisieren", [this, &readResult] {
+        m_wasRead.fill(false);
+        bus().einheit_waehlen(chosenAddress());
+        const int t = unitType();
         if (t == IK2_IP1000 || t == IK2_422) {
             for (int i = 0; i < 2; ++i) {
                 const QString antwort = senden(QStringLiteral("[%1PA]").arg(i + 1));
-                if (stumm(antwort)) {
+                if (staysSilent(antwort)) {
                     // Silence: the lamp turns red and the box keeps its last reading.
-                    sh_an_aus.colour = Rot;
-                    ergebnis = 0;
+                    sh_an_aus.colour = Red;
+                    readResult = 0;
                     continue;
                 }
-                ergebnis = 1;
+                readResult = 1;
                 if (Check1[std::size_t(i)].checked)
-                    m_abgelesen[std::size_t(i)] = kanalAnzeigen(i, antwort, 5, true, QStringLiteral("##0.000"));
+                    m_wasRead[std::size_t(i)] = showChannel(i, antwort, 5, true, QStringLiteral("##0.000"));
             }
         } else if (t >= 0) {
             const QString antwort = senden(QStringLiteral("[0M1]"));
-            if (stumm(antwort)) {
-                sh_an_aus.colour = Rot;
+            if (staysSilent(antwort)) {
+                sh_an_aus.colour = Red;
             } else {
-                ergebnis = 1;
-                const bool mischkarte = t == AK2IK1_IP1000 || t == AK2IK1_422;
+                readResult = 1;
+                const bool mixedBoard = t == AK2IK1_IP1000 || t == AK2IK1_422;
                 for (int i = 0; i < Kanaele; ++i) {
                     const auto k = std::size_t(i);
                     if (!Check1[k].checked)
                         continue;
-                    const bool skala = IK_check[k].checked || (i == 2 && mischkarte);
-                    m_abgelesen[k] = kanalAnzeigen(i, antwort, 7 * i + 5, skala,
-                                                   skala ? QStringLiteral("##0") : QStringLiteral("##0.00"));
+                    const bool withScale = IK_check[k].checked || (i == 2 && mixedBoard);
+                    m_wasRead[k] = showChannel(i, antwort, 7 * i + 5, withScale,
+                                                   withScale ? QStringLiteral("##0") : QStringLiteral("##0.00"));
                 }
             }
         }
-        dynamischeMessung();
+        dynamicMeasurement();
         if (flagsystem_write == 1)
             writeSystem();
         if (flagsystem_read == 1)
@@ -421,38 +421,38 @@ int ProbeWindowCore::Aktualisieren()
     });
     if (m_view.show)
         m_view.show();
-    return ergebnis;
+    return readResult;
 }
 
-void ProbeWindowCore::dynamischeMessung()
+void ProbeWindowCore::dynamicMeasurement()
 {
-    const QString a = achse();
+    const QString a = axisText();
     if (flagdynm == 1) {
         const QString antwort =
             senden(QStringLiteral("[") + a + QStringLiteral("DPOS") + tb_anzahl.text + QLatin1Char(',') +
                    tb_startposition.text + QLatin1Char(',') + tb_delta.text + QLatin1Char(']'));
-        QString nummer = antwort.mid(6, 10);
+        QString serialText = antwort.mid(6, 10);
         // "?" marks a rejection, "!" the bus's acceptance: only a rejection
         // or an error number other than 0 is an error.
-        const bool abgelehnt = nummer.contains(QLatin1Char('?'));
-        nummer.remove(QLatin1Char(']')).remove(QLatin1Char('?')).remove(QLatin1Char('!'));
+        const bool refused = serialText.contains(QLatin1Char('?'));
+        serialText.remove(QLatin1Char(']')).remove(QLatin1Char('?')).remove(QLatin1Char('!'));
         bool ok = false;
-        const double wert = nummer.toDouble(&ok);
-        if (abgelehnt || (ok && wert != 0)) {
-            tb_start.colour = Knopfflaeche;
+        const double wert = serialText.toDouble(&ok);
+        if (refused || (ok && wert != 0)) {
+            tb_start.colour = ButtonFace;
             tb_start.checked = false;
             // The board refused: nothing runs, so nothing is polled.
             flagdynm = 0;
-            m_env.ui->message(QStringLiteral("Error!! Number:") + nummer, QStringLiteral("Fehler"), MsgButtons::Ok);
+            m_env.ui->message(QStringLiteral("Error!! Number:") + serialText, QStringLiteral("Fehler"), MsgButtons::Ok);
             return;
         }
         flagdynm = 2;
     } else if (flagdynm == 2) {
-        QString punkte = senden(QStringLiteral("[") + a + QStringLiteral("Dp]")).mid(5, 10);
-        punkte.remove(QLatin1Char(']'));
-        lb_messpunkte.text = punkte;
-        if (punkte == tb_anzahl.text) {
-            tb_start.colour = Knopfflaeche;
+        QString pointsText = senden(QStringLiteral("[") + a + QStringLiteral("Dp]")).mid(5, 10);
+        pointsText.remove(QLatin1Char(']'));
+        lb_messpunkte.text = pointsText;
+        if (pointsText == tb_anzahl.text) {
+            tb_start.colour = ButtonFace;
             tb_start.checked = false;
             tb_start_Click();
             if (flagdynm == 2)
@@ -467,12 +467,12 @@ void ProbeWindowCore::dynamischeMessung()
 
 void ProbeWindowCore::writeSystem()
 {
-    const QString a = achse();
+    const QString a = axisText();
     senden(QStringLiteral("[") + a + QStringLiteral("RES") + tb_encoder.text + QLatin1Char(']'));
     senden(QStringLiteral("[") + a + QStringLiteral("GEA") + tb_gear.text + QLatin1Char(']'));
     // Numbers on the bus use "." whatever the locale.
-    if (const auto pitch = zahl(tb_pitch.text))
-        senden(QStringLiteral("[") + a + QStringLiteral("PIT") + leitstand::numberText(*pitch * 1000, false) +
+    if (const auto pitch = toNumber(tb_pitch.text))
+        senden(QStringLiteral("[") + a + QStringLiteral("PIT") + controlDesk::numberText(*pitch * 1000, false) +
                QLatin1Char(']'));
     senden(QStringLiteral("[") + a + QStringLiteral("TPR") + tb_tperiod.text + QLatin1Char(']'));
     flagsystem_write = 0;
@@ -480,9 +480,9 @@ void ProbeWindowCore::writeSystem()
 
 void ProbeWindowCore::readSystem()
 {
-    const QString a = achse();
-    const auto lesen = [this, &a](const char* befehl) {
-        QString wert = senden(QStringLiteral("[") + a + QLatin1String(befehl) + QLatin1Char(']')).mid(6, 10);
+    const QString a = axisText();
+    const auto lesen = [this, &a](const char* cmdText) {
+        QString wert = senden(QStringLiteral("[") + a + QLatin1String(cmdText) + QLatin1Char(']')).mid(6, 10);
         return wert.remove(QLatin1Char(']'));
     };
     tb_encoder.text = lesen("rES");
@@ -490,7 +490,7 @@ void ProbeWindowCore::readSystem()
     bool ok = false;
     const double pitch = lesen("pIT").toDouble(&ok);
     if (ok)
-        tb_pitch.text = leitstand::numberText(pitch / 1000, komma());
+        tb_pitch.text = controlDesk::numberText(pitch / 1000, usesComma());
     tb_tperiod.text = lesen("tPR");
     flagsystem_read = 0;
 }
@@ -499,77 +499,77 @@ void ProbeWindowCore::readSystem()
 
 void ProbeWindowCore::Abgleich()
 {
-    const QScopedValueRollback<int> zyklus(m_zyklus, m_zyklus + 1);
+    const QScopedValueRollback<int> cycle(m_cycle, m_cycle + 1);
     kit::guarded("frm_AKIK Abgleich", [this] {
         const int n = cb_abgleich.listIndex;
-        const QString eintrag = cb_abgleich.selected();
-        if (eintrag.isEmpty())
+        const QString chosenEntry = cb_abgleich.selected();
+        if (chosenEntry.isEmpty())
             return;
-        const int d = eintrag.right(1).toInt();
+        const int d = chosenEntry.right(1).toInt();
         if (d < 1 || d > Kanaele)
             return;
         const QString c = QString::number(n + 1);
         // A step that reads the channel needs a fresh reading of that channel:
         // a box that was not refreshed (channel off, bad factor, silence)
         // would drive the search on a frozen value.
-        const bool abgelesen = m_abgelesen[std::size_t(d - 1)];
-        m_abgelesen.fill(false);
-        bus().einheit_waehlen(ausgewaehlteAdresse());
-        const bool liest = cmd_Abgleich.text == AbgleichStart || cmd_Abgleich.text == AbgleichAbbruch;
-        if (liest && !abgelesen) {
+        const bool wasRead = m_wasRead[std::size_t(d - 1)];
+        m_wasRead.fill(false);
+        bus().einheit_waehlen(chosenAddress());
+        const bool isReading = cmd_Abgleich.text == CalibrationStart || cmd_Abgleich.text == CalibrationAbort;
+        if (isReading && !wasRead) {
             // The step waits; the result line says why.
-            lb_Fehler.text = abgleichWartegrund(d);
-        } else if (cmd_Abgleich.text == AbgleichStart) {
+            lb_Fehler.text = calibrationWaitReason(d);
+        } else if (cmd_Abgleich.text == CalibrationStart) {
             calibrationOffset(n, d, c);
-        } else if (cmd_Abgleich.text == AbgleichNullen) {
+        } else if (cmd_Abgleich.text == CalibrationZero) {
             calibrationReset(n, c);
-        } else if (cmd_Abgleich.text == AbgleichAbbruch) {
-            abgleichVerstaerkung(d, c);
+        } else if (cmd_Abgleich.text == CalibrationAbort) {
+            calibrationGain(d, c);
         }
     });
     if (m_view.show)
         m_view.show();
 }
 
-QString ProbeWindowCore::abgleichWartegrund(int d) const
+QString ProbeWindowCore::calibrationWaitReason(int d) const
 {
     const auto k = std::size_t(d - 1);
-    const QString kanalText = QStringLiteral("Kanal %1").arg(d);
-    const auto gueltig = [this](const QString& text) {
-        const auto v = zahl(text);
+    const QString channelLabel = QStringLiteral("Kanal %1").arg(d);
+    const auto isValidText = [this](const QString& text) {
+        const auto v = toNumber(text);
         return v && *v != 0;
     };
-    QString grund;
-    if (sh_an_aus.colour != Gruen)
-        grund = QStringLiteral("die Karte antwortet nicht");
+    QString whyNot;
+    if (sh_an_aus.colour != Green)
+        whyNot = QStringLiteral("die Karte antwortet nicht");
     else if (!aktiv_box.checked)
-        grund = QStringLiteral("\"Messen\" ist aus");
+        whyNot = QStringLiteral("\"Messen\" ist aus");
     else if (!Check1[k].checked)
-        grund = kanalText + QStringLiteral(" ist nicht angewählt");
-    else if (!gueltig(FaktorA[k].text))
-        grund = QStringLiteral("der Faktor von ") + kanalText + QStringLiteral(" ist 0 oder keine Zahl");
-    else if (!gueltig(tb_gitter.text) &&
-             (IK_check[k].checked || (d == 3 && (typ() == AK2IK1_IP1000 || typ() == AK2IK1_422))))
-        grund = QStringLiteral("die Gitterkonstante ist 0 oder keine Zahl");
-    else if (!gueltig(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text))
-        grund = QStringLiteral("der Umrechnungsfaktor ist 0 oder keine Zahl");
+        whyNot = channelLabel + QStringLiteral(" ist nicht angewählt");
+    else if (!isValidText(FaktorA[k].text))
+        whyNot = QStringLiteral("der Faktor von ") + channelLabel + QStringLiteral(" ist 0 oder keine Zahl");
+    else if (!isValidText(tb_gitter.text) &&
+             (IK_check[k].checked || (d == 3 && (unitType() == AK2IK1_IP1000 || unitType() == AK2IK1_422))))
+        whyNot = QStringLiteral("die Gitterkonstante ist 0 oder keine Zahl");
+    else if (!isValidText(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text))
+        whyNot = QStringLiteral("der Umrechnungsfaktor ist 0 oder keine Zahl");
     else
-        grund = QStringLiteral("kein neuer Messwert von ") + kanalText;
-    return QStringLiteral("Abgleich wartet: ") + grund;
+        whyNot = QStringLiteral("kein neuer Messwert von ") + channelLabel;
+    return QStringLiteral("Abgleich wartet: ") + whyNot;
 }
 
 void ProbeWindowCore::calibrationReset(int n, const QString& c)
 {
     Nullpunkt[std::size_t(n)] = 0;
-    for (const char* befehl : {"SO000000", "SP800000", "SM800000", "SW", "SR"})
-        senden(QStringLiteral("[") + c + QLatin1String(befehl) + QLatin1Char(']'));
-    cmd_Abgleich.text = AbgleichStart;
+    for (const char* cmdText : {"SO000000", "SP800000", "SM800000", "SW", "SR"})
+        senden(QStringLiteral("[") + c + QLatin1String(cmdText) + QLatin1Char(']'));
+    cmd_Abgleich.text = CalibrationStart;
 }
 
 void ProbeWindowCore::calibrationOffset(int n, int d, const QString& c)
 {
-    const auto f = zahl(AI_check[std::size_t(n)].checked ? tb_faktorAI.text : tb_faktor.text);
-    const auto v = zahl(kanal[std::size_t(d - 1)].text);
+    const auto f = toNumber(AI_check[std::size_t(n)].checked ? tb_faktorAI.text : tb_faktor.text);
+    const auto v = toNumber(kanal[std::size_t(d - 1)].text);
     if (!f || !v)
         return;
     bool ok = false;
@@ -585,53 +585,53 @@ void ProbeWindowCore::calibrationOffset(int n, int d, const QString& c)
     flagabgleich = 0;
 }
 
-void ProbeWindowCore::abgleichVerstaerkung(int d, const QString& c)
+void ProbeWindowCore::calibrationGain(int d, const QString& c)
 {
-    const auto ist = zahl(kanal[std::size_t(d - 1)].text);
-    const auto t = zahl(tb_abgleich.text);
+    const auto ist = toNumber(kanal[std::size_t(d - 1)].text);
+    const auto t = toNumber(tb_abgleich.text);
     if (!ist || !t)
         return;
     Abgleich_Istwert = *ist;
-    bool fertig = false;
-    // Moves P one step down (richtung 1) or up (2); the search is finished
+    bool isDone = false;
+    // Moves P one step down (stepDirection 1) or up (2); the search is finished
     // at the first reversal made with step 1.
-    const auto schritt = [this, &fertig](int richtung) {
-        const double p = hex_zu_wert24(Abgleich_P) + (richtung == 2 ? Abgleich_Schritt : -Abgleich_Schritt);
+    const auto stepOnce = [this, &isDone](int stepDirection) {
+        const double p = hex_zu_wert24(Abgleich_P) + (stepDirection == 2 ? Abgleich_Schritt : -Abgleich_Schritt);
         Abgleich_P = hex8(p).right(6);
-        gainTravel = (Abgleich_Richtung == richtung ? gainTravel : 0) + Abgleich_Schritt;
-        const int gegen = richtung == 1 ? 2 : 1;
-        if (Abgleich_Schritt == 1 && Abgleich_Richtung == gegen)
-            fertig = true;
-        if (Abgleich_Richtung == gegen)
+        gainTravel = (Abgleich_Richtung == stepDirection ? gainTravel : 0) + Abgleich_Schritt;
+        const int opposite = stepDirection == 1 ? 2 : 1;
+        if (Abgleich_Schritt == 1 && Abgleich_Richtung == opposite)
+            isDone = true;
+        if (Abgleich_Richtung == opposite)
             Abgleich_Schritt /= 4;
         if (Abgleich_Schritt < 1)
             Abgleich_Schritt = 1;
-        Abgleich_Richtung = richtung;
+        Abgleich_Richtung = stepDirection;
     };
     if (*t < Abgleich_Istwert)
-        schritt(1);
+        stepOnce(1);
     else if (*t > Abgleich_Istwert)
-        schritt(2);
+        stepOnce(2);
     senden(QStringLiteral("[") + c + QStringLiteral("SP") + Abgleich_P + QLatin1Char(']'));
     senden(QStringLiteral("[") + c + QStringLiteral("SW]"));
-    if (fertig)
-        abgleichEnde(c);
+    if (isDone)
+        calibrationEnd(c);
     senden(QStringLiteral("[") + c + QStringLiteral("SR]"));
-    if (!fertig && gainTravel >= GainTurn) {
+    if (!isDone && gainTravel >= GainTurn) {
         // The search would go round the register for ever: it stops as a
         // cancel does, with the registers as last written and nothing burned.
-        cmd_Abgleich.text = AbgleichNullen;
+        cmd_Abgleich.text = CalibrationZero;
         flagabgleich = 0;
         cmd_Abgleich.enabled = true;
         lb_Fehler.text = GainNotFollowedMessage;
     }
 }
 
-void ProbeWindowCore::abgleichEnde(const QString& c)
+void ProbeWindowCore::calibrationEnd(const QString& c)
 {
     // The final positive gain is in use (written just before); the negative
     // one follows, and both are burned together.
-    cmd_Abgleich.text = AbgleichNullen;
+    cmd_Abgleich.text = CalibrationZero;
     flagabgleich = 0;
     // P as an unsigned 24-bit number; the register reads back signed, so the
     // value is wrapped in a wide integer first.
@@ -646,11 +646,11 @@ void ProbeWindowCore::abgleichEnde(const QString& c)
 void ProbeWindowCore::cmd_Abgleich_Click()
 {
     flagabgleich = 1;
-    if (cmd_Abgleich.text == AbgleichStart) {
-        cmd_Abgleich.text = AbgleichAbbruch;
+    if (cmd_Abgleich.text == CalibrationStart) {
+        cmd_Abgleich.text = CalibrationAbort;
         gainTravel = 0;
-    } else if (cmd_Abgleich.text == AbgleichAbbruch) {
-        cmd_Abgleich.text = AbgleichNullen;
+    } else if (cmd_Abgleich.text == CalibrationAbort) {
+        cmd_Abgleich.text = CalibrationZero;
         flagabgleich = 0;
     }
 }
@@ -659,7 +659,7 @@ void ProbeWindowCore::cmd_Abgleich_MouseUp(int button)
 {
     if (button != 2)
         return;
-    cmd_Abgleich.text = AbgleichNullen;
+    cmd_Abgleich.text = CalibrationZero;
     flagabgleich = 0;
 }
 
@@ -671,7 +671,7 @@ void ProbeWindowCore::Check1_Click(int index)
         return;
     Kanalfreigabe[std::size_t(index)] = Check1[std::size_t(index)].checked ? 1 : 0;
     int flags = 0;
-    switch (typ()) {
+    switch (unitType()) {
     case AK1: flags = 1; break;
     case AK4:
     case AK2IK1_IP1000:
@@ -680,10 +680,10 @@ void ProbeWindowCore::Check1_Click(int index)
     case Universal: flags = 8; break;
     default: return;
     }
-    QString maske;
+    QString maskText;
     for (int i = 0; i < flags; ++i)
-        maske += Kanalfreigabe[std::size_t(i)] == 1 ? QLatin1Char('1') : QLatin1Char('0');
-    posten(QStringLiteral("[0K1") + maske + QLatin1Char(']'));
+        maskText += Kanalfreigabe[std::size_t(i)] == 1 ? QLatin1Char('1') : QLatin1Char('0');
+    postCommand(QStringLiteral("[0K1") + maskText + QLatin1Char(']'));
 }
 
 void ProbeWindowCore::cmd_ZaehlerNull_Click(int index)
@@ -691,31 +691,31 @@ void ProbeWindowCore::cmd_ZaehlerNull_Click(int index)
     if (index < 0 || index >= Kanaele)
         return;
     const auto k = std::size_t(index);
-    const int t = typ();
+    const int t = unitType();
     if (t == IK2_IP1000 || t == IK2_422) {
         // An IK2 board has two counters.
         if (index > 1)
             return;
         Nullpunkt[k] = 0;
-        posten(QStringLiteral("[%1PR]").arg(index + 1));
+        postCommand(QStringLiteral("[%1PR]").arg(index + 1));
         return;
     }
     if ((t == AK2IK1_IP1000 || t == AK2IK1_422) && index == 2) {
         Nullpunkt[2] = 0;
-        posten(QStringLiteral("[3PR]"));
+        postCommand(QStringLiteral("[3PR]"));
         return;
     }
     // The channel's unzeroed value as the read-out computes it; a factor that
     // is not a number leaves the zero as it is.
-    const auto faktorA = zahl(FaktorA[k].text);
-    if (!faktorA)
+    const auto factorA = toNumber(FaktorA[k].text);
+    if (!factorA)
         return;
-    double wert = *faktorA * Messwert[k];
+    double wert = *factorA * Messwert[k];
     if (IK_check[k].checked) {
-        const auto gitter = zahl(tb_gitter.text);
-        if (!gitter)
+        const auto gridBox = toNumber(tb_gitter.text);
+        if (!gridBox)
             return;
-        wert *= *gitter;
+        wert *= *gridBox;
     }
     Nullpunkt[k] = wert;
 }
@@ -728,17 +728,17 @@ void ProbeWindowCore::cmd_ZaehlerNull_MouseUp(int index, int button)
 
 void ProbeWindowCore::cmd_sign_Click()
 {
-    posten(QStringLiteral("[0PL]"));
+    postCommand(QStringLiteral("[0PL]"));
 }
 
 void ProbeWindowCore::cmd_status_Click()
 {
-    posten(QStringLiteral("[0ST]"));
+    postCommand(QStringLiteral("[0ST]"));
 }
 
 void ProbeWindowCore::cmd_version_Click()
 {
-    posten(QStringLiteral("[0VN]"));
+    postCommand(QStringLiteral("[0VN]"));
 }
 
 void ProbeWindowCore::cmd_Init_Click()
@@ -748,9 +748,9 @@ void ProbeWindowCore::cmd_Init_Click()
 
 void ProbeWindowCore::Option5_MouseDown(int index)
 {
-    if (bus().Ereignissperre != 0 || index < 0 || index >= int(Abtastcodes.size()))
+    if (bus().Ereignissperre != 0 || index < 0 || index >= int(ScanCodes.size()))
         return;
-    posten(QStringLiteral("[0FP") + Abtastcodes[std::size_t(index)] + QLatin1Char(']'));
+    postCommand(QStringLiteral("[0FP") + ScanCodes[std::size_t(index)] + QLatin1Char(']'));
 }
 
 void ProbeWindowCore::sb_v_Change(int index)
@@ -759,17 +759,17 @@ void ProbeWindowCore::sb_v_Change(int index)
         return;
     const auto k = std::size_t(index - 3);
     const int v = sb_v[k].value;
-    Label3[k].text = formatMask(v / 204.7, QStringLiteral("##0.000"), komma());
-    posten(QStringLiteral("[%1DA").arg(index) + hex8(v).right(4) + QLatin1Char(']'));
+    Label3[k].text = formatMask(v / 204.7, QStringLiteral("##0.000"), usesComma());
+    postCommand(QStringLiteral("[%1DA").arg(index) + hex8(v).right(4) + QLatin1Char(']'));
 }
 
 void ProbeWindowCore::wert0_Click(int index)
 {
     if (bus().Ereignissperre != 0 || index < 1 || index > 8)
         return;
-    const int t = typ();
+    const int t = unitType();
     const QString digit = t == AK2IK1_IP1000 || t == AK2IK1_422 ? QStringLiteral("3") : QStringLiteral("1");
-    posten(QStringLiteral("[") + digit + QStringLiteral("IP") + wert0[std::size_t(index)].text + QLatin1Char(']'));
+    postCommand(QStringLiteral("[") + digit + QStringLiteral("IP") + wert0[std::size_t(index)].text + QLatin1Char(']'));
     Interpolationswert[0] = QString::number(index);
 }
 
@@ -777,7 +777,7 @@ void ProbeWindowCore::wert1_Click(int index)
 {
     if (bus().Ereignissperre != 0 || index < 1 || index > 8)
         return;
-    posten(QStringLiteral("[2IP") + wert1[std::size_t(index)].text + QLatin1Char(']'));
+    postCommand(QStringLiteral("[2IP") + wert1[std::size_t(index)].text + QLatin1Char(']'));
     Interpolationswert[1] = QString::number(index);
 }
 
@@ -794,10 +794,10 @@ void ProbeWindowCore::tb_write_Click()
 void ProbeWindowCore::tb_start_Click()
 {
     if (tb_start.checked) {
-        tb_start.colour = Gruen;
+        tb_start.colour = Green;
         flagdynm = 1;
     } else {
-        tb_start.colour = Knopfflaeche;
+        tb_start.colour = ButtonFace;
         if (flagdynm == 2)
             flagdynm = 3;
     }

@@ -45,19 +45,19 @@ struct ProbeWindowEnv
 class ProbeWindowCore : public IProbeWindow
 {
 public:
-    static constexpr quint32 Gruen = 0xC000;  // lamp: the unit answered
-    static constexpr quint32 Rot = 0xC0;      // lamp: not initialised or silent
-    static constexpr quint32 Hellgrau = 0xE0E0E0;
-    static constexpr quint32 Knopfflaeche = kit::DefaultColour;  // the system button face
+    static constexpr quint32 Green = 0xC000;  // lamp: the unit answered
+    static constexpr quint32 Red = 0xC0;      // lamp: not initialised or silent
+    static constexpr quint32 LightGray = 0xE0E0E0;
+    static constexpr quint32 ButtonFace = kit::DefaultColour;  // the system button face
     static constexpr int Kanaele = 8;
     static constexpr int NormalWidth = 7510;  // window width in twips
     static constexpr int UniversalWidth = 15700;
-    static inline const QString Titel = QStringLiteral("AK - IK - ADA");
+    static inline const QString Title = QStringLiteral("AK - IK - ADA");
     static inline const QString Gitterkonstante = QStringLiteral("Gitterkonstante          µm");
-    static inline const QString Aufloesung = QStringLiteral("     Auflösung          IK/µm");
-    static inline const QString AbgleichNullen = QStringLiteral("Abgleich_Nullen");
-    static inline const QString AbgleichStart = QStringLiteral("Start");
-    static inline const QString AbgleichAbbruch = QStringLiteral("Abbruch");
+    static inline const QString Resolution = QStringLiteral("     Auflösung          IK/µm");
+    static inline const QString CalibrationZero = QStringLiteral("Abgleich_Nullen");
+    static inline const QString CalibrationStart = QStringLiteral("Start");
+    static inline const QString CalibrationAbort = QStringLiteral("Abbruch");
 
     // Board types, by list index of cb_Unitauswahl.
     enum Typ
@@ -71,9 +71,9 @@ public:
         ADA2,
         Universal
     };
-    static const QStringList Typen;
+    static const QStringList ProbeTypes;
     // The five address lists of cb__Achsenauswahl.
-    static QStringList adressliste(int element);
+    static QStringList elementAddresses(int element);
 
     explicit ProbeWindowCore(ProbeWindowEnv env);
 
@@ -92,7 +92,7 @@ public:
     int Initialisierung() override;
     int Aktualisieren() override;
     void Abgleich() override;
-    QString ausgewaehlteAdresse() const override;
+    QString chosenAddress() const override;
     void setLb_Fehler(const QString& text) override;
     void setInitButtonColour(quint32 colour) override;
 
@@ -100,7 +100,7 @@ public:
     void Form_Load();
     void Form_Activate();
     void Form_Unload();
-    bool imZyklus() const { return m_zyklus > 0; }
+    bool isInCycle() const { return m_cycle > 0; }
 
     // --- handlers -------------------------------------------------------------------
     void cb_Unitauswahl_Click();
@@ -124,8 +124,8 @@ public:
     void cmd_Abgleich_MouseUp(int button);
 
     // --- controls ---------------------------------------------------------------------
-    QString Caption = Titel;
-    int Breite = NormalWidth;  // window width in twips
+    QString Caption = Title;
+    int BoxWidth = NormalWidth;  // window width in twips
     kit::ListControl cb_Unitauswahl;
     std::array<kit::ListControl, 5> cb__Achsenauswahl;
     kit::Control aktiv_box;  // "Messen"
@@ -168,37 +168,37 @@ public:
     static inline const QString GainNotFollowedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert folgt der Verstärkung nicht");
 
-    int typ() const { return cb_Unitauswahl.listIndex; }
-    bool komma() const;
+    int unitType() const { return cb_Unitauswahl.listIndex; }
+    bool usesComma() const;
     // A box's text as a number with the locale's decimal separator.
-    std::optional<double> zahl(const QString& text) const;
+    std::optional<double> toNumber(const QString& text) const;
 
 private:
     BusTransport& bus();
     QString senden(const QString& command, double timeout = 0, int mode = 0);
-    void posten(const QString& command);
+    void postCommand(const QString& command);
     // The body of Initialisierung.
-    int einstellungenLesen();
-    void waehle(std::array<kit::Control, 9>& group, int n);
+    int readSettings();
+    void pickOption(std::array<kit::Control, 9>& group, int n);
     void setValueTips(bool ip1000);
     // One channel of the channel poll; true when the box now shows a value
     // the board sent (not when a factor is unusable or the field is missing).
-    bool kanalAnzeigen(int i, const QString& antwort, int stelle, bool skala, const QString& maske);
-    void dynamischeMessung();
+    bool showChannel(int i, const QString& antwort, int stelle, bool withScale, const QString& maskText);
+    void dynamicMeasurement();
     void writeSystem();
     void readSystem();
     void calibrationReset(int n, const QString& c);
     void calibrationOffset(int n, int d, const QString& c);
-    void abgleichVerstaerkung(int d, const QString& c);
-    void abgleichEnde(const QString& c);
-    QString achse() const { return tb_achse.text; }
+    void calibrationGain(int d, const QString& c);
+    void calibrationEnd(const QString& c);
+    QString axisText() const { return tb_achse.text; }
 
     ProbeWindowEnv m_env;
     View m_view;
-    int m_zyklus = 0;
+    int m_cycle = 0;
     // Per channel: the latest read-out refreshed its box from an answered
     // poll; a calibration step uses them up.
-    std::array<bool, Kanaele> m_abgelesen{};
+    std::array<bool, Kanaele> m_wasRead{};
     // Why a calibration step that needs a fresh reading of channel d waits.
-    QString abgleichWartegrund(int d) const;
+    QString calibrationWaitReason(int d) const;
 };

@@ -30,7 +30,7 @@ void frm_AKIK::bind()
 {
     ProbeWindowCore& c = m_core;
     kit::Form& f = m_form;
-    f.setDecimalComma([&c] { return c.komma(); });
+    f.setDecimalComma([&c] { return c.usesComma(); });
     f.setAfterEvent([this] { showSpecial(); });
     const auto name = [](const char* base, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(base)).arg(i); };
 
@@ -105,7 +105,7 @@ void frm_AKIK::closeEvent(QCloseEvent* event)
 {
     // Closed from a box that a running cycle opened: the close waits
     // until the cycle has returned.
-    if (kit::deferCloseWhileBusy(this, event, m_core.imZyklus()))
+    if (kit::deferCloseWhileBusy(this, event, m_core.isInCycle()))
         return;
     if (!m_unloaded) {
         m_unloaded = true;
@@ -138,16 +138,16 @@ void frm_AKIK::showSpecial()
     ui.lb_faktor->setVisible(m_core.tb_faktor.visible);
     ui.lb_faktorAI->setVisible(m_core.tb_faktorAI.visible);
     ui.fr_abgleich->setVisible(m_core.cmd_Abgleich.visible);
-    if (m_shownWidth != m_core.Breite)
-        breiteSetzen();
+    if (m_shownWidth != m_core.BoxWidth)
+        setWidth();
 }
 
-void frm_AKIK::breiteSetzen()
+void frm_AKIK::setWidth()
 {
     // The board type sets the window's width; channels 5 to 8 lie beyond
     // the normal width and come into view only in the wide one.
-    m_shownWidth = m_core.Breite;
-    const QSize size(twipsToPixels(m_core.Breite), Hoehe);
+    m_shownWidth = m_core.BoxWidth;
+    const QSize size(twipsToPixels(m_core.BoxWidth), Height);
     setMinimumSize(size);
     resize(size);
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
@@ -160,7 +160,7 @@ bool frm_AKIK::event(QEvent* e)
 {
     // Placed into the MDI area: the sub-window takes the width of the board type.
     if (e->type() == QEvent::ParentChange)
-        QTimer::singleShot(0, this, [this] { breiteSetzen(); });
+        QTimer::singleShot(0, this, [this] { setWidth(); });
     return QWidget::event(e);
 }
 

@@ -36,8 +36,8 @@ private:
     void bind();
     // What the form does not show by itself: caption, width and tool tips.
     void showSpecial();
-    void breiteSetzen();
-    static constexpr int Hoehe = 502;  // pixels
+    void setWidth();
+    static constexpr int Height = 502;  // pixels
 
     ProbeWindowCore m_core;
     kit::Form m_form{this};

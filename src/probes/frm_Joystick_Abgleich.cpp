@@ -69,7 +69,7 @@ void frm_Joystick_Abgleich::bind()
     f.lamp("sh_an_aus", c.sh_an_aus);
     f.label("lb_Fehler", c.lb_Fehler);
     f.button("cmd_STOPP", c.cmd_STOPP, [&c] { c.cmd_STOPP_Click(); });
-    for (int u = 0; u < JoystickCore::Einheiten; ++u) {
+    for (int u = 0; u < JoystickCore::Units; ++u) {
         const std::size_t k = std::size_t(u);
         f.label(QStringLiteral("lb_POS_%1").arg(u), c.lb_POS[k]);
         f.label(QStringLiteral("lb_Spannung_%1").arg(u), c.lb_Spannung[k]);
@@ -100,7 +100,7 @@ void frm_Joystick_Abgleich::tick()
     render();
 }
 
-void frm_Joystick_Abgleich::oeffnen()
+void frm_Joystick_Abgleich::openForm()
 {
     show();
     raise();
@@ -123,7 +123,7 @@ void installJoystick(frm_main& main, ParamsContext& params)
     JoystickEnv env;
     env.bus = &main.core().transport();
     env.store = &params.store();
-    env.verlassen = [&main] {
+    env.leaveScript = [&main] {
         if (main.isUnloaded())
             return;
         main.Enable_all();
@@ -134,11 +134,11 @@ void installJoystick(frm_main& main, ParamsContext& params)
     main.setWindowOpener(Menu::Joystick_Abgleich, [env, host, window, &main] {
         if (!*window)
             *window = new frm_Joystick_Abgleich(env, *host, &main);
-        (*window)->oeffnen();
+        (*window)->openForm();
     });
     main.setAddressListTarget(QStringLiteral("frm_Joystick_Abgleich"), [window](const QStringList& entries) {
         if (*window) {
-            (*window)->core().adressenFuellen(entries);
+            (*window)->core().fillAddresses(entries);
             (*window)->render();
         }
     });

@@ -25,7 +25,7 @@ public:
 
     JoystickCore& core() { return m_core; }
     // Shows the window and starts its timer.
-    void oeffnen();
+    void openForm();
     void render();
     // The gauges in design order: power, negative, positive of unit 0, then of unit 1.
     const QList<HostedGauge>& gauges() const { return m_gauges; }

@@ -22,7 +22,7 @@ StageSimEnv stageSimEnv(frm_main& frame, ParamsContext& params)
     StageSimEnv env;
     env.bus = &frame.core().transport();
     env.store = &params.store();
-    env.komma = [&frame] { return frame.komma_frage; };
+    env.usesComma = [&frame] { return frame.komma_frage; };
     env.comMotflag = [&frame] { frame.com_motflag = 1; };
     env.holdMainLoop = [&frame] { return frame.holdMainLoop(Menu::MSim); };
     return env;
@@ -38,14 +38,14 @@ RecorderEnv recorderEnv(frm_main& frame, ParamsContext& params)
     env.registry = &frame;
     env.ui = &core.ui();
     env.clock = &core.clock();
-    env.komma = [&frame] { return frame.komma_frage; };
+    env.usesComma = [&frame] { return frame.komma_frage; };
     env.holdMainLoop = [&frame] { return frame.holdMainLoop(Holder::Recorder); };
     return env;
 }
 
 // A single instance in the MDI area. Closing unloads it: the window goes,
 // the frame forgets it, and the next opening creates and loads a new one.
-QMdiSubWindow* insMdi(frm_main& frame, QWidget* w)
+QMdiSubWindow* intoMdi(frm_main& frame, QWidget* w)
 {
     // The design's size is the window's size (its controls are placed, not laid out).
     w->setMinimumSize(w->size());
@@ -64,15 +64,15 @@ RecorderDriftHooks installRecorder(frm_main& frame, ParamsContext& params)
 {
     frame.setStageSimulatorFactory([&frame, &params]() -> IStageSimulator* {
         auto* w = new frm_MSim(stageSimEnv(frame, params));
-        insMdi(frame, w);
+        intoMdi(frame, w);
         return &w->core();
     });
     auto gauges = std::make_shared<GaugeHost>(frame.core().ui());
     frame.setRecorderFactory([&frame, &params, gauges]() -> IRecorder* {
         const QScreen* screen = QGuiApplication::primaryScreen();
-        const int breite = int(0.9 * (screen ? screen->geometry().width() : 1280));
-        auto* w = new frm_eW(recorderEnv(frame, params), *gauges, breite);
-        insMdi(frame, w);
+        const int widthPx = int(0.9 * (screen ? screen->geometry().width() : 1280));
+        auto* w = new frm_eW(recorderEnv(frame, params), *gauges, widthPx);
+        intoMdi(frame, w);
         QObject::connect(frame.mdiArea(), &QMdiArea::subWindowActivated, w, [w](QMdiSubWindow* sub) {
             if (sub && sub->widget() == w)
                 kit::guarded("eW Form_Activate", [w] {

@@ -13,7 +13,7 @@
 
 #include <cmath>
 
-const std::array<const char*, RecorderCore::Anzeigen> RecorderCore::AnzeigeNamen{"toviv_w", "toviv_k", "toviv_power",
+const std::array<const char*, RecorderCore::Anzeigen> RecorderCore::GaugeNames{"toviv_w", "toviv_k", "toviv_power",
                                                                                  "toviv_neg", "toviv_pos"};
 
 namespace {
@@ -35,15 +35,15 @@ double hexField(const QString& reply, int from, int length)
     return v;
 }
 
-bool gesperrt(const QString& reply)
+bool locked(const QString& reply)
 {
     return reply.mid(4, 1) == QLatin1String("?") || reply == QLatin1String("1");
 }
 
 // "#0.000##": three to five decimals.
-QString dreiBisFuenf(double v, bool komma)
+QString threeToFive(double v, bool usesComma)
 {
-    QString s = formatMask(v, QStringLiteral("#0.00000"), komma);
+    QString s = formatMask(v, QStringLiteral("#0.00000"), usesComma);
     for (int i = 0; i < 2 && s.endsWith(QLatin1Char('0')); ++i)
         s.chop(1);
     return s;
@@ -53,8 +53,8 @@ QString dreiBisFuenf(double v, bool komma)
 RecorderCore::RecorderCore(RecorderEnv env) : m_env(std::move(env))
 {
     const RecorderEnv defaults;
-    if (!m_env.komma)
-        m_env.komma = defaults.komma;
+    if (!m_env.usesComma)
+        m_env.usesComma = defaults.usesComma;
     if (!m_env.holdMainLoop)
         m_env.holdMainLoop = defaults.holdMainLoop;
     cb_Messung.text = Check1.text = Start;
@@ -79,10 +79,10 @@ RecorderCore::RecorderCore(RecorderEnv env) : m_env(std::move(env))
     Label10.text = QStringLiteral("00");
     lb_farbeEW.items = {QStringLiteral("schwarz"), QStringLiteral("rot"), QStringLiteral("grün"),
                         QStringLiteral("blau")};
-    for (Punkt& p : lb_punkte)
+    for (Point& p : lb_punkte)
         p.label.text = QStringLiteral("0");
     pb_graph = QImage(GraphWidth, GraphHeight, QImage::Format_RGB32);
-    pb_graph.fill(bgrColor(Hintergrund));
+    pb_graph.fill(bgrColor(Background));
 }
 
 void RecorderCore::setView(View view)
@@ -92,13 +92,13 @@ void RecorderCore::setView(View view)
 
 bool RecorderCore::twelveBit() const
 {
-    return m_env.options && m_env.options->on(OptionFlags::MotNeu);
+    return m_env.options && m_env.options->on(OptionFlags::NewMotorFactor);
 }
 
-double RecorderCore::zahl(const QString& text, bool* ok) const
+double RecorderCore::toNumber(const QString& text, bool* ok) const
 {
     QString t = text.trimmed();
-    if (m_env.komma())
+    if (m_env.usesComma())
         t.replace(QLatin1Char(','), QLatin1Char('.'));
     const double v = t.toDouble(ok);
     if (ok && !std::isfinite(v))
@@ -109,7 +109,7 @@ double RecorderCore::zahl(const QString& text, bool* ok) const
 QString RecorderCore::numberText(double v) const
 {
     QString s = QString::number(v, 'g', 15);
-    if (m_env.komma())
+    if (m_env.usesComma())
         s.replace(QLatin1Char('.'), QLatin1Char(','));
     return s;
 }
@@ -125,29 +125,29 @@ bool RecorderCore::skalieren()
 {
     const double wc = containerWidth, h = GraphHeight;
     bool ok1 = false, ok2 = false;
-    const double plus = zahl(text_plus.text, &ok1), minus = zahl(text_minus.text, &ok2);
+    const double plus = toNumber(text_plus.text, &ok1), minus = toNumber(text_minus.text, &ok2);
     if (!ok1 || !ok2 || plus == minus)
         return false;
-    const double dreh = m_env.store && m_env.store->indexValid() ? m_env.store->drehantrieb() : 0;
-    if (dreh == 1) {
+    const double isRotary = m_env.store && m_env.store->indexValid() ? m_env.store->drehantrieb() : 0;
+    if (isRotary == 1) {
         x_faktor = wc / (plus / 360 - minus / 360);
         x_offset = wc - plus * x_faktor / 360;
-    } else if (dreh == 0) {
+    } else if (isRotary == 0) {
         x_faktor = wc / (plus - minus);
         x_offset = wc - plus * x_faktor;
     }
     bool ok = false;
-    const double f = zahl(text_faktor.text, &ok);
+    const double f = toNumber(text_faktor.text, &ok);
     if (!ok || f == 0)
         return false;
-    const double spanne = twelveBit() ? -4096 : -255, unten = twelveBit() ? -2047 : -127;
-    y_faktor_ew = h / (spanne / f);
-    y_offset_ew = h - y_faktor_ew * unten / f;
-    y_faktor_tw = h / (spanne / f);
-    y_offset_tw = h - y_faktor_ew * unten / f;
+    const double fullSpan = twelveBit() ? -4096 : -255, lowerBound = twelveBit() ? -2047 : -127;
+    y_faktor_ew = h / (fullSpan / f);
+    y_offset_ew = h - y_faktor_ew * lowerBound / f;
+    y_faktor_tw = h / (fullSpan / f);
+    y_offset_tw = h - y_faktor_ew * lowerBound / f;
     y_faktor_drift = h / (-16 / f);
     y_offset_drift = h - y_faktor_drift * (-8) / f;
-    const double t = zahl(tb_drift.text, &ok);
+    const double t = toNumber(tb_drift.text, &ok);
     if (!ok || t == 0)
         return false;
     x_faktor_zeit = wc / (2 * t);
@@ -165,7 +165,7 @@ void RecorderCore::beschriften()
     const double wc = containerWidth, l = graphLeft();
     const auto p = [&](double vx) {
         return formatMask((vx - l - (GraphWidth / 2.0 - wc / 2) - x_offset) / x_faktor, QStringLiteral("##0.0000"),
-                          m_env.komma());
+                          m_env.usesComma());
     };
     Label1.text = p(0);
     lb_mitte.text = p(wc / 2);
@@ -176,9 +176,9 @@ void RecorderCore::labelMinMax()
 {
     if (x_faktor == 0)
         return;
-    const double mitte = GraphWidth / 2.0 - containerWidth / 2.0;
-    lb_max.text = formatMask((GraphWidth - x_offset - mitte) / x_faktor, QStringLiteral("##0.0000"), m_env.komma());
-    lb_min.text = formatMask((-x_offset - mitte) / x_faktor, QStringLiteral("##0.0000"), m_env.komma());
+    const double middle = GraphWidth / 2.0 - containerWidth / 2.0;
+    lb_max.text = formatMask((GraphWidth - x_offset - middle) / x_faktor, QStringLiteral("##0.0000"), m_env.usesComma());
+    lb_min.text = formatMask((-x_offset - middle) / x_faktor, QStringLiteral("##0.0000"), m_env.usesComma());
 }
 
 void RecorderCore::HScroll1_Change()
@@ -192,7 +192,7 @@ void RecorderCore::linien()
     for (int i = 0; i <= 16; ++i) {
         if (i == 1 || i == 15)
             continue;
-        p.setPen(i == 8 ? Qt::black : bgrColor(Grau));
+        p.setPen(i == 8 ? Qt::black : bgrColor(Gray));
         p.drawLine(0, 17 * i, GraphWidth, 17 * i);
     }
     p.setPen(Qt::black);
@@ -235,8 +235,8 @@ void RecorderCore::Form_Activate()
 
 void RecorderCore::Form_Unload()
 {
-    if (cb_Messung.checked || m_schleife)
-        stopp();
+    if (cb_Messung.checked || m_looping)
+        stopRecording();
     cb_Messung.checked = false;
     FlagEW = 0;
     an_aus = 0;
@@ -255,14 +255,14 @@ void RecorderCore::cb_Messung_MouseUp()
             m_hold = m_env.holdMainLoop();
         zeichnen();
     } else {
-        stopp();
+        stopRecording();
     }
 }
 
-void RecorderCore::stopp()
+void RecorderCore::stopRecording()
 {
-    m_schleife = false;
-    m_stopp888 = false;
+    m_looping = false;
+    m_stop888 = false;
     m_hold.release();
     cb_Messung.checked = false;
     cb_Messung.text = Start;
@@ -277,15 +277,15 @@ void RecorderCore::cmd_exit_Click()
     FlagEW = 0;
     cb_Messung.checked = false;
     cb_Messung_MouseUp();
-    if (m_view.verbergen)
-        m_view.verbergen();
+    if (m_view.hideView)
+        m_view.hideView();
 }
 
 void RecorderCore::cmd_clear_Click()
 {
-    pb_graph.fill(bgrColor(Hintergrund));
+    pb_graph.fill(bgrColor(Background));
     linien();
-    for (Punkt& p : lb_punkte) {
+    for (Point& p : lb_punkte) {
         p.left = PointParkLeft;
         p.top = PointParkTop;
         p.label.text.clear();
@@ -296,7 +296,7 @@ void RecorderCore::abfragen()
 {
     // A box opened inside a pass lets the main loop tick again: that tick
     // must not start a second pass inside the first.
-    if (m_imDurchlauf)
+    if (m_inPass)
         return;
     zeichnen();
 }
@@ -313,7 +313,7 @@ void RecorderCore::zeichnen()
     }
     if (cb_an_aus.checked) {
         // The window runs the rounds from its event loop.
-        m_schleife = cb_Messung.checked;
+        m_looping = cb_Messung.checked;
         return;
     }
     durchlauf(true);
@@ -321,13 +321,13 @@ void RecorderCore::zeichnen()
         m_view.render();
 }
 
-void RecorderCore::schleifenSchritt()
+void RecorderCore::loopStep()
 {
-    if (!m_schleife || m_imDurchlauf)
+    if (!m_looping || m_inPass)
         return;
-    const QScopedValueRollback<bool> imDurchlauf(m_imDurchlauf, true);
+    const QScopedValueRollback<bool> inPass(m_inPass, true);
     if (!cb_Messung.checked) {
-        stopp();
+        stopRecording();
         return;
     }
     if (IControlCenter* cc = m_env.registry ? m_env.registry->currentControlCenter() : nullptr)
@@ -337,21 +337,21 @@ void RecorderCore::schleifenSchritt()
 
 // --- The pass ----------------------------------------------------------------------------------------
 
-bool RecorderCore::kanal(const kit::Control& box, int& sperre, const QString& befehl, QString& antwort, bool regel888)
+bool RecorderCore::kanal(const kit::Control& box, int& lockFlag, const QString& cmdText, QString& antwort, bool loop888)
 {
-    if (!box.checked || sperre != 0)
+    if (!box.checked || lockFlag != 0)
         return false;
-    antwort = m_env.bus->senden_empfangen(befehl, 0, 0);
-    if (regel888 && antwort == QLatin1String("888")) {
+    antwort = m_env.bus->senden_empfangen(cmdText, 0, 0);
+    if (loop888 && antwort == QLatin1String("888")) {
         cb_Messung.checked = false;
-        m_stopp888 = true;
+        m_stop888 = true;
     }
-    if (gesperrt(antwort))
-        sperre = 1;
+    if (locked(antwort))
+        lockFlag = 1;
     return true;
 }
 
-void RecorderCore::armieren()
+void RecorderCore::arm()
 {
     driftmerker = 1;
     drift_pa = hex_zu_wert24(m_env.bus->senden_empfangen(QStringLiteral("[1PA]"), 0, 0).mid(5, 8));
@@ -369,14 +369,14 @@ void RecorderCore::startDrift(double pa)
     x_zeitachse_vor = x_zeitachse;
 }
 
-void RecorderCore::strich(double x1, double y1, double x2, double y2, quint32 farbe, bool eigeneFarbe)
+void RecorderCore::drawStroke(double x1, double y1, double x2, double y2, quint32 rgbColor, bool ownColor)
 {
     QPainter p(&pb_graph);
-    p.setPen(eigeneFarbe ? bgrColor(farbe) : QColor(Qt::black));
+    p.setPen(ownColor ? bgrColor(rgbColor) : QColor(Qt::black));
     p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
 }
 
-double RecorderCore::ewWert(const QString& reply, bool twelveBit, int offset)
+double RecorderCore::ewValue(const QString& reply, bool twelveBit, int offset)
 {
     if (twelveBit) {
         const double raw = hexField(reply, 5, 3);
@@ -386,78 +386,78 @@ double RecorderCore::ewWert(const QString& reply, bool twelveBit, int offset)
     return raw > 127 ? raw - 256 - offset : raw + offset;
 }
 
-int RecorderCore::ewOffset(const QString& text, bool komma)
+int RecorderCore::ewOffset(const QString& text, bool usesComma)
 {
     // A 16-bit integer, rounded to the nearest (halves to even) as typed.
     QString t = text.trimmed();
-    if (komma)
+    if (usesComma)
         t.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
     const double v = t.toDouble(&ok);
     return ok && std::fabs(v) < 32767.5 ? int(std::nearbyint(v)) : 0;
 }
 
-double RecorderCore::twWert(const QString& reply)
+double RecorderCore::twValue(const QString& reply)
 {
     const double v = hexField(reply, 5, 4);
     return v > 32767 ? v - 65536 : v;
 }
 
-double RecorderCore::k8Wert(const QString& reply)
+double RecorderCore::k8Value(const QString& reply)
 {
     const double v = hexField(reply, 5, 4);
     return v > 127 ? v - 256 : v;
 }
 
-double RecorderCore::pcWert(const QString& reply)
+double RecorderCore::pcValue(const QString& reply)
 {
-    return twWert(reply);
+    return twValue(reply);
 }
 
-double RecorderCore::pcSpurWert(const QString& reply)
+double RecorderCore::pcTrackValue(const QString& reply)
 {
     const double v = hexField(reply, 5, 2);
     return v > 127 ? v - 256 : v;
 }
 
-std::array<int, 3> RecorderCore::aufteilen(double wert, bool twelveBit)
+std::array<int, 3> RecorderCore::splitValue(double wert, bool twelveBit)
 {
-    const int grenze = twelveBit ? 1789 : 111;
+    const int clampLimit = twelveBit ? 1789 : 111;
     const int w = int(std::lround(wert));
-    if (w < -grenze)
-        return {-grenze, w, 0};
-    if (w > grenze)
-        return {grenze, 0, w};
+    if (w < -clampLimit)
+        return {-clampLimit, w, 0};
+    if (w > clampLimit)
+        return {clampLimit, 0, w};
     return {w, 0, 0};
 }
 
 bool RecorderCore::durchlauf(bool proTick)
 {
-    const QScopedValueRollback<bool> imDurchlauf(m_imDurchlauf, true);
+    const QScopedValueRollback<bool> inPass(m_inPass, true);
     BusTransport& bus = *m_env.bus;
     IControlCenter* cc = m_env.registry ? m_env.registry->currentControlCenter() : nullptr;
-    const QString adresse = cc ? cc->ausgewaehlteAdresse() : QString();
+    const QString unitAddress = cc ? cc->chosenAddress() : QString();
     // 1-2: the unit, and the latches back to 0 when it changed.
     if (proTick)
-        bus.einheit_waehlen(adresse);
+        bus.einheit_waehlen(unitAddress);
     if (cc && m_env.store)
-        m_env.store->setIndex(cc->adressenIndex());
-    const QString auswahl = QChar(18) + adresse;
-    if (auswahl != auswahl_vor)
+        m_env.store->setIndex(cc->addressesIndex());
+    const QString choice = QChar(18) + unitAddress;
+    if (choice != auswahl_vor)
         sperre_wp = sperre_tw = sperre_k8 = sperre_pc = sperre_ew = 0;
-    auswahl_vor = auswahl;
+    auswahl_vor = choice;
 
     // 3: position and velocity.
     antwort_pa = bus.senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
-    const double jetzt = m_env.clock->now();
-    delta_t = jetzt - zeit_vor;
-    zeit_vor = jetzt;
+    const double nowSeconds = m_env.clock->now();
+    delta_t = nowSeconds - zeit_vor;
+    zeit_vor = nowSeconds;
     antwort_pa = antwort_pa.mid(5, 8);
-    const double motfak = m_env.store && m_env.store->indexValid() ? m_env.store->Motfak() : 0;
-    if (motfak != 0 && std::isfinite(motfak))
-        pos_ist = hex_zu_wert24(antwort_pa) / motfak;
+    const double motorFactorValue = m_env.store && m_env.store->indexValid() ? m_env.store->Motfak() : 0;
+    if (motorFactorValue != 0 && std::isfinite(motorFactorValue))
+        pos_ist = hex_zu_wert24(antwort_pa) / motorFactorValue;
     if (delta_t != 0)
-        lb_istV.text = formatMask((pos_ist - pos_vor) / delta_t, QStringLiteral("#0.0000"), m_env.komma()) +
+        lb_istV.text = formatMask((pos_ist - pos_vor) / delta_t, QStringLiteral("#0.0000"), m_env.usesComma()) +
                        QStringLiteral(" mm/s");
     pos_vor = pos_ist;
     const double x_ist = x_faktor * pos_ist + x_offset + GraphWidth / 2.0 - containerWidth / 2.0;
@@ -466,7 +466,7 @@ bool RecorderCore::durchlauf(bool proTick)
     if (kanal(cb_wP, sperre_wp, QStringLiteral("[1wP]"), antwort_wp, true))
         toviv[Toviv_w].value = int(hexField(antwort_wp, 5, 2));
     if (kanal(cb_tw, sperre_tw, QStringLiteral("[1TW]"), antwort_tw, true)) {
-        wert_tw = twWert(antwort_tw);
+        wert_tw = twValue(antwort_tw);
         y_tw = y_faktor_tw * wert_tw + y_offset_tw;
     }
 
@@ -482,7 +482,7 @@ bool RecorderCore::durchlauf(bool proTick)
         const QString c = kj.mid(14, 1);
         if (c == QLatin1String("1") || c.isEmpty() || !c.at(0).isDigit()) {
             if (driftmerker == 0)
-                armieren();
+                arm();
         } else {
             driftmerker = 0;
         }
@@ -491,69 +491,69 @@ bool RecorderCore::durchlauf(bool proTick)
         y_drift = -y_faktor_drift * (drift_pa - pa) + y_offset_drift;
         x_zeitachse = t * x_faktor_zeit + x_ist;
         if (driftmerker == 2 && y_drift != y_drift_vor) {
-            if (zeit_index >= 0 && zeit_index < Zeiten)
+            if (zeit_index >= 0 && zeit_index < Times)
                 lb_zeit[std::size_t(zeit_index)].text =
-                    formatMask(t, QStringLiteral("##0.0"), m_env.komma()) + QLatin1Char('s');
+                    formatMask(t, QStringLiteral("##0.0"), m_env.usesComma()) + QLatin1Char('s');
             ++zeit_index;
         }
     }
 
     // 8-10: position error, feed-forward and command output.
     if (kanal(cb_K8, sperre_k8, QStringLiteral("[1K8]"), antwort_k8, true)) {
-        const double v = k8Wert(antwort_k8);
+        const double v = k8Value(antwort_k8);
         toviv[Toviv_k].value = int(v);
         y_k8 = y_faktor_pc * v + y_offset_pc;
     }
     if (kanal(cb_PC, sperre_pc, QStringLiteral("[1PC]"), antwort_pc, false)) {
-        double n = pcWert(antwort_pc);
+        double n = pcValue(antwort_pc);
         if (!twelveBit()) {
             const double vmin = m_env.store && m_env.store->indexValid() ? m_env.store->vmin() : 0;
             n = n * vmin / 256;
         }
-        lb_v.text = dreiBisFuenf(n, m_env.komma()) + QStringLiteral(" mm/s");
-        y_pc = y_faktor_pc * pcSpurWert(antwort_pc) + y_offset_pc;
+        lb_v.text = threeToFive(n, m_env.usesComma()) + QStringLiteral(" mm/s");
+        y_pc = y_faktor_pc * pcTrackValue(antwort_pc) + y_offset_pc;
     }
     if (kanal(cb_eW, sperre_ew, QStringLiteral("[1eW]"), antwort_ew, true)) {
         const bool b12 = twelveBit();
-        wert_ew = ewWert(antwort_ew, b12, ewOffset(text_faktor2.text, m_env.komma()));
-        const auto teile = aufteilen(wert_ew, b12);
-        toviv[Toviv_power].value = teile[0];
-        toviv[Toviv_neg].value = teile[1];
-        toviv[Toviv_pos].value = teile[2];
+        wert_ew = ewValue(antwort_ew, b12, ewOffset(text_faktor2.text, m_env.usesComma()));
+        const auto valueParts = splitValue(wert_ew, b12);
+        toviv[Toviv_power].value = valueParts[0];
+        toviv[Toviv_neg].value = valueParts[1];
+        toviv[Toviv_pos].value = valueParts[2];
     }
     const double y_ew = y_faktor_ew * wert_ew + y_offset_ew;
 
     // 12-14: plot one segment per trace, or restart the traces here.
     const double h = GraphHeight;
-    const auto innen = [h](double y) { return y > 0 && y < h; };
-    const bool zeichnet = hasPreviousPoint && std::fabs(x_ist - x_vor) <= 3000 && x_ist >= 0 && x_ist <= GraphWidth;
-    if (zeichnet) {
-        if (innen(y_ew)) {
+    const auto insidePlot = [h](double y) { return y > 0 && y < h; };
+    const bool draws = hasPreviousPoint && std::fabs(x_ist - x_vor) <= 3000 && x_ist >= 0 && x_ist <= GraphWidth;
+    if (draws) {
+        if (insidePlot(y_ew)) {
             if (cb_eW.checked) {
-                const int farbe = lb_farbeEW.listIndex;
-                const quint32 farben[] = {0, Rot, Gruen, Blau};
-                strich(x_vor, y_ew_vor, x_ist, y_ew, farben[std::clamp(farbe, 0, 3)], farbe > 0 && farbe <= 3);
+                const int rgbColor = lb_farbeEW.listIndex;
+                const quint32 colors[] = {0, Red, Green, Blue};
+                drawStroke(x_vor, y_ew_vor, x_ist, y_ew, colors[std::clamp(rgbColor, 0, 3)], rgbColor > 0 && rgbColor <= 3);
             }
             y_ew_vor = y_ew;
         }
-        if (innen(y_pc)) {
+        if (insidePlot(y_pc)) {
             if (cb_PC.checked)
-                strich(x_vor, y_pc_vor, x_ist, y_pc, Rot, true);
+                drawStroke(x_vor, y_pc_vor, x_ist, y_pc, Red, true);
             y_pc_vor = y_pc;
         }
-        if (innen(y_k8)) {
+        if (insidePlot(y_k8)) {
             if (cb_K8.checked)
-                strich(x_vor, y_k8_vor, x_ist, y_k8, Blau, true);
+                drawStroke(x_vor, y_k8_vor, x_ist, y_k8, Blue, true);
             y_k8_vor = y_k8;
         }
-        if (innen(y_tw)) {
+        if (insidePlot(y_tw)) {
             if (cb_tw.checked)
-                strich(x_vor, y_tw_vor, x_ist, y_tw, Magenta, true);
+                drawStroke(x_vor, y_tw_vor, x_ist, y_tw, Magenta, true);
             y_tw_vor = y_tw;
         }
-        if (innen(y_drift) && driftmerker > 0) {
+        if (insidePlot(y_drift) && driftmerker > 0) {
             if (cb_drift.checked && driftmerker == 2)
-                strich(x_zeitachse_vor, y_drift_vor, x_zeitachse, y_drift, Rot, true);
+                drawStroke(x_zeitachse_vor, y_drift_vor, x_zeitachse, y_drift, Red, true);
             y_drift_vor = y_drift;
             if (driftmerker == 1) {
                 driftmerker = 2;
@@ -578,16 +578,16 @@ bool RecorderCore::durchlauf(bool proTick)
         y_drift_vor = y_drift;
         hasPreviousPoint = true;
     }
-    if (m_stopp888)
-        stopp();
-    return zeichnet;
+    if (m_stop888)
+        stopRecording();
+    return draws;
 }
 
 // --- Read-outs and inputs ------------------------------------------------------------------------------
 
 void RecorderCore::pb_graph_MouseMove(double x, double y)
 {
-    const bool k = m_env.komma();
+    const bool k = m_env.usesComma();
     if (x_faktor == 0)
         return;
     Label8.text = formatMask((x - (GraphWidth / 2.0 - containerWidth / 2.0) - x_offset) / x_faktor,
@@ -604,11 +604,11 @@ void RecorderCore::Form_MouseDown(int button, int x, int y, int windowWidth)
 {
     if (button != 2)
         return;
-    Punkt& p = lb_punkte[std::size_t(punkt_index)];
+    Point& p = lb_punkte[std::size_t(punkt_index)];
     p.label.text = QStringLiteral("PA=") + Label8.text + QStringLiteral(", eW=") + Label10.text;
-    const int breite = m_view.textWidth ? m_view.textWidth(p.label.text) : int(p.label.text.size()) * 6;
+    const int widthPx = m_view.textWidth ? m_view.textWidth(p.label.text) : int(p.label.text.size()) * 6;
     p.top = y;
-    p.left = x < windowWidth / 2.0 ? x : x - breite;
+    p.left = x < windowWidth / 2.0 ? x : x - widthPx;
     punkt_index = punkt_index + 1 > 30 ? 0 : punkt_index + 1;
 }
 
@@ -626,26 +626,26 @@ void RecorderCore::text_faktor_LostFocus()
     }
 }
 
-void RecorderCore::bereichPruefen(bool minus)
+void RecorderCore::checkRange(bool minus)
 {
-    const int marke = minus ? 2 : 3;
-    if (m_sperre != 0 && m_sperre != marke)
+    const int markIndex = minus ? 2 : 3;
+    if (m_lock != 0 && m_lock != markIndex)
         return;
-    m_sperre = 1;
-    kit::Control& feld = minus ? text_minus : text_plus;
-    if (feld.text.isEmpty() || feld.text == QLatin1String("-")) {
-        m_sperre = 0;
+    m_lock = 1;
+    kit::Control& limitBox = minus ? text_minus : text_plus;
+    if (limitBox.text.isEmpty() || limitBox.text == QLatin1String("-")) {
+        m_lock = 0;
         return;
     }
     bool ok1 = false, ok2 = false;
-    const double plus = zahl(text_plus.text, &ok1), minusValue = zahl(text_minus.text, &ok2);
+    const double plus = toNumber(text_plus.text, &ok1), minusValue = toNumber(text_minus.text, &ok2);
     bool gut = ok1 && ok2 && plus >= minusValue;
     if (gut) {
         if (plus > minusValue) {
             lb_mitte.text = numberText((minusValue + plus) / 2);
-            (minus ? Label1 : Label2).text = feld.text;
+            (minus ? Label1 : Label2).text = limitBox.text;
         }
-        m_sperre = 0;
+        m_lock = 0;
         gut = skalieren();
     }
     if (gut) {
@@ -655,17 +655,17 @@ void RecorderCore::bereichPruefen(bool minus)
     const QString text = minus ? MinusError + text_plus.text + QStringLiteral(" !!")
                                : PlusError + text_minus.text + QStringLiteral(" !!");
     if (m_env.ui)
-        m_env.ui->message(text, FehlerTitel, MsgButtons::Ok, MsgIcon::None);
-    m_sperre = marke;
-    if (m_view.fokus)
-        m_view.fokus(minus ? QStringLiteral("text_minus") : QStringLiteral("text_plus"));
+        m_env.ui->message(text, ErrorTitle, MsgButtons::Ok, MsgIcon::None);
+    m_lock = markIndex;
+    if (m_view.focusField)
+        m_view.focusField(minus ? QStringLiteral("text_minus") : QStringLiteral("text_plus"));
 }
 
 void RecorderCore::Check1_Click()
 {
     if (Check1.checked) {
         cb_drift.checked = true;
-        armieren();
+        arm();
         Check1.text = Stop;
     } else {
         driftmerker = 0;

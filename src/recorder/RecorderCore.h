@@ -10,7 +10,7 @@
 // until it is cleared; a pass adds one segment per trace. The window shows
 // the part of it that the pan position puts into the viewport.
 //
-// Loop mode holds the main loop; the window then calls `schleifenSchritt`
+// Loop mode holds the main loop; the window then calls `loopStep`
 // once per pass of its event loop (the control center's update and one
 // measurement pass), so stop, exit and close act between rounds. Every way
 // out of a run (stop, exit, close, unbinding, the "888" reply) runs the stop
@@ -41,7 +41,7 @@ struct RecorderEnv
     Fensterpostfach* registry = nullptr;
     IUiServices* ui = nullptr;
     IClock* clock = nullptr;
-    std::function<bool()> komma = [] { return false; };
+    std::function<bool()> usesComma = [] { return false; };
     // Holds the main loop while the loop mode runs.
     std::function<MainLoopHold()> holdMainLoop = [] { return MainLoopHold(); };
 };
@@ -52,18 +52,18 @@ public:
     static inline const QString Caption = QStringLiteral("eW");
     static constexpr int GraphWidth = 16382;  // W_g, also HScroll1's maximum
     static constexpr int GraphHeight = 273;     // H
-    static constexpr int ZeileOben = 17;       // Line6
-    static constexpr int ZeileUnten = 255;     // Line3
+    static constexpr int TopLine = 17;       // Line6
+    static constexpr int BottomLine = 255;     // Line3
     static constexpr int Punkte = 32;
-    static constexpr int Zeiten = 11;
+    static constexpr int Times = 11;
     // Where cleared point labels wait, in window pixels.
     static constexpr int PointParkLeft = 176, PointParkTop = 562;
-    static constexpr quint32 Hintergrund = 0xF0F0F0;
-    static constexpr quint32 Rot = 0xFF, Gruen = 0xFF00, Blau = 0xFF0000, Magenta = 0xFF00FF, Grau = 0xC0C0C0;
+    static constexpr quint32 Background = 0xF0F0F0;
+    static constexpr quint32 Red = 0xFF, Green = 0xFF00, Blue = 0xFF0000, Magenta = 0xFF00FF, Gray = 0xC0C0C0;
 
     static inline const QString MinusError = QStringLiteral("Falsche Eingabe!! Die Zahl muss kleiner sein als ");
     static inline const QString PlusError = QStringLiteral("Falsche Eingabe!! Die Zahl muss größer sein als ");
-    static inline const QString FehlerTitel = QStringLiteral("Fehler");
+    static inline const QString ErrorTitle = QStringLiteral("Fehler");
 
     explicit RecorderCore(RecorderEnv env);
 
@@ -75,15 +75,15 @@ public:
     kit::Control lb_istV, lb_v, Label1, lb_mitte, Label2, lb_min, lb_max, Label8, Label9, Label10;
     kit::ListControl lb_farbeEW;
     kit::RangeControl HScroll1{.value = 0, .min = 0, .max = GraphWidth, .smallChange = 1, .largeChange = 1000};
-    std::array<kit::Control, Zeiten> lb_zeit;
-    struct Punkt
+    std::array<kit::Control, Times> lb_zeit;
+    struct Point
     {
         kit::Control label;
         int left = PointParkLeft, top = PointParkTop;
     };
-    std::array<Punkt, Punkte> lb_punkte;
+    std::array<Point, Punkte> lb_punkte;
     // The gauges toviv_w, toviv_k, toviv_power, toviv_neg, toviv_pos.
-    struct Anzeige
+    struct GaugeRange
     {
         int value = 0, min = 0, max = 100;
     };
@@ -96,8 +96,8 @@ public:
         Toviv_pos,
         Anzeigen
     };
-    static const std::array<const char*, Anzeigen> AnzeigeNamen;
-    std::array<Anzeige, Anzeigen> toviv;
+    static const std::array<const char*, Anzeigen> GaugeNames;
+    std::array<GaugeRange, Anzeigen> toviv;
 
     // --- The graph --------------------------------------------------------------------
     QImage pb_graph;
@@ -135,8 +135,8 @@ public:
     {
         QWidget* form = nullptr;
         std::function<void()> render;
-        std::function<void()> verbergen;                     // hide the window
-        std::function<void(const QString& control)> fokus;   // focus back to a field
+        std::function<void()> hideView;                     // hide the window
+        std::function<void(const QString& control)> focusField;   // focus back to a field
         std::function<int(const QString& text)> textWidth;  // width of a point label
     };
     void setView(View view);
@@ -164,8 +164,8 @@ public:
     void HScroll1_Change();
     void text_faktor_Change();
     void text_faktor_LostFocus();
-    void text_minus_LostFocus() { bereichPruefen(true); }
-    void text_plus_LostFocus() { bereichPruefen(false); }
+    void text_minus_LostFocus() { checkRange(true); }
+    void text_plus_LostFocus() { checkRange(false); }
     // Read-outs at a graph pixel.
     void pb_graph_MouseMove(double x, double y);
     // A press on the window's background: `button` 2 places a point label.
@@ -174,29 +174,29 @@ public:
     // --- The cycle ------------------------------------------------------------------------------
     void zeichnen();
     void linien();
-    void skalierenAnwenden() { skalieren(); }
-    bool schleifeLaeuft() const { return m_schleife; }
+    void applyScale() { skalieren(); }
+    bool isLooping() const { return m_looping; }
     // Whether numbers are written with a decimal comma (the locale's format).
-    bool komma() const { return m_env.komma(); }
+    bool usesComma() const { return m_env.usesComma(); }
     // One round of the loop mode: the control center's update and one pass.
-    void schleifenSchritt();
+    void loopStep();
     // The drift run, armed from outside (a control center's move that ended).
     void startDrift(double pa);
 
     // Decoders of the channel replies (value fields at their fixed places).
-    static double ewWert(const QString& reply, bool twelveBit, int offset);
+    static double ewValue(const QString& reply, bool twelveBit, int offset);
     // The offset field: a number rounded to 16 bits, otherwise no offset.
-    static int ewOffset(const QString& text, bool komma);
-    static double twWert(const QString& reply);
-    static double k8Wert(const QString& reply);
-    static double pcWert(const QString& reply);      // the read-out's 16-bit value
-    static double pcSpurWert(const QString& reply);  // the trace's 8-bit value
+    static int ewOffset(const QString& text, bool usesComma);
+    static double twValue(const QString& reply);
+    static double k8Value(const QString& reply);
+    static double pcValue(const QString& reply);      // the read-out's 16-bit value
+    static double pcTrackValue(const QString& reply);  // the trace's 8-bit value
     // Splits an eW value onto power, neg and pos.
-    static std::array<int, 3> aufteilen(double wert, bool twelveBit);
+    static std::array<int, 3> splitValue(double wert, bool twelveBit);
 
 private:
     bool twelveBit() const;
-    double zahl(const QString& text, bool* ok) const;
+    double toNumber(const QString& text, bool* ok) const;
     QString numberText(double v) const;
     // False when a step gives no usable scale; the steps before keep their new values.
     bool skalieren();
@@ -204,17 +204,17 @@ private:
     void labelMinMax();
     bool durchlauf(bool proTick);
     // Sends a latched channel; false when it was not sent.
-    bool kanal(const kit::Control& box, int& sperre, const QString& befehl, QString& antwort, bool regel888);
-    void armieren();
-    void strich(double x1, double y1, double x2, double y2, quint32 farbe, bool eigeneFarbe);
-    void stopp();
-    void bereichPruefen(bool minus);
+    bool kanal(const kit::Control& box, int& lockFlag, const QString& cmdText, QString& antwort, bool loop888);
+    void arm();
+    void drawStroke(double x1, double y1, double x2, double y2, quint32 rgbColor, bool ownColor);
+    void stopRecording();
+    void checkRange(bool minus);
 
     RecorderEnv m_env;
     View m_view;
-    bool m_schleife = false;
-    bool m_stopp888 = false;
-    bool m_imDurchlauf = false;  // a pass (or a loop round) is under way
-    int m_sperre = 0;            // the range checks' lock
+    bool m_looping = false;
+    bool m_stop888 = false;
+    bool m_inPass = false;  // a pass (or a loop round) is under way
+    int m_lock = 0;            // the range checks' lock
     MainLoopHold m_hold;
 };

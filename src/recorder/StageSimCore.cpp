@@ -26,7 +26,7 @@ const std::array<StageSimCore::Objektiv, 10> StageSimCore::Objektivtabelle{{
     {"1,0", 24, 10, 12, 6},
 }};
 
-const std::array<const char*, StageSimCore::Skalen> StageSimCore::SkalenNamen{
+const std::array<const char*, StageSimCore::Scales> StageSimCore::ScaleNames{
     "Label4", "LabelXT", "LabelXM", "LabelXH", "LabelX", "LabelY", "LabelYH", "LabelYM", "LabelYT", "Label0"};
 
 namespace {
@@ -38,8 +38,8 @@ const QString Stop = QStringLiteral("Stop");
 StageSimCore::StageSimCore(StageSimEnv env) : m_env(std::move(env))
 {
     const StageSimEnv defaults;
-    if (!m_env.komma)
-        m_env.komma = defaults.komma;
+    if (!m_env.usesComma)
+        m_env.usesComma = defaults.usesComma;
     if (!m_env.comMotflag)
         m_env.comMotflag = defaults.comMotflag;
     if (!m_env.holdMainLoop)
@@ -48,13 +48,13 @@ StageSimCore::StageSimCore(StageSimEnv env) : m_env(std::move(env))
     for (const Objektiv& o : Objektivtabelle)
         Combo1.addItem(QString::fromLatin1(o.item));
     Combo1.text = QStringLiteral("100");
-    const QStringList achsen{"01", "02", "03", "04", "05", "07", "08", "09", "0A", "0B", "0C", "0D", "0E", "0F"};
+    const QStringList axes{"01", "02", "03", "04", "05", "07", "08", "09", "0A", "0B", "0C", "0D", "0E", "0F"};
     for (kit::ListControl& l : cb__Achsenauswahl)
-        l.items = achsen;
+        l.items = axes;
     cb_messen.text = StartTimer;
     cb_messenschnell.text = StartFast;
     lb_cc_1.text = lb_cc_2.text = QStringLiteral("00");
-    for (kit::Control& s : skala)
+    for (kit::Control& s : scaleLabels)
         s.text = QStringLiteral("0");
 }
 
@@ -69,8 +69,8 @@ void StageSimCore::Form_Load()
 void StageSimCore::Form_Unload()
 {
     flagaktiv = 0;
-    if (m_schnell || cb_messenschnell.checked)
-        schnellStopp();
+    if (m_fast || cb_messenschnell.checked)
+        fastStop();
     if (cb_messen.checked)
         timerStop();
 }
@@ -79,7 +79,7 @@ void StageSimCore::Option1_Click(int index)
 {
     Option1[std::size_t(index)].checked = true;
     Option1[std::size_t(1 - index)].checked = false;
-    modusOffen = true;
+    modeOpen = true;
     flagCC = 3;
     joystickart = index == 0 ? QStringLiteral("J") : QStringLiteral("j");
 }
@@ -98,13 +98,13 @@ void StageSimCore::setCombo1ListIndex(int index)
 
 void StageSimCore::Combo1_Click()
 {
-    gitter.clear();
+    gridBox.clear();
     const int i = Combo1.listIndex;
     if (i >= 0 && i < int(Objektivtabelle.size())) {
         const Objektiv& o = Objektivtabelle[std::size_t(i)];
         sichtfeld = o.sichtfeld;
-        linien(o.abstand);
-        skalenversatz = {o.halb, o.viertel, 0, -o.viertel, -o.halb, -o.halb, -o.viertel, 0, o.viertel, o.halb};
+        linien(o.spacing);
+        skalenversatz = {o.half, o.quarter, 0, -o.quarter, -o.half, -o.half, -o.quarter, 0, o.quarter, o.half};
     }
     rechnelabels();
 }
@@ -113,82 +113,82 @@ void StageSimCore::linien(double d)
 {
     if (!(d > 0))
         return;
-    const double w = Feld, h = Feld;
+    const double w = Field, h = Field;
     const double n = w / d;
-    const int bis = int(std::nearbyint(n));  // halves to even
-    const auto strich = [this](double x1, double y1, double x2, double y2) {
+    const int upTo = int(std::nearbyint(n));  // halves to even
+    const auto drawTick = [this](double x1, double y1, double x2, double y2) {
         if (x1 != x2 || y1 != y2)
-            gitter.append(QLineF(x1, y1, x2, y2));
+            gridBox.append(QLineF(x1, y1, x2, y2));
     };
-    for (int i = 0; i <= bis; ++i) {
+    for (int i = 0; i <= upTo; ++i) {
         double p = i * d;
         if (n == 0.6)
             p = 0.6 * d;
         if (float(p) > float(w))
             continue;
-        strich(w - p, 0, w, p);
-        strich(w - p, 0, 0, h - p);
-        strich(0, p, h - p, h);
-        strich(w, p, p, h);
+        drawTick(w - p, 0, w, p);
+        drawTick(w - p, 0, 0, h - p);
+        drawTick(0, p, h - p, h);
+        drawTick(w, p, p, h);
     }
 }
 
 void StageSimCore::rechnelabels()
 {
-    for (int i = 0; i < Skalen; ++i) {
+    for (int i = 0; i < Scales; ++i) {
         const double ref = i <= LabelX ? refX : refY;
-        skala[std::size_t(i)].text =
-            formatMask(skalenversatz[std::size_t(i)] + ref, QStringLiteral("##0.000"), m_env.komma());
+        scaleLabels[std::size_t(i)].text =
+            formatMask(skalenversatz[std::size_t(i)] + ref, QStringLiteral("##0.000"), m_env.usesComma());
     }
 }
 
-void StageSimCore::waehlen(int axis)
+void StageSimCore::selectAxis(int axis)
 {
-    const kit::ListControl& liste = cb__Achsenauswahl[std::size_t(axis)];
-    m_env.store->setIndex(liste.listIndex);
-    m_env.bus->einheit_waehlen(liste.selected());
+    const kit::ListControl& axisList = cb__Achsenauswahl[std::size_t(axis)];
+    m_env.store->setIndex(axisList.listIndex);
+    m_env.bus->einheit_waehlen(axisList.selected());
 }
 
 void StageSimCore::pb_gitter_MouseDown()
 {
     for (int axis = 0; axis < 2; ++axis) {
-        waehlen(axis);
+        selectAxis(axis);
         antwortPA = m_env.bus->senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
         antwortPA = antwortPA.mid(5, 8);
-        const double motfak = m_env.store->indexValid() ? m_env.store->Motfak() : 0;
+        const double motorFactorValue = m_env.store->indexValid() ? m_env.store->Motfak() : 0;
         // Without a motor factor the old reference stays.
-        if (motfak == 0 || !std::isfinite(motfak))
+        if (motorFactorValue == 0 || !std::isfinite(motorFactorValue))
             continue;
-        (axis == 0 ? refX : refY) = hex_zu_wert24(antwortPA) / motfak;
+        (axis == 0 ? refX : refY) = hex_zu_wert24(antwortPA) / motorFactorValue;
     }
     rechnelabels();
 }
 
-bool StageSimCore::achseLesen(int axis, Modus modus)
+bool StageSimCore::readAxis(int axis, ReadMode readMode)
 {
-    waehlen(axis);
+    selectAxis(axis);
     const QString pa = QStringLiteral("[1PA]"), kw = QStringLiteral("[1kw]");
     QString r;
-    if (modus == Modus::Einzeln) {
+    if (readMode == ReadMode::Single) {
         antwortPA = m_env.bus->senden_empfangen(pa, 0, 0);
         r = m_env.bus->senden_empfangen(kw, 0, 0);
     } else {
         r = m_env.bus->senden_empfangen(kw, 0, 0);
         antwortPA = m_env.bus->senden_empfangen(pa, 0, 0);
     }
-    const QString vorzeichen = r.mid(13, 2) == QLatin1String("00") ? QString() : QStringLiteral("-");
+    const QString sign = r.mid(13, 2) == QLatin1String("00") ? QString() : QStringLiteral("-");
     double v = hex_zu_wert24(r.mid(15, 2));
     if (v > 127)
         v -= 255;
-    const bool zeigen = modus == Modus::Einzeln ? schiebeflag != barCode(axis) : schiebeflag == 0;
-    if (zeigen)
-        barLabel(axis).text = vorzeichen + QString::number(v);
+    const bool showWindow = readMode == ReadMode::Single ? schiebeflag != barCode(axis) : schiebeflag == 0;
+    if (showWindow)
+        barLabel(axis).text = sign + QString::number(v);
 
     antwortPA = antwortPA.mid(5, 8);
-    const double motfak = m_env.store->indexValid() ? m_env.store->Motfak() : 0;
-    if (motfak == 0 || !std::isfinite(motfak))
+    const double motorFactorValue = m_env.store->indexValid() ? m_env.store->Motfak() : 0;
+    if (motorFactorValue == 0 || !std::isfinite(motorFactorValue))
         return false;
-    (axis == 0 ? posX : posY) = hex_zu_wert24(antwortPA) / motfak;
+    (axis == 0 ? posX : posY) = hex_zu_wert24(antwortPA) / motorFactorValue;
     return true;
 }
 
@@ -196,13 +196,13 @@ void StageSimCore::setSpot()
 {
     const double xs = (posX - refX) * massstab + offsetX;
     const double ys = -massstab * (posY - refY);
-    shape1Left = Mitte - xs - Spot / 2.0;
-    shape1Top = Mitte - ys - Spot / 2.0;
+    shape1Left = Middle - xs - Spot / 2.0;
+    shape1Top = Middle - ys - Spot / 2.0;
 }
 
-bool StageSimCore::durchlauf(Modus modus)
+bool StageSimCore::durchlauf(ReadMode readMode)
 {
-    if (!achseLesen(0, modus) || !achseLesen(1, modus))
+    if (!readAxis(0, readMode) || !readAxis(1, readMode))
         return false;
     setSpot();
     return true;
@@ -214,44 +214,44 @@ void StageSimCore::abfragen()
         // No field of view: the pass ends before polling starts.
         if (sichtfeld == 0)
             return;
-        massstab = Feld / sichtfeld;
-        offsetX = Feld - sichtfeld * massstab;
+        massstab = Field / sichtfeld;
+        offsetX = Field - sichtfeld * massstab;
         flagaktiv = 1;
     }
     if (cb_messenschnell.checked) {
         // The fast loop: the window runs its rounds from its event loop.
-        m_schnell = true;
+        m_fast = true;
         return;
     }
-    durchlauf(Modus::Einzeln);
+    durchlauf(ReadMode::Single);
     if (m_view.render)
         m_view.render();
 }
 
-void StageSimCore::schnellSchritt()
+void StageSimCore::fastStep()
 {
     // A box opened inside a round lets the loop's timer fire again: that
     // round returns at once instead of polling inside the first.
-    if (!m_schnell || m_imSchritt)
+    if (!m_fast || m_inStep)
         return;
-    const QScopedValueRollback<bool> imSchritt(m_imSchritt, true);
+    const QScopedValueRollback<bool> inStep(m_inStep, true);
     if (!cb_messenschnell.checked) {
-        schnellStopp();
+        fastStop();
         return;
     }
     bool weiter = false;
-    kit::guarded("Mikroskop_Simulator fast loop", [this, &weiter] { weiter = durchlauf(Modus::Schnell); });
+    kit::guarded("Mikroskop_Simulator fast loop", [this, &weiter] { weiter = durchlauf(ReadMode::FastSpeed); });
     if (!weiter)
-        schnellStopp();
+        fastStop();
 }
 
 void StageSimCore::sende()
 {
-    const QString achse[2] = {cb__Achsenauswahl[0].selected(), cb__Achsenauswahl[1].selected()};
-    if (modusOffen) {
-        modusOffen = false;
+    const QString axisNames[2] = {cb__Achsenauswahl[0].selected(), cb__Achsenauswahl[1].selected()};
+    if (modeOpen) {
+        modeOpen = false;
         for (int axis = 0; axis < 2; ++axis) {
-            m_env.bus->einheit_waehlen(achse[axis]);
+            m_env.bus->einheit_waehlen(axisNames[axis]);
             m_env.bus->senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
             m_env.bus->senden_empfangen(QStringLiteral("[1C") + joystickart + QLatin1Char(']'), 0, 0);
         }
@@ -259,7 +259,7 @@ void StageSimCore::sende()
     }
     for (int axis = 0; axis < 2; ++axis) {
         if (std::optional<QString> wert = std::exchange(ccwert[std::size_t(axis)], std::nullopt)) {
-            m_env.bus->einheit_waehlen(achse[axis]);
+            m_env.bus->einheit_waehlen(axisNames[axis]);
             m_env.bus->senden_empfangen(QStringLiteral("[1Cc") + *wert + QLatin1Char(']'), 0, 0);
         }
     }
@@ -291,17 +291,17 @@ void StageSimCore::Scroll_KeyUp(int axis)
     }
 }
 
-void StageSimCore::bedienungFrei(bool frei, kit::Control& andererKnopf)
+void StageSimCore::controlsFree(bool freeNow, kit::Control& otherButton)
 {
-    Combo1.enabled = frei;
-    cb__Achsenauswahl[0].enabled = cb__Achsenauswahl[1].enabled = frei;
-    andererKnopf.enabled = frei;
+    Combo1.enabled = freeNow;
+    cb__Achsenauswahl[0].enabled = cb__Achsenauswahl[1].enabled = freeNow;
+    otherButton.enabled = freeNow;
 }
 
 void StageSimCore::cb_messen_MouseUp(int button)
 {
     if (button == 1 && cb_messen.checked) {
-        bedienungFrei(false, cb_messenschnell);
+        controlsFree(false, cb_messenschnell);
         cb_messen.text = Stop;
         abfragen();
     } else {
@@ -311,7 +311,7 @@ void StageSimCore::cb_messen_MouseUp(int button)
 
 void StageSimCore::timerStop()
 {
-    bedienungFrei(true, cb_messenschnell);
+    controlsFree(true, cb_messenschnell);
     flagaktiv = 0;
     cb_messen.checked = false;
     cb_messen.text = StartTimer;
@@ -320,23 +320,23 @@ void StageSimCore::timerStop()
 void StageSimCore::cb_messenschnell_MouseUp(int button)
 {
     if (button == 1 && cb_messenschnell.checked) {
-        bedienungFrei(false, cb_messen);
+        controlsFree(false, cb_messen);
         cb_messenschnell.text = Stop;
         m_hold = m_env.holdMainLoop();
         abfragen();
         // Polling could not start (no field of view): back to idle.
-        if (!m_schnell)
-            schnellStopp();
+        if (!m_fast)
+            fastStop();
     } else {
-        schnellStopp();
+        fastStop();
     }
 }
 
-void StageSimCore::schnellStopp()
+void StageSimCore::fastStop()
 {
-    m_schnell = false;
+    m_fast = false;
     m_hold.release();
-    bedienungFrei(true, cb_messen);
+    controlsFree(true, cb_messen);
     flagaktiv = 0;
     cb_messenschnell.checked = false;
     cb_messenschnell.text = StartFast;

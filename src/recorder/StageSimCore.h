@@ -6,7 +6,7 @@
 //
 // Polling runs either once per main-loop tick ("Start Timer": the main loop
 // calls `abfragen` while `flagaktiv` is 1) or in the window's own fast loop
-// ("Start Fast"): the main loop is held and the window calls `schnellSchritt`
+// ("Start Fast"): the main loop is held and the window calls `fastStep`
 // again and again from its event loop until the toggle is released. Every
 // way out of the fast loop (untick, close, a failed pass) runs the stop
 // branch, which releases the main loop.
@@ -34,7 +34,7 @@ struct StageSimEnv
     BusTransport* bus = nullptr;
     // The parameter store: its cursor `Index` and the motor factor.
     AxisParameterStore* store = nullptr;
-    std::function<bool()> komma = [] { return false; };
+    std::function<bool()> usesComma = [] { return false; };
     // Asks the main loop to initialise every control center again.
     std::function<void()> comMotflag = [] {};
     // Holds the main loop while the fast loop runs.
@@ -46,26 +46,26 @@ class StageSimCore : public IStageSimulator
 public:
     static inline const QString Caption = QStringLiteral("Mikroskop_Simulator");
     // The field picture pb_gitter, square, in twips; the spot shape1.
-    static constexpr int Feld = 6000;
+    static constexpr int Field = 6000;
     static constexpr int Spot = 375;
     // Fixed crosshair (LineX vertical, LineY horizontal) and the centre the
     // spot placement uses.
-    static constexpr int Fadenkreuz = 2970;
-    static constexpr int Mitte = 3000;
+    static constexpr int Crosshair = 2970;
+    static constexpr int Middle = 3000;
     static constexpr quint32 SpotColor = 0x0080FF;
     static constexpr quint32 GridColor = 0xC0C0C0;
-    static constexpr int Balken = 14;  // the speed bars run from -14 to 14
+    static constexpr int Bar = 14;  // the speed bars run from -14 to 14
 
     struct Objektiv
     {
         const char* item;
         double sichtfeld;  // mm
-        double abstand;    // grid spacing in twips
-        double halb, viertel;
+        double spacing;    // grid spacing in twips
+        double half, quarter;
     };
     static const std::array<Objektiv, 10> Objektivtabelle;
     // Scale labels: X from left to right, then Y from top to bottom.
-    enum Skala
+    enum Scale
     {
         Label4,
         LabelXT,
@@ -77,9 +77,9 @@ public:
         LabelYM,
         LabelYT,
         Label0,
-        Skalen
+        Scales
     };
-    static const std::array<const char*, Skalen> SkalenNamen;
+    static const std::array<const char*, Scales> ScaleNames;
 
     explicit StageSimCore(StageSimEnv env);
 
@@ -89,26 +89,26 @@ public:
     std::array<kit::Control, 2> Option1;                // 0 = fast, 1 = slow
     kit::Control cb_messen, cb_messenschnell;
     kit::Control lb_cc_1, lb_cc_2;  // Y and X bar values
-    kit::RangeControl ScrollX{.value = 0, .min = -Balken, .max = Balken};
-    kit::RangeControl ScrollY{.value = 0, .min = -Balken, .max = Balken};
-    std::array<kit::Control, Skalen> skala;
+    kit::RangeControl ScrollX{.value = 0, .min = -Bar, .max = Bar};
+    kit::RangeControl ScrollY{.value = 0, .min = -Bar, .max = Bar};
+    std::array<kit::Control, Scales> scaleLabels;
     // What pb_gitter shows: the grid lines in twips (cleared with the
     // picture) and the spot's top-left corner.
-    QList<QLineF> gitter;
-    double shape1Left = Mitte - Spot / 2.0;
-    double shape1Top = Mitte - Spot / 2.0;
+    QList<QLineF> gridBox;
+    double shape1Left = Middle - Spot / 2.0;
+    double shape1Top = Middle - Spot / 2.0;
 
     // --- State --------------------------------------------------------------------
     double sichtfeld = 0, massstab = 0, offsetX = 0;
     double refX = 0, refY = 0, posX = 0, posY = 0;
     QString antwortPA;
-    std::array<double, Skalen> skalenversatz{};
+    std::array<double, Scales> skalenversatz{};
     QString joystickart;
     int schiebeflag = 0;
     // Pending speeds (two hexadecimal digits) per axis, 0 = X, 1 = Y, and a
     // pending joystick-mode change; `flagCC` is non-zero while any is pending.
     std::array<std::optional<QString>, 2> ccwert;
-    bool modusOffen = false;
+    bool modeOpen = false;
 
     // How a view shows this state (after a main-loop call); the form is placed
     // into the MDI area. Without a view the core runs headless.
@@ -131,7 +131,7 @@ public:
     void Form_Unload();
     void Option1_Click(int index);
     void Combo1_Click();
-    void linien(double abstand);
+    void linien(double spacing);
     void rechnelabels();
     void pb_gitter_MouseDown();
     // `button`: 1 = left.
@@ -143,33 +143,33 @@ public:
     void Scroll_KeyUp(int axis);
 
     // --- Fast loop ------------------------------------------------------------------
-    bool schnellLaeuft() const { return m_schnell; }
+    bool fastRunning() const { return m_fast; }
     // One round of the fast loop: reads both axes and places the spot; a
     // failed round ends the loop through its stop branch.
-    void schnellSchritt();
+    void fastStep();
 
 private:
-    enum class Modus
+    enum class ReadMode
     {
-        Einzeln,
-        Schnell
+        Single,
+        FastSpeed
     };
     kit::RangeControl& bar(int axis) { return axis == 0 ? ScrollX : ScrollY; }
     kit::Control& barLabel(int axis) { return axis == 0 ? lb_cc_2 : lb_cc_1; }
     static int barCode(int axis) { return axis == 0 ? 2 : 1; }
     // Moves the parameter cursor to the axis and selects its unit.
-    void waehlen(int axis);
+    void selectAxis(int axis);
     // One axis read; false when the pass has to end.
-    bool achseLesen(int axis, Modus modus);
+    bool readAxis(int axis, ReadMode readMode);
     void setSpot();
-    bool durchlauf(Modus modus);
-    void bedienungFrei(bool frei, kit::Control& andererKnopf);
+    bool durchlauf(ReadMode readMode);
+    void controlsFree(bool freeNow, kit::Control& otherButton);
     void timerStop();
-    void schnellStopp();
+    void fastStop();
 
     StageSimEnv m_env;
     View m_view;
-    bool m_schnell = false;
-    bool m_imSchritt = false;  // a fast round is under way
+    bool m_fast = false;
+    bool m_inStep = false;  // a fast round is under way
     MainLoopHold m_hold;
 };

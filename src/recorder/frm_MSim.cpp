@@ -37,21 +37,21 @@ frm_MSim::frm_MSim(StageSimEnv env, QWidget* parent)
                   [this] { m_core.cb_messenschnell_MouseUp(1); });
     m_form.label(QStringLiteral("lb_cc_1"), m_core.lb_cc_1);
     m_form.label(QStringLiteral("lb_cc_2"), m_core.lb_cc_2);
-    for (int i = 0; i < StageSimCore::Skalen; ++i)
-        m_form.label(QString::fromLatin1(StageSimCore::SkalenNamen[std::size_t(i)]), m_core.skala[std::size_t(i)]);
+    for (int i = 0; i < StageSimCore::Scales; ++i)
+        m_form.label(QString::fromLatin1(StageSimCore::ScaleNames[std::size_t(i)]), m_core.scaleLabels[std::size_t(i)]);
     bindBar(QStringLiteral("ScrollX"), 0);
     bindBar(QStringLiteral("ScrollY"), 1);
     m_form.setAfterEvent([this] {
         paintGrid();
         // The fast loop's rounds: one per pass of the event loop.
-        if (m_core.schnellLaeuft() && !m_schnell.isActive())
-            m_schnell.start();
+        if (m_core.fastRunning() && !m_fast.isActive())
+            m_fast.start();
     });
-    m_schnell.setInterval(0);
-    connect(&m_schnell, &QTimer::timeout, this, [this] {
-        m_form.handle("Mikroskop_Simulator fast loop", [this] { m_core.schnellSchritt(); });
-        if (!m_core.schnellLaeuft())
-            m_schnell.stop();
+    m_fast.setInterval(0);
+    connect(&m_fast, &QTimer::timeout, this, [this] {
+        m_form.handle("Mikroskop_Simulator fast loop", [this] { m_core.fastStep(); });
+        if (!m_core.fastRunning())
+            m_fast.stop();
     });
 
     m_core.Form_Load();
@@ -88,8 +88,8 @@ void frm_MSim::render()
 void frm_MSim::paintGrid()
 {
     m_spot->move(int(std::lround(m_core.shape1Left / 15.0)), int(std::lround(m_core.shape1Top / 15.0)));
-    if (m_shownGrid != m_core.gitter) {
-        m_shownGrid = m_core.gitter;
+    if (m_shownGrid != m_core.gridBox) {
+        m_shownGrid = m_core.gridBox;
         m_ui->pb_gitter->update();
     }
 }
@@ -104,9 +104,9 @@ bool frm_MSim::eventFilter(QObject* watched, QEvent* event)
             painter.setPen(QPen(bgrColor(StageSimCore::GridColor), 0));
             painter.drawLines(m_shownGrid);
             painter.setPen(QPen(bgrColor(StageSimCore::SpotColor), 0));
-            const int c = StageSimCore::Fadenkreuz;
-            painter.drawLine(c, 0, c, StageSimCore::Feld);
-            painter.drawLine(0, c, StageSimCore::Feld, c);
+            const int c = StageSimCore::Crosshair;
+            painter.drawLine(c, 0, c, StageSimCore::Field);
+            painter.drawLine(0, c, StageSimCore::Field, c);
             return true;
         }
         if (event->type() == QEvent::MouseButtonPress) {
@@ -123,7 +123,7 @@ bool frm_MSim::eventFilter(QObject* watched, QEvent* event)
 void frm_MSim::closeEvent(QCloseEvent* event)
 {
     m_form.handle("Mikroskop_Simulator Form_Unload", [this] { m_core.Form_Unload(); });
-    m_schnell.stop();
+    m_fast.stop();
     event->accept();
     // Closing unloads the window: its frame goes too (and with it the window,
     // so that the next opening loads a new one).

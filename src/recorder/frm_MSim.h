@@ -41,6 +41,6 @@ private:
     std::unique_ptr<Ui::frm_MSim> m_ui;
     kit::Form m_form;
     QWidget* m_spot = nullptr;
-    QTimer m_schnell;
+    QTimer m_fast;
     QList<QLineF> m_shownGrid;
 };

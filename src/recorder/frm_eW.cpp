@@ -18,7 +18,7 @@ const char* const VGaugeProgId = "Levelon.ToviVGauge";
 
 frm_eW::frm_eW(RecorderEnv env, GaugeHost& gauges, int windowWidth, QWidget* parent)
     : QWidget(parent), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_eW>()), m_form(this),
-      m_breite(windowWidth)
+      m_width(windowWidth)
 {
     m_ui->setupUi(this);
     resize(windowWidth, height());
@@ -52,27 +52,27 @@ frm_eW::frm_eW(RecorderEnv env, GaugeHost& gauges, int windowWidth, QWidget* par
 
     QList<GaugeDesign> designs;
     for (int i = 0; i < RecorderCore::Anzeigen; ++i)
-        designs << GaugeDesign{QString::fromLatin1(RecorderCore::AnzeigeNamen[std::size_t(i)]),
+        designs << GaugeDesign{QString::fromLatin1(RecorderCore::GaugeNames[std::size_t(i)]),
                                QString::fromLatin1(VGaugeClass),
                                QString::fromLatin1(VGaugeProgId),
                                QRect(10 + i * 34, 360, 26, 200),
                                {}};
     m_gauges = gauges.createGauges(this, designs);
-    for (RecorderCore::Anzeige& a : m_shownGauges)
+    for (RecorderCore::GaugeRange& a : m_shownGauges)
         a.value = a.min = a.max = INT_MIN;
 
     for (int k = 0; k < RecorderCore::Punkte; ++k) {
         auto* l = new QLabel(this);
         l->setObjectName(QStringLiteral("lb_punkte_%1").arg(k));
         l->installEventFilter(this);
-        m_punkte[std::size_t(k)] = l;
+        m_pointLabels[std::size_t(k)] = l;
     }
     bind();
-    m_schleife.setInterval(0);
-    connect(&m_schleife, &QTimer::timeout, this, [this] {
-        m_form.handle("eW loop", [this] { m_core.schleifenSchritt(); });
-        if (!m_core.schleifeLaeuft())
-            m_schleife.stop();
+    m_looping.setInterval(0);
+    connect(&m_looping, &QTimer::timeout, this, [this] {
+        m_form.handle("eW loop", [this] { m_core.loopStep(); });
+        if (!m_core.isLooping())
+            m_looping.stop();
     });
     render();
 }
@@ -106,7 +106,7 @@ void frm_eW::bind()
     f.button(QStringLiteral("cmd_clear1"), c.cmd_clear1, [&c] { c.cmd_clear1_Click(); });
     f.button(QStringLiteral("cmd_exit"), c.cmd_exit, [&c] { c.cmd_exit_Click(); });
     // The number fields read and take the locale's decimal separator.
-    f.setDecimalComma([&c] { return c.komma(); });
+    f.setDecimalComma([&c] { return c.usesComma(); });
     const auto weiter = [this] { m_ui->cb_Messung->setFocus(); };
     f.entry(QStringLiteral("text_faktor"), c.text_faktor,
             {.keys = kit::Keys::Decimal,
@@ -130,7 +130,7 @@ void frm_eW::bind()
                                       {"Label9", &c.Label9},
                                       {"Label10", &c.Label10}})
         f.label(QString::fromLatin1(name), *label);
-    for (int i = 0; i < RecorderCore::Zeiten; ++i)
+    for (int i = 0; i < RecorderCore::Times; ++i)
         f.label(QStringLiteral("lb_zeit_%1").arg(i), c.lb_zeit[std::size_t(i)]);
     for (int k = 0; k < RecorderCore::Punkte; ++k)
         f.label(QStringLiteral("lb_punkte_%1").arg(k), c.lb_punkte[std::size_t(k)].label);
@@ -140,8 +140,8 @@ void frm_eW::bind()
     f.range(QStringLiteral("HScroll1"), c.HScroll1, pan, pan);
     f.setAfterEvent([this] {
         showSpecial();
-        if (m_core.schleifeLaeuft() && !m_schleife.isActive())
-            m_schleife.start();
+        if (m_core.isLooping() && !m_looping.isActive())
+            m_looping.start();
     });
 }
 
@@ -154,8 +154,8 @@ void frm_eW::render()
 void frm_eW::showSpecial()
 {
     for (int i = 0; i < RecorderCore::Anzeigen && i < m_gauges.size(); ++i) {
-        const RecorderCore::Anzeige& a = m_core.toviv[std::size_t(i)];
-        RecorderCore::Anzeige& shown = m_shownGauges[std::size_t(i)];
+        const RecorderCore::GaugeRange& a = m_core.toviv[std::size_t(i)];
+        RecorderCore::GaugeRange& shown = m_shownGauges[std::size_t(i)];
         HostedGauge& g = m_gauges[i];
         if (shown.max != a.max || shown.min != a.min) {
             g.setMax(a.max);
@@ -166,8 +166,8 @@ void frm_eW::showSpecial()
         shown = a;
     }
     for (int k = 0; k < RecorderCore::Punkte; ++k) {
-        const RecorderCore::Punkt& p = m_core.lb_punkte[std::size_t(k)];
-        QWidget* l = m_punkte[std::size_t(k)];
+        const RecorderCore::Point& p = m_core.lb_punkte[std::size_t(k)];
+        QWidget* l = m_pointLabels[std::size_t(k)];
         l->adjustSize();
         if (l->pos() != QPoint(p.left, p.top))
             l->move(p.left, p.top);
@@ -183,8 +183,8 @@ void frm_eW::paintGraph()
     const int l = int(std::lround(m_core.graphLeft()));
     p.drawImage(QPoint(0, 0), m_core.pb_graph, QRect(-l, 0, box->width(), RecorderCore::GraphHeight));
     p.setPen(QPen(Qt::darkBlue, 1, Qt::DashLine));
-    p.drawLine(0, RecorderCore::ZeileOben, box->width(), RecorderCore::ZeileOben);
-    p.drawLine(0, RecorderCore::ZeileUnten, box->width(), RecorderCore::ZeileUnten);
+    p.drawLine(0, RecorderCore::TopLine, box->width(), RecorderCore::TopLine);
+    p.drawLine(0, RecorderCore::BottomLine, box->width(), RecorderCore::BottomLine);
     if (m_core.line_Pos >= 0) {
         p.setPen(Qt::red);
         const int x = int(std::lround(m_core.line_Pos)) + l;
@@ -210,18 +210,18 @@ bool frm_eW::eventFilter(QObject* watched, QEvent* event)
     }
     // Dragging a point label by hand.
     for (int k = 0; k < RecorderCore::Punkte; ++k) {
-        if (watched != m_punkte[std::size_t(k)])
+        if (watched != m_pointLabels[std::size_t(k)])
             continue;
         // Only mouse events concern the label; a cast of any other is undefined.
         auto* m = dynamic_cast<QMouseEvent*>(event);
         if (!m)
             continue;
         if (event->type() == QEvent::MouseButtonPress) {
-            m_greif = m->position().toPoint();
+            m_grab = m->position().toPoint();
             return true;
         }
         if (event->type() == QEvent::MouseMove && (m->buttons() & Qt::LeftButton)) {
-            const QPoint to = m_punkte[std::size_t(k)]->mapToParent(m->position().toPoint()) - m_greif;
+            const QPoint to = m_pointLabels[std::size_t(k)]->mapToParent(m->position().toPoint()) - m_grab;
             m_core.lb_punkte[std::size_t(k)].left = to.x();
             m_core.lb_punkte[std::size_t(k)].top = to.y();
             showSpecial();
@@ -245,7 +245,7 @@ void frm_eW::mousePressEvent(QMouseEvent* event)
 void frm_eW::closeEvent(QCloseEvent* event)
 {
     m_form.handle("eW Form_Unload", [this] { m_core.Form_Unload(); });
-    m_schleife.stop();
+    m_looping.stop();
     event->accept();
     // Closing unloads the window: its frame goes too (and with it the window,
     // so that the next opening loads a new one).

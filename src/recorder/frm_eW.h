@@ -46,9 +46,9 @@ private:
     std::unique_ptr<Ui::frm_eW> m_ui;
     kit::Form m_form;
     QList<HostedGauge> m_gauges;
-    std::array<RecorderCore::Anzeige, RecorderCore::Anzeigen> m_shownGauges;
-    std::array<QWidget*, RecorderCore::Punkte> m_punkte{};
-    QTimer m_schleife;
-    QPoint m_greif;
-    int m_breite;
+    std::array<RecorderCore::GaugeRange, RecorderCore::Anzeigen> m_shownGauges;
+    std::array<QWidget*, RecorderCore::Punkte> m_pointLabels{};
+    QTimer m_looping;
+    QPoint m_grab;
+    int m_width;
 };

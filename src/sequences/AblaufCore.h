@@ -29,7 +29,7 @@ struct AblaufEnv
     // Menu "Aufzeichnen": shows the recording window.
     std::function<void()> showRecordingWindow = [] {};
     // Whether displayed decimals use a comma.
-    std::function<bool()> komma = [] { return false; };
+    std::function<bool()> usesComma = [] { return false; };
     // A run ended and `CStart` is enabled again: the window gives it the focus.
     std::function<void()> focusStart = [] {};
 };
@@ -39,15 +39,15 @@ class AblaufCore
 public:
     static constexpr int Zeilen = 87;
     static constexpr int Anzeigen = 32;
-    static constexpr int Tabellengroesse = 21;
-    static constexpr int Listenlaenge = 1000;
+    static constexpr int TableSize = 21;
+    static constexpr int ListLength = 1000;
     // Longest reply collected; a longer one counts as no answer.
-    static constexpr int Antwortgrenze = 4096;
-    static constexpr quint32 Gruen = 0xFF00;
-    static constexpr quint32 Rot = 0xFF;
-    static constexpr quint32 Gelb = 0xFFFF;
-    static constexpr quint32 Weiss = 0xFFFFFF;
-    static inline const QString Dateifilter = QStringLiteral("Datendateien(*.aqv)|*.aqv|Alle Dateien|*.*");
+    static constexpr int ReplyLimit = 4096;
+    static constexpr quint32 Green = 0xFF00;
+    static constexpr quint32 Red = 0xFF;
+    static constexpr quint32 Yellow = 0xFFFF;
+    static constexpr quint32 White = 0xFFFFFF;
+    static inline const QString FileFilter = QStringLiteral("Datendateien(*.aqv)|*.aqv|Alle Dateien|*.*");
     static inline const QString PortMessage =
         QStringLiteral("COM-Port ist nicht geöffnet, bitte überprüfen sie die Einstellungen!");
 
@@ -66,11 +66,11 @@ public:
     kit::Control TPosWeg{.text = QStringLiteral("0")};
     kit::Control OPosArt0, OPosArt1;  // ABS / REL
     kit::Control TSenden;
-    kit::Control FSteuerBox1;
+    kit::Control FControlBox1;
     kit::Control Label3, TEdit, ffAblauf, FEdit;
 
     // --- Port access -------------------------------------------------------------------
-    QString Adresstabelle[Tabellengroesse][Tabellengroesse];
+    QString Adresstabelle[TableSize][TableSize];
     int AktTyp = 0, AktBox = 0;
     QString Sendetext, Empfangstext;
     double Zeitlimit = 1.0;
@@ -82,10 +82,10 @@ public:
     // a running sequence. Returns false on a time-out.
     bool Ablaufsenden();
     // Writes Sendetext without reading anything.
-    void schreiben();
+    void writeBytes();
     // Selects (0, 0), writes "[1BR]" without waiting, enables CStart.
     void FStop();
-    bool hasAddress(int typ, int box) const;
+    bool hasAddress(int unitType, int box) const;
 
     // --- Interpreter -------------------------------------------------------------------
     double Faktortabelle[16][16] = {};
@@ -96,7 +96,7 @@ public:
     // One step of a running sequence (a line, a motion poll, or a look at a
     // pause). Returns whether the run goes on.
     bool step();
-    bool laeuft() const { return m_phase != Phase::Idle; }
+    bool isRunning() const { return m_phase != Phase::Idle; }
     // Seconds until the next step has something to do (a pause), else 0.
     double nextStepIn() const;
     // Runs the sequence to its end, sleeping through pauses (tests, benchmark).
@@ -104,8 +104,8 @@ public:
     // Whether the window's own timer may tick now (off while a motion is awaited).
     bool timer1Active() const { return m_timer1On; }
     // Whether numbers are written with a decimal comma (the locale's format).
-    bool komma() const { return m_env.komma(); }
-    int aktuelleZeile() const { return m_zeile; }
+    bool usesComma() const { return m_env.usesComma(); }
+    int currentLine() const { return m_zeile; }
 
     // --- Manual panel ------------------------------------------------------------------
     QString Handbefehl, Handantwort;
@@ -128,14 +128,14 @@ public:
     void CMAX_Click();
     void CMin_Click();
     void Cposbox_Click(int index);
-    void MotAbs(double Weg) { motHand(QStringLiteral("[1FA"), Weg); }
-    void MotRel(double Weg) { motHand(QStringLiteral("[1FR"), Weg); }
+    void MotAbs(double Weg) { motManual(QStringLiteral("[1FA"), Weg); }
+    void MotRel(double Weg) { motManual(QStringLiteral("[1FR"), Weg); }
     void DPosition(int typx, int boxx, int PAchse);
     void MAXMINlesen();
     void Hexabcd(const QString& antwort);
     void VTyp_Change();
     void VBox_Change();
-    void Display_Click() { FSteuerBox1.visible = true; }
+    void Display_Click() { FControlBox1.visible = true; }
     // Leaves the window (exit button): stop, wait for the motion, reset counters.
     void cmd_exit_Click();
     static QString commandOf(int index);
@@ -158,38 +158,38 @@ public:
     // Form_Load: table, lamp, and the start file.
     void Form_Load();
     // The texts of the 87 lines as the file holds them.
-    QByteArray dateiInhalt() const;
+    QByteArray fileText() const;
 
 private:
     enum class Phase { Idle, Line, Motion, Pause };
-    void listeintrag(const QString& text);
-    void durchgangBeginnen();
-    void laufBeenden();
-    void zeileAbschliessen();
-    void zeileAusfuehren(const QString& L);
-    bool zeilenfehler(const QString& grund);
+    void listEntry(const QString& text);
+    void beginPass();
+    void endRun();
+    void finishLine();
+    void runLine(const QString& L);
+    bool lineErrors(const QString& errorReason);
     void motion(const QString& letters);
     void selectionOnly(const QString& command);
     void doMB(const QString& L);
     void QV_Befehl(const QString& L);
-    void aktEndePoll();
-    void motHand(const QString& prefix, double Weg);
+    void currentEndPoll();
+    void motManual(const QString& prefix, double Weg);
     bool panelModule();
     void reportPortError();
-    QString nachDemSchraegstrich(const QString& L, int n) const;
+    QString afterSlash(const QString& L, int n) const;
 
     AblaufEnv m_env;
     Phase m_phase = Phase::Idle;
     int m_zeile = 0;
-    QString m_zeilentext;       // the line the interpreter took last
-    QString m_letztesKK;        // keyword of the last line carried out
+    QString m_lineText;       // the line the interpreter took last
+    QString m_lastKK;        // keyword of the last line carried out
     double m_feldzahl[11] = {};
-    int m_schraegstriche = 0;
+    int m_slashes = 0;
     int ZeilenTyp = 0, ZeilenBox = 0;
     double m_pauseEnd = 0;
     bool m_timer1On = true;
     bool m_portReported = false;
-    bool m_imTick = false;
-    int m_anzeigeTyp15 = 1, m_anzeigeBox15 = 0;
+    bool m_inPanelTick = false;
+    int m_displayType15 = 1, m_displayBox15 = 0;
     QString m_errorText;       // last time-out or refusal, for tests
 };

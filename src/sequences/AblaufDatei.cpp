@@ -9,26 +9,26 @@
 #include <QFileInfo>
 
 namespace {
-QString ohneAnfuehrungszeichen(QString text)
+QString withoutQuotes(QString text)
 {
     return text.remove(QLatin1Char('"'));
 }
 
-QString namensteil(const QString& pfad)
+QString namePart(const QString& pathName)
 {
-    return QFileInfo(pfad).fileName();
+    return QFileInfo(pathName).fileName();
 }
 
-QString fehlertext(int nummer, const QString& text, const QString& datei)
+QString errorText(int lineNumber, const QString& text, const QString& dataFile)
 {
-    return QStringLiteral("error: %1, %2\n%3 file not found or failure").arg(nummer).arg(text, datei);
+    return QStringLiteral("error: %1, %2\n%3 file not found or failure").arg(lineNumber).arg(text, dataFile);
 }
 } // namespace
 
 void AblaufCore::Form_Load()
 {
     Zeitlimit = 1;
-    LED.colour = Gruen;
+    LED.colour = Green;
     Autoladen = 1;
     AblL();
     Autoladen = 0;
@@ -36,75 +36,75 @@ void AblaufCore::Form_Load()
 
 void AblaufCore::AblL()
 {
-    QString pfad;
+    QString pathName;
     if (Autoladen == 1) {
-        pfad = QDir(m_env.programFolder()).filePath(QStringLiteral("autost.aqv"));
+        pathName = QDir(m_env.programFolder()).filePath(QStringLiteral("autost.aqv"));
     } else {
         FileDialogRequest r;
-        r.filter = Dateifilter;
+        r.filter = FileFilter;
         r.folder = m_env.programFolder();
         r.fileName = QStringLiteral("aqv_.aqv");
         r.defaultExt = QStringLiteral("aqv");
-        pfad = m_env.ui->openFile(r);
-        if (pfad.isEmpty())
+        pathName = m_env.ui->openFile(r);
+        if (pathName.isEmpty())
             return;
     }
     // The whole file is read before anything changes: a file that cannot be
     // read whole (missing, short, not text) leaves the lines, the editor and
     // the file name as they were, so Start never runs a mix of two files.
-    auto reader = ValueFileReader::fromFile(pfad);
+    auto reader = ValueFileReader::fromFile(pathName);
     if (!reader) {
-        if (QFileInfo::exists(pfad))
-            m_env.ui->message(fehlertext(62, QStringLiteral("Input past end of file"), pfad));
+        if (QFileInfo::exists(pathName))
+            m_env.ui->message(errorText(62, QStringLiteral("Input past end of file"), pathName));
         else
-            m_env.ui->message(fehlertext(53, QStringLiteral("File not found"), pfad));
+            m_env.ui->message(errorText(53, QStringLiteral("File not found"), pathName));
         return;
     }
-    QStringList zeilen;
-    while (reader->hasLineBreaks() && zeilen.size() < Zeilen) {
+    QStringList textLines;
+    while (reader->hasLineBreaks() && textLines.size() < Zeilen) {
         const auto text = reader->readString();
         if (!text)
             break;
-        zeilen << ohneAnfuehrungszeichen(*text);
+        textLines << withoutQuotes(*text);
     }
-    if (zeilen.size() < Zeilen) {
-        m_env.ui->message(fehlertext(62, QStringLiteral("Input past end of file"), pfad));
+    if (textLines.size() < Zeilen) {
+        m_env.ui->message(errorText(62, QStringLiteral("Input past end of file"), pathName));
         return;
     }
-    Dateiname = pfad;
-    Label3.text = namensteil(Dateiname);
+    Dateiname = pathName;
+    Label3.text = namePart(Dateiname);
     for (int i = 0; i < Zeilen; ++i)
-        pZeile[i].text = zeilen.at(i);
+        pZeile[i].text = textLines.at(i);
     LEdit();
 }
 
-QByteArray AblaufCore::dateiInhalt() const
+QByteArray AblaufCore::fileText() const
 {
     ValueFileWriter w;
     for (const auto& z : pZeile)
-        w.writeString(ohneAnfuehrungszeichen(z.text));
+        w.writeString(withoutQuotes(z.text));
     return w.data();
 }
 
 void AblaufCore::AblSP_Click()
 {
     FileDialogRequest r;
-    r.filter = Dateifilter;
+    r.filter = FileFilter;
     r.fileName = Label3.text;
     r.defaultExt = QStringLiteral("aqv");
-    const QString pfad = m_env.ui->saveFile(r);
-    if (pfad.isEmpty())
+    const QString pathName = m_env.ui->saveFile(r);
+    if (pathName.isEmpty())
         return;
-    Dateiname = pfad;
-    Label3.text = namensteil(Dateiname);
-    QString fehler;
-    if (!writeValueFile(Dateiname, dateiInhalt(), &fehler))
-        m_env.ui->message(fehlertext(75, QStringLiteral("Path/File access error"), Dateiname));
+    Dateiname = pathName;
+    Label3.text = namePart(Dateiname);
+    QString errorMessage;
+    if (!writeValueFile(Dateiname, fileText(), &errorMessage))
+        m_env.ui->message(errorText(75, QStringLiteral("Path/File access error"), Dateiname));
 }
 
 void AblaufCore::AblaufCompiler()
 {
-    QString puffer[101];
+    QString lineBuffer[101];
     for (auto& z : pZeile)
         z.text.clear();
     int k = 0;
@@ -120,11 +120,11 @@ void AblaufCore::AblaufCompiler()
         // and is dropped.
         if (k > 100 || c == QLatin1Char('"') || !fitsWindows1252(c))
             continue;
-        puffer[k] += c;
+        lineBuffer[k] += c;
         if (k < Zeilen)
-            pZeile[k].text = puffer[k];
+            pZeile[k].text = lineBuffer[k];
     }
-    listeintrag(QString::number(k) + QStringLiteral("\r\n"));
+    listEntry(QString::number(k) + QStringLiteral("\r\n"));
 }
 
 void AblaufCore::LEdit()

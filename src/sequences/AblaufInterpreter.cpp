@@ -13,14 +13,14 @@
 namespace {
 const QString KeywordsWithoutModule[] = {QStringLiteral("CE"), QStringLiteral("**"), QStringLiteral("WZ")};
 
-bool ganzIn(double v, int max)
+bool wholeIn(double v, int max)
 {
     return v >= 0 && v <= max && v == std::floor(v);
 }
 
 // A field as a whole number for indices and flags; a value beyond any table
 // becomes -1 instead of being converted out of the int range.
-int ganzzahl(double v)
+int integer(double v)
 {
     return std::isfinite(v) && std::abs(v) < 1e6 ? int(v) : -1;
 }
@@ -28,16 +28,16 @@ int ganzzahl(double v)
 
 void AblaufCore::CStart_Click()
 {
-    if (laeuft())
+    if (isRunning())
         return;
     LHinweis.text = QStringLiteral(" Ablauf Start ");
     lb_ablauf.clear();
-    LED.colour = Gruen;
+    LED.colour = Green;
     CStart.enabled = false;
     // A new run never repeats because of the previous run's last keyword.
-    m_letztesKK.clear();
+    m_lastKK.clear();
     m_portReported = false;
-    durchgangBeginnen();
+    beginPass();
 }
 
 void AblaufCore::CStop_Click()
@@ -48,14 +48,14 @@ void AblaufCore::CStop_Click()
     FStop();
 }
 
-void AblaufCore::durchgangBeginnen()
+void AblaufCore::beginPass()
 {
     Abbruch = 0;
     m_zeile = 0;
     m_phase = Phase::Line;
 }
 
-void AblaufCore::laufBeenden()
+void AblaufCore::endRun()
 {
     m_phase = Phase::Idle;
     m_timer1On = true;
@@ -74,7 +74,7 @@ double AblaufCore::nextStepIn() const
 
 void AblaufCore::runToEnd()
 {
-    while (laeuft()) {
+    while (isRunning()) {
         const double d = nextStepIn();
         if (d > 0)
             m_env.clock->sleep(d);
@@ -88,17 +88,17 @@ bool AblaufCore::step()
     case Phase::Idle:
         return false;
     case Phase::Motion:
-        aktEndePoll();
-        return laeuft();
+        currentEndPoll();
+        return isRunning();
     case Phase::Pause:
         if (Abbruch == 27 || m_env.clock->now() >= m_pauseEnd) {
             m_phase = Phase::Line;
             m_timer1On = true;
             if (Abbruch != 27)
                 Timer1_Timer();
-            zeileAbschliessen();
+            finishLine();
         }
-        return laeuft();
+        return isRunning();
     case Phase::Line:
         break;
     }
@@ -106,81 +106,81 @@ bool AblaufCore::step()
     const int i = m_zeile;
     for (double& f : m_feldzahl)
         f = 0;
-    m_schraegstriche = 0;
-    pZeile[i].colour = Gelb;
+    m_slashes = 0;
+    pZeile[i].colour = Yellow;
     const QString L = pZeile[i].text;
     LHinweis.text = L;
-    m_zeilentext = L;
+    m_lineText = L;
     auto passEnd = [this, i] {
         if (Abbruch == 27) {
-            laufBeenden();
+            endRun();
             return;
         }
-        if (m_letztesKK == QLatin1String("**")) {
+        if (m_lastKK == QLatin1String("**")) {
             ++Zyklen;
             lNA.text = QString::number(Zyklen);
-            durchgangBeginnen();
+            beginPass();
             return;
         }
         LHinweis.text = QStringLiteral(" Ablauf Ende ");
         CStart.enabled = true;
-        pZeile[i].colour = Weiss;
-        laufBeenden();
+        pZeile[i].colour = White;
+        endRun();
     };
     if (L.isEmpty() || L.startsWith(QLatin1Char(' '))) {
         passEnd();
-        return laeuft();
+        return isRunning();
     }
     if (L.size() < 2 || L.startsWith(QLatin1Char('-'))) {
-        zeileAbschliessen();
-        return laeuft();
+        finishLine();
+        return isRunning();
     }
     const QString KK = L.left(2);
     if (L.size() > 2) {
-        QList<qsizetype> feldpos;
+        QList<qsizetype> fieldPos;
         for (qsizetype k = 0; k < L.size(); ++k)
             if (L.at(k) == QLatin1Char('/'))
-                feldpos << k + 1;
-        if (feldpos.size() > 9) {
-            zeilenfehler(QStringLiteral("more than 9 /"));
-            return laeuft();
+                fieldPos << k + 1;
+        if (fieldPos.size() > 9) {
+            lineErrors(QStringLiteral("more than 9 /"));
+            return isRunning();
         }
-        m_schraegstriche = int(feldpos.size());
-        for (int m = 0; m < feldpos.size(); ++m) {
-            const double v = ablauf::leadingNumber(L, feldpos.at(m));
+        m_slashes = int(fieldPos.size());
+        for (int m = 0; m < fieldPos.size(); ++m) {
+            const double v = ablauf::leadingNumber(L, fieldPos.at(m));
             // A field that does not fit a 32-bit count would be sent as
             // something else (a move to 0): the line is refused instead.
             if (!std::isfinite(v) || v < double(std::numeric_limits<qint32>::min()) ||
                 v > double(std::numeric_limits<qint32>::max())) {
-                zeilenfehler(QStringLiteral("number in field %1 does not fit 32 bits").arg(m + 1));
-                return laeuft();
+                lineErrors(QStringLiteral("number in field %1 does not fit 32 bits").arg(m + 1));
+                return isRunning();
             }
             m_feldzahl[m + 1] = v;
         }
     }
     if (Abbruch == 27) {
-        laufBeenden();
+        endRun();
         return false;
     }
     if (std::find(std::begin(KeywordsWithoutModule), std::end(KeywordsWithoutModule), KK) ==
         std::end(KeywordsWithoutModule)) {
-        ZeilenTyp = ganzzahl(m_feldzahl[1]);
-        ZeilenBox = ganzzahl(m_feldzahl[2]);
+        ZeilenTyp = integer(m_feldzahl[1]);
+        ZeilenBox = integer(m_feldzahl[2]);
     }
     if (KK == QLatin1String("**")) {
-        m_letztesKK = KK;
+        m_lastKK = KK;
         passEnd();
-        return laeuft();
+        return isRunning();
     }
-    zeileAusfuehren(L);
-    return laeuft();
+    runLine(L);
+    return isRunning();
 }
 
-void AblaufCore::zeileAbschliessen()
+void AblaufCore::finishLine()
 {
-    pZeile[m_zeile].colour = Weiss;
+    pZeile[m_zeile].colour = White;
     if (Abbruch == 27) {
-        laufBeenden();
+        endRun();
         return;
     }
     if (++m_zeile < Zeilen) {
@@ -189,32 +189,32 @@ void AblaufCore::zeileAbschliessen()
     }
     // After line 86: the end of the pass.
     m_zeile = Zeilen - 1;
-    if (m_letztesKK == QLatin1String("**")) {
+    if (m_lastKK == QLatin1String("**")) {
         ++Zyklen;
         lNA.text = QString::number(Zyklen);
-        durchgangBeginnen();
+        beginPass();
         return;
     }
     LHinweis.text = QStringLiteral(" Ablauf Ende ");
-    laufBeenden();
+    endRun();
 }
 
-bool AblaufCore::zeilenfehler(const QString& grund)
+bool AblaufCore::lineErrors(const QString& errorReason)
 {
     // A line that breaks the language's limits sends nothing and ends the run.
     m_env.ui->beep();
     ++Fehlerzahl;
     lFehler.text = QString::number(Fehlerzahl);
-    LED.colour = Rot;
-    listeintrag(m_zeilentext + QStringLiteral("  <- ") + grund);
-    m_errorText = grund;
+    LED.colour = Red;
+    listEntry(m_lineText + QStringLiteral("  <- ") + errorReason);
+    m_errorText = errorReason;
     LHinweis.text = QStringLiteral(" Ablauf Stopp ");
     MaxMin_aktiv = 0;
-    laufBeenden();
+    endRun();
     return false;
 }
 
-QString AblaufCore::nachDemSchraegstrich(const QString& L, int n) const
+QString AblaufCore::afterSlash(const QString& L, int n) const
 {
     qsizetype pos = -1;
     for (int k = 0; k < n; ++k) {
@@ -225,10 +225,10 @@ QString AblaufCore::nachDemSchraegstrich(const QString& L, int n) const
     return L.mid(pos + 1);
 }
 
-void AblaufCore::zeileAusfuehren(const QString& L)
+void AblaufCore::runLine(const QString& L)
 {
     const QString KK = L.left(2);
-    m_letztesKK = KK;
+    m_lastKK = KK;
     static const QStringList moves = {QStringLiteral("MA"), QStringLiteral("MR"), QStringLiteral("FA"),
                                       QStringLiteral("FR"), QStringLiteral("SA"), QStringLiteral("SR")};
     static const QStringList selecting = {QStringLiteral("GX"), QStringLiteral("GY"), QStringLiteral("Br"),
@@ -236,13 +236,13 @@ void AblaufCore::zeileAusfuehren(const QString& L)
                                           QStringLiteral("QV")};
     const bool tabelle = moves.contains(KK) || KK == QLatin1String("MF") || KK == QLatin1String("MB");
     if (tabelle || selecting.contains(KK)) {
-        if (!ganzIn(m_feldzahl[1], tabelle ? 15 : 20) || !ganzIn(m_feldzahl[2], tabelle ? 15 : 20)) {
-            zeilenfehler(QStringLiteral("type or box out of range"));
+        if (!wholeIn(m_feldzahl[1], tabelle ? 15 : 20) || !wholeIn(m_feldzahl[2], tabelle ? 15 : 20)) {
+            lineErrors(QStringLiteral("type or box out of range"));
             return;
         }
-        const bool waehlt = KK != QLatin1String("MF") && KK != QLatin1String("MB");
-        if (waehlt && !hasAddress(ZeilenTyp, ZeilenBox)) {
-            zeilenfehler(QStringLiteral("no address for this type and box"));
+        const bool chooses = KK != QLatin1String("MF") && KK != QLatin1String("MB");
+        if (chooses && !hasAddress(ZeilenTyp, ZeilenBox)) {
+            lineErrors(QStringLiteral("no address for this type and box"));
             return;
         }
     }
@@ -257,13 +257,13 @@ void AblaufCore::zeileAusfuehren(const QString& L)
         AktBox = ZeilenBox;
         Adresse_waehlen();
         Sendetext = QStringLiteral("[1") + KK + QLatin1Char(']');
-        const bool nurSchreiben = KK.startsWith(QLatin1Char('F')) ? false : ZeilenTyp == 0 && ZeilenBox == 0;
-        if (nurSchreiben)
-            schreiben();
+        const bool onlyWrite = KK.startsWith(QLatin1Char('F')) ? false : ZeilenTyp == 0 && ZeilenBox == 0;
+        if (onlyWrite)
+            writeBytes();
         else
             Ablaufsenden();
         if (Abbruch == 27) {
-            zeileAbschliessen();
+            finishLine();
             return;
         }
         m_timer1On = false;
@@ -277,7 +277,7 @@ void AblaufCore::zeileAusfuehren(const QString& L)
         if (ZeilenTyp == 0) {
             Sendetext = QStringLiteral("[1PP00000000]");
             if (ZeilenBox == 0)
-                schreiben();
+                writeBytes();
             else
                 Ablaufsenden();
         }
@@ -285,19 +285,19 @@ void AblaufCore::zeileAusfuehren(const QString& L)
         Faktortabelle[ZeilenTyp][ZeilenBox] = m_feldzahl[3] / 1000.0;
     } else if (KK == QLatin1String("MB")) {
         doMB(L);
-        if (!laeuft())
+        if (!isRunning())
             return;
     } else if (KK == QLatin1String("QV")) {
         QV_Befehl(L);
-        if (!laeuft())
+        if (!isRunning())
             return;
     } else if (KK == QLatin1String("WZ")) {
-        const double sekunden = m_feldzahl[1];
-        if (sekunden < 0) {
-            zeilenfehler(QStringLiteral("negative pause"));
+        const double waitSeconds = m_feldzahl[1];
+        if (waitSeconds < 0) {
+            lineErrors(QStringLiteral("negative pause"));
             return;
         }
-        m_pauseEnd = m_env.clock->now() + std::round(sekunden * 1000.0) / 1000.0;
+        m_pauseEnd = m_env.clock->now() + std::round(waitSeconds * 1000.0) / 1000.0;
         m_timer1On = false;
         m_phase = Phase::Pause;
         return;
@@ -305,20 +305,20 @@ void AblaufCore::zeileAusfuehren(const QString& L)
     // "CE", "VM" and unknown keywords have no effect; the display tick runs anyway.
     if (Abbruch != 27)
         Timer1_Timer();
-    zeileAbschliessen();
+    finishLine();
 }
 
 void AblaufCore::motion(const QString& letters)
 {
     const double wert = m_feldzahl[3];
-    const double faktor = Faktortabelle[ZeilenTyp][ZeilenBox];
-    if (faktor == 0 && wert != 0) {
-        zeilenfehler(QStringLiteral("no factor set (MF) for this type and box"));
+    const double scaleFactor = Faktortabelle[ZeilenTyp][ZeilenBox];
+    if (scaleFactor == 0 && wert != 0) {
+        lineErrors(QStringLiteral("no factor set (MF) for this type and box"));
         return;
     }
-    const auto digits = ablauf::moveDigits(wert, faktor);
+    const auto digits = ablauf::moveDigits(wert, scaleFactor);
     if (!digits) {
-        zeilenfehler(QStringLiteral("count beyond 32 bits"));
+        lineErrors(QStringLiteral("count beyond 32 bits"));
         return;
     }
     AktTyp = ZeilenTyp;
@@ -328,14 +328,14 @@ void AblaufCore::motion(const QString& letters)
     Ablaufsenden();
     if (Abbruch == 27) {
         // The command failed or a stop came: no motion to wait for.
-        zeileAbschliessen();
+        finishLine();
         return;
     }
     m_timer1On = false;
     m_phase = Phase::Motion;
 }
 
-void AblaufCore::aktEndePoll()
+void AblaufCore::currentEndPoll()
 {
     AktTyp = ZeilenTyp;
     AktBox = ZeilenBox;
@@ -353,59 +353,59 @@ void AblaufCore::aktEndePoll()
     m_phase = Phase::Line;
     if (Abbruch != 27)
         Timer1_Timer();
-    zeileAbschliessen();
+    finishLine();
 }
 
 void AblaufCore::doMB(const QString& L)
 {
-    if (m_schraegstriche < 5) {
-        zeilenfehler(QStringLiteral("MB needs /type/box/show/factor/name"));
+    if (m_slashes < 5) {
+        lineErrors(QStringLiteral("MB needs /type/box/show/factor/name"));
         return;
     }
     int d = 0;
     if (ZeilenTyp == 0) {
         if (ZeilenBox < 1) {
-            zeilenfehler(QStringLiteral("type or box out of range"));
+            lineErrors(QStringLiteral("type or box out of range"));
             return;
         }
         d = ZeilenBox - 1;
     } else if (ZeilenTyp == 1) {
         d = ZeilenBox + 15;
     }
-    const int zeigen = ganzzahl(m_feldzahl[3]);
-    Con[d].checked = zeigen != 0;
-    Con[d].visible = zeigen == 1;
-    Display[d].visible = zeigen == 1;
+    const int showWindow = integer(m_feldzahl[3]);
+    Con[d].checked = showWindow != 0;
+    Con[d].visible = showWindow == 1;
+    Display[d].visible = showWindow == 1;
     Faktortabelle[ZeilenTyp][ZeilenBox] = m_feldzahl[4] / 1000.0;
-    Con[d].text = nachDemSchraegstrich(L, 5);
+    Con[d].text = afterSlash(L, 5);
     if (d == 15) {
-        m_anzeigeTyp15 = ZeilenTyp;
-        m_anzeigeBox15 = ZeilenBox;
+        m_displayType15 = ZeilenTyp;
+        m_displayBox15 = ZeilenBox;
     }
 }
 
 void AblaufCore::QV_Befehl(const QString& L)
 {
-    if (m_schraegstriche < 3) {
-        zeilenfehler(QStringLiteral("QV needs /type/box/command"));
+    if (m_slashes < 3) {
+        lineErrors(QStringLiteral("QV needs /type/box/command"));
         return;
     }
-    const auto befehl = ablauf::Klammertest(nachDemSchraegstrich(L, 3));
-    if (!befehl) {
-        zeilenfehler(QStringLiteral("no [ ] pair"));
+    const auto cmdText = ablauf::Klammertest(afterSlash(L, 3));
+    if (!cmdText) {
+        lineErrors(QStringLiteral("no [ ] pair"));
         return;
     }
     AktTyp = ZeilenTyp;
     AktBox = ZeilenBox;
     Adresse_waehlen();
     Zeitlimit = 5;
-    Sendetext = *befehl;
+    Sendetext = *cmdText;
     if (ZeilenTyp == 0 && ZeilenBox == 0) {
-        schreiben();
-        listeintrag(L);
+        writeBytes();
+        listEntry(L);
     } else {
         Ablaufsenden();
-        listeintrag(L + Empfangstext);
+        listEntry(L + Empfangstext);
         m_env.schreibe(Empfangstext, L);
     }
     Zeitlimit = 1;

@@ -10,7 +10,7 @@
 
 namespace {
 const char* const Befehle[] = {"[0ST]", "[0VN]", "[0IN]", "[0CI]", "[0PL]", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
-const char* const Typziffern[] = {"0", "1", "2", "3", "4", "5", "7", "8", "C"};
+const char* const TypeDigits[] = {"0", "1", "2", "3", "4", "5", "7", "8", "C"};
 } // namespace
 
 QString AblaufCore::commandOf(int index)
@@ -62,7 +62,7 @@ void AblaufCore::CEMaxMin_Click()
 void AblaufCore::VTyp_Change()
 {
     const int v = std::clamp(VTyp.value, 0, 8);
-    tTyp.text = QLatin1String(Typziffern[v]);
+    tTyp.text = QLatin1String(TypeDigits[v]);
 }
 
 void AblaufCore::VBox_Change()
@@ -89,11 +89,11 @@ void AblaufCore::Cposbox_Click(int index)
     Indexsuche_aktiv = 0;
     QString text = TPosWeg.text;
     text.replace(QLatin1Char(','), QLatin1Char('.'));
-    const double weg = ablauf::leadingNumber(text);
+    const double travelMm = ablauf::leadingNumber(text);
     switch (index) {
     case 0:
     case 1: {
-        const double w = index == 0 ? weg : -weg;
+        const double w = index == 0 ? travelMm : -travelMm;
         if (OPosArt0.checked)
             MotAbs(w);
         else if (OPosArt1.checked)
@@ -106,15 +106,15 @@ void AblaufCore::Cposbox_Click(int index)
     }
 }
 
-void AblaufCore::motHand(const QString& prefix, double Weg)
+void AblaufCore::motManual(const QString& prefix, double Weg)
 {
-    const double faktor = Faktortabelle[std::clamp(AktTyp, 0, 15)][std::clamp(AktBox, 0, 15)];
-    if (faktor == 0 && Weg != 0) {
+    const double scaleFactor = Faktortabelle[std::clamp(AktTyp, 0, 15)][std::clamp(AktBox, 0, 15)];
+    if (scaleFactor == 0 && Weg != 0) {
         // With no factor the move would drive the axis to 0 counts.
         LHinweis.text = QStringLiteral("no factor set (MF) for this type and box");
         return;
     }
-    const auto digits = ablauf::Hex_8(Weg * faktor);
+    const auto digits = ablauf::Hex_8(Weg * scaleFactor);
     if (!digits) {
         LHinweis.text = QStringLiteral("count beyond 32 bits");
         return;
@@ -124,11 +124,11 @@ void AblaufCore::motHand(const QString& prefix, double Weg)
 
 void AblaufCore::Timer1_Timer()
 {
-    if (m_imTick)
+    if (m_inPanelTick)
         return;
-    const QScopedValueRollback<bool> imTick(m_imTick, true);
+    const QScopedValueRollback<bool> inTickGuard(m_inPanelTick, true);
     if (Handbefehl_offen == 1) {
-        LED.colour = Gruen;
+        LED.colour = Green;
         Handbefehl_offen = 0;
         if (panelModule()) {
             Adresse_waehlen();
@@ -153,12 +153,12 @@ void AblaufCore::Timer1_Timer()
                 tIndex3.text = QStringLiteral("Index ?");
             } else {
                 Indexsuche_aktiv = 0;
-                const double zahlwert = ablauf::HexWert(Empfangstext.mid(7, 6));
-                const double faktor = Faktortabelle[std::clamp(AktTyp, 0, 15)][AktBox];
+                const double numberValue = ablauf::HexWert(Empfangstext.mid(7, 6));
+                const double scaleFactor = Faktortabelle[std::clamp(AktTyp, 0, 15)][AktBox];
                 // Without a factor the index is shown in counts.
-                const double position = faktor != 0 ? zahlwert / faktor : zahlwert;
-                tIndex3.text = formatMask(position, QStringLiteral("#####0.00"), m_env.komma());
-                LED.colour = Gruen;
+                const double position = scaleFactor != 0 ? numberValue / scaleFactor : numberValue;
+                tIndex3.text = formatMask(position, QStringLiteral("#####0.00"), m_env.usesComma());
+                LED.colour = Green;
                 Sendetext = QStringLiteral("[1IS]");
                 Ablaufsenden();
             }
@@ -169,7 +169,7 @@ void AblaufCore::Timer1_Timer()
             if (!Con[d].checked)
                 continue;
             if (d == 15)
-                DPosition(m_anzeigeTyp15, m_anzeigeBox15, d + 1);
+                DPosition(m_displayType15, m_displayBox15, d + 1);
             else if (d < 16)
                 DPosition(0, d + 1, d + 1);
             else
@@ -191,12 +191,12 @@ void AblaufCore::DPosition(int typx, int boxx, int PAchse)
     Ablaufsenden();
     if (Empfangstext.isEmpty())
         Don0.checked = false;
-    const double zahlwert = ablauf::HexWert(Empfangstext.mid(5, 8));
-    const double faktor = typx < 16 && boxx < 16 ? Faktortabelle[typx][boxx] : 0.0;
-    if (faktor > 0 && Empfangstext.size() >= 14)
-        Positionstext[PAchse] = formatMask(zahlwert / faktor / 1000.0, QStringLiteral("###0.00000"), m_env.komma());
+    const double numberValue = ablauf::HexWert(Empfangstext.mid(5, 8));
+    const double scaleFactor = typx < 16 && boxx < 16 ? Faktortabelle[typx][boxx] : 0.0;
+    if (scaleFactor > 0 && Empfangstext.size() >= 14)
+        Positionstext[PAchse] = formatMask(numberValue / scaleFactor / 1000.0, QStringLiteral("###0.00000"), m_env.usesComma());
     else
-        Positionstext[PAchse] = formatMask(zahlwert, QStringLiteral("########0"), m_env.komma());
+        Positionstext[PAchse] = formatMask(numberValue, QStringLiteral("########0"), m_env.usesComma());
 }
 
 void AblaufCore::Hexabcd(const QString& antwort)
@@ -206,11 +206,11 @@ void AblaufCore::Hexabcd(const QString& antwort)
 }
 
 namespace {
-void zeigeKanaele(AblaufCore& c, int erste, const QString& titel, bool komma)
+void showChannels(AblaufCore& c, int firstChannel, const QString& heading, bool usesComma)
 {
     for (int k = 0; k < 4; ++k) {
-        c.Con[erste + 2 * k].text = titel;
-        c.Display[erste + 2 * k].text = formatMask(c.Kanalwert[k + 1], QStringLiteral("####0.00"), komma);
+        c.Con[firstChannel + 2 * k].text = heading;
+        c.Display[firstChannel + 2 * k].text = formatMask(c.Kanalwert[k + 1], QStringLiteral("####0.00"), usesComma);
     }
 }
 } // namespace
@@ -225,11 +225,11 @@ void AblaufCore::MAXMINlesen()
     Sendetext = QStringLiteral("[0MH]");
     Ablaufsenden();
     Hexabcd(Empfangstext);
-    zeigeKanaele(*this, 0, QStringLiteral("MAX"), m_env.komma());
+    showChannels(*this, 0, QStringLiteral("MAX"), m_env.usesComma());
     Sendetext = QStringLiteral("[0ML]");
     Ablaufsenden();
     Hexabcd(Empfangstext);
-    zeigeKanaele(*this, 1, QStringLiteral("MIN"), m_env.komma());
+    showChannels(*this, 1, QStringLiteral("MIN"), m_env.usesComma());
 }
 
 namespace {
@@ -249,7 +249,7 @@ void AblaufCore::CMAX_Click()
     if (Handbefehl_offen == 1)
         return;
     Hexabcd(Handantwort);
-    zeigeKanaele(*this, 0, QStringLiteral("MAX"), m_env.komma());
+    showChannels(*this, 0, QStringLiteral("MAX"), m_env.usesComma());
 }
 
 void AblaufCore::CMin_Click()
@@ -259,7 +259,7 @@ void AblaufCore::CMin_Click()
     if (Handbefehl_offen == 1)
         return;
     Hexabcd(Handantwort);
-    zeigeKanaele(*this, 1, QStringLiteral("MIN"), m_env.komma());
+    showChannels(*this, 1, QStringLiteral("MIN"), m_env.usesComma());
 }
 
 void AblaufCore::CAMaxMin_Click()

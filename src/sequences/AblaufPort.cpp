@@ -13,8 +13,8 @@
 
 AblaufCore::AblaufCore(AblaufEnv env) : m_env(std::move(env))
 {
-    for (int t = 0; t < Tabellengroesse; ++t)
-        for (int b = 0; b < Tabellengroesse; ++b)
+    for (int t = 0; t < TableSize; ++t)
+        for (int b = 0; b < TableSize; ++b)
             Adresstabelle[t][b].clear();
     for (int t : {0, 1, 2, 7})
         for (int b = 0; b < 16; ++b)
@@ -24,15 +24,15 @@ AblaufCore::AblaufCore(AblaufEnv env) : m_env(std::move(env))
         Display[d].visible = false;
         Display[d].text = QStringLiteral("0");
     }
-    LED.colour = Gruen;
+    LED.colour = Green;
     OPosArt0.checked = true;
     for (auto& z : pZeile)
-        z.colour = Weiss;
+        z.colour = White;
 }
 
-bool AblaufCore::hasAddress(int typ, int box) const
+bool AblaufCore::hasAddress(int unitType, int box) const
 {
-    return typ >= 0 && typ < Tabellengroesse && box >= 0 && box < Tabellengroesse && !Adresstabelle[typ][box].isEmpty();
+    return unitType >= 0 && unitType < TableSize && box >= 0 && box < TableSize && !Adresstabelle[unitType][box].isEmpty();
 }
 
 void AblaufCore::reportPortError()
@@ -51,16 +51,16 @@ void AblaufCore::Adresse_waehlen()
     line::writeOnPort(*m_env.port, *m_env.clock, Adresstabelle[AktTyp][AktBox].toLatin1());
 }
 
-void AblaufCore::schreiben()
+void AblaufCore::writeBytes()
 {
     line::writeOnPort(*m_env.port, *m_env.clock, Sendetext.toLatin1());
 }
 
-void AblaufCore::listeintrag(const QString& text)
+void AblaufCore::listEntry(const QString& text)
 {
     lb_ablauf.items.prepend(text);
-    while (lb_ablauf.items.size() > Listenlaenge)
-        lb_ablauf.items.removeAt(Listenlaenge);
+    while (lb_ablauf.items.size() > ListLength)
+        lb_ablauf.items.removeAt(ListLength);
 }
 
 bool AblaufCore::Ablaufsenden()
@@ -68,11 +68,11 @@ bool AblaufCore::Ablaufsenden()
     ISerialPort& port = *m_env.port;
     IClock& clock = *m_env.clock;
     Empfangstext.clear();
-    bool zeitueberschreitung = false;
+    bool hasTimedOut = false;
     if (!port.isOpen()) {
         // A closed or vanished port is a time-out at once.
         reportPortError();
-        zeitueberschreitung = true;
+        hasTimedOut = true;
     } else {
         // The reply is read by the bus line's rule: the time limit counts
         // until its first character, and a started reply is read on while
@@ -80,29 +80,29 @@ bool AblaufCore::Ablaufsenden()
         // of an earlier reply: they are dropped and shown.
         const line::PortExchange x = line::exchangeOnPort(port, clock, Sendetext.toLatin1(), Zeitlimit);
         if (!x.discarded.isEmpty())
-            lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(Antwortgrenze));
+            lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(ReplyLimit));
         Empfangstext = QString::fromLatin1(x.reply.bytes);
         // A reply without end is cut, what follows dropped: no answer. A
         // port that vanished meanwhile is reported.
         if (!port.isOpen())
             reportPortError();
-        zeitueberschreitung = !x.reply.complete();
+        hasTimedOut = !x.reply.complete();
     }
-    if (zeitueberschreitung) {
+    if (hasTimedOut) {
         m_env.ui->beep();
         ++Fehlerzahl;
         lFehler.text = QString::number(Fehlerzahl);
-        LED.colour = Rot;
-        listeintrag(m_zeilentext + Empfangstext);
+        LED.colour = Red;
+        listEntry(m_lineText + Empfangstext);
         CStop_Click();
     }
     if (Empfangstext.size() >= 5 && Empfangstext.at(4) == QLatin1Char('?')) {
         ++Fehlerzahl;
         lFehler.text = QString::number(Fehlerzahl);
-        LED.colour = Gelb;
-        listeintrag(m_zeilentext + Empfangstext);
+        LED.colour = Yellow;
+        listEntry(m_lineText + Empfangstext);
     }
-    return !zeitueberschreitung;
+    return !hasTimedOut;
 }
 
 void AblaufCore::FStop()
@@ -111,6 +111,6 @@ void AblaufCore::FStop()
     AktBox = 0;
     Adresse_waehlen();
     Sendetext = QStringLiteral("[1BR]");
-    schreiben();
+    writeBytes();
     CStart.enabled = true;
 }

@@ -6,7 +6,7 @@
 
 #include <QFileInfo>
 
-InitListCore::InitListCore(InitListEnv env, bool mitRegler) : m_env(std::move(env)), m_mitRegler(mitRegler)
+InitListCore::InitListCore(InitListEnv env, bool withController) : m_env(std::move(env)), m_withController(withController)
 {
     text_Befehl.resize(std::size_t(m_env.list->size()));
     cb_start.text = QStringLiteral("[1EE]");
@@ -14,7 +14,7 @@ InitListCore::InitListCore(InitListEnv env, bool mitRegler) : m_env(std::move(en
     lb_wert.text = QStringLiteral("0000");
     Label1.text = QStringLiteral("07F0");
     Label2.text = QStringLiteral("0800");
-    breite = mitRegler ? 2730 : 0;
+    widthPx = withController ? 2730 : 0;
 }
 
 void InitListCore::Befehlslisteladen()
@@ -61,7 +61,7 @@ void InitListCore::sli_wert_Change()
         return;
     const QString h = QStringLiteral("%1").arg(quint16(qint16(sli_wert.value)), 4, 16, QLatin1Char('0')).toUpper();
     QString argument;
-    if (m_env.sechzehnBit()) {
+    if (m_env.sixteenBit()) {
         argument = h;
         lb_wert.text = h.left(3) + QLatin1Char('0');
     } else {
@@ -76,7 +76,7 @@ void InitListCore::lb_wert_LostFocus()
     const QString text = lb_wert.text.trimmed();
     bool ok = false;
     int v = 0;
-    if (m_env.sechzehnBit()) {
+    if (m_env.sixteenBit()) {
         const uint raw = text.toUInt(&ok, 16);
         ok = ok && raw <= 0xFFFF;
         v = raw > 32767 ? int(raw) - 65536 : int(raw);
@@ -106,10 +106,10 @@ bool InitListCore::setSli_wert(int value)
     return true;
 }
 
-void InitListCore::bereichSetzen()
+void InitListCore::setValueRange()
 {
     FlagBereich = 1;
-    if (m_env.sechzehnBit()) {
+    if (m_env.sixteenBit()) {
         sli_wert.min = -32768;
         sli_wert.max = 32767;
         Label1.text = QStringLiteral("7FF0");
@@ -130,10 +130,10 @@ void InitListCore::bereichSetzen()
     FlagBereich = 0;
 }
 
-void InitListCore::binden(int n)
+void InitListCore::bindControls(int n)
 {
     if (an_aus == 1)
-        m_env.initColor(index, Hellgrau);
+        m_env.initColor(index, LightGray);
     an_aus = 0;
     index = n;
 }
@@ -142,23 +142,23 @@ void InitListCore::Form_Activate()
 {
     if (an_aus == 0) {
         an_aus = 1;
-        m_env.initColor(index, Gruen);
+        m_env.initColor(index, Green);
     }
     Befehlslisteladen();
-    m_env.aktivieren(index);
-    if (m_mitRegler) {
-        breite = m_env.reglerSichtbar() ? 5190 : 2730;
-        bereichSetzen();
+    m_env.activateRow(index);
+    if (m_withController) {
+        widthPx = m_env.controllerVisible() ? 5190 : 2730;
+        setValueRange();
     }
 }
 
 void InitListCore::Form_Unload()
 {
     Befehlslisteschreiben();
-    m_env.initColor(index, Hellgrau);
+    m_env.initColor(index, LightGray);
 }
 
-QByteArray InitListCore::dateiInhalt() const
+QByteArray InitListCore::fileText() const
 {
     ValueFileWriter w;
     for (int k = 0; k < size(); ++k)
@@ -173,30 +173,30 @@ bool InitListCore::befehlssatzladen()
     r.folder = m_env.programFolder();
     r.fileName = QStringLiteral("*.tst");
     r.defaultExt = QStringLiteral("tst");
-    const QString pfad = m_env.ui->openFile(r);
-    if (pfad.isEmpty())
+    const QString pathName = m_env.ui->openFile(r);
+    if (pathName.isEmpty())
         return false;  // a cancelled dialog keeps the list
-    const QString name = QFileInfo(pfad).fileName();
-    const QString meldung = QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!");
+    const QString name = QFileInfo(pathName).fileName();
+    const QString messageText = QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!");
     // A file that is not text, or a single line where a list of lines is
     // due, is no command list: it changes nothing.
-    auto reader = ValueFileReader::fromFile(pfad);
+    auto reader = ValueFileReader::fromFile(pathName);
     if (!reader || (size() > 1 && !reader->hasLineBreaks())) {
-        m_env.ui->message(meldung);
+        m_env.ui->message(messageText);
         return false;
     }
-    QStringList werte;
-    while (werte.size() < size()) {
+    QStringList lineValues;
+    while (lineValues.size() < size()) {
         const auto s = reader->readString();
         if (!s)
             break;
-        werte << *s;
+        lineValues << *s;
     }
     caption = name;
     for (int k = 0; k < size(); ++k)
-        m_env.list->arraybefehle_let(k, werte.value(k));
-    if (werte.size() < size()) {
-        m_env.ui->message(meldung);
+        m_env.list->arraybefehle_let(k, lineValues.value(k));
+    if (lineValues.size() < size()) {
+        m_env.ui->message(messageText);
         return false;
     }
     m_env.comMotflag();
@@ -210,11 +210,11 @@ bool InitListCore::befehlssatzspeichern()
     r.folder = m_env.programFolder();
     r.fileName = caption;
     r.defaultExt = QStringLiteral("tst");
-    const QString pfad = m_env.ui->saveFile(r);
-    if (pfad.isEmpty())
+    const QString pathName = m_env.ui->saveFile(r);
+    if (pathName.isEmpty())
         return false;
-    if (!writeValueFile(pfad, dateiInhalt())) {
-        m_env.ui->message(QStringLiteral("Die Datei ") + QFileInfo(pfad).fileName() +
+    if (!writeValueFile(pathName, fileText())) {
+        m_env.ui->message(QStringLiteral("Die Datei ") + QFileInfo(pathName).fileName() +
                           QStringLiteral(" konnte nicht geladen werden!!"));
         return false;
     }

@@ -23,11 +23,11 @@ struct InitListEnv
     // control center or probe window); does nothing when there is none.
     std::function<void(const QString& command)> post = [](const QString&) {};
     // Options flag 8: the register covers 16 bits instead of 8.
-    std::function<bool()> sechzehnBit = [] { return false; };
+    std::function<bool()> sixteenBit = [] { return false; };
     // The main window's "Init-Regler" entry is checked: the slider part shows.
-    std::function<bool()> reglerSichtbar = [] { return false; };
+    std::function<bool()> controllerVisible = [] { return false; };
     // Makes the bound window the current one (CC_Aktivieren / CCT_Aktivieren).
-    std::function<void(int index)> aktivieren = [](int) {};
+    std::function<void(int index)> activateRow = [](int) {};
     // Colours the bound window's INIT button (green while bound, grey after).
     std::function<void(int index, quint32 colour)> initColor = [](int, quint32) {};
     std::function<void()> comMotflag = [] {};
@@ -36,12 +36,12 @@ struct InitListEnv
 class InitListCore
 {
 public:
-    static constexpr quint32 Gruen = 0xC000;
-    static constexpr quint32 Hellgrau = 0xE0E0E0;
+    static constexpr quint32 Green = 0xC000;
+    static constexpr quint32 LightGray = 0xE0E0E0;
     static inline const QString Filter = QStringLiteral("Datendateien(*.tst)|*.tst|Alle Dateien|*.*");
 
-    // `mitRegler`: the control-center list with its start box and slider.
-    InitListCore(InitListEnv env, bool mitRegler);
+    // `withController`: the control-center list with its start box and slider.
+    InitListCore(InitListEnv env, bool withController);
 
     int size() const { return int(text_Befehl.size()); }
     std::vector<kit::Control> text_Befehl;
@@ -50,8 +50,8 @@ public:
     QString caption;
     int an_aus = 0;
     int index = 0;  // CCIndex or CCTIndex
-    int breite = 0; // window width in twips (frm_init: 5190 with the slider, else 2730)
-    bool mitRegler() const { return m_mitRegler; }
+    int widthPx = 0; // window width in twips (frm_init: 5190 with the slider, else 2730)
+    bool withController() const { return m_withController; }
 
     void Befehlslisteladen();
     void Befehlslisteschreiben();
@@ -69,14 +69,14 @@ public:
     void Form_Activate();
     void Form_Unload();
     // The window is bound to window `n` (its INIT button was clicked).
-    void binden(int n);
+    void bindControls(int n);
     bool befehlssatzladen();
     bool befehlssatzspeichern();
-    QByteArray dateiInhalt() const;
+    QByteArray fileText() const;
 
 private:
-    void bereichSetzen();
+    void setValueRange();
     InitListEnv m_env;
-    bool m_mitRegler;
+    bool m_withController;
     int FlagBereich = 0;
 };

@@ -19,7 +19,7 @@
 #include <QTimer>
 
 namespace {
-AblaufWindowEnv ablaufEnv(frm_main& frame)
+AblaufWindowEnv sequenceEnv(frm_main& frame)
 {
     AblaufWindowEnv env;
     CoreContext& core = frame.core();
@@ -37,13 +37,13 @@ AblaufWindowEnv ablaufEnv(frm_main& frame)
             w->raise();
         }
     };
-    env.core.komma = [&frame] { return frame.komma_frage; };
-    env.verlassen = [&frame] {
+    env.core.usesComma = [&frame] { return frame.komma_frage; };
+    env.leaveScript = [&frame] {
         frame.setEnabled(true);
         frame.com_motflag = 1;
         frame.releaseMainLoop(Menu::Ablauf);
     };
-    env.beenden = [&frame] {
+    env.finishRun = [&frame] {
         if (frame.isUnloaded())
             return;
         frame.Enable_all();
@@ -63,11 +63,11 @@ MultitermWindowEnv multitermEnv(frm_main& frame)
     env.core.clock = &core.clock();
     env.core.ui = &core.ui();
     env.core.programFolder = [] { return programFolder(); };
-    env.verlassen = [&frame] {
+    env.leaveScript = [&frame] {
         frame.setEnabled(true);
         frame.releaseMainLoop(Menu::MultiT);
     };
-    env.beenden = [&frame] {
+    env.finishRun = [&frame] {
         if (frame.isUnloaded())
             return;
         frame.setEnabled(true);
@@ -131,8 +131,8 @@ InitListEnv initEnv(frm_main& frame, CommandList& list)
     env.list = &list;
     env.ui = &frame.core().ui();
     env.programFolder = [] { return programFolder(); };
-    env.sechzehnBit = [&frame] { return frame.optionFlags().on(OptionFlags::MotNeu); };
-    env.reglerSichtbar = [&frame] {
+    env.sixteenBit = [&frame] { return frame.optionFlags().on(OptionFlags::NewMotorFactor); };
+    env.controllerVisible = [&frame] {
         const QAction* ir = frame.menuEntry(Menu::IR);
         return ir && ir->isChecked();
     };
@@ -152,10 +152,10 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
             c->flagsenden = 1;
         }
     };
-    cc.aktivieren = [&frame](int n) { frame.CC_Aktivieren(n); };
+    cc.activateRow = [&frame](int n) { frame.CC_Aktivieren(n); };
     cc.initColor = [&frame](int n, quint32 colour) {
         if (IControlCenter* c = frame.CC.item(n)) {
-            if (colour == InitListCore::Gruen)
+            if (colour == InitListCore::Green)
                 c->bindToolButton(IControlCenter::ToolButton::Init);
             else
                 c->releaseToolButton(IControlCenter::ToolButton::Init);
@@ -170,7 +170,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
             p->flagsenden = 1;
         }
     };
-    cct.aktivieren = [&frame](int n) { frame.CCT_Aktivieren(n); };
+    cct.activateRow = [&frame](int n) { frame.CCT_Aktivieren(n); };
     cct.initColor = [&frame](int n, quint32 colour) {
         if (IProbeWindow* p = frame.CCT.item(n))
             p->setInitButtonColour(colour);
@@ -181,7 +181,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
     // The loaded lists show in the boxes; which window each list serves, and
     // which window is current, stays as it was (that is the windows' own
     // activation, when the operator brings one up).
-    const auto zeigen = [windows] {
+    const auto showWindow = [windows] {
         windows->initCore->Befehlslisteladen();
         windows->init2Core->Befehlslisteladen();
         if (windows->init)
@@ -189,15 +189,15 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
         if (windows->init2)
             windows->init2->render();
     };
-    frame.reloadCommandLists = zeigen;
-    frame.setMenuHandler(Menu::Befehlssatzladen, [windows, zeigen] {
+    frame.reloadCommandLists = showWindow;
+    frame.setMenuHandler(Menu::Befehlssatzladen, [windows, showWindow] {
         windows->initCore->befehlssatzladen();
-        zeigen();
+        showWindow();
     });
     frame.setMenuHandler(Menu::Befehlssatzspeichern, [windows] { windows->initCore->befehlssatzspeichern(); });
-    frame.setMenuHandler(Menu::sekbefehlssatzladen, [windows, zeigen] {
+    frame.setMenuHandler(Menu::sekbefehlssatzladen, [windows, showWindow] {
         windows->init2Core->befehlssatzladen();
-        zeigen();
+        showWindow();
     });
     frame.setMenuHandler(Menu::sekbefehlsatzspeichern, [windows] { windows->init2Core->befehlssatzspeichern(); });
     // The record lives as long as the frame.
@@ -205,11 +205,11 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
     frame.setWindowOpener(Menu::Ablauf, [&frame, windows] {
         if (!windows->ablauf) {
             // A top-level window: disabling the main window must not disable it.
-            windows->ablauf = new frm_ablauf(ablaufEnv(frame));
+            windows->ablauf = new frm_ablauf(sequenceEnv(frame));
             windows->ablauf->setAttribute(Qt::WA_DeleteOnClose, false);
             QObject::connect(&frame, &QObject::destroyed, windows->ablauf, &QObject::deleteLater);
         }
-        windows->ablauf->oeffnen();
+        windows->ablauf->openForm();
     });
     // "Init-Regler": the list window, while it is shown, comes up again and
     // its activation reads the entry's check mark (slider part or not).
@@ -222,7 +222,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
             windows->multiterm = new frm_multiterm(multitermEnv(frame));
             QObject::connect(&frame, &QObject::destroyed, windows->multiterm, &QObject::deleteLater);
         }
-        windows->multiterm->oeffnen();
+        windows->multiterm->openForm();
     });
     return *windows;
 }

@@ -12,22 +12,22 @@
 #include <cmath>
 
 namespace {
-struct Typeintrag
+struct TypeEntry
 {
-    int typ;
+    int unitType;
     const char* text;
     const char* name;
 };
-const Typeintrag Typen[] = {{0, "0", "Mot"},  {1, "1", "IK"},   {2, "2", "AK"},  {3, "3", "AKIK"}, {4, "4", "ADA"},
+const TypeEntry ProbeTypes[] = {{0, "0", "Mot"},  {1, "1", "IK"},   {2, "2", "AK"},  {3, "3", "AKIK"}, {4, "4", "ADA"},
                             {5, "5", "AK16"}, {7, "7", "EA"},   {8, "8", "Mot"}, {12, "C", "UM"}};
-const QString Unvollstaendig = QStringLiteral("!?");
+const QString Incomplete = QStringLiteral("!?");
 } // namespace
 
 MultitermCore::MultitermCore(MultitermEnv env) : m_env(std::move(env))
 {
     for (int i = 0; i < Zeilen; ++i) {
         tsend[i].text = i < 14 ? QStringLiteral("[]") : i == 14 ? QStringLiteral("[0VN]") : QStringLiteral("[0ST]");
-        tempf[i].colour = Weiss;
+        tempf[i].colour = White;
     }
     cDauer.text = QStringLiteral("Dauer");
     chWaitpos.text = QStringLiteral("timeout = 10s");
@@ -41,9 +41,9 @@ void MultitermCore::Form_Load()
     for (auto& zeile : Adresstabelle)
         for (auto& e : zeile)
             e.clear();
-    for (const auto& t : Typen)
+    for (const auto& t : ProbeTypes)
         for (int b = 0; b < 16; ++b)
-            Adresstabelle[t.typ][b] = QChar(18) + QLatin1String(t.text) + QString::number(b, 16).toUpper();
+            Adresstabelle[t.unitType][b] = QChar(18) + QLatin1String(t.text) + QString::number(b, 16).toUpper();
     Zeitlimit = 4;
     AktBox = 1;
     AktTyp = 0;
@@ -51,16 +51,16 @@ void MultitermCore::Form_Load()
     m_timer1 = true;
 }
 
-void MultitermCore::schreiben(const QByteArray& bytes)
+void MultitermCore::writeBytes(const QByteArray& bytes)
 {
     line::writeOnPort(*m_env.port, *m_env.clock, bytes);
 }
 
 void MultitermCore::adresse_senden()
 {
-    const QScopedValueRollback<int> belegt(FlagBelegt, 1);
+    const QScopedValueRollback<int> busyHold(FlagBelegt, 1);
     if (AktTyp >= 0 && AktTyp < 16 && AktBox >= 0 && AktBox < 31)
-        schreiben(Adresstabelle[AktTyp][AktBox].toLatin1());
+        writeBytes(Adresstabelle[AktTyp][AktBox].toLatin1());
 }
 
 bool MultitermCore::Klammertest()
@@ -75,7 +75,7 @@ bool MultitermCore::Klammertest()
 
 void MultitermCore::MTsenden()
 {
-    const QScopedValueRollback<int> belegt(FlagBelegt, 1);
+    const QScopedValueRollback<int> busyHold(FlagBelegt, 1);
     ISerialPort& port = *m_env.port;
     IClock& clock = *m_env.clock;
     Empfangstext.clear();
@@ -87,14 +87,14 @@ void MultitermCore::MTsenden()
     // vanished during the wait.
     const line::PortExchange x = line::exchangeOnPort(port, clock, Sendetext.toLatin1(), Zeitlimit);
     if (!x.discarded.isEmpty())
-        lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(Antwortgrenze));
+        lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(ReplyLimit));
     Empfangstext = QString::fromLatin1(x.reply.bytes);
     if (!x.reply.complete()) {
-        tempf[Zeile].colour = Gelb;
+        tempf[Zeile].colour = Yellow;
         ++Fehlerzaehler;
         lFehler.text = QString::number(Fehlerzaehler) + Sendetext + Empfangstext;
     } else {
-        tempf[Zeile].colour = Empfangstext.size() >= 5 && Empfangstext.at(4) == QLatin1Char('?') ? Gelb : Weiss;
+        tempf[Zeile].colour = Empfangstext.size() >= 5 && Empfangstext.at(4) == QLatin1Char('?') ? Yellow : White;
     }
 }
 
@@ -105,47 +105,47 @@ bool MultitermCore::portReady(int zeile)
     if (m_env.port->isOpen())
         return true;
     tempf[zeile].text = QStringLiteral("?");
-    tempf[zeile].colour = Gelb;
+    tempf[zeile].colour = Yellow;
     return false;
 }
 
-bool MultitermCore::waehlen(int zeile)
+bool MultitermCore::selectRow(int zeile)
 {
-    const QString adresse = Text1[zeile].text;
-    if (!adresse.isEmpty()) {
-        schreiben(QByteArray(1, char(18)) + adresse.toLatin1());
+    const QString unitAddress = Text1[zeile].text;
+    if (!unitAddress.isEmpty()) {
+        writeBytes(QByteArray(1, char(18)) + unitAddress.toLatin1());
         return true;
     }
     if (AktTyp < 0 || AktTyp >= 16 || AktBox < 0 || AktBox >= 31 || Adresstabelle[AktTyp][AktBox].isEmpty()) {
-        tempf[zeile].text = Unvollstaendig;
+        tempf[zeile].text = Incomplete;
         return false;
     }
     adresse_senden();
     return true;
 }
 
-void MultitermCore::zeileSenden(int i)
+void MultitermCore::sendLine(int i)
 {
     Sendetext = tsend[i].text;
     if (Sendetext.size() < 3 || !Klammertest()) {
-        tempf[i].text = Unvollstaendig;
+        tempf[i].text = Incomplete;
         return;
     }
     if (Text1[i].text == QLatin1String("FE") || Text1[i].text == QLatin1String("00")) {
-        schreiben(Sendetext.toLatin1());
+        writeBytes(Sendetext.toLatin1());
         return;
     }
     if (!m_env.port->isOpen()) {
         tempf[i].text = QStringLiteral("?");
-        tempf[i].colour = Gelb;
+        tempf[i].colour = Yellow;
         ++Fehlerzaehler;
-        dauerAus();
+        continuousOff();
         return;
     }
     MTsenden();
     if (Empfangstext.isEmpty()) {
         Empfangstext = QStringLiteral("?");
-        dauerAus();
+        continuousOff();
     }
     tempf[i].text = Empfangstext;
     Empfangstext.clear();
@@ -162,12 +162,12 @@ void MultitermCore::Cosend_Click(int i)
     // The command is checked before anything is written.
     Sendetext = tsend[i].text;
     if (Sendetext.size() < 3 || !Klammertest()) {
-        tempf[i].text = Unvollstaendig;
+        tempf[i].text = Incomplete;
         return;
     }
-    if (!waehlen(i))
+    if (!selectRow(i))
         return;
-    zeileSenden(i);
+    sendLine(i);
 }
 
 void MultitermCore::senden()
@@ -177,36 +177,36 @@ void MultitermCore::senden()
     for (auto& t : tempf)
         t.text.clear();
     if (!portReady(0)) {
-        lDauer.text = KeineVerbindung;
-        dauerAus();
+        lDauer.text = NoConnection;
+        continuousOff();
         return;
     }
     adresse_senden();
     for (int i = 0; i < Zeilen; ++i) {
         if (csend[i].checked) {
             Zeile = i;
-            if (waehlen(i))
-                zeileSenden(i);
+            if (selectRow(i))
+                sendLine(i);
         }
         if (tempf[i].text == QLatin1String("?")) {
-            lDauer.text = KeineVerbindung;
+            lDauer.text = NoConnection;
             break;
         }
     }
-    const double ende = std::round(clock.now() * 1000.0) / 1000.0;
-    lZeit.text = formatMask(ende - start, QStringLiteral("##0.000"), false);
+    const double endAt = std::round(clock.now() * 1000.0) / 1000.0;
+    lZeit.text = formatMask(endAt - start, QStringLiteral("##0.000"), false);
 }
 
 void MultitermCore::CSenden_Click()
 {
     lFehler.text.clear();
     for (auto& t : tempf)
-        t.colour = Weiss;
+        t.colour = White;
     lDauer.text.clear();
     senden();
 }
 
-void MultitermCore::dauerAus()
+void MultitermCore::continuousOff()
 {
     cDauer.checked = false;
     m_timer1 = false;
@@ -249,21 +249,21 @@ void MultitermCore::chWaitpos_Click()
 
 void MultitermCore::VTyp_Change()
 {
-    dauerAus();
-    const auto& t = Typen[std::clamp(VTyp.value, 0, 8)];
-    AktTyp = t.typ;
+    continuousOff();
+    const auto& t = ProbeTypes[std::clamp(VTyp.value, 0, 8)];
+    AktTyp = t.unitType;
     tTyp.text = QLatin1String(t.text);
     ltyp.text = QLatin1String(t.name);
 }
 
 void MultitermCore::VBox_Change()
 {
-    dauerAus();
+    continuousOff();
     AktBox = std::clamp(VBox.value, 0, 15);
     tBox.text = QString::number(AktBox, 16).toUpper();
 }
 
-QByteArray MultitermCore::dateiInhalt() const
+QByteArray MultitermCore::fileText() const
 {
     ValueFileWriter w;
     for (const auto& t : tsend)
@@ -279,58 +279,58 @@ QByteArray MultitermCore::dateiInhalt() const
 
 void MultitermCore::ptestld_Click()
 {
-    dauerAus();
+    continuousOff();
     FileDialogRequest r;
     r.filter = LoadFilter;
     r.folder = m_env.programFolder();
     r.fileName = QStringLiteral("test_.qvt");
     r.defaultExt = QStringLiteral("qvt");
-    const QString pfad = m_env.ui->openFile(r);
-    if (pfad.isEmpty())
+    const QString pathName = m_env.ui->openFile(r);
+    if (pathName.isEmpty())
         return;
-    const auto fehler = [this](int nummer, const QString& text) {
-        m_env.ui->message(QStringLiteral("error: %1, %2\n file not found or failure").arg(nummer).arg(text));
+    const auto reportError = [this](int lineNumber, const QString& text) {
+        m_env.ui->message(QStringLiteral("error: %1, %2\n file not found or failure").arg(lineNumber).arg(text));
     };
-    auto reader = ValueFileReader::fromFile(pfad);
+    auto reader = ValueFileReader::fromFile(pathName);
     if (!reader) {
-        fehler(53, QStringLiteral("File not found"));
+        reportError(53, QStringLiteral("File not found"));
         return;
     }
     // The whole file is read before any row changes.
-    std::array<QString, Zeilen> befehle, adressen;
-    std::array<bool, Zeilen> einbezogen{};
+    std::array<QString, Zeilen> commands, unitAddresses;
+    std::array<bool, Zeilen> included{};
     bool ok = true;
     for (int i = 0; i < Zeilen && ok; ++i) {
         const auto s = reader->readString();
         ok = s.has_value();
-        befehle[i] = s.value_or(QString());
+        commands[i] = s.value_or(QString());
     }
     for (int i = 0; i < Zeilen && ok; ++i) {
         const auto v = reader->readInteger();
         ok = v.has_value();
-        einbezogen[i] = v.value_or(0) != 0;
+        included[i] = v.value_or(0) != 0;
     }
     for (int i = 0; i < Zeilen && ok; ++i) {
         const auto s = reader->readString();
         ok = s.has_value();
-        adressen[i] = s.value_or(QString());
+        unitAddresses[i] = s.value_or(QString());
     }
-    const auto typ = ok ? reader->readInteger() : std::nullopt;
-    const auto box = typ ? reader->readInteger() : std::nullopt;
-    if (!ok || !typ || !box) {
-        fehler(62, QStringLiteral("Input past end of file"));
+    const auto unitType = ok ? reader->readInteger() : std::nullopt;
+    const auto box = unitType ? reader->readInteger() : std::nullopt;
+    if (!ok || !unitType || !box) {
+        reportError(62, QStringLiteral("Input past end of file"));
         return;
     }
-    if (!VTyp.contains(*typ) || !VBox.contains(*box)) {
-        fehler(13, QStringLiteral("Type mismatch"));
+    if (!VTyp.contains(*unitType) || !VBox.contains(*box)) {
+        reportError(13, QStringLiteral("Type mismatch"));
         return;
     }
     for (int i = 0; i < Zeilen; ++i) {
-        tsend[i].text = befehle[i];
-        csend[i].checked = einbezogen[i];
-        Text1[i].text = adressen[i];
+        tsend[i].text = commands[i];
+        csend[i].checked = included[i];
+        Text1[i].text = unitAddresses[i];
     }
-    VTyp.value = *typ;
+    VTyp.value = *unitType;
     VTyp_Change();
     VBox.value = *box;
     VBox_Change();
@@ -340,15 +340,15 @@ void MultitermCore::ptestld_Click()
 
 void MultitermCore::pTestsp_Click()
 {
-    dauerAus();
+    continuousOff();
     FileDialogRequest r;
     r.filter = SaveFilter;
     r.folder = m_env.programFolder();
     r.fileName = QStringLiteral("test_.qvt");
     r.defaultExt = QStringLiteral("qvt");
-    const QString pfad = m_env.ui->saveFile(r);
-    if (pfad.isEmpty())
+    const QString pathName = m_env.ui->saveFile(r);
+    if (pathName.isEmpty())
         return;
-    if (!writeValueFile(pfad, dateiInhalt()))
+    if (!writeValueFile(pathName, fileText()))
         m_env.ui->message(QStringLiteral("error: 75, Path/File access error\nfile not found or failure"));
 }

@@ -27,10 +27,10 @@ class MultitermCore
 public:
     static constexpr int Zeilen = 16;
     // Longest reply collected; a longer one counts as a time-out.
-    static constexpr int Antwortgrenze = 4096;
-    static constexpr quint32 Gelb = 0xFFFF;
-    static constexpr quint32 Weiss = 0xFFFFFF;
-    static inline const QString KeineVerbindung = QStringLiteral("keine Verbindung");
+    static constexpr int ReplyLimit = 4096;
+    static constexpr quint32 Yellow = 0xFFFF;
+    static constexpr quint32 White = 0xFFFFFF;
+    static inline const QString NoConnection = QStringLiteral("keine Verbindung");
     static inline const QString LoadFilter =
         QStringLiteral("Datendateien(*.qvt;*.qvi;*.qvm)|*.qvt;*.qvi;*.qvm|Alle Dateien|*.*");
     static inline const QString SaveFilter = QStringLiteral("Datendateien(*.qvt)|*.qvt|Alle Dateien|*.*");
@@ -75,17 +75,17 @@ public:
     void VBox_Change();
     void ptestld_Click();
     void pTestsp_Click();
-    void dauerAus();
+    void continuousOff();
     // The rows as a test file holds them.
-    QByteArray dateiInhalt() const;
+    QByteArray fileText() const;
 
 private:
     bool portReady(int zeile);
     // Selects the row's unit; false (and "!?" in the row) when there is none.
-    bool waehlen(int zeile);
+    bool selectRow(int zeile);
     // Steps 2, 3, 5 and 6 of sending a row whose unit is selected.
-    void zeileSenden(int zeile);
-    void schreiben(const QByteArray& bytes);
+    void sendLine(int zeile);
+    void writeBytes(const QByteArray& bytes);
 
     MultitermEnv m_env;
     bool m_timer1 = false;

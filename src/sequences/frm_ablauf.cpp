@@ -16,7 +16,7 @@
 
 namespace {
 // Captions of the command buttons CBefehl(0..8); the command is the core's.
-const char* const BefehlTexte[] = {"status", "version", "inputs", "adress", "sign", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
+const char* const CommandTexts[] = {"status", "version", "inputs", "adress", "sign", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
 constexpr int RowsPerColumn = 29;
 } // namespace
 
@@ -25,7 +25,7 @@ frm_ablauf::frm_ablauf(AblaufWindowEnv env, QWidget* parent)
       m_env(std::move(env)),
       m_core([this] {
           AblaufEnv e = m_env.core;
-          e.focusStart = [this] { startFokussieren(); };
+          e.focusStart = [this] { startFocusing(); };
           return e;
       }()),
       m_ui(std::make_unique<Ui::frm_ablauf>()),
@@ -33,41 +33,41 @@ frm_ablauf::frm_ablauf(AblaufWindowEnv env, QWidget* parent)
       m_form(this)
 {
     ui.setupUi(this);
-    bauen();
-    binden();
+    buildRows();
+    bindControls();
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, [this] { tick(); });
-    m_schritt.setSingleShot(true);
-    connect(&m_schritt, &QTimer::timeout, this, [this] { schritt(); });
+    m_runTimer.setSingleShot(true);
+    connect(&m_runTimer, &QTimer::timeout, this, [this] { timerStep(); });
     m_core.Form_Load();
     m_form.render();
 }
 
 frm_ablauf::~frm_ablauf()
 {
-    m_beendet = true;
+    m_ended = true;
 }
 
-void frm_ablauf::bauen()
+void frm_ablauf::buildRows()
 {
     // The 87 line boxes, three columns of 29, numbered down each column.
-    auto* zeilen = new QGridLayout(ui.pZeilen);
-    zeilen->setSpacing(1);
+    auto* textLines = new QGridLayout(ui.pZeilen);
+    textLines->setSpacing(1);
     for (int i = 0; i < AblaufCore::Zeilen; ++i) {
         auto* e = new QLineEdit(ui.pZeilen);
         e->setObjectName(QStringLiteral("pZeile_%1").arg(i));
         e->setMinimumWidth(180);
-        zeilen->addWidget(e, i % RowsPerColumn, i / RowsPerColumn);
+        textLines->addWidget(e, i % RowsPerColumn, i / RowsPerColumn);
     }
-    auto* befehle = static_cast<QGridLayout*>(ui.FBefehle->layout());
-    for (int i = 0; i < int(std::size(BefehlTexte)); ++i) {
-        auto* b = new QPushButton(QLatin1String(BefehlTexte[i]), ui.FBefehle);
+    auto* commands = static_cast<QGridLayout*>(ui.FBefehle->layout());
+    for (int i = 0; i < int(std::size(CommandTexts)); ++i) {
+        auto* b = new QPushButton(QLatin1String(CommandTexts[i]), ui.FBefehle);
         b->setObjectName(QStringLiteral("CBefehl_%1").arg(i));
-        befehle->addWidget(b, i / 2, i % 2);
+        commands->addWidget(b, i / 2, i % 2);
     }
     // Display boxes: check box with the name, label with the value; two pairs a row.
-    auto* anzeigen = new QGridLayout(ui.pAnzeigen);
-    anzeigen->setContentsMargins(0, 0, 0, 0);
+    auto* displayGrid = new QGridLayout(ui.pAnzeigen);
+    displayGrid->setContentsMargins(0, 0, 0, 0);
     for (int d = 0; d < AblaufCore::Anzeigen; ++d) {
         auto* c = new QCheckBox(ui.pAnzeigen);
         c->setObjectName(QStringLiteral("Con_%1").arg(d));
@@ -77,8 +77,8 @@ void frm_ablauf::bauen()
         l->setFrameShadow(QFrame::Sunken);
         l->setMinimumWidth(80);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        anzeigen->addWidget(c, d % 16, (d / 16) * 2);
-        anzeigen->addWidget(l, d % 16, (d / 16) * 2 + 1);
+        displayGrid->addWidget(c, d % 16, (d / 16) * 2);
+        displayGrid->addWidget(l, d % 16, (d / 16) * 2 + 1);
     }
     // The window's menu: "Editor", "Ablauf", "Aufzeichnen".
     m_menu = new QMenuBar(this);
@@ -94,7 +94,7 @@ void frm_ablauf::bauen()
     connect(mnuAufz, &QAction::triggered, this, [this] { m_form.handle("mnuAufz", [this] { m_core.mnuAufz_Click(); }); });
 }
 
-void frm_ablauf::binden()
+void frm_ablauf::bindControls()
 {
     AblaufCore& c = m_core;
     kit::Form& f = m_form;
@@ -104,8 +104,8 @@ void frm_ablauf::binden()
     f.button(QStringLiteral("CStart"), c.CStart, [this] { CStart_Click(); });
     f.button(QStringLiteral("CStop"), c.CStop, [this, &c] {
         c.CStop_Click();
-        if (c.laeuft())
-            m_schritt.start(0);  // a pause or a wait ends at once
+        if (c.isRunning())
+            m_runTimer.start(0);  // a pause or a wait ends at once
     });
     f.label(QStringLiteral("lNA"), c.lNA);
     f.label(QStringLiteral("lFehler"), c.lFehler);
@@ -122,57 +122,57 @@ void frm_ablauf::binden()
     f.entry(QStringLiteral("tIndex_3"), c.tIndex3);
     f.entry(QStringLiteral("TPosWeg"), c.TPosWeg, {.keys = kit::Keys::SignedDecimal});
     // The distance is read with either separator; the locale's one is typed.
-    f.setDecimalComma([&c] { return c.komma(); });
+    f.setDecimalComma([&c] { return c.usesComma(); });
     f.entry(QStringLiteral("TSenden"), c.TSenden);
     f.button(QStringLiteral("OPosArt_0"), c.OPosArt0, [&c] { c.OPosArt1.checked = !c.OPosArt0.checked; });
     f.button(QStringLiteral("OPosArt_1"), c.OPosArt1, [&c] { c.OPosArt0.checked = !c.OPosArt1.checked; });
     f.button(QStringLiteral("Don_0"), c.Don0);
-    f.label(QStringLiteral("FSteuerBox_1"), c.FSteuerBox1);
+    f.label(QStringLiteral("FSteuerBox_1"), c.FControlBox1);
     for (int d = 0; d < AblaufCore::Anzeigen; ++d) {
         f.button(QStringLiteral("Con_%1").arg(d), c.Con[d]);
         f.label(QStringLiteral("Display_%1").arg(d), c.Display[d], [&c] { c.Display_Click(); });
     }
     // Buttons without state of their own.
-    const auto knopf = [this](const QString& name, std::function<void()> fn) {
+    const auto addButton = [this](const QString& name, std::function<void()> fn) {
         auto* b = m_form.get<QPushButton>(name);
         connect(b, &QPushButton::clicked, this, [this, fn] { m_form.handle("button", fn); });
     };
-    knopf(QStringLiteral("AblLD"), [&c] { c.AblL(); });
-    knopf(QStringLiteral("AblSP"), [&c] { c.AblSP_Click(); });
-    knopf(QStringLiteral("CEin_0"), [&c] { c.AblaufEinAus(); });
-    knopf(QStringLiteral("CEin_4"), [&c] { c.EditEinAus(); });
-    knopf(QStringLiteral("CTST1"), [&c] { c.CTST1_Click(); });
-    knopf(QStringLiteral("CTST3"), [&c] { c.CTST3_Click(); });
-    knopf(QStringLiteral("CTST4"), [&c] { c.CTST4_Click(); });
-    for (int i = 0; i < int(std::size(BefehlTexte)); ++i)
-        knopf(QStringLiteral("CBefehl_%1").arg(i), [&c, i] { c.CBefehl_Click(i); });
-    knopf(QStringLiteral("CLimitP"), [&c] { c.CLimitP_Click(); });
-    knopf(QStringLiteral("CLimitN"), [&c] { c.CLimitN_Click(); });
-    knopf(QStringLiteral("CJoyOFF"), [&c] { c.CJoyOFF_Click(); });
-    knopf(QStringLiteral("CJoystick"), [&c] { c.CJoystick_Click(); });
-    knopf(QStringLiteral("c1if"), [&c] { c.c1if_Click(); });
-    knopf(QStringLiteral("CTab"), [&c] { c.CTab_Click(); });
-    knopf(QStringLiteral("CSWEIN"), [&c] { c.CSWEIN_Click(); });
-    knopf(QStringLiteral("CSenden"), [&c] { c.CSenden_Click(); });
-    knopf(QStringLiteral("CEMaxMin"), [&c] { c.CEMaxMin_Click(); });
-    knopf(QStringLiteral("CAMaxMin"), [this, &c] {
-        if (!m_beschaeftigt)
+    addButton(QStringLiteral("AblLD"), [&c] { c.AblL(); });
+    addButton(QStringLiteral("AblSP"), [&c] { c.AblSP_Click(); });
+    addButton(QStringLiteral("CEin_0"), [&c] { c.AblaufEinAus(); });
+    addButton(QStringLiteral("CEin_4"), [&c] { c.EditEinAus(); });
+    addButton(QStringLiteral("CTST1"), [&c] { c.CTST1_Click(); });
+    addButton(QStringLiteral("CTST3"), [&c] { c.CTST3_Click(); });
+    addButton(QStringLiteral("CTST4"), [&c] { c.CTST4_Click(); });
+    for (int i = 0; i < int(std::size(CommandTexts)); ++i)
+        addButton(QStringLiteral("CBefehl_%1").arg(i), [&c, i] { c.CBefehl_Click(i); });
+    addButton(QStringLiteral("CLimitP"), [&c] { c.CLimitP_Click(); });
+    addButton(QStringLiteral("CLimitN"), [&c] { c.CLimitN_Click(); });
+    addButton(QStringLiteral("CJoyOFF"), [&c] { c.CJoyOFF_Click(); });
+    addButton(QStringLiteral("CJoystick"), [&c] { c.CJoystick_Click(); });
+    addButton(QStringLiteral("c1if"), [&c] { c.c1if_Click(); });
+    addButton(QStringLiteral("CTab"), [&c] { c.CTab_Click(); });
+    addButton(QStringLiteral("CSWEIN"), [&c] { c.CSWEIN_Click(); });
+    addButton(QStringLiteral("CSenden"), [&c] { c.CSenden_Click(); });
+    addButton(QStringLiteral("CEMaxMin"), [&c] { c.CEMaxMin_Click(); });
+    addButton(QStringLiteral("CAMaxMin"), [this, &c] {
+        if (!m_isBusy)
             c.CAMaxMin_Click();
     });
-    knopf(QStringLiteral("CMAX"), [this, &c] {
-        if (!m_beschaeftigt)
+    addButton(QStringLiteral("CMAX"), [this, &c] {
+        if (!m_isBusy)
             c.CMAX_Click();
     });
-    knopf(QStringLiteral("CMin"), [this, &c] {
-        if (!m_beschaeftigt)
+    addButton(QStringLiteral("CMin"), [this, &c] {
+        if (!m_isBusy)
             c.CMin_Click();
     });
     for (int i = 0; i < 4; ++i)
-        knopf(QStringLiteral("Cposbox_%1").arg(i), [&c, i] { c.Cposbox_Click(i); });
-    knopf(QStringLiteral("cmd_exit"), [this] { cmd_exit_Click(); });
+        addButton(QStringLiteral("Cposbox_%1").arg(i), [&c, i] { c.Cposbox_Click(i); });
+    addButton(QStringLiteral("cmd_exit"), [this] { cmd_exit_Click(); });
 }
 
-void frm_ablauf::oeffnen()
+void frm_ablauf::openForm()
 {
     show();
     raise();
@@ -182,13 +182,13 @@ void frm_ablauf::oeffnen()
 
 void frm_ablauf::CStart_Click()
 {
-    if (m_core.laeuft())
+    if (m_core.isRunning())
         return;
     m_core.CStart_Click();
-    m_schritt.start(0);
+    m_runTimer.start(0);
 }
 
-void frm_ablauf::startFokussieren()
+void frm_ablauf::startFocusing()
 {
     // The button is enabled in the state first: a disabled widget takes no focus.
     m_form.render();
@@ -196,29 +196,29 @@ void frm_ablauf::startFokussieren()
         ui.CStart->setFocus(Qt::OtherFocusReason);
 }
 
-void frm_ablauf::schritt()
+void frm_ablauf::timerStep()
 {
     // A modal box inside a step runs a nested event loop: the step that is
     // already running finishes first.
-    if (m_beschaeftigt) {
-        m_schritt.start(10);
+    if (m_isBusy) {
+        m_runTimer.start(10);
         return;
     }
     {
-        const QScopedValueRollback<bool> busy(m_beschaeftigt, true);
+        const QScopedValueRollback<bool> busy(m_isBusy, true);
         kit::guarded("frm_ablauf step", [this] { m_core.step(); });
     }
     m_form.render();
-    if (m_core.laeuft())
-        m_schritt.start(int(std::min(m_core.nextStepIn(), 0.05) * 1000.0));
+    if (m_core.isRunning())
+        m_runTimer.start(int(std::min(m_core.nextStepIn(), 0.05) * 1000.0));
 }
 
 void frm_ablauf::tick()
 {
-    if (m_beschaeftigt || !m_core.timer1Active())
+    if (m_isBusy || !m_core.timer1Active())
         return;
     {
-        const QScopedValueRollback<bool> busy(m_beschaeftigt, true);
+        const QScopedValueRollback<bool> busy(m_isBusy, true);
         kit::guarded("frm_ablauf Timer1", [this] { m_core.Timer1_Timer(); });
     }
     m_form.render();
@@ -226,20 +226,20 @@ void frm_ablauf::tick()
 
 void frm_ablauf::cmd_exit_Click()
 {
-    m_schritt.stop();
+    m_runTimer.stop();
     m_core.cmd_exit_Click();
     Timer1.stop();
     hide();
-    m_env.verlassen();
+    m_env.leaveScript();
 }
 
 void frm_ablauf::closeEvent(QCloseEvent* event)
 {
-    m_schritt.stop();
+    m_runTimer.stop();
     Timer1.stop();
     event->accept();
-    if (m_beendet)
+    if (m_ended)
         return;
-    m_beendet = true;
-    m_env.beenden();
+    m_ended = true;
+    m_env.finishRun();
 }

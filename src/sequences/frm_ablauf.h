@@ -21,9 +21,9 @@ struct AblaufWindowEnv
 {
     AblaufEnv core;
     // The exit button: the main window becomes usable and its loop runs again.
-    std::function<void()> verlassen = [] {};
+    std::function<void()> leaveScript = [] {};
     // The close box: the program ends through the main window's shut-down.
-    std::function<void()> beenden = [] {};
+    std::function<void()> finishRun = [] {};
 };
 
 class frm_ablauf final : public QWidget
@@ -34,7 +34,7 @@ public:
 
     AblaufCore& core() { return m_core; }
     // Shows the window and starts its 100 ms timer.
-    void oeffnen();
+    void openForm();
     void render() { m_form.render(); }
     QTimer Timer1;
 
@@ -42,11 +42,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void bauen();
-    void binden();
+    void buildRows();
+    void bindControls();
     void CStart_Click();
-    void schritt();
-    void startFokussieren();
+    void timerStep();
+    void startFocusing();
     void tick();
     void cmd_exit_Click();
 
@@ -56,7 +56,7 @@ private:
     Ui::frm_ablauf& ui;
     kit::Form m_form;
     QMenuBar* m_menu = nullptr;
-    QTimer m_schritt;
-    bool m_beschaeftigt = false;
-    bool m_beendet = false;
+    QTimer m_runTimer;
+    bool m_isBusy = false;
+    bool m_ended = false;
 };

@@ -13,26 +13,26 @@
 
 namespace {
 // The rows of a list, made in code: text_Befehl_k with its ">" button cmd_senden_k.
-void befehlszeilen(QWidget* behaelter, kit::Form& form, InitListCore& core, bool enterSends)
+void commandLines(QWidget* container, kit::Form& form, InitListCore& core, bool enterSends)
 {
-    auto* raster = new QGridLayout(behaelter);
+    auto* raster = new QGridLayout(container);
     raster->setContentsMargins(0, 0, 0, 0);
     raster->setSpacing(1);
     for (int k = 0; k < core.size(); ++k) {
-        auto* text = new QLineEdit(behaelter);
+        auto* text = new QLineEdit(container);
         text->setObjectName(QStringLiteral("text_Befehl_%1").arg(k));
         text->setMinimumWidth(130);
-        auto* knopf = new QPushButton(QStringLiteral(">"), behaelter);
-        knopf->setObjectName(QStringLiteral("cmd_senden_%1").arg(k));
-        knopf->setMaximumWidth(28);
+        auto* sendButton = new QPushButton(QStringLiteral(">"), container);
+        sendButton->setObjectName(QStringLiteral("cmd_senden_%1").arg(k));
+        sendButton->setMaximumWidth(28);
         raster->addWidget(text, k, 0);
-        raster->addWidget(knopf, k, 1);
+        raster->addWidget(sendButton, k, 1);
         kit::EntryEvents ev;
         ev.change = [&core, k] { core.text_Befehl_Change(k); };
         if (enterSends)
             ev.enter = [&core, k] { core.cmd_senden_Click(k); };
         form.entry(text->objectName(), core.text_Befehl[std::size_t(k)], ev);
-        QObject::connect(knopf, &QPushButton::clicked, behaelter,
+        QObject::connect(sendButton, &QPushButton::clicked, container,
                          [&form, &core, k] { form.handle("cmd_senden", [&core, k] { core.cmd_senden_Click(k); }); });
     }
 }
@@ -42,7 +42,7 @@ frm_init::frm_init(InitListCore& core, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_core(core), m_ui(std::make_unique<Ui::frm_init>()), m_form(this)
 {
     m_ui->setupUi(this);
-    befehlszeilen(m_ui->pBefehle, m_form, m_core, true);
+    commandLines(m_ui->pBefehle, m_form, m_core, true);
     m_ui->controllerLayout->setStretchFactor(m_ui->sli_wert, 1);
     m_form.caption(m_core.caption);
     m_form.button(QStringLiteral("cb_start"), m_core.cb_start, [this] { m_core.cb_start_Click(); });
@@ -64,11 +64,11 @@ frm_init::~frm_init() = default;
 void frm_init::render()
 {
     // 5190 twips wide with the slider part ("Init-Regler" checked), 2730 without.
-    const bool regler = m_core.breite > 2730;
-    if (m_ui->FRegler->isVisibleTo(this) != regler || m_breite != m_core.breite) {
-        m_ui->FRegler->setVisible(regler);
-        m_breite = m_core.breite;
-        resize(twipsToPixels(m_core.breite), height());
+    const bool hasController = m_core.widthPx > 2730;
+    if (m_ui->FRegler->isVisibleTo(this) != hasController || m_width != m_core.widthPx) {
+        m_ui->FRegler->setVisible(hasController);
+        m_width = m_core.widthPx;
+        resize(twipsToPixels(m_core.widthPx), height());
     }
     m_form.render();
 }
@@ -130,7 +130,7 @@ frm_init2::frm_init2(InitListCore& core, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_core(core), m_ui(std::make_unique<Ui::frm_init2>()), m_form(this)
 {
     m_ui->setupUi(this);
-    befehlszeilen(m_ui->pBefehle, m_form, m_core, false);
+    commandLines(m_ui->pBefehle, m_form, m_core, false);
     m_form.caption(m_core.caption);
     m_form.render();
 }
@@ -141,7 +141,7 @@ void frm_init2::cmd_Init(int n)
 {
     setEnabled(true);
     show();
-    m_core.binden(n);
+    m_core.bindControls(n);
     SetFocus();
 }
 

@@ -39,7 +39,7 @@ private:
     InitListCore& m_core;
     std::unique_ptr<Ui::frm_init> m_ui;
     kit::Form m_form;
-    int m_breite = -1;
+    int m_width = -1;
 };
 
 class frm_init2 final : public QWidget, public TrackedWindow

@@ -12,12 +12,12 @@
 
 namespace {
 // The row table: object name, column and width of each control of a row.
-struct Spalte
+struct Column
 {
     const char* name;
-    int breite;
+    int widthPx;
 };
-const Spalte Spalten[] = {{"Text1", 40}, {"tsend", 180}, {"csend", 20}, {"Cosend", 30}, {"tempf", 260}};
+const Column Columns[] = {{"Text1", 40}, {"tsend", 180}, {"csend", 20}, {"Cosend", 30}, {"tempf", 260}};
 } // namespace
 
 frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
@@ -30,9 +30,9 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
     raster->addWidget(new QLabel(QStringLiteral("Befehl"), m_ui->pZeilen), 0, 1);
     raster->addWidget(new QLabel(QStringLiteral("Antwort"), m_ui->pZeilen), 0, 4);
     for (int i = 0; i < MultitermCore::Zeilen; ++i) {
-        for (int s = 0; s < int(std::size(Spalten)); ++s) {
+        for (int s = 0; s < int(std::size(Columns)); ++s) {
             QWidget* w = nullptr;
-            const QString name = QLatin1String(Spalten[s].name);
+            const QString name = QLatin1String(Columns[s].name);
             if (name == QLatin1String("csend"))
                 w = new QCheckBox(m_ui->pZeilen);
             else if (name == QLatin1String("Cosend"))
@@ -40,9 +40,9 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
             else
                 w = new QLineEdit(m_ui->pZeilen);
             w->setObjectName(QStringLiteral("%1_%2").arg(name).arg(i));
-            w->setMinimumWidth(Spalten[s].breite);
+            w->setMinimumWidth(Columns[s].widthPx);
             if (s == 0 || s == 3)
-                w->setMaximumWidth(Spalten[s].breite + 10);
+                w->setMaximumWidth(Columns[s].widthPx + 10);
             raster->addWidget(w, i + 1, s);
         }
     }
@@ -66,24 +66,24 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
     f.label(QStringLiteral("lZeit"), c.lZeit);
     f.label(QStringLiteral("lDauer"), c.lDauer);
     f.label(QStringLiteral("lFehler"), c.lFehler);
-    const auto knopf = [this](const char* name, std::function<void()> fn) {
+    const auto addButton = [this](const char* name, std::function<void()> fn) {
         connect(m_form.get<QPushButton>(QLatin1String(name)), &QPushButton::clicked, this,
                 [this, fn] { m_form.handle("button", fn); });
     };
-    knopf("CSenden", [&c] { c.CSenden_Click(); });
-    knopf("ptestld", [&c] { c.ptestld_Click(); });
-    knopf("pTestsp", [&c] { c.pTestsp_Click(); });
+    addButton("CSenden", [&c] { c.CSenden_Click(); });
+    addButton("ptestld", [&c] { c.ptestld_Click(); });
+    addButton("pTestsp", [&c] { c.pTestsp_Click(); });
     connect(m_form.get<QPushButton>(QStringLiteral("cmd_exit")), &QPushButton::clicked, this, [this] {
         m_core.cmd_exit_Click();
         Timer1.stop();
         hide();
-        m_env.verlassen();
+        m_env.leaveScript();
     });
-    m_form.setAfterEvent([this] { timerFolgen(); });
+    m_form.setAfterEvent([this] { timerFollow(); });
     Timer1.setInterval(20);
     connect(&Timer1, &QTimer::timeout, this, [this] {
         kit::guarded("frm_multiterm Timer1", [this] { m_core.Timer1_Timer(); });
-        timerFolgen();
+        timerFollow();
         m_form.render();
     });
     m_core.Form_Load();
@@ -92,10 +92,10 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
 
 frm_multiterm::~frm_multiterm()
 {
-    m_beendet = true;
+    m_ended = true;
 }
 
-void frm_multiterm::timerFolgen()
+void frm_multiterm::timerFollow()
 {
     // The timer runs only for "Dauer" mode; it is started when the box is ticked.
     if (m_core.timer1An() && m_core.cDauer.checked) {
@@ -106,20 +106,20 @@ void frm_multiterm::timerFolgen()
     }
 }
 
-void frm_multiterm::oeffnen()
+void frm_multiterm::openForm()
 {
     show();
     raise();
     activateWindow();
-    timerFolgen();
+    timerFollow();
 }
 
 void frm_multiterm::closeEvent(QCloseEvent* event)
 {
     Timer1.stop();
     event->accept();
-    if (m_beendet)
+    if (m_ended)
         return;
-    m_beendet = true;
-    m_env.beenden();
+    m_ended = true;
+    m_env.finishRun();
 }

@@ -18,9 +18,9 @@ struct MultitermWindowEnv
 {
     MultitermEnv core;
     // The exit button: the main window becomes usable and its loop runs again.
-    std::function<void()> verlassen = [] {};
+    std::function<void()> leaveScript = [] {};
     // The close box: the program ends through the main window's shut-down.
-    std::function<void()> beenden = [] {};
+    std::function<void()> finishRun = [] {};
 };
 
 class frm_multiterm final : public QWidget
@@ -30,7 +30,7 @@ public:
     ~frm_multiterm() override;
 
     MultitermCore& core() { return m_core; }
-    void oeffnen();
+    void openForm();
     void render() { m_form.render(); }
     QTimer Timer1;
 
@@ -38,11 +38,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void timerFolgen();
+    void timerFollow();
 
     MultitermWindowEnv m_env;
     MultitermCore m_core;
     std::unique_ptr<Ui::frm_multiterm> m_ui;
     kit::Form m_form;
-    bool m_beendet = false;
+    bool m_ended = false;
 };

@@ -149,7 +149,7 @@ public:
     void ticks(int n, double dt = 0.01)
     {
         for (int i = 0; i < n; ++i) {
-            uhr->advance(dt);
+            clockSource->advance(dt);
             frame->mainLoop().Timer1_Timer();
         }
     }
@@ -184,7 +184,7 @@ public:
         auto* w = cc ? dynamic_cast<frm_Controlcenter*>(cc->form()) : nullptr;
         if (w) {
             frame->CC_Aktivieren(w->core().Tag);
-            w->core().setAdressenIndex(1);
+            w->core().setAddressesIndex(1);
             ticks(5);
         }
         return w;
@@ -246,7 +246,7 @@ TEST_F(DemoTest, FirstStepsOfANewUserShowNoMessageBox)
     frm_Controlcenter* w = openControlCenter();
     ASSERT_TRUE(w);
     for (int index : {1, 2, 1}) {
-        w->core().setAdressenIndex(index);
+        w->core().setAddressesIndex(index);
         ticks(5);
         EXPECT_EQ(frame->status(w->core().Tag), 1) << index;
     }
@@ -266,7 +266,7 @@ TEST_F(DemoTest, FirstStepsOfANewUserShowNoMessageBox)
     windows.options->cmd_exit_Click();
     ticks(5);
 
-    EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
+    EXPECT_TRUE(uiServices->messages.isEmpty()) << qPrintable(uiServices->texts().join(QStringLiteral(" | ")));
     // The drive registers were read on choosing an axis, and nothing the
     // windows sent was rejected.
     bool registersRead = false;
@@ -284,29 +284,29 @@ TEST_F(DemoTest, ControlCenterRestoredAfterTenMinimisedSecondsIsAnsweredAtOnce)
 {
     frm_Controlcenter* w = openControlCenter();
     ASSERT_TRUE(w);
-    ASSERT_EQ(w->core().sh_an_aus.colour, leitstand::Gruen);
+    ASSERT_EQ(w->core().sh_an_aus.colour, controlDesk::Green);
     auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget());
     ASSERT_TRUE(sub);
     sub->showMinimized();
     QApplication::processEvents();
     ASSERT_LT(frame->CC.item(w->core().Tag)->Width(), MainLoop::MinPollWidthTwips);
-    const double minimised = uhr->now();
-    while (uhr->now() - minimised < 10.0)
+    const double minimised = clockSource->now();
+    while (clockSource->now() - minimised < 10.0)
         ticks(100, 0.001);
     EXPECT_LT(bus->outputBacklog(), 0.01) << "the selections ran ahead of the wire";
 
     sub->showNormal();
     QApplication::processEvents();
     core->log().clear();
-    const double restored = uhr->now();
+    const double restored = clockSource->now();
     ticks(1, 0.001);
-    EXPECT_LT(uhr->now() - restored, BusTransport::DefaultTimeout);
+    EXPECT_LT(clockSource->now() - restored, BusTransport::DefaultTimeout);
     ASSERT_FALSE(core->log().lines().isEmpty());
     EXPECT_TRUE(core->log().lines().constLast().startsWith(QStringLiteral("[1PA]-->[1PA!")))
         << qPrintable(core->log().lines().join(QStringLiteral(" | ")));
     ticks(5, 0.001);
-    EXPECT_EQ(w->core().sh_an_aus.colour, leitstand::Gruen);
-    EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
+    EXPECT_EQ(w->core().sh_an_aus.colour, controlDesk::Green);
+    EXPECT_TRUE(uiServices->messages.isEmpty()) << qPrintable(uiServices->texts().join(QStringLiteral(" | ")));
 }
 
 // The same for a probe window whose "Messen" is unticked for 20 s: its
@@ -331,23 +331,23 @@ TEST_F(DemoTest, ProbeWindowMeasuringAgainAfterTwentyIdleSecondsIsAnsweredAtOnce
     emit list->activated(list->currentIndex());
     ticks(5, 0.001);
     ASSERT_TRUE(aktiv->isChecked());
-    ASSERT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Gruen);
+    ASSERT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Green);
     aktiv->click();
     ASSERT_FALSE(aktiv->isChecked());
-    const double idle = uhr->now();
-    while (uhr->now() - idle < 20.0)
+    const double idle = clockSource->now();
+    while (clockSource->now() - idle < 20.0)
         ticks(100, 0.001);
     EXPECT_LT(bus->outputBacklog(), 0.01) << "the selections ran ahead of the wire";
 
     aktiv->click();
     core->log().clear();
-    const double measuring = uhr->now();
+    const double measuring = clockSource->now();
     ticks(1, 0.001);
-    EXPECT_LT(uhr->now() - measuring, BusTransport::DefaultTimeout);
+    EXPECT_LT(clockSource->now() - measuring, BusTransport::DefaultTimeout);
     ticks(5, 0.001);
-    EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Gruen);
+    EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Green);
     EXPECT_NE(w->core().kanal[0].text, QStringLiteral("-1999,99"));
-    EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
+    EXPECT_TRUE(uiServices->messages.isEmpty()) << qPrintable(uiServices->texts().join(QStringLiteral(" | ")));
 }
 
 // One way into a window: open it through its menu entry or button, let it
@@ -374,7 +374,7 @@ const WindowCase windowCases[] = {
     {"MotGearEncData",
      [](DemoProgram& d) {
          ASSERT_TRUE(d.openControlCenter());
-         d.toggle(Menu::MGED, d.windows.paramWindows.berechnung);
+         d.toggle(Menu::MGED, d.windows.paramWindows.calculation);
      }},
     {"DownloadInAchse",
      [](DemoProgram& d) {
@@ -473,10 +473,10 @@ const WindowCase windowCases[] = {
      [](DemoProgram& d) {
          auto* w = d.fromControlCenter<frm_init>("cmd_Init");
          ASSERT_TRUE(w);
-         const int schmal = w->width();
+         const int narrowWidth = w->width();
          // "Init-Regler" brings the list up again with its register slider.
          d.trigger(Menu::IR);
-         EXPECT_GT(w->width(), schmal);
+         EXPECT_GT(w->width(), narrowWidth);
          d.settle();
          w->close();
      }},
@@ -493,7 +493,7 @@ const WindowCase windowCases[] = {
      }},
     {"Servorecorder",
      [](DemoProgram& d) {
-         d.frame->optionFlags().setOn(OptionFlags::EWFenster, true);
+         d.frame->optionFlags().setOn(OptionFlags::EWWindow, true);
          frm_Controlcenter* cc = d.openControlCenter();
          ASSERT_TRUE(cc);
          d.click(cc, "cmd_eW");
@@ -525,10 +525,10 @@ const WindowCase windowCases[] = {
          // Every board type on its demonstration board, read back and read out.
          const std::pair<int, const char*> boards[] = {{0, "22"}, {2, "31"}, {3, "31"}, {4, "11"},
                                                        {5, "11"}, {6, "41"}, {7, "51"}, {1, "21"}};
-         for (const auto& [typ, address] : boards) {
+         for (const auto& [unitType, address] : boards) {
              auto* type = w->findChild<QComboBox*>(QStringLiteral("cb_Unitauswahl"));
-             type->setCurrentIndex(typ);
-             emit type->activated(typ);
+             type->setCurrentIndex(unitType);
+             emit type->activated(unitType);
              QComboBox* list = nullptr;
              for (int e = 0; e < 5; ++e)
                  if (w->core().cb__Achsenauswahl[std::size_t(e)].visible)
@@ -537,7 +537,7 @@ const WindowCase windowCases[] = {
              list->setCurrentIndex(list->findText(QLatin1String(address)));
              emit list->activated(list->currentIndex());
              d.ticks(5);
-             EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Gruen) << address;
+             EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Green) << address;
          }
          // The AK4's channel 1: 12.5 µm × 1.01 and 300 counts of zero error, with noise.
          EXPECT_NEAR(QString(w->core().kanal[0].text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), 12.742,
@@ -573,7 +573,7 @@ const WindowCase windowCases[] = {
          // the sixteen-channel board's calibration mode in and out.
          for (const char* button : {"Nr_AK", "Option0_1", "Register", "OAkX_4", "AKNR_0", "abgl", "abgl"})
              w->findChild<QAbstractButton*>(QLatin1String(button))->click();
-         EXPECT_EQ(d.dialoge->beeps, 0) << qPrintable(w->core().messwert.text);
+         EXPECT_EQ(d.uiServices->beeps, 0) << qPrintable(w->core().messwert.text);
          // The sixteen-channel board "51" measured: one value, its channel 1.
          w->findChild<QAbstractButton*>(QStringLiteral("aktiv"))->click();
          d.settle();
@@ -590,7 +590,7 @@ TEST_P(DemoWindowTest, OpensRunsAndClosesWithoutMessageOrRejection)
     GetParam().run(*this);
     settle();
     closeControlCenters();
-    EXPECT_TRUE(dialoge->messages.isEmpty()) << qPrintable(dialoge->texts().join(QStringLiteral(" | ")));
+    EXPECT_TRUE(uiServices->messages.isEmpty()) << qPrintable(uiServices->texts().join(QStringLiteral(" | ")));
     EXPECT_TRUE(rejections.isEmpty()) << qPrintable(rejections.join(QStringLiteral(" | ")));
     // Every window it showed fitted the screen (the test screen is smaller
     // than the smallest the program is used on).
@@ -633,7 +633,7 @@ void closeWindow(QWidget* w)
 
 QWidget* recorderWindow(DemoProgram& d)
 {
-    d.frame->optionFlags().setOn(OptionFlags::EWFenster, true);
+    d.frame->optionFlags().setOn(OptionFlags::EWWindow, true);
     frm_Controlcenter* cc = d.openControlCenter();
     if (!cc)
         return nullptr;
@@ -667,7 +667,7 @@ const BarCase barCases[] = {
          if (!d.openControlCenter())
              return nullptr;
          d.trigger(Menu::MGED);
-         return d.windows.paramWindows.berechnung;
+         return d.windows.paramWindows.calculation;
      },
      "sb_regelkreisH", false, busTraffic},
     {"ControlcenterContinuousRun",
@@ -841,7 +841,7 @@ const NumberCase numberCases[] = {
          if (!d.openControlCenter())
              return nullptr;
          d.trigger(Menu::MGED);
-         return d.windows.paramWindows.berechnung;
+         return d.windows.paramWindows.calculation;
      },
      {{"text_MFB_0", "7"}, {"text_MFB_3", "7"}}},
     {"Download",

@@ -27,7 +27,7 @@ namespace {
 const QString Startup = QStringLiteral("Startup");
 
 // The list a search gives with units at the given addresses.
-QStringList listeMit(std::initializer_list<int> found)
+QStringList listWith(std::initializer_list<int> found)
 {
     QStringList l{QStringLiteral("00-AA")};
     for (int i = 1; i < 31; ++i)
@@ -103,7 +103,7 @@ TEST_F(AxisSearchTest, FindsTheMotorUnitsLeavesTheScaleBoardOutAndOpensTheirCont
     startOnCom1(QStringLiteral("38400"));
     click(QStringLiteral("mnuAchsenSuche"));
 
-    EXPECT_EQ(main->Achsenliste, listeMit({3, 10}));
+    EXPECT_EQ(main->Achsenliste, listWith({3, 10}));
     EXPECT_EQ(stored(), QStringLiteral("38400"));
     EXPECT_EQ(main->auswerten_baud(), QStringLiteral("38400"));
     EXPECT_EQ(prog.transport().baudText, QStringLiteral("38400"));
@@ -155,7 +155,7 @@ TEST_F(AxisSearchTest, ProbeSettlesOnTheFirstRateAtWhichUnitOneAnswers)
     EXPECT_EQ(stored(), QStringLiteral("57600"));
     EXPECT_EQ(main->auswerten_baud(), QStringLiteral("57600"));
     // The unit left at the old rate is not heard any more.
-    EXPECT_EQ(main->Achsenliste, listeMit({1, 5}));
+    EXPECT_EQ(main->Achsenliste, listWith({1, 5}));
 }
 
 TEST_F(AxisSearchTest, WithNoUnitTheOldSettingsComeBack)
@@ -168,7 +168,7 @@ TEST_F(AxisSearchTest, WithNoUnitTheOldSettingsComeBack)
     EXPECT_EQ(prog.bus->hostBaud(), 19200);
     EXPECT_EQ(stored(), QStringLiteral("19200"));
     EXPECT_EQ(main->auswerten_baud(), QStringLiteral("19200"));
-    EXPECT_EQ(main->Achsenliste, listeMit({}));
+    EXPECT_EQ(main->Achsenliste, listWith({}));
     EXPECT_TRUE(main->menuEntry(QStringLiteral("mnuAchsenAus(1)"))->isEnabled());
 
     // An empty search result opens no control center.
@@ -185,7 +185,7 @@ TEST_F(AxisSearchTest, OnAClosedPortNothingIsFoundAndThePortStaysClosed)
     prog.takeEvents();
     click(QStringLiteral("mnuAchsenSuche"));
 
-    EXPECT_EQ(main->Achsenliste, listeMit({}));
+    EXPECT_EQ(main->Achsenliste, listWith({}));
     EXPECT_FALSE(prog.port->isOpen());
     EXPECT_EQ(prog.port->settings(), QStringLiteral("9600"));
     EXPECT_EQ(stored(), QStringLiteral("9600"));
@@ -208,7 +208,7 @@ TEST_F(AxisSearchTest, APortThatRefusesARateEndsTheProbeWithTheOldText)
     EXPECT_EQ(prog.port->settings(), QStringLiteral("9600"));
     EXPECT_EQ(stored(), QStringLiteral("9600"));
     EXPECT_FALSE(prog.port->isOpen());
-    EXPECT_EQ(main->Achsenliste, listeMit({}));
+    EXPECT_EQ(main->Achsenliste, listWith({}));
     EXPECT_TRUE(prog.bus->unit(QStringLiteral("01"))->received().isEmpty());
     EXPECT_TRUE(main->menuEntry(QStringLiteral("mnuKontroll"))->isEnabled());
 }
@@ -233,7 +233,7 @@ TEST_F(AxisSearchTest, DuringTheScanTheProgramIsLockedAndShowsTheAddress)
     EXPECT_EQ(menusLocked, true);
     EXPECT_EQ(loopRunning, false);
     EXPECT_EQ(bar, 9);  // address 9 done, 10 being asked
-    EXPECT_EQ(main->Achsenliste, listeMit({1, 10}));
+    EXPECT_EQ(main->Achsenliste, listWith({1, 10}));
     EXPECT_TRUE(main->waitWindow()->isHidden());
 }
 
@@ -254,13 +254,13 @@ TEST_F(AxisSearchTest, AUnitThatAnswersIn15msIsFoundAt9600ButNotAtFasterRates)
     prog.bus->unit(QStringLiteral("07"))->setReplyDelay(0.015);
     startOnCom1(QStringLiteral("9600"));
     click(QStringLiteral("mnuAchsenSuche"));
-    EXPECT_EQ(main->Achsenliste, listeMit({1, 7}));
+    EXPECT_EQ(main->Achsenliste, listWith({1, 7}));
 
     prog.bus->unit(QStringLiteral("01"))->setBaud(19200);
     prog.bus->unit(QStringLiteral("07"))->setBaud(19200);
     click(QStringLiteral("mnuAchsenSuche"));
     EXPECT_EQ(stored(), QStringLiteral("19200"));
-    EXPECT_EQ(main->Achsenliste, listeMit({1}));
+    EXPECT_EQ(main->Achsenliste, listWith({1}));
 }
 
 // On a line that carries the bytes at 9600 baud, as a real port does, the
@@ -276,7 +276,7 @@ TEST_F(AxisSearchTest, OnALineAtItsRealSpeedTheScanFindsEveryUnit)
     const double start = prog.fakeClock->now();
     click(QStringLiteral("mnuAchsenSuche"));
     EXPECT_EQ(stored(), QStringLiteral("9600"));
-    EXPECT_EQ(main->Achsenliste, listeMit({1, 10, 30}));
+    EXPECT_EQ(main->Achsenliste, listWith({1, 10, 30}));
     // An address nobody answers still costs its time-out and no more than
     // the wire time on top: the whole search stays within a few seconds.
     EXPECT_LT(prog.fakeClock->now() - start, 3.0);
@@ -290,9 +290,9 @@ TEST_F(AxisSearchTest, WithoutAKnownRateTheScanWaitsTheTransportDefault)
     slow.setVersion(QStringLiteral("Mot V1.00"));
     slow.setReplyDelay(0.1);
     startOnCom1(QStringLiteral("9600"));
-    Achsensuche suche(prog.transport());
-    EXPECT_EQ(suche.addressScan(Achsensuche::scanTimeout(QStringLiteral("0"))), listeMit({30}));
-    EXPECT_EQ(suche.addressScan(Achsensuche::scanTimeout(QStringLiteral("9600"))), listeMit({}));
+    Achsensuche axisSearch(prog.transport());
+    EXPECT_EQ(axisSearch.addressScan(Achsensuche::scanTimeout(QStringLiteral("0"))), listWith({30}));
+    EXPECT_EQ(axisSearch.addressScan(Achsensuche::scanTimeout(QStringLiteral("9600"))), listWith({}));
 }
 
 // --- The search over the USB bridge ------------------------------------------------
@@ -308,7 +308,7 @@ TEST_F(AxisSearchTest, OnUsbTheProbeActsOnTheBridgeAndStoresItsRate)
     EXPECT_EQ(prog.transport().baudText, QStringLiteral("38400"));
     EXPECT_EQ(main->auswerten_baud(), QStringLiteral("38400"));
     EXPECT_EQ(stored(), QStringLiteral("38400"));
-    EXPECT_EQ(main->Achsenliste, listeMit({1, 5}));
+    EXPECT_EQ(main->Achsenliste, listWith({1, 5}));
     // The serial port was neither used nor changed.
     EXPECT_FALSE(prog.port->isOpen());
     EXPECT_EQ(prog.port->settings(), QStringLiteral("115200"));
@@ -323,7 +323,7 @@ TEST_F(AxisSearchTest, OnUsbWithNoUnitTheBridgeGoesBackToItsRate)
     EXPECT_EQ(prog.bus->hostBaud(), 19200);
     EXPECT_EQ(prog.transport().baudText, QStringLiteral("19200"));
     EXPECT_EQ(stored(), QStringLiteral("19200"));
-    EXPECT_EQ(main->Achsenliste, listeMit({}));
+    EXPECT_EQ(main->Achsenliste, listWith({}));
 }
 
 // --- Address lists -----------------------------------------------------------------------
@@ -345,7 +345,7 @@ TEST_F(AxisSearchTest, RefillKeepsSelectionsAndOnlyAValidTravelPicture)
 
     click(QStringLiteral("mnuAchsenSuche"));
     for (int n : {1, 2, 3})
-        EXPECT_EQ(cc(n)->list, listeMit({1, 3})) << n;
+        EXPECT_EQ(cc(n)->list, listWith({1, 3})) << n;
     EXPECT_EQ(cc(1)->listIndex, 3);
     EXPECT_EQ(cc(1)->carriageLeft, 300);
     EXPECT_EQ(cc(1)->carriageColor, 0x8000u);
@@ -359,7 +359,7 @@ TEST_F(AxisSearchTest, RefillKeepsSelectionsAndOnlyAValidTravelPicture)
     // opens new ones.
     cc(2)->list.clear();
     click(QStringLiteral("mnuAchsenAus(1)"));
-    EXPECT_EQ(cc(2)->list, listeMit({1, 3}));
+    EXPECT_EQ(cc(2)->list, listWith({1, 3}));
     EXPECT_EQ(cc(2)->listIndex, 2);
     EXPECT_EQ(main->CC.count(), 5);
 }
@@ -388,7 +388,7 @@ TEST_F(AxisSearchTest, ManualListClosesEveryControlCenterAndListsAllAddresses)
 
     // A control center opened now gets the fixed list.
     main->mnuKontroll_Click();
-    EXPECT_EQ(main->CC.at(0)->adressen().at(5), QStringLiteral("05"));
+    EXPECT_EQ(main->CC.at(0)->unitAddresses().at(5), QStringLiteral("05"));
 }
 
 TEST_F(AxisSearchTest, AutomaticListThatFailsToOpenAWindowLeavesNoPresetBehind)

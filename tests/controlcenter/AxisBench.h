@@ -31,21 +31,21 @@ public:
         return e;
     }
 
-    // Axis record `achse` with a motor factor and speed units.
-    void achse(int achse, double motfak, double vmin = 0.01, double vmax = 50, double amin = 1, bool dreh = false)
+    // Axis record `axisNo` with a motor factor and speed units.
+    void axisNo(int axisNo, double motorFactorValue, double vmin = 0.01, double vmax = 50, double amin = 1, bool isRotary = false)
     {
-        Achsdatensatz& r = store.datensatz(achse);
-        r.Motfak = motfak;
+        Achsdatensatz& r = store.axisRecordAt(axisNo);
+        r.Motfak = motorFactorValue;
         r.vmin = vmin;
         r.vmax = vmax;
         r.amin = amin;
-        store.setDrehantrieb(achse, dreh ? 1 : 0);
+        store.setDrehantrieb(axisNo, isRotary ? 1 : 0);
     }
 
-    QStringList verkehr() const { return traffic(); }
+    QStringList trafficLines() const { return traffic(); }
 
-    FakeClock*& uhr = clock;
-    RecordingUiServices*& dialoge = dialogs;
+    FakeClock*& clockSource = clock;
+    RecordingUiServices*& uiServices = dialogs;
     OptionFlags flags;
     Fensterpostfach registry;
     AxisParameterStore store{flags};
@@ -54,13 +54,13 @@ public:
 
 // A control center opened on axis `index` of the list "00-AA", "01", "02"
 // and initialised and read out, as the main loop does it.
-inline void oeffnen(ControlCenterCore& cc, int index = 1)
+inline void openForm(ControlCenterCore& cc, int index = 1)
 {
-    cc.adresseAnfuegen(QStringLiteral("00-AA"));
-    cc.adresseAnfuegen(QStringLiteral("01"));
-    cc.adresseAnfuegen(QStringLiteral("02"));
+    cc.appendAddress(QStringLiteral("00-AA"));
+    cc.appendAddress(QStringLiteral("01"));
+    cc.appendAddress(QStringLiteral("02"));
     cc.Form_Load();
-    cc.setAdressenIndex(index);
+    cc.setAddressesIndex(index);
     cc.Initialisierung();
     cc.flagachsenwechsel = 0;
     if (cc.FlagAuslesen == 1)

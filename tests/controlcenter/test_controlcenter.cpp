@@ -10,7 +10,7 @@
 
 #include <limits>
 
-using namespace leitstand;
+using namespace controlDesk;
 
 namespace {
 
@@ -19,15 +19,15 @@ const QString A = QStringLiteral("01");
 class ControlCenterTest : public ::testing::Test
 {
 protected:
-    ControlCenterTest() : cc(p.env()) { p.achse(1, 2000); }
+    ControlCenterTest() : cc(p.env()) { p.axisNo(1, 2000); }
 
     // Ticks until the motion poll is over; returns the "[0po]" replies seen
     // together with whether the move buttons were enabled after that tick.
-    QList<QPair<QString, bool>> bisStillstand()
+    QList<QPair<QString, bool>> untilStandstill()
     {
         QList<QPair<QString, bool>> seen;
         for (int i = 0; i < 2000 && cc.flagpollen == 1; ++i) {
-            p.uhr->advance(0.002);
+            p.clockSource->advance(0.002);
             cc.Aktualisieren();
             seen.append({cc.antwort_erhalten, cc.cmd_Fahrt[0].enabled});
         }
@@ -44,15 +44,15 @@ protected:
 
 TEST_F(ControlCenterTest, AnsweringUnitGoesGreenAfterStatusInputsAndPe)
 {
-    cc.adresseAnfuegen(QStringLiteral("00-AA"));
-    cc.adresseAnfuegen(A);
+    cc.appendAddress(QStringLiteral("00-AA"));
+    cc.appendAddress(A);
     cc.Form_Load();
-    cc.setAdressenIndex(1);
+    cc.setAddressesIndex(1);
     EXPECT_EQ(cc.flagachsenwechsel, 1);
     EXPECT_FALSE(cc.cmd_Fahrt[1].enabled);
 
     EXPECT_EQ(cc.Initialisierung(), 1);
-    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
+    EXPECT_EQ(cc.sh_an_aus.colour, Green);
     EXPECT_EQ(p.unit().received(), QStringList({"[0ST]", "[0IN]", "[0pe]"}));
     EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[0ST]--->[0ST!00000000]"));
     EXPECT_EQ(cc.FlagAuslesen, 1);
@@ -67,17 +67,17 @@ TEST_F(ControlCenterTest, AxisNameFromTheBusKeepsNoControlCharacters)
     p.unit().setHandler(QStringLiteral("0PL"), [](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
         return c.accepted("Ti\r\nsch\t1\x7f");
     });
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     EXPECT_EQ(cc.Caption, QStringLiteral("01-Tisch1"));
-    EXPECT_EQ(p.store.datensatz(1).Achsenbezeichnung, QStringLiteral("01-Tisch1"));
+    EXPECT_EQ(p.store.axisRecordAt(1).Achsenbezeichnung, QStringLiteral("01-Tisch1"));
 }
 
 TEST_F(ControlCenterTest, SpeedsFromAFileThatFitNoWholeNumberLeaveTheBarsAlone)
 {
     for (double vmax : {-std::numeric_limits<double>::infinity(), -1e300, std::numeric_limits<double>::quiet_NaN()}) {
-        p.achse(1, 2000, 1e-300, vmax);
+        p.axisNo(1, 2000, 1e-300, vmax);
         ControlCenterCore other(p.env());
-        oeffnen(other, 1);
+        openForm(other, 1);
         EXPECT_GE(other.sli_v.value, other.sli_v.min) << vmax;
         EXPECT_LE(other.sli_v.value, other.sli_v.max) << vmax;
     }
@@ -87,36 +87,36 @@ TEST_F(ControlCenterTest, StatusQueryIsQuietButInputAndPeRejectionsAreShown)
 {
     // "[0ST]" goes with mode 2: a rejection is no answer and shows nothing.
     p.unit().rejectNext(QStringLiteral("[0ST]"), 0x0014);
-    cc.adresseAnfuegen(QStringLiteral("00-AA"));
-    cc.adresseAnfuegen(A);
+    cc.appendAddress(QStringLiteral("00-AA"));
+    cc.appendAddress(A);
     cc.Form_Load();
-    cc.setAdressenIndex(1);
+    cc.setAddressesIndex(1);
     EXPECT_EQ(cc.Initialisierung(), 0);
-    EXPECT_TRUE(p.dialoge->messages.isEmpty());
-    EXPECT_EQ(cc.sh_an_aus.colour, Rot);
+    EXPECT_TRUE(p.uiServices->messages.isEmpty());
+    EXPECT_EQ(cc.sh_an_aus.colour, Red);
 
     // "[0IN]" and "[0pe]" go with mode 0: their rejections are decoded and shown.
     p.unit().rejectNext(QStringLiteral("[0IN]"), 0x0005);
     p.unit().rejectNext(QStringLiteral("[0pe]"), 0x0005);
     EXPECT_EQ(cc.Initialisierung(), 1);
-    EXPECT_EQ(p.dialoge->messages.size(), 2);
+    EXPECT_EQ(p.uiServices->messages.size(), 2);
 }
 
 TEST_F(ControlCenterTest, SilentUnitStaysRedAfterOneShortStatusWait)
 {
     p.unit(QStringLiteral("02")).setSilent(true);
-    cc.adresseAnfuegen(QStringLiteral("00-AA"));
-    cc.adresseAnfuegen(A);
-    cc.adresseAnfuegen(QStringLiteral("02"));
+    cc.appendAddress(QStringLiteral("00-AA"));
+    cc.appendAddress(A);
+    cc.appendAddress(QStringLiteral("02"));
     cc.Form_Load();
-    cc.setAdressenIndex(2);
-    const double t0 = p.uhr->now();
+    cc.setAddressesIndex(2);
+    const double t0 = p.clockSource->now();
     EXPECT_EQ(cc.Initialisierung(), 0);
-    const double waited = p.uhr->now() - t0;
+    const double waited = p.clockSource->now() - t0;
     EXPECT_GE(waited, 0.2);
     EXPECT_LT(waited, 0.3);
-    EXPECT_EQ(cc.sh_an_aus.colour, Rot);
-    EXPECT_EQ(cc.line_schlitten.colour, Rot);
+    EXPECT_EQ(cc.sh_an_aus.colour, Red);
+    EXPECT_EQ(cc.line_schlitten.colour, Red);
     EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[0ST]--->1"));
     EXPECT_FALSE(cc.cmd_STOPP.enabled);
     EXPECT_FALSE(cc.cmd_Fahrt[0].enabled);
@@ -127,9 +127,9 @@ TEST_F(ControlCenterTest, SilentUnitStaysRedAfterOneShortStatusWait)
 
 TEST_F(ControlCenterTest, FirstEntryCountsAsAnsweringWithoutMotorIdent)
 {
-    p.flags.setOn(OptionFlags::StartKonfigIM, true);
-    oeffnen(cc, 0);
-    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
+    p.flags.setOn(OptionFlags::StartConfigIM, true);
+    openForm(cc, 0);
+    EXPECT_EQ(cc.sh_an_aus.colour, Green);
     // The first entry addresses no single axis: the speed boxes stay off.
     EXPECT_FALSE(cc.text_Geschwindigkeit.enabled);
     for (const auto& t : p.bus->traffic())
@@ -144,26 +144,26 @@ TEST_F(ControlCenterTest, FirstEntryCountsAsAnsweringWithoutMotorIdent)
 
 TEST_F(ControlCenterTest, MotorIdentLoadsTheStartConfigurationOfItsAxis)
 {
-    p.flags.setOn(OptionFlags::StartKonfigIM, true);
+    p.flags.setOn(OptionFlags::StartConfigIM, true);
     SimAxis(*p.bus, A).model().setMotorIdent("00000A12");
     QString ident;
-    int achse = -1;
+    int axisNo = -1;
     ControlCenterEnv e = p.env();
     e.ueberschreiben = [&](const QString& i, int a) {
         ident = i;
-        achse = a;
+        axisNo = a;
         return true;
     };
     ControlCenterCore mit(e);
-    oeffnen(mit, 1);
+    openForm(mit, 1);
     EXPECT_EQ(ident, QStringLiteral("00000A12"));
-    EXPECT_EQ(achse, 1);
+    EXPECT_EQ(axisNo, 1);
 }
 
 TEST_F(ControlCenterTest, JoystickFoundSelectsJoystickModeWithoutPosting)
 {
     p.unit().setInputWord(0x16);
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     EXPECT_TRUE(cc.Fahrart[2].checked);
     EXPECT_EQ(cc.lb_joyart.text, QStringLiteral("Slow"));
     EXPECT_TRUE(cc.lb_joyart.enabled);
@@ -190,13 +190,13 @@ TEST_F(ControlCenterTest, JoystickFoundSelectsJoystickModeWithoutPosting)
 
 TEST_F(ControlCenterTest, EmptyAddressEntryStaysOfflineAndSendsNothing)
 {
-    cc.adresseAnfuegen(QStringLiteral("00-AA"));
-    cc.adresseAnfuegen(QString());
+    cc.appendAddress(QStringLiteral("00-AA"));
+    cc.appendAddress(QString());
     cc.Form_Load();
     p.transport().einheit_waehlen(QStringLiteral("02"));
-    cc.setAdressenIndex(1);
+    cc.setAddressesIndex(1);
     EXPECT_EQ(cc.Initialisierung(), 0);
-    EXPECT_EQ(cc.sh_an_aus.colour, Rot);
+    EXPECT_EQ(cc.sh_an_aus.colour, Red);
     cc.cmd_STOPP_Click();
     EXPECT_EQ(cc.Aktualisieren(), 0);
     EXPECT_TRUE(p.bus->traffic().isEmpty());
@@ -207,18 +207,18 @@ TEST_F(ControlCenterTest, EmptyAddressEntryStaysOfflineAndSendsNothing)
 
 TEST_F(ControlCenterTest, TwoMissedPositionPollsTurnTheLampRedOneDoesNot)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     EXPECT_EQ(cc.Aktualisieren(), 1);
     p.unit().setSilent(true);
     EXPECT_EQ(cc.Aktualisieren(), 0);
-    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
+    EXPECT_EQ(cc.sh_an_aus.colour, Green);
     p.unit().setSilent(false);
     EXPECT_EQ(cc.Aktualisieren(), 1);
     p.unit().setSilent(true);
     EXPECT_EQ(cc.Aktualisieren(), 0);
-    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
+    EXPECT_EQ(cc.sh_an_aus.colour, Green);
     EXPECT_EQ(cc.Aktualisieren(), 0);
-    EXPECT_EQ(cc.sh_an_aus.colour, Rot);
+    EXPECT_EQ(cc.sh_an_aus.colour, Red);
     // From then on: "off" and zeros, and no more polls.
     p.unit().clearReceived();
     cc.Aktualisieren();
@@ -230,14 +230,14 @@ TEST_F(ControlCenterTest, TwoMissedPositionPollsTurnTheLampRedOneDoesNot)
     cc.Initialisierung();
     p.unit().setSilent(true);
     cc.Aktualisieren();
-    EXPECT_EQ(cc.sh_an_aus.colour, Gruen);
+    EXPECT_EQ(cc.sh_an_aus.colour, Green);
 }
 
 TEST_F(ControlCenterTest, PositionTextLinearByLocaleAndRotary)
 {
-    p.achse(1, 10000);
-    p.flags.setStelleIndex(2);
-    oeffnen(cc, 1);
+    p.axisNo(1, 10000);
+    p.flags.setDigitIndex(2);
+    openForm(cc, 1);
     p.axis().setPosition(123456);
     EXPECT_EQ(cc.Aktualisieren(), 1);
     EXPECT_EQ(cc.lb_POS.text, QStringLiteral("12.346 mm"));
@@ -252,8 +252,8 @@ TEST_F(ControlCenterTest, PositionTextLinearByLocaleAndRotary)
     EXPECT_EQ(cc.lb_POS.text, QStringLiteral("12,346 mm"));
 
     p.registry.komma_frage = false;
-    p.flags.setStelleIndex(5);
-    p.achse(1, 36000, 0.01, 50, 1, true);
+    p.flags.setDigitIndex(5);
+    p.axisNo(1, 36000, 0.01, 50, 1, true);
     cc.auslesen();
     p.axis().setPosition(-9000);
     cc.Aktualisieren();
@@ -264,11 +264,11 @@ TEST_F(ControlCenterTest, PositionTextLinearByLocaleAndRotary)
 
 TEST_F(ControlCenterTest, ZeroMotorFactorNeverDivides)
 {
-    p.achse(1, 0, 0, 0, 0);
-    oeffnen(cc, 1);
+    p.axisNo(1, 0, 0, 0, 0);
+    openForm(cc, 1);
     // The read-out reports the unusable parameters once.
-    EXPECT_EQ(p.dialoge->messages.size(), 1);
-    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::ParameterError);
+    EXPECT_EQ(p.uiServices->messages.size(), 1);
+    EXPECT_EQ(p.uiServices->messages.first().text, ControlCenterCore::ParameterError);
     p.axis().setPosition(5000);
     EXPECT_EQ(cc.Aktualisieren(), 1);
     EXPECT_EQ(cc.lb_POS.text, QStringLiteral("off"));
@@ -283,30 +283,30 @@ TEST_F(ControlCenterTest, LimitInputsColourTheSwitchesAndSoftwareLimits)
 {
     SimAxis axis = p.axis();
     axis.model().setPlusSwitch(5000);
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.cb_IN.checked = true;
     cc.cb_IN_Click();
     axis.setPosition(6000);  // 3 mm, on the plus switch
     cc.text_SLP.text = QStringLiteral("2.5");
     cc.text_SLM.text = QStringLiteral("-1");
     cc.Aktualisieren();
-    EXPECT_EQ(cc.lb_ESP.colour, Rot);
-    EXPECT_EQ(cc.lb_ESM.colour, Hellgrau);
-    EXPECT_EQ(cc.text_SLP.colour, Dunkelgelb);
-    EXPECT_EQ(cc.text_SLM.colour, Weiss);
+    EXPECT_EQ(cc.lb_ESP.colour, Red);
+    EXPECT_EQ(cc.lb_ESM.colour, LightGray);
+    EXPECT_EQ(cc.text_SLP.colour, DarkYellow);
+    EXPECT_EQ(cc.text_SLM.colour, White);
     // An unanswered input poll ends the display.
     p.unit().setHandler(QStringLiteral("0IN"), [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
     cc.Aktualisieren();
     EXPECT_FALSE(cc.cb_IN.checked);
-    EXPECT_EQ(cc.lb_ESP.colour, Hellgrau);
-    EXPECT_EQ(cc.text_SLP.colour, Weiss);
+    EXPECT_EQ(cc.lb_ESP.colour, LightGray);
+    EXPECT_EQ(cc.text_SLP.colour, White);
 }
 
 // --- moves --------------------------------------------------------------------------------
 
 TEST_F(ControlCenterTest, RelativeMoveEndsAtTheTargetAndButtonsReturnAfterTheLastBusyPoll)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.Fahrart_Waehlen(1);
     cc.text_strecke.text = QStringLiteral("0.5");
     cc.cmd_Fahrt_Click(0);
@@ -317,7 +317,7 @@ TEST_F(ControlCenterTest, RelativeMoveEndsAtTheTargetAndButtonsReturnAfterTheLas
     EXPECT_EQ(cc.flagpollen, 1);
     EXPECT_FALSE(cc.cmd_Fahrt[0].enabled);
     EXPECT_TRUE(cc.text_Geschwindigkeit.enabled);  // speeds stay usable during a motion
-    const auto seen = bisStillstand();
+    const auto seen = untilStandstill();
     ASSERT_FALSE(seen.isEmpty());
     EXPECT_EQ(cc.flagpollen, 0);
     for (qsizetype i = 0; i + 1 < seen.size(); ++i) {
@@ -333,13 +333,13 @@ TEST_F(ControlCenterTest, RelativeMoveEndsAtTheTargetAndButtonsReturnAfterTheLas
 
 TEST_F(ControlCenterTest, SilentMotionPollIsNotTheEndOfAMotion)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.text_strecke.text = QStringLiteral("1");
     cc.cmd_Fahrt_Click(1);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA000007D0]"));
     p.unit().setHandler(QStringLiteral("0po"), [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
     cc.Aktualisieren();
-    p.uhr->advance(1.0);
+    p.clockSource->advance(1.0);
     cc.Aktualisieren();
     EXPECT_EQ(cc.flagpollen, 1);
     EXPECT_FALSE(cc.cmd_Fahrt[1].enabled);
@@ -352,7 +352,7 @@ TEST_F(ControlCenterTest, SilentMotionPollIsNotTheEndOfAMotion)
 
 TEST_F(ControlCenterTest, PiezoMoveKeepsTheMoveButtons)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.ob_Fahrart2_Click(2);
     cc.Fahrart_Waehlen(1);
     cc.text_strecke.text = QStringLiteral("0.05");
@@ -373,7 +373,7 @@ TEST_F(ControlCenterTest, PiezoMoveKeepsTheMoveButtons)
 
 TEST_F(ControlCenterTest, StopOverridesAPendingPost)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.text_strecke.text = QStringLiteral("2");
     cc.cmd_Fahrt_Click(1);
     cc.sl_dauer_Change(3);
@@ -394,12 +394,12 @@ TEST_F(ControlCenterTest, StopOverridesAPendingPost)
 
 TEST_F(ControlCenterTest, TargetsBeyondTheCounterAreRefusedAndBadDistancesRestored)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.text_strecke.text = QStringLiteral("5000");  // 10 000 000 counts
     cc.cmd_Fahrt_Click(1);
     EXPECT_EQ(cc.flagsenden, 0);
-    ASSERT_EQ(p.dialoge->messages.size(), 1);
-    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::BereichFehler);
+    ASSERT_EQ(p.uiServices->messages.size(), 1);
+    EXPECT_EQ(p.uiServices->messages.first().text, ControlCenterCore::RangeError);
 
     cc.text_strecke.text = QStringLiteral("0.5");
     cc.text_strecke_LostFocus();
@@ -424,7 +424,7 @@ TEST_F(ControlCenterTest, TargetsBeyondTheCounterAreRefusedAndBadDistancesRestor
 
 TEST_F(ControlCenterTest, TwoCommandPostsGoOutInOrderAndShowTheLastReply)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.Fahrart_Waehlen(2);
     cc.lb_joyart_Click();  // Fast -> Slow
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1BR][1Cj]"));
@@ -442,7 +442,7 @@ TEST_F(ControlCenterTest, TwoCommandPostsGoOutInOrderAndShowTheLastReply)
 
 TEST_F(ControlCenterTest, TrailingStatusQueryFollowsARejectionQuietly)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     p.unit().rejectNext(QStringLiteral("[0ST]"), 0x0014);
     cc.Befehl_senden = QStringLiteral("[1IS][0ST]");
     cc.flagsenden = 1;
@@ -450,36 +450,36 @@ TEST_F(ControlCenterTest, TrailingStatusQueryFollowsARejectionQuietly)
     cc.Aktualisieren();
     // Mode 1: the rejection leads to one more status query, not to a box.
     EXPECT_EQ(p.unit().received().count(QStringLiteral("[0ST]")), 2);
-    EXPECT_TRUE(p.dialoge->messages.isEmpty());
+    EXPECT_TRUE(p.uiServices->messages.isEmpty());
 }
 
 TEST_F(ControlCenterTest, StoreCommandsWaitFourSecondsOthersTheDefault)
 {
-    oeffnen(cc, 1);
-    const auto stumm = [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); };
-    p.unit().setHandler(QStringLiteral("0ff"), stumm);
-    p.unit().setHandler(QStringLiteral("0fP"), stumm);
+    openForm(cc, 1);
+    const auto staysSilent = [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); };
+    p.unit().setHandler(QStringLiteral("0ff"), staysSilent);
+    p.unit().setHandler(QStringLiteral("0fP"), staysSilent);
     cc.Befehl_senden = QStringLiteral("[0ff01]");
     cc.flagsenden = 1;
-    double t0 = p.uhr->now();
+    double t0 = p.clockSource->now();
     cc.Aktualisieren();
-    double waited = p.uhr->now() - t0;
+    double waited = p.clockSource->now() - t0;
     EXPECT_GE(waited, 4.0);
     EXPECT_LT(waited, 4.2);
     EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[0ff01]--->1"));
 
     cc.Befehl_senden = QStringLiteral("[0fP]");
     cc.flagsenden = 1;
-    t0 = p.uhr->now();
+    t0 = p.clockSource->now();
     cc.Aktualisieren();
-    waited = p.uhr->now() - t0;
+    waited = p.clockSource->now() - t0;
     EXPECT_GE(waited, 0.2);
     EXPECT_LT(waited, 0.4);
 }
 
 TEST_F(ControlCenterTest, PostWaitsWhileThePositionPollIsUnanswered)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.cmd_version_Click();
     p.unit().setSilent(true);
     cc.Aktualisieren();
@@ -492,7 +492,7 @@ TEST_F(ControlCenterTest, PostWaitsWhileThePositionPollIsUnanswered)
 
 TEST_F(ControlCenterTest, EnlargedResultViewBreaksNewResultsIntoLines)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.lb_Fehler_Click();
     EXPECT_EQ(cc.Fehlerzeile_gross, 1);
     cc.cmd_version_Click();
@@ -507,7 +507,7 @@ TEST_F(ControlCenterTest, EnlargedResultViewBreaksNewResultsIntoLines)
 
 TEST_F(ControlCenterTest, SpeedAndAccelerationEntriesAreClampedAndSent)
 {
-    oeffnen(cc, 1);  // vmin 0.01, vmax 50, amin 1
+    openForm(cc, 1);  // vmin 0.01, vmax 50, amin 1
     cc.text_Geschwindigkeit.text = QStringLiteral("0");
     cc.text_Geschwindigkeit_LostFocus();
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1VP0001]"));
@@ -540,7 +540,7 @@ TEST_F(ControlCenterTest, ReadBackIntoTheBarsNeverPosts)
 {
     p.axis().model().setParameter("1VP", "0032");
     p.axis().model().setParameter("1AP", "0100");
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     EXPECT_EQ(cc.flagsenden, 0);
     EXPECT_EQ(cc.sli_v.value, 50 - 32768);
     EXPECT_EQ(cc.text_Geschwindigkeit.text, QStringLiteral("0.5000"));
@@ -557,9 +557,9 @@ TEST_F(ControlCenterTest, ReadBackIntoTheBarsNeverPosts)
 
 TEST_F(ControlCenterTest, SoftwareLimitsOnARotaryAxisAreSentAndReadBackInDegrees)
 {
-    p.achse(1, 36000, 0.01, 50, 1, true);
-    p.store.datensatz(1).Endschalter_minus = 0;
-    oeffnen(cc, 1);
+    p.axisNo(1, 36000, 0.01, 50, 1, true);
+    p.store.axisRecordAt(1).Endschalter_minus = 0;
+    openForm(cc, 1);
     cc.text_SLM.text = QStringLiteral("90");
     cc.text_SLM_LostFocus();
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1L500002328]"));
@@ -571,8 +571,8 @@ TEST_F(ControlCenterTest, SoftwareLimitsOnARotaryAxisAreSentAndReadBackInDegrees
     cc.limits_auslesen();
     EXPECT_EQ(cc.text_SLM.text, QStringLiteral("90.00"));
     p.store.setIndex(2);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, 9000);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(2).PositionM, 0);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(1).PositionM, 9000);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(2).PositionM, 0);
 
     // A limit beyond the counter (or beyond any whole number) is refused and
     // the box shows the limit in force again.
@@ -582,14 +582,14 @@ TEST_F(ControlCenterTest, SoftwareLimitsOnARotaryAxisAreSentAndReadBackInDegrees
         cc.text_SLP.text = QString::fromLatin1(typed);
         cc.text_SLP_LostFocus();
         EXPECT_EQ(cc.flagsenden, 0);
-        EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::BereichFehler);
+        EXPECT_EQ(p.uiServices->messages.last().text, ControlCenterCore::RangeError);
         EXPECT_EQ(cc.text_SLP.text, before);
     }
 }
 
 TEST_F(ControlCenterTest, LimitOnASideWithASwitchLeavesTheTravelEnd)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     const double vorher = cc.Grenze_plus;
     cc.text_SLP.text = QStringLiteral("10");
     cc.text_SLP_LostFocus();
@@ -601,14 +601,14 @@ TEST_F(ControlCenterTest, LimitOnASideWithASwitchLeavesTheTravelEnd)
 
 TEST_F(ControlCenterTest, EveryParameterAccessUsesTheWindowsOwnAxis)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     p.store.setIndex(2);  // another window's axis
     cc.ob_Fahrart2_Click(1);
-    EXPECT_EQ(p.store.datensatz(1).Fahrart, 1);
-    EXPECT_EQ(p.store.datensatz(2).Fahrart, 0);
+    EXPECT_EQ(p.store.axisRecordAt(1).Fahrart, 1);
+    EXPECT_EQ(p.store.axisRecordAt(2).Fahrart, 0);
     EXPECT_EQ(cc.Fahrart2_Kennung, QStringLiteral("S"));
     p.store.setIndex(2);
-    p.store.datensatz(2).Endschalter_Plus = 0;
+    p.store.axisRecordAt(2).Endschalter_Plus = 0;
     cc.Button_enable();
     EXPECT_TRUE(cc.cmd_ESP.enabled);
 }
@@ -617,19 +617,19 @@ TEST_F(ControlCenterTest, EveryParameterAccessUsesTheWindowsOwnAxis)
 
 TEST_F(ControlCenterTest, QuestionInsideATickDoesNotStack)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     EXPECT_EQ(cc.FlagGrafikInit, 2);
     int nested = -1;
     qsizetype trafficInBox = -1;
-    p.dialoge->onMessage = [&](const RecordingUiServices::Message& m) {
-        EXPECT_EQ(m.title, ControlCenterCore::GrafikTitel);
-        EXPECT_EQ(m.text, ControlCenterCore::GrafikFrageEinfach);
+    p.uiServices->onMessage = [&](const RecordingUiServices::Message& m) {
+        EXPECT_EQ(m.title, ControlCenterCore::GraphicsTitle);
+        EXPECT_EQ(m.text, ControlCenterCore::GraphicsQuestionSimple);
         const qsizetype before = p.bus->traffic().size();
         nested = cc.Aktualisieren();
         trafficInBox = p.bus->traffic().size() - before;
     };
-    p.dialoge->answers << MsgResult::Cancel;
+    p.uiServices->answers << MsgResult::Cancel;
     EXPECT_EQ(cc.Aktualisieren(), 1);
     EXPECT_EQ(nested, 0);
     EXPECT_EQ(trafficInBox, 0);
@@ -640,20 +640,20 @@ TEST_F(ControlCenterTest, QuestionInsideATickDoesNotStack)
 
 TEST_F(ControlCenterTest, NoToTheQuestionMarksTheTravelPictureInvalid)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.pb_Grafikunterstuetzung_MouseUp(2);
-    p.dialoge->answers << MsgResult::No;
+    p.uiServices->answers << MsgResult::No;
     cc.Aktualisieren();
-    EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::GrafikFrageFein);
+    EXPECT_EQ(p.uiServices->messages.last().text, ControlCenterCore::GraphicsQuestionFine);
     EXPECT_EQ(cc.FlagGrafikInit, 0);
-    EXPECT_EQ(cc.line_schlitten.colour, Rot);
+    EXPECT_EQ(cc.line_schlitten.colour, Red);
 }
 
 // --- closing --------------------------------------------------------------------------------------
 
 TEST_F(ControlCenterTest, ClosingAnOnlineWindowStopsItsAxisAndReselectsTheCurrentUnit)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.Tag = 1;
     p.registry.CC.add(1, &cc);
     p.registry.CC_Aktivieren(1);
@@ -678,7 +678,7 @@ TEST_F(ControlCenterTest, ClosingAnOnlineWindowStopsItsAxisAndReselectsTheCurren
 TEST_F(ControlCenterTest, ClosingAnOfflineWindowSendsNothing)
 {
     p.unit().setSilent(true);
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     p.bus->clearTraffic();
     cc.Form_Unload();
     EXPECT_TRUE(p.bus->traffic().isEmpty());
@@ -686,51 +686,51 @@ TEST_F(ControlCenterTest, ClosingAnOfflineWindowSendsNothing)
 
 TEST_F(ControlCenterTest, ClosingUnbindsOnlyTheToolWindowsOfThisWindow)
 {
-    struct Schleife final : IControlLoopWindow
+    struct Loop final : IControlLoopWindow
     {
         void Diag_Aufzeichnung(int&) override {}
         void regelkreisauslesen() override {}
         void regelkreisschreiben() override {}
         void eepromspeichern() override {}
-    } schleife;
-    QList<TrackedWindow*> entladen;
+    } loopState;
+    QList<TrackedWindow*> unload;
     ControlCenterEnv e = p.env();
-    e.entladen = [&](TrackedWindow* w) { entladen << w; };
-    e.controlLoop = [&]() -> IControlLoopWindow* { return &schleife; };
+    e.unload = [&](TrackedWindow* w) { unload << w; };
+    e.controlLoop = [&]() -> IControlLoopWindow* { return &loopState; };
     ControlCenterCore eins(e), zwei(e);
     eins.Tag = 1;
     zwei.Tag = 2;
     p.registry.CC.add(1, &eins);
     p.registry.CC.add(2, &zwei);
-    p.registry.frm_controlparameter = &schleife;
+    p.registry.frm_controlparameter = &loopState;
 
     eins.cmd_ControllP_Click();
-    schleife.an_aus = 1;
-    eins.cmd_ControllP.colour = Gruen;
+    loopState.an_aus = 1;
+    eins.cmd_ControllP.colour = Green;
     zwei.cmd_ControllP_Click();
-    EXPECT_EQ(schleife.CCIndex, 2);
-    EXPECT_EQ(eins.cmd_ControllP.colour, Hellgrau);
+    EXPECT_EQ(loopState.CCIndex, 2);
+    EXPECT_EQ(eins.cmd_ControllP.colour, LightGray);
 
     eins.Form_Unload();
-    EXPECT_TRUE(entladen.isEmpty());
+    EXPECT_TRUE(unload.isEmpty());
     EXPECT_EQ(p.registry.CC_I, 2);
     zwei.Form_Unload();
-    EXPECT_EQ(entladen, QList<TrackedWindow*>({&schleife}));
-    EXPECT_EQ(schleife.an_aus, 0);
+    EXPECT_EQ(unload, QList<TrackedWindow*>({&loopState}));
+    EXPECT_EQ(loopState.an_aus, 0);
 }
 
 TEST_F(ControlCenterTest, OneEWindowButtonTogglesTheStreamWhenTheRecorderIsOff)
 {
-    oeffnen(cc, 1);
+    openForm(cc, 1);
     cc.cmd_eW_Click();
     EXPECT_EQ(cc.FlagEW, 1);
-    EXPECT_EQ(cc.cmd_eW.colour, Dunkelgelb);
+    EXPECT_EQ(cc.cmd_eW.colour, DarkYellow);
     p.unit().clearReceived();
     cc.Aktualisieren();
     EXPECT_TRUE(p.unit().received().contains(QStringLiteral("[1eW]")));
     cc.cmd_eW_Click();
     EXPECT_EQ(cc.FlagEW, 0);
-    EXPECT_EQ(cc.cmd_eW.colour, Hellgrau);
+    EXPECT_EQ(cc.cmd_eW.colour, LightGray);
 }
 
 // --- register reply handed to the initialisation list window --------------------------------
@@ -769,7 +769,7 @@ TEST_P(RegisterReplyTest, SecondCommandEsHandsTheDigitsAndTheSignedValueToTheIni
     SimEeprom& eeprom = p.axis().model().eeprom();
     eeprom.addRegister({"1ES", 3, false, "1eS"});
     ASSERT_TRUE(eeprom.setValue("1ES", GetParam().digits));
-    oeffnen(c, 1);
+    openForm(c, 1);
     c.Befehl_senden = QStringLiteral("[1PA][1eS]");
     c.flagsenden = 1;
     c.Aktualisieren();
@@ -799,11 +799,11 @@ TEST_F(ControlCenterTest, HooksLeftEmptyDoNothing)
     e.controlLoop = {};
     e.initWindow = {};
     e.existingInitWindow = {};
-    e.entladen = {};
+    e.unload = {};
     e.driftActive = {};
     e.motfaktor_berechnen = {};
     ControlCenterCore leer(e);
-    oeffnen(leer, 1);
+    openForm(leer, 1);
     leer.cmd_ControllP_Click();
     leer.cmd_Init_Click();
     leer.cmd_Fahrt_Click(1);
@@ -821,7 +821,7 @@ TEST_F(ControlCenterTest, AFailingStepIsLoggedAndTheWindowStaysUsable)
     ControlCenterCore c(e);
     int shown = 0;
     c.setView({nullptr, [&shown] { ++shown; }, {}});
-    oeffnen(c, 1);
+    openForm(c, 1);
     // The read-out threw: it is given up, the window shows its state and
     // the next tick serves the axis as usual.
     EXPECT_EQ(failures, QStringList{"Controlcenter auslesen"});

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace leitstand;
+using namespace controlDesk;
 
 namespace {
 
@@ -23,7 +23,7 @@ class RunsTest : public ::testing::Test
 protected:
     RunsTest() : cc(p.env())
     {
-        p.achse(1, 10000);
+        p.axisNo(1, 10000);
         // As the main window does: limit codes stay quiet during the high-resolution run.
         p.transport().referenceRunActive = [this] { return cc.FlagGrafikInit == 1; };
         SimAxisModel& m = sim();
@@ -40,7 +40,7 @@ protected:
 
     void tick(double dt = 0.01)
     {
-        p.uhr->advance(dt);
+        p.clockSource->advance(dt);
         cc.Aktualisieren();
     }
     // Ticks until the reference run has ended; false when it did not.
@@ -54,14 +54,14 @@ protected:
     bool untilPhaseStandstill(double phase, int max = 4000)
     {
         for (int i = 0; i < max; ++i) {
-            p.uhr->advance(0.01);
+            p.clockSource->advance(0.01);
             if (cc.Referenzphase == phase && !p.axis().isMoving())
                 return true;
             cc.Aktualisieren();
         }
         return false;
     }
-    QStringList empfangen(const QString& prefix = {})
+    QStringList receivedLines(const QString& prefix = {})
     {
         QStringList out;
         for (const QString& c : p.unit().received())
@@ -77,30 +77,30 @@ protected:
         EXPECT_EQ(sim().parameter("1L6"), L6);
         EXPECT_FALSE(cc.referenceRestorePending());
     }
-    int fragen() const
+    int questionCount() const
     {
         int n = 0;
-        for (const auto& m : p.dialoge->messages)
-            n += m.title == ControlCenterCore::GrafikTitel ? 1 : 0;
+        for (const auto& m : p.uiServices->messages)
+            n += m.title == ControlCenterCore::GraphicsTitle ? 1 : 0;
         return n;
     }
     // Arms the index capture, moves across the mark and returns the display.
-    QString indexFinden()
+    QString findIndex()
     {
         cc.cmd_IndexSuche_MouseUp(1);
         tick();
         EXPECT_EQ(cc.lb_indexanzeige.text, QStringLiteral("Index?"));
-        cc.cb_SchritteE.listIndex = Einheit::counts;
+        cc.cb_SchritteE.listIndex = Unit::counts;
         cc.text_strecke.text = QStringLiteral("20000");
         cc.cmd_Fahrt_Click(1);
         for (int i = 0; i < 400 && (cc.FlagIndexSuche == 1 || cc.flagpollen == 1); ++i)
             tick();
         return cc.lb_indexanzeige.text;
     }
-    QString zahl(const QString& text) const
+    QString toNumber(const QString& text) const
     {
         QString t = text;
-        return cc.komma() ? t.replace(QLatin1Char('.'), QLatin1Char(',')) : t;
+        return cc.usesComma() ? t.replace(QLatin1Char('.'), QLatin1Char(',')) : t;
     }
 
     AxisBench p;
@@ -113,13 +113,13 @@ protected:
 
 TEST_F(RunsTest, RunWhoseStepsLeaveTheCounterIsRefused)
 {
-    p.achse(1, 1e9);
-    oeffnen(cc);
+    p.axisNo(1, 1e9);
+    openForm(cc);
     p.unit().clearReceived();
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     tick();
-    ASSERT_FALSE(p.dialoge->messages.isEmpty());
-    EXPECT_EQ(p.dialoge->texts().last(), ControlCenterCore::ReferenceFactorError);
+    ASSERT_FALSE(p.uiServices->messages.isEmpty());
+    EXPECT_EQ(p.uiServices->texts().last(), ControlCenterCore::ReferenceFactorError);
     for (const QString& c : p.unit().received())
         EXPECT_FALSE(c.startsWith(QStringLiteral("[1FR")) || c.startsWith(QStringLiteral("[1L"))) << qPrintable(c);
 }
@@ -127,11 +127,11 @@ TEST_F(RunsTest, RunWhoseStepsLeaveTheCounterIsRefused)
 TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
 {
     sim().setIndexMarks({10000});
-    oeffnen(cc);
+    openForm(cc);
     p.unit().clearReceived();
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     tick();
-    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::GrafikFrageFein);
+    EXPECT_EQ(p.uiServices->messages.first().text, ControlCenterCore::GraphicsQuestionFine);
     // Start: saved values, limit-run speeds, opened limits, index search.
     EXPECT_EQ(p.unit().received().mid(0, 14),
               QStringList({"[1PA]", "[1PA]", "[1l5]", "[1l6]", "[1vE]", "[1aE]", "[1vP]", "[1aP]", "[1VP0014]",
@@ -141,16 +141,16 @@ TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
 
     ASSERT_TRUE(untilRunEnd());
     // Steps of 0.1 mm both ways.
-    EXPECT_TRUE(empfangen().contains(QStringLiteral("[1FR000003E8]")));
-    EXPECT_TRUE(empfangen().contains(QStringLiteral("[1FRFFFFFC18]")));
+    EXPECT_TRUE(receivedLines().contains(QStringLiteral("[1FR000003E8]")));
+    EXPECT_TRUE(receivedLines().contains(QStringLiteral("[1FRFFFFFC18]")));
     // The last free positions were 1000 counts off each switch.
     EXPECT_DOUBLE_EQ(cc.Grenze_minus, -18500);
     EXPECT_DOUBLE_EQ(cc.Grenze_plus, 48500);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, -18500);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 48500);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(1).PositionM, -18500);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(1).PositionP, 48500);
     EXPECT_DOUBLE_EQ(cc.Messtischweg, 6.7);
     EXPECT_DOUBLE_EQ(cc.Grafikmassstab, 67000.0 / (ControlCenterCore::PictureWidth - 30));
-    EXPECT_EQ(cc.line_schlitten.colour, Dunkelgruen);
+    EXPECT_EQ(cc.line_schlitten.colour, DarkGreen);
     EXPECT_TRUE(cc.lb_ESM.visible);
     EXPECT_TRUE(cc.lb_ESP.visible);
     // Marks at the restored software limits.
@@ -164,21 +164,21 @@ TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
     EXPECT_TRUE(cc.pb_Grafikunterstuetzung.enabled);
     EXPECT_GE(p.enableAllCalls, 1);
     // Limit codes during the run were not reported as errors.
-    EXPECT_EQ(p.dialoge->messages.size(), 1);
+    EXPECT_EQ(p.uiServices->messages.size(), 1);
 }
 
 TEST_F(RunsTest, SimpleRunEndsAtTheSwitchStopsAndReturnsToTheStart)
 {
-    oeffnen(cc);
+    openForm(cc);
     p.axis().setPosition(5000);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     ASSERT_TRUE(untilRunEnd());
-    EXPECT_EQ(p.dialoge->messages.first().text, ControlCenterCore::GrafikFrageEinfach);
-    EXPECT_TRUE(empfangen().contains(QStringLiteral("[1FRFFFF8AD0]")));  // 3 mm off the plus switch
-    EXPECT_TRUE(empfangen(QStringLiteral("[1GX]")).isEmpty());
+    EXPECT_EQ(p.uiServices->messages.first().text, ControlCenterCore::GraphicsQuestionSimple);
+    EXPECT_TRUE(receivedLines().contains(QStringLiteral("[1FRFFFF8AD0]")));  // 3 mm off the plus switch
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1GX]")).isEmpty());
     EXPECT_DOUBLE_EQ(cc.Grenze_minus, -20000);
     EXPECT_DOUBLE_EQ(cc.Grenze_plus, 50000);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 50000);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(1).PositionP, 50000);
     EXPECT_DOUBLE_EQ(cc.Messtischweg, 7.0);
     EXPECT_EQ(position(), 5000);
     speedsAndLimitsAreTheOriginals();
@@ -186,14 +186,14 @@ TEST_F(RunsTest, SimpleRunEndsAtTheSwitchStopsAndReturnsToTheStart)
 
 TEST_F(RunsTest, RunStartedOnTheMinusSwitchFirstStepsOffIt)
 {
-    oeffnen(cc);
+    openForm(cc);
     p.axis().setPosition(-20000);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     tick();
-    EXPECT_EQ(cc.lb_ESM.colour, Dunkelgelb);
+    EXPECT_EQ(cc.lb_ESM.colour, DarkYellow);
     EXPECT_DOUBLE_EQ(cc.Referenzphase, 1.5);
     ASSERT_TRUE(untilRunEnd());
-    const QStringList moves = empfangen(QStringLiteral("[1F"));
+    const QStringList moves = receivedLines(QStringLiteral("[1F"));
     ASSERT_GE(moves.size(), 2);
     EXPECT_EQ(moves.mid(0, 2), QStringList({"[1FR00007530]", "[1FX]"}));
     EXPECT_DOUBLE_EQ(cc.Grenze_minus, -20000);
@@ -204,7 +204,7 @@ TEST_F(RunsTest, RunStartedOnTheMinusSwitchFirstStepsOffIt)
 TEST_F(RunsTest, StopInTheMiddleRestoresSpeedsAndLimitsOnTheNextAnsweredTick)
 {
     sim().setIndexMarks({10000});
-    oeffnen(cc);
+    openForm(cc);
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
         tick();
@@ -223,14 +223,14 @@ TEST_F(RunsTest, StopInTheMiddleRestoresSpeedsAndLimitsOnTheNextAnsweredTick)
     tick();
     EXPECT_FALSE(p.axis().isMoving());
     speedsAndLimitsAreTheOriginals();
-    EXPECT_EQ(p.dialoge->messages.size(), 1);
+    EXPECT_EQ(p.uiServices->messages.size(), 1);
     EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
 }
 
 TEST_F(RunsTest, RestartAfterAMissedPollKeepsTheFirstSavedValues)
 {
     sim().setIndexMarks({10000});
-    oeffnen(cc);
+    openForm(cc);
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
         tick();
@@ -239,22 +239,22 @@ TEST_F(RunsTest, RestartAfterAMissedPollKeepsTheFirstSavedValues)
     tick();
     EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
     p.unit().setSilent(false);
-    p.uhr->advance(10);  // the limit run has ended on the switch meanwhile
+    p.clockSource->advance(10);  // the limit run has ended on the switch meanwhile
     p.unit().clearReceived();
     tick();
-    EXPECT_EQ(fragen(), 2);  // asked again, answered Yes
+    EXPECT_EQ(questionCount(), 2);  // asked again, answered Yes
     // The opened values on the controller are not taken for the originals.
-    EXPECT_TRUE(empfangen(QStringLiteral("[1vP]")).isEmpty());
-    EXPECT_TRUE(empfangen(QStringLiteral("[1l5]")).isEmpty());
-    EXPECT_FALSE(empfangen(QStringLiteral("[1vE]")).isEmpty());
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1vP]")).isEmpty());
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1l5]")).isEmpty());
+    EXPECT_FALSE(receivedLines(QStringLiteral("[1vE]")).isEmpty());
     ASSERT_TRUE(untilRunEnd());
-    EXPECT_EQ(cc.line_schlitten.colour, Dunkelgruen);
+    EXPECT_EQ(cc.line_schlitten.colour, DarkGreen);
     speedsAndLimitsAreTheOriginals();
 }
 
 TEST_F(RunsTest, CancelAtTheRestartRestoresAtOnce)
 {
-    oeffnen(cc);
+    openForm(cc);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
         tick();
@@ -262,7 +262,7 @@ TEST_F(RunsTest, CancelAtTheRestartRestoresAtOnce)
     p.unit().setSilent(true);
     tick();
     p.unit().setSilent(false);
-    p.dialoge->answers << MsgResult::Cancel;
+    p.uiServices->answers << MsgResult::Cancel;
     tick();
     EXPECT_EQ(cc.FlagGrafikInit, 0);
     speedsAndLimitsAreTheOriginals();
@@ -271,14 +271,14 @@ TEST_F(RunsTest, CancelAtTheRestartRestoresAtOnce)
 TEST_F(RunsTest, ClosingOrChangingTheUnitMidRunRestoresTheRunsOwnUnit)
 {
     sim().setIndexMarks({10000});
-    oeffnen(cc);
+    openForm(cc);
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
         tick();
     ASSERT_EQ(cc.Referenzphase, 2);
     // Another unit is chosen: the run is abandoned and the next answered tick
     // (of unit 02) writes the values back to unit 01.
-    cc.setAdressenIndex(2);
+    cc.setAddressesIndex(2);
     EXPECT_EQ(cc.FlagGrafikInit, 0);
     cc.Initialisierung();
     tick();
@@ -287,8 +287,8 @@ TEST_F(RunsTest, ClosingOrChangingTheUnitMidRunRestoresTheRunsOwnUnit)
     EXPECT_TRUE(p.unit(QStringLiteral("02")).received().filter(QStringLiteral("[1L")).isEmpty());
 
     // Closed mid-run: no tick follows, so closing writes them back.
-    p.uhr->advance(10);  // the abandoned limit run has ended on its switch
-    cc.setAdressenIndex(1);
+    p.clockSource->advance(10);  // the abandoned limit run has ended on its switch
+    cc.setAddressesIndex(1);
     cc.Initialisierung();
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     for (int i = 0; i < 400 && cc.Referenzphase < 3; ++i)
@@ -302,7 +302,7 @@ TEST_F(RunsTest, ClosingOrChangingTheUnitMidRunRestoresTheRunsOwnUnit)
 
 TEST_F(RunsTest, RejectedPositionReplyAbortsWithRestoreAndMessageAndBuildsNoMove)
 {
-    oeffnen(cc);
+    openForm(cc);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     // Phase 2 reads the position once the limit run has ended.
     ASSERT_TRUE(untilPhaseStandstill(2));
@@ -311,62 +311,62 @@ TEST_F(RunsTest, RejectedPositionReplyAbortsWithRestoreAndMessageAndBuildsNoMove
     tick();
     EXPECT_EQ(cc.FlagGrafikInit, 0);
     EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
-    EXPECT_TRUE(p.dialoge->texts().contains(ControlCenterCore::ReferenzFehler + QStringLiteral("[1PA?0005]")));
-    EXPECT_TRUE(empfangen(QStringLiteral("[1FR")).isEmpty());
-    EXPECT_TRUE(empfangen(QStringLiteral("[1FA")).isEmpty());
+    EXPECT_TRUE(p.uiServices->texts().contains(ControlCenterCore::ReferenceError + QStringLiteral("[1PA?0005]")));
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1FR")).isEmpty());
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1FA")).isEmpty());
     speedsAndLimitsAreTheOriginals();
     EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
-    EXPECT_NE(cc.line_schlitten.colour, Dunkelgruen);
+    EXPECT_NE(cc.line_schlitten.colour, DarkGreen);
 }
 
 TEST_F(RunsTest, UnreadableSpeedAtTheStartChangesNothing)
 {
-    oeffnen(cc);
+    openForm(cc);
     p.unit().rejectNext(QStringLiteral("[1vP]"), 0x0005);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     tick();
     EXPECT_EQ(cc.FlagGrafikInit, 0);
-    EXPECT_TRUE(empfangen(QStringLiteral("[1VP")).isEmpty());
-    EXPECT_TRUE(empfangen(QStringLiteral("[1L6")).isEmpty());
-    EXPECT_TRUE(p.dialoge->texts().last().startsWith(ControlCenterCore::ReferenzLeseFehler));
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1VP")).isEmpty());
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1L6")).isEmpty());
+    EXPECT_TRUE(p.uiServices->texts().last().startsWith(ControlCenterCore::ReferenceReadError));
     speedsAndLimitsAreTheOriginals();
 }
 
 TEST_F(RunsTest, WindowThatIsNotCurrentUsesItsOwnAxisRecord)
 {
-    oeffnen(cc);
+    openForm(cc);
     // Axis 2 has no switches; another window keeps moving the cursor there.
-    p.store.datensatz(2).Endschalter_Plus = 0;
-    p.store.datensatz(2).Endschalter_minus = 0;
-    p.store.datensatz(2).PositionM = -1;
-    p.store.datensatz(2).PositionP = 1;
+    p.store.axisRecordAt(2).Endschalter_Plus = 0;
+    p.store.axisRecordAt(2).Endschalter_minus = 0;
+    p.store.axisRecordAt(2).PositionM = -1;
+    p.store.axisRecordAt(2).PositionP = 1;
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     for (int i = 0; i < 4000 && cc.FlagGrafikInit != 0; ++i) {
         p.store.setIndex(2);
         tick();
     }
     ASSERT_EQ(cc.FlagGrafikInit, 0);
-    EXPECT_FALSE(empfangen(QStringLiteral("[1FX]")).isEmpty());
-    EXPECT_FALSE(empfangen(QStringLiteral("[1FY]")).isEmpty());
-    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, -20000);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 50000);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(2).PositionM, -1);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(2).PositionP, 1);
+    EXPECT_FALSE(receivedLines(QStringLiteral("[1FX]")).isEmpty());
+    EXPECT_FALSE(receivedLines(QStringLiteral("[1FY]")).isEmpty());
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(1).PositionM, -20000);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(1).PositionP, 50000);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(2).PositionM, -1);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(2).PositionP, 1);
 }
 
 TEST_F(RunsTest, RotaryAxisWithoutPlusSwitchTakesItsEndFromTheLimitBoxInDegrees)
 {
-    p.achse(1, 36000, 0.01, 50, 1, true);
-    p.store.datensatz(1).Endschalter_Plus = 0;
+    p.axisNo(1, 36000, 0.01, 50, 1, true);
+    p.store.axisRecordAt(1).Endschalter_Plus = 0;
     sim().setPlusSwitch(std::nullopt);
     sim().setMinusSwitch(-18000);
     sim().setIndexMarks({1000});
-    oeffnen(cc);
+    openForm(cc);
     ASSERT_EQ(cc.drehantrieb, 1);
     cc.text_SLP.text = QStringLiteral("90");
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     ASSERT_TRUE(untilRunEnd());
-    EXPECT_TRUE(empfangen(QStringLiteral("[1FX]")).isEmpty());
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1FX]")).isEmpty());
     EXPECT_DOUBLE_EQ(cc.Grenze_plus, 9000);
     EXPECT_DOUBLE_EQ(cc.Grenze_minus, -18000 + 3600 + 1800);
     EXPECT_FALSE(cc.lb_ESP.visible);
@@ -376,35 +376,35 @@ TEST_F(RunsTest, RotaryAxisWithoutPlusSwitchTakesItsEndFromTheLimitBoxInDegrees)
 
 TEST_F(RunsTest, AnswerNoMarksThePictureInvalidAndChangesNothing)
 {
-    oeffnen(cc);
-    p.dialoge->answers << MsgResult::No;
+    openForm(cc);
+    p.uiServices->answers << MsgResult::No;
     cc.pb_Grafikunterstuetzung_MouseUp(2);
     p.unit().clearReceived();
     tick();
-    EXPECT_EQ(cc.line_schlitten.colour, Rot);
+    EXPECT_EQ(cc.line_schlitten.colour, Red);
     EXPECT_DOUBLE_EQ(cc.Messtischweg, 0);
-    EXPECT_EQ(empfangen(), QStringList({"[1PA]"}));
+    EXPECT_EQ(receivedLines(), QStringList({"[1PA]"}));
 }
 
 // --- continuous run -------------------------------------------------------------------------------
 
 TEST_F(RunsTest, ModeFiveWalksOutwardsAndARefusalStopsIt)
 {
-    oeffnen(cc);
-    cc.cb_SchritteE.listIndex = Einheit::counts;
+    openForm(cc);
+    cc.cb_SchritteE.listIndex = Unit::counts;
     cc.text_strecke.text = QStringLiteral("1000");
     cc.text_strecke_LostFocus();
     cc.sl_dauer_Change(5);
-    for (int i = 0; i < 2000 && empfangen(QStringLiteral("[1FA")).size() < 5; ++i)
+    for (int i = 0; i < 2000 && receivedLines(QStringLiteral("[1FA")).size() < 5; ++i)
         tick();
-    EXPECT_EQ(empfangen(QStringLiteral("[1FA")), QStringList({"[1FA000003E8]", "[1FA00000000]", "[1FA000007D0]",
+    EXPECT_EQ(receivedLines(QStringLiteral("[1FA")), QStringList({"[1FA000003E8]", "[1FA00000000]", "[1FA000007D0]",
                                                               "[1FA00000000]", "[1FA00000BB8]"}));
     EXPECT_FALSE(cc.cmd_Fahrt[1].enabled);
 
     p.unit().rejectNext(QStringLiteral("[1FA"), 0x0013);
     for (int i = 0; i < 200; ++i)
         tick();
-    EXPECT_EQ(empfangen(QStringLiteral("[1FA")).size(), 6);
+    EXPECT_EQ(receivedLines(QStringLiteral("[1FA")).size(), 6);
     EXPECT_EQ(cc.FlagDauer, 0);
     EXPECT_EQ(cc.sl_dauer.value, 0);
     EXPECT_EQ(cc.Dauerphase, 0);
@@ -419,40 +419,40 @@ TEST_F(RunsTest, ModeFiveStopsBeforeATargetLeavesTheCounter)
     sim().setParameter("1L6", "007FFFFF");
     sim().setMinusSwitch(std::nullopt);
     sim().setPlusSwitch(std::nullopt);
-    oeffnen(cc);
-    cc.cb_SchritteE.listIndex = Einheit::counts;
+    openForm(cc);
+    cc.cb_SchritteE.listIndex = Unit::counts;
     cc.text_strecke.text = QStringLiteral("3000000");
     cc.text_strecke_LostFocus();
     cc.sl_dauer_Change(5);
     for (int i = 0; i < 400 && cc.FlagDauer != 0; ++i)
         tick();
     EXPECT_EQ(cc.FlagDauer, 0);
-    EXPECT_EQ(empfangen(QStringLiteral("[1FA")), QStringList({"[1FA002DC6C0]", "[1FA00000000]", "[1FA005B8D80]",
+    EXPECT_EQ(receivedLines(QStringLiteral("[1FA")), QStringList({"[1FA002DC6C0]", "[1FA00000000]", "[1FA005B8D80]",
                                                               "[1FA00000000]"}));
-    EXPECT_EQ(p.dialoge->texts().last(), ControlCenterCore::BereichFehler);
+    EXPECT_EQ(p.uiServices->texts().last(), ControlCenterCore::RangeError);
     EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
 }
 
 TEST_F(RunsTest, OtherModesPostTheirTargets)
 {
-    oeffnen(cc);
-    cc.cb_SchritteE.listIndex = Einheit::counts;
+    openForm(cc);
+    cc.cb_SchritteE.listIndex = Unit::counts;
     cc.text_strecke.text = QStringLiteral("500");
     cc.text_strecke_LostFocus();
-    const auto lauf = [&](int mode, int moves) {
+    const auto searchRun = [&](int mode, int moves) {
         cc.cmd_STOPP_Click();
         for (int i = 0; i < 300 && (cc.flagsenden || cc.flagpollen); ++i)
             tick();
         p.unit().clearReceived();
         cc.sl_dauer_Change(mode);
-        for (int i = 0; i < 3000 && empfangen(QStringLiteral("[1F")).size() + empfangen(QStringLiteral("[1G")).size() < moves; ++i)
+        for (int i = 0; i < 3000 && receivedLines(QStringLiteral("[1F")).size() + receivedLines(QStringLiteral("[1G")).size() < moves; ++i)
             tick();
-        QStringList out = empfangen(QStringLiteral("[1F")) + empfangen(QStringLiteral("[1G"));
+        QStringList out = receivedLines(QStringLiteral("[1F")) + receivedLines(QStringLiteral("[1G"));
         return out.mid(0, moves);
     };
-    EXPECT_EQ(lauf(1, 3), QStringList({"[1FA000001F4]", "[1FAFFFFFE0C]", "[1FA000001F4]"}));
-    EXPECT_EQ(lauf(3, 2), QStringList({"[1FAFFFFFE0C]", "[1FA00000000]"}));
-    EXPECT_EQ(lauf(4, 2), QStringList({"[1FX]", "[1FY]"}));
+    EXPECT_EQ(searchRun(1, 3), QStringList({"[1FA000001F4]", "[1FAFFFFFE0C]", "[1FA000001F4]"}));
+    EXPECT_EQ(searchRun(3, 2), QStringList({"[1FAFFFFFE0C]", "[1FA00000000]"}));
+    EXPECT_EQ(searchRun(4, 2), QStringList({"[1FX]", "[1FY]"}));
     cc.cmd_STOPP_Click();
     tick();
     EXPECT_EQ(cc.FlagDauer, 0);
@@ -462,7 +462,7 @@ TEST_F(RunsTest, OtherModesPostTheirTargets)
 
 TEST_F(RunsTest, ZeroingShiftsTheTravelEndsWithTheCounter)
 {
-    oeffnen(cc);
+    openForm(cc);
     p.axis().setPosition(5000);
     cc.Grenze_minus = -20000;
     cc.Grenze_plus = 80000;
@@ -471,10 +471,10 @@ TEST_F(RunsTest, ZeroingShiftsTheTravelEndsWithTheCounter)
     EXPECT_EQ(cc.FlagZaehlerNullen, 0);
     EXPECT_DOUBLE_EQ(cc.Grenze_minus, -25000);
     EXPECT_DOUBLE_EQ(cc.Grenze_plus, 75000);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionM, -25000);
-    EXPECT_DOUBLE_EQ(p.store.datensatz(1).PositionP, 75000);
-    EXPECT_EQ(cc.lb_ESM.text, zahl(QStringLiteral("-2.50")));
-    EXPECT_EQ(cc.lb_ESP.text, zahl(QStringLiteral("7.50")));
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(1).PositionM, -25000);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(1).PositionP, 75000);
+    EXPECT_EQ(cc.lb_ESM.text, toNumber(QStringLiteral("-2.50")));
+    EXPECT_EQ(cc.lb_ESP.text, toNumber(QStringLiteral("7.50")));
     EXPECT_EQ(position(), 0);
     // The switches stay where they are on the machine.
     EXPECT_EQ(sim().plusSwitch().value_or(0), 45000);
@@ -482,7 +482,7 @@ TEST_F(RunsTest, ZeroingShiftsTheTravelEndsWithTheCounter)
 
 TEST_F(RunsTest, ZeroingWithoutAPositionOrAnAcceptedZeroChangesNothing)
 {
-    oeffnen(cc);
+    openForm(cc);
     p.axis().setPosition(5000);
     cc.Grenze_minus = -20000;
     cc.Grenze_plus = 80000;
@@ -490,20 +490,20 @@ TEST_F(RunsTest, ZeroingWithoutAPositionOrAnAcceptedZeroChangesNothing)
     p.unit().rejectNext(QStringLiteral("[1PA]"), 0x0005, 2);
     cc.cmd_ZaehlerNull_Click();
     tick();
-    EXPECT_TRUE(empfangen(QStringLiteral("[1PR]")).isEmpty());
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1PR]")).isEmpty());
     EXPECT_EQ(cc.FlagZaehlerNullen, 0);
     EXPECT_DOUBLE_EQ(cc.Grenze_minus, -20000);
     EXPECT_EQ(position(), 5000);
 
     // Refused while the axis moves: the ends stay with the counter.
-    cc.cb_SchritteE.listIndex = Einheit::counts;
+    cc.cb_SchritteE.listIndex = Unit::counts;
     cc.text_strecke.text = QStringLiteral("40000");
     cc.cmd_Fahrt_Click(1);
     tick(0.001);
     ASSERT_TRUE(p.axis().isMoving());
     cc.cmd_ZaehlerNull_Click();
     tick(0.001);
-    EXPECT_EQ(empfangen(QStringLiteral("[1PR]")).size(), 1);
+    EXPECT_EQ(receivedLines(QStringLiteral("[1PR]")).size(), 1);
     EXPECT_DOUBLE_EQ(cc.Grenze_minus, -20000);
     EXPECT_DOUBLE_EQ(cc.Grenze_plus, 80000);
     EXPECT_TRUE(cc.lb_Fehler.text.startsWith(QStringLiteral("[1PR]--->[1PR?")));
@@ -513,31 +513,31 @@ TEST_F(RunsTest, ZeroingWithoutAPositionOrAnAcceptedZeroChangesNothing)
 
 TEST_F(RunsTest, IndexFoundIsShownAndARightClickMovesExactlyThere)
 {
-    p.flags.setStelleIndex(3);  // four decimals
+    p.flags.setDigitIndex(3);  // four decimals
     sim().setIndexMarks({12345});
-    oeffnen(cc);
+    openForm(cc);
     cc.cmd_IndexSuche_MouseUp(2);  // nothing found yet: nothing posted
     EXPECT_EQ(cc.flagsenden, 0);
     cc.cmd_IndexSuche_MouseUp(1);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1IF]"));
-    EXPECT_EQ(cc.cmd_IndexSuche.colour, Dunkelgelb);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, DarkYellow);
     EXPECT_EQ(cc.FlagIndexSuche, 1);
     cc.cmd_IndexSuche_MouseUp(1);  // armed: disarms
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1IS][0ST]"));
     EXPECT_EQ(cc.FlagIndexSuche, 0);
-    EXPECT_EQ(cc.cmd_IndexSuche.colour, Grau);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Gray);
     tick();
 
-    EXPECT_EQ(indexFinden(), zahl(QStringLiteral("1.2345")));
+    EXPECT_EQ(findIndex(), toNumber(QStringLiteral("1.2345")));
     // "not found yet" replies are no errors
-    EXPECT_TRUE(p.dialoge->messages.isEmpty());
-    EXPECT_EQ(cc.cmd_IndexSuche.colour, Gruen);
-    EXPECT_EQ(cc.lb_indexanzeige.colour, Gruen);
-    EXPECT_FALSE(empfangen(QStringLiteral("[1IS]")).isEmpty());
+    EXPECT_TRUE(p.uiServices->messages.isEmpty());
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Green);
+    EXPECT_EQ(cc.lb_indexanzeige.colour, Green);
+    EXPECT_FALSE(receivedLines(QStringLiteral("[1IS]")).isEmpty());
 
     cc.cmd_IndexSuche_MouseUp(2);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA00003039]"));
-    EXPECT_EQ(cc.cmd_IndexSuche.colour, Grau);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Gray);
     EXPECT_EQ(cc.lb_indexanzeige.text, QStringLiteral("Index"));
     for (int i = 0; i < 400 && (cc.flagsenden == 1 || cc.flagpollen == 1); ++i)
         tick();
@@ -546,44 +546,44 @@ TEST_F(RunsTest, IndexFoundIsShownAndARightClickMovesExactlyThere)
 
 TEST_F(RunsTest, IndexSearchWithoutAMotorFactorIsRefused)
 {
-    p.achse(1, 0);
+    p.axisNo(1, 0);
     sim().setIndexMarks({12345});
-    oeffnen(cc);
+    openForm(cc);
     ASSERT_EQ(cc.Motorfaktor, 0);
     p.unit().clearReceived();
-    const auto before = p.dialoge->messages.size();
+    const auto before = p.uiServices->messages.size();
     cc.cmd_IndexSuche_MouseUp(1);
-    ASSERT_EQ(p.dialoge->messages.size(), before + 1);
-    EXPECT_EQ(p.dialoge->texts().last(), ControlCenterCore::IndexFaktorFehler);
+    ASSERT_EQ(p.uiServices->messages.size(), before + 1);
+    EXPECT_EQ(p.uiServices->texts().last(), ControlCenterCore::IndexFactorError);
     EXPECT_EQ(cc.FlagIndexSuche, 0);
-    EXPECT_EQ(cc.cmd_IndexSuche.colour, Grau);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Gray);
     for (int i = 0; i < 20; ++i)
         tick();
-    EXPECT_TRUE(empfangen(QStringLiteral("[1IF]")).isEmpty());
-    EXPECT_TRUE(empfangen(QStringLiteral("[1IA]")).isEmpty());
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1IF]")).isEmpty());
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1IA]")).isEmpty());
 }
 
 TEST_F(RunsTest, SixDecimalsBeyondTheAxisResolutionShowTheSameIndex)
 {
-    p.flags.setStelleIndex(5);
+    p.flags.setDigitIndex(5);
     sim().setIndexMarks({12345});
-    oeffnen(cc);
-    EXPECT_EQ(indexFinden(), zahl(QStringLiteral("1.2345")));
+    openForm(cc);
+    EXPECT_EQ(findIndex(), toNumber(QStringLiteral("1.2345")));
     // A click on the green button only clears the display.
     cc.cmd_IndexSuche_MouseUp(1);
     EXPECT_EQ(cc.lb_indexanzeige.text, QStringLiteral("Index"));
-    EXPECT_EQ(cc.cmd_IndexSuche.colour, Grau);
+    EXPECT_EQ(cc.cmd_IndexSuche.colour, Gray);
     EXPECT_EQ(cc.flagsenden, 0);
 }
 
 TEST_F(RunsTest, RightClickMovesToTheCapturedCountsWhenTheDisplayIsRounded)
 {
     // 50000 counts/mm shown with four decimals: the display rounds 12347 counts.
-    p.achse(1, 50000);
-    p.flags.setStelleIndex(3);
+    p.axisNo(1, 50000);
+    p.flags.setDigitIndex(3);
     sim().setIndexMarks({12347});
-    oeffnen(cc);
-    EXPECT_EQ(indexFinden(), zahl(QStringLiteral("0.2469")));
+    openForm(cc);
+    EXPECT_EQ(findIndex(), toNumber(QStringLiteral("0.2469")));
     cc.cmd_IndexSuche_MouseUp(2);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA0000303B]"));
 }

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace leitstand;
+using namespace controlDesk;
 
 namespace {
 
@@ -20,16 +20,16 @@ class ControlLoopTest : public ::testing::Test
 protected:
     ControlLoopTest() : cc(p.env()), loop(loopEnv())
     {
-        p.achse(1, 1000);
+        p.axisNo(1, 1000);
         servo = installServoLoop(p.unit());
-        oeffnen(cc, 1);
+        openForm(cc, 1);
         cc.Tag = 1;
         p.registry.CC.add(1, &cc);
         p.registry.CC_Aktivieren(1);
         p.registry.Statustabelle[1] = 1;
         p.registry.frm_controlparameter = &loop;
-        loop.setView({nullptr, {}, [this](const ControlLoopCore::Linie& l) { linien << l; }, [this] { linien.clear(); },
-                      {}, [this] { ++streckeFokus; }});
+        loop.setView({nullptr, {}, [this](const ControlLoopCore::PlotLine& l) { linien << l; }, [this] { linien.clear(); },
+                      {}, [this] { ++distanceFocus; }});
         loop.CCIndex = 1;
         loop.Form_Activate();
         tick();
@@ -44,8 +44,8 @@ protected:
         e.registry = &p.registry;
         e.st = [] { return 0.001; };
         e.motfaktor_berechnen = [this] {
-            ++berechnet;
-            return CalcResult::Berechnet;
+            ++computed;
+            return CalcResult::Computed;
         };
         return e;
     }
@@ -53,28 +53,28 @@ protected:
     // its own cycle sends it.
     void tick()
     {
-        p.uhr->advance(0.002);
+        p.clockSource->advance(0.002);
         mainLoop.Timer1_Timer();
         if (cc.flagsenden == 1)
             cc.Aktualisieren();
     }
-    // A record of 101 positions advancing `schritt` counts per interval.
-    void konstanteAufzeichnung(qint32 schritt)
+    // A record of 101 positions advancing `stepCounts` counts per interval.
+    void constantRecording(qint32 stepCounts)
     {
         p.unit().setHandler(
-            QStringLiteral("1XL"), [schritt](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
+            QStringLiteral("1XL"), [stepCounts](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
                 QByteArray text;
-                for (int n = 0; n < ControlLoopCore::Werte; ++n)
+                for (int n = 0; n < ControlLoopCore::ValueCount; ++n)
                     text +=
-                        (n ? "," : "") + QByteArray::number(quint32(n * schritt) & 0xFFFFFF, 16).rightJustified(6, '0');
+                        (n ? "," : "") + QByteArray::number(quint32(n * stepCounts) & 0xFFFFFF, 16).rightJustified(6, '0');
                 return c.accepted(text);
             });
     }
-    QStringList gesendet(const QString& anfang)
+    QStringList gesendet(const QString& commandPrefix)
     {
         QStringList out;
         for (const QString& c : p.unit().received())
-            if (c.startsWith(anfang))
+            if (c.startsWith(commandPrefix))
                 out << c;
         return out;
     }
@@ -84,9 +84,9 @@ protected:
     ControlLoopCore loop;
     std::shared_ptr<SimServoLoop> servo;
     MainLoop mainLoop{p.registry, p.transport()};
-    QList<ControlLoopCore::Linie> linien;
-    int berechnet = 0;
-    int streckeFokus = 0;  // times text_strecke was given the focus
+    QList<ControlLoopCore::PlotLine> linien;
+    int computed = 0;
+    int distanceFocus = 0;  // times text_strecke was given the focus
 };
 
 }  // namespace
@@ -94,14 +94,14 @@ protected:
 TEST_F(ControlLoopTest, BindingChoosesOneSecondReadsTheRegistersAndSendsTheTimeBase)
 {
     EXPECT_EQ(p.unit().received(), QStringList()) << "the set-up tick served everything";
-    EXPECT_EQ(servo->zeitbasis, 10);
+    EXPECT_EQ(servo->timeBase, 10);
     EXPECT_TRUE(loop.ob_zeit[3].checked);
     EXPECT_EQ(loop.Vdia[1].text, QStringLiteral("t=1s"));
-    EXPECT_EQ(cc.cmd_ControllP.colour, Gruen);
+    EXPECT_EQ(cc.cmd_ControllP.colour, Green);
     EXPECT_EQ(loop.text_regelP[0].text + loop.text_regelP[3].text, QStringLiteral("7C40"));
     EXPECT_EQ(loop.sb_regelkreisH.value, 0x7C);
     EXPECT_EQ(loop.sb_regelkreisV[2].value, 0x40);
-    EXPECT_EQ(loop.lb_ST_Sec.text, loop.komma() ? QStringLiteral("1,000ms") : QStringLiteral("1.000ms"));
+    EXPECT_EQ(loop.lb_ST_Sec.text, loop.usesComma() ? QStringLiteral("1,000ms") : QStringLiteral("1.000ms"));
 
     loop.ob_zeit_Click(8);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1XT0064]"));
@@ -113,14 +113,14 @@ TEST_F(ControlLoopTest, BindingChoosesOneSecondReadsTheRegistersAndSendsTheTimeB
     // 0,1 s is not kept for the next binding: it falls back to 1 s.
     loop.ob_zeit_Click(0);
     loop.Form_Unload();
-    EXPECT_EQ(cc.cmd_ControllP.colour, Hellgrau);
+    EXPECT_EQ(cc.cmd_ControllP.colour, LightGray);
     loop.Form_Activate();
     EXPECT_EQ(loop.Zeitbasis, QStringLiteral("10"));
 }
 
 TEST_F(ControlLoopTest, ReadNeverWritesAndOnlyACompleteReplyMovesTheBars)
 {
-    servo->register_->regelkreis = "90A0B0C0";
+    servo->register_->loopRegister = "90A0B0C0";
     loop.FlagRegelkreisaus = 1;
     tick();
     EXPECT_EQ(p.unit().received(), QStringList({"[1RL]"})) << "a read writes nothing back";
@@ -128,7 +128,7 @@ TEST_F(ControlLoopTest, ReadNeverWritesAndOnlyACompleteReplyMovesTheBars)
     EXPECT_EQ(loop.sb_regelkreisV[0].value, 0xA0);
 
     // A sample time outside the bar is shown in its box only.
-    servo->register_->regelkreis = "05111213";
+    servo->register_->loopRegister = "05111213";
     loop.FlagRegelkreisaus = 1;
     tick();
     EXPECT_EQ(loop.text_regelP[0].text, QStringLiteral("05"));
@@ -156,16 +156,16 @@ TEST_F(ControlLoopTest, MovedBarWritesAllFourRegistersAndAnOlderControllerGetsRP
     loop.sb_regelkreisV_Change(3);
     tick();
     EXPECT_EQ(p.unit().received(), QStringList({"[1RS7C203340]"}));
-    EXPECT_EQ(servo->register_->regelkreis, QByteArray("7C203340"));
-    EXPECT_EQ(berechnet, 1);
-    EXPECT_EQ(streckeFokus, 1);  // the distance box is next
+    EXPECT_EQ(servo->register_->loopRegister, QByteArray("7C203340"));
+    EXPECT_EQ(computed, 1);
+    EXPECT_EQ(distanceFocus, 1);  // the distance box is next
 
-    servo->nurRP = true;
+    servo->onlyRP = true;
     loop.sb_regelkreisH.value = 0xF9;
     loop.sb_regelkreisH_Change();
     tick();
     EXPECT_EQ(gesendet(QStringLiteral("[1R")), QStringList({"[1RS7C203340]", "[1RSF9203340]", "[1RPF9203340]"}));
-    EXPECT_EQ(servo->register_->regelkreis, QByteArray("F9203340"));
+    EXPECT_EQ(servo->register_->loopRegister, QByteArray("F9203340"));
     EXPECT_TRUE(p.dialogs->messages.isEmpty()) << "the refused RS is followed by a status query, not a box";
 }
 
@@ -179,21 +179,21 @@ TEST_F(ControlLoopTest, EepromCaptionShowsTheReplyOrSaysNoneCame)
 
     p.unit().setSilent(true);
     loop.cmd_save_Click();
-    const double t0 = p.uhr->now();
+    const double t0 = p.clockSource->now();
     tick();
-    EXPECT_GE(p.uhr->now() - t0, ControlLoopCore::EepromTime);
-    EXPECT_EQ(loop.cmd_save.text, ControlLoopCore::KeineAntwort);
+    EXPECT_GE(p.clockSource->now() - t0, ControlLoopCore::EepromTime);
+    EXPECT_EQ(loop.cmd_save.text, ControlLoopCore::NoReply);
 }
 
 TEST_F(ControlLoopTest, StepSendsTheSignedDistanceAndRecordsTheMove)
 {
-    loop.text_strecke.text = loop.komma() ? QStringLiteral("1,0") : QStringLiteral("1.0");
+    loop.text_strecke.text = loop.usesComma() ? QStringLiteral("1,0") : QStringLiteral("1.0");
     loop.cmd_Diag_Click(1);
     EXPECT_FALSE(loop.cmd_Diag[0].enabled);
     tick();
     EXPECT_EQ(p.unit().received(), QStringList({"[0pa]", "[1XR000003E8]", "[0pe]", "[1XL]", "[1vP]"}));
     EXPECT_EQ(p.axis().position(), 1000);
-    EXPECT_EQ(servo->aufzeichnung.last(), 1000);
+    EXPECT_EQ(servo->recording.last(), 1000);
     EXPECT_EQ(linien.size(), 100);
     EXPECT_EQ(linien.first().x1, 500);
     EXPECT_EQ(linien.first().y1, 3000);
@@ -216,7 +216,7 @@ class ControlLoopCurveTest : public ControlLoopTest, public ::testing::WithParam
 TEST_P(ControlLoopCurveTest, ConstantSpeedOfVpPerSampleLiesOnThePlusHundredLine)
 {
     // vP 50 counts a sample of 1 ms; 1 s over 100 intervals of 10 ms.
-    konstanteAufzeichnung(500);
+    constantRecording(500);
     loop.Check1.checked = GetParam();
     loop.cmd_Diag_Click(1);
     tick();
@@ -235,7 +235,7 @@ TEST_F(ControlLoopTest, ACurveJumpOf4200OrMoreIsNotDrawn)
     // One count is 4.2 units of height here (500 counts a sample reach the
     // +100 line, 2100 units up). A step 1000 counts down rises 4200 exactly:
     // skipped; 999 counts rise 4195.8: drawn.
-    QList<qint32> w(ControlLoopCore::Werte, -1999);
+    QList<qint32> w(ControlLoopCore::ValueCount, -1999);
     w[0] = w[1] = 0;
     w[2] = w[3] = -1000;
     p.unit().setHandler(QStringLiteral("1XL"), [w](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
@@ -258,13 +258,13 @@ TEST_F(ControlLoopTest, ACurveJumpOf4200OrMoreIsNotDrawn)
 TEST_F(ControlLoopTest, EveryStartCountsForTheColourAndTheSeventhIsBlackAgain)
 {
     p.unit().rejectNext(QStringLiteral("[1XR"), 0x0013);
-    QList<quint32> farben;
+    QList<quint32> colors;
     for (int start : {1, 3, 2, 1, 3, 2, 1}) {
         loop.cmd_Diag_Click(start);
         tick();
-        farben << loop.Zeichenfarbe;
+        colors << loop.DrawColor;
     }
-    EXPECT_EQ(farben, (QList<quint32>{0x0, 0xFF0000, 0xFF, 0xC000, 0x80FF, 0xFF00FF, 0x0}));
+    EXPECT_EQ(colors, (QList<quint32>{0x0, 0xFF0000, 0xFF, 0xC000, 0x80FF, 0xFF00FF, 0x0}));
 }
 
 TEST_F(ControlLoopTest, RepeatAlternatesDirectionsUntilStopped)
@@ -294,47 +294,47 @@ TEST_F(ControlLoopTest, RefusalsTakeTheStopPathOrDrawNothingWithAMessage)
 {
     struct Fall
     {
-        std::function<void()> vorbereiten;
-        bool stopp;
-        QString meldung;
+        std::function<void()> prepare;
+        bool stopRecording;
+        QString messageText;
     };
-    const QList<Fall> faelle{
+    const QList<Fall> testCases{
         {[this] { p.unit().rejectNext(QStringLiteral("[1XR"), 0x0013); }, true, {}},
         {[this] {
              p.unit().setHandler(QStringLiteral("1XR"), [](SimUnit&, const SimCommand&) { return QByteArray(); });
          },
-         true, ControlLoopCore::KeinSchritt},
-        {[this] { loop.text_strecke.text = QStringLiteral("9000"); }, true, ControlLoopCore::StreckeFehler},
+         true, ControlLoopCore::NoStep},
+        {[this] { loop.text_strecke.text = QStringLiteral("9000"); }, true, ControlLoopCore::DistanceError},
         {[this] {
              p.unit().setHandler(QStringLiteral("1XL"),
                                  [](SimUnit&, const SimCommand& c) { return c.accepted("000001"); });
          },
-         false, ControlLoopCore::KeineAufzeichnung},
+         false, ControlLoopCore::NoRecording},
         {[this] {
              p.unit().setHandler(QStringLiteral("1vP"),
                                  [](SimUnit&, const SimCommand& c) { return c.accepted("0000"); });
          },
-         false, ControlLoopCore::KeineSkala},
+         false, ControlLoopCore::NoScale},
     };
-    for (const Fall& f : faelle) {
-        SCOPED_TRACE(f.meldung.toStdString());
+    for (const Fall& f : testCases) {
+        SCOPED_TRACE(f.messageText.toStdString());
         p.unit().setHandler(QStringLiteral("1XR"), {});
         servo = installServoLoop(p.unit());
         loop.text_strecke.text = QStringLiteral("1");
         p.dialogs->clear();
         cc.Befehl_senden.clear();
-        f.vorbereiten();
+        f.prepare();
         linien.clear();
         loop.cmd_Diag_Click(1);
         tick();
         EXPECT_TRUE(linien.isEmpty());
-        EXPECT_EQ(cc.Befehl_senden == QStringLiteral("[1BR]"), f.stopp);
+        EXPECT_EQ(cc.Befehl_senden == QStringLiteral("[1BR]"), f.stopRecording);
         EXPECT_EQ(loop.FlagAufzeichnung, 0);
         EXPECT_EQ(p.registry.Flaganzcom, 0);
         EXPECT_TRUE(loop.cmd_Diag[0].enabled);
         // A rejection is shown by the transport's decoder.
-        if (!f.meldung.isEmpty()) {
-            EXPECT_TRUE(p.dialogs->texts().join(QString()).startsWith(f.meldung));
+        if (!f.messageText.isEmpty()) {
+            EXPECT_TRUE(p.dialogs->texts().join(QString()).startsWith(f.messageText));
         }
     }
 }
@@ -342,7 +342,7 @@ TEST_F(ControlLoopTest, RefusalsTakeTheStopPathOrDrawNothingWithAMessage)
 TEST_F(ControlLoopTest, RequestsWaitWhileAnotherControlCenterIsCurrent)
 {
     ControlCenterCore other(p.env());
-    oeffnen(other, 2);
+    openForm(other, 2);
     other.Tag = 2;
     p.registry.CC.add(2, &other);
     p.registry.CC_Aktivieren(2);

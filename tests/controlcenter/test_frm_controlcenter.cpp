@@ -26,7 +26,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace leitstand;
+using namespace controlDesk;
 
 namespace {
 
@@ -39,10 +39,10 @@ protected:
         params = std::make_unique<ParamsContext>(p.core->ui(), main->optionFlags(), [this](const QString& c) {
             return p.transport().senden_empfangen(c, 0, 0);
         });
-        params->store().datensatz(1).Motfak_manuell = 1;
-        params->store().datensatz(1).Motfak = 2000;
-        params->store().datensatz(1).vmin = 0.01;
-        params->store().datensatz(1).vmax = 50;
+        params->store().axisRecordAt(1).Motfak_manuell = 1;
+        params->store().axisRecordAt(1).Motfak = 2000;
+        params->store().axisRecordAt(1).vmin = 0.01;
+        params->store().axisRecordAt(1).vmax = 50;
         main->komma_frage = dezimalkomma();
         main->setParameterIndex = [this](int i) { params->store().setIndex(i); };
         installControlCenter(*main, *params);
@@ -56,13 +56,13 @@ protected:
         params.reset();
     }
 
-    frm_Controlcenter* oeffnen()
+    frm_Controlcenter* openForm()
     {
         main->mnuKontroll_Click();
         IControlCenter* cc = main->CC.item(main->Fensterzaehler());
         auto* w = cc ? dynamic_cast<frm_Controlcenter*>(cc->form()) : nullptr;
         if (w) {
-            w->core().setAdressenIndex(1);
+            w->core().setAddressesIndex(1);
             main->CC_Aktivieren(w->core().Tag);
         }
         return w;
@@ -70,7 +70,7 @@ protected:
     void ticks(int n, double dt = 0.002)
     {
         for (int i = 0; i < n; ++i) {
-            p.uhr->advance(dt);
+            p.clockSource->advance(dt);
             main->mainLoop().Timer1_Timer();
         }
     }
@@ -84,7 +84,7 @@ protected:
 
 TEST_F(FrmControlcenterTest, MainLoopBringsTheWindowOnlineAndShowsThePosition)
 {
-    frm_Controlcenter* w = oeffnen();
+    frm_Controlcenter* w = openForm();
     ASSERT_TRUE(w);
     EXPECT_GE(w->core().Width(), 6000);
     EXPECT_EQ(w->ui.cb_adressenauswahl->count(), 31);
@@ -92,7 +92,7 @@ TEST_F(FrmControlcenterTest, MainLoopBringsTheWindowOnlineAndShowsThePosition)
     p.axis().setPosition(-1000);
     ticks(2);
     EXPECT_EQ(main->status(w->core().Tag), 1);
-    EXPECT_EQ(w->ui.sh_an_aus->styleSheet().contains(bgrColor(Gruen).name()), true);
+    EXPECT_EQ(w->ui.sh_an_aus->styleSheet().contains(bgrColor(Green).name()), true);
     EXPECT_EQ(w->ui.lb_POS->text(), QStringLiteral("-0.500000 mm"));
     EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("01-")));
     EXPECT_TRUE(w->ui.cmd_Fahrt_1->isEnabled());
@@ -104,7 +104,7 @@ TEST_F(FrmControlcenterTest, MainLoopBringsTheWindowOnlineAndShowsThePosition)
 
 TEST_F(FrmControlcenterTest, ClickedMoveRunsAndTheButtonsComeBack)
 {
-    frm_Controlcenter* w = oeffnen();
+    frm_Controlcenter* w = openForm();
     ASSERT_TRUE(w);
     ticks(2);
     w->ui.Fahrart_1->click();
@@ -123,7 +123,7 @@ TEST_F(FrmControlcenterTest, NumericBoxesTakeOnlyTheLocaleSeparatorAndEnterSends
 {
     ScopedLocale de(QLocale::German, QLocale::Germany);
     main->komma_frage = true;
-    frm_Controlcenter* w = oeffnen();
+    frm_Controlcenter* w = openForm();
     ASSERT_TRUE(w);
     ticks(2);
     QApplication::setActiveWindow(main.get());
@@ -150,7 +150,7 @@ TEST_F(FrmControlcenterTest, NumericBoxesTakeOnlyTheLocaleSeparatorAndEnterSends
 
 TEST_F(FrmControlcenterTest, ClosingTheSubWindowStopsTheAxisAndLeavesTheRegistry)
 {
-    frm_Controlcenter* w = oeffnen();
+    frm_Controlcenter* w = openForm();
     ASSERT_TRUE(w);
     ticks(2);
     w->ui.text_strecke->setEditText(QStringLiteral("100"));
@@ -169,7 +169,7 @@ TEST_F(FrmControlcenterTest, ClosingTheSubWindowStopsTheAxisAndLeavesTheRegistry
 
 TEST_F(FrmControlcenterTest, MovingAxisPicture)
 {
-    frm_Controlcenter* w = oeffnen();
+    frm_Controlcenter* w = openForm();
     ASSERT_TRUE(w);
     main->subWindowOf(&w->core())->resize(w->minimumSizeHint().expandedTo(QSize(720, 420)));
     p.axis().model().setPlusSwitch(60000);
@@ -177,7 +177,7 @@ TEST_F(FrmControlcenterTest, MovingAxisPicture)
     ticks(2);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("01-X stage             "));
     w->ui.cb_IN->click();
-    w->core().setLine_schlitten(200, Dunkelgruen);
+    w->core().setLine_schlitten(200, DarkGreen);
     w->core().Grenze_minus = -20000;
     w->core().Grenze_plus = 80000;
     w->core().Grafikmassstab = 100000.0 / (ControlCenterCore::PictureWidth - 32);
@@ -198,31 +198,31 @@ TEST_F(FrmControlcenterTest, MovingAxisPicture)
 
 TEST_F(FrmControlcenterTest, ClicksOnTheTravelPictureChooseTheRunAndTheCarriageFollows)
 {
-    frm_Controlcenter* w = oeffnen();
+    frm_Controlcenter* w = openForm();
     ASSERT_TRUE(w);
     p.axis().model().setMinusSwitch(-20000);
     p.axis().model().setPlusSwitch(50000);
     ticks(2);
     // Right button: the high-resolution run; answered No it marks the picture invalid.
-    p.dialoge->answers << MsgResult::No;
+    p.uiServices->answers << MsgResult::No;
     QTest::mouseClick(w->ui.pb_Grafikunterstuetzung, Qt::RightButton);
     EXPECT_EQ(w->core().FlagGrafikInit, 1);
     ticks(1);
-    EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::GrafikFrageFein);
-    EXPECT_EQ(w->core().line_schlitten_BackColor(), Rot);
+    EXPECT_EQ(p.uiServices->messages.last().text, ControlCenterCore::GraphicsQuestionFine);
+    EXPECT_EQ(w->core().line_schlitten_BackColor(), Red);
 
     // Left button: the simple run, answered Yes.
     QTest::mouseClick(w->ui.pb_Grafikunterstuetzung, Qt::LeftButton);
     EXPECT_EQ(w->core().FlagGrafikInit, 2);
     ticks(1, 0.05);
-    EXPECT_EQ(p.dialoge->messages.last().text, ControlCenterCore::GrafikFrageEinfach);
+    EXPECT_EQ(p.uiServices->messages.last().text, ControlCenterCore::GraphicsQuestionSimple);
     EXPECT_FALSE(w->ui.pb_Grafikunterstuetzung->isEnabled());
     EXPECT_FALSE(w->ui.cmd_Fahrt_1->isEnabled());
     EXPECT_TRUE(w->ui.cmd_STOPP->isEnabled());
     for (int i = 0; i < 2000 && w->core().FlagGrafikInit != 0; ++i)
         ticks(1, 0.05);
     ASSERT_EQ(w->core().FlagGrafikInit, 0);
-    EXPECT_EQ(w->core().line_schlitten_BackColor(), Dunkelgruen);
+    EXPECT_EQ(w->core().line_schlitten_BackColor(), DarkGreen);
     EXPECT_TRUE(w->ui.pb_Grafikunterstuetzung->isEnabled());
     EXPECT_TRUE(w->ui.cmd_Fahrt_1->isEnabled());
     EXPECT_DOUBLE_EQ(w->core().Grenze_minus, -20000);
@@ -235,7 +235,7 @@ TEST_F(FrmControlcenterTest, ClicksOnTheTravelPictureChooseTheRunAndTheCarriageF
 
 TEST_F(FrmControlcenterTest, DistanceBoxFiltersTheKeysTheOperatorTypesIntoIt)
 {
-    frm_Controlcenter* w = oeffnen();
+    frm_Controlcenter* w = openForm();
     ASSERT_TRUE(w);
     ticks(2);
     QApplication::setActiveWindow(main.get());
@@ -254,7 +254,7 @@ TEST_F(FrmControlcenterTest, DistanceBoxFiltersTheKeysTheOperatorTypesIntoIt)
 
 TEST_F(FrmControlcenterTest, LabelsToggleOnAnyButtonAndTheIndexSearchOnlyOnTheMouse)
 {
-    frm_Controlcenter* w = oeffnen();
+    frm_Controlcenter* w = openForm();
     ASSERT_TRUE(w);
     ticks(2);
     ControlCenterCore& c = w->core();
@@ -284,16 +284,16 @@ TEST_F(FrmControlcenterTest, LabelsToggleOnAnyButtonAndTheIndexSearchOnlyOnTheMo
     QApplication::setActiveWindow(main.get());
     w->ui.cmd_IndexSuche->setFocus();
     QTest::keyClick(w->ui.cmd_IndexSuche, Qt::Key_Space);
-    EXPECT_EQ(c.cmd_IndexSuche.colour, Grau);
+    EXPECT_EQ(c.cmd_IndexSuche.colour, Gray);
     EXPECT_EQ(c.flagsenden, 0);
     QTest::mouseClick(w->ui.cmd_IndexSuche, Qt::LeftButton);
-    EXPECT_EQ(c.cmd_IndexSuche.colour, Dunkelgelb);
+    EXPECT_EQ(c.cmd_IndexSuche.colour, DarkYellow);
     EXPECT_EQ(c.Befehl_senden, QStringLiteral("[1IF]"));
 }
 
 TEST_F(FrmControlcenterTest, ClickingTheSelectedOptionAgainKeepsItShown)
 {
-    frm_Controlcenter* w = oeffnen();
+    frm_Controlcenter* w = openForm();
     ASSERT_TRUE(w);
     ticks(2);
     ASSERT_TRUE(w->ui.Fahrart_0->isChecked());

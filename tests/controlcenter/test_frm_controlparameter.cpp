@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace leitstand;
+using namespace controlDesk;
 
 namespace {
 
@@ -34,10 +34,10 @@ protected:
         params = std::make_unique<ParamsContext>(p.core->ui(), main->optionFlags(), [this](const QString& c) {
             return p.transport().senden_empfangen(c, 0, 0);
         });
-        params->store().datensatz(1).Motfak_manuell = 1;
-        params->store().datensatz(1).Motfak = 1000;
-        params->store().datensatz(1).vmin = 0.01;
-        params->store().datensatz(1).vmax = 50;
+        params->store().axisRecordAt(1).Motfak_manuell = 1;
+        params->store().axisRecordAt(1).Motfak = 1000;
+        params->store().axisRecordAt(1).vmin = 0.01;
+        params->store().axisRecordAt(1).vmax = 50;
         params->store().setSt(1, 0.001);
         main->komma_frage = dezimalkomma();
         main->setParameterIndex = [this](int i) { params->store().setIndex(i); };
@@ -48,7 +48,7 @@ protected:
         main->show();
         main->mnuKontroll_Click();
         cc = dynamic_cast<frm_Controlcenter*>(main->CC.item(main->Fensterzaehler())->form());
-        cc->core().setAdressenIndex(1);
+        cc->core().setAddressesIndex(1);
         main->CC_Aktivieren(cc->core().Tag);
         ticks(2);
     }
@@ -60,11 +60,11 @@ protected:
     void ticks(int n)
     {
         for (int i = 0; i < n; ++i) {
-            p.uhr->advance(0.002);
+            p.clockSource->advance(0.002);
             main->mainLoop().Timer1_Timer();
         }
     }
-    frm_controlparameter* fenster() const
+    frm_controlparameter* windowUnderTest() const
     {
         return main->frm_controlparameter ? dynamic_cast<frm_controlparameter*>(main->frm_controlparameter->form())
                                           : nullptr;
@@ -81,11 +81,11 @@ protected:
 TEST_F(FrmControlparameterTest, ButtonBindsTheWindowWhichRecordsAStepIntoItsPicture)
 {
     cc->ui.cmd_ControllP->click();
-    frm_controlparameter* w = fenster();
+    frm_controlparameter* w = windowUnderTest();
     ASSERT_TRUE(w);
     EXPECT_EQ(w->core().CCIndex, cc->core().Tag);
     EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("Controlparameter --01")));
-    EXPECT_EQ(cc->core().cmd_ControllP.colour, Gruen);
+    EXPECT_EQ(cc->core().cmd_ControllP.colour, Green);
     ticks(3);
     EXPECT_EQ(w->ui.text_regelP_1->text(), QStringLiteral("7C"));
     EXPECT_EQ(w->ui.sb_regelkreisV_4->value(), 0x40);
@@ -94,9 +94,9 @@ TEST_F(FrmControlparameterTest, ButtonBindsTheWindowWhichRecordsAStepIntoItsPict
     w->ui.cmd_Diag_1->setFocus();
     w->ui.sb_regelkreisV_4->setValue(0x41);
     ticks(2);
-    QWidget* fokus = w->focusWidget();
-    EXPECT_TRUE(fokus == w->ui.text_strecke || fokus == w->ui.text_strecke->lineEdit())
-        << (fokus ? fokus->objectName().toStdString() : std::string("none"));
+    QWidget* focusField = w->focusWidget();
+    EXPECT_TRUE(focusField == w->ui.text_strecke || focusField == w->ui.text_strecke->lineEdit())
+        << (focusField ? focusField->objectName().toStdString() : std::string("none"));
 
     w->ui.ob_zeit_2->click();
     ticks(2);
@@ -125,14 +125,14 @@ TEST_F(FrmControlparameterTest, ButtonBindsTheWindowWhichRecordsAStepIntoItsPict
     w->ui.cmd_exit->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(main->frm_controlparameter);
-    EXPECT_EQ(cc->core().cmd_ControllP.colour, Hellgrau);
+    EXPECT_EQ(cc->core().cmd_ControllP.colour, LightGray);
     ticks(1);
 }
 
 TEST_F(FrmControlparameterTest, DistanceBoxFiltersTheKeysTheOperatorTypesIntoIt)
 {
     cc->ui.cmd_ControllP->click();
-    frm_controlparameter* w = fenster();
+    frm_controlparameter* w = windowUnderTest();
     ASSERT_TRUE(w);
     QApplication::setActiveWindow(main.get());
     w->ui.text_strecke->setFocus();

@@ -20,10 +20,10 @@ QString BusTransport::senden_empfangen(const QString&, double, int)
 void BusTransport::einheit_waehlen(const QString&) {}
 
 namespace {
-void pruefen(const std::vector<QPointF>& punkte)
+void checkPoints(const std::vector<QPointF>& pointList)
 {
-    for (const QPointF& p : punkte) {
-        if (!bahndatei::coordinateAllowed(p.x()) || !bahndatei::coordinateAllowed(p.y()))
+    for (const QPointF& p : pointList) {
+        if (!pathFile::coordinateAllowed(p.x()) || !pathFile::coordinateAllowed(p.y()))
             std::abort();
     }
 }
@@ -33,15 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const bool komma = (data[0] & 1) != 0;
+    const bool usesComma = (data[0] & 1) != 0;
     const QByteArray rest(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     if (data[0] & 2) {
-        const auto punkte = bahndatei::readText(rest);
-        if (punkte.size() > std::size_t(bahndatei::MaxTextPoints))
+        const auto pointList = pathFile::readText(rest);
+        if (pointList.size() > std::size_t(pathFile::MaxTextPoints))
             std::abort();
-        pruefen(punkte);
-    } else if (const auto punkte = bahndatei::parseReaderOutput(rest, komma)) {
-        pruefen(*punkte);
+        checkPoints(pointList);
+    } else if (const auto pointList = pathFile::parseReaderOutput(rest, usesComma)) {
+        checkPoints(*pointList);
     }
     return 0;
 }

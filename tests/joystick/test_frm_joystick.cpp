@@ -27,29 +27,29 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         qputenv("KELVANE_COMPONENT_REGISTRY", dir.filePath(QStringLiteral("components.ini")).toLocal8Bit());
-        eingang = installJoystickInput(bank.unit(QStringLiteral("02")));
+        joystickInput = installJoystickInput(bank.unit(QStringLiteral("02")));
         auto links = installJoystickInput(bank.unit(QStringLiteral("01")));
-        links->spannung = 0xB0;
-        links->auslenkung = -0x30;
+        links->voltage = 0xB0;
+        links->deflection = -0x30;
     }
     void TearDown() override
     {
         main.reset();
         qunsetenv("KELVANE_COMPONENT_REGISTRY");
     }
-    void registrieren()
+    void registerInputs()
     {
         QLibrary lib(QStringLiteral(LEVELON_PLUGIN_FILE));
         auto reg = reinterpret_cast<levelon::RegisterServerFn>(lib.resolve(levelon::RegisterServerSymbol));
         ASSERT_TRUE(reg) << qPrintable(lib.errorString());
         ASSERT_EQ(reg(), levelon::ServerOk);
     }
-    frm_Joystick_Abgleich* oeffnen()
+    frm_Joystick_Abgleich* openForm()
     {
         main = std::make_unique<frm_main>(*bank.core);
         params = std::make_unique<ParamsContext>(bank.core->ui(), main->optionFlags());
-        params->store().datensatz(1).Motfak = 1000;
-        params->store().datensatz(2).Motfak = 1000;
+        params->store().axisRecordAt(1).Motfak = 1000;
+        params->store().axisRecordAt(2).Motfak = 1000;
         installJoystick(*main, *params);
         main->show();
         main->menuEntry(Menu::Joystick_Abgleich)->trigger();
@@ -68,7 +68,7 @@ protected:
 
     QTemporaryDir dir;
     SimWorkbench bank;
-    std::shared_ptr<SimJoystickInput> eingang;
+    std::shared_ptr<SimJoystickInput> joystickInput;
     std::unique_ptr<frm_main> main;
     std::unique_ptr<ParamsContext> params;
 };
@@ -77,8 +77,8 @@ protected:
 
 TEST_F(FrmJoystickTest, RegisteredPluginDrawsTheDeflectionAndClosingHandsTheBusBack)
 {
-    registrieren();
-    frm_Joystick_Abgleich* w = oeffnen();
+    registerInputs();
+    frm_Joystick_Abgleich* w = openForm();
     ASSERT_TRUE(w);
     EXPECT_TRUE(bank.dialogs->messages.isEmpty());
     EXPECT_TRUE(main->timer1Holders().contains(Menu::Joystick_Abgleich));
@@ -89,17 +89,17 @@ TEST_F(FrmJoystickTest, RegisteredPluginDrawsTheDeflectionAndClosingHandsTheBusB
 
     w->ui.cb_adressenauswahl->setCurrentIndex(1);
     emit w->ui.cb_adressenauswahl->activated(1);
-    eingang->spannung = 0x40;
-    eingang->auslenkung = 0x55;
+    joystickInput->voltage = 0x40;
+    joystickInput->deflection = 0x55;
     ticks(w, 4);
     EXPECT_EQ(w->ui.lb_Spannung_1->text(), QStringLiteral("40"));
     EXPECT_EQ(w->ui.lb_Vpos_1->text(), QStringLiteral("55"));
     QWidget* pos = w->gauges()[5].widget();
     EXPECT_EQ(pos->property("Value").toInt(), 0x40);
     // The bar's filled part carries the gauge's design colour (dark red).
-    const QImage bild = pos->grab().toImage();
-    const QColor mitte = bild.pixelColor(bild.width() / 4, bild.height() / 2);
-    EXPECT_EQ(mitte, QColor(0xC0, 0, 0)) << qPrintable(mitte.name());
+    const QImage grabbedImage = pos->grab().toImage();
+    const QColor middle = grabbedImage.pixelColor(grabbedImage.width() / 4, grabbedImage.height() / 2);
+    EXPECT_EQ(middle, QColor(0xC0, 0, 0)) << qPrintable(middle.name());
     const QString file = qEnvironmentVariable("KELVANE_JOYSTICK_SCREENSHOT");
     if (!file.isEmpty()) {
         EXPECT_TRUE(w->grab().save(file));
@@ -122,14 +122,14 @@ TEST_F(FrmJoystickTest, WithoutRegisteredLibraryOneMessageAndTheWindowStillWorks
                            QStringLiteral("ToviHGauge"), dir.filePath(QStringLiteral("gone/libLevelon.so")), {}});
         ASSERT_TRUE(registry.sync());
     }
-    frm_Joystick_Abgleich* w = oeffnen();
+    frm_Joystick_Abgleich* w = openForm();
     ASSERT_TRUE(w);
     EXPECT_EQ(bank.dialogs->messages.size(), 1);
     for (const HostedGauge& g : w->gauges())
         EXPECT_FALSE(g.isLive());
     w->ui.cb_adressenauswahl->setCurrentIndex(1);
     emit w->ui.cb_adressenauswahl->activated(1);
-    eingang->spannung = 0x80;
+    joystickInput->voltage = 0x80;
     ticks(w, 4);
     EXPECT_EQ(w->core().tovih_neg[1], -127);
     EXPECT_EQ(w->ui.lb_Spannung_1->text(), QStringLiteral("80"));

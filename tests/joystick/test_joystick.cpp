@@ -20,9 +20,9 @@ protected:
     JoystickTest() : bank(setup()), joystick(env())
     {
         for (const QString& a : {QStringLiteral("01"), QStringLiteral("02")})
-            eingaenge << installJoystickInput(bank.unit(a));
-        store.datensatz(1).Motfak = 1000;
-        store.datensatz(2).Motfak = 2000;
+            joystickInputs << installJoystickInput(bank.unit(a));
+        store.axisRecordAt(1).Motfak = 1000;
+        store.axisRecordAt(2).Motfak = 2000;
         joystick.Form_Load();
     }
     static SimWorkbench::Setup setup()
@@ -36,10 +36,10 @@ protected:
         JoystickEnv e;
         e.bus = &bank.transport();
         e.store = &store;
-        e.verlassen = [this] { ++verlassen; };
+        e.leaveScript = [this] { ++leaveScript; };
         return e;
     }
-    void waehlen(int index)
+    void selectAxis(int index)
     {
         joystick.cb_adressenauswahl.listIndex = index;
         joystick.cb_adressenauswahl_Click();
@@ -49,11 +49,11 @@ protected:
         bank.clock->advance(0.05);
         joystick.Timer2_Timer();
     }
-    QStringList empfangen(const QString& a) { return bank.unit(a).received(); }
+    QStringList receivedLines(const QString& a) { return bank.unit(a).received(); }
     // An axis pair running with its motor factors read.
-    void laufend()
+    void whileRunning()
     {
-        waehlen(1);
+        selectAxis(1);
         tick();
         tick();
         tick();
@@ -65,41 +65,41 @@ protected:
     OptionFlags flags;
     AxisParameterStore store{flags};
     JoystickCore joystick;
-    QList<std::shared_ptr<SimJoystickInput>> eingaenge;
-    int verlassen = 0;
+    QList<std::shared_ptr<SimJoystickInput>> joystickInputs;
+    int leaveScript = 0;
 };
 
 }  // namespace
 
 TEST_F(JoystickTest, SelectingAnAnsweringUnitStopsBothAndReadsBothRecords)
 {
-    waehlen(1);
+    selectAxis(1);
     tick();
-    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Gruen);
+    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Green);
     EXPECT_EQ(joystick.Motfak, 2000) << "the second pass read record 2";
     tick();
     EXPECT_EQ(joystick.Motfak, 1000) << "the next tick's first pass read record 1";
-    EXPECT_EQ(empfangen(QStringLiteral("01")).filter(QStringLiteral("[1BR]")).size(), 2);
-    EXPECT_EQ(empfangen(QStringLiteral("02")).filter(QStringLiteral("[1BR]")).size(), 1);
-    EXPECT_EQ(empfangen(QStringLiteral("01")).mid(0, 4), QStringList({"[0ST]", "[0pe]", "[1BR]", "[1CS]"}));
+    EXPECT_EQ(receivedLines(QStringLiteral("01")).filter(QStringLiteral("[1BR]")).size(), 2);
+    EXPECT_EQ(receivedLines(QStringLiteral("02")).filter(QStringLiteral("[1BR]")).size(), 1);
+    EXPECT_EQ(receivedLines(QStringLiteral("01")).mid(0, 4), QStringList({"[0ST]", "[0pe]", "[1BR]", "[1CS]"}));
     tick();
     EXPECT_EQ(joystick.flagsenden, 0);
     EXPECT_EQ(joystick.FlagAuslesen, 0);
-    EXPECT_EQ(empfangen(QStringLiteral("02")).filter(QStringLiteral("[1BR]")).size(), 1);
+    EXPECT_EQ(receivedLines(QStringLiteral("02")).filter(QStringLiteral("[1BR]")).size(), 1);
 }
 
 TEST_F(JoystickTest, SilentUnitStaysRedAndIsAskedAgainEveryPass)
 {
     bank.unit(QStringLiteral("01")).setSilent(true);
-    waehlen(1);
+    selectAxis(1);
     tick();
     tick();
-    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Rot);
+    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Red);
     EXPECT_FALSE(joystick.cmd_STOPP.enabled);
-    EXPECT_EQ(empfangen(QStringLiteral("01")).count(QStringLiteral("[0ST]")), 4);
+    EXPECT_EQ(receivedLines(QStringLiteral("01")).count(QStringLiteral("[0ST]")), 4);
 }
 
-struct Auslenkung
+struct Deflection
 {
     const char* J;
     int power, neg, pos;
@@ -107,17 +107,17 @@ struct Auslenkung
     const char* Vpos;
 };
 
-class DeflectionTest : public JoystickTest, public ::testing::WithParamInterface<Auslenkung>
+class DeflectionTest : public JoystickTest, public ::testing::WithParamInterface<Deflection>
 {
 };
 
 TEST_P(DeflectionTest, JoystickByteDrivesGaugesAndSpeedLabels)
 {
-    const Auslenkung a = GetParam();
-    laufend();
+    const Deflection a = GetParam();
+    whileRunning();
     joystick.lb_Vneg[1].text = joystick.lb_Vpos[1].text = QStringLiteral("-");
-    eingaenge[1]->spannung = quint8(QString::fromLatin1(a.J).toUInt(nullptr, 16));
-    eingaenge[1]->auslenkung = 0x2A;
+    joystickInputs[1]->voltage = quint8(QString::fromLatin1(a.J).toUInt(nullptr, 16));
+    joystickInputs[1]->deflection = 0x2A;
     tick();
     EXPECT_EQ(joystick.lb_Spannung[1].text, QString::fromLatin1(a.J));
     EXPECT_EQ(joystick.tovih_power[1], a.power);
@@ -129,8 +129,8 @@ TEST_P(DeflectionTest, JoystickByteDrivesGaugesAndSpeedLabels)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DeflectionTest,
-                         ::testing::Values(Auslenkung{"80", 0, -127, 0, "2A", "0"}, Auslenkung{"FF", 0, 0, 0, "-", "-"},
-                                           Auslenkung{"03", 0, 0, 3, "0", "2A"}, Auslenkung{"FE", -1, 0, 0, "-", "-"}));
+                         ::testing::Values(Deflection{"80", 0, -127, 0, "2A", "0"}, Deflection{"FF", 0, 0, 0, "-", "-"},
+                                           Deflection{"03", 0, 0, 3, "0", "2A"}, Deflection{"FE", -1, 0, 0, "-", "-"}));
 
 // The position shows more decimals the finer a count is (k = 1000 / motor
 // factor, in µm per count): three from k = 1, four from 0.1, five from 0.01,
@@ -140,15 +140,15 @@ class PositionFormat : public JoystickTest, public ::testing::WithParamInterface
 
 TEST_P(PositionFormat, DecimalsFollowTheCountSize)
 {
-    const auto [motfak, text] = GetParam();
-    store.datensatz(1).Motfak = motfak;
+    const auto [motorFactorValue, text] = GetParam();
+    store.axisRecordAt(1).Motfak = motorFactorValue;
     bank.axis(QStringLiteral("01")).setPosition(25000);
-    laufend();
+    whileRunning();
     tick();
-    QString erwartet = QString::fromLatin1(text) + QStringLiteral(" mm");
+    QString expectedText = QString::fromLatin1(text) + QStringLiteral(" mm");
     if (dezimalkomma())
-        erwartet.replace(QLatin1Char('.'), QLatin1Char(','));
-    EXPECT_EQ(joystick.lb_POS[0].text, erwartet) << motfak;
+        expectedText.replace(QLatin1Char('.'), QLatin1Char(','));
+    EXPECT_EQ(joystick.lb_POS[0].text, expectedText) << motorFactorValue;
 }
 
 INSTANTIATE_TEST_SUITE_P(Factors, PositionFormat,
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Factors, PositionFormat,
 
 TEST_F(JoystickTest, JoystickOptionReachesBothUnitsInOneTickAndStopEndsIt)
 {
-    laufend();
+    whileRunning();
     joystick.Fahrart_Click(0);
     tick();
     for (const QString& a : {QStringLiteral("01"), QStringLiteral("02")})
@@ -176,49 +176,49 @@ TEST_F(JoystickTest, JoystickOptionReachesBothUnitsInOneTickAndStopEndsIt)
     // Closing stops both units before the bus goes back.
     bank.unit(QStringLiteral("02")).clearReceived();
     joystick.Form_Unload();
-    EXPECT_EQ(empfangen(QStringLiteral("02")), QStringList({"[1BR]", "[1CS]"}));
+    EXPECT_EQ(receivedLines(QStringLiteral("02")), QStringList({"[1BR]", "[1CS]"}));
     for (const QString& a : {QStringLiteral("01"), QStringLiteral("02")})
         EXPECT_EQ(bank.axis(a).model().joystick(), SimAxisModel::Joystick::Off) << qPrintable(a);
     EXPECT_FALSE(joystick.Fahrart[1].checked);
-    EXPECT_EQ(verlassen, 1);
+    EXPECT_EQ(leaveScript, 1);
 }
 
 TEST_F(JoystickTest, WithoutMotorFactorThePositionPollGoesOutButNothingIsShown)
 {
-    store.datensatz(1).Motfak = 0;
-    store.datensatz(2).Motfak = 0;
-    laufend();
+    store.axisRecordAt(1).Motfak = 0;
+    store.axisRecordAt(2).Motfak = 0;
+    whileRunning();
     tick();
-    EXPECT_EQ(empfangen(QStringLiteral("02")), QStringList({"[1PA]"}));
+    EXPECT_EQ(receivedLines(QStringLiteral("02")), QStringList({"[1PA]"}));
     EXPECT_EQ(joystick.lb_POS[1].text, QStringLiteral("off"));
 }
 
 TEST_F(JoystickTest, EntryZeroIsGreenButNeverPolledAndTheLastEntryHasNoSecondUnit)
 {
-    waehlen(0);
+    selectAxis(0);
     tick();
     tick();
-    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Gruen);
+    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Green);
     // "00" reaches every unit.
-    EXPECT_EQ(empfangen(QStringLiteral("01")).filter(QStringLiteral("[1PA]")), QStringList());
-    EXPECT_EQ(empfangen(QStringLiteral("01")).mid(0, 4), QStringList({"[0ST]", "[0pe]", "[1BR]", "[1CS]"}));
+    EXPECT_EQ(receivedLines(QStringLiteral("01")).filter(QStringLiteral("[1PA]")), QStringList());
+    EXPECT_EQ(receivedLines(QStringLiteral("01")).mid(0, 4), QStringList({"[0ST]", "[0pe]", "[1BR]", "[1CS]"}));
 
     store.setIndex(0);
-    waehlen(30);
+    selectAxis(30);
     for (int k = 0; k < 4; ++k)
         tick();
-    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Gruen);
+    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Green);
     EXPECT_EQ(store.Index(), 30);
-    EXPECT_GE(empfangen(QStringLiteral("1E")).count(QStringLiteral("[1PA]")), 3);
+    EXPECT_GE(receivedLines(QStringLiteral("1E")).count(QStringLiteral("[1PA]")), 3);
 }
 
 TEST_F(JoystickTest, AnEmptyEntryOfTheAxisSearchIsNoUnit)
 {
-    laufend();
-    joystick.adressenFuellen({QStringLiteral("00"), QStringLiteral("01"), QString(), QStringLiteral("03")});
-    waehlen(2);
+    whileRunning();
+    joystick.fillAddresses({QStringLiteral("00"), QStringLiteral("01"), QString(), QStringLiteral("03")});
+    selectAxis(2);
     tick();
     joystick.Form_Unload();
-    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Rot);
-    EXPECT_EQ(empfangen(QStringLiteral("01")) + empfangen(QStringLiteral("02")), QStringList());
+    EXPECT_EQ(joystick.sh_an_aus.colour, JoystickCore::Red);
+    EXPECT_EQ(receivedLines(QStringLiteral("01")) + receivedLines(QStringLiteral("02")), QStringList());
 }

@@ -146,7 +146,7 @@ public:
     int SI_SetBaudRate(UsbHandle, quint32 baud) override
     {
         bauds << baud;
-        return baudFails ? si::INVALID_BAUDRATE : si::SUCCESS;
+        return baudFails ? si::INVALID_BAUD_RATE : si::SUCCESS;
     }
     int SI_SetTimeouts(quint32, quint32) override { return si::SUCCESS; }
     int SI_Read(UsbHandle, void* buffer, quint32 want, quint32* got) override

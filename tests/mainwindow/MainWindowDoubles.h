@@ -155,22 +155,22 @@ public:
     int Aktualisieren() override
     {
         m_log << name() + QStringLiteral(".Aktualisieren");
-        if (onAktualisieren)
-            onAktualisieren();
+        if (onRefresh)
+            onRefresh();
         // Like a real control center, it selects its own unit to poll it.
         if (m_bus && !pollCommand.isEmpty()) {
-            m_bus->einheit_waehlen(ausgewaehlteAdresse());
+            m_bus->einheit_waehlen(chosenAddress());
             m_bus->senden_empfangen(pollCommand, 0, 0);
         }
         return pollResult;
     }
     void auslesen() override { m_log << name() + QStringLiteral(".auslesen"); }
 
-    QStringList adressen() const override { return list; }
-    int adressenIndex() const override { return listIndex; }
-    void setAdressenIndex(int index) override { listIndex = index; }
-    void adressenLeeren() override { list.clear(); }
-    void adresseAnfuegen(const QString& entry) override { list << entry; }
+    QStringList unitAddresses() const override { return list; }
+    int addressesIndex() const override { return listIndex; }
+    void setAddressesIndex(int index) override { listIndex = index; }
+    void clearAddresses() override { list.clear(); }
+    void appendAddress(const QString& entry) override { list << entry; }
     int line_schlitten_Left() const override { return carriageLeft; }
     quint32 line_schlitten_BackColor() const override { return carriageColor; }
     void setLine_schlitten(int left, quint32 color) override
@@ -185,7 +185,7 @@ public:
     int initResult = 1;
     int pollResult = 1;
     QString pollCommand;
-    std::function<void()> onAktualisieren;
+    std::function<void()> onRefresh;
     QStringList list;
     int listIndex = -1;
     int carriageLeft = 160;
@@ -215,7 +215,7 @@ public:
         return 1;
     }
     void Abgleich() override { m_log << name() + QStringLiteral(".Abgleich"); }
-    QString ausgewaehlteAdresse() const override { return address; }
+    QString chosenAddress() const override { return address; }
     void setLb_Fehler(const QString& text) override { lb_Fehler = text; }
 
     QString name() const { return QStringLiteral("probe%1").arg(Tag); }
@@ -260,9 +260,9 @@ class ControlLoopDouble final : public IControlLoopWindow
 {
 public:
     explicit ControlLoopDouble(EventLog& log) : m_log(log) {}
-    void Diag_Aufzeichnung(int& schritt) override
+    void Diag_Aufzeichnung(int& stepState) override
     {
-        m_log << QStringLiteral("Diag_Aufzeichnung %1").arg(schritt);
+        m_log << QStringLiteral("Diag_Aufzeichnung %1").arg(stepState);
         if (raiseReadDuringRecording)
             FlagRegelkreisaus = 1;
     }

@@ -155,7 +155,7 @@ TEST_F(FrmComTest, BridgeTakesEveryRateAndSelectingItClosesTheSerialPort)
 
 TEST_F(FrmComTest, BridgeFailureIsReportedAndTheModeStaysUsb)
 {
-    prog.bridge->setBaudRateFailure(si::INVALID_BAUDRATE);
+    prog.bridge->setBaudRateFailure(si::INVALID_BAUD_RATE);
     main.setAuswerten_baud(QStringLiteral("9600"));
     frm_com* dlg = open();
     dlg->list_usb->setCurrentRow(0);

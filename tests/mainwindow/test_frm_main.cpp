@@ -141,7 +141,7 @@ TEST_F(FrmMainTest, StartWithEmptySettingsReportsThePortAndLeavesOnlyComOptions)
     EXPECT_EQ(main->auswerten_baud(), QStringLiteral("0"));
     EXPECT_EQ(prog.transport().baudText, QStringLiteral("0"));
     EXPECT_TRUE(main->isTimer1Running()) << "the loop had been switched on before the port failed";
-    EXPECT_EQ(main->optionFlags().stelleIndex(), 5);
+    EXPECT_EQ(main->optionFlags().digitIndex(), 5);
     EXPECT_FALSE(main->komma_frage);
 }
 
@@ -251,12 +251,12 @@ TEST_F(FrmMainTest, ClosingOneBusOwnerDoesNotRestartTheLoopWhileAnotherHoldsIt)
     QWidget parameters, eeprom;
     main->setToolWindow(QStringLiteral("mnuMGED"), &parameters);
     main->setToolWindow(QStringLiteral("mnuDownload"), &eeprom);
-    int tablettOpened = 0;
-    main->setWindowOpener(QStringLiteral("mnuTablett"), [&] { ++tablettOpened; });
+    int tabletOpened = 0;
+    main->setWindowOpener(QStringLiteral("mnuTablett"), [&] { ++tabletOpened; });
 
     main->mnuTablett_Click();
     main->mnuMGED_Click();
-    EXPECT_EQ(tablettOpened, 1);
+    EXPECT_EQ(tabletOpened, 1);
     EXPECT_FALSE(main->isTimer1Running());
 
     main->toolWindowExit(QStringLiteral("mnuMGED"));  // its own exit button

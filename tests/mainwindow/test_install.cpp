@@ -35,20 +35,20 @@ protected:
 
 TEST_F(InstallTest, FileMenuEntriesLoadAndSave)
 {
-    params.store().datensatz(9).Gear = 12;
+    params.store().axisRecordAt(9).Gear = 12;
     trigger(Menu::SKspeichern);
     EXPECT_TRUE(QFile::exists(programFile(QStringLiteral("autost.qvm"))));
-    params.store().datensatz(9).Gear = 1;
+    params.store().axisRecordAt(9).Gear = 1;
     trigger(Menu::SKladen);
-    EXPECT_EQ(params.store().datensatz(9).Gear, 12);
+    EXPECT_EQ(params.store().axisRecordAt(9).Gear, 12);
     EXPECT_EQ(shown, 1);
 
     prog.dialogs->fileAnswers << prog.home.file(QStringLiteral("m.qvm"));
     trigger(Menu::Speichern);
-    params.store().datensatz(9).Gear = 2;
+    params.store().axisRecordAt(9).Gear = 2;
     prog.dialogs->fileAnswers << prog.home.file(QStringLiteral("m.qvm"));
     trigger(Menu::Laden);
-    EXPECT_EQ(params.store().datensatz(9).Gear, 12);
+    EXPECT_EQ(params.store().axisRecordAt(9).Gear, 12);
     EXPECT_EQ(shown, 2);
     // A loaded file asks every control center to initialise again.
     EXPECT_EQ(main->com_motflag, 1);

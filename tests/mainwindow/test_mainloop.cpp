@@ -211,7 +211,7 @@ TEST_F(MainLoopTest, InitialisationRequestEndsAlsoWhenTheLastWindowClosesDuringT
 {
     ControlCenterDouble* cc1 = addControlCenter(1, QStringLiteral("01"));
     ControlCenterDouble* cc2 = addControlCenter(2, QStringLiteral("02"));
-    cc1->onAktualisieren = [&] { post.CC_entfernen(*cc2); };
+    cc1->onRefresh = [&] { post.CC_entfernen(*cc2); };
     post.com_motflag = 1;
     tick();
     EXPECT_EQ(prog.events.count(QStringLiteral("cc1.Initialisierung")), 1);
@@ -258,7 +258,7 @@ TEST_F(MainLoopTest, WindowThatClosesDuringTheTickIsNotCalledAgain)
     ControlCenterDouble* cc1 = addControlCenter(1, QStringLiteral("01"));
     ControlCenterDouble* cc2 = addControlCenter(2, QStringLiteral("02"));
     post.CC_I = 2;
-    cc1->onAktualisieren = [&] { post.CC_entfernen(*cc2); };
+    cc1->onRefresh = [&] { post.CC_entfernen(*cc2); };
     tick();
     EXPECT_EQ(prog.events, (QStringList{"cc1.Aktualisieren"}));
     EXPECT_EQ(post.CC.keys(), QStringList{"k1"});
@@ -337,15 +337,15 @@ TEST(Cascade, ProbeWindowsSitAtTheirNumberAndWrapPastTheLastPosition)
 
 TEST(Timer1Suspension, LoopRunsAgainOnlyWhenTheLastHolderLetsGo)
 {
-    MainLoopHolders sperre;
-    EXPECT_TRUE(sperre.hold(QStringLiteral("mnuMGED")));
-    EXPECT_FALSE(sperre.hold(QStringLiteral("mnuTablett")));
-    EXPECT_FALSE(sperre.hold(QStringLiteral("mnuMGED"))) << "holding twice under one name counts once";
-    EXPECT_FALSE(sperre.release(QStringLiteral("mnuMGED")));
-    EXPECT_TRUE(sperre.held()) << "the path table still owns the bus";
-    EXPECT_FALSE(sperre.release(QStringLiteral("mnuMGED"))) << "a second release changes nothing";
-    EXPECT_TRUE(sperre.release(QStringLiteral("mnuTablett")));
-    EXPECT_FALSE(sperre.held());
+    MainLoopHolders eventLock;
+    EXPECT_TRUE(eventLock.hold(QStringLiteral("mnuMGED")));
+    EXPECT_FALSE(eventLock.hold(QStringLiteral("mnuTablett")));
+    EXPECT_FALSE(eventLock.hold(QStringLiteral("mnuMGED"))) << "holding twice under one name counts once";
+    EXPECT_FALSE(eventLock.release(QStringLiteral("mnuMGED")));
+    EXPECT_TRUE(eventLock.held()) << "the path table still owns the bus";
+    EXPECT_FALSE(eventLock.release(QStringLiteral("mnuMGED"))) << "a second release changes nothing";
+    EXPECT_TRUE(eventLock.release(QStringLiteral("mnuTablett")));
+    EXPECT_FALSE(eventLock.held());
 }
 
 } // namespace

@@ -81,17 +81,17 @@ TEST(RegisterReadout, RowsTakeTwoCharactersEachAfterTheEcho)
         digits += QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
     const QString full = QStringLiteral("[1ra!") + digits + QStringLiteral("]");
     ASSERT_EQ(full.size(), RegisterReadout::ReplyLength);
-    const QStringList rows = RegisterReadout::werte(full);
+    const QStringList rows = RegisterReadout::registerValues(full);
     ASSERT_EQ(rows.size(), 78);
     EXPECT_EQ(rows.first(), QStringLiteral("00"));
     EXPECT_EQ(rows.at(10), QStringLiteral("0A"));
     EXPECT_EQ(rows.last(), QStringLiteral("4D"));
 
-    const QStringList cut = RegisterReadout::werte(full.left(30));
+    const QStringList cut = RegisterReadout::registerValues(full.left(30));
     EXPECT_EQ(cut.at(11), QStringLiteral("0B"));
     EXPECT_EQ(cut.at(12), QStringLiteral("0")) << "half a byte is all that came";
     EXPECT_TRUE(cut.at(13).isEmpty());
-    for (const QString& r : RegisterReadout::werte(keine_Antwort))
+    for (const QString& r : RegisterReadout::registerValues(keine_Antwort))
         EXPECT_TRUE(r.isEmpty());
 }
 

@@ -35,8 +35,8 @@ protected:
             menu.insert(QString::fromLatin1(name), a);
         }
         bindOptionMenus(flags, [this](const QString& n) { return menu.value(n); },
-                        {[this] { ++freigegeben; }, [this] { ++geschlossen; }});
-        dialog.heute = [] { return QDate(2024, 3, 15); };
+                        {[this] { ++enabledCount; }, [this] { ++geschlossen; }});
+        dialog.todayFn = [] { return QDate(2024, 3, 15); };
         dialog.beendet = [this] { ++beendet; };
     }
 
@@ -53,7 +53,7 @@ protected:
     OptionFlags flags;
     RecordingUiServices ui;
     frm_Options dialog{flags, ui};
-    int freigegeben = 0;
+    int enabledCount = 0;
     int geschlossen = 0;
     int beendet = 0;
 };
@@ -61,7 +61,7 @@ protected:
 TEST_F(OptionsTest, StartsAtCodeEntryWithEveryServiceEntryHidden)
 {
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Optionen"));
-    EXPECT_FALSE(dialog.optionenSichtbar());
+    EXPECT_FALSE(dialog.optionsVisible());
     EXPECT_TRUE(shown(dialog.lb_text) && shown(dialog.lb_passwort) && shown(dialog.lb_ok));
     EXPECT_EQ(dialog.lb_passwort->text(), QStringLiteral("Passwort"));
     for (int i = 0; i < 9; ++i)
@@ -72,29 +72,29 @@ TEST_F(OptionsTest, StartsAtCodeEntryWithEveryServiceEntryHidden)
     EXPECT_TRUE(menuVisible("mnuLaden"));
 }
 
-TEST_F(OptionsTest, WrongCodeShowsFalschesPasswortAndKeepsTheText)
+TEST_F(OptionsTest, WrongCodeShowsWrongPasswordAndKeepsTheText)
 {
     for (const QString& code : {QStringLiteral("ZQ"), QStringLiteral("zq "), QStringLiteral("Brimolat"), QString(),
-                                frm_Options::tagescode(QDate(2024, 3, 14))}) {
+                                frm_Options::dayCode(QDate(2024, 3, 14))}) {
         ui.clear();
         enter(code);
         ASSERT_EQ(ui.messages.size(), 1) << code.toStdString();
         EXPECT_EQ(ui.messages.first().text, QStringLiteral("Falsches Passwort"));
         EXPECT_EQ(ui.messages.first().buttons, MsgButtons::Ok);
         EXPECT_EQ(dialog.lb_text->text(), code);
-        EXPECT_FALSE(dialog.optionenSichtbar());
+        EXPECT_FALSE(dialog.optionsVisible());
         EXPECT_FALSE(shown(dialog.cb_check[0]));
     }
 }
 
 TEST_F(OptionsTest, EachRightCodeShowsTheFlags)
 {
-    EXPECT_EQ(frm_Options::tagescode(QDate(2024, 3, 15)), QStringLiteral("51304202"));
+    EXPECT_EQ(frm_Options::dayCode(QDate(2024, 3, 15)), QStringLiteral("51304202"));
     for (const QString& code : {QStringLiteral("zq"), QStringLiteral("brimolat"), QStringLiteral("51304202")}) {
         dialog.machneu();
         enter(code);
         EXPECT_TRUE(ui.messages.isEmpty());
-        EXPECT_TRUE(dialog.optionenSichtbar()) << code.toStdString();
+        EXPECT_TRUE(dialog.optionsVisible()) << code.toStdString();
         EXPECT_FALSE(shown(dialog.lb_text) || shown(dialog.lb_passwort) || shown(dialog.lb_ok));
         for (int i = 0; i < 9; ++i) {
             EXPECT_TRUE(shown(dialog.cb_check[std::size_t(i)]));
@@ -121,16 +121,16 @@ TEST_F(OptionsTest, TickingABoxShowsItsMenuEntryAndStoresTheFlag)
     }
     // Flags 6 and 8 only switch features elsewhere.
     dialog.cb_check[8]->click();
-    EXPECT_TRUE(flags.on(OptionFlags::MotNeu));
+    EXPECT_TRUE(flags.on(OptionFlags::NewMotorFactor));
 }
 
 TEST_F(OptionsTest, FlagZeroFreesOrClosesTheRecorderOnItsTransitions)
 {
     enter(QStringLiteral("zq"));
     dialog.cb_check[0]->click();
-    EXPECT_EQ(freigegeben, 1);
+    EXPECT_EQ(enabledCount, 1);
     EXPECT_TRUE(dialog.arraybefehle_let(0, QStringLiteral("1")));  // already on: nothing happens
-    EXPECT_EQ(freigegeben, 1);
+    EXPECT_EQ(enabledCount, 1);
     dialog.cb_check[0]->click();
     EXPECT_EQ(geschlossen, 1);
     EXPECT_TRUE(dialog.arraybefehle_let(0, QStringLiteral("1")));
@@ -142,7 +142,7 @@ TEST_F(OptionsTest, FlagZeroFreesOrClosesTheRecorderOnItsTransitions)
     EXPECT_EQ(geschlossen, 3);
 }
 
-TEST_F(OptionsTest, ArraybefehleLetSetsBoxAndMenuWithoutTheDialogAndRefusesBadInput)
+TEST_F(OptionsTest, ArrayCommandsLetSetsBoxAndMenuWithoutTheDialogAndRefusesBadInput)
 {
     EXPECT_TRUE(dialog.arraybefehle_let(3, QStringLiteral("1")));
     EXPECT_TRUE(menuVisible("mnurrBefehl"));
@@ -162,15 +162,15 @@ TEST_F(OptionsTest, RoundingDigitsFollowTheListBothWays)
 {
     enter(QStringLiteral("zq"));
     EXPECT_EQ(dialog.cb_stelle->currentText(), QStringLiteral("6"));
-    EXPECT_EQ(flags.stelleIndex(), 5);
+    EXPECT_EQ(flags.digitIndex(), 5);
     dialog.cb_stelle->setCurrentIndex(dialog.cb_stelle->findText(QStringLiteral("3")));
-    EXPECT_EQ(flags.stelleIndex(), 2);
+    EXPECT_EQ(flags.digitIndex(), 2);
     // Six decimals are list position 5.
     dialog.cb_stelle->setCurrentIndex(dialog.cb_stelle->findText(QStringLiteral("6")));
-    EXPECT_EQ(flags.stelleIndex(), 5);
-    flags.setStelleIndex(1);
+    EXPECT_EQ(flags.digitIndex(), 5);
+    flags.setDigitIndex(1);
     EXPECT_EQ(dialog.cb_stelle->currentText(), QStringLiteral("2"));
-    flags.setStelleIndex(5);
+    flags.setDigitIndex(5);
     EXPECT_EQ(dialog.cb_stelle->currentIndex(), 5);
     EXPECT_EQ(dialog.cb_stelle->currentText(), QStringLiteral("6"));
 }
@@ -181,7 +181,7 @@ TEST_F(OptionsTest, ActivationAndExitReturnToCodeEntryKeepingTheFlags)
     dialog.cb_check[2]->click();
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&dialog, &activate);
-    EXPECT_FALSE(dialog.optionenSichtbar());
+    EXPECT_FALSE(dialog.optionsVisible());
     EXPECT_TRUE(dialog.lb_text->text().isEmpty());
     EXPECT_EQ(dialog.cb_check[2]->checkState(), Qt::Checked);
 
@@ -192,7 +192,7 @@ TEST_F(OptionsTest, ActivationAndExitReturnToCodeEntryKeepingTheFlags)
     EXPECT_EQ(dialog.Tag, QStringLiteral("0"));
     EXPECT_TRUE(dialog.isHidden());
     EXPECT_EQ(beendet, 1);
-    EXPECT_FALSE(dialog.optionenSichtbar());
+    EXPECT_FALSE(dialog.optionsVisible());
     EXPECT_TRUE(flags.on(2));
     EXPECT_TRUE(menuVisible("mnuTasterC"));
 
@@ -207,8 +207,8 @@ TEST_F(OptionsTest, LoadingAConfigurationSwitchesTheMenusWithoutTheDialog)
     TempHome home;
     ParamsContext params(ui, flags);
     ConfigContent c;
-    c.optionen[3] = 1;
-    c.optionen[0] = 1;
+    c.optionValues[3] = 1;
+    c.optionValues[0] = 1;
     c.rundungsstelle = 1;
     const QString path = home.file(QStringLiteral("opt.qvm"));
     QFile f(path);
@@ -222,8 +222,8 @@ TEST_F(OptionsTest, LoadingAConfigurationSwitchesTheMenusWithoutTheDialog)
     EXPECT_EQ(dialog.cb_check[3]->checkState(), Qt::Checked);
     EXPECT_EQ(dialog.cb_stelle->currentIndex(), 1);
     EXPECT_EQ(params.store().rundungsstelle(), 1);
-    EXPECT_EQ(freigegeben, 1);
-    EXPECT_FALSE(dialog.optionenSichtbar());
+    EXPECT_EQ(enabledCount, 1);
+    EXPECT_FALSE(dialog.optionsVisible());
 }
 
 } // namespace

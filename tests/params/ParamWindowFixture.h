@@ -28,12 +28,12 @@ protected:
         e.bus = &wb.transport();
         e.ui = &wb.core->ui();
         e.params = &params;
-        e.komma = [this] { return komma; };
+        e.usesComma = [this] { return usesComma; };
         e.controlCenterIndex = [this] { return ccIndex; };
         e.arrayAchsenAe = [this](const QString& text, int index) {
-            achsenAe << QStringLiteral("%1=%2").arg(index).arg(text);
+            axesAe << QStringLiteral("%1=%2").arg(index).arg(text);
         };
-        e.schliessen = [this] { ++geschlossen; };
+        e.closeView = [this] { ++geschlossen; };
         return e;
     }
     SimEeprom& eeprom(const QString& address = QStringLiteral("01")) { return wb.axis(address).model().eeprom(); }
@@ -50,8 +50,8 @@ protected:
     SimWorkbench wb{demo()};
     OptionFlags flags;
     ParamsContext params{wb.core->ui(), flags};
-    bool komma = false;
+    bool usesComma = false;
     int ccIndex = -1;
-    QStringList achsenAe;
+    QStringList axesAe;
     int geschlossen = 0;
 };

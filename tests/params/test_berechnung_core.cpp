@@ -14,9 +14,9 @@ class BerechnungTest : public ParamWindowFixture
 protected:
     BerechnungTest()
     {
-        params.calculator().anzeigen = [this](const MotorFactorDisplay& d) { core.anzeigen(d); };
+        params.calculator().showValues = [this](const MotorFactorDisplay& d) { core.showValues(d); };
     }
-    void waehle(int index)
+    void pickOption(int index)
     {
         core.cb_adressenauswahl.listIndex = index;
         core.cb_adressenauswahl_Click();
@@ -26,8 +26,8 @@ protected:
 
 TEST_F(BerechnungTest, Entry00CalculatesTheDefaultsWithoutAnAnswer)
 {
-    waehle(0);
-    EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Gruen);
+    pickOption(0);
+    EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Green);
     EXPECT_EQ(core.text_MFB[7].text, QStringLiteral("5217"));
     EXPECT_EQ(core.lb_ST_Sec.text, QStringLiteral("1.000ms"));
     EXPECT_EQ(core.text_MFB[8].text, QStringLiteral("13.086172"));
@@ -36,31 +36,31 @@ TEST_F(BerechnungTest, Entry00CalculatesTheDefaultsWithoutAnAnswer)
     EXPECT_EQ(core.text_regelP.text, QStringLiteral("7C"));
     EXPECT_EQ(core.sb_regelkreisH.value, 124);
     EXPECT_EQ(params.store().Index(), 0);
-    EXPECT_EQ(params.store().datensatz(0).Motfak, 5217);
+    EXPECT_EQ(params.store().axisRecordAt(0).Motfak, 5217);
 }
 
 TEST_F(BerechnungTest, AnsweringUnitIsGreenAndSilentOneRed)
 {
-    waehle(1);
-    EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Gruen);
+    pickOption(1);
+    EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Green);
     EXPECT_EQ(core.text_MFB[7].text, QStringLiteral("5217"));
     wb.unit(QStringLiteral("02")).setSilent(true);
-    params.store().datensatz(2).Gear = 100;
+    params.store().axisRecordAt(2).Gear = 100;
     params.store().setDrehantrieb(2, 1);
     wb.bus->clearTraffic();
-    waehle(2);
-    EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Rot);
+    pickOption(2);
+    EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Red);
     // The rotary box follows the axis, but nothing is asked of the previous unit.
     EXPECT_EQ(core.Label8.text, QStringLiteral("Grad"));
-    for (const auto& [einheit, befehl] : wb.bus->traffic())
-        EXPECT_NE(einheit, QStringLiteral("01")) << befehl.toStdString();
+    for (const auto& [unitAddr, cmdText] : wb.bus->traffic())
+        EXPECT_NE(unitAddr, QStringLiteral("01")) << cmdText.toStdString();
     EXPECT_EQ(core.text_MFB[2].text, QStringLiteral("100"));
-    EXPECT_EQ(params.store().datensatz(2).Motfak, 5217);  // not calculated
+    EXPECT_EQ(params.store().axisRecordAt(2).Motfak, 5217);  // not calculated
 }
 
 TEST_F(BerechnungTest, BarWritesTheRegisterWithTheOtherThreeAndFallsBackToRP)
 {
-    waehle(1);
+    pickOption(1);
     sent();
     core.sb_regelkreisH.value = 128;
     core.sb_regelkreisH_Change();
@@ -80,7 +80,7 @@ TEST_F(BerechnungTest, BarWritesTheRegisterWithTheOtherThreeAndFallsBackToRP)
 
 TEST_F(BerechnungTest, RefusedRegisterWriteIsFollowedByAStatusQueryThenRP)
 {
-    waehle(1);
+    pickOption(1);
     sent();
     wb.unit().rejectNext(QStringLiteral("[1RS"), 0x0005);
     core.sb_regelkreisH.value = 130;
@@ -100,11 +100,11 @@ class RegisterRange : public BerechnungTest, public ::testing::WithParamInterfac
 TEST_P(RegisterRange, BarShowsOnlyWhatItsRangeHolds)
 {
     const auto [register_, bar] = GetParam();
-    waehle(1);
+    pickOption(1);
     ASSERT_EQ(core.sb_regelkreisH.value, 124);
     const QByteArray antwort = QByteArray("[1RL!") + register_ + "112233]";
     wb.unit().setHandler(QStringLiteral("1RL"), [antwort](SimUnit&, const SimCommand&) { return antwort; });
-    waehle(1);
+    pickOption(1);
     EXPECT_EQ(core.sb_regelkreisH.value, bar) << register_;
 }
 
@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Registers, RegisterRange,
 
 TEST_F(BerechnungTest, FailedRegisterReadWritesNothingAndTheBarReturns)
 {
-    waehle(1);
+    pickOption(1);
     const int vorher = core.sb_regelkreisH.value;
     for (const QByteArray& antwort : {QByteArray(), QByteArray("[1RL!7C]")}) {
         wb.unit().setHandler(QStringLiteral("1RL"), [antwort](SimUnit&, const SimCommand&) { return antwort; });
@@ -131,7 +131,7 @@ TEST_F(BerechnungTest, FailedRegisterReadWritesNothingAndTheBarReturns)
 TEST_F(BerechnungTest, CopyAxis2PasteAxis5CarriesMotorDataOnly)
 {
     AxisParameterStore& store = params.store();
-    Achsdatensatz& zwei = store.datensatz(2);
+    Achsdatensatz& zwei = store.axisRecordAt(2);
     zwei.Gear = 100;
     zwei.Spannung = 12.5;
     zwei.Massstabsachse = 1;
@@ -139,46 +139,46 @@ TEST_F(BerechnungTest, CopyAxis2PasteAxis5CarriesMotorDataOnly)
     zwei.Endschalter_Plus = 0;
     zwei.PositionP = 7;
     store.setDrehantrieb(2, 1);
-    waehle(2);
-    const Achsdatensatz quelle = store.datensatz(2);
+    pickOption(2);
+    const Achsdatensatz sourceRecord = store.axisRecordAt(2);
     core.cmd_KopEin_Click(0);
     EXPECT_TRUE(core.cmd_KopEin[1].enabled);
 
-    store.datensatz(5).Achsenbezeichnung = QStringLiteral("Z");
-    store.datensatz(5).PositionP = 3;
-    waehle(5);
+    store.axisRecordAt(5).Achsenbezeichnung = QStringLiteral("Z");
+    store.axisRecordAt(5).PositionP = 3;
+    pickOption(5);
     core.cmd_KopEin_Click(1);
-    const Achsdatensatz& fuenf = store.datensatz(5);
-    EXPECT_EQ(fuenf.Gear, 100);
-    EXPECT_EQ(fuenf.Spannung, 12.5);
-    EXPECT_EQ(fuenf.vmin, quelle.vmin);  // the stored value, not the rounded box text
-    EXPECT_EQ(fuenf.Motfak, quelle.Motfak);
-    EXPECT_EQ(fuenf.Massstabsachse, 1);
-    EXPECT_EQ(store.drehantriebFlag(5), 1);
-    EXPECT_EQ(fuenf.Achsenbezeichnung, QStringLiteral("Z"));
-    EXPECT_EQ(fuenf.Endschalter_Plus, 1);
-    EXPECT_EQ(fuenf.PositionP, 3);
+    const Achsdatensatz& five = store.axisRecordAt(5);
+    EXPECT_EQ(five.Gear, 100);
+    EXPECT_EQ(five.Spannung, 12.5);
+    EXPECT_EQ(five.vmin, sourceRecord.vmin);  // the stored value, not the rounded box text
+    EXPECT_EQ(five.Motfak, sourceRecord.Motfak);
+    EXPECT_EQ(five.Massstabsachse, 1);
+    EXPECT_EQ(store.rotaryDriveFlag(5), 1);
+    EXPECT_EQ(five.Achsenbezeichnung, QStringLiteral("Z"));
+    EXPECT_EQ(five.Endschalter_Plus, 1);
+    EXPECT_EQ(five.PositionP, 3);
     EXPECT_TRUE(core.chb_Massstab.checked);
     EXPECT_EQ(core.lb_Scale.text, QStringLiteral("Scale"));
     EXPECT_EQ(core.Label8.text, QStringLiteral("Grad"));
-    core.schliessen();
+    core.closeView();
     EXPECT_FALSE(core.cmd_KopEin[1].enabled);
 }
 
 TEST_F(BerechnungTest, EmptyEntryOrPosition31IsNoUnit)
 {
-    QStringList liste;
+    QStringList addressTable;
     for (int i = 0; i < 32; ++i)
-        liste << (i == 3 ? QString() : QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
-    core.cb_adressenauswahl.items = liste;
-    const Achsdatensatz vorher = params.store().datensatz(3);
+        addressTable << (i == 3 ? QString() : QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
+    core.cb_adressenauswahl.items = addressTable;
+    const Achsdatensatz vorher = params.store().axisRecordAt(3);
     for (int index : {3, 31}) {
-        waehle(1);
+        pickOption(1);
         sent();
         ASSERT_FALSE(core.text_MFB[7].text.isEmpty());
-        waehle(index);
+        pickOption(index);
         EXPECT_TRUE(sent().isEmpty()) << index;
-        EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Rot);
+        EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Red);
         // Axis 1's data do not stay in the boxes under the red lamp.
         for (const kit::Control& box : core.text_MFB)
             EXPECT_EQ(box.text, QString()) << index;
@@ -189,13 +189,13 @@ TEST_F(BerechnungTest, EmptyEntryOrPosition31IsNoUnit)
         core.sb_regelkreisH_Change();
         EXPECT_TRUE(sent().isEmpty());
     }
-    EXPECT_EQ(params.store().datensatz(3), vorher);
+    EXPECT_EQ(params.store().axisRecordAt(3), vorher);
 }
 
 TEST_F(BerechnungTest, BoxesAreReadInTheLocaleFormat)
 {
-    komma = true;
-    waehle(4);
+    usesComma = true;
+    pickOption(4);
     core.text_MFB[5].text = QStringLiteral("0,5");
     core.text_MFB_LostFocus(5);
     core.text_MFB[6].text = QStringLiteral("4,5");
@@ -204,7 +204,7 @@ TEST_F(BerechnungTest, BoxesAreReadInTheLocaleFormat)
     core.text_MFB_LostFocus(2);
     core.text_MFB[3].text = QStringLiteral("1.5");  // not a number here: skipped
     core.text_MFB_LostFocus(3);
-    const Achsdatensatz& r = params.store().datensatz(4);
+    const Achsdatensatz& r = params.store().axisRecordAt(4);
     EXPECT_EQ(r.Interpolationsfaktor, 0.5);
     EXPECT_EQ(r.Motorkonstante, 4.5);
     EXPECT_EQ(r.Gear, 1);
@@ -214,24 +214,24 @@ TEST_F(BerechnungTest, BoxesAreReadInTheLocaleFormat)
 
 TEST_F(BerechnungTest, ManualMotorFactorAndAFactorOfZero)
 {
-    waehle(1);
+    pickOption(1);
     core.ob_MotFak_Click(1);
     EXPECT_TRUE(core.text_MFB[7].enabled);
     EXPECT_FALSE(core.text_MFB[0].enabled);
     EXPECT_FALSE(core.cmd_Berechnung.enabled);
-    EXPECT_EQ(params.store().datensatz(1).Motfak_manuell, 1);
+    EXPECT_EQ(params.store().axisRecordAt(1).Motfak_manuell, 1);
     core.text_MFB[7].text = QStringLiteral("0");
     core.text_MFB_LostFocus(7);
-    waehle(1);
+    pickOption(1);
     EXPECT_TRUE(core.lb_aufloesung.text.isEmpty());
     EXPECT_TRUE(core.ob_MotFak[1].checked);
-    EXPECT_EQ(params.store().datensatz(1).Motfak, 0);
+    EXPECT_EQ(params.store().axisRecordAt(1).Motfak, 0);
 }
 
 TEST_F(BerechnungTest, MotorIdentLoadsTheStartConfiguration)
 {
     SimAxis(*wb.bus, QStringLiteral("01")).model().setMotorIdent("00000007");
-    waehle(1);
+    pickOption(1);
     sent();
     core.cmd_IM_Click();
     EXPECT_TRUE(sent().startsWith(QStringLiteral("[1iM]")));
@@ -252,8 +252,8 @@ TEST_F(BerechnungTest, FormActivateFollowsTheCurrentControlCenter)
     core.sb_regelkreisH.value = 100;
     core.sb_regelkreisH_Change();
     ASSERT_FALSE(wb.bus->traffic().isEmpty());
-    for (const auto& [einheit, befehl] : wb.bus->traffic())
-        EXPECT_EQ(einheit, QStringLiteral("02")) << befehl.toStdString();
+    for (const auto& [unitAddr, cmdText] : wb.bus->traffic())
+        EXPECT_EQ(unitAddr, QStringLiteral("02")) << cmdText.toStdString();
 }
 
 }  // namespace

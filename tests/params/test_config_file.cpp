@@ -41,15 +41,15 @@ protected:
     OptionFlags flags;
     ParamsContext params{ui, flags, [](const QString&) { return keine_Antwort; }};
     ConfigFile& file = params.configFile();
-    int motflag = 0;
+    int motorFlag = 0;
 
-    void SetUp() override { file.setComMotflag = [this] { ++motflag; }; }
+    void SetUp() override { file.setComMotflag = [this] { ++motorFlag; }; }
 
     // Every kind of value, different on every axis.
     void fillEverything()
     {
         for (int a = 0; a < 31; ++a) {
-            Achsdatensatz& r = params.store().datensatz(a);
+            Achsdatensatz& r = params.store().axisRecordAt(a);
             r.Inkremente = 500 + a;
             r.leadscrew = 0.1 * (a + 1);
             r.Gear = 1.0 / (a + 3);
@@ -73,7 +73,7 @@ protected:
             params.init2().arraybefehle_let(i, QStringLiteral("[1K%1]").arg(i));
         for (int i = 0; i < 9; ++i)
             flags.setText(i, QString::number(i % 3));
-        flags.setStelleIndex(2);
+        flags.setDigitIndex(2);
     }
 };
 
@@ -82,7 +82,7 @@ TEST_F(ConfigFileTest, SavedFileHasTheLayoutLineByLine)
     ScopedLocale de(QLocale::German, QLocale::Germany);
     fillEverything();
     ASSERT_TRUE(file.speichern(ConfigFile::Auto));
-    EXPECT_EQ(motflag, 1);
+    EXPECT_EQ(motorFlag, 1);
     const QByteArray bytes = readAll(programFile(QStringLiteral("autost.qvm")));
     EXPECT_TRUE(bytes.endsWith("\r\n"));
     const QList<QByteArray> lines = bytes.chopped(1).split('\n');
@@ -125,11 +125,11 @@ TEST_F(ConfigFileTest, RoundTripUnderGermanLocaleIsByteExact)
     ui2.fileAnswers << home.file(QStringLiteral("eins.qvm"));
     ASSERT_TRUE(fresh.configFile().laden(ConfigFile::Manuell));
     EXPECT_TRUE(fresh.configFile().collect() == saved);
-    EXPECT_EQ(fresh.store().datensatz(30).Achsenbezeichnung, QStringLiteral("Achse \"30\" µm, Grad"));
-    EXPECT_EQ(fresh.store().drehantriebFlag(3), 1);
+    EXPECT_EQ(fresh.store().axisRecordAt(30).Achsenbezeichnung, QStringLiteral("Achse \"30\" µm, Grad"));
+    EXPECT_EQ(fresh.store().rotaryDriveFlag(3), 1);
     EXPECT_EQ(flags2.text(8), QStringLiteral("2"));
-    EXPECT_EQ(flags2.stelleIndex(), 2);
-    EXPECT_EQ(fresh.store().stVon(0), 124);  // not in the file
+    EXPECT_EQ(flags2.digitIndex(), 2);
+    EXPECT_EQ(fresh.store().stOf(0), 124);  // not in the file
 
     // ... and writes the very same bytes.
     ui2.fileAnswers << home.file(QStringLiteral("zwei.qvm"));
@@ -163,8 +163,8 @@ TEST_F(ConfigFileTest, HandMadeFileLoads)
 
     ASSERT_TRUE(file.laden(ConfigFile::Manuell));
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(motflag, 1);
-    const Achsdatensatz& r = params.store().datensatz(17);
+    EXPECT_EQ(motorFlag, 1);
+    const Achsdatensatz& r = params.store().axisRecordAt(17);
     EXPECT_EQ(r.Inkremente, 0.5);
     EXPECT_EQ(r.Spannung, 1e-05);
     EXPECT_EQ(r.Motfak_manuell, 1);
@@ -175,9 +175,9 @@ TEST_F(ConfigFileTest, HandMadeFileLoads)
     EXPECT_EQ(params.init().arraybefehle_get(13), QString());
     EXPECT_EQ(params.init2().arraybefehle_get(0), QStringLiteral("[0M1]"));
     EXPECT_TRUE(flags.on(0) && flags.on(3) && flags.on(8) && !flags.on(1));
-    EXPECT_EQ(params.store().drehantriebFlag(4), 1);
-    EXPECT_EQ(params.store().drehantriebFlag(5), 0);
-    EXPECT_EQ(flags.stelleIndex(), 3);
+    EXPECT_EQ(params.store().rotaryDriveFlag(4), 1);
+    EXPECT_EQ(params.store().rotaryDriveFlag(5), 0);
+    EXPECT_EQ(flags.digitIndex(), 3);
 }
 
 TEST_F(ConfigFileTest, DamagedFilesChangeNothingAndShowTheMessage)
@@ -208,14 +208,14 @@ TEST_F(ConfigFileTest, DamagedFilesChangeNothingAndShowTheMessage)
     // Load the good file into a state that differs from it, then try each.
     for (const auto& [what, bytes] : damaged) {
         SCOPED_TRACE(what);
-        params.store().datensatz(0).Inkremente = 42;
+        params.store().axisRecordAt(0).Inkremente = 42;
         params.init().arraybefehle_let(0, QStringLiteral("vorher"));
         flags.setText(3, QStringLiteral("0"));
         const ConfigContent before = file.collect();
         const QString path = home.file(QStringLiteral("kaputt.qvm"));
         writeFile(path, bytes);
         ui.clear();
-        motflag = 0;
+        motorFlag = 0;
         ui.fileAnswers << path;
         EXPECT_FALSE(file.laden(ConfigFile::Manuell));
         ASSERT_EQ(ui.messages.size(), 1);
@@ -223,7 +223,7 @@ TEST_F(ConfigFileTest, DamagedFilesChangeNothingAndShowTheMessage)
                                                 QStringLiteral(" konnte nicht geladen werden!!"));
         EXPECT_TRUE(file.collect() == before);
         // A failed load still has the control centers set up again.
-        EXPECT_EQ(motflag, 1);
+        EXPECT_EQ(motorFlag, 1);
     }
 }
 
@@ -247,16 +247,16 @@ TEST_P(ConfigRoundingTest, RoundingPositionOutsideTheListIsTakenAsItsNearestEnd)
     const QString path = home.file(QStringLiteral("stelle.qvm"));
     writeFile(path, bytes);
     const ConfigContent saved = file.collect();
-    flags.setStelleIndex(3);
-    params.store().datensatz(4).Inkremente = 42;
-    motflag = 0;
+    flags.setDigitIndex(3);
+    params.store().axisRecordAt(4).Inkremente = 42;
+    motorFlag = 0;
     ui.fileAnswers << path;
     EXPECT_TRUE(file.laden(ConfigFile::Manuell));
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(flags.stelleIndex(), GetParam().shown);
+    EXPECT_EQ(flags.digitIndex(), GetParam().shown);
     // The rest of the file is applied as well.
-    EXPECT_EQ(params.store().datensatz(4).Inkremente, saved.achsen[4].Inkremente);
-    EXPECT_EQ(motflag, 1);
+    EXPECT_EQ(params.store().axisRecordAt(4).Inkremente, saved.axes[4].Inkremente);
+    EXPECT_EQ(motorFlag, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Positions, ConfigRoundingTest,
@@ -267,9 +267,9 @@ INSTANTIATE_TEST_SUITE_P(Positions, ConfigRoundingTest,
 TEST_F(ConfigFileTest, SavedNumbersHaveNoExponentAndNoSignedZero)
 {
     fillEverything();
-    params.store().datensatz(3).PositionP = 1e16;
-    params.store().datensatz(3).PositionM = -0.0;
-    params.store().datensatz(3).Reservewert = -1e-05;
+    params.store().axisRecordAt(3).PositionP = 1e16;
+    params.store().axisRecordAt(3).PositionM = -0.0;
+    params.store().axisRecordAt(3).Reservewert = -1e-05;
     ASSERT_TRUE(file.speichern(ConfigFile::Auto));
     const QList<QByteArray> lines = readAll(programFile(QStringLiteral("autost.qvm"))).split('\n');
     for (const QByteArray& l : lines) {
@@ -286,7 +286,7 @@ TEST_F(ConfigFileTest, StartConfigurationMissingAtStartIsSilentAndKeepsDefaults)
 {
     EXPECT_FALSE(file.laden(ConfigFile::Auto));
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(motflag, 1);
+    EXPECT_EQ(motorFlag, 1);
     EXPECT_TRUE(file.collect() == ConfigContent{});
 }
 
@@ -294,10 +294,10 @@ TEST_F(ConfigFileTest, DialogsUseTheFilterAndCancelDoesNothing)
 {
     EXPECT_FALSE(file.laden(ConfigFile::Manuell));
     // A cancelled load reads nothing and leaves the control centers alone ...
-    EXPECT_EQ(motflag, 0);
+    EXPECT_EQ(motorFlag, 0);
     EXPECT_FALSE(file.speichern(ConfigFile::Manuell));
     // ... a cancelled save still has them set up again.
-    EXPECT_EQ(motflag, 1);
+    EXPECT_EQ(motorFlag, 1);
     ASSERT_EQ(ui.fileRequests.size(), 2);
     for (const FileDialogRequest& r : ui.fileRequests) {
         EXPECT_EQ(r.filter, QStringLiteral("Datendateien(*.qvm)|*.qvm|Alle Dateien|*.*"));
@@ -314,15 +314,15 @@ TEST_F(ConfigFileTest, FailedSaveShowsTheMessageAndKeepsTheOldFile)
     ASSERT_TRUE(file.speichern(ConfigFile::Auto));
     const QString autost = programFile(QStringLiteral("autost.qvm"));
     const QByteArray old = readAll(autost);
-    motflag = 0;
+    motorFlag = 0;
 
     // A name with a line break cannot be written as one value.
-    params.store().datensatz(2).Achsenbezeichnung = QStringLiteral("zwei\r\nZeilen");
+    params.store().axisRecordAt(2).Achsenbezeichnung = QStringLiteral("zwei\r\nZeilen");
     EXPECT_FALSE(file.speichern(ConfigFile::Auto));
     EXPECT_EQ(readAll(autost), old);
 
     // A folder that does not exist.
-    params.store().datensatz(2).Achsenbezeichnung.clear();
+    params.store().axisRecordAt(2).Achsenbezeichnung.clear();
     const QString nowhere = home.file(QStringLiteral("fehlt/x.qvm"));
     ui.fileAnswers << nowhere;
     EXPECT_FALSE(file.speichern(ConfigFile::Manuell));
@@ -331,7 +331,7 @@ TEST_F(ConfigFileTest, FailedSaveShowsTheMessageAndKeepsTheOldFile)
     EXPECT_EQ(ui.messages.at(0).text, QStringLiteral("Die Datei ") + autost + QStringLiteral(" konnte nicht geladen werden!!"));
     EXPECT_EQ(ui.messages.at(1).text, QStringLiteral("Die Datei ") + nowhere + QStringLiteral(" konnte nicht geladen werden!!"));
     // Both failed saves still have the control centers set up again.
-    EXPECT_EQ(motflag, 2);
+    EXPECT_EQ(motorFlag, 2);
 }
 
 class StartConfigurationTest : public ConfigFileTest
@@ -346,13 +346,13 @@ protected:
     void writeStartFile(const QString& ident)
     {
         ConfigContent c;
-        c.achsen[0].Inkremente = 1;
-        c.achsen[1].Inkremente = 2000;
-        c.achsen[1].Achsenbezeichnung = QStringLiteral("Drehtisch");
-        c.achsen[2].Inkremente = 3;
+        c.axes[0].Inkremente = 1;
+        c.axes[1].Inkremente = 2000;
+        c.axes[1].Achsenbezeichnung = QStringLiteral("Drehtisch");
+        c.axes[2].Inkremente = 3;
         c.drehantrieb[1] = 1;
-        c.optionen[7] = 1;
-        c.optionen[8] = 1;
+        c.optionValues[7] = 1;
+        c.optionValues[8] = 1;
         writeFile(startFile(ident), *writeConfig(c));
     }
 };
@@ -365,15 +365,15 @@ TEST_F(StartConfigurationTest, FillsOnlyTheOneAxisWithTheFilesSecondRecordAndIts
 
     EXPECT_TRUE(file.ueberschreiben(QStringLiteral("00000123"), 5));
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(params.store().datensatz(5).Inkremente, 2000);
-    EXPECT_EQ(params.store().datensatz(5).Achsenbezeichnung, QStringLiteral("Drehtisch"));
-    EXPECT_EQ(params.store().drehantriebFlag(5), 1);
+    EXPECT_EQ(params.store().axisRecordAt(5).Inkremente, 2000);
+    EXPECT_EQ(params.store().axisRecordAt(5).Achsenbezeichnung, QStringLiteral("Drehtisch"));
+    EXPECT_EQ(params.store().rotaryDriveFlag(5), 1);
     // Every other axis and flag as before.
-    EXPECT_EQ(params.store().drehantriebFlag(0), 1);
-    EXPECT_EQ(params.store().drehantriebFlag(1), 0);
-    EXPECT_EQ(params.store().drehantriebFlag(2), 1);
-    EXPECT_EQ(params.store().datensatz(4).Inkremente, 128);
-    EXPECT_EQ(params.store().datensatz(6).Inkremente, 128);
+    EXPECT_EQ(params.store().rotaryDriveFlag(0), 1);
+    EXPECT_EQ(params.store().rotaryDriveFlag(1), 0);
+    EXPECT_EQ(params.store().rotaryDriveFlag(2), 1);
+    EXPECT_EQ(params.store().axisRecordAt(4).Inkremente, 128);
+    EXPECT_EQ(params.store().axisRecordAt(6).Inkremente, 128);
     EXPECT_TRUE(flags.text(8).isEmpty());
 }
 
@@ -419,8 +419,8 @@ TEST_F(StartConfigurationTest, BothLayoutsGiveTheSecondRecordAndOnlyAppliedValue
     lines[827] = "9\r";
     writeFile(path, lines.join('\n') + '\n');
     EXPECT_TRUE(file.ueberschreiben(QStringLiteral("00000123"), 5));
-    EXPECT_EQ(params.store().datensatz(5).Inkremente, 2000);
-    EXPECT_EQ(params.store().drehantriebFlag(5), 1);
+    EXPECT_EQ(params.store().axisRecordAt(5).Inkremente, 2000);
+    EXPECT_EQ(params.store().rotaryDriveFlag(5), 1);
 
     // The older layout: seven option flags, 826 values.
     lines.removeAt(770 + 7);
@@ -428,8 +428,8 @@ TEST_F(StartConfigurationTest, BothLayoutsGiveTheSecondRecordAndOnlyAppliedValue
     writeFile(path, lines.join('\n') + '\n');
     params.store().setDrehantrieb(6, 0);
     EXPECT_TRUE(file.ueberschreiben(QStringLiteral("00000123"), 6));
-    EXPECT_EQ(params.store().datensatz(6).Inkremente, 2000);
-    EXPECT_EQ(params.store().drehantriebFlag(6), 1);
+    EXPECT_EQ(params.store().axisRecordAt(6).Inkremente, 2000);
+    EXPECT_EQ(params.store().rotaryDriveFlag(6), 1);
     EXPECT_TRUE(ui.messages.isEmpty());
 }
 
@@ -455,19 +455,19 @@ TEST_F(ConfigFileTest, OversizedNonNumberAndCodePageFiles)
     EXPECT_TRUE(file.collect() == before);
 
     // Windows-1252 out and back, and a UTF-8 file with its byte-order mark read as well.
-    params.store().datensatz(3).Achsenbezeichnung = QStringLiteral("€ „Tisch“ µm");
+    params.store().axisRecordAt(3).Achsenbezeichnung = QStringLiteral("€ „Tisch“ µm");
     ASSERT_TRUE(file.speichern(QStringLiteral("auto")));
     EXPECT_TRUE(readAll(path).contains("\"\x80 \x84Tisch\x93 \xB5m\""));
     ASSERT_TRUE(file.laden(QStringLiteral("auto")));
-    EXPECT_EQ(params.store().datensatz(3).Achsenbezeichnung, QStringLiteral("€ „Tisch“ µm"));
+    EXPECT_EQ(params.store().axisRecordAt(3).Achsenbezeichnung, QStringLiteral("€ „Tisch“ µm"));
     writeFile(path, "\xEF\xBB\xBF" + fromWindows1252(readAll(path)).toUtf8());
-    params.store().datensatz(3).Achsenbezeichnung.clear();
+    params.store().axisRecordAt(3).Achsenbezeichnung.clear();
     ASSERT_TRUE(file.laden(QStringLiteral("auto")));
-    EXPECT_EQ(params.store().datensatz(3).Achsenbezeichnung, QStringLiteral("€ „Tisch“ µm"));
+    EXPECT_EQ(params.store().axisRecordAt(3).Achsenbezeichnung, QStringLiteral("€ „Tisch“ µm"));
     // Without the mark the same bytes are Windows-1252 text, as written.
     writeFile(path, readAll(path).mid(3));
     ASSERT_TRUE(file.laden(QStringLiteral("auto")));
-    EXPECT_EQ(params.store().datensatz(3).Achsenbezeichnung, fromWindows1252(QStringLiteral("€ „Tisch“ µm").toUtf8()));
+    EXPECT_EQ(params.store().axisRecordAt(3).Achsenbezeichnung, fromWindows1252(QStringLiteral("€ „Tisch“ µm").toUtf8()));
 }
 
 // The file-menu entries are tested through the frame (tests/mainwindow/test_install.cpp).

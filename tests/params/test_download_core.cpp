@@ -14,18 +14,18 @@ class DownloadTest : public ParamWindowFixture
 protected:
     DownloadTest()
     {
-        Achsdatensatz& r = params.store().datensatz(1);
+        Achsdatensatz& r = params.store().axisRecordAt(1);
         r.vmin = 0.01;
         r.vmax = 20;
         r.amin = 0.5;
         r.Motfak = 5000;
     }
-    void waehle(int index)
+    void pickOption(int index)
     {
         core.cb_adressenauswahl.listIndex = index;
         core.cb_adressenauswahl_Click();
     }
-    void markiere(int row)
+    void markRow(int row)
     {
         for (auto& m : core.cb_markierung)
             m.checked = false;
@@ -41,38 +41,38 @@ TEST_F(DownloadTest, ReadOutConvertsRawValuesToEngineeringUnits)
     eeprom().setValue("1L6", "007FFFFF");
     eeprom().setValue("1L5", "FFFFEC78");  // -5000 counts
     eeprom().setValue("1DS", "00000123");
-    waehle(1);
-    EXPECT_EQ(core.sh_an_aus.colour, DownloadCore::Gruen);
+    pickOption(1);
+    EXPECT_EQ(core.sh_an_aus.colour, DownloadCore::Green);
     EXPECT_EQ(core.text_download[2].text, formatMask(16 * 0.01, QStringLiteral("######0.000"), false));
     EXPECT_EQ(core.text_download[8].text, QStringLiteral("-1.000"));
     EXPECT_EQ(core.text_download[10].text, QStringLiteral("291.000"));
-    EXPECT_EQ(core.lb_einheit[2].text, QStringLiteral("mm/s"));
+    EXPECT_EQ(core.lb_unit[2].text, QStringLiteral("mm/s"));
     EXPECT_EQ(core.text_download[21].text, QStringLiteral("Demo-Achse 01"));
 
     params.store().setDrehantrieb(1, 1);
-    waehle(1);
+    pickOption(1);
     EXPECT_EQ(core.text_download[9].text, formatMask(8388607.0 / 5000 * 360, QStringLiteral("######0.000"), false));
-    EXPECT_EQ(core.lb_einheit[9].text, QStringLiteral("Grad"));
-    EXPECT_EQ(core.lb_einheit[3].text, QStringLiteral("U/s²"));
+    EXPECT_EQ(core.lb_unit[9].text, QStringLiteral("Grad"));
+    EXPECT_EQ(core.lb_unit[3].text, QStringLiteral("U/s²"));
 }
 
 TEST_F(DownloadTest, ConversionsAreInverseOnEveryRowKind)
 {
-    waehle(1);
+    pickOption(1);
     for (int i : {0, 2, 3, 8, 10}) {
-        const auto d = core.rohZuAnzeige(i, 0);
+        const auto d = core.rawToDisplay(i, 0);
         ASSERT_TRUE(d) << i;
         EXPECT_EQ(*d, 0) << i;  // a raw 0 shows as 0 (no marker value)
-        EXPECT_NEAR(*core.anzeigeZuRoh(i, *core.rohZuAnzeige(i, 150)), 150, 1e-9) << i;
+        EXPECT_NEAR(*core.displayToRaw(i, *core.rawToDisplay(i, 150)), 150, 1e-9) << i;
     }
-    EXPECT_FALSE(core.rohZuAnzeige(21, 5));
+    EXPECT_FALSE(core.rawToDisplay(21, 5));
 }
 
 TEST_F(DownloadTest, SpeedDownloadSendsFixedWidthAndShowsTheWrittenValue)
 {
-    waehle(1);
+    pickOption(1);
     sent();
-    markiere(2);
+    markRow(2);
     core.text_download[2].text = QStringLiteral("1.5");
     core.cmd_download_Click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("[1VP0096]")});
@@ -82,16 +82,16 @@ TEST_F(DownloadTest, SpeedDownloadSendsFixedWidthAndShowsTheWrittenValue)
 
 TEST_F(DownloadTest, ValueOutsideTheFieldIsRefusedAndTheRowKeepsWorking)
 {
-    waehle(1);
+    pickOption(1);
     sent();
-    markiere(2);
-    for (const QString& zuViel : {QStringLiteral("1000"), QStringLiteral("-1")}) {
-        core.text_download[2].text = zuViel;
+    markRow(2);
+    for (const QString& tooMany : {QStringLiteral("1000"), QStringLiteral("-1")}) {
+        core.text_download[2].text = tooMany;
         core.cmd_download_Click();
-        EXPECT_TRUE(sent().isEmpty()) << qPrintable(zuViel);
+        EXPECT_TRUE(sent().isEmpty()) << qPrintable(tooMany);
     }
     EXPECT_EQ(dialogs().messages.size(), 2);
-    EXPECT_TRUE(dialogs().messages.first().text.startsWith(DownloadCore::FeldZuKlein));
+    EXPECT_TRUE(dialogs().messages.first().text.startsWith(DownloadCore::FieldTooSmall));
     core.text_download[2].text = QStringLiteral("1.5");
     core.cmd_download_Click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("[1VP0096]")});
@@ -101,22 +101,22 @@ TEST_F(DownloadTest, ValueOutsideTheFieldIsRefusedAndTheRowKeepsWorking)
 TEST_F(DownloadTest, EmptyOrNonNumericRowsAreSkippedWithANote)
 {
     wb.unit().rejectNext(QStringLiteral("[1vE]"), 0x0005);
-    waehle(1);
+    pickOption(1);
     EXPECT_TRUE(core.text_download[4].text.isEmpty());  // rejected read
     sent();
-    markiere(4);
+    markRow(4);
     core.cmd_download_Click();
-    EXPECT_EQ(core.lb_antwort[4].text, DownloadCore::NichtGesendetLeer);
+    EXPECT_EQ(core.lb_antwort[4].text, DownloadCore::NotSentEmpty);
     core.text_download[4].text = QStringLiteral("1.2.3");
     core.cmd_download_Click();
-    EXPECT_EQ(core.lb_antwort[4].text, DownloadCore::NichtGesendetZahl);
+    EXPECT_EQ(core.lb_antwort[4].text, DownloadCore::NotSentNumber);
     EXPECT_TRUE(sent().isEmpty());
     // An empty identifier row is no missing number: it goes out as 20 blanks.
-    markiere(21);
+    markRow(21);
     core.text_download[21].text.clear();
     core.cmd_download_Click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("[0LS%1]").arg(QString(20, QLatin1Char(' ')))});
-    EXPECT_NE(core.lb_antwort[21].text, DownloadCore::NichtGesendetLeer);
+    EXPECT_NE(core.lb_antwort[21].text, DownloadCore::NotSentEmpty);
 }
 
 TEST_F(DownloadTest, ReadModifyWriteRoundTripLeavesTheControllerUnchanged)
@@ -126,7 +126,7 @@ TEST_F(DownloadTest, ReadModifyWriteRoundTripLeavesTheControllerUnchanged)
     eeprom().setValue("1IO", "FFF00001");
     eeprom().setValue("1AE", "0FFF");
     const auto vorher = eeprom().values();
-    waehle(1);
+    pickOption(1);
     core.cb_markierung[22].checked = true;
     core.cb_markierung_Click(22);
     EXPECT_FALSE(core.cb_markierung[14].checked);
@@ -138,7 +138,7 @@ TEST_F(DownloadTest, ReadModifyWriteRoundTripLeavesTheControllerUnchanged)
 
 TEST_F(DownloadTest, LeavingABoxClampsRefusesTextAndFormats)
 {
-    waehle(1);
+    pickOption(1);
     core.text_download[2].text = QStringLiteral("50");
     core.text_download_LostFocus(2);
     EXPECT_EQ(core.text_download[2].text, QStringLiteral("20.0000"));  // vmax
@@ -154,7 +154,7 @@ TEST_F(DownloadTest, LeavingABoxClampsRefusesTextAndFormats)
     core.text_download[8].text = QStringLiteral("abc");
     core.text_download_LostFocus(8);
     EXPECT_EQ(core.text_download[8].text, QStringLiteral("1.0000"));  // back to the value before the edit
-    komma = true;
+    usesComma = true;
     core.text_download[3].text = QStringLiteral("2,5");
     core.text_download_LostFocus(3);
     EXPECT_EQ(core.text_download[3].text, QStringLiteral("2,5000"));
@@ -165,44 +165,44 @@ TEST_F(DownloadTest, ReadOutShowsFourDecimalsOnlyOnTheDistanceRows)
     eeprom().setValue("1DP", "00001388");  // 5000 counts
     eeprom().setValue("1PS", "00002710");  // 10000 counts
     eeprom().setValue("1L5", "00001388");
-    waehle(1);
+    pickOption(1);
     EXPECT_EQ(core.text_download[0].text, QStringLiteral("1.0000"));
     EXPECT_EQ(core.text_download[1].text, QStringLiteral("2.0000"));
     EXPECT_EQ(core.text_download[8].text, QStringLiteral("1.000"));
 }
 
-struct Grenzfall
+struct EdgeCase
 {
     int row;
-    const char* eingabe;
-    const char* ergebnis;
+    const char* inputText;
+    const char* readResult;
 };
 
-class DownloadBounds : public DownloadTest, public ::testing::WithParamInterface<Grenzfall>
+class DownloadBounds : public DownloadTest, public ::testing::WithParamInterface<EdgeCase>
 {};
 
 // Positions lie within the 24-bit count range (one short of it below),
 // distances have no lower bound; motor factor 5000.
 TEST_P(DownloadBounds, LeavingABoxClampsToTheRowsBounds)
 {
-    const Grenzfall g = GetParam();
-    waehle(1);
-    core.text_download[std::size_t(g.row)].text = QString::fromLatin1(g.eingabe);
+    const EdgeCase g = GetParam();
+    pickOption(1);
+    core.text_download[std::size_t(g.row)].text = QString::fromLatin1(g.inputText);
     core.text_download_LostFocus(g.row);
-    EXPECT_EQ(core.text_download[std::size_t(g.row)].text, QString::fromLatin1(g.ergebnis)) << g.row << " " << g.eingabe;
+    EXPECT_EQ(core.text_download[std::size_t(g.row)].text, QString::fromLatin1(g.readResult)) << g.row << " " << g.inputText;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DownloadBounds,
-    ::testing::Values(Grenzfall{8, "-5000", "-1677.7212"}, Grenzfall{8, "-1677.7211", "-1677.7211"},
-                      Grenzfall{9, "5000", "1677.7214"}, Grenzfall{11, "-2000", "-1677.7212"},
-                      Grenzfall{13, "-1677.7213", "-1677.7212"}, Grenzfall{0, "-5000", "-5000.0000"},
-                      Grenzfall{1, "5000", "1677.7214"}, Grenzfall{10, "0", "1.0000"}),
+    ::testing::Values(EdgeCase{8, "-5000", "-1677.7212"}, EdgeCase{8, "-1677.7211", "-1677.7211"},
+                      EdgeCase{9, "5000", "1677.7214"}, EdgeCase{11, "-2000", "-1677.7212"},
+                      EdgeCase{13, "-1677.7213", "-1677.7212"}, EdgeCase{0, "-5000", "-5000.0000"},
+                      EdgeCase{1, "5000", "1677.7214"}, EdgeCase{10, "0", "1.0000"}),
     [](const auto& info) { return "Row" + std::to_string(info.param.row) + "Case" + std::to_string(info.index); });
 
 TEST_F(DownloadTest, IdentifiersArePrintableWithoutBracketsAtMost20)
 {
-    waehle(1);
+    pickOption(1);
     core.text_download[21].text = QStringLiteral("A[b]\x01"
                                                  "c-123456789012345678901");
     core.text_download_Change(21);
@@ -210,7 +210,7 @@ TEST_F(DownloadTest, IdentifiersArePrintableWithoutBracketsAtMost20)
     core.cmd_KopEin_Click(0);
     core.text_download[21].text = QStringLiteral("X");
     sent();
-    markiere(21);
+    markRow(21);
     core.cmd_download_Click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("[0LSX                   ]")});
     core.cmd_KopEin_Click(1);
@@ -219,7 +219,7 @@ TEST_F(DownloadTest, IdentifiersArePrintableWithoutBracketsAtMost20)
 
 TEST_F(DownloadTest, StoresWaitForTheControllerMemory)
 {
-    waehle(1);
+    pickOption(1);
     core.text_download[22].text = QStringLiteral("Neu");
     sent();
     core.cmd_Kanal_EEPROM_Click();
@@ -234,13 +234,13 @@ TEST_F(DownloadTest, StoresWaitForTheControllerMemory)
     EXPECT_EQ(eeprom().storeCount(), 2);
     // A time-out shorter than the store gets no answer.
     EXPECT_EQ(wb.transport().senden_empfangen(QStringLiteral("[0ff01]"), 0.2), keine_Antwort);
-    core.schliessen();
+    core.closeView();
     EXPECT_EQ(core.cmd_EEPROM.text, QStringLiteral("EEPROM"));
 }
 
 TEST_F(DownloadTest, AddressChangeMovesTheUnit)
 {
-    waehle(1);
+    pickOption(1);
     core.cmd_Achsenwechsel_Click();
     dialogs().answers << MsgResult::Yes;
     core.cb_Adressenwechsel.listIndex = 5;
@@ -249,23 +249,23 @@ TEST_F(DownloadTest, AddressChangeMovesTheUnit)
     ASSERT_NE(wb.bus->unit(QStringLiteral("05")), nullptr);
     EXPECT_EQ(dialogs().messages.last().text, QStringLiteral("Wollen Sie die Achsnummer von 01 nach 05 vergeben?"));
     EXPECT_EQ(core.cb_adressenauswahl.listIndex, 5);
-    EXPECT_EQ(core.sh_an_aus.colour, DownloadCore::Gruen);
-    EXPECT_EQ(achsenAe, (QStringList{QStringLiteral("5=05"), QStringLiteral("1=")}));
+    EXPECT_EQ(core.sh_an_aus.colour, DownloadCore::Green);
+    EXPECT_EQ(axesAe, (QStringList{QStringLiteral("5=05"), QStringLiteral("1=")}));
     EXPECT_TRUE(sent().contains(QStringLiteral("[0ff00]")));
     EXPECT_EQ(eeprom(QStringLiteral("05")).storeCount(), 1);
 }
 
 TEST_F(DownloadTest, AddressChangeRefusals)
 {
-    waehle(1);
+    pickOption(1);
     sent();
     core.cb_Adressenwechsel.listIndex = 31;  // "1F"
     core.cb_Adressenwechsel_Click();
     EXPECT_TRUE(sent().isEmpty());
-    EXPECT_EQ(dialogs().messages.last().text, DownloadCore::NichtVergebbar);
+    EXPECT_EQ(dialogs().messages.last().text, DownloadCore::NotAssignable);
     core.cb_Adressenwechsel.listIndex = 2;  // taken
     core.cb_Adressenwechsel_Click();
-    EXPECT_EQ(dialogs().messages.last().text, DownloadCore::Vergeben);
+    EXPECT_EQ(dialogs().messages.last().text, DownloadCore::Assign);
     dialogs().answers << MsgResult::No;
     core.cb_Adressenwechsel.listIndex = 6;
     core.cb_Adressenwechsel_Click();
@@ -274,13 +274,13 @@ TEST_F(DownloadTest, AddressChangeRefusals)
     core.cb_Adressenwechsel_Click();
     for (const QString& c : sent())
         EXPECT_FALSE(c.startsWith(QStringLiteral("[0ff"))) << qPrintable(c);
-    EXPECT_TRUE(achsenAe.isEmpty());
+    EXPECT_TRUE(axesAe.isEmpty());
     EXPECT_NE(wb.bus->unit(QStringLiteral("01")), nullptr);
 }
 
 TEST_F(DownloadTest, BaudBurnTakesEffectWithTheStore)
 {
-    waehle(1);
+    pickOption(1);
     sent();
     dialogs().answers << MsgResult::Yes;
     core.cb_baudbr.listIndex = 4;
@@ -295,14 +295,14 @@ TEST_F(DownloadTest, FirstEntryAndSilentUnitsReadNothing)
     core.cb_adressenauswahl.items[3].clear();  // no unit found there
     core.cb_adressenauswahl.items << QStringLiteral("1F");
     for (int index : {0, 3, 31}) {
-        waehle(index);
-        EXPECT_EQ(core.sh_an_aus.colour, DownloadCore::Rot) << index;
+        pickOption(index);
+        EXPECT_EQ(core.sh_an_aus.colour, DownloadCore::Red) << index;
     }
     EXPECT_TRUE(sent().isEmpty());
     EXPECT_FALSE(core.cmd_download.enabled);
     EXPECT_TRUE(core.cmd_exit.enabled);
     wb.unit(QStringLiteral("02")).setSilent(true);
-    waehle(2);
+    pickOption(2);
     EXPECT_EQ(sent(), QStringList{QStringLiteral("[0ST]")});
     core.cb_markierung[2].checked = true;
     core.text_download[2].text = QStringLiteral("1");
@@ -314,7 +314,7 @@ TEST_F(DownloadTest, FirstEntryAndSilentUnitsReadNothing)
     EXPECT_TRUE(sent().isEmpty());
 
     // A refilled address list leaves the lamp as it was but chooses no unit.
-    waehle(1);
+    pickOption(1);
     sent();
     core.cb_markierung[2].checked = true;
     core.cb_adressenauswahl.clear();

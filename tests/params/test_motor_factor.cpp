@@ -46,7 +46,7 @@ protected:
     ScriptedController controller;
     MotorFactorCalculator calc{store, flags, ui, [this](const QString& c) { return controller(c); }};
 
-    Achsdatensatz& rec(int axis = 0) { return store.datensatz(axis); }
+    Achsdatensatz& rec(int axis = 0) { return store.axisRecordAt(axis); }
 };
 
 TEST(AxisParameterStoreTest, EveryAxisStartsWithTheDefaults)
@@ -62,10 +62,10 @@ TEST(AxisParameterStoreTest, EveryAxisStartsWithTheDefaults)
         EXPECT_EQ(store.st(), 124);
         EXPECT_EQ(store.Endschalter_Plus() + store.Endschalter_minus() + store.Index_Plus() + store.Index_Minus(), 4);
         EXPECT_EQ(store.drehantrieb(), 0.0);
-        EXPECT_EQ(store.datensatz(a).Massstabsachse, 0);
-        EXPECT_EQ(store.datensatz(a).Motfak_manuell, 0);
+        EXPECT_EQ(store.axisRecordAt(a).Massstabsachse, 0);
+        EXPECT_EQ(store.axisRecordAt(a).Motfak_manuell, 0);
         EXPECT_TRUE(store.Achsenbezeichnung().isEmpty());
-        EXPECT_EQ(store.datensatz(a).leadscrew, 47.6);
+        EXPECT_EQ(store.axisRecordAt(a).leadscrew, 47.6);
     }
     store.setIndex(7);
     store.setDefaults();
@@ -100,11 +100,11 @@ TEST(AxisParameterStoreTest, IndexCursorStoresValuesPerAxisAndRefusesAxesAbove30
     store.setIndex(31);
     EXPECT_EQ(store.Index(), 31);
     EXPECT_FALSE(store.indexValid());
-    EXPECT_THROW(store.Motfak(), AchsindexFehler);
-    EXPECT_THROW(store.setPositionM(1.0), AchsindexFehler);
-    EXPECT_THROW(store.datensatz(-1), AchsindexFehler);
+    EXPECT_THROW(store.Motfak(), AxisIndexError);
+    EXPECT_THROW(store.setPositionM(1.0), AxisIndexError);
+    EXPECT_THROW(store.axisRecordAt(-1), AxisIndexError);
     for (int a = 0; a < AxisParameterStore::Achsen; ++a)
-        EXPECT_EQ(store.datensatz(a).PositionM, 0);
+        EXPECT_EQ(store.axisRecordAt(a).PositionM, 0);
 }
 
 TEST(AxisParameterStoreTest, RoundingDigitsAreTheOptionModelsValue)
@@ -113,14 +113,14 @@ TEST(AxisParameterStoreTest, RoundingDigitsAreTheOptionModelsValue)
     AxisParameterStore store(flags);
     EXPECT_EQ(store.rundungsstelle(), 5);
     store.setRundungsstelle(2);
-    EXPECT_EQ(flags.stelleIndex(), 2);
-    flags.setStelleIndex(4);
+    EXPECT_EQ(flags.digitIndex(), 2);
+    flags.setDigitIndex(4);
     EXPECT_EQ(store.rundungsstelle(), 4);
 }
 
 TEST_F(MotorFactorTest, DefaultsWithoutControllerGiveTheWorkedExample)
 {
-    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
 
     EXPECT_EQ(controller.sent, QStringList{QStringLiteral("[1RL]")});
     EXPECT_TRUE(ui.messages.isEmpty());
@@ -134,7 +134,7 @@ TEST_F(MotorFactorTest, DefaultsWithoutControllerGiveTheWorkedExample)
     EXPECT_NEAR(rec().vmaxlimit, 21.46907216494845, 1e-12);
     EXPECT_NEAR(store.amin(), 0.748782, 1e-6);
 
-    const MotorFactorDisplay& d = calc.anzeige();
+    const MotorFactorDisplay& d = calc.displayData();
     EXPECT_EQ(d.sb_regelkreisH, 0x7C);
     EXPECT_EQ(d.lb_ST_Sec, QStringLiteral("1.000ms"));
     EXPECT_EQ(d.text_MFB7, QStringLiteral("5217"));
@@ -148,21 +148,21 @@ TEST_F(MotorFactorTest, DisplayFollowsTheLocalesDecimalSeparator)
 {
     ScopedLocale de(QLocale::German, QLocale::Germany);
     int shown = 0;
-    calc.anzeigen = [&shown](const MotorFactorDisplay&) { ++shown; };
+    calc.showValues = [&shown](const MotorFactorDisplay&) { ++shown; };
     calc.motfaktor_berechnen();
     EXPECT_EQ(shown, 1);
-    EXPECT_EQ(calc.anzeige().lb_ST_Sec, QStringLiteral("1,000ms"));
-    EXPECT_EQ(calc.anzeige().text_MFB8, QStringLiteral("13,086172"));
-    EXPECT_EQ(calc.anzeige().lb_aufloesung, QStringLiteral("0,191681"));
+    EXPECT_EQ(calc.displayData().lb_ST_Sec, QStringLiteral("1,000ms"));
+    EXPECT_EQ(calc.displayData().text_MFB8, QStringLiteral("13,086172"));
+    EXPECT_EQ(calc.displayData().lb_aufloesung, QStringLiteral("0,191681"));
 }
 
 TEST_F(MotorFactorTest, OptionEightReadsThePrescalerAndUsesTheFinerSpeedUnit)
 {
-    flags.setOn(OptionFlags::MotNeu, true);
+    flags.setOn(OptionFlags::NewMotorFactor, true);
     controller.replies[QStringLiteral("[1sT]")] = QStringLiteral("[1sT!007F]");
     controller.replies[QStringLiteral("[1RL]")] = QStringLiteral("[1RL!7C112233]");
 
-    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
     EXPECT_EQ(controller.sent, (QStringList{QStringLiteral("[1sT]"), QStringLiteral("[1RL]")}));
     EXPECT_EQ(rec().Vorteiler, 127);
     EXPECT_DOUBLE_EQ(store.st(), 0.001);
@@ -174,22 +174,22 @@ TEST_F(MotorFactorTest, OptionEightReadsThePrescalerAndUsesTheFinerSpeedUnit)
 
 TEST_F(MotorFactorTest, PrescalerOfTheControllerSetsTheSampleTime)
 {
-    flags.setOn(OptionFlags::MotNeu, true);
+    flags.setOn(OptionFlags::NewMotorFactor, true);
     controller.replies[QStringLiteral("[1sT]")] = QStringLiteral("[1sT!00FF]");
     controller.replies[QStringLiteral("[1RL]")] = QStringLiteral("[1RL!F9112233]");
     calc.motfaktor_berechnen();
     EXPECT_EQ(rec().Vorteiler, 255);
     EXPECT_DOUBLE_EQ(store.st(), 256.0 * 250.0 / 16e6);
-    EXPECT_EQ(calc.anzeige().lb_ST_Sec, QStringLiteral("4.000ms"));
+    EXPECT_EQ(calc.displayData().lb_ST_Sec, QStringLiteral("4.000ms"));
 }
 
 TEST_F(MotorFactorTest, RejectedOrMissingPrescalerMeansTheDefault127)
 {
-    flags.setOn(OptionFlags::MotNeu, true);
+    flags.setOn(OptionFlags::NewMotorFactor, true);
     for (const QString& reply : {QStringLiteral("[1sT?0005]"), QString(), keine_Antwort}) {
         controller.replies[QStringLiteral("[1sT]")] = reply;
         rec().Vorteiler = 0;
-        EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet) << reply.toStdString();
+        EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed) << reply.toStdString();
         EXPECT_EQ(rec().Vorteiler, 127) << reply.toStdString();
         EXPECT_DOUBLE_EQ(store.st(), 0.001);
     }
@@ -202,10 +202,10 @@ TEST_F(MotorFactorTest, ScaleAxisTakesTheGratingConstantInMicrometres)
     rec().Interpolationsfaktor = 1;
     rec().Motorkonstante = 4;
     rec().Gear = 7;  // ignored on a scale axis except for vmax
-    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
     EXPECT_EQ(store.Motfak(), 200);
     EXPECT_DOUBLE_EQ(store.vmin(), 1.0 / (200 * 0.001));
-    EXPECT_EQ(calc.anzeige().lb_aufloesung, QStringLiteral("5.00000"));
+    EXPECT_EQ(calc.displayData().lb_aufloesung, QStringLiteral("5.00000"));
 }
 
 TEST_F(MotorFactorTest, HalfWayFactorRoundsAwayFromZeroWhileSpeedsUseTheExactOne)
@@ -214,7 +214,7 @@ TEST_F(MotorFactorTest, HalfWayFactorRoundsAwayFromZeroWhileSpeedsUseTheExactOne
     rec().Motorkonstante = 1;
     rec().Gear = 1;
     rec().leadscrew = 2;
-    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
     EXPECT_EQ(store.Motfak(), 1235);
     EXPECT_DOUBLE_EQ(store.vmin(), 1.0 / (1234.5 * 0.001));
     EXPECT_DOUBLE_EQ(store.amin(), 1.0 / (0.001 * 0.001 * 1234.5) / 256);
@@ -229,11 +229,11 @@ TEST_F(MotorFactorTest, RotaryAxisShowsDegreesPerCount)
     store.setDrehantrieb(0, 1);
     calc.motfaktor_berechnen();
     EXPECT_EQ(store.Motfak(), 3600);
-    EXPECT_EQ(calc.anzeige().lb_aufloesung, QStringLiteral("0.10000"));
+    EXPECT_EQ(calc.displayData().lb_aufloesung, QStringLiteral("0.10000"));
 
     ScopedLocale de(QLocale::German, QLocale::Germany);
     calc.motfaktor_berechnen();
-    EXPECT_EQ(calc.anzeige().lb_aufloesung, QStringLiteral("0,10000"));
+    EXPECT_EQ(calc.displayData().lb_aufloesung, QStringLiteral("0,10000"));
 }
 
 TEST_F(MotorFactorTest, VmaxAboveTheCeilingIsClamped)
@@ -246,7 +246,7 @@ TEST_F(MotorFactorTest, VmaxAboveTheCeilingIsClamped)
 
 TEST_F(MotorFactorTest, TypedMotorFactorOnlyReadsThePrescaler)
 {
-    flags.setOn(OptionFlags::MotNeu, true);
+    flags.setOn(OptionFlags::NewMotorFactor, true);
     controller.replies[QStringLiteral("[1sT]")] = QStringLiteral("[1sT!0040]");
     rec().Motfak_manuell = 1;
     rec().Motfak = 1000;
@@ -273,7 +273,7 @@ class MotorFactorFailureTest : public MotorFactorTest
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+        ASSERT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
         before = rec();
         ui.clear();
     }
@@ -289,7 +289,7 @@ protected:
         EXPECT_EQ(rec().vmin, before.vmin);
         EXPECT_EQ(rec().vmaxlimit, before.vmaxlimit);
         EXPECT_EQ(rec().amin, before.amin);
-        EXPECT_TRUE(calc.anzeige().text_MFB7.isEmpty());
+        EXPECT_TRUE(calc.displayData().text_MFB7.isEmpty());
     }
     Achsdatensatz before;
 };
@@ -301,7 +301,7 @@ TEST_F(MotorFactorFailureTest, GearZero)
     expectFailureKeepsResults();
     // The sample time is known before the failing step and is kept.
     EXPECT_DOUBLE_EQ(store.st(), 128.0 * 250.0 / 16e6);
-    EXPECT_EQ(calc.anzeige().lb_ST_Sec, QStringLiteral("2.000ms"));
+    EXPECT_EQ(calc.displayData().lb_ST_Sec, QStringLiteral("2.000ms"));
 }
 
 TEST_F(MotorFactorFailureTest, RegisterOutside15To249)
@@ -312,11 +312,11 @@ TEST_F(MotorFactorFailureTest, RegisterOutside15To249)
         controller.replies[QStringLiteral("[1RL]")] = QStringLiteral("[1RL!") + reg + QStringLiteral("112233]");
         expectFailureKeepsResults();
         EXPECT_EQ(store.st(), 0.5) << reg.toStdString();
-        EXPECT_EQ(calc.anzeige().sb_regelkreisH, -1);
+        EXPECT_EQ(calc.displayData().sb_regelkreisH, -1);
     }
     for (const QString& reg : {QStringLiteral("0F"), QStringLiteral("F9")}) {
         controller.replies[QStringLiteral("[1RL]")] = QStringLiteral("[1RL!") + reg + QStringLiteral("112233]");
-        EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet) << reg.toStdString();
+        EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed) << reg.toStdString();
     }
 }
 
@@ -335,7 +335,7 @@ TEST_F(MotorFactorFailureTest, ZeroDivisorsAndZeroResults)
     for (std::size_t i = 0; i < breakers.size(); ++i) {
         SCOPED_TRACE(i);
         rec() = Achsdatensatz{};
-        ASSERT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+        ASSERT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
         before = rec();
         breakers[i](rec());
         ui.clear();
@@ -383,28 +383,28 @@ TEST(MotorFactorSimTest, ReadsPrescalerAndRegisterFromTheSimulatedController)
     BusTransport transport(port, usb, clock, ui, log);
 
     OptionFlags flags;
-    flags.setOn(OptionFlags::MotNeu, true);
+    flags.setOn(OptionFlags::NewMotorFactor, true);
     AxisParameterStore store(flags);
     MotorFactorCalculator calc(store, flags, ui,
                                [&transport](const QString& c) { return transport.senden_empfangen(c); });
     transport.einheit_waehlen(QStringLiteral("01"));
     store.setIndex(2);
 
-    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
     EXPECT_EQ(unit.received(), (QStringList{QStringLiteral("[1sT]"), QStringLiteral("[1RL]")}));
-    EXPECT_EQ(store.datensatz(2).Vorteiler, 127);
+    EXPECT_EQ(store.axisRecordAt(2).Vorteiler, 127);
     EXPECT_DOUBLE_EQ(store.st(), 0.001);
     EXPECT_EQ(store.Motfak(), 5217);
 
-    regs->vorteiler = 0x3F;
-    regs->regelkreis = "F9000000";
-    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+    regs->prescaler = 0x3F;
+    regs->loopRegister = "F9000000";
+    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
     EXPECT_DOUBLE_EQ(store.st(), 64.0 * 250.0 / 16e6);
-    EXPECT_EQ(calc.anzeige().sb_regelkreisH, 0xF9);
+    EXPECT_EQ(calc.displayData().sb_regelkreisH, 0xF9);
 
     // A controller that has gone silent: the defaults, no message.
     unit.setSilent(true);
-    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+    EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
     EXPECT_DOUBLE_EQ(store.st(), 0.001);
     EXPECT_TRUE(ui.messages.isEmpty());
 }
@@ -420,7 +420,7 @@ TEST_F(MotorFactorFailureTest, ZeroMaximumSpeedIsAValue)
         rec().Motorkonstante = 4;
         zero(rec());
         ui.clear();
-        EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Berechnet);
+        EXPECT_EQ(calc.motfaktor_berechnen(), CalcResult::Computed);
         EXPECT_TRUE(ui.messages.isEmpty());
         EXPECT_EQ(rec().Motfak, 200);
         EXPECT_EQ(rec().vmax, 0);

@@ -39,7 +39,7 @@ protected:
 
 TEST_F(ParamWindowsInstalled, MenuEntriesToggleTheWindowsWithTheLoopHeld)
 {
-    for (const auto& [menu, window] : {std::pair{Menu::MGED, static_cast<QWidget*>(windows.berechnung)},
+    for (const auto& [menu, window] : {std::pair{Menu::MGED, static_cast<QWidget*>(windows.calculation)},
                                        {Menu::Download, static_cast<QWidget*>(windows.download)}}) {
         EXPECT_FALSE(window->isVisible());
         trigger(menu);
@@ -61,37 +61,37 @@ TEST_F(ParamWindowsInstalled, MenuEntriesToggleTheWindowsWithTheLoopHeld)
 TEST_F(ParamWindowsInstalled, ManualAddressListFillsBothLists)
 {
     trigger(QStringLiteral("mnuAchsenAus(2)"));
-    for (QWidget* w : {static_cast<QWidget*>(windows.berechnung), static_cast<QWidget*>(windows.download)}) {
-        auto* liste = w->findChild<QComboBox*>(QStringLiteral("cb_adressenauswahl"));
-        ASSERT_EQ(liste->count(), 32);
-        EXPECT_EQ(liste->itemText(31), QStringLiteral("1F"));
+    for (QWidget* w : {static_cast<QWidget*>(windows.calculation), static_cast<QWidget*>(windows.download)}) {
+        auto* addressTable = w->findChild<QComboBox*>(QStringLiteral("cb_adressenauswahl"));
+        ASSERT_EQ(addressTable->count(), 32);
+        EXPECT_EQ(addressTable->itemText(31), QStringLiteral("1F"));
     }
 }
 
 TEST_F(ParamWindowsInstalled, WindowsShowTheChosenUnitOnTheDemoBus)
 {
     trigger(Menu::MGED);
-    auto* liste = windows.berechnung->findChild<QComboBox*>(QStringLiteral("cb_adressenauswahl"));
-    liste->setCurrentIndex(1);
-    emit liste->activated(1);
-    EXPECT_EQ(windows.berechnung->findChild<QLineEdit*>(QStringLiteral("text_MFB_7"))->text(), QStringLiteral("5217"));
-    EXPECT_EQ(windows.berechnung->findChild<QLabel*>(QStringLiteral("lb_ST_Sec"))->text(), QStringLiteral("1.000ms"));
-    grab(windows.berechnung, "parameters.png");
+    auto* addressTable = windows.calculation->findChild<QComboBox*>(QStringLiteral("cb_adressenauswahl"));
+    addressTable->setCurrentIndex(1);
+    emit addressTable->activated(1);
+    EXPECT_EQ(windows.calculation->findChild<QLineEdit*>(QStringLiteral("text_MFB_7"))->text(), QStringLiteral("5217"));
+    EXPECT_EQ(windows.calculation->findChild<QLabel*>(QStringLiteral("lb_ST_Sec"))->text(), QStringLiteral("1.000ms"));
+    grab(windows.calculation, "parameters.png");
     trigger(Menu::MGED);
 
     trigger(Menu::Download);
-    auto* liste2 = windows.download->findChild<QComboBox*>(QStringLiteral("cb_adressenauswahl"));
-    liste2->setCurrentIndex(1);
-    emit liste2->activated(1);
+    auto* list2 = windows.download->findChild<QComboBox*>(QStringLiteral("cb_adressenauswahl"));
+    list2->setCurrentIndex(1);
+    emit list2->activated(1);
     EXPECT_EQ(windows.download->findChild<QLineEdit*>(QStringLiteral("text_download_21"))->text(),
               QStringLiteral("Demo-Achse 01"));
     EXPECT_FALSE(windows.download->findChild<QLabel*>(QStringLiteral("lb_antwort_2"))->text().isEmpty());
     grab(windows.download, "eeprom.png");
     // A calculation started elsewhere shows here too.
-    params.store().datensatz(1).Gear = 97;
+    params.store().axisRecordAt(1).Gear = 97;
     params.store().setIndex(1);
     params.motfaktor_berechnen();
-    EXPECT_EQ(windows.berechnung->findChild<QLineEdit*>(QStringLiteral("text_MFB_7"))->text(), QStringLiteral("1043"));
+    EXPECT_EQ(windows.calculation->findChild<QLineEdit*>(QStringLiteral("text_MFB_7"))->text(), QStringLiteral("1043"));
 }
 
 }  // namespace

@@ -188,7 +188,7 @@ TEST(ValueFileReaderTest, NulBytesOrAUtf16MarkAreNoTextFile)
         QByteArray bytes;
         bool text;
     };
-    const Fall faelle[] = {
+    const Fall testCases[] = {
         {"plain", QByteArray("\"[0ST]\"\r\n\"\"\r\n"), true},
         {"utf8 mark", QByteArray("\xEF\xBB\xBF\"[0ST]\"\r\n"), true},
         {"nul byte", QByteArray("\"[0ST]\"\r\n", 9) + QByteArray(1, '\0') + "\r\n", false},
@@ -196,7 +196,7 @@ TEST(ValueFileReaderTest, NulBytesOrAUtf16MarkAreNoTextFile)
         {"utf16be", QByteArray("\xFE\xFF\0\"\0[\0]\0\"\0\r\0\n", 14), false},
         {"utf16 without nul", QByteArray("\xFF\xFE\x3D\xD8"), false},
     };
-    for (const Fall& f : faelle) {
+    for (const Fall& f : testCases) {
         SCOPED_TRACE(f.name);
         const QString path = home.file(QStringLiteral("f.tst"));
         ASSERT_TRUE(writeValueFile(path, f.bytes));

@@ -23,28 +23,28 @@ protected:
         env.store = &store;
         env.clock = wb.clock;
         env.programFolder = [this] { return wb.home.path(); };
-        env.releaseMainLoop = [this] { ++freigaben; };
-        env.hideWindow = [this] { ++versteckt; };
-        env.komma = [this] { return komma; };
+        env.releaseMainLoop = [this] { ++enables; };
+        env.hideWindow = [this] { ++hiddenCount; };
+        env.usesComma = [this] { return usesComma; };
         t = std::make_unique<TablettCore>(env);
         t->setZeichenflaeche(2000, 2000);
         t->Form_Load();
     }
 
     // One stroke: pressed at the first point, moved through the others, released.
-    void strich(std::initializer_list<QPointF> punkte)
+    void drawStroke(std::initializer_list<QPointF> pointList)
     {
-        auto it = punkte.begin();
+        auto it = pointList.begin();
         t->pb_Zeichnung_MouseDown(1, it->x(), it->y());
-        for (++it; it != punkte.end(); ++it)
+        for (++it; it != pointList.end(); ++it)
             t->pb_Zeichnung_MouseMove(it->x(), it->y());
         t->pb_Zeichnung_MouseUp(1);
     }
     // A straight stroke from the centre to the right, `mm` long, in two points.
-    void gerade(double mm) { strich({{1000, 1000}, {1000 + mm * 1000, 1000}}); }
+    void straightStroke(double mm) { drawStroke({{1000, 1000}, {1000 + mm * 1000, 1000}}); }
     QPointF mm(int i) const
     {
-        return {t->skala.mmX(t->bahn.bahnX[std::size_t(i)]), t->skala.mmY(t->bahn.bahnY[std::size_t(i)])};
+        return {t->pathScale.mmX(t->bahn.bahnX[std::size_t(i)]), t->pathScale.mmY(t->bahn.bahnY[std::size_t(i)])};
     }
 
     SimWorkbench wb;
@@ -52,7 +52,7 @@ protected:
     AxisParameterStore store;
     TablettEnv env;
     std::unique_ptr<TablettCore> t;
-    int freigaben = 0;
-    int versteckt = 0;
-    bool komma = false;
+    int enables = 0;
+    int hiddenCount = 0;
+    bool usesComma = false;
 };

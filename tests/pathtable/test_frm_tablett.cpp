@@ -36,7 +36,7 @@ protected:
     {
         frame = std::make_unique<frm_main>(*wb.core);
         params = std::make_unique<ParamsContext>(wb.core->ui(), frame->optionFlags());
-        fenster = &installPathTable(*frame, *params);
+        windowUnderTest = &installPathTable(*frame, *params);
     }
     ~FrmTablettTest() override
     {
@@ -44,69 +44,69 @@ protected:
         params.reset();
     }
 
-    frm_tablett* oeffnen()
+    frm_tablett* openForm()
     {
         frame->menuEntry(Menu::Tablett)->trigger();
-        return fenster->tablett;
+        return windowUnderTest->tablet;
     }
-    bool gehalten() const { return frame->timer1Holders().contains(Menu::Tablett); }
+    bool isHeld() const { return frame->timer1Holders().contains(Menu::Tablett); }
 
-    // A stroke with the left button through `punkte` (pixels of the drawing box).
-    static void ziehen(QWidget* box, const QList<QPoint>& punkte)
+    // A stroke with the left button through `pointList` (pixels of the drawing box).
+    static void drag(QWidget* box, const QList<QPoint>& pointList)
     {
-        QTest::mousePress(box, Qt::LeftButton, {}, punkte.first());
-        for (const QPoint& p : punkte) {
+        QTest::mousePress(box, Qt::LeftButton, {}, pointList.first());
+        for (const QPoint& p : pointList) {
             QMouseEvent move(QEvent::MouseMove, p, box->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, {});
             QApplication::sendEvent(box, &move);
         }
-        QTest::mouseRelease(box, Qt::LeftButton, {}, punkte.last());
+        QTest::mouseRelease(box, Qt::LeftButton, {}, pointList.last());
     }
 
     SimWorkbench wb;
     std::unique_ptr<frm_main> frame;
     std::unique_ptr<ParamsContext> params;
-    PathTableWindows* fenster = nullptr;
+    PathTableWindows* windowUnderTest = nullptr;
 };
 
 TEST_F(FrmTablettTest, HoldsTheMainLoopUntilEveryWayOut)
 {
-    frm_tablett* w = oeffnen();
+    frm_tablett* w = openForm();
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(gehalten());
+    EXPECT_TRUE(isHeld());
     EXPECT_EQ(w->form().pb_Zeichnung->width(), QGuiApplication::primaryScreen()->availableGeometry().width() - 200);
 
-    const auto wege = std::vector<std::function<void()>>{
+    const auto travels = std::vector<std::function<void()>>{
         [w] { QTest::keyClick(w->form().pb_Zeichnung, Qt::Key_Escape); },
         [w] { QTest::keyClick(w->form().pb_Zeichnung, Qt::Key_P); },
         [w] { w->close(); },
         [w] { w->form().button_6->click(); },
     };
-    for (std::size_t i = 0; i < wege.size(); ++i) {
+    for (std::size_t i = 0; i < travels.size(); ++i) {
         if (i > 0) {
-            ASSERT_EQ(oeffnen(), w);
+            ASSERT_EQ(openForm(), w);
         }
-        EXPECT_TRUE(gehalten()) << i;
-        wege[i]();
+        EXPECT_TRUE(isHeld()) << i;
+        travels[i]();
         EXPECT_FALSE(w->isVisible()) << i;
-        EXPECT_FALSE(gehalten()) << i;
+        EXPECT_FALSE(isHeld()) << i;
     }
 }
 
 TEST_F(FrmTablettTest, DrivesADrawnPathAndTakesKeysOnlyFromTheDrawingBoxAndTheSpacingBox)
 {
-    frm_tablett* w = oeffnen();
+    frm_tablett* w = openForm();
     auto& ui = w->form();
-    QList<QPoint> spirale;
+    QList<QPoint> spiral;
     for (int i = 0; i <= 240; ++i) {
         const double a = i * 0.08, r = 20 + i * 0.9;
-        spirale << QPoint(300 + int(r * std::cos(a)), 300 + int(r * std::sin(a)));
+        spiral << QPoint(300 + int(r * std::cos(a)), 300 + int(r * std::sin(a)));
     }
-    ziehen(ui.pb_Zeichnung, spirale);
-    ziehen(ui.pb_Zeichnung, {{120, 520}, {200, 470}, {280, 520}, {360, 470}, {440, 520}});
+    drag(ui.pb_Zeichnung, spiral);
+    drag(ui.pb_Zeichnung, {{120, 520}, {200, 470}, {280, 520}, {360, 470}, {440, 520}});
     EXPECT_EQ(w->core().bahn.strichzahl, 2);
     QTest::keyClick(ui.pb_Zeichnung, Qt::Key_Z);
-    EXPECT_EQ(w->core().sh_an_aus.colour, TablettCore::Gruen);
+    EXPECT_EQ(w->core().sh_an_aus.colour, TablettCore::Green);
     QTest::mouseClick(ui.pb_Zeichnung, Qt::RightButton, {}, QPoint(440, 520));
     EXPECT_TRUE(w->findChild<QLabel*>(u"lb_punkte_0"_s)->isVisible());
 
@@ -115,25 +115,25 @@ TEST_F(FrmTablettTest, DrivesADrawnPathAndTakesKeysOnlyFromTheDrawingBoxAndTheSp
         wb.unit(a).setModel(std::make_unique<SimPathAxisModel>());
     ui.cb_achse2->click();
     ui.button_2->click();
-    EXPECT_TRUE(w->core().faehrt());
-    QElapsedTimer uhr;
-    uhr.start();
-    while (w->core().faehrt() && uhr.elapsed() < 30000)
+    EXPECT_TRUE(w->core().moving());
+    QElapsedTimer clockSource;
+    clockSource.start();
+    while (w->core().moving() && clockSource.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_FALSE(w->core().faehrt());
+    EXPECT_FALSE(w->core().moving());
     EXPECT_EQ(wb.traffic().filter(u"[1SA"_s).size(), 4);
     EXPECT_TRUE(ui.lb_fahrzeit->text().startsWith(u"Fahrzeit :"_s));
     EXPECT_TRUE(wb.dialogs->messages.isEmpty());
     wb.bus->clearTraffic();
-    const QString bild = qEnvironmentVariable("KELVANE_PATHTABLE_SCREENSHOT");
-    if (!bild.isEmpty())
-        w->grab().save(bild);
+    const QString screenshotPath = qEnvironmentVariable("KELVANE_PATHTABLE_SCREENSHOT");
+    if (!screenshotPath.isEmpty())
+        w->grab().save(screenshotPath);
 
     // Commands typed into the command line are text, not keys.
-    const int punkte = w->core().bahn.punktzahl;
+    const int pointList = w->core().bahn.punktzahl;
     QTest::keyClicks(ui.Text1, u"SCZ"_s);
     EXPECT_EQ(ui.Text1->text(), u"SCZ"_s);
-    EXPECT_EQ(w->core().bahn.punktzahl, punkte);
+    EXPECT_EQ(w->core().bahn.punktzahl, pointList);
     EXPECT_TRUE(wb.traffic().isEmpty());
     // A letter in the spacing box is no text but still a command, once.
     QTest::keyClick(ui.tb_delta, Qt::Key_C);
@@ -144,10 +144,10 @@ TEST_F(FrmTablettTest, DrivesADrawnPathAndTakesKeysOnlyFromTheDrawingBoxAndTheSp
 
 TEST_F(FrmTablettTest, ZoomBoxesFilterTheKeysTheOperatorTypesIntoThem)
 {
-    frm_tablett* w = oeffnen();
+    frm_tablett* w = openForm();
     auto& ui = w->form();
     QApplication::setActiveWindow(w);
-    const QString sep = w->core().komma() ? u","_s : u"."_s;
+    const QString sep = w->core().usesComma() ? u","_s : u"."_s;
     for (QComboBox* box : {ui.cb_zoom, ui.cb_ZZ}) {
         SCOPED_TRACE(box->objectName().toStdString());
         box->setFocus();

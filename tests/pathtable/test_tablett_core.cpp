@@ -34,7 +34,7 @@ TEST_F(TablettFixture, ViewEdgesFollowTheBoxAndZoomAndOffsets)
     EXPECT_EQ(t->tb_plus.text, u"0.0000"_s);
 
     // A decimal-comma locale writes every label with a comma.
-    komma = true;
+    usesComma = true;
     t->cb_zoom.text = u"0,5"_s;
     t->cb_zoom_LostFocus();
     EXPECT_EQ(t->lb_minus.text, u"-0,5000"_s);
@@ -57,41 +57,41 @@ TEST_F(TablettFixture, CloseAndReopenLeaveEdgesFieldsAndDriveInAgreement)
     t->tb_offsetY_LostFocus();
     t->cb_zoom.text = u"2"_s;
     t->cb_zoom_LostFocus();
-    ASSERT_NEAR(t->skala.mmX(1000), -0.25, 1e-9);
-    ASSERT_NEAR(t->skala.mmY(1000), -0.5, 1e-9);
+    ASSERT_NEAR(t->pathScale.mmX(1000), -0.25, 1e-9);
+    ASSERT_NEAR(t->pathScale.mmY(1000), -0.5, 1e-9);
     t->tasteneingabe(27);
-    t->oeffnen();
+    t->openForm();
     // The centre of the box lies where the offset fields say, at the zoom shown.
     EXPECT_EQ(t->tb_offsetX.text, u"0"_s);
     EXPECT_EQ(t->tb_offsetY.text, u"0"_s);
     EXPECT_EQ(t->cb_zoom.text, u"1"_s);
-    EXPECT_NEAR(t->skala.mmX(1000), 0, 1e-9);
-    EXPECT_NEAR(t->skala.mmY(1000), 0, 1e-9);
+    EXPECT_NEAR(t->pathScale.mmX(1000), 0, 1e-9);
+    EXPECT_NEAR(t->pathScale.mmY(1000), 0, 1e-9);
     EXPECT_EQ(t->lb_plus.text, u"-1.0000"_s);
     EXPECT_EQ(t->tb_minus.text, u"1.0000"_s);
     // An offset set after reopening moves only its own axis, from there.
     t->tb_offsetY.text = u"0.5"_s;
     t->tb_offsetY_LostFocus();
-    EXPECT_NEAR(t->skala.mmX(1000), 0, 1e-9);
-    EXPECT_NEAR(t->skala.mmY(1000), -0.5, 1e-9);
+    EXPECT_NEAR(t->pathScale.mmX(1000), 0, 1e-9);
+    EXPECT_NEAR(t->pathScale.mmY(1000), -0.5, 1e-9);
     // The drive takes its scale from the same edges: a point drawn at the
     // centre is driven to the offset the field shows.
-    strich({{1000, 1000}});
-    t->skalaBerechnen();
+    drawStroke({{1000, 1000}});
+    t->computeScale();
     EXPECT_NEAR(mm(1).y(), -0.5, 1e-9);
 }
 
 TEST_F(TablettFixture, StrokesRecordTheirStartsAndMoveCounts)
 {
-    strich({{100, 100}, {110, 100}, {120, 100}, {130, 100}, {140, 100}, {150, 100}});
-    strich({{300, 300}, {310, 300}, {320, 300}, {330, 300}});
+    drawStroke({{100, 100}, {110, 100}, {120, 100}, {130, 100}, {140, 100}, {150, 100}});
+    drawStroke({{300, 300}, {310, 300}, {320, 300}, {330, 300}});
     EXPECT_EQ(t->bahn.punktzahl, 10);
     EXPECT_EQ(t->bahn.strichanfang[0], 0);
     EXPECT_EQ(t->bahn.strichanfang[1], 6);
     EXPECT_EQ(t->bahn.strichzahl, 2);
-    EXPECT_EQ(t->zeichnung().linien.size(), 8u);
+    EXPECT_EQ(t->drawing().linien.size(), 8u);
     // A press without a move is one point, one stroke and " 0".
-    strich({{500, 500}});
+    drawStroke({{500, 500}});
     EXPECT_EQ(t->bahn.punktzahl, 11);
     EXPECT_EQ(t->lb_fahrzeit.text, u"Fahrzeit : 5 3 0"_s);
     // Moves without a pressed left button draw nothing.
@@ -117,35 +117,35 @@ TEST_F(TablettFixture, MarkersStandBesideTheirPointAndWrapAfterEleven)
     EXPECT_EQ(t->lb_punkte_pos[0], QPointF(370, 380));
 }
 
-TEST(Bahnverdichtung, InsertsPointsEveryDeltaAndKeepsAResampledPath)
+TEST(PathThinning, InsertsPointsEveryDeltaAndKeepsAResampledPath)
 {
     struct Fall
     {
-        double laenge;
-        std::vector<double> erwartet;
+        double partLength;
+        std::vector<double> expectedText;
     };
     for (const Fall& f : {Fall{2.3, {0, 0.5, 1.0, 1.5, 2.0, 2.3}}, Fall{2.05, {0, 0.5, 1.0, 1.5, 2.05}}}) {
         Bahn b;
-        b.anfuegen(0, 0);
-        b.anfuegen(f.laenge * 1000, 0);
+        b.appendPoint(0, 0);
+        b.appendPoint(f.partLength * 1000, 0);
         b.strichzahl = 1;
-        const Verdichtung v = bahn_verdichten(b, 0.5, 0.001);
+        const Thinning v = bahn_verdichten(b, 0.5, 0.001);
         ASSERT_TRUE(v.ok);
-        ASSERT_EQ(v.bahn.punktzahl, int(f.erwartet.size()));
+        ASSERT_EQ(v.bahn.punktzahl, int(f.expectedText.size()));
         for (int i = 1; i <= v.bahn.punktzahl; ++i)
-            EXPECT_NEAR(v.bahn.bahnX[std::size_t(i)] / 1000, f.erwartet[std::size_t(i - 1)], 1e-9);
-        EXPECT_EQ(v.zaehler, std::vector<int>{int(f.erwartet.size()) - 1});
-        const Verdichtung nochmal = bahn_verdichten(v.bahn, 0.5, 0.001);
-        EXPECT_EQ(nochmal.bahn.punktzahl, v.bahn.punktzahl);
-        EXPECT_EQ(nochmal.bahn.bahnX, v.bahn.bahnX);
+            EXPECT_NEAR(v.bahn.bahnX[std::size_t(i)] / 1000, f.expectedText[std::size_t(i - 1)], 1e-9);
+        EXPECT_EQ(v.zaehler, std::vector<int>{int(f.expectedText.size()) - 1});
+        const Thinning thinnedAgain = bahn_verdichten(v.bahn, 0.5, 0.001);
+        EXPECT_EQ(thinnedAgain.bahn.punktzahl, v.bahn.punktzahl);
+        EXPECT_EQ(thinnedAgain.bahn.bahnX, v.bahn.bahnX);
     }
     // Stroke starts move with the inserted points; an empty path stays empty.
     Bahn zwei;
     for (double x : {0.0, 1000.0, 5000.0, 6000.0})
-        zwei.anfuegen(x, 0);
+        zwei.appendPoint(x, 0);
     zwei.strichanfang[1] = 2;
     zwei.strichzahl = 2;
-    const Verdichtung v = bahn_verdichten(zwei, 0.5, 0.001);
+    const Thinning v = bahn_verdichten(zwei, 0.5, 0.001);
     EXPECT_EQ(v.zaehler, (std::vector<int>{2, 2}));
     EXPECT_EQ(v.bahn.strichanfang[1], 3);
     EXPECT_EQ(bahn_verdichten(Bahn(), 0.5, 0.001).bahn.punktzahl, 0);
@@ -170,55 +170,55 @@ class ResamplingMargin : public ::testing::TestWithParam<MarginCase>
 TEST_P(ResamplingMargin, KeepsAFifthOfTheSpacingBeforeTheEnd)
 {
     Bahn b;
-    b.anfuegen(0, 0);
-    b.anfuegen(GetParam().length * 1000, 0);
+    b.appendPoint(0, 0);
+    b.appendPoint(GetParam().length * 1000, 0);
     b.strichzahl = 1;
-    const Verdichtung v = bahn_verdichten(b, GetParam().delta, 0.001);
+    const Thinning v = bahn_verdichten(b, GetParam().delta, 0.001);
     ASSERT_TRUE(v.ok);
     EXPECT_EQ(v.bahn.punktzahl, 2 + GetParam().inserted);
 }
 
-INSTANTIATE_TEST_SUITE_P(Bahnverdichtung, ResamplingMargin,
+INSTANTIATE_TEST_SUITE_P(PathThinning, ResamplingMargin,
                          ::testing::Values(MarginCase{0.5, 2.09, 3}, MarginCase{0.5, 2.11, 4}, MarginCase{1.0, 1.19, 0},
                                            MarginCase{1.0, 1.21, 1}, MarginCase{0.1, 0.119, 0}, MarginCase{0.1, 0.121, 1}));
 
 TEST_F(TablettFixture, RedrawResamplesAndShowsTheCounts)
 {
-    gerade(2.3);
+    straightStroke(2.3);
     t->tasteneingabe(90);
     EXPECT_EQ(t->bahn.punktzahl, 6);
     EXPECT_NEAR(mm(2).x(), 0.5, 1e-9);
     EXPECT_NEAR(mm(5).x(), 2.0, 1e-9);
     EXPECT_EQ(t->lb_fahrzeit.text, u" 5"_s);
-    EXPECT_EQ(t->sh_an_aus.colour, TablettCore::Gruen);
+    EXPECT_EQ(t->sh_an_aus.colour, TablettCore::Green);
     EXPECT_EQ(t->punkttabelle[1][1], 5);
-    EXPECT_EQ(t->zeichnung().linien.size(), 5u);
+    EXPECT_EQ(t->drawing().linien.size(), 5u);
 }
 
 TEST_F(TablettFixture, AStrokeOverFiveHundredTablePointsLeavesThePath)
 {
     t->cb_zoom.text = u"200"_s;  // room for strokes some 250 mm long
     t->cb_zoom_LostFocus();
-    const double einheit = t->skala.skalaX;
-    strich({{0, 1000}, {250.0 / einheit, 1000}});
+    const double unitScale = t->pathScale.skalaX;
+    drawStroke({{0, 1000}, {250.0 / unitScale, 1000}});
     t->tasteneingabe(90);
     ASSERT_EQ(t->lb_fahrzeit.text, u" 500"_s);  // 499 inserted and the start
     t->clear();
-    strich({{0, 1000}, {250.6 / einheit, 1000}});
+    drawStroke({{0, 1000}, {250.6 / unitScale, 1000}});
     const Bahn vorher = t->bahn;
     t->lb_fahrzeit.text = u" 7"_s;
     t->punktetext = u" 7"_s;
     t->tasteneingabe(90);
-    EXPECT_EQ(t->sh_an_aus.colour, TablettCore::Rot);
+    EXPECT_EQ(t->sh_an_aus.colour, TablettCore::Red);
     EXPECT_EQ(t->bahn.punktzahl, 2);
     EXPECT_EQ(t->bahn.bahnX, vorher.bahnX);
     EXPECT_EQ(t->lb_fahrzeit.text, u" 7"_s);
     // A spacing that is no positive number is refused the same way.
     for (const QString& d : {u"0"_s, u""_s, u"x"_s}) {
         t->tb_delta.text = d;
-        t->sh_an_aus.colour = TablettCore::Gruen;
+        t->sh_an_aus.colour = TablettCore::Green;
         t->tasteneingabe(90);
-        EXPECT_EQ(t->sh_an_aus.colour, TablettCore::Rot);
+        EXPECT_EQ(t->sh_an_aus.colour, TablettCore::Red);
         EXPECT_EQ(t->bahn.punktzahl, 2);
     }
 }
@@ -226,7 +226,7 @@ TEST_F(TablettFixture, AStrokeOverFiveHundredTablePointsLeavesThePath)
 TEST_F(TablettFixture, ZZoomScalesAboutZeroAndComesBack)
 {
     t->tb_delta.text = u"100000"_s;  // no points inserted
-    strich({{1000, 1000}, {1500, 700}, {1800, 1200}});
+    drawStroke({{1000, 1000}, {1500, 700}, {1800, 1200}});
     const QPointF a = mm(2), b = mm(3);
     t->cb_ZZ.text = u"2"_s;
     t->cb_ZZ_LostFocus();
@@ -249,8 +249,8 @@ TEST_F(TablettFixture, ZZoomScalesAboutZeroAndComesBack)
 
 TEST_F(TablettFixture, ClearAndCloseEmptyThePathAndItsStrokes)
 {
-    strich({{100, 100}, {200, 200}});
-    strich({{300, 300}, {400, 400}});
+    drawStroke({{100, 100}, {200, 200}});
+    drawStroke({{300, 300}, {400, 400}});
     t->pb_Zeichnung_MouseDown(2, 100, 100);
     t->cb_ZZ.text = u"2"_s;
     t->cb_ZZ_LostFocus();
@@ -261,38 +261,38 @@ TEST_F(TablettFixture, ClearAndCloseEmptyThePathAndItsStrokes)
     EXPECT_TRUE(t->ZZ_alt.isEmpty());
     EXPECT_TRUE(t->lb_punkte[0].text.isEmpty());
     EXPECT_EQ(t->lb_punkte_pos[0], QPointF(2640, 8430));
-    EXPECT_TRUE(t->zeichnung().linien.empty());
+    EXPECT_TRUE(t->drawing().linien.empty());
     EXPECT_EQ(t->markerindex, 1);
 
     // Esc: points and strokes go, the main loop is released, the window hides.
-    strich({{100, 100}, {200, 200}});
-    strich({{300, 300}, {400, 400}});
+    drawStroke({{100, 100}, {200, 200}});
+    drawStroke({{300, 300}, {400, 400}});
     t->tasteneingabe(27);
     EXPECT_EQ(t->Tag, u"0"_s);
     EXPECT_EQ(t->bahn.punktzahl, 0);
     EXPECT_EQ(t->bahn.strichzahl, 0);
-    EXPECT_EQ(freigaben, 1);
-    EXPECT_EQ(versteckt, 1);
+    EXPECT_EQ(enables, 1);
+    EXPECT_EQ(hiddenCount, 1);
     // Opened again, a new path starts its first stroke at its first point.
-    t->oeffnen();
+    t->openForm();
     EXPECT_EQ(t->Tag, u"1"_s);
-    strich({{100, 100}, {200, 200}});
+    drawStroke({{100, 100}, {200, 200}});
     EXPECT_EQ(t->bahn.strichzahl, 1);
     EXPECT_EQ(t->bahn.strichanfang[0], 0);
     // "P" hides and releases as well, and keeps the path.
     t->tasteneingabe(80);
-    EXPECT_EQ(freigaben, 2);
+    EXPECT_EQ(enables, 2);
     EXPECT_EQ(t->bahn.punktzahl, 2);
 }
 
 TEST_F(TablettFixture, DrawingStopsAtTheLimitsWithOneNote)
 {
     for (int s = 0; s < bahn::MaxStrokes; ++s)
-        strich({{double(s), 0}});
-    strich({{5, 5}, {6, 6}});
+        drawStroke({{double(s), 0}});
+    drawStroke({{5, 5}, {6, 6}});
     EXPECT_EQ(t->bahn.strichzahl, bahn::MaxStrokes);
     EXPECT_EQ(t->bahn.punktzahl, bahn::MaxStrokes);
-    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::VollMeldung});
+    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::FullMessage});
 
     t->clear();
     wb.dialogs->clear();
@@ -301,7 +301,7 @@ TEST_F(TablettFixture, DrawingStopsAtTheLimitsWithOneNote)
         t->pb_Zeichnung_MouseMove(i % 100, 0);
     t->pb_Zeichnung_MouseUp(1);
     EXPECT_EQ(t->bahn.punktzahl, bahn::MaxPoints);
-    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::VollMeldung});
+    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::FullMessage});
 }
 
 TEST_F(TablettFixture, CommandsGoToTheirUnits)

@@ -40,10 +40,10 @@ private:
     QStringList& m_log;
 };
 
-class Fahrt : public ::testing::Test
+class Drive : public ::testing::Test
 {
 protected:
-    Fahrt() : store(flags)
+    Drive() : store(flags)
     {
         SimWorkbench::Setup s;
         s.serial = [this](SimBus& bus) { return std::make_unique<LogPort>(bus, log); };
@@ -55,13 +55,13 @@ protected:
         env.ui = wb->dialogs;
         env.store = &store;
         env.clock = wb->clock;
-        env.releaseMainLoop = [this] { freigabeBei = int(log.size()); };
+        env.releaseMainLoop = [this] { enableAt = int(log.size()); };
         t = std::make_unique<TablettCore>(env);
         t->setZeichenflaeche(2000, 2000);
         t->Form_Load();
     }
     // Points in mm (1000 twips a mm, 0 mm at the centre), one stroke.
-    void strich(std::initializer_list<QPointF> mm)
+    void drawStroke(std::initializer_list<QPointF> mm)
     {
         auto it = mm.begin();
         t->pb_Zeichnung_MouseDown(1, 1000 + it->x() * 1000, 1000 - it->y() * 1000);
@@ -77,50 +77,50 @@ protected:
     QStringList log;
     std::unique_ptr<SimWorkbench> wb;
     std::unique_ptr<TablettCore> t;
-    int freigabeBei = -1;
+    int enableAt = -1;
 };
 
-QString muster(std::initializer_list<QString> teile)
+QString patternOf(std::initializer_list<QString> postParts)
 {
     QString out;
-    for (const QString& t : teile)
+    for (const QString& t : postParts)
         out += t.startsWith(u'(') ? t : QRegularExpression::escape(t) + u"\\|"_s;
     return out;
 }
 
-TEST_F(Fahrt, OneStrokeOnUnit01FollowsTheSequence)
+TEST_F(Drive, OneStrokeOnUnit01FollowsTheSequence)
 {
-    strich({{0, 0}, {0.1, 0}, {0.2, 0}});  // 0, 522 and 1043 counts at 5217 counts/mm
+    drawStroke({{0, 0}, {0.1, 0}, {0.2, 0}});  // 0, 522 and 1043 counts at 5217 counts/mm
     t->tasteneingabe(83);
-    t->fahrtBisEnde();
-    const QString runde = u"(select 02\\|select 01\\|\\[1PL\\]\\|select 01\\|\\[0po\\]\\|)"_s;
-    const QRegularExpression erwartet(
+    t->moveToEnd();
+    const QString roundPattern = u"(select 02\\|select 01\\|\\[1PL\\]\\|select 01\\|\\[0po\\]\\|)"_s;
+    const QRegularExpression expectedText(
         u"^"_s +
-        muster({u"select 01"_s, u"[1MA00000000]"_s, u"[0po]"_s, u"(select 01\\|\\[0po\\]\\|)*"_s, u"select 01"_s,
+        patternOf({u"select 01"_s, u"[1MA00000000]"_s, u"[0po]"_s, u"(select 01\\|\\[0po\\]\\|)*"_s, u"select 01"_s,
                 u"[1PE]"_s, u"select 02"_s, u"select 01"_s, u"[1PK00020A1000041310]"_s, u"select 01"_s,
                 u"[1SA00000413]"_s, u"[0po]"_s}) +
-        runde + muster({u"select 01"_s, u"[1PW]"_s, u"select 02"_s, u"[1PW]"_s}) + runde + u"*"_s +
-        muster({u"select 01"_s, u"[1PE]"_s}) + u"select 02$"_s);
-    EXPECT_TRUE(erwartet.match(gesendet()).hasMatch()) << gesendet().toStdString();
+        roundPattern + patternOf({u"select 01"_s, u"[1PW]"_s, u"select 02"_s, u"[1PW]"_s}) + roundPattern + u"*"_s +
+        patternOf({u"select 01"_s, u"[1PE]"_s}) + u"select 02$"_s);
+    EXPECT_TRUE(expectedText.match(gesendet()).hasMatch()) << gesendet().toStdString();
     EXPECT_EQ(position(u"01"_s), 1043);
     EXPECT_EQ(t->lb_PK.text, u"[1PK00020A1000041310][1PK0000001000000010]"_s);
     EXPECT_TRUE(t->lb_fahrzeit.text.startsWith(u"Fahrzeit :"_s));
     EXPECT_TRUE(t->lb_fahrzeit.text.endsWith(u's'));
     EXPECT_EQ(t->bahn.strichzahl, 1);
     // A red dot at each end position: on 0 mm for Y without unit "02".
-    ASSERT_EQ(t->zeichnung().punkte.size() - std::count_if(t->zeichnung().punkte.begin(), t->zeichnung().punkte.end(),
-                                                           [](const auto& p) { return p.breite == 4; }),
+    ASSERT_EQ(t->drawing().drawnDots.size() - std::count_if(t->drawing().drawnDots.begin(), t->drawing().drawnDots.end(),
+                                                           [](const auto& p) { return p.widthPx == 4; }),
               2u);
-    EXPECT_NEAR(t->zeichnung().punkte.back().ort.x(), 1000 + 1043.0 / 5217 * 1000, 1e-6);
-    EXPECT_NEAR(t->zeichnung().punkte.back().ort.y(), 1000, 1e-6);
+    EXPECT_NEAR(t->drawing().drawnDots.back().spot.x(), 1000 + 1043.0 / 5217 * 1000, 1e-6);
+    EXPECT_NEAR(t->drawing().drawnDots.back().spot.y(), 1000, 1e-6);
 }
 
-TEST_F(Fahrt, TwoAxesGetTheirTablesInTurnAndStepTogether)
+TEST_F(Drive, TwoAxesGetTheirTablesInTurnAndStepTogether)
 {
     t->cb_achse2.checked = true;
-    strich({{0, 0}, {0.1, -0.1}, {0.2, -0.3}, {0.3, -0.2}});
+    drawStroke({{0, 0}, {0.1, -0.1}, {0.2, -0.3}, {0.3, -0.2}});
     t->tasteneingabe(83);
-    t->fahrtBisEnde();
+    t->moveToEnd();
     const QString s = gesendet();
     EXPECT_TRUE(s.contains(u"select 01|[1PK00020A100004131000061D10]|select 02|[1PK"_s)) << s.toStdString();
     EXPECT_TRUE(s.contains(u"]|select 01|[1SA0000061D]|[0po]|select 02|[1SA"_s)) << s.toStdString();
@@ -130,19 +130,19 @@ TEST_F(Fahrt, TwoAxesGetTheirTablesInTurnAndStepTogether)
     EXPECT_EQ(position(u"01"_s), 1565);
     EXPECT_EQ(position(u"02"_s), -1043);
     // The second stroke of a drawing after the drive starts where it should.
-    strich({{0.5, 0.5}});
+    drawStroke({{0.5, 0.5}});
     EXPECT_EQ(t->bahn.strichzahl, 2);
     EXPECT_EQ(t->bahn.strichanfang[1], 4);
 }
 
-TEST_F(Fahrt, AnUnansweredTableSkipsThatStrokesRun)
+TEST_F(Drive, AnUnansweredTableSkipsThatStrokesRun)
 {
     wb->unit(u"01"_s).setHandler(u"1PK"_s, [](SimUnit&, const SimCommand&) { return QByteArray(); });
     t->lb_timeout.text = u"0.3"_s;
-    strich({{0, 0}, {0.1, 0}});
-    strich({{0.2, 0.2}, {0.3, 0.2}});
+    drawStroke({{0, 0}, {0.1, 0}});
+    drawStroke({{0.2, 0.2}, {0.3, 0.2}});
     t->tasteneingabe(83);
-    t->fahrtBisEnde();
+    t->moveToEnd();
     const QString s = gesendet();
     EXPECT_EQ(s.count(u"[1PK"_s), 2);
     EXPECT_EQ(s.count(u"[1SA"_s), 0);
@@ -150,19 +150,19 @@ TEST_F(Fahrt, AnUnansweredTableSkipsThatStrokesRun)
     EXPECT_EQ(t->lb_Ant.text, u"1"_s);
 }
 
-TEST_F(Fahrt, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
+TEST_F(Drive, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
 {
-    strich({{0, 0}, {0.1, 0}, {0.2, 0}, {0.3, 0}});
-    strich({{0.5, 0.5}, {0.6, 0.5}});
+    drawStroke({{0, 0}, {0.1, 0}, {0.2, 0}, {0.3, 0}});
+    drawStroke({{0.5, 0.5}, {0.6, 0.5}});
     const Bahn vorher = t->bahn;
     t->tasteneingabe(83);
-    while (t->fahrtSchritt() && !log.contains(u"[1PL]"_s)) {
+    while (t->moveStep() && !log.contains(u"[1PL]"_s)) {
     }
     // Clear, redraw, import, a second start, drawing, Z-Zoom and the view
     // are refused while the path is driven.
     wb->dialogs->fileAnswers << wb->home.file(u"bahn.txt"_s);
-    for (const int taste : {67, 90, 112, 83})
-        t->tasteneingabe(taste);
+    for (const int keyValue : {67, 90, 112, 83})
+        t->tasteneingabe(keyValue);
     t->pb_Zeichnung_MouseDown(1, 10, 10);
     t->pb_Zeichnung_MouseMove(20, 20);
     t->cb_ZZ.text = u"2"_s;
@@ -174,10 +174,10 @@ TEST_F(Fahrt, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
     EXPECT_EQ(t->cb_ZZ.text, u"1"_s);
     EXPECT_EQ(t->tb_minus.text, u"1.0000"_s);
     EXPECT_TRUE(wb->dialogs->fileRequests.isEmpty());
-    ASSERT_TRUE(t->faehrt());
+    ASSERT_TRUE(t->moving());
 
     t->button_Click(3);
-    EXPECT_FALSE(t->faehrt());
+    EXPECT_FALSE(t->moving());
     EXPECT_EQ(log.last(), u"[1BR]"_s);
     EXPECT_LT(log.lastIndexOf(u"[1PE]"_s), log.indexOf(u"[1PL]"_s));
     EXPECT_EQ(gesendet().count(u"[1MA"_s), 1);
@@ -185,45 +185,45 @@ TEST_F(Fahrt, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
     EXPECT_EQ(t->bahn.strichzahl, 2);
 }
 
-TEST_F(Fahrt, AStrokeHeldWhenTheDriveStartsGrowsNoFurther)
+TEST_F(Drive, AStrokeHeldWhenTheDriveStartsGrowsNoFurther)
 {
-    strich({{0, 0}, {0.1, 0}});
+    drawStroke({{0, 0}, {0.1, 0}});
     t->pb_Zeichnung_MouseDown(1, 1500, 1500);
     t->tasteneingabe(83);
-    ASSERT_TRUE(t->faehrt());
+    ASSERT_TRUE(t->moving());
     t->pb_Zeichnung_MouseMove(1600, 1600);
     EXPECT_EQ(t->bahn.punktzahl, 3);
 }
 
-TEST_F(Fahrt, LeavingTheWindowStopsTheDriveBeforeTheMainLoopRuns)
+TEST_F(Drive, LeavingTheWindowStopsTheDriveBeforeTheMainLoopRuns)
 {
-    strich({{0, 0}, {0.1, 0}, {0.2, 0}});
-    for (const int taste : {27, 80}) {
-        if (taste == 80)
-            strich({{0, 0}, {0.1, 0}, {0.2, 0}});
+    drawStroke({{0, 0}, {0.1, 0}, {0.2, 0}});
+    for (const int keyValue : {27, 80}) {
+        if (keyValue == 80)
+            drawStroke({{0, 0}, {0.1, 0}, {0.2, 0}});
         log.clear();
         t->tasteneingabe(83);
-        t->fahrtSchritt();
-        ASSERT_TRUE(t->faehrt());
-        t->tasteneingabe(taste);
-        EXPECT_FALSE(t->faehrt());
-        ASSERT_GT(freigabeBei, 0);
-        EXPECT_EQ(log.at(freigabeBei - 1), u"[1BR]"_s) << taste;
-        EXPECT_EQ(log.size(), freigabeBei);
-        t->oeffnen();
+        t->moveStep();
+        ASSERT_TRUE(t->moving());
+        t->tasteneingabe(keyValue);
+        EXPECT_FALSE(t->moving());
+        ASSERT_GT(enableAt, 0);
+        EXPECT_EQ(log.at(enableAt - 1), u"[1BR]"_s) << keyValue;
+        EXPECT_EQ(log.size(), enableAt);
+        t->openForm();
     }
 }
 
-TEST_F(Fahrt, NothingIsSentForAPathThatCannotBeDriven)
+TEST_F(Drive, NothingIsSentForAPathThatCannotBeDriven)
 {
     t->tasteneingabe(83);  // empty path
-    strich({{0, 0}, {0.2, 0}});
+    drawStroke({{0, 0}, {0.2, 0}});
     t->tb_zeit.text = u"5"_s;
     t->tasteneingabe(83);
     t->tb_zeit.text = u"10"_s;
-    store.datensatz(1).Motfak = 1e8;  // 0.2 mm beyond the 24-bit counter
+    store.axisRecordAt(1).Motfak = 1e8;  // 0.2 mm beyond the 24-bit counter
     t->tasteneingabe(83);
-    store.datensatz(1).Motfak = 5217;
+    store.axisRecordAt(1).Motfak = 5217;
     t->clear();
     t->pb_Zeichnung_MouseDown(1, 0, 0);
     for (int i = 1; i <= 501; ++i)
@@ -231,67 +231,67 @@ TEST_F(Fahrt, NothingIsSentForAPathThatCannotBeDriven)
     t->pb_Zeichnung_MouseUp(1);
     t->tasteneingabe(83);
     EXPECT_TRUE(log.isEmpty());
-    EXPECT_FALSE(t->faehrt());
+    EXPECT_FALSE(t->moving());
     EXPECT_EQ(wb->dialogs->texts(),
-              (QStringList{TablettCore::ZeitMeldung, TablettCore::BereichMeldung, TablettCore::TabellenMeldung}));
+              (QStringList{TablettCore::TimeMessage, TablettCore::RangeMessage, TablettCore::TableMessage}));
 }
 
-TEST_F(Fahrt, BothTargetsMustFitUnit02TickedOrNot)
+TEST_F(Drive, BothTargetsMustFitUnit02TickedOrNot)
 {
     // Unit "02" is not ticked, yet its target is computed for every point.
-    strich({{0.1, 0.2}, {0.2, 0.2}});
-    store.datensatz(2).Motfak = 1e15;
+    drawStroke({{0.1, 0.2}, {0.2, 0.2}});
+    store.axisRecordAt(2).Motfak = 1e15;
     t->tasteneingabe(83);
-    EXPECT_FALSE(t->faehrt());
+    EXPECT_FALSE(t->moving());
     EXPECT_TRUE(log.isEmpty());
-    EXPECT_EQ(wb->dialogs->texts(), QStringList{TablettCore::BereichMeldung});
+    EXPECT_EQ(wb->dialogs->texts(), QStringList{TablettCore::RangeMessage});
 
     // A factor changed after the start ends the drive at the next point,
     // with its message and nothing of that point sent.
     for (const int axis : {2, 1}) {
-        store.datensatz(2).Motfak = store.datensatz(1).Motfak = 5217;
+        store.axisRecordAt(2).Motfak = store.axisRecordAt(1).Motfak = 5217;
         wb->dialogs->clear();
         t->tasteneingabe(83);
-        ASSERT_TRUE(t->faehrt());
-        store.datensatz(axis).Motfak = axis == 2 ? 1e15 : 1e8;
-        EXPECT_FALSE(t->fahrtSchritt()) << axis;
-        EXPECT_FALSE(t->faehrt());
+        ASSERT_TRUE(t->moving());
+        store.axisRecordAt(axis).Motfak = axis == 2 ? 1e15 : 1e8;
+        EXPECT_FALSE(t->moveStep()) << axis;
+        EXPECT_FALSE(t->moving());
         EXPECT_TRUE(log.isEmpty());
-        EXPECT_EQ(wb->dialogs->texts(), QStringList{TablettCore::BereichMeldung});
+        EXPECT_EQ(wb->dialogs->texts(), QStringList{TablettCore::RangeMessage});
         EXPECT_EQ(t->bahn.strichzahl, 1);
     }
 }
 
-TEST_F(Fahrt, AStrokeOfExactlyFiveHundredTableEntriesIsDriven)
+TEST_F(Drive, AStrokeOfExactlyFiveHundredTableEntriesIsDriven)
 {
     t->pb_Zeichnung_MouseDown(1, 1000, 1000);
     for (int i = 1; i <= 500; ++i)
         t->pb_Zeichnung_MouseMove(1000 + i, 1000);
     t->pb_Zeichnung_MouseUp(1);
     t->tasteneingabe(83);
-    EXPECT_TRUE(t->faehrt());
+    EXPECT_TRUE(t->moving());
     EXPECT_TRUE(wb->dialogs->texts().isEmpty());
     t->button_Click(3);
 }
 
-TEST_F(Fahrt, GreenDotsShowTheActualPositionOnThePath)
+TEST_F(Drive, GreenDotsShowTheActualPositionOnThePath)
 {
     // Dots drawn during the move to the first point stand at (0, 0): no
     // position has been read yet. The others are checked.
     const auto greenDots = [this] {
         std::vector<QPointF> out;
-        for (const auto& p : t->zeichnung().punkte) {
-            if (p.farbe == TablettCore::PunktGruen && p.ort != QPointF(0, 0)) {
-                EXPECT_EQ(p.breite, 4);
-                out.push_back(p.ort);
+        for (const auto& p : t->drawing().drawnDots) {
+            if (p.rgbColor == TablettCore::GreenPoint && p.spot != QPointF(0, 0)) {
+                EXPECT_EQ(p.widthPx, 4);
+                out.push_back(p.spot);
             }
         }
         return out;
     };
     // One axis: along X between the stroke's ends, on a fixed row for Y.
-    strich({{0, 0}, {0.1, 0}, {0.2, 0}});
+    drawStroke({{0, 0}, {0.1, 0}, {0.2, 0}});
     t->tasteneingabe(83);
-    t->fahrtBisEnde();
+    t->moveToEnd();
     std::vector<QPointF> dots = greenDots();
     ASSERT_FALSE(dots.empty());
     for (const QPointF& p : dots) {
@@ -302,9 +302,9 @@ TEST_F(Fahrt, GreenDotsShowTheActualPositionOnThePath)
     // Two axes: both coordinates from the units' positions, on the diagonal.
     t->clear();
     t->cb_achse2.checked = true;
-    strich({{0, 0}, {0.1, 0.1}, {0.2, 0.2}});
+    drawStroke({{0, 0}, {0.1, 0.1}, {0.2, 0.2}});
     t->tasteneingabe(83);
-    t->fahrtBisEnde();
+    t->moveToEnd();
     dots = greenDots();
     ASSERT_FALSE(dots.empty());
     for (const QPointF& p : dots) {

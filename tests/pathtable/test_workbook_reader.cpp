@@ -22,14 +22,14 @@ const QByteArray GoodOutput = "kelvane-xlsread 1\nrows 3\nn0\tn-0.5\n-\tn7\nt312
 // A stand-in for the reader: a shell script in a temporary folder.
 QString script(TempHome& home, const QString& name, const QByteArray& body)
 {
-    const QString pfad = home.file(name);
-    QFile f(pfad);
+    const QString pathName = home.file(name);
+    QFile f(pathName);
     if (!f.open(QIODevice::WriteOnly))
         return {};
     f.write("#!/bin/sh\n" + body + '\n');
     f.close();
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return pfad;
+    return pathName;
 }
 
 struct FailureCase
@@ -45,13 +45,13 @@ class ReaderFailure : public ::testing::TestWithParam<FailureCase>
 TEST_P(ReaderFailure, FailsTheImport)
 {
     TempHome home;
-    bahndatei::WorkbookReader reader;
+    pathFile::WorkbookReader reader;
     reader.program = script(home, u"reader.sh"_s, GetParam().body);
     reader.timeoutMs = 1500;
     reader.maxOutputBytes = 4096;
     QElapsedTimer clock;
     clock.start();
-    EXPECT_FALSE(bahndatei::lesenArbeitsmappe(home.file(u"bahn.xls"_s), false, reader));
+    EXPECT_FALSE(pathFile::readWorkbook(home.file(u"bahn.xls"_s), false, reader));
     // A reader that hangs is stopped by the time limit, not waited for.
     EXPECT_LT(clock.elapsed(), 30000);
 }
@@ -77,17 +77,17 @@ TEST(WorkbookReader, PassesTheFileAndLimitsTheReadersMemory)
     GTEST_SKIP() << "the memory limit is left off under AddressSanitizer";
 #endif
     TempHome home;
-    bahndatei::WorkbookReader reader;
+    pathFile::WorkbookReader reader;
     reader.maxMemoryBytes = qint64(512) * 1024 * 1024;
     // Answers only when called with the file and under the limit (in KiB).
     reader.program = script(home, u"reader.sh"_s,
                             "[ \"$(ulimit -v)\" = 524288 ] && [ \"$1\" = '" + home.file(u"a b.xls"_s).toUtf8() +
                                 "' ] && printf '" + GoodOutput + "'");
-    const auto points = bahndatei::lesenArbeitsmappe(home.file(u"a b.xls"_s), false, reader);
+    const auto points = pathFile::readWorkbook(home.file(u"a b.xls"_s), false, reader);
     ASSERT_TRUE(points);
     EXPECT_EQ(*points, (std::vector<QPointF>{{0, -0.5}}));
     reader.maxMemoryBytes = qint64(256) * 1024 * 1024;
-    EXPECT_FALSE(bahndatei::lesenArbeitsmappe(home.file(u"a b.xls"_s), false, reader));
+    EXPECT_FALSE(pathFile::readWorkbook(home.file(u"a b.xls"_s), false, reader));
 }
 
 // --- The reader's output -----------------------------------------------------------------------
@@ -96,7 +96,7 @@ struct OutputCase
 {
     const char* name;
     QByteArray text;
-    bool komma;
+    bool usesComma;
     std::optional<std::vector<QPointF>> points;
 };
 
@@ -106,7 +106,7 @@ class ReaderOutput : public ::testing::TestWithParam<OutputCase>
 
 TEST_P(ReaderOutput, IsReadWholeOrRefused)
 {
-    EXPECT_EQ(bahndatei::parseReaderOutput(GetParam().text, GetParam().komma), GetParam().points);
+    EXPECT_EQ(pathFile::parseReaderOutput(GetParam().text, GetParam().usesComma), GetParam().points);
 }
 
 using Points = std::vector<QPointF>;
@@ -152,12 +152,12 @@ TEST_F(TablettFixture, WorkbooksThatCrashTheLibraryEndInTheLoadFailure)
     const QStringList files = folder.entryList({u"*.xls"_s}, QDir::Files, QDir::Name);
     if (!folder.exists() || files.isEmpty())
         GTEST_SKIP() << "no reproducers in " << folder.path().toStdString() << " (shared/ is not beside the clone)";
-    strich({{100, 100}, {200, 200}});
+    drawStroke({{100, 100}, {200, 200}});
     const Bahn before = t->bahn;
     QStringList expected;
     for (const QString& d : files) {
         wb.dialogs->fileAnswers << folder.filePath(d);
-        expected << TablettCore::dateiMeldung(folder.filePath(d));
+        expected << TablettCore::fileMessage(folder.filePath(d));
         t->tasteneingabe(112);
         EXPECT_EQ(t->bahn.punktzahl, 2) << d.toStdString();
         EXPECT_EQ(t->bahn.bahnX, before.bahnX) << d.toStdString();
@@ -174,7 +174,7 @@ TEST_F(TablettFixture, WorkbookTextCellsAreReadInTheLocalesFormat)
     t = std::make_unique<TablettCore>(e);
     t->setZeichenflaeche(2000, 2000);
     t->Form_Load();
-    komma = true;
+    usesComma = true;
     wb.dialogs->fileAnswers << wb.home.file(u"text.xls"_s);
     t->tasteneingabe(112);
     ASSERT_EQ(t->bahn.punktzahl, 1);
@@ -182,11 +182,11 @@ TEST_F(TablettFixture, WorkbookTextCellsAreReadInTheLocalesFormat)
     EXPECT_NEAR(mm(1).y(), 2, 1e-9);
     // Under a decimal point "1,5" is no number: the row is skipped, and a
     // workbook without any point fails to load.
-    komma = false;
+    usesComma = false;
     wb.dialogs->fileAnswers << wb.home.file(u"text.xls"_s);
     t->tasteneingabe(112);
     EXPECT_EQ(t->bahn.punktzahl, 1);
-    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::dateiMeldung(wb.home.file(u"text.xls"_s))});
+    EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::fileMessage(wb.home.file(u"text.xls"_s))});
 }
 
 TEST_F(TablettFixture, AWorkbookLongerThanThePathSaysTheRestWasLeftOut)

@@ -29,18 +29,18 @@ public:
         e.bus = &core->transport();
         e.ui = dialogs;
         e.registry = &registry;
-        e.bindInit = [this](int n) { gebunden = n; };
-        e.initBoundTo = [this] { return gebunden; };
+        e.bindInit = [this](int n) { boundIndex = n; };
+        e.initBoundTo = [this] { return boundIndex; };
         e.unloadInit = [this] {
-            ++entladen;
-            gebunden.reset();
+            ++unload;
+            boundIndex.reset();
         };
         return e;
     }
 
-    // A window of board type `typ`, registered as window n and current,
+    // A window of board type `unitType`, registered as window n and current,
     // with `address` picked and initialised as the main loop does it.
-    ProbeWindowCore& fenster(int typ, const QString& address, int n = 1)
+    ProbeWindowCore& windowUnderTest(int unitType, const QString& address, int n = 1)
     {
         auto w = std::make_unique<ProbeWindowCore>(env());
         ProbeWindowCore& c = *w;
@@ -48,7 +48,7 @@ public:
         c.Tag = n;
         registry.CCT.add(n, &c);
         c.Form_Load();
-        c.cb_Unitauswahl.listIndex = typ;
+        c.cb_Unitauswahl.listIndex = unitType;
         c.cb_Unitauswahl_Click();
         c.aktiv_box.checked = true;
         for (int e = 0; e < 5; ++e) {
@@ -60,7 +60,7 @@ public:
         }
         registry.CCT_Aktivieren(n);
         tick(c);
-        initTraffic = befehle();
+        initTraffic = commands();
         bus->clearTraffic();
         return c;
     }
@@ -71,7 +71,7 @@ public:
     {
         if (c.aktiv() == 1)
             c.Aktualisieren();
-        transport().einheit_waehlen(c.ausgewaehlteAdresse());
+        transport().einheit_waehlen(c.chosenAddress());
         if (c.flagachsenwechsel == 1) {
             c.Initialisierung();
             c.flagachsenwechsel = 0;
@@ -86,7 +86,7 @@ public:
     }
 
     // The commands the host sent, without the selection.
-    QStringList befehle() const
+    QStringList commands() const
     {
         QStringList out;
         for (const auto& t : bus->traffic())
@@ -98,8 +98,8 @@ public:
     std::vector<std::unique_ptr<ProbeWindowCore>> windows;
     // The commands of the last window's initialisation.
     QStringList initTraffic;
-    std::optional<int> gebunden;
-    int entladen = 0;
+    std::optional<int> boundIndex;
+    int unload = 0;
 
 private:
     static std::vector<std::pair<QString, Kind>> boards()

@@ -376,9 +376,9 @@ TEST_F(GuidedRunTest, FindsTheGainAtWhichTheReadingMeetsTheStandard)
     // One gain step less reads above the standard; the end value is at most
     // one count away from it.
     const AnalogBoardDouble::Register r = board.working[0];
-    const double soll = 700.0 * 2560;
-    EXPECT_GT(AnalogBoardDouble::reading(board.raw(0), {r.SO, r.SP + 1, r.SM}), soll);
-    EXPECT_NEAR(double(board.reading(0)), soll, 1.0);
+    const double targetCounts = 700.0 * 2560;
+    EXPECT_GT(AnalogBoardDouble::reading(board.raw(0), {r.SO, r.SP + 1, r.SM}), targetCounts);
+    EXPECT_NEAR(double(board.reading(0)), targetCounts, 1.0);
     EXPECT_EQ((r.SP + r.SM) % 0x1000000, 0) << "the negative gain is the complement";
     EXPECT_EQ(core.Ist.text, QString::number(board.reading(0) / 2560.0, 'f', 2));
     for (const QString& w : registerWrites())
@@ -617,7 +617,7 @@ struct SimBoardCase
 {
     SimProbeBoard::Kind kind;
     int type;          // OAkX element
-    bool laufrichtung; // the direction box as the board type sets it
+    bool runDirection; // the direction box as the board type sets it
 };
 
 class SimBoardCalibration : public CalibrationFixture, public ::testing::WithParamInterface<SimBoardCase>
@@ -634,7 +634,7 @@ TEST_P(SimBoardCalibration, ReachesTheStandard)
     b.setOffsetError(1, -1500);
     core.OAkX[k.type].checked = true;
     core.OAkX_Click(k.type);
-    EXPECT_EQ(core.chAK1.checked, k.laufrichtung);
+    EXPECT_EQ(core.chAK1.checked, k.runDirection);
     core.AKNR_Click(1);  // "22"
     core.Check1[0].checked = true;
     core.Check1_Click();

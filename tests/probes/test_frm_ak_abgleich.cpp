@@ -31,7 +31,7 @@ protected:
     FrmAKAbgleichTest()
     {
         // The demonstration board "21" with the analog registers of a probe board.
-        auto model = std::make_unique<AnalogBoardDouble>(*uhr);
+        auto model = std::make_unique<AnalogBoardDouble>(*clockSource);
         board = model.get();
         bus->unit(u"21"_s)->setModel(std::move(model));
         frame = std::make_unique<frm_main>(*core);
@@ -52,7 +52,7 @@ protected:
         QElapsedTimer t;
         t.start();
         while (!until() && t.elapsed() < 20000) {
-            uhr->advance(0.02);
+            clockSource->advance(0.02);
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
     }
@@ -106,7 +106,7 @@ TEST_F(FrmAKAbgleichTest, ShownAgainItSelectsItsBoardBeforeItPolls)
     ASSERT_GE(bus->traffic().size(), 3);
     for (const auto& [selection, command] : bus->traffic())
         EXPECT_EQ(selection + u' ' + command, u"21 [0M1]"_s);
-    EXPECT_EQ(dialoge->beeps, 0);
+    EXPECT_EQ(uiServices->beeps, 0);
     EXPECT_TRUE(w->core().aktiv.checked);
     EXPECT_EQ(core->transport().aktiveEinheit(), u"21"_s) << "the transport knows the board is selected";
 }
@@ -115,7 +115,7 @@ TEST_F(FrmAKAbgleichTest, RefusesToOpenWithoutTheSerialPort)
 {
     core->serial().close();
     EXPECT_EQ(showFromMenu(), nullptr);
-    EXPECT_EQ(dialoge->texts(), QStringList{frm_main::PortNotOpenMessage});
+    EXPECT_EQ(uiServices->texts(), QStringList{frm_main::PortNotOpenMessage});
     EXPECT_TRUE(frame->isEnabled());
     EXPECT_TRUE(frame->timer1Holders().isEmpty());
 }

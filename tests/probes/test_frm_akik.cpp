@@ -47,16 +47,16 @@ protected:
         params.reset();
     }
 
-    frm_AKIK* oeffnen()
+    frm_AKIK* openForm()
     {
         frame->menuEntry(Menu::TasterC)->trigger();
         auto* sub = frame->mdiArea()->subWindowList().last();
         return dynamic_cast<frm_AKIK*>(sub->widget());
     }
     // Picks an address as the operator does and lets the main loop run.
-    void waehlen(frm_AKIK* w, int liste, const QString& address, int ticks = 3)
+    void selectAxis(frm_AKIK* w, int addressTable, const QString& address, int ticks = 3)
     {
-        auto* box = w->findChild<QComboBox*>(QStringLiteral("cb__Achsenauswahl_%1").arg(liste));
+        auto* box = w->findChild<QComboBox*>(QStringLiteral("cb__Achsenauswahl_%1").arg(addressTable));
         box->setCurrentIndex(box->findText(address));
         emit box->activated(box->currentIndex());
         for (int i = 0; i < ticks; ++i)
@@ -69,10 +69,10 @@ protected:
     SequenceWindows* sequences = nullptr;
 };
 
-TEST_F(FrmAkik, TastercenterOpensAnotherWindowEachTime)
+TEST_F(FrmAkik, ProbeCenterOpensAnotherWindowEachTime)
 {
-    frm_AKIK* a = oeffnen();
-    frm_AKIK* b = oeffnen();
+    frm_AKIK* a = openForm();
+    frm_AKIK* b = openForm();
     ASSERT_TRUE(a && b && a != b);
     EXPECT_EQ(frame->CCT.numbers(), (QList<int>{1, 2}));
     EXPECT_EQ(frame->CCT_I, 2);  // the new window is the current one
@@ -89,13 +89,13 @@ TEST_F(FrmAkik, MainLoopInitialisesAndShowsLiveValues)
 {
     board("21").setInput(1, 12.5);
     board("21").setInput(3, -250);
-    frm_AKIK* w = oeffnen();
+    frm_AKIK* w = openForm();
     frame->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(w->parentWidget()));
     EXPECT_EQ(frame->CCT_I, 1);
     w->ui.aktiv->click();
-    waehlen(w, 0, "21");
+    selectAxis(w, 0, "21");
     EXPECT_EQ(w->windowTitle(), "AK4   21");
-    EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Gruen);
+    EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Green);
     EXPECT_EQ(text(w, "kanal_0"), "12,50");
     EXPECT_EQ(text(w, "kanal_2"), "-250,00");
 
@@ -115,8 +115,8 @@ TEST_F(FrmAkik, MainLoopInitialisesAndShowsLiveValues)
 
 TEST_F(FrmAkik, UniversalWidensTheWindowAndInitBindsTheListWindow)
 {
-    frm_AKIK* w = oeffnen();
-    frm_AKIK* other = oeffnen();
+    frm_AKIK* w = openForm();
+    frm_AKIK* other = openForm();
     const int narrow = w->parentWidget()->width();
     w->ui.cb_Unitauswahl->setCurrentIndex(ProbeWindowCore::Universal);
     emit w->ui.cb_Unitauswahl->activated(ProbeWindowCore::Universal);
@@ -127,10 +127,10 @@ TEST_F(FrmAkik, UniversalWidensTheWindowAndInitBindsTheListWindow)
     ASSERT_NE(sequences->init2, nullptr);
     EXPECT_TRUE(sequences->init2->isVisible());
     EXPECT_EQ(sequences->init2BoundTo(), 1);
-    EXPECT_EQ(w->core().cmd_Init.colour, ProbeWindowCore::Gruen);
+    EXPECT_EQ(w->core().cmd_Init.colour, ProbeWindowCore::Green);
     QTest::mouseClick(other->ui.cmd_Init, Qt::LeftButton);
-    EXPECT_EQ(w->core().cmd_Init.colour, ProbeWindowCore::Hellgrau);
-    EXPECT_EQ(other->core().cmd_Init.colour, ProbeWindowCore::Gruen);
+    EXPECT_EQ(w->core().cmd_Init.colour, ProbeWindowCore::LightGray);
+    EXPECT_EQ(other->core().cmd_Init.colour, ProbeWindowCore::Green);
 
     w->parentWidget()->close();
     EXPECT_TRUE(sequences->init2->isVisible());
@@ -141,9 +141,9 @@ TEST_F(FrmAkik, UniversalWidensTheWindowAndInitBindsTheListWindow)
 
 TEST_F(FrmAkik, ClosedFromABoxOfItsOwnTickTheWindowGoesWhenTheTickHasReturned)
 {
-    frm_AKIK* w = oeffnen();
+    frm_AKIK* w = openForm();
     w->ui.aktiv->click();
-    waehlen(w, 0, "21");
+    selectAxis(w, 0, "21");
     const QPointer<frm_AKIK> alive(w);
     bool heldDuringBox = false;
     dialogs->onMessage = [&](const RecordingUiServices::Message&) {
@@ -165,16 +165,16 @@ TEST_F(FrmAkik, ClosedFromABoxOfItsOwnTickTheWindowGoesWhenTheTickHasReturned)
 
 TEST_F(FrmAkik, EntryBoxesRefuseSignsAndTheFactorBoxesTheSeparator)
 {
-    frm_AKIK* w = oeffnen();
-    const auto tippen = [w](const char* name, const QString& keys) {
+    frm_AKIK* w = openForm();
+    const auto typeInto = [w](const char* name, const QString& keys) {
         auto* box = w->findChild<QLineEdit*>(QLatin1String(name));
         box->clear();
         QTest::keyClicks(box, keys);
         return box->text();
     };
-    EXPECT_EQ(tippen("tb_abgleich", "-5,5"), "5,5");
-    EXPECT_EQ(tippen("tb_faktor", "2,5"), "25");
-    EXPECT_EQ(tippen("tb_gitter", "0.2"), "02");
+    EXPECT_EQ(typeInto("tb_abgleich", "-5,5"), "5,5");
+    EXPECT_EQ(typeInto("tb_faktor", "2,5"), "25");
+    EXPECT_EQ(typeInto("tb_gitter", "0.2"), "02");
     QTest::keyClick(w->findChild<QLineEdit*>("FaktorA_2"), Qt::Key_Return);
     EXPECT_EQ(w->focusWidget(), w->ui.cmd_Init);
 }

@@ -18,46 +18,46 @@ TEST_F(ProbeCommands, LayoutsFollowTheBoardType)
     c.Form_Load();
     EXPECT_TRUE(c.cb__Achsenauswahl[0].visible);
     EXPECT_TRUE(c.Frame[3].visible && c.Rahmen1.visible && c.cmd_Abgleich.visible);
-    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Red);
     EXPECT_EQ(c.cb_abgleich.selected(), "K1");
 
-    c.sh_an_aus.colour = T::Gruen;
+    c.sh_an_aus.colour = T::Green;
     c.cb_Unitauswahl.listIndex = T::IK2_422;
     c.cb_Unitauswahl_Click();
-    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Red);
     EXPECT_FALSE(c.cmd_Abgleich.visible || c.Rahmen1.visible || c.Frame[2].visible);
     EXPECT_TRUE(c.interpol[0].visible && c.interpol[1].visible && c.cb__Achsenauswahl[3].visible);
-    EXPECT_EQ(c.lb_gitter.text, T::Aufloesung);
+    EXPECT_EQ(c.lb_gitter.text, T::Resolution);
     EXPECT_EQ(c.valueTip[4], "4");
     EXPECT_FALSE(c.wert0[3].visible || c.wert1[8].visible);
 
     c.cb_Unitauswahl.listIndex = T::Universal;
     c.cb_Unitauswahl_Click();
-    EXPECT_EQ(c.Breite, T::UniversalWidth);
+    EXPECT_EQ(c.BoxWidth, T::UniversalWidth);
     EXPECT_TRUE(c.IK_check[5].visible && c.tb_faktorAI.visible && c.wert0[8].visible);
     EXPECT_EQ(c.valueTip[4], "200");
     EXPECT_FALSE(c.cb__Achsenauswahl[3].visible);
     c.cb_Unitauswahl.listIndex = T::ADA2;
     c.cb_Unitauswahl_Click();
-    EXPECT_EQ(c.Breite, T::NormalWidth);
+    EXPECT_EQ(c.BoxWidth, T::NormalWidth);
     EXPECT_TRUE(c.Frame5[1].visible);
 }
 
 TEST_F(ProbeCommands, AddressListsOfTheBoardTypes)
 {
-    EXPECT_EQ(T::adressliste(0).size(), 16);
-    EXPECT_EQ(T::adressliste(0).last(), "20");
-    const QStringList ik = T::adressliste(3);
+    EXPECT_EQ(T::elementAddresses(0).size(), 16);
+    EXPECT_EQ(T::elementAddresses(0).last(), "20");
+    const QStringList ik = T::elementAddresses(3);
     EXPECT_EQ(ik.size(), 15);
     EXPECT_FALSE(ik.contains("16"));
     EXPECT_EQ(ik.last(), "10");
-    EXPECT_EQ(T::adressliste(4).size(), 20);
-    EXPECT_EQ(T::adressliste(4).at(4), "21");
+    EXPECT_EQ(T::elementAddresses(4).size(), 20);
+    EXPECT_EQ(T::elementAddresses(4).at(4), "21");
 }
 
 struct MaskCase
 {
-    int typ;
+    int unitType;
     QString expected;  // empty: nothing posted
 };
 
@@ -69,7 +69,7 @@ TEST_P(ChannelMask, CheckingABoxPostsTheFlagsTheBoardHas)
 {
     T c(env());
     c.Form_Load();
-    c.cb_Unitauswahl.listIndex = GetParam().typ;
+    c.cb_Unitauswahl.listIndex = GetParam().unitType;
     c.cb_Unitauswahl_Click();
     c.Kanalfreigabe = {1, 0, 1, 0, 0, 0, 0, 1};
     c.Check1[1].checked = true;
@@ -86,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(Types, ChannelMask,
 
 TEST_F(ProbeCommands, MaskBoxesAreQuietWhileTheProgramSetsThem)
 {
-    T& c = fenster(T::AK4, "21");
-    EreignissperreGuard sperre(transport());
+    T& c = windowUnderTest(T::AK4, "21");
+    EreignissperreGuard eventLock(transport());
     c.Check1_Click(0);
     c.Option5_MouseDown(3);
     c.wert0_Click(2);
@@ -96,7 +96,7 @@ TEST_F(ProbeCommands, MaskBoxesAreQuietWhileTheProgramSetsThem)
 
 TEST_F(ProbeCommands, ZeroingFollowsTheBoardType)
 {
-    T& ik = fenster(T::IK2_IP1000, "11");
+    T& ik = windowUnderTest(T::IK2_IP1000, "11");
     ik.Nullpunkt[1] = 5;
     ik.cmd_ZaehlerNull_Click(1);
     EXPECT_EQ(ik.Befehl, "[2PR]");
@@ -105,7 +105,7 @@ TEST_F(ProbeCommands, ZeroingFollowsTheBoardType)
     ik.cmd_ZaehlerNull_Click(2);
     EXPECT_EQ(ik.flagsenden, 0);
 
-    T& akik = fenster(T::AK2IK1_IP1000, "31", 2);
+    T& akik = windowUnderTest(T::AK2IK1_IP1000, "31", 2);
     akik.cmd_ZaehlerNull_Click(2);
     EXPECT_EQ(akik.Befehl, "[3PR]");
     tick(akik);
@@ -113,7 +113,7 @@ TEST_F(ProbeCommands, ZeroingFollowsTheBoardType)
 
     board("51").setInput(1, 4);
     board("51").setInput(2, 0.5);
-    T& u = fenster(T::Universal, "51", 3);
+    T& u = windowUnderTest(T::Universal, "51", 3);
     u.IK_check[1].checked = true;
     u.FaktorA[0].text = "2";
     u.Aktualisieren();
@@ -130,7 +130,7 @@ TEST_F(ProbeCommands, ZeroingFollowsTheBoardType)
 
 TEST_F(ProbeCommands, OutputsSampleTimeAndInterpolationGoThroughTheMailbox)
 {
-    T& ada = fenster(T::ADA2, "41");
+    T& ada = windowUnderTest(T::ADA2, "41");
     ada.sb_v[1].value = -1;
     ada.sb_v_Change(4);
     EXPECT_EQ(ada.Befehl, "[4DAFFFF]");
@@ -146,10 +146,10 @@ TEST_F(ProbeCommands, OutputsSampleTimeAndInterpolationGoThroughTheMailbox)
     tick(ada);
     EXPECT_EQ(board("41").sampleTime(), "0400");
 
-    T& akik = fenster(T::AK2IK1_IP1000, "31", 2);
+    T& akik = windowUnderTest(T::AK2IK1_IP1000, "31", 2);
     akik.wert0_Click(5);
     EXPECT_EQ(akik.Befehl, "[3IP05]");
-    T& ik = fenster(T::IK2_IP1000, "11", 3);
+    T& ik = windowUnderTest(T::IK2_IP1000, "11", 3);
     ik.wert0_Click(4);
     EXPECT_EQ(ik.Befehl, "[1IP04]");
     ik.wert1_Click(8);
@@ -162,17 +162,17 @@ TEST_F(ProbeCommands, OutputsSampleTimeAndInterpolationGoThroughTheMailbox)
 TEST_F(ProbeCommands, DynamicMeasurementRunsToItsCountAndStopsOnce)
 {
     board("21").setPointsPerPoll(2);
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     c.tb_anzahl.text = "4";
     c.tb_startposition.text = "0";
     c.tb_delta.text = "10";
     c.tb_start.checked = true;
     c.tb_start_Click();
-    EXPECT_EQ(c.tb_start.colour, T::Gruen);
+    EXPECT_EQ(c.tb_start.colour, T::Green);
     for (int i = 0; i < 5; ++i)
         c.Aktualisieren();
-    EXPECT_EQ(befehle().filter("2D"), (QStringList{"[2DPOS4,0,10]", "[2Dp]", "[2Dp]"}));
-    EXPECT_EQ(befehle().count("[1BR]"), 1);
+    EXPECT_EQ(commands().filter("2D"), (QStringList{"[2DPOS4,0,10]", "[2Dp]", "[2Dp]"}));
+    EXPECT_EQ(commands().count("[1BR]"), 1);
     EXPECT_EQ(c.lb_messpunkte.text, "4");
     EXPECT_FALSE(c.tb_start.checked);
     EXPECT_EQ(c.flagdynm, 0);
@@ -180,7 +180,7 @@ TEST_F(ProbeCommands, DynamicMeasurementRunsToItsCountAndStopsOnce)
 
 TEST_F(ProbeCommands, RefusedMeasurementIsReportedAndNotPolled)
 {
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     c.tb_anzahl.text = "0";
     c.tb_start.checked = true;
     c.tb_start_Click();
@@ -191,23 +191,23 @@ TEST_F(ProbeCommands, RefusedMeasurementIsReportedAndNotPolled)
     EXPECT_EQ(dialogs->messages[0].title, "Fehler");
     EXPECT_FALSE(c.tb_start.checked);
     EXPECT_EQ(c.flagdynm, 0);
-    EXPECT_TRUE(befehle().filter("Dp").isEmpty());
+    EXPECT_TRUE(commands().filter("Dp").isEmpty());
 
     c.tb_start_Click();  // unchecked while nothing runs: colour only
     EXPECT_EQ(c.flagdynm, 0);
-    EXPECT_EQ(c.tb_start.colour, T::Knopfflaeche);
+    EXPECT_EQ(c.tb_start.colour, T::ButtonFace);
 }
 
 TEST_F(ProbeCommands, SystemConfigurationSendsPitchWithAPointAndReadsItBack)
 {
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     c.tb_encoder.text = "5000";
     c.tb_gear.text = "3";
     c.tb_pitch.text = "1,5";
     c.tb_tperiod.text = "2";
     c.tb_write_Click();
     c.Aktualisieren();
-    EXPECT_EQ(befehle().mid(1), (QStringList{"[2RES5000]", "[2GEA3]", "[2PIT1500]", "[2TPR2]"}));
+    EXPECT_EQ(commands().mid(1), (QStringList{"[2RES5000]", "[2GEA3]", "[2PIT1500]", "[2TPR2]"}));
     EXPECT_EQ(c.flagsystem_write, 0);
 
     board("21").setSystemValue('2', "PIT", "2500");
@@ -221,17 +221,17 @@ TEST_F(ProbeCommands, SystemConfigurationSendsPitchWithAPointAndReadsItBack)
 
 TEST_F(ProbeCommands, UnloadingReleasesTheInitWindowAndMakesTheLastWindowCurrent)
 {
-    T& a = fenster(T::AK4, "21", 1);
-    T& b = fenster(T::AK1, "22", 2);
-    T& c = fenster(T::ADA2, "41", 3);
+    T& a = windowUnderTest(T::AK4, "21", 1);
+    T& b = windowUnderTest(T::AK1, "22", 2);
+    T& c = windowUnderTest(T::ADA2, "41", 3);
     b.cmd_Init_Click();
-    EXPECT_EQ(gebunden, 2);
+    EXPECT_EQ(boundIndex, 2);
     registry.CCT_Aktivieren(1);
     a.Form_Unload();
-    EXPECT_EQ(entladen, 0);
+    EXPECT_EQ(unload, 0);
     EXPECT_EQ(registry.CCT_I, 3);
     b.Form_Unload();
-    EXPECT_EQ(entladen, 1);
+    EXPECT_EQ(unload, 1);
     c.Form_Unload();
     EXPECT_EQ(registry.CCT_I, 0);
     EXPECT_TRUE(registry.CCT.isEmpty());
@@ -257,7 +257,7 @@ class DposReply : public ::testing::TestWithParam<StartReply>, public ProbeBench
 TEST_P(DposReply, OnlyARejectionOrAnErrorNumberIsAnError)
 {
     const QByteArray reply = GetParam().reply;
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     unit("21").setHandler("2DPOS", [reply](SimUnit&, const SimCommand&) { return reply; });
     c.tb_anzahl.text = "3";
     c.tb_start.checked = true;
@@ -296,7 +296,7 @@ class PointCount : public ::testing::TestWithParam<CountCase>, public ProbeBench
 // The measurement ends when the point count's text equals the box's text.
 TEST_P(PointCount, EndsOnlyWhenTheTextsAreEqual)
 {
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     unit("21").setHandler("2Dp", [](SimUnit&, const SimCommand&) { return QByteArray("[2Dp!5]"); });
     c.tb_anzahl.text = GetParam().target;
     c.flagdynm = 2;
@@ -327,7 +327,7 @@ class Slider : public ::testing::TestWithParam<SliderCase>, public ProbeBench
 
 TEST_P(Slider, PostsTheOutputCommandAndShowsTheVoltage)
 {
-    T& ada = fenster(T::ADA2, "41");
+    T& ada = windowUnderTest(T::ADA2, "41");
     const SliderCase& k = GetParam();
     ada.sb_v[std::size_t(k.index - 3)].value = k.value;
     ada.sb_v_Change(k.index);
@@ -363,23 +363,23 @@ TEST_F(ProbeCommands, OneChannelLayoutShowsOnlyChannelOneWithSampleTimeAndCalibr
     for (const auto& ik : c.IK_check)
         EXPECT_FALSE(ik.visible);
     EXPECT_TRUE(c.cb_abgleich.visible && c.cmd_Abgleich.visible && c.tb_abgleich.visible);
-    EXPECT_EQ(c.Breite, T::NormalWidth);
+    EXPECT_EQ(c.BoxWidth, T::NormalWidth);
 }
 
 TEST_F(ProbeCommands, TheStatusRequestOfTheReadBackShowsNoRejection)
 {
     unit("21").rejectNext("[0ST]", 0x000A);
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->texts().join(" | ").toStdString();
     EXPECT_EQ(c.lb_Fehler.text, "[0ST]--->[0ST?000A]");
-    EXPECT_EQ(c.sh_an_aus.colour, T::Gruen);  // a rejection is an answer
+    EXPECT_EQ(c.sh_an_aus.colour, T::Green);  // a rejection is an answer
 }
 
 TEST_F(ProbeCommands, TheCalibrationBurnWaitsThreeSeconds)
 {
     board("21").setInput(1, 800);
-    T& c = fenster(T::AK4, "21");
-    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    T& c = windowUnderTest(T::AK4, "21");
+    c.cmd_Abgleich.text = T::CalibrationAbort;
     c.flagabgleich = 1;
     c.Abgleich_P = "C00000";
     c.Abgleich_Schritt = 1;

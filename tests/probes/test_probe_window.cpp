@@ -28,7 +28,7 @@ TEST_F(ProbeWindow, ReadsSampleTimeAndMaskBackWithoutPostingThem)
     c->cb__Achsenauswahl_Click(0);
 
     EXPECT_EQ(c->Initialisierung(), 1);
-    EXPECT_EQ(c->sh_an_aus.colour, T::Gruen);
+    EXPECT_EQ(c->sh_an_aus.colour, T::Green);
     EXPECT_EQ(c->Caption, "AK4   21");
     EXPECT_EQ(c->lb_Fehler.text, "[0ST]--->[0ST!00000000]");
     for (int i = 0; i < 7; ++i)
@@ -43,8 +43,8 @@ TEST_F(ProbeWindow, ReadsSampleTimeAndMaskBackWithoutPostingThem)
 TEST_F(ProbeWindow, SilentUnitLeavesTheLampRedAndReadsNothingElse)
 {
     unit("21").setSilent(true);
-    T& c = fenster(T::AK4, "21");
-    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+    T& c = windowUnderTest(T::AK4, "21");
+    EXPECT_EQ(c.sh_an_aus.colour, T::Red);
     EXPECT_EQ(c.lb_Fehler.text, "[0ST]--->1");
     EXPECT_EQ(initTraffic, QStringList{"[0ST]"});
 }
@@ -53,14 +53,14 @@ TEST_F(ProbeWindow, ScaleBoardsReadTheirInterpolationDigits)
 {
     board("11").setInterpolation(1, "05");
     board("11").setInterpolation(2, "03");
-    T& ik = fenster(T::IK2_IP1000, "11");
+    T& ik = windowUnderTest(T::IK2_IP1000, "11");
     EXPECT_TRUE(ik.wert0[5].checked);
     EXPECT_TRUE(ik.wert1[3].checked);
     EXPECT_EQ(ik.Interpolationswert[0], "5");
     EXPECT_TRUE(ik.Check1[0].checked && ik.Check1[1].checked);
 
     board("31").setInterpolation(3, "07");
-    T& akik = fenster(T::AK2IK1_422, "31", 2);
+    T& akik = windowUnderTest(T::AK2IK1_422, "31", 2);
     EXPECT_TRUE(akik.wert0[7].checked);
     EXPECT_EQ(initTraffic, (QStringList{"[0ST]", "[0fP]", "[0k1]", "[3iP]"}));
 }
@@ -69,34 +69,34 @@ TEST_F(ProbeWindow, ShowsSigned24BitCountsInTheLocaleFormat)
 {
     board("21").setInput(1, 1e6);
     board("21").setInput(2, -1e6);
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     EXPECT_EQ(c.Aktualisieren(), 1);
     EXPECT_EQ(c.kanal[0].text, "3276,80");
     EXPECT_EQ(c.kanal[1].text, "-3276,80");
-    EXPECT_EQ(befehle(), QStringList{"[0M1]"});
+    EXPECT_EQ(commands(), QStringList{"[0M1]"});
 }
 
 TEST_F(ProbeWindow, SilenceTurnsTheLampRedAndKeepsTheReadings)
 {
     board("21").setInput(1, 12.5);
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     c.Nullpunkt[0] = 2;
     c.Aktualisieren();
     EXPECT_EQ(c.kanal[0].text, "10,50");
     unit("21").setSilent(true);
     EXPECT_EQ(c.Aktualisieren(), 0);
-    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Red);
     EXPECT_EQ(c.kanal[0].text, "10,50");
     bus->clearTraffic();
     EXPECT_EQ(c.Aktualisieren(), 0);
-    EXPECT_TRUE(befehle().isEmpty());
+    EXPECT_TRUE(commands().isEmpty());
 }
 
 TEST_F(ProbeWindow, ScaleInputsUseTheGratingAndBadFactorsSkipTheChannel)
 {
     board("51").setInput(1, 100.0 / 2560);  // a count of 100
     board("51").setInput(2, 1);
-    T& c = fenster(T::Universal, "51");
+    T& c = windowUnderTest(T::Universal, "51");
     c.IK_check[0].checked = true;
     c.FaktorA[1].text = "x";
     c.kanal[1].text = "7";
@@ -105,7 +105,7 @@ TEST_F(ProbeWindow, ScaleInputsUseTheGratingAndBadFactorsSkipTheChannel)
     EXPECT_EQ(c.kanal[1].text, "7");
 
     board("31").setCounter(3, 25);
-    T& akik = fenster(T::AK2IK1_IP1000, "31", 2);
+    T& akik = windowUnderTest(T::AK2IK1_IP1000, "31", 2);
     akik.Aktualisieren();
     EXPECT_EQ(akik.kanal[2].text, "250");  // always a scale input
 }
@@ -114,19 +114,19 @@ TEST_F(ProbeWindow, ScaleBoardPollsBothPositionsAndReportsTheSecond)
 {
     board("11").setCounter(1, 3);
     board("11").setCounter(2, -2);
-    T& c = fenster(T::IK2_422, "11");
+    T& c = windowUnderTest(T::IK2_422, "11");
     EXPECT_EQ(c.Aktualisieren(), 1);
-    EXPECT_EQ(befehle(), (QStringList{"[1PA]", "[2PA]"}));
+    EXPECT_EQ(commands(), (QStringList{"[1PA]", "[2PA]"}));
     EXPECT_EQ(c.kanal[0].text, "30,000");
     EXPECT_EQ(c.kanal[1].text, "-20,000");
 
     unit("11").setHandler("1PA", [](SimUnit&, const SimCommand&) { return QByteArray(); });
     EXPECT_EQ(c.Aktualisieren(), 1);
-    EXPECT_EQ(c.sh_an_aus.colour, T::Rot);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Red);
 }
 
 // The main loop with one window: ticks until the calibration is idle again.
-int kalibrieren(ProbeBench& b, T& c, int maxTicks)
+int calibrate(ProbeBench& b, T& c, int maxTicks)
 {
     int ticks = 0;
     while (c.flagabgleich == 1 && ticks < maxTicks) {
@@ -142,26 +142,26 @@ TEST_F(ProbeWindow, OffsetAndGainCalibrationEndsAtTheTargetAndBurnsWhatIsInUse)
     ak.setSensitivity(2, 1.037);
     ak.setOffsetError(2, 4321);
     ak.setNoise(30);
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     c.cb_abgleich.listIndex = 1;  // K2
     c.FaktorA[1].text = "1";
 
     c.cmd_Abgleich_Click();  // reset, then offset with nothing under the probe
-    kalibrieren(*this, c, 5);
-    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichStart);
+    calibrate(*this, c, 5);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::CalibrationStart);
     EXPECT_EQ(ak.working(2).gainP, 0x800000u);
     EXPECT_NEAR(ak.reading(2), 0, 40);
 
     ak.setInput(2, 500);  // the setting standard
     c.cmd_Abgleich_Click();
-    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichAbbruch);
-    EXPECT_LT(kalibrieren(*this, c, 2000), 2000);
-    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichNullen);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::CalibrationAbort);
+    EXPECT_LT(calibrate(*this, c, 2000), 2000);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::CalibrationZero);
 
     EXPECT_NEAR(ak.reading(2) / 2560.0, 500.0, 0.03);
     EXPECT_EQ(ak.eeprom(2), ak.working(2));
     EXPECT_EQ((ak.eeprom(2).gainP + ak.eeprom(2).gainM) & 0xFFFFFFu, 0u);
-    const QStringList b = befehle();
+    const QStringList b = commands();
     const qsizetype burn = b.indexOf("[0ff02]");
     ASSERT_GE(burn, 4);
     EXPECT_TRUE(b[burn - 4].startsWith("[2SP"));
@@ -180,34 +180,34 @@ TEST_F(ProbeWindow, OffsetAndGainCalibrationEndsAtTheTargetAndBurnsWhatIsInUse)
 TEST_F(ProbeWindow, GainSearchThatTheReadingDoesNotFollowStopsAfterAWholeTurn)
 {
     SimProbeBoard& ak = board("22");
-    T& c = fenster(T::AK1, "22");
+    T& c = windowUnderTest(T::AK1, "22");
     c.cmd_Abgleich_Click();
-    kalibrieren(*this, c, 5);
-    ASSERT_EQ(c.cmd_Abgleich.text, T::AbgleichStart);
+    calibrate(*this, c, 5);
+    ASSERT_EQ(c.cmd_Abgleich.text, T::CalibrationStart);
     ak.setInput(1, 42 + 300);  // the standard reads 300, below the target of 500
     c.cmd_Abgleich_Click();
     bus->clearTraffic();
-    const int ticks = kalibrieren(*this, c, 200);
+    const int ticks = calibrate(*this, c, 200);
     EXPECT_EQ(ticks, 42);  // 42 steps of 400000 make a whole turn of 0x1000000
     EXPECT_EQ(c.flagabgleich, 0);
-    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichNullen);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::CalibrationZero);
     EXPECT_EQ(c.lb_Fehler.text, T::GainNotFollowedMessage);
-    EXPECT_FALSE(befehle().contains("[0ff01]"));
+    EXPECT_FALSE(commands().contains("[0ff01]"));
     EXPECT_EQ(ak.eeprom(1), SimProbeBoard::Registers{});
-    EXPECT_EQ(befehle().filter("[1SM").size(), 0);
+    EXPECT_EQ(commands().filter("[1SM").size(), 0);
 
     // Started again below the target on a channel that follows: it wraps
     // round through a low gain and still finds the target.
     SimProbeBoard& ak4 = board("21");
     ak4.setInput(1, 1000);
-    T& d = fenster(T::AK4, "21", 2);
-    d.cmd_Abgleich.text = T::AbgleichStart;
+    T& d = windowUnderTest(T::AK4, "21", 2);
+    d.cmd_Abgleich.text = T::CalibrationStart;
     d.Abgleich_P = "FF0000";  // reads almost twice the standard's 1000 ...
     d.Abgleich_Schritt = 400000;
     d.tb_abgleich.text = "1234,567";  // ... so the way up wraps before it passes the target
     d.cmd_Abgleich_Click();
     d.flagabgleich = 1;
-    EXPECT_LT(kalibrieren(*this, d, 2000), 2000);
+    EXPECT_LT(calibrate(*this, d, 2000), 2000);
     EXPECT_NE(d.lb_Fehler.text, T::GainNotFollowedMessage);
     EXPECT_NEAR(ak4.reading(1) / 2560.0, 1234.567, 0.5);
 }
@@ -215,79 +215,79 @@ TEST_F(ProbeWindow, GainSearchThatTheReadingDoesNotFollowStopsAfterAWholeTurn)
 TEST_F(ProbeWindow, GainStepsWaitForAnAnsweredReadOutAndWrapRoundTheRegister)
 {
     board("21").setInput(1, 800);
-    T& c = fenster(T::AK4, "21");
-    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    T& c = windowUnderTest(T::AK4, "21");
+    c.cmd_Abgleich.text = T::CalibrationAbort;
     c.flagabgleich = 1;
     c.Abgleich_P = "000100";
     c.Abgleich();  // no read-out on this tick: nothing
-    EXPECT_TRUE(befehle().isEmpty());
+    EXPECT_TRUE(commands().isEmpty());
     tick(c);
-    EXPECT_EQ(befehle(), (QStringList{"[0M1]", "[1SPF9E680]", "[1SW]", "[1SR]"}));
+    EXPECT_EQ(commands(), (QStringList{"[0M1]", "[1SPF9E680]", "[1SW]", "[1SR]"}));
     EXPECT_EQ(c.Abgleich_Schritt, 400000);
     EXPECT_EQ(c.Abgleich_Richtung, 1);
 
     c.cmd_Abgleich_MouseUp(2);
     EXPECT_EQ(c.flagabgleich, 0);
-    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichNullen);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::CalibrationZero);
 }
 
 TEST_F(ProbeWindow, GainStepsWaitWhileTheCalibratedChannelIsNotRefreshed)
 {
     board("21").setInput(2, 800);
-    T& c = fenster(T::AK4, "21");
+    T& c = windowUnderTest(T::AK4, "21");
     c.cb_abgleich.listIndex = 1;  // K2
-    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.cmd_Abgleich.text = T::CalibrationAbort;
     c.flagabgleich = 1;
     c.Check1[1].checked = false;  // the box freezes, channel 1 still answers
     tick(c);
     c.Check1[1].checked = true;
     c.FaktorA[1].text = "x";  // a bad factor freezes it as well
     tick(c);
-    EXPECT_EQ(befehle(), (QStringList{"[0M1]", "[0M1]"}));
+    EXPECT_EQ(commands(), (QStringList{"[0M1]", "[0M1]"}));
     EXPECT_EQ(c.Abgleich_P, "800000");
     c.FaktorA[1].text = "1";
     tick(c);
-    EXPECT_EQ(befehle().size(), 6);
+    EXPECT_EQ(commands().size(), 6);
 }
 
 TEST_F(ProbeWindow, AChannelTheBoardDoesNotSendShowsZeroButIsNoCalibrationReading)
 {
-    T& c = fenster(T::AK1, "22");  // one channel
+    T& c = windowUnderTest(T::AK1, "22");  // one channel
     c.Check1[1].checked = true;
     c.cb_abgleich.listIndex = 1;  // K2
-    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    c.cmd_Abgleich.text = T::CalibrationAbort;
     c.flagabgleich = 1;
     tick(c);
     EXPECT_EQ(c.kanal[1].text, "0,00");
-    EXPECT_EQ(befehle(), QStringList{"[0M1]"});
+    EXPECT_EQ(commands(), QStringList{"[0M1]"});
     EXPECT_EQ(c.Abgleich_P, "800000");
 }
 
 TEST_F(ProbeWindow, FinishingAboveHalfScaleWritesTheComplementaryNegativeGain)
 {
     board("21").setInput(1, 800);  // reads above the target of 500
-    T& c = fenster(T::AK4, "21");
-    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    T& c = windowUnderTest(T::AK4, "21");
+    c.cmd_Abgleich.text = T::CalibrationAbort;
     c.flagabgleich = 1;
     c.Abgleich_P = "C00000";
     c.Abgleich_Schritt = 1;
     c.Abgleich_Richtung = 2;  // the reversal with step 1 ends the search
     tick(c);
-    EXPECT_EQ(befehle(),
+    EXPECT_EQ(commands(),
               (QStringList{"[0M1]", "[1SPBFFFFF]", "[1SW]", "[1SM400001]", "[1SW]", "[0ff01]", "[1SR]"}));
     EXPECT_EQ(c.flagabgleich, 0);
 }
 
 TEST_F(ProbeWindow, ResetStepAddressesTheChosenChannelDigit)
 {
-    T& c = fenster(T::Universal, "51");
+    T& c = windowUnderTest(T::Universal, "51");
     c.cb_abgleich.listIndex = 4;  // K5
     c.Nullpunkt[4] = 3;
     c.cmd_Abgleich_Click();
     c.Abgleich();
-    EXPECT_EQ(befehle(), (QStringList{"[5SO000000]", "[5SP800000]", "[5SM800000]", "[5SW]", "[5SR]"}));
+    EXPECT_EQ(commands(), (QStringList{"[5SO000000]", "[5SP800000]", "[5SM800000]", "[5SW]", "[5SR]"}));
     EXPECT_EQ(c.Nullpunkt[4], 0);
-    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichStart);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::CalibrationStart);
     EXPECT_EQ(c.flagabgleich, 1);
 }
 
@@ -297,7 +297,7 @@ namespace {
 
 struct DemoCase
 {
-    int typ;
+    int unitType;
     QString address;
     double channelOne;  // the value channel 1 shows
     double tolerance;
@@ -314,20 +314,20 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
     for (const QString& a : bus->addresses())
         bus->removeUnit(a);
     populateDemoBus(*bus);
-    T& c = fenster(GetParam().typ, GetParam().address);
-    EXPECT_EQ(c.sh_an_aus.colour, T::Gruen);
+    T& c = windowUnderTest(GetParam().unitType, GetParam().address);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Green);
     EXPECT_EQ(c.Aktualisieren(), 1);
     // Channel 1 shows the demonstration board's value.
     EXPECT_NEAR(QString(c.kanal[0].text).replace(',', '.').toDouble(), GetParam().channelOne, GetParam().tolerance)
         << c.kanal[0].text.toStdString();
-    for (const auto& klick : {&T::cmd_sign_Click, &T::cmd_status_Click, &T::cmd_version_Click}) {
-        (c.*klick)();
+    for (const auto& clickHandler : {&T::cmd_sign_Click, &T::cmd_status_Click, &T::cmd_version_Click}) {
+        (c.*clickHandler)();
         tick(c);
     }
     c.Check1[0].checked = true;
     c.Check1_Click(0);
     tick(c);
-    EXPECT_EQ(c.sh_an_aus.colour, T::Gruen);
+    EXPECT_EQ(c.sh_an_aus.colour, T::Green);
     EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->texts().join(" | ").toStdString();
 }
 
@@ -365,7 +365,7 @@ TEST_P(ZeroFactor, ShowsTheNegatedZeroOffset)
 {
     const ZeroFactorCase& k = GetParam();
     board("51").setInput(1, 10);
-    T& c = fenster(T::Universal, "51");
+    T& c = windowUnderTest(T::Universal, "51");
     c.IK_check[0].checked = k.scale;
     c.FaktorA[0].text = k.factor;
     c.tb_gitter.text = k.grating;
@@ -399,21 +399,21 @@ class CalibrationWait : public ::testing::TestWithParam<WaitCase>, public ProbeB
 TEST_P(CalibrationWait, ShowsTheReasonAndWritesNoRegister)
 {
     board("21").setInput(1, 800);
-    T& c = fenster(T::AK4, "21");
-    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    T& c = windowUnderTest(T::AK4, "21");
+    c.cmd_Abgleich.text = T::CalibrationAbort;
     c.flagabgleich = 1;
     GetParam().spoil(c);
     tick(c);
     tick(c);
     EXPECT_EQ(c.lb_Fehler.text, QStringLiteral("Abgleich wartet: ") + QString::fromUtf8(GetParam().reason));
-    EXPECT_TRUE(befehle().filter("SP").isEmpty()) << befehle().join(' ').toStdString();
+    EXPECT_TRUE(commands().filter("SP").isEmpty()) << commands().join(' ').toStdString();
     EXPECT_EQ(c.Abgleich_P, "800000");
-    EXPECT_EQ(c.cmd_Abgleich.text, T::AbgleichAbbruch);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::CalibrationAbort);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Reasons, CalibrationWait,
-    ::testing::Values(WaitCase{"lamp", [](T& c) { c.sh_an_aus.colour = T::Rot; }, "die Karte antwortet nicht"},
+    ::testing::Values(WaitCase{"lamp", [](T& c) { c.sh_an_aus.colour = T::Red; }, "die Karte antwortet nicht"},
                       WaitCase{"measuring", [](T& c) { c.aktiv_box.checked = false; }, "\"Messen\" ist aus"},
                       WaitCase{"box", [](T& c) { c.Check1[0].checked = false; }, "Kanal 1 ist nicht angewählt"},
                       WaitCase{"factor", [](T& c) { c.FaktorA[0].text = "0"; },
@@ -433,8 +433,8 @@ TEST(ProbeGainSearch, QuartersTheStepOnlyAtAReversal)
 {
     ProbeBench b;
     b.board("21").setInput(1, 450);  // reads 450 at the nominal gain; the target is 500
-    T& c = b.fenster(T::AK4, "21");
-    c.cmd_Abgleich.text = T::AbgleichAbbruch;
+    T& c = b.windowUnderTest(T::AK4, "21");
+    c.cmd_Abgleich.text = T::CalibrationAbort;
     c.flagabgleich = 1;
     c.Abgleich_P = "800000";
     c.Abgleich_Schritt = 400000;
@@ -443,7 +443,7 @@ TEST(ProbeGainSearch, QuartersTheStepOnlyAtAReversal)
     for (int i = 0; i < 6; ++i) {
         b.bus->clearTraffic();
         b.tick(c);
-        written << b.befehle().filter("[1SP").value(0);
+        written << b.commands().filter("[1SP").value(0);
         steps << c.Abgleich_Schritt;
     }
     EXPECT_EQ(written, (QStringList{"[1SP861A80]", "[1SP8C3500]", "[1SP924F80]", "[1SP8C3500]", "[1SP8DBBA0]",

@@ -27,48 +27,48 @@
 
 namespace {
 
-struct Eingang
+struct JoystickInput
 {
     const char* reply;
-    bool zwoelf;
+    bool twelve;
     int offset;
     double wert;
 };
 
-class EwDecoder : public ::testing::TestWithParam<Eingang>
+class EwDecoder : public ::testing::TestWithParam<JoystickInput>
 {
 };
 
 TEST_P(EwDecoder, ReadsTheValueField)
 {
-    const Eingang e = GetParam();
-    EXPECT_EQ(RecorderCore::ewWert(QString::fromLatin1(e.reply), e.zwoelf, e.offset), e.wert) << e.reply;
+    const JoystickInput e = GetParam();
+    EXPECT_EQ(RecorderCore::ewValue(QString::fromLatin1(e.reply), e.twelve, e.offset), e.wert) << e.reply;
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, EwDecoder,
-                         ::testing::Values(Eingang{"[1eW!800]", true, 0, -2048}, Eingang{"[1eW!7FF]", true, 0, 2047},
-                                           Eingang{"[1eW!800]", true, 10, -2058}, Eingang{"[1eW!7FF]", true, 10, 2057},
-                                           Eingang{"[1eW!005]", true, 10, 15}, Eingang{"[1eW!FFB]", true, 10, -15},
-                                           Eingang{"[1eW!80]", false, 0, -128}, Eingang{"[1eW!7F]", false, 0, 127},
-                                           Eingang{"1", true, 3, 3}));
+                         ::testing::Values(JoystickInput{"[1eW!800]", true, 0, -2048}, JoystickInput{"[1eW!7FF]", true, 0, 2047},
+                                           JoystickInput{"[1eW!800]", true, 10, -2058}, JoystickInput{"[1eW!7FF]", true, 10, 2057},
+                                           JoystickInput{"[1eW!005]", true, 10, 15}, JoystickInput{"[1eW!FFB]", true, 10, -15},
+                                           JoystickInput{"[1eW!80]", false, 0, -128}, JoystickInput{"[1eW!7F]", false, 0, 127},
+                                           JoystickInput{"1", true, 3, 3}));
 
 TEST(RecorderDecoders, SignRulesAndGaugeSplit)
 {
-    EXPECT_EQ(RecorderCore::twWert("[1TW!FFFF]"), -1);
-    EXPECT_EQ(RecorderCore::twWert("[1TW!8000]"), -32768);
-    EXPECT_EQ(RecorderCore::k8Wert("[1K8!00FF]"), -1);
-    EXPECT_EQ(RecorderCore::k8Wert("[1K8!0100]"), 0);
-    EXPECT_EQ(RecorderCore::pcWert("[1PC!FFFF]"), -1);
-    EXPECT_EQ(RecorderCore::pcSpurWert("[1PC!FFFF]"), -1);
+    EXPECT_EQ(RecorderCore::twValue("[1TW!FFFF]"), -1);
+    EXPECT_EQ(RecorderCore::twValue("[1TW!8000]"), -32768);
+    EXPECT_EQ(RecorderCore::k8Value("[1K8!00FF]"), -1);
+    EXPECT_EQ(RecorderCore::k8Value("[1K8!0100]"), 0);
+    EXPECT_EQ(RecorderCore::pcValue("[1PC!FFFF]"), -1);
+    EXPECT_EQ(RecorderCore::pcTrackValue("[1PC!FFFF]"), -1);
     // The offset field rounds to a whole number; no number or no 16 bits: none.
     EXPECT_EQ(RecorderCore::ewOffset("1.6", false) + RecorderCore::ewOffset("2,5", true), 4);
     EXPECT_EQ(RecorderCore::ewOffset("-7", false) + RecorderCore::ewOffset("40000", false), -7);
     using A = std::array<int, 3>;
-    EXPECT_EQ(RecorderCore::aufteilen(1789, true), (A{1789, 0, 0}));
-    EXPECT_EQ(RecorderCore::aufteilen(1790, true), (A{1789, 0, 1790}));
-    EXPECT_EQ(RecorderCore::aufteilen(-1790, true), (A{-1789, -1790, 0}));
-    EXPECT_EQ(RecorderCore::aufteilen(111, false), (A{111, 0, 0}));
-    EXPECT_EQ(RecorderCore::aufteilen(112, false), (A{111, 0, 112}));
+    EXPECT_EQ(RecorderCore::splitValue(1789, true), (A{1789, 0, 0}));
+    EXPECT_EQ(RecorderCore::splitValue(1790, true), (A{1789, 0, 1790}));
+    EXPECT_EQ(RecorderCore::splitValue(-1790, true), (A{-1789, -1790, 0}));
+    EXPECT_EQ(RecorderCore::splitValue(111, false), (A{111, 0, 0}));
+    EXPECT_EQ(RecorderCore::splitValue(112, false), (A{111, 0, 112}));
 }
 
 class RecorderTest : public ::testing::Test
@@ -78,7 +78,7 @@ protected:
     {
         addLoopReadouts(*wb.bus, QStringLiteral("01"));
         addLoopReadouts(*wb.bus, QStringLiteral("02"));
-        flags.setOn(OptionFlags::MotNeu, true);
+        flags.setOn(OptionFlags::NewMotorFactor, true);
         cc.list = {QStringLiteral("01"), QStringLiteral("02")};
         cc.listIndex = 0;
         registry.CC.add(1, &cc);
@@ -110,10 +110,10 @@ protected:
     }
     // Stands the axis at mm.
     void stand(double mm) { wb.axis().setPosition(qint32(std::lround(mm * 5217))); }
-    int roteInZeile(int y, int von, int bis) const
+    int redInLine(int y, int von, int upTo) const
     {
         int n = 0;
-        for (int x = std::max(0, von); x <= bis && x < RecorderCore::GraphWidth; ++x)
+        for (int x = std::max(0, von); x <= upTo && x < RecorderCore::GraphWidth; ++x)
             n += core.pb_graph.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
         return n;
     }
@@ -149,10 +149,10 @@ TEST_F(RecorderTest, FirstPassStoresSecondDrawsAJumpRestarts)
     EXPECT_EQ(core.FlagEW, 1);
     const int zeile = int(core.y_offset_ew);
     const double x0 = core.x_vor;
-    EXPECT_EQ(roteInZeile(zeile, int(x0) - 20, int(x0) + 20), 0);
+    EXPECT_EQ(redInLine(zeile, int(x0) - 20, int(x0) + 20), 0);
     stand(2);
     core.abfragen();
-    EXPECT_GT(roteInZeile(zeile, int(x0) + 1, int(core.x_vor) - 1), 5);
+    EXPECT_GT(redInLine(zeile, int(x0) + 1, int(core.x_vor) - 1), 5);
     EXPECT_EQ(core.line_Pos, core.x_vor);
     EXPECT_EQ(core.HScroll1.value, int(std::lround(core.x_vor)));
 
@@ -161,10 +161,10 @@ TEST_F(RecorderTest, FirstPassStoresSecondDrawsAJumpRestarts)
     stand(500);
     core.abfragen();
     EXPECT_GT(core.x_vor - vorher, 3000);
-    EXPECT_EQ(roteInZeile(zeile, int(vorher) + 1, int(core.x_vor)), 0);
+    EXPECT_EQ(redInLine(zeile, int(vorher) + 1, int(core.x_vor)), 0);
     stand(501);
     core.abfragen();
-    EXPECT_GT(roteInZeile(zeile, int(core.x_vor) - 6, int(core.x_vor) - 1), 3);
+    EXPECT_GT(redInLine(zeile, int(core.x_vor) - 6, int(core.x_vor) - 1), 3);
 }
 
 TEST_F(RecorderTest, LatchedChannelsAreNotResentUntilTheUnitChanges)
@@ -198,10 +198,10 @@ TEST_F(RecorderTest, NoPassStartsInsideAnOpenBox)
     wb.dialogs->onMessage = [&](const auto&) {
         wb.bus->clearTraffic();
         core.abfragen();
-        core.schleifenSchritt();
+        core.loopStep();
         EXPECT_TRUE(wb.traffic().isEmpty());
     };
-    core.schleifenSchritt();
+    core.loopStep();
     EXPECT_EQ(wb.dialogs->messages.size(), 1);
 }
 
@@ -323,7 +323,7 @@ TEST_F(RecorderTest, GaugeRangesOfBothBitWidths)
     EXPECT_EQ(range(RecorderCore::Toviv_neg), (R{-2048, -1791}));
     EXPECT_EQ(range(RecorderCore::Toviv_power), (R{-1790, 1790}));
     EXPECT_EQ(range(RecorderCore::Toviv_pos), (R{1791, 2047}));
-    flags.setOn(OptionFlags::MotNeu, false);
+    flags.setOn(OptionFlags::NewMotorFactor, false);
     core.Form_Activate();
     EXPECT_EQ(range(RecorderCore::Toviv_neg), (R{-128, -113}));
     EXPECT_EQ(range(RecorderCore::Toviv_power), (R{-112, 112}));
@@ -343,13 +343,13 @@ TEST_F(RecorderTest, RunModesHoldTheMainLoopOnlyInLoopModeAndStopCentres)
 
     start(true);
     EXPECT_EQ(holds, 1);
-    EXPECT_TRUE(core.schleifeLaeuft());
+    EXPECT_TRUE(core.isLooping());
     log.clear();
-    core.schleifenSchritt();
+    core.loopStep();
     EXPECT_TRUE(log.join(' ').contains("Aktualisieren"));
     core.cmd_exit_Click();
     EXPECT_EQ(holds, 0);
-    EXPECT_FALSE(core.schleifeLaeuft());
+    EXPECT_FALSE(core.isLooping());
     EXPECT_EQ(core.FlagEW, 3);
     EXPECT_EQ(core.cb_Messung.text, "Start");
 }
@@ -419,12 +419,12 @@ TEST_F(RecorderTest, WindowWithoutGaugeLibraryAndClosedDuringItsLoop)
     w.show();
     w.findChild<QCheckBox*>(QStringLiteral("cb_an_aus"))->click();
     w.findChild<QPushButton*>(QStringLiteral("cb_Messung"))->click();
-    EXPECT_TRUE(c.schleifeLaeuft());
+    EXPECT_TRUE(c.isLooping());
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
     EXPECT_GE(c.FlagEW, 1);
     EXPECT_TRUE(w.close());
-    EXPECT_FALSE(c.schleifeLaeuft());
+    EXPECT_FALSE(c.isLooping());
     EXPECT_EQ(holds, 0);
     EXPECT_EQ(c.an_aus, 0);
     for (int i = 0; i < 5; ++i)
@@ -487,13 +487,13 @@ TEST_F(RecorderTest, RecordingOfAMoveWithLiveGauges)
     c.cb_Messung_MouseUp();
     wb.transport().einheit_waehlen(QStringLiteral("01"));
     wb.transport().senden_empfangen(QStringLiteral("[1FA00032F28]"), 0, 0);
-    int hoechsterAusschlag = 0;
+    int highestSwing = 0;
     for (int i = 0; i < 300; ++i) {
         wb.clock->advance(0.02);
         c.abfragen();
-        hoechsterAusschlag = std::max(hoechsterAusschlag, c.toviv[RecorderCore::Toviv_power].value);
+        highestSwing = std::max(highestSwing, c.toviv[RecorderCore::Toviv_power].value);
     }
-    EXPECT_GT(hoechsterAusschlag, 100);
+    EXPECT_GT(highestSwing, 100);
     EXPECT_NEAR(c.pos_ist, 40, 0.01);
     int blau = 0;
     for (int x = int(c.x_vor) - 200; x < int(c.x_vor); ++x)
@@ -514,7 +514,7 @@ TEST(RecorderInFrame, SingleMdiChildThatFlagZeroClosesWhenGreyed)
     ParamsContext params(wb.core->ui(), frame.optionFlags());
     installRecorder(frame, params);
     installOptions(frame);
-    frame.optionFlags().setOn(OptionFlags::EWFenster, true);
+    frame.optionFlags().setOn(OptionFlags::EWWindow, true);
     IRecorder* r = frame.recorder();
     ASSERT_TRUE(r);
     ASSERT_TRUE(frame.subWindowOf(r));
@@ -526,7 +526,7 @@ TEST(RecorderInFrame, SingleMdiChildThatFlagZeroClosesWhenGreyed)
     static_cast<RecorderCore*>(r)->Form_Activate();
     EXPECT_EQ(frame.CC_I, 7);
     EXPECT_EQ(r->an_aus, 1);
-    frame.optionFlags().setText(OptionFlags::EWFenster, QStringLiteral("2"));
+    frame.optionFlags().setText(OptionFlags::EWWindow, QStringLiteral("2"));
     EXPECT_FALSE(frame.subWindowOf(r)->isVisible());
     EXPECT_EQ(r->an_aus, 0);
     EXPECT_EQ(frame.recorder(), r);

@@ -61,7 +61,7 @@ protected:
     {
         QStringList out;
         for (int i = from; i <= to; ++i)
-            out << sim->skala[std::size_t(i)].text;
+            out << sim->scaleLabels[std::size_t(i)].text;
         return out;
     }
 
@@ -82,7 +82,7 @@ TEST_F(StageSimTest, MenuNeedsAControlCenterAndOpensWithObjective100)
     StageSimCore& s = open();
     EXPECT_EQ(s.Combo1.listIndex, 4);
     EXPECT_EQ(s.sichtfeld, 0.24);
-    EXPECT_FALSE(s.gitter.isEmpty());
+    EXPECT_FALSE(s.gridBox.isEmpty());
     // Slow joystick mode is pending from the start.
     EXPECT_EQ(tick(), (QStringList{"01 [1BR]", "01 [1Cj]", "02 [1BR]", "02 [1Cj]"}));
 }
@@ -97,11 +97,11 @@ TEST_F(StageSimTest, ObjectiveLabelsAndGrid)
               (QStringList{"-0.600", "-0.300", "0.000", "0.300", "0.600"}));
 
     s.setCombo1ListIndex(9);  // "1,0": lines every 10 twips along the edge
-    EXPECT_EQ(s.gitter.value(4).p1(), QPointF(5990, 0));
+    EXPECT_EQ(s.gridBox.value(4).p1(), QPointF(5990, 0));
 
     s.setCombo1ListIndex(0);  // "1000": one diagonal across the field
-    ASSERT_EQ(s.gitter.size(), 2);
-    EXPECT_EQ(s.gitter[0], QLineF(0, 0, 6000, 6000));
+    ASSERT_EQ(s.gridBox.size(), 2);
+    EXPECT_EQ(s.gridBox[0], QLineF(0, 0, 6000, 6000));
     auto* w = static_cast<frm_MSim*>(s.form());
     w->render();
     const QImage picture = w->pb_gitter()->grab().toImage();
@@ -143,9 +143,9 @@ TEST_F(StageSimTest, RecentringAndPolling)
     StageSimCore& s = open();
     stand(1.5, -2);
     s.pb_gitter_MouseDown();
-    EXPECT_EQ(s.skala[StageSimCore::LabelXM].text, "1.500");
-    EXPECT_EQ(s.skala[StageSimCore::LabelYM].text, "-2.000");
-    EXPECT_EQ(s.skala[StageSimCore::Label4].text, "1.620");
+    EXPECT_EQ(s.scaleLabels[StageSimCore::LabelXM].text, "1.500");
+    EXPECT_EQ(s.scaleLabels[StageSimCore::LabelYM].text, "-2.000");
+    EXPECT_EQ(s.scaleLabels[StageSimCore::Label4].text, "1.620");
 
     s.cb_messen.checked = true;
     s.cb_messen_MouseUp(1);
@@ -201,7 +201,7 @@ TEST_F(StageSimTest, ZeroMotorFactorKeepsTheReference)
 {
     StageSimCore& s = open();
     stand(1, 1);
-    params.store().datensatz(0).Motfak = 0;
+    params.store().axisRecordAt(0).Motfak = 0;
     s.pb_gitter_MouseDown();
     EXPECT_EQ(s.refX, 0);
     EXPECT_NEAR(s.refY, 1, 1e-3);
@@ -215,46 +215,46 @@ TEST_F(StageSimTest, FastLoopHoldsTheMainLoopAndEveryExitReleasesIt)
         s.cb_messenschnell_MouseUp(1);
     };
     start();
-    EXPECT_TRUE(s.schnellLaeuft());
+    EXPECT_TRUE(s.fastRunning());
     EXPECT_EQ(frame.timer1Holders(), QStringList{Menu::MSim});
     EXPECT_FALSE(s.cb_messen.enabled);
     wb.bus->clearTraffic();
-    s.schnellSchritt();
+    s.fastStep();
     EXPECT_EQ(wb.traffic().mid(0, 2), (QStringList{"01 [1kw]", "01 [1PA]"}));
 
     // A rejection box inside a round: the loop's timer firing meanwhile polls nothing.
     wb.unit(QStringLiteral("01")).rejectNext(QStringLiteral("[1kw]"), 0x05);
     wb.dialogs->onMessage = [&](const auto&) {
         wb.bus->clearTraffic();
-        s.schnellSchritt();
+        s.fastStep();
         EXPECT_TRUE(wb.traffic().isEmpty());
     };
-    s.schnellSchritt();
+    s.fastStep();
     EXPECT_EQ(wb.dialogs->messages.size(), 1);
     wb.dialogs->onMessage = nullptr;
 
     // Untick.
     s.cb_messenschnell.checked = false;
     s.cb_messenschnell_MouseUp(1);
-    EXPECT_FALSE(s.schnellLaeuft());
+    EXPECT_FALSE(s.fastRunning());
     EXPECT_TRUE(frame.timer1Holders().isEmpty());
     EXPECT_EQ(s.cb_messenschnell.text, "Start Fast");
 
     // A failed round (no motor factor).
     start();
-    params.store().datensatz(1).Motfak = 0;
-    s.schnellSchritt();
-    EXPECT_FALSE(s.schnellLaeuft());
+    params.store().axisRecordAt(1).Motfak = 0;
+    s.fastStep();
+    EXPECT_FALSE(s.fastRunning());
     EXPECT_FALSE(s.cb_messenschnell.checked);
     EXPECT_TRUE(frame.timer1Holders().isEmpty());
-    params.store().datensatz(1).Motfak = 5217;
+    params.store().axisRecordAt(1).Motfak = 5217;
 
     // Closing the window while the loop runs.
     start();
     auto* w = static_cast<frm_MSim*>(s.form());
     w->show();
     EXPECT_TRUE(w->close());
-    EXPECT_FALSE(s.schnellLaeuft());
+    EXPECT_FALSE(s.fastRunning());
     EXPECT_EQ(s.flagaktiv, 0);
     EXPECT_TRUE(frame.timer1Holders().isEmpty());
     // The window closed itself, and its frame went with it: the next opening
@@ -294,7 +294,7 @@ TEST_P(BarLabels, ShowTheSpeedUnlessABarIsHeld)
     s.schiebeflag = held.schiebeflag;
     s.lb_cc_2.text = s.lb_cc_1.text = QStringLiteral("x");
     if (held.fast)
-        s.schnellSchritt();
+        s.fastStep();
     else
         s.abfragen();
     EXPECT_EQ(s.lb_cc_2.text != "x", held.xShown);

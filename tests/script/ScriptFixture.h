@@ -21,7 +21,7 @@ protected:
         wb.bus->setPacing(true);
         installReadoutRegisters(wb.unit(QStringLiteral("05")));
         installReadoutRegisters(wb.unit(QStringLiteral("06")));
-        store.datensatz(0).Motfak = 5217;
+        store.axisRecordAt(0).Motfak = 5217;
         core = std::make_unique<ScriptCore>(env());
         core->Form_Load();
     }
@@ -34,7 +34,7 @@ protected:
         e.clock = wb.clock;
         e.store = &store;
         e.programFolder = [this] { return wb.home.path(); };
-        e.comMotflag = [this] { ++motflag; };
+        e.comMotflag = [this] { ++motorFlag; };
         e.controlCenterIndex = [this] { return ccIndex; };
         return e;
     }
@@ -51,7 +51,7 @@ protected:
         QStringList all = texts;
         while (all.size() < ScriptCore::Zeilen)
             all << QString();
-        core->setZeilen(all);
+        core->setLines(all);
     }
 
     // Runs the started script to its end in at most `maxSteps` steps: a run
@@ -59,15 +59,15 @@ protected:
     // test instead of hanging it.
     bool runToEnd(int maxSteps = 20000)
     {
-        for (int n = 0; n < maxSteps && core->laeuft(); ++n) {
+        for (int n = 0; n < maxSteps && core->isRunning(); ++n) {
             const double d = core->nextStepIn();
             if (d > 0)
                 wb.clock->sleep(d);
             core->step();
         }
-        if (core->laeuft())
+        if (core->isRunning())
             ADD_FAILURE() << "the run did not end within " << maxSteps << " steps";
-        return !core->laeuft();
+        return !core->isRunning();
     }
 
     // Runs the script on unit 05 and returns the commands sent ("05 [0ST]").
@@ -87,6 +87,6 @@ protected:
     OptionFlags flags;
     AxisParameterStore store{flags};
     std::optional<int> ccIndex;
-    int motflag = 0;
+    int motorFlag = 0;
     std::unique_ptr<ScriptCore> core;
 };

@@ -64,7 +64,7 @@ protected:
     {
         QElapsedTimer t;
         t.start();
-        while (window->core().laeuft() && t.elapsed() < 20000) {
+        while (window->core().isRunning() && t.elapsed() < 20000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             if (during)
                 during();
@@ -86,14 +86,14 @@ TEST_F(FrmDownload2Test, MenuShowsTheWindowARunGoesThroughTheEventLoopAndExitGiv
     open();
     QCoreApplication::processEvents();
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->core().sh_an_aus.colour, ScriptCore::Gruen);
+    EXPECT_EQ(window->core().sh_an_aus.colour, ScriptCore::Green);
     EXPECT_EQ(frame->toolWindowTag(Menu::Download2), u"1"_s);
     EXPECT_TRUE(frame->timer1Holders().contains(Menu::Download2));
     EXPECT_EQ(child<QComboBox>(u"cb_adressenauswahl"_s)->count(), 33);
     EXPECT_EQ(child<QComboBox>(u"cb_adressenauswahl"_s)->view()->maximumHeight(), 750);
 
     chooseUnit(1);
-    EXPECT_EQ(window->core().sh_an_aus.colour, ScriptCore::Gruen);
+    EXPECT_EQ(window->core().sh_an_aus.colour, ScriptCore::Green);
     const QStringList script = {u"01"_s, u"MA1000"_s, u"WZ300"_s, u"[0ST]"_s, u"MA0"_s, u"[7PA]"_s, u"[0VN]"_s};
     for (int i = 0; i < script.size(); ++i)
         type(i, script[i]);
@@ -110,15 +110,15 @@ TEST_F(FrmDownload2Test, MenuShowsTheWindowARunGoesThroughTheEventLoopAndExitGiv
         }
     });
     EXPECT_TRUE(answeredInPause);
-    EXPECT_FALSE(window->core().laeuft());
+    EXPECT_FALSE(window->core().isRunning());
     EXPECT_EQ(child<QLabel>(u"lb_Befehl_1"_s)->text(), u"[1MA!]"_s);
     EXPECT_TRUE(child<QLabel>(u"lb_Befehl_3"_s)->text().startsWith(u"[0ST!"_s));
     EXPECT_EQ(child<QLabel>(u"lb_Befehl_5"_s)->text(), u"[7PA!00000000]"_s);
     EXPECT_EQ(child<QLabel>(u"zaehler"_s)->text(), u"1"_s);
     EXPECT_TRUE(wb.traffic().contains(u"01 [1MA00001461]"_s));
-    const QString bild = qEnvironmentVariable("KELVANE_SCRIPT_SCREENSHOT");
-    if (!bild.isEmpty())
-        window->grab().save(bild);
+    const QString screenshotPath = qEnvironmentVariable("KELVANE_SCRIPT_SCREENSHOT");
+    if (!screenshotPath.isEmpty())
+        window->grab().save(screenshotPath);
 
     // A right click on a reply label sends its line as it stands.
     QTest::mouseClick(child<QLabel>(u"lb_Befehl_1"_s), Qt::RightButton);
@@ -151,7 +151,7 @@ TEST_F(FrmDownload2Test, SecondMenuClickDuringARunEndsItWithoutTheStores)
     open();  // the second click hides the window
     EXPECT_FALSE(window->isVisible());
     waitForEnd();
-    EXPECT_FALSE(window->core().laeuft());
+    EXPECT_FALSE(window->core().isRunning());
     EXPECT_EQ(wb.traffic(), QStringList{u"01 [0ST]"_s});
     EXPECT_EQ(window->core().n, 74);
     EXPECT_EQ(child<QCheckBox>(u"Check1"_s)->text(), u"Single"_s);

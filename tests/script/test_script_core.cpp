@@ -34,10 +34,10 @@ TEST_F(Script, GoldenRunSelectsMovesPollsStoresAndPauses)
     EXPECT_EQ(wb.axis(u"05"_s).position(), 5217 - 1304);
     EXPECT_EQ(reply(1), u"[1MA!]"_s);  // the answer that ended the poll
     EXPECT_EQ(reply(3), u"[0ff!]"_s);
-    EXPECT_EQ(core->lb_Befehl[1].colour, ScriptCore::Grau);
+    EXPECT_EQ(core->lb_Befehl[1].colour, ScriptCore::Gray);
     EXPECT_GE(wb.clock->now() - start, 0.010);
     EXPECT_EQ(core->zaehler.text, u"1"_s);
-    EXPECT_FALSE(core->laeuft());
+    EXPECT_FALSE(core->isRunning());
 }
 
 TEST_F(Script, StoreLinesWaitTenSecondsOtherLinesTheWaitTime)
@@ -50,7 +50,7 @@ TEST_F(Script, StoreLinesWaitTenSecondsOtherLinesTheWaitTime)
     runToEnd();
     EXPECT_EQ(reply(0), u"[0ff!]"_s);
     EXPECT_EQ(reply(1), u"1"_s);
-    EXPECT_EQ(core->lb_Befehl[1].colour, ScriptCore::Gestartet);
+    EXPECT_EQ(core->lb_Befehl[1].colour, ScriptCore::Started);
     EXPECT_FALSE(wb.unit(u"05"_s).received().contains(u"[0ST]"_s));
 
     // With a longer wait time the same replies arrive in time (once the late
@@ -69,13 +69,13 @@ class StoreTimeOut : public ScriptFixture, public ::testing::WithParamInterface<
 
 TEST_P(StoreTimeOut, TenSecondsForAStoreLine)
 {
-    const auto [verzoegerung, antwort] = GetParam();
+    const auto [replyLag, antwort] = GetParam();
     lines({u"[0ff01]"_s});
     choose(u"05"_s);
-    wb.unit(u"05"_s).setReplyDelay(verzoegerung);
+    wb.unit(u"05"_s).setReplyDelay(replyLag);
     core->cmd_download_Click();
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(reply(0), QString::fromLatin1(antwort)) << verzoegerung;
+    EXPECT_EQ(reply(0), QString::fromLatin1(antwort)) << replyLag;
 }
 
 // The simulated store itself adds half a second to the reply delay.
@@ -88,13 +88,13 @@ class LampBoundary : public ScriptFixture, public ::testing::WithParamInterface<
 
 TEST_P(LampBoundary, LongerThanEightCharactersIsAnAnswer)
 {
-    const auto [antwort, gruen] = GetParam();
+    const auto [antwort, isGreen] = GetParam();
     const QByteArray bytes(antwort);
     wb.unit(u"05"_s).setHandler(u"0ST"_s, [bytes](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
         return bytes;
     });
     choose(u"05"_s);
-    EXPECT_EQ(core->sh_an_aus.colour, gruen ? ScriptCore::Gruen : ScriptCore::Rot) << antwort;
+    EXPECT_EQ(core->sh_an_aus.colour, isGreen ? ScriptCore::Green : ScriptCore::Red) << antwort;
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, LampBoundary,
@@ -128,7 +128,7 @@ TEST_P(StopRules, StopOrPass)
     core->cmd_download_Click();
     if (c.stopLine < 0) {
         // A loop that goes through runs a second pass.
-        for (int n = 0; n < 20000 && core->laeuft() && core->zaehler.text == u"1"_s; ++n)
+        for (int n = 0; n < 20000 && core->isRunning() && core->zaehler.text == u"1"_s; ++n)
             core->step();
         EXPECT_EQ(core->zaehler.text, u"2"_s) << "the loop ran a second pass";
         core->Check1.checked = false;
@@ -217,7 +217,7 @@ TEST_F(Script, ClosingEndsTheRunCutsThePauseAndSkipsTheStores)
     EXPECT_EQ(core->zaehler.text, u"1"_s);
     core->flagpollen = 1;
     const double before = wb.clock->now();
-    core->schliessen();
+    core->closeView();
     EXPECT_EQ(core->nextStepIn(), 0.0);
     runToEnd();
     EXPECT_LT(wb.clock->now() - before, 1.0);
@@ -270,34 +270,34 @@ TEST_F(Script, AFaultInsideALineEndsTheRunInsteadOfRepeatingTheLine)
     core = std::make_unique<ScriptCore>(e);
     core->Form_Load();
     EXPECT_TRUE(run({u"WZ10"_s, u"[0ST]"_s}).isEmpty());
-    EXPECT_FALSE(core->laeuft());
+    EXPECT_FALSE(core->isRunning());
 }
 
 TEST_F(Script, UnitChoiceTurnsTheLampAndFollowsTheControlCenter)
 {
     core->lb_Befehl[3].text = u"old"_s;
     choose(u"05"_s);
-    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Gruen);
+    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Green);
     EXPECT_EQ(reply(3), QString());
     choose(u"07"_s);  // no unit there: "Download" and "Transform" do nothing
-    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Rot);
+    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Red);
     core->cmd_download_Click();
     core->cmd_readout_Click();
-    EXPECT_FALSE(core->laeuft());
+    EXPECT_FALSE(core->isRunning());
     EXPECT_TRUE(wb.dialogs->messages.isEmpty());
     choose(u"00"_s);  // the first entry always counts as answering
-    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Gruen);
+    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Green);
     // An empty entry (no unit found there) is no unit: red, nothing sent.
     core->cb_adressenauswahl.items[6] = QString();
     wb.bus->clearTraffic();
     choose(QString());
-    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Rot);
+    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Red);
     EXPECT_TRUE(wb.traffic().isEmpty());
 
     // Activation follows the current control center's choice, within the list.
     ccIndex = 5;
     core->Form_Activate();
-    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Gruen);
+    EXPECT_EQ(core->sh_an_aus.colour, ScriptCore::Green);
     ccIndex = 99;
     core->Form_Activate();
     EXPECT_EQ(core->cb_adressenauswahl.selected(), u"05"_s);
@@ -324,26 +324,26 @@ TEST_F(Script, TransformAsksRewritesAndRenamesTheCaption)
 TEST_F(Script, FilesLoadAndSaveWithTheirMessages)
 {
     lines({u"05"_s, u"[0PSa, b  c]"_s, QString(), u"  x "_s});
-    const QString pfad = wb.home.file(u"s.dwl"_s);
+    const QString pathName = wb.home.file(u"s.dwl"_s);
     // Saving while the caption is "Download": that name, no filter, no extension.
-    wb.dialogs->fileAnswers << pfad;
+    wb.dialogs->fileAnswers << pathName;
     EXPECT_TRUE(core->befehlssatzspeichern());
     EXPECT_EQ(wb.dialogs->fileRequests.last().fileName, u"Download"_s);
     EXPECT_TRUE(wb.dialogs->fileRequests.last().filter.isEmpty() &&
                 wb.dialogs->fileRequests.last().defaultExt.isEmpty());
-    EXPECT_EQ(motflag, 1);
+    EXPECT_EQ(motorFlag, 1);
 
     // Loading replaces every line and clears the replies; the caption names the file.
-    const QByteArray bytes = core->dateiInhalt();
+    const QByteArray bytes = core->fileText();
     core->Command1_Click();
     core->lb_Befehl[0].text = u"r"_s;
-    wb.dialogs->fileAnswers << pfad;
+    wb.dialogs->fileAnswers << pathName;
     EXPECT_TRUE(core->befehlssatzladen());
     EXPECT_EQ(core->Befehlszeilen.at(3), u"  x "_s);
     EXPECT_EQ(reply(0), QString());
     EXPECT_EQ(core->caption, u"s.dwl"_s);
-    EXPECT_EQ(core->dateiInhalt(), bytes);
-    wb.dialogs->fileAnswers << pfad;
+    EXPECT_EQ(core->fileText(), bytes);
+    wb.dialogs->fileAnswers << pathName;
     core->befehlssatzspeichern();
     EXPECT_EQ(wb.dialogs->fileRequests.last().defaultExt, u"dwl"_s);
 

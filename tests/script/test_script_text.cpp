@@ -12,7 +12,7 @@ namespace {
 struct MoveCase
 {
     const char* line;
-    double motfak;
+    double motorFactorValue;
     const char* expected;  // nullptr: nothing is sent
 };
 
@@ -23,7 +23,7 @@ class MoveCommand : public ::testing::TestWithParam<MoveCase>
 TEST_P(MoveCommand, CountsThroughTheMotorFactor)
 {
     const MoveCase& c = GetParam();
-    const auto cmd = skript::moveCommand(QString::fromLatin1(c.line), c.motfak);
+    const auto cmd = scriptText::moveCommand(QString::fromLatin1(c.line), c.motorFactorValue);
     if (c.expected)
         EXPECT_EQ(cmd.value_or(u"-"_s), QString::fromLatin1(c.expected));
     else
@@ -46,11 +46,11 @@ INSTANTIATE_TEST_SUITE_P(Lines, MoveCommand,
 
 TEST(ScriptLines, PausesAndMotionReplies)
 {
-    EXPECT_EQ(skript::pauseMilliseconds(u"WZ1234567"_s), 12345);  // characters 3 to 7
-    EXPECT_EQ(skript::pauseMilliseconds(u"WZ-5"_s), 0);
-    EXPECT_TRUE(skript::startsMotion(u"[1MA>]"_s));
-    EXPECT_FALSE(skript::startsMotion(u"[1BX>]"_s));
-    EXPECT_FALSE(skript::startsMotion(u"[1BY>]"_s));
+    EXPECT_EQ(scriptText::pauseMilliseconds(u"WZ1234567"_s), 12345);  // characters 3 to 7
+    EXPECT_EQ(scriptText::pauseMilliseconds(u"WZ-5"_s), 0);
+    EXPECT_TRUE(scriptText::startsMotion(u"[1MA>]"_s));
+    EXPECT_FALSE(scriptText::startsMotion(u"[1BX>]"_s));
+    EXPECT_FALSE(scriptText::startsMotion(u"[1BY>]"_s));
 }
 
 struct TransformCase
@@ -67,7 +67,7 @@ class Transform : public ::testing::TestWithParam<TransformCase>
 TEST_P(Transform, ReadBecomesWrite)
 {
     const TransformCase& c = GetParam();
-    const QStringList out = skript::transformieren({QString::fromLatin1(c.line)}, {QString::fromLatin1(c.reply)});
+    const QStringList out = scriptText::transformieren({QString::fromLatin1(c.line)}, {QString::fromLatin1(c.reply)});
     EXPECT_EQ(out.at(0), QString::fromLatin1(c.expected));
 }
 
@@ -94,44 +94,44 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScriptTransform, EndsWithTheThreeStoreCommands)
 {
-    QStringList lines(skript::Zeilen, u"[1vP]"_s);
-    QStringList replies(skript::Zeilen, u"[1vP!0001]"_s);
-    const QStringList out = skript::transformieren(lines, replies);
-    ASSERT_EQ(out.size(), skript::Zeilen);
+    QStringList lines(scriptText::Zeilen, u"[1vP]"_s);
+    QStringList replies(scriptText::Zeilen, u"[1vP!0001]"_s);
+    const QStringList out = scriptText::transformieren(lines, replies);
+    ASSERT_EQ(out.size(), scriptText::Zeilen);
     EXPECT_EQ(out.at(74), u"[1VP0001]"_s);
     EXPECT_EQ(out.mid(75), (QStringList{u"[0ff01]"_s, u"[0ff00]"_s, u"[0ff09]"_s}));
 }
 
 TEST(ScriptFile, SeventyEightQuotedLinesRoundTripByteExact)
 {
-    QStringList lines(skript::Zeilen);
+    QStringList lines(scriptText::Zeilen);
     lines[0] = u"05"_s;
     lines[1] = u"[0PSAchse, mit Komma ]"_s;
     lines[2] = u"  blanks around  "_s;
     lines[5] = u"WZ10"_s;
     lines[77] = u"[0ff09]"_s;
-    const QByteArray data = skript::scriptFileData(lines).value();
+    const QByteArray data = scriptText::scriptFileData(lines).value();
     QByteArray expected;
     for (const QString& l : lines)
         expected += '"' + l.toUtf8() + "\"\r\n";
     EXPECT_EQ(data, expected);
     EXPECT_EQ(data.count("\r\n"), 78);
 
-    const skript::ScriptFile back = skript::parseScriptFile(data);
+    const scriptText::ScriptFile back = scriptText::parseScriptFile(data);
     EXPECT_TRUE(back.complete);
     EXPECT_EQ(back.lines, lines);
-    EXPECT_EQ(skript::scriptFileData(back.lines).value(), data);
+    EXPECT_EQ(scriptText::scriptFileData(back.lines).value(), data);
 
     // An empty script is 78 lines of "".
-    EXPECT_EQ(skript::scriptFileData({}).value(), QByteArray().leftJustified(0) + QByteArray("\"\"\r\n").repeated(78));
+    EXPECT_EQ(scriptText::scriptFileData({}).value(), QByteArray().leftJustified(0) + QByteArray("\"\"\r\n").repeated(78));
     // A short file is filled with empty lines and reported incomplete.
-    const skript::ScriptFile kurz = skript::parseScriptFile("\"05\"\r\n\"[0ST]\"\r\n");
+    const scriptText::ScriptFile kurz = scriptText::parseScriptFile("\"05\"\r\n\"[0ST]\"\r\n");
     EXPECT_FALSE(kurz.complete);
     EXPECT_EQ(kurz.lines.size(), 78);
     EXPECT_EQ(kurz.lines.at(1), u"[0ST]"_s);
     EXPECT_EQ(kurz.lines.at(2), QString());
     // A line break cannot be read back as one line: nothing to write.
-    EXPECT_FALSE(skript::scriptFileData({u"a\nb"_s}).has_value());
+    EXPECT_FALSE(scriptText::scriptFileData({u"a\nb"_s}).has_value());
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ protected:
         e.ui = &ui;
         e.programFolder = [this] { return home.path(); };
         e.schreibe = [this](const QString& reply, const QString& line) { recorded << line + QLatin1Char('|') + reply; };
-        e.focusStart = [this] { ++startFokus; };
+        e.focusStart = [this] { ++focusStarts; };
         return e;
     }
 
@@ -51,11 +51,11 @@ protected:
         core.CStart_Click();
         // As the program's run loop, but bounded: a run that does not end
         // fails the test instead of hanging it.
-        for (int i = 0; core.laeuft(); ++i) {
+        for (int i = 0; core.isRunning(); ++i) {
             if (i == MaxRunSteps) {
                 ADD_FAILURE() << "the run did not end within " << MaxRunSteps << " steps";
                 core.CStop_Click();
-                for (int k = 0; k < 10 && core.laeuft(); ++k)
+                for (int k = 0; k < 10 && core.isRunning(); ++k)
                     core.step();
                 return;
             }
@@ -95,6 +95,6 @@ protected:
     RecordingUiServices ui;
     TempHome home;
     QStringList recorded;
-    int startFokus = 0;  // times CStart was given the focus
+    int focusStarts = 0;  // times CStart was given the focus
     AblaufCore core{env()};
 };

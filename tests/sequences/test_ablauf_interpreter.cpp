@@ -25,10 +25,10 @@ TEST_F(Interpreter, MoveSendsCountsWaitsForTheEndAndStopsUnitZero)
     EXPECT_EQ(SimAxis(bus, u"01"_s).position(), 20);
     EXPECT_EQ(core.LHinweis.text, u" Ablauf Ende "_s);
     EXPECT_TRUE(core.CStart.enabled);
-    EXPECT_EQ(startFokus, 1);
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_EQ(focusStarts, 1);
+    EXPECT_FALSE(core.isRunning());
     EXPECT_EQ(core.Fehlerzahl, 0);
-    EXPECT_EQ(core.pZeile[1].colour, AblaufCore::Weiss);
+    EXPECT_EQ(core.pZeile[1].colour, AblaufCore::White);
 }
 
 TEST_F(Interpreter, NegativeMoveIsTwosComplementAndOtherLettersFollowTheKeyword)
@@ -44,7 +44,7 @@ TEST_F(Interpreter, RepeatCountsCyclesUntilStopped)
     lines({u"MF/0/1/1000"_s, u"MR/0/1/1"_s, u"**"_s});
     core.CStart_Click();
     QStringList cycles;
-    while (core.laeuft() && core.Zyklen < 3) {
+    while (core.isRunning() && core.Zyklen < 3) {
         const int before = core.Zyklen;
         core.step();
         if (core.Zyklen != before)
@@ -53,7 +53,7 @@ TEST_F(Interpreter, RepeatCountsCyclesUntilStopped)
     EXPECT_EQ(cycles, (QStringList{u"1"_s, u"2"_s, u"3"_s}));
     core.CStop_Click();
     core.runToEnd();
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.isRunning());
     EXPECT_EQ(SimAxis(bus, u"01"_s).position(), 3);
     // Cycles survive the run; only the exit button resets them.
     EXPECT_EQ(core.Zyklen, 3);
@@ -67,10 +67,10 @@ TEST_F(Interpreter, SilentUnitStopsTheRunWithOneFailure)
     run({u"MF/0/1/2000"_s, u"MA/0/1/10"_s, u"MA/0/2/10"_s});
     EXPECT_EQ(core.Fehlerzahl, 1);
     EXPECT_EQ(core.lFehler.text, u"1"_s);
-    EXPECT_EQ(core.LED.colour, AblaufCore::Rot);
+    EXPECT_EQ(core.LED.colour, AblaufCore::Red);
     EXPECT_EQ(ui.beeps, 1);
     EXPECT_EQ(core.lb_ablauf.items.value(0), u"MA/0/1/10"_s);
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.isRunning());
     EXPECT_FALSE(traffic().contains(u"02 [1MA00000000]"_s));
     EXPECT_EQ(traffic().last(), u"00 [1BR]"_s);
 }
@@ -80,7 +80,7 @@ TEST_F(Interpreter, RejectedReplyIsCountedAndTheRunGoesOn)
     unit("01").rejectNext(u"[1GX]"_s, 0x1D);
     run({u"GX/0/1"_s, u"MF/0/2/1000"_s, u"MA/0/2/7"_s});
     EXPECT_EQ(core.Fehlerzahl, 1);
-    EXPECT_EQ(core.LED.colour, AblaufCore::Gelb);
+    EXPECT_EQ(core.LED.colour, AblaufCore::Yellow);
     EXPECT_EQ(core.lb_ablauf.items.value(0), u"GX/0/1[1GX?001D]"_s);
     EXPECT_EQ(SimAxis(bus, u"02"_s).position(), 7);
     EXPECT_EQ(core.LHinweis.text, u" Ablauf Ende "_s);
@@ -103,7 +103,7 @@ TEST_F(Interpreter, EmptyFirstLineNeverStartsEvenAfterARepeatingRun)
     core.runToEnd();
     const int cycles = core.Zyklen;
     run({u""_s, u"**"_s});
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.isRunning());
     EXPECT_EQ(core.Zyklen, cycles);
     EXPECT_EQ(traffic(), (QStringList{u"00 [1BR]"_s}));
 }
@@ -136,12 +136,12 @@ class RawCommandTimeOut : public AblaufFixture, public ::testing::WithParamInter
 
 TEST_P(RawCommandTimeOut, FiveSeconds)
 {
-    const auto [verzoegerung, beantwortet] = GetParam();
-    unit("02").setReplyDelay(verzoegerung);
+    const auto [replyLag, answered] = GetParam();
+    unit("02").setReplyDelay(replyLag);
     run({u"QV/0/2/[0VN]"_s});
-    EXPECT_EQ(core.Fehlerzahl, beantwortet ? 0 : 1) << verzoegerung;
+    EXPECT_EQ(core.Fehlerzahl, answered ? 0 : 1) << replyLag;
     EXPECT_EQ(recorded.size(), 1);
-    EXPECT_EQ(recorded.value(0).contains(u"|[0VN!"_s), beantwortet);
+    EXPECT_EQ(recorded.value(0).contains(u"|[0VN!"_s), answered);
     EXPECT_EQ(core.Zeitlimit, 1.0);
 }
 
@@ -166,7 +166,7 @@ TEST_F(Interpreter, PauseTakesSecondsAndStopEndsIt)
     core.CStop_Click();
     EXPECT_EQ(core.nextStepIn(), 0.0);
     core.step();
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.isRunning());
     EXPECT_LT(clock.now() - start, 1.0);
 }
 
@@ -177,19 +177,19 @@ TEST_F(Interpreter, StopDuringMotionEndsAfterTheNextPoll)
     core.CStart_Click();
     core.step();  // the move goes out
     core.step();  // one poll: still moving
-    ASSERT_TRUE(core.laeuft());
+    ASSERT_TRUE(core.isRunning());
     EXPECT_FALSE(core.timer1Active());
     bus.clearTraffic();
-    startFokus = 0;
+    focusStarts = 0;
     core.CStop_Click();
-    EXPECT_EQ(startFokus, 0);  // the run ends with the next poll, not at the click
+    EXPECT_EQ(focusStarts, 0);  // the run ends with the next poll, not at the click
     core.step();
-    EXPECT_FALSE(core.laeuft());
-    EXPECT_EQ(startFokus, 1);
+    EXPECT_FALSE(core.isRunning());
+    EXPECT_EQ(focusStarts, 1);
     EXPECT_TRUE(core.timer1Active());
     EXPECT_EQ(traffic().first(), u"00 [1BR]"_s);
     EXPECT_LT(SimAxis(bus, u"01"_s).position(), 200000);
-    EXPECT_EQ(core.pZeile[0].colour, AblaufCore::Weiss);
+    EXPECT_EQ(core.pZeile[0].colour, AblaufCore::White);
 }
 
 TEST_F(Interpreter, ClosedPortIsOneTimeOutAndOneMessage)
@@ -200,7 +200,7 @@ TEST_F(Interpreter, ClosedPortIsOneTimeOutAndOneMessage)
     run({u"MF/0/1/1000"_s, u"MA/0/1/5"_s});
     EXPECT_EQ(core.Fehlerzahl, 1);
     EXPECT_EQ(ui.texts(), (QStringList{AblaufCore::PortMessage}));
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.isRunning());
 }
 
 struct BadLine
@@ -218,14 +218,14 @@ TEST_P(MalformedLine, IsALineErrorThatSendsNothing)
     run(GetParam().lines);
     EXPECT_EQ(core.Fehlerzahl, 1);
     EXPECT_EQ(ui.beeps, 1);
-    EXPECT_EQ(core.LED.colour, AblaufCore::Rot);
+    EXPECT_EQ(core.LED.colour, AblaufCore::Red);
     EXPECT_TRUE(core.lb_ablauf.items.value(0).startsWith(GetParam().lines.last()));
-    EXPECT_FALSE(core.laeuft());
+    EXPECT_FALSE(core.isRunning());
     EXPECT_TRUE(core.CStart.enabled);
-    EXPECT_EQ(startFokus, 1);
+    EXPECT_EQ(focusStarts, 1);
     EXPECT_EQ(unitTraffic(), QStringList());
     EXPECT_EQ(traffic(), (QStringList{u"00 [1BR]"_s}));
-    EXPECT_EQ(core.pZeile[GetParam().lines.size() - 1].colour, AblaufCore::Gelb);
+    EXPECT_EQ(core.pZeile[GetParam().lines.size() - 1].colour, AblaufCore::Yellow);
 }
 
 INSTANTIATE_TEST_SUITE_P(

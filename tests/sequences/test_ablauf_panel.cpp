@@ -13,9 +13,9 @@ namespace {
 class Panel : public AblaufFixture
 {
 protected:
-    void select(int typ, int box)
+    void select(int unitType, int box)
     {
-        core.VTyp.value = typ;
+        core.VTyp.value = unitType;
         core.VBox.value = box;
         core.VTyp_Change();
         core.VBox_Change();
@@ -128,11 +128,11 @@ class TypeOneDisplay : public Panel, public ::testing::WithParamInterface<int>
 TEST_P(TypeOneDisplay, IsPolledDuringARun)
 {
     const int box = GetParam();
-    const QString adresse = u"1"_s + QString::number(box, 16).toUpper();
-    bus.addUnit(adresse).setPosition(5000);
+    const QString unitAddress = u"1"_s + QString::number(box, 16).toUpper();
+    bus.addUnit(unitAddress).setPosition(5000);
     core.Don0.checked = true;
     run({u"MB/1/%1/1/1000/Tisch"_s.arg(box)});
-    EXPECT_TRUE(traffic().contains(adresse + u" [1PA]"_s));
+    EXPECT_TRUE(traffic().contains(unitAddress + u" [1PA]"_s));
     EXPECT_EQ(core.Display[box + 15].text, u"5.00000"_s);
     EXPECT_TRUE(core.Display[box + 15].visible);
 }
@@ -219,8 +219,8 @@ TEST_F(Panel, EndlessReplyIsCutAndCountsAsNoAnswer)
     select(0, 1);
     core.CBefehl_Click(0);
     core.Timer1_Timer();
-    EXPECT_EQ(core.Handantwort.size(), AblaufCore::Antwortgrenze);
-    EXPECT_EQ(core.LED.colour, AblaufCore::Rot);
+    EXPECT_EQ(core.Handantwort.size(), AblaufCore::ReplyLimit);
+    EXPECT_EQ(core.LED.colour, AblaufCore::Red);
     EXPECT_EQ(port.inBufferCount(), 0);
 }
 
@@ -255,7 +255,7 @@ TEST_F(SequenceFile, SaveAndLoadAreByteExact)
     core.AblL();
     EXPECT_EQ(core.pZeile[2].text, u"QV/0/1/Ä [0ST]"_s);
     EXPECT_EQ(core.Label3.text, u"a.aqv"_s);
-    EXPECT_EQ(core.dateiInhalt(), bytes);
+    EXPECT_EQ(core.fileText(), bytes);
     EXPECT_TRUE(ui.messages.isEmpty());
 }
 
@@ -270,9 +270,9 @@ TEST_F(SequenceFile, ShortFileKeepsTheRestAndMissingOrCancelledChangesNothing)
     lines({u"x"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"y"_s, u"old"_s});
     core.LEdit();
     const QString editor = core.TEdit.text;
-    const QByteArray vorher = core.dateiInhalt();
+    const QByteArray vorher = core.fileText();
     core.Form_Load();
-    EXPECT_EQ(core.dateiInhalt(), vorher);
+    EXPECT_EQ(core.fileText(), vorher);
     EXPECT_EQ(core.TEdit.text, editor);
     EXPECT_TRUE(core.Label3.text.isEmpty());
     EXPECT_TRUE(core.Dateiname.isEmpty());
@@ -301,7 +301,7 @@ TEST_F(SequenceFile, FileThatIsNotTextChangesNothing)
     ui.fileAnswers << home.file(u"gut.aqv"_s);
     core.AblL();
     ASSERT_TRUE(ui.messages.isEmpty());
-    const QByteArray vorher = core.dateiInhalt();
+    const QByteArray vorher = core.fileText();
     const QString editor = core.TEdit.text;
 
     QByteArray utf16("\xFF\xFE");
@@ -310,13 +310,13 @@ TEST_F(SequenceFile, FileThatIsNotTextChangesNothing)
     QByteArray nul = vorher;
     nul[5] = '\0';
     // 87 values on one line: the lines of the format are missing.
-    QByteArray eineZeile = vorher;
-    eineZeile.replace("\r\n", " ");
-    for (const QByteArray& bytes : {utf16, nul, eineZeile}) {
+    QByteArray oneLine = vorher;
+    oneLine.replace("\r\n", " ");
+    for (const QByteArray& bytes : {utf16, nul, oneLine}) {
         ASSERT_TRUE(writeValueFile(home.file(u"schlecht.aqv"_s), bytes));
         ui.fileAnswers << home.file(u"schlecht.aqv"_s);
         core.AblL();
-        EXPECT_EQ(core.dateiInhalt(), vorher);
+        EXPECT_EQ(core.fileText(), vorher);
         EXPECT_EQ(core.TEdit.text, editor);
         EXPECT_EQ(core.Label3.text, u"gut.aqv"_s);
         EXPECT_EQ(core.Dateiname, home.file(u"gut.aqv"_s));
@@ -338,10 +338,10 @@ TEST_F(SequenceFile, EditorTransferBothWays)
     EXPECT_EQ(core.lb_ablauf.items.value(0), u"3\r\n"_s);
 
     lines({u"MF/0/1/2000"_s, u""_s, u"MA/0/1/10"_s});
-    const QByteArray before = core.dateiInhalt();
+    const QByteArray before = core.fileText();
     core.CTST4_Click();
     core.AblaufCompiler();
-    EXPECT_EQ(core.dateiInhalt(), before);
+    EXPECT_EQ(core.fileText(), before);
     EXPECT_EQ(core.lb_ablauf.items.value(0), u"87\r\n"_s);
 
     core.TEdit.text = QString(200, QLatin1Char('\n')) + u"Z"_s;

@@ -37,7 +37,7 @@ protected:
         core->runToEnd();
     }
 
-    QString frage(const QString& command)
+    QString questionText(const QString& command)
     {
         core->VTyp.value = 0;
         core->VBox.value = 1;
@@ -59,7 +59,7 @@ TEST_F(AblaufPty, MoveRunsToItsEnd)
     run({u"MF/0/1/2000"_s, u"MA/0/1/10"_s});
     EXPECT_EQ(core->LHinweis.text, u" Ablauf Ende "_s);
     EXPECT_EQ(core->Fehlerzahl, 0);
-    EXPECT_EQ(frage(u"[1PA]"_s), u"[1PA!00000014]"_s);
+    EXPECT_EQ(questionText(u"[1PA]"_s), u"[1PA!00000014]"_s);
 }
 
 TEST_F(AblaufPty, RepeatCountsCycles)
@@ -68,7 +68,7 @@ TEST_F(AblaufPty, RepeatCountsCycles)
         core->pZeile[i].text = QStringList{u"MF/0/1/1000"_s, u"MR/0/1/1"_s, u"**"_s}.value(i);
     core->CStart_Click();
     QStringList cycles;
-    while (core->laeuft() && core->Zyklen < 3) {
+    while (core->isRunning() && core->Zyklen < 3) {
         const int before = core->Zyklen;
         core->step();
         if (core->Zyklen != before)
@@ -77,7 +77,7 @@ TEST_F(AblaufPty, RepeatCountsCycles)
     core->CStop_Click();
     core->runToEnd();
     EXPECT_EQ(cycles, (QStringList{u"1"_s, u"2"_s, u"3"_s}));
-    EXPECT_EQ(frage(u"[1PA]"_s), u"[1PA!00000003]"_s);
+    EXPECT_EQ(questionText(u"[1PA]"_s), u"[1PA!00000003]"_s);
 }
 
 TEST_F(AblaufPty, SilentUnitStopsAndRejectionIsCounted)
@@ -85,7 +85,7 @@ TEST_F(AblaufPty, SilentUnitStopsAndRejectionIsCounted)
     run({u"MF/0/5/1000"_s, u"MA/0/5/1"_s, u"CE/1"_s});
     EXPECT_EQ(core->Fehlerzahl, 1);
     EXPECT_EQ(core->LHinweis.text, u" Ablauf Stopp "_s);
-    EXPECT_EQ(core->LED.colour, AblaufCore::Rot);
+    EXPECT_EQ(core->LED.colour, AblaufCore::Red);
 
     // "[1GY]" runs to the minus switch without meeting an index mark.
     run({u"GY/0/1"_s, u"CE/1"_s});
@@ -123,7 +123,7 @@ TEST_F(AblaufPty, TerminalRowsOverTheRealPort)
     t.CSenden_Click();
     EXPECT_EQ(t.tempf[5].text, u"?"_s);
     EXPECT_TRUE(t.tempf[15].text.isEmpty());
-    EXPECT_EQ(t.lDauer.text, MultitermCore::KeineVerbindung);
+    EXPECT_EQ(t.lDauer.text, MultitermCore::NoConnection);
     EXPECT_EQ(t.Fehlerzaehler, 1);
 }
 

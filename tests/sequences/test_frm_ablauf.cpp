@@ -53,10 +53,10 @@ protected:
     {
         frame = std::make_unique<frm_main>(*core);
         params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags());
-        fenster = &installSequences(*frame, *params);
+        windowUnderTest = &installSequences(*frame, *params);
         ControlCenterTools tools;
-        tools.initWindow = [this] { return fenster->initWindow(); };
-        tools.existingInitWindow = [this] { return fenster->existingInitWindow(); };
+        tools.initWindow = [this] { return windowUnderTest->initWindow(); };
+        tools.existingInitWindow = [this] { return windowUnderTest->existingInitWindow(); };
         installControlCenter(*frame, *params, tools);
         frame->show();
     }
@@ -66,43 +66,43 @@ protected:
         params.reset();
     }
 
-    frm_ablauf* oeffnen()
+    frm_ablauf* openForm()
     {
         frame->menuEntry(Menu::Ablauf)->trigger();
-        return fenster->ablauf;
+        return windowUnderTest->ablauf;
     }
 
-    void warteBisEnde(frm_ablauf& w)
+    void waitUntilEnd(frm_ablauf& w)
     {
         QElapsedTimer t;
         t.start();
-        while (w.core().laeuft() && t.elapsed() < 20000)
+        while (w.core().isRunning() && t.elapsed() < 20000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 
     std::unique_ptr<frm_main> frame;
     std::unique_ptr<ParamsContext> params;
-    SequenceWindows* fenster = nullptr;
+    SequenceWindows* windowUnderTest = nullptr;
 };
 
 TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
 {
-    frm_ablauf* w = oeffnen();
+    frm_ablauf* w = openForm();
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
     EXPECT_FALSE(frame->isEnabled());
     EXPECT_TRUE(frame->timer1Holders().contains(Menu::Ablauf));
     EXPECT_TRUE(w->isEnabled());
     // The start file is missing in a fresh program folder.
-    EXPECT_EQ(dialoge->messages.size(), 1);
+    EXPECT_EQ(uiServices->messages.size(), 1);
     EXPECT_EQ(w->findChildren<QLineEdit*>(QRegularExpression(u"^pZeile_\\d+$"_s)).size(), 87);
 
-    const QStringList sequenz = {u"MF/0/1/1000"_s, u"MF/0/2/1000"_s, u"MB/0/1/1/1000/Achse X"_s,
+    const QStringList sequenceLines = {u"MF/0/1/1000"_s, u"MF/0/2/1000"_s, u"MB/0/1/1/1000/Achse X"_s,
                                  u"MB/0/2/1/1000/Achse Y"_s, u"MA/0/1/12.5"_s, u"MA/0/2/-3"_s,
                                  u"QV/0/2/version [0VN]"_s, u"GX/0/1"_s};
-    for (int i = 0; i < sequenz.size(); ++i) {
+    for (int i = 0; i < sequenceLines.size(); ++i) {
         auto* e = w->findChild<QLineEdit*>(u"pZeile_%1"_s.arg(i));
-        QTest::keyClicks(e, sequenz[i]);
+        QTest::keyClicks(e, sequenceLines[i]);
     }
     w->findChild<QLineEdit*>(u"pZeile_9"_s)->setFocus();
     QTest::keyClicks(w->findChild<QLineEdit*>(u"pZeile_9"_s), u"CE/\"x"_s);
@@ -112,7 +112,7 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     w->findChild<QLineEdit*>(u"pZeile_3"_s)->setFocus();
     w->findChild<QPushButton*>(u"CStart"_s)->click();
     EXPECT_FALSE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
-    warteBisEnde(*w);
+    waitUntilEnd(*w);
     w->core().Timer1_Timer();
     w->render();
     EXPECT_EQ(SimAxis(*bus, u"01"_s).position(), 12345);  // the index mark ends "[1GX]"
@@ -121,9 +121,9 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     EXPECT_EQ(w->findChild<QLabel*>(u"Display_1"_s)->text(), u"-0.00300"_s);  // eight digits, scaled
     EXPECT_TRUE(w->findChild<QPushButton*>(u"CStart"_s)->isEnabled());
     EXPECT_EQ(w->focusWidget(), w->findChild<QPushButton*>(u"CStart"_s));  // ready for the next run
-    const QString bild = qEnvironmentVariable("KELVANE_SEQUENCE_SCREENSHOT");
-    if (!bild.isEmpty())
-        w->grab().save(bild);
+    const QString screenshotPath = qEnvironmentVariable("KELVANE_SEQUENCE_SCREENSHOT");
+    if (!screenshotPath.isEmpty())
+        w->grab().save(screenshotPath);
 
     // The editor shows the lines, and the box holds exactly the core's text.
     w->findChild<QPushButton*>(u"CTST4"_s)->click();
@@ -136,13 +136,13 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     EXPECT_EQ(frame->com_motflag, 1);
     EXPECT_FALSE(frame->timer1Holders().contains(Menu::Ablauf));
     EXPECT_EQ(w->core().lNA.text, u"0"_s);
-    EXPECT_EQ(oeffnen(), w);  // the same window comes back with its lines
+    EXPECT_EQ(openForm(), w);  // the same window comes back with its lines
     EXPECT_EQ(w->core().pZeile[0].text, u"MF/0/1/1000"_s);
 }
 
 TEST_F(FrmAblaufTest, CloseBoxEndsTheProgram)
 {
-    frm_ablauf* w = oeffnen();
+    frm_ablauf* w = openForm();
     ASSERT_NE(w, nullptr);
     w->close();
     QCoreApplication::processEvents();
@@ -153,16 +153,16 @@ TEST_F(FrmAblaufTest, CloseBoxEndsTheProgram)
 TEST_F(FrmAblaufTest, TerminalCloseBoxEndsTheProgramAndProbeListPostsToNobody)
 {
     // Without a probe window the probe list's ">" changes nothing.
-    frm_init2* liste = fenster->initWindow2();
-    ASSERT_NE(liste, nullptr);
-    liste->cmd_Init(1);
-    EXPECT_EQ(liste->windowTitle(), u"Init_CCT"_s);
-    liste->findChild<QPushButton*>(u"cmd_senden_0"_s)->click();
+    frm_init2* addressTable = windowUnderTest->initWindow2();
+    ASSERT_NE(addressTable, nullptr);
+    addressTable->cmd_Init(1);
+    EXPECT_EQ(addressTable->windowTitle(), u"Init_CCT"_s);
+    addressTable->findChild<QPushButton*>(u"cmd_senden_0"_s)->click();
     EXPECT_EQ(frame->currentProbeWindow(), nullptr);
 
     frame->menuEntry(Menu::MultiT)->trigger();
-    ASSERT_NE(fenster->multiterm, nullptr);
-    fenster->multiterm->close();
+    ASSERT_NE(windowUnderTest->multiterm, nullptr);
+    windowUnderTest->multiterm->close();
     QCoreApplication::processEvents();
     EXPECT_TRUE(frame->isUnloaded());
 }
@@ -170,17 +170,17 @@ TEST_F(FrmAblaufTest, TerminalCloseBoxEndsTheProgramAndProbeListPostsToNobody)
 TEST_F(FrmAblaufTest, TerminalSendsAllRowsAndGivesTheMainWindowBack)
 {
     frame->menuEntry(Menu::MultiT)->trigger();
-    frm_multiterm* t = fenster->multiterm;
+    frm_multiterm* t = windowUnderTest->multiterm;
     ASSERT_NE(t, nullptr);
     EXPECT_FALSE(frame->isEnabled());
     EXPECT_TRUE(frame->timer1Holders().contains(Menu::MultiT));
     EXPECT_EQ(t->windowTitle(), u"Multiterm"_s);
-    const QStringList adressen = {u"01"_s, u"02"_s, u"21"_s, u"11"_s};
-    for (int i = 0; i < adressen.size(); ++i) {
-        QTest::keyClicks(t->findChild<QLineEdit*>(u"Text1_%1"_s.arg(i)), adressen[i] + u"x"_s);
-        auto* befehl = t->findChild<QLineEdit*>(u"tsend_%1"_s.arg(i));
-        befehl->clear();
-        QTest::keyClicks(befehl, i % 2 ? u"[0VN]"_s : u"[0ST]"_s);
+    const QStringList unitAddresses = {u"01"_s, u"02"_s, u"21"_s, u"11"_s};
+    for (int i = 0; i < unitAddresses.size(); ++i) {
+        QTest::keyClicks(t->findChild<QLineEdit*>(u"Text1_%1"_s.arg(i)), unitAddresses[i] + u"x"_s);
+        auto* cmdText = t->findChild<QLineEdit*>(u"tsend_%1"_s.arg(i));
+        cmdText->clear();
+        QTest::keyClicks(cmdText, i % 2 ? u"[0VN]"_s : u"[0ST]"_s);
         t->findChild<QCheckBox*>(u"csend_%1"_s.arg(i))->click();
     }
     EXPECT_EQ(t->core().Text1[0].text, u"01"_s);  // only hexadecimal digits enter an address
@@ -188,9 +188,9 @@ TEST_F(FrmAblaufTest, TerminalSendsAllRowsAndGivesTheMainWindowBack)
     t->findChild<QPushButton*>(u"CSenden"_s)->click();
     EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_1"_s)->text(), u"[0VN!Mot V1]"_s);
     EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_15"_s)->text(), u"[0ST!00000000]"_s);
-    const QString bild = qEnvironmentVariable("KELVANE_TERMINAL_SCREENSHOT");
-    if (!bild.isEmpty())
-        t->grab().save(bild);
+    const QString screenshotPath = qEnvironmentVariable("KELVANE_TERMINAL_SCREENSHOT");
+    if (!screenshotPath.isEmpty())
+        t->grab().save(screenshotPath);
     // "Dauer" runs on the window's timer until the box is cleared.
     t->findChild<QCheckBox*>(u"cDauer"_s)->click();
     EXPECT_TRUE(t->Timer1.isActive());
@@ -209,7 +209,7 @@ TEST_F(FrmAblaufTest, InitListPostsIntoTheBoundControlCenterAndTheMenusKeepTstFi
     frame->mnuKontroll_Click();
     IControlCenter* cc = frame->CC.item(frame->Fensterzaehler());
     ASSERT_NE(cc, nullptr);
-    IInitWindow* iw = fenster->initWindow();
+    IInitWindow* iw = windowUnderTest->initWindow();
     ASSERT_NE(iw, nullptr);
     frame->menuEntry(Menu::IR)->setChecked(true);  // "Init-Regler": the slider part shows
     iw->an_aus = 0;
@@ -217,7 +217,7 @@ TEST_F(FrmAblaufTest, InitListPostsIntoTheBoundControlCenterAndTheMenusKeepTstFi
     iw->SetFocus();
     EXPECT_EQ(iw->an_aus, 1);
     EXPECT_EQ(frame->CC_I, cc->Tag);
-    auto* w = fenster->init;
+    auto* w = windowUnderTest->init;
     EXPECT_EQ(w->windowTitle(), u"Init_CC"_s);
     EXPECT_EQ(w->width(), 5190 / 15);
     EXPECT_EQ(w->findChildren<QLineEdit*>(QRegularExpression(u"^text_Befehl_\\d+$"_s)).size(), 30);
@@ -234,19 +234,19 @@ TEST_F(FrmAblaufTest, InitListPostsIntoTheBoundControlCenterAndTheMenusKeepTstFi
     EXPECT_EQ(cc->flagsenden, 0);
     w->findChild<QScrollBar*>(u"sli_wert"_s)->setValue(127);
     EXPECT_EQ(cc->Befehl_senden, u"[1EW07F0]"_s);
-    const QString bild = qEnvironmentVariable("KELVANE_INIT_SCREENSHOT");
-    if (!bild.isEmpty())
-        w->grab().save(bild);
+    const QString screenshotPath = qEnvironmentVariable("KELVANE_INIT_SCREENSHOT");
+    if (!screenshotPath.isEmpty())
+        w->grab().save(screenshotPath);
 
     // "CC_Befehlssatz speichern" and "laden" from the file menu.
-    const QString pfad = home.file(u"cc.tst"_s);
-    dialoge->fileAnswers << pfad;
+    const QString pathName = home.file(u"cc.tst"_s);
+    uiServices->fileAnswers << pathName;
     frame->menuEntry(Menu::Befehlssatzspeichern)->trigger();
     params->init().arraybefehle_let(2, QString());
-    dialoge->fileAnswers << pfad;
+    uiServices->fileAnswers << pathName;
     frame->menuEntry(Menu::Befehlssatzladen)->trigger();
     EXPECT_EQ(zeile->text(), u"[0VN]"_s);
-    EXPECT_EQ(readFileBytes(pfad)->count("\r\n"), 30);
+    EXPECT_EQ(readFileBytes(pathName)->count("\r\n"), 30);
     w->close();
     EXPECT_EQ(params->init().arraybefehle_get(2), u"[0VN]"_s);
 }
@@ -272,9 +272,9 @@ TEST_F(FrmAblaufTest, InitButtonsShowTheBindingAndListLoadsLeaveTheCurrentWindow
     EXPECT_EQ(frame->CC_I, zwei->Tag);
 
     // The probe list serves probe window 1; the operator then works with 2.
-    frm_init2* liste = fenster->initWindow2();
-    ASSERT_NE(liste, nullptr);
-    liste->cmd_Init(1);
+    frm_init2* addressTable = windowUnderTest->initWindow2();
+    ASSERT_NE(addressTable, nullptr);
+    addressTable->cmd_Init(1);
     EXPECT_EQ(frame->CCT_I, 1);
     frame->CCT_I = 2;
     frame->CC_I = eins->Tag;
@@ -295,10 +295,10 @@ TEST_F(FrmAblaufTest, InitButtonsShowTheBindingAndListLoadsLeaveTheCurrentWindow
     }
     params->init2().arraybefehle_let(0, u"[0VN]"_s);
     frame->mnu_SKladen_Click();
-    EXPECT_EQ(liste->findChild<QLineEdit*>(u"text_Befehl_0"_s)->text(), u"[0VN]"_s);
+    EXPECT_EQ(addressTable->findChild<QLineEdit*>(u"text_Befehl_0"_s)->text(), u"[0VN]"_s);
     EXPECT_EQ(zwei->cmd_Init.colour, 0xC000u);
 
-    fenster->init->close();
+    windowUnderTest->init->close();
     EXPECT_EQ(zwei->cmd_Init.colour, 0xE0E0E0u);  // the list window went: grey
 }
 
@@ -306,13 +306,13 @@ TEST_F(FrmAblaufTest, InitButtonsShowTheBindingAndListLoadsLeaveTheCurrentWindow
 
 namespace {
 
-TEST_F(FrmAblaufTest, ReopenedTerminalWaitsForDauerToBeTickedAgain)
+TEST_F(FrmAblaufTest, ReopenedTerminalWaitsForContinuousToBeTickedAgain)
 {
     frame->menuEntry(Menu::MultiT)->trigger();
-    frm_multiterm* t = fenster->multiterm;
+    frm_multiterm* t = windowUnderTest->multiterm;
     ASSERT_NE(t, nullptr);
-    auto* dauer = t->findChild<QCheckBox*>(u"cDauer"_s);
-    dauer->click();
+    auto* continuousBox = t->findChild<QCheckBox*>(u"cDauer"_s);
+    continuousBox->click();
     ASSERT_TRUE(t->Timer1.isActive());
     t->findChild<QPushButton*>(u"cmd_exit"_s)->click();
     EXPECT_FALSE(t->Timer1.isActive());
@@ -324,8 +324,8 @@ TEST_F(FrmAblaufTest, ReopenedTerminalWaitsForDauerToBeTickedAgain)
     EXPECT_FALSE(t->Timer1.isActive());
     EXPECT_EQ(t->core().Dauerzaehler, zaehler);
     // Ticking the box again starts the passes anew.
-    dauer->click();
-    dauer->click();
+    continuousBox->click();
+    continuousBox->click();
     EXPECT_TRUE(t->Timer1.isActive());
     EXPECT_EQ(t->core().Dauerzaehler, 0);
     t->findChild<QPushButton*>(u"cmd_exit"_s)->click();

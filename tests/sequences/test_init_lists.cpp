@@ -23,13 +23,13 @@ protected:
         e.ui = &ui;
         e.programFolder = [this] { return home.path(); };
         e.post = [this](const QString& c) { posts << c; };
-        e.sechzehnBit = [this] { return sechzehn; };
-        e.aktivieren = [this](int n) { aktiviert << n; };
-        e.initColor = [this](int n, quint32 c) { farben << u"%1:%2"_s.arg(n).arg(c, 0, 16); };
-        e.comMotflag = [this] { ++motflag; };
+        e.sixteenBit = [this] { return sixteen; };
+        e.activateRow = [this](int n) { activatedRows << n; };
+        e.initColor = [this](int n, quint32 c) { colors << u"%1:%2"_s.arg(n).arg(c, 0, 16); };
+        e.comMotflag = [this] { ++motorFlag; };
         return e;
     }
-    void bewegen(int v)
+    void moveBy(int v)
     {
         init.sli_wert.value = v;
         init.sli_wert_Change();
@@ -37,21 +37,21 @@ protected:
 
     RecordingUiServices ui;
     TempHome home;
-    bool sechzehn = false;
-    QStringList posts, farben;
-    QList<int> aktiviert;
-    int motflag = 0;
-    CommandList liste{CommandList::ControlCenterSize};
-    CommandList liste2{CommandList::ProbeSize};
-    InitListCore init{env(liste), true};
-    InitListCore init2{env(liste2), false};
+    bool sixteen = false;
+    QStringList posts, colors;
+    QList<int> activatedRows;
+    int motorFlag = 0;
+    CommandList addressTable{CommandList::ControlCenterSize};
+    CommandList list2{CommandList::ProbeSize};
+    InitListCore init{env(addressTable), true};
+    InitListCore init2{env(list2), false};
 };
 
 TEST_F(InitList, EditsAreStoredAndSendingPostsTheTextUnchanged)
 {
     init.text_Befehl[4].text = u" [1VP0032] "_s;
     init.text_Befehl_Change(4);
-    EXPECT_EQ(liste.arraybefehle_get(4), u" [1VP0032] "_s);
+    EXPECT_EQ(addressTable.arraybefehle_get(4), u" [1VP0032] "_s);
     init.cmd_senden_Click(4);
     init.cb_start.checked = true;
     init.cb_start_Click();
@@ -64,29 +64,29 @@ TEST_F(InitList, EditsAreStoredAndSendingPostsTheTextUnchanged)
 
 TEST_F(InitList, BindingColoursAndActivatesTheBoundWindow)
 {
-    init.binden(3);
+    init.bindControls(3);
     init.Form_Activate();
-    init.binden(5);
+    init.bindControls(5);
     init.Form_Activate();
-    EXPECT_EQ(farben, (QStringList{u"3:c000"_s, u"3:e0e0e0"_s, u"5:c000"_s}));
-    EXPECT_EQ(aktiviert, (QList<int>{3, 5}));
-    EXPECT_EQ(init.breite, 2730);
+    EXPECT_EQ(colors, (QStringList{u"3:c000"_s, u"3:e0e0e0"_s, u"5:c000"_s}));
+    EXPECT_EQ(activatedRows, (QList<int>{3, 5}));
+    EXPECT_EQ(init.widthPx, 2730);
 }
 
 TEST_F(InitList, SliderPostsInEightAndSixteenBits)
 {
     init.Form_Activate();
     EXPECT_TRUE(posts.isEmpty());  // setting the range posts nothing
-    bewegen(127);
-    bewegen(-128);
-    bewegen(-1);
-    bewegen(0);
+    moveBy(127);
+    moveBy(-128);
+    moveBy(-1);
+    moveBy(0);
     EXPECT_EQ(posts, (QStringList{u"[1EW07F0]"_s, u"[1EW0800]"_s, u"[1EW0FF0]"_s, u"[1EW0000]"_s}));
-    sechzehn = true;
+    sixteen = true;
     init.Form_Activate();
     EXPECT_EQ(init.sli_wert.min, -32768);
     EXPECT_EQ(init.Label1.text, u"7FF0"_s);
-    bewegen(-1);
+    moveBy(-1);
     EXPECT_EQ(posts.last(), u"[1EWFFFF]"_s);
     EXPECT_EQ(init.lb_wert.text, u"FFF0"_s);
     init.lb_wert.text = u"8000"_s;
@@ -126,47 +126,47 @@ TEST_F(InitList, ProgramValuesNeverPostAndBadInputIsRefused)
 TEST_F(InitList, TstFilesRoundTripAndCancelKeepsTheList)
 {
     for (int k = 0; k < 30; ++k)
-        liste.arraybefehle_let(k, u"[1C%1]"_s.arg(k));
-    const QString pfad = home.file(u"cc.tst"_s);
-    ui.fileAnswers << pfad;
+        addressTable.arraybefehle_let(k, u"[1C%1]"_s.arg(k));
+    const QString pathName = home.file(u"cc.tst"_s);
+    ui.fileAnswers << pathName;
     init.caption = u"Init_CC"_s;
     ASSERT_TRUE(init.befehlssatzspeichern());
     EXPECT_EQ(init.caption, u"Init_CC"_s);  // only loading names the window
-    const QByteArray bytes = *readFileBytes(pfad);
+    const QByteArray bytes = *readFileBytes(pathName);
     EXPECT_EQ(bytes.count("\r\n"), 30);
     EXPECT_TRUE(bytes.startsWith("\"[1C0]\"\r\n"));
-    EXPECT_EQ(motflag, 1);
+    EXPECT_EQ(motorFlag, 1);
 
     EXPECT_FALSE(init.befehlssatzladen());  // cancelled
-    EXPECT_EQ(liste.arraybefehle_get(29), u"[1C29]"_s);
+    EXPECT_EQ(addressTable.arraybefehle_get(29), u"[1C29]"_s);
 
     for (int k = 0; k < 30; ++k)
-        liste.arraybefehle_let(k, QString());
-    ui.fileAnswers << pfad;
+        addressTable.arraybefehle_let(k, QString());
+    ui.fileAnswers << pathName;
     ASSERT_TRUE(init.befehlssatzladen());
-    EXPECT_EQ(init.dateiInhalt(), bytes);
+    EXPECT_EQ(init.fileText(), bytes);
     EXPECT_EQ(init.caption, u"cc.tst"_s);
     EXPECT_EQ(ui.fileRequests.last().filter, InitListCore::Filter);
 
     // The 30-line file into the 13-line list takes its first 13 lines.
-    ui.fileAnswers << pfad;
+    ui.fileAnswers << pathName;
     ASSERT_TRUE(init2.befehlssatzladen());
-    EXPECT_EQ(liste2.arraybefehle_get(12), u"[1C12]"_s);
+    EXPECT_EQ(list2.arraybefehle_get(12), u"[1C12]"_s);
 
     ValueFileWriter kurz;
     kurz.writeString(u"[0ST]"_s);
     ASSERT_TRUE(writeValueFile(home.file(u"kurz.tst"_s), kurz.data()));
     ui.fileAnswers << home.file(u"kurz.tst"_s);
     EXPECT_FALSE(init2.befehlssatzladen());
-    EXPECT_EQ(liste2.arraybefehle_get(0), u"[0ST]"_s);
-    EXPECT_EQ(liste2.arraybefehle_get(1), QString());
+    EXPECT_EQ(list2.arraybefehle_get(0), u"[0ST]"_s);
+    EXPECT_EQ(list2.arraybefehle_get(1), QString());
     EXPECT_EQ(ui.texts(), (QStringList{u"Die Datei kurz.tst konnte nicht geladen werden!!"_s}));
 }
 
 TEST_F(InitList, FilesThatAreNotTextChangeNothingAndBoxesKeepToTheCodePage)
 {
     for (int k = 0; k < 13; ++k)
-        liste2.arraybefehle_let(k, u"[0C%1]"_s.arg(k));
+        list2.arraybefehle_let(k, u"[0C%1]"_s.arg(k));
     init2.caption = u"Init_CCT"_s;
     ValueFileWriter w;
     for (int k = 0; k < 13; ++k)
@@ -176,36 +176,36 @@ TEST_F(InitList, FilesThatAreNotTextChangeNothingAndBoxesKeepToTheCodePage)
         utf16 += QByteArray(1, c) + QByteArray(1, '\0');
     QByteArray nul = w.data();
     nul[3] = '\0';
-    QByteArray eineZeile = w.data();
-    eineZeile.replace("\r\n", " ");
-    const QByteArray bild("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
-    for (const QByteArray& bytes : {utf16, nul, eineZeile, bild}) {
+    QByteArray oneLine = w.data();
+    oneLine.replace("\r\n", " ");
+    const QByteArray pngBytes("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+    for (const QByteArray& bytes : {utf16, nul, oneLine, pngBytes}) {
         ASSERT_TRUE(writeValueFile(home.file(u"x.tst"_s), bytes));
         ui.fileAnswers << home.file(u"x.tst"_s);
         EXPECT_FALSE(init2.befehlssatzladen());
         for (int k = 0; k < 13; ++k)
-            EXPECT_EQ(liste2.arraybefehle_get(k), u"[0C%1]"_s.arg(k));
+            EXPECT_EQ(list2.arraybefehle_get(k), u"[0C%1]"_s.arg(k));
         EXPECT_EQ(init2.caption, u"Init_CCT"_s);
     }
     EXPECT_EQ(ui.texts(), QStringList(4, u"Die Datei x.tst konnte nicht geladen werden!!"_s));
-    EXPECT_EQ(motflag, 0);
+    EXPECT_EQ(motorFlag, 0);
 
     // A saved "Ã¼" comes back as "Ã¼", not as "ü".
-    liste2.arraybefehle_let(0, u"[0Ã¼]"_s);
+    list2.arraybefehle_let(0, u"[0Ã¼]"_s);
     ui.fileAnswers << home.file(u"y.tst"_s);
     ASSERT_TRUE(init2.befehlssatzspeichern());
-    const QByteArray gespeichert = *readFileBytes(home.file(u"y.tst"_s));
-    liste2.arraybefehle_let(0, QString());
+    const QByteArray savedBytes = *readFileBytes(home.file(u"y.tst"_s));
+    list2.arraybefehle_let(0, QString());
     ui.fileAnswers << home.file(u"y.tst"_s);
     ASSERT_TRUE(init2.befehlssatzladen());
-    EXPECT_EQ(liste2.arraybefehle_get(0), u"[0Ã¼]"_s);
-    EXPECT_EQ(init2.dateiInhalt(), gespeichert);
+    EXPECT_EQ(list2.arraybefehle_get(0), u"[0Ã¼]"_s);
+    EXPECT_EQ(init2.fileText(), savedBytes);
 
     // What the file cannot hold does not enter a box.
     init.text_Befehl[1].text = u"[1VN]Ω✓€"_s;
     init.text_Befehl_Change(1);
     EXPECT_EQ(init.text_Befehl[1].text, u"[1VN]€"_s);
-    EXPECT_EQ(liste.arraybefehle_get(1), u"[1VN]€"_s);
+    EXPECT_EQ(addressTable.arraybefehle_get(1), u"[1VN]€"_s);
 }
 
 } // namespace

@@ -44,10 +44,10 @@ protected:
         return out;
     }
 
-    void zeile(int i, const QString& adresse, const QString& befehl, bool mit = true)
+    void zeile(int i, const QString& unitAddress, const QString& cmdText, bool mit = true)
     {
-        core.Text1[i].text = adresse;
-        core.tsend[i].text = befehl;
+        core.Text1[i].text = unitAddress;
+        core.tsend[i].text = cmdText;
         core.csend[i].checked = mit;
     }
 
@@ -64,7 +64,7 @@ TEST_F(Multiterm, RowWithoutAddressUsesTheSelectorsAndShowsTheReply)
     core.Cosend_Click(15);
     EXPECT_EQ(traffic(), (QStringList{u"01 [0ST]"_s}));
     EXPECT_EQ(core.tempf[15].text, u"[0ST!00000000]"_s);
-    EXPECT_EQ(core.tempf[15].colour, MultitermCore::Weiss);
+    EXPECT_EQ(core.tempf[15].colour, MultitermCore::White);
     core.VTyp.value = 8;
     core.VTyp_Change();
     EXPECT_EQ(core.tTyp.text, u"C"_s);
@@ -100,7 +100,7 @@ TEST_F(Multiterm, BroadcastAndFEAddressesWriteWithoutWaiting)
     EXPECT_EQ(bus.unit(u"01"_s)->received(), (QStringList{u"[1BR]"_s}));
 }
 
-TEST_F(Multiterm, SilentRowEndsSendAllAndDauerMode)
+TEST_F(Multiterm, SilentRowEndsSendAllAndContinuousMode)
 {
     zeile(0, u"01"_s, u"[0ST]"_s);
     zeile(1, u"05"_s, u"[0ST]"_s);
@@ -109,8 +109,8 @@ TEST_F(Multiterm, SilentRowEndsSendAllAndDauerMode)
     core.cDauer_Click();
     core.Timer1_Timer();
     EXPECT_EQ(core.tempf[1].text, u"?"_s);
-    EXPECT_EQ(core.tempf[1].colour, MultitermCore::Gelb);
-    EXPECT_EQ(core.lDauer.text, MultitermCore::KeineVerbindung);
+    EXPECT_EQ(core.tempf[1].colour, MultitermCore::Yellow);
+    EXPECT_EQ(core.lDauer.text, MultitermCore::NoConnection);
     EXPECT_FALSE(core.cDauer.checked);
     EXPECT_FALSE(core.timer1An());
     EXPECT_EQ(core.Fehlerzaehler, 1);
@@ -136,7 +136,7 @@ TEST_F(Multiterm, BroadcastRowsInDauerModeNeverQueueAheadOfTheWire)
     EXPECT_EQ(core.Dauerzaehler, 50);
 }
 
-TEST_F(Multiterm, TwoDauerTicksMakeTwoPasses)
+TEST_F(Multiterm, TwoContinuousTicksMakeTwoPasses)
 {
     zeile(0, u"01"_s, u"[0ST]"_s);
     zeile(1, QString(), u"[0VN]"_s);
@@ -168,7 +168,7 @@ TEST_F(Multiterm, TimeOutsFollowTheSwitchAndLateRepliesStillShow)
     bus.unit(u"01"_s)->setReplyPieces(2, 0.6);
     core.Cosend_Click(15);
     EXPECT_EQ(core.Fehlerzaehler, 1);
-    EXPECT_EQ(core.tempf[15].colour, MultitermCore::Gelb);
+    EXPECT_EQ(core.tempf[15].colour, MultitermCore::Yellow);
     EXPECT_TRUE(core.lFehler.text.startsWith(u"1[0ST]"_s));
     EXPECT_FALSE(core.tempf[15].text.isEmpty());
     // The rest arrives before the next command and is shown as stale input.
@@ -176,7 +176,7 @@ TEST_F(Multiterm, TimeOutsFollowTheSwitchAndLateRepliesStillShow)
     bus.unit(u"01"_s)->setReplyPieces(1, 0);
     core.Cosend_Click(14);
     EXPECT_EQ(core.lFehler.text, u"7000000]"_s);
-    EXPECT_EQ(core.tempf[14].colour, MultitermCore::Weiss);
+    EXPECT_EQ(core.tempf[14].colour, MultitermCore::White);
 }
 
 // On the line at 9600 baud with the 0.5 s option: a reply that begins inside
@@ -191,7 +191,7 @@ TEST_F(Multiterm, AReplyBegunWithinTheTimeLimitIsReadWholeAndTheNextRowHasItsOwn
     bus.unit(u"01"_s)->setReplyLength(600);
     core.Cosend_Click(15);
     EXPECT_EQ(core.Fehlerzaehler, 0);
-    EXPECT_EQ(core.tempf[15].colour, MultitermCore::Weiss);
+    EXPECT_EQ(core.tempf[15].colour, MultitermCore::White);
     EXPECT_EQ(core.tempf[15].text.size(), 600);
     EXPECT_TRUE(core.tempf[15].text.endsWith(u"]"_s));
     bus.unit(u"01"_s)->setReplyDelay(0);
@@ -206,7 +206,7 @@ TEST_F(Multiterm, EndlessReplyIsCutAndCountsAsATimeOut)
     bus.setPacing(false);
     bus.unit(u"01"_s)->setGarbageReply(QByteArray(20000, 'x'));
     core.Cosend_Click(15);
-    EXPECT_EQ(core.tempf[15].text.size(), MultitermCore::Antwortgrenze);
+    EXPECT_EQ(core.tempf[15].text.size(), MultitermCore::ReplyLimit);
     EXPECT_EQ(core.Fehlerzaehler, 1);
 }
 
@@ -218,7 +218,7 @@ TEST_F(Multiterm, PortThatCannotOpenIsAnErrorInTheRow)
     EXPECT_EQ(core.tempf[15].text, u"?"_s);
     core.csend[15].checked = true;
     core.CSenden_Click();
-    EXPECT_EQ(core.lDauer.text, MultitermCore::KeineVerbindung);
+    EXPECT_EQ(core.lDauer.text, MultitermCore::NoConnection);
     port.setOpenFailure(QString());
     core.Cosend_Click(15);
     EXPECT_EQ(core.tempf[15].text, u"[0ST!00000000]"_s);
@@ -230,30 +230,30 @@ TEST_F(Multiterm, TestFilesRoundTripAndBadOnesChangeNothing)
     zeile(5, QString(), u"Ä[0VN]"_s, false);
     core.VTyp.value = 6;
     core.VBox.value = 15;
-    const QString pfad = home.file(u"t.qvt"_s);
-    ui.fileAnswers << pfad;
+    const QString pathName = home.file(u"t.qvt"_s);
+    ui.fileAnswers << pathName;
     core.pTestsp_Click();
-    const QByteArray bytes = *readFileBytes(pfad);
+    const QByteArray bytes = *readFileBytes(pathName);
     EXPECT_EQ(bytes.count("\r\n"), 50);
     EXPECT_TRUE(bytes.endsWith("\r\n6\r\n15\r\n"));
 
     MultitermCore other(env());
     other.Form_Load();
-    ui.fileAnswers << pfad;
+    ui.fileAnswers << pathName;
     other.ptestld_Click();
-    EXPECT_EQ(other.dateiInhalt(), bytes);
+    EXPECT_EQ(other.fileText(), bytes);
     EXPECT_EQ(other.AktTyp, 7);
     EXPECT_EQ(other.tBox.text, u"F"_s);
     EXPECT_EQ(ui.fileRequests.last().filter, MultitermCore::LoadFilter);
 
     other.ptestld_Click();  // cancelled
-    EXPECT_EQ(other.dateiInhalt(), bytes);
+    EXPECT_EQ(other.fileText(), bytes);
     ValueFileWriter kurz;
     kurz.writeString(u"[0XX]"_s);
     ASSERT_TRUE(writeValueFile(home.file(u"kurz.qvt"_s), kurz.data()));
     ui.fileAnswers << home.file(u"kurz.qvt"_s);
     other.ptestld_Click();
-    EXPECT_EQ(other.dateiInhalt(), bytes);
+    EXPECT_EQ(other.fileText(), bytes);
     ASSERT_EQ(ui.messages.size(), 1);
     EXPECT_TRUE(ui.messages[0].text.endsWith(u"\n file not found or failure"_s));
     QByteArray weit = bytes;
@@ -272,7 +272,7 @@ class ReplyColour : public Multiterm, public ::testing::WithParamInterface<std::
 
 TEST_P(ReplyColour, FifthCharacterQuestionMarkIsYellow)
 {
-    const auto [antwort, gelb] = GetParam();
+    const auto [antwort, isYellow] = GetParam();
     const QByteArray bytes(antwort);
     bus.unit(u"01"_s)->setHandler(u"0QA"_s, [bytes](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
         return bytes;
@@ -280,7 +280,7 @@ TEST_P(ReplyColour, FifthCharacterQuestionMarkIsYellow)
     zeile(0, u"01"_s, u"[0QA]"_s);
     core.Cosend_Click(0);
     EXPECT_EQ(core.tempf[0].text, QString::fromLatin1(antwort));
-    EXPECT_EQ(core.tempf[0].colour, gelb ? MultitermCore::Gelb : MultitermCore::Weiss) << antwort;
+    EXPECT_EQ(core.tempf[0].colour, isYellow ? MultitermCore::Yellow : MultitermCore::White) << antwort;
     EXPECT_EQ(core.Fehlerzaehler, 0);  // a refusal is no time-out
 }
 

@@ -159,7 +159,7 @@ TEST_F(SimUsbBridgeTest, BaudRateReachesTheBusUnlessRefused)
 {
     bus.addUnit("03", 38400);
     const UsbHandle h = openDevice();
-    EXPECT_EQ(usb.SI_SetBaudRate(h, 12345), si::INVALID_BAUDRATE);
+    EXPECT_EQ(usb.SI_SetBaudRate(h, 12345), si::INVALID_BAUD_RATE);
     EXPECT_EQ(usb.SI_SetBaudRate(h, 38400), si::SUCCESS);
     EXPECT_EQ(bus.hostBaud(), 38400);
     send(h, DC2 + "03" + "[0ST]");

@@ -23,12 +23,12 @@ public:
     DemoBench()
     {
         auto clock = std::make_unique<FakeClock>(0.0001);
-        uhr = clock.get();
-        bus = std::make_unique<SimBus>(*uhr);
+        clockSource = clock.get();
+        bus = std::make_unique<SimBus>(*clockSource);
         bus->setPacing(true);
         populateDemoBus(*bus);
         auto ui = std::make_unique<RecordingUiServices>();
-        dialoge = ui.get();
+        uiServices = ui.get();
         auto serial = std::make_unique<SimSerialPort>(*bus);
         serial->open();
         core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(home.file(QStringLiteral("s.ini"))),
@@ -37,8 +37,8 @@ public:
     }
 
     TempHome home;
-    FakeClock* uhr = nullptr;
+    FakeClock* clockSource = nullptr;
     std::unique_ptr<SimBus> bus;
-    RecordingUiServices* dialoge = nullptr;
+    RecordingUiServices* uiServices = nullptr;
     std::unique_ptr<CoreContext> core;
 };

@@ -16,10 +16,10 @@ class OptionFlags final : public QObject
     Q_OBJECT
 public:
     static constexpr int Count = 9;
-    static constexpr int EWFenster = 0;
+    static constexpr int EWWindow = 0;
     static constexpr int MicroSim = 1;
-    static constexpr int StartKonfigIM = 6;
-    static constexpr int MotNeu = 8;
+    static constexpr int StartConfigIM = 6;
+    static constexpr int NewMotorFactor = 8;
 
     explicit OptionFlags(QObject* parent = nullptr) : QObject(parent) {}
 
@@ -38,12 +38,12 @@ public:
 
     // List index of the rounding-digits box (`cb_stelle`): 0 for one digit ...
     // 5 for six, the start-up value.
-    int stelleIndex() const { return m_stelle; }
-    void setStelleIndex(int index)
+    int digitIndex() const { return m_digitIndex; }
+    void setDigitIndex(int index)
     {
-        if (index == m_stelle || index < 0 || index > 5)
+        if (index == m_digitIndex || index < 0 || index > 5)
             return;
-        m_stelle = index;
+        m_digitIndex = index;
         emit changed();
     }
 
@@ -54,5 +54,5 @@ signals:
 
 private:
     std::array<QString, Count> m_flags{};
-    int m_stelle = 5;
+    int m_digitIndex = 5;
 };

@@ -37,17 +37,17 @@ void bindOptionMenus(OptionFlags& flags, std::function<QAction*(const QString&)>
 
     // Flag 0 frees the recorder when it is switched on; any change that
     // leaves it unchecked or greyed closes the recorder.
-    auto recorderFlag = std::make_shared<QString>(flags.text(OptionFlags::EWFenster));
+    auto recorderFlag = std::make_shared<QString>(flags.text(OptionFlags::EWWindow));
     QObject::connect(&flags, &OptionFlags::changed, &flags, [&flags, applyMenus, recorderFlag, effects] {
         kit::guarded("option flags changed", [&] {
             applyMenus();
-            const QString text = flags.text(OptionFlags::EWFenster);
+            const QString text = flags.text(OptionFlags::EWWindow);
             if (text == *recorderFlag)
                 return;
-            const bool warAn = recorderFlag->trimmed().toInt() == 1;
+            const bool wasOn = recorderFlag->trimmed().toInt() == 1;
             *recorderFlag = text;
-            if (flags.on(OptionFlags::EWFenster)) {
-                if (!warAn && effects.releaseRecorder)
+            if (flags.on(OptionFlags::EWWindow)) {
+                if (!wasOn && effects.releaseRecorder)
                     effects.releaseRecorder();
             } else if (effects.closeRecorder) {
                 effects.closeRecorder();

@@ -87,7 +87,7 @@ frm_Options::frm_Options(OptionFlags& flags, IUiServices& ui, QWidget* parent)
     machneu();
 }
 
-QString frm_Options::tagescode(const QDate& date)
+QString frm_Options::dayCode(const QDate& date)
 {
     QString digits = date.toString(QStringLiteral("yyyyMMdd"));
     std::reverse(digits.begin(), digits.end());
@@ -110,17 +110,17 @@ bool frm_Options::arraybefehle_let(int i, const QString& wert)
 
 void frm_Options::showFlags()
 {
-    const bool old = m_sperre;
-    m_sperre = true;
+    const bool old = m_lock;
+    m_lock = true;
     for (int i = 0; i < OptionFlags::Count; ++i) {
         QCheckBox* box = cb_check[std::size_t(i)];
         const int v = boxValue(m_flags.text(i)).value_or(0);
         box->setTristate(v == 2);
         box->setCheckState(v == 1 ? Qt::Checked : v == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
     }
-    if (cb_stelle->currentIndex() != m_flags.stelleIndex())
-        cb_stelle->setCurrentIndex(m_flags.stelleIndex());
-    m_sperre = old;
+    if (cb_stelle->currentIndex() != m_flags.digitIndex())
+        cb_stelle->setCurrentIndex(m_flags.digitIndex());
+    m_lock = old;
 }
 
 void frm_Options::machneu()
@@ -155,9 +155,9 @@ void frm_Options::optionen_anzeigen()
 void frm_Options::lb_ok_Click()
 {
     const QString code = lb_text->text();
-    const QDate today = heute ? heute() : QDate::currentDate();
+    const QDate today = todayFn ? todayFn() : QDate::currentDate();
     const bool accepted = code == QLatin1String("zq") || code == QLatin1String("brimolat") ||
-                          (today.isValid() && code == tagescode(today));
+                          (today.isValid() && code == dayCode(today));
     if (!accepted) {
         // The box takes the focus; its return is no new activation.
         m_ownMessage = true;
@@ -175,15 +175,15 @@ void frm_Options::lb_ok_Click()
 
 void frm_Options::cb_check_Click(int i)
 {
-    if (m_sperre)
+    if (m_lock)
         return;
     QCheckBox* box = cb_check[std::size_t(i)];
     // Greyed is a state the program sets; a click leaves it for good.
     if (box->checkState() != Qt::PartiallyChecked && box->isTristate()) {
-        const bool old = m_sperre;
-        m_sperre = true;
+        const bool old = m_lock;
+        m_lock = true;
         box->setTristate(false);
-        m_sperre = old;
+        m_lock = old;
     }
     const int v = box->checkState() == Qt::Checked ? 1 : box->checkState() == Qt::PartiallyChecked ? 2 : 0;
     m_flags.setText(i, QString::number(v));
@@ -191,9 +191,9 @@ void frm_Options::cb_check_Click(int i)
 
 void frm_Options::cb_stelle_Click(int index)
 {
-    if (m_sperre || index < 0)
+    if (m_lock || index < 0)
         return;
-    m_flags.setStelleIndex(index);
+    m_flags.setDigitIndex(index);
 }
 
 void frm_Options::cmd_exit_Click()

@@ -40,10 +40,10 @@ public:
 
     // Back to code entry; the boxes show the stored flags.
     void machneu();
-    bool optionenSichtbar() const { return m_optionsShown; }
+    bool optionsVisible() const { return m_optionsShown; }
 
     // The access code of a day.
-    static QString tagescode(const QDate& date);
+    static QString dayCode(const QDate& date);
 
     // "1" while the main menu's "Optionen" entry has the dialog open.
     QString Tag;
@@ -51,7 +51,7 @@ public:
     // switches its timer on again.
     std::function<void()> beendet;
     // Today's date (tests fix it).
-    std::function<QDate()> heute;
+    std::function<QDate()> todayFn;
 
     // The controls, by their names.
     QLabel* lb_passwort = nullptr;
@@ -81,7 +81,7 @@ private:
     OptionFlags& m_flags;
     IUiServices& m_ui;
     bool m_optionsShown = false;
-    bool m_sperre = false;        // the dialog itself sets its controls
+    bool m_lock = false;        // the dialog itself sets its controls
     bool m_ownMessage = false;    // our own message box is open
     bool m_skipActivate = false;  // the coming activation is the return from it
 };

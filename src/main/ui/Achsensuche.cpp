@@ -18,7 +18,7 @@ Achsensuche::Achsensuche(BusTransport& bus) : m_bus(bus)
 {
 }
 
-QString Achsensuche::einstellung() const
+QString Achsensuche::setting() const
 {
     return m_bus.usbMode() ? m_bus.baudText : m_bus.serial().settings();
 }
@@ -49,23 +49,23 @@ bool Achsensuche::einstellen(const QString& baud)
     return !wasOpen || serial.open();
 }
 
-QString Achsensuche::austausch(const QString& command, double timeout)
+QString Achsensuche::transact(const QString& command, double timeout)
 {
     return m_bus.senden_empfangen(command, timeout, 0);
 }
 
 QString Achsensuche::baudProbe()
 {
-    const QString vorher = einstellung();
+    const QString vorher = setting();
     const bool portWasOpen = !m_bus.usbMode() && m_bus.serial().isOpen();
     // A failing exchange ends the probe like a silent bus does.
     QString found;
     kit::guarded("baud probe", [&] {
-        for (const QString& rate : Baudraten) {
+        for (const QString& rate : BaudRates) {
             if (!einstellen(rate))
                 break;
-            austausch(DC2 + ProbeAddress, ProbeTimeout);
-            if (istAntwort(austausch(VersionQuery, ProbeTimeout))) {
+            transact(DC2 + ProbeAddress, ProbeTimeout);
+            if (isReply(transact(VersionQuery, ProbeTimeout))) {
                 found = rate;
                 return;
             }
@@ -80,56 +80,56 @@ QString Achsensuche::baudProbe()
         if (portWasOpen && !m_bus.serial().isOpen())
             m_bus.serial().open();
     });
-    return einstellung();
+    return setting();
 }
 
 double Achsensuche::scanTimeout(const QString& baud)
 {
-    const QString anfang = baud.left(3);
-    if (anfang == QLatin1String("960"))
+    const QString baudPrefix = baud.left(3);
+    if (baudPrefix == QLatin1String("960"))
         return 0.02;
-    for (const char* schnell : {"192", "384", "576", "115", "256"})
-        if (anfang == QLatin1String(schnell))
+    for (const char* fastBaud : {"192", "384", "576", "115", "256"})
+        if (baudPrefix == QLatin1String(fastBaud))
             return 0.01;
     return 0;
 }
 
-bool Achsensuche::istAntwort(const QString& reply)
+bool Achsensuche::isReply(const QString& reply)
 {
     return !reply.isEmpty() && reply != keine_Antwort;
 }
 
-QString Achsensuche::eintrag(int i, const QString& reply)
+QString Achsensuche::axisEntry(int i, const QString& reply)
 {
     if (i == 0)
-        return Sammeladresse;
-    if (istAntwort(reply) && reply.mid(5, 2) != QLatin1String("IK"))
+        return GroupAddress;
+    if (isReply(reply) && reply.mid(5, 2) != QLatin1String("IK"))
         return hex2(i);
     return QString();
 }
 
-QStringList Achsensuche::addressScan(double timeout, const std::function<void(int)>& fortschritt)
+QStringList Achsensuche::addressScan(double timeout, const std::function<void(int)>& onProgress)
 {
-    QStringList liste;
+    QStringList addressTable;
     for (int i = 0; i < AxisCount; ++i) {
-        austausch(DC2 + hex2(i), timeout);
-        liste << eintrag(i, austausch(VersionQuery, timeout));
-        if (fortschritt)
-            fortschritt(i);
+        transact(DC2 + hex2(i), timeout);
+        addressTable << axisEntry(i, transact(VersionQuery, timeout));
+        if (onProgress)
+            onProgress(i);
     }
-    return liste;
+    return addressTable;
 }
 
-Achsensuche::Ergebnis Achsensuche::suchen(AppSettings& settings, const std::function<void()>& scanBegins,
-                                          const std::function<void(int)>& fortschritt)
+Achsensuche::Result Achsensuche::runSearch(AppSettings& settings, const std::function<void()>& scanBegins,
+                                          const std::function<void(int)>& onProgress)
 {
-    Ergebnis e;
+    Result e;
     e.baud = baudProbe();
     settings.setValue(QStringLiteral("Startup"), QStringLiteral("Backup_Settings"), e.baud);
     settings.sync();
     e.timeout = scanTimeout(e.baud);
     if (scanBegins)
         scanBegins();
-    e.liste = addressScan(e.timeout, fortschritt);
+    e.addressTable = addressScan(e.timeout, onProgress);
     return e;
 }

@@ -60,10 +60,10 @@ void TrackedWindow::SetFocus()
     f->setFocus();
 }
 
-QString IControlCenter::ausgewaehlteAdresse() const
+QString IControlCenter::chosenAddress() const
 {
-    const int i = adressenIndex();
-    const QStringList list = adressen();
+    const int i = addressesIndex();
+    const QStringList list = unitAddresses();
     return i >= 0 && i < list.size() ? list.at(i) : QString();
 }
 

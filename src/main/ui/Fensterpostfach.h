@@ -60,12 +60,12 @@ public:
     virtual void auslesen() = 0;
 
     // The address list `cb_adressenauswahl`.
-    virtual QStringList adressen() const = 0;
-    virtual int adressenIndex() const = 0;
+    virtual QStringList unitAddresses() const = 0;
+    virtual int addressesIndex() const = 0;
     // Sets ListIndex, which runs the window's own selection handler.
-    virtual void setAdressenIndex(int index) = 0;
-    virtual void adressenLeeren() = 0;                    // Clear
-    virtual void adresseAnfuegen(const QString& entry) = 0;  // AddItem
+    virtual void setAddressesIndex(int index) = 0;
+    virtual void clearAddresses() = 0;                    // Clear
+    virtual void appendAddress(const QString& entry) = 0;  // AddItem
 
     // The carriage marker `line_schlitten`. Its colour says whether the
     // travel picture is valid (after a reference run) or not (also its rest
@@ -78,7 +78,7 @@ public:
 
     // The entry of the address list that is selected ("00-AA", "01" ...),
     // or the empty text when none is.
-    QString ausgewaehlteAdresse() const;
+    QString chosenAddress() const;
 
     // The shared tool windows a control center's buttons open.
     enum class ToolButton { Recorder, ControlLoop, Init };
@@ -114,7 +114,7 @@ public:
     virtual int Initialisierung() = 0;
     virtual void Abgleich() = 0;
     // The selected entry of the address list cb__Achsenauswahl(Unitindex).
-    virtual QString ausgewaehlteAdresse() const = 0;
+    virtual QString chosenAddress() const = 0;
     // The window's line `lb_Fehler`.
     virtual void setLb_Fehler(const QString& text) = 0;
     // The initialisation list window was bound to this window (green) or

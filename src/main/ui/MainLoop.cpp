@@ -5,9 +5,9 @@
 
 #include <QScopedValueRollback>
 
-double MainLoop::probeCommandTimeout(const QString& befehl)
+double MainLoop::probeCommandTimeout(const QString& cmdText)
 {
-    return befehl.mid(1, 3) == QLatin1String("0ff") ? StoreCommandTimeout : 0.0;
+    return cmdText.mid(1, 3) == QLatin1String("0ff") ? StoreCommandTimeout : 0.0;
 }
 
 void MainLoop::Timer1_Timer()
@@ -44,7 +44,7 @@ void MainLoop::serveProbeWindows()
     IProbeWindow* w = m_p.currentProbeWindow();
     if (!w)
         return;
-    m_bus.einheit_waehlen(w->ausgewaehlteAdresse());
+    m_bus.einheit_waehlen(w->chosenAddress());
 
     if ((w = m_p.currentProbeWindow()) && w->flagachsenwechsel == 1) {
         w->Initialisierung();
@@ -52,11 +52,11 @@ void MainLoop::serveProbeWindows()
             w->flagachsenwechsel = 0;
     }
     if ((w = m_p.currentProbeWindow()) && w->flagsenden == 1) {
-        const QString befehl = w->Befehl;
-        const QString antwort = m_bus.senden_empfangen(befehl, probeCommandTimeout(befehl), 0);
+        const QString cmdText = w->Befehl;
+        const QString antwort = m_bus.senden_empfangen(cmdText, probeCommandTimeout(cmdText), 0);
         if ((w = m_p.currentProbeWindow())) {
             w->antwort = antwort;
-            w->setLb_Fehler(befehl + QLatin1String("--->") + antwort);
+            w->setLb_Fehler(cmdText + QLatin1String("--->") + antwort);
             w->flagsenden = 0;
         }
     }
@@ -170,10 +170,10 @@ bool MainLoop::selectCurrentControlCenter(bool alsoParameterIndex)
     IControlCenter* c = m_p.currentControlCenter();
     if (!c)
         return false;
-    m_bus.einheit_waehlen(c->ausgewaehlteAdresse());
+    m_bus.einheit_waehlen(c->chosenAddress());
     if (alsoParameterIndex && m_p.setParameterIndex) {
         if ((c = m_p.currentControlCenter()))
-            m_p.setParameterIndex(c->adressenIndex());
+            m_p.setParameterIndex(c->addressesIndex());
     }
     return m_p.currentControlCenter() != nullptr;
 }

@@ -18,7 +18,7 @@ public:
     // Store-to-EEPROM commands of a probe window ("[0ff..") need longer.
     static constexpr double StoreCommandTimeout = 3.0;
 
-    MainLoop(Fensterpostfach& postfach, BusTransport& bus) : m_p(postfach), m_bus(bus) {}
+    MainLoop(Fensterpostfach& mailbox, BusTransport& bus) : m_p(mailbox), m_bus(bus) {}
 
     // One tick. A tick that starts while another one is still running (a
     // modal box opened inside a tick lets the timer fire again) returns at
@@ -30,7 +30,7 @@ public:
     int skippedNestedTicks() const { return m_skipped; }
 
     // Time-out for a probe window's mailbox command.
-    static double probeCommandTimeout(const QString& befehl);
+    static double probeCommandTimeout(const QString& cmdText);
 
 private:
     void serveProbeWindows();

@@ -132,7 +132,7 @@ QString caption(int row)
            QStringLiteral("%1").arg(registerNumber(row), 2, 16, QLatin1Char('0')).toUpper();
 }
 
-QStringList werte(const QString& reply)
+QStringList registerValues(const QString& reply)
 {
     QStringList out;
     out.reserve(RowCount);
@@ -161,9 +161,9 @@ std::optional<QString> zeile(const QString& empf, const QString& zeile)
 } // namespace Aufzeichnung
 
 namespace Fehlermeldung {
-QString satz(const QString& befehl, const QString& antwort)
+QString commandPair(const QString& cmdText, const QString& antwort)
 {
-    return QLatin1String("Bei dem Befehl ") + befehl + QLatin1String(" ist die Fehlermeldung ") + antwort +
+    return QLatin1String("Bei dem Befehl ") + cmdText + QLatin1String(" ist die Fehlermeldung ") + antwort +
            QLatin1String(" aufgetreten!");
 }
 } // namespace Fehlermeldung

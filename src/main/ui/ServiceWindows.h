@@ -23,7 +23,7 @@ int registerNumber(int row);
 QString caption(int row);
 // The 78 byte texts of a reply: row i shows characters 2i + 6 and 2i + 7
 // (counted from 1); characters the reply does not hold stay empty.
-QStringList werte(const QString& reply);
+QStringList registerValues(const QString& reply);
 // Time-out for the read-out at a baud: never less than 0.15 s, and at least
 // the time the command and its full reply take on the wire (10 bits a
 // character) plus a margin, so a complete reply is not cut off at low rates.
@@ -40,7 +40,7 @@ std::optional<QString> zeile(const QString& empf, const QString& zeile);
 } // namespace Aufzeichnung
 
 namespace Fehlermeldung {
-QString satz(const QString& befehl, const QString& antwort);
+QString commandPair(const QString& cmdText, const QString& antwort);
 // The answer of the "Fkt. - Abbruch" button.
 inline const QString Abbruch = QStringLiteral("888");
 } // namespace Fehlermeldung

@@ -40,7 +40,7 @@ frm_com::frm_com(frm_main& main) : QWidget(&main, Qt::Window), m_main(main), m_b
     lb_Baudrate = new QLabel(QStringLiteral("Baudrate"), this);
     list_baud = new QListWidget(this);
     list_baud->setObjectName(QStringLiteral("list_baud"));
-    list_baud->addItems(Baudraten);
+    list_baud->addItems(BaudRates);
     cmd_ok = new QPushButton(QStringLiteral("OK"), this);
     cmd_ok->setObjectName(QStringLiteral("cmd_ok"));
 
@@ -133,7 +133,7 @@ void frm_com::comportsuche()
     const QString settingsBefore = serial.settings();
     const bool withoutRate = baudFromSettings(settingsBefore) == 0;
     if (withoutRate)
-        serial.setSettings(Baudraten.first());
+        serial.setSettings(BaudRates.first());
     for (int p = 1; p <= PortCount; ++p) {
         EreignissperreGuard lock(m_bus);
         serial.setCommPort(p);

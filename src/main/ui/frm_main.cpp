@@ -171,26 +171,26 @@ void frm_main::connectEntry(const QString& name, std::function<void()> handler)
 
 void frm_main::buildMenus()
 {
-    QMenu* datei = addMenu(QStringLiteral("mnuDateispeichern"), QStringLiteral("Datei"));
-    addEntry(datei, QStringLiteral("mnuLaden"), QStringLiteral("Motordaten Laden"));
-    addEntry(datei, QStringLiteral("mnuSpeichern"), QStringLiteral("Motordaten Speichern"));
-    addEntry(datei, QStringLiteral("mnu_SKladen"), QStringLiteral("Startkonfiguration laden"));
-    addEntry(datei, QStringLiteral("mnu_SKspeichern"), QStringLiteral("Startkonfiguration speichern"));
-    addEntry(datei, QStringLiteral("mnuBefehlssatzladen"), QStringLiteral("CC_Befehlssatz laden"));
-    addEntry(datei, QStringLiteral("mnuBefehlssatzspeichern"), QStringLiteral("CC_Befehlssatz speichern"));
-    addEntry(datei, QStringLiteral("mnusekbefehlssatzladen"), QStringLiteral("CCT_Befehlssatz laden"));
-    addEntry(datei, QStringLiteral("mnusekbefehlsatzspeichern"), QStringLiteral("CCT_Befehlssatz speichern"));
+    QMenu* fileMenu = addMenu(QStringLiteral("mnuDateispeichern"), QStringLiteral("Datei"));
+    addEntry(fileMenu, QStringLiteral("mnuLaden"), QStringLiteral("Motordaten Laden"));
+    addEntry(fileMenu, QStringLiteral("mnuSpeichern"), QStringLiteral("Motordaten Speichern"));
+    addEntry(fileMenu, QStringLiteral("mnu_SKladen"), QStringLiteral("Startkonfiguration laden"));
+    addEntry(fileMenu, QStringLiteral("mnu_SKspeichern"), QStringLiteral("Startkonfiguration speichern"));
+    addEntry(fileMenu, QStringLiteral("mnuBefehlssatzladen"), QStringLiteral("CC_Befehlssatz laden"));
+    addEntry(fileMenu, QStringLiteral("mnuBefehlssatzspeichern"), QStringLiteral("CC_Befehlssatz speichern"));
+    addEntry(fileMenu, QStringLiteral("mnusekbefehlssatzladen"), QStringLiteral("CCT_Befehlssatz laden"));
+    addEntry(fileMenu, QStringLiteral("mnusekbefehlsatzspeichern"), QStringLiteral("CCT_Befehlssatz speichern"));
 
     addEntry(nullptr, QStringLiteral("mnuKontroll"), QStringLiteral("Controlcenter"));
     addEntry(nullptr, QStringLiteral("mnuMGED"), QStringLiteral("Mot.-Gear.-Enc.data"));
     addEntry(nullptr, QStringLiteral("mnuDownload"), QStringLiteral("Download in Achse"));
 
-    QMenu* achsen = addMenu(QStringLiteral("mnuAchsenerkennung"), QStringLiteral("Achsenerkennung"));
-    addEntry(achsen, QStringLiteral("mnuAchsenSuche"), QStringLiteral("Achsensuche"));
-    QAction* automatisch = addEntry(achsen, QStringLiteral("mnuAchsenAus(1)"), QStringLiteral("Achsen_automatisch"));
-    automatisch->setCheckable(true);
-    automatisch->setEnabled(false);
-    QAction* manuell = addEntry(achsen, QStringLiteral("mnuAchsenAus(2)"), QStringLiteral("Achsen_manuell "));
+    QMenu* axes = addMenu(QStringLiteral("mnuAchsenerkennung"), QStringLiteral("Achsenerkennung"));
+    addEntry(axes, QStringLiteral("mnuAchsenSuche"), QStringLiteral("Achsensuche"));
+    QAction* automatic = addEntry(axes, QStringLiteral("mnuAchsenAus(1)"), QStringLiteral("Achsen_automatisch"));
+    automatic->setCheckable(true);
+    automatic->setEnabled(false);
+    QAction* manuell = addEntry(axes, QStringLiteral("mnuAchsenAus(2)"), QStringLiteral("Achsen_manuell "));
     manuell->setCheckable(true);
     manuell->setChecked(true);
 
@@ -215,10 +215,10 @@ void frm_main::buildMenus()
 
     addEntry(nullptr, QStringLiteral("mnuBa"), QStringLiteral("Bedienungsanleitung"));
 
-    QMenu* sprache = addMenu(QStringLiteral("mnuSpracheauswahl"), QStringLiteral("Sprache"));
-    const QStringList sprachen{QStringLiteral("Deutsch"), QStringLiteral("English"), QStringLiteral("France")};
-    for (int i = 0; i < sprachen.size(); ++i) {
-        QAction* a = addEntry(sprache, QStringLiteral("mnuSprache(%1)").arg(i + 2), sprachen.at(i));
+    QMenu* languageMenu = addMenu(QStringLiteral("mnuSpracheauswahl"), QStringLiteral("Sprache"));
+    const QStringList languages{QStringLiteral("Deutsch"), QStringLiteral("English"), QStringLiteral("France")};
+    for (int i = 0; i < languages.size(); ++i) {
+        QAction* a = addEntry(languageMenu, QStringLiteral("mnuSprache(%1)").arg(i + 2), languages.at(i));
         a->setCheckable(true);
         a->setChecked(i == 0);
     }
@@ -285,20 +285,20 @@ void frm_main::MDIForm_Load()
     AppSettings& settings = m_core.settings();
     bool ok = false;
     const auto startUp = [&] {
-        m_auswertenCom = settings.value(Startup, KeyCommPort, QStringLiteral("0"));
+        m_evaluateCom = settings.value(Startup, KeyCommPort, QStringLiteral("0"));
         setAuswerten_baud(settings.value(Startup, KeySettings, QStringLiteral("0")));
         if (loadHiddenWindows)
             loadHiddenWindows();
         communicationWindow()->hide();
-        m_options.setStelleIndex(5);
+        m_options.setDigitIndex(5);
         m_timer1On = true;
         updateTimer1();
         if (loadConfiguration)
             loadConfiguration(QStringLiteral("auto"));
         komma_frage = dezimalkomma();
-        if (m_auswertenCom != Usb) {
+        if (m_evaluateCom != Usb) {
             bool isNumber = false;
-            const int port = m_auswertenCom.trimmed().toInt(&isNumber);
+            const int port = m_evaluateCom.trimmed().toInt(&isNumber);
             if (isNumber) {
                 ISerialPort& serial = m_core.serial();
                 serial.setCommPort(port);
@@ -383,7 +383,7 @@ void frm_main::Timer1_Timer()
 
 MainLoopHold frm_main::holdMainLoop(const QString& holder)
 {
-    m_sperre.hold(holder);
+    m_lock.hold(holder);
     updateTimer1();
     std::weak_ptr<int> alive = m_alive;
     return MainLoopHold([this, alive, holder] {
@@ -394,7 +394,7 @@ MainLoopHold frm_main::holdMainLoop(const QString& holder)
 
 void frm_main::releaseMainLoop(const QString& holder)
 {
-    m_sperre.release(holder);
+    m_lock.release(holder);
     // Switching the loop on also starts it when the start-up failed before
     // it got that far; only the shut-down switches it off for good.
     if (!m_unloaded)
@@ -404,7 +404,7 @@ void frm_main::releaseMainLoop(const QString& holder)
 
 bool frm_main::isTimer1Running() const
 {
-    return m_timer1On && !m_sperre.held();
+    return m_timer1On && !m_lock.held();
 }
 
 bool frm_main::isTimer1Waking() const
@@ -487,7 +487,7 @@ void frm_main::mnuKontroll_Click()
 {
     if (!m_ccFactory)
         return;
-    const double kaskade = m_kaskade.next();
+    const double cascade = m_kaskade.next();
     const int n = ++m_fensterzaehler;
     IControlCenter* w = m_ccFactory();
     if (!w)
@@ -495,7 +495,7 @@ void frm_main::mnuKontroll_Click()
     CC.add(n, w);
     w->Tag = n;
     updateTimer1();
-    const int position = int(kaskade * 300);
+    const int position = int(cascade * 300);
     placeInMdi(*w, position, position, [this, n] {
         removeControlCenter(n);
         updateTimer1();
@@ -509,7 +509,7 @@ void frm_main::mnuKontroll_Click()
 
     bool minimised = false;
     if (flagautomatik == 1) {
-        w->setAdressenIndex(int(Achsindex));
+        w->setAddressesIndex(int(Achsindex));
         w->Initialisierung();
         minimised = true;
     }
@@ -555,9 +555,9 @@ void frm_main::Achse_eintragen(int j)
     if (j < 0 || j >= CC.count())
         return;
     IControlCenter* w = CC.at(j);
-    w->adresseAnfuegen(QStringLiteral("00-AA"));
+    w->appendAddress(QStringLiteral("00-AA"));
     for (int i = 1; i < AxisCount; ++i)
-        w->adresseAnfuegen(hex2(i));
+        w->appendAddress(hex2(i));
 }
 
 void frm_main::Adresse_eintragen(int j)
@@ -566,7 +566,7 @@ void frm_main::Adresse_eintragen(int j)
         return;
     IControlCenter* w = CC.at(j);
     for (const QString& entry : std::as_const(Achsenliste))
-        w->adresseAnfuegen(entry);
+        w->appendAddress(entry);
 }
 
 void frm_main::Disable_all(int mode)
@@ -644,7 +644,7 @@ void frm_main::setDirectPortEntriesEnabled(bool on)
 
 void frm_main::setAuswerten_baud(const QString& baud)
 {
-    m_auswertenBaud = baud;
+    m_evaluateBaud = baud;
     m_core.transport().baudText = baud;
 }
 
@@ -993,9 +993,9 @@ frm_aufzeichnen* frm_main::recordingWindow()
 
 frm_meldung* frm_main::errorDialog()
 {
-    if (!m_meldung)
-        m_meldung = new frm_meldung(*this, this);
-    return m_meldung;
+    if (!m_message)
+        m_message = new frm_meldung(*this, this);
+    return m_message;
 }
 
 frm_wait* frm_main::waitWindow()

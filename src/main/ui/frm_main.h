@@ -89,7 +89,7 @@ public:
     bool isTimer1Running() const;
     // Whether the timer itself wakes (the loop runs and has a window to serve).
     bool isTimer1Waking() const;
-    QStringList timer1Holders() const { return m_sperre.holders(); }
+    QStringList timer1Holders() const { return m_lock.holders(); }
 
     // --- Registry ------------------------------------------------------------
     // Factories get no frame: what a window needs of the program comes in
@@ -155,7 +155,7 @@ public:
     // Refills the address list of the control center at position j with
     // Achsenliste, keeps its selection, and keeps its carriage marker only
     // while it shows a valid travel picture.
-    void Adressliste_auffrischen(int j);
+    void refreshAddressList(int j);
     // Address lists of the parameter, EEPROM, joystick and script windows,
     // registered by those windows under their name: `fill` clears the list
     // and appends the entries it is given.
@@ -163,9 +163,9 @@ public:
     void setAddressListTarget(const QString& window, AddressListTarget fill);
 
     // --- Port and baud in use (kept equal to the transport's baud text) ----
-    QString auswerten_com() const { return m_auswertenCom; }
-    void setAuswerten_com(const QString& port) { m_auswertenCom = port; }
-    QString auswerten_baud() const { return m_auswertenBaud; }
+    QString auswerten_com() const { return m_evaluateCom; }
+    void setAuswerten_com(const QString& port) { m_evaluateCom = port; }
+    QString auswerten_baud() const { return m_evaluateBaud; }
     void setAuswerten_baud(const QString& baud);
 
     // --- Menus ---------------------------------------------------------------
@@ -286,7 +286,7 @@ private:
     // Lives exactly as long as the frame; callbacks that may run while it is
     // being destroyed check it first.
     std::shared_ptr<int> m_alive;
-    MainLoopHolders m_sperre;
+    MainLoopHolders m_lock;
     bool m_timer1On = false;
     bool m_unloaded = false;
     // The closed-port notice is due (the port was lost, the loss was shown).
@@ -307,14 +307,14 @@ private:
     int m_fensterzaehler = 0;
     int m_tasterzaehler = 0;
 
-    QString m_auswertenCom;
-    QString m_auswertenBaud;
+    QString m_evaluateCom;
+    QString m_evaluateBaud;
 
     // Axis search and address lists.
     void fillAddressLists(const QStringList& entries);
     void unloadControlCenter(int n);
     QMap<QString, AddressListTarget> m_addressLists;
-    bool m_achsensucheLaeuft = false;
+    bool m_axisSearchRunning = false;
 
     QHash<QString, ToolSlot> m_tools;
     QHash<QString, std::function<void()>> m_openers;
@@ -324,7 +324,7 @@ private:
     QPointer<frm_communication> m_communication;
     QPointer<frm_rr> m_rr;
     QPointer<frm_aufzeichnen> m_aufzeichnen;
-    QPointer<frm_meldung> m_meldung;
+    QPointer<frm_meldung> m_message;
     QPointer<frm_wait> m_wait;
     QPointer<frm_com> m_frmCom;
     QPointer<frm_Bedienungsanleitung> m_manual;

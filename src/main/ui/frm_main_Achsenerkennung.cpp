@@ -25,12 +25,12 @@
 #include <exception>
 
 namespace {
-const QString Automatisch = QStringLiteral("mnuAchsenAus(1)");
+const QString Automatic = QStringLiteral("mnuAchsenAus(1)");
 const QString Manuell = QStringLiteral("mnuAchsenAus(2)");
 // Where the carriage marker rests when its travel picture is not valid.
 constexpr int CarriageRestLeft = 160;
 // Entries of the fixed list the other windows get: "00" … "1F".
-constexpr int FesteAdressen = 32;
+constexpr int FixedAddresses = 32;
 } // namespace
 
 void frm_main::setAddressListTarget(const QString& window, AddressListTarget fill)
@@ -48,22 +48,22 @@ void frm_main::fillAddressLists(const QStringList& entries)
     }
 }
 
-void frm_main::Adressliste_auffrischen(int j)
+void frm_main::refreshAddressList(int j)
 {
     if (j < 0 || j >= CC.count())
         return;
     const int n = CC.numbers().at(j);
     IControlCenter* w = CC.item(n);
-    const int index = w->adressenIndex();
-    w->adressenLeeren();
+    const int index = w->addressesIndex();
+    w->clearAddresses();
     Adresse_eintragen(j);
-    const bool gruen = w->line_schlitten_BackColor() == IControlCenter::CarriageValid;
+    const bool isGreen = w->line_schlitten_BackColor() == IControlCenter::CarriageValid;
     // Runs the window's own selection handler, which re-initialises it.
-    w->setAdressenIndex(index);
+    w->setAddressesIndex(index);
     w = CC.item(n);
     if (!w)
         return;
-    if (gruen)
+    if (isGreen)
         w->setLine_schlitten(w->line_schlitten_Left(), IControlCenter::CarriageValid);
     else
         w->setLine_schlitten(CarriageRestLeft, IControlCenter::CarriageInvalid);
@@ -72,18 +72,18 @@ void frm_main::Adressliste_auffrischen(int j)
 void frm_main::mnuAchsensuche_Click()
 {
     // The one pass of pending events below must not start a second search.
-    if (m_achsensucheLaeuft)
+    if (m_axisSearchRunning)
         return;
-    const QScopedValueRollback<bool> running(m_achsensucheLaeuft, true);
+    const QScopedValueRollback<bool> running(m_axisSearchRunning, true);
     // The probe already changes the rate the program talks at, so the loop
     // is held from the start: a decoded rejection opens a message box whose
     // event loop would otherwise let a tick talk at a rate being probed.
     MainLoopHold hold = holdMainLoop(Menu::AchsenSuche);
 
-    Achsensuche suche(m_core.transport());
+    Achsensuche axisSearch(m_core.transport());
     QPointer<frm_wait> wait;
     kit::guarded("axis search", [&] {
-        const Achsensuche::Ergebnis e = suche.suchen(
+        const Achsensuche::Result e = axisSearch.runSearch(
             m_core.settings(),
             [this, &wait] {
                 wait = waitWindow();
@@ -110,9 +110,9 @@ void frm_main::mnuAchsensuche_Click()
             wait->hide();
             wait->pb_ladeleiste->setValue(0);
         }
-        Achsenliste = e.liste;
+        Achsenliste = e.addressTable;
         for (qsizetype j = 0; j < CC.count(); ++j)
-            Adressliste_auffrischen(int(j));
+            refreshAddressList(int(j));
         fillAddressLists(Achsenliste);
     });
     // Whatever happened, the program comes back usable: no progress window
@@ -121,8 +121,8 @@ void frm_main::mnuAchsensuche_Click()
         wait->hide();
         wait->pb_ladeleiste->setValue(0);
     }
-    setAuswerten_baud(suche.einstellung());
-    menuEntry(Automatisch)->setEnabled(true);
+    setAuswerten_baud(axisSearch.setting());
+    menuEntry(Automatic)->setEnabled(true);
     menuEntry(Manuell)->setChecked(false);
     hold.release();
     enableWhenLoopRuns();
@@ -147,35 +147,35 @@ void frm_main::unloadControlCenter(int n)
 void frm_main::mnuAchsenAus_Click(int index)
 {
     if (index == 1) {
-        menuEntry(Automatisch)->setChecked(true);
+        menuEntry(Automatic)->setChecked(true);
         menuEntry(Manuell)->setChecked(false);
         for (qsizetype j = 0; j < CC.count(); ++j)
-            Adressliste_auffrischen(int(j));
+            refreshAddressList(int(j));
         fillAddressLists(Achsenliste);
         // A control center opened while the flag is set takes its list
         // index from Achsindex, initialises itself and opens minimised; the
         // flag must never outlive this loop.
-        struct FlagZurueck
+        struct FlagReset
         {
             int& flag;
-            ~FlagZurueck() { flag = 0; }
-        } zurueck{flagautomatik};
+            ~FlagReset() { flag = 0; }
+        } restoreFlag{flagautomatik};
         for (int i = 0; i < AxisCount; ++i) {
             Achsindex = i;
-            const QString eintrag = Achsenliste.value(i);
-            if (!eintrag.isEmpty() && eintrag != Achsensuche::Sammeladresse)
+            const QString axisEntry = Achsenliste.value(i);
+            if (!axisEntry.isEmpty() && axisEntry != Achsensuche::GroupAddress)
                 mnuKontroll_Click();
             flagautomatik = 1;
         }
         com_motflag = 1;
     } else if (index == 2) {
-        menuEntry(Automatisch)->setChecked(false);
+        menuEntry(Automatic)->setChecked(false);
         menuEntry(Manuell)->setChecked(true);
         for (int n : CC.numbers())
             unloadControlCenter(n);
-        QStringList fest;
-        for (int i = 0; i < FesteAdressen; ++i)
-            fest << hex2(i);
-        fillAddressLists(fest);
+        QStringList fixedAddresses;
+        for (int i = 0; i < FixedAddresses; ++i)
+            fixedAddresses << hex2(i);
+        fillAddressLists(fixedAddresses);
     }
 }

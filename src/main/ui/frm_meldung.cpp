@@ -12,8 +12,8 @@ namespace {
 const QString StopCommand = QStringLiteral("[1BR]");
 }
 
-frm_meldung::frm_meldung(Fensterpostfach& postfach, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_postfach(postfach)
+frm_meldung::frm_meldung(Fensterpostfach& mailbox, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_mailbox(mailbox)
 {
     setObjectName(QStringLiteral("frm_meldung"));
     setWindowTitle(QStringLiteral("Fehler!!"));
@@ -36,7 +36,7 @@ frm_meldung::frm_meldung(Fensterpostfach& postfach, QWidget* parent)
 
 void frm_meldung::laden(const QString& Befehl, const QString& antwort)
 {
-    Label1->setText(Fehlermeldung::satz(Befehl, antwort));
+    Label1->setText(Fehlermeldung::commandPair(Befehl, antwort));
     rueckgabe = antwort;
 }
 
@@ -45,7 +45,7 @@ void frm_meldung::Command1_Click(int index)
     if (index == 1) {
         // Stops the current axis through its mailbox; with no control center
         // open there is nobody to stop.
-        if (IControlCenter* c = m_postfach.currentControlCenter()) {
+        if (IControlCenter* c = m_mailbox.currentControlCenter()) {
             c->Befehl_senden = StopCommand;
             c->flagsenden = 1;
         }

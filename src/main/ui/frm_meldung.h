@@ -14,7 +14,7 @@ class frm_meldung final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frm_meldung(Fensterpostfach& postfach, QWidget* parent = nullptr);
+    explicit frm_meldung(Fensterpostfach& mailbox, QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
     QList<QPushButton*> Command1;  // 0 "Weiter", 1 "[1BR]", 2 "Fkt. - Abbruch"
@@ -25,5 +25,5 @@ public:
     void Command1_Click(int index);
 
 private:
-    Fensterpostfach& m_postfach;
+    Fensterpostfach& m_mailbox;
 };

@@ -51,8 +51,8 @@ void frm_rr::cmd_rr_Click()
     // which the main loop selects on every tick.
     const QString reply =
         m_bus.senden_empfangen(RegisterReadout::Command, RegisterReadout::timeout(m_bus.baudText), 0);
-    const QStringList werte = RegisterReadout::werte(reply);
+    const QStringList registerValues = RegisterReadout::registerValues(reply);
     for (int i = 0; i < lb_registerwert.size(); ++i)
-        lb_registerwert[i]->setText(werte.value(i));
+        lb_registerwert[i]->setText(registerValues.value(i));
     cmd_rr->setEnabled(true);
 }
