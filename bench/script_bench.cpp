@@ -43,7 +43,7 @@ int main(int argc, char** argv)
     const QStringList forms = {QStringLiteral("01"),  QStringLiteral("[0ST]"), QStringLiteral("[1vP]"),
                                QStringLiteral("MA0"), QStringLiteral("[0VN]"), QStringLiteral("[7PA]")};
     QStringList lines;
-    for (int i = 0; i < ScriptCore::Zeilen; ++i)
+    for (int i = 0; i < ScriptCore::MaxRows; ++i)
         lines << forms.at(i % forms.size());
     core.setLines(lines);
     core.cb_adressenauswahl.listIndex = 1;
@@ -70,13 +70,13 @@ int main(int argc, char** argv)
     const long long done = core.zaehler.text.toLongLong() - first + 1;
     // Every line but the unit selections is one exchange.
     const qsizetype exchanges = bus.traffic().size();
-    const qsizetype expected = done * (ScriptCore::Zeilen - (ScriptCore::Zeilen + forms.size() - 1) / forms.size());
+    const qsizetype expected = done * (ScriptCore::MaxRows - (ScriptCore::MaxRows + forms.size() - 1) / forms.size());
     if (exchanges != expected || !ui.messages.isEmpty()) {
         std::fprintf(stderr, "the passes did not run through: %lld exchanges, %lld expected\n", qlonglong(exchanges),
                      qlonglong(expected));
         return 1;
     }
-    const double lines_run = double(done) * ScriptCore::Zeilen;
+    const double lines_run = double(done) * ScriptCore::MaxRows;
     std::printf("line_overhead_us %.1f\n", wall / lines_run * 1e6);
     return 0;
 }

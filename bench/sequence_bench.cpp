@@ -43,7 +43,7 @@ int main(int argc, char** argv)
     env.clock = &clock;
     env.ui = &ui;
     AblaufCore core(env);
-    constexpr int lines = AblaufCore::Zeilen - 1;
+    constexpr int lines = AblaufCore::MaxRows - 1;
     for (int i = 0; i < lines; ++i)
         core.pZeile[i].text = QStringLiteral("QV/0/1/[0ST]");
     constexpr int runs = 20;

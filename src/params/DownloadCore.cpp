@@ -32,10 +32,10 @@ bool isAccepted(const QString& reply)
 }
 }  // namespace
 
-const std::array<DownloadCore::Zeile, DownloadCore::Zeilen>& DownloadCore::tabelle()
+const std::array<DownloadCore::Zeile, DownloadCore::MaxRows>& DownloadCore::tabelle()
 {
     using A = RowKind;
-    static const std::array<Zeile, Zeilen> t{{
+    static const std::array<Zeile, MaxRows> t{{
         {"[1dP]", "[1DP00000000]", A::Strecke, "Different", "deltaposition", ""},
         {"[1pS]", "[1PS00000000]", A::Strecke, "Different", "trailing distance", ""},
         {"[1vP]", "[1VP0000]", A::VelocityRow, "Abs. Rel ", "v-->Abs u. Rel", ""},
@@ -50,13 +50,13 @@ const std::array<DownloadCore::Zeile, DownloadCore::Zeilen>& DownloadCore::tabel
         {"[1iW]", "[1IW00000000]", A::Position, "Manuell index search", "[1IW] ", "search distance"},
         {"[1iO]", "[1IO00000000]", A::Position, "Manuell index search", "[1IO] ", "Offset"},
         {"[1iP]", "[1IP00000000]", A::Position, "Manuell index search", "[1IP] ", "position counter reset"},
-        {"", "", A::Keine, "", "", ""},
-        {"", "", A::Keine, "", "", ""},
-        {"", "", A::Keine, "", "", ""},
-        {"", "", A::Keine, "", "", ""},
-        {"", "", A::Keine, "", "", ""},
-        {"", "", A::Keine, "", "", ""},
-        {"", "", A::Keine, "", "", ""},
+        {"", "", A::NoScaling, "", "", ""},
+        {"", "", A::NoScaling, "", "", ""},
+        {"", "", A::NoScaling, "", "", ""},
+        {"", "", A::NoScaling, "", "", ""},
+        {"", "", A::NoScaling, "", "", ""},
+        {"", "", A::NoScaling, "", "", ""},
+        {"", "", A::NoScaling, "", "", ""},
         {"[0LL]", "[0LS00000000000000000000]", A::Text, "Kanalkennung", "Kanalkennung RAM", ""},
         {"[0PL]", "[0PS00000000000000000000]", A::Text, "Kanalkennung", "Kanalkennung EEPROM", ""},
     }};
@@ -76,7 +76,7 @@ DownloadCore::DownloadCore(ParamWindowEnv env) : m_env(std::move(env))
         Lesebefehle << QString::fromLatin1(z.lesen);
         Schreibbefehle << QString::fromLatin1(z.writeCommand);
     }
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         const bool inUse = isUsed(i);
         text_download[std::size_t(i)].visible = cb_markierung[std::size_t(i)].visible = inUse;
         lb_antwort[std::size_t(i)].visible = lb_unit[std::size_t(i)].visible = inUse;
@@ -138,7 +138,7 @@ void DownloadCore::takeSnapshot()
 void DownloadCore::setUnits()
 {
     const bool isRotary = m_snap.drehantrieb == 1;
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         QString e;
         switch (tabelle()[std::size_t(i)].rowKind) {
         case RowKind::VelocityRow: e = isRotary ? QStringLiteral("U/s") : QStringLiteral("mm/s"); break;
@@ -231,7 +231,7 @@ void DownloadCore::cb_adressenauswahl_Click()
 {
     if (cb_adressenauswahl.listIndex < 0)
         return;
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         lb_antwort[std::size_t(i)].text.clear();
         setBox(i, {});
         cb_markierung[std::size_t(i)].checked = false;
@@ -270,7 +270,7 @@ void DownloadCore::cmd_auslesen_Click()
     setUnits();
     if (!online())
         return;
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         const QString cmdText = Lesebefehle.value(i);
         if (cmdText.isEmpty())
             continue;
@@ -308,7 +308,7 @@ void DownloadCore::text_download_LostFocus(int i)
 {
     kit::Control& box = text_download[std::size_t(i)];
     const RowKind rowKind = tabelle()[std::size_t(i)].rowKind;
-    if (rowKind == RowKind::Keine)
+    if (rowKind == RowKind::NoScaling)
         return;
     if (rowKind == RowKind::Text) {
         setBox(i, modeId(box.text));
@@ -320,15 +320,15 @@ void DownloadCore::text_download_LostFocus(int i)
     const bool usesComma = m_env.usesComma();
     const double scaleFactor = m_snap.drehantrieb == 1 ? 360.0 : 1.0;
     std::optional<double> lowerBound, upperBound;
-    double leer = 1;
+    double emptyFlag = 1;
     switch (rowKind) {
     case RowKind::VelocityRow:
-        leer = m_snap.vmin;
+        emptyFlag = m_snap.vmin;
         lowerBound = m_snap.vmin;
         upperBound = m_snap.vmax;
         break;
     case RowKind::AccelerationRow:
-        leer = m_snap.amin;
+        emptyFlag = m_snap.amin;
         lowerBound = m_snap.amin;
         upperBound = 10000;
         break;
@@ -348,7 +348,7 @@ void DownloadCore::text_download_LostFocus(int i)
         break;
     default: break;
     }
-    double v = leer;
+    double v = emptyFlag;
     if (!box.text.trimmed().isEmpty() && !readNumber(box.text, usesComma, v)) {
         box.text = m_previousText[std::size_t(i)];
         return;
@@ -396,9 +396,9 @@ void DownloadCore::cmd_download_Click()
             if (rawValue)
                 payload = hexN(*rawValue, digitCount, &ok);
             const double wholePart = rawValue ? std::nearbyint(*rawValue) : 0;
-            const bool passt = ok && payload.size() == digitCount &&
+            const bool fits = ok && payload.size() == digitCount &&
                                (digitCount == 4 ? wholePart >= 0 : (wholePart >= -(Limit24 + 1) && wholePart <= Limit24));
-            if (!passt) {
+            if (!fits) {
                 m_env.ui->message(FieldTooSmall + QString::fromLatin1(tabelle()[s].captionText).trimmed(), Caption,
                                   MsgButtons::Ok);
                 continue;
@@ -446,7 +446,7 @@ void DownloadCore::cb_Adressenwechsel_Click()
         m_env.ui->message(NotAssignable, AddressTitle, MsgButtons::Ok);
         return;
     }
-    const int alt = cb_adressenauswahl.listIndex;
+    const int previousIndex = cb_adressenauswahl.listIndex;
     const QString previousText = cb_adressenauswahl.selected();
     m_env.bus->einheit_waehlen(newText);
     const bool isFree = m_env.senden(QStringLiteral("[0ST]"), 0.2) == keine_Antwort;
@@ -463,7 +463,7 @@ void DownloadCore::cb_Adressenwechsel_Click()
     if (!isAccepted(m_env.senden(QStringLiteral("[0CS") + newText + QLatin1Char(']'), 0.2)))
         return;
     m_env.arrayAchsenAe(newText, newValue);
-    m_env.arrayAchsenAe(QString(), alt);
+    m_env.arrayAchsenAe(QString(), previousIndex);
     if (newValue >= cb_adressenauswahl.items.size())
         return;
     if (cb_adressenauswahl.items.at(newValue).isEmpty())
@@ -506,12 +506,12 @@ void DownloadCore::cb_markierung_Click(int i)
 void DownloadCore::cmd_KopEin_Click(int index)
 {
     if (index == 0) {
-        for (int i = 0; i < Zeilen; ++i)
+        for (int i = 0; i < MaxRows; ++i)
             Kopierpuffer[std::size_t(i)] = text_download[std::size_t(i)].text;
         cmd_KopEin[1].enabled = true;
         return;
     }
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         const QString& t = Kopierpuffer[std::size_t(i)];
         setBox(i, tabelle()[std::size_t(i)].rowKind == RowKind::Text ? modeId(t) : t);
     }

@@ -24,7 +24,7 @@
 class DownloadCore
 {
 public:
-    static constexpr int Zeilen = 23;
+    static constexpr int MaxRows = 23;
     static constexpr int IdLength = 20;
     static constexpr quint32 Green = ParamWindowEnv::Green;
     static constexpr quint32 Red = ParamWindowEnv::Red;
@@ -45,7 +45,7 @@ public:
         Position,
         Counter,
         Text,
-        Keine
+        NoScaling
     };
     struct Zeile
     {
@@ -56,14 +56,14 @@ public:
         const char* captionText;
         const char* tooltip;
     };
-    static const std::array<Zeile, Zeilen>& tabelle();
-    static bool isUsed(int i) { return tabelle()[std::size_t(i)].rowKind != RowKind::Keine; }
+    static const std::array<Zeile, MaxRows>& tabelle();
+    static bool isUsed(int i) { return tabelle()[std::size_t(i)].rowKind != RowKind::NoScaling; }
 
     explicit DownloadCore(ParamWindowEnv env);
 
     // --- Controls -----------------------------------------------------------
     kit::ListControl cb_adressenauswahl, cb_Adressenwechsel, cb_baudbr;
-    std::array<kit::Control, Zeilen> text_download, cb_markierung, lb_antwort, lb_unit;
+    std::array<kit::Control, MaxRows> text_download, cb_markierung, lb_antwort, lb_unit;
     kit::Control sh_an_aus, cmd_auslesen, cmd_download, cmd_EEPROM, cmd_Kanal_EEPROM, cmd_Achsenwechsel, cmd_baudbr,
         cmd_exit;
     std::array<kit::Control, 2> cmd_KopEin;
@@ -119,9 +119,9 @@ private:
     ParamWindowEnv m_env;
     Snapshot m_snap;
     // The text a read or write put into a box, with its raw value.
-    std::array<QString, Zeilen> m_shownText;
-    std::array<std::optional<double>, Zeilen> m_raw;
+    std::array<QString, MaxRows> m_shownText;
+    std::array<std::optional<double>, MaxRows> m_raw;
     // The text a box held before the operator's edit.
-    std::array<QString, Zeilen> m_previousText;
+    std::array<QString, MaxRows> m_previousText;
     std::array<QString, 31> Kopierpuffer;
 };

@@ -13,7 +13,7 @@
 
 ScriptCore::ScriptCore(ScriptEnv env) : m_env(std::move(env))
 {
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         lb_Befehl[i].colour = Gray;
         Befehlszeilen << QString();
     }
@@ -67,7 +67,7 @@ void ScriptCore::cb_adressenauswahl_Click()
 
 void ScriptCore::text_Befehl_Change(int Index)
 {
-    if (Index < 0 || Index >= Zeilen)
+    if (Index < 0 || Index >= MaxRows)
         return;
     // The script is saved in Windows-1252: other characters are refused.
     keepWindows1252(text_Befehl[Index].text);
@@ -76,13 +76,13 @@ void ScriptCore::text_Befehl_Change(int Index)
 
 void ScriptCore::befehleaktualisieren(int Index, const QString& Befehl)
 {
-    if (Index >= 0 && Index < Zeilen)
+    if (Index >= 0 && Index < MaxRows)
         Befehlszeilen[Index] = Befehl;
 }
 
 void ScriptCore::setLines(const QStringList& lines)
 {
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         text_Befehl[i].text = lines.value(i);
         befehleaktualisieren(i, text_Befehl[i].text);
     }
@@ -90,14 +90,14 @@ void ScriptCore::setLines(const QStringList& lines)
 
 void ScriptCore::lb_Befehl_MouseDown(int Index, int Button)
 {
-    if (Button != 2 || Index < 0 || Index >= Zeilen)
+    if (Button != 2 || Index < 0 || Index >= MaxRows)
         return;
     lb_Befehl[Index].text = senden(text_Befehl[Index].text, BusTransport::DefaultTimeout);
 }
 
 void ScriptCore::Command1_Click()
 {
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         lb_Befehl[i].text.clear();
         lb_Befehl[i].colour = Gray;
         text_Befehl[i].text.clear();
@@ -146,7 +146,7 @@ void ScriptCore::cmd_readout_Click()
 void ScriptCore::transformieren()
 {
     QStringList lines, replies;
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         lines << text_Befehl[i].text;
         replies << lb_Befehl[i].text;
     }
@@ -260,7 +260,7 @@ void ScriptCore::stopScript()
 {
     Check1.checked = false;
     Check1_Click();
-    n = Zeilen;
+    n = MaxRows;
 }
 
 void ScriptCore::pickUnit(const QString& unitAddress)
@@ -311,7 +311,7 @@ bool ScriptCore::step()
         endRun();
         return false;
     }
-    if (n < 0 || n >= Zeilen) {
+    if (n < 0 || n >= MaxRows) {
         finishLine(false);
         return isRunning();
     }
@@ -396,7 +396,7 @@ void ScriptCore::runLine()
     } else if (m_group == 0 && (label.text == keine_Antwort || scriptText::isRejection(label.text))) {
         stopScript();
     }
-    if (pause && n < Zeilen && !m_abbruch) {
+    if (pause && n < MaxRows && !m_abbruch) {
         m_phase = Phase::Pause;
         return;
     }
@@ -411,7 +411,7 @@ void ScriptCore::finishLine(bool stay)
     }
     if (!stay)
         ++n;
-    if (n >= 0 && n < Zeilen)
+    if (n >= 0 && n < MaxRows)
         return;
     // The pass has ended.
     if (Check1.checked) {

@@ -43,7 +43,7 @@ struct ScriptEnv
 class ScriptCore
 {
 public:
-    static constexpr int Zeilen = scriptText::Zeilen;
+    static constexpr int MaxRows = scriptText::MaxRows;
     static constexpr quint32 Gray = 0xE0E0E0;
     static constexpr quint32 Started = 0xC0C0;  // started, not answered
     static constexpr quint32 Green = 0xC000;
@@ -59,8 +59,8 @@ public:
     explicit ScriptCore(ScriptEnv env);
 
     // --- Controls ----------------------------------------------------------------------
-    std::array<kit::Control, Zeilen> text_Befehl;
-    std::array<kit::Control, Zeilen> lb_Befehl;
+    std::array<kit::Control, MaxRows> text_Befehl;
+    std::array<kit::Control, MaxRows> lb_Befehl;
     kit::ListControl cb_adressenauswahl;
     kit::Control lb_adresse{.text = QStringLiteral("Address")};
     kit::Control sh_an_aus;

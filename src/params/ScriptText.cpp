@@ -113,7 +113,7 @@ bool isRejection(const QString& reply)
 QStringList transformieren(const QStringList& lines, const QStringList& replies)
 {
     QStringList out;
-    for (int i = 0; i < Zeilen; ++i)
+    for (int i = 0; i < MaxRows; ++i)
         out << lines.value(i);
     for (int i = 0; i < FirstStorageRow; ++i) {
         const QString t = lines.value(i);
@@ -150,7 +150,7 @@ QStringList transformieren(const QStringList& lines, const QStringList& replies)
 std::optional<QByteArray> scriptFileData(const QStringList& lines)
 {
     ValueFileWriter w;
-    for (int i = 0; i < Zeilen; ++i)
+    for (int i = 0; i < MaxRows; ++i)
         w.writeString(lines.value(i));
     if (!w.ok())
         return std::nullopt;
@@ -161,14 +161,14 @@ ScriptFile parseScriptFile(const QByteArray& bytes)
 {
     ScriptFile f;
     ValueFileReader reader(bytes);
-    while (f.lines.size() < Zeilen) {
+    while (f.lines.size() < MaxRows) {
         const auto s = reader.readString();
         if (!s)
             break;
         f.lines << *s;
     }
-    f.complete = f.lines.size() == Zeilen;
-    while (f.lines.size() < Zeilen)
+    f.complete = f.lines.size() == MaxRows;
+    while (f.lines.size() < MaxRows)
         f.lines << QString();
     return f;
 }

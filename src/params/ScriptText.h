@@ -14,7 +14,7 @@
 
 namespace scriptText {
 
-constexpr int Zeilen = 78;
+constexpr int MaxRows = 78;
 // The three store commands the transform puts at the end of a script.
 constexpr int FirstStorageRow = 75;
 

@@ -19,7 +19,7 @@ frm_Download::frm_Download(ParamWindowEnv env, QWidget* parent)
     raster->setVerticalSpacing(2);
     QString lastFrame;
     int zeile = 0;
-    for (int i = 0; i < DownloadCore::Zeilen; ++i) {
+    for (int i = 0; i < DownloadCore::MaxRows; ++i) {
         const auto& z = DownloadCore::tabelle()[std::size_t(i)];
         if (!DownloadCore::isUsed(i))
             continue;

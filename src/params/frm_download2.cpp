@@ -41,7 +41,7 @@ void frm_download2::buildRows()
     raster->setContentsMargins(0, 0, 0, 0);
     raster->setHorizontalSpacing(4);
     raster->setVerticalSpacing(1);
-    for (int i = 0; i < ScriptCore::Zeilen; ++i) {
+    for (int i = 0; i < ScriptCore::MaxRows; ++i) {
         const int zeile = i % RowsPerColumn;
         const int columnOffset = (i / RowsPerColumn) * 3;
         auto* rowNumber = new QLabel(QString::number(i), m_ui->pZeilen);
@@ -70,7 +70,7 @@ void frm_download2::bindControls()
     ScriptCore& c = m_core;
     kit::Form& f = m_form;
     f.caption(c.caption);
-    for (int i = 0; i < ScriptCore::Zeilen; ++i) {
+    for (int i = 0; i < ScriptCore::MaxRows; ++i) {
         f.entry(QStringLiteral("text_Befehl_%1").arg(i), c.text_Befehl[i],
                 {.change = [&c, i] { c.text_Befehl_Change(i); }});
         f.label(QStringLiteral("lb_Befehl_%1").arg(i), c.lb_Befehl[i]);

@@ -21,27 +21,27 @@ bool Bahn::appendPoint(double x, double y)
     return true;
 }
 
-std::optional<Bahnskala> Bahnskala::aus(double links, double rightEdge, double upperBound, double lowerBound, double W, double H)
+std::optional<Bahnskala> Bahnskala::fromBounds(double links, double rightEdge, double upperBound, double lowerBound, double W, double H)
 {
     Bahnskala s;
     s.skalaX = (rightEdge - links) / W;
     s.randX = links;
     s.skalaY = (lowerBound - upperBound) / H;
     s.randY = upperBound;
-    const bool gut = std::isfinite(s.skalaX) && std::isfinite(s.skalaY) && std::isfinite(s.randX) &&
+    const bool scaleOk = std::isfinite(s.skalaX) && std::isfinite(s.skalaY) && std::isfinite(s.randX) &&
                      std::isfinite(s.randY) && s.skalaX != 0 && s.skalaY != 0;
-    if (!gut)
+    if (!scaleOk)
         return std::nullopt;
     return s;
 }
 
-Thinning bahn_verdichten(const Bahn& alt, double delta_mm, double mm_per_unit)
+Thinning bahn_verdichten(const Bahn& previousIndex, double delta_mm, double mm_per_unit)
 {
     Thinning v;
     if (!std::isfinite(delta_mm) || delta_mm <= 0 || !std::isfinite(mm_per_unit))
         return v;
     Bahn& newPath = v.bahn;
-    newPath.strichzahl = alt.strichzahl;
+    newPath.strichzahl = previousIndex.strichzahl;
     std::vector<int> newStarts;
     int j = 1;
     int addedCount = 0, keptCount = 0;
@@ -60,9 +60,9 @@ Thinning bahn_verdichten(const Bahn& alt, double delta_mm, double mm_per_unit)
         v.zaehler.push_back(n);
         return true;
     };
-    for (int i = 1; i < alt.punktzahl; ++i) {
-        const double x = alt.bahnX[std::size_t(i)], y = alt.bahnY[std::size_t(i)];
-        if (alt.strokeStart(strokeIndex) == i) {
+    for (int i = 1; i < previousIndex.punktzahl; ++i) {
+        const double x = previousIndex.bahnX[std::size_t(i)], y = previousIndex.bahnY[std::size_t(i)];
+        if (previousIndex.strokeStart(strokeIndex) == i) {
             // The last point of a stroke: no segment leads on from it.
             if (!setPoint(x, y))
                 return v;
@@ -78,7 +78,7 @@ Thinning bahn_verdichten(const Bahn& alt, double delta_mm, double mm_per_unit)
             return v;
         ++j;
         ++keptCount;
-        const double x2 = alt.bahnX[std::size_t(i + 1)], y2 = alt.bahnY[std::size_t(i + 1)];
+        const double x2 = previousIndex.bahnX[std::size_t(i + 1)], y2 = previousIndex.bahnY[std::size_t(i + 1)];
         const double L = mm_per_unit * std::hypot(x - x2, y - y2);
         for (int m = 1; m * delta_mm + 0.2 * delta_mm < L; ++m) {
             const double s = m * delta_mm / L;
@@ -88,15 +88,15 @@ Thinning bahn_verdichten(const Bahn& alt, double delta_mm, double mm_per_unit)
             ++addedCount;
         }
     }
-    if (alt.punktzahl < 1) {
+    if (previousIndex.punktzahl < 1) {
         // An empty path stays empty.
         v.ok = true;
         return v;
     }
-    if (!setPoint(alt.bahnX[std::size_t(alt.punktzahl)], alt.bahnY[std::size_t(alt.punktzahl)]) || !countTicks())
+    if (!setPoint(previousIndex.bahnX[std::size_t(previousIndex.punktzahl)], previousIndex.bahnY[std::size_t(previousIndex.punktzahl)]) || !countTicks())
         return v;
     newPath.punktzahl = j;
-    newPath.strichanfang = alt.strichanfang;
+    newPath.strichanfang = previousIndex.strichanfang;
     for (int k = 1; k < bahn::MaxStrokes; ++k)
         newPath.strichanfang[std::size_t(k)] = k <= int(newStarts.size()) ? newStarts[std::size_t(k - 1)] : 0;
     v.ok = true;

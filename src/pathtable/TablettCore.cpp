@@ -207,10 +207,10 @@ void TablettCore::cb_ZZ_LostFocus()
         ZZ_alt = QStringLiteral("1");
     if (cb_ZZ.text == ZZ_alt)
         return;
-    const auto alt = toNumber(ZZ_alt);
+    const auto previousIndex = toNumber(ZZ_alt);
     const auto newScale = toNumber(cb_ZZ.text);
     // A factor of 0 would lose the path (and divide by zero on the next change).
-    if (moving() || !alt || !newScale || *newScale == 0 || *alt == 0) {
+    if (moving() || !previousIndex || !newScale || *newScale == 0 || *previousIndex == 0) {
         cb_ZZ.text = ZZ_alt;
         cb_ZZ.listIndex = int(cb_ZZ.items.indexOf(ZZ_alt));
         return;
@@ -218,8 +218,8 @@ void TablettCore::cb_ZZ_LostFocus()
     for (int n = 1; n <= bahn.punktzahl; ++n) {
         auto& x = bahn.bahnX[std::size_t(n)];
         auto& y = bahn.bahnY[std::size_t(n)];
-        y = pathScale.unitY(pathScale.mmY(y) / *alt * *newScale);
-        x = pathScale.unitX(pathScale.mmX(x) / *alt * *newScale);
+        y = pathScale.unitY(pathScale.mmY(y) / *previousIndex * *newScale);
+        x = pathScale.unitX(pathScale.mmX(x) / *previousIndex * *newScale);
     }
     bahn_zeichnen();
     ZZ_alt = cb_ZZ.text;
@@ -305,7 +305,7 @@ bool TablettCore::computeScale()
     const auto l = toNumber(lb_plus.text), r = toNumber(tb_plus.text), o = toNumber(tb_minus.text), u = toNumber(lb_minus.text);
     if (!l || !r || !o || !u)
         return false;
-    const auto s = Bahnskala::aus(*l, *r, *o, *u, m_W, m_H);
+    const auto s = Bahnskala::fromBounds(*l, *r, *o, *u, m_W, m_H);
     if (!s)
         return false;
     pathScale = *s;
@@ -331,7 +331,7 @@ bool TablettCore::applyView(bool x, bool y)
         return v ? toNumber(formatValue(*v)) : std::nullopt;
     };
     const auto l = roundedValue(links), r = roundedValue(rightEdge), o = roundedValue(upperBound), u = roundedValue(lowerBound);
-    if (!l || !r || !o || !u || !Bahnskala::aus(*l, *r, *o, *u, m_W, m_H))
+    if (!l || !r || !o || !u || !Bahnskala::fromBounds(*l, *r, *o, *u, m_W, m_H))
         return false;
     lb_plus.text = links;
     tb_plus.text = rightEdge;

@@ -639,16 +639,16 @@ void RecorderCore::checkRange(bool minus)
     }
     bool ok1 = false, ok2 = false;
     const double plus = toNumber(text_plus.text, &ok1), minusValue = toNumber(text_minus.text, &ok2);
-    bool gut = ok1 && ok2 && plus >= minusValue;
-    if (gut) {
+    bool inputsOk = ok1 && ok2 && plus >= minusValue;
+    if (inputsOk) {
         if (plus > minusValue) {
             lb_mitte.text = numberText((minusValue + plus) / 2);
             (minus ? Label1 : Label2).text = limitBox.text;
         }
         m_lock = 0;
-        gut = skalieren();
+        inputsOk = skalieren();
     }
-    if (gut) {
+    if (inputsOk) {
         labelMinMax();
         return;
     }

@@ -54,7 +54,7 @@ public:
     static constexpr int GraphHeight = 273;     // H
     static constexpr int TopLine = 17;       // Line6
     static constexpr int BottomLine = 255;     // Line3
-    static constexpr int Punkte = 32;
+    static constexpr int NumPoints = 32;
     static constexpr int Times = 11;
     // Where cleared point labels wait, in window pixels.
     static constexpr int PointParkLeft = 176, PointParkTop = 562;
@@ -81,7 +81,7 @@ public:
         kit::Control label;
         int left = PointParkLeft, top = PointParkTop;
     };
-    std::array<Point, Punkte> lb_punkte;
+    std::array<Point, NumPoints> lb_punkte;
     // The gauges toviv_w, toviv_k, toviv_power, toviv_neg, toviv_pos.
     struct GaugeRange
     {

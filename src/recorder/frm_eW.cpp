@@ -61,7 +61,7 @@ frm_eW::frm_eW(RecorderEnv env, GaugeHost& gauges, int windowWidth, QWidget* par
     for (RecorderCore::GaugeRange& a : m_shownGauges)
         a.value = a.min = a.max = INT_MIN;
 
-    for (int k = 0; k < RecorderCore::Punkte; ++k) {
+    for (int k = 0; k < RecorderCore::NumPoints; ++k) {
         auto* l = new QLabel(this);
         l->setObjectName(QStringLiteral("lb_punkte_%1").arg(k));
         l->installEventFilter(this);
@@ -132,7 +132,7 @@ void frm_eW::bind()
         f.label(QString::fromLatin1(name), *label);
     for (int i = 0; i < RecorderCore::Times; ++i)
         f.label(QStringLiteral("lb_zeit_%1").arg(i), c.lb_zeit[std::size_t(i)]);
-    for (int k = 0; k < RecorderCore::Punkte; ++k)
+    for (int k = 0; k < RecorderCore::NumPoints; ++k)
         f.label(QStringLiteral("lb_punkte_%1").arg(k), c.lb_punkte[std::size_t(k)].label);
     f.list(QStringLiteral("lb_farbeEW"), c.lb_farbeEW);
     // The graph pans while the thumb is dragged as well.
@@ -165,7 +165,7 @@ void frm_eW::showSpecial()
             g.setValue(a.value);
         shown = a;
     }
-    for (int k = 0; k < RecorderCore::Punkte; ++k) {
+    for (int k = 0; k < RecorderCore::NumPoints; ++k) {
         const RecorderCore::Point& p = m_core.lb_punkte[std::size_t(k)];
         QWidget* l = m_pointLabels[std::size_t(k)];
         l->adjustSize();
@@ -209,7 +209,7 @@ bool frm_eW::eventFilter(QObject* watched, QEvent* event)
         return QWidget::eventFilter(watched, event);
     }
     // Dragging a point label by hand.
-    for (int k = 0; k < RecorderCore::Punkte; ++k) {
+    for (int k = 0; k < RecorderCore::NumPoints; ++k) {
         if (watched != m_pointLabels[std::size_t(k)])
             continue;
         // Only mouse events concern the label; a cast of any other is undefined.

@@ -47,7 +47,7 @@ private:
     kit::Form m_form;
     QList<HostedGauge> m_gauges;
     std::array<RecorderCore::GaugeRange, RecorderCore::Anzeigen> m_shownGauges;
-    std::array<QWidget*, RecorderCore::Punkte> m_pointLabels{};
+    std::array<QWidget*, RecorderCore::NumPoints> m_pointLabels{};
     QTimer m_looping;
     QPoint m_grab;
     int m_width;

@@ -37,7 +37,7 @@ struct AblaufEnv
 class AblaufCore
 {
 public:
-    static constexpr int Zeilen = 87;
+    static constexpr int MaxRows = 87;
     static constexpr int Anzeigen = 32;
     static constexpr int TableSize = 21;
     static constexpr int ListLength = 1000;
@@ -54,7 +54,7 @@ public:
     explicit AblaufCore(AblaufEnv env);
 
     // --- Controls ----------------------------------------------------------------------
-    std::array<kit::Control, Zeilen> pZeile;
+    std::array<kit::Control, MaxRows> pZeile;
     kit::Control LHinweis, CStart{.text = QStringLiteral("Start Ablauf")}, CStop{.text = QStringLiteral("Stopp Ablauf")};
     kit::Control lNA{.text = QStringLiteral("0")}, lFehler{.text = QStringLiteral("0")}, LED;
     kit::ListControl lb_ablauf;

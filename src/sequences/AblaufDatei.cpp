@@ -61,19 +61,19 @@ void AblaufCore::AblL()
         return;
     }
     QStringList textLines;
-    while (reader->hasLineBreaks() && textLines.size() < Zeilen) {
+    while (reader->hasLineBreaks() && textLines.size() < MaxRows) {
         const auto text = reader->readString();
         if (!text)
             break;
         textLines << withoutQuotes(*text);
     }
-    if (textLines.size() < Zeilen) {
+    if (textLines.size() < MaxRows) {
         m_env.ui->message(errorText(62, QStringLiteral("Input past end of file"), pathName));
         return;
     }
     Dateiname = pathName;
     Label3.text = namePart(Dateiname);
-    for (int i = 0; i < Zeilen; ++i)
+    for (int i = 0; i < MaxRows; ++i)
         pZeile[i].text = textLines.at(i);
     LEdit();
 }
@@ -121,7 +121,7 @@ void AblaufCore::AblaufCompiler()
         if (k > 100 || c == QLatin1Char('"') || !fitsWindows1252(c))
             continue;
         lineBuffer[k] += c;
-        if (k < Zeilen)
+        if (k < MaxRows)
             pZeile[k].text = lineBuffer[k];
     }
     listEntry(QString::number(k) + QStringLiteral("\r\n"));
@@ -146,7 +146,7 @@ void AblaufCore::CTST1_Click()
 
 void AblaufCore::pZeile_Change(int index)
 {
-    if (index < 0 || index >= Zeilen)
+    if (index < 0 || index >= MaxRows)
         return;
     // The file holds neither a double quote nor a character outside
     // Windows-1252 (it would be saved as "?"): neither enters a line.

@@ -147,7 +147,7 @@ bool AblaufCore::step()
         }
         m_slashes = int(fieldPos.size());
         for (int m = 0; m < fieldPos.size(); ++m) {
-            const double v = ablauf::leadingNumber(L, fieldPos.at(m));
+            const double v = seqtext::leadingNumber(L, fieldPos.at(m));
             // A field that does not fit a 32-bit count would be sent as
             // something else (a move to 0): the line is refused instead.
             if (!std::isfinite(v) || v < double(std::numeric_limits<qint32>::min()) ||
@@ -183,12 +183,12 @@ void AblaufCore::finishLine()
         endRun();
         return;
     }
-    if (++m_zeile < Zeilen) {
+    if (++m_zeile < MaxRows) {
         m_phase = Phase::Line;
         return;
     }
     // After line 86: the end of the pass.
-    m_zeile = Zeilen - 1;
+    m_zeile = MaxRows - 1;
     if (m_lastKK == QLatin1String("**")) {
         ++Zyklen;
         lNA.text = QString::number(Zyklen);
@@ -316,7 +316,7 @@ void AblaufCore::motion(const QString& letters)
         lineErrors(QStringLiteral("no factor set (MF) for this type and box"));
         return;
     }
-    const auto digits = ablauf::moveDigits(wert, scaleFactor);
+    const auto digits = seqtext::moveDigits(wert, scaleFactor);
     if (!digits) {
         lineErrors(QStringLiteral("count beyond 32 bits"));
         return;
@@ -390,7 +390,7 @@ void AblaufCore::QV_Befehl(const QString& L)
         lineErrors(QStringLiteral("QV needs /type/box/command"));
         return;
     }
-    const auto cmdText = ablauf::Klammertest(afterSlash(L, 3));
+    const auto cmdText = seqtext::Klammertest(afterSlash(L, 3));
     if (!cmdText) {
         lineErrors(QStringLiteral("no [ ] pair"));
         return;

@@ -89,7 +89,7 @@ void AblaufCore::Cposbox_Click(int index)
     Indexsuche_aktiv = 0;
     QString text = TPosWeg.text;
     text.replace(QLatin1Char(','), QLatin1Char('.'));
-    const double travelMm = ablauf::leadingNumber(text);
+    const double travelMm = seqtext::leadingNumber(text);
     switch (index) {
     case 0:
     case 1: {
@@ -114,7 +114,7 @@ void AblaufCore::motManual(const QString& prefix, double Weg)
         LHinweis.text = QStringLiteral("no factor set (MF) for this type and box");
         return;
     }
-    const auto digits = ablauf::Hex_8(Weg * scaleFactor);
+    const auto digits = seqtext::Hex_8(Weg * scaleFactor);
     if (!digits) {
         LHinweis.text = QStringLiteral("count beyond 32 bits");
         return;
@@ -153,7 +153,7 @@ void AblaufCore::Timer1_Timer()
                 tIndex3.text = QStringLiteral("Index ?");
             } else {
                 Indexsuche_aktiv = 0;
-                const double numberValue = ablauf::HexWert(Empfangstext.mid(7, 6));
+                const double numberValue = seqtext::HexWert(Empfangstext.mid(7, 6));
                 const double scaleFactor = Faktortabelle[std::clamp(AktTyp, 0, 15)][AktBox];
                 // Without a factor the index is shown in counts.
                 const double position = scaleFactor != 0 ? numberValue / scaleFactor : numberValue;
@@ -191,7 +191,7 @@ void AblaufCore::DPosition(int typx, int boxx, int PAchse)
     Ablaufsenden();
     if (Empfangstext.isEmpty())
         Don0.checked = false;
-    const double numberValue = ablauf::HexWert(Empfangstext.mid(5, 8));
+    const double numberValue = seqtext::HexWert(Empfangstext.mid(5, 8));
     const double scaleFactor = typx < 16 && boxx < 16 ? Faktortabelle[typx][boxx] : 0.0;
     if (scaleFactor > 0 && Empfangstext.size() >= 14)
         Positionstext[PAchse] = formatMask(numberValue / scaleFactor / 1000.0, QStringLiteral("###0.00000"), m_env.usesComma());
@@ -202,7 +202,7 @@ void AblaufCore::DPosition(int typx, int boxx, int PAchse)
 void AblaufCore::Hexabcd(const QString& antwort)
 {
     for (int k = 1; k <= 4; ++k)
-        Kanalwert[k] = ablauf::HexWertAK(antwort.mid(5 + (k - 1) * 7, 6));
+        Kanalwert[k] = seqtext::HexWertAK(antwort.mid(5 + (k - 1) * 7, 6));
 }
 
 namespace {

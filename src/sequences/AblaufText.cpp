@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-namespace ablauf {
+namespace seqtext {
 
 double leadingNumber(const QString& text, qsizetype from)
 {
@@ -110,4 +110,4 @@ std::optional<QString> Klammertest(const QString& text)
     return text.mid(open, close - open + 1);
 }
 
-} // namespace ablauf
+} // namespace seqtext

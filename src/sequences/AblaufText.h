@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-namespace ablauf {
+namespace seqtext {
 
 // The number at the start of `text` from character index `from`: leading
 // blanks are skipped and the number ends at the first character that cannot
@@ -38,4 +38,4 @@ double HexWertAK(const QString& text);
 // that "]", both included; nothing without such a pair.
 std::optional<QString> Klammertest(const QString& text);
 
-} // namespace ablauf
+} // namespace seqtext

@@ -203,13 +203,13 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
     // The record lives as long as the frame.
     QObject::connect(&frame, &QObject::destroyed, [windows] { delete windows; });
     frame.setWindowOpener(Menu::Ablauf, [&frame, windows] {
-        if (!windows->ablauf) {
+        if (!windows->seqtext) {
             // A top-level window: disabling the main window must not disable it.
-            windows->ablauf = new frm_ablauf(sequenceEnv(frame));
-            windows->ablauf->setAttribute(Qt::WA_DeleteOnClose, false);
-            QObject::connect(&frame, &QObject::destroyed, windows->ablauf, &QObject::deleteLater);
+            windows->seqtext = new frm_ablauf(sequenceEnv(frame));
+            windows->seqtext->setAttribute(Qt::WA_DeleteOnClose, false);
+            QObject::connect(&frame, &QObject::destroyed, windows->seqtext, &QObject::deleteLater);
         }
-        windows->ablauf->openForm();
+        windows->seqtext->openForm();
     });
     // "Init-Regler": the list window, while it is shown, comes up again and
     // its activation reads the entry's check mark (slider part or not).

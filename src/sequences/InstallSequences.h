@@ -20,7 +20,7 @@ class frm_multiterm;
 // The windows once they have been opened (for the demo and tests).
 struct SequenceWindows
 {
-    frm_ablauf* ablauf = nullptr;
+    frm_ablauf* seqtext = nullptr;
     frm_multiterm* multiterm = nullptr;
     // The two initialisation lists: their cores exist from the start (the
     // file menus load and save them), their windows from first use.

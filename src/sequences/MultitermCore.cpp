@@ -25,7 +25,7 @@ const QString Incomplete = QStringLiteral("!?");
 
 MultitermCore::MultitermCore(MultitermEnv env) : m_env(std::move(env))
 {
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         tsend[i].text = i < 14 ? QStringLiteral("[]") : i == 14 ? QStringLiteral("[0VN]") : QStringLiteral("[0ST]");
         tempf[i].colour = White;
     }
@@ -153,7 +153,7 @@ void MultitermCore::sendLine(int i)
 
 void MultitermCore::Cosend_Click(int i)
 {
-    if (i < 0 || i >= Zeilen)
+    if (i < 0 || i >= MaxRows)
         return;
     Zeile = i;
     tempf[i].text.clear();
@@ -182,7 +182,7 @@ void MultitermCore::senden()
         return;
     }
     adresse_senden();
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         if (csend[i].checked) {
             Zeile = i;
             if (selectRow(i))
@@ -214,7 +214,7 @@ void MultitermCore::continuousOff()
 
 void MultitermCore::tsend_Change(int i)
 {
-    if (i >= 0 && i < Zeilen)
+    if (i >= 0 && i < MaxRows)
         keepWindows1252(tsend[i].text);
 }
 
@@ -297,20 +297,20 @@ void MultitermCore::ptestld_Click()
         return;
     }
     // The whole file is read before any row changes.
-    std::array<QString, Zeilen> commands, unitAddresses;
-    std::array<bool, Zeilen> included{};
+    std::array<QString, MaxRows> commands, unitAddresses;
+    std::array<bool, MaxRows> included{};
     bool ok = true;
-    for (int i = 0; i < Zeilen && ok; ++i) {
+    for (int i = 0; i < MaxRows && ok; ++i) {
         const auto s = reader->readString();
         ok = s.has_value();
         commands[i] = s.value_or(QString());
     }
-    for (int i = 0; i < Zeilen && ok; ++i) {
+    for (int i = 0; i < MaxRows && ok; ++i) {
         const auto v = reader->readInteger();
         ok = v.has_value();
         included[i] = v.value_or(0) != 0;
     }
-    for (int i = 0; i < Zeilen && ok; ++i) {
+    for (int i = 0; i < MaxRows && ok; ++i) {
         const auto s = reader->readString();
         ok = s.has_value();
         unitAddresses[i] = s.value_or(QString());
@@ -325,7 +325,7 @@ void MultitermCore::ptestld_Click()
         reportError(13, QStringLiteral("Type mismatch"));
         return;
     }
-    for (int i = 0; i < Zeilen; ++i) {
+    for (int i = 0; i < MaxRows; ++i) {
         tsend[i].text = commands[i];
         csend[i].checked = included[i];
         Text1[i].text = unitAddresses[i];

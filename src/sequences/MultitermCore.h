@@ -25,7 +25,7 @@ struct MultitermEnv
 class MultitermCore
 {
 public:
-    static constexpr int Zeilen = 16;
+    static constexpr int MaxRows = 16;
     // Longest reply collected; a longer one counts as a time-out.
     static constexpr int ReplyLimit = 4096;
     static constexpr quint32 Yellow = 0xFFFF;
@@ -38,7 +38,7 @@ public:
     explicit MultitermCore(MultitermEnv env);
 
     // --- Controls ----------------------------------------------------------------------
-    std::array<kit::Control, Zeilen> Text1, tsend, csend, tempf;
+    std::array<kit::Control, MaxRows> Text1, tsend, csend, tempf;
     kit::Control cDauer, chWaitpos, tTyp, ltyp, tBox, lZeit, lDauer, lFehler;
     kit::RangeControl VTyp{.value = 0, .min = 0, .max = 8}, VBox{.value = 1, .min = 0, .max = 15};
 

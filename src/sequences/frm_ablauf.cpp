@@ -53,7 +53,7 @@ void frm_ablauf::buildRows()
     // The 87 line boxes, three columns of 29, numbered down each column.
     auto* textLines = new QGridLayout(ui.pZeilen);
     textLines->setSpacing(1);
-    for (int i = 0; i < AblaufCore::Zeilen; ++i) {
+    for (int i = 0; i < AblaufCore::MaxRows; ++i) {
         auto* e = new QLineEdit(ui.pZeilen);
         e->setObjectName(QStringLiteral("pZeile_%1").arg(i));
         e->setMinimumWidth(180);
@@ -98,7 +98,7 @@ void frm_ablauf::bindControls()
 {
     AblaufCore& c = m_core;
     kit::Form& f = m_form;
-    for (int i = 0; i < AblaufCore::Zeilen; ++i)
+    for (int i = 0; i < AblaufCore::MaxRows; ++i)
         f.entry(QStringLiteral("pZeile_%1").arg(i), c.pZeile[i], {.change = [&c, i] { c.pZeile_Change(i); }});
     f.label(QStringLiteral("LHinweis"), c.LHinweis);
     f.button(QStringLiteral("CStart"), c.CStart, [this] { CStart_Click(); });

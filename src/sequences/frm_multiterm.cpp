@@ -29,7 +29,7 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
     raster->addWidget(new QLabel(QStringLiteral("Modul"), m_ui->pZeilen), 0, 0);
     raster->addWidget(new QLabel(QStringLiteral("Befehl"), m_ui->pZeilen), 0, 1);
     raster->addWidget(new QLabel(QStringLiteral("Antwort"), m_ui->pZeilen), 0, 4);
-    for (int i = 0; i < MultitermCore::Zeilen; ++i) {
+    for (int i = 0; i < MultitermCore::MaxRows; ++i) {
         for (int s = 0; s < int(std::size(Columns)); ++s) {
             QWidget* w = nullptr;
             const QString name = QLatin1String(Columns[s].name);
@@ -48,7 +48,7 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
     }
     MultitermCore& c = m_core;
     kit::Form& f = m_form;
-    for (int i = 0; i < MultitermCore::Zeilen; ++i) {
+    for (int i = 0; i < MultitermCore::MaxRows; ++i) {
         f.entry(QStringLiteral("Text1_%1").arg(i), c.Text1[i], {.keys = kit::Keys::Hex});
         f.entry(QStringLiteral("tsend_%1").arg(i), c.tsend[i], {.change = [&c, i] { c.tsend_Change(i); }});
         f.button(QStringLiteral("csend_%1").arg(i), c.csend[i]);

@@ -697,24 +697,24 @@ TEST_F(ControlCenterTest, ClosingUnbindsOnlyTheToolWindowsOfThisWindow)
     ControlCenterEnv e = p.env();
     e.unload = [&](TrackedWindow* w) { unload << w; };
     e.controlLoop = [&]() -> IControlLoopWindow* { return &loopState; };
-    ControlCenterCore eins(e), zwei(e);
-    eins.Tag = 1;
-    zwei.Tag = 2;
-    p.registry.CC.add(1, &eins);
-    p.registry.CC.add(2, &zwei);
+    ControlCenterCore centerOne(e), two(e);
+    centerOne.Tag = 1;
+    two.Tag = 2;
+    p.registry.CC.add(1, &centerOne);
+    p.registry.CC.add(2, &two);
     p.registry.frm_controlparameter = &loopState;
 
-    eins.cmd_ControllP_Click();
+    centerOne.cmd_ControllP_Click();
     loopState.an_aus = 1;
-    eins.cmd_ControllP.colour = Green;
-    zwei.cmd_ControllP_Click();
+    centerOne.cmd_ControllP.colour = Green;
+    two.cmd_ControllP_Click();
     EXPECT_EQ(loopState.CCIndex, 2);
-    EXPECT_EQ(eins.cmd_ControllP.colour, LightGray);
+    EXPECT_EQ(centerOne.cmd_ControllP.colour, LightGray);
 
-    eins.Form_Unload();
+    centerOne.Form_Unload();
     EXPECT_TRUE(unload.isEmpty());
     EXPECT_EQ(p.registry.CC_I, 2);
-    zwei.Form_Unload();
+    two.Form_Unload();
     EXPECT_EQ(unload, QList<TrackedWindow*>({&loopState}));
     EXPECT_EQ(loopState.an_aus, 0);
 }
@@ -802,13 +802,13 @@ TEST_F(ControlCenterTest, HooksLeftEmptyDoNothing)
     e.unload = {};
     e.driftActive = {};
     e.motfaktor_berechnen = {};
-    ControlCenterCore leer(e);
-    openForm(leer, 1);
-    leer.cmd_ControllP_Click();
-    leer.cmd_Init_Click();
-    leer.cmd_Fahrt_Click(1);
-    EXPECT_EQ(leer.Aktualisieren(), 1);
-    leer.Form_Unload();
+    ControlCenterCore emptyFlag(e);
+    openForm(emptyFlag, 1);
+    emptyFlag.cmd_ControllP_Click();
+    emptyFlag.cmd_Init_Click();
+    emptyFlag.cmd_Fahrt_Click(1);
+    EXPECT_EQ(emptyFlag.Aktualisieren(), 1);
+    emptyFlag.Form_Unload();
     EXPECT_EQ(p.unit().received().last(), QStringLiteral("[1BR]"));
 }
 

@@ -70,7 +70,7 @@ protected:
                 return c.accepted(text);
             });
     }
-    QStringList gesendet(const QString& commandPrefix)
+    QStringList sentLines(const QString& commandPrefix)
     {
         QStringList out;
         for (const QString& c : p.unit().received())
@@ -147,7 +147,7 @@ TEST_F(ControlLoopTest, ReadNeverWritesAndOnlyACompleteReplyMovesTheBars)
     loop.sb_regelkreisV_Change(2);
     tick();
     EXPECT_EQ(loop.FlagRegelkreisaus, 1);
-    EXPECT_EQ(gesendet(QStringLiteral("[1RS")) + gesendet(QStringLiteral("[1RP")), QStringList());
+    EXPECT_EQ(sentLines(QStringLiteral("[1RS")) + sentLines(QStringLiteral("[1RP")), QStringList());
 }
 
 TEST_F(ControlLoopTest, MovedBarWritesAllFourRegistersAndAnOlderControllerGetsRP)
@@ -164,7 +164,7 @@ TEST_F(ControlLoopTest, MovedBarWritesAllFourRegistersAndAnOlderControllerGetsRP
     loop.sb_regelkreisH.value = 0xF9;
     loop.sb_regelkreisH_Change();
     tick();
-    EXPECT_EQ(gesendet(QStringLiteral("[1R")), QStringList({"[1RS7C203340]", "[1RSF9203340]", "[1RPF9203340]"}));
+    EXPECT_EQ(sentLines(QStringLiteral("[1R")), QStringList({"[1RS7C203340]", "[1RSF9203340]", "[1RPF9203340]"}));
     EXPECT_EQ(servo->register_->loopRegister, QByteArray("F9203340"));
     EXPECT_TRUE(p.dialogs->messages.isEmpty()) << "the refused RS is followed by a status query, not a box";
 }
@@ -205,7 +205,7 @@ TEST_F(ControlLoopTest, StepSendsTheSignedDistanceAndRecordsTheMove)
     p.unit().clearReceived();
     loop.cmd_Diag_Click(2);
     tick();
-    EXPECT_EQ(gesendet(QStringLiteral("[1XR")), QStringList({"[1XRFFFFFC18]"}));
+    EXPECT_EQ(sentLines(QStringLiteral("[1XR")), QStringList({"[1XRFFFFFC18]"}));
     EXPECT_EQ(p.axis().position(), 0);
 }
 
@@ -273,7 +273,7 @@ TEST_F(ControlLoopTest, RepeatAlternatesDirectionsUntilStopped)
     loop.cmd_Diag_Click(1);
     for (int i = 0; i < 4; ++i)
         tick();
-    EXPECT_EQ(gesendet(QStringLiteral("[1XR")),
+    EXPECT_EQ(sentLines(QStringLiteral("[1XR")),
               QStringList({"[1XR00000064]", "[1XRFFFFFF9C]", "[1XR00000064]", "[1XRFFFFFF9C]"}));
     EXPECT_EQ(loop.FlagAufzeichnung, 1);
     EXPECT_FALSE(loop.cmd_Diag[0].enabled);
@@ -281,7 +281,7 @@ TEST_F(ControlLoopTest, RepeatAlternatesDirectionsUntilStopped)
     loop.cmd_STOPP_Click();
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1BR]"));
     tick();
-    EXPECT_EQ(gesendet(QStringLiteral("[1XR")).size(), 4);
+    EXPECT_EQ(sentLines(QStringLiteral("[1XR")).size(), 4);
     EXPECT_TRUE(loop.cmd_Diag[0].enabled);
 
     // abs(0) is never repeated.
@@ -359,8 +359,8 @@ TEST_F(ControlLoopTest, RequestsWaitWhileAnotherControlCenterIsCurrent)
     loop.Form_Activate();
     EXPECT_EQ(p.registry.CC_I, 1);
     tick();
-    EXPECT_EQ(gesendet(QStringLiteral("[1XR")).size(), 1);
-    EXPECT_EQ(gesendet(QStringLiteral("[0ff")).size(), 1);
+    EXPECT_EQ(sentLines(QStringLiteral("[1XR")).size(), 1);
+    EXPECT_EQ(sentLines(QStringLiteral("[0ff")).size(), 1);
 
     // A write or store still waiting is dropped when another control center binds the window.
     loop.cmd_save_Click();
@@ -382,6 +382,6 @@ TEST_F(ControlLoopTest, ClearingOrUnloadingDropsARequestAndFreesTheButtons)
     loop.cmd_Diag_Click(2);
     loop.Form_Unload();
     tick();
-    EXPECT_EQ(gesendet(QStringLiteral("[1XR")), QStringList());
+    EXPECT_EQ(sentLines(QStringLiteral("[1XR")), QStringList());
     EXPECT_EQ(loop.FlagControlparameter, 0);
 }

@@ -108,11 +108,11 @@ TEST_F(FrmControlparameterTest, ButtonBindsTheWindowWhichRecordsAStepIntoItsPict
     EXPECT_EQ(p.axis().position(), 10000);
     // The curve is in the drawing layer and stays there over a repaint.
     const QImage& layer = w->ui.RegelPantext->layer();
-    int gezeichnet = 0;
+    int drawn = 0;
     for (int y = 0; y < layer.height(); ++y)
         for (int x = 0; x < layer.width(); ++x)
-            gezeichnet += qAlpha(layer.pixel(x, y)) > 0;
-    EXPECT_GT(gezeichnet, 100);
+            drawn += qAlpha(layer.pixel(x, y)) > 0;
+    EXPECT_GT(drawn, 100);
     w->ui.Check1->click();
     w->ui.cmd_Diag_2->click();
     ticks(1);

@@ -35,9 +35,9 @@ protected:
             menu.insert(QString::fromLatin1(name), a);
         }
         bindOptionMenus(flags, [this](const QString& n) { return menu.value(n); },
-                        {[this] { ++enabledCount; }, [this] { ++geschlossen; }});
+                        {[this] { ++enabledCount; }, [this] { ++isClosed; }});
         dialog.todayFn = [] { return QDate(2024, 3, 15); };
-        dialog.beendet = [this] { ++beendet; };
+        dialog.ended = [this] { ++ended; };
     }
 
     void enter(const QString& code)
@@ -54,8 +54,8 @@ protected:
     RecordingUiServices ui;
     frm_Options dialog{flags, ui};
     int enabledCount = 0;
-    int geschlossen = 0;
-    int beendet = 0;
+    int isClosed = 0;
+    int ended = 0;
 };
 
 TEST_F(OptionsTest, StartsAtCodeEntryWithEveryServiceEntryHidden)
@@ -132,14 +132,14 @@ TEST_F(OptionsTest, FlagZeroFreesOrClosesTheRecorderOnItsTransitions)
     EXPECT_TRUE(dialog.arraybefehle_let(0, QStringLiteral("1")));  // already on: nothing happens
     EXPECT_EQ(enabledCount, 1);
     dialog.cb_check[0]->click();
-    EXPECT_EQ(geschlossen, 1);
+    EXPECT_EQ(isClosed, 1);
     EXPECT_TRUE(dialog.arraybefehle_let(0, QStringLiteral("1")));
     EXPECT_TRUE(dialog.arraybefehle_let(0, QStringLiteral("2")));  // greyed counts as off
-    EXPECT_EQ(geschlossen, 2);
+    EXPECT_EQ(isClosed, 2);
     EXPECT_EQ(dialog.cb_check[0]->checkState(), Qt::PartiallyChecked);
     // From greyed to unchecked closes it as well.
     EXPECT_TRUE(dialog.arraybefehle_let(0, QStringLiteral("0")));
-    EXPECT_EQ(geschlossen, 3);
+    EXPECT_EQ(isClosed, 3);
 }
 
 TEST_F(OptionsTest, ArrayCommandsLetSetsBoxAndMenuWithoutTheDialogAndRefusesBadInput)
@@ -191,7 +191,7 @@ TEST_F(OptionsTest, ActivationAndExitReturnToCodeEntryKeepingTheFlags)
     dialog.cmd_exit->click();
     EXPECT_EQ(dialog.Tag, QStringLiteral("0"));
     EXPECT_TRUE(dialog.isHidden());
-    EXPECT_EQ(beendet, 1);
+    EXPECT_EQ(ended, 1);
     EXPECT_FALSE(dialog.optionsVisible());
     EXPECT_TRUE(flags.on(2));
     EXPECT_TRUE(menuVisible("mnuTasterC"));
@@ -199,7 +199,7 @@ TEST_F(OptionsTest, ActivationAndExitReturnToCodeEntryKeepingTheFlags)
     // Closing the window is Exit too: the main window must not stay locked.
     dialog.show();
     dialog.close();
-    EXPECT_EQ(beendet, 2);
+    EXPECT_EQ(ended, 2);
 }
 
 TEST_F(OptionsTest, LoadingAConfigurationSwitchesTheMenusWithoutTheDialog)

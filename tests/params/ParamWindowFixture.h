@@ -33,7 +33,7 @@ protected:
         e.arrayAchsenAe = [this](const QString& text, int index) {
             axesAe << QStringLiteral("%1=%2").arg(index).arg(text);
         };
-        e.closeView = [this] { ++geschlossen; };
+        e.closeView = [this] { ++closedCount; };
         return e;
     }
     SimEeprom& eeprom(const QString& address = QStringLiteral("01")) { return wb.axis(address).model().eeprom(); }
@@ -53,5 +53,5 @@ protected:
     bool usesComma = false;
     int ccIndex = -1;
     QStringList axesAe;
-    int geschlossen = 0;
+    int closedCount = 0;
 };

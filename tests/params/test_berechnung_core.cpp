@@ -131,13 +131,13 @@ TEST_F(BerechnungTest, FailedRegisterReadWritesNothingAndTheBarReturns)
 TEST_F(BerechnungTest, CopyAxis2PasteAxis5CarriesMotorDataOnly)
 {
     AxisParameterStore& store = params.store();
-    Achsdatensatz& zwei = store.axisRecordAt(2);
-    zwei.Gear = 100;
-    zwei.Spannung = 12.5;
-    zwei.Massstabsachse = 1;
-    zwei.Achsenbezeichnung = QStringLiteral("X");
-    zwei.Endschalter_Plus = 0;
-    zwei.PositionP = 7;
+    Achsdatensatz& two = store.axisRecordAt(2);
+    two.Gear = 100;
+    two.Spannung = 12.5;
+    two.Massstabsachse = 1;
+    two.Achsenbezeichnung = QStringLiteral("X");
+    two.Endschalter_Plus = 0;
+    two.PositionP = 7;
     store.setDrehantrieb(2, 1);
     pickOption(2);
     const Achsdatensatz sourceRecord = store.axisRecordAt(2);

@@ -180,15 +180,15 @@ TEST_F(TablettFixture, AFailedImportOrExportKeepsPathAndFile)
 {
     drawStroke({{100, 100}, {200, 200}});
     const Bahn vorher = t->bahn;
-    const QString muell = wb.home.file(u"muell.xls"_s), text = wb.home.file(u"muell.txt"_s);
-    schreibe(muell, "kein Arbeitsblatt");
+    const QString junk = wb.home.file(u"muell.xls"_s), text = wb.home.file(u"muell.txt"_s);
+    schreibe(junk, "kein Arbeitsblatt");
     schreibe(text, "\x01\x02 nichts, was eine Zahl ist\r\n");
-    wb.dialogs->fileAnswers << muell << text << wb.home.file(u"fehlt.txt"_s) << u""_s;
+    wb.dialogs->fileAnswers << junk << text << wb.home.file(u"fehlt.txt"_s) << u""_s;
     for (int i = 0; i < 4; ++i)
         t->tasteneingabe(112);
     EXPECT_EQ(t->bahn.punktzahl, 2);
     EXPECT_EQ(t->bahn.bahnX, vorher.bahnX);
-    EXPECT_EQ(wb.dialogs->texts(), (QStringList{TablettCore::fileMessage(muell), TablettCore::fileMessage(text),
+    EXPECT_EQ(wb.dialogs->texts(), (QStringList{TablettCore::fileMessage(junk), TablettCore::fileMessage(text),
                                                 TablettCore::fileMessage(wb.home.file(u"fehlt.txt"_s))}));
     // An export into a folder that does not exist reports and writes nothing.
     wb.dialogs->clear();

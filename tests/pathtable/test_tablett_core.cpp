@@ -140,19 +140,19 @@ TEST(PathThinning, InsertsPointsEveryDeltaAndKeepsAResampledPath)
         EXPECT_EQ(thinnedAgain.bahn.bahnX, v.bahn.bahnX);
     }
     // Stroke starts move with the inserted points; an empty path stays empty.
-    Bahn zwei;
+    Bahn two;
     for (double x : {0.0, 1000.0, 5000.0, 6000.0})
-        zwei.appendPoint(x, 0);
-    zwei.strichanfang[1] = 2;
-    zwei.strichzahl = 2;
-    const Thinning v = bahn_verdichten(zwei, 0.5, 0.001);
+        two.appendPoint(x, 0);
+    two.strichanfang[1] = 2;
+    two.strichzahl = 2;
+    const Thinning v = bahn_verdichten(two, 0.5, 0.001);
     EXPECT_EQ(v.zaehler, (std::vector<int>{2, 2}));
     EXPECT_EQ(v.bahn.strichanfang[1], 3);
     EXPECT_EQ(bahn_verdichten(Bahn(), 0.5, 0.001).bahn.punktzahl, 0);
     // No spacing, or a result beyond the path's room, is refused.
-    EXPECT_FALSE(bahn_verdichten(zwei, 0, 0.001).ok);
-    EXPECT_FALSE(bahn_verdichten(zwei, std::nan(""), 0.001).ok);
-    EXPECT_FALSE(bahn_verdichten(zwei, 0.0001, 0.001).ok);
+    EXPECT_FALSE(bahn_verdichten(two, 0, 0.001).ok);
+    EXPECT_FALSE(bahn_verdichten(two, std::nan(""), 0.001).ok);
+    EXPECT_FALSE(bahn_verdichten(two, 0.0001, 0.001).ok);
 }
 
 // A point is inserted every delta along a segment as long as it stays more
@@ -329,11 +329,11 @@ TEST_F(TablettFixture, CommandsGoToTheirUnits)
 
 TEST_F(TablettFixture, TimeFieldKeepsTwoCharacters)
 {
-    for (const auto& [ein, aus] :
+    for (const auto& [ein, fromBounds] :
          {std::pair{u"5"_s, u"05"_s}, {u"1234"_s, u"34"_s}, {u""_s, u""_s}, {u"12"_s, u"12"_s}}) {
         t->tb_zeit.text = ein;
         t->tb_zeit_LostFocus();
-        EXPECT_EQ(t->tb_zeit.text, aus);
+        EXPECT_EQ(t->tb_zeit.text, fromBounds);
     }
 }
 

@@ -69,7 +69,7 @@ protected:
             t->pb_Zeichnung_MouseMove(1000 + it->x() * 1000, 1000 - it->y() * 1000);
         t->pb_Zeichnung_MouseUp(1);
     }
-    QString gesendet() const { return log.join(u'|'); }
+    QString sentLines() const { return log.join(u'|'); }
     qint32 position(const QString& a) { return wb->axis(a).position(); }
 
     OptionFlags flags;
@@ -101,7 +101,7 @@ TEST_F(Drive, OneStrokeOnUnit01FollowsTheSequence)
                 u"[1SA00000413]"_s, u"[0po]"_s}) +
         roundPattern + patternOf({u"select 01"_s, u"[1PW]"_s, u"select 02"_s, u"[1PW]"_s}) + roundPattern + u"*"_s +
         patternOf({u"select 01"_s, u"[1PE]"_s}) + u"select 02$"_s);
-    EXPECT_TRUE(expectedText.match(gesendet()).hasMatch()) << gesendet().toStdString();
+    EXPECT_TRUE(expectedText.match(sentLines()).hasMatch()) << sentLines().toStdString();
     EXPECT_EQ(position(u"01"_s), 1043);
     EXPECT_EQ(t->lb_PK.text, u"[1PK00020A1000041310][1PK0000001000000010]"_s);
     EXPECT_TRUE(t->lb_fahrzeit.text.startsWith(u"Fahrzeit :"_s));
@@ -121,7 +121,7 @@ TEST_F(Drive, TwoAxesGetTheirTablesInTurnAndStepTogether)
     drawStroke({{0, 0}, {0.1, -0.1}, {0.2, -0.3}, {0.3, -0.2}});
     t->tasteneingabe(83);
     t->moveToEnd();
-    const QString s = gesendet();
+    const QString s = sentLines();
     EXPECT_TRUE(s.contains(u"select 01|[1PK00020A100004131000061D10]|select 02|[1PK"_s)) << s.toStdString();
     EXPECT_TRUE(s.contains(u"]|select 01|[1SA0000061D]|[0po]|select 02|[1SA"_s)) << s.toStdString();
     // One release to both units for each common counter: entries 0, 1 and 2 at least.
@@ -143,7 +143,7 @@ TEST_F(Drive, AnUnansweredTableSkipsThatStrokesRun)
     drawStroke({{0.2, 0.2}, {0.3, 0.2}});
     t->tasteneingabe(83);
     t->moveToEnd();
-    const QString s = gesendet();
+    const QString s = sentLines();
     EXPECT_EQ(s.count(u"[1PK"_s), 2);
     EXPECT_EQ(s.count(u"[1SA"_s), 0);
     EXPECT_EQ(s.count(u"[1MA"_s), 2);
@@ -180,7 +180,7 @@ TEST_F(Drive, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
     EXPECT_FALSE(t->moving());
     EXPECT_EQ(log.last(), u"[1BR]"_s);
     EXPECT_LT(log.lastIndexOf(u"[1PE]"_s), log.indexOf(u"[1PL]"_s));
-    EXPECT_EQ(gesendet().count(u"[1MA"_s), 1);
+    EXPECT_EQ(sentLines().count(u"[1MA"_s), 1);
     // The stroke count the drive used as its cursor is whole again.
     EXPECT_EQ(t->bahn.strichzahl, 2);
 }

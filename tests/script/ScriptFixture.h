@@ -49,7 +49,7 @@ protected:
     void lines(const QStringList& texts)
     {
         QStringList all = texts;
-        while (all.size() < ScriptCore::Zeilen)
+        while (all.size() < ScriptCore::MaxRows)
             all << QString();
         core->setLines(all);
     }

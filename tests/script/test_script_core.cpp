@@ -356,10 +356,10 @@ TEST_F(Script, FilesLoadAndSaveWithTheirMessages)
     EXPECT_EQ(core->text_Befehl[0].text, u"05"_s);
 
     // A short file: its lines, the rest empty, and the message.
-    QFile kurz(wb.home.file(u"autost.dwl"_s));
-    ASSERT_TRUE(kurz.open(QIODevice::WriteOnly));
-    kurz.write("\"[0ST]\"\r\n");
-    kurz.close();
+    QFile shortFile(wb.home.file(u"autost.dwl"_s));
+    ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
+    shortFile.write("\"[0ST]\"\r\n");
+    shortFile.close();
     EXPECT_FALSE(core->befehlssatzladen(u"auto"_s));
     EXPECT_EQ(core->Befehlszeilen.mid(0, 2), (QStringList{u"[0ST]"_s, QString()}));
     EXPECT_EQ(core->caption, u"autost.dwl"_s);

@@ -53,7 +53,7 @@ TEST_F(ScriptCopy, ReadOutTransformedAndDownloadedReproducesTheController)
     core->cmd_download_Click();
     runToEnd();
     EXPECT_EQ(wb.traffic().last(), u"06 [0ff09]"_s);
-    for (int i = 0; i < ScriptCore::Zeilen; ++i)
+    for (int i = 0; i < ScriptCore::MaxRows; ++i)
         EXPECT_FALSE(scriptText::isRejection(reply(i)) || reply(i) == keine_Antwort)
             << i << " " << core->text_Befehl[i].text.toStdString() << " -> " << reply(i).toStdString();
 

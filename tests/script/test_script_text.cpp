@@ -94,17 +94,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScriptTransform, EndsWithTheThreeStoreCommands)
 {
-    QStringList lines(scriptText::Zeilen, u"[1vP]"_s);
-    QStringList replies(scriptText::Zeilen, u"[1vP!0001]"_s);
+    QStringList lines(scriptText::MaxRows, u"[1vP]"_s);
+    QStringList replies(scriptText::MaxRows, u"[1vP!0001]"_s);
     const QStringList out = scriptText::transformieren(lines, replies);
-    ASSERT_EQ(out.size(), scriptText::Zeilen);
+    ASSERT_EQ(out.size(), scriptText::MaxRows);
     EXPECT_EQ(out.at(74), u"[1VP0001]"_s);
     EXPECT_EQ(out.mid(75), (QStringList{u"[0ff01]"_s, u"[0ff00]"_s, u"[0ff09]"_s}));
 }
 
 TEST(ScriptFile, SeventyEightQuotedLinesRoundTripByteExact)
 {
-    QStringList lines(scriptText::Zeilen);
+    QStringList lines(scriptText::MaxRows);
     lines[0] = u"05"_s;
     lines[1] = u"[0PSAchse, mit Komma ]"_s;
     lines[2] = u"  blanks around  "_s;
@@ -125,11 +125,11 @@ TEST(ScriptFile, SeventyEightQuotedLinesRoundTripByteExact)
     // An empty script is 78 lines of "".
     EXPECT_EQ(scriptText::scriptFileData({}).value(), QByteArray().leftJustified(0) + QByteArray("\"\"\r\n").repeated(78));
     // A short file is filled with empty lines and reported incomplete.
-    const scriptText::ScriptFile kurz = scriptText::parseScriptFile("\"05\"\r\n\"[0ST]\"\r\n");
-    EXPECT_FALSE(kurz.complete);
-    EXPECT_EQ(kurz.lines.size(), 78);
-    EXPECT_EQ(kurz.lines.at(1), u"[0ST]"_s);
-    EXPECT_EQ(kurz.lines.at(2), QString());
+    const scriptText::ScriptFile shortFile = scriptText::parseScriptFile("\"05\"\r\n\"[0ST]\"\r\n");
+    EXPECT_FALSE(shortFile.complete);
+    EXPECT_EQ(shortFile.lines.size(), 78);
+    EXPECT_EQ(shortFile.lines.at(1), u"[0ST]"_s);
+    EXPECT_EQ(shortFile.lines.at(2), QString());
     // A line break cannot be read back as one line: nothing to write.
     EXPECT_FALSE(scriptText::scriptFileData({u"a\nb"_s}).has_value());
 }

@@ -40,7 +40,7 @@ protected:
 
     void lines(const QStringList& texts)
     {
-        for (int i = 0; i < AblaufCore::Zeilen; ++i)
+        for (int i = 0; i < AblaufCore::MaxRows; ++i)
             core.pZeile[i].text = i < texts.size() ? texts.at(i) : QString();
     }
 

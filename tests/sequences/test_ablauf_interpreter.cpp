@@ -251,26 +251,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AblaufText, NumbersAndHexadecimal)
 {
-    EXPECT_EQ(ablauf::leadingNumber(u"MA/0/1/25.5"_s, 7), 25.5);
-    EXPECT_EQ(ablauf::leadingNumber(u"MA/ 7/x"_s, 3), 7);
-    EXPECT_EQ(ablauf::leadingNumber(u"MA/x/1"_s, 3), 0);
-    EXPECT_EQ(ablauf::leadingNumber(u"-2.5e1/"_s), -25);
-    EXPECT_TRUE(std::isnan(ablauf::leadingNumber(u"MA/0/1/1e400"_s, 7)));
-    EXPECT_TRUE(std::isnan(ablauf::leadingNumber(u"-1e309"_s)));
-    EXPECT_EQ(ablauf::moveDigits(2.5, 4), u"0000000A"_s);
-    EXPECT_EQ(ablauf::moveDigits(-1, 1), u"FFFFFFFF"_s);
-    EXPECT_EQ(ablauf::moveDigits(0.5, 1), u"00000001"_s);
-    EXPECT_EQ(ablauf::Hex_8(0.5), u"00000000"_s);
-    EXPECT_FALSE(ablauf::moveDigits(2147483648.0, 1));
-    EXPECT_EQ(ablauf::HexWert(u"FFFFFF"_s), -1);
-    EXPECT_EQ(ablauf::HexWert(u"7FFFFF]"_s), 8388607);
-    EXPECT_EQ(ablauf::HexWert(u"800000"_s), -8388608);
-    EXPECT_EQ(ablauf::HexWert(u"00FFFC18]"_s), -1000);
-    EXPECT_EQ(ablauf::HexWert(u"FFFFFC18]"_s), -1000);
-    EXPECT_EQ(ablauf::HexWertAK(u"000A00"_s), 1);
-    EXPECT_NEAR(ablauf::HexWertAK(u"FFF600"_s), -1, 1e-9);
-    EXPECT_EQ(ablauf::Klammertest(u"x[a][0VN]yy"_s), u"[0VN]"_s);
-    EXPECT_FALSE(ablauf::Klammertest(u"]0ST["_s));
+    EXPECT_EQ(seqtext::leadingNumber(u"MA/0/1/25.5"_s, 7), 25.5);
+    EXPECT_EQ(seqtext::leadingNumber(u"MA/ 7/x"_s, 3), 7);
+    EXPECT_EQ(seqtext::leadingNumber(u"MA/x/1"_s, 3), 0);
+    EXPECT_EQ(seqtext::leadingNumber(u"-2.5e1/"_s), -25);
+    EXPECT_TRUE(std::isnan(seqtext::leadingNumber(u"MA/0/1/1e400"_s, 7)));
+    EXPECT_TRUE(std::isnan(seqtext::leadingNumber(u"-1e309"_s)));
+    EXPECT_EQ(seqtext::moveDigits(2.5, 4), u"0000000A"_s);
+    EXPECT_EQ(seqtext::moveDigits(-1, 1), u"FFFFFFFF"_s);
+    EXPECT_EQ(seqtext::moveDigits(0.5, 1), u"00000001"_s);
+    EXPECT_EQ(seqtext::Hex_8(0.5), u"00000000"_s);
+    EXPECT_FALSE(seqtext::moveDigits(2147483648.0, 1));
+    EXPECT_EQ(seqtext::HexWert(u"FFFFFF"_s), -1);
+    EXPECT_EQ(seqtext::HexWert(u"7FFFFF]"_s), 8388607);
+    EXPECT_EQ(seqtext::HexWert(u"800000"_s), -8388608);
+    EXPECT_EQ(seqtext::HexWert(u"00FFFC18]"_s), -1000);
+    EXPECT_EQ(seqtext::HexWert(u"FFFFFC18]"_s), -1000);
+    EXPECT_EQ(seqtext::HexWertAK(u"000A00"_s), 1);
+    EXPECT_NEAR(seqtext::HexWertAK(u"FFF600"_s), -1, 1e-9);
+    EXPECT_EQ(seqtext::Klammertest(u"x[a][0VN]yy"_s), u"[0VN]"_s);
+    EXPECT_FALSE(seqtext::Klammertest(u"]0ST["_s));
 }
 
 } // namespace

@@ -31,7 +31,7 @@ protected:
 
     void run(const QStringList& lines)
     {
-        for (int i = 0; i < AblaufCore::Zeilen; ++i)
+        for (int i = 0; i < AblaufCore::MaxRows; ++i)
             core->pZeile[i].text = lines.value(i);
         core->CStart_Click();
         core->runToEnd();
@@ -64,7 +64,7 @@ TEST_F(AblaufPty, MoveRunsToItsEnd)
 
 TEST_F(AblaufPty, RepeatCountsCycles)
 {
-    for (int i = 0; i < AblaufCore::Zeilen; ++i)
+    for (int i = 0; i < AblaufCore::MaxRows; ++i)
         core->pZeile[i].text = QStringList{u"MF/0/1/1000"_s, u"MR/0/1/1"_s, u"**"_s}.value(i);
     core->CStart_Click();
     QStringList cycles;

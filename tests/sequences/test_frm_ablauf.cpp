@@ -69,7 +69,7 @@ protected:
     frm_ablauf* openForm()
     {
         frame->menuEntry(Menu::Ablauf)->trigger();
-        return windowUnderTest->ablauf;
+        return windowUnderTest->seqtext;
     }
 
     void waitUntilEnd(frm_ablauf& w)
@@ -258,18 +258,18 @@ namespace {
 TEST_F(FrmAblaufTest, InitButtonsShowTheBindingAndListLoadsLeaveTheCurrentWindows)
 {
     frame->mnuKontroll_Click();
-    auto* eins = dynamic_cast<ControlCenterCore*>(frame->CC.item(frame->Fensterzaehler()));
+    auto* centerOne = dynamic_cast<ControlCenterCore*>(frame->CC.item(frame->Fensterzaehler()));
     frame->mnuKontroll_Click();
-    auto* zwei = dynamic_cast<ControlCenterCore*>(frame->CC.item(frame->Fensterzaehler()));
-    ASSERT_NE(eins, nullptr);
-    ASSERT_NE(zwei, nullptr);
-    EXPECT_EQ(eins->cmd_Init.colour, 0xE0E0E0u);
-    eins->cmd_Init_Click();
-    EXPECT_EQ(eins->cmd_Init.colour, 0xC000u);  // bound: green
-    zwei->cmd_Init_Click();
-    EXPECT_EQ(eins->cmd_Init.colour, 0xE0E0E0u);  // taken over: grey again
-    EXPECT_EQ(zwei->cmd_Init.colour, 0xC000u);
-    EXPECT_EQ(frame->CC_I, zwei->Tag);
+    auto* two = dynamic_cast<ControlCenterCore*>(frame->CC.item(frame->Fensterzaehler()));
+    ASSERT_NE(centerOne, nullptr);
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(centerOne->cmd_Init.colour, 0xE0E0E0u);
+    centerOne->cmd_Init_Click();
+    EXPECT_EQ(centerOne->cmd_Init.colour, 0xC000u);  // bound: green
+    two->cmd_Init_Click();
+    EXPECT_EQ(centerOne->cmd_Init.colour, 0xE0E0E0u);  // taken over: grey again
+    EXPECT_EQ(two->cmd_Init.colour, 0xC000u);
+    EXPECT_EQ(frame->CC_I, two->Tag);
 
     // The probe list serves probe window 1; the operator then works with 2.
     frm_init2* addressTable = windowUnderTest->initWindow2();
@@ -277,7 +277,7 @@ TEST_F(FrmAblaufTest, InitButtonsShowTheBindingAndListLoadsLeaveTheCurrentWindow
     addressTable->cmd_Init(1);
     EXPECT_EQ(frame->CCT_I, 1);
     frame->CCT_I = 2;
-    frame->CC_I = eins->Tag;
+    frame->CC_I = centerOne->Tag;
     params->init2().arraybefehle_let(0, u"[0VN]"_s);
     params->init().arraybefehle_let(0, u"[1VP0032]"_s);
     // Every file-menu load, also a cancelled one, only shows the lists.
@@ -291,15 +291,15 @@ TEST_F(FrmAblaufTest, InitButtonsShowTheBindingAndListLoadsLeaveTheCurrentWindow
         SCOPED_TRACE(m);
         menus[m]();
         EXPECT_EQ(frame->CCT_I, 2);
-        EXPECT_EQ(frame->CC_I, eins->Tag);
+        EXPECT_EQ(frame->CC_I, centerOne->Tag);
     }
     params->init2().arraybefehle_let(0, u"[0VN]"_s);
     frame->mnu_SKladen_Click();
     EXPECT_EQ(addressTable->findChild<QLineEdit*>(u"text_Befehl_0"_s)->text(), u"[0VN]"_s);
-    EXPECT_EQ(zwei->cmd_Init.colour, 0xC000u);
+    EXPECT_EQ(two->cmd_Init.colour, 0xC000u);
 
     windowUnderTest->init->close();
-    EXPECT_EQ(zwei->cmd_Init.colour, 0xE0E0E0u);  // the list window went: grey
+    EXPECT_EQ(two->cmd_Init.colour, 0xE0E0E0u);  // the list window went: grey
 }
 
 } // namespace

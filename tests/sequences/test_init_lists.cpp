@@ -153,9 +153,9 @@ TEST_F(InitList, TstFilesRoundTripAndCancelKeepsTheList)
     ASSERT_TRUE(init2.befehlssatzladen());
     EXPECT_EQ(list2.arraybefehle_get(12), u"[1C12]"_s);
 
-    ValueFileWriter kurz;
-    kurz.writeString(u"[0ST]"_s);
-    ASSERT_TRUE(writeValueFile(home.file(u"kurz.tst"_s), kurz.data()));
+    ValueFileWriter shortFile;
+    shortFile.writeString(u"[0ST]"_s);
+    ASSERT_TRUE(writeValueFile(home.file(u"kurz.tst"_s), shortFile.data()));
     ui.fileAnswers << home.file(u"kurz.tst"_s);
     EXPECT_FALSE(init2.befehlssatzladen());
     EXPECT_EQ(list2.arraybefehle_get(0), u"[0ST]"_s);

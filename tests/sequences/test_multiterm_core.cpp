@@ -248,17 +248,17 @@ TEST_F(Multiterm, TestFilesRoundTripAndBadOnesChangeNothing)
 
     other.ptestld_Click();  // cancelled
     EXPECT_EQ(other.fileText(), bytes);
-    ValueFileWriter kurz;
-    kurz.writeString(u"[0XX]"_s);
-    ASSERT_TRUE(writeValueFile(home.file(u"kurz.qvt"_s), kurz.data()));
+    ValueFileWriter shortFile;
+    shortFile.writeString(u"[0XX]"_s);
+    ASSERT_TRUE(writeValueFile(home.file(u"kurz.qvt"_s), shortFile.data()));
     ui.fileAnswers << home.file(u"kurz.qvt"_s);
     other.ptestld_Click();
     EXPECT_EQ(other.fileText(), bytes);
     ASSERT_EQ(ui.messages.size(), 1);
     EXPECT_TRUE(ui.messages[0].text.endsWith(u"\n file not found or failure"_s));
-    QByteArray weit = bytes;
-    weit.replace("\r\n6\r\n15\r\n", "\r\n9\r\n15\r\n");
-    ASSERT_TRUE(writeValueFile(home.file(u"weit.qvt"_s), weit));
+    QByteArray far = bytes;
+    far.replace("\r\n6\r\n15\r\n", "\r\n9\r\n15\r\n");
+    ASSERT_TRUE(writeValueFile(home.file(u"weit.qvt"_s), far));
     ui.fileAnswers << home.file(u"weit.qvt"_s);
     other.ptestld_Click();
     EXPECT_EQ(other.VTyp.value, 6);

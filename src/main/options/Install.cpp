@@ -20,7 +20,7 @@ frm_Options* installOptions(frm_main& frame)
     auto* options = new frm_Options(frame.optionFlags(), frame.core().ui(), &frame);
     options->setWindowFlag(Qt::Tool);
     frame.setToolWindow(Menu::Optionen, options, {[options] { options->machneu(); }, {}});
-    options->beendet = [&frame] { frame.toolWindowExit(Menu::Optionen); };
+    options->ended = [&frame] { frame.toolWindowExit(Menu::Optionen); };
     bindOptionMenus(frame.optionFlags(), [&frame](const QString& name) { return frame.menuEntry(name); },
                     {[&frame] {
                          for (qsizetype i = 0; i < frame.CC.count(); ++i)

@@ -200,8 +200,8 @@ void frm_Options::cmd_exit_Click()
 {
     Tag = QStringLiteral("0");
     hide();
-    if (beendet)
-        kit::guarded("options: beendet", beendet);
+    if (ended)
+        kit::guarded("options: beendet", ended);
     machneu();
 }
 

@@ -49,7 +49,7 @@ public:
     QString Tag;
     // Exit: the main window unlocks its menus, sets com_motflag = 1 and
     // switches its timer on again.
-    std::function<void()> beendet;
+    std::function<void()> ended;
     // Today's date (tests fix it).
     std::function<QDate()> todayFn;
 

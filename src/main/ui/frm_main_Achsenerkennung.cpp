@@ -133,14 +133,14 @@ void frm_main::unloadControlCenter(int n)
     IControlCenter* w = CC.item(n);
     if (!w)
         return;
-    bool geschlossen = true;
+    bool isClosed = true;
     if (QMdiSubWindow* sub = subWindowOf(w))
-        geschlossen = sub->close();
+        isClosed = sub->close();
     else if (QWidget* form = w->form())
-        geschlossen = form->close();
+        isClosed = form->close();
     // A window that closes later (it is inside its own cycle) leaves the
     // registry by itself when it does.
-    if (geschlossen && CC.item(n))
+    if (isClosed && CC.item(n))
         removeControlCenter(n);
 }
 
