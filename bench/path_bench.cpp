@@ -11,29 +11,29 @@
 
 int main()
 {
-    Bahn bahn;
+    Path pathModel;
     constexpr int Ticks = 17;
-    constexpr int PerStroke = bahn::MaxPoints / Ticks;
+    constexpr int PerStroke = pathModel::MaxPoints / Ticks;
     for (int s = 0; s < Ticks; ++s) {
-        bahn.strichanfang[std::size_t(s)] = bahn.punktzahl;
+        pathModel.strichanfang[std::size_t(s)] = pathModel.punktzahl;
         for (int k = 0; k < PerStroke; ++k) {
             const double a = k * 0.05;
-            bahn.appendPoint(s * 1000 + 400 * k * std::cos(a) / 20, 400 * k * std::sin(a) / 20);
+            pathModel.appendPoint(s * 1000 + 400 * k * std::cos(a) / 20, 400 * k * std::sin(a) / 20);
         }
     }
-    bahn.strichzahl = Ticks;
+    pathModel.strichzahl = Ticks;
     // 1 twip = 0.001 mm: 0.5 mm spacing.
     std::vector<double> ms;
     int pointCount = 0;
     for (int run = 0; run < 51; ++run) {
         const auto start = std::chrono::steady_clock::now();
-        const Thinning v = bahn_verdichten(bahn, 0.5, 0.001);
+        const Thinning v = bahn_verdichten(pathModel, 0.5, 0.001);
         const auto stopTime = std::chrono::steady_clock::now();
-        pointCount = v.ok ? v.bahn.punktzahl : -1;
+        pointCount = v.ok ? v.pathModel.punktzahl : -1;
         ms.push_back(std::chrono::duration<double, std::milli>(stopTime - start).count());
     }
     std::nth_element(ms.begin(), ms.begin() + long(ms.size() / 2), ms.end());
-    if (pointCount < bahn::MaxPoints) {
+    if (pointCount < pathModel::MaxPoints) {
         std::fprintf(stderr, "resampling gave %d points\n", pointCount);
         return 1;
     }

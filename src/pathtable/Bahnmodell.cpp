@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-void Bahn::clearPath()
+void Path::clearPath()
 {
     std::fill(bahnX.begin(), bahnX.end(), 0.0);
     std::fill(bahnY.begin(), bahnY.end(), 0.0);
@@ -11,9 +11,9 @@ void Bahn::clearPath()
     strichzahl = 0;
 }
 
-bool Bahn::appendPoint(double x, double y)
+bool Path::appendPoint(double x, double y)
 {
-    if (punktzahl >= bahn::MaxPoints)
+    if (punktzahl >= pathModel::MaxPoints)
         return false;
     ++punktzahl;
     bahnX[std::size_t(punktzahl)] = x;
@@ -21,11 +21,11 @@ bool Bahn::appendPoint(double x, double y)
     return true;
 }
 
-std::optional<Bahnskala> Bahnskala::fromBounds(double links, double rightEdge, double upperBound, double lowerBound, double W, double H)
+std::optional<Bahnskala> Bahnskala::fromBounds(double leftEdge, double rightEdge, double upperBound, double lowerBound, double W, double H)
 {
     Bahnskala s;
-    s.skalaX = (rightEdge - links) / W;
-    s.randX = links;
+    s.skalaX = (rightEdge - leftEdge) / W;
+    s.randX = leftEdge;
     s.skalaY = (lowerBound - upperBound) / H;
     s.randY = upperBound;
     const bool scaleOk = std::isfinite(s.skalaX) && std::isfinite(s.skalaY) && std::isfinite(s.randX) &&
@@ -35,19 +35,19 @@ std::optional<Bahnskala> Bahnskala::fromBounds(double links, double rightEdge, d
     return s;
 }
 
-Thinning bahn_verdichten(const Bahn& previousIndex, double delta_mm, double mm_per_unit)
+Thinning bahn_verdichten(const Path& previousIndex, double delta_mm, double mm_per_unit)
 {
     Thinning v;
     if (!std::isfinite(delta_mm) || delta_mm <= 0 || !std::isfinite(mm_per_unit))
         return v;
-    Bahn& newPath = v.bahn;
+    Path& newPath = v.pathModel;
     newPath.strichzahl = previousIndex.strichzahl;
     std::vector<int> newStarts;
     int j = 1;
     int addedCount = 0, keptCount = 0;
     int strokeIndex = 1;
     const auto setPoint = [&newPath, &j](double x, double y) {
-        if (j > bahn::MaxPoints)
+        if (j > pathModel::MaxPoints)
             return false;
         newPath.bahnX[std::size_t(j)] = x;
         newPath.bahnY[std::size_t(j)] = y;
@@ -55,7 +55,7 @@ Thinning bahn_verdichten(const Bahn& previousIndex, double delta_mm, double mm_p
     };
     const auto countTicks = [&]() {
         const int n = addedCount + keptCount;
-        if (n > bahn::MaxTablePoints)
+        if (n > pathModel::MaxTablePoints)
             return false;
         v.zaehler.push_back(n);
         return true;
@@ -97,7 +97,7 @@ Thinning bahn_verdichten(const Bahn& previousIndex, double delta_mm, double mm_p
         return v;
     newPath.punktzahl = j;
     newPath.strichanfang = previousIndex.strichanfang;
-    for (int k = 1; k < bahn::MaxStrokes; ++k)
+    for (int k = 1; k < pathModel::MaxStrokes; ++k)
         newPath.strichanfang[std::size_t(k)] = k <= int(newStarts.size()) ? newStarts[std::size_t(k - 1)] : 0;
     v.ok = true;
     return v;

@@ -87,7 +87,7 @@ void TablettCore::Form_Unload()
         stop();
     // The points go, and the strokes with them: a stroke table that outlived
     // its points would split the next path at the old places.
-    bahn.clearPath();
+    pathModel.clearPath();
     flagzeichnen = 0;
     clearDrawing();
     // The view goes back to its design, as a window loaded anew has it: the
@@ -194,7 +194,7 @@ void TablettCore::clear()
     ZZ_alt.clear();
     cb_ZZ.text = QStringLiteral("1");
     cb_ZZ.listIndex = -1;
-    bahn.clearPath();
+    pathModel.clearPath();
     for (auto& zeile : punkttabelle)
         zeile.fill(0);
     punktetext.clear();
@@ -215,9 +215,9 @@ void TablettCore::cb_ZZ_LostFocus()
         cb_ZZ.listIndex = int(cb_ZZ.items.indexOf(ZZ_alt));
         return;
     }
-    for (int n = 1; n <= bahn.punktzahl; ++n) {
-        auto& x = bahn.bahnX[std::size_t(n)];
-        auto& y = bahn.bahnY[std::size_t(n)];
+    for (int n = 1; n <= pathModel.punktzahl; ++n) {
+        auto& x = pathModel.bahnX[std::size_t(n)];
+        auto& y = pathModel.bahnY[std::size_t(n)];
         y = pathScale.unitY(pathScale.mmY(y) / *previousIndex * *newScale);
         x = pathScale.unitX(pathScale.mmX(x) / *previousIndex * *newScale);
     }
@@ -232,13 +232,13 @@ void TablettCore::pb_Zeichnung_MouseDown(int button, double x, double y)
     if (button == 1) {
         if (moving())
             return;
-        if (bahn.punktzahl >= bahn::MaxPoints || bahn.strichzahl >= bahn::MaxStrokes) {
+        if (pathModel.punktzahl >= pathModel::MaxPoints || pathModel.strichzahl >= pathModel::MaxStrokes) {
             m_env.ui->message(FullMessage);
             return;
         }
-        bahn.appendPoint(x, y);
-        bahn.strichanfang[std::size_t(bahn.strichzahl)] = bahn.punktzahl - 1;
-        ++bahn.strichzahl;
+        pathModel.appendPoint(x, y);
+        pathModel.strichanfang[std::size_t(pathModel.strichzahl)] = pathModel.punktzahl - 1;
+        ++pathModel.strichzahl;
         flagzeichnen = 1;
         letztesX = float(x);
         letztesY = float(y);
@@ -250,8 +250,8 @@ void TablettCore::pb_Zeichnung_MouseDown(int button, double x, double y)
         const double Y = roundTo5(pathScale.mmY(y));
         const std::size_t n = std::size_t(markerindex);
         lb_punkte[n].text = QStringLiteral("X:") + text(X) + QStringLiteral(" Y:") + text(Y);
-        const double links = x < m_W / 2 ? x : x - m_env.textWidth(lb_punkte[n].text);
-        lb_punkte_pos[n] = QPointF(links, y);
+        const double leftEdge = x < m_W / 2 ? x : x - m_env.textWidth(lb_punkte[n].text);
+        lb_punkte_pos[n] = QPointF(leftEdge, y);
         markerindex = markerindex >= Marker - 1 ? 0 : markerindex + 1;
     }
 }
@@ -261,7 +261,7 @@ void TablettCore::pb_Zeichnung_MouseMove(double x, double y)
     // A stroke still held when a drive starts grows no further meanwhile.
     if (flagzeichnen != 1 || moving())
         return;
-    if (bahn.punktzahl >= bahn::MaxPoints) {
+    if (pathModel.punktzahl >= pathModel::MaxPoints) {
         if (!m_fullReported) {
             m_fullReported = true;
             m_env.ui->message(FullMessage);
@@ -272,7 +272,7 @@ void TablettCore::pb_Zeichnung_MouseMove(double x, double y)
     ++strichpunkte;
     letztesX = float(x);
     letztesY = float(y);
-    bahn.appendPoint(x, y);
+    pathModel.appendPoint(x, y);
 }
 
 void TablettCore::pb_Zeichnung_MouseUp(int button)
@@ -315,10 +315,10 @@ bool TablettCore::computeScale()
 bool TablettCore::applyView(bool x, bool y)
 {
     const auto z = toNumber(cb_zoom.text), ox = toNumber(tb_offsetX.text), oy = toNumber(tb_offsetY.text);
-    QString links = lb_plus.text, rightEdge = tb_plus.text, lowerBound = lb_minus.text, upperBound = tb_minus.text;
+    QString leftEdge = lb_plus.text, rightEdge = tb_plus.text, lowerBound = lb_minus.text, upperBound = tb_minus.text;
     const double aspectRatio = double(float(m_W) / float(m_H));
     if (x && z && ox) {
-        links = text(-*z * aspectRatio - *ox);
+        leftEdge = text(-*z * aspectRatio - *ox);
         rightEdge = text(*z * aspectRatio - *ox);
     }
     if (y && z && oy) {
@@ -330,10 +330,10 @@ bool TablettCore::applyView(bool x, bool y)
         const auto v = toNumber(t);
         return v ? toNumber(formatValue(*v)) : std::nullopt;
     };
-    const auto l = roundedValue(links), r = roundedValue(rightEdge), o = roundedValue(upperBound), u = roundedValue(lowerBound);
+    const auto l = roundedValue(leftEdge), r = roundedValue(rightEdge), o = roundedValue(upperBound), u = roundedValue(lowerBound);
     if (!l || !r || !o || !u || !Bahnskala::fromBounds(*l, *r, *o, *u, m_W, m_H))
         return false;
-    lb_plus.text = links;
+    lb_plus.text = leftEdge;
     tb_plus.text = rightEdge;
     lb_minus.text = lowerBound;
     tb_minus.text = upperBound;
@@ -419,17 +419,17 @@ void TablettCore::drawSegment(double x1, double y1, double x2, double y2)
 
 void TablettCore::remap()
 {
-    const int n = bahn.punktzahl;
+    const int n = pathModel.punktzahl;
     std::vector<double> mmX(std::size_t(n + 1)), mmY(std::size_t(n + 1));
     for (int i = 1; i <= n; ++i) {
-        mmY[std::size_t(i)] = pathScale.mmY(bahn.bahnY[std::size_t(i)]);
-        mmX[std::size_t(i)] = pathScale.mmX(bahn.bahnX[std::size_t(i)]);
+        mmY[std::size_t(i)] = pathScale.mmY(pathModel.bahnY[std::size_t(i)]);
+        mmX[std::size_t(i)] = pathScale.mmX(pathModel.bahnX[std::size_t(i)]);
     }
     clearDrawing();
     computeScale();
     for (int i = 1; i <= n; ++i) {
-        bahn.bahnX[std::size_t(i)] = pathScale.unitX(mmX[std::size_t(i)]);
-        bahn.bahnY[std::size_t(i)] = pathScale.unitY(mmY[std::size_t(i)]);
+        pathModel.bahnX[std::size_t(i)] = pathScale.unitX(mmX[std::size_t(i)]);
+        pathModel.bahnY[std::size_t(i)] = pathScale.unitY(mmY[std::size_t(i)]);
     }
 }
 
@@ -447,7 +447,7 @@ void TablettCore::bahn_verdichten()
     Thinning v;
     // A spacing of 0 or none at all would insert points for ever: refused.
     if (delta && upperBound && lowerBound && *delta > 0)
-        v = ::bahn_verdichten(bahn, *delta / 1000.0, (*upperBound - *lowerBound) / m_H);
+        v = ::bahn_verdichten(pathModel, *delta / 1000.0, (*upperBound - *lowerBound) / m_H);
     for (std::size_t k = 0; k < v.zaehler.size() && k + 1 < punkttabelle.size(); ++k) {
         punkttabelle[k + 1][2] = v.zaehler[k];
         punkttabelle[k + 1][3] = v.zaehler[k];
@@ -462,9 +462,9 @@ void TablettCore::bahn_verdichten()
         punkttabelle[k + 1][1] = punkttabelle[k + 1][3];
         punktetext += QLatin1Char(' ') + QString::number(v.zaehler[k]);
     }
-    const int strokeTotal = bahn.strichzahl;
-    bahn = std::move(v.bahn);
-    bahn.strichzahl = strokeTotal;
+    const int strokeTotal = pathModel.strichzahl;
+    pathModel = std::move(v.pathModel);
+    pathModel.strichzahl = strokeTotal;
     lb_fahrzeit.text = punktetext;
 }
 
@@ -475,15 +475,15 @@ void TablettCore::bahn_zeichnen()
     bahn_verdichten();
     int strokeTotal = 1;
     remap();
-    for (int i = 1; i < bahn.punktzahl; ++i) {
-        if (bahn.strokeStart(strokeTotal) == i) {
+    for (int i = 1; i < pathModel.punktzahl; ++i) {
+        if (pathModel.strokeStart(strokeTotal) == i) {
             ++strokeTotal;
             continue;
         }
-        drawSegment(bahn.bahnX[std::size_t(i)], bahn.bahnY[std::size_t(i)], bahn.bahnX[std::size_t(i + 1)],
-              bahn.bahnY[std::size_t(i + 1)]);
+        drawSegment(pathModel.bahnX[std::size_t(i)], pathModel.bahnY[std::size_t(i)], pathModel.bahnX[std::size_t(i + 1)],
+              pathModel.bahnY[std::size_t(i + 1)]);
     }
-    bahn.strichzahl = bahn.punktzahl > 0 ? strokeTotal : 0;
+    pathModel.strichzahl = pathModel.punktzahl > 0 ? strokeTotal : 0;
 }
 
 // --- Path files ------------------------------------------------------------------------------------
@@ -508,8 +508,8 @@ void TablettCore::bahn_speichern()
     }
     std::vector<QPointF> mm;
     bool allowed = true;
-    for (int n = 1; n <= bahn.punktzahl; ++n) {
-        mm.emplace_back(pathScale.mmX(bahn.bahnX[std::size_t(n)]), pathScale.mmY(bahn.bahnY[std::size_t(n)]));
+    for (int n = 1; n <= pathModel.punktzahl; ++n) {
+        mm.emplace_back(pathScale.mmX(pathModel.bahnX[std::size_t(n)]), pathScale.mmY(pathModel.bahnY[std::size_t(n)]));
         allowed = allowed && pathFile::coordinateAllowed(mm.back().x()) &&
                     pathFile::coordinateAllowed(mm.back().y());
     }
@@ -544,18 +544,18 @@ void TablettCore::bahn_laden()
     }
     computeScale();
     // An imported path is one stroke.
-    bahn.clearPath();
-    bahn.strichzahl = 1;
+    pathModel.clearPath();
+    pathModel.strichzahl = 1;
     for (const QPointF& p : *mm) {
-        if (!bahn.appendPoint(pathScale.unitX(p.x()), pathScale.unitY(p.y()))) {
+        if (!pathModel.appendPoint(pathScale.unitX(p.x()), pathScale.unitY(p.y()))) {
             // A workbook longer than the path: say so instead of cutting silently.
             if (isWorkbook)
                 m_env.ui->message(RowsLeftOutMessage);
             break;
         }
-        const std::size_t n = std::size_t(bahn.punktzahl);
+        const std::size_t n = std::size_t(pathModel.punktzahl);
         if (n > 1)
-            drawSegment(bahn.bahnX[n - 1], bahn.bahnY[n - 1], bahn.bahnX[n], bahn.bahnY[n]);
+            drawSegment(pathModel.bahnX[n - 1], pathModel.bahnY[n - 1], pathModel.bahnX[n], pathModel.bahnY[n]);
     }
     dateiname.clear();
 }

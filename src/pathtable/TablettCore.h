@@ -104,7 +104,7 @@ public:
     kit::Control sh_an_aus{.text = {}, .colour = Gray};
 
     // --- State ---------------------------------------------------------------------------------
-    Bahn bahn;
+    Path pathModel;
     Bahnskala pathScale;
     int strichpunkte = 0;
     int flagzeichnen = 0;
@@ -114,7 +114,7 @@ public:
     QString dateiname;
     QString Tag;
     // Per stroke (from 1): column 1 published, 2 just made, 3 accepted.
-    std::array<std::array<int, 4>, bahn::MaxStrokes + 1> punkttabelle{};
+    std::array<std::array<int, 4>, pathModel::MaxStrokes + 1> punkttabelle{};
     QString punktetext;
     float greifX = 0, greifY = 0;
 

@@ -85,18 +85,18 @@ bool TablettCore::checkMove()
     computeScale();
     const double fx = motorFactorOf(1), fy = motorFactorOf(2);
     int strokeIndex = 0, entryCount = 0;
-    for (int i = 1; i <= bahn.punktzahl; ++i) {
-        const double x = std::round(pathScale.mmX(bahn.bahnX[std::size_t(i)]) * fx);
-        const double y = std::round(pathScale.mmY(bahn.bahnY[std::size_t(i)]) * fy);
+    for (int i = 1; i <= pathModel.punktzahl; ++i) {
+        const double x = std::round(pathScale.mmX(pathModel.bahnX[std::size_t(i)]) * fx);
+        const double y = std::round(pathScale.mmY(pathModel.bahnY[std::size_t(i)]) * fy);
         // Both targets are computed for every point, unit "02" ticked or not.
         if (!(std::abs(x) <= CountRange) || !(std::abs(y) <= CountRange)) {
             m_env.ui->message(RangeMessage);
             return false;
         }
-        if (bahn.strokeStart(strokeIndex) == i - 1) {
+        if (pathModel.strokeStart(strokeIndex) == i - 1) {
             ++strokeIndex;
             entryCount = 0;
-        } else if (++entryCount > bahn::MaxTablePoints) {
+        } else if (++entryCount > pathModel::MaxTablePoints) {
             m_env.ui->message(TableMessage);
             return false;
         }
@@ -107,13 +107,13 @@ bool TablettCore::checkMove()
 void TablettCore::bahn_abfahren()
 {
     // One drive at a time, and an empty path sends nothing.
-    if (moving() || bahn.punktzahl < 1 || !checkMove())
+    if (moving() || pathModel.punktzahl < 1 || !checkMove())
         return;
     m_drive = Drive();
-    m_drive.strokeTotal = bahn.strichzahl;
+    m_drive.strokeTotal = pathModel.strichzahl;
     m_drive.zaehlerX = m_drive.zaehlerY = QStringLiteral("0");
     m_drive.phase = Phase::Point;
-    bahn.strichzahl = 0;
+    pathModel.strichzahl = 0;
     Tag = QStringLiteral("1");
 }
 
@@ -136,20 +136,20 @@ void TablettCore::endMove()
 {
     m_drive.phase = Phase::Parked;
     // The drive used the stroke count as its cursor; drawing on needs the count.
-    bahn.strichzahl = m_drive.strokeTotal;
+    pathModel.strichzahl = m_drive.strokeTotal;
 }
 
 void TablettCore::pointStep()
 {
     Drive& f = m_drive;
-    if (Tag.isEmpty() || f.i >= bahn.punktzahl) {
+    if (Tag.isEmpty() || f.i >= pathModel.punktzahl) {
         endMove();
         return;
     }
     const int i = ++f.i;
     computeScale();
-    const double targetX = pathScale.mmX(bahn.bahnX[std::size_t(i)]) * motorFactorOf(1);
-    const double targetY = pathScale.mmY(bahn.bahnY[std::size_t(i)]) * motorFactorOf(2);
+    const double targetX = pathScale.mmX(pathModel.bahnX[std::size_t(i)]) * motorFactorOf(1);
+    const double targetY = pathScale.mmY(pathModel.bahnY[std::size_t(i)]) * motorFactorOf(2);
     // A target that no longer fits (a motor factor changed meanwhile) ends
     // the drive before anything of this point is sent.
     bool okX = false, okY = false;
@@ -163,16 +163,16 @@ void TablettCore::pointStep()
         return;
     }
     const bool axis2 = cb_achse2.checked;
-    if (bahn.strokeStart(bahn.strichzahl) == i - 1) {
+    if (pathModel.strokeStart(pathModel.strichzahl) == i - 1) {
         f.kommando = MA;
-        ++bahn.strichzahl;
+        ++pathModel.strichzahl;
         f.tabelleX = f.tabelleY = QStringLiteral("[1PK");
         lb_Ant.text.clear();
         lb_PK.text.clear();
     } else {
         f.tabelleX += f.hexX.mid(2, 6) + tb_zeit.text;
         f.tabelleY += f.hexY.mid(2, 6) + tb_zeit.text;
-        if (i != bahn.strokeStart(bahn.strichzahl) && i != bahn.punktzahl)
+        if (i != pathModel.strokeStart(pathModel.strichzahl) && i != pathModel.punktzahl)
             return;
         f.tabelleX += QLatin1Char(']');
         f.tabelleY += QLatin1Char(']');
@@ -218,7 +218,7 @@ void TablettCore::waitRound()
         return;
     }
     const bool axis2 = cb_achse2.checked;
-    if (bahn.strokeStart(bahn.strichzahl - 1) != f.i - 1) {
+    if (pathModel.strokeStart(pathModel.strichzahl - 1) != f.i - 1) {
         m_env.bus->einheit_waehlen(Unit2);
         if (axis2) {
             const QString r = senden({}, QStringLiteral("[1PL]"));
@@ -258,7 +258,7 @@ void TablettCore::finishPoint()
     Drive& f = m_drive;
     if (f.kommando == MA)
         pause();
-    if (f.i == bahn.punktzahl) {
+    if (f.i == pathModel.punktzahl) {
         const double t = formatMask(m_env.clock->now() - f.startzeit, QStringLiteral("##0.000"), false).toDouble();
         lb_fahrzeit.text = QStringLiteral("Fahrzeit :") + text(t) + QLatin1Char('s');
     }

@@ -76,7 +76,7 @@ private:
 
 // Why the open device `fd` (opened as `path`) failed, asked of the device
 // itself: "Gerät entfernt" when its file went away, "Gegenstelle hat die
-// Verbindung ended" when its far end hung up, else "Lesefehler" with the
+// Verbindung beendet" when its far end hung up, else "Lesefehler" with the
 // error of a read of its own.
 QString lossReason(int fd, const QString& path);
 

@@ -150,12 +150,12 @@ void JoystickCore::Timer2_Timer()
         // With the last entry selected there is no second unit.
         if (i > 0 && passAddress().isEmpty())
             break;
-        durchlauf();
+        runPass();
     }
     i = 0;
 }
 
-void JoystickCore::durchlauf()
+void JoystickCore::runPass()
 {
     if (sh_an_aus.colour == Green && cb_adressenauswahl.listIndex > 0)
         abfragen();

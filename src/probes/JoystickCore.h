@@ -75,7 +75,7 @@ public:
     int Einheit_ok() const { return m_unitOk; }
 
 private:
-    void durchlauf();
+    void runPass();
     void abfragen();
     void requestState();
     void senden();

@@ -316,7 +316,7 @@ void RecorderCore::zeichnen()
         m_looping = cb_Messung.checked;
         return;
     }
-    durchlauf(true);
+    runPass(true);
     if (m_view.render)
         m_view.render();
 }
@@ -332,7 +332,7 @@ void RecorderCore::loopStep()
     }
     if (IControlCenter* cc = m_env.registry ? m_env.registry->currentControlCenter() : nullptr)
         cc->Aktualisieren();
-    durchlauf(false);
+    runPass(false);
 }
 
 // --- The pass ----------------------------------------------------------------------------------------
@@ -431,7 +431,7 @@ std::array<int, 3> RecorderCore::splitValue(double wert, bool twelveBit)
     return {w, 0, 0};
 }
 
-bool RecorderCore::durchlauf(bool proTick)
+bool RecorderCore::runPass(bool proTick)
 {
     const QScopedValueRollback<bool> inPass(m_inPass, true);
     BusTransport& bus = *m_env.bus;

@@ -202,7 +202,7 @@ private:
     bool skalieren();
     void beschriften();
     void labelMinMax();
-    bool durchlauf(bool proTick);
+    bool runPass(bool proTick);
     // Sends a latched channel; false when it was not sent.
     bool kanal(const kit::Control& box, int& lockFlag, const QString& cmdText, QString& antwort, bool loop888);
     void arm();

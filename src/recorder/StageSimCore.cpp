@@ -200,7 +200,7 @@ void StageSimCore::setSpot()
     shape1Top = Middle - ys - Spot / 2.0;
 }
 
-bool StageSimCore::durchlauf(ReadMode readMode)
+bool StageSimCore::runPass(ReadMode readMode)
 {
     if (!readAxis(0, readMode) || !readAxis(1, readMode))
         return false;
@@ -223,7 +223,7 @@ void StageSimCore::abfragen()
         m_fast = true;
         return;
     }
-    durchlauf(ReadMode::Single);
+    runPass(ReadMode::Single);
     if (m_view.render)
         m_view.render();
 }
@@ -240,7 +240,7 @@ void StageSimCore::fastStep()
         return;
     }
     bool weiter = false;
-    kit::guarded("Mikroskop_Simulator fast loop", [this, &weiter] { weiter = durchlauf(ReadMode::FastSpeed); });
+    kit::guarded("Mikroskop_Simulator fast loop", [this, &weiter] { weiter = runPass(ReadMode::FastSpeed); });
     if (!weiter)
         fastStop();
 }

@@ -162,7 +162,7 @@ private:
     // One axis read; false when the pass has to end.
     bool readAxis(int axis, ReadMode readMode);
     void setSpot();
-    bool durchlauf(ReadMode readMode);
+    bool runPass(ReadMode readMode);
     void controlsFree(bool freeNow, kit::Control& otherButton);
     void timerStop();
     void fastStop();

@@ -28,9 +28,9 @@ protected:
         ASSERT_TRUE(dir.isValid());
         qputenv("KELVANE_COMPONENT_REGISTRY", dir.filePath(QStringLiteral("components.ini")).toLocal8Bit());
         joystickInput = installJoystickInput(bank.unit(QStringLiteral("02")));
-        auto links = installJoystickInput(bank.unit(QStringLiteral("01")));
-        links->voltage = 0xB0;
-        links->deflection = -0x30;
+        auto axis1Input = installJoystickInput(bank.unit(QStringLiteral("01")));
+        axis1Input->voltage = 0xB0;
+        axis1Input->deflection = -0x30;
     }
     void TearDown() override
     {

@@ -104,12 +104,12 @@ TEST_F(TablettFixture, ATextFileBeyondEightMegabytesIsRefusedBeforeItIsRead)
     schreibe(file, content);
     wb.dialogs->fileAnswers << file;
     t->tasteneingabe(112);
-    EXPECT_EQ(t->bahn.punktzahl, 1);
+    EXPECT_EQ(t->pathModel.punktzahl, 1);
     schreibe(file, content + ' ');
     drawStroke({{100, 100}, {200, 200}});
     wb.dialogs->fileAnswers << file;
     t->tasteneingabe(112);
-    EXPECT_EQ(t->bahn.punktzahl, 3);
+    EXPECT_EQ(t->pathModel.punktzahl, 3);
     EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::fileMessage(file)});
 }
 
@@ -146,16 +146,16 @@ TEST_F(TablettFixture, ExportAndImportCarryThePathInMillimetres)
     EXPECT_EQ(wb.dialogs->fileRequests.at(0).fileName, u"*.txt"_s);
 
     // Read back (name in upper case: still text) as one stroke, within the rounding.
-    const Bahn vorher = t->bahn;
+    const Path vorher = t->pathModel;
     const Bahnskala s = t->pathScale;
     QFile::rename(dataFile, wb.home.file(u"BAHN.TXT"_s));
     wb.dialogs->fileAnswers << wb.home.file(u"BAHN.TXT"_s);
     t->tasteneingabe(112);
-    ASSERT_EQ(t->bahn.punktzahl, 12);
-    EXPECT_EQ(t->bahn.strichzahl, 1);
+    ASSERT_EQ(t->pathModel.punktzahl, 12);
+    EXPECT_EQ(t->pathModel.strichzahl, 1);
     for (int i = 1; i <= 12; ++i) {
-        EXPECT_NEAR(t->pathScale.mmX(t->bahn.bahnX[i]), s.mmX(vorher.bahnX[i]), 0.0005);
-        EXPECT_NEAR(t->pathScale.mmY(t->bahn.bahnY[i]), s.mmY(vorher.bahnY[i]), 0.0005);
+        EXPECT_NEAR(t->pathScale.mmX(t->pathModel.bahnX[i]), s.mmX(vorher.bahnX[i]), 0.0005);
+        EXPECT_NEAR(t->pathScale.mmY(t->pathModel.bahnY[i]), s.mmY(vorher.bahnY[i]), 0.0005);
     }
     EXPECT_EQ(t->drawing().linien.size(), 11u);
     EXPECT_TRUE(wb.dialogs->messages.isEmpty());
@@ -167,27 +167,27 @@ TEST_F(TablettFixture, ImportsTheFirstSheetOfAWorkbook)
     drawStroke({{3, 3}});
     wb.dialogs->fileAnswers << QStringLiteral(KELVANE_PATHTABLE_DATA "/bahn.xls");
     t->tasteneingabe(112);
-    ASSERT_EQ(t->bahn.punktzahl, 3);
-    EXPECT_EQ(t->bahn.strichzahl, 1);
-    EXPECT_EQ(t->bahn.strichanfang[1], 0);
-    EXPECT_NEAR(t->pathScale.mmX(t->bahn.bahnX[2]), 0.25, 1e-9);
-    EXPECT_NEAR(t->pathScale.mmY(t->bahn.bahnY[2]), -0.5, 1e-9);
-    EXPECT_NEAR(t->pathScale.mmX(t->bahn.bahnX[3]), 1, 1e-9);
+    ASSERT_EQ(t->pathModel.punktzahl, 3);
+    EXPECT_EQ(t->pathModel.strichzahl, 1);
+    EXPECT_EQ(t->pathModel.strichanfang[1], 0);
+    EXPECT_NEAR(t->pathScale.mmX(t->pathModel.bahnX[2]), 0.25, 1e-9);
+    EXPECT_NEAR(t->pathScale.mmY(t->pathModel.bahnY[2]), -0.5, 1e-9);
+    EXPECT_NEAR(t->pathScale.mmX(t->pathModel.bahnX[3]), 1, 1e-9);
     EXPECT_EQ(wb.dialogs->fileRequests.at(0).filter, u"Datendateien(*.xls;*.txt)|*.xls;*.txt|Alle Dateien|*.*"_s);
 }
 
 TEST_F(TablettFixture, AFailedImportOrExportKeepsPathAndFile)
 {
     drawStroke({{100, 100}, {200, 200}});
-    const Bahn vorher = t->bahn;
+    const Path vorher = t->pathModel;
     const QString junk = wb.home.file(u"muell.xls"_s), text = wb.home.file(u"muell.txt"_s);
     schreibe(junk, "kein Arbeitsblatt");
     schreibe(text, "\x01\x02 nichts, was eine Zahl ist\r\n");
     wb.dialogs->fileAnswers << junk << text << wb.home.file(u"fehlt.txt"_s) << u""_s;
     for (int i = 0; i < 4; ++i)
         t->tasteneingabe(112);
-    EXPECT_EQ(t->bahn.punktzahl, 2);
-    EXPECT_EQ(t->bahn.bahnX, vorher.bahnX);
+    EXPECT_EQ(t->pathModel.punktzahl, 2);
+    EXPECT_EQ(t->pathModel.bahnX, vorher.bahnX);
     EXPECT_EQ(wb.dialogs->texts(), (QStringList{TablettCore::fileMessage(junk), TablettCore::fileMessage(text),
                                                 TablettCore::fileMessage(wb.home.file(u"fehlt.txt"_s))}));
     // An export into a folder that does not exist reports and writes nothing.

@@ -104,7 +104,7 @@ TEST_F(FrmTablettTest, DrivesADrawnPathAndTakesKeysOnlyFromTheDrawingBoxAndTheSp
     }
     drag(ui.pb_Zeichnung, spiral);
     drag(ui.pb_Zeichnung, {{120, 520}, {200, 470}, {280, 520}, {360, 470}, {440, 520}});
-    EXPECT_EQ(w->core().bahn.strichzahl, 2);
+    EXPECT_EQ(w->core().pathModel.strichzahl, 2);
     QTest::keyClick(ui.pb_Zeichnung, Qt::Key_Z);
     EXPECT_EQ(w->core().sh_an_aus.colour, TablettCore::Green);
     QTest::mouseClick(ui.pb_Zeichnung, Qt::RightButton, {}, QPoint(440, 520));
@@ -130,15 +130,15 @@ TEST_F(FrmTablettTest, DrivesADrawnPathAndTakesKeysOnlyFromTheDrawingBoxAndTheSp
         w->grab().save(screenshotPath);
 
     // Commands typed into the command line are text, not keys.
-    const int pointList = w->core().bahn.punktzahl;
+    const int pointList = w->core().pathModel.punktzahl;
     QTest::keyClicks(ui.Text1, u"SCZ"_s);
     EXPECT_EQ(ui.Text1->text(), u"SCZ"_s);
-    EXPECT_EQ(w->core().bahn.punktzahl, pointList);
+    EXPECT_EQ(w->core().pathModel.punktzahl, pointList);
     EXPECT_TRUE(wb.traffic().isEmpty());
     // A letter in the spacing box is no text but still a command, once.
     QTest::keyClick(ui.tb_delta, Qt::Key_C);
     EXPECT_EQ(ui.tb_delta->text(), u"500"_s);
-    EXPECT_EQ(w->core().bahn.punktzahl, 0);
+    EXPECT_EQ(w->core().pathModel.punktzahl, 0);
     EXPECT_TRUE(w->isVisible());
 }
 

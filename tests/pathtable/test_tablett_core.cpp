@@ -85,18 +85,18 @@ TEST_F(TablettFixture, StrokesRecordTheirStartsAndMoveCounts)
 {
     drawStroke({{100, 100}, {110, 100}, {120, 100}, {130, 100}, {140, 100}, {150, 100}});
     drawStroke({{300, 300}, {310, 300}, {320, 300}, {330, 300}});
-    EXPECT_EQ(t->bahn.punktzahl, 10);
-    EXPECT_EQ(t->bahn.strichanfang[0], 0);
-    EXPECT_EQ(t->bahn.strichanfang[1], 6);
-    EXPECT_EQ(t->bahn.strichzahl, 2);
+    EXPECT_EQ(t->pathModel.punktzahl, 10);
+    EXPECT_EQ(t->pathModel.strichanfang[0], 0);
+    EXPECT_EQ(t->pathModel.strichanfang[1], 6);
+    EXPECT_EQ(t->pathModel.strichzahl, 2);
     EXPECT_EQ(t->drawing().linien.size(), 8u);
     // A press without a move is one point, one stroke and " 0".
     drawStroke({{500, 500}});
-    EXPECT_EQ(t->bahn.punktzahl, 11);
+    EXPECT_EQ(t->pathModel.punktzahl, 11);
     EXPECT_EQ(t->lb_fahrzeit.text, u"Fahrzeit : 5 3 0"_s);
     // Moves without a pressed left button draw nothing.
     t->pb_Zeichnung_MouseMove(900, 900);
-    EXPECT_EQ(t->bahn.punktzahl, 11);
+    EXPECT_EQ(t->pathModel.punktzahl, 11);
 }
 
 TEST_F(TablettFixture, MarkersStandBesideTheirPointAndWrapAfterEleven)
@@ -125,30 +125,30 @@ TEST(PathThinning, InsertsPointsEveryDeltaAndKeepsAResampledPath)
         std::vector<double> expectedText;
     };
     for (const Fall& f : {Fall{2.3, {0, 0.5, 1.0, 1.5, 2.0, 2.3}}, Fall{2.05, {0, 0.5, 1.0, 1.5, 2.05}}}) {
-        Bahn b;
+        Path b;
         b.appendPoint(0, 0);
         b.appendPoint(f.partLength * 1000, 0);
         b.strichzahl = 1;
         const Thinning v = bahn_verdichten(b, 0.5, 0.001);
         ASSERT_TRUE(v.ok);
-        ASSERT_EQ(v.bahn.punktzahl, int(f.expectedText.size()));
-        for (int i = 1; i <= v.bahn.punktzahl; ++i)
-            EXPECT_NEAR(v.bahn.bahnX[std::size_t(i)] / 1000, f.expectedText[std::size_t(i - 1)], 1e-9);
+        ASSERT_EQ(v.pathModel.punktzahl, int(f.expectedText.size()));
+        for (int i = 1; i <= v.pathModel.punktzahl; ++i)
+            EXPECT_NEAR(v.pathModel.bahnX[std::size_t(i)] / 1000, f.expectedText[std::size_t(i - 1)], 1e-9);
         EXPECT_EQ(v.zaehler, std::vector<int>{int(f.expectedText.size()) - 1});
-        const Thinning thinnedAgain = bahn_verdichten(v.bahn, 0.5, 0.001);
-        EXPECT_EQ(thinnedAgain.bahn.punktzahl, v.bahn.punktzahl);
-        EXPECT_EQ(thinnedAgain.bahn.bahnX, v.bahn.bahnX);
+        const Thinning thinnedAgain = bahn_verdichten(v.pathModel, 0.5, 0.001);
+        EXPECT_EQ(thinnedAgain.pathModel.punktzahl, v.pathModel.punktzahl);
+        EXPECT_EQ(thinnedAgain.pathModel.bahnX, v.pathModel.bahnX);
     }
     // Stroke starts move with the inserted points; an empty path stays empty.
-    Bahn two;
+    Path two;
     for (double x : {0.0, 1000.0, 5000.0, 6000.0})
         two.appendPoint(x, 0);
     two.strichanfang[1] = 2;
     two.strichzahl = 2;
     const Thinning v = bahn_verdichten(two, 0.5, 0.001);
     EXPECT_EQ(v.zaehler, (std::vector<int>{2, 2}));
-    EXPECT_EQ(v.bahn.strichanfang[1], 3);
-    EXPECT_EQ(bahn_verdichten(Bahn(), 0.5, 0.001).bahn.punktzahl, 0);
+    EXPECT_EQ(v.pathModel.strichanfang[1], 3);
+    EXPECT_EQ(bahn_verdichten(Path(), 0.5, 0.001).pathModel.punktzahl, 0);
     // No spacing, or a result beyond the path's room, is refused.
     EXPECT_FALSE(bahn_verdichten(two, 0, 0.001).ok);
     EXPECT_FALSE(bahn_verdichten(two, std::nan(""), 0.001).ok);
@@ -169,13 +169,13 @@ class ResamplingMargin : public ::testing::TestWithParam<MarginCase>
 
 TEST_P(ResamplingMargin, KeepsAFifthOfTheSpacingBeforeTheEnd)
 {
-    Bahn b;
+    Path b;
     b.appendPoint(0, 0);
     b.appendPoint(GetParam().length * 1000, 0);
     b.strichzahl = 1;
     const Thinning v = bahn_verdichten(b, GetParam().delta, 0.001);
     ASSERT_TRUE(v.ok);
-    EXPECT_EQ(v.bahn.punktzahl, 2 + GetParam().inserted);
+    EXPECT_EQ(v.pathModel.punktzahl, 2 + GetParam().inserted);
 }
 
 INSTANTIATE_TEST_SUITE_P(PathThinning, ResamplingMargin,
@@ -186,7 +186,7 @@ TEST_F(TablettFixture, RedrawResamplesAndShowsTheCounts)
 {
     straightStroke(2.3);
     t->tasteneingabe(90);
-    EXPECT_EQ(t->bahn.punktzahl, 6);
+    EXPECT_EQ(t->pathModel.punktzahl, 6);
     EXPECT_NEAR(mm(2).x(), 0.5, 1e-9);
     EXPECT_NEAR(mm(5).x(), 2.0, 1e-9);
     EXPECT_EQ(t->lb_fahrzeit.text, u" 5"_s);
@@ -205,13 +205,13 @@ TEST_F(TablettFixture, AStrokeOverFiveHundredTablePointsLeavesThePath)
     ASSERT_EQ(t->lb_fahrzeit.text, u" 500"_s);  // 499 inserted and the start
     t->clear();
     drawStroke({{0, 1000}, {250.6 / unitScale, 1000}});
-    const Bahn vorher = t->bahn;
+    const Path vorher = t->pathModel;
     t->lb_fahrzeit.text = u" 7"_s;
     t->punktetext = u" 7"_s;
     t->tasteneingabe(90);
     EXPECT_EQ(t->sh_an_aus.colour, TablettCore::Red);
-    EXPECT_EQ(t->bahn.punktzahl, 2);
-    EXPECT_EQ(t->bahn.bahnX, vorher.bahnX);
+    EXPECT_EQ(t->pathModel.punktzahl, 2);
+    EXPECT_EQ(t->pathModel.bahnX, vorher.bahnX);
     EXPECT_EQ(t->lb_fahrzeit.text, u" 7"_s);
     // A spacing that is no positive number is refused the same way.
     for (const QString& d : {u"0"_s, u""_s, u"x"_s}) {
@@ -219,7 +219,7 @@ TEST_F(TablettFixture, AStrokeOverFiveHundredTablePointsLeavesThePath)
         t->sh_an_aus.colour = TablettCore::Green;
         t->tasteneingabe(90);
         EXPECT_EQ(t->sh_an_aus.colour, TablettCore::Red);
-        EXPECT_EQ(t->bahn.punktzahl, 2);
+        EXPECT_EQ(t->pathModel.punktzahl, 2);
     }
 }
 
@@ -255,8 +255,8 @@ TEST_F(TablettFixture, ClearAndCloseEmptyThePathAndItsStrokes)
     t->cb_ZZ.text = u"2"_s;
     t->cb_ZZ_LostFocus();
     t->tasteneingabe(67);
-    EXPECT_EQ(t->bahn.punktzahl, 0);
-    EXPECT_EQ(t->bahn.strichzahl, 0);
+    EXPECT_EQ(t->pathModel.punktzahl, 0);
+    EXPECT_EQ(t->pathModel.strichzahl, 0);
     EXPECT_EQ(t->cb_ZZ.text, u"1"_s);
     EXPECT_TRUE(t->ZZ_alt.isEmpty());
     EXPECT_TRUE(t->lb_punkte[0].text.isEmpty());
@@ -269,38 +269,38 @@ TEST_F(TablettFixture, ClearAndCloseEmptyThePathAndItsStrokes)
     drawStroke({{300, 300}, {400, 400}});
     t->tasteneingabe(27);
     EXPECT_EQ(t->Tag, u"0"_s);
-    EXPECT_EQ(t->bahn.punktzahl, 0);
-    EXPECT_EQ(t->bahn.strichzahl, 0);
+    EXPECT_EQ(t->pathModel.punktzahl, 0);
+    EXPECT_EQ(t->pathModel.strichzahl, 0);
     EXPECT_EQ(enables, 1);
     EXPECT_EQ(hiddenCount, 1);
     // Opened again, a new path starts its first stroke at its first point.
     t->openForm();
     EXPECT_EQ(t->Tag, u"1"_s);
     drawStroke({{100, 100}, {200, 200}});
-    EXPECT_EQ(t->bahn.strichzahl, 1);
-    EXPECT_EQ(t->bahn.strichanfang[0], 0);
+    EXPECT_EQ(t->pathModel.strichzahl, 1);
+    EXPECT_EQ(t->pathModel.strichanfang[0], 0);
     // "P" hides and releases as well, and keeps the path.
     t->tasteneingabe(80);
     EXPECT_EQ(enables, 2);
-    EXPECT_EQ(t->bahn.punktzahl, 2);
+    EXPECT_EQ(t->pathModel.punktzahl, 2);
 }
 
 TEST_F(TablettFixture, DrawingStopsAtTheLimitsWithOneNote)
 {
-    for (int s = 0; s < bahn::MaxStrokes; ++s)
+    for (int s = 0; s < pathModel::MaxStrokes; ++s)
         drawStroke({{double(s), 0}});
     drawStroke({{5, 5}, {6, 6}});
-    EXPECT_EQ(t->bahn.strichzahl, bahn::MaxStrokes);
-    EXPECT_EQ(t->bahn.punktzahl, bahn::MaxStrokes);
+    EXPECT_EQ(t->pathModel.strichzahl, pathModel::MaxStrokes);
+    EXPECT_EQ(t->pathModel.punktzahl, pathModel::MaxStrokes);
     EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::FullMessage});
 
     t->clear();
     wb.dialogs->clear();
     t->pb_Zeichnung_MouseDown(1, 0, 0);
-    for (int i = 0; i < bahn::MaxPoints + 20; ++i)
+    for (int i = 0; i < pathModel::MaxPoints + 20; ++i)
         t->pb_Zeichnung_MouseMove(i % 100, 0);
     t->pb_Zeichnung_MouseUp(1);
-    EXPECT_EQ(t->bahn.punktzahl, bahn::MaxPoints);
+    EXPECT_EQ(t->pathModel.punktzahl, pathModel::MaxPoints);
     EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::FullMessage});
 }
 

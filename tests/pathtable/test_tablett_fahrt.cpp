@@ -106,7 +106,7 @@ TEST_F(Drive, OneStrokeOnUnit01FollowsTheSequence)
     EXPECT_EQ(t->lb_PK.text, u"[1PK00020A1000041310][1PK0000001000000010]"_s);
     EXPECT_TRUE(t->lb_fahrzeit.text.startsWith(u"Fahrzeit :"_s));
     EXPECT_TRUE(t->lb_fahrzeit.text.endsWith(u's'));
-    EXPECT_EQ(t->bahn.strichzahl, 1);
+    EXPECT_EQ(t->pathModel.strichzahl, 1);
     // A red dot at each end position: on 0 mm for Y without unit "02".
     ASSERT_EQ(t->drawing().drawnDots.size() - std::count_if(t->drawing().drawnDots.begin(), t->drawing().drawnDots.end(),
                                                            [](const auto& p) { return p.widthPx == 4; }),
@@ -131,8 +131,8 @@ TEST_F(Drive, TwoAxesGetTheirTablesInTurnAndStepTogether)
     EXPECT_EQ(position(u"02"_s), -1043);
     // The second stroke of a drawing after the drive starts where it should.
     drawStroke({{0.5, 0.5}});
-    EXPECT_EQ(t->bahn.strichzahl, 2);
-    EXPECT_EQ(t->bahn.strichanfang[1], 4);
+    EXPECT_EQ(t->pathModel.strichzahl, 2);
+    EXPECT_EQ(t->pathModel.strichanfang[1], 4);
 }
 
 TEST_F(Drive, AnUnansweredTableSkipsThatStrokesRun)
@@ -154,7 +154,7 @@ TEST_F(Drive, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
 {
     drawStroke({{0, 0}, {0.1, 0}, {0.2, 0}, {0.3, 0}});
     drawStroke({{0.5, 0.5}, {0.6, 0.5}});
-    const Bahn vorher = t->bahn;
+    const Path vorher = t->pathModel;
     t->tasteneingabe(83);
     while (t->moveStep() && !log.contains(u"[1PL]"_s)) {
     }
@@ -169,8 +169,8 @@ TEST_F(Drive, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
     t->cb_ZZ_LostFocus();
     t->cb_zoom.text = u"2"_s;
     t->cb_zoom_LostFocus();
-    EXPECT_EQ(t->bahn.bahnX, vorher.bahnX);
-    EXPECT_EQ(t->bahn.punktzahl, vorher.punktzahl);
+    EXPECT_EQ(t->pathModel.bahnX, vorher.bahnX);
+    EXPECT_EQ(t->pathModel.punktzahl, vorher.punktzahl);
     EXPECT_EQ(t->cb_ZZ.text, u"1"_s);
     EXPECT_EQ(t->tb_minus.text, u"1.0000"_s);
     EXPECT_TRUE(wb->dialogs->fileRequests.isEmpty());
@@ -182,7 +182,7 @@ TEST_F(Drive, NothingChangesThePathWhileItIsDrivenAndStopBrakes)
     EXPECT_LT(log.lastIndexOf(u"[1PE]"_s), log.indexOf(u"[1PL]"_s));
     EXPECT_EQ(sentLines().count(u"[1MA"_s), 1);
     // The stroke count the drive used as its cursor is whole again.
-    EXPECT_EQ(t->bahn.strichzahl, 2);
+    EXPECT_EQ(t->pathModel.strichzahl, 2);
 }
 
 TEST_F(Drive, AStrokeHeldWhenTheDriveStartsGrowsNoFurther)
@@ -192,7 +192,7 @@ TEST_F(Drive, AStrokeHeldWhenTheDriveStartsGrowsNoFurther)
     t->tasteneingabe(83);
     ASSERT_TRUE(t->moving());
     t->pb_Zeichnung_MouseMove(1600, 1600);
-    EXPECT_EQ(t->bahn.punktzahl, 3);
+    EXPECT_EQ(t->pathModel.punktzahl, 3);
 }
 
 TEST_F(Drive, LeavingTheWindowStopsTheDriveBeforeTheMainLoopRuns)
@@ -258,7 +258,7 @@ TEST_F(Drive, BothTargetsMustFitUnit02TickedOrNot)
         EXPECT_FALSE(t->moving());
         EXPECT_TRUE(log.isEmpty());
         EXPECT_EQ(wb->dialogs->texts(), QStringList{TablettCore::RangeMessage});
-        EXPECT_EQ(t->bahn.strichzahl, 1);
+        EXPECT_EQ(t->pathModel.strichzahl, 1);
     }
 }
 

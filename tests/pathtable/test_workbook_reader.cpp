@@ -153,14 +153,14 @@ TEST_F(TablettFixture, WorkbooksThatCrashTheLibraryEndInTheLoadFailure)
     if (!folder.exists() || files.isEmpty())
         GTEST_SKIP() << "no reproducers in " << folder.path().toStdString() << " (shared/ is not beside the clone)";
     drawStroke({{100, 100}, {200, 200}});
-    const Bahn before = t->bahn;
+    const Path before = t->pathModel;
     QStringList expected;
     for (const QString& d : files) {
         wb.dialogs->fileAnswers << folder.filePath(d);
         expected << TablettCore::fileMessage(folder.filePath(d));
         t->tasteneingabe(112);
-        EXPECT_EQ(t->bahn.punktzahl, 2) << d.toStdString();
-        EXPECT_EQ(t->bahn.bahnX, before.bahnX) << d.toStdString();
+        EXPECT_EQ(t->pathModel.punktzahl, 2) << d.toStdString();
+        EXPECT_EQ(t->pathModel.bahnX, before.bahnX) << d.toStdString();
     }
     EXPECT_EQ(wb.dialogs->texts(), expected);
 }
@@ -177,7 +177,7 @@ TEST_F(TablettFixture, WorkbookTextCellsAreReadInTheLocalesFormat)
     usesComma = true;
     wb.dialogs->fileAnswers << wb.home.file(u"text.xls"_s);
     t->tasteneingabe(112);
-    ASSERT_EQ(t->bahn.punktzahl, 1);
+    ASSERT_EQ(t->pathModel.punktzahl, 1);
     EXPECT_NEAR(mm(1).x(), 1.5, 1e-9);
     EXPECT_NEAR(mm(1).y(), 2, 1e-9);
     // Under a decimal point "1,5" is no number: the row is skipped, and a
@@ -185,7 +185,7 @@ TEST_F(TablettFixture, WorkbookTextCellsAreReadInTheLocalesFormat)
     usesComma = false;
     wb.dialogs->fileAnswers << wb.home.file(u"text.xls"_s);
     t->tasteneingabe(112);
-    EXPECT_EQ(t->bahn.punktzahl, 1);
+    EXPECT_EQ(t->pathModel.punktzahl, 1);
     EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::fileMessage(wb.home.file(u"text.xls"_s))});
 }
 
@@ -200,7 +200,7 @@ TEST_F(TablettFixture, AWorkbookLongerThanThePathSaysTheRestWasLeftOut)
     t->Form_Load();
     wb.dialogs->fileAnswers << wb.home.file(u"lang.xls"_s);
     t->tasteneingabe(112);
-    EXPECT_EQ(t->bahn.punktzahl, 6800);
+    EXPECT_EQ(t->pathModel.punktzahl, 6800);
     EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::RowsLeftOutMessage});
     // 6800 rows fit without a word.
     e.workbookReader.program = script(wb.home, u"reader.sh"_s,
@@ -212,7 +212,7 @@ TEST_F(TablettFixture, AWorkbookLongerThanThePathSaysTheRestWasLeftOut)
     wb.dialogs->clear();
     wb.dialogs->fileAnswers << wb.home.file(u"lang.xls"_s);
     t->tasteneingabe(112);
-    EXPECT_EQ(t->bahn.punktzahl, 6800);
+    EXPECT_EQ(t->pathModel.punktzahl, 6800);
     EXPECT_TRUE(wb.dialogs->texts().isEmpty());
 }
 
