@@ -123,18 +123,18 @@ QStringList transformieren(const QStringList& lines, const QStringList& replies)
             continue;
         }
         const QString wert = r.mid(5);
-        const QString kopf = t.left(4);
-        if (kopf == QLatin1String("[1Rl"))
+        const QString prefix4 = t.left(4);
+        if (prefix4 == QLatin1String("[1Rl"))
             out[i] = QStringLiteral("[1Rs") + wert;
-        else if (kopf == QLatin1String("[1ct"))
+        else if (prefix4 == QLatin1String("[1ct"))
             out[i] = QStringLiteral("[1Ct") + wert;
-        else if (kopf == QLatin1String("[0PL"))
+        else if (prefix4 == QLatin1String("[0PL"))
             out[i] = QStringLiteral("[0PS") + wert;
-        else if (kopf == QLatin1String("[0Vn"))
+        else if (prefix4 == QLatin1String("[0Vn"))
             out[i] = QStringLiteral("[0Vn]");
-        else if (kopf == QLatin1String("[0VN"))
+        else if (prefix4 == QLatin1String("[0VN"))
             out[i] = QStringLiteral("[0VN]");
-        else if (kopf == QLatin1String("[1RL"))
+        else if (prefix4 == QLatin1String("[1RL"))
             out[i] = QStringLiteral("[1RS") + wert;
         else if (t.startsWith(QLatin1Char('[')) && at(t, 2).isLower() && !isEepromStore(t))
             // A read: its reply's head in upper case is the write command.

@@ -35,16 +35,16 @@ frm_Berechnung::frm_Berechnung(ParamWindowEnv env, QWidget* parent)
     : QWidget(parent), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_Berechnung>()), m_form(this)
 {
     m_ui->setupUi(this);
-    auto* raster = new QGridLayout(m_ui->pBoxen);
+    auto* raster = new QGridLayout(m_ui->boxPanel);
     raster->setContentsMargins(0, 0, 0, 0);
     for (int n = 0; n < BerechnungCore::BoxCount; ++n) {
         const Box& b = kBoxes[n];
-        QLabel* titleLabel = n == 4 ? new QLabel(m_ui->pBoxen) : new QLabel(QString::fromUtf8(b.captionText), m_ui->pBoxen);
+        QLabel* titleLabel = n == 4 ? new QLabel(m_ui->boxPanel) : new QLabel(QString::fromUtf8(b.captionText), m_ui->boxPanel);
         if (n == 4)
             titleLabel->setObjectName(QStringLiteral("lb_Scale"));
-        auto* box = new QLineEdit(m_ui->pBoxen);
+        auto* box = new QLineEdit(m_ui->boxPanel);
         box->setObjectName(QStringLiteral("text_MFB_%1").arg(n));
-        auto* unitLabel = new QLabel(m_ui->pBoxen);
+        auto* unitLabel = new QLabel(m_ui->boxPanel);
         if (b.ownLabel)
             unitLabel->setObjectName(QString::fromLatin1(b.unitLabel));
         else

@@ -1,6 +1,6 @@
 #pragma once
 // The parameter window over BerechnungCore: the eleven boxes text_MFB(0..10)
-// with their captions and unit labels are made in code inside pBoxen.
+// with their captions and unit labels are made in code inside boxPanel.
 #include "BerechnungCore.h"
 #include "Form.h"
 

@@ -14,7 +14,7 @@ frm_Download::frm_Download(ParamWindowEnv env, QWidget* parent)
     : QWidget(parent), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_Download>()), m_form(this)
 {
     m_ui->setupUi(this);
-    auto* raster = new QGridLayout(m_ui->pZeilen);
+    auto* raster = new QGridLayout(m_ui->rowPanel);
     raster->setContentsMargins(0, 0, 0, 0);
     raster->setVerticalSpacing(2);
     QString lastFrame;
@@ -25,24 +25,24 @@ frm_Download::frm_Download(ParamWindowEnv env, QWidget* parent)
             continue;
         const QString frameCaption = QString::fromLatin1(z.frameCaption);
         if (frameCaption != lastFrame) {
-            auto* titleLabel = new QLabel(QStringLiteral("<b>%1</b>").arg(frameCaption), m_ui->pZeilen);
+            auto* titleLabel = new QLabel(QStringLiteral("<b>%1</b>").arg(frameCaption), m_ui->rowPanel);
             raster->addWidget(titleLabel, zeile++, 0, 1, 5);
             lastFrame = frameCaption;
         }
         const std::size_t s = std::size_t(i);
         // Row 22 is written only by "K-EEPROM": its caption is a plain label
         // ("Alles markieren" is its mark box).
-        QWidget* mark = i == 22 ? static_cast<QWidget*>(new QLabel(QString::fromLatin1(z.captionText), m_ui->pZeilen))
-                                : new QCheckBox(QString::fromLatin1(z.captionText), m_ui->pZeilen);
+        QWidget* mark = i == 22 ? static_cast<QWidget*>(new QLabel(QString::fromLatin1(z.captionText), m_ui->rowPanel))
+                                : new QCheckBox(QString::fromLatin1(z.captionText), m_ui->rowPanel);
         if (*z.tooltip)
             mark->setToolTip(QString::fromLatin1(z.tooltip));
-        auto* box = new QLineEdit(m_ui->pZeilen);
+        auto* box = new QLineEdit(m_ui->rowPanel);
         box->setObjectName(QStringLiteral("text_download_%1").arg(i));
         box->setMaximumWidth(z.rowKind == DownloadCore::RowKind::Text ? 200 : 120);
-        auto* unitLabel = new QLabel(m_ui->pZeilen);
+        auto* unitLabel = new QLabel(m_ui->rowPanel);
         unitLabel->setObjectName(QStringLiteral("lb_einheit_%1").arg(i));
         unitLabel->setMinimumWidth(50);
-        auto* antwort = new QLabel(m_ui->pZeilen);
+        auto* antwort = new QLabel(m_ui->rowPanel);
         antwort->setObjectName(QStringLiteral("lb_antwort_%1").arg(i));
         antwort->setMinimumWidth(220);
         raster->addWidget(mark, zeile, 0);

@@ -1,6 +1,6 @@
 #pragma once
 // The EEPROM parameter window over DownloadCore: the rows are made in code
-// inside the form's container pZeilen.
+// inside the form's container rowPanel.
 #include "DownloadCore.h"
 #include "Form.h"
 

@@ -37,20 +37,20 @@ frm_download2::~frm_download2() = default;
 void frm_download2::buildRows()
 {
     // The 78 lines, three columns of 26, each a line box and its reply label.
-    auto* raster = new QGridLayout(m_ui->pZeilen);
+    auto* raster = new QGridLayout(m_ui->rowPanel);
     raster->setContentsMargins(0, 0, 0, 0);
     raster->setHorizontalSpacing(4);
     raster->setVerticalSpacing(1);
     for (int i = 0; i < ScriptCore::MaxRows; ++i) {
         const int zeile = i % RowsPerColumn;
         const int columnOffset = (i / RowsPerColumn) * 3;
-        auto* rowNumber = new QLabel(QString::number(i), m_ui->pZeilen);
+        auto* rowNumber = new QLabel(QString::number(i), m_ui->rowPanel);
         rowNumber->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         rowNumber->setMinimumWidth(18);
-        auto* text = new QLineEdit(m_ui->pZeilen);
+        auto* text = new QLineEdit(m_ui->rowPanel);
         text->setObjectName(QStringLiteral("text_Befehl_%1").arg(i));
         text->setMinimumWidth(150);
-        auto* label = new QLabel(m_ui->pZeilen);
+        auto* label = new QLabel(m_ui->rowPanel);
         label->setObjectName(QStringLiteral("lb_Befehl_%1").arg(i));
         label->setMinimumWidth(150);
         label->setFrameShape(QFrame::Panel);

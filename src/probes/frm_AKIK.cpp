@@ -135,9 +135,9 @@ void frm_AKIK::showSpecial()
         }
     }
     // The captions of the factor boxes come and go with them.
-    ui.lb_faktor->setVisible(m_core.tb_faktor.visible);
+    ui.lb_factor->setVisible(m_core.tb_faktor.visible);
     ui.lb_faktorAI->setVisible(m_core.tb_faktorAI.visible);
-    ui.fr_abgleich->setVisible(m_core.cmd_Abgleich.visible);
+    ui.fr_calibration->setVisible(m_core.cmd_Abgleich.visible);
     if (m_shownWidth != m_core.BoxWidth)
         setWidth();
 }

@@ -51,27 +51,27 @@ frm_ablauf::~frm_ablauf()
 void frm_ablauf::buildRows()
 {
     // The 87 line boxes, three columns of 29, numbered down each column.
-    auto* textLines = new QGridLayout(ui.pZeilen);
+    auto* textLines = new QGridLayout(ui.rowPanel);
     textLines->setSpacing(1);
     for (int i = 0; i < AblaufCore::MaxRows; ++i) {
-        auto* e = new QLineEdit(ui.pZeilen);
+        auto* e = new QLineEdit(ui.rowPanel);
         e->setObjectName(QStringLiteral("pZeile_%1").arg(i));
         e->setMinimumWidth(180);
         textLines->addWidget(e, i % RowsPerColumn, i / RowsPerColumn);
     }
-    auto* commands = static_cast<QGridLayout*>(ui.FBefehle->layout());
+    auto* commands = static_cast<QGridLayout*>(ui.commandFrame->layout());
     for (int i = 0; i < int(std::size(CommandTexts)); ++i) {
-        auto* b = new QPushButton(QLatin1String(CommandTexts[i]), ui.FBefehle);
+        auto* b = new QPushButton(QLatin1String(CommandTexts[i]), ui.commandFrame);
         b->setObjectName(QStringLiteral("CBefehl_%1").arg(i));
         commands->addWidget(b, i / 2, i % 2);
     }
     // Display boxes: check box with the name, label with the value; two pairs a row.
-    auto* displayGrid = new QGridLayout(ui.pAnzeigen);
+    auto* displayGrid = new QGridLayout(ui.displayPanel);
     displayGrid->setContentsMargins(0, 0, 0, 0);
     for (int d = 0; d < AblaufCore::Anzeigen; ++d) {
-        auto* c = new QCheckBox(ui.pAnzeigen);
+        auto* c = new QCheckBox(ui.displayPanel);
         c->setObjectName(QStringLiteral("Con_%1").arg(d));
-        auto* l = new QLabel(ui.pAnzeigen);
+        auto* l = new QLabel(ui.displayPanel);
         l->setObjectName(QStringLiteral("Display_%1").arg(d));
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);

@@ -42,7 +42,7 @@ frm_init::frm_init(InitListCore& core, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_core(core), m_ui(std::make_unique<Ui::frm_init>()), m_form(this)
 {
     m_ui->setupUi(this);
-    commandLines(m_ui->pBefehle, m_form, m_core, true);
+    commandLines(m_ui->commandPanel, m_form, m_core, true);
     m_ui->controllerLayout->setStretchFactor(m_ui->sli_wert, 1);
     m_form.caption(m_core.caption);
     m_form.button(QStringLiteral("cb_start"), m_core.cb_start, [this] { m_core.cb_start_Click(); });
@@ -65,8 +65,8 @@ void frm_init::render()
 {
     // 5190 twips wide with the slider part ("Init-Regler" checked), 2730 without.
     const bool hasController = m_core.widthPx > 2730;
-    if (m_ui->FRegler->isVisibleTo(this) != hasController || m_width != m_core.widthPx) {
-        m_ui->FRegler->setVisible(hasController);
+    if (m_ui->controllerFrame->isVisibleTo(this) != hasController || m_width != m_core.widthPx) {
+        m_ui->controllerFrame->setVisible(hasController);
         m_width = m_core.widthPx;
         resize(twipsToPixels(m_core.widthPx), height());
     }
@@ -130,7 +130,7 @@ frm_init2::frm_init2(InitListCore& core, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_core(core), m_ui(std::make_unique<Ui::frm_init2>()), m_form(this)
 {
     m_ui->setupUi(this);
-    commandLines(m_ui->pBefehle, m_form, m_core, false);
+    commandLines(m_ui->commandPanel, m_form, m_core, false);
     m_form.caption(m_core.caption);
     m_form.render();
 }

@@ -24,21 +24,21 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
     : QWidget(parent), m_env(std::move(env)), m_core(m_env.core), m_ui(std::make_unique<Ui::frm_multiterm>()), m_form(this)
 {
     m_ui->setupUi(this);
-    auto* raster = new QGridLayout(m_ui->pZeilen);
+    auto* raster = new QGridLayout(m_ui->rowPanel);
     raster->setSpacing(2);
-    raster->addWidget(new QLabel(QStringLiteral("Modul"), m_ui->pZeilen), 0, 0);
-    raster->addWidget(new QLabel(QStringLiteral("Befehl"), m_ui->pZeilen), 0, 1);
-    raster->addWidget(new QLabel(QStringLiteral("Antwort"), m_ui->pZeilen), 0, 4);
+    raster->addWidget(new QLabel(QStringLiteral("Modul"), m_ui->rowPanel), 0, 0);
+    raster->addWidget(new QLabel(QStringLiteral("Befehl"), m_ui->rowPanel), 0, 1);
+    raster->addWidget(new QLabel(QStringLiteral("Antwort"), m_ui->rowPanel), 0, 4);
     for (int i = 0; i < MultitermCore::MaxRows; ++i) {
         for (int s = 0; s < int(std::size(Columns)); ++s) {
             QWidget* w = nullptr;
             const QString name = QLatin1String(Columns[s].name);
             if (name == QLatin1String("csend"))
-                w = new QCheckBox(m_ui->pZeilen);
+                w = new QCheckBox(m_ui->rowPanel);
             else if (name == QLatin1String("Cosend"))
-                w = new QPushButton(QStringLiteral(">"), m_ui->pZeilen);
+                w = new QPushButton(QStringLiteral(">"), m_ui->rowPanel);
             else
-                w = new QLineEdit(m_ui->pZeilen);
+                w = new QLineEdit(m_ui->rowPanel);
             w->setObjectName(QStringLiteral("%1_%2").arg(name).arg(i));
             w->setMinimumWidth(Columns[s].widthPx);
             if (s == 0 || s == 3)
