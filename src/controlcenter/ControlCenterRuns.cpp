@@ -134,7 +134,7 @@ bool ControlCenterCore::referenceStart(double& phase)
     const bool needsBackup = !R.backup || R.backup->unitAddress != unitAddress();
     ReferenceBackup s;
     s.unitAddress = unitAddress();
-    const auto lesen = [&](const QString& cmdText, int digitCount, QString& targetPos) {
+    const auto readValue = [&](const QString& cmdText, int digitCount, QString& targetPos) {
         const QString r = referenceSend(cmdText);
         const std::optional<QString> z = replyDigits(r, cmdText, digitCount);
         if (!z) {
@@ -145,12 +145,12 @@ bool ControlCenterCore::referenceStart(double& phase)
         return true;
     };
     QString vE, aE;
-    if (needsBackup && !(lesen(QStringLiteral("[1l5]"), 8, s.l5) && lesen(QStringLiteral("[1l6]"), 8, s.l6)))
+    if (needsBackup && !(readValue(QStringLiteral("[1l5]"), 8, s.l5) && readValue(QStringLiteral("[1l6]"), 8, s.l6)))
         return false;
-    if (!(lesen(QStringLiteral("[1vE]"), 4, vE) && lesen(QStringLiteral("[1aE]"), 4, aE)))
+    if (!(readValue(QStringLiteral("[1vE]"), 4, vE) && readValue(QStringLiteral("[1aE]"), 4, aE)))
         return false;
     if (needsBackup) {
-        if (!(lesen(QStringLiteral("[1vP]"), 4, s.vP) && lesen(QStringLiteral("[1aP]"), 4, s.aP)))
+        if (!(readValue(QStringLiteral("[1vP]"), 4, s.vP) && readValue(QStringLiteral("[1aP]"), 4, s.aP)))
             return false;
         R.backup = s;
     }

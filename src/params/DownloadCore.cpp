@@ -73,7 +73,7 @@ DownloadCore::DownloadCore(ParamWindowEnv env) : m_env(std::move(env))
     cb_baudbr.items = BaudRates;
     cb_Adressenwechsel.visible = cb_baudbr.visible = false;
     for (const Zeile& z : tabelle()) {
-        Lesebefehle << QString::fromLatin1(z.lesen);
+        Lesebefehle << QString::fromLatin1(z.readCommand);
         Schreibbefehle << QString::fromLatin1(z.writeCommand);
     }
     for (int i = 0; i < MaxRows; ++i) {

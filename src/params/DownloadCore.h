@@ -49,7 +49,7 @@ public:
     };
     struct Zeile
     {
-        const char* lesen;
+        const char* readCommand;
         const char* writeCommand;
         RowKind rowKind;
         const char* frameCaption;  // frame caption

@@ -95,7 +95,7 @@ ProbeWindowCore::ProbeWindowCore(ProbeWindowEnv env) : m_env(std::move(env))
     aktiv_box.text = QStringLiteral("Messen");
     sh_an_aus.colour = Red;
     lb_Fehler.text = QStringLiteral("Befehl/Fehler/Antwort");
-    for (int i = 0; i < Kanaele; ++i) {
+    for (int i = 0; i < ChannelCount; ++i) {
         const auto k = std::size_t(i);
         Check1[k].text = QString::number(i + 1);
         IK_check[k].text = QStringLiteral("IK");
@@ -325,7 +325,7 @@ int ProbeWindowCore::readSettings()
                     for (std::size_t j = 0; j < Option5.size(); ++j)
                         Option5[j].checked = i == j;
             const QString maskText = senden(QStringLiteral("[0k1]"));
-            for (int i = 0; i < Kanaele; ++i) {
+            for (int i = 0; i < ChannelCount; ++i) {
                 const auto k = std::size_t(i);
                 if (maskText.mid(5 + i, 1) == QLatin1String("1"))
                     Kanalfreigabe[k] = 1;
@@ -403,7 +403,7 @@ int ProbeWindowCore::Aktualisieren()
             } else {
                 readResult = 1;
                 const bool mixedBoard = t == AK2IK1_IP1000 || t == AK2IK1_422;
-                for (int i = 0; i < Kanaele; ++i) {
+                for (int i = 0; i < ChannelCount; ++i) {
                     const auto k = std::size_t(i);
                     if (!Check1[k].checked)
                         continue;
@@ -481,17 +481,17 @@ void ProbeWindowCore::writeSystem()
 void ProbeWindowCore::readSystem()
 {
     const QString a = axisText();
-    const auto lesen = [this, &a](const char* cmdText) {
+    const auto readAnswer = [this, &a](const char* cmdText) {
         QString wert = senden(QStringLiteral("[") + a + QLatin1String(cmdText) + QLatin1Char(']')).mid(6, 10);
         return wert.remove(QLatin1Char(']'));
     };
-    tb_encoder.text = lesen("rES");
-    tb_gear.text = lesen("gEA");
+    tb_encoder.text = readAnswer("rES");
+    tb_gear.text = readAnswer("gEA");
     bool ok = false;
-    const double pitch = lesen("pIT").toDouble(&ok);
+    const double pitch = readAnswer("pIT").toDouble(&ok);
     if (ok)
         tb_pitch.text = controlDesk::numberText(pitch / 1000, usesComma());
-    tb_tperiod.text = lesen("tPR");
+    tb_tperiod.text = readAnswer("tPR");
     flagsystem_read = 0;
 }
 
@@ -506,7 +506,7 @@ void ProbeWindowCore::Abgleich()
         if (chosenEntry.isEmpty())
             return;
         const int d = chosenEntry.right(1).toInt();
-        if (d < 1 || d > Kanaele)
+        if (d < 1 || d > ChannelCount)
             return;
         const QString c = QString::number(n + 1);
         // A step that reads the channel needs a fresh reading of that channel:
@@ -667,7 +667,7 @@ void ProbeWindowCore::cmd_Abgleich_MouseUp(int button)
 
 void ProbeWindowCore::Check1_Click(int index)
 {
-    if (bus().Ereignissperre != 0 || index < 0 || index >= Kanaele)
+    if (bus().Ereignissperre != 0 || index < 0 || index >= ChannelCount)
         return;
     Kanalfreigabe[std::size_t(index)] = Check1[std::size_t(index)].checked ? 1 : 0;
     int flags = 0;
@@ -688,7 +688,7 @@ void ProbeWindowCore::Check1_Click(int index)
 
 void ProbeWindowCore::cmd_ZaehlerNull_Click(int index)
 {
-    if (index < 0 || index >= Kanaele)
+    if (index < 0 || index >= ChannelCount)
         return;
     const auto k = std::size_t(index);
     const int t = unitType();
@@ -722,7 +722,7 @@ void ProbeWindowCore::cmd_ZaehlerNull_Click(int index)
 
 void ProbeWindowCore::cmd_ZaehlerNull_MouseUp(int index, int button)
 {
-    if (button == 2 && index >= 0 && index < Kanaele)
+    if (button == 2 && index >= 0 && index < ChannelCount)
         Nullpunkt[std::size_t(index)] = 0;
 }
 

@@ -49,7 +49,7 @@ public:
     static constexpr quint32 Red = 0xC0;      // lamp: not initialised or silent
     static constexpr quint32 LightGray = 0xE0E0E0;
     static constexpr quint32 ButtonFace = kit::DefaultColour;  // the system button face
-    static constexpr int Kanaele = 8;
+    static constexpr int ChannelCount = 8;
     static constexpr int NormalWidth = 7510;  // window width in twips
     static constexpr int UniversalWidth = 15700;
     static inline const QString Title = QStringLiteral("AK - IK - ADA");
@@ -60,7 +60,7 @@ public:
     static inline const QString CalibrationAbort = QStringLiteral("Abbruch");
 
     // Board types, by list index of cb_Unitauswahl.
-    enum Typ
+    enum ProbeType
     {
         AK1,
         AK4,
@@ -130,9 +130,9 @@ public:
     std::array<kit::ListControl, 5> cb__Achsenauswahl;
     kit::Control aktiv_box;  // "Messen"
     kit::Control sh_an_aus, lb_Fehler;
-    std::array<kit::Control, Kanaele> Check1, IK_check, AI_check, kanal, FaktorA, cmd_ZaehlerNull;
+    std::array<kit::Control, ChannelCount> Check1, IK_check, AI_check, kanal, FaktorA, cmd_ZaehlerNull;
     // Frame1 … Frame4 and the four frames of channels 5 to 8.
-    std::array<kit::Control, Kanaele> Frame;
+    std::array<kit::Control, ChannelCount> Frame;
     kit::Control tb_faktor, tb_faktorAI, tb_gitter, lb_gitter;
     // Option buttons 1 … 8 (element 0 unused) and their tool tips.
     std::array<kit::Control, 9> wert0, wert1;
@@ -148,9 +148,9 @@ public:
     kit::Control cmd_sign, cmd_status, cmd_version, cmd_Init;
 
     // --- window state -------------------------------------------------------------------
-    std::array<double, Kanaele> Messwert{};
-    std::array<double, Kanaele> Nullpunkt{};
-    std::array<int, Kanaele> Kanalfreigabe{};
+    std::array<double, ChannelCount> Messwert{};
+    std::array<double, ChannelCount> Nullpunkt{};
+    std::array<int, ChannelCount> Kanalfreigabe{};
     std::array<QString, 2> Interpolationswert;
     int flagdynm = 0;
     int flagsystem_write = 0;
@@ -198,7 +198,7 @@ private:
     int m_cycle = 0;
     // Per channel: the latest read-out refreshed its box from an answered
     // poll; a calibration step uses them up.
-    std::array<bool, Kanaele> m_wasRead{};
+    std::array<bool, ChannelCount> m_wasRead{};
     // Why a calibration step that needs a fresh reading of channel d waits.
     QString calibrationWaitReason(int d) const;
 };

@@ -42,7 +42,7 @@ void frm_AKIK::bind()
     f.lamp("sh_an_aus", c.sh_an_aus);
     f.entry("lb_Fehler", c.lb_Fehler);
     const auto init = [this] { ui.cmd_Init->setFocus(Qt::OtherFocusReason); };
-    for (int i = 0; i < ProbeWindowCore::Kanaele; ++i) {
+    for (int i = 0; i < ProbeWindowCore::ChannelCount; ++i) {
         const auto k = std::size_t(i);
         f.label(QStringLiteral("Frame%1").arg(i + 1), c.Frame[k]);
         f.button(name("Check1", i), c.Check1[k], [&c, i] { c.Check1_Click(i); });

@@ -13,7 +13,7 @@
 
 #include <cmath>
 
-const std::array<const char*, RecorderCore::Anzeigen> RecorderCore::GaugeNames{"toviv_w", "toviv_k", "toviv_power",
+const std::array<const char*, RecorderCore::GaugeCount> RecorderCore::GaugeNames{"toviv_w", "toviv_k", "toviv_power",
                                                                                  "toviv_neg", "toviv_pos"};
 
 namespace {

@@ -94,10 +94,10 @@ public:
         Toviv_power,
         Toviv_neg,
         Toviv_pos,
-        Anzeigen
+        GaugeCount
     };
-    static const std::array<const char*, Anzeigen> GaugeNames;
-    std::array<GaugeRange, Anzeigen> toviv;
+    static const std::array<const char*, GaugeCount> GaugeNames;
+    std::array<GaugeRange, GaugeCount> toviv;
 
     // --- The graph --------------------------------------------------------------------
     QImage pb_graph;

@@ -51,7 +51,7 @@ frm_eW::frm_eW(RecorderEnv env, GaugeHost& gauges, int windowWidth, QWidget* par
     m_ui->pb_behaelter->setAttribute(Qt::WA_NoMousePropagation);
 
     QList<GaugeDesign> designs;
-    for (int i = 0; i < RecorderCore::Anzeigen; ++i)
+    for (int i = 0; i < RecorderCore::GaugeCount; ++i)
         designs << GaugeDesign{QString::fromLatin1(RecorderCore::GaugeNames[std::size_t(i)]),
                                QString::fromLatin1(VGaugeClass),
                                QString::fromLatin1(VGaugeProgId),
@@ -153,7 +153,7 @@ void frm_eW::render()
 
 void frm_eW::showSpecial()
 {
-    for (int i = 0; i < RecorderCore::Anzeigen && i < m_gauges.size(); ++i) {
+    for (int i = 0; i < RecorderCore::GaugeCount && i < m_gauges.size(); ++i) {
         const RecorderCore::GaugeRange& a = m_core.toviv[std::size_t(i)];
         RecorderCore::GaugeRange& shown = m_shownGauges[std::size_t(i)];
         HostedGauge& g = m_gauges[i];

@@ -46,7 +46,7 @@ private:
     std::unique_ptr<Ui::frm_eW> m_ui;
     kit::Form m_form;
     QList<HostedGauge> m_gauges;
-    std::array<RecorderCore::GaugeRange, RecorderCore::Anzeigen> m_shownGauges;
+    std::array<RecorderCore::GaugeRange, RecorderCore::GaugeCount> m_shownGauges;
     std::array<QWidget*, RecorderCore::NumPoints> m_pointLabels{};
     QTimer m_looping;
     QPoint m_grab;

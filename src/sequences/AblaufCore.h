@@ -38,7 +38,7 @@ class AblaufCore
 {
 public:
     static constexpr int MaxRows = 87;
-    static constexpr int Anzeigen = 32;
+    static constexpr int GaugeCount = 32;
     static constexpr int TableSize = 21;
     static constexpr int ListLength = 1000;
     // Longest reply collected; a longer one counts as no answer.
@@ -58,7 +58,7 @@ public:
     kit::Control LHinweis, CStart{.text = QStringLiteral("Start Ablauf")}, CStop{.text = QStringLiteral("Stopp Ablauf")};
     kit::Control lNA{.text = QStringLiteral("0")}, lFehler{.text = QStringLiteral("0")}, LED;
     kit::ListControl lb_ablauf;
-    std::array<kit::Control, Anzeigen> Con, Display;
+    std::array<kit::Control, GaugeCount> Con, Display;
     kit::Control Don0;  // Don(0): position polling on/off
     kit::RangeControl VTyp{.value = 0, .min = 0, .max = 8}, VBox{.value = 0, .min = 0, .max = 15};
     kit::Control tTyp{.text = QStringLiteral("0")}, tBox{.text = QStringLiteral("0")};

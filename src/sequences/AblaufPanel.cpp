@@ -9,15 +9,15 @@
 #include <QScopedValueRollback>
 
 namespace {
-const char* const Befehle[] = {"[0ST]", "[0VN]", "[0IN]", "[0CI]", "[0PL]", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
+const char* const Commands[] = {"[0ST]", "[0VN]", "[0IN]", "[0CI]", "[0PL]", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
 const char* const TypeDigits[] = {"0", "1", "2", "3", "4", "5", "7", "8", "C"};
 } // namespace
 
 QString AblaufCore::commandOf(int index)
 {
-    if (index < 0 || index >= int(std::size(Befehle)))
+    if (index < 0 || index >= int(std::size(Commands)))
         return {};
-    return QString::fromLatin1(Befehle[index]);
+    return QString::fromLatin1(Commands[index]);
 }
 
 void AblaufCore::queue(const QString& command)

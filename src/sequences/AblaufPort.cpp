@@ -19,7 +19,7 @@ AblaufCore::AblaufCore(AblaufEnv env) : m_env(std::move(env))
     for (int t : {0, 1, 2, 7})
         for (int b = 0; b < 16; ++b)
             Adresstabelle[t][b] = QChar(18) + QString::number(t, 16).toUpper() + QString::number(b, 16).toUpper();
-    for (int d = 0; d < Anzeigen; ++d) {
+    for (int d = 0; d < GaugeCount; ++d) {
         Con[d].visible = false;
         Display[d].visible = false;
         Display[d].text = QStringLiteral("0");

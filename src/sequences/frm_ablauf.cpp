@@ -68,7 +68,7 @@ void frm_ablauf::buildRows()
     // Display boxes: check box with the name, label with the value; two pairs a row.
     auto* displayGrid = new QGridLayout(ui.displayPanel);
     displayGrid->setContentsMargins(0, 0, 0, 0);
-    for (int d = 0; d < AblaufCore::Anzeigen; ++d) {
+    for (int d = 0; d < AblaufCore::GaugeCount; ++d) {
         auto* c = new QCheckBox(ui.displayPanel);
         c->setObjectName(QStringLiteral("Con_%1").arg(d));
         auto* l = new QLabel(ui.displayPanel);
@@ -128,7 +128,7 @@ void frm_ablauf::bindControls()
     f.button(QStringLiteral("OPosArt_1"), c.OPosArt1, [&c] { c.OPosArt0.checked = !c.OPosArt1.checked; });
     f.button(QStringLiteral("Don_0"), c.Don0);
     f.label(QStringLiteral("FSteuerBox_1"), c.FControlBox1);
-    for (int d = 0; d < AblaufCore::Anzeigen; ++d) {
+    for (int d = 0; d < AblaufCore::GaugeCount; ++d) {
         f.button(QStringLiteral("Con_%1").arg(d), c.Con[d]);
         f.label(QStringLiteral("Display_%1").arg(d), c.Display[d], [&c] { c.Display_Click(); });
     }

@@ -11,7 +11,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray lesen(const QString& pathName)
+QByteArray readValue(const QString& pathName)
 {
     QFile f(pathName);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -124,7 +124,7 @@ TEST_F(TablettFixture, AnExportNeverWritesACoordinateThatDoesNotFit)
     ASSERT_TRUE(t->computeScale());
     wb.dialogs->fileAnswers << file;
     t->tasteneingabe(113);
-    EXPECT_EQ(lesen(file), "alt");
+    EXPECT_EQ(readValue(file), "alt");
     EXPECT_EQ(wb.dialogs->texts(), QStringList{TablettCore::fileMessage(file)});
     // Nor does the conversion itself produce a wrapped-around number.
     EXPECT_EQ(pathFile::mmText(1e20), QString());
@@ -139,7 +139,7 @@ TEST_F(TablettFixture, ExportAndImportCarryThePathInMillimetres)
     const QString dataFile = wb.home.file(u"bahn.txt"_s);
     wb.dialogs->fileAnswers << dataFile;
     t->tasteneingabe(113);
-    const QList<QByteArray> textLines = lesen(dataFile).split('\n');
+    const QList<QByteArray> textLines = readValue(dataFile).split('\n');
     ASSERT_EQ(textLines.size(), 25);  // 24 lines and the end
     EXPECT_EQ(textLines.at(0), "\"X0001=-0.9\"\r");
     EXPECT_EQ(textLines.at(23), "\"Y0012=-0.229\"\r");

@@ -410,7 +410,7 @@ TEST_F(RecorderTest, WindowWithoutGaugeLibraryAndClosedDuringItsLoop)
     const qsizetype vorher = wb.dialogs->messages.size();
     frm_eW w(env(), host, 1200);
     EXPECT_EQ(wb.dialogs->messages.size(), vorher + 1);
-    ASSERT_EQ(w.gauges().size(), RecorderCore::Anzeigen);
+    ASSERT_EQ(w.gauges().size(), RecorderCore::GaugeCount);
     EXPECT_FALSE(w.gauges()[0].isLive());
 
     RecorderCore& c = w.core();
