@@ -1,7 +1,7 @@
 // Resampling a full path: 6800 points in 17 spiral strokes of 400 points,
 // no segment longer than 0.4 mm (so nothing is inserted at 500 µm and the
 // path stays full), resampled again and again. Prints the median in ms.
-#include "Bahnmodell.h"
+#include "PathModel.h"
 
 #include <algorithm>
 #include <chrono>

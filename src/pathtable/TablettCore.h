@@ -14,7 +14,7 @@
 // running drive being stopped first.
 
 #include "Bahndatei.h"
-#include "Bahnmodell.h"
+#include "PathModel.h"
 #include "ControlCenterMath.h"
 #include "ControlState.h"
 

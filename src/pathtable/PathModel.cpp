@@ -1,4 +1,4 @@
-#include "Bahnmodell.h"
+#include "PathModel.h"
 
 #include <cmath>
 
