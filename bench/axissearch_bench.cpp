@@ -88,14 +88,14 @@ Run oneRun(const QString& path, const QString& settingsFile)
     searchRun.s = std::chrono::duration<double>(b - a).count();
     searchRun.w = wireTime(log.lines(), e.timeout);
     searchRun.ok = e.addressTable.value(3) == QLatin1String("03") && e.addressTable.value(10) == QLatin1String("0A") &&
-              e.addressTable.count(QString()) == Achsensuche::AxisCount - 3 && e.baud == QLatin1String("38400");
+                   e.addressTable.count(QString()) == Achsensuche::AxisCount - 3 && e.baud == QLatin1String("38400");
     if (!searchRun.ok)
         std::fprintf(stderr, "unexpected result: baud %s, list %s\n", qPrintable(e.baud),
                      qPrintable(e.addressTable.join(QLatin1Char(','))));
     return searchRun;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

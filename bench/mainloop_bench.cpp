@@ -34,7 +34,7 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec) + u.ru_utime.tv_usec / 1e6 + double(u.ru_stime.tv_sec) + u.ru_stime.tv_usec / 1e6;
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -21,7 +21,7 @@ double cpuSeconds()
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

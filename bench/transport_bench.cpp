@@ -65,7 +65,8 @@ std::vector<double> timeRaw(const QString& path, int count)
     tcgetattr(fd, &tio);
     cfmakeraw(&tio);
     tcsetattr(fd, TCSANOW, &tio);
-    const char select[] = "\x12" "01";
+    const char select[] = "\x12"
+                          "01";
     (void)!::write(fd, select, 3);
     char buf[64];
     for (int i = 0; i < count; ++i) {
@@ -134,7 +135,7 @@ std::vector<double> timeTicks(BusTransport& t, int count)
     return us;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

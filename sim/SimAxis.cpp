@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr qint32 kMaxCount = 8388607; // the 24-bit counter's range, ±
+constexpr qint32 kMaxCount = 8388607;  // the 24-bit counter's range, ±
 
 QByteArray hexDigits(quint32 value, int width)
 {
@@ -43,9 +43,9 @@ struct Profile
 {
     double a = 0;
     double distance = 0;
-    double rampTime = 0; // time of one ramp
-    double peak = 0; // highest speed reached
-    double rampDistance = 0; // distance of one ramp
+    double rampTime = 0;      // time of one ramp
+    double peak = 0;          // highest speed reached
+    double rampDistance = 0;  // distance of one ramp
     double cruiseTime = 0;
     double total = 0;
 
@@ -92,17 +92,14 @@ struct Profile
 char modeLetter(SimAxisModel::Mode mode)
 {
     switch (mode) {
-    case SimAxisModel::Mode::T:
-        return 'T';
-    case SimAxisModel::Mode::E:
-        return 'E';
-    case SimAxisModel::Mode::P:
-        break;
+    case SimAxisModel::Mode::T: return 'T';
+    case SimAxisModel::Mode::E: return 'E';
+    case SimAxisModel::Mode::P: break;
     }
     return 'P';
 }
 
-} // namespace
+}  // namespace
 
 SimAxisModel::SimAxisModel()
 {
@@ -311,7 +308,7 @@ std::optional<QByteArray> SimAxisModel::axisCommand(SimUnit& unit, const SimComm
     if (body == "1PE")
         return c.accepted();
     if (body == "1eW")
-        return c.accepted("0000"); // no drive output in the simulation
+        return c.accepted("0000");  // no drive output in the simulation
     if (body == "1iM")
         return c.accepted(m_motorIdent);
     return std::nullopt;
@@ -385,11 +382,11 @@ QByteArray SimAxisModel::limitRun(const SimCommand& c, double now, int direction
     const qint32 pos = m_published;
     const bool plus = direction > 0;
     if (plus ? plusClosed(pos) : minusClosed(pos))
-        return finished(c.accepted()); // already on the switch
+        return finished(c.accepted());  // already on the switch
     // The run ends on the switch, or on the software limit when no switch
     // comes first.
-    const qint64 limit = plus ? std::min<qint64>(softLimitPlus(), kMaxCount)
-                              : std::max<qint64>(softLimitMinus(), -kMaxCount);
+    const qint64 limit =
+        plus ? std::min<qint64>(softLimitPlus(), kMaxCount) : std::max<qint64>(softLimitMinus(), -kMaxCount);
     const std::optional<qint32> edge = plus ? m_plusSwitch : m_minusSwitch;
     const quint16 limitCode = plus ? kSoftLimitPlus : kSoftLimitMinus;
     const bool switchFirst = edge && (plus ? *edge <= limit : *edge >= limit);
@@ -409,8 +406,7 @@ QByteArray SimAxisModel::indexSearch(const SimCommand& c, double now, int direct
     const bool plus = direction > 0;
     // The search runs up to the next mark, ending at the switch or the
     // software limit when there is none.
-    qint64 bound = plus ? std::min<qint64>(softLimitPlus(), kMaxCount)
-                        : std::max<qint64>(softLimitMinus(), -kMaxCount);
+    qint64 bound = plus ? std::min<qint64>(softLimitPlus(), kMaxCount) : std::max<qint64>(softLimitMinus(), -kMaxCount);
     if (plus && m_plusSwitch)
         bound = std::min<qint64>(bound, *m_plusSwitch);
     if (!plus && m_minusSwitch)
@@ -468,7 +464,7 @@ SimUnit& axisUnit(SimBus& bus, const QString& address)
     return *unit;
 }
 
-} // namespace
+}  // namespace
 
 SimAxis::SimAxis(SimBus& bus, const QString& address)
     : m_clock(bus.clock()), m_unit(axisUnit(bus, address)), m_model(*simAxisModel(m_unit))

@@ -33,12 +33,22 @@ class SimAxisModel : public SimBoardModel
 public:
     // Drive modes with their own speed and acceleration registers
     // ("[1VP....]", "[1AT....]" ...): positioning, joystick, limit runs.
-    enum class Mode { P, T, E };
-    enum class Joystick { Off, Fast, Slow };
+    enum class Mode
+    {
+        P,
+        T,
+        E
+    };
+    enum class Joystick
+    {
+        Off,
+        Fast,
+        Slow
+    };
 
     // Reply codes of the axis.
     static constexpr quint16 kBadArgument = 0x0005;
-    static constexpr quint16 kNoSpeed = 0x0007; // speed or acceleration of the mode is 0
+    static constexpr quint16 kNoSpeed = 0x0007;  // speed or acceleration of the mode is 0
     static constexpr quint16 kSoftLimitMinus = 0x000C;
     static constexpr quint16 kSoftLimitPlus = 0x000D;
     static constexpr quint16 kBeyondSoftLimit = 0x0013;
@@ -99,7 +109,12 @@ public:
     std::optional<qint32> capturedIndex() const { return m_captured; }
 
 private:
-    enum class Kind { Move, LimitRun, IndexSearch };
+    enum class Kind
+    {
+        Move,
+        LimitRun,
+        IndexSearch
+    };
 
     struct Motion
     {
@@ -108,11 +123,11 @@ private:
         int direction = 1;
         double v = 0;
         double a = 0;
-        double planned = 0; // distance of the profile
-        double stopAt = 0; // distance after which the axis stands (<= planned)
+        double planned = 0;  // distance of the profile
+        double stopAt = 0;   // distance after which the axis stands (<= planned)
         double endTime = 0;
-        QByteArray result; // the final echo "[0po]" reports
-        bool retargetable = false; // piezo moves may be replaced while running
+        QByteArray result;          // the final echo "[0po]" reports
+        bool retargetable = false;  // piezo moves may be replaced while running
     };
 
     std::optional<QByteArray> axisCommand(SimUnit& unit, const SimCommand& c, double now);
@@ -124,8 +139,8 @@ private:
     // Starts a motion from the current position towards `target`, ending at
     // `stop` (on the way, or the target itself) with `result` as its final
     // echo. Returns ">" or, for a motion of no length, the final echo at once.
-    QByteArray start(const SimCommand& c, double now, Mode mode, qint64 target, qint64 stop,
-                     const QByteArray& result, bool retargetable = false);
+    QByteArray start(const SimCommand& c, double now, Mode mode, qint64 target, qint64 stop, const QByteArray& result,
+                     bool retargetable = false);
     QByteArray finished(const QByteArray& reply);
     // Stops at once where the axis is at `now` (the unit must be settled).
     void halt(SimUnit& unit);
@@ -146,8 +161,8 @@ private:
     SimEeprom m_eeprom;
 
     std::optional<Motion> m_motion;
-    qint32 m_published = 0; // the position last written to the unit
-    QByteArray m_lastResult; // final echo of the last motion command
+    qint32 m_published = 0;   // the position last written to the unit
+    QByteArray m_lastResult;  // final echo of the last motion command
     Joystick m_joystick = Joystick::Off;
     bool m_indexArmed = false;
     std::optional<qint32> m_captured;

@@ -25,7 +25,7 @@ char closerOf(char opener)
     return opener == '(' ? ')' : ']';
 }
 
-} // namespace
+}  // namespace
 
 SimBus::SimBus(IClock& clock) : m_clock(clock) {}
 
@@ -50,9 +50,9 @@ SimUnit* SimBus::unit(const QString& address) const
 
 void SimBus::removeUnit(const QString& address)
 {
-    m_units.erase(std::remove_if(m_units.begin(), m_units.end(),
-                                 [&](const auto& u) { return u->address() == address; }),
-                  m_units.end());
+    m_units.erase(
+        std::remove_if(m_units.begin(), m_units.end(), [&](const auto& u) { return u->address() == address; }),
+        m_units.end());
 }
 
 QStringList SimBus::addresses() const
@@ -99,7 +99,7 @@ void SimBus::consume(char c, double arrival)
         if (c == kSelect || isOpener(c)) {
             // The selection was cut short: it names nobody.
             finishSelection();
-            break; // the byte starts something new, below
+            break;  // the byte starts something new, below
         }
         m_selectionText += c;
         if (m_selectionText.size() == 2)
@@ -123,8 +123,7 @@ void SimBus::consume(char c, double arrival)
             m_state = State::Idle;
         }
         return;
-    case State::Idle:
-        break;
+    case State::Idle: break;
     }
 
     // Idle: everything but a selection or an opening bracket is ignored,

@@ -21,7 +21,7 @@ class IClock;
 class SimBus
 {
 public:
-    static constexpr char kSelect = 0x12; // DC2
+    static constexpr char kSelect = 0x12;  // DC2
     static constexpr const char* kBroadcast = "00";
 
     explicit SimBus(IClock& clock);
@@ -75,7 +75,12 @@ public:
     void clearTraffic();
 
 private:
-    enum class State { Idle, Selecting, Frame };
+    enum class State
+    {
+        Idle,
+        Selecting,
+        Frame
+    };
 
     void consume(char byte, double arrival);
     void finishSelection();

@@ -18,7 +18,7 @@ QByteArray hex24(qint32 value)
 
 constexpr int kRegisterDigits = 156;
 
-} // namespace
+}  // namespace
 
 UnitType unitTypeFromAddress(const QString& address)
 {
@@ -26,48 +26,30 @@ UnitType unitTypeFromAddress(const QString& address)
         return UnitType::Unknown;
     switch (address.at(0).toLatin1()) {
     case '0':
-    case '8':
-        return UnitType::Mot;
-    case '1':
-        return UnitType::IK;
-    case '2':
-        return UnitType::AK;
-    case '3':
-        return UnitType::AKIK;
-    case '4':
-        return UnitType::ADA;
-    case '5':
-        return UnitType::AK16;
-    case '7':
-        return UnitType::EA;
-    case 'C':
-        return UnitType::UM;
-    default:
-        return UnitType::Unknown;
+    case '8': return UnitType::Mot;
+    case '1': return UnitType::IK;
+    case '2': return UnitType::AK;
+    case '3': return UnitType::AKIK;
+    case '4': return UnitType::ADA;
+    case '5': return UnitType::AK16;
+    case '7': return UnitType::EA;
+    case 'C': return UnitType::UM;
+    default: return UnitType::Unknown;
     }
 }
 
 QString unitTypeName(UnitType type)
 {
     switch (type) {
-    case UnitType::Mot:
-        return QStringLiteral("Mot");
-    case UnitType::IK:
-        return QStringLiteral("IK");
-    case UnitType::AK:
-        return QStringLiteral("AK");
-    case UnitType::AKIK:
-        return QStringLiteral("AKIK");
-    case UnitType::ADA:
-        return QStringLiteral("ADA");
-    case UnitType::AK16:
-        return QStringLiteral("AK16");
-    case UnitType::EA:
-        return QStringLiteral("EA");
-    case UnitType::UM:
-        return QStringLiteral("UM");
-    case UnitType::Unknown:
-        break;
+    case UnitType::Mot: return QStringLiteral("Mot");
+    case UnitType::IK: return QStringLiteral("IK");
+    case UnitType::AK: return QStringLiteral("AK");
+    case UnitType::AKIK: return QStringLiteral("AKIK");
+    case UnitType::ADA: return QStringLiteral("ADA");
+    case UnitType::AK16: return QStringLiteral("AK16");
+    case UnitType::EA: return QStringLiteral("EA");
+    case UnitType::UM: return QStringLiteral("UM");
+    case UnitType::Unknown: break;
     }
     return QStringLiteral("?");
 }
@@ -168,11 +150,8 @@ std::unique_ptr<SimDeviceModel> makeDeviceModel(UnitType type)
 }
 
 SimUnit::SimUnit(const QString& address, int baud)
-    : m_address(address),
-      m_type(unitTypeFromAddress(address)),
-      m_baud(baud),
-      m_version(unitTypeName(m_type) + QStringLiteral(" V1.00")),
-      m_registers(kRegisterDigits, '0'),
+    : m_address(address), m_type(unitTypeFromAddress(address)), m_baud(baud),
+      m_version(unitTypeName(m_type) + QStringLiteral(" V1.00")), m_registers(kRegisterDigits, '0'),
       m_model(makeDeviceModel(m_type))
 {
 }

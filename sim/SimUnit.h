@@ -19,7 +19,18 @@ class SimBus;
 class SimUnit;
 
 // Unit type from the high digit of the address.
-enum class UnitType { Mot, IK, AK, AKIK, ADA, AK16, EA, UM, Unknown };
+enum class UnitType
+{
+    Mot,
+    IK,
+    AK,
+    AKIK,
+    ADA,
+    AK16,
+    EA,
+    UM,
+    Unknown
+};
 
 UnitType unitTypeFromAddress(const QString& address);
 QString unitTypeName(UnitType type);
@@ -32,9 +43,9 @@ constexpr quint16 kUnknownCommandCode = 0x0005;
 // A complete command frame as a unit received it.
 struct SimCommand
 {
-    QByteArray frame; // "[1PA]", "(0ST)"
-    double arrival = 0.0; // clock time at which its last byte arrived
-    bool broadcast = false; // sent to "00": the unit acts but its reply is dropped
+    QByteArray frame;        // "[1PA]", "(0ST)"
+    double arrival = 0.0;    // clock time at which its last byte arrived
+    bool broadcast = false;  // sent to "00": the unit acts but its reply is dropped
 
     // The text between the brackets: "1PA".
     QByteArray body() const { return frame.mid(1, frame.size() - 2); }

@@ -17,7 +17,7 @@ constexpr quint32 kMaxWrite = 4096;
 
 const char* const kDescription = "Kelvane USB bus bridge (simulated)";
 
-} // namespace
+}  // namespace
 
 SimUsbBridge::SimUsbBridge(SimBus& bus, bool enabled) : m_bus(bus), m_enabled(enabled) {}
 

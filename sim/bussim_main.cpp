@@ -82,16 +82,15 @@ speed_t speedOfBaud(int baud)
 
 void usage()
 {
-    std::fprintf(stderr,
-                 "usage: kelvane-bussim [--units AA@BAUD,...] [--demo] [--baud N] [--pace]\n"
-                 "                      [--delay-ms N] [--link PATH] [--version AA=TEXT]\n"
-                 "  --units     units to serve, address@baud (baud defaults to 9600)\n"
-                 "  --demo      serve the demonstration units (also the default without --units)\n"
-                 "  --baud      host baud assumed when the pty does not tell (default 9600)\n"
-                 "  --pace      take and send bytes at the real character time of the host baud\n"
-                 "  --delay-ms  reply delay of every unit\n"
-                 "  --link      create a symbolic link to the slave path\n"
-                 "  --version   version text unit AA answers to [0VN] (may be repeated)\n");
+    std::fprintf(stderr, "usage: kelvane-bussim [--units AA@BAUD,...] [--demo] [--baud N] [--pace]\n"
+                         "                      [--delay-ms N] [--link PATH] [--version AA=TEXT]\n"
+                         "  --units     units to serve, address@baud (baud defaults to 9600)\n"
+                         "  --demo      serve the demonstration units (also the default without --units)\n"
+                         "  --baud      host baud assumed when the pty does not tell (default 9600)\n"
+                         "  --pace      take and send bytes at the real character time of the host baud\n"
+                         "  --delay-ms  reply delay of every unit\n"
+                         "  --link      create a symbolic link to the slave path\n"
+                         "  --version   version text unit AA answers to [0VN] (may be repeated)\n");
 }
 
 bool parseOptions(int argc, char** argv, Options& o)
@@ -268,7 +267,7 @@ private:
             }
             if (n < 0 && errno == EINTR)
                 continue;
-            break; // full: wait for POLLOUT
+            break;  // full: wait for POLLOUT
         }
         // Nobody reads the line: drop the oldest replies rather than grow
         // without bound.
@@ -291,7 +290,7 @@ private:
     QByteArray m_out;
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -327,7 +326,9 @@ int main(int argc, char** argv)
 
     // Signals are blocked except while waiting in ppoll, so a stop request
     // never races with the test of the stop flag.
-    struct sigaction sa{};
+    struct sigaction sa
+    {
+    };
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGTERM, &sa, nullptr);
@@ -347,7 +348,9 @@ int main(int argc, char** argv)
 
     const QByteArray link = options.link.toLocal8Bit();
     if (!link.isEmpty()) {
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (lstat(link.constData(), &st) == 0 && S_ISLNK(st.st_mode))
             ::unlink(link.constData());
         if (symlink(server.slavePath().constData(), link.constData()) != 0) {

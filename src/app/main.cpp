@@ -35,7 +35,8 @@ void reportState(frm_main& frame)
         const QAction* a = frame.menuEntry(QLatin1String(name));
         return a && a->isEnabled() ? 1 : 0;
     };
-    std::printf("schnittstelle %s\n", qPrintable(bus.Schnittstelle.isEmpty() ? QStringLiteral("-") : bus.Schnittstelle));
+    std::printf("schnittstelle %s\n",
+                qPrintable(bus.Schnittstelle.isEmpty() ? QStringLiteral("-") : bus.Schnittstelle));
     std::printf("port_open %d\n", frame.core().serial().isOpen() ? 1 : 0);
     std::printf("timer1 %d\n", frame.isTimer1Running() ? 1 : 0);
     std::printf("menu_kontroll %d\n", enabled("mnuKontroll"));
@@ -43,7 +44,7 @@ void reportState(frm_main& frame)
     std::printf("menu_comoptions %d\n", enabled("mnuCOMOptions"));
     std::fflush(stdout);
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

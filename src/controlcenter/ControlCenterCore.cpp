@@ -22,7 +22,7 @@ int pictureX(double x)
 {
     return int(std::clamp(std::round(x), -100000.0, 100000.0));
 }
-} // namespace
+}  // namespace
 
 bool ControlCenterCore::unanswered(const QString& reply)
 {
@@ -123,14 +123,16 @@ void ControlCenterCore::stopFocus() const
 // shows its state and stays usable.
 int ControlCenterCore::Initialisierung()
 {
-    const int result = kit::guarded("Controlcenter Initialisierung", [this] { return initialise(); }, 0);
+    const int result = kit::guarded(
+        "Controlcenter Initialisierung", [this] { return initialise(); }, 0);
     showValues();
     return result;
 }
 
 int ControlCenterCore::Aktualisieren()
 {
-    const int result = kit::guarded("Controlcenter Aktualisieren", [this] { return update(); }, 0);
+    const int result = kit::guarded(
+        "Controlcenter Aktualisieren", [this] { return update(); }, 0);
     showValues();
     return result;
 }
@@ -154,7 +156,8 @@ QString ControlCenterCore::unitAddress() const
 
 bool ControlCenterCore::chooseAxis() const
 {
-    if (!m_env.store || cb_adressenauswahl.listIndex < 0 || !AxisParameterStore::axisValid(cb_adressenauswahl.listIndex))
+    if (!m_env.store || cb_adressenauswahl.listIndex < 0 ||
+        !AxisParameterStore::axisValid(cb_adressenauswahl.listIndex))
         return false;
     m_env.store->setIndex(cb_adressenauswahl.listIndex);
     return true;
@@ -560,7 +563,7 @@ int ControlCenterCore::update()
             m_counter = *c;
             m_counterValid = true;
             if (const auto p = positionText(m_counter, Motorfaktor, drehantrieb == 1,
-                                             m_env.options ? m_env.options->digitIndex() : 5, usesComma())) {
+                                            m_env.options ? m_env.options->digitIndex() : 5, usesComma())) {
                 lb_POS.text = p->text;
                 Anzeigeaufloesung = p->resolution;
                 if (drehantrieb != 1 && line_schlitten.colour == CarriageValid) {
@@ -651,7 +654,8 @@ void ControlCenterCore::sendToMailbox()
         Button_Disable();
         if (m_env.driftActive())
             m_env.setDriftmerker(0);
-        if (postParts.firstPart.startsWith(QLatin1String("[1MA")) || postParts.firstPart.startsWith(QLatin1String("[1MR"))) {
+        if (postParts.firstPart.startsWith(QLatin1String("[1MA")) ||
+            postParts.firstPart.startsWith(QLatin1String("[1MR"))) {
             cmd_Fahrt[0].enabled = cmd_Fahrt[1].enabled = cmd_FahreNull.enabled = true;
             for (kit::Control& f : Fahrart)
                 f.enabled = true;
@@ -706,8 +710,8 @@ void ControlCenterCore::graphicsSupport()
             continue;
         if (Referenzphase == 0.5) {
             showValues();
-            const MsgResult a = m_env.ui ? m_env.ui->message(wert == 1 ? GraphicsQuestionFine : GraphicsQuestionSimple, GraphicsTitle,
-                                                             MsgButtons::YesNoCancel, MsgIcon::Question)
+            const MsgResult a = m_env.ui ? m_env.ui->message(wert == 1 ? GraphicsQuestionFine : GraphicsQuestionSimple,
+                                                             GraphicsTitle, MsgButtons::YesNoCancel, MsgIcon::Question)
                                          : MsgResult::Cancel;
             Grafikantwort = a == MsgResult::Yes ? 6 : a == MsgResult::No ? 7 : 2;
             // Stop pressed while the question was open abandons the request.
@@ -744,9 +748,9 @@ void ControlCenterCore::Button_Disable()
         text_Beschleunigung.enabled = text_Geschwindigkeit.enabled = false;
         sli_a.enabled = sli_v.enabled = false;
     }
-    for (kit::Control* c : {&cmd_ControllP, &cmd_ZaehlerNull, &text_SLP, &text_SLM, &pb_Grafikunterstuetzung,
-                             &cmd_IndexSuche, &cmd_ESP, &cmd_ESM, &cmd_GX, &cmd_GY, &cmd_Fahrt[0], &cmd_Fahrt[1],
-                             &cmd_FahreNull})
+    for (kit::Control* c :
+         {&cmd_ControllP, &cmd_ZaehlerNull, &text_SLP, &text_SLM, &pb_Grafikunterstuetzung, &cmd_IndexSuche, &cmd_ESP,
+          &cmd_ESM, &cmd_GX, &cmd_GY, &cmd_Fahrt[0], &cmd_Fahrt[1], &cmd_FahreNull})
         c->enabled = false;
     text_strecke.enabled = cb_SchritteE.enabled = false;
     for (kit::Control& f : Fahrart)
@@ -758,8 +762,8 @@ void ControlCenterCore::Button_enable()
     const bool axisNo = cb_adressenauswahl.listIndex > 0;
     text_Beschleunigung.enabled = text_Geschwindigkeit.enabled = axisNo;
     sli_a.enabled = sli_v.enabled = axisNo;
-    for (kit::Control* c : {&cmd_ControllP, &cmd_ZaehlerNull, &text_SLP, &text_SLM, &pb_Grafikunterstuetzung,
-                             &cmd_IndexSuche})
+    for (kit::Control* c :
+         {&cmd_ControllP, &cmd_ZaehlerNull, &text_SLP, &text_SLM, &pb_Grafikunterstuetzung, &cmd_IndexSuche})
         c->enabled = axisNo;
     const bool axisChosen = chooseAxis();
     cmd_ESP.enabled = axisChosen && m_env.store->Endschalter_Plus() != 0;

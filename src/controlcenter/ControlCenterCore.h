@@ -59,7 +59,7 @@ struct ControlCenterEnv
     // Unloads a tool window (closes its form).
     std::function<void(TrackedWindow*)> unload = [](TrackedWindow*) {};
     // Drift measurement of the servo recorder.
-    std::function<bool()> driftActive = [] { return false; };                  // its box cb_drift
+    std::function<bool()> driftActive = [] { return false; };  // its box cb_drift
     std::function<void(int)> setDriftmerker = [](int) {};
     std::function<void(double drift_pa)> startDrift = [](double) {};  // start_drift, y/x "vor" values
 
@@ -72,8 +72,8 @@ class ControlCenterCore : public IControlCenter
 public:
     static inline const QString ParameterError = QStringLiteral("Parametereingabe oder Dimensionierung nicht Korrekt");
     static inline const QString ParameterErrorTitle = QStringLiteral("FEHLER!!!");
-    static inline const QString RangeError =
-        QStringLiteral("Der Wert liegt außerhalb des Zählbereichs der Achse (±8388607 Inkremente) und wird nicht gesendet!");
+    static inline const QString RangeError = QStringLiteral(
+        "Der Wert liegt außerhalb des Zählbereichs der Achse (±8388607 Inkremente) und wird nicht gesendet!");
     static inline const QString GraphicsTitle = QStringLiteral("Grafische Unterstützung");
     static inline const QString GraphicsQuestionFine =
         QStringLiteral("Hochauflösende Referenzfahrt mit Entschalterfahrten muss durchgeführt werden!");
@@ -85,10 +85,10 @@ public:
         QStringLiteral("Referenzfahrt nicht möglich: der Motorfaktor der Achse ist 0.");
     static inline const QString IndexFactorError =
         QStringLiteral("Indexsuche nicht möglich: der Motorfaktor der Achse ist 0.");
-    static inline const QString ReferenceReadError =
-        QStringLiteral("Referenzfahrt abgebrochen: Geschwindigkeiten oder Software-Grenzen der Achse sind nicht lesbar: ");
-    static inline const QStringList DistancePoint{"0.1", "0.2", "0.5", "1.0", "2.0", "5.0", "10",
-                                                  "20",  "40",  "42.5", "50", "65", "100", "112.5"};
+    static inline const QString ReferenceReadError = QStringLiteral(
+        "Referenzfahrt abgebrochen: Geschwindigkeiten oder Software-Grenzen der Achse sind nicht lesbar: ");
+    static inline const QStringList DistancePoint{"0.1", "0.2", "0.5",  "1.0", "2.0", "5.0", "10",
+                                                  "20",  "40",  "42.5", "50",  "65",  "100", "112.5"};
     // Width of the travel picture and the carriage, in pixels.
     static constexpr int PictureWidth = 620;
     static constexpr int CarriageWidth = 20;
@@ -297,7 +297,13 @@ private:
     QString referenceEcho(QChar moveKind, const QString& echoEnd) const;
     void referencePoll();
     bool referenceClearSwitch(bool fromPlus);
-    enum class EdgeStep { Waiting, Next, Closed, Aborted };
+    enum class EdgeStep
+    {
+        Waiting,
+        Next,
+        Closed,
+        Aborted
+    };
     EdgeStep referenceEdge(bool plus, double& phase);
     // One member per phase (RefPhase).
     void referenceEntry(double& phase);

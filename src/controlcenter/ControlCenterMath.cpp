@@ -99,7 +99,7 @@ std::optional<double> replyValue(const QString& reply, const QString& command, i
 }
 
 std::optional<PositionDisplay> positionText(double counts, double motorFactorArg, bool rotaryAxis, int digitIndex,
-                                              bool usesComma)
+                                            bool usesComma)
 {
     if (motorFactorArg == 0 || !std::isfinite(motorFactorArg))
         return std::nullopt;
@@ -124,26 +124,20 @@ std::optional<PositionDisplay> positionText(double counts, double motorFactorArg
         out.resolution = step;
     const double a = out.resolution;
     const int decimals = a >= 100 ? 1 : a >= 10 ? 2 : a >= 1 ? 3 : a >= 0.1 ? 4 : a >= 0.01 ? 5 : 6;
-    out.text = masked(angle, QStringLiteral("##0.") + QString(decimals, QLatin1Char('0')) + QStringLiteral(" °"),
-                        usesComma);
+    out.text =
+        masked(angle, QStringLiteral("##0.") + QString(decimals, QLatin1Char('0')) + QStringLiteral(" °"), usesComma);
     return out;
 }
 
 std::optional<double> distanceToCounter(double value, int unitIndex, double motorFactorArg)
 {
     switch (unitIndex) {
-    case mm:
-        return value * motorFactorArg;
-    case um:
-        return value * motorFactorArg / 1000.0;
-    case nm:
-        return value * motorFactorArg / 1000000.0;
-    case counts:
-        return value;
-    case Grad:
-        return value * motorFactorArg / 360.0;
-    default:
-        return std::nullopt;
+    case mm: return value * motorFactorArg;
+    case um: return value * motorFactorArg / 1000.0;
+    case nm: return value * motorFactorArg / 1000000.0;
+    case counts: return value;
+    case Grad: return value * motorFactorArg / 360.0;
+    default: return std::nullopt;
     }
 }
 
@@ -280,4 +274,4 @@ bool characterAllowed(QChar c, InputField fieldKind, bool usesComma)
     return false;
 }
 
-} // namespace controlDesk
+}  // namespace controlDesk

@@ -15,13 +15,13 @@
 namespace controlDesk {
 
 // Status colours (24 bit, blue in the high byte).
-constexpr quint32 Green = 0xC000;       // answered, found
-constexpr quint32 Red = 0xC0;           // not answering, switch closed
-constexpr quint32 DarkGreen = 0x8000; // travel picture valid
-constexpr quint32 DarkYellow = 0xC0C0;  // armed, sent
+constexpr quint32 Green = 0xC000;        // answered, found
+constexpr quint32 Red = 0xC0;            // not answering, switch closed
+constexpr quint32 DarkGreen = 0x8000;    // travel picture valid
+constexpr quint32 DarkYellow = 0xC0C0;   // armed, sent
 constexpr quint32 LightGray = 0xE0E0E0;  // neutral
-constexpr quint32 Gray = 0xC0C0C0;      // neutral, free
-constexpr quint32 White = 0xFFFFFF;     // input box normal
+constexpr quint32 Gray = 0xC0C0C0;       // neutral, free
+constexpr quint32 White = 0xFFFFFF;      // input box normal
 
 // The signed 24-bit position counter of an axis controller.
 constexpr double MaxCounter = 8388607;
@@ -47,7 +47,7 @@ namespace Mask {
 inline const QString Travel = QStringLiteral("######0.00");
 inline const QString Speed = QStringLiteral("######0.0000");
 inline const QString Acceleration = QStringLiteral("######0.0");
-} // namespace Mask
+}  // namespace Mask
 // Rounds half to even, as whole-number assignments of the controller do.
 double toInteger(double value);
 // toInteger as an int; nothing for NaN, infinity or a value beyond int
@@ -73,13 +73,20 @@ struct PositionDisplay
 // rotary axis with as many decimals as the resolution of the axis allows.
 // Nothing when the motor factor is 0.
 std::optional<PositionDisplay> positionText(double counts, double motorFactorArg, bool rotaryAxis, int digitIndex,
-                                              bool usesComma);
+                                            bool usesComma);
 
 // --- distance ----------------------------------------------------------------------
 // Units of `cb_SchritteE`.
-enum Unit { mm = 0, um = 1, nm = 2, counts = 3, Grad = 4 };
+enum Unit
+{
+    mm = 0,
+    um = 1,
+    nm = 2,
+    counts = 3,
+    Grad = 4
+};
 inline const QStringList Units{QStringLiteral("mm"), QStringLiteral("µm"), QStringLiteral("nm"),
-                                   QStringLiteral("counts"), QStringLiteral("Grad")};
+                               QStringLiteral("counts"), QStringLiteral("Grad")};
 // A distance `value` in unit `unitIndex` as counts; nothing for an unknown unit.
 std::optional<double> distanceToCounter(double value, int unitIndex, double motorFactorArg);
 
@@ -89,8 +96,8 @@ std::optional<double> distanceToCounter(double value, int unitIndex, double moto
 // vmin is not above 0.
 struct RawValue
 {
-    double wert = 0;  // the value after the bounds, in mm/s or mm/s²
-    int rawValue = 0;      // what goes on the wire
+    double wert = 0;   // the value after the bounds, in mm/s or mm/s²
+    int rawValue = 0;  // what goes on the wire
 };
 std::optional<RawValue> speedInput(std::optional<double> typed, double vmin, double vmax);
 // A typed acceleration: below `amin` (or empty) becomes amin, above 32767
@@ -147,12 +154,22 @@ struct LimitSwitchColors
 };
 std::optional<LimitSwitchColors> limitSwitchColors(const QString& stateBits);
 // Whether the "[0IN]" reply shows a joystick, and which speed it reads.
-enum class Joystick { NoJoystick, FastSpeed, SlowSpeed };
+enum class Joystick
+{
+    NoJoystick,
+    FastSpeed,
+    SlowSpeed
+};
 Joystick joystickOff(const QString& inReply);
 
 // --- key filters -------------------------------------------------------------------------
-enum class InputField { Zahl, LimitMinus, LimitPlus };
+enum class InputField
+{
+    Zahl,
+    LimitMinus,
+    LimitPlus
+};
 // Whether a typed character may enter the box (Backspace always may).
 bool characterAllowed(QChar c, InputField fieldKind, bool usesComma);
 
-} // namespace controlDesk
+}  // namespace controlDesk

@@ -16,7 +16,7 @@ using namespace controlDesk;
 
 namespace {
 constexpr double Pause = 0.2;
-} // namespace
+}  // namespace
 
 // --- reference run: helpers --------------------------------------------------------------
 
@@ -72,10 +72,9 @@ void ControlCenterCore::referenceRestore()
     const QString vorher = bus().aktiveEinheit();
     if (vorher != s.unitAddress)
         bus().einheit_waehlen(s.unitAddress);
-    const QStringList commands{QStringLiteral("[1VP") + s.vP + QLatin1Char(']'),
-                              QStringLiteral("[1AP") + s.aP + QLatin1Char(']'),
-                              QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'),
-                              QStringLiteral("[1L6") + s.l6 + QLatin1Char(']')};
+    const QStringList commands{
+        QStringLiteral("[1VP") + s.vP + QLatin1Char(']'), QStringLiteral("[1AP") + s.aP + QLatin1Char(']'),
+        QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'), QStringLiteral("[1L6") + s.l6 + QLatin1Char(']')};
     bool answered = true;
     for (const QString& b : commands)
         answered = !unanswered(referenceSend(b)) && answered;
@@ -236,7 +235,7 @@ bool oneOf(const QString& antwort, std::initializer_list<QString> candidates)
             return true;
     return false;
 }
-} // namespace
+}  // namespace
 
 QString ControlCenterCore::referenceEcho(QChar moveKind, const QString& echoEnd) const
 {
@@ -463,8 +462,8 @@ void ControlCenterCore::referenceFinish(double& phase)
 {
     Referenzfahrt& R = m_reference;
     const std::initializer_list<QString> echoEnd{referenceEcho(QLatin1Char('A'), QStringLiteral("?0019")),
-                                              referenceEcho(QLatin1Char('A'), QStringLiteral("?001A")),
-                                              referenceEcho(QLatin1Char('A'), QStringLiteral("!"))};
+                                                 referenceEcho(QLatin1Char('A'), QStringLiteral("?001A")),
+                                                 referenceEcho(QLatin1Char('A'), QStringLiteral("!"))};
     referencePoll();
     if (!oneOf(R.Fahrantwort, echoEnd) && !oneOf(R.Pollantwort, echoEnd))
         return;
@@ -536,18 +535,10 @@ void ControlCenterCore::dauerfahrt(int& targetPos)
     std::optional<QString> cmdText;
     int nextTarget = targetPos == 1 ? 2 : 1;
     switch (FlagDauer) {
-    case 1:
-        cmdText = absolut(targetPos == 1 ? d : -d);
-        break;
-    case 2:
-        cmdText = absolut(targetPos == 1 ? d : 0);
-        break;
-    case 3:
-        cmdText = absolut(targetPos == 1 ? -d : 0);
-        break;
-    case 4:
-        cmdText = targetPos == 1 ? QStringLiteral("[1FX]") : QStringLiteral("[1FY]");
-        break;
+    case 1: cmdText = absolut(targetPos == 1 ? d : -d); break;
+    case 2: cmdText = absolut(targetPos == 1 ? d : 0); break;
+    case 3: cmdText = absolut(targetPos == 1 ? -d : 0); break;
+    case 4: cmdText = targetPos == 1 ? QStringLiteral("[1FX]") : QStringLiteral("[1FY]"); break;
     case 5:
         if (targetPos == 1) {
             // The target grows each round: stop before it leaves the counter.
@@ -562,8 +553,7 @@ void ControlCenterCore::dauerfahrt(int& targetPos)
         cmdText = QStringLiteral("[1GY]");
         nextTarget = 1;
         break;
-    default:
-        return;
+    default: return;
     }
     if (!cmdText) {
         finishRun();

@@ -52,4 +52,4 @@ QString indexText(double wert, double resolution, bool usesComma)
     return numberText(wert, usesComma);
 }
 
-} // namespace controlDesk
+}  // namespace controlDesk

@@ -18,19 +18,19 @@ namespace controlDesk {
 // and starts it; Cancel is the answer No to the question before it.
 namespace RefPhase {
 constexpr double Start = 0.5;
-constexpr double Entry = 1;             // which switch is closed decides the way
-constexpr double LeaveMinus = 1.5;      // step off the minus switch, then run plus
-constexpr double ToPlus = 2;            // run to the plus switch
-constexpr double LeavePlus = 3;         // step off the plus switch
-constexpr double EdgePlus = 3.5;        // high resolution: creep to the plus edge
-constexpr double BackFromPlus = 3.7;    // back to the last free position
-constexpr double ToMinus = 4;           // run to the minus switch
-constexpr double LeaveMinusFine = 5;    // high resolution: step off the minus switch
-constexpr double EdgeMinus = 5.5;       // high resolution: creep to the minus edge
-constexpr double ToStart = 6;           // back to the start position
-constexpr double Finish = 7;            // arrived: travel ends, scale, marks
+constexpr double Entry = 1;           // which switch is closed decides the way
+constexpr double LeaveMinus = 1.5;    // step off the minus switch, then run plus
+constexpr double ToPlus = 2;          // run to the plus switch
+constexpr double LeavePlus = 3;       // step off the plus switch
+constexpr double EdgePlus = 3.5;      // high resolution: creep to the plus edge
+constexpr double BackFromPlus = 3.7;  // back to the last free position
+constexpr double ToMinus = 4;         // run to the minus switch
+constexpr double LeaveMinusFine = 5;  // high resolution: step off the minus switch
+constexpr double EdgeMinus = 5.5;     // high resolution: creep to the minus edge
+constexpr double ToStart = 6;         // back to the start position
+constexpr double Finish = 7;          // arrived: travel ends, scale, marks
 constexpr double Cancel = 8;
-} // namespace RefPhase
+}  // namespace RefPhase
 
 // The controller values the run changes, as read before it changed them.
 // They stay until they have been written back, so that a run started again
@@ -38,8 +38,8 @@ constexpr double Cancel = 8;
 struct ReferenceBackup
 {
     QString unitAddress;  // the unit they belong to
-    QString vP, aP;   // positioning speed and acceleration, four digits each
-    QString l5, l6;   // software limits minus and plus, eight digits each
+    QString vP, aP;       // positioning speed and acceleration, four digits each
+    QString l5, l6;       // software limits minus and plus, eight digits each
 };
 
 struct Referenzfahrt
@@ -76,4 +76,4 @@ std::optional<QString> switchState(const QString& inReply);
 // other resolution shows the plain number.
 QString indexText(double wert, double resolution, bool usesComma);
 
-} // namespace controlDesk
+}  // namespace controlDesk

@@ -23,12 +23,12 @@ QString bare(const QString& id)
     return s;
 }
 
-} // namespace
+}  // namespace
 
 QString normalizedClassId(const QString& text)
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^\\{?([0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12})\\}?$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\{?([0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12})\\}?$"));
     const auto match = pattern.match(text.trimmed());
     if (!match.hasMatch())
         return {};
@@ -133,8 +133,7 @@ std::optional<ComponentRegistry::ClassEntry> ComponentRegistry::findClass(const 
 {
     QString id = normalizedClassId(classIdOrProgId);
     if (id.isEmpty() && !classIdOrProgId.isEmpty())
-        id = normalizedClassId(
-            m_settings->value(kProgIdGroup + classIdOrProgId + QStringLiteral("/CLSID")).toString());
+        id = normalizedClassId(m_settings->value(kProgIdGroup + classIdOrProgId + QStringLiteral("/CLSID")).toString());
     if (id.isEmpty())
         return std::nullopt;
     const QString group = kClassGroup + bare(id) + QLatin1Char('/');
@@ -155,4 +154,4 @@ bool ComponentRegistry::sync()
     return m_settings->status() == QSettings::NoError;
 }
 
-} // namespace levelon
+}  // namespace levelon

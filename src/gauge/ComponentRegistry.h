@@ -25,19 +25,19 @@ class ComponentRegistry
 public:
     struct TypeLibrary
     {
-        QString id;      // "{...}"
+        QString id;  // "{...}"
         QString name;
-        QString version; // "1.0"
-        QString locale;  // "0x409"
+        QString version;  // "1.0"
+        QString locale;   // "0x409"
         QString helpString;
-        QString path;    // library file
+        QString path;  // library file
     };
 
     struct ClassEntry
     {
-        QString classId; // "{...}"
-        QString progId;  // "Levelon.ToviHGauge"
-        QString name;    // "ToviHGauge"
+        QString classId;  // "{...}"
+        QString progId;   // "Levelon.ToviHGauge"
+        QString name;     // "ToviHGauge"
         QString libraryPath;
         QString typeLibraryId;
     };
@@ -81,4 +81,4 @@ QString shippedLibrary(const QString& programFolder);
 // not a class ID.
 QString normalizedClassId(const QString& text);
 
-} // namespace levelon
+}  // namespace levelon

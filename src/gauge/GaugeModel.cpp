@@ -14,23 +14,23 @@ struct DispEntry
 
 // Dispatch ids follow the member order of each class, which differs.
 constexpr DispEntry kHorizontalIds[] = {
-    {0x6803000C, GaugeProperty::Value},     {0x6803000B, GaugeProperty::Min},
-    {0x6803000A, GaugeProperty::Max},       {-504, GaugeProperty::BorderStyle},
-    {0x68030009, GaugeProperty::MouseIcon}, {0x68030008, GaugeProperty::MousePointer},
-    {0x68030007, GaugeProperty::BackColor}, {0x68030006, GaugeProperty::NegColor},
-    {0x68030005, GaugeProperty::PosColor},  {0x68030004, GaugeProperty::Picture},
-    {0x68030003, GaugeProperty::TopSpace},  {0x68030002, GaugeProperty::BottomSpace},
+    {0x6803000C, GaugeProperty::Value},      {0x6803000B, GaugeProperty::Min},
+    {0x6803000A, GaugeProperty::Max},        {-504, GaugeProperty::BorderStyle},
+    {0x68030009, GaugeProperty::MouseIcon},  {0x68030008, GaugeProperty::MousePointer},
+    {0x68030007, GaugeProperty::BackColor},  {0x68030006, GaugeProperty::NegColor},
+    {0x68030005, GaugeProperty::PosColor},   {0x68030004, GaugeProperty::Picture},
+    {0x68030003, GaugeProperty::TopSpace},   {0x68030002, GaugeProperty::BottomSpace},
     {0x68030001, GaugeProperty::RightSpace}, {0x68030000, GaugeProperty::LeftSpace},
 };
 
 constexpr DispEntry kVerticalIds[] = {
-    {0x6803000C, GaugeProperty::BottomSpace}, {0x6803000B, GaugeProperty::LeftSpace},
-    {0x6803000A, GaugeProperty::Picture},     {0x68030009, GaugeProperty::RightSpace},
-    {0x68030008, GaugeProperty::TopSpace},    {0x68030007, GaugeProperty::Value},
-    {0x68030006, GaugeProperty::Min},         {0x68030005, GaugeProperty::Max},
-    {-504, GaugeProperty::BorderStyle},       {0x68030004, GaugeProperty::MouseIcon},
+    {0x6803000C, GaugeProperty::BottomSpace},  {0x6803000B, GaugeProperty::LeftSpace},
+    {0x6803000A, GaugeProperty::Picture},      {0x68030009, GaugeProperty::RightSpace},
+    {0x68030008, GaugeProperty::TopSpace},     {0x68030007, GaugeProperty::Value},
+    {0x68030006, GaugeProperty::Min},          {0x68030005, GaugeProperty::Max},
+    {-504, GaugeProperty::BorderStyle},        {0x68030004, GaugeProperty::MouseIcon},
     {0x68030003, GaugeProperty::MousePointer}, {0x68030002, GaugeProperty::BackColor},
-    {0x68030001, GaugeProperty::NegColor},    {0x68030000, GaugeProperty::PosColor},
+    {0x68030001, GaugeProperty::NegColor},     {0x68030000, GaugeProperty::PosColor},
 };
 
 // Defaults of the stored properties. BorderStyle is stored against 0 although
@@ -75,11 +75,9 @@ bool isColor(GaugeProperty p)
     return p == GaugeProperty::BackColor || p == GaugeProperty::NegColor || p == GaugeProperty::PosColor;
 }
 
-} // namespace
+}  // namespace
 
-GaugeModel::GaugeModel(GaugeKind kind, GaugeSite& site) : m_kind(kind), m_site(site)
-{
-}
+GaugeModel::GaugeModel(GaugeKind kind, GaugeSite& site) : m_kind(kind), m_site(site) {}
 
 void GaugeModel::initProperties()
 {
@@ -292,4 +290,4 @@ int GaugeModel::writeProperties(IPropertyBag& bag) const
     return NoError;
 }
 
-} // namespace levelon
+}  // namespace levelon

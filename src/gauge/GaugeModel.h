@@ -25,9 +25,22 @@ public:
 };
 
 // The properties, in no particular order; dispatch ids map onto them.
-enum class GaugeProperty {
-    Value, Min, Max, BorderStyle, LeftSpace, RightSpace, TopSpace, BottomSpace,
-    BackColor, NegColor, PosColor, Picture, MouseIcon, MousePointer
+enum class GaugeProperty
+{
+    Value,
+    Min,
+    Max,
+    BorderStyle,
+    LeftSpace,
+    RightSpace,
+    TopSpace,
+    BottomSpace,
+    BackColor,
+    NegColor,
+    PosColor,
+    Picture,
+    MouseIcon,
+    MousePointer
 };
 
 class GaugeModel
@@ -84,4 +97,4 @@ private:
     GaugeState m_state;
 };
 
-} // namespace levelon
+}  // namespace levelon

@@ -15,36 +15,36 @@ constexpr int kSysLight = 22;
 QColor systemColor(int index, const QPalette& pal)
 {
     switch (index) {
-    case 0: return pal.color(QPalette::Button);                          // scroll bar
-    case 1: return pal.color(QPalette::Window);                          // desktop
-    case 2: return pal.color(QPalette::Active, QPalette::Highlight);     // active caption
-    case 3: return pal.color(QPalette::Inactive, QPalette::Highlight);   // inactive caption
-    case 4: return pal.color(QPalette::Window);                          // menu
-    case 5: return pal.color(QPalette::Base);                            // window
-    case 6: return pal.color(QPalette::Shadow);                          // window frame
-    case 7: return pal.color(QPalette::WindowText);                      // menu text
-    case 8: return pal.color(QPalette::Text);                            // window text
-    case 9: return pal.color(QPalette::HighlightedText);                 // caption text
-    case 10: return pal.color(QPalette::Window);                         // active border
-    case 11: return pal.color(QPalette::Window);                         // inactive border
-    case 12: return pal.color(QPalette::Mid);                            // application workspace
-    case 13: return pal.color(QPalette::Highlight);                      // highlight
-    case 14: return pal.color(QPalette::HighlightedText);                // highlighted text
-    case 15: return pal.color(QPalette::Button);                         // button face
-    case kSysButtonShadow: return pal.color(QPalette::Dark);             // button shadow
-    case 17: return pal.color(QPalette::Disabled, QPalette::Text);       // grey text
-    case 18: return pal.color(QPalette::ButtonText);                     // button text
-    case 19: return pal.color(QPalette::Inactive, QPalette::HighlightedText); // inactive caption text
-    case kSysButtonHighlight: return pal.color(QPalette::Light);         // button highlight
-    case kSysDarkShadow: return pal.color(QPalette::Shadow);             // 3-D dark shadow
-    case kSysLight: return pal.color(QPalette::Midlight);                // 3-D light
-    case 23: return pal.color(QPalette::ToolTipText);                    // tool-tip text
-    case 24: return pal.color(QPalette::ToolTipBase);                    // tool-tip background
-    case 26: return pal.color(QPalette::Link);                           // hot-tracked item
-    case 27: return pal.color(QPalette::Active, QPalette::Highlight);    // caption gradients
+    case 0: return pal.color(QPalette::Button);                                // scroll bar
+    case 1: return pal.color(QPalette::Window);                                // desktop
+    case 2: return pal.color(QPalette::Active, QPalette::Highlight);           // active caption
+    case 3: return pal.color(QPalette::Inactive, QPalette::Highlight);         // inactive caption
+    case 4: return pal.color(QPalette::Window);                                // menu
+    case 5: return pal.color(QPalette::Base);                                  // window
+    case 6: return pal.color(QPalette::Shadow);                                // window frame
+    case 7: return pal.color(QPalette::WindowText);                            // menu text
+    case 8: return pal.color(QPalette::Text);                                  // window text
+    case 9: return pal.color(QPalette::HighlightedText);                       // caption text
+    case 10: return pal.color(QPalette::Window);                               // active border
+    case 11: return pal.color(QPalette::Window);                               // inactive border
+    case 12: return pal.color(QPalette::Mid);                                  // application workspace
+    case 13: return pal.color(QPalette::Highlight);                            // highlight
+    case 14: return pal.color(QPalette::HighlightedText);                      // highlighted text
+    case 15: return pal.color(QPalette::Button);                               // button face
+    case kSysButtonShadow: return pal.color(QPalette::Dark);                   // button shadow
+    case 17: return pal.color(QPalette::Disabled, QPalette::Text);             // grey text
+    case 18: return pal.color(QPalette::ButtonText);                           // button text
+    case 19: return pal.color(QPalette::Inactive, QPalette::HighlightedText);  // inactive caption text
+    case kSysButtonHighlight: return pal.color(QPalette::Light);               // button highlight
+    case kSysDarkShadow: return pal.color(QPalette::Shadow);                   // 3-D dark shadow
+    case kSysLight: return pal.color(QPalette::Midlight);                      // 3-D light
+    case 23: return pal.color(QPalette::ToolTipText);                          // tool-tip text
+    case 24: return pal.color(QPalette::ToolTipBase);                          // tool-tip background
+    case 26: return pal.color(QPalette::Link);                                 // hot-tracked item
+    case 27: return pal.color(QPalette::Active, QPalette::Highlight);          // caption gradients
     case 28: return pal.color(QPalette::Inactive, QPalette::Highlight);
-    case 29: return pal.color(QPalette::Highlight);                      // menu highlight
-    case 30: return pal.color(QPalette::Window);                         // menu bar
+    case 29: return pal.color(QPalette::Highlight);  // menu highlight
+    case 30: return pal.color(QPalette::Window);     // menu bar
     default: return QColor(Qt::black);
     }
 }
@@ -113,8 +113,8 @@ struct BarArea
     qint64 left, top, right, bottom;
 };
 
-void drawHorizontal(QPainter& p, const QSize& size, const GaugeState& s, const BarArea& a, int k,
-                    const QColor& pen, const QPalette& pal)
+void drawHorizontal(QPainter& p, const QSize& size, const GaugeState& s, const BarArea& a, int k, const QColor& pen,
+                    const QPalette& pal)
 {
     const qint64 value = s.value, min = s.min, max = s.max;
     qint64 x0 = 0;
@@ -141,7 +141,7 @@ void drawHorizontal(QPainter& p, const QSize& size, const GaugeState& s, const B
         qint64 start = x0;
         if (min < 0) {
             lower = 0;
-            start = x0 + 1; // the zero line stays visible
+            start = x0 + 1;  // the zero line stays visible
         }
         if (value > lower && max != lower) {
             qint64 xr = start + mulDiv(value - lower, a.right - start, max - lower);
@@ -152,8 +152,8 @@ void drawHorizontal(QPainter& p, const QSize& size, const GaugeState& s, const B
     }
 }
 
-void drawVertical(QPainter& p, const QSize& size, const GaugeState& s, const BarArea& a, int k,
-                  const QColor& pen, const QPalette& pal)
+void drawVertical(QPainter& p, const QSize& size, const GaugeState& s, const BarArea& a, int k, const QColor& pen,
+                  const QPalette& pal)
 {
     const qint64 value = s.value, min = s.min, max = s.max;
     qint64 y0 = 0;
@@ -191,7 +191,7 @@ void drawVertical(QPainter& p, const QSize& size, const GaugeState& s, const Bar
     }
 }
 
-} // namespace
+}  // namespace
 
 QColor resolveColor(qint32 color, const QPalette& palette)
 {
@@ -209,7 +209,7 @@ QImage renderGauge(const GaugeState& s, GaugeKind kind, QSize size, const QPalet
         return {};
 
     QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::black); // a fresh bitmap is black
+    image.fill(Qt::black);  // a fresh bitmap is black
     QPainter p(&image);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     const QColor pen = systemColor(kSysDarkShadow, pal);
@@ -233,7 +233,7 @@ QImage renderGauge(const GaugeState& s, GaugeKind kind, QSize size, const QPalet
         if (s.picture.isNone() || s.picture.image.isNull())
             p.fillRect(inner, resolveColor(s.backColor, pal));
         else
-            p.drawImage(inner, s.picture.image, s.picture.image.rect()); // stretched, plain copy
+            p.drawImage(inner, s.picture.image, s.picture.image.rect());  // stretched, plain copy
     }
 
     const BarArea area{qint64(b) + s.leftSpace, qint64(b) + s.topSpace, qint64(w) - b - s.rightSpace,
@@ -248,4 +248,4 @@ QImage renderGauge(const GaugeState& s, GaugeKind kind, QSize size, const QPalet
     return image;
 }
 
-} // namespace levelon
+}  // namespace levelon

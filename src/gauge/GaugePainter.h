@@ -20,4 +20,4 @@ QColor resolveColor(qint32 color, const QPalette& palette);
 // Renders the gauge at `size` pixels. An empty size gives a null image.
 QImage renderGauge(const GaugeState& state, GaugeKind kind, QSize size, const QPalette& palette);
 
-} // namespace levelon
+}  // namespace levelon

@@ -10,9 +10,9 @@
 namespace levelon {
 
 namespace {
-constexpr quint32 kMagic = 0x4C56504Bu; // marks the stored form
-constexpr int kIconExtent = 32;         // size an icon is taken at
-} // namespace
+constexpr quint32 kMagic = 0x4C56504Bu;  // marks the stored form
+constexpr int kIconExtent = 32;          // size an icon is taken at
+}  // namespace
 
 QByteArray GaugePicture::toBytes() const
 {
@@ -39,8 +39,7 @@ bool GaugePicture::fromBytes(const QByteArray& bytes, GaugePicture& picture)
     qint16 type = 0;
     QByteArray png;
     in >> magic >> type >> png;
-    if (in.status() != QDataStream::Ok || magic != kMagic || type < 0 ||
-        type > qint16(PictureType::EnhancedMetafile))
+    if (in.status() != QDataStream::Ok || magic != kMagic || type < 0 || type > qint16(PictureType::EnhancedMetafile))
         return false;
     GaugePicture result;
     result.type = PictureType(type);
@@ -76,23 +75,18 @@ int pictureFromVariant(const QVariant& value, GaugePicture& picture)
     }
     case QMetaType::QByteArray:
         return GaugePicture::fromBytes(value.toByteArray(), picture) ? NoError : ErrTypeMismatch;
-    default:
-        return ErrTypeMismatch;
+    default: return ErrTypeMismatch;
     }
 }
 
 QVariant pictureToVariant(const GaugePicture& picture)
 {
     switch (picture.type) {
-    case PictureType::None:
-        return {};
-    case PictureType::Bitmap:
-        return picture.image;
-    case PictureType::Icon:
-        return QIcon(QPixmap::fromImage(picture.image));
-    default:
-        return picture.toBytes();
+    case PictureType::None: return {};
+    case PictureType::Bitmap: return picture.image;
+    case PictureType::Icon: return QIcon(QPixmap::fromImage(picture.image));
+    default: return picture.toBytes();
     }
 }
 
-} // namespace levelon
+}  // namespace levelon

@@ -12,7 +12,14 @@
 
 namespace levelon {
 
-enum class PictureType : qint16 { None = 0, Bitmap = 1, Metafile = 2, Icon = 3, EnhancedMetafile = 4 };
+enum class PictureType : qint16
+{
+    None = 0,
+    Bitmap = 1,
+    Metafile = 2,
+    Icon = 3,
+    EnhancedMetafile = 4
+};
 
 struct GaugePicture
 {
@@ -33,4 +40,4 @@ int pictureFromVariant(const QVariant& value, GaugePicture& picture);
 // invalid variant.
 QVariant pictureToVariant(const GaugePicture& picture);
 
-} // namespace levelon
+}  // namespace levelon

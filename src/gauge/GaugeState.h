@@ -9,10 +9,19 @@
 
 namespace levelon {
 
-enum class GaugeKind { Horizontal, Vertical };
+enum class GaugeKind
+{
+    Horizontal,
+    Vertical
+};
 
 // Border kinds. Any other value draws like bsNone.
-enum BorderStyleConstants : qint32 { bsFlat = 0, bsFixedSingle = 1, bsNone = 2 };
+enum BorderStyleConstants : qint32
+{
+    bsFlat = 0,
+    bsFixedSingle = 1,
+    bsNone = 2
+};
 
 // Colours are 0x00BBGGRR, or with the highest bit set a system colour whose
 // index is the low byte.
@@ -29,8 +38,8 @@ struct GaugeState
     qint32 topSpace = 0;
     qint32 bottomSpace = 0;
     qint32 backColor = kButtonFace;
-    qint32 negColor = 0xFF0000; // blue
-    qint32 posColor = 0xFF;     // red
+    qint32 negColor = 0xFF0000;  // blue
+    qint32 posColor = 0xFF;      // red
     GaugePicture picture;
 };
 
@@ -40,4 +49,4 @@ inline const char* className(GaugeKind kind)
     return kind == GaugeKind::Horizontal ? "ToviHGauge" : "ToviVGauge";
 }
 
-} // namespace levelon
+}  // namespace levelon

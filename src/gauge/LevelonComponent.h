@@ -12,19 +12,21 @@ class QWidget;
 namespace levelon {
 
 // Error numbers of property calls, as the controls' callers know them.
-enum Error : int {
+enum Error : int
+{
     NoError = 0,
-    ErrOverflow = 6,               // a number outside the property's range
-    ErrTypeMismatch = 13,          // a value that is not of the property's kind
-    ErrInvalidPropertyValue = 380, // a picture of the wrong type
-    ErrNoSuchMember = 438,         // a dispatch id the class does not have
+    ErrOverflow = 6,                // a number outside the property's range
+    ErrTypeMismatch = 13,           // a value that is not of the property's kind
+    ErrInvalidPropertyValue = 380,  // a picture of the wrong type
+    ErrNoSuchMember = 438,          // a dispatch id the class does not have
 };
 
 // Results of the library's server entry points.
-enum ServerResult : int {
+enum ServerResult : int
+{
     ServerOk = 0,
-    ServerFalse = 1,          // "can unload now": no, instances live
-    ServerRegistryFailed = 2, // the component registry could not be written
+    ServerFalse = 1,           // "can unload now": no, instances live
+    ServerRegistryFailed = 2,  // the component registry could not be written
 };
 
 // Where a host keeps a control's stored properties. A missing key reads as
@@ -77,17 +79,17 @@ namespace hgauge {
 constexpr qint32 Value = 0x6803000C;
 constexpr qint32 Min = 0x6803000B;
 constexpr qint32 Max = 0x6803000A;
-} // namespace hgauge
+}  // namespace hgauge
 namespace vgauge {
 constexpr qint32 Value = 0x68030007;
 constexpr qint32 Min = 0x68030006;
 constexpr qint32 Max = 0x68030005;
-} // namespace vgauge
-} // namespace dispid
+}  // namespace vgauge
+}  // namespace dispid
 
 // Exported C entry points, resolved by name.
-using CanUnloadNowFn = int (*)();                             // ServerOk when no instance lives
-using GetClassObjectFn = IClassFactory* (*)(const char* ref); // class name, ProgID or class ID
+using CanUnloadNowFn = int (*)();                              // ServerOk when no instance lives
+using GetClassObjectFn = IClassFactory* (*)(const char* ref);  // class name, ProgID or class ID
 using RegisterServerFn = int (*)();
 using UnregisterServerFn = int (*)();
 
@@ -96,4 +98,4 @@ constexpr const char* GetClassObjectSymbol = "LevelonGetClassObject";
 constexpr const char* RegisterServerSymbol = "LevelonRegisterServer";
 constexpr const char* UnregisterServerSymbol = "LevelonUnregisterServer";
 
-} // namespace levelon
+}  // namespace levelon

@@ -9,9 +9,7 @@
 
 namespace levelon {
 
-GaugeDesignerWidget::GaugeDesignerWidget(GaugeKind kind, QObject* parent) : QObject(parent), m_kind(kind)
-{
-}
+GaugeDesignerWidget::GaugeDesignerWidget(GaugeKind kind, QObject* parent) : QObject(parent), m_kind(kind) {}
 
 QString GaugeDesignerWidget::name() const
 {
@@ -84,4 +82,4 @@ LevelonDesignerCollection::LevelonDesignerCollection(QObject* parent) : QObject(
     m_widgets.append(new GaugeDesignerWidget(GaugeKind::Vertical, this));
 }
 
-} // namespace levelon
+}  // namespace levelon

@@ -50,4 +50,4 @@ private:
     QList<QDesignerCustomWidgetInterface*> m_widgets;
 };
 
-} // namespace levelon
+}  // namespace levelon

@@ -16,4 +16,4 @@ constexpr const char* VGaugeClass = "{E590EFE6-FAB1-4393-835B-CE0F7C070A95}";
 constexpr const char* HGaugeProgId = "Levelon.ToviHGauge";
 constexpr const char* VGaugeProgId = "Levelon.ToviVGauge";
 
-} // namespace levelon::ids
+}  // namespace levelon::ids

@@ -58,9 +58,9 @@ QString libraryFile()
     return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
 }
 
-} // namespace
+}  // namespace
 
-} // namespace levelon
+}  // namespace levelon
 
 using namespace levelon;
 

@@ -18,4 +18,4 @@ int MapPropertyBag::writeProperty(const QString& name, const QVariant& value, co
     return NoError;
 }
 
-} // namespace levelon
+}  // namespace levelon

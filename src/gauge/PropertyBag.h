@@ -25,4 +25,4 @@ private:
     QVariantMap m_values;
 };
 
-} // namespace levelon
+}  // namespace levelon

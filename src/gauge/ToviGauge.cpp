@@ -22,7 +22,7 @@ bool cursorShape(qint16 pointer, Qt::CursorShape& shape)
     case 1: shape = Qt::ArrowCursor; return true;
     case 2: shape = Qt::CrossCursor; return true;
     case 3: shape = Qt::IBeamCursor; return true;
-    case 4: shape = Qt::ArrowCursor; return true; // icon
+    case 4: shape = Qt::ArrowCursor; return true;  // icon
     case 5: shape = Qt::SizeAllCursor; return true;
     case 6: shape = Qt::SizeBDiagCursor; return true;
     case 7: shape = Qt::SizeVerCursor; return true;
@@ -38,7 +38,7 @@ bool cursorShape(qint16 pointer, Qt::CursorShape& shape)
     }
 }
 
-} // namespace
+}  // namespace
 
 ToviGauge::ToviGauge(GaugeKind kind, QWidget* parent) : QWidget(parent), m_model(kind, *this)
 {
@@ -159,4 +159,4 @@ void ToviGauge::applyCursor()
         unsetCursor();
 }
 
-} // namespace levelon
+}  // namespace levelon

@@ -122,4 +122,4 @@ public:
     explicit ToviVGauge(QWidget* parent = nullptr) : ToviGauge(GaugeKind::Vertical, parent) {}
 };
 
-} // namespace levelon
+}  // namespace levelon

@@ -144,8 +144,9 @@ void BerechnungCore::cb_adressenauswahl_Click()
     cb_IP.checked = r.Index_Plus == 1;
     cb_IM.checked = r.Index_Minus == 1;
     // No resolution for a motor factor of 0.
-    lb_aufloesung.text =
-        r.Motfak == 0 ? QString() : formatMask(1.0 / r.Motfak * 1000.0, QStringLiteral("######0.000"), m_env.usesComma());
+    lb_aufloesung.text = r.Motfak == 0
+                             ? QString()
+                             : formatMask(1.0 / r.Motfak * 1000.0, QStringLiteral("######0.000"), m_env.usesComma());
 
     pickUnit();
     if (m_env.senden(QStringLiteral("[0ST]")).size() == 14 || axisNo == 0) {
@@ -305,19 +306,19 @@ void BerechnungCore::cmd_KopEin_Click(int index)
     Achsdatensatz& r = store.axisRecordAt(axisNo);
     if (index == 0) {
         Zwischenablage = Copy{r.Spannung,
-                               r.Motorkonstante,
-                               r.Gear,
-                               r.leadscrew,
-                               r.Interpolationsfaktor,
-                               r.Spannungskonstante,
-                               r.Inkremente,
-                               r.vmin,
-                               r.vmax,
-                               r.amin,
-                               r.Motfak,
-                               r.Massstabsachse,
-                               r.Motfak_manuell,
-                               store.rotaryDriveFlag(axisNo)};
+                              r.Motorkonstante,
+                              r.Gear,
+                              r.leadscrew,
+                              r.Interpolationsfaktor,
+                              r.Spannungskonstante,
+                              r.Inkremente,
+                              r.vmin,
+                              r.vmax,
+                              r.amin,
+                              r.Motfak,
+                              r.Massstabsachse,
+                              r.Motfak_manuell,
+                              store.rotaryDriveFlag(axisNo)};
         cmd_KopEin[1].enabled = true;
         return;
     }

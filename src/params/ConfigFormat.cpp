@@ -67,7 +67,7 @@ bool readRecord(ValueFileReader& r, Achsdatensatz& rec)
     });
     return ok;
 }
-} // namespace
+}  // namespace
 
 std::optional<StartConfig> parseStartConfig(const QByteArray& bytes)
 {
@@ -76,7 +76,8 @@ std::optional<StartConfig> parseStartConfig(const QByteArray& bytes)
     // records, both command lists' first parts and the option flags (nine in
     // the saved layout, seven in the older one).
     const int records = ConfigContent::Achsen - 2;
-    const int before = records * Achsdatensatz::ValueCount + ConfigContent::FirstInitCommands + ConfigContent::Init2Commands;
+    const int before =
+        records * Achsdatensatz::ValueCount + ConfigContent::FirstInitCommands + ConfigContent::Init2Commands;
     int gap = 0;
     if (r.count() == ConfigContent::ValueCount)
         gap = before + ConfigContent::Optionen;

@@ -26,10 +26,11 @@ struct ConfigContent
     static constexpr int Init2Commands = 13;
     static constexpr int FirstInitCommands = 13;
     static constexpr int Optionen = 9;
-    static constexpr int ValueCount = Achsen * Achsdatensatz::ValueCount + FirstInitCommands + Init2Commands + Optionen +
-                                 Achsen + (InitCommands - FirstInitCommands) + 1;
+    static constexpr int ValueCount = Achsen * Achsdatensatz::ValueCount + FirstInitCommands + Init2Commands +
+                                      Optionen + Achsen + (InitCommands - FirstInitCommands) + 1;
     // Value index (0-based) where the rotary-axis block begins.
-    static constexpr int RotaryDriveStart = Achsen * Achsdatensatz::ValueCount + FirstInitCommands + Init2Commands + Optionen;
+    static constexpr int RotaryDriveStart =
+        Achsen * Achsdatensatz::ValueCount + FirstInitCommands + Init2Commands + Optionen;
 
     std::array<Achsdatensatz, Achsen> axes{};
     std::array<QString, InitCommands> init{};

@@ -396,8 +396,9 @@ void DownloadCore::cmd_download_Click()
             if (rawValue)
                 payload = hexN(*rawValue, digitCount, &ok);
             const double wholePart = rawValue ? std::nearbyint(*rawValue) : 0;
-            const bool fits = ok && payload.size() == digitCount &&
-                               (digitCount == 4 ? wholePart >= 0 : (wholePart >= -(Limit24 + 1) && wholePart <= Limit24));
+            const bool fits =
+                ok && payload.size() == digitCount &&
+                (digitCount == 4 ? wholePart >= 0 : (wholePart >= -(Limit24 + 1) && wholePart <= Limit24));
             if (!fits) {
                 m_env.ui->message(FieldTooSmall + QString::fromLatin1(tabelle()[s].captionText).trimmed(), Caption,
                                   MsgButtons::Ok);
@@ -486,8 +487,9 @@ void DownloadCore::cb_baudbr_Click()
         cb_baudbr.listIndex = -1;
         return;
     }
-    const QString questionText = QStringLiteral("Wollen Sie die Baudrate ") + BaudRates.at(k) + QStringLiteral(" in Achse ") +
-                          cb_adressenauswahl.selected() + QStringLiteral(" brennen?");
+    const QString questionText = QStringLiteral("Wollen Sie die Baudrate ") + BaudRates.at(k) +
+                                 QStringLiteral(" in Achse ") + cb_adressenauswahl.selected() +
+                                 QStringLiteral(" brennen?");
     if (m_env.ui->message(questionText, AddressTitle, MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
         return;
     m_env.senden(QStringLiteral("[0B%1]").arg(k + 1), 0.2);

@@ -22,7 +22,7 @@ bool silent(const QString& reply)
 {
     return reply == keine_Antwort || reply.isEmpty() || reply.mid(4, 1) == QLatin1String("?");
 }
-} // namespace
+}  // namespace
 
 std::optional<double> sampleTime(double prescaler, double register_)
 {

@@ -34,17 +34,17 @@ constexpr double DefaultPrescaler = 127;
 inline const QString RegisterStandard = QStringLiteral("7C");
 constexpr double ClockDivider = 16000000.0;
 constexpr double SpeedFactor = 16.667;
-constexpr double VmaxOld = 112;     // ceiling of vmax in units of vmin, older controller
-constexpr double VmaxNew = 65535;   // the same with option flag 8
+constexpr double VmaxOld = 112;      // ceiling of vmax in units of vmin, older controller
+constexpr double VmaxNew = 65535;    // the same with option flag 8
 constexpr double FineDivider = 256;  // extra divisor of vmin with flag 8; divisor of amin
 constexpr int RegisterMin = 15;
 constexpr int RegisterMax = 249;
-} // namespace motorfactor
+}  // namespace motorfactor
 
 // The derived values of one axis, before they are stored.
 struct DriveValues
 {
-    double Motfak = 0;          // rounded, half away from zero
+    double Motfak = 0;  // rounded, half away from zero
     double MotorFactorUnrounded = 0;
     double vmax = 0;
     double vmin = 0;
@@ -62,19 +62,20 @@ std::optional<DriveValues> driveValues(const Achsdatensatz& rec, double st, bool
 // register of -1) were not reached and leave the window's control as it is.
 struct MotorFactorDisplay
 {
-    int sb_regelkreisH = -1;   // loop-register scroll bar (the window sets it under its guard)
-    QString lb_ST_Sec;         // "1.000ms"
-    QString text_MFB7;         // motor factor "5217"
-    QString lb_aufloesung;     // µm per count, degrees per count on a rotary axis
-    QString text_MFB8;         // vmax
-    QString text_MFB9;         // vmin
-    QString text_MFB10;        // amin
+    int sb_regelkreisH = -1;  // loop-register scroll bar (the window sets it under its guard)
+    QString lb_ST_Sec;        // "1.000ms"
+    QString text_MFB7;        // motor factor "5217"
+    QString lb_aufloesung;    // µm per count, degrees per count on a rotary axis
+    QString text_MFB8;        // vmax
+    QString text_MFB9;        // vmin
+    QString text_MFB10;       // amin
 };
 
-enum class CalcResult {
-    Computed,       // all values stored
-    Manuell,         // typed motor factor: only the prescaler was read
-    Fehlerhaft,      // the message was shown; see the header comment for what was stored
+enum class CalcResult
+{
+    Computed,      // all values stored
+    Manuell,       // typed motor factor: only the prescaler was read
+    Fehlerhaft,    // the message was shown; see the header comment for what was stored
     IndexInvalid,  // `Index` outside 0..30: nothing sent, nothing stored, no message
 };
 

@@ -21,7 +21,7 @@ constexpr char16_t Cp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2
                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-} // namespace
+}  // namespace
 
 QByteArray toWindows1252(const QString& text)
 {
@@ -137,7 +137,7 @@ QString decode(const QByteArray& bytes)
         return QString::fromUtf8(bytes.mid(Utf8Bom.size()));
     return fromWindows1252(bytes);
 }
-} // namespace
+}  // namespace
 
 bool fitsWindows1252(QChar c)
 {

@@ -39,7 +39,8 @@ frm_Berechnung::frm_Berechnung(ParamWindowEnv env, QWidget* parent)
     raster->setContentsMargins(0, 0, 0, 0);
     for (int n = 0; n < BerechnungCore::BoxCount; ++n) {
         const Box& b = kBoxes[n];
-        QLabel* titleLabel = n == 4 ? new QLabel(m_ui->boxPanel) : new QLabel(QString::fromUtf8(b.captionText), m_ui->boxPanel);
+        QLabel* titleLabel =
+            n == 4 ? new QLabel(m_ui->boxPanel) : new QLabel(QString::fromUtf8(b.captionText), m_ui->boxPanel);
         if (n == 4)
             titleLabel->setObjectName(QStringLiteral("lb_Scale"));
         auto* box = new QLineEdit(m_ui->boxPanel);

@@ -204,8 +204,8 @@ std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, 
     if (!output.endsWith('\n'))
         return std::nullopt;
     const QList<QByteArray> lines = output.chopped(1).split('\n');
-    if (lines.size() < 3 || lines.front() != workbook_output::Header ||
-        lines.back() != workbook_output::Trailer || !lines.at(1).startsWith("rows "))
+    if (lines.size() < 3 || lines.front() != workbook_output::Header || lines.back() != workbook_output::Trailer ||
+        !lines.at(1).startsWith("rows "))
         return std::nullopt;
     const QByteArray count = lines.at(1).sliced(5);
     bool ok = count.size() > 0 && count.size() <= 9;

@@ -62,6 +62,6 @@ std::optional<std::vector<QPointF>> parseReaderOutput(const QByteArray& output, 
 // The points of a workbook's first sheet; nothing when the file is no
 // workbook that can be read.
 std::optional<std::vector<QPointF>> readWorkbook(const QString& pathName, bool usesComma,
-                                                      const WorkbookReader& reader = {});
+                                                 const WorkbookReader& reader = {});
 
 }  // namespace pathFile

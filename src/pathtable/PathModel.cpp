@@ -21,7 +21,8 @@ bool Path::appendPoint(double x, double y)
     return true;
 }
 
-std::optional<Bahnskala> Bahnskala::fromBounds(double leftEdge, double rightEdge, double upperBound, double lowerBound, double W, double H)
+std::optional<Bahnskala> Bahnskala::fromBounds(double leftEdge, double rightEdge, double upperBound, double lowerBound,
+                                               double W, double H)
 {
     Bahnskala s;
     s.skalaX = (rightEdge - leftEdge) / W;
@@ -29,7 +30,7 @@ std::optional<Bahnskala> Bahnskala::fromBounds(double leftEdge, double rightEdge
     s.skalaY = (lowerBound - upperBound) / H;
     s.randY = upperBound;
     const bool scaleOk = std::isfinite(s.skalaX) && std::isfinite(s.skalaY) && std::isfinite(s.randX) &&
-                     std::isfinite(s.randY) && s.skalaX != 0 && s.skalaY != 0;
+                         std::isfinite(s.randY) && s.skalaX != 0 && s.skalaY != 0;
     if (!scaleOk)
         return std::nullopt;
     return s;
@@ -93,7 +94,9 @@ Thinning bahn_verdichten(const Path& previousIndex, double delta_mm, double mm_p
         v.ok = true;
         return v;
     }
-    if (!setPoint(previousIndex.bahnX[std::size_t(previousIndex.punktzahl)], previousIndex.bahnY[std::size_t(previousIndex.punktzahl)]) || !countTicks())
+    if (!setPoint(previousIndex.bahnX[std::size_t(previousIndex.punktzahl)],
+                  previousIndex.bahnY[std::size_t(previousIndex.punktzahl)]) ||
+        !countTicks())
         return v;
     newPath.punktzahl = j;
     newPath.strichanfang = previousIndex.strichanfang;

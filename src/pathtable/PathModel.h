@@ -40,7 +40,8 @@ struct Bahnskala
 
     // From the edge values in mm (left, right, top, bottom) and the size of
     // the drawing box; nothing when a scale would be zero or not finite.
-    static std::optional<Bahnskala> fromBounds(double leftEdge, double rightEdge, double upperBound, double lowerBound, double W, double H);
+    static std::optional<Bahnskala> fromBounds(double leftEdge, double rightEdge, double upperBound, double lowerBound,
+                                               double W, double H);
     double mmX(double x) const { return x * skalaX + randX; }
     double mmY(double y) const { return y * skalaY + randY; }
     double unitX(double mm) const { return (mm - randX) / skalaX; }

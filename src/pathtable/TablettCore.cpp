@@ -302,7 +302,8 @@ void TablettCore::pb_Zeichnung_DragOver(int index, double x, double y)
 
 bool TablettCore::computeScale()
 {
-    const auto l = toNumber(lb_plus.text), r = toNumber(tb_plus.text), o = toNumber(tb_minus.text), u = toNumber(lb_minus.text);
+    const auto l = toNumber(lb_plus.text), r = toNumber(tb_plus.text), o = toNumber(tb_minus.text),
+               u = toNumber(lb_minus.text);
     if (!l || !r || !o || !u)
         return false;
     const auto s = Bahnskala::fromBounds(*l, *r, *o, *u, m_W, m_H);
@@ -330,7 +331,8 @@ bool TablettCore::applyView(bool x, bool y)
         const auto v = toNumber(t);
         return v ? toNumber(formatValue(*v)) : std::nullopt;
     };
-    const auto l = roundedValue(leftEdge), r = roundedValue(rightEdge), o = roundedValue(upperBound), u = roundedValue(lowerBound);
+    const auto l = roundedValue(leftEdge), r = roundedValue(rightEdge), o = roundedValue(upperBound),
+               u = roundedValue(lowerBound);
     if (!l || !r || !o || !u || !Bahnskala::fromBounds(*l, *r, *o, *u, m_W, m_H))
         return false;
     lb_plus.text = leftEdge;
@@ -443,7 +445,8 @@ void TablettCore::bahn_verdichten()
 {
     lb_fahrzeit.text.clear();
     sh_an_aus.colour = Green;
-    const auto delta = toNumber(tb_delta.text), upperBound = toNumber(tb_minus.text), lowerBound = toNumber(lb_minus.text);
+    const auto delta = toNumber(tb_delta.text), upperBound = toNumber(tb_minus.text),
+               lowerBound = toNumber(lb_minus.text);
     Thinning v;
     // A spacing of 0 or none at all would insert points for ever: refused.
     if (delta && upperBound && lowerBound && *delta > 0)
@@ -480,8 +483,8 @@ void TablettCore::bahn_zeichnen()
             ++strokeTotal;
             continue;
         }
-        drawSegment(pathModel.bahnX[std::size_t(i)], pathModel.bahnY[std::size_t(i)], pathModel.bahnX[std::size_t(i + 1)],
-              pathModel.bahnY[std::size_t(i + 1)]);
+        drawSegment(pathModel.bahnX[std::size_t(i)], pathModel.bahnY[std::size_t(i)],
+                    pathModel.bahnX[std::size_t(i + 1)], pathModel.bahnY[std::size_t(i + 1)]);
     }
     pathModel.strichzahl = pathModel.punktzahl > 0 ? strokeTotal : 0;
 }
@@ -510,8 +513,7 @@ void TablettCore::bahn_speichern()
     bool allowed = true;
     for (int n = 1; n <= pathModel.punktzahl; ++n) {
         mm.emplace_back(pathScale.mmX(pathModel.bahnX[std::size_t(n)]), pathScale.mmY(pathModel.bahnY[std::size_t(n)]));
-        allowed = allowed && pathFile::coordinateAllowed(mm.back().x()) &&
-                    pathFile::coordinateAllowed(mm.back().y());
+        allowed = allowed && pathFile::coordinateAllowed(mm.back().x()) && pathFile::coordinateAllowed(mm.back().y());
     }
     // Written whole (folder synced after the rename) or not at all: a failed
     // export, or one with a coordinate no file may hold, keeps the old file.

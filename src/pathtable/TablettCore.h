@@ -80,7 +80,7 @@ public:
         return QStringLiteral("Die Datei ") + name + QStringLiteral(" konnte nicht geladen werden!!");
     }
     static inline const QStringList ZoomSteps{"0,1", "0,2", "0,4", "0,5", "1",  "2",  "4",
-                                               "5",   "10",  "20",  "40",  "50", "100"};
+                                              "5",   "10",  "20",  "40",  "50", "100"};
 
     explicit TablettCore(TablettEnv env);
     ~TablettCore();

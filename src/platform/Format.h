@@ -25,4 +25,3 @@ constexpr int pixelsToTwips(int pixels)
 // "0"s before it the minimum count of integer digits; "#" adds nothing.
 // `comma` writes "," as the decimal separator.
 QString formatMask(double value, const QString& mask, bool comma);
-

@@ -7,8 +7,7 @@ QString programFolder()
 {
     QString folder = qEnvironmentVariable("KELVANE_HOME");
     if (folder.isEmpty()) {
-        folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                 QStringLiteral("/Kelvane");
+        folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Kelvane");
     }
     QDir().mkpath(folder);
     return QDir(folder).absolutePath();

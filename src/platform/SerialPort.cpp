@@ -20,9 +20,8 @@
 
 const QList<int>& supportedBauds()
 {
-    static const QList<int> bauds{110,   300,   600,   1200,   2400,   4800,   9600,  14400,
-                                  19200, 28800, 38400, 56000,  57600,  115200, 128000, 230400,
-                                  256000, 460800, 921600};
+    static const QList<int> bauds{110,   300,   600,   1200,   2400,   4800,   9600,   14400,  19200, 28800,
+                                  38400, 56000, 57600, 115200, 128000, 230400, 256000, 460800, 921600};
     return bauds;
 }
 
@@ -108,7 +107,9 @@ QString lossReason(int fd, const QString& path)
     // only another device whose file went away was removed.
     // (Linux numbers the devices of pseudo-terminal slaves 136 to 143.)
     constexpr unsigned FirstPtyMajor = 136, LastPtyMajor = 143;
-    struct stat st{};
+    struct stat st
+    {
+    };
     const bool pseudoTerminal = ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= FirstPtyMajor &&
                                 major(st.st_rdev) <= LastPtyMajor;
     const bool gone = !QFileInfo::exists(path);
@@ -178,9 +179,8 @@ bool QtSerialPort::openPath(const QString& path, int baud)
             m_error = tr("%1: no such device").arg(path);
         return false;
     }
-    if (!port->setBaudRate(baud) || !port->setDataBits(QSerialPort::Data8) ||
-        !port->setParity(QSerialPort::NoParity) || !port->setStopBits(QSerialPort::OneStop) ||
-        !port->setFlowControl(QSerialPort::NoFlowControl)) {
+    if (!port->setBaudRate(baud) || !port->setDataBits(QSerialPort::Data8) || !port->setParity(QSerialPort::NoParity) ||
+        !port->setStopBits(QSerialPort::OneStop) || !port->setFlowControl(QSerialPort::NoFlowControl)) {
         m_error = tr("%1: settings refused: %2").arg(path, port->errorString());
         port->close();
         return false;

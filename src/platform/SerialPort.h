@@ -124,8 +124,8 @@ private:
     int m_number = 1;
     QString m_settings = QStringLiteral("9600");
     QString m_error;
-    QString m_path; // the device opened last
+    QString m_path;  // the device opened last
     bool m_closing = false;
     int m_writeTimeout = 1000;
-    int m_busy = 0; // calls of this port under way
+    int m_busy = 0;  // calls of this port under way
 };

@@ -1,6 +1,5 @@
 #include "UiServices.h"
 
-
 QString qtFileFilter(const QString& pipeFilter)
 {
     const QStringList parts = pipeFilter.split(QLatin1Char('|'));
@@ -15,8 +14,7 @@ QString qtFileFilter(const QString& pipeFilter)
     return filters.join(QStringLiteral(";;"));
 }
 
-MsgResult RecordingUiServices::message(const QString& text, const QString& title, MsgButtons buttons,
-                                       MsgIcon icon)
+MsgResult RecordingUiServices::message(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon)
 {
     const Message m{text, title, buttons, icon};
     messages << m;

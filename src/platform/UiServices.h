@@ -11,9 +11,28 @@
 
 class QWidget;
 
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
-enum class MsgIcon { None, Information, Exclamation, Question, Critical };
-enum class MsgResult { Ok, Cancel, Yes, No };
+enum class MsgButtons
+{
+    Ok,
+    OkCancel,
+    YesNo,
+    YesNoCancel
+};
+enum class MsgIcon
+{
+    None,
+    Information,
+    Exclamation,
+    Question,
+    Critical
+};
+enum class MsgResult
+{
+    Ok,
+    Cancel,
+    Yes,
+    No
+};
 
 struct FileDialogRequest
 {
@@ -28,8 +47,8 @@ class IUiServices
 {
 public:
     virtual ~IUiServices() = default;
-    virtual MsgResult message(const QString& text, const QString& title = {},
-                              MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None) = 0;
+    virtual MsgResult message(const QString& text, const QString& title = {}, MsgButtons buttons = MsgButtons::Ok,
+                              MsgIcon icon = MsgIcon::None) = 0;
     // The chosen path, or the empty text when cancelled.
     virtual QString openFile(const FileDialogRequest& request) = 0;
     virtual QString saveFile(const FileDialogRequest& request) = 0;

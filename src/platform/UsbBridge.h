@@ -39,7 +39,7 @@ constexpr int RETURN_SERIAL_NUMBER = 0x00;
 constexpr int RETURN_DESCRIPTION = 0x01;
 
 constexpr int MAX_DEVICE_STRLEN = 256;
-} // namespace si
+}  // namespace si
 
 using UsbHandle = quintptr;
 

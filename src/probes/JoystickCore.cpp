@@ -180,9 +180,9 @@ void JoystickCore::abfragen()
     const double mm = hex_zu_wert24(pa.mid(5, 8)) / Motfak;
     const double k = 1000 / Motfak;
     const QString maskText = k >= 1      ? QStringLiteral("##0.000")
-                          : k >= 0.1  ? QStringLiteral("##0.0000")
-                          : k >= 0.01 ? QStringLiteral("##0.00000")
-                                      : QStringLiteral("##0.000000");
+                             : k >= 0.1  ? QStringLiteral("##0.0000")
+                             : k >= 0.01 ? QStringLiteral("##0.00000")
+                                         : QStringLiteral("##0.000000");
     const bool usesComma = dezimalkomma();
     lb_POS[std::size_t(i)].text = formatMask(mm, maskText, usesComma) + QStringLiteral(" mm");
 

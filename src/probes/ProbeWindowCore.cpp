@@ -20,7 +20,7 @@ struct Layout
     int elementAddresses;
     std::array<bool, 4> frames;  // Frame1 … Frame4
     bool sampleTime, outputs, interpol0, interpol1, scaleFactor, factorAI, gridBox;
-    const QString* gridText;   // nullptr: caption unchanged
+    const QString* gridText;     // nullptr: caption unchanged
     std::optional<bool> ip1000;  // interpolation factors: all eight, or 1, 2 and 4
     bool ikCheck, calibration;
 };
@@ -63,7 +63,7 @@ bool staysSilent(const QString& antwort)
 }  // namespace
 
 const QStringList ProbeWindowCore::ProbeTypes{"AK1",        "AK4",     "AK2IK1-IP1000", "AK2IK1-422",
-                                         "IK2-IP1000", "IK2-422", "ADA2",          "Universal"};
+                                              "IK2-IP1000", "IK2-422", "ADA2",          "Universal"};
 
 QStringList ProbeWindowCore::elementAddresses(int element)
 {
@@ -409,7 +409,7 @@ int ProbeWindowCore::Aktualisieren()
                         continue;
                     const bool withScale = IK_check[k].checked || (i == 2 && mixedBoard);
                     m_wasRead[k] = showChannel(i, antwort, 7 * i + 5, withScale,
-                                                   withScale ? QStringLiteral("##0") : QStringLiteral("##0.00"));
+                                               withScale ? QStringLiteral("##0") : QStringLiteral("##0.00"));
                 }
             }
         }

@@ -177,7 +177,8 @@ void RecorderCore::labelMinMax()
     if (x_faktor == 0)
         return;
     const double middle = GraphWidth / 2.0 - containerWidth / 2.0;
-    lb_max.text = formatMask((GraphWidth - x_offset - middle) / x_faktor, QStringLiteral("##0.0000"), m_env.usesComma());
+    lb_max.text =
+        formatMask((GraphWidth - x_offset - middle) / x_faktor, QStringLiteral("##0.0000"), m_env.usesComma());
     lb_min.text = formatMask((-x_offset - middle) / x_faktor, QStringLiteral("##0.0000"), m_env.usesComma());
 }
 
@@ -532,7 +533,8 @@ bool RecorderCore::runPass(bool proTick)
             if (cb_eW.checked) {
                 const int rgbColor = lb_farbeEW.listIndex;
                 const quint32 colors[] = {0, Red, Green, Blue};
-                drawStroke(x_vor, y_ew_vor, x_ist, y_ew, colors[std::clamp(rgbColor, 0, 3)], rgbColor > 0 && rgbColor <= 3);
+                drawStroke(x_vor, y_ew_vor, x_ist, y_ew, colors[std::clamp(rgbColor, 0, 3)],
+                           rgbColor > 0 && rgbColor <= 3);
             }
             y_ew_vor = y_ew;
         }

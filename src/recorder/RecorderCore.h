@@ -51,9 +51,9 @@ class RecorderCore : public IRecorder
 public:
     static inline const QString Caption = QStringLiteral("eW");
     static constexpr int GraphWidth = 16382;  // W_g, also HScroll1's maximum
-    static constexpr int GraphHeight = 273;     // H
-    static constexpr int TopLine = 17;       // Line6
-    static constexpr int BottomLine = 255;     // Line3
+    static constexpr int GraphHeight = 273;   // H
+    static constexpr int TopLine = 17;        // Line6
+    static constexpr int BottomLine = 255;    // Line3
     static constexpr int NumPoints = 32;
     static constexpr int Times = 11;
     // Where cleared point labels wait, in window pixels.
@@ -101,7 +101,7 @@ public:
 
     // --- The graph --------------------------------------------------------------------
     QImage pb_graph;
-    double line_Pos = -1;        // column of the position marker
+    double line_Pos = -1;       // column of the position marker
     int containerWidth = 1000;  // W_c
     // pb_graph.Left: 0 at the left end, W_c - W_g at the right end.
     double graphLeft() const;
@@ -135,9 +135,9 @@ public:
     {
         QWidget* form = nullptr;
         std::function<void()> render;
-        std::function<void()> hideView;                     // hide the window
-        std::function<void(const QString& control)> focusField;   // focus back to a field
-        std::function<int(const QString& text)> textWidth;  // width of a point label
+        std::function<void()> hideView;                          // hide the window
+        std::function<void(const QString& control)> focusField;  // focus back to a field
+        std::function<int(const QString& text)> textWidth;       // width of a point label
     };
     void setView(View view);
     QWidget* form() const override { return m_view.form; }
@@ -189,7 +189,7 @@ public:
     static int ewOffset(const QString& text, bool usesComma);
     static double twValue(const QString& reply);
     static double k8Value(const QString& reply);
-    static double pcValue(const QString& reply);      // the read-out's 16-bit value
+    static double pcValue(const QString& reply);       // the read-out's 16-bit value
     static double pcTrackValue(const QString& reply);  // the trace's 8-bit value
     // Splits an eW value onto power, neg and pos.
     static std::array<int, 3> splitValue(double wert, bool twelveBit);
@@ -215,6 +215,6 @@ private:
     bool m_looping = false;
     bool m_stop888 = false;
     bool m_inPass = false;  // a pass (or a loop round) is under way
-    int m_lock = 0;            // the range checks' lock
+    int m_lock = 0;         // the range checks' lock
     MainLoopHold m_hold;
 };

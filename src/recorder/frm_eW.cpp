@@ -17,8 +17,7 @@ const char* const VGaugeProgId = "Levelon.ToviVGauge";
 }  // namespace
 
 frm_eW::frm_eW(RecorderEnv env, GaugeHost& gauges, int windowWidth, QWidget* parent)
-    : QWidget(parent), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_eW>()), m_form(this),
-      m_width(windowWidth)
+    : QWidget(parent), m_core(std::move(env)), m_ui(std::make_unique<Ui::frm_eW>()), m_form(this), m_width(windowWidth)
 {
     m_ui->setupUi(this);
     resize(windowWidth, height());

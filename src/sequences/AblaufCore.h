@@ -55,7 +55,8 @@ public:
 
     // --- Controls ----------------------------------------------------------------------
     std::array<kit::Control, MaxRows> pZeile;
-    kit::Control LHinweis, CStart{.text = QStringLiteral("Start Ablauf")}, CStop{.text = QStringLiteral("Stopp Ablauf")};
+    kit::Control LHinweis, CStart{.text = QStringLiteral("Start Ablauf")},
+        CStop{.text = QStringLiteral("Stopp Ablauf")};
     kit::Control lNA{.text = QStringLiteral("0")}, lFehler{.text = QStringLiteral("0")}, LED;
     kit::ListControl lb_ablauf;
     std::array<kit::Control, GaugeCount> Con, Display;
@@ -161,7 +162,13 @@ public:
     QByteArray fileText() const;
 
 private:
-    enum class Phase { Idle, Line, Motion, Pause };
+    enum class Phase
+    {
+        Idle,
+        Line,
+        Motion,
+        Pause
+    };
     void listEntry(const QString& text);
     void beginPass();
     void endRun();
@@ -181,8 +188,8 @@ private:
     AblaufEnv m_env;
     Phase m_phase = Phase::Idle;
     int m_zeile = 0;
-    QString m_lineText;       // the line the interpreter took last
-    QString m_lastKK;        // keyword of the last line carried out
+    QString m_lineText;  // the line the interpreter took last
+    QString m_lastKK;    // keyword of the last line carried out
     double m_feldzahl[11] = {};
     int m_slashes = 0;
     int ZeilenTyp = 0, ZeilenBox = 0;
@@ -191,5 +198,5 @@ private:
     bool m_portReported = false;
     bool m_inPanelTick = false;
     int m_displayType15 = 1, m_displayBox15 = 0;
-    QString m_errorText;       // last time-out or refusal, for tests
+    QString m_errorText;  // last time-out or refusal, for tests
 };

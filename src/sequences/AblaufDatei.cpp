@@ -23,7 +23,7 @@ QString errorText(int lineNumber, const QString& text, const QString& dataFile)
 {
     return QStringLiteral("error: %1, %2\n%3 file not found or failure").arg(lineNumber).arg(text, dataFile);
 }
-} // namespace
+}  // namespace
 
 void AblaufCore::Form_Load()
 {

@@ -24,7 +24,7 @@ int integer(double v)
 {
     return std::isfinite(v) && std::abs(v) < 1e6 ? int(v) : -1;
 }
-} // namespace
+}  // namespace
 
 void AblaufCore::CStart_Click()
 {
@@ -85,11 +85,8 @@ void AblaufCore::runToEnd()
 bool AblaufCore::step()
 {
     switch (m_phase) {
-    case Phase::Idle:
-        return false;
-    case Phase::Motion:
-        currentEndPoll();
-        return isRunning();
+    case Phase::Idle: return false;
+    case Phase::Motion: currentEndPoll(); return isRunning();
     case Phase::Pause:
         if (Abbruch == 27 || m_env.clock->now() >= m_pauseEnd) {
             m_phase = Phase::Line;
@@ -99,8 +96,7 @@ bool AblaufCore::step()
             finishLine();
         }
         return isRunning();
-    case Phase::Line:
-        break;
+    case Phase::Line: break;
     }
 
     const int i = m_zeile;

@@ -11,7 +11,7 @@
 namespace {
 const char* const Commands[] = {"[0ST]", "[0VN]", "[0IN]", "[0CI]", "[0PL]", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
 const char* const TypeDigits[] = {"0", "1", "2", "3", "4", "5", "7", "8", "C"};
-} // namespace
+}  // namespace
 
 QString AblaufCore::commandOf(int index)
 {
@@ -194,7 +194,8 @@ void AblaufCore::DPosition(int typx, int boxx, int PAchse)
     const double numberValue = seqtext::HexWert(Empfangstext.mid(5, 8));
     const double scaleFactor = typx < 16 && boxx < 16 ? Faktortabelle[typx][boxx] : 0.0;
     if (scaleFactor > 0 && Empfangstext.size() >= 14)
-        Positionstext[PAchse] = formatMask(numberValue / scaleFactor / 1000.0, QStringLiteral("###0.00000"), m_env.usesComma());
+        Positionstext[PAchse] =
+            formatMask(numberValue / scaleFactor / 1000.0, QStringLiteral("###0.00000"), m_env.usesComma());
     else
         Positionstext[PAchse] = formatMask(numberValue, QStringLiteral("########0"), m_env.usesComma());
 }
@@ -213,7 +214,7 @@ void showChannels(AblaufCore& c, int firstChannel, const QString& heading, bool 
         c.Display[firstChannel + 2 * k].text = formatMask(c.Kanalwert[k + 1], QStringLiteral("####0.00"), usesComma);
     }
 }
-} // namespace
+}  // namespace
 
 void AblaufCore::MAXMINlesen()
 {
@@ -240,7 +241,7 @@ void sendNow(AblaufCore& c)
     for (int i = 0; i < 3 && c.Handbefehl_offen == 1; ++i)
         c.Timer1_Timer();
 }
-} // namespace
+}  // namespace
 
 void AblaufCore::CMAX_Click()
 {

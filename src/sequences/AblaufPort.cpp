@@ -32,7 +32,8 @@ AblaufCore::AblaufCore(AblaufEnv env) : m_env(std::move(env))
 
 bool AblaufCore::hasAddress(int unitType, int box) const
 {
-    return unitType >= 0 && unitType < TableSize && box >= 0 && box < TableSize && !Adresstabelle[unitType][box].isEmpty();
+    return unitType >= 0 && unitType < TableSize && box >= 0 && box < TableSize &&
+           !Adresstabelle[unitType][box].isEmpty();
 }
 
 void AblaufCore::reportPortError()

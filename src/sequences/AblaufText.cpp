@@ -55,7 +55,7 @@ std::optional<QString> digits8(double rounded)
     const auto bits = quint32(qint32(rounded));
     return QStringLiteral("%1").arg(bits, 8, 16, QLatin1Char('0')).toUpper();
 }
-} // namespace
+}  // namespace
 
 std::optional<QString> moveDigits(double value, double factor)
 {
@@ -110,4 +110,4 @@ std::optional<QString> Klammertest(const QString& text)
     return text.mid(open, close - open + 1);
 }
 
-} // namespace seqtext
+}  // namespace seqtext

@@ -38,4 +38,4 @@ double HexWertAK(const QString& text);
 // that "]", both included; nothing without such a pair.
 std::optional<QString> Klammertest(const QString& text);
 
-} // namespace seqtext
+}  // namespace seqtext

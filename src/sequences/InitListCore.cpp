@@ -6,7 +6,8 @@
 
 #include <QFileInfo>
 
-InitListCore::InitListCore(InitListEnv env, bool withController) : m_env(std::move(env)), m_withController(withController)
+InitListCore::InitListCore(InitListEnv env, bool withController)
+    : m_env(std::move(env)), m_withController(withController)
 {
     text_Befehl.resize(std::size_t(m_env.list->size()));
     cb_start.text = QStringLiteral("[1EE]");

@@ -49,8 +49,8 @@ public:
     kit::RangeControl sli_wert{.value = 0, .min = -128, .max = 127, .smallChange = 1, .largeChange = 10};
     QString caption;
     int an_aus = 0;
-    int index = 0;  // CCIndex or CCTIndex
-    int widthPx = 0; // window width in twips (frm_init: 5190 with the slider, else 2730)
+    int index = 0;    // CCIndex or CCTIndex
+    int widthPx = 0;  // window width in twips (frm_init: 5190 with the slider, else 2730)
     bool withController() const { return m_withController; }
 
     void Befehlslisteladen();

@@ -76,7 +76,7 @@ MultitermWindowEnv multitermEnv(frm_main& frame)
     };
     return env;
 }
-} // namespace
+}  // namespace
 
 SequenceWindows::~SequenceWindows() = default;
 
@@ -139,7 +139,7 @@ InitListEnv initEnv(frm_main& frame, CommandList& list)
     env.comMotflag = [&frame] { frame.com_motflag = 1; };
     return env;
 }
-} // namespace
+}  // namespace
 
 SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
 {

@@ -18,10 +18,10 @@ struct TypeEntry
     const char* text;
     const char* name;
 };
-const TypeEntry ProbeTypes[] = {{0, "0", "Mot"},  {1, "1", "IK"},   {2, "2", "AK"},  {3, "3", "AKIK"}, {4, "4", "ADA"},
-                            {5, "5", "AK16"}, {7, "7", "EA"},   {8, "8", "Mot"}, {12, "C", "UM"}};
+const TypeEntry ProbeTypes[] = {{0, "0", "Mot"},  {1, "1", "IK"}, {2, "2", "AK"},  {3, "3", "AKIK"}, {4, "4", "ADA"},
+                                {5, "5", "AK16"}, {7, "7", "EA"}, {8, "8", "Mot"}, {12, "C", "UM"}};
 const QString Incomplete = QStringLiteral("!?");
-} // namespace
+}  // namespace
 
 MultitermCore::MultitermCore(MultitermEnv env) : m_env(std::move(env))
 {

@@ -16,21 +16,18 @@
 
 namespace {
 // Captions of the command buttons CBefehl(0..8); the command is the core's.
-const char* const CommandTexts[] = {"status", "version", "inputs", "adress", "sign", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
+const char* const CommandTexts[] = {"status", "version", "inputs", "adress", "sign",
+                                    "[0pe]",  "[0po]",   "[1PR]",  "[1BR]"};
 constexpr int RowsPerColumn = 29;
-} // namespace
+}  // namespace
 
 frm_ablauf::frm_ablauf(AblaufWindowEnv env, QWidget* parent)
-    : QWidget(parent),
-      m_env(std::move(env)),
-      m_core([this] {
+    : QWidget(parent), m_env(std::move(env)), m_core([this] {
           AblaufEnv e = m_env.core;
           e.focusStart = [this] { startFocusing(); };
           return e;
       }()),
-      m_ui(std::make_unique<Ui::frm_ablauf>()),
-      ui(*m_ui),
-      m_form(this)
+      m_ui(std::make_unique<Ui::frm_ablauf>()), ui(*m_ui), m_form(this)
 {
     ui.setupUi(this);
     buildRows();
@@ -90,8 +87,10 @@ void frm_ablauf::buildRows()
     QAction* mnuAufz = m_menu->addAction(QStringLiteral("Aufzeichnen"));
     mnuAufz->setObjectName(QStringLiteral("mnuAufz"));
     connect(mEdit, &QAction::triggered, this, [this] { m_form.handle("mEdit", [this] { m_core.EditEinAus(); }); });
-    connect(EAblauf, &QAction::triggered, this, [this] { m_form.handle("EAblauf", [this] { m_core.AblaufEinAus(); }); });
-    connect(mnuAufz, &QAction::triggered, this, [this] { m_form.handle("mnuAufz", [this] { m_core.mnuAufz_Click(); }); });
+    connect(EAblauf, &QAction::triggered, this,
+            [this] { m_form.handle("EAblauf", [this] { m_core.AblaufEinAus(); }); });
+    connect(mnuAufz, &QAction::triggered, this,
+            [this] { m_form.handle("mnuAufz", [this] { m_core.mnuAufz_Click(); }); });
 }
 
 void frm_ablauf::bindControls()

@@ -36,7 +36,7 @@ void commandLines(QWidget* container, kit::Form& form, InitListCore& core, bool 
                          [&form, &core, k] { form.handle("cmd_senden", [&core, k] { core.cmd_senden_Click(k); }); });
     }
 }
-} // namespace
+}  // namespace
 
 frm_init::frm_init(InitListCore& core, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_core(core), m_ui(std::make_unique<Ui::frm_init>()), m_form(this)

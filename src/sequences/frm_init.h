@@ -14,7 +14,7 @@
 namespace Ui {
 class frm_init;
 class frm_init2;
-}
+}  // namespace Ui
 
 class frm_init final : public QWidget, public IInitWindow
 {

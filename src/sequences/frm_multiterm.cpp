@@ -18,10 +18,11 @@ struct Column
     int widthPx;
 };
 const Column Columns[] = {{"Text1", 40}, {"tsend", 180}, {"csend", 20}, {"Cosend", 30}, {"tempf", 260}};
-} // namespace
+}  // namespace
 
 frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
-    : QWidget(parent), m_env(std::move(env)), m_core(m_env.core), m_ui(std::make_unique<Ui::frm_multiterm>()), m_form(this)
+    : QWidget(parent), m_env(std::move(env)), m_core(m_env.core), m_ui(std::make_unique<Ui::frm_multiterm>()),
+      m_form(this)
 {
     m_ui->setupUi(this);
     auto* raster = new QGridLayout(m_ui->rowPanel);
@@ -54,7 +55,8 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
         f.button(QStringLiteral("csend_%1").arg(i), c.csend[i]);
         f.entry(QStringLiteral("tempf_%1").arg(i), c.tempf[i]);
         auto* b = f.get<QPushButton>(QStringLiteral("Cosend_%1").arg(i));
-        connect(b, &QPushButton::clicked, this, [this, i] { m_form.handle("Cosend", [this, i] { m_core.Cosend_Click(i); }); });
+        connect(b, &QPushButton::clicked, this,
+                [this, i] { m_form.handle("Cosend", [this, i] { m_core.Cosend_Click(i); }); });
     }
     f.button(QStringLiteral("cDauer"), c.cDauer, [&c] { c.cDauer_Click(); });
     f.button(QStringLiteral("chWaitpos"), c.chWaitpos, [&c] { c.chWaitpos_Click(); });

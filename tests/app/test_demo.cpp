@@ -97,7 +97,9 @@ private:
                                   .arg(w->frameGeometry().width())
                                   .arg(w->frameGeometry().height())
                                   .arg(area.width())
-                                  .arg(area.height()).arg(w->frameGeometry().x()).arg(w->frameGeometry().y());
+                                  .arg(area.height())
+                                  .arg(w->frameGeometry().x())
+                                  .arg(w->frameGeometry().y());
         if (!area.contains(w->frameGeometry()) && !outOfReach.contains(entry))
             outOfReach << entry;
     }
@@ -605,7 +607,6 @@ TEST_P(DemoWindowTest, OpensRunsAndClosesWithoutMessageOrRejection)
 INSTANTIATE_TEST_SUITE_P(EveryWindow, DemoWindowTest, ::testing::ValuesIn(windowCases),
                          [](const ::testing::TestParamInfo<WindowCase>& info) { return std::string(info.param.name); });
 
-
 // --- Rules every window keeps ---------------------------------------------------------------
 
 // The text a named control of a window shows.
@@ -670,8 +671,7 @@ const BarCase barCases[] = {
          return d.windows.paramWindows.calculation;
      },
      "sb_regelkreisH", false, busTraffic},
-    {"ControlcenterContinuousRun",
-     [](DemoProgram& d) -> QWidget* { return d.openControlCenter(); }, "sl_dauer", false,
+    {"ControlcenterContinuousRun", [](DemoProgram& d) -> QWidget* { return d.openControlCenter(); }, "sl_dauer", false,
      [](DemoProgram&, QWidget* w) { return QString::number(static_cast<frm_Controlcenter*>(w)->core().FlagDauer); }},
     {"ControlcenterSpeed", [](DemoProgram& d) -> QWidget* { return d.openControlCenter(); }, "sli_v", true,
      [](DemoProgram&, QWidget* w) { return shownText(w, "text_Geschwindigkeit"); }},
@@ -679,10 +679,10 @@ const BarCase barCases[] = {
      [](DemoProgram&, QWidget* w) { return shownText(w, "tTyp"); }},
     {"AblaufBox", [](DemoProgram& d) -> QWidget* { return d.opened<frm_ablauf>(Menu::Ablauf); }, "VBox", false,
      [](DemoProgram&, QWidget* w) { return shownText(w, "tBox"); }},
-    {"MultitermType", [](DemoProgram& d) -> QWidget* { return d.opened<frm_multiterm>(Menu::MultiT); }, "VTyp",
-     false, [](DemoProgram&, QWidget* w) { return shownText(w, "tTyp"); }},
-    {"MultitermBox", [](DemoProgram& d) -> QWidget* { return d.opened<frm_multiterm>(Menu::MultiT); }, "VBox",
-     false, [](DemoProgram&, QWidget* w) { return shownText(w, "tBox"); }},
+    {"MultitermType", [](DemoProgram& d) -> QWidget* { return d.opened<frm_multiterm>(Menu::MultiT); }, "VTyp", false,
+     [](DemoProgram&, QWidget* w) { return shownText(w, "tTyp"); }},
+    {"MultitermBox", [](DemoProgram& d) -> QWidget* { return d.opened<frm_multiterm>(Menu::MultiT); }, "VBox", false,
+     [](DemoProgram&, QWidget* w) { return shownText(w, "tBox"); }},
     {"ControlLoopRegister",
      [](DemoProgram& d) -> QWidget* { return d.fromControlCenter<frm_controlparameter>("cmd_ControllP"); },
      "sb_regelkreisV_2", true,
@@ -696,8 +696,7 @@ const BarCase barCases[] = {
          return w;
      },
      "sli_wert", true, [](DemoProgram&, QWidget* w) { return shownText(w, "lb_wert"); }},
-    {"RecorderPan", recorderWindow, "HScroll1", true,
-     [](DemoProgram&, QWidget* w) { return shownText(w, "Label1"); }},
+    {"RecorderPan", recorderWindow, "HScroll1", true, [](DemoProgram&, QWidget* w) { return shownText(w, "Label1"); }},
     {"StageSimulatorSpeed",
      [](DemoProgram& d) -> QWidget* {
          if (!d.openControlCenter())
@@ -749,9 +748,9 @@ INSTANTIATE_TEST_SUITE_P(EveryBar, DemoBarTest, ::testing::ValuesIn(barCases),
 struct LayoutCase
 {
     const char* name;
-    int from;                    // board type shown first
-    int to;                      // the type then chosen
-    std::vector<int> hidden;     // interpolation factors hidden for it
+    int from;                 // board type shown first
+    int to;                   // the type then chosen
+    std::vector<int> hidden;  // interpolation factors hidden for it
 };
 
 class DemoLayoutTest : public ::testing::TestWithParam<LayoutCase>, public DemoProgram
@@ -787,9 +786,7 @@ TEST_P(DemoLayoutTest, ControlsInAFrameShownInTheSameStepFollowTheirState)
 }
 
 INSTANTIATE_TEST_SUITE_P(ProbeBoardTypes, DemoLayoutTest, ::testing::ValuesIn(layoutCases),
-                         [](const ::testing::TestParamInfo<LayoutCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
 // Every number box of every window, typed into under a locale that writes a
 // decimal comma: the box takes the comma, and a sign only where its filter
@@ -852,7 +849,8 @@ const NumberCase numberCases[] = {
          return d.windows.paramWindows.download;
      },
      {{"text_download_0", "+-7"}, {"text_download_8", "+-7"}}},
-    {"Controlcenter", [](DemoProgram& d) -> QWidget* { return d.openControlCenter(); },
+    {"Controlcenter",
+     [](DemoProgram& d) -> QWidget* { return d.openControlCenter(); },
      {{"text_Geschwindigkeit", "7"},
       {"text_Beschleunigung", "7"},
       {"text_SLM", "+-7"},
@@ -861,16 +859,19 @@ const NumberCase numberCases[] = {
     {"ControlLoop",
      [](DemoProgram& d) -> QWidget* { return d.fromControlCenter<frm_controlparameter>("cmd_ControllP"); },
      {{"text_strecke", "7"}}},
-    {"PathTable", [](DemoProgram& d) -> QWidget* { return d.opened<frm_tablett>(Menu::Tablett); },
+    {"PathTable",
+     [](DemoProgram& d) -> QWidget* { return d.opened<frm_tablett>(Menu::Tablett); },
      {{"tb_delta", "7"}, {"tb_offsetX", "-7"}, {"tb_offsetY", "-7"}, {"cb_zoom", "-7"}, {"cb_ZZ", "-7"}}},
-    {"ProbeWindow", [](DemoProgram& d) -> QWidget* { return d.opened<frm_AKIK>(Menu::TasterC); },
+    {"ProbeWindow",
+     [](DemoProgram& d) -> QWidget* { return d.opened<frm_AKIK>(Menu::TasterC); },
      {{"FaktorA_0", "7"}, {"tb_gitter", "7"}}},
-    {"Calibration", [](DemoProgram& d) -> QWidget* { return d.opened<frm_AK_Abgleich>(Menu::AKabgleich); },
+    {"Calibration",
+     [](DemoProgram& d) -> QWidget* { return d.opened<frm_AK_Abgleich>(Menu::AKabgleich); },
      {{"FaktorA", "+-7"}, {"faktorD", "+-7"}}},
-    {"Recorder", recorderWindow,
+    {"Recorder",
+     recorderWindow,
      {{"text_faktor", "7"}, {"text_faktor2", "-7"}, {"text_minus", "-7"}, {"text_plus", "-7"}, {"tb_drift", "7"}}},
-    {"Sequence", [](DemoProgram& d) -> QWidget* { return d.opened<frm_ablauf>(Menu::Ablauf); },
-     {{"TPosWeg", "+-7"}}},
+    {"Sequence", [](DemoProgram& d) -> QWidget* { return d.opened<frm_ablauf>(Menu::Ablauf); }, {{"TPosWeg", "+-7"}}},
 };
 
 TEST_P(DemoNumberTest, TakesTheDecimalCommaOfTheLocale)
@@ -894,9 +895,7 @@ TEST_P(DemoNumberTest, TakesASignOnlyAsItsFilterAllows)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryNumberBox, DemoNumberTest, ::testing::ValuesIn(numberCases),
-                         [](const ::testing::TestParamInfo<NumberCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         [](const ::testing::TestParamInfo<NumberCase>& info) { return std::string(info.param.name); });
 
 // What a window sets before a long wait on the bus (a "??" caption, a
 // progress step) is on the screen while the program waits.
@@ -920,9 +919,9 @@ struct WaitCase
 {
     const char* name;
     QWidget* (*open)(DemoProgram& d);
-    const char* watched;           // the control painted during the wait
+    const char* watched;  // the control painted during the wait
     void (*act)(DemoProgram& d, QWidget* w);
-    QStringList (*expected)();     // looks that must have been painted
+    QStringList (*expected)();  // looks that must have been painted
 };
 
 class DemoWaitTest : public ::testing::TestWithParam<WaitCase>, public DemoProgram
@@ -951,16 +950,14 @@ const WaitCase waitCases[] = {
      [](DemoProgram&, QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("cmd_Kanal_EEPROM"))->click(); },
      [] { return QStringList{QStringLiteral("?? (disabled)")}; }},
     {"ControlLoopSave",
-     [](DemoProgram& d) -> QWidget* { return d.fromControlCenter<frm_controlparameter>("cmd_ControllP"); },
-     "cmd_save",
+     [](DemoProgram& d) -> QWidget* { return d.fromControlCenter<frm_controlparameter>("cmd_ControllP"); }, "cmd_save",
      [](DemoProgram& d, QWidget* w) {
          // The main loop stores on its next tick.
          w->findChild<QPushButton*>(QStringLiteral("cmd_save"))->click();
          d.ticks(3);
      },
      [] { return QStringList{QStringLiteral("?? (disabled)")}; }},
-    {"AxisSearchProgress",
-     [](DemoProgram& d) -> QWidget* { return d.frame->waitWindow(); }, "pb_ladeleiste",
+    {"AxisSearchProgress", [](DemoProgram& d) -> QWidget* { return d.frame->waitWindow(); }, "pb_ladeleiste",
      [](DemoProgram& d, QWidget*) { d.trigger(Menu::AchsenSuche); },
      [] {
          QStringList steps;

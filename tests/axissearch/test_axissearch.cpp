@@ -50,10 +50,9 @@ protected:
                 throw std::runtime_error("window could not be created");
             return new ControlCenterDouble(prog.events, &prog.transport());
         });
-        main->setAddressListTarget(QStringLiteral("frm_Download"),
-                                  [this](const QStringList& l) { downloadList = l; });
+        main->setAddressListTarget(QStringLiteral("frm_Download"), [this](const QStringList& l) { downloadList = l; });
         main->setAddressListTarget(QStringLiteral("frm_Berechnung"),
-                                  [this](const QStringList& l) { parameterList = l; });
+                                   [this](const QStringList& l) { parameterList = l; });
     }
 
     void units(const QList<QPair<QString, int>>& list)
@@ -219,8 +218,8 @@ TEST_F(AxisSearchTest, DuringTheScanTheProgramIsLockedAndShowsTheAddress)
     startOnCom1(QStringLiteral("9600"));
     std::optional<bool> waitShown, menusLocked, loopRunning;
     std::optional<int> bar;
-    prog.bus->unit(QStringLiteral("0A"))->setHandler(
-        QStringLiteral("0VN"), [&](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
+    prog.bus->unit(QStringLiteral("0A"))
+        ->setHandler(QStringLiteral("0VN"), [&](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
             waitShown = main->waitWindow()->isVisible();
             menusLocked = !main->menuEntry(QStringLiteral("mnuKontroll"))->isEnabled();
             loopRunning = main->isTimer1Running();
@@ -406,4 +405,4 @@ TEST_F(AxisSearchTest, AutomaticListThatFailsToOpenAWindowLeavesNoPresetBehind)
     EXPECT_FALSE(main->subWindowOf(main->CC.at(1))->isMinimized());
 }
 
-} // namespace
+}  // namespace

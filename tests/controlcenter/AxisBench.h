@@ -32,7 +32,8 @@ public:
     }
 
     // Axis record `axisNo` with a motor factor and speed units.
-    void axisNo(int axisNo, double motorFactorValue, double vmin = 0.01, double vmax = 50, double amin = 1, bool isRotary = false)
+    void axisNo(int axisNo, double motorFactorValue, double vmin = 0.01, double vmax = 50, double amin = 1,
+                bool isRotary = false)
     {
         Achsdatensatz& r = store.axisRecordAt(axisNo);
         r.Motfak = motorFactorValue;

@@ -38,7 +38,7 @@ protected:
     ControlCenterCore cc;
 };
 
-} // namespace
+}  // namespace
 
 // --- set-up --------------------------------------------------------------------------
 
@@ -295,7 +295,8 @@ TEST_F(ControlCenterTest, LimitInputsColourTheSwitchesAndSoftwareLimits)
     EXPECT_EQ(cc.text_SLP.colour, DarkYellow);
     EXPECT_EQ(cc.text_SLM.colour, White);
     // An unanswered input poll ends the display.
-    p.unit().setHandler(QStringLiteral("0IN"), [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
+    p.unit().setHandler(QStringLiteral("0IN"),
+                        [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
     cc.Aktualisieren();
     EXPECT_FALSE(cc.cb_IN.checked);
     EXPECT_EQ(cc.lb_ESP.colour, LightGray);
@@ -337,7 +338,8 @@ TEST_F(ControlCenterTest, SilentMotionPollIsNotTheEndOfAMotion)
     cc.text_strecke.text = QStringLiteral("1");
     cc.cmd_Fahrt_Click(1);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA000007D0]"));
-    p.unit().setHandler(QStringLiteral("0po"), [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
+    p.unit().setHandler(QStringLiteral("0po"),
+                        [](SimUnit&, const SimCommand&) { return std::optional<QByteArray>(QByteArray()); });
     cc.Aktualisieren();
     p.clockSource->advance(1.0);
     cc.Aktualisieren();
@@ -758,7 +760,7 @@ class RegisterReplyTest : public ControlCenterTest, public ::testing::WithParamI
 {
 };
 
-} // namespace
+}  // namespace
 
 TEST_P(RegisterReplyTest, SecondCommandEsHandsTheDigitsAndTheSignedValueToTheInitWindow)
 {

@@ -15,8 +15,8 @@ using namespace controlDesk;
 namespace {
 
 // Software limits and speeds the controller holds before a run.
-const QByteArray L5 = "FFFF8AD0"; // -30000
-const QByteArray L6 = "0000EA60"; // 60000
+const QByteArray L5 = "FFFF8AD0";  // -30000
+const QByteArray L6 = "0000EA60";  // 60000
 
 class RunsTest : public ::testing::Test
 {
@@ -107,7 +107,7 @@ protected:
     ControlCenterCore cc;
 };
 
-} // namespace
+}  // namespace
 
 // --- reference run -------------------------------------------------------------------------
 
@@ -397,8 +397,8 @@ TEST_F(RunsTest, ModeFiveWalksOutwardsAndARefusalStopsIt)
     cc.sl_dauer_Change(5);
     for (int i = 0; i < 2000 && receivedLines(QStringLiteral("[1FA")).size() < 5; ++i)
         tick();
-    EXPECT_EQ(receivedLines(QStringLiteral("[1FA")), QStringList({"[1FA000003E8]", "[1FA00000000]", "[1FA000007D0]",
-                                                              "[1FA00000000]", "[1FA00000BB8]"}));
+    EXPECT_EQ(receivedLines(QStringLiteral("[1FA")),
+              QStringList({"[1FA000003E8]", "[1FA00000000]", "[1FA000007D0]", "[1FA00000000]", "[1FA00000BB8]"}));
     EXPECT_FALSE(cc.cmd_Fahrt[1].enabled);
 
     p.unit().rejectNext(QStringLiteral("[1FA"), 0x0013);
@@ -427,8 +427,8 @@ TEST_F(RunsTest, ModeFiveStopsBeforeATargetLeavesTheCounter)
     for (int i = 0; i < 400 && cc.FlagDauer != 0; ++i)
         tick();
     EXPECT_EQ(cc.FlagDauer, 0);
-    EXPECT_EQ(receivedLines(QStringLiteral("[1FA")), QStringList({"[1FA002DC6C0]", "[1FA00000000]", "[1FA005B8D80]",
-                                                              "[1FA00000000]"}));
+    EXPECT_EQ(receivedLines(QStringLiteral("[1FA")),
+              QStringList({"[1FA002DC6C0]", "[1FA00000000]", "[1FA005B8D80]", "[1FA00000000]"}));
     EXPECT_EQ(p.uiServices->texts().last(), ControlCenterCore::RangeError);
     EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
 }
@@ -445,7 +445,10 @@ TEST_F(RunsTest, OtherModesPostTheirTargets)
             tick();
         p.unit().clearReceived();
         cc.sl_dauer_Change(mode);
-        for (int i = 0; i < 3000 && receivedLines(QStringLiteral("[1F")).size() + receivedLines(QStringLiteral("[1G")).size() < moves; ++i)
+        for (int i = 0;
+             i < 3000 &&
+             receivedLines(QStringLiteral("[1F")).size() + receivedLines(QStringLiteral("[1G")).size() < moves;
+             ++i)
             tick();
         QStringList out = receivedLines(QStringLiteral("[1F")) + receivedLines(QStringLiteral("[1G"));
         return out.mid(0, moves);

@@ -28,8 +28,12 @@ protected:
         p.registry.CC_Aktivieren(1);
         p.registry.Statustabelle[1] = 1;
         p.registry.frm_controlparameter = &loop;
-        loop.setView({nullptr, {}, [this](const ControlLoopCore::PlotLine& l) { linien << l; }, [this] { linien.clear(); },
-                      {}, [this] { ++distanceFocus; }});
+        loop.setView({nullptr,
+                      {},
+                      [this](const ControlLoopCore::PlotLine& l) { linien << l; },
+                      [this] { linien.clear(); },
+                      {},
+                      [this] { ++distanceFocus; }});
         loop.CCIndex = 1;
         loop.Form_Activate();
         tick();
@@ -65,8 +69,8 @@ protected:
             QStringLiteral("1XL"), [stepCounts](SimUnit&, const SimCommand& c) -> std::optional<QByteArray> {
                 QByteArray text;
                 for (int n = 0; n < ControlLoopCore::ValueCount; ++n)
-                    text +=
-                        (n ? "," : "") + QByteArray::number(quint32(n * stepCounts) & 0xFFFFFF, 16).rightJustified(6, '0');
+                    text += (n ? "," : "") +
+                            QByteArray::number(quint32(n * stepCounts) & 0xFFFFFF, 16).rightJustified(6, '0');
                 return c.accepted(text);
             });
     }

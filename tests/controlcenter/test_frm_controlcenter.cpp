@@ -80,7 +80,7 @@ protected:
     std::unique_ptr<ParamsContext> params;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(FrmControlcenterTest, MainLoopBringsTheWindowOnlineAndShowsThePosition)
 {

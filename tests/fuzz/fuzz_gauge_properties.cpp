@@ -31,9 +31,9 @@ private:
     qint16 m_pointer = 0;
 };
 
-const char* const Keys[] = {"Value", "Min", "Max", "BorderStyle", "LeftSpace", "RightSpace", "TopSpace",
-                            "BottomSpace", "BackColor", "NegColor", "PosColor", "Picture", "MouseIcon",
-                            "MousePointer"};
+const char* const Keys[] = {"Value",      "Min",      "Max",         "BorderStyle", "LeftSpace",
+                            "RightSpace", "TopSpace", "BottomSpace", "BackColor",   "NegColor",
+                            "PosColor",   "Picture",  "MouseIcon",   "MousePointer"};
 
 // Takes `n` bytes from the input (zeros past its end).
 struct Input
@@ -52,7 +52,7 @@ struct Input
     }
     bool more() const { return pos < size; }
 };
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
@@ -75,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 3: {
             const size_t n = in.take<uint8_t>();
             const size_t start = std::min(in.pos, size);
-            stored[name] = QByteArray(reinterpret_cast<const char*>(data + start), qsizetype(std::min(n, size - start)));
+            stored[name] =
+                QByteArray(reinterpret_cast<const char*>(data + start), qsizetype(std::min(n, size - start)));
             in.pos += n;
             break;
         }

@@ -31,7 +31,7 @@ public:
     QString saveFile(const FileDialogRequest&) override { return {}; }
     void beep() override {}
 };
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

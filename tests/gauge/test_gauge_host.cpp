@@ -61,16 +61,16 @@ protected:
     RecordingUiServices m_ui;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(GaugeHostTest, CreatesRegisteredGaugesFromTheDesign)
 {
     registerPlugin();
     GaugeHost host(m_ui, m_registry);
     QWidget window;
-    const auto gauges = host.createGauges(
-        &window, {hDesign(QStringLiteral("Gauge1"), {{QStringLiteral("PosColor"), 0x00FF00}}),
-                  vDesign(QStringLiteral("Gauge2"), {{QStringLiteral("BorderStyle"), 2}})});
+    const auto gauges =
+        host.createGauges(&window, {hDesign(QStringLiteral("Gauge1"), {{QStringLiteral("PosColor"), 0x00FF00}}),
+                                    vDesign(QStringLiteral("Gauge2"), {{QStringLiteral("BorderStyle"), 2}})});
     EXPECT_TRUE(m_ui.messages.isEmpty());
     ASSERT_EQ(gauges.size(), 2);
     ASSERT_TRUE(gauges[0].isLive() && gauges[1].isLive());
@@ -80,7 +80,7 @@ TEST_F(GaugeHostTest, CreatesRegisteredGaugesFromTheDesign)
     EXPECT_EQ(h->objectName(), QStringLiteral("Gauge1"));
     EXPECT_EQ(h->geometry(), QRect(10, 10, 200, 20));
     EXPECT_EQ(h->property("PosColor").toInt(), 0x00FF00);
-    EXPECT_EQ(h->property("BorderStyle").toInt(), 0); // not in the design: flat
+    EXPECT_EQ(h->property("BorderStyle").toInt(), 0);  // not in the design: flat
 
     HostedGauge v = gauges[1];
     v.setMax(2047);
@@ -114,7 +114,7 @@ TEST_F(GaugeHostTest, UnregisteredGaugesGiveOneMessageAndPlaceholders)
         EXPECT_FALSE(g.isLive());
         ASSERT_TRUE(g.widget());
         EXPECT_EQ(g.widget()->parentWidget(), &window);
-        g.setValue(5); // inert
+        g.setValue(5);  // inert
     }
     EXPECT_EQ(gauges[2].widget()->geometry(), QRect(10, 40, 20, 200));
     EXPECT_EQ(gauges[1].widget()->objectName(), QStringLiteral("b"));
@@ -148,8 +148,9 @@ TEST_F(GaugeHostTest, UnreadableDesignGivesAPlaceholder)
     registerPlugin();
     GaugeHost host(m_ui, m_registry);
     QWidget window;
-    const auto gauges = host.createGauges(
-        &window, {hDesign(QStringLiteral("ok")), vDesign(QStringLiteral("bad"), {{QStringLiteral("Min"), QStringLiteral("x")}})});
+    const auto gauges =
+        host.createGauges(&window, {hDesign(QStringLiteral("ok")),
+                                    vDesign(QStringLiteral("bad"), {{QStringLiteral("Min"), QStringLiteral("x")}})});
     ASSERT_EQ(m_ui.messages.size(), 1);
     EXPECT_TRUE(m_ui.messages[0].text.contains(QStringLiteral("bad")));
     EXPECT_TRUE(gauges[0].isLive());
@@ -163,8 +164,8 @@ TEST_F(GaugeHostTest, UnreadableDesignGivesAPlaceholder)
 struct ShippedLayout
 {
     const char* name;
-    const char* programFolder; // below the temporary folder; null: the running program's own folder
-    const char* libraryFolder; // where the library is placed, below the temporary folder
+    const char* programFolder;  // below the temporary folder; null: the running program's own folder
+    const char* libraryFolder;  // where the library is placed, below the temporary folder
 };
 
 void PrintTo(const ShippedLayout& layout, std::ostream* os)
@@ -218,8 +219,11 @@ TEST_F(GaugeHostTest, ClassTheShippedLibraryDoesNotServeIsNotRegistered)
     ASSERT_TRUE(QFile::link(pluginFile(), bin + QStringLiteral("/libLevelon.so")));
     GaugeHost host(m_ui, m_registry, bin);
     QWidget window;
-    const GaugeDesign other{QStringLiteral("x"), QStringLiteral("{00000000-1111-2222-3333-444444444444}"),
-                            QStringLiteral("Levelon.ToviRGauge"), QRect(), {}};
+    const GaugeDesign other{QStringLiteral("x"),
+                            QStringLiteral("{00000000-1111-2222-3333-444444444444}"),
+                            QStringLiteral("Levelon.ToviRGauge"),
+                            QRect(),
+                            {}};
     const auto gauges = host.createGauges(&window, {other, hDesign(QStringLiteral("h"))});
     ASSERT_EQ(m_ui.messages.size(), 1);
     EXPECT_EQ(m_ui.messages[0].text, QStringLiteral("Das Steuerelement Levelon.ToviRGauge ist nicht registriert."));
@@ -232,11 +236,14 @@ TEST_F(GaugeHostTest, RegistryEntryOverridesTheShippedLibrary)
     // A registered library that is gone is reported, not silently replaced.
     {
         levelon::ComponentRegistry registry(m_registry);
-        registry.addClass({kHGaugeId, QStringLiteral("Levelon.ToviHGauge"), QStringLiteral("ToviHGauge"),
-                           m_dir.filePath(QStringLiteral("gone/libLevelon.so")), {}});
+        registry.addClass({kHGaugeId,
+                           QStringLiteral("Levelon.ToviHGauge"),
+                           QStringLiteral("ToviHGauge"),
+                           m_dir.filePath(QStringLiteral("gone/libLevelon.so")),
+                           {}});
         ASSERT_TRUE(registry.sync());
     }
-    GaugeHost host(m_ui, m_registry); // the running program's folder ships the library
+    GaugeHost host(m_ui, m_registry);  // the running program's folder ships the library
     QWidget window;
     const auto gauges = host.createGauges(&window, {hDesign(QStringLiteral("h")), vDesign(QStringLiteral("v"))});
     ASSERT_EQ(m_ui.messages.size(), 1);

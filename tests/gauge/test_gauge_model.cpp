@@ -52,7 +52,7 @@ struct Model
     GaugeModel model;
 };
 
-} // namespace
+}  // namespace
 
 TEST(GaugeModel, NewControlStoresOnlyItsSunkenBorder)
 {
@@ -78,7 +78,7 @@ TEST(GaugeModel, EmptyDesignReadsAFlatBorder)
     EXPECT_EQ(s.negColor, 0xFF0000);
     EXPECT_EQ(s.posColor, 0xFF);
     EXPECT_TRUE(s.picture.isNone());
-    EXPECT_EQ(s.value, 77); // Value is not part of a design
+    EXPECT_EQ(s.value, 77);  // Value is not part of a design
     // Reading neither reports changes nor repaints.
     EXPECT_TRUE(m.site.changes.isEmpty());
     EXPECT_EQ(m.site.repaints, 0);
@@ -170,12 +170,11 @@ TEST(GaugeModel, EveryPutReportsAndRepaints)
 {
     Model m;
     m.model.setValue(5);
-    m.model.setValue(5); // the same value is reported again
+    m.model.setValue(5);  // the same value is reported again
     m.model.setMin(-10);
     m.model.setPosColor(0x00FF00);
-    EXPECT_EQ(m.site.changes,
-              (QStringList{QStringLiteral("Value"), QStringLiteral("Value"), QStringLiteral("Min"),
-                           QStringLiteral("PosColor")}));
+    EXPECT_EQ(m.site.changes, (QStringList{QStringLiteral("Value"), QStringLiteral("Value"), QStringLiteral("Min"),
+                                           QStringLiteral("PosColor")}));
     EXPECT_EQ(m.site.repaints, 4);
 
     // Mouse pointer and icon belong to the surface and do not repaint.
@@ -196,7 +195,7 @@ TEST(GaugeModel, WrongPictureTypesAreRefusedWith380)
 
     EXPECT_EQ(m.model.put(GaugeProperty::Picture, solidIcon()), ErrInvalidPropertyValue);
     EXPECT_EQ(m.model.setPicture({PictureType::Metafile, solidImage(Qt::blue)}), ErrInvalidPropertyValue);
-    EXPECT_EQ(m.model.state().picture.image.pixel(0, 0), QColor(Qt::red).rgb()); // old picture stays
+    EXPECT_EQ(m.model.state().picture.image.pixel(0, 0), QColor(Qt::red).rgb());  // old picture stays
 
     EXPECT_EQ(m.model.put(GaugeProperty::MouseIcon, solidImage(Qt::red)), ErrInvalidPropertyValue);
     EXPECT_TRUE(m.site.icon.isNone());
@@ -214,21 +213,22 @@ TEST(GaugeModel, DispatchIdsDifferBetweenTheClasses)
 {
     // Each class's property ↔ id pairs as the callers use them.
     const QList<QPair<GaugeProperty, qint32>> horizontal = {
-        {GaugeProperty::Value, 0x6803000C},     {GaugeProperty::Min, 0x6803000B},
-        {GaugeProperty::Max, 0x6803000A},       {GaugeProperty::BorderStyle, -504},
+        {GaugeProperty::Value, 0x6803000C},        {GaugeProperty::Min, 0x6803000B},
+        {GaugeProperty::Max, 0x6803000A},          {GaugeProperty::BorderStyle, -504},
         {GaugeProperty::MousePointer, 0x68030008}, {GaugeProperty::BackColor, 0x68030007},
-        {GaugeProperty::NegColor, 0x68030006},  {GaugeProperty::PosColor, 0x68030005},
-        {GaugeProperty::TopSpace, 0x68030003},  {GaugeProperty::BottomSpace, 0x68030002},
-        {GaugeProperty::RightSpace, 0x68030001}, {GaugeProperty::LeftSpace, 0x68030000}};
+        {GaugeProperty::NegColor, 0x68030006},     {GaugeProperty::PosColor, 0x68030005},
+        {GaugeProperty::TopSpace, 0x68030003},     {GaugeProperty::BottomSpace, 0x68030002},
+        {GaugeProperty::RightSpace, 0x68030001},   {GaugeProperty::LeftSpace, 0x68030000}};
     const QList<QPair<GaugeProperty, qint32>> vertical = {
-        {GaugeProperty::BottomSpace, 0x6803000C}, {GaugeProperty::LeftSpace, 0x6803000B},
-        {GaugeProperty::RightSpace, 0x68030009},  {GaugeProperty::TopSpace, 0x68030008},
-        {GaugeProperty::Value, 0x68030007},       {GaugeProperty::Min, 0x68030006},
-        {GaugeProperty::Max, 0x68030005},         {GaugeProperty::BorderStyle, -504},
+        {GaugeProperty::BottomSpace, 0x6803000C},  {GaugeProperty::LeftSpace, 0x6803000B},
+        {GaugeProperty::RightSpace, 0x68030009},   {GaugeProperty::TopSpace, 0x68030008},
+        {GaugeProperty::Value, 0x68030007},        {GaugeProperty::Min, 0x68030006},
+        {GaugeProperty::Max, 0x68030005},          {GaugeProperty::BorderStyle, -504},
         {GaugeProperty::MousePointer, 0x68030003}, {GaugeProperty::BackColor, 0x68030002},
-        {GaugeProperty::NegColor, 0x68030001},    {GaugeProperty::PosColor, 0x68030000}};
+        {GaugeProperty::NegColor, 0x68030001},     {GaugeProperty::PosColor, 0x68030000}};
 
-    for (const auto& [kind, table] : {std::pair{GaugeKind::Horizontal, horizontal}, std::pair{GaugeKind::Vertical, vertical}}) {
+    for (const auto& [kind, table] :
+         {std::pair{GaugeKind::Horizontal, horizontal}, std::pair{GaugeKind::Vertical, vertical}}) {
         int n = 7;
         for (const auto& [property, id] : table) {
             Model m(kind);

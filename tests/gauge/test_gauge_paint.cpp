@@ -85,7 +85,7 @@ bool sameRegion(const QImage& big, QPoint offset, const QImage& small)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 TEST(GaugePaint, HorizontalBarsAroundZero)
 {
@@ -150,10 +150,10 @@ TEST(GaugePaint, BordersMoveTheBarArea)
     sunken.borderStyle = bsFixedSingle;
     const QImage s = draw(sunken, GaugeKind::Vertical, {20, 200});
     EXPECT_TRUE(sameRegion(s, {2, 2}, draw(borderless(70), GaugeKind::Vertical, {16, 196})));
-    EXPECT_EQ(at(s, 0, 0), QColor(0x80, 0x80, 0x80));  // outer, top-left: shadow
-    EXPECT_EQ(at(s, 19, 199), QColor(0xFF, 0xFF, 0xFF)); // outer, bottom-right: highlight
-    EXPECT_EQ(at(s, 1, 1), kLine);                      // inner, top-left: dark shadow
-    EXPECT_EQ(at(s, 18, 198), QColor(0xE0, 0xE0, 0xE0)); // inner, bottom-right: light
+    EXPECT_EQ(at(s, 0, 0), QColor(0x80, 0x80, 0x80));     // outer, top-left: shadow
+    EXPECT_EQ(at(s, 19, 199), QColor(0xFF, 0xFF, 0xFF));  // outer, bottom-right: highlight
+    EXPECT_EQ(at(s, 1, 1), kLine);                        // inner, top-left: dark shadow
+    EXPECT_EQ(at(s, 18, 198), QColor(0xE0, 0xE0, 0xE0));  // inner, bottom-right: light
 
     // Unknown border kinds draw no border.
     GaugeState odd = borderless(-30);
@@ -189,7 +189,7 @@ TEST(GaugePaint, PictureIsStretchedOverTheInnerArea)
     GaugeState s;
     s.borderStyle = bsFlat;
     s.min = 0;
-    s.max = 0; // no bar and no zero line
+    s.max = 0;  // no bar and no zero line
     s.picture = {PictureType::Bitmap, picture};
     const QImage img = draw(s, GaugeKind::Horizontal, {42, 10});
     for (int y = 1; y < 9; ++y) {
@@ -207,8 +207,8 @@ TEST(GaugePaint, ColoursAndSystemColours)
     EXPECT_EQ(resolveColor(0x00FF00, pal), QColor(0, 0xFF, 0));
     EXPECT_EQ(resolveColor(0xFF0000, pal), QColor(0, 0, 0xFF));
     EXPECT_EQ(resolveColor(kButtonFace, pal), kBack);
-    EXPECT_EQ(resolveColor(qint32(0x80000008u), pal), QColor(0x20, 0x40, 0x60)); // window text
-    EXPECT_EQ(resolveColor(qint32(0x800000FFu), pal), QColor(Qt::black));     // no such index
+    EXPECT_EQ(resolveColor(qint32(0x80000008u), pal), QColor(0x20, 0x40, 0x60));  // window text
+    EXPECT_EQ(resolveColor(qint32(0x800000FFu), pal), QColor(Qt::black));         // no such index
 
     // System colours work for the bars as well.
     GaugeState s = borderless(-100);
@@ -229,11 +229,11 @@ TEST(GaugePaint, RangesWithoutABarNeverFail)
     for (GaugeKind kind : {GaugeKind::Horizontal, GaugeKind::Vertical}) {
         for (qint32 value : {-500, 0, 500}) {
             GaugeState s = borderless(value);
-            s.min = s.max = 200; // zero divisor
+            s.min = s.max = 200;  // zero divisor
             EXPECT_TRUE(noBar(s, kind));
             s.min = s.max = -200;
             EXPECT_TRUE(noBar(s, kind));
-            s.min = 50; // Max below Min, as while a caller sets Max before Min
+            s.min = 50;  // Max below Min, as while a caller sets Max before Min
             s.max = 20;
             EXPECT_TRUE(noBar(s, kind));
             s.min = -20;
@@ -355,8 +355,8 @@ TEST(GaugePaint, WidgetShowsTheRenderedImage)
         gauge->setLeftSpace(3);
         gauge->show();
         const QImage grabbed = gauge->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QImage rendered = renderGauge(gauge->model().state(), gauge->model().kind(), gauge->size(),
-                                            testPalette());
+        const QImage rendered =
+            renderGauge(gauge->model().state(), gauge->model().kind(), gauge->size(), testPalette());
         EXPECT_EQ(grabbed, rendered);
     }
 }

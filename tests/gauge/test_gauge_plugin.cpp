@@ -69,7 +69,10 @@ protected:
         ASSERT_TRUE(canUnloadNow && getClassObject && registerServer && unregisterServer);
     }
 
-    QJsonObject metaData() const { return QPluginLoader(pluginFile()).metaData().value(QStringLiteral("MetaData")).toObject(); }
+    QJsonObject metaData() const
+    {
+        return QPluginLoader(pluginFile()).metaData().value(QStringLiteral("MetaData")).toObject();
+    }
 
     QTemporaryDir m_dir;
     QString m_registryFile;
@@ -88,7 +91,7 @@ QString classIdOf(const QJsonObject& meta, const QString& name)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(GaugePlugin, IdentityIsReadableWithoutLoadingTheCode)
 {
@@ -162,7 +165,7 @@ TEST_F(GaugePlugin, RegistersCreatesAndUnregisters)
     QVariant border;
     ASSERT_EQ(h->getProperty(dispid::BorderStyle, border), NoError);
     EXPECT_EQ(border.toInt(), 1);
-    EXPECT_EQ(h->putProperty(dispid::vgauge::Value, 3), NoError); // on H that id is BackColor
+    EXPECT_EQ(h->putProperty(dispid::vgauge::Value, 3), NoError);  // on H that id is BackColor
     EXPECT_EQ(h->widget()->property("BackColor").toInt(), 3);
 
     delete h->widget();
@@ -188,7 +191,7 @@ TEST_F(GaugePlugin, StoredDesignIsASeparateCall)
     IGaugeControl* loaded = factory->createFromDesign(design, nullptr, error);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(error, NoError);
-    EXPECT_EQ(loaded->widget()->property("BorderStyle").toInt(), 0); // absent key: flat
+    EXPECT_EQ(loaded->widget()->property("BorderStyle").toInt(), 0);  // absent key: flat
     EXPECT_EQ(loaded->widget()->property("Max").toInt(), 255);
     delete loaded->widget();
 
@@ -228,7 +231,7 @@ TEST_F(GaugePlugin, CommandLineToolRegistersAndUnregisters)
     ASSERT_TRUE(tool.waitForFinished(30000));
     ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().constData();
     EXPECT_TRUE(ComponentRegistry(other).findClass(QStringLiteral("Levelon.ToviVGauge")).has_value());
-    EXPECT_FALSE(QFile::exists(m_registryFile)); // only the named registry was touched
+    EXPECT_FALSE(QFile::exists(m_registryFile));  // only the named registry was touched
 
     tool.start(toolFile(), {QStringLiteral("--unregister"), QStringLiteral("--registry"), other, pluginFile()});
     ASSERT_TRUE(tool.waitForFinished(30000));
@@ -256,7 +259,7 @@ TEST_F(GaugePlugin, FormDesignerAcceptsTheLibrary)
         std::unique_ptr<QWidget> widget(w->createWidget(nullptr));
         ASSERT_TRUE(widget);
         EXPECT_EQ(QString::fromLatin1(widget->metaObject()->className()), w->name());
-        EXPECT_EQ(widget->property("BorderStyle").toInt(), 1); // a freshly placed control
+        EXPECT_EQ(widget->property("BorderStyle").toInt(), 1);  // a freshly placed control
     }
     EXPECT_EQ(names, (QStringList{QStringLiteral("levelon::ToviHGauge"), QStringLiteral("levelon::ToviVGauge")}));
 

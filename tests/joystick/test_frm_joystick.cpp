@@ -118,8 +118,11 @@ TEST_F(FrmJoystickTest, WithoutRegisteredLibraryOneMessageAndTheWindowStillWorks
     // shipped library would otherwise serve).
     {
         levelon::ComponentRegistry registry(dir.filePath(QStringLiteral("components.ini")));
-        registry.addClass({QStringLiteral("{41F3032C-0FE3-4C51-8308-73DCB6FB87B1}"), QStringLiteral("Levelon.ToviHGauge"),
-                           QStringLiteral("ToviHGauge"), dir.filePath(QStringLiteral("gone/libLevelon.so")), {}});
+        registry.addClass({QStringLiteral("{41F3032C-0FE3-4C51-8308-73DCB6FB87B1}"),
+                           QStringLiteral("Levelon.ToviHGauge"),
+                           QStringLiteral("ToviHGauge"),
+                           dir.filePath(QStringLiteral("gone/libLevelon.so")),
+                           {}});
         ASSERT_TRUE(registry.sync());
     }
     frm_Joystick_Abgleich* w = openForm();

@@ -136,7 +136,8 @@ INSTANTIATE_TEST_SUITE_P(Table, DeflectionTest,
 // factor, in µm per count): three from k = 1, four from 0.1, five from 0.01,
 // six below.
 class PositionFormat : public JoystickTest, public ::testing::WithParamInterface<std::pair<double, const char*>>
-{};
+{
+};
 
 TEST_P(PositionFormat, DecimalsFollowTheCountSize)
 {

@@ -164,8 +164,13 @@ TEST(FormBars, DragActsOnReleaseUnlessTheBarScrolls)
         int changes = 0, scrolls = 0;
         QList<int> seen;
         kit::Form f(&w);
-        f.range("sb_regelkreisH", s, [&] { ++changes; seen << s.value; },
-                c.scrolls ? kit::Handler([&] { ++scrolls; }) : kit::Handler());
+        f.range(
+            "sb_regelkreisH", s,
+            [&] {
+                ++changes;
+                seen << s.value;
+            },
+            c.scrolls ? kit::Handler([&] { ++scrolls; }) : kit::Handler());
         f.render();
         bar->setSliderDown(true);
         for (int v : {21, 22, 23})
@@ -230,11 +235,10 @@ TEST(FormKeys, SignsAsEachFilterAllows)
         kit::Keys keys;
         bool minus, plus, point, comma;
     };
-    for (const Case& c : {Case{kit::Keys::Unsigned, false, false, false, false},
-                          Case{kit::Keys::Signed, true, true, false, false},
-                          Case{kit::Keys::Decimal, false, false, true, false},
-                          Case{kit::Keys::SignedDecimal, true, true, true, false},
-                          Case{kit::Keys::MinusDecimal, true, false, true, false}}) {
+    for (const Case& c :
+         {Case{kit::Keys::Unsigned, false, false, false, false}, Case{kit::Keys::Signed, true, true, false, false},
+          Case{kit::Keys::Decimal, false, false, true, false}, Case{kit::Keys::SignedDecimal, true, true, true, false},
+          Case{kit::Keys::MinusDecimal, true, false, true, false}}) {
         const int k = int(c.keys);
         EXPECT_EQ(kit::keyAllowed(QLatin1Char('-'), c.keys, false), c.minus) << k;
         EXPECT_EQ(kit::keyAllowed(QLatin1Char('+'), c.keys, false), c.plus) << k;
@@ -304,8 +308,12 @@ TEST(FormPaint, BusyFormIsRenderedAndPaintedBeforeALongWait)
 
 TEST(Guarded, ReturnsTheFallbackWhenTheStepThrows)
 {
-    EXPECT_EQ(kit::guarded("step", [] { return 7; }, -1), 7);
-    EXPECT_EQ(kit::guarded("step", []() -> int { throw 3; }, -1), -1);
+    EXPECT_EQ(kit::guarded(
+                  "step", [] { return 7; }, -1),
+              7);
+    EXPECT_EQ(kit::guarded(
+                  "step", []() -> int { throw 3; }, -1),
+              -1);
 }
 
 TEST(FormBinding, UnknownControlIsAFaultOfTheBindTable)
@@ -316,7 +324,7 @@ TEST(FormBinding, UnknownControlIsAFaultOfTheBindTable)
     EXPECT_THROW(f.label("lb_missing", c), std::logic_error);
 }
 
-} // namespace
+}  // namespace
 
 TEST(ComboHeight, OpensAsManyRowsAsFitAndAtLeastOne)
 {

@@ -28,8 +28,8 @@ QRect available()
 struct Built
 {
     std::unique_ptr<QWidget> window;
-    QPushButton* farButton = nullptr; // the control furthest right and down
-    QLabel* hidden = nullptr;         // hidden by the program
+    QPushButton* farButton = nullptr;  // the control furthest right and down
+    QLabel* hidden = nullptr;          // hidden by the program
     QMenuBar* menuBar = nullptr;
 };
 
@@ -183,4 +183,4 @@ TEST(ScreenFitPlacement, WithoutTheWatcherWindowsStayAsMade)
     EXPECT_EQ(kit::ScreenFit::scrollArea(b.window.get()), nullptr);
 }
 
-} // namespace
+}  // namespace

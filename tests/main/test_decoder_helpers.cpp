@@ -61,9 +61,8 @@ TEST(StatusDecoderTest, BoxTitleCarriesTimeOfDay)
     RecordingUiServices ui;
     fehler_anzeigen(QStringLiteral("[1GX?001D]"), ui, {});
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Error !   \\d\\d:\\d\\d:\\d\\d$"))
-                    .match(ui.messages[0].title)
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^Error !   \\d\\d:\\d\\d:\\d\\d$")).match(ui.messages[0].title).hasMatch())
         << ui.messages[0].title.toStdString();
     EXPECT_EQ(ui.messages[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(StatusDecoder::Fehlertabelle_Achse(QStringLiteral("000C")), QStringLiteral(" Software - Limit Negativ "));
@@ -155,4 +154,4 @@ TEST(ByteBufferTest, TextUpToTheFirstZeroByte)
     EXPECT_EQ(bytes_zu_text(buffer, 257).size(), 256);
 }
 
-} // namespace
+}  // namespace

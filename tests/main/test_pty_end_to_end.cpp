@@ -81,7 +81,8 @@ TEST_F(PtyEndToEnd, OnALinePacedAt9600SelectionsStayBehindTheWireAndRepliesAreRe
 
 TEST_F(PtyEndToEnd, FarEndClosingMidExchangeIsNoAnswer)
 {
-    connect({QStringLiteral("--units"), QStringLiteral("01@9600"), QStringLiteral("--delay-ms"), QStringLiteral("3000")});
+    connect(
+        {QStringLiteral("--units"), QStringLiteral("01@9600"), QStringLiteral("--delay-ms"), QStringLiteral("3000")});
     transport->einheit_waehlen(QStringLiteral("01"));
     std::thread killer([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -97,4 +98,4 @@ TEST_F(PtyEndToEnd, FarEndClosingMidExchangeIsNoAnswer)
     EXPECT_TRUE(ui.messages.isEmpty());
 }
 
-} // namespace
+}  // namespace

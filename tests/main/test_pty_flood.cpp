@@ -182,4 +182,4 @@ TEST_F(PtyFlood, CommandTheFarEndDoesNotTakeIsDroppedAndIsNoAnswer)
     EXPECT_EQ(normalExchange(), QStringLiteral("[0ST!00000000]"));
 }
 
-} // namespace
+}  // namespace

@@ -118,8 +118,10 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
         {"15 ms gap after the time-out", {{0.19, "[0ST!0000"}, {0.205, "0000"}, {0.22, "]"}}, "[0ST!00000000]", 0.22},
         {"25 ms gap after the time-out", {{0.19, "[0ST!0000"}, {0.215, "0000]"}}, keine_Antwort, 0.21},
         {"first character too late", {{0.205, "[0ST!00000000]"}}, keine_Antwort, 0.2},
-        {"silent long before the time-out", {{0.001, "[1ra!0123456789ABCDEFGH"}, {0.3, "IJ]"}},
-         "[1ra!0123456789ABCDEFGH", 0.2},
+        {"silent long before the time-out",
+         {{0.001, "[1ra!0123456789ABCDEFGH"}, {0.3, "IJ]"}},
+         "[1ra!0123456789ABCDEFGH",
+         0.2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,7 +138,8 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
         const bool tail = c.result != QLatin1String("[0ST!00000000]");
         EXPECT_EQ(log.lines().size(), tail ? 2 : 1) << qPrintable(log.lines().join(QLatin1Char('|')));
         if (tail)
-            EXPECT_TRUE(log.lines().constLast().startsWith(QStringLiteral("discarded: "))) << qPrintable(log.lines().constLast());
+            EXPECT_TRUE(log.lines().constLast().startsWith(QStringLiteral("discarded: ")))
+                << qPrintable(log.lines().constLast());
     }
 }
 
@@ -212,7 +215,8 @@ TEST_F(TransportTest, ASelectionMayHoldTheProgramOnlyForTheTransportsOwnWriteTim
     line::exchangeOnPort(serial, clock, "[1PA]", 10.0);
     ASSERT_GE(serial.writeTimeouts.last(), 10000);
     transport.einheit_waehlen(QStringLiteral("01"));
-    EXPECT_EQ(line.writes.last(), QByteArray("\x12" "01"));
+    EXPECT_EQ(line.writes.last(), QByteArray("\x12"
+                                             "01"));
     EXPECT_EQ(serial.writeTimeouts.last(), own);
 }
 
@@ -286,7 +290,8 @@ TEST_F(TransportTest, UnitSelectionOnBothTransports)
 {
     transport.einheit_waehlen(QStringLiteral("00-AA"));
     ASSERT_EQ(line.writes.size(), 1);
-    EXPECT_EQ(line.writes[0], QByteArray("\x12" "00-AA"));
+    EXPECT_EQ(line.writes[0], QByteArray("\x12"
+                                         "00-AA"));
     EXPECT_EQ(transport.aktiveEinheit(), QStringLiteral("00-AA"));
 
     transport.einheit_waehlen(QString());
@@ -296,9 +301,13 @@ TEST_F(TransportTest, UnitSelectionOnBothTransports)
     useUsb();
     transport.einheit_waehlen(QStringLiteral("00-AA"));
     ASSERT_EQ(usb.pieces.size(), 1);
-    EXPECT_EQ(usb.pieces[0], QByteArray("\x12" "00", 3));
+    EXPECT_EQ(usb.pieces[0], QByteArray("\x12"
+                                        "00",
+                                        3));
     transport.einheit_waehlen(QStringLiteral("5"));
-    EXPECT_EQ(usb.pieces[1], QByteArray("\x12" "5\0", 3));
+    EXPECT_EQ(usb.pieces[1], QByteArray("\x12"
+                                        "5\0",
+                                        3));
 }
 
 TEST_F(TransportTest, SelectingOnAClosedPortSelectsNothing)
@@ -425,4 +434,4 @@ TEST(EreignissperreGuardTest, RestoresPreviousValue)
     EXPECT_EQ(t.Ereignissperre, 0);
 }
 
-} // namespace
+}  // namespace

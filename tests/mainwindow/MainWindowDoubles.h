@@ -110,7 +110,10 @@ public:
         settings().setValue(QStringLiteral("Startup"), QStringLiteral("Backup_CommPort"), port);
         settings().setValue(QStringLiteral("Startup"), QStringLiteral("Backup_Settings"), baud);
     }
-    QString remembered(const QString& key) { return settings().value(QStringLiteral("Startup"), key, QStringLiteral("-")); }
+    QString remembered(const QString& key)
+    {
+        return settings().value(QStringLiteral("Startup"), key, QStringLiteral("-"));
+    }
     // Events since the last call.
     EventLog takeEvents()
     {

@@ -105,4 +105,4 @@ TEST_F(EndToEnd, StartsOnTheRememberedPortWithMenusOpenAndShutsDownCleanly)
     EXPECT_EQ(bussim.state(), QProcess::Running) << "the simulator outlives the program's close of the port";
 }
 
-} // namespace
+}  // namespace

@@ -185,7 +185,8 @@ TEST_F(FrmComTest, BusyPortIsReportedAndTheDialogStaysUsable)
     prog.port->sim().setOpenFailure(QStringLiteral("Device or resource busy"));
     pick(dlg->list_com, QStringLiteral("2"));
     // The message says why, in the system's words.
-    EXPECT_EQ(prog.dialogs->texts(), QStringList{frm_main::PortMessage + QStringLiteral("\n\nDevice or resource busy")});
+    EXPECT_EQ(prog.dialogs->texts(),
+              QStringList{frm_main::PortMessage + QStringLiteral("\n\nDevice or resource busy")});
     EXPECT_EQ(prog.transport().Ereignissperre, 0);
     EXPECT_NE(prog.transport().Schnittstelle, QStringLiteral("COM"));
 
@@ -237,4 +238,4 @@ TEST_F(FrmComTest, OkWithoutARateKeepsTheRememberedOne)
     EXPECT_EQ(prog.remembered(QStringLiteral("Backup_Settings")), QStringLiteral("57600"));
 }
 
-} // namespace
+}  // namespace

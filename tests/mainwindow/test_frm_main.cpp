@@ -26,9 +26,9 @@
 
 namespace {
 
-const QStringList Locked{"mnuMultiT",         "mnuAblauf", "mnuAchsenerkennung", "mnuKontroll",
-                         "mnuDownload2",      "mnuJoystick_Abgleich", "mnuDateispeichern", "mnuMGED",
-                         "mnuAKabgleich",     "mnuOptionen", "mnuTasterC", "mnuDownload"};
+const QStringList Locked{
+    "mnuMultiT",         "mnuAblauf", "mnuAchsenerkennung", "mnuKontroll", "mnuDownload2", "mnuJoystick_Abgleich",
+    "mnuDateispeichern", "mnuMGED",   "mnuAKabgleich",      "mnuOptionen", "mnuTasterC",   "mnuDownload"};
 
 void flushDeletes()
 {
@@ -383,9 +383,7 @@ TEST_F(FrmMainTest, ClosingTheCurrentOfSeveralControlCentersKeepsTheLoopSafe)
 TEST_F(FrmMainTest, ProbeWindowsOpenAtTheirNumberInTheMdiArea)
 {
     startOnCom1();
-    main->setProbeWindowFactory([this] {
-        return static_cast<IProbeWindow*>(new ProbeWindowDouble(prog.events));
-    });
+    main->setProbeWindowFactory([this] { return static_cast<IProbeWindow*>(new ProbeWindowDouble(prog.events)); });
     main->mnuTasterC_Click();
     main->mnuTasterC_Click();
     EXPECT_EQ(main->CCT.keys(), (QStringList{"k1", "k2"}));
@@ -733,10 +731,11 @@ TEST(FrmMainPtyTest, FarEndVanishingGivesOneReport)
     // The loss once, with the far end's hang-up as its reason; the exchanges
     // after it are told once that the port is closed.
     ASSERT_EQ(dialogs.messages.size(), 2) << qPrintable(dialogs.texts().join(QStringLiteral(" | ")));
-    EXPECT_EQ(dialogs.messages.first().text,
-              frm_main::PortLostMessage.arg(1).arg(pty.path + QStringLiteral(": Gegenstelle hat die Verbindung beendet")));
+    EXPECT_EQ(
+        dialogs.messages.first().text,
+        frm_main::PortLostMessage.arg(1).arg(pty.path + QStringLiteral(": Gegenstelle hat die Verbindung beendet")));
     EXPECT_EQ(core.log().lines().count(dialogs.messages.first().text), 1);
     EXPECT_EQ(dialogs.messages[1].text, frm_main::PortClosedMessage.arg(1));
 }
 
-} // namespace
+}  // namespace

@@ -66,4 +66,4 @@ TEST_F(InstallTest, OptionsDialogIsTheToolWindowOfItsEntry)
     EXPECT_EQ(main->toolWindowTag(Menu::Optionen), QStringLiteral("0"));
 }
 
-} // namespace
+}  // namespace

@@ -91,10 +91,21 @@ TEST_F(MainLoopTest, ServesProbeWindowsControlCentersSimulatorAndControlLoopInOr
     tick();
 
     const QStringList expected{
-        "probe1.Aktualisieren", "select 21",        "probe1.Initialisierung", "send [0ST]", "probe1.Abgleich",
-        "cc1.Aktualisieren",    "select 01",        "Index 1",                "frm_eW.abfragen",
-        "frm_MSim.abfragen",    "select 01",        "Index 1",                "frm_MSim.sende",
-        "select 01",            "regelkreisauslesen",
+        "probe1.Aktualisieren",
+        "select 21",
+        "probe1.Initialisierung",
+        "send [0ST]",
+        "probe1.Abgleich",
+        "cc1.Aktualisieren",
+        "select 01",
+        "Index 1",
+        "frm_eW.abfragen",
+        "frm_MSim.abfragen",
+        "select 01",
+        "Index 1",
+        "frm_MSim.sende",
+        "select 01",
+        "regelkreisauslesen",
     };
     EXPECT_EQ(prog.events, expected);
     EXPECT_EQ(probe->flagachsenwechsel, 0);
@@ -193,13 +204,13 @@ TEST_F(MainLoopTest, ConfigurationReloadInitialisesEveryControlCenterOnce)
     ControlCenterDouble* cc2 = addControlCenter(2, QStringLiteral("02"));
     cc1->FlagAuslesen = 1;
     cc2->FlagAuslesen = 1;
-    cc2->initResult = 0;       // its unit does not answer: no read-out
-    cc2->width_twips = 2400;   // minimised: initialised, not polled
+    cc2->initResult = 0;      // its unit does not answer: no read-out
+    cc2->width_twips = 2400;  // minimised: initialised, not polled
     post.com_motflag = 1;
 
     tick();
-    EXPECT_EQ(prog.events, (QStringList{"cc1.Initialisierung", "cc1.auslesen", "cc1.Aktualisieren",
-                                        "cc2.Initialisierung"}));
+    EXPECT_EQ(prog.events,
+              (QStringList{"cc1.Initialisierung", "cc1.auslesen", "cc1.Aktualisieren", "cc2.Initialisierung"}));
     EXPECT_EQ(post.com_motflag, 0);
     EXPECT_EQ(post.status(2), 0);
 
@@ -348,4 +359,4 @@ TEST(Timer1Suspension, LoopRunsAgainOnlyWhenTheLastHolderLetsGo)
     EXPECT_FALSE(eventLock.held());
 }
 
-} // namespace
+}  // namespace

@@ -135,8 +135,7 @@ TEST(RegisterReadout, WindowShowsAFullReplyThatArrivesAtLineSpeed)
 TEST(Recording, LinesJoinLabelAndReplyWithoutTheStatusCharacter)
 {
     const QString reply = QStringLiteral("[1PA!001234]");
-    EXPECT_EQ(Aufzeichnung::zeile(reply, QStringLiteral("Zeile 12 ")),
-              QStringLiteral("Zeile 1[1PA001234]\r\n"));
+    EXPECT_EQ(Aufzeichnung::zeile(reply, QStringLiteral("Zeile 12 ")), QStringLiteral("Zeile 1[1PA001234]\r\n"));
     EXPECT_EQ(Aufzeichnung::zeile(reply, QStringLiteral("x"))->size(), 1 + 4 + 7 + 2);
     EXPECT_EQ(Aufzeichnung::zeile(QStringLiteral("[1BR"), QStringLiteral("abcdefgh")),
               QStringLiteral("abcdefg[1BR\r\n"));
@@ -194,4 +193,4 @@ TEST(WaitWindow, ProgressRunsOverTheThirtyOneAddresses)
     EXPECT_EQ(w.pb_ladeleiste->maximum(), 30);
 }
 
-} // namespace
+}  // namespace

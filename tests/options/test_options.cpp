@@ -67,7 +67,8 @@ TEST_F(OptionsTest, StartsAtCodeEntryWithEveryServiceEntryHidden)
     for (int i = 0; i < 9; ++i)
         EXPECT_FALSE(shown(dialog.cb_check[std::size_t(i)]));
     EXPECT_EQ(dialog.size(), QSize(4275 / 15, 1535 / 15));
-    for (const char* n : {"mnuMSim", "mnuTasterC", "mnurrBefehl", "mnuJoystick_Abgleich", "mnuAKabgleich", "mnuTablett"})
+    for (const char* n :
+         {"mnuMSim", "mnuTasterC", "mnurrBefehl", "mnuJoystick_Abgleich", "mnuAKabgleich", "mnuTablett"})
         EXPECT_FALSE(menuVisible(n)) << n;
     EXPECT_TRUE(menuVisible("mnuLaden"));
 }
@@ -226,4 +227,4 @@ TEST_F(OptionsTest, LoadingAConfigurationSwitchesTheMenusWithoutTheDialog)
     EXPECT_FALSE(dialog.optionsVisible());
 }
 
-} // namespace
+}  // namespace

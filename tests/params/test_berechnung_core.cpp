@@ -95,7 +95,8 @@ TEST_F(BerechnungTest, RefusedRegisterWriteIsFollowedByAStatusQueryThenRP)
 // The bar holds 15 to 249: a register read outside cannot be shown and the
 // bar keeps its position.
 class RegisterRange : public BerechnungTest, public ::testing::WithParamInterface<std::pair<const char*, int>>
-{};
+{
+};
 
 TEST_P(RegisterRange, BarShowsOnlyWhatItsRangeHolds)
 {

@@ -43,7 +43,10 @@ protected:
     ConfigFile& file = params.configFile();
     int motorFlag = 0;
 
-    void SetUp() override { file.setComMotflag = [this] { ++motorFlag; }; }
+    void SetUp() override
+    {
+        file.setComMotflag = [this] { ++motorFlag; };
+    }
 
     // Every kind of value, different on every axis.
     void fillEverything()
@@ -144,14 +147,44 @@ TEST_F(ConfigFileTest, HandMadeFileLoads)
     // LF endings, ".5", "1E-05", unquoted strings, no final line ending.
     QByteArrayList v;
     for (int a = 0; a < 31; ++a) {
-        v << ".5" << "1E-05" << "4" << "485" << "47.6" << "1" << "3" << "0" << "0" << "5217" << "127"
-          << "0" << "1" << "Tisch X" << "1" << "0" << "1" << "1" << "-2.5" << "+1e1" << "2" << "1" << "1" << "1";
+        v << ".5"
+          << "1E-05"
+          << "4"
+          << "485"
+          << "47.6"
+          << "1"
+          << "3"
+          << "0"
+          << "0"
+          << "5217"
+          << "127"
+          << "0"
+          << "1"
+          << "Tisch X"
+          << "1"
+          << "0"
+          << "1"
+          << "1"
+          << "-2.5"
+          << "+1e1"
+          << "2"
+          << "1"
+          << "1"
+          << "1";
     }
     for (int i = 0; i < 13; ++i)
         v << "[1EE]";
     for (int i = 0; i < 13; ++i)
         v << "\"[0M1]\"";
-    v << "1" << "0" << "0" << "1" << "0" << "0" << "0" << "0" << "1";
+    v << "1"
+      << "0"
+      << "0"
+      << "1"
+      << "0"
+      << "0"
+      << "0"
+      << "0"
+      << "1";
     for (int a = 0; a < 31; ++a)
         v << (a == 4 ? "1" : "0");
     for (int i = 0; i < 17; ++i)
@@ -219,8 +252,8 @@ TEST_F(ConfigFileTest, DamagedFilesChangeNothingAndShowTheMessage)
         ui.fileAnswers << path;
         EXPECT_FALSE(file.laden(ConfigFile::Manuell));
         ASSERT_EQ(ui.messages.size(), 1);
-        EXPECT_EQ(ui.messages.first().text, QStringLiteral("Die Datei ") + path +
-                                                QStringLiteral(" konnte nicht geladen werden!!"));
+        EXPECT_EQ(ui.messages.first().text,
+                  QStringLiteral("Die Datei ") + path + QStringLiteral(" konnte nicht geladen werden!!"));
         EXPECT_TRUE(file.collect() == before);
         // A failed load still has the control centers set up again.
         EXPECT_EQ(motorFlag, 1);
@@ -261,8 +294,7 @@ TEST_P(ConfigRoundingTest, RoundingPositionOutsideTheListIsTakenAsItsNearestEnd)
 
 INSTANTIATE_TEST_SUITE_P(Positions, ConfigRoundingTest,
                          ::testing::Values(RoundingCase{"9", 5}, RoundingCase{"6", 5}, RoundingCase{"-1", 0},
-                                           RoundingCase{"-2147483648", 0}, RoundingCase{"0", 0},
-                                           RoundingCase{"5", 5}));
+                                           RoundingCase{"-2147483648", 0}, RoundingCase{"0", 0}, RoundingCase{"5", 5}));
 
 TEST_F(ConfigFileTest, SavedNumbersHaveNoExponentAndNoSignedZero)
 {
@@ -328,8 +360,10 @@ TEST_F(ConfigFileTest, FailedSaveShowsTheMessageAndKeepsTheOldFile)
     EXPECT_FALSE(file.speichern(ConfigFile::Manuell));
 
     ASSERT_EQ(ui.messages.size(), 2);
-    EXPECT_EQ(ui.messages.at(0).text, QStringLiteral("Die Datei ") + autost + QStringLiteral(" konnte nicht geladen werden!!"));
-    EXPECT_EQ(ui.messages.at(1).text, QStringLiteral("Die Datei ") + nowhere + QStringLiteral(" konnte nicht geladen werden!!"));
+    EXPECT_EQ(ui.messages.at(0).text,
+              QStringLiteral("Die Datei ") + autost + QStringLiteral(" konnte nicht geladen werden!!"));
+    EXPECT_EQ(ui.messages.at(1).text,
+              QStringLiteral("Die Datei ") + nowhere + QStringLiteral(" konnte nicht geladen werden!!"));
     // Both failed saves still have the control centers set up again.
     EXPECT_EQ(motorFlag, 2);
 }
@@ -467,7 +501,8 @@ TEST_F(ConfigFileTest, OversizedNonNumberAndCodePageFiles)
     // Without the mark the same bytes are Windows-1252 text, as written.
     writeFile(path, readAll(path).mid(3));
     ASSERT_TRUE(file.laden(QStringLiteral("auto")));
-    EXPECT_EQ(params.store().axisRecordAt(3).Achsenbezeichnung, fromWindows1252(QStringLiteral("€ „Tisch“ µm").toUtf8()));
+    EXPECT_EQ(params.store().axisRecordAt(3).Achsenbezeichnung,
+              fromWindows1252(QStringLiteral("€ „Tisch“ µm").toUtf8()));
 }
 
 // The file-menu entries are tested through the frame (tests/mainwindow/test_install.cpp).
@@ -486,4 +521,4 @@ TEST(CommandListTest, EntriesWithinTheListOnly)
     EXPECT_EQ(changes, 1);
 }
 
-} // namespace
+}  // namespace

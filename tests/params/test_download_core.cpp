@@ -179,7 +179,8 @@ struct EdgeCase
 };
 
 class DownloadBounds : public DownloadTest, public ::testing::WithParamInterface<EdgeCase>
-{};
+{
+};
 
 // Positions lie within the 24-bit count range (one short of it below),
 // distances have no lower bound; motor factor 5000.
@@ -189,16 +190,18 @@ TEST_P(DownloadBounds, LeavingABoxClampsToTheRowsBounds)
     pickOption(1);
     core.text_download[std::size_t(g.row)].text = QString::fromLatin1(g.inputText);
     core.text_download_LostFocus(g.row);
-    EXPECT_EQ(core.text_download[std::size_t(g.row)].text, QString::fromLatin1(g.readResult)) << g.row << " " << g.inputText;
+    EXPECT_EQ(core.text_download[std::size_t(g.row)].text, QString::fromLatin1(g.readResult))
+        << g.row << " " << g.inputText;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, DownloadBounds,
-    ::testing::Values(EdgeCase{8, "-5000", "-1677.7212"}, EdgeCase{8, "-1677.7211", "-1677.7211"},
-                      EdgeCase{9, "5000", "1677.7214"}, EdgeCase{11, "-2000", "-1677.7212"},
-                      EdgeCase{13, "-1677.7213", "-1677.7212"}, EdgeCase{0, "-5000", "-5000.0000"},
-                      EdgeCase{1, "5000", "1677.7214"}, EdgeCase{10, "0", "1.0000"}),
-    [](const auto& info) { return "Row" + std::to_string(info.param.row) + "Case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Rows, DownloadBounds,
+                         ::testing::Values(EdgeCase{8, "-5000", "-1677.7212"}, EdgeCase{8, "-1677.7211", "-1677.7211"},
+                                           EdgeCase{9, "5000", "1677.7214"}, EdgeCase{11, "-2000", "-1677.7212"},
+                                           EdgeCase{13, "-1677.7213", "-1677.7212"}, EdgeCase{0, "-5000", "-5000.0000"},
+                                           EdgeCase{1, "5000", "1677.7214"}, EdgeCase{10, "0", "1.0000"}),
+                         [](const auto& info) {
+                             return "Row" + std::to_string(info.param.row) + "Case" + std::to_string(info.index);
+                         });
 
 TEST_F(DownloadTest, IdentifiersArePrintableWithoutBracketsAtMost20)
 {

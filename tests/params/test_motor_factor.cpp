@@ -327,10 +327,16 @@ TEST_F(MotorFactorFailureTest, ZeroDivisorsAndZeroResults)
         [](Achsdatensatz& r) { r.leadscrew = 0; },
         [](Achsdatensatz& r) { r.Spannungskonstante = 0; },
         [](Achsdatensatz& r) { r.Inkremente = 0.0001; },  // factor below 0.5
-        [](Achsdatensatz& r) { r.Massstabsachse = 1; r.Inkremente = 0; },
+        [](Achsdatensatz& r) {
+            r.Massstabsachse = 1;
+            r.Inkremente = 0;
+        },
         [](Achsdatensatz& r) { r.Gear = std::numeric_limits<double>::infinity(); },
         [](Achsdatensatz& r) { r.Motorkonstante = std::numeric_limits<double>::quiet_NaN(); },
-        [](Achsdatensatz& r) { r.Inkremente = 1e308; r.Gear = 1e308; },
+        [](Achsdatensatz& r) {
+            r.Inkremente = 1e308;
+            r.Gear = 1e308;
+        },
     };
     for (std::size_t i = 0; i < breakers.size(); ++i) {
         SCOPED_TRACE(i);
@@ -427,4 +433,4 @@ TEST_F(MotorFactorFailureTest, ZeroMaximumSpeedIsAValue)
     }
 }
 
-} // namespace
+}  // namespace

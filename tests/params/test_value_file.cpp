@@ -32,8 +32,17 @@ TEST(ValueFileWriterTest, WritesQuotedStringsBareNumbersAndCrLf)
 
 TEST(ValueFileWriterTest, EveryDoubleReadsBackToTheSameValue)
 {
-    const double values[] = {0.1,     1.0 / 3,  5216.806722689075, 1e-05, -2.5e-300, DBL_MAX, DBL_MIN,
-                             5e-324,  -0.0,     123456789012345678.0, 0.0007487818137886597};
+    const double values[] = {0.1,
+                             1.0 / 3,
+                             5216.806722689075,
+                             1e-05,
+                             -2.5e-300,
+                             DBL_MAX,
+                             DBL_MIN,
+                             5e-324,
+                             -0.0,
+                             123456789012345678.0,
+                             0.0007487818137886597};
     ValueFileWriter w;
     for (double v : values)
         w.writeDouble(v);
@@ -233,4 +242,4 @@ TEST(ValueFileTest, AtomicWriteKeepsTheOldFileWhenTheNewOneCannotBeWritten)
     EXPECT_FALSE(ValueFileReader::fromFile(home.path()));  // a folder is no file
 }
 
-} // namespace
+}  // namespace

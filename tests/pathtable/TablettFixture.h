@@ -44,7 +44,8 @@ protected:
     void straightStroke(double mm) { drawStroke({{1000, 1000}, {1000 + mm * 1000, 1000}}); }
     QPointF mm(int i) const
     {
-        return {t->pathScale.mmX(t->pathModel.bahnX[std::size_t(i)]), t->pathScale.mmY(t->pathModel.bahnY[std::size_t(i)])};
+        return {t->pathScale.mmX(t->pathModel.bahnX[std::size_t(i)]),
+                t->pathScale.mmY(t->pathModel.bahnY[std::size_t(i)])};
     }
 
     SimWorkbench wb;

@@ -45,8 +45,8 @@ TEST(PathText, ReadsFieldPairsAsTheWriterAndOthersLeaveThem)
     // Unquoted, a comma splits a line: X 1, and the field 5 is the Y.
     EXPECT_EQ(pointList("X0001=1,5\r\n"), (std::vector<QPointF>{{1, 5}}));
     // A blank line ends the file; a header without numbers is skipped.
-    EXPECT_EQ(pointList("\"X mm\"\r\n\"Y mm\"\r\n\"X1=1\"\r\n\"Y1=2\"\r\nX2=3\r\nY2=-.5\r\n\r\nX3=9\r\nY3=9\r\n").size(),
-              2u);
+    EXPECT_EQ(
+        pointList("\"X mm\"\r\n\"Y mm\"\r\n\"X1=1\"\r\n\"Y1=2\"\r\nX2=3\r\nY2=-.5\r\n\r\nX3=9\r\nY3=9\r\n").size(), 2u);
     // An X without its Y at the end is dropped; at most 500 pairs are read.
     EXPECT_EQ(pointList("X1=1\nY1=1\nX2=2\n").size(), 1u);
     QByteArray manyLines;

@@ -180,7 +180,8 @@ TEST_P(ResamplingMargin, KeepsAFifthOfTheSpacingBeforeTheEnd)
 
 INSTANTIATE_TEST_SUITE_P(PathThinning, ResamplingMargin,
                          ::testing::Values(MarginCase{0.5, 2.09, 3}, MarginCase{0.5, 2.11, 4}, MarginCase{1.0, 1.19, 0},
-                                           MarginCase{1.0, 1.21, 1}, MarginCase{0.1, 0.119, 0}, MarginCase{0.1, 0.121, 1}));
+                                           MarginCase{1.0, 1.21, 1}, MarginCase{0.1, 0.119, 0},
+                                           MarginCase{0.1, 0.121, 1}));
 
 TEST_F(TablettFixture, RedrawResamplesAndShowsTheCounts)
 {

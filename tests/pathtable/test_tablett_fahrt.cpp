@@ -97,8 +97,8 @@ TEST_F(Drive, OneStrokeOnUnit01FollowsTheSequence)
     const QRegularExpression expectedText(
         u"^"_s +
         patternOf({u"select 01"_s, u"[1MA00000000]"_s, u"[0po]"_s, u"(select 01\\|\\[0po\\]\\|)*"_s, u"select 01"_s,
-                u"[1PE]"_s, u"select 02"_s, u"select 01"_s, u"[1PK00020A1000041310]"_s, u"select 01"_s,
-                u"[1SA00000413]"_s, u"[0po]"_s}) +
+                   u"[1PE]"_s, u"select 02"_s, u"select 01"_s, u"[1PK00020A1000041310]"_s, u"select 01"_s,
+                   u"[1SA00000413]"_s, u"[0po]"_s}) +
         roundPattern + patternOf({u"select 01"_s, u"[1PW]"_s, u"select 02"_s, u"[1PW]"_s}) + roundPattern + u"*"_s +
         patternOf({u"select 01"_s, u"[1PE]"_s}) + u"select 02$"_s);
     EXPECT_TRUE(expectedText.match(sentLines()).hasMatch()) << sentLines().toStdString();
@@ -108,8 +108,9 @@ TEST_F(Drive, OneStrokeOnUnit01FollowsTheSequence)
     EXPECT_TRUE(t->lb_fahrzeit.text.endsWith(u's'));
     EXPECT_EQ(t->pathModel.strichzahl, 1);
     // A red dot at each end position: on 0 mm for Y without unit "02".
-    ASSERT_EQ(t->drawing().drawnDots.size() - std::count_if(t->drawing().drawnDots.begin(), t->drawing().drawnDots.end(),
-                                                           [](const auto& p) { return p.widthPx == 4; }),
+    ASSERT_EQ(t->drawing().drawnDots.size() - std::count_if(t->drawing().drawnDots.begin(),
+                                                            t->drawing().drawnDots.end(),
+                                                            [](const auto& p) { return p.widthPx == 4; }),
               2u);
     EXPECT_NEAR(t->drawing().drawnDots.back().spot.x(), 1000 + 1043.0 / 5217 * 1000, 1e-6);
     EXPECT_NEAR(t->drawing().drawnDots.back().spot.y(), 1000, 1e-6);

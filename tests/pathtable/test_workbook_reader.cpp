@@ -59,15 +59,13 @@ TEST_P(ReaderFailure, FailsTheImport)
 INSTANTIATE_TEST_SUITE_P(
     Workbooks, ReaderFailure,
     ::testing::Values(
-        FailureCase{"Crash", "printf '" + GoodOutput + "'; kill -SEGV $$"},
-        FailureCase{"Abort", "kill -ABRT $$"},
+        FailureCase{"Crash", "printf '" + GoodOutput + "'; kill -SEGV $$"}, FailureCase{"Abort", "kill -ABRT $$"},
         FailureCase{"ExitCode", "printf '" + GoodOutput + "'; exit 1"},
         FailureCase{"Hangs", "printf 'kelvane-xlsread 1\\n'; exec sleep 60"},
         FailureCase{"HangsWithOutputClosed", "exec >&- sleep 60"},
         FailureCase{"TooMuchOutput", "printf 'kelvane-xlsread 1\\nrows 100000\\n'; yes 'n1\tn2' | head -n 100000; "
-                                  "echo end"},
-        FailureCase{"NoOutput", "exit 0"},
-        FailureCase{"CutShort", "printf 'kelvane-xlsread 1\\nrows 2\\nn1\\tn2\\n'"},
+                                     "echo end"},
+        FailureCase{"NoOutput", "exit 0"}, FailureCase{"CutShort", "printf 'kelvane-xlsread 1\\nrows 2\\nn1\\tn2\\n'"},
         FailureCase{"NotThere", "exec /nonexistent/kelvane-xlsread"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -117,16 +115,16 @@ INSTANTIATE_TEST_SUITE_P(
         OutputCase{"Points", GoodOutput, false, Points{{0, -0.5}}},
         OutputCase{"TextInTheLocalesFormat", GoodOutput, true, Points{{0, -0.5}, {1.5, 2}}},
         OutputCase{"PointTextUnderAPointLocale", "kelvane-xlsread 1\nrows 1\nt20312E3520\tt2D32\nend\n", false,
-                Points{{1.5, -2}}},
+                   Points{{1.5, -2}}},
         OutputCase{"PointTextUnderACommaLocale", "kelvane-xlsread 1\nrows 1\nt312E35\tn1\nend\n", true, Points{}},
         OutputCase{"EmptySheet", "kelvane-xlsread 1\nrows 0\nend\n", false, Points{}},
         OutputCase{"LargestDistance", "kelvane-xlsread 1\nrows 1\nn-1000000000\tn1e9\nend\n", false,
-                Points{{-1e9, 1e9}}},
+                   Points{{-1e9, 1e9}}},
         // Refused whole: values no stage can reach, and every break of the form.
         OutputCase{"BeyondTheLargestDistance", "kelvane-xlsread 1\nrows 2\nn1\tn1\nn1.0000001e9\tn0\nend\n", false,
-                std::nullopt},
+                   std::nullopt},
         OutputCase{"TextBeyondTheLargestDistance", "kelvane-xlsread 1\nrows 1\nn1\tt2D32303030303030303030\nend\n",
-                false, std::nullopt},
+                   false, std::nullopt},
         OutputCase{"Infinite", "kelvane-xlsread 1\nrows 1\nninf\tn1\nend\n", false, std::nullopt},
         OutputCase{"NotANumber", "kelvane-xlsread 1\nrows 1\nn1\tn-nan\nend\n", false, std::nullopt},
         OutputCase{"OverflowingNumber", "kelvane-xlsread 1\nrows 1\nn1e400\tn1\nend\n", false, std::nullopt},

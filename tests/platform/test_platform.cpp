@@ -65,12 +65,13 @@ TEST(PortMapTest, EnvironmentThenSettingsThenSystemPorts)
 
 TEST(PortMapTest, SystemPortsInNaturalOrder)
 {
-    QStringList paths{"/dev/ttyUSB0", "/dev/ttyS10", "/dev/ttyS2", "/dev/ttyACM1", "/dev/ttyS0", "/dev/ttyUSB10",
-                      "/dev/ttyUSB9"};
+    QStringList paths{"/dev/ttyUSB0", "/dev/ttyS10",   "/dev/ttyS2",  "/dev/ttyACM1",
+                      "/dev/ttyS0",   "/dev/ttyUSB10", "/dev/ttyUSB9"};
     std::sort(paths.begin(), paths.end(), PortMap::naturalLess);
     EXPECT_EQ(paths, (QStringList{"/dev/ttyACM1", "/dev/ttyS0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0",
                                   "/dev/ttyUSB9", "/dev/ttyUSB10"}));
-    EXPECT_FALSE(PortMap::naturalLess("/dev/ttyS02", "/dev/ttyS2") && PortMap::naturalLess("/dev/ttyS2", "/dev/ttyS02"));
+    EXPECT_FALSE(PortMap::naturalLess("/dev/ttyS02", "/dev/ttyS2") &&
+                 PortMap::naturalLess("/dev/ttyS2", "/dev/ttyS02"));
     EXPECT_TRUE(PortMap::naturalLess("/dev/ttyS99999999999999999999", "/dev/ttyS100000000000000000000"));
 }
 
@@ -243,4 +244,4 @@ TEST(FormatTest, MasksColoursAndFilters)
               QStringLiteral("Datendateien(*.qvm) (*.qvm);;Alle Dateien (*)"));
 }
 
-} // namespace
+}  // namespace

@@ -595,7 +595,8 @@ TEST_F(CalibrationFixture, SelectsItsBoardWhenShownAndAfterAnotherWindowSelected
 
     // Hidden, while another window talks to an axis; then shown again.
     c.cmd_exit_Click();
-    port.output("\x12" "01");
+    port.output("\x12"
+                "01");
     c.shown();
     bus.clearTraffic();
     c.Timer1_Timer();
@@ -604,7 +605,8 @@ TEST_F(CalibrationFixture, SelectsItsBoardWhenShownAndAfterAnotherWindowSelected
     EXPECT_EQ(ui.beeps, 0);
 
     // Another window selects a unit while this one is shown.
-    port.output("\x12" "01");
+    port.output("\x12"
+                "01");
     busUnit = u"01"_s;
     bus.clearTraffic();
     c.Register_Click();
@@ -616,8 +618,8 @@ TEST_F(CalibrationFixture, SelectsItsBoardWhenShownAndAfterAnotherWindowSelected
 struct SimBoardCase
 {
     SimProbeBoard::Kind kind;
-    int type;          // OAkX element
-    bool runDirection; // the direction box as the board type sets it
+    int type;           // OAkX element
+    bool runDirection;  // the direction box as the board type sets it
 };
 
 class SimBoardCalibration : public CalibrationFixture, public ::testing::WithParamInterface<SimBoardCase>
@@ -826,8 +828,8 @@ TEST_P(CarrierOption, SendsTheChannelsOwnCode)
     ak4(core);
     core.Option_Click(GetParam().frame, GetParam().index);
     EXPECT_EQ(traffic(), QStringList{u"21 "_s + QLatin1String(GetParam().command)});
-    EXPECT_EQ(core.messwert.text, QLatin1String(GetParam().command) + u"["_s +
-                                      QLatin1String(GetParam().command).mid(1, 3) + u"!]"_s);
+    EXPECT_EQ(core.messwert.text,
+              QLatin1String(GetParam().command) + u"["_s + QLatin1String(GetParam().command).mid(1, 3) + u"!]"_s);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, CarrierOption,

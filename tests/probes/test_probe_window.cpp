@@ -273,8 +273,7 @@ TEST_F(ProbeWindow, FinishingAboveHalfScaleWritesTheComplementaryNegativeGain)
     c.Abgleich_Schritt = 1;
     c.Abgleich_Richtung = 2;  // the reversal with step 1 ends the search
     tick(c);
-    EXPECT_EQ(commands(),
-              (QStringList{"[0M1]", "[1SPBFFFFF]", "[1SW]", "[1SM400001]", "[1SW]", "[0ff01]", "[1SR]"}));
+    EXPECT_EQ(commands(), (QStringList{"[0M1]", "[1SPBFFFFF]", "[1SW]", "[1SM400001]", "[1SW]", "[0ff01]", "[1SR]"}));
     EXPECT_EQ(c.flagabgleich, 0);
 }
 
@@ -331,15 +330,13 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
     EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->texts().join(" | ").toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, DemoBoards,
-                         // The AK4's channel 1: (12.5 µm × 1.01 + 300 counts / 2560) with noise.
-                         ::testing::Values(DemoCase{T::AK1, "22", 42, 0.01}, DemoCase{T::AK4, "21", 12.742, 0.01},
-                                           DemoCase{T::AK2IK1_IP1000, "31", 5, 0.01},
-                                           DemoCase{T::AK2IK1_422, "31", 5, 0.01},
-                                           DemoCase{T::IK2_IP1000, "11", 12340, 0.001},
-                                           DemoCase{T::IK2_422, "11", 12340, 0.001},
-                                           DemoCase{T::ADA2, "41", 1000, 0.01},
-                                           DemoCase{T::Universal, "51", 3.5, 0.01}));
+INSTANTIATE_TEST_SUITE_P(
+    Types, DemoBoards,
+    // The AK4's channel 1: (12.5 µm × 1.01 + 300 counts / 2560) with noise.
+    ::testing::Values(DemoCase{T::AK1, "22", 42, 0.01}, DemoCase{T::AK4, "21", 12.742, 0.01},
+                      DemoCase{T::AK2IK1_IP1000, "31", 5, 0.01}, DemoCase{T::AK2IK1_422, "31", 5, 0.01},
+                      DemoCase{T::IK2_IP1000, "11", 12340, 0.001}, DemoCase{T::IK2_422, "11", 12340, 0.001},
+                      DemoCase{T::ADA2, "41", 1000, 0.01}, DemoCase{T::Universal, "51", 3.5, 0.01}));
 
 }  // namespace
 
@@ -349,9 +346,9 @@ namespace {
 
 struct ZeroFactorCase
 {
-    bool scale;        // the channel is a scale input
-    const char* factor;  // FaktorA
-    const char* grating; // tb_gitter
+    bool scale;           // the channel is a scale input
+    const char* factor;   // FaktorA
+    const char* grating;  // tb_gitter
     const char* shown;
 };
 
@@ -377,11 +374,9 @@ TEST_P(ZeroFactor, ShowsTheNegatedZeroOffset)
 
 INSTANTIATE_TEST_SUITE_P(Factors, ZeroFactor,
                          ::testing::Values(ZeroFactorCase{false, "0", "10", "-1,25"},
-                                           ZeroFactorCase{true, "0", "10", "-1"},
-                                           ZeroFactorCase{true, "1", "0", "-1"},
+                                           ZeroFactorCase{true, "0", "10", "-1"}, ZeroFactorCase{true, "1", "0", "-1"},
                                            ZeroFactorCase{false, "1", "0", "8,75"},
-                                           ZeroFactorCase{false, "x", "10", "7"},
-                                           ZeroFactorCase{true, "1", "x", "7"}));
+                                           ZeroFactorCase{false, "x", "10", "7"}, ZeroFactorCase{true, "1", "x", "7"}));
 
 // --- why the calibration waits ----------------------------------------------------------------
 
@@ -413,15 +408,18 @@ TEST_P(CalibrationWait, ShowsTheReasonAndWritesNoRegister)
 
 INSTANTIATE_TEST_SUITE_P(
     Reasons, CalibrationWait,
-    ::testing::Values(WaitCase{"lamp", [](T& c) { c.sh_an_aus.colour = T::Red; }, "die Karte antwortet nicht"},
-                      WaitCase{"measuring", [](T& c) { c.aktiv_box.checked = false; }, "\"Messen\" ist aus"},
-                      WaitCase{"box", [](T& c) { c.Check1[0].checked = false; }, "Kanal 1 ist nicht angewählt"},
-                      WaitCase{"factor", [](T& c) { c.FaktorA[0].text = "0"; },
-                               "der Faktor von Kanal 1 ist 0 oder keine Zahl"},
-                      WaitCase{"divisor", [](T& c) { c.tb_faktor.text = "0"; },
-                               "der Umrechnungsfaktor ist 0 oder keine Zahl"},
-                      WaitCase{"missing", [](T& c) { c.cb_abgleich.listIndex = 4; c.Check1[4].checked = true; },
-                               "kein neuer Messwert von Kanal 5"}),
+    ::testing::Values(
+        WaitCase{"lamp", [](T& c) { c.sh_an_aus.colour = T::Red; }, "die Karte antwortet nicht"},
+        WaitCase{"measuring", [](T& c) { c.aktiv_box.checked = false; }, "\"Messen\" ist aus"},
+        WaitCase{"box", [](T& c) { c.Check1[0].checked = false; }, "Kanal 1 ist nicht angewählt"},
+        WaitCase{"factor", [](T& c) { c.FaktorA[0].text = "0"; }, "der Faktor von Kanal 1 ist 0 oder keine Zahl"},
+        WaitCase{"divisor", [](T& c) { c.tb_faktor.text = "0"; }, "der Umrechnungsfaktor ist 0 oder keine Zahl"},
+        WaitCase{"missing",
+                 [](T& c) {
+                     c.cb_abgleich.listIndex = 4;
+                     c.Check1[4].checked = true;
+                 },
+                 "kein neuer Messwert von Kanal 5"}),
     [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.name); });
 
 // --- the gain search's step sizes -----------------------------------------------------------
@@ -446,8 +444,8 @@ TEST(ProbeGainSearch, QuartersTheStepOnlyAtAReversal)
         written << b.commands().filter("[1SP").value(0);
         steps << c.Abgleich_Schritt;
     }
-    EXPECT_EQ(written, (QStringList{"[1SP861A80]", "[1SP8C3500]", "[1SP924F80]", "[1SP8C3500]", "[1SP8DBBA0]",
-                                    "[1SP8E1D48]"}));
+    EXPECT_EQ(written,
+              (QStringList{"[1SP861A80]", "[1SP8C3500]", "[1SP924F80]", "[1SP8C3500]", "[1SP8DBBA0]", "[1SP8E1D48]"}));
     EXPECT_EQ(steps, (QList<double>{400000, 400000, 400000, 100000, 25000, 25000}));
 }
 

@@ -92,15 +92,14 @@ TEST_P(ChannelMaskReply, CarriesTheEnabledChannelsOnly)
     EXPECT_EQ(ask(b, "[0M1]"), GetParam().reply);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Masks, ChannelMaskReply,
-    ::testing::Values(MaskCase{Kind::AK4, "1111", "[0M1!000001,000002,000003,000004,]"},
-                      MaskCase{Kind::AK4, "1010", "[0M1!000001,000003,]"},
-                      MaskCase{Kind::AK4, "0001", "[0M1!000004,]"},
-                      MaskCase{Kind::AK4, "0000", "[0M1!]"},
-                      MaskCase{Kind::ADA2, "01", "[0M1!000002,]"},
-                      MaskCase{Kind::AK16, "1000000000000000", "[0M1!000001,]"},
-                      MaskCase{Kind::AK16, "0100000000000001", "[0M1!000002,000010,]"}));
+INSTANTIATE_TEST_SUITE_P(Masks, ChannelMaskReply,
+                         ::testing::Values(MaskCase{Kind::AK4, "1111", "[0M1!000001,000002,000003,000004,]"},
+                                           MaskCase{Kind::AK4, "1010", "[0M1!000001,000003,]"},
+                                           MaskCase{Kind::AK4, "0001", "[0M1!000004,]"},
+                                           MaskCase{Kind::AK4, "0000", "[0M1!]"},
+                                           MaskCase{Kind::ADA2, "01", "[0M1!000002,]"},
+                                           MaskCase{Kind::AK16, "1000000000000000", "[0M1!000001,]"},
+                                           MaskCase{Kind::AK16, "0100000000000001", "[0M1!000002,000010,]"}));
 
 TEST(SimProbeBoard, ReadingsClampAndNoiseStaysWithinItsAmplitude)
 {

@@ -45,12 +45,13 @@ TEST_P(EwDecoder, ReadsTheValueField)
     EXPECT_EQ(RecorderCore::ewValue(QString::fromLatin1(e.reply), e.twelve, e.offset), e.wert) << e.reply;
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, EwDecoder,
-                         ::testing::Values(JoystickInput{"[1eW!800]", true, 0, -2048}, JoystickInput{"[1eW!7FF]", true, 0, 2047},
-                                           JoystickInput{"[1eW!800]", true, 10, -2058}, JoystickInput{"[1eW!7FF]", true, 10, 2057},
-                                           JoystickInput{"[1eW!005]", true, 10, 15}, JoystickInput{"[1eW!FFB]", true, 10, -15},
-                                           JoystickInput{"[1eW!80]", false, 0, -128}, JoystickInput{"[1eW!7F]", false, 0, 127},
-                                           JoystickInput{"1", true, 3, 3}));
+INSTANTIATE_TEST_SUITE_P(
+    Replies, EwDecoder,
+    ::testing::Values(JoystickInput{"[1eW!800]", true, 0, -2048}, JoystickInput{"[1eW!7FF]", true, 0, 2047},
+                      JoystickInput{"[1eW!800]", true, 10, -2058}, JoystickInput{"[1eW!7FF]", true, 10, 2057},
+                      JoystickInput{"[1eW!005]", true, 10, 15}, JoystickInput{"[1eW!FFB]", true, 10, -15},
+                      JoystickInput{"[1eW!80]", false, 0, -128}, JoystickInput{"[1eW!7F]", false, 0, 127},
+                      JoystickInput{"1", true, 3, 3}));
 
 TEST(RecorderDecoders, SignRulesAndGaugeSplit)
 {
@@ -241,7 +242,7 @@ TEST_F(RecorderTest, DriftLabelsCountTheSecondsOfTheRun)
 struct JoystickCase
 {
     const char* name;
-    quint32 inputWord;    // the input word: its low byte is the joystick code
+    quint32 inputWord;  // the input word: its low byte is the joystick code
     const char* kj;     // the "[1kJ]" reply, or nullptr for the simulated one
     bool kjSent;
     bool armed;
@@ -257,8 +258,9 @@ TEST_P(DriftArming, FollowsTheJoystickRestDigit)
     wb.unit(QStringLiteral("01")).setInputWord(c.inputWord);
     if (c.kj) {
         const QByteArray reply = c.kj;
-        wb.unit(QStringLiteral("01")).setHandler(QStringLiteral("1kJ"),
-                                                  [reply](SimUnit&, const SimCommand&) { return reply; });
+        wb.unit(QStringLiteral("01")).setHandler(QStringLiteral("1kJ"), [reply](SimUnit&, const SimCommand&) {
+            return reply;
+        });
     }
     stand(0);
     start();
@@ -273,17 +275,16 @@ TEST_P(DriftArming, FollowsTheJoystickRestDigit)
         EXPECT_EQ(core.driftmerker, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Recorder, DriftArming,
-    ::testing::Values(JoystickCase{"NoJoystickCode", 0x00, nullptr, false, true},
-                      JoystickCase{"OtherInputs", 0x1234500, nullptr, false, true},
-                      JoystickCase{"SlowJoystickResting", 0x16, "[1kJ!0000000001]", true, true},
-                      JoystickCase{"FastJoystickResting", 0x0C, "[1kJ!0000000001]", true, true},
-                      JoystickCase{"RestDigitMissing", 0x16, "[1kJ!000000000]", true, true},
-                      JoystickCase{"RestDigitNoDigit", 0x16, "[1kJ!000000000x]", true, true},
-                      JoystickCase{"JoystickMoving", 0x16, "[1kJ!0000000000]", true, false},
-                      JoystickCase{"JoystickOtherDigit", 0x0C, "[1kJ!0000000007]", true, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Recorder, DriftArming,
+                         ::testing::Values(JoystickCase{"NoJoystickCode", 0x00, nullptr, false, true},
+                                           JoystickCase{"OtherInputs", 0x1234500, nullptr, false, true},
+                                           JoystickCase{"SlowJoystickResting", 0x16, "[1kJ!0000000001]", true, true},
+                                           JoystickCase{"FastJoystickResting", 0x0C, "[1kJ!0000000001]", true, true},
+                                           JoystickCase{"RestDigitMissing", 0x16, "[1kJ!000000000]", true, true},
+                                           JoystickCase{"RestDigitNoDigit", 0x16, "[1kJ!000000000x]", true, true},
+                                           JoystickCase{"JoystickMoving", 0x16, "[1kJ!0000000000]", true, false},
+                                           JoystickCase{"JoystickOtherDigit", 0x0C, "[1kJ!0000000007]", true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The grid of the graph: grey rows every 17 pixels, none at 17 and 255
 // (the limit lines stand there), the zero row black.
@@ -302,9 +303,9 @@ TEST_P(GridRow, HasItsColour)
 {
     const auto [row, kind] = GetParam();
     const QColor background = core.pb_graph.pixelColor(100, 20);
-    const QColor expected = kind == GridKind::Grey ? QColor(0xC0, 0xC0, 0xC0)
+    const QColor expected = kind == GridKind::Grey   ? QColor(0xC0, 0xC0, 0xC0)
                             : kind == GridKind::Zero ? QColor(Qt::black)
-                                                  : background;
+                                                     : background;
     EXPECT_NE(background, QColor(0xC0, 0xC0, 0xC0));
     EXPECT_EQ(core.pb_graph.pixelColor(100, row), expected) << row;
 }

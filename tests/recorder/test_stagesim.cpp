@@ -302,14 +302,12 @@ TEST_P(BarLabels, ShowTheSpeedUnlessABarIsHeld)
     s.Form_Unload();
 }
 
-INSTANTIATE_TEST_SUITE_P(StageSim, BarLabels,
-                         ::testing::Values(HeldBar{"TimerNoneHeld", false, 0, true, true},
-                                           HeldBar{"TimerYHeld", false, 1, true, false},
-                                           HeldBar{"TimerXHeld", false, 2, false, true},
-                                           HeldBar{"FastNoneHeld", true, 0, true, true},
-                                           HeldBar{"FastYHeld", true, 1, false, false},
-                                           HeldBar{"FastXHeld", true, 2, false, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    StageSim, BarLabels,
+    ::testing::Values(HeldBar{"TimerNoneHeld", false, 0, true, true}, HeldBar{"TimerYHeld", false, 1, true, false},
+                      HeldBar{"TimerXHeld", false, 2, false, true}, HeldBar{"FastNoneHeld", true, 0, true, true},
+                      HeldBar{"FastYHeld", true, 1, false, false}, HeldBar{"FastXHeld", true, 2, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StageSimTest, OpeningShowsTheGridAndClosingUnloads)
 {

@@ -65,7 +65,8 @@ TEST_F(Script, StoreLinesWaitTenSecondsOtherLinesTheWaitTime)
 // A store line waits up to 10 s whatever the wait time says; a reply just
 // inside comes in, one just beyond is a time-out that stops the run.
 class StoreTimeOut : public ScriptFixture, public ::testing::WithParamInterface<std::pair<double, const char*>>
-{};
+{
+};
 
 TEST_P(StoreTimeOut, TenSecondsForAStoreLine)
 {
@@ -84,15 +85,15 @@ INSTANTIATE_TEST_SUITE_P(Delays, StoreTimeOut, ::testing::Values(std::pair{9.0, 
 
 // The lamp turns green when the status reply is longer than 8 characters.
 class LampBoundary : public ScriptFixture, public ::testing::WithParamInterface<std::pair<const char*, bool>>
-{};
+{
+};
 
 TEST_P(LampBoundary, LongerThanEightCharactersIsAnAnswer)
 {
     const auto [antwort, isGreen] = GetParam();
     const QByteArray bytes(antwort);
-    wb.unit(u"05"_s).setHandler(u"0ST"_s, [bytes](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
-        return bytes;
-    });
+    wb.unit(u"05"_s).setHandler(u"0ST"_s,
+                                [bytes](SimUnit&, const SimCommand&) -> std::optional<QByteArray> { return bytes; });
     choose(u"05"_s);
     EXPECT_EQ(core->sh_an_aus.colour, isGreen ? ScriptCore::Green : ScriptCore::Red) << antwort;
 }
@@ -378,4 +379,4 @@ TEST_F(Script, LinesKeepToTheScriptFilesCodePage)
     EXPECT_EQ(core->Befehlszeilen[2], u"[0VN]  µ€"_s);
 }
 
-} // namespace
+}  // namespace

@@ -123,7 +123,8 @@ TEST(ScriptFile, SeventyEightQuotedLinesRoundTripByteExact)
     EXPECT_EQ(scriptText::scriptFileData(back.lines).value(), data);
 
     // An empty script is 78 lines of "".
-    EXPECT_EQ(scriptText::scriptFileData({}).value(), QByteArray().leftJustified(0) + QByteArray("\"\"\r\n").repeated(78));
+    EXPECT_EQ(scriptText::scriptFileData({}).value(),
+              QByteArray().leftJustified(0) + QByteArray("\"\"\r\n").repeated(78));
     // A short file is filled with empty lines and reported incomplete.
     const scriptText::ScriptFile shortFile = scriptText::parseScriptFile("\"05\"\r\n\"[0ST]\"\r\n");
     EXPECT_FALSE(shortFile.complete);

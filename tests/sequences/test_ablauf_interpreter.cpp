@@ -11,7 +11,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 class Interpreter : public AblaufFixture
-{};
+{
+};
 
 TEST_F(Interpreter, MoveSendsCountsWaitsForTheEndAndStopsUnitZero)
 {
@@ -132,7 +133,8 @@ TEST_F(Interpreter, RawCommandsAreCutToTheirBracketsListedAndRecorded)
 
 // A raw command waits up to 5 s for its reply (other lines 1 s).
 class RawCommandTimeOut : public AblaufFixture, public ::testing::WithParamInterface<std::pair<double, bool>>
-{};
+{
+};
 
 TEST_P(RawCommandTimeOut, FiveSeconds)
 {
@@ -147,7 +149,9 @@ TEST_P(RawCommandTimeOut, FiveSeconds)
 
 INSTANTIATE_TEST_SUITE_P(Delays, RawCommandTimeOut,
                          ::testing::Values(std::pair{1.5, true}, std::pair{4.5, true}, std::pair{5.5, false}),
-                         [](const auto& info) { return "Delay" + std::to_string(int(info.param.first * 10)) + "Tenths"; });
+                         [](const auto& info) {
+                             return "Delay" + std::to_string(int(info.param.first * 10)) + "Tenths";
+                         });
 
 TEST_F(Interpreter, PauseTakesSecondsAndStopEndsIt)
 {
@@ -210,7 +214,8 @@ struct BadLine
 };
 
 class MalformedLine : public AblaufFixture, public ::testing::WithParamInterface<BadLine>
-{};
+{
+};
 
 TEST_P(MalformedLine, IsALineErrorThatSendsNothing)
 {
@@ -231,18 +236,13 @@ TEST_P(MalformedLine, IsALineErrorThatSendsNothing)
 INSTANTIATE_TEST_SUITE_P(
     Lines, MalformedLine,
     ::testing::Values(BadLine{"TenSlashes", {u"MA/0/1/2/3/4/5/6/7/8/9/0"_s}},
-                      BadLine{"TypeBeyondFactorTable", {u"MA/16/1/5"_s}},
-                      BadLine{"BoxBeyondTable", {u"GX/0/21"_s}},
-                      BadLine{"NegativeType", {u"MF/-1/1/5"_s}},
-                      BadLine{"MBTooFewFields", {u"MB/0/1/1/1000"_s}},
-                      BadLine{"MBBoxZeroOfTypeZero", {u"MB/0/0/1/1000/x"_s}},
-                      BadLine{"QVTooFewFields", {u"QV/0/1"_s}},
+                      BadLine{"TypeBeyondFactorTable", {u"MA/16/1/5"_s}}, BadLine{"BoxBeyondTable", {u"GX/0/21"_s}},
+                      BadLine{"NegativeType", {u"MF/-1/1/5"_s}}, BadLine{"MBTooFewFields", {u"MB/0/1/1/1000"_s}},
+                      BadLine{"MBBoxZeroOfTypeZero", {u"MB/0/0/1/1000/x"_s}}, BadLine{"QVTooFewFields", {u"QV/0/1"_s}},
                       BadLine{"QVWithoutBrackets", {u"QV/0/1/status ]0ST["_s}},
-                      BadLine{"CountBeyond32Bits", {u"MA/0/1/3000000"_s}},
-                      BadLine{"NegativePause", {u"WZ/-1"_s}},
+                      BadLine{"CountBeyond32Bits", {u"MA/0/1/3000000"_s}}, BadLine{"NegativePause", {u"WZ/-1"_s}},
                       BadLine{"RowWithoutAddress", {u"MF/3/1/1000"_s, u"MA/3/1/5"_s}},
-                      BadLine{"BoxWithoutAddress", {u"QV/0/16/[0ST]"_s}},
-                      BadLine{"UnsetFactor", {u"MA/0/2/5"_s}},
+                      BadLine{"BoxWithoutAddress", {u"QV/0/16/[0ST]"_s}}, BadLine{"UnsetFactor", {u"MA/0/2/5"_s}},
                       BadLine{"ValueBeyondDouble", {u"MA/0/1/1e400"_s}},
                       BadLine{"ValueBeyond32BitsWithASmallFactor", {u"MF/0/1/1"_s, u"MA/0/1/3000000000"_s}},
                       BadLine{"PauseBeyondDouble", {u"WZ/1e400"_s}},
@@ -273,4 +273,4 @@ TEST(AblaufText, NumbersAndHexadecimal)
     EXPECT_FALSE(seqtext::Klammertest(u"]0ST["_s));
 }
 
-} // namespace
+}  // namespace

@@ -95,12 +95,11 @@ TEST_F(Panel, PositionDisplaysScaleOnlyEightDigitReplies)
     core.Faktortabelle[0][1] = 2;
     core.Don0.checked = true;
     core.Con[0].checked = true;
-    unit("01").setHandler(u"1PA"_s, [](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
-        return QByteArray("[1PA!000FA0]");
-    });
+    unit("01").setHandler(
+        u"1PA"_s, [](SimUnit&, const SimCommand&) -> std::optional<QByteArray> { return QByteArray("[1PA!000FA0]"); });
     core.Timer1_Timer();
     EXPECT_EQ(core.Display[0].text, u"4000"_s);  // six digits: raw counts
-    unit("01").setHandler(u"1PA"_s, {});  // the axis itself answers eight
+    unit("01").setHandler(u"1PA"_s, {});         // the axis itself answers eight
     core.Timer1_Timer();
     EXPECT_EQ(core.Display[0].text, u"2.00000"_s);
 }
@@ -123,7 +122,8 @@ TEST_F(Panel, DisplayFifteenFollowsItsDefinitionAndThirtyOneIsNeverPolled)
 // Displays 16 to 29 show the type-1 modules (boxes 1 to 14) and are polled
 // during a run like the others.
 class TypeOneDisplay : public Panel, public ::testing::WithParamInterface<int>
-{};
+{
+};
 
 TEST_P(TypeOneDisplay, IsPolledDuringARun)
 {
@@ -238,7 +238,8 @@ TEST_F(Panel, ExitStopsPollsOnceAndResetsCounters)
 }
 
 class SequenceFile : public AblaufFixture
-{};
+{
+};
 
 TEST_F(SequenceFile, SaveAndLoadAreByteExact)
 {
@@ -277,8 +278,8 @@ TEST_F(SequenceFile, ShortFileKeepsTheRestAndMissingOrCancelledChangesNothing)
     EXPECT_TRUE(core.Label3.text.isEmpty());
     EXPECT_TRUE(core.Dateiname.isEmpty());
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_EQ(ui.messages[0].text, u"error: 62, Input past end of file\n%1 file not found or failure"_s.arg(
-                                       home.file(u"autost.aqv"_s)));
+    EXPECT_EQ(ui.messages[0].text,
+              u"error: 62, Input past end of file\n%1 file not found or failure"_s.arg(home.file(u"autost.aqv"_s)));
 
     core.pZeile[0].text = u"kept"_s;
     core.AblL();  // cancelled dialog
@@ -367,4 +368,4 @@ TEST_F(SequenceFile, DoubleQuoteCannotEnterALine)
     EXPECT_EQ(core.pZeile[1].text, u"MF/0/1/1000 µ"_s);
 }
 
-} // namespace
+}  // namespace

@@ -127,4 +127,4 @@ TEST_F(AblaufPty, TerminalRowsOverTheRealPort)
     EXPECT_EQ(t.Fehlerzaehler, 1);
 }
 
-} // namespace
+}  // namespace

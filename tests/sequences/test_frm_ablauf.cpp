@@ -97,9 +97,9 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     EXPECT_EQ(uiServices->messages.size(), 1);
     EXPECT_EQ(w->findChildren<QLineEdit*>(QRegularExpression(u"^pZeile_\\d+$"_s)).size(), 87);
 
-    const QStringList sequenceLines = {u"MF/0/1/1000"_s, u"MF/0/2/1000"_s, u"MB/0/1/1/1000/Achse X"_s,
-                                 u"MB/0/2/1/1000/Achse Y"_s, u"MA/0/1/12.5"_s, u"MA/0/2/-3"_s,
-                                 u"QV/0/2/version [0VN]"_s, u"GX/0/1"_s};
+    const QStringList sequenceLines = {u"MF/0/1/1000"_s,           u"MF/0/2/1000"_s, u"MB/0/1/1/1000/Achse X"_s,
+                                       u"MB/0/2/1/1000/Achse Y"_s, u"MA/0/1/12.5"_s, u"MA/0/2/-3"_s,
+                                       u"QV/0/2/version [0VN]"_s,  u"GX/0/1"_s};
     for (int i = 0; i < sequenceLines.size(); ++i) {
         auto* e = w->findChild<QLineEdit*>(u"pZeile_%1"_s.arg(i));
         QTest::keyClicks(e, sequenceLines[i]);
@@ -251,7 +251,7 @@ TEST_F(FrmAblaufTest, InitListPostsIntoTheBoundControlCenterAndTheMenusKeepTstFi
     EXPECT_EQ(params->init().arraybefehle_get(2), u"[0VN]"_s);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -302,7 +302,7 @@ TEST_F(FrmAblaufTest, InitButtonsShowTheBindingAndListLoadsLeaveTheCurrentWindow
     EXPECT_EQ(two->cmd_Init.colour, 0xE0E0E0u);  // the list window went: grey
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -331,4 +331,4 @@ TEST_F(FrmAblaufTest, ReopenedTerminalWaitsForContinuousToBeTickedAgain)
     t->findChild<QPushButton*>(u"cmd_exit"_s)->click();
 }
 
-} // namespace
+}  // namespace

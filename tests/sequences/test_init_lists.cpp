@@ -208,4 +208,4 @@ TEST_F(InitList, FilesThatAreNotTextChangeNothingAndBoxesKeepToTheCodePage)
     EXPECT_EQ(addressTable.arraybefehle_get(1), u"[1VN]€"_s);
 }
 
-} // namespace
+}  // namespace

@@ -268,15 +268,15 @@ TEST_F(Multiterm, TestFilesRoundTripAndBadOnesChangeNothing)
 // A reply row turns yellow when the fifth character of the reply is "?"
 // (the unit refused the command); a "?" anywhere else is content.
 class ReplyColour : public Multiterm, public ::testing::WithParamInterface<std::pair<const char*, bool>>
-{};
+{
+};
 
 TEST_P(ReplyColour, FifthCharacterQuestionMarkIsYellow)
 {
     const auto [antwort, isYellow] = GetParam();
     const QByteArray bytes(antwort);
-    bus.unit(u"01"_s)->setHandler(u"0QA"_s, [bytes](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
-        return bytes;
-    });
+    bus.unit(u"01"_s)->setHandler(u"0QA"_s,
+                                  [bytes](SimUnit&, const SimCommand&) -> std::optional<QByteArray> { return bytes; });
     zeile(0, u"01"_s, u"[0QA]"_s);
     core.Cosend_Click(0);
     EXPECT_EQ(core.tempf[0].text, QString::fromLatin1(antwort));
@@ -297,4 +297,4 @@ TEST_F(Multiterm, CommandBoxesKeepToTheTestFilesCodePage)
     EXPECT_EQ(core.tsend[3].text, u"[0VN]€"_s);
 }
 
-} // namespace
+}  // namespace

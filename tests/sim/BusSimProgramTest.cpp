@@ -94,12 +94,18 @@ TEST_F(BusSimProgram, AnswersAcrossAClientClosingAndReopeningTheLine)
 
     int fd = openRaw(slave);
     ASSERT_GE(fd, 0) << std::strerror(errno);
-    EXPECT_EQ(exchange(fd, "\x12" "01" "[0ST]"), "[0ST!00000000]");
+    EXPECT_EQ(exchange(fd, "\x12"
+                           "01"
+                           "[0ST]"),
+              "[0ST!00000000]");
     ::close(fd);
 
     fd = openRaw(slave);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(exchange(fd, "\x12" "01" "[0ST]"), "[0ST!00000000]");
+    EXPECT_EQ(exchange(fd, "\x12"
+                           "01"
+                           "[0ST]"),
+              "[0ST!00000000]");
     EXPECT_EQ(exchange(fd, "[1XY]"), "[1XY?0005]");
     ::close(fd);
 
@@ -120,10 +126,19 @@ TEST_F(BusSimProgram, TakesTheHostBaudFromTheLineSettings)
     cfsetospeed(&t, B38400);
     tcsetattr(fd, TCSANOW, &t);
     // "03" listens at 38400, so it answers; "01" at 9600 cannot hear.
-    EXPECT_EQ(exchange(fd, "\x12" "03" "[0ST]"), "[0ST!00000000]");
+    EXPECT_EQ(exchange(fd, "\x12"
+                           "03"
+                           "[0ST]"),
+              "[0ST!00000000]");
     // Had "01" answered, its reply would come before that of "03".
-    EXPECT_EQ(exchange(fd, "\x12" "01" "[0ST]" "\x12" "03" "[1PA]"), "[1PA!00000000]");
+    EXPECT_EQ(exchange(fd, "\x12"
+                           "01"
+                           "[0ST]"
+                           "\x12"
+                           "03"
+                           "[1PA]"),
+              "[1PA!00000000]");
     ::close(fd);
 }
 
-} // namespace
+}  // namespace

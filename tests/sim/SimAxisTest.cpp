@@ -50,8 +50,8 @@ protected:
 // Defaults: positioning at 50000 counts/s and 1e6 counts/s².
 TEST_F(SimAxisTest, TrapezoidalMoveEndsExactlyAtTheComputedTime)
 {
-    EXPECT_EQ(exchange("[0po]"), "[0po]"); // no motion yet
-    EXPECT_EQ(exchange("[1FA000186A0]"), "[1FA>]"); // 100000 counts
+    EXPECT_EQ(exchange("[0po]"), "[0po]");           // no motion yet
+    EXPECT_EQ(exchange("[1FA000186A0]"), "[1FA>]");  // 100000 counts
     // Ramps of 0.05 s and 1250 counts, cruise of 1.95 s: 2.05 s in all.
     clock.advance(1.0);
     EXPECT_NEAR(axis().position(), 1250 + 50000 * 0.95, 1);
@@ -63,7 +63,7 @@ TEST_F(SimAxisTest, TrapezoidalMoveEndsExactlyAtTheComputedTime)
     clock.advance(0.002);
     EXPECT_EQ(exchange("[0po]"), "[1FA!]");
     EXPECT_EQ(axis().position(), 100000);
-    EXPECT_EQ(exchange("[0po]"), "[1FA!]"); // the final echo stays
+    EXPECT_EQ(exchange("[0po]"), "[1FA!]");  // the final echo stays
 }
 
 TEST_F(SimAxisTest, ShortRelativeMoveIsATriangleAndPollingDoesNotChangeIt)
@@ -88,9 +88,9 @@ TEST_F(SimAxisTest, ShortRelativeMoveIsATriangleAndPollingDoesNotChangeIt)
 TEST_F(SimAxisTest, SpeedAndAccelerationFollowTheModeAndTheUnits)
 {
     axis().model().setPlusSwitch(100000);
-    exchange("[1VE000A]"); // limit runs at 10000 counts/s
+    exchange("[1VE000A]");  // limit runs at 10000 counts/s
     EXPECT_EQ(exchange("[1FX]"), "[1FX>]");
-    clock.advance(10.0); // 0.01 s ramps, 9.99 s cruise
+    clock.advance(10.0);  // 0.01 s ramps, 9.99 s cruise
     EXPECT_EQ(exchange("[0po]"), "[0po!]");
     clock.advance(0.02);
     EXPECT_EQ(exchange("[0po]"), "[1FX!]");
@@ -128,7 +128,7 @@ TEST_F(SimAxisTest, StopHaltsAtOnceAndOtherMotionsWaitForTheAxis)
     EXPECT_EQ(exchange("[1MA00002710]"), "[1MA>]");
     EXPECT_EQ(waitForEnd(), "[1MA!]");
     EXPECT_EQ(axis().position(), 10000);
-    EXPECT_EQ(exchange("[1SR00000000]"), "[1SR!]"); // nothing to do
+    EXPECT_EQ(exchange("[1SR00000000]"), "[1SR!]");  // nothing to do
 
     // A position set on the unit ends a motion there.
     exchange("[1FA00000000]");
@@ -141,8 +141,8 @@ TEST_F(SimAxisTest, StopHaltsAtOnceAndOtherMotionsWaitForTheAxis)
 TEST_F(SimAxisTest, SoftwareLimitsRefuseTargetsBeyondThem)
 {
     EXPECT_EQ(exchange("[1l5]"), "[1l5!FF800001]");
-    EXPECT_EQ(exchange("[1L5FFFFF830]"), "[1L5!]"); // -2000
-    EXPECT_EQ(exchange("[1L600000BB8]"), "[1L6!]"); // 3000
+    EXPECT_EQ(exchange("[1L5FFFFF830]"), "[1L5!]");  // -2000
+    EXPECT_EQ(exchange("[1L600000BB8]"), "[1L6!]");  // 3000
     EXPECT_EQ(exchange("[1l5]"), "[1l5!FFFFF830]");
     EXPECT_EQ(exchange("[1FA00000BB9]"), "[1FA?0013]");
     EXPECT_EQ(exchange("[1FRFFFFF82F]"), "[1FR?0013]");
@@ -170,14 +170,14 @@ TEST_F(SimAxisTest, SwitchesStopMovesOnTheirEdgeAndRefuseMovesIntoThem)
     EXPECT_EQ(axis().position(), 80000);
     EXPECT_EQ(exchange("[0IN]").mid(6, 2), "10");
     EXPECT_EQ(exchange("[1FR00000001]"), "[1FR?001A]");
-    EXPECT_EQ(exchange("[1FX]"), "[1FX!]"); // already there
+    EXPECT_EQ(exchange("[1FX]"), "[1FX!]");  // already there
 
     EXPECT_EQ(exchange("[1FY]"), "[1FY>]");
     EXPECT_EQ(waitForEnd(), "[1FY!]");
     EXPECT_EQ(axis().position(), -5000);
     EXPECT_EQ(exchange("[0IN]").mid(6, 2), "01");
     EXPECT_EQ(exchange("[1SRFFFFFFFF]"), "[1SR?0019]");
-    EXPECT_EQ(exchange("[1SR000003E8]"), "[1SR>]"); // off the switch
+    EXPECT_EQ(exchange("[1SR000003E8]"), "[1SR>]");  // off the switch
     EXPECT_EQ(waitForEnd(), "[1SR!]");
     EXPECT_EQ(exchange("[0IN]").mid(6, 2), "00");
 
@@ -194,11 +194,11 @@ TEST_F(SimAxisTest, IndexCaptureAndIndexSearch)
     axis().model().setPlusSwitch(50000);
     EXPECT_EQ(exchange("[1IA]"), "[1IA?001D]");
     EXPECT_EQ(exchange("[1IF]"), "[1IF!]");
-    exchange("[1FA00004E20]"); // 20000, across 12345
+    exchange("[1FA00004E20]");  // 20000, across 12345
     clock.advance(0.1);
-    EXPECT_EQ(exchange("[1IA]"), "[1IA?001D]"); // not there yet
+    EXPECT_EQ(exchange("[1IA]"), "[1IA?001D]");  // not there yet
     waitForEnd();
-    exchange("[1FA00009C40]"); // 40000, across 30000 as well
+    exchange("[1FA00009C40]");  // 40000, across 30000 as well
     waitForEnd();
     EXPECT_EQ(exchange("[1IA]"), "[1IA!00003039]");
     EXPECT_EQ(exchange("[1IS]"), "[1IS!]");
@@ -213,7 +213,7 @@ TEST_F(SimAxisTest, IndexCaptureAndIndexSearch)
     EXPECT_EQ(axis().position(), 12345);
     exchange("[1GY]");
     waitForEnd();
-    EXPECT_EQ(exchange("[1IA]"), "[1IA!00003039]"); // the first mark only
+    EXPECT_EQ(exchange("[1IA]"), "[1IA!00003039]");  // the first mark only
     EXPECT_EQ(axis().position(), -1000);
 
     // No mark ahead: the search ends on the plus switch.
@@ -224,7 +224,7 @@ TEST_F(SimAxisTest, IndexCaptureAndIndexSearch)
     EXPECT_EQ(exchange("[1GX]"), "[1GX?001D]");
 
     exchange("[1IF]");
-    axis().setPosition(-5000); // a jump passes no mark
+    axis().setPosition(-5000);  // a jump passes no mark
     exchange("[1GX]");
     waitForEnd();
     EXPECT_EQ(exchange("[1IA]"), "[1IA!FFFFFC18]");
@@ -260,7 +260,7 @@ TEST_F(SimAxisTest, WrittenParametersReadBackAndOtherCommandsAnswer)
         EXPECT_EQ(exchange(read), read.left(4) + "!" + value + "]");
     }
     EXPECT_EQ(exchange("[1VP123]"), "[1VP?0005]");
-    EXPECT_EQ(exchange("[1vP]"), "[1vP!1234]"); // unchanged by the bad write
+    EXPECT_EQ(exchange("[1vP]"), "[1vP!1234]");  // unchanged by the bad write
     EXPECT_EQ(exchange("[1FA1234]"), "[1FA?0005]");
     EXPECT_EQ(exchange("[2PA]"), "[2PA?0005]");
 
@@ -324,4 +324,4 @@ TEST(SimAxisBusTest, UnitsKeepTheirOwnBaudVersionAndMotion)
     EXPECT_LT(a03.position(), 10000);
 }
 
-} // namespace
+}  // namespace

@@ -65,8 +65,8 @@ TEST_F(SimBusTest, UnknownOrCutShortSelectionsAreSilent)
 {
     bus.addUnit("01");
     EXPECT_EQ(exchange(DC2 + "5F" + "[0ST]"), "");
-    EXPECT_EQ(exchange(DC2 + "0" + "[0ST]"), ""); // cut short by the frame
-    EXPECT_EQ(exchange(DC2 + "0a" + "[0ST]"), ""); // addresses are upper case
+    EXPECT_EQ(exchange(DC2 + "0" + "[0ST]"), "");   // cut short by the frame
+    EXPECT_EQ(exchange(DC2 + "0a" + "[0ST]"), "");  // addresses are upper case
     EXPECT_TRUE(bus.unit("01")->received().isEmpty());
     EXPECT_EQ(bus.traffic().size(), 3);
     EXPECT_EQ(bus.traffic().first().first, "5F");
@@ -130,7 +130,7 @@ TEST_F(SimBusTest, UnknownCommandsAreRejectedWithCode0005)
     bus.addUnit("01");
     bus.write(DC2 + "01");
     EXPECT_EQ(exchange("[1XY]"), "[1XY?0005]");
-    EXPECT_EQ(exchange("[1ST]"), "[1ST?0005]"); // the status belongs to the board
+    EXPECT_EQ(exchange("[1ST]"), "[1ST?0005]");  // the status belongs to the board
     EXPECT_EQ(exchange("[1QA00001234]"), "[1QA?0005]");
     EXPECT_EQ(exchange("[]"), "[?0005]");
     // Parenthesised frames are echoed with their own brackets.
@@ -226,7 +226,7 @@ TEST_F(SimBusTest, ScriptedRejectionsAreUsedUpInOrder)
     EXPECT_EQ(exchange("[1GX]"), "[1GX?001D]");
     EXPECT_EQ(exchange("[0ST]"), "[0ST?0014]");
     EXPECT_EQ(exchange("[1GX00000001]"), "[1GX?001D]");
-    EXPECT_EQ(exchange("[1GX]"), "[1GX>]"); // the axis searches its index
+    EXPECT_EQ(exchange("[1GX]"), "[1GX>]");  // the axis searches its index
     EXPECT_EQ(exchange("[0ST]"), "[0ST!00000000]");
 }
 
@@ -364,4 +364,4 @@ TEST_F(SimBusTest, TrafficLogsEveryCommandWithItsSelection)
     EXPECT_TRUE(bus.unit("01")->received().isEmpty());
 }
 
-} // namespace
+}  // namespace

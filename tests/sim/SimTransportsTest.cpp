@@ -35,7 +35,7 @@ TEST_F(SimSerialPortTest, OpensOnlyWithASupportedBaud)
     port.setSettings("19200,n,8,1");
     ASSERT_TRUE(port.open());
     EXPECT_EQ(bus.hostBaud(), 19200);
-    EXPECT_FALSE(port.open()); // already open
+    EXPECT_FALSE(port.open());  // already open
     EXPECT_TRUE(port.output(DC2 + "05" + "[0ST]"));
     EXPECT_EQ(port.inBufferCount(), 14);
     EXPECT_EQ(port.input(), "[0ST!00000000]");
@@ -57,7 +57,7 @@ TEST_F(SimSerialPortTest, WaitSleepsExactlyUntilTheReplyOrTheTimeOut)
     EXPECT_EQ(port.inBufferCount(), 0);
     EXPECT_TRUE(port.waitForInput(20));
     EXPECT_NEAR(clock.slept(), 0.03, 1e-9);
-    EXPECT_TRUE(port.waitForInput(20)); // unread input returns at once
+    EXPECT_TRUE(port.waitForInput(20));  // unread input returns at once
     EXPECT_NEAR(clock.slept(), 0.03, 1e-9);
     EXPECT_EQ(port.input(), "[0ST!00000000]");
 
@@ -236,4 +236,4 @@ TEST(UsbBackend, TheSimulatedBridgeNeedsABus)
     EXPECT_EQ(QByteArray(buffer, int(got)).mid(5, 2), "IK");
 }
 
-} // namespace
+}  // namespace

@@ -19,7 +19,7 @@ constexpr char DC2 = 0x12;
 constexpr int MaxDrainPieces = 64;
 // Pause between queue polls on the bridge, so waiting costs no CPU.
 constexpr double UsbPollPause = 0.0002;
-} // namespace
+}  // namespace
 
 static_assert(BusTransport::MaxReply == line::MaxReply);
 
@@ -128,8 +128,7 @@ public:
     {
         quint32 waiting = 0;
         quint32 status = 0;
-        if (m_usb.SI_CheckRXQueue(m_handle, &waiting, &status) != si::SUCCESS || status != si::RX_READY ||
-            waiting == 0)
+        if (m_usb.SI_CheckRXQueue(m_handle, &waiting, &status) != si::SUCCESS || status != si::RX_READY || waiting == 0)
             return QByteArray();
         quint32 got = 0;
         m_buffer[0] = 0;
@@ -147,7 +146,7 @@ private:
     quint8* m_buffer;
     std::function<QByteArray()> m_drain;
 };
-} // namespace
+}  // namespace
 
 QString BusTransport::exchangeSerial(const QString& command, bool* timedOut)
 {

@@ -19,9 +19,8 @@ class CoreContext
 {
 public:
     // The context takes ownership of every part handed to it.
-    CoreContext(std::unique_ptr<AppSettings> settings, std::unique_ptr<IUiServices> ui,
-                std::unique_ptr<IClock> clock, std::unique_ptr<ISerialPort> serial,
-                std::unique_ptr<IUsbBridge> usb);
+    CoreContext(std::unique_ptr<AppSettings> settings, std::unique_ptr<IUiServices> ui, std::unique_ptr<IClock> clock,
+                std::unique_ptr<ISerialPort> serial, std::unique_ptr<IUsbBridge> usb);
     virtual ~CoreContext();
     CoreContext(const CoreContext&) = delete;
     CoreContext& operator=(const CoreContext&) = delete;

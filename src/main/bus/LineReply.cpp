@@ -132,4 +132,4 @@ bool writeOnPort(ISerialPort& port, IClock& clock, const QByteArray& bytes)
     return true;
 }
 
-} // namespace line
+}  // namespace line

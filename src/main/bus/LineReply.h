@@ -119,4 +119,4 @@ PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& 
 // False when the port is closed or refused the bytes.
 bool writeOnPort(ISerialPort& port, IClock& clock, const QByteArray& bytes);
 
-} // namespace line
+}  // namespace line

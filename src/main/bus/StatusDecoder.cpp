@@ -89,7 +89,7 @@ QString lookup(const std::array<Entry, N>& table, const QString& code)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 namespace StatusDecoder {
 
@@ -130,7 +130,7 @@ bool isLimitCode(const QString& code)
            code == QLatin1String("001A");
 }
 
-} // namespace StatusDecoder
+}  // namespace StatusDecoder
 
 void fehler_anzeigen(const QString& reply, IUiServices& ui, const std::function<bool()>& referenceRunActive)
 {

@@ -24,7 +24,7 @@ Decoded decode(const QString& reply);
 
 // Limit codes that the graphic-support reference run provokes on purpose.
 bool isLimitCode(const QString& code);
-} // namespace StatusDecoder
+}  // namespace StatusDecoder
 
 // Beeps, then shows the reply and its decoded text in a box titled
 // "Error !   " and the time of day. `referenceRunActive` tells whether the

@@ -51,10 +51,10 @@ double hex_zu_wert24(const QString& text)
     quint64 value = 0;
     int digits = 0;
     for (const QChar c : text) {
-        const int d = c.isDigit() && c.unicode() < 128 ? c.unicode() - '0'
+        const int d = c.isDigit() && c.unicode() < 128                   ? c.unicode() - '0'
                       : (c >= QLatin1Char('A') && c <= QLatin1Char('F')) ? c.unicode() - 'A' + 10
                       : (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ? c.unicode() - 'a' + 10
-                                                                           : -1;
+                                                                         : -1;
         if (d < 0)
             break;
         // Only the last eight digits can be meaningful; keep the value in 32 bits.

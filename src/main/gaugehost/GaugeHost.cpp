@@ -17,7 +17,7 @@ QString designClass(const GaugeDesign& design)
     return design.progId.isEmpty() ? design.classId : design.progId;
 }
 
-} // namespace
+}  // namespace
 
 void HostedGauge::put(qint32 dispId, int value)
 {
@@ -26,8 +26,7 @@ void HostedGauge::put(qint32 dispId, int value)
 }
 
 GaugeHost::GaugeHost(IUiServices& ui, const QString& registryFile, const QString& programFolder)
-    : m_ui(ui),
-      m_registryFile(registryFile.isEmpty() ? levelon::ComponentRegistry::defaultPath() : registryFile),
+    : m_ui(ui), m_registryFile(registryFile.isEmpty() ? levelon::ComponentRegistry::defaultPath() : registryFile),
       m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder)
 {
 }
@@ -40,7 +39,8 @@ levelon::IClassFactory* GaugeHost::factoryFor(const GaugeDesign& design, QString
     auto entry = registry.findClass(design.classId);
     if (!entry)
         entry = registry.findClass(design.progId);
-    const QString notRegistered = QStringLiteral("Das Steuerelement %1 ist nicht registriert.").arg(designClass(design));
+    const QString notRegistered =
+        QStringLiteral("Das Steuerelement %1 ist nicht registriert.").arg(designClass(design));
     // Not in the registry: the library shipped with the program serves by default.
     const bool shipped = !entry;
     if (shipped) {

@@ -24,11 +24,11 @@ class QLibrary;
 // One control as a window design holds it.
 struct GaugeDesign
 {
-    QString name;           // control name on the window, e.g. "ToviHGauge1"
-    QString classId;        // "{...}"
-    QString progId;         // "Levelon.ToviHGauge"
-    QRect geometry;         // in pixels within the window; empty leaves it alone
-    QVariantMap properties; // stored properties under their bag keys
+    QString name;            // control name on the window, e.g. "ToviHGauge1"
+    QString classId;         // "{...}"
+    QString progId;          // "Levelon.ToviHGauge"
+    QRect geometry;          // in pixels within the window; empty leaves it alone
+    QVariantMap properties;  // stored properties under their bag keys
 };
 
 // A created gauge as the window uses it: it sets only Value, and on the

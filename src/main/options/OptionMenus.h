@@ -26,5 +26,4 @@ QString optionMenuName(int flag);
 // Applies the current flags to the menu entries at once, then follows every
 // change. Entries the lookup does not know are skipped. The binding lives as
 // long as `flags`.
-void bindOptionMenus(OptionFlags& flags, std::function<QAction*(const QString&)> menuEntry,
-                     OptionEffects effects = {});
+void bindOptionMenus(OptionFlags& flags, std::function<QAction*(const QString&)> menuEntry, OptionEffects effects = {});

@@ -18,8 +18,8 @@
 
 namespace {
 const char* const Captions[9] = {
-    "1eW - Fenster", "Mikro. - Sim.", "Tastercenter", "[1ra]", "Joystick_Abgleich",
-    "AK_Abgleich",   "StartKonfig(IM)", "Tablett",     "Mot - Neu",
+    "1eW - Fenster", "Mikro. - Sim.",   "Tastercenter", "[1ra]",     "Joystick_Abgleich",
+    "AK_Abgleich",   "StartKonfig(IM)", "Tablett",      "Mot - Neu",
 };
 // Window sizes in twips: code entry, options shown.
 constexpr int CodeWidth = 4275, CodeHeight = 1535;
@@ -36,7 +36,7 @@ std::optional<int> boxValue(const QString& text)
         return std::nullopt;
     return v;
 }
-} // namespace
+}  // namespace
 
 frm_Options::frm_Options(OptionFlags& flags, IUiServices& ui, QWidget* parent)
     : QDialog(parent), m_flags(flags), m_ui(ui)
@@ -156,8 +156,8 @@ void frm_Options::lb_ok_Click()
 {
     const QString code = lb_text->text();
     const QDate today = todayFn ? todayFn() : QDate::currentDate();
-    const bool accepted = code == QLatin1String("zq") || code == QLatin1String("brimolat") ||
-                          (today.isValid() && code == dayCode(today));
+    const bool accepted =
+        code == QLatin1String("zq") || code == QLatin1String("brimolat") || (today.isValid() && code == dayCode(today));
     if (!accepted) {
         // The box takes the focus; its return is no new activation.
         m_ownMessage = true;

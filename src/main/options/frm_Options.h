@@ -81,7 +81,7 @@ private:
     OptionFlags& m_flags;
     IUiServices& m_ui;
     bool m_optionsShown = false;
-    bool m_lock = false;        // the dialog itself sets its controls
+    bool m_lock = false;          // the dialog itself sets its controls
     bool m_ownMessage = false;    // our own message box is open
     bool m_skipActivate = false;  // the coming activation is the return from it
 };

@@ -12,11 +12,9 @@ const QChar DC2(0x12);
 // The address the probe asks: a motor axis is normally set up there.
 const QString ProbeAddress = QStringLiteral("01");
 const QString VersionQuery = QStringLiteral("[0VN]");
-} // namespace
+}  // namespace
 
-Achsensuche::Achsensuche(BusTransport& bus) : m_bus(bus)
-{
-}
+Achsensuche::Achsensuche(BusTransport& bus) : m_bus(bus) {}
 
 QString Achsensuche::setting() const
 {
@@ -121,7 +119,7 @@ QStringList Achsensuche::addressScan(double timeout, const std::function<void(in
 }
 
 Achsensuche::Result Achsensuche::runSearch(AppSettings& settings, const std::function<void()>& scanBegins,
-                                          const std::function<void(int)>& onProgress)
+                                           const std::function<void(int)>& onProgress)
 {
     Result e;
     e.baud = baudProbe();

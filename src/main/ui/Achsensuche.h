@@ -17,9 +17,8 @@ class Achsensuche
 {
 public:
     // Rates the probe tries, slowest first.
-    static inline const QStringList BaudRates{QStringLiteral("9600"), QStringLiteral("19200"),
-                                              QStringLiteral("38400"), QStringLiteral("57600"),
-                                              QStringLiteral("115200")};
+    static inline const QStringList BaudRates{QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
+                                              QStringLiteral("57600"), QStringLiteral("115200")};
     static constexpr int AxisCount = 31;
     // Time-out of each probe exchange.
     static constexpr double ProbeTimeout = 0.03;
@@ -74,7 +73,7 @@ public:
     // choose the scan's time-out, then scan. `scanBegins` runs just before
     // the scan (the main window locks itself there).
     Result runSearch(AppSettings& settings, const std::function<void()>& scanBegins = {},
-                    const std::function<void(int)>& onProgress = {});
+                     const std::function<void(int)>& onProgress = {});
 
 private:
     QString transact(const QString& command, double timeout);

@@ -14,7 +14,7 @@ QMdiSubWindow* hostOf(QWidget* form)
 
 // 109 windows fit before n × 300 twips leaves the range of a 16-bit number.
 constexpr int ProbePositions = 109;
-} // namespace
+}  // namespace
 
 int TrackedWindow::Width() const
 {

@@ -64,7 +64,7 @@ public:
     virtual int addressesIndex() const = 0;
     // Sets ListIndex, which runs the window's own selection handler.
     virtual void setAddressesIndex(int index) = 0;
-    virtual void clearAddresses() = 0;                    // Clear
+    virtual void clearAddresses() = 0;                     // Clear
     virtual void appendAddress(const QString& entry) = 0;  // AddItem
 
     // The carriage marker `line_schlitten`. Its colour says whether the
@@ -81,7 +81,12 @@ public:
     QString chosenAddress() const;
 
     // The shared tool windows a control center's buttons open.
-    enum class ToolButton { Recorder, ControlLoop, Init };
+    enum class ToolButton
+    {
+        Recorder,
+        ControlLoop,
+        Init
+    };
     // Another control center took the tool window over: this window's button
     // shows it free again.
     virtual void releaseToolButton(ToolButton) {}

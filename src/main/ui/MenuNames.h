@@ -33,10 +33,10 @@ inline const QString AKabgleich = QStringLiteral("mnuAKabgleich");
 inline const QString Ba = QStringLiteral("mnuBa");
 inline const QString CF = QStringLiteral("mnuCF");
 inline const QString Optionen = QStringLiteral("mnuOptionen");
-} // namespace Menu
+}  // namespace Menu
 
 // Holders of a main-loop hold that are no menu entry.
 namespace Holder {
 // The servo-loop recorder, while it records.
 inline const QString Recorder = QStringLiteral("frm_eW");
-} // namespace Holder
+}  // namespace Holder

@@ -112,7 +112,7 @@ int captionColumn()
     }();
     return column;
 }
-} // namespace
+}  // namespace
 
 QString registerName(int row)
 {
@@ -149,7 +149,7 @@ double timeout(const QString& baudText)
     const double wire = double(Command.size() + ReplyLength) * BitsPerCharacter / baud;
     return std::max(MinTimeout, wire + WireMargin);
 }
-} // namespace RegisterReadout
+}  // namespace RegisterReadout
 
 namespace Aufzeichnung {
 std::optional<QString> zeile(const QString& empf, const QString& zeile)
@@ -158,7 +158,7 @@ std::optional<QString> zeile(const QString& empf, const QString& zeile)
         return std::nullopt;
     return zeile.left(7) + empf.left(4) + empf.mid(5) + QLatin1String("\r\n");
 }
-} // namespace Aufzeichnung
+}  // namespace Aufzeichnung
 
 namespace Fehlermeldung {
 QString commandPair(const QString& cmdText, const QString& antwort)
@@ -166,4 +166,4 @@ QString commandPair(const QString& cmdText, const QString& antwort)
     return QLatin1String("Bei dem Befehl ") + cmdText + QLatin1String(" ist die Fehlermeldung ") + antwort +
            QLatin1String(" aufgetreten!");
 }
-} // namespace Fehlermeldung
+}  // namespace Fehlermeldung

@@ -28,7 +28,7 @@ QStringList registerValues(const QString& reply);
 // the time the command and its full reply take on the wire (10 bits a
 // character) plus a margin, so a complete reply is not cut off at low rates.
 double timeout(const QString& baudText);
-} // namespace RegisterReadout
+}  // namespace RegisterReadout
 
 namespace Aufzeichnung {
 // Text the recording window holds when it is created.
@@ -37,10 +37,10 @@ inline const QString StartText = QStringLiteral("zeile1\r\nzeile2\r\nzeile3");
 // the first 7 characters of zeile, the first 4 of empf, empf from its 6th
 // character on, then CR LF. Nothing for a reply shorter than 4 characters.
 std::optional<QString> zeile(const QString& empf, const QString& zeile);
-} // namespace Aufzeichnung
+}  // namespace Aufzeichnung
 
 namespace Fehlermeldung {
 QString commandPair(const QString& cmdText, const QString& antwort);
 // The answer of the "Fkt. - Abbruch" button.
 inline const QString Abbruch = QStringLiteral("888");
-} // namespace Fehlermeldung
+}  // namespace Fehlermeldung

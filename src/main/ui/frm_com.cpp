@@ -23,7 +23,7 @@ namespace {
 const QString Startup = QStringLiteral("Startup");
 const QString Usb = QStringLiteral("USB");
 constexpr quint32 UsbTimeoutMs = 200;
-} // namespace
+}  // namespace
 
 frm_com::frm_com(frm_main& main) : QWidget(&main, Qt::Window), m_main(main), m_bus(main.core().transport())
 {

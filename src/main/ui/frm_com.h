@@ -17,8 +17,8 @@ class frm_com final : public QWidget
 {
     Q_OBJECT
 public:
-    static inline const QStringList BaudRates{QStringLiteral("9600"),  QStringLiteral("19200"),
-                                              QStringLiteral("38400"), QStringLiteral("57600"),
+    static inline const QStringList BaudRates{QStringLiteral("9600"),   QStringLiteral("19200"),
+                                              QStringLiteral("38400"),  QStringLiteral("57600"),
                                               QStringLiteral("115200"), QStringLiteral("230400")};
     // The serial port takes only the first five rates.
     static constexpr int SerialBaudCount = 5;

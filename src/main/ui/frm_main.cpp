@@ -48,16 +48,16 @@ const QString ManualTitle = QStringLiteral("Fehler beim Öffnen der Datei!");
 
 // Entries locked by Disable_all, in the order it locks them.
 const QStringList LockedEntries{
-    QStringLiteral("mnuMultiT"),      QStringLiteral("mnuAblauf"),  QStringLiteral("mnuAchsenerkennung"),
-    QStringLiteral("mnuKontroll"),    QStringLiteral("mnuDownload2"), QStringLiteral("mnuJoystick_Abgleich"),
-    QStringLiteral("mnuDateispeichern"), QStringLiteral("mnuMGED"), QStringLiteral("mnuAKabgleich"),
-    QStringLiteral("mnuOptionen"),    QStringLiteral("mnuTasterC"), QStringLiteral("mnuDownload"),
+    QStringLiteral("mnuMultiT"),         QStringLiteral("mnuAblauf"),    QStringLiteral("mnuAchsenerkennung"),
+    QStringLiteral("mnuKontroll"),       QStringLiteral("mnuDownload2"), QStringLiteral("mnuJoystick_Abgleich"),
+    QStringLiteral("mnuDateispeichern"), QStringLiteral("mnuMGED"),      QStringLiteral("mnuAKabgleich"),
+    QStringLiteral("mnuOptionen"),       QStringLiteral("mnuTasterC"),   QStringLiteral("mnuDownload"),
 };
 // Entries unlocked by Enable_all in every mode.
 const QStringList UnlockedEntries{
-    QStringLiteral("mnuAchsenerkennung"), QStringLiteral("mnuKontroll"),     QStringLiteral("mnuJoystick_Abgleich"),
+    QStringLiteral("mnuAchsenerkennung"), QStringLiteral("mnuKontroll"),       QStringLiteral("mnuJoystick_Abgleich"),
     QStringLiteral("mnuDownload2"),       QStringLiteral("mnuDateispeichern"), QStringLiteral("mnuMGED"),
-    QStringLiteral("mnuOptionen"),        QStringLiteral("mnuTasterC"),      QStringLiteral("mnuDownload"),
+    QStringLiteral("mnuOptionen"),        QStringLiteral("mnuTasterC"),        QStringLiteral("mnuDownload"),
 };
 // Windows behind these entries write to the serial port themselves, and the
 // release toggles the serial port: none of them is usable in USB mode.
@@ -68,7 +68,7 @@ const QStringList DirectPortEntries{
     QStringLiteral("mnuCF"),
 };
 
-} // namespace
+}  // namespace
 
 frm_main::frm_main(CoreContext& core, QWidget* parent)
     : QMainWindow(parent), m_core(core), m_loop(*this, core.transport()), m_alive(std::make_shared<int>(0))

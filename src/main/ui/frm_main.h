@@ -113,7 +113,10 @@ public:
     void setControlCenterFactory(LegacyFactory<IControlCenter> f) { setControlCenterFactory(bindFrame(std::move(f))); }
     void setProbeWindowFactory(LegacyFactory<IProbeWindow> f) { setProbeWindowFactory(bindFrame(std::move(f))); }
     void setRecorderFactory(LegacyFactory<IRecorder> f) { setRecorderFactory(bindFrame(std::move(f))); }
-    void setStageSimulatorFactory(LegacyFactory<IStageSimulator> f) { setStageSimulatorFactory(bindFrame(std::move(f))); }
+    void setStageSimulatorFactory(LegacyFactory<IStageSimulator> f)
+    {
+        setStageSimulatorFactory(bindFrame(std::move(f)));
+    }
     void setControlLoopFactory(LegacyFactory<IControlLoopWindow> f) { setControlLoopFactory(bindFrame(std::move(f))); }
     // The shared windows, created on first use (nullptr without a factory).
     IRecorder* recorder();

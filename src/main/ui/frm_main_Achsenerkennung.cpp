@@ -31,7 +31,7 @@ const QString Manuell = QStringLiteral("mnuAchsenAus(2)");
 constexpr int CarriageRestLeft = 160;
 // Entries of the fixed list the other windows get: "00" … "1F".
 constexpr int FixedAddresses = 32;
-} // namespace
+}  // namespace
 
 void frm_main::setAddressListTarget(const QString& window, AddressListTarget fill)
 {

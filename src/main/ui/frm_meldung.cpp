@@ -12,8 +12,7 @@ namespace {
 const QString StopCommand = QStringLiteral("[1BR]");
 }
 
-frm_meldung::frm_meldung(Fensterpostfach& mailbox, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_mailbox(mailbox)
+frm_meldung::frm_meldung(Fensterpostfach& mailbox, QWidget* parent) : QWidget(parent, Qt::Window), m_mailbox(mailbox)
 {
     setObjectName(QStringLiteral("frm_meldung"));
     setWindowTitle(QStringLiteral("Fehler!!"));

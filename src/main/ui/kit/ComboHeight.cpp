@@ -17,4 +17,4 @@ void combo_hoehe(QComboBox& box, int heightPixels)
         box.view()->setMaximumHeight(std::max(rowHeight, heightPixels));
 }
 
-} // namespace kit
+}  // namespace kit

@@ -9,4 +9,4 @@ namespace kit {
 // opens at full height instead of the style's default of ten rows.
 void combo_hoehe(QComboBox& box, int heightPixels);
 
-} // namespace kit
+}  // namespace kit

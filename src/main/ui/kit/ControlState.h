@@ -21,7 +21,7 @@ struct Control
     quint32 foreColour = DefaultColour;  // text
     bool enabled = true;
     bool visible = true;
-    bool checked = false;                // check boxes and option buttons
+    bool checked = false;  // check boxes and option buttons
     bool operator==(const Control&) const = default;
 };
 
@@ -62,4 +62,4 @@ struct RangeControl
     bool contains(int v) const { return v >= min && v <= max; }
 };
 
-} // namespace kit
+}  // namespace kit

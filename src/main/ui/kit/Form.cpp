@@ -78,7 +78,7 @@ int buttonNumber(Qt::MouseButton b)
     default: return 0;
     }
 }
-} // namespace
+}  // namespace
 
 bool keyAllowed(QChar c, Keys keys, bool decimalComma)
 {
@@ -93,7 +93,8 @@ bool keyAllowed(QChar c, Keys keys, bool decimalComma)
     case Keys::Decimal: return c == separator;
     case Keys::SignedDecimal: return c == separator || c == QLatin1Char('-') || c == QLatin1Char('+');
     case Keys::MinusDecimal: return c == separator || c == QLatin1Char('-');
-    case Keys::Hex: return (c >= QLatin1Char('A') && c <= QLatin1Char('F')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+    case Keys::Hex:
+        return (c >= QLatin1Char('A') && c <= QLatin1Char('F')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
     case Keys::Any: return true;
     }
     return false;
@@ -137,7 +138,7 @@ std::vector<Form*>& allForms()
     static std::vector<Form*> forms;
     return forms;
 }
-} // namespace
+}  // namespace
 
 Form::Form(QWidget* root) : QObject(root), m_root(root)
 {
@@ -401,8 +402,7 @@ void Form::render()
                             t->setPlainText(s->text);
                     }
                     break;
-                default:
-                    break;
+                default: break;
                 }
                 b.shown = *s;
             }
@@ -507,8 +507,7 @@ bool Form::eventFilter(QObject* watched, QEvent* event)
             }
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
     return QObject::eventFilter(watched, event);
@@ -563,4 +562,4 @@ bool deferCloseWhileBusy(QWidget* window, QCloseEvent* event, bool busy)
     return true;
 }
 
-} // namespace kit
+}  // namespace kit

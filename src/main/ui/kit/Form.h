@@ -55,8 +55,8 @@ bool keyAllowed(QChar c, Keys keys, bool decimalComma);
 struct EntryEvents
 {
     Keys keys = Keys::Any;
-    Handler change{};   // after every edit by the operator (the state holds the new text)
-    Handler enter{};    // Return or Enter; consumed when set
+    Handler change{};     // after every edit by the operator (the state holds the new text)
+    Handler enter{};      // Return or Enter; consumed when set
     Handler lostFocus{};  // the box lost the focus
 };
 
@@ -154,4 +154,4 @@ bool deferCloseWhileBusy(QWidget* window, QCloseEvent* event, bool busy);
 // last paint, now, without an event loop. Does nothing for a hidden window.
 void paintNow(QWidget* window);
 
-} // namespace kit
+}  // namespace kit

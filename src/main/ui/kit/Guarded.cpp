@@ -11,7 +11,7 @@ FailureSink& sink()
     static FailureSink s;
     return s;
 }
-} // namespace
+}  // namespace
 
 void setFailureSink(FailureSink s)
 {
@@ -42,4 +42,4 @@ bool guarded(const char* where, const std::function<void()>& fn) noexcept
     return false;
 }
 
-} // namespace kit
+}  // namespace kit

@@ -29,4 +29,4 @@ R guarded(const char* where, F&& fn, R fallback) noexcept
     return result;
 }
 
-} // namespace kit
+}  // namespace kit

@@ -56,7 +56,7 @@ void wrapInScrollArea(QWidget* window)
     if (layout) {
         if (menuBar)
             layout->setMenuBar(nullptr);
-        content->setLayout(layout); // takes the widgets it manages along
+        content->setLayout(layout);  // takes the widgets it manages along
     } else {
         content->setMinimumSize(placedSize);
     }
@@ -86,7 +86,7 @@ void wrapInScrollArea(QWidget* window)
     area->show();
 }
 
-} // namespace
+}  // namespace
 
 ScreenFit::ScreenFit(QObject* parent) : QObject(parent)
 {
@@ -117,7 +117,7 @@ bool ScreenFit::fit(QWidget* window)
         // What the window's layout (or fixed size) lets it shrink to.
         QSize least = window->minimumSize().expandedTo(window->minimumSizeHint());
         if (!window->layout())
-            least = window->size(); // controls placed by hand
+            least = window->size();  // controls placed by hand
         // A main window keeps its own layout (menus, central area).
         if ((least.width() > room.width() || least.height() > room.height()) && !scrollArea(window) &&
             !window->inherits("QMainWindow")) {
@@ -168,4 +168,4 @@ bool ScreenFit::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-} // namespace kit
+}  // namespace kit

@@ -37,4 +37,4 @@ private:
     bool m_fitting = false;
 };
 
-} // namespace kit
+}  // namespace kit
