@@ -39,11 +39,16 @@ double median(std::vector<double> v)
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
-std::vector<double> timeExchanges(BusTransport& t, int count)
+// Times `count` status exchanges in microseconds; `before` runs untimed
+// ahead of each and `select` (the unit selection, if any) is timed with it.
+template <typename Before, typename Select>
+std::vector<double> timeStatusExchanges(BusTransport& t, int count, Before before, Select select)
 {
     std::vector<double> us;
     for (int i = 0; i < count; ++i) {
+        before();
         const auto a = Clock::now();
+        select();
         const QString r = t.senden_empfangen(QStringLiteral("[0ST]"), 1.0, 2);
         const auto b = Clock::now();
         if (r != QLatin1String("[0ST!00000000]")) {
@@ -53,6 +58,12 @@ std::vector<double> timeExchanges(BusTransport& t, int count)
         us.push_back(std::chrono::duration<double, std::micro>(b - a).count());
     }
     return us;
+}
+
+std::vector<double> timeExchanges(BusTransport& t, int count)
+{
+    return timeStatusExchanges(
+        t, count, [] {}, [] {});
 }
 
 std::vector<double> timeRaw(const QString& path, int count)
@@ -119,20 +130,8 @@ void idleTicks(BusTransport& t, int count)
 
 std::vector<double> timeTicks(BusTransport& t, int count)
 {
-    std::vector<double> us;
-    for (int i = 0; i < count; ++i) {
-        idleTicks(t, 20);
-        const auto a = Clock::now();
-        t.einheit_waehlen(QStringLiteral("01"));
-        const QString r = t.senden_empfangen(QStringLiteral("[0ST]"), 1.0, 2);
-        const auto b = Clock::now();
-        if (r != QLatin1String("[0ST!00000000]")) {
-            std::fprintf(stderr, "unexpected reply %s\n", qPrintable(r));
-            continue;
-        }
-        us.push_back(std::chrono::duration<double, std::micro>(b - a).count());
-    }
-    return us;
+    return timeStatusExchanges(
+        t, count, [&] { idleTicks(t, 20); }, [&] { t.einheit_waehlen(QStringLiteral("01")); });
 }
 
 }  // namespace

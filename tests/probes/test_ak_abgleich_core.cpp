@@ -346,6 +346,16 @@ protected:
         core.StartAbgl_Click();
     }
     void answer(const QString& code) { core.Tastencode = code; }
+    // Starts a run and answers the first two prompts with "weiter" (code 13),
+    // so the run waits at the standard prompt.
+    void startToStandardPrompt()
+    {
+        start();
+        answer(u"13"_s);
+        runTo(Phase::OffsetPrompt);
+        answer(u"13"_s);
+        runTo(Phase::StandardPrompt);
+    }
 };
 
 TEST_F(GuidedRunTest, FindsTheGainAtWhichTheReadingMeetsTheStandard)
@@ -494,11 +504,7 @@ TEST_F(GuidedRunTest, ALongSearchWrapsTheGainInSixDigits)
     board.ignoresGain = true;
     board.sensitivity[0] = 5120;
     board.travel[0] = 0;
-    start();
-    answer(u"13"_s);
-    runTo(Phase::OffsetPrompt);
-    answer(u"13"_s);
-    runTo(Phase::StandardPrompt);
+    startToStandardPrompt();
     board.travel[0] = 700;
     answer(u"13"_s);
     run([&] { return registerWrites().size() >= 2 * 12; });
@@ -667,11 +673,7 @@ INSTANTIATE_TEST_SUITE_P(Laufrichtung, SimBoardCalibration,
 TEST_F(GuidedRunTest, ASilentBoardStopsTheSearchWhichThenWritesNothing)
 {
     board.sensitivity[0] = 2400;
-    start();
-    answer(u"13"_s);
-    runTo(Phase::OffsetPrompt);
-    answer(u"13"_s);
-    runTo(Phase::StandardPrompt);
+    startToStandardPrompt();
     board.travel[0] = 700;
     answer(u"13"_s);
     bus.clearTraffic();
@@ -792,11 +794,7 @@ class HalfStandard : public GuidedRunTest, public ::testing::WithParamInterface<
 TEST_P(HalfStandard, LetsTheSearchBeginOnlyAboveHalfTheStandard)
 {
     board.sensitivity[0] = 2560;
-    start();
-    answer(u"13"_s);
-    runTo(Phase::OffsetPrompt);
-    answer(u"13"_s);
-    runTo(Phase::StandardPrompt);
+    startToStandardPrompt();
     board.travel[0] = GetParam().travel;
     answer(u"13"_s);
     const double t0 = clock.now();
