@@ -3,6 +3,7 @@
 #include "Clock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace {
@@ -65,7 +66,8 @@ QStringList SimBus::addresses() const
 
 double SimBus::characterTime() const
 {
-    return m_hostBaud > 0 ? 10.0 / m_hostBaud : 0.0;
+    const int baud = m_wireBaud > 0 ? m_wireBaud : m_hostBaud;
+    return baud > 0 ? 10.0 / baud : 0.0;
 }
 
 void SimBus::write(const QByteArray& bytes)
@@ -90,6 +92,12 @@ void SimBus::write(const QByteArray& bytes)
 double SimBus::outputBacklog() const
 {
     return m_pacing ? std::max(0.0, m_inputFreeAt - m_clock.now()) : 0.0;
+}
+
+int SimBus::unsentCount() const
+{
+    const double c = characterTime();
+    return c > 0 ? int(std::ceil(outputBacklog() / c - kDueSlack)) : 0;
 }
 
 void SimBus::consume(char c, double arrival)

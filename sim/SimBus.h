@@ -51,6 +51,10 @@ public:
     // and its replies arrive a character at a time. Unpaced, both are instant.
     void setPacing(bool on) { m_pacing = on; }
     bool pacing() const { return m_pacing; }
+    // The baud the line really runs at, paced, when the units' clocks are a
+    // little off the nominal one (0: the host's baud). The units still
+    // decode the host's bytes.
+    void setWireBaud(int baud) { m_wireBaud = baud; }
     double characterTime() const;
 
     // Bytes from the host. Paced, each one reaches the units one character
@@ -59,6 +63,8 @@ public:
     // Seconds until the bytes the host wrote so far have all crossed the
     // wire (0 when unpaced or when the line is idle).
     double outputBacklog() const;
+    // The host's characters that have not yet crossed the wire.
+    int unsentCount() const;
     // The reply bytes that have arrived by now (at most `maxBytes` of them
     // when that is not negative); they are removed.
     QByteArray read(int maxBytes = -1);
@@ -97,6 +103,7 @@ private:
     IClock& m_clock;
     std::vector<std::unique_ptr<SimUnit>> m_units;
     int m_hostBaud = 9600;
+    int m_wireBaud = 0;
     bool m_pacing = false;
     // Paced: when the last byte written by the host has crossed the wire.
     double m_inputFreeAt = 0.0;

@@ -69,6 +69,11 @@ bool SimSerialPort::output(const QByteArray& data)
     return true;
 }
 
+int SimSerialPort::unsentCount()
+{
+    return m_open ? m_bus.unsentCount() : -1;
+}
+
 bool SimSerialPort::waitForInput(int msecs)
 {
     if (!usable())

@@ -29,6 +29,7 @@ public:
     int inBufferCount() override;
     QByteArray input() override;
     bool output(const QByteArray& data) override;
+    int unsentCount() override;
     bool waitForInput(int msecs) override;
     QString lastError() const override { return m_error; }
 

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -286,6 +287,17 @@ bool QtSerialPort::output(const QByteArray& data)
         return false;
     }
     return true;
+}
+
+int QtSerialPort::unsentCount()
+{
+    if (!isOpen())
+        return -1;
+    // What Qt still holds and what the driver's output queue holds.
+    int queued = 0;
+    if (::ioctl(int(m_port->handle()), TIOCOUTQ, &queued) != 0)
+        queued = 0;
+    return int(m_port->bytesToWrite()) + std::max(0, queued);
 }
 
 bool QtSerialPort::waitForInput(int msecs)

@@ -36,6 +36,9 @@ public:
     // All waiting input characters; they are removed from the port.
     virtual QByteArray input() = 0;
     virtual bool output(const QByteArray& data) = 0;
+    // Characters written but not yet sent on the wire, where the port can
+    // tell (-1 where it cannot).
+    virtual int unsentCount() { return -1; }
     // How long `output` waits for the far end to take the bytes before it
     // drops what is still unsent and returns false.
     virtual void setWriteTimeout(int msecs) { (void)msecs; }
@@ -105,6 +108,7 @@ public:
     int inBufferCount() override;
     QByteArray input() override;
     bool output(const QByteArray& data) override;
+    int unsentCount() override;
     bool waitForInput(int msecs) override;
     void setWriteTimeout(int msecs) override { m_writeTimeout = msecs; }
     QString lastError() const override { return m_error; }
