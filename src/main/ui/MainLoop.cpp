@@ -2,6 +2,7 @@
 
 #include "BusTransport.h"
 #include "Fensterpostfach.h"
+#include "SerialPort.h"
 
 #include <QScopedValueRollback>
 
@@ -17,6 +18,7 @@ void MainLoop::Timer1_Timer()
         return;
     }
     const QScopedValueRollback<bool> inTick(m_inTick, true);
+    reportPostOnClosedPort();
 
     // A step-response recording owns the tick.
     if (m_p.Flaganzcom == 0) {
@@ -29,6 +31,23 @@ void MainLoop::Timer1_Timer()
         serveSimulator();
     }
     serveControlLoopWindow();
+}
+
+void MainLoop::reportPostOnClosedPort()
+{
+    if (m_bus.usbMode() || m_bus.serial().isOpen() || !m_bus.closedPortUsed)
+        return;
+    bool posted = false;
+    for (int n : m_p.CC.numbers())
+        if (const IControlCenter* w = m_p.CC.item(n))
+            posted = posted || w->flagsenden == 1;
+    for (int n : m_p.CCT.numbers())
+        if (const IProbeWindow* w = m_p.CCT.item(n))
+            posted = posted || w->flagsenden == 1;
+    if (!posted)
+        return;
+    const QScopedValueRollback<bool> post(m_servingPost, true);
+    m_bus.closedPortUsed();
 }
 
 void MainLoop::serveProbeWindows()

@@ -26,6 +26,10 @@ public:
     void Timer1_Timer();
 
     bool inTick() const { return m_inTick; }
+    // Whether the tick is reporting a command a window posted (a move
+    // button) on a closed port: that is the operator's action, not the
+    // loop's polling.
+    bool servingPost() const { return m_servingPost; }
     // Ticks that returned at once because another was running.
     int skippedNestedTicks() const { return m_skipped; }
 
@@ -33,6 +37,9 @@ public:
     static double probeCommandTimeout(const QString& cmdText);
 
 private:
+    // A window's posted command finds the serial port closed: it is said
+    // as any action on the closed port is (the frame says it once per loss).
+    void reportPostOnClosedPort();
     void serveProbeWindows();
     void serveControlCenters();
     void serveSimulator();
@@ -44,6 +51,7 @@ private:
     Fensterpostfach& m_p;
     BusTransport& m_bus;
     bool m_inTick = false;
+    bool m_servingPost = false;
     int m_skipped = 0;
 };
 

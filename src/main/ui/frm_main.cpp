@@ -628,7 +628,8 @@ void frm_main::portLost(const QString& reason)
 
 void frm_main::noteClosedPortUsed()
 {
-    if (!m_portClosedNoticeDue || m_loop.inTick() || m_core.transport().usbMode())
+    // The loop's own polling is no action; a command a window posted is.
+    if (!m_portClosedNoticeDue || (m_loop.inTick() && !m_loop.servingPost()) || m_core.transport().usbMode())
         return;
     m_portClosedNoticeDue = false;
     const QString text = PortClosedMessage.arg(m_core.serial().commPort());
