@@ -92,7 +92,7 @@ void ScriptCore::lb_Befehl_MouseDown(int Index, int Button)
 {
     if (Button != 2 || Index < 0 || Index >= MaxRows)
         return;
-    lb_Befehl[Index].text = senden(text_Befehl[Index].text, BusTransport::DefaultTimeout);
+    lb_Befehl[Index].text = senden(text_Befehl[Index].text, BusTransport::DefaultTimeout, true);
 }
 
 void ScriptCore::Command1_Click()
@@ -269,12 +269,13 @@ void ScriptCore::pickUnit(const QString& unitAddress)
     m_env.bus->einheit_waehlen(unitAddress);
 }
 
-QString ScriptCore::senden(const QString& command, double timeout)
+QString ScriptCore::senden(const QString& command, double timeout, bool typed)
 {
     if (!m_unitAddress.isEmpty() && m_env.bus->aktiveEinheit() != m_unitAddress)
         m_env.bus->einheit_waehlen(m_unitAddress);
     // A closed port answers nothing at all: that is no answer, not an empty one.
-    const QString antwort = m_env.bus->senden_empfangen(command, timeout, 0);
+    const QString antwort =
+        typed ? m_env.bus->sendTyped(command, timeout, 0) : m_env.bus->senden_empfangen(command, timeout, 0);
     return antwort.isEmpty() ? keine_Antwort : antwort;
 }
 
@@ -376,7 +377,7 @@ void ScriptCore::runLine()
             }
             label.text = senden(*cmdText, m_zeitlimit);
         } else if (scriptText::isRawCommand(t)) {
-            label.text = senden(t, m_zeitlimit);
+            label.text = senden(t, m_zeitlimit, true);
         }
         if (scriptText::isPause(t)) {
             m_pauseEnd = m_env.clock->now() + scriptText::pauseMilliseconds(t) / 1000.0;

@@ -134,7 +134,8 @@ private:
     void stopScript();
     void endRun();
     void pickUnit(const QString& unitAddress);
-    QString senden(const QString& command, double timeout);
+    // One exchange on the script's unit; `typed` for a line's raw command.
+    QString senden(const QString& command, double timeout, bool typed = false);
     void transformieren();
     void reportFile(const QString& name);
 

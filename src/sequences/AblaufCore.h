@@ -5,6 +5,7 @@
 // editor. The window (frm_ablauf) shows this state and calls step() and
 // Timer1_Timer() from its timers; tests call them directly.
 #include "ControlState.h"
+#include "LineReply.h"
 
 #include <QString>
 #include <QStringList>
@@ -81,7 +82,8 @@ public:
     // Writes Sendetext and collects the reply into Empfangstext (until "]" or
     // Zeitlimit); counts and lists time-outs and rejections. A time-out stops
     // a running sequence. Returns false on a time-out.
-    bool Ablaufsenden();
+    // One exchange on the port; `typed` for a QV line's raw command.
+    bool Ablaufsenden(bool typed = false);
     // Writes Sendetext without reading anything.
     void writeBytes();
     // Selects (0, 0), writes "[1BR]" without waiting, enables CStart.
@@ -199,4 +201,6 @@ private:
     bool m_inPanelTick = false;
     int m_displayType15 = 1, m_displayBox15 = 0;
     QString m_errorText;  // last time-out or refusal, for tests
+    // QV commands that got no reply: their late replies are passed over.
+    line::LateEchoes m_late;
 };

@@ -400,7 +400,7 @@ void AblaufCore::QV_Befehl(const QString& L)
         writeBytes();
         listEntry(L);
     } else {
-        Ablaufsenden();
+        Ablaufsenden(true);
         listEntry(L + Empfangstext);
         m_env.schreibe(Empfangstext, L);
     }

@@ -64,7 +64,7 @@ void AblaufCore::listEntry(const QString& text)
         lb_ablauf.items.removeAt(ListLength);
 }
 
-bool AblaufCore::Ablaufsenden()
+bool AblaufCore::Ablaufsenden(bool typed)
 {
     ISerialPort& port = *m_env.port;
     IClock& clock = *m_env.clock;
@@ -79,7 +79,9 @@ bool AblaufCore::Ablaufsenden()
         // until its first character, and a started reply is read on while
         // characters keep coming. Bytes waiting before the send are the tail
         // of an earlier reply: they are dropped and shown.
-        const line::PortExchange x = line::exchangeOnPort(port, clock, Sendetext.toLatin1(), Zeitlimit);
+        const QByteArray bytes = Sendetext.toLatin1();
+        const line::PortExchange x = typed ? line::exchangeTyped(port, clock, bytes, Zeitlimit, m_late)
+                                           : line::exchangeOnPort(port, clock, bytes, Zeitlimit);
         if (!x.discarded.isEmpty())
             lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(ReplyLimit));
         Empfangstext = QString::fromLatin1(x.reply.bytes);

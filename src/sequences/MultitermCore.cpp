@@ -85,7 +85,7 @@ void MultitermCore::MTsenden()
     // reply) are dropped and shown. A reply without end is cut at the bound,
     // what follows dropped, and counts as a time-out, as does a port that
     // vanished during the wait.
-    const line::PortExchange x = line::exchangeOnPort(port, clock, Sendetext.toLatin1(), Zeitlimit);
+    const line::PortExchange x = line::exchangeTyped(port, clock, Sendetext.toLatin1(), Zeitlimit, m_late);
     if (!x.discarded.isEmpty())
         lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(ReplyLimit));
     Empfangstext = QString::fromLatin1(x.reply.bytes);

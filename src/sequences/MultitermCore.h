@@ -4,6 +4,7 @@
 // "Dauer" mode, over the serial port directly (not through the transport and
 // not logged), and kept in test files.
 #include "ControlState.h"
+#include "LineReply.h"
 
 #include <QString>
 
@@ -89,4 +90,6 @@ private:
 
     MultitermEnv m_env;
     bool m_timer1 = false;
+    // Rows that got no reply: their late replies are passed over.
+    line::LateEchoes m_late;
 };

@@ -34,6 +34,7 @@
 #include "MenuNames.h"
 #include "ParamsContext.h"
 #include "Settings.h"
+#include "SimUnit.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -59,6 +60,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -311,11 +314,27 @@ TEST_F(DemoTest, ControlCenterRestoredAfterTenMinimisedSecondsIsAnsweredAtOnce)
     EXPECT_TRUE(uiServices->messages.isEmpty()) << qPrintable(uiServices->texts().join(QStringLiteral(" | ")));
 }
 
-// The same for a probe window whose "Messen" is unticked for 20 s: its
+// The same for a probe window whose "Messen" is unticked for a while: its
 // unit is still selected on every tick; ticked again, its first "[0M1]"
-// is answered at once, the lamp stays green and the readings come.
-TEST_F(DemoTest, ProbeWindowMeasuringAgainAfterTwentyIdleSecondsIsAnsweredAtOnce)
+// is answered at once, the lamp stays green and the readings come. Also on
+// a line whose units run a few per cent slower than its nominal baud.
+struct IdleCase
 {
+    const char* name;
+    int wireBaud;
+    double idleSeconds;
+};
+
+class DemoIdleTest : public ::testing::TestWithParam<IdleCase>, public DemoProgram
+{
+};
+
+TEST_P(DemoIdleTest, ProbeWindowMeasuringAgainIsAnsweredAtOnce)
+{
+    bus->setWireBaud(GetParam().wireBaud);
+    // Ticks follow each other as fast as the selections' waits allow, as on
+    // a busy machine.
+    clockSource->setAutoStep(0.00001);
     auto* w = opened<frm_AKIK>(Menu::TasterC);
     ASSERT_TRUE(w);
     auto* aktiv = w->findChild<QAbstractButton*>(QStringLiteral("aktiv"));
@@ -337,8 +356,8 @@ TEST_F(DemoTest, ProbeWindowMeasuringAgainAfterTwentyIdleSecondsIsAnsweredAtOnce
     aktiv->click();
     ASSERT_FALSE(aktiv->isChecked());
     const double idle = clockSource->now();
-    while (clockSource->now() - idle < 20.0)
-        ticks(100, 0.001);
+    while (clockSource->now() - idle < GetParam().idleSeconds)
+        ticks(100, 0.0001);
     EXPECT_LT(bus->outputBacklog(), 0.01) << "the selections ran ahead of the wire";
 
     aktiv->click();
@@ -351,6 +370,11 @@ TEST_F(DemoTest, ProbeWindowMeasuringAgainAfterTwentyIdleSecondsIsAnsweredAtOnce
     EXPECT_NE(w->core().kanal[0].text, QStringLiteral("-1999,99"));
     EXPECT_TRUE(uiServices->messages.isEmpty()) << qPrintable(uiServices->texts().join(QStringLiteral(" | ")));
 }
+
+const IdleCase idleCases[] = {{"TwentySecondsAtTheNominalBaud", 9600, 20.0}, {"FortySecondsOnASlowLine", 9000, 40.0}};
+
+INSTANTIATE_TEST_SUITE_P(IdleProbeWindow, DemoIdleTest, ::testing::ValuesIn(idleCases),
+                         [](const ::testing::TestParamInfo<IdleCase>& info) { return std::string(info.param.name); });
 
 // One way into a window: open it through its menu entry or button, let it
 // run, close it again.
@@ -382,6 +406,42 @@ const WindowCase windowCases[] = {
      [](DemoProgram& d) {
          ASSERT_TRUE(d.openControlCenter());
          d.toggle(Menu::Download, d.windows.paramWindows.download);
+     }},
+    // A unit that answers one read after its time-out shifts no row: every
+    // row shows its own register, and a download of all rows leaves the
+    // unit's values as they were.
+    {"DownloadReadOutWithALateReply",
+     [](DemoProgram& d) {
+         ASSERT_TRUE(d.openControlCenter());
+         d.trigger(Menu::Download);
+         auto late = std::make_shared<int>(1);
+         d.bus->unit(QStringLiteral("01"))
+             ->setHandler(QStringLiteral("1vE"), [late](SimUnit& u, const SimCommand&) -> std::optional<QByteArray> {
+                 if ((*late)-- > 0)
+                     u.setExtraReplyDelay(0.15);
+                 return std::nullopt;
+             });
+         DownloadCore& w = d.windows.paramWindows.download->core();
+         const auto readOut = [&] {
+             w.cmd_auslesen_Click();
+             QStringList replies;
+             for (int i = 0; i < DownloadCore::MaxRows; ++i) {
+                 const QString reply = w.lb_antwort[std::size_t(i)].text;
+                 if (!w.Lesebefehle.value(i).isEmpty() && reply != keine_Antwort) {
+                     EXPECT_TRUE(reply.startsWith(w.Lesebefehle.value(i).left(4))) << i << qPrintable(reply);
+                 }
+                 replies << reply;
+             }
+             return replies;
+         };
+         const QStringList first = readOut();
+         EXPECT_EQ(first.count(keine_Antwort), 1);
+         const QStringList own = readOut();
+         w.cb_markierung[22].checked = true;
+         w.cb_markierung_Click(22);
+         w.cmd_download_Click();
+         EXPECT_EQ(readOut(), own);
+         d.trigger(Menu::Download);
      }},
     {"ScriptDownload", [](DemoProgram& d) { d.toggle(Menu::Download2, d.windows.script); }},
     {"Optionen", [](DemoProgram& d) { d.toggle(Menu::Optionen, d.windows.options); }},

@@ -279,6 +279,17 @@ TEST_F(AxisSearchTest, OnALineAtItsRealSpeedTheScanFindsEveryUnit)
     // An address nobody answers still costs its time-out and no more than
     // the wire time on top: the whole search stays within a few seconds.
     EXPECT_LT(prog.fakeClock->now() - start, 3.0);
+
+    // A far end that sends one character every 15 ms and never ends is no
+    // answer, and holds the search hardly longer than a silent address.
+    SimUnit& trickling = prog.bus->addUnit(QStringLiteral("05"), 9600);
+    const QByteArray endless = "[0VN!" + QByteArray(400, '0');
+    trickling.setGarbageReply(endless);
+    trickling.setReplyPieces(int(endless.size()), 0.015);
+    const double again = prog.fakeClock->now();
+    Achsensuche axisSearch(prog.transport());
+    EXPECT_EQ(axisSearch.addressScan(Achsensuche::scanTimeout(QStringLiteral("9600"))).value(5), QString());
+    EXPECT_LT(prog.fakeClock->now() - again, 3.0);
 }
 
 TEST_F(AxisSearchTest, WithoutAKnownRateTheScanWaitsTheTransportDefault)

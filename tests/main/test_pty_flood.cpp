@@ -155,8 +155,10 @@ TEST_F(PtyFlood, ReplyWithoutEndIsCutAtTheBound)
     {
         Flood flood(pty, "[1XL!", QByteArray(512, '0'));
         for (int i = 0; i < 50; ++i) {
+            // Endless characters that are no frame are no answer; the first
+            // exchange may still catch the frame's start and cut it.
             const QString reply = transport.senden_empfangen(QStringLiteral("[1XL]"), 2.0);
-            ASSERT_EQ(reply.size(), BusTransport::MaxReply);
+            ASSERT_TRUE(reply == keine_Antwort || reply.size() == BusTransport::MaxReply) << reply.size();
         }
         EXPECT_LT(residentKb() - startKb, SlackKb);
         for (const QString& line : log.lines())

@@ -30,6 +30,16 @@ BusTransport::BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, 
 
 QString BusTransport::senden_empfangen(const QString& command, double timeout, int mode)
 {
+    return exchange(command, timeout, mode, false);
+}
+
+QString BusTransport::sendTyped(const QString& command, double timeout, int mode)
+{
+    return exchange(command, timeout, mode, true);
+}
+
+QString BusTransport::exchange(const QString& command, double timeout, int mode, bool typed)
+{
     if (beforeLongWait && (timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout) > LongWait)
         beforeLongWait();
     m_wartezeit = DefaultTimeout;
@@ -39,14 +49,14 @@ QString BusTransport::senden_empfangen(const QString& command, double timeout, i
     bool timedOut = false;
     QString result;
     if (usbMode()) {
-        result = exchangeUsb(command, &timedOut);
+        result = exchangeUsb(command.toLatin1(), typed, &timedOut);
     } else {
         if (!m_serial.isOpen()) {
             if (closedPortUsed)
                 closedPortUsed();
             return QString();
         }
-        result = exchangeSerial(command, &timedOut);
+        result = exchangeSerial(command.toLatin1(), typed, &timedOut);
     }
     if (timedOut && result.size() < MinPartialReply)
         result = keine_Antwort;
@@ -81,11 +91,29 @@ int BusTransport::lineBaud() const
     return baudFromSettings(m_serial.settings());
 }
 
+void BusTransport::followPortQueue()
+{
+    // On a line a little slower than its setting the baud alone says the
+    // line is free too early; the port knows what it has not sent yet.
+    if (usbMode())
+        return;
+    const int unsent = m_serial.unsentCount();
+    if (unsent > 0)
+        m_lineFreeAt = std::max(m_lineFreeAt, m_clock.now() + unsent * line::characterTime(lineBaud()));
+}
+
 void BusTransport::waitForLine()
 {
-    const double busy = m_lineFreeAt - m_clock.now();
-    if (busy > 0)
+    // Each round waits for what the port still holds; a port whose queue
+    // never empties (a far end that takes nothing) is not waited on forever.
+    constexpr int MaxRounds = 8;
+    for (int round = 0; round < MaxRounds; ++round) {
+        followPortQueue();
+        const double busy = m_lineFreeAt - m_clock.now();
+        if (busy <= 0)
+            return;
         m_clock.sleep(busy);
+    }
 }
 
 double BusTransport::wrote(int count)
@@ -148,25 +176,43 @@ private:
 };
 }  // namespace
 
-QString BusTransport::exchangeSerial(const QString& command, bool* timedOut)
+line::ReplyRule BusTransport::replyRule(const QByteArray& bytes, bool typed)
+{
+    const int baud = lineBaud();
+    line::ReplyRule rule;
+    rule.closers = "])";
+    rule.silence = line::silenceLimit(baud);
+    rule.characterTime = line::characterTime(baud);
+    rule.echo = line::replyEcho(bytes);
+    rule.typed = typed;
+    if (typed)
+        rule.late = m_late.echoes();
+    // The first character cannot come before the command (and whatever was
+    // written ahead of it) has crossed the wire.
+    rule.firstCharacterTimeout = firstCharacterTimeout(wrote(int(bytes.size())));
+    return rule;
+}
+
+void BusTransport::replyRead(const QByteArray& bytes, const line::Reply& reply)
+{
+    lineAnswered(reply.bytes);
+    logDiscarded(reply.discarded);
+    m_late.note(bytes, reply.complete());
+}
+
+QString BusTransport::exchangeSerial(const QByteArray& bytes, bool typed, bool* timedOut)
 {
     line::SerialReplySource source(m_serial);
     logDiscarded(source.drain());
-    const QByteArray bytes = command.toLatin1();
-    const int baud = lineBaud();
-    m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(bytes.size()), baud));
+    followPortQueue();
+    m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(bytes.size()), lineBaud()));
     if (!m_serial.output(bytes)) {
         *timedOut = true;
         return QString();
     }
-    line::ReplyRule rule;
-    rule.closers = "])";
-    rule.silence = line::silenceLimit(baud);
-    // The first character cannot come before the command (and whatever was
-    // written ahead of it) has crossed the wire.
-    rule.firstCharacterTimeout = firstCharacterTimeout(wrote(int(bytes.size())));
+    const line::ReplyRule rule = replyRule(bytes, typed);
     const line::Reply reply = line::readReply(source, m_clock, rule);
-    lineAnswered(reply.bytes);
+    replyRead(bytes, reply);
     *timedOut = !reply.complete();
     return QString::fromLatin1(reply.bytes);
 }
@@ -215,22 +261,16 @@ bool BusTransport::reapplyUsbBaud()
     return false;
 }
 
-QString BusTransport::exchangeUsb(const QString& command, bool* timedOut)
+QString BusTransport::exchangeUsb(const QByteArray& bytes, bool typed, bool* timedOut)
 {
     logDiscarded(drainUsb());
     bytes_fuellen(Sendepuffer.data(), 0, 256);
     bytes_fuellen(Empfangspuffer.data(), 0, 256);
-    const QByteArray bytes = command.toLatin1();
     writeUsb(bytes);
-    const int baud = lineBaud();
-    line::ReplyRule rule;
-    rule.closers = "])";
-    rule.silence = line::silenceLimit(baud);
-    rule.firstCharacterTimeout = firstCharacterTimeout(wrote(int(bytes.size())));
-
+    const line::ReplyRule rule = replyRule(bytes, typed);
     UsbReplySource source(m_usb, USBHandle, m_clock, Empfangspuffer.data(), [this] { return drainUsb(); });
     const line::Reply reply = line::readReply(source, m_clock, rule);
-    lineAnswered(reply.bytes);
+    replyRead(bytes, reply);
     *timedOut = !reply.complete();
     if (*timedOut && reply.bytes.size() < MinPartialReply)
         reapplyUsbBaud();

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "LineReply.h"
+
 #include <array>
 #include <functional>
 
@@ -45,11 +47,19 @@ public:
     // `timeout` <= 0 means 0.2 s. `mode` after a rejection ("?" at character
     // 5): 0 shows it decoded, 1 follows it with a status query, other values
     // ignore it.
+    // The reply is the frame that echoes the command: a late reply to an
+    // earlier command or a stray message is discarded and logged, and the
+    // wait goes on for the command's own.
     QString senden_empfangen(const QString& command, double timeout = 0, int mode = 0);
+    // The same for a raw command the operator typed (a script line): only
+    // late replies to earlier commands that got none are discarded; any
+    // other reply is taken as it comes.
+    QString sendTyped(const QString& command, double timeout = 0, int mode = 0);
 
     // Selects a unit (DC2 + address text); no reply is awaited. The program's
     // output never runs ahead of the wire: a selection first waits until
-    // what the transport wrote before has crossed the line at its baud.
+    // what the transport wrote before has crossed the line, by its baud and
+    // by the port's own count of unsent characters where it reports one.
     void einheit_waehlen(const QString& address);
 
     // Shared state of the transport that the port dialog, start-up and the
@@ -84,12 +94,19 @@ public:
     CommLog& log() { return m_log; }
 
 private:
-    QString exchangeUsb(const QString& command, bool* timedOut);
-    QString exchangeSerial(const QString& command, bool* timedOut);
+    QString exchange(const QString& command, double timeout, int mode, bool typed);
+    QString exchangeUsb(const QByteArray& bytes, bool typed, bool* timedOut);
+    QString exchangeSerial(const QByteArray& bytes, bool typed, bool* timedOut);
+    // The reply rule for `bytes`, written just now.
+    line::ReplyRule replyRule(const QByteArray& bytes, bool typed);
+    // Logs what the reply rule passed over and notes an unanswered command.
+    void replyRead(const QByteArray& bytes, const line::Reply& reply);
     QByteArray drainUsb();
     // The baud of the line in use and the wire accounting of what the
     // transport wrote.
     int lineBaud() const;
+    // Takes the port's own count of unsent characters into the estimate.
+    void followPortQueue();
     void waitForLine();
     // Notes `count` characters written now; returns the seconds until they
     // have crossed the wire, including what was written ahead of them.
@@ -113,6 +130,8 @@ private:
     double m_wartezeit = DefaultTimeout;
     // When the bytes written so far have crossed the wire, by the baud.
     double m_lineFreeAt = 0.0;
+    // Commands that got no reply: their late replies are known on the line.
+    line::LateEchoes m_late;
 };
 
 // Sets the event lock for a scope and restores its previous value, so a

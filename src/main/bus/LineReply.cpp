@@ -4,9 +4,21 @@
 #include "SerialPort.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace line {
+
+namespace {
+bool isOpener(char c)
+{
+    return c == '[' || c == '(';
+}
+bool isCloser(char c)
+{
+    return c == ']' || c == ')';
+}
+}  // namespace
 
 double characterTime(int baud)
 {
@@ -29,13 +41,156 @@ double silenceLimit(int baud)
     return std::max(MinSilence, SilenceCharacters * characterTime(baud));
 }
 
+QByteArray echoOf(const QByteArray& command)
+{
+    if (command.isEmpty() || !isOpener(command.at(0)))
+        return QByteArray();
+    QByteArray echo = command.left(EchoLength);
+    for (int i = 1; i < echo.size(); ++i) {
+        if (isCloser(echo.at(i))) {
+            echo.truncate(i);
+            break;
+        }
+    }
+    return echo;
+}
+
+QByteArray replyEcho(const QByteArray& command)
+{
+    const QByteArray echo = echoOf(command);
+    return echo == "[0po" ? QByteArray() : echo;
+}
+
+void LateEchoes::note(const QByteArray& command, bool answered)
+{
+    const QByteArray echo = echoOf(command);
+    if (echo.isEmpty())
+        return;
+    m_echoes.removeAll(echo);
+    if (answered)
+        return;
+    m_echoes.append(echo);
+    while (m_echoes.size() > Kept)
+        m_echoes.removeFirst();
+}
+
+namespace {
+
+// Splits what arrives on the line into the reply and what is not the reply.
+class FrameSorter
+{
+public:
+    explicit FrameSorter(const ReplyRule& rule) : m_rule(rule) {}
+
+    // Takes newly arrived bytes; true once the reply is complete.
+    bool add(const QByteArray& got)
+    {
+        m_pending += got;
+        return m_rule.echo.isEmpty() || m_rule.typed ? sortTyped() : sortOwn();
+    }
+    // The reply so far (its complete frame once `add` said so).
+    const QByteArray& reply() const { return m_pending; }
+    QByteArray discarded;
+
+private:
+    void discard(qsizetype count)
+    {
+        discarded += m_pending.left(count);
+        m_pending.remove(0, count);
+    }
+    qsizetype closerAt(qsizetype from) const
+    {
+        for (qsizetype i = from; i < m_pending.size(); ++i)
+            if (m_rule.closers.contains(m_pending.at(i)))
+                return i;
+        return -1;
+    }
+    // Ends the reply at `closer`; anything behind it is not the reply.
+    bool complete(qsizetype closer)
+    {
+        discarded += m_pending.mid(closer + 1);
+        m_pending.truncate(closer + 1);
+        return true;
+    }
+    bool sortOwn()
+    {
+        for (;;) {
+            qsizetype open = 0;
+            while (open < m_pending.size() && !isOpener(m_pending.at(open)))
+                ++open;
+            discard(open);
+            if (m_pending.isEmpty())
+                return false;
+            const qsizetype n = std::min(m_pending.size(), m_rule.echo.size());
+            if (m_pending.left(n) == m_rule.echo.left(n)) {
+                // The command's own reply, or the start of it.
+                const qsizetype closer = n == m_rule.echo.size() ? closerAt(1) : -1;
+                return closer >= 0 && complete(closer);
+            }
+            // Another frame: discarded once it ends, or up to the next
+            // opening bracket when it breaks off there.
+            qsizetype end = 1;
+            while (end < m_pending.size() && !isOpener(m_pending.at(end)) &&
+                   !m_rule.closers.contains(m_pending.at(end)))
+                ++end;
+            if (end == m_pending.size())
+                return false;
+            if (isOpener(m_pending.at(end))) {
+                discard(end);
+                continue;
+            }
+            if (isValuesOnly(m_pending.left(end + 1)))
+                return complete(end);
+            discard(end + 1);
+        }
+    }
+    bool sortTyped()
+    {
+        for (;;) {
+            bool late = false;
+            for (const QByteArray& echo : m_rule.late)
+                late = late || (m_pending.startsWith(echo) && echo != m_rule.echo);
+            const qsizetype closer = late ? closerAt(1) : -1;
+            if (closer < 0)
+                break;
+            discard(closer + 1);
+        }
+        return !m_pending.isEmpty() && m_rule.closers.contains(m_pending.back());
+    }
+    static bool isValuesOnly(const QByteArray& frame)
+    {
+        // "[" + six hexadecimal digits, then a separator and six digits for
+        // each further value, then the closing bracket.
+        if (frame.size() < 8 || (frame.size() - 8) % 7 != 0)
+            return false;
+        for (qsizetype i = 1; i + 1 < frame.size(); ++i) {
+            const bool separator = i % 7 == 0;
+            if (!separator && !std::isxdigit(static_cast<unsigned char>(frame.at(i))))
+                return false;
+        }
+        return true;
+    }
+
+    const ReplyRule& m_rule;
+    QByteArray m_pending;
+};
+
+}  // namespace
+
 Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
 {
     Reply r;
+    FrameSorter sorter(rule);
     const double t0 = clock.now();
+    const double deadline = t0 + rule.firstCharacterTimeout;
     double lastCharacter = t0;
+    double replyStart = t0;  // when the reply so far began to arrive
+    qsizetype total = 0;     // everything taken, discarded or not
     bool waited = false;
     double before = t0;
+    // Seconds the reply may take from its first character (and the whole
+    // exchange from its deadline): twice its wire time and a margin.
+    const auto allowance = [&](qsizetype count) { return 2.0 * count * rule.characterTime + MinSilence; };
     for (;;) {
         const double now = clock.now();
         // A wait that did not move the clock means what is left is below its
@@ -43,29 +198,38 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         const bool stuck = waited && now <= before;
         waited = false;
         before = now;
-        const bool started = !r.bytes.isEmpty();
-        const bool pastTimeout = stuck || now - t0 >= rule.firstCharacterTimeout;
+        const bool lineStarted = total > 0;
+        const bool replyStarted = !sorter.reply().isEmpty();
+        const bool pastTimeout = stuck || now >= deadline;
 
         const QByteArray got = source.take();
-        r.bytes += got;
+        total += got.size();
+        const bool done = !got.isEmpty() && sorter.add(got);
+        r.bytes = sorter.reply();
+        r.discarded = sorter.discarded;
+        if (!replyStarted && !r.bytes.isEmpty())
+            replyStart = now;
         // One comparison decides both the end of the wait and the verdict: a
         // first character taken in a round begun after the time-out is late;
-        // a started reply is late only when nothing more came after it.
+        // a started reply is late when nothing more came after it, or when
+        // it trickles far slower than the line carries characters.
         bool late = false;
-        if (!started)
+        if (!lineStarted)
             late = pastTimeout;
         else
-            late = pastTimeout && got.isEmpty() && (stuck || now - lastCharacter >= rule.silence);
+            late = pastTimeout && ((got.isEmpty() && (stuck || now - lastCharacter >= rule.silence)) ||
+                                   (replyStarted && now - replyStart > allowance(r.bytes.size())) ||
+                                   now - deadline > allowance(total));
         if (!got.isEmpty())
             lastCharacter = now;
 
-        if (r.bytes.size() >= MaxReply) {
-            r.bytes.truncate(MaxReply);
+        if (total >= MaxReply) {
+            r.bytes.truncate(std::max<qsizetype>(0, r.bytes.size() - (total - MaxReply)));
             source.drain();
             r.end = ReplyEnd::Capped;
             return r;
         }
-        if (!r.bytes.isEmpty() && rule.closers.contains(r.bytes.back())) {
+        if (done) {
             r.end = late ? ReplyEnd::TimedOut : ReplyEnd::Complete;
             return r;
         }
@@ -77,9 +241,12 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
             r.end = ReplyEnd::Closed;
             return r;
         }
-        double until = t0 + rule.firstCharacterTimeout;
-        if (!r.bytes.isEmpty())
+        double until = deadline;
+        if (total > 0) {
             until = std::max(until, lastCharacter + rule.silence);
+            if (!r.bytes.isEmpty())
+                until = std::min(until, std::max(deadline, replyStart + allowance(r.bytes.size())));
+        }
         source.wait(std::max(0.0, until - now));
         waited = true;
     }
@@ -105,7 +272,8 @@ QByteArray SerialReplySource::drain()
     return m_port.inBufferCount() > 0 ? m_port.input() : QByteArray();
 }
 
-PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout)
+namespace {
+PortExchange exchange(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout, ReplyRule rule)
 {
     PortExchange x;
     if (!port.isOpen())
@@ -113,14 +281,34 @@ PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& 
     SerialReplySource source(port);
     x.discarded = source.drain();
     const int baud = baudFromSettings(port.settings());
-    ReplyRule rule;
-    rule.firstCharacterTimeout = firstCharacterTimeout(timeout, command.size() * characterTime(baud));
+    rule.characterTime = characterTime(baud);
+    rule.firstCharacterTimeout = firstCharacterTimeout(timeout, command.size() * rule.characterTime);
     rule.silence = silenceLimit(baud);
+    rule.echo = replyEcho(command);
     port.setWriteTimeout(writeTimeout(timeout, int(command.size()), baud));
     x.written = port.output(command);
     if (!x.written)
         return x;
     x.reply = readReply(source, clock, rule);
+    x.discarded += x.reply.discarded;
+    return x;
+}
+}  // namespace
+
+PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout)
+{
+    return exchange(port, clock, command, timeout, ReplyRule());
+}
+
+PortExchange exchangeTyped(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout,
+                           LateEchoes& late)
+{
+    ReplyRule rule;
+    rule.typed = true;
+    rule.late = late.echoes();
+    const PortExchange x = exchange(port, clock, command, timeout, rule);
+    if (x.written)
+        late.note(command, x.reply.complete());
     return x;
 }
 

@@ -7,15 +7,27 @@
 //   is never shorter than the wire time of the request (and of what the
 //   program wrote ahead of it) plus a turnaround margin, so a unit that
 //   answers at once is never cut off by the line's own speed.
-// - Once a reply has begun, it is read to its closing bracket as long as
-//   characters keep coming; it ends, unfinished, only after the time-out has
-//   passed and the line has then been silent for a few character times.
-// - A reply that reaches `MaxReply` characters is cut there and what is
-//   waiting behind it is drained.
+// - The reply to a command is the frame that begins with its echo: the
+//   opening bracket, the unit digit and the command letters ("[1vE" for
+//   "[1vE]"). Bytes before it and whole frames that echo something else (a
+//   late reply to an earlier command, a stray message) are discarded, and
+//   the wait goes on. A frame of values only carries no echo and is taken.
+//   An operator's own raw command is looser: only frames that echo one of
+//   the caller's earlier commands that got no reply are discarded; anything
+//   else is the reply as it comes.
+// - Once the line has begun to answer, the reply is read to its closing
+//   bracket as long as characters keep coming at about the line's speed.
+//   Past the time-out it ends, as no answer, on a silence of a few character
+//   times, or once the time since its first character is more than twice
+//   the wire time of what has come plus `MinSilence` (a far end that
+//   trickles). The whole exchange is bounded alike.
+// - A reply that reaches `MaxReply` characters (counting what was
+//   discarded) is cut there and what is waiting behind it is drained.
 // - Before a command is written, bytes already waiting (the tail of an
-//   earlier reply) are discarded, so each reply belongs to its command.
+//   earlier reply) are discarded.
 
 #include <QByteArray>
+#include <QList>
 
 class IClock;
 class ISerialPort;
@@ -32,6 +44,9 @@ constexpr double MinSilence = 0.020;
 // The longest reply collected; the longest any unit sends (the "[1XL]"
 // record) is about 1 KB.
 constexpr int MaxReply = 4096;
+// The echo of a command: its opening bracket, unit digit and two command
+// characters.
+constexpr int EchoLength = 4;
 
 // Seconds one character takes on the wire (10 bits); 0 for an unknown baud.
 double characterTime(int baud);
@@ -45,6 +60,26 @@ double firstCharacterTimeout(double timeout, double requestWireTime);
 int writeTimeout(double timeout, int count, int baud);
 // The silence that ends a started reply at `baud`.
 double silenceLimit(int baud);
+// What the reply to `command` begins with: up to `EchoLength` characters of
+// it, ending before its closing bracket; empty for text that is no frame.
+QByteArray echoOf(const QByteArray& command);
+// The echo a reply to `command` must begin with: its echo, except for the
+// motion poll "[0po]", which is answered "[0po!]" while the axis moves and
+// with any other frame (the end of the motion) when it stands.
+QByteArray replyEcho(const QByteArray& command);
+
+// The echoes of a caller's commands that got no complete reply, newest
+// last, so that their late replies are known when they arrive.
+class LateEchoes
+{
+public:
+    static constexpr int Kept = 8;
+    void note(const QByteArray& command, bool answered);
+    const QList<QByteArray>& echoes() const { return m_echoes; }
+
+private:
+    QList<QByteArray> m_echoes;
+};
 
 // Where reply bytes come from: the serial port or the USB bridge.
 class ReplySource
@@ -71,6 +106,8 @@ enum class ReplyEnd
 struct Reply
 {
     QByteArray bytes;
+    // Bytes and frames on the line that were not the reply.
+    QByteArray discarded;
     ReplyEnd end = ReplyEnd::TimedOut;
     bool complete() const { return end == ReplyEnd::Complete; }
 };
@@ -79,12 +116,20 @@ struct ReplyRule
 {
     double firstCharacterTimeout = 0.2;
     double silence = MinSilence;
+    // Seconds a character takes on the wire (0 for an unknown baud).
+    double characterTime = 0.0;
     // The characters that end a reply.
     QByteArray closers = "]";
+    // The command's echo (echoOf); empty: whatever comes first is the reply.
+    QByteArray echo;
+    // An operator's raw command: only frames that echo one of `late` are
+    // discarded.
+    bool typed = false;
+    QList<QByteArray> late;
 };
 
 // Collects one reply by the rule above. Always ends: on the closing bracket,
-// the time-outs, the cap, or a closed source. A clock that no longer moves
+// the time-outs, the trickle bound, the cap, or a closed source. A clock that no longer moves
 // while waiting counts as past every deadline.
 Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule);
 
@@ -105,13 +150,21 @@ private:
 // One exchange on the serial port for the windows that own it: discards what
 // is waiting, writes `command` and reads its reply by the rule, with
 // `timeout` for the first character and the port's baud for the wire time.
+// `discarded` holds what waited before the write and what the reply rule
+// passed over.
 struct PortExchange
 {
     QByteArray discarded;
     Reply reply;
     bool written = false;  // false: the port was closed or refused the bytes
 };
+// A command the program made: its reply is the frame with its echo.
 PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout);
+// A raw command the operator typed: late replies to the caller's earlier
+// commands (`late`, which notes this one when it gets no reply) are passed
+// over; any other reply is taken as it comes.
+PortExchange exchangeTyped(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout,
+                           LateEchoes& late);
 
 // Writes bytes that get no reply (a unit selection, a broadcast) for the
 // windows that own the port, then waits until the line has carried them: a
