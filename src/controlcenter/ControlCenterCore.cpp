@@ -229,7 +229,7 @@ void ControlCenterCore::Form_Load()
             s.replace(QLatin1Char('.'), QLatin1Char(','));
         text_strecke.items << s;
     }
-    Fahrart_Waehlen(0);
+    selectDriveMode(0);
     cb_SchritteE.listIndex = 0;
     cb_SchritteE.text = Units.at(0);
     text_strecke.text = text_strecke.items.at(0);
@@ -278,7 +278,7 @@ int ControlCenterCore::initialise()
             const QString in = bus().senden_empfangen(QStringLiteral("[0IN]"), 0, 0);
             const Joystick j = joystickOff(in);
             if (j != Joystick::NoJoystick) {
-                Fahrart_Waehlen(2);
+                selectDriveMode(2);
                 lb_joyart.text = j == Joystick::FastSpeed ? QStringLiteral("Fast") : QStringLiteral("Slow");
                 lb_joyart.enabled = true;
                 Fahr_v_a = QStringLiteral("T");
@@ -287,7 +287,7 @@ int ControlCenterCore::initialise()
                 if (Fahrart[2].checked) {
                     // The previous axis was in joystick mode: this one is
                     // positioned, so its move buttons send absolute moves.
-                    Fahrart_Waehlen(0);
+                    selectDriveMode(0);
                     Fahr_v_a = QStringLiteral("P");
                 }
                 Fahrart[2].checked = false;
@@ -852,7 +852,7 @@ void ControlCenterCore::cmd_STOPP_Click()
     FlagGrafikInit = 0;
     postCommand(QStringLiteral("[1BR]"));
     if (!Fahrart[0].checked && !Fahrart[1].checked)
-        Fahrart_Waehlen(0);
+        selectDriveMode(0);
     Button_enable();
     m_env.enableAll();
 }
@@ -904,7 +904,7 @@ void ControlCenterCore::lb_joyart_Click()
     FlagAuslesen = 1;
 }
 
-void ControlCenterCore::Fahrart_Waehlen(int index)
+void ControlCenterCore::selectDriveMode(int index)
 {
     if (index < 0 || index > 3)
         return;

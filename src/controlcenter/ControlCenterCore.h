@@ -160,7 +160,7 @@ public:
     void pb_Grafikunterstuetzung_MouseUp(int button);
     void lb_joyart_Click();
     // Selects option `index` of `Fahrart` and runs its click handler.
-    void Fahrart_Waehlen(int index);
+    void selectDriveMode(int index);
     void Fahrart_Click(int index);
     void ob_Fahrart2_Click(int index);
     void sl_dauer_Change(int position);

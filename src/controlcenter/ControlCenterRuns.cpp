@@ -111,7 +111,7 @@ bool ControlCenterCore::referenceStart(double& phase)
     m_env.disableAll(4);
     if (Fahr_v_a == QLatin1String("T")) {
         referenceSend(QStringLiteral("[1CS]"));
-        Fahrart_Waehlen(0);
+        selectDriveMode(0);
         flagsenden = 0;
         FlagAuslesen = 0;
     }

@@ -366,12 +366,13 @@ void ControlLoopCore::drawSegment(double x1, double y1, double x2, double y2)
 void ControlLoopCore::drawCurve(const QList<qint32>& w, double vP, double T, double z)
 {
     const double S = z * vP / T;
-    const double hub = YNull - YPlus;
+    // Picture height of one unit of speed: from the zero line to the plus line.
+    const double unitHeight = YZero - YPlus;
     if (!Check1.checked) {
-        const double k = hub / S;
-        double px = X0, py = YNull;
+        const double k = unitHeight / S;
+        double px = X0, py = YZero;
         for (int i = 1; i < ValueCount; ++i) {
-            const double y = YNull - double(w[i] - w[i - 1]) * k;
+            const double y = YZero - double(w[i] - w[i - 1]) * k;
             const double x = X0 + 55.0 * i;
             if (std::abs(y) - std::abs(py) < 4200)
                 drawSegment(px, py, x, y);
@@ -382,7 +383,7 @@ void ControlLoopCore::drawCurve(const QList<qint32>& w, double vP, double T, dou
         std::array<double, 99> Y{};
         for (int j = 0; j < 99; ++j) {
             const double v = T * double(w[j + 1] - w[j]) / z / vP;
-            Y[std::size_t(j)] = std::floor(YNull - hub * v);
+            Y[std::size_t(j)] = std::floor(YZero - unitHeight * v);
         }
         const double dx = double(X1 - X0) / 97;
         for (int m = 0; m < 97; ++m)

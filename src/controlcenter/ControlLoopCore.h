@@ -66,7 +66,7 @@ public:
 
     // Picture coordinates (twips) of the design lines.
     static constexpr int X0 = 500, X1 = 6000;
-    static constexpr int YPlus = 900, YNull = 3000, YMinus = 5100;
+    static constexpr int YPlus = 900, YZero = 3000, YMinus = 5100;
     static constexpr int YTop = 555, YBottom = 5405;
 
     // One drawn line in picture coordinates with its colour (0x00BBGGRR).

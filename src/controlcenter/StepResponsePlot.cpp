@@ -59,12 +59,12 @@ void StepResponsePlot::paintEvent(QPaintEvent*)
     };
     // Speed grid every 300 twips, time grid every ten record intervals.
     for (int y = 600; y <= 5400; y += 300)
-        if (y != C::YPlus && y != C::YNull && y != C::YMinus)
+        if (y != C::YPlus && y != C::YZero && y != C::YMinus)
             segment(0xE0E0E0, C::X0, y, C::X1, y);
     for (int k = 0; k < 10; ++k)
         segment(0xC0C0C0, 1050 + 550 * k, 600, 1050 + 550 * k, 5400);
     segment(0, C::X0, C::YTop, C::X0, C::YBottom);
     segment(0, C::X0, C::YPlus, C::X1, C::YPlus);
-    segment(0, C::X0, C::YNull, C::X1, C::YNull);
+    segment(0, C::X0, C::YZero, C::X1, C::YZero);
     segment(0, C::X0, C::YMinus, C::X1, C::YMinus);
 }

@@ -77,7 +77,7 @@ void frm_Controlcenter::bind()
     f.label("Label1", c.Label1);
     f.label("Label2", c.Label2);
     for (int i = 0; i < 4; ++i)
-        f.button(QStringLiteral("Fahrart_%1").arg(i), c.Fahrart[std::size_t(i)], [&c, i] { c.Fahrart_Waehlen(i); });
+        f.button(QStringLiteral("Fahrart_%1").arg(i), c.Fahrart[std::size_t(i)], [&c, i] { c.selectDriveMode(i); });
     f.label("lb_joyart", c.lb_joyart);
     f.mouseUp("lb_joyart", [&c](int) { c.lb_joyart_Click(); });
     f.label("fr_Fahrart2", c.fr_Fahrart2);

@@ -36,8 +36,8 @@ const std::array<DownloadCore::Zeile, DownloadCore::MaxRows>& DownloadCore::tabe
 {
     using A = RowKind;
     static const std::array<Zeile, MaxRows> t{{
-        {"[1dP]", "[1DP00000000]", A::Strecke, "Different", "deltaposition", ""},
-        {"[1pS]", "[1PS00000000]", A::Strecke, "Different", "trailing distance", ""},
+        {"[1dP]", "[1DP00000000]", A::Distance, "Different", "deltaposition", ""},
+        {"[1pS]", "[1PS00000000]", A::Distance, "Different", "trailing distance", ""},
         {"[1vP]", "[1VP0000]", A::VelocityRow, "Abs. Rel ", "v-->Abs u. Rel", ""},
         {"[1aP]", "[1AP0000]", A::AccelerationRow, "Abs. Rel ", "a-->Abs u. Rel", ""},
         {"[1vE]", "[1VE0000]", A::VelocityRow, "Limit", "v-->Limit", ""},
@@ -143,7 +143,7 @@ void DownloadCore::setUnits()
         switch (tabelle()[std::size_t(i)].rowKind) {
         case RowKind::VelocityRow: e = isRotary ? QStringLiteral("U/s") : QStringLiteral("mm/s"); break;
         case RowKind::AccelerationRow: e = isRotary ? QStringLiteral("U/s²") : QStringLiteral("mm/s²"); break;
-        case RowKind::Strecke:
+        case RowKind::Distance:
         case RowKind::Position: e = isRotary ? QStringLiteral("Grad") : QStringLiteral("mm"); break;
         case RowKind::Counter: e = QStringLiteral("counts"); break;
         default: break;
@@ -158,7 +158,7 @@ std::optional<double> DownloadCore::rawToDisplay(int i, double rawValue) const
     switch (tabelle()[std::size_t(i)].rowKind) {
     case RowKind::VelocityRow: d = rawValue * m_snap.vmin; break;
     case RowKind::AccelerationRow: d = rawValue * m_snap.amin; break;
-    case RowKind::Strecke:
+    case RowKind::Distance:
     case RowKind::Position:
         if (m_snap.Motfak == 0)
             return std::nullopt;
@@ -188,7 +188,7 @@ std::optional<double> DownloadCore::displayToRaw(int i, double shownValue) const
             return std::nullopt;
         r = shownValue / m_snap.amin;
         break;
-    case RowKind::Strecke:
+    case RowKind::Distance:
     case RowKind::Position:
         r = shownValue * m_snap.Motfak;
         if (m_snap.drehantrieb == 1)
@@ -338,7 +338,7 @@ void DownloadCore::text_download_LostFocus(int i)
             upperBound = Limit24 / m_snap.Motfak * scaleFactor;
         }
         break;
-    case RowKind::Strecke:
+    case RowKind::Distance:
         if (m_snap.Motfak != 0)
             upperBound = Limit24 / m_snap.Motfak * scaleFactor;
         break;

@@ -39,7 +39,7 @@ public:
 
     enum class RowKind
     {
-        Strecke,
+        Distance,
         VelocityRow,
         AccelerationRow,
         Position,

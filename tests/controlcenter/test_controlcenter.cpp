@@ -181,7 +181,7 @@ TEST_F(ControlCenterTest, JoystickFoundSelectsJoystickModeWithoutPosting)
 
     // Re-initialised on an axis without joystick after joystick mode: positioning.
     p.unit().setInputWord(0);
-    cc.Fahrart_Waehlen(2);
+    cc.selectDriveMode(2);
     cc.Initialisierung();
     EXPECT_TRUE(cc.Fahrart[0].checked);
     EXPECT_FALSE(cc.Fahrart[2].checked);
@@ -308,7 +308,7 @@ TEST_F(ControlCenterTest, LimitInputsColourTheSwitchesAndSoftwareLimits)
 TEST_F(ControlCenterTest, RelativeMoveEndsAtTheTargetAndButtonsReturnAfterTheLastBusyPoll)
 {
     openForm(cc, 1);
-    cc.Fahrart_Waehlen(1);
+    cc.selectDriveMode(1);
     cc.text_strecke.text = QStringLiteral("0.5");
     cc.cmd_Fahrt_Click(0);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FRFFFFFC18]"));
@@ -356,7 +356,7 @@ TEST_F(ControlCenterTest, PiezoMoveKeepsTheMoveButtons)
 {
     openForm(cc, 1);
     cc.ob_Fahrart2_Click(2);
-    cc.Fahrart_Waehlen(1);
+    cc.selectDriveMode(1);
     cc.text_strecke.text = QStringLiteral("0.05");
     cc.cmd_Fahrt_Click(1);
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1MR00000064]"));
@@ -417,7 +417,7 @@ TEST_F(ControlCenterTest, TargetsBeyondTheCounterAreRefusedAndBadDistancesRestor
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1FA00000007]"));
     // Limit mode posts nothing.
     cc.flagsenden = 0;
-    cc.Fahrart_Waehlen(3);
+    cc.selectDriveMode(3);
     cc.cmd_Fahrt_Click(0);
     EXPECT_EQ(cc.flagsenden, 0);
 }
@@ -427,7 +427,7 @@ TEST_F(ControlCenterTest, TargetsBeyondTheCounterAreRefusedAndBadDistancesRestor
 TEST_F(ControlCenterTest, TwoCommandPostsGoOutInOrderAndShowTheLastReply)
 {
     openForm(cc, 1);
-    cc.Fahrart_Waehlen(2);
+    cc.selectDriveMode(2);
     cc.lb_joyart_Click();  // Fast -> Slow
     EXPECT_EQ(cc.Befehl_senden, QStringLiteral("[1BR][1Cj]"));
     cc.lb_joyart_Click();

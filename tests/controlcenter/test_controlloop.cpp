@@ -251,11 +251,11 @@ TEST_F(ControlLoopTest, ACurveJumpOf4200OrMoreIsNotDrawn)
     loop.cmd_Diag_Click(1);
     tick();
     ASSERT_EQ(linien.size(), 99);
-    EXPECT_DOUBLE_EQ(linien[0].y2, ControlLoopCore::YNull);
+    EXPECT_DOUBLE_EQ(linien[0].y2, ControlLoopCore::YZero);
     // The jump to 7200 is not drawn, but the next line starts there.
     EXPECT_DOUBLE_EQ(linien[1].x1, 610);
     EXPECT_DOUBLE_EQ(linien[1].y1, 7200);
-    EXPECT_DOUBLE_EQ(linien[1].y2, ControlLoopCore::YNull);
+    EXPECT_DOUBLE_EQ(linien[1].y2, ControlLoopCore::YZero);
     EXPECT_DOUBLE_EQ(linien[2].y2, 7195.8);
 }
 

@@ -173,16 +173,21 @@ TEST_F(BerechnungTest, EmptyEntryOrPosition31IsNoUnit)
         addressTable << (i == 3 ? QString() : QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
     core.cb_adressenauswahl.items = addressTable;
     const Achsdatensatz vorher = params.store().axisRecordAt(3);
+    params.store().axisRecordAt(1).Achsenbezeichnung = QStringLiteral("X");
     for (int index : {3, 31}) {
         pickOption(1);
         sent();
         ASSERT_FALSE(core.text_MFB[7].text.isEmpty());
+        ASSERT_FALSE(core.text_Achsenbezeichnung.text.isEmpty());
+        ASSERT_FALSE(core.lb_aufloesung.text.isEmpty());
         pickOption(index);
         EXPECT_TRUE(sent().isEmpty()) << index;
         EXPECT_EQ(core.sh_an_aus.colour, BerechnungCore::Red);
-        // Axis 1's data do not stay in the boxes under the red lamp.
+        // Axis 1's data, name and resolution do not stay under the red lamp.
         for (const kit::Control& box : core.text_MFB)
             EXPECT_EQ(box.text, QString()) << index;
+        EXPECT_EQ(core.text_Achsenbezeichnung.text, QString()) << index;
+        EXPECT_EQ(core.lb_aufloesung.text, QString()) << index;
         core.text_MFB[2].text = QStringLiteral("9");
         core.text_MFB_LostFocus(2);
         core.cmd_KopEin_Click(1);
