@@ -72,8 +72,9 @@ QStringList fields(const QByteArray& fileBytes)
     return out;
 }
 
-// The number after the first "=" (or at the start): sign, digits, "." point.
-std::optional<double> wert(const QString& fieldText)
+// The number after the first "=" (or at the start): sign, digits, "." point;
+// nothing when the text does not start with one.
+std::optional<double> leadingNumber(const QString& fieldText)
 {
     static const QRegularExpression numberPattern(QStringLiteral("^\\s*([+-]?(\\d+(\\.\\d*)?|\\.\\d+))"));
     const qsizetype equalsAt = fieldText.indexOf(QLatin1Char('='));
@@ -89,7 +90,7 @@ std::optional<double> wert(const QString& fieldText)
 // A field that is no coordinate at all: no "=" and no number (a header).
 bool isHeading(const QString& fieldText)
 {
-    return !fieldText.contains(QLatin1Char('=')) && !wert(fieldText);
+    return !fieldText.contains(QLatin1Char('=')) && !leadingNumber(fieldText);
 }
 
 // One cell of the reader's output: not valid when it breaks the form; no
@@ -181,15 +182,13 @@ std::vector<QPointF> readText(const QByteArray& fileBytes)
     for (qsizetype k = 0; k / 2 < MaxTextPoints && k + 1 < f.size(); k += 2) {
         if (f.at(k).isEmpty())
             break;
-        const auto x = wert(f.at(k)), y = wert(f.at(k + 1));
-        if (x && y) {
-            if (!coordinateAllowed(*x) || !coordinateAllowed(*y))
-                return {};
-            pointList.emplace_back(*x, *y);
-        } else if (!isHeading(f.at(k)) || !isHeading(f.at(k + 1))) {
-            // "X0001=" or "X0001=abc": a point without its number.
+        if (isHeading(f.at(k)) && isHeading(f.at(k + 1)))
+            continue;
+        // "X0001=" or "X0001=abc": a field without a number reads as 0.
+        const double x = leadingNumber(f.at(k)).value_or(0), y = leadingNumber(f.at(k + 1)).value_or(0);
+        if (!coordinateAllowed(x) || !coordinateAllowed(y))
             return {};
-        }
+        pointList.emplace_back(x, y);
     }
     return pointList;
 }
