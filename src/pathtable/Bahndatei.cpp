@@ -251,12 +251,14 @@ std::optional<std::vector<QPointF>> readWorkbook(const QString& pathName, bool u
         (void)memory;
 #endif
     });
+    // One deadline for the whole import: every wait below takes only the
+    // time that is left of it.
     const QDeadlineTimer deadline(reader.timeoutMs);
+    const auto timeLeft = [&deadline] { return int(std::max<qint64>(1, deadline.remainingTime())); };
     process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(int(std::max<qint64>(1, deadline.remainingTime()))))
+    if (!process.waitForStarted(timeLeft()))
         return std::nullopt;
     QByteArray output;
-    // Bounded by the deadline: every round waits at most until then.
     while (true) {
         output += process.readAllStandardOutput();
         if (output.size() > reader.maxOutputBytes || deadline.hasExpired()) {
@@ -266,10 +268,9 @@ std::optional<std::vector<QPointF>> readWorkbook(const QString& pathName, bool u
         }
         if (process.state() == QProcess::NotRunning)
             break;
-        const int wait = int(std::max<qint64>(1, deadline.remainingTime()));
         // Output closed but still running: wait for its end instead.
-        if (!process.waitForReadyRead(wait) && process.state() != QProcess::NotRunning)
-            process.waitForFinished(wait);
+        if (!process.waitForReadyRead(timeLeft()) && process.state() != QProcess::NotRunning && !deadline.hasExpired())
+            process.waitForFinished(timeLeft());
     }
     output += process.readAllStandardOutput();
     if (output.size() > reader.maxOutputBytes || process.exitStatus() != QProcess::NormalExit ||
