@@ -57,7 +57,7 @@ protected:
         env.clock = wb->clock;
         env.releaseMainLoop = [this] { enableAt = int(log.size()); };
         t = std::make_unique<TablettCore>(env);
-        t->setZeichenflaeche(2000, 2000);
+        t->setDrawingArea(2000, 2000);
         t->Form_Load();
     }
     // Points in mm (1000 twips a mm, 0 mm at the centre), one stroke.
