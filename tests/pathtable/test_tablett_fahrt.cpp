@@ -262,37 +262,26 @@ TEST_F(Drive, BothTargetsMustFitUnit02TickedOrNot)
         EXPECT_EQ(t->pathModel.strichzahl, 1);
     }
 
-    // The edge of the 24-bit counter on each axis: a point at ±0.5 mm with
-    // twice 8388607 counts/mm is driven; at 0.5 mm with twice 8388608 it is
-    // refused.
-    struct Edge
-    {
-        int axis;
-        double mm;
-        double factor;
-        QString move;  // empty: refused
-    };
+    // The edge of the 24-bit counter on each axis: ±8388607 counts are
+    // driven, 8388608 is refused (points at ±0.5 mm, twice the counts per mm).
     t->cb_achse2.checked = true;
-    for (const Edge& e :
-         {Edge{1, 0.5, 16777214, u"select 01|[1MA007FFFFF]"_s}, Edge{1, -0.5, 16777214, u"select 01|[1MAFF800001]"_s},
-          Edge{1, 0.5, 16777216, {}}, Edge{2, 0.5, 16777214, u"select 02|[1MA007FFFFF]"_s},
-          Edge{2, -0.5, 16777214, u"select 02|[1MAFF800001]"_s}, Edge{2, 0.5, 16777216, {}}}) {
-        t->clear();
-        drawStroke({{e.mm, e.mm}});
-        store.axisRecordAt(1).Motfak = store.axisRecordAt(2).Motfak = 5217;
-        store.axisRecordAt(e.axis).Motfak = e.factor;
-        log.clear();
-        wb->dialogs->clear();
-        t->tasteneingabe(83);
-        if (!e.move.isEmpty()) {
-            EXPECT_TRUE(t->moveStep()) << e.axis << ' ' << e.mm;
-            EXPECT_TRUE(sentLines().contains(e.move)) << sentLines().toStdString();
+    for (const int axis : {1, 2}) {
+        for (const auto& [counts, move] :
+             {std::pair{8388607.0, u"[1MA007FFFFF]"_s}, std::pair{-8388607.0, u"[1MAFF800001]"_s},
+              std::pair{8388608.0, QString()}}) {
+            t->clear();
+            drawStroke({{counts < 0 ? -0.5 : 0.5, counts < 0 ? -0.5 : 0.5}});
+            store.axisRecordAt(1).Motfak = store.axisRecordAt(2).Motfak = 5217;
+            store.axisRecordAt(axis).Motfak = 2 * std::abs(counts);
+            log.clear();
+            wb->dialogs->clear();
+            t->tasteneingabe(83);
+            EXPECT_EQ(t->moving(), !move.isEmpty()) << axis << ' ' << counts;
+            EXPECT_EQ(t->moveStep(), !move.isEmpty());
+            EXPECT_EQ(sentLines().contains(u"select 0%1|%2"_s.arg(axis).arg(move)), !move.isEmpty());
+            EXPECT_EQ(wb->dialogs->texts(), move.isEmpty() ? QStringList{TablettCore::RangeMessage} : QStringList());
             t->button_Click(3);
-        } else {
-            EXPECT_FALSE(t->moving()) << e.axis << ' ' << e.mm;
-            EXPECT_TRUE(log.isEmpty());
         }
-        EXPECT_EQ(wb->dialogs->texts(), e.move.isEmpty() ? QStringList{TablettCore::RangeMessage} : QStringList{});
     }
 }
 
