@@ -72,8 +72,9 @@ QStringList fields(const QByteArray& fileBytes)
     return out;
 }
 
-// The number after the first "=" (or at the start): sign, digits, "." point.
-std::optional<double> wert(const QString& fieldText)
+// The number after the first "=" (or at the start): sign, digits, "." point;
+// nothing when the text does not start with one.
+std::optional<double> leadingNumber(const QString& fieldText)
 {
     static const QRegularExpression numberPattern(QStringLiteral("^\\s*([+-]?(\\d+(\\.\\d*)?|\\.\\d+))"));
     const qsizetype equalsAt = fieldText.indexOf(QLatin1Char('='));
@@ -89,7 +90,7 @@ std::optional<double> wert(const QString& fieldText)
 // A field that is no coordinate at all: no "=" and no number (a header).
 bool isHeading(const QString& fieldText)
 {
-    return !fieldText.contains(QLatin1Char('=')) && !wert(fieldText);
+    return !fieldText.contains(QLatin1Char('=')) && !leadingNumber(fieldText);
 }
 
 // One cell of the reader's output: not valid when it breaks the form; no
@@ -181,15 +182,13 @@ std::vector<QPointF> readText(const QByteArray& fileBytes)
     for (qsizetype k = 0; k / 2 < MaxTextPoints && k + 1 < f.size(); k += 2) {
         if (f.at(k).isEmpty())
             break;
-        const auto x = wert(f.at(k)), y = wert(f.at(k + 1));
-        if (x && y) {
-            if (!coordinateAllowed(*x) || !coordinateAllowed(*y))
-                return {};
-            pointList.emplace_back(*x, *y);
-        } else if (!isHeading(f.at(k)) || !isHeading(f.at(k + 1))) {
-            // "X0001=" or "X0001=abc": a point without its number.
+        if (isHeading(f.at(k)) && isHeading(f.at(k + 1)))
+            continue;
+        // "X0001=" or "X0001=abc": a field without a number reads as 0.
+        const double x = leadingNumber(f.at(k)).value_or(0), y = leadingNumber(f.at(k + 1)).value_or(0);
+        if (!coordinateAllowed(x) || !coordinateAllowed(y))
             return {};
-        }
+        pointList.emplace_back(x, y);
     }
     return pointList;
 }
@@ -252,12 +251,14 @@ std::optional<std::vector<QPointF>> readWorkbook(const QString& pathName, bool u
         (void)memory;
 #endif
     });
+    // One deadline for the whole import: every wait below takes only the
+    // time that is left of it.
     const QDeadlineTimer deadline(reader.timeoutMs);
+    const auto timeLeft = [&deadline] { return int(std::max<qint64>(1, deadline.remainingTime())); };
     process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(int(std::max<qint64>(1, deadline.remainingTime()))))
+    if (!process.waitForStarted(timeLeft()))
         return std::nullopt;
     QByteArray output;
-    // Bounded by the deadline: every round waits at most until then.
     while (true) {
         output += process.readAllStandardOutput();
         if (output.size() > reader.maxOutputBytes || deadline.hasExpired()) {
@@ -267,10 +268,9 @@ std::optional<std::vector<QPointF>> readWorkbook(const QString& pathName, bool u
         }
         if (process.state() == QProcess::NotRunning)
             break;
-        const int wait = int(std::max<qint64>(1, deadline.remainingTime()));
         // Output closed but still running: wait for its end instead.
-        if (!process.waitForReadyRead(wait) && process.state() != QProcess::NotRunning)
-            process.waitForFinished(wait);
+        if (!process.waitForReadyRead(timeLeft()) && process.state() != QProcess::NotRunning && !deadline.hasExpired())
+            process.waitForFinished(timeLeft());
     }
     output += process.readAllStandardOutput();
     if (output.size() > reader.maxOutputBytes || process.exitStatus() != QProcess::NormalExit ||

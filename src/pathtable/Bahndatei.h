@@ -33,10 +33,10 @@ QByteArray toFileBytes(const std::vector<QPointF>& mm);
 // The points of a text file: fields are quoted texts, or unquoted texts up
 // to a comma or the line end; each pair of fields is one point, its number
 // taken after the first "="; an empty field where an X is due ends the file.
-// A pair in which neither field holds an "=" or a number (a header, say) is
-// skipped, as is an X without its Y at the end. A pair with a field that
-// holds no number otherwise, or a coordinate that is not allowed, refuses the
-// whole file: the result is empty then.
+// A field without a number reads as 0. A pair in which neither field holds
+// an "=" or a number (a header, say) is skipped, as is an X without its Y at
+// the end. A coordinate that is not allowed refuses the whole file: the
+// result is empty then.
 std::vector<QPointF> readText(const QByteArray& fileBytes);
 
 // How workbooks are read: by kelvane-xlsread in a process of its own, since

@@ -51,7 +51,7 @@ QString TablettCore::formatValue(double v) const
     return formatMask(v, QStringLiteral("##0.0000"), usesComma());
 }
 
-void TablettCore::setZeichenflaeche(double width, double height)
+void TablettCore::setDrawingArea(double width, double height)
 {
     if (width > 0 && height > 0) {
         m_W = width;

@@ -138,7 +138,7 @@ public:
     // Grows with every change of the drawing, so a view repaints only then.
     int drawingState() const { return m_drawingState; }
     // Width and height of the drawing box in twips.
-    void setZeichenflaeche(double width, double height);
+    void setDrawingArea(double width, double height);
     double W() const { return m_W; }
     double H() const { return m_H; }
 

@@ -201,7 +201,7 @@ void frm_tablett::arrange()
     setPoint(ui.lb_XM, 2, h / 2 - ui.lb_XM->sizeHint().height() - 2);
     setPoint(ui.lb_YP, w / 2 - ui.lb_YP->sizeHint().width() - 4, 2);
     setPoint(ui.lb_YM, w / 2 - ui.lb_YM->sizeHint().width() - 4, h - ui.lb_YM->sizeHint().height() - 2);
-    m_core->setZeichenflaeche(pixelsToTwips(w), pixelsToTwips(h));
+    m_core->setDrawingArea(pixelsToTwips(w), pixelsToTwips(h));
 }
 
 void frm_tablett::openForm()
@@ -213,7 +213,7 @@ void frm_tablett::openForm()
     resize(ui.pb_Zeichnung->width() + SideBar, ui.pb_Zeichnung->height());
     move(screen.topLeft());
     m_form.handle("Form_Load", [this] {
-        m_core->setZeichenflaeche(pixelsToTwips(ui.pb_Zeichnung->width()), pixelsToTwips(ui.pb_Zeichnung->height()));
+        m_core->setDrawingArea(pixelsToTwips(ui.pb_Zeichnung->width()), pixelsToTwips(ui.pb_Zeichnung->height()));
         m_core->openForm();
     });
     arrange();
@@ -236,7 +236,7 @@ bool frm_tablett::eventFilter(QObject* watched, QEvent* event)
     if (watched == ui.tb_delta && type == QEvent::KeyRelease) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (!k->isAutoRepeat()) {
-            const int code = Zeichenflaeche::keyCode(k->key());
+            const int code = DrawingArea::keyCode(k->key());
             handle("tb_delta_KeyUp", [this, code] { m_core->tasteneingabe(code); });
         }
         return true;

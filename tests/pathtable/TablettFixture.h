@@ -27,7 +27,7 @@ protected:
         env.hideWindow = [this] { ++hiddenCount; };
         env.usesComma = [this] { return usesComma; };
         t = std::make_unique<TablettCore>(env);
-        t->setZeichenflaeche(2000, 2000);
+        t->setDrawingArea(2000, 2000);
         t->Form_Load();
     }
 

@@ -60,7 +60,7 @@ struct TextCase
 {
     const char* name;
     const char* text;
-    std::size_t points;
+    std::vector<QPointF> points;
 };
 
 class TextFileCase : public ::testing::TestWithParam<TextCase>
@@ -69,29 +69,32 @@ class TextFileCase : public ::testing::TestWithParam<TextCase>
 
 TEST_P(TextFileCase, ReadsOrRefusesTheWholeFile)
 {
-    EXPECT_EQ(pathFile::readText(QByteArray(GetParam().text)).size(), GetParam().points);
+    EXPECT_EQ(pathFile::readText(QByteArray(GetParam().text)), GetParam().points);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     PathText, TextFileCase,
     ::testing::Values(
-        TextCase{"HeaderThenPoints", "\"X mm\",\"Y mm\"\r\n\"X0001=1\",\"Y0001=2\"\r\n", 1},
-        TextCase{"LargestDistance", "\"X0001=-1000000000\"\r\n\"Y0001=1000000000.000\"\r\n", 1},
-        // A field without its number is a broken point, not the point 0.
-        TextCase{"EmptyNumber", "\"X0001=\"\r\n\"Y0001=5\"\r\n", 0},
-        TextCase{"EmptyNumberAfterAGoodPoint", "\"X0001=1\"\r\n\"Y0001=1\"\r\n\"X0002=\"\r\n\"Y0002=\"\r\n", 0},
-        TextCase{"LettersForTheX", "\"X0001=abc\",\"Y0001=5\"\r\n", 0},
-        TextCase{"LettersForTheY", "\"X0001=4\",\"Y0001=.\"\r\n", 0},
-        TextCase{"HeaderBesideANumber", "\"X mm\",\"Y0001=5\"\r\n", 0},
+        TextCase{"HeaderThenPoints", "\"X mm\",\"Y mm\"\r\n\"X0001=1\",\"Y0001=2\"\r\n", {{1, 2}}},
+        TextCase{"LargestDistance", "\"X0001=-1000000000\"\r\n\"Y0001=1000000000.000\"\r\n", {{-1e9, 1e9}}},
+        // A field without a number reads as 0.
+        TextCase{"EmptyNumber", "\"X0001=\"\r\n\"Y0001=5\"\r\n", {{0, 5}}},
+        TextCase{"EmptyNumberAfterAGoodPoint",
+                 "\"X0001=1\"\r\n\"Y0001=1\"\r\n\"X0002=\"\r\n\"Y0002=\"\r\n",
+                 {{1, 1}, {0, 0}}},
+        TextCase{"LettersForTheX", "\"X0001=abc\",\"Y0001=5\"\r\n", {{0, 5}}},
+        TextCase{"LettersForTheY", "\"X0001=4\",\"Y0001=.\"\r\n", {{4, 0}}},
+        TextCase{"LettersAmongPoints", "1,2\r\n\"abc\",5\r\n3,4\r\n", {{1, 2}, {0, 5}, {3, 4}}},
+        TextCase{"HeaderBesideANumber", "\"X mm\",\"Y0001=5\"\r\n", {{0, 5}}},
         // Values no stage can reach.
-        TextCase{"BeyondTheLargestDistance", "\"X0001=1000000000.001\"\r\n\"Y0001=0\"\r\n", 0},
+        TextCase{"BeyondTheLargestDistance", "\"X0001=1000000000.001\"\r\n\"Y0001=0\"\r\n", {}},
         TextCase{"FourHundredDigits",
                  "X1=1\r\nY1=1000000000000000000000000000000000000000000000000000000000000000000000000000000000"
                  "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
                  "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
                  "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
                  "00000000000000000000000000000000000000000000000000000000000000000000\r\n",
-                 0}),
+                 {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TablettFixture, ATextFileBeyondEightMegabytesIsRefusedBeforeItIsRead)

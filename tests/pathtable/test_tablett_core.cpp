@@ -11,7 +11,7 @@ namespace {
 
 TEST_F(TablettFixture, ViewEdgesFollowTheBoxAndZoomAndOffsets)
 {
-    t->setZeichenflaeche(4000, 2000);
+    t->setDrawingArea(4000, 2000);
     t->Form_Load();
     EXPECT_EQ(t->lb_plus.text, u"-2.0000"_s);
     EXPECT_EQ(t->tb_plus.text, u"2.0000"_s);
@@ -27,7 +27,7 @@ TEST_F(TablettFixture, ViewEdgesFollowTheBoxAndZoomAndOffsets)
     EXPECT_EQ(t->lb_punkte[0].text, u"X:0 Y:0"_s);
 
     // Offset X 1 on a square box shows the path 1 mm further right.
-    t->setZeichenflaeche(2000, 2000);
+    t->setDrawingArea(2000, 2000);
     t->tb_offsetX.text = u"1"_s;
     t->tb_offsetX_LostFocus();
     EXPECT_EQ(t->lb_plus.text, u"-2.0000"_s);

@@ -57,7 +57,7 @@ protected:
         env.clock = wb->clock;
         env.releaseMainLoop = [this] { enableAt = int(log.size()); };
         t = std::make_unique<TablettCore>(env);
-        t->setZeichenflaeche(2000, 2000);
+        t->setDrawingArea(2000, 2000);
         t->Form_Load();
     }
     // Points in mm (1000 twips a mm, 0 mm at the centre), one stroke.
@@ -260,6 +260,28 @@ TEST_F(Drive, BothTargetsMustFitUnit02TickedOrNot)
         EXPECT_TRUE(log.isEmpty());
         EXPECT_EQ(wb->dialogs->texts(), QStringList{TablettCore::RangeMessage});
         EXPECT_EQ(t->pathModel.strichzahl, 1);
+    }
+
+    // The edge of the 24-bit counter on each axis: ±8388607 counts are
+    // driven, 8388608 is refused (points at ±0.5 mm, twice the counts per mm).
+    t->cb_achse2.checked = true;
+    for (const int axis : {1, 2}) {
+        for (const auto& [counts, move] :
+             {std::pair{8388607.0, u"[1MA007FFFFF]"_s}, std::pair{-8388607.0, u"[1MAFF800001]"_s},
+              std::pair{8388608.0, QString()}}) {
+            t->clear();
+            drawStroke({{counts < 0 ? -0.5 : 0.5, counts < 0 ? -0.5 : 0.5}});
+            store.axisRecordAt(1).Motfak = store.axisRecordAt(2).Motfak = 5217;
+            store.axisRecordAt(axis).Motfak = 2 * std::abs(counts);
+            log.clear();
+            wb->dialogs->clear();
+            t->tasteneingabe(83);
+            EXPECT_EQ(t->moving(), !move.isEmpty()) << axis << ' ' << counts;
+            EXPECT_EQ(t->moveStep(), !move.isEmpty());
+            EXPECT_EQ(sentLines().contains(u"select 0%1|%2"_s.arg(axis).arg(move)), !move.isEmpty());
+            EXPECT_EQ(wb->dialogs->texts(), move.isEmpty() ? QStringList{TablettCore::RangeMessage} : QStringList());
+            t->button_Click(3);
+        }
     }
 }
 

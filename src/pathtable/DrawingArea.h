@@ -10,10 +10,10 @@
 
 class TablettCore;
 
-class Zeichenflaeche final : public QWidget
+class DrawingArea final : public QWidget
 {
 public:
-    explicit Zeichenflaeche(QWidget* parent = nullptr);
+    explicit DrawingArea(QWidget* parent = nullptr);
     void setCore(const TablettCore* core) { m_core = core; }
 
     // Mouse buttons 1 = left, 2 = right; positions in twips.

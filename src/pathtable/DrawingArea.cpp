@@ -1,4 +1,4 @@
-#include "Zeichenflaeche.h"
+#include "DrawingArea.h"
 
 #include "Format.h"
 #include "TablettCore.h"
@@ -16,7 +16,7 @@ int buttonIndex(Qt::MouseButton b)
 constexpr double MarkLength = 240.0 / 15.0;
 }  // namespace
 
-Zeichenflaeche::Zeichenflaeche(QWidget* parent) : QWidget(parent)
+DrawingArea::DrawingArea(QWidget* parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::ClickFocus);
     setAutoFillBackground(true);
@@ -25,7 +25,7 @@ Zeichenflaeche::Zeichenflaeche(QWidget* parent) : QWidget(parent)
     setPalette(p);
 }
 
-int Zeichenflaeche::keyCode(int qtKey)
+int DrawingArea::keyCode(int qtKey)
 {
     if (qtKey == Qt::Key_F1)
         return 112;
@@ -40,7 +40,7 @@ int Zeichenflaeche::keyCode(int qtKey)
     return 0;
 }
 
-void Zeichenflaeche::paintEvent(QPaintEvent*)
+void DrawingArea::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const double w = width(), h = height();
@@ -66,30 +66,30 @@ void Zeichenflaeche::paintEvent(QPaintEvent*)
     }
 }
 
-void Zeichenflaeche::mousePressEvent(QMouseEvent* e)
+void DrawingArea::mousePressEvent(QMouseEvent* e)
 {
     setFocus(Qt::MouseFocusReason);
     mouseDown(buttonIndex(e->button()), pixelsToTwips(1) * e->position().x(), pixelsToTwips(1) * e->position().y());
 }
 
-void Zeichenflaeche::mouseMoveEvent(QMouseEvent* e)
+void DrawingArea::mouseMoveEvent(QMouseEvent* e)
 {
     mouseMove(pixelsToTwips(1) * e->position().x(), pixelsToTwips(1) * e->position().y());
 }
 
-void Zeichenflaeche::mouseReleaseEvent(QMouseEvent* e)
+void DrawingArea::mouseReleaseEvent(QMouseEvent* e)
 {
     mouseUp(buttonIndex(e->button()));
 }
 
-void Zeichenflaeche::keyReleaseEvent(QKeyEvent* e)
+void DrawingArea::keyReleaseEvent(QKeyEvent* e)
 {
     if (e->isAutoRepeat())
         return;
     keyUp(keyCode(e->key()));
 }
 
-void Zeichenflaeche::resizeEvent(QResizeEvent*)
+void DrawingArea::resizeEvent(QResizeEvent*)
 {
     resized();
 }
