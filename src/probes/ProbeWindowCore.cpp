@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -343,7 +344,7 @@ int ProbeWindowCore::readSettings()
 
 // --- live read-out ---------------------------------------------------------------------------
 
-bool ProbeWindowCore::showChannel(int i, const QString& antwort, int stelle, bool withScale, const QString& maskText)
+bool ProbeWindowCore::showChannel(int i, const QString& fieldText, bool withScale, const QString& maskText)
 {
     const auto k = std::size_t(i);
     // A factor or grating of 0 shows 0 less the zero offset, but that is no
@@ -351,7 +352,6 @@ bool ProbeWindowCore::showChannel(int i, const QString& antwort, int stelle, boo
     const auto factorA = toNumber(FaktorA[k].text);
     if (!factorA)
         return false;
-    const QString fieldText = antwort.mid(stelle, 6);
     const double zaehler = hex_zu_wert24(fieldText);
     // A channel the board did not send reads as 0; that is shown, but it is
     // no reading to calibrate by.
@@ -371,6 +371,51 @@ bool ProbeWindowCore::showChannel(int i, const QString& antwort, int stelle, boo
     Messwert[k] = zaehler / *scaleFactor;
     kanal[k].text = formatMask(*factorA * Messwert[k] - Nullpunkt[k], maskText, usesComma());
     return isComplete;
+}
+
+std::array<QString, ProbeWindowCore::ChannelCount> ProbeWindowCore::channelFields(const QString& antwort) const
+{
+    // "[0M1" and the status character, then six digits and one separator
+    // per value, then "]" (the last separator may be left out).
+    const qsizetype values = std::max<qsizetype>(0, (antwort.size() - 4) / 7);
+    const int flags = maskFlagCount();
+    qsizetype enabled = 0;
+    for (int i = 0; i < flags; ++i)
+        enabled += Kanalfreigabe[std::size_t(i)] == 1 ? 1 : 0;
+    // A reply with one value per enabled channel leaves the others out; any
+    // other reply holds every channel in its place. Without a gap in the
+    // mask both come to the same.
+    const bool byMask = values == enabled;
+    std::array<QString, ChannelCount> fields;
+    int next = 0;
+    for (int i = 0; i < ChannelCount; ++i) {
+        int position = i;
+        if (byMask)
+            position = i < flags && Kanalfreigabe[std::size_t(i)] == 1 ? next++ : -1;
+        if (position >= 0)
+            fields[std::size_t(i)] = antwort.mid(7 * position + 5, 6);
+    }
+    return fields;
+}
+
+int ProbeWindowCore::maskFlagCount() const
+{
+    switch (unitType()) {
+    case AK1: return 1;
+    case AK4:
+    case AK2IK1_IP1000:
+    case AK2IK1_422: return 4;
+    case ADA2: return 2;
+    case Universal: return 8;
+    default: return 0;
+    }
+}
+
+bool ProbeWindowCore::isScaleInput(int i) const
+{
+    // The third channel of a mixed board is its scale input, whatever its box says.
+    const bool mixedBoard = unitType() == AK2IK1_IP1000 || unitType() == AK2IK1_422;
+    return IK_check[std::size_t(i)].checked || (i == 2 && mixedBoard);
 }
 
 int ProbeWindowCore::Aktualisieren()
@@ -394,7 +439,7 @@ int ProbeWindowCore::Aktualisieren()
                 }
                 readResult = 1;
                 if (Check1[std::size_t(i)].checked)
-                    m_wasRead[std::size_t(i)] = showChannel(i, antwort, 5, true, QStringLiteral("##0.000"));
+                    m_wasRead[std::size_t(i)] = showChannel(i, antwort.mid(5, 6), true, QStringLiteral("##0.000"));
             }
         } else if (t >= 0) {
             const QString antwort = senden(QStringLiteral("[0M1]"));
@@ -402,13 +447,13 @@ int ProbeWindowCore::Aktualisieren()
                 sh_an_aus.colour = Red;
             } else {
                 readResult = 1;
-                const bool mixedBoard = t == AK2IK1_IP1000 || t == AK2IK1_422;
+                const std::array<QString, ChannelCount> fields = channelFields(antwort);
                 for (int i = 0; i < ChannelCount; ++i) {
                     const auto k = std::size_t(i);
                     if (!Check1[k].checked)
                         continue;
-                    const bool withScale = IK_check[k].checked || (i == 2 && mixedBoard);
-                    m_wasRead[k] = showChannel(i, antwort, 7 * i + 5, withScale,
+                    const bool withScale = isScaleInput(i);
+                    m_wasRead[k] = showChannel(i, fields[k], withScale,
                                                withScale ? QStringLiteral("##0") : QStringLiteral("##0.00"));
                 }
             }
@@ -548,8 +593,7 @@ QString ProbeWindowCore::calibrationWaitReason(int d) const
         whyNot = channelLabel + QStringLiteral(" ist nicht angewählt");
     else if (!isValidText(FaktorA[k].text))
         whyNot = QStringLiteral("der Faktor von ") + channelLabel + QStringLiteral(" ist 0 oder keine Zahl");
-    else if (!isValidText(tb_gitter.text) &&
-             (IK_check[k].checked || (d == 3 && (unitType() == AK2IK1_IP1000 || unitType() == AK2IK1_422))))
+    else if (!isValidText(tb_gitter.text) && isScaleInput(d - 1))
         whyNot = QStringLiteral("die Gitterkonstante ist 0 oder keine Zahl");
     else if (!isValidText(AI_check[k].checked ? tb_faktorAI.text : tb_faktor.text))
         whyNot = QStringLiteral("der Umrechnungsfaktor ist 0 oder keine Zahl");
@@ -612,19 +656,34 @@ void ProbeWindowCore::calibrationGain(int d, const QString& c)
         stepOnce(1);
     else if (*t > Abgleich_Istwert)
         stepOnce(2);
+    // The last reversal is only a result when the reading it was made on
+    // shows the target to the box's last digit; a reversal across a jump
+    // of the reading (where the register wraps) is not.
+    // (A hair of slack for decimal fractions such as 500 - 499.99.)
+    const bool atTarget = std::abs(Abgleich_Istwert - *t) <= displayStep(d - 1) * (1 + 1e-9);
     senden(QStringLiteral("[") + c + QStringLiteral("SP") + Abgleich_P + QLatin1Char(']'));
     senden(QStringLiteral("[") + c + QStringLiteral("SW]"));
-    if (isDone)
+    if (isDone && atTarget)
         calibrationEnd(c);
     senden(QStringLiteral("[") + c + QStringLiteral("SR]"));
-    if (!isDone && gainTravel >= GainTurn) {
-        // The search would go round the register for ever: it stops as a
-        // cancel does, with the registers as last written and nothing burned.
-        cmd_Abgleich.text = CalibrationZero;
-        flagabgleich = 0;
-        cmd_Abgleich.enabled = true;
-        lb_Fehler.text = GainNotFollowedMessage;
-    }
+    if (isDone && !atTarget)
+        stopGainSearch(TargetMissedMessage);
+    else if (!isDone && gainTravel >= GainTurn)
+        stopGainSearch(GainNotFollowedMessage);  // it would go round the register for ever
+}
+
+void ProbeWindowCore::stopGainSearch(const QString& reason)
+{
+    // As a cancel: the registers stay as last written.
+    cmd_Abgleich.text = CalibrationZero;
+    flagabgleich = 0;
+    cmd_Abgleich.enabled = true;
+    lb_Fehler.text = reason;
+    QString text = reason + QStringLiteral(".\n") + NothingBurned;
+    if (unitType() == AK1)
+        text += QLatin1Char('\n') + UseGuidedWindow;
+    if (m_env.ui)
+        m_env.ui->message(text, QStringLiteral("Fehler"), MsgButtons::Ok);
 }
 
 void ProbeWindowCore::calibrationEnd(const QString& c)
@@ -670,16 +729,9 @@ void ProbeWindowCore::Check1_Click(int index)
     if (bus().Ereignissperre != 0 || index < 0 || index >= ChannelCount)
         return;
     Kanalfreigabe[std::size_t(index)] = Check1[std::size_t(index)].checked ? 1 : 0;
-    int flags = 0;
-    switch (unitType()) {
-    case AK1: flags = 1; break;
-    case AK4:
-    case AK2IK1_IP1000:
-    case AK2IK1_422: flags = 4; break;
-    case ADA2: flags = 2; break;
-    case Universal: flags = 8; break;
-    default: return;
-    }
+    const int flags = maskFlagCount();
+    if (flags == 0)
+        return;  // the scale board has no mask
     QString maskText;
     for (int i = 0; i < flags; ++i)
         maskText += Kanalfreigabe[std::size_t(i)] == 1 ? QLatin1Char('1') : QLatin1Char('0');

@@ -167,6 +167,16 @@ public:
     static constexpr double GainTurn = 0x1000000;
     static inline const QString GainNotFollowedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert folgt der Verstärkung nicht");
+    // The search ended its last reversal with the reading off the target: a
+    // channel whose reading falls as the gain rises is steered round the
+    // register to where it wraps, and that gain must not be burned.
+    static inline const QString TargetMissedMessage =
+        QStringLiteral("Abgleich abgebrochen: der Messwert hat den Sollwert nicht erreicht");
+    static inline const QString NothingBurned = QStringLiteral("Es wurde nichts gebrannt.");
+    // The one-channel board's gain registers run the other way; its
+    // calibration belongs to the guided window, which knows the direction.
+    static inline const QString UseGuidedWindow =
+        QStringLiteral("Die AK1 bitte im Fenster \"AK-Abgleich\" abgleichen.");
 
     int unitType() const { return cb_Unitauswahl.listIndex; }
     bool usesComma() const;
@@ -181,9 +191,15 @@ private:
     int readSettings();
     void pickOption(std::array<kit::Control, 9>& group, int n);
     void setValueTips(bool ip1000);
-    // One channel of the channel poll; true when the box now shows a value
-    // the board sent (not when a factor is unusable or the field is missing).
-    bool showChannel(int i, const QString& antwort, int stelle, bool withScale, const QString& maskText);
+    // One channel of the channel poll from its six-digit field; true when the
+    // box now shows a value the board sent (not when a factor is unusable or
+    // the field is missing).
+    bool showChannel(int i, const QString& fieldText, bool withScale, const QString& maskText);
+    // The field of each channel in a "[0M1]" reply, empty where it holds none.
+    std::array<QString, ChannelCount> channelFields(const QString& antwort) const;
+    // How many channel flags the mask command of the board type carries
+    // (0: the board type has no mask).
+    int maskFlagCount() const;
     void dynamicMeasurement();
     void writeSystem();
     void readSystem();
@@ -191,6 +207,14 @@ private:
     void calibrationOffset(int n, int d, const QString& c);
     void calibrationGain(int d, const QString& c);
     void calibrationEnd(const QString& c);
+    // Ends a gain search that cannot reach its target as a cancel does,
+    // with nothing burned, and tells the operator why.
+    void stopGainSearch(const QString& reason);
+    // Channel i is read as a scale input (counts times the grating): its box
+    // ("##0") or an analog one ("##0.00").
+    bool isScaleInput(int i) const;
+    // The smallest step the box of channel i shows: its last digit.
+    double displayStep(int i) const { return isScaleInput(i) ? 1.0 : 0.01; }
     QString axisText() const { return tb_achse.text; }
 
     ProbeWindowEnv m_env;

@@ -377,7 +377,7 @@ TEST_F(ProbeCommands, TheStatusRequestOfTheReadBackShowsNoRejection)
 
 TEST_F(ProbeCommands, TheCalibrationBurnWaitsThreeSeconds)
 {
-    board("21").setInput(1, 800);
+    board("21").setInput(1, 500.005);  // one digit above the target
     T& c = windowUnderTest(T::AK4, "21");
     c.cmd_Abgleich.text = T::CalibrationAbort;
     c.flagabgleich = 1;

@@ -173,44 +173,92 @@ TEST_F(ProbeWindow, OffsetAndGainCalibrationEndsAtTheTargetAndBurnsWhatIsInUse)
     EXPECT_NEAR(ak.reading(2) / 2560.0, 500.0, 0.03);
 }
 
-// A channel that does not follow the positive gain register (the one-channel
-// board keeps its positive-side gain in "SM") would be searched for ever: the
-// search stops after a whole turn of the register without a reversal, says
-// why and burns nothing. One that follows it still ends at the target.
-TEST_F(ProbeWindow, GainSearchThatTheReadingDoesNotFollowStopsAfterAWholeTurn)
+// How a gain search ends. It burns only where the reading stands at the
+// target. A channel that does not follow the positive gain register (the
+// one-channel board keeps its positive-side gain in "SM") would be searched
+// for ever, and one whose reading falls as the gain rises is steered to
+// where the register wraps: both stop as a cancel does, say why and burn
+// nothing.
+struct GainEndCase
 {
-    SimProbeBoard& ak = board("22");
-    T& c = windowUnderTest(T::AK1, "22");
-    c.cmd_Abgleich_Click();
-    calibrate(*this, c, 5);
-    ASSERT_EQ(c.cmd_Abgleich.text, T::CalibrationStart);
-    ak.setInput(1, 42 + 300);  // the standard reads 300, below the target of 500
-    c.cmd_Abgleich_Click();
-    bus->clearTraffic();
-    const int ticks = calibrate(*this, c, 200);
-    EXPECT_EQ(ticks, 42);  // 42 steps of 400000 make a whole turn of 0x1000000
-    EXPECT_EQ(c.flagabgleich, 0);
-    EXPECT_EQ(c.cmd_Abgleich.text, T::CalibrationZero);
-    EXPECT_EQ(c.lb_Fehler.text, T::GainNotFollowedMessage);
-    EXPECT_FALSE(commands().contains("[0ff01]"));
-    EXPECT_EQ(ak.eeprom(1), SimProbeBoard::Registers{});
-    EXPECT_EQ(commands().filter("[1SM").size(), 0);
+    const char* name;
+    int unitType;
+    const char* address;
+    // After "Start": the standard under the probe and the search's state.
+    std::function<void(SimProbeBoard&, T&)> setUp;
+    const QString* stopReason;  // nullptr: ends at the target and burns
+    int ticks = 0;              // the steps it takes, where they matter
+};
 
-    // Started again below the target on a channel that follows: it wraps
-    // round through a low gain and still finds the target.
-    SimProbeBoard& ak4 = board("21");
-    ak4.setInput(1, 1000);
-    T& d = windowUnderTest(T::AK4, "21", 2);
-    d.cmd_Abgleich.text = T::CalibrationStart;
-    d.Abgleich_P = "FF0000";  // reads almost twice the standard's 1000 ...
-    d.Abgleich_Schritt = 400000;
-    d.tb_abgleich.text = "1234,567";  // ... so the way up wraps before it passes the target
-    d.cmd_Abgleich_Click();
-    d.flagabgleich = 1;
-    EXPECT_LT(calibrate(*this, d, 2000), 2000);
-    EXPECT_NE(d.lb_Fehler.text, T::GainNotFollowedMessage);
-    EXPECT_NEAR(ak4.reading(1) / 2560.0, 1234.567, 0.5);
+class GainSearchEnd : public ::testing::TestWithParam<GainEndCase>, public ProbeBench
+{
+};
+
+TEST_P(GainSearchEnd, BurnsOnlyAtTheTarget)
+{
+    const GainEndCase& k = GetParam();
+    SimProbeBoard& ak = board(k.address);
+    T& c = windowUnderTest(k.unitType, k.address);
+    c.cmd_Abgleich_Click();
+    calibrate(*this, c, 5);  // reset, then offset with nothing under the probe
+    c.cmd_Abgleich_Click();
+    k.setUp(ak, c);
+    bus->clearTraffic();
+    const int ticks = calibrate(*this, c, 2000);
+    EXPECT_LT(ticks, 2000);
+    if (k.ticks)
+        EXPECT_EQ(ticks, k.ticks);
+    EXPECT_EQ(c.cmd_Abgleich.text, T::CalibrationZero);
+    EXPECT_EQ(commands().contains("[0ff01]"), !k.stopReason) << commands().join(' ').toStdString();
+    ak.powerCycle();
+    if (!k.stopReason) {
+        EXPECT_NEAR(ak.reading(1) / 2560.0, *c.toNumber(c.tb_abgleich.text), 0.5);
+        EXPECT_TRUE(dialogs->messages.isEmpty());
+        return;
+    }
+    EXPECT_EQ(c.lb_Fehler.text, *k.stopReason);
+    EXPECT_EQ(ak.eeprom(1), SimProbeBoard::Registers{});
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    EXPECT_EQ(dialogs->messages[0].title, "Fehler");
+    // The one-channel board is sent to the guided window, which knows its direction.
+    EXPECT_EQ(dialogs->messages[0].text.contains("\"AK-Abgleich\""), k.unitType == T::AK1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
+                         ::testing::Values(
+                             // The standard reads 300, below the target of 500: 42 steps of 400000
+                             // make a whole turn of 0x1000000.
+                             GainEndCase{"spIgnored", T::AK1, "22", [](SimProbeBoard& b, T&) { b.setInput(1, 300); },
+                                         &T::GainNotFollowedMessage, 42},
+                             // Pushed the other way and shown positive by the factor -1, the reading
+                             // falls as SP rises: the search closes in on the wrap at 0.
+                             GainEndCase{"readingFallsAsSpRises", T::AK1, "22",
+                                         [](SimProbeBoard& b, T& c) {
+                                             c.FaktorA[0].text = "-1";
+                                             b.setInput(1, -300);
+                                         },
+                                         &T::TargetMissedMessage},
+                             // Below the target with P near the top of the register: the way up
+                             // wraps round through a low gain and still finds the target.
+                             GainEndCase{"wrapsAndFindsIt", T::AK4, "21",
+                                         [](SimProbeBoard& b, T& c) {
+                                             b.setInput(1, 1000);
+                                             c.Abgleich_P = "FF0000";
+                                             c.tb_abgleich.text = "1234,567";
+                                         },
+                                         nullptr},
+                             // Almost a whole turn down, then a reversal: the count starts anew.
+                             GainEndCase{"reversalRestartsTheTurn", T::AK4, "21",
+                                         [](SimProbeBoard& b, T& c) {
+                                             b.setInput(1, 300);
+                                             c.tb_abgleich.text = "512,345";  // no reading shows it exactly
+                                             c.Abgleich_Richtung = 1;
+                                             c.gainTravel = T::GainTurn - 1;
+                                         },
+                                         nullptr}),
+                         [](const ::testing::TestParamInfo<GainEndCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(ProbeWindow, GainStepsWaitForAnAnsweredReadOutAndWrapRoundTheRegister)
 {
@@ -265,7 +313,7 @@ TEST_F(ProbeWindow, AChannelTheBoardDoesNotSendShowsZeroButIsNoCalibrationReadin
 
 TEST_F(ProbeWindow, FinishingAboveHalfScaleWritesTheComplementaryNegativeGain)
 {
-    board("21").setInput(1, 800);  // reads above the target of 500
+    board("21").setInput(1, 500.005);  // reads one digit above the target of 500
     T& c = windowUnderTest(T::AK4, "21");
     c.cmd_Abgleich.text = T::CalibrationAbort;
     c.flagabgleich = 1;
@@ -298,8 +346,10 @@ struct DemoCase
 {
     int unitType;
     QString address;
-    double channelOne;  // the value channel 1 shows
+    double value;  // the value the channel shows
     double tolerance;
+    QString mask = {};  // channel boxes the operator unticks ("0") first
+    int channel = 1;
 };
 
 class DemoBoards : public ::testing::TestWithParam<DemoCase>, public ProbeBench
@@ -313,12 +363,20 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
     for (const QString& a : bus->addresses())
         bus->removeUnit(a);
     populateDemoBus(*bus);
-    T& c = windowUnderTest(GetParam().unitType, GetParam().address);
+    const DemoCase& k = GetParam();
+    T& c = windowUnderTest(k.unitType, k.address);
     EXPECT_EQ(c.sh_an_aus.colour, T::Green);
+    for (int i = 0; i < int(k.mask.size()); ++i) {
+        if (k.mask[i] == '0') {
+            c.Check1[std::size_t(i)].checked = false;
+            c.Check1_Click(i);
+            tick(c);
+        }
+    }
     EXPECT_EQ(c.Aktualisieren(), 1);
-    // Channel 1 shows the demonstration board's value.
-    EXPECT_NEAR(QString(c.kanal[0].text).replace(',', '.').toDouble(), GetParam().channelOne, GetParam().tolerance)
-        << c.kanal[0].text.toStdString();
+    // The channel shows its own value on the demonstration board.
+    const QString shown = c.kanal[std::size_t(k.channel - 1)].text;
+    EXPECT_NEAR(QString(shown).replace(',', '.').toDouble(), k.value, k.tolerance) << shown.toStdString();
     for (const auto& clickHandler : {&T::cmd_sign_Click, &T::cmd_status_Click, &T::cmd_version_Click}) {
         (c.*clickHandler)();
         tick(c);
@@ -332,11 +390,13 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
 
 INSTANTIATE_TEST_SUITE_P(
     Types, DemoBoards,
-    // The AK4's channel 1: (12.5 µm × 1.01 + 300 counts / 2560) with noise.
+    // The AK4's channel 1: (12.5 µm × 1.01 + 300 counts / 2560) with noise. With
+    // channel 2 off it sends three values: channel 3 shows 250 µm × 1.03 + 900 counts.
     ::testing::Values(DemoCase{T::AK1, "22", 42, 0.01}, DemoCase{T::AK4, "21", 12.742, 0.01},
-                      DemoCase{T::AK2IK1_IP1000, "31", 5, 0.01}, DemoCase{T::AK2IK1_422, "31", 5, 0.01},
-                      DemoCase{T::IK2_IP1000, "11", 12340, 0.001}, DemoCase{T::IK2_422, "11", 12340, 0.001},
-                      DemoCase{T::ADA2, "41", 1000, 0.01}, DemoCase{T::Universal, "51", 3.5, 0.01}));
+                      DemoCase{T::AK4, "21", 257.852, 0.02, "1011", 3}, DemoCase{T::AK2IK1_IP1000, "31", 5, 0.01},
+                      DemoCase{T::AK2IK1_422, "31", 5, 0.01}, DemoCase{T::IK2_IP1000, "11", 12340, 0.001},
+                      DemoCase{T::IK2_422, "11", 12340, 0.001}, DemoCase{T::ADA2, "41", 1000, 0.01},
+                      DemoCase{T::Universal, "51", 3.5, 0.01}));
 
 }  // namespace
 
