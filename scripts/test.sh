@@ -8,7 +8,10 @@
 #                                the first report fails the test that made it
 #
 # Both use ccache when it is installed. The sanitizer pass leaves out the fuzz
-# tests (they carry their own sanitizers) and the benchmarks.
+# tests (they carry their own sanitizers) and the benchmarks. After running
+# each test in a process of its own, it runs every test program once more
+# whole, all its tests in one process, so that a fault one test leaves behind
+# for the next (a window outliving what it shows) is found too.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 sanitize=0
@@ -42,4 +45,35 @@ cd "$root/build-sanitize"
 # Leak reports are left out: Qt and the font libraries keep caches until exit.
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=0:detect_odr_violation=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-ctest --output-on-failure -j "$(nproc)" --timeout 900 -E '(^fuzz_|_fuzz$)'
+exclude='(^fuzz_|_fuzz$)'
+ctest --output-on-failure -j "$(nproc)" --timeout 900 -E "$exclude"
+
+# The test programs behind the GoogleTest entries, each with its working folder.
+programs="$(ctest -N -V -E "$exclude" | awk '
+  /^[0-9]+: Test command: .* "--gtest_filter=/ {
+    sub(/^[0-9]+: Test command: /, ""); sub(/ "--gtest_filter=.*/, ""); program = $0; next
+  }
+  program != "" && /^[0-9]+: Working Directory: / {
+    sub(/^[0-9]+: Working Directory: /, ""); print program "\t" $0; program = ""
+  }' | sort -u)"
+if [ -z "$programs" ]; then
+  echo "no test programs found for the whole runs" >&2
+  exit 1
+fi
+failed=()
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+while IFS=$'\t' read -r program folder; do
+  name="$(basename "$program")"
+  echo "whole run: $name"
+  if ! (cd "$folder" && KELVANE_BIN_DIR="$root/build-sanitize/bin" timeout 1800 "$program" \
+        --gtest_also_run_disabled_tests) >"$log" 2>&1; then
+    tail -n 200 "$log"
+    failed+=("$name")
+  fi
+done <<<"$programs"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "whole runs failed: ${failed[*]}" >&2
+  exit 1
+fi
+echo "whole runs passed: $(wc -l <<<"$programs") test programs"

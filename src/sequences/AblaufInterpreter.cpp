@@ -133,17 +133,17 @@ bool AblaufCore::step()
     }
     const QString KK = L.left(2);
     if (L.size() > 2) {
-        QList<qsizetype> fieldPos;
+        QList<qsizetype> Feldpos;
         for (qsizetype k = 0; k < L.size(); ++k)
             if (L.at(k) == QLatin1Char('/'))
-                fieldPos << k + 1;
-        if (fieldPos.size() > 9) {
+                Feldpos << k + 1;
+        if (Feldpos.size() > 9) {
             lineErrors(QStringLiteral("more than 9 /"));
             return isRunning();
         }
-        m_slashes = int(fieldPos.size());
-        for (int m = 0; m < fieldPos.size(); ++m) {
-            const double v = seqtext::leadingNumber(L, fieldPos.at(m));
+        m_slashes = int(Feldpos.size());
+        for (int m = 0; m < Feldpos.size(); ++m) {
+            const double v = seqtext::leadingNumber(L, Feldpos.at(m));
             // A field that does not fit a 32-bit count would be sent as
             // something else (a move to 0): the line is refused instead.
             if (!std::isfinite(v) || v < double(std::numeric_limits<qint32>::min()) ||

@@ -8,6 +8,8 @@
 
 #include <QScopedValueRollback>
 
+#include <algorithm>
+
 namespace {
 const char* const Commands[] = {"[0ST]", "[0VN]", "[0IN]", "[0CI]", "[0PL]", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
 const char* const TypeDigits[] = {"0", "1", "2", "3", "4", "5", "7", "8", "C"};
@@ -93,6 +95,13 @@ void AblaufCore::Cposbox_Click(int index)
     switch (index) {
     case 0:
     case 1: {
+        // An empty box (or only a sign or separator) would read as 0: with
+        // ABS a move to position 0 that nobody typed.
+        if (std::none_of(text.cbegin(), text.cend(),
+                         [](QChar ch) { return ch >= QLatin1Char('0') && ch <= QLatin1Char('9'); })) {
+            LHinweis.text = QStringLiteral("no distance entered");
+            return;
+        }
         const double w = index == 0 ? travelMm : -travelMm;
         if (OPosArt0.checked)
             MotAbs(w);
@@ -153,10 +162,10 @@ void AblaufCore::Timer1_Timer()
                 tIndex3.text = QStringLiteral("Index ?");
             } else {
                 Indexsuche_aktiv = 0;
-                const double numberValue = seqtext::HexWert(Empfangstext.mid(7, 6));
+                const double Zahlwert = seqtext::HexWert(Empfangstext.mid(7, 6));
                 const double scaleFactor = Faktortabelle[std::clamp(AktTyp, 0, 15)][AktBox];
                 // Without a factor the index is shown in counts.
-                const double position = scaleFactor != 0 ? numberValue / scaleFactor : numberValue;
+                const double position = scaleFactor != 0 ? Zahlwert / scaleFactor : Zahlwert;
                 tIndex3.text = formatMask(position, QStringLiteral("#####0.00"), m_env.usesComma());
                 LED.colour = Green;
                 Sendetext = QStringLiteral("[1IS]");
@@ -191,13 +200,13 @@ void AblaufCore::DPosition(int typx, int boxx, int PAchse)
     Ablaufsenden();
     if (Empfangstext.isEmpty())
         Don0.checked = false;
-    const double numberValue = seqtext::HexWert(Empfangstext.mid(5, 8));
+    const double Zahlwert = seqtext::HexWert(Empfangstext.mid(5, 8));
     const double scaleFactor = typx < 16 && boxx < 16 ? Faktortabelle[typx][boxx] : 0.0;
     if (scaleFactor > 0 && Empfangstext.size() >= 14)
         Positionstext[PAchse] =
-            formatMask(numberValue / scaleFactor / 1000.0, QStringLiteral("###0.00000"), m_env.usesComma());
+            formatMask(Zahlwert / scaleFactor / 1000.0, QStringLiteral("###0.00000"), m_env.usesComma());
     else
-        Positionstext[PAchse] = formatMask(numberValue, QStringLiteral("########0"), m_env.usesComma());
+        Positionstext[PAchse] = formatMask(Zahlwert, QStringLiteral("########0"), m_env.usesComma());
 }
 
 void AblaufCore::Hexabcd(const QString& antwort)

@@ -78,13 +78,20 @@ MultitermWindowEnv multitermEnv(frm_main& frame)
 }
 }  // namespace
 
-SequenceWindows::~SequenceWindows() = default;
+SequenceWindows::~SequenceWindows()
+{
+    // The windows go with the record, before the list cores they show and
+    // while nothing can reach them through a frame that is already gone.
+    delete init;
+    delete init2;
+    delete seqtext;
+    delete multiterm;
+}
 
 IInitWindow* SequenceWindows::initWindow()
 {
     if (!init && m_frame && initCore) {
         init = new frm_init(*initCore);
-        QObject::connect(m_frame, &QObject::destroyed, init, &QObject::deleteLater);
     }
     return init;
 }
@@ -98,7 +105,6 @@ frm_init2* SequenceWindows::initWindow2()
 {
     if (!init2 && m_frame && init2Core) {
         init2 = new frm_init2(*init2Core);
-        QObject::connect(m_frame, &QObject::destroyed, init2, &QObject::deleteLater);
     }
     return init2;
 }
@@ -200,14 +206,13 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
         showWindow();
     });
     frame.setMenuHandler(Menu::sekbefehlsatzspeichern, [windows] { windows->init2Core->befehlssatzspeichern(); });
-    // The record lives as long as the frame.
+    // The record, and with it every window it made, lives as long as the frame.
     QObject::connect(&frame, &QObject::destroyed, [windows] { delete windows; });
     frame.setWindowOpener(Menu::Ablauf, [&frame, windows] {
         if (!windows->seqtext) {
             // A top-level window: disabling the main window must not disable it.
             windows->seqtext = new frm_ablauf(sequenceEnv(frame));
             windows->seqtext->setAttribute(Qt::WA_DeleteOnClose, false);
-            QObject::connect(&frame, &QObject::destroyed, windows->seqtext, &QObject::deleteLater);
         }
         windows->seqtext->openForm();
     });
@@ -220,7 +225,6 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
     frame.setWindowOpener(Menu::MultiT, [&frame, windows] {
         if (!windows->multiterm) {
             windows->multiterm = new frm_multiterm(multitermEnv(frame));
-            QObject::connect(&frame, &QObject::destroyed, windows->multiterm, &QObject::deleteLater);
         }
         windows->multiterm->openForm();
     });

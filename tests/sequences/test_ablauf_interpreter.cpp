@@ -131,27 +131,43 @@ TEST_F(Interpreter, RawCommandsAreCutToTheirBracketsListedAndRecorded)
     EXPECT_EQ(core.Zeitlimit, 1.0);
 }
 
-// A raw command waits up to 5 s for its reply (other lines 1 s).
-class RawCommandTimeOut : public AblaufFixture, public ::testing::WithParamInterface<std::pair<double, bool>>
+// A raw command waits up to 5 s for its reply (other lines 1 s); a port that
+// closes while it waits is a port fault.
+struct RawExchange
+{
+    const char* name;
+    double replyLag;
+    bool answered;
+    bool portCloses = false;
+};
+
+class RawCommandTimeOut : public AblaufFixture, public ::testing::WithParamInterface<RawExchange>
 {
 };
 
 TEST_P(RawCommandTimeOut, FiveSeconds)
 {
-    const auto [replyLag, answered] = GetParam();
+    const auto [name, replyLag, answered, portCloses] = GetParam();
     unit("02").setReplyDelay(replyLag);
+    if (portCloses)
+        unit("02").setHandler(u"0VN"_s, [this](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
+            port.setFarEndClosed(true);
+            return QByteArray();
+        });
     run({u"QV/0/2/[0VN]"_s});
     EXPECT_EQ(core.Fehlerzahl, answered ? 0 : 1) << replyLag;
     EXPECT_EQ(recorded.size(), 1);
     EXPECT_EQ(recorded.value(0).contains(u"|[0VN!"_s), answered);
     EXPECT_EQ(core.Zeitlimit, 1.0);
+    EXPECT_EQ(ui.texts(), portCloses ? QStringList{AblaufCore::PortMessage} : QStringList());
 }
 
 INSTANTIATE_TEST_SUITE_P(Delays, RawCommandTimeOut,
-                         ::testing::Values(std::pair{1.5, true}, std::pair{4.5, true}, std::pair{5.5, false}),
-                         [](const auto& info) {
-                             return "Delay" + std::to_string(int(info.param.first * 10)) + "Tenths";
-                         });
+                         ::testing::Values(RawExchange{"Delay15Tenths", 1.5, true},
+                                           RawExchange{"Delay45Tenths", 4.5, true},
+                                           RawExchange{"Delay55Tenths", 5.5, false},
+                                           RawExchange{"PortClosesWhileWaiting", 0, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Interpreter, PauseTakesSecondsAndStopEndsIt)
 {
@@ -230,6 +246,8 @@ TEST_P(MalformedLine, IsALineErrorThatSendsNothing)
     EXPECT_EQ(focusStarts, 1);
     EXPECT_EQ(unitTraffic(), QStringList());
     EXPECT_EQ(traffic(), (QStringList{u"00 [1BR]"_s}));
+    // The stop gets no reply: it has crossed the wire before the run ends.
+    EXPECT_LT(bus.outputBacklog(), 3 * bus.characterTime());
     EXPECT_EQ(core.pZeile[GetParam().lines.size() - 1].colour, AblaufCore::Yellow);
 }
 

@@ -59,6 +59,13 @@ TEST_F(Panel, ManualMovesUseTheFactorAndRefuseAnUnsetOne)
     EXPECT_EQ(core.Handbefehl_offen, 0);
     EXPECT_TRUE(core.LHinweis.text.startsWith(u"no factor"_s));
     core.Faktortabelle[0][1] = 2;
+    for (const QString& distance : {u""_s, u"-"_s, u"."_s}) {
+        core.TPosWeg.text = distance;
+        core.Cposbox_Click(1);
+        EXPECT_EQ(core.Handbefehl_offen, 0) << qPrintable(distance);
+        EXPECT_EQ(core.LHinweis.text, u"no distance entered"_s);
+    }
+    core.TPosWeg.text = u"10"_s;
     core.Cposbox_Click(0);
     EXPECT_EQ(core.Handbefehl, u"[1FA00000014]"_s);
     core.OPosArt0.checked = false;

@@ -188,14 +188,20 @@ TEST_F(FrmAblaufTest, TerminalSendsAllRowsAndGivesTheMainWindowBack)
     t->findChild<QPushButton*>(u"CSenden"_s)->click();
     EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_1"_s)->text(), u"[0VN!Mot V1]"_s);
     EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_15"_s)->text(), u"[0ST!00000000]"_s);
+    // A long unanswered command in the error box stays inside the box.
+    const int width = t->width();
+    t->core().lFehler.text = u"1"_s + QString(400, u'x') + u" [0ST] "_s + QString(400, u'y');
+    t->render();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(t->width(), width);
+    EXPECT_LT(t->findChild<QPushButton*>(u"cmd_exit"_s)->geometry().right(), width);
     const QString screenshotPath = qEnvironmentVariable("KELVANE_TERMINAL_SCREENSHOT");
     if (!screenshotPath.isEmpty())
         t->grab().save(screenshotPath);
     // "Dauer" runs on the window's timer until the box is cleared.
     t->findChild<QCheckBox*>(u"cDauer"_s)->click();
     EXPECT_TRUE(t->Timer1.isActive());
-    QTest::qWait(100);
-    EXPECT_GT(t->core().Dauerzaehler, 0);
+    EXPECT_TRUE(QTest::qWaitFor([t] { return t->core().Dauerzaehler > 0; }, 10000));
     t->findChild<QCheckBox*>(u"cDauer"_s)->click();
     EXPECT_FALSE(t->Timer1.isActive());
     t->findChild<QPushButton*>(u"cmd_exit"_s)->click();
