@@ -371,7 +371,8 @@ TEST_P(DemoIdleTest, ProbeWindowMeasuringAgainIsAnsweredAtOnce)
     EXPECT_TRUE(uiServices->messages.isEmpty()) << qPrintable(uiServices->texts().join(QStringLiteral(" | ")));
 }
 
-const IdleCase idleCases[] = {{"TwentySecondsAtTheNominalBaud", 9600, 20.0}, {"FortySecondsOnASlowLine", 9000, 40.0}};
+const IdleCase idleCases[] = {{"TwentySecondsAtTheNominalBaud", 9600, 20.0},
+                              {"FortySecondsOnALineTenPerCentSlow", 8640, 40.0}};
 
 INSTANTIATE_TEST_SUITE_P(IdleProbeWindow, DemoIdleTest, ::testing::ValuesIn(idleCases),
                          [](const ::testing::TestParamInfo<IdleCase>& info) { return std::string(info.param.name); });
