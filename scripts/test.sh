@@ -66,8 +66,7 @@ trap 'rm -f "$log"' EXIT
 while IFS=$'\t' read -r program folder; do
   name="$(basename "$program")"
   echo "whole run: $name"
-  if ! (cd "$folder" && KELVANE_BIN_DIR="$root/build-sanitize/bin" timeout 1800 "$program" \
-        --gtest_also_run_disabled_tests) >"$log" 2>&1; then
+  if ! (cd "$folder" && KELVANE_BIN_DIR="$root/build-sanitize/bin" timeout 1800 "$program") >"$log" 2>&1; then
     tail -n 200 "$log"
     failed+=("$name")
   fi
