@@ -139,6 +139,7 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
         {"stray message glued to the reply", {{0.001, "xx[9XX!STRAY][0ST!00000002]"}}, "[0ST!00000002]", 0.001},
         {"a values-only frame has no echo", {{0.001, "[000A00,FFF600]"}}, "[000A00,FFF600]", 0.001},
         {"only other frames, then silence", {{0.001, "[1vE!00001234]"}, {0.1, "[1aE!0]"}}, keine_Antwort, 0.2},
+        {"another frame that never ends", {{0.001, "[9XX!0123456789ABCDEFGHIJ"}}, keine_Antwort, 0.2},
         // A far end that trickles is cut once it is far behind the line's speed.
         {"one character every 15 ms", trickle("[0ST!0000000000", 0.015), keine_Antwort, 0.2},
         {"at the line's speed past the time-out", trickle("[0ST!" + QByteArray(200, '0') + "]", 0.0011), "", 0.0},

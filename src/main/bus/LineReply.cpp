@@ -90,6 +90,16 @@ public:
     }
     // The reply so far (its complete frame once `add` said so).
     const QByteArray& reply() const { return m_pending; }
+    // The line ends before the reply did: a frame that is not the command's
+    // own is no part of it.
+    void finish()
+    {
+        if (m_rule.echo.isEmpty() || m_rule.typed)
+            return;
+        const qsizetype n = std::min(m_pending.size(), m_rule.echo.size());
+        if (m_pending.left(n) != m_rule.echo.left(n))
+            discard(m_pending.size());
+    }
     QByteArray discarded;
 
 private:
@@ -204,10 +214,13 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
 
         const QByteArray got = source.take();
         total += got.size();
+        const qsizetype discardedBefore = sorter.discarded.size();
         const bool done = !got.isEmpty() && sorter.add(got);
         r.bytes = sorter.reply();
         r.discarded = sorter.discarded;
-        if (!replyStarted && !r.bytes.isEmpty())
+        // A frame that begins after other frames were passed over is timed
+        // from its own first character.
+        if (!r.bytes.isEmpty() && (!replyStarted || r.discarded.size() != discardedBefore))
             replyStart = now;
         // One comparison decides both the end of the wait and the verdict: a
         // first character taken in a round begun after the time-out is late;
@@ -223,24 +236,27 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         if (!got.isEmpty())
             lastCharacter = now;
 
+        const auto end = [&](ReplyEnd how) {
+            if (how != ReplyEnd::Complete) {
+                sorter.finish();
+                r.bytes = sorter.reply();
+                r.discarded = sorter.discarded;
+            }
+            r.end = how;
+            return r;
+        };
         if (total >= MaxReply) {
-            r.bytes.truncate(std::max<qsizetype>(0, r.bytes.size() - (total - MaxReply)));
             source.drain();
-            r.end = ReplyEnd::Capped;
+            end(ReplyEnd::Capped);
+            r.bytes.truncate(std::max<qsizetype>(0, r.bytes.size() - (total - MaxReply)));
             return r;
         }
-        if (done) {
-            r.end = late ? ReplyEnd::TimedOut : ReplyEnd::Complete;
-            return r;
-        }
-        if (late) {
-            r.end = ReplyEnd::TimedOut;
-            return r;
-        }
-        if (!source.open()) {
-            r.end = ReplyEnd::Closed;
-            return r;
-        }
+        if (done)
+            return end(late ? ReplyEnd::TimedOut : ReplyEnd::Complete);
+        if (late)
+            return end(ReplyEnd::TimedOut);
+        if (!source.open())
+            return end(ReplyEnd::Closed);
         double until = deadline;
         if (total > 0) {
             until = std::max(until, lastCharacter + rule.silence);
