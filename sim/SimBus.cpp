@@ -191,6 +191,18 @@ void SimBus::schedule(const SimUnit& unit, const QByteArray& reply, const SimCom
     }
 }
 
+void SimBus::strayBytes(const QByteArray& bytes, double at, double gap)
+{
+    if (gap < 0)
+        gap = m_pacing ? characterTime() : 0.0;
+    for (int i = 0; i < bytes.size(); ++i) {
+        const Pending p{at + i * gap, bytes.at(i)};
+        const auto later = std::upper_bound(m_pending.begin(), m_pending.end(), p.due,
+                                            [](double due, const Pending& q) { return due < q.due; });
+        m_pending.insert(later, p);
+    }
+}
+
 QByteArray SimBus::read(int maxBytes)
 {
     const double now = m_clock.now() + kDueSlack;

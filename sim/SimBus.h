@@ -14,6 +14,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class IClock;
@@ -65,6 +66,16 @@ public:
     double outputBacklog() const;
     // The host's characters that have not yet crossed the wire.
     int unsentCount() const;
+    // What a port on this line reports as that count: the count itself, or
+    // a fixed value where a port cannot count (-1) or always says 0 (a
+    // pseudo-terminal, a network port).
+    void setUnsentReport(std::optional<int> fixed) { m_unsentReport = fixed; }
+    int reportedUnsentCount() const { return m_unsentReport.value_or(unsentCount()); }
+    // Bytes that answer no command (a stray message from elsewhere on the
+    // line, a far end that streams): they arrive from `at` (clock time) on,
+    // `gap` seconds apart (negative: at the line's speed, paced). A reply
+    // scheduled afterwards follows them.
+    void strayBytes(const QByteArray& bytes, double at, double gap = -1.0);
     // The reply bytes that have arrived by now (at most `maxBytes` of them
     // when that is not negative); they are removed.
     QByteArray read(int maxBytes = -1);
@@ -104,6 +115,7 @@ private:
     std::vector<std::unique_ptr<SimUnit>> m_units;
     int m_hostBaud = 9600;
     int m_wireBaud = 0;
+    std::optional<int> m_unsentReport;
     bool m_pacing = false;
     // Paced: when the last byte written by the host has crossed the wire.
     double m_inputFreeAt = 0.0;

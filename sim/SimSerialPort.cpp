@@ -71,7 +71,7 @@ bool SimSerialPort::output(const QByteArray& data)
 
 int SimSerialPort::unsentCount()
 {
-    return m_open ? m_bus.unsentCount() : -1;
+    return m_open ? m_bus.reportedUnsentCount() : -1;
 }
 
 bool SimSerialPort::waitForInput(int msecs)
