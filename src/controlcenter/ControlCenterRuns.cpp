@@ -25,17 +25,24 @@ QString ControlCenterCore::referenceSend(const QString& cmdText)
     return bus().senden_empfangen(cmdText, 0, 0);
 }
 
+QString ControlCenterCore::referenceMove(const QString& cmdText)
+{
+    // The run's polls wait for this move: its final echo ends them.
+    m_reference.move = cmdText;
+    return referenceSend(cmdText);
+}
+
 QString ControlCenterCore::referenceRelative(bool plus)
 {
     const QString s = plus ? m_reference.Schritt_plus : m_reference.Schritt_minus;
-    return referenceSend(QStringLiteral("[1") + Fahrart2_Kennung + QLatin1Char('R') + s + QLatin1Char(']'));
+    return referenceMove(QStringLiteral("[1") + Fahrart2_Kennung + QLatin1Char('R') + s + QLatin1Char(']'));
 }
 
 QString ControlCenterCore::referenceAbsolute(double counts)
 {
     // Positions come from accepted 24-bit replies, so the move is always valid.
     const std::optional<QString> cmd = driveCommand(Fahrart2_Kennung, QLatin1Char('A'), counts);
-    return cmd ? referenceSend(*cmd) : QString();
+    return cmd ? referenceMove(*cmd) : QString();
 }
 
 std::optional<double> ControlCenterCore::referencePosition(double& phase)
@@ -158,7 +165,7 @@ bool ControlCenterCore::referenceStart(double& phase)
     referenceSend(QStringLiteral("[1L6") + hex8(MaxCounter) + QLatin1Char(']'));
     referenceSend(QStringLiteral("[1L5") + hex8(-MaxCounter) + QLatin1Char(']'));
     if (R.fine)
-        referenceSend(QStringLiteral("[1GX]"));
+        referenceMove(QStringLiteral("[1GX]"));
     return true;
 }
 
@@ -244,7 +251,7 @@ QString ControlCenterCore::referenceEcho(QChar moveKind, const QString& echoEnd)
 
 void ControlCenterCore::referencePoll()
 {
-    m_reference.Pollantwort = referenceSend(QStringLiteral("[0po]"));
+    m_reference.Pollantwort = bus().pollMotion(m_reference.move, 0, 0);
 }
 
 // Stepping off a closed switch (`fromPlus`: the plus switch, in minus steps).
@@ -313,7 +320,7 @@ void ControlCenterCore::referenceEntry(double& phase)
     if (!plusSwitch()) {
         referenceMinusSide(phase);
     } else if (*z == QLatin1String("00")) {
-        R.Fahrantwort = referenceSend(QStringLiteral("[1FX]"));
+        R.Fahrantwort = referenceMove(QStringLiteral("[1FX]"));
         phase = RefPhase::ToPlus;
     } else if (*z == QLatin1String("01")) {
         R.Fahrantwort = referenceRelative(true);
@@ -331,7 +338,7 @@ void ControlCenterCore::referenceLeaveMinus(double& phase)
 {
     if (!referenceClearSwitch(false))
         return;
-    m_reference.Fahrantwort = referenceSend(QStringLiteral("[1FX]"));
+    m_reference.Fahrantwort = referenceMove(QStringLiteral("[1FX]"));
     phase = RefPhase::ToPlus;
 }
 
@@ -365,7 +372,7 @@ void ControlCenterCore::referenceLeavePlus(double& phase)
         R.Fahrantwort = referenceRelative(true);
         phase = RefPhase::EdgePlus;
     } else {
-        referenceSend(QStringLiteral("[1FY]"));
+        referenceMove(QStringLiteral("[1FY]"));
         phase = RefPhase::ToMinus;
     }
 }
@@ -387,7 +394,7 @@ void ControlCenterCore::referenceBackFromPlus(double& phase)
     referencePoll();
     if (!oneOf(R.Fahrantwort, {halt, doneEcho}) && !oneOf(R.Pollantwort, {halt, doneEcho}))
         return;
-    referenceSend(QStringLiteral("[0po]"));
+    bus().pollMotion(m_reference.move, 0, 0);
     referenceMinusSide(phase);
 }
 
@@ -397,7 +404,7 @@ void ControlCenterCore::referenceMinusSide(double& phase)
     Referenzfahrt& R = m_reference;
     if (minusSwitch()) {
         bus().clock().sleep(Pause);
-        R.Fahrantwort = referenceSend(QStringLiteral("[1FY]"));
+        R.Fahrantwort = referenceMove(QStringLiteral("[1FY]"));
         lb_ESP.colour = LightGray;
         phase = RefPhase::ToMinus;
     } else {

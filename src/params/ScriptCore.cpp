@@ -271,11 +271,27 @@ void ScriptCore::pickUnit(const QString& unitAddress)
 
 QString ScriptCore::senden(const QString& command, double timeout, bool typed)
 {
-    if (!m_unitAddress.isEmpty() && m_env.bus->aktiveEinheit() != m_unitAddress)
-        m_env.bus->einheit_waehlen(m_unitAddress);
-    // A closed port answers nothing at all: that is no answer, not an empty one.
+    selectUnit();
     const QString antwort =
         typed ? m_env.bus->sendTyped(command, timeout, 0) : m_env.bus->senden_empfangen(command, timeout, 0);
+    return answerOrNone(antwort);
+}
+
+QString ScriptCore::pollMotion()
+{
+    selectUnit();
+    return answerOrNone(m_env.bus->pollMotion(m_motionCommand, PollTimeout, 0));
+}
+
+void ScriptCore::selectUnit()
+{
+    if (!m_unitAddress.isEmpty() && m_env.bus->aktiveEinheit() != m_unitAddress)
+        m_env.bus->einheit_waehlen(m_unitAddress);
+}
+
+QString ScriptCore::answerOrNone(const QString& antwort)
+{
+    // A closed port answers nothing at all: that is no answer, not an empty one.
     return antwort.isEmpty() ? keine_Antwort : antwort;
 }
 
@@ -342,7 +358,7 @@ void ScriptCore::runLine()
     bool stay = false;
     bool pause = false;
     if (flagpollen == 1) {
-        const QString antwort = senden(QStringLiteral("[0po]"), PollTimeout);
+        const QString antwort = pollMotion();
         if (antwort == QLatin1String("[0po!]")) {
             stay = true;
         } else {
@@ -360,6 +376,7 @@ void ScriptCore::runLine()
         } else if (const auto ms = ValueFileReader::parseNumber(tb_wait.text)) {
             m_zeitlimit = *ms / 1000.0;
         }
+        QString sent;
         if (scriptText::isMove(t)) {
             std::optional<QString> cmdText;
             try {
@@ -375,9 +392,11 @@ void ScriptCore::runLine()
                 finishLine(false);
                 return;
             }
-            label.text = senden(*cmdText, m_zeitlimit);
+            sent = *cmdText;
+            label.text = senden(sent, m_zeitlimit);
         } else if (scriptText::isRawCommand(t)) {
-            label.text = senden(t, m_zeitlimit, true);
+            sent = t;
+            label.text = senden(sent, m_zeitlimit, true);
         }
         if (scriptText::isPause(t)) {
             m_pauseEnd = m_env.clock->now() + scriptText::pauseMilliseconds(t) / 1000.0;
@@ -386,6 +405,7 @@ void ScriptCore::runLine()
         if (label.text != keine_Antwort)
             label.colour = Gray;
         if (scriptText::startsMotion(label.text)) {
+            m_motionCommand = sent;
             flagpollen = 1;
             stay = true;
         }

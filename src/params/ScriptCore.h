@@ -136,6 +136,10 @@ private:
     void pickUnit(const QString& unitAddress);
     // One exchange on the script's unit; `typed` for a line's raw command.
     QString senden(const QString& command, double timeout, bool typed = false);
+    // "[0po]" for the motion the last line started.
+    QString pollMotion();
+    void selectUnit();
+    static QString answerOrNone(const QString& antwort);
     void transformieren();
     void reportFile(const QString& name);
 
@@ -144,6 +148,8 @@ private:
     // Another window may select another unit between two steps; the next
     // exchange of this window selects this one again first.
     QString m_unitAddress;
+    // The command whose reply started the motion being polled.
+    QString m_motionCommand;
     Phase m_phase = Phase::Idle;
     bool m_abbruch = false;
     int m_comment = 0;

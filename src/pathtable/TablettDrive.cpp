@@ -41,6 +41,11 @@ QString TablettCore::senden(const QString& unitAddr, const QString& cmdText, dou
     return m_env.bus->senden_empfangen(cmdText, waitTime);
 }
 
+QString TablettCore::pollMotion(const QString& target)
+{
+    return m_env.bus->pollMotion(m_drive.kommando + target + QLatin1Char(']'));
+}
+
 double TablettCore::motorFactorOf(int axisNo)
 {
     m_env.store->setIndex(axisNo);
@@ -194,10 +199,10 @@ void TablettCore::pointStep()
     if (f.kommando == MA)
         pause();
     senden(Unit1, f.kommando + f.hexX + QLatin1Char(']'));
-    f.poX = senden({}, QStringLiteral("[0po]"));
+    f.poX = pollMotion(f.hexX);
     if (axis2) {
         senden(Unit2, f.kommando + f.hexY + QLatin1Char(']'));
-        f.poY = senden({}, QStringLiteral("[0po]"));
+        f.poY = pollMotion(f.hexY);
     }
     if (f.poX == keine_Antwort || f.poY == keine_Antwort) {
         endMove();
@@ -237,11 +242,11 @@ void TablettCore::waitRound()
     }
     m_env.bus->einheit_waehlen(Unit1);
     if (f.poX == RunningPoll)
-        f.poX = senden({}, QStringLiteral("[0po]"));
+        f.poX = pollMotion(f.hexX);
     if (axis2) {
         m_env.bus->einheit_waehlen(Unit2);
         if (f.poY == RunningPoll)
-            f.poY = senden({}, QStringLiteral("[0po]"));
+            f.poY = pollMotion(f.hexY);
     }
     if (f.zaehlerX.toInt() == f.zaehlerY.toInt()) {
         if (f.zaehlerX != f.zaehler_alt && f.kommando != MA) {

@@ -323,6 +323,8 @@ struct IdleCase
     const char* name;
     int wireBaud;
     double idleSeconds;
+    // What the port says it has not sent: by default its real count.
+    std::optional<int> unsentReport{};
 };
 
 class DemoIdleTest : public ::testing::TestWithParam<IdleCase>, public DemoProgram
@@ -332,6 +334,7 @@ class DemoIdleTest : public ::testing::TestWithParam<IdleCase>, public DemoProgr
 TEST_P(DemoIdleTest, ProbeWindowMeasuringAgainIsAnsweredAtOnce)
 {
     bus->setWireBaud(GetParam().wireBaud);
+    bus->setUnsentReport(GetParam().unsentReport);
     // Ticks follow each other as fast as the selections' waits allow, as on
     // a busy machine.
     clockSource->setAutoStep(0.00001);
@@ -372,7 +375,9 @@ TEST_P(DemoIdleTest, ProbeWindowMeasuringAgainIsAnsweredAtOnce)
 }
 
 const IdleCase idleCases[] = {{"TwentySecondsAtTheNominalBaud", 9600, 20.0},
-                              {"FortySecondsOnALineTenPerCentSlow", 8640, 40.0}};
+                              {"FortySecondsOnALineTenPerCentSlow", 8640, 40.0},
+                              {"FortySecondsTenPerCentSlowOnAPortThatCannotCount", 8640, 40.0, -1},
+                              {"FortySecondsTenPerCentSlowOnAPortThatSaysNothingIsUnsent", 8640, 40.0, 0}};
 
 INSTANTIATE_TEST_SUITE_P(IdleProbeWindow, DemoIdleTest, ::testing::ValuesIn(idleCases),
                          [](const ::testing::TestParamInfo<IdleCase>& info) { return std::string(info.param.name); });

@@ -247,7 +247,7 @@ TEST(AxisSearchTimeout, ComesFromTheFirstThreeCharactersOfTheBaudText)
         EXPECT_DOUBLE_EQ(Achsensuche::scanTimeout(QLatin1String(other)), 0.0) << other;
 }
 
-TEST_F(AxisSearchTest, AUnitThatAnswersIn15msIsFoundAt9600ButNotAtFasterRates)
+TEST_F(AxisSearchTest, AUnitThatAnswersIn15msIsFoundAtItsOwnAddressAtEveryRate)
 {
     units({{"01", 9600}, {"07", 9600}});
     prog.bus->unit(QStringLiteral("07"))->setReplyDelay(0.015);
@@ -259,7 +259,9 @@ TEST_F(AxisSearchTest, AUnitThatAnswersIn15msIsFoundAt9600ButNotAtFasterRates)
     prog.bus->unit(QStringLiteral("07"))->setBaud(19200);
     click(QStringLiteral("mnuAchsenSuche"));
     EXPECT_EQ(stored(), QStringLiteral("19200"));
-    EXPECT_EQ(main->Achsenliste, listWith({1}));
+    // Past the 10 ms the faster rates give, the address waits once more
+    // for a late reply before the next one is selected.
+    EXPECT_EQ(main->Achsenliste, listWith({1, 7}));
 }
 
 // On a line that carries the bytes at 9600 baud, as a real port does, the
@@ -268,17 +270,36 @@ TEST_F(AxisSearchTest, AUnitThatAnswersIn15msIsFoundAt9600ButNotAtFasterRates)
 TEST_F(AxisSearchTest, OnALineAtItsRealSpeedTheScanFindsEveryUnit)
 {
     prog.bus->setPacing(true);
-    units({{"01", 9600}, {"0A", 9600}, {"1E", 9600}});
+    units({{"01", 9600}, {"05", 9600}, {"0A", 9600}, {"1E", 9600}});
     prog.bus->unit(QStringLiteral("0A"))->setReplyDelay(0.004);
+    // Late by its turnaround and a USB adapter's latency timer: still listed
+    // at its own address, not at the next one.
+    prog.bus->unit(QStringLiteral("05"))->setReplyDelay(0.03);
     prog.bus->unit(QStringLiteral("1E"))->setVersion(QStringLiteral("Mot V1.00"));
     startOnCom1(QStringLiteral("9600"));
     const double start = prog.fakeClock->now();
     click(QStringLiteral("mnuAchsenSuche"));
     EXPECT_EQ(stored(), QStringLiteral("9600"));
-    EXPECT_EQ(main->Achsenliste, listWith({1, 10, 30}));
-    // An address nobody answers still costs its time-out and no more than
-    // the wire time on top: the whole search stays within a few seconds.
+    EXPECT_EQ(main->Achsenliste, listWith({1, 5, 10, 30}));
+    // An address nobody answers still costs its time-out twice and no more
+    // than the wire time on top: the whole search stays within a few seconds.
     EXPECT_LT(prog.fakeClock->now() - start, 3.0);
+
+    // A stray message that pauses inside its frame while 01 and 02 are
+    // asked credits no reply to the wrong address.
+    Achsensuche axisSearch(prog.transport());
+    const double timeout = Achsensuche::scanTimeout(QStringLiteral("9600"));
+    prog.bus->addUnit(QStringLiteral("02"), 9600);
+    prog.bus->strayBytes("[9XX!ST", prog.fakeClock->now() + 0.07);
+    prog.bus->strayBytes("RAY]", prog.fakeClock->now() + 0.12);
+    EXPECT_EQ(axisSearch.addressScan(timeout), listWith({1, 2, 5, 10, 30}));
+    // A far end that streams without pause at the line's full speed holds
+    // the search hardly longer than a silent bus, and nothing is listed.
+    prog.bus->strayBytes(QByteArray("XX!STRAY").repeated(1500), prog.fakeClock->now());
+    const double streaming = prog.fakeClock->now();
+    EXPECT_EQ(axisSearch.addressScan(timeout), listWith({}));
+    EXPECT_LT(prog.fakeClock->now() - streaming, 10.0);
+    prog.bus->removeUnit(QStringLiteral("02"));
 
     // A far end that sends one character every 15 ms and never ends is no
     // answer, and holds the search hardly longer than a silent address.
@@ -286,9 +307,9 @@ TEST_F(AxisSearchTest, OnALineAtItsRealSpeedTheScanFindsEveryUnit)
     const QByteArray endless = "[0VN!" + QByteArray(400, '0');
     trickling.setGarbageReply(endless);
     trickling.setReplyPieces(int(endless.size()), 0.015);
+    prog.fakeClock->advance(20.0);
     const double again = prog.fakeClock->now();
-    Achsensuche axisSearch(prog.transport());
-    EXPECT_EQ(axisSearch.addressScan(Achsensuche::scanTimeout(QStringLiteral("9600"))).value(5), QString());
+    EXPECT_EQ(axisSearch.addressScan(timeout).value(5), QString());
     EXPECT_LT(prog.fakeClock->now() - again, 3.0);
 }
 

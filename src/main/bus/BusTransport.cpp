@@ -30,15 +30,25 @@ BusTransport::BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, 
 
 QString BusTransport::senden_empfangen(const QString& command, double timeout, int mode)
 {
-    return exchange(command, timeout, mode, false);
+    return exchange(command, timeout, mode, {});
 }
 
 QString BusTransport::sendTyped(const QString& command, double timeout, int mode)
 {
-    return exchange(command, timeout, mode, true);
+    line::Request request;
+    request.typed = true;
+    request.late = m_late.echoes();
+    return exchange(command, timeout, mode, request);
 }
 
-QString BusTransport::exchange(const QString& command, double timeout, int mode, bool typed)
+QString BusTransport::pollMotion(const QString& move, double timeout, int mode)
+{
+    line::Request request;
+    request.move = move.toLatin1();
+    return exchange(QStringLiteral("[0po]"), timeout, mode, request);
+}
+
+QString BusTransport::exchange(const QString& command, double timeout, int mode, line::Request request)
 {
     if (beforeLongWait && (timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout) > LongWait)
         beforeLongWait();
@@ -46,17 +56,20 @@ QString BusTransport::exchange(const QString& command, double timeout, int mode,
     if (timeout > 0 && std::isfinite(timeout))
         m_wartezeit = timeout;
 
+    request.command = command.toLatin1();
+    request.timeout = m_wartezeit;
+    request.closers = "])";
     bool timedOut = false;
     QString result;
     if (usbMode()) {
-        result = exchangeUsb(command.toLatin1(), typed, &timedOut);
+        result = exchangeUsb(request, &timedOut);
     } else {
         if (!m_serial.isOpen()) {
             if (closedPortUsed)
                 closedPortUsed();
             return QString();
         }
-        result = exchangeSerial(command.toLatin1(), typed, &timedOut);
+        result = exchangeSerial(request, &timedOut);
     }
     if (timedOut && result.size() < MinPartialReply)
         result = keine_Antwort;
@@ -116,10 +129,12 @@ void BusTransport::waitForLine()
     }
 }
 
-double BusTransport::wrote(int count)
+double BusTransport::wrote(int count, bool replyless)
 {
     const double now = m_clock.now();
-    m_lineFreeAt = std::max(now, m_lineFreeAt) + count * line::characterTime(lineBaud());
+    const int baud = lineBaud();
+    m_lineFreeAt = std::max(now, m_lineFreeAt) +
+                   (replyless ? line::replylessWireTime(count, baud) : count * line::characterTime(baud));
     return m_lineFreeAt - now;
 }
 
@@ -129,11 +144,6 @@ void BusTransport::lineAnswered(const QByteArray& reply)
     // shows the line is free, whatever the estimate by the baud says.
     if (!reply.isEmpty())
         m_lineFreeAt = std::min(m_lineFreeAt, m_clock.now());
-}
-
-double BusTransport::firstCharacterTimeout(double wireTime) const
-{
-    return line::firstCharacterTimeout(m_wartezeit, wireTime);
 }
 
 void BusTransport::logDiscarded(const QByteArray& bytes)
@@ -176,23 +186,6 @@ private:
 };
 }  // namespace
 
-line::ReplyRule BusTransport::replyRule(const QByteArray& bytes, bool typed)
-{
-    const int baud = lineBaud();
-    line::ReplyRule rule;
-    rule.closers = "])";
-    rule.silence = line::silenceLimit(baud);
-    rule.characterTime = line::characterTime(baud);
-    rule.echo = line::replyEcho(bytes);
-    rule.typed = typed;
-    if (typed)
-        rule.late = m_late.echoes();
-    // The first character cannot come before the command (and whatever was
-    // written ahead of it) has crossed the wire.
-    rule.firstCharacterTimeout = firstCharacterTimeout(wrote(int(bytes.size())));
-    return rule;
-}
-
 void BusTransport::replyRead(const QByteArray& bytes, const line::Reply& reply)
 {
     lineAnswered(reply.bytes);
@@ -200,21 +193,47 @@ void BusTransport::replyRead(const QByteArray& bytes, const line::Reply& reply)
     m_late.note(bytes, reply.complete());
 }
 
-QString BusTransport::exchangeSerial(const QByteArray& bytes, bool typed, bool* timedOut)
+QString BusTransport::exchangeSerial(const line::Request& request, bool* timedOut)
 {
     line::SerialReplySource source(m_serial);
     logDiscarded(source.drain());
     followPortQueue();
-    m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(bytes.size()), lineBaud()));
-    if (!m_serial.output(bytes)) {
+    m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(request.command.size()), lineBaud()));
+    if (!m_serial.output(request.command)) {
         *timedOut = true;
         return QString();
     }
-    const line::ReplyRule rule = replyRule(bytes, typed);
-    const line::Reply reply = line::readReply(source, m_clock, rule);
-    replyRead(bytes, reply);
+    // The first character cannot come before the command (and whatever was
+    // written ahead of it) has crossed the wire.
+    const line::Reply reply = readLine(line::replyRule(request, lineBaud(), wrote(int(request.command.size()))));
+    replyRead(request.command, reply);
     *timedOut = !reply.complete();
     return QString::fromLatin1(reply.bytes);
+}
+
+line::Reply BusTransport::readLine(const line::ReplyRule& rule)
+{
+    if (!usbMode()) {
+        line::SerialReplySource source(m_serial);
+        return line::readReply(source, m_clock, rule);
+    }
+    UsbReplySource source(m_usb, USBHandle, m_clock, Empfangspuffer.data(), [this] { return drainUsb(); });
+    return line::readReply(source, m_clock, rule);
+}
+
+QString BusTransport::lateReply(const QString& command, double timeout)
+{
+    if (!usbMode() && !m_serial.isOpen())
+        return QString();
+    const QByteArray bytes = command.toLatin1();
+    const line::Reply reply = readLine(
+        line::lateReplyRule(bytes, timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout, lineBaud(), "])"));
+    replyRead(bytes, reply);
+    if (!reply.complete())
+        return keine_Antwort;
+    const QString late = QString::fromLatin1(reply.bytes);
+    m_log.insertLine(QStringLiteral("late: ") + late);
+    return late;
 }
 
 QByteArray BusTransport::drainUsb()
@@ -261,16 +280,14 @@ bool BusTransport::reapplyUsbBaud()
     return false;
 }
 
-QString BusTransport::exchangeUsb(const QByteArray& bytes, bool typed, bool* timedOut)
+QString BusTransport::exchangeUsb(const line::Request& request, bool* timedOut)
 {
     logDiscarded(drainUsb());
     bytes_fuellen(Sendepuffer.data(), 0, 256);
     bytes_fuellen(Empfangspuffer.data(), 0, 256);
-    writeUsb(bytes);
-    const line::ReplyRule rule = replyRule(bytes, typed);
-    UsbReplySource source(m_usb, USBHandle, m_clock, Empfangspuffer.data(), [this] { return drainUsb(); });
-    const line::Reply reply = line::readReply(source, m_clock, rule);
-    replyRead(bytes, reply);
+    writeUsb(request.command);
+    const line::Reply reply = readLine(line::replyRule(request, lineBaud(), wrote(int(request.command.size()))));
+    replyRead(request.command, reply);
     *timedOut = !reply.complete();
     if (*timedOut && reply.bytes.size() < MinPartialReply)
         reapplyUsbBaud();
@@ -292,7 +309,7 @@ void BusTransport::einheit_waehlen(const QString& address)
         // on it; a selection is bounded by the transport's, as its exchanges are.
         m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(bytes.size()), lineBaud()));
         m_serial.output(bytes);
-        wrote(int(bytes.size()));
+        wrote(int(bytes.size()), true);
     } else {
         waitForLine();
         bytes_fuellen(Sendepuffer.data(), 0, 256);
@@ -302,7 +319,7 @@ void BusTransport::einheit_waehlen(const QString& address)
             Sendepuffer[i + 1] = quint8(text.at(i));
         quint32 written = 0;
         USBStatus = m_usb.SI_Write(USBHandle, Sendepuffer.data(), 3, &written);
-        wrote(3);
+        wrote(3, true);
         drainUsb();
     }
     m_aktiveEinheit = address;

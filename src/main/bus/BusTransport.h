@@ -55,6 +55,15 @@ public:
     // late replies to earlier commands that got none are discarded; any
     // other reply is taken as it comes.
     QString sendTyped(const QString& command, double timeout = 0, int mode = 0);
+    // The motion poll "[0po]" while `move` runs: "[0po!]" while the axis
+    // moves; once it stands, the move's final echo (or the poll's own
+    // frame). Other frames are passed over as for any command.
+    QString pollMotion(const QString& move, double timeout = 0, int mode = 0);
+    // After `command` got no complete reply: waits up to `timeout` (<= 0:
+    // 0.2 s) more for its late reply without writing anything, so that the
+    // reply is not taken for the next command's. Returns it, or
+    // keine_Antwort; everything else on the line is discarded and logged.
+    QString lateReply(const QString& command, double timeout);
 
     // Selects a unit (DC2 + address text); no reply is awaited. The program's
     // output never runs ahead of the wire: a selection first waits until
@@ -94,11 +103,11 @@ public:
     CommLog& log() { return m_log; }
 
 private:
-    QString exchange(const QString& command, double timeout, int mode, bool typed);
-    QString exchangeUsb(const QByteArray& bytes, bool typed, bool* timedOut);
-    QString exchangeSerial(const QByteArray& bytes, bool typed, bool* timedOut);
-    // The reply rule for `bytes`, written just now.
-    line::ReplyRule replyRule(const QByteArray& bytes, bool typed);
+    QString exchange(const QString& command, double timeout, int mode, line::Request request);
+    QString exchangeUsb(const line::Request& request, bool* timedOut);
+    QString exchangeSerial(const line::Request& request, bool* timedOut);
+    // Reads one reply by `rule` from the port or the bridge in use.
+    line::Reply readLine(const line::ReplyRule& rule);
     // Logs what the reply rule passed over and notes an unanswered command.
     void replyRead(const QByteArray& bytes, const line::Reply& reply);
     QByteArray drainUsb();
@@ -108,11 +117,10 @@ private:
     // Takes the port's own count of unsent characters into the estimate.
     void followPortQueue();
     void waitForLine();
-    // Notes `count` characters written now; returns the seconds until they
-    // have crossed the wire, including what was written ahead of them.
-    double wrote(int count);
-    // The first-character time-out of a request that took `wireTime`.
-    double firstCharacterTimeout(double wireTime) const;
+    // Notes `count` characters written now (`replyless`: a selection, paced
+    // with the margin of line::ReplylessPace); returns the seconds until
+    // they have crossed the wire, including what was written ahead of them.
+    double wrote(int count, bool replyless = false);
     void lineAnswered(const QByteArray& reply);
     void logDiscarded(const QByteArray& bytes);
     void writeUsb(const QByteArray& bytes);

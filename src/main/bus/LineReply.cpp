@@ -55,10 +55,56 @@ QByteArray echoOf(const QByteArray& command)
     return echo;
 }
 
-QByteArray replyEcho(const QByteArray& command)
+double replylessWireTime(int count, int baud)
 {
-    const QByteArray echo = echoOf(command);
-    return echo == "[0po" ? QByteArray() : echo;
+    return count * characterTime(baud) / ReplylessPace;
+}
+
+namespace {
+const QByteArray MotionPoll = "[0po";
+const QByteArray ChannelRead = "[0M1";
+// A stop ends any motion, and a standing axis then answers the poll with
+// the stop's echo instead of the move's.
+const QList<QByteArray> StopEchoes{"[1BR", "[1Br"};
+}  // namespace
+
+ReplyRule replyRule(const Request& request, int baud, double wireTime)
+{
+    ReplyRule rule;
+    rule.characterTime = characterTime(baud);
+    rule.silence = silenceLimit(baud);
+    rule.closers = request.closers;
+    rule.firstCharacterTimeout = firstCharacterTimeout(request.timeout, wireTime);
+    rule.typed = request.typed;
+    rule.late = request.late;
+    const QByteArray echo = echoOf(request.command);
+    if (!echo.isEmpty())
+        rule.echoes << echo;
+    // A command that is no frame has no reply of its own to wait for.
+    if (!echo.isEmpty() || request.typed)
+        rule.passOver = PassOverCharacters * rule.characterTime;
+    if (request.typed)
+        return rule;
+    if (echo == MotionPoll) {
+        // A standing axis answers the poll with the final echo of its move.
+        if (request.move.isEmpty())
+            rule.echoes.clear();
+        else
+            rule.echoes << echoOf(request.move) << StopEchoes;
+    }
+    rule.valuesOnly = echo == ChannelRead;
+    return rule;
+}
+
+ReplyRule lateReplyRule(const QByteArray& command, double timeout, int baud, const QByteArray& closers)
+{
+    Request request;
+    request.command = command;
+    request.timeout = timeout;
+    request.closers = closers;
+    ReplyRule rule = replyRule(request, baud, 0.0);
+    rule.passOver = 0.0;
+    return rule;
 }
 
 void LateEchoes::note(const QByteArray& command, bool answered)
@@ -86,18 +132,36 @@ public:
     bool add(const QByteArray& got)
     {
         m_pending += got;
-        return m_rule.echo.isEmpty() || m_rule.typed ? sortTyped() : sortOwn();
+        return m_rule.typed ? sortTyped() : sortOwn();
     }
     // The reply so far (its complete frame once `add` said so).
     const QByteArray& reply() const { return m_pending; }
+    // How much of what is pending is, or may still become, the reply: a
+    // pending frame that echoes something else, or text that is no frame,
+    // counts nothing.
+    qsizetype ownSize() const
+    {
+        if (m_pending.isEmpty() || !isOpener(m_pending.at(0)))
+            return 0;
+        bool echoed = false;
+        return m_rule.typed || ownFrame(&echoed) ? m_pending.size() : 0;
+    }
+    // Whether the line carries frames just now: one is pending, or the last
+    // thing passed over was a whole frame. Text that is no frame is not.
+    bool framesOnLine() const
+    {
+        if (!m_pending.isEmpty())
+            return isOpener(m_pending.at(0));
+        return !discarded.isEmpty() && m_rule.closers.contains(discarded.back());
+    }
     // The line ends before the reply did: a frame that is not the command's
     // own is no part of it.
     void finish()
     {
-        if (m_rule.echo.isEmpty() || m_rule.typed)
+        if (m_rule.typed)
             return;
-        const qsizetype n = std::min(m_pending.size(), m_rule.echo.size());
-        if (m_pending.left(n) != m_rule.echo.left(n))
+        bool echoed = false;
+        if (!ownFrame(&echoed) || !echoed || m_rule.echoes.isEmpty())
             discard(m_pending.size());
     }
     QByteArray discarded;
@@ -131,14 +195,16 @@ private:
             discard(open);
             if (m_pending.isEmpty())
                 return false;
-            const qsizetype n = std::min(m_pending.size(), m_rule.echo.size());
-            if (m_pending.left(n) == m_rule.echo.left(n)) {
+            bool echoed = false;
+            const bool own = ownFrame(&echoed);
+            if (own && !m_rule.echoes.isEmpty()) {
                 // The command's own reply, or the start of it.
-                const qsizetype closer = n == m_rule.echo.size() ? closerAt(1) : -1;
+                const qsizetype closer = echoed ? closerAt(1) : -1;
                 return closer >= 0 && complete(closer);
             }
-            // Another frame: discarded once it ends, or up to the next
-            // opening bracket when it breaks off there.
+            // Another frame (or, where any whole frame is the reply, this
+            // one): it ends at its closer, or breaks off at the next opening
+            // bracket and is discarded up to there.
             qsizetype end = 1;
             while (end < m_pending.size() && !isOpener(m_pending.at(end)) &&
                    !m_rule.closers.contains(m_pending.at(end)))
@@ -149,7 +215,9 @@ private:
                 discard(end);
                 continue;
             }
-            if (isValuesOnly(m_pending.left(end + 1)))
+            if (own)
+                return complete(end);
+            if (m_rule.valuesOnly && isValuesOnly(m_pending.left(end + 1)))
                 return complete(end);
             discard(end + 1);
         }
@@ -159,13 +227,30 @@ private:
         for (;;) {
             bool late = false;
             for (const QByteArray& echo : m_rule.late)
-                late = late || (m_pending.startsWith(echo) && echo != m_rule.echo);
+                late = late || (m_pending.startsWith(echo) && !m_rule.echoes.contains(echo));
             const qsizetype closer = late ? closerAt(1) : -1;
             if (closer < 0)
                 break;
             discard(closer + 1);
         }
         return !m_pending.isEmpty() && m_rule.closers.contains(m_pending.back());
+    }
+    // Whether the frame the pending bytes begin with is, or may still turn
+    // out to be, the reply; `echoed`: one of its echoes has come whole.
+    bool ownFrame(bool* echoed) const
+    {
+        *echoed = m_rule.echoes.isEmpty();
+        if (*echoed)
+            return true;
+        bool may = false;
+        for (const QByteArray& echo : m_rule.echoes) {
+            const qsizetype n = std::min(m_pending.size(), echo.size());
+            if (m_pending.left(n) != echo.left(n))
+                continue;
+            may = true;
+            *echoed = *echoed || n == echo.size();
+        }
+        return may;
     }
     static bool isValuesOnly(const QByteArray& frame)
     {
@@ -198,9 +283,15 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
     qsizetype total = 0;     // everything taken, discarded or not
     bool waited = false;
     double before = t0;
-    // Seconds the reply may take from its first character (and the whole
-    // exchange from its deadline): twice its wire time and a margin.
+    // Seconds the reply may take from its first character: twice its wire
+    // time and a margin.
     const auto allowance = [&](qsizetype count) { return 2.0 * count * rule.characterTime + MinSilence; };
+    // Past the deadline the exchange goes on only for the reply itself and,
+    // while the line carries other frames, the short pass-over: text that is
+    // no frame never extends it.
+    const auto overtime = [&](qsizetype own) {
+        return (own > 0 ? allowance(own) : 0.0) + (sorter.framesOnLine() ? rule.passOver : 0.0);
+    };
     for (;;) {
         const double now = clock.now();
         // A wait that did not move the clock means what is left is below its
@@ -211,6 +302,12 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         const bool lineStarted = total > 0;
         const bool replyStarted = !sorter.reply().isEmpty();
         const bool pastTimeout = stuck || now >= deadline;
+        // Nothing came in time: what arrives from now on is left on the line
+        // (for a caller that waits for a late reply, or for the next drain).
+        if (!lineStarted && pastTimeout) {
+            r.end = ReplyEnd::TimedOut;
+            return r;
+        }
 
         const QByteArray got = source.take();
         total += got.size();
@@ -223,16 +320,12 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         if (!r.bytes.isEmpty() && (!replyStarted || r.discarded.size() != discardedBefore))
             replyStart = now;
         // One comparison decides both the end of the wait and the verdict: a
-        // first character taken in a round begun after the time-out is late;
-        // a started reply is late when nothing more came after it, or when
-        // it trickles far slower than the line carries characters.
-        bool late = false;
-        if (!lineStarted)
-            late = pastTimeout;
-        else
-            late = pastTimeout && ((got.isEmpty() && (stuck || now - lastCharacter >= rule.silence)) ||
-                                   (replyStarted && now - replyStart > allowance(r.bytes.size())) ||
-                                   now - deadline > allowance(total));
+        // started reply is late when nothing more came after it, or when it
+        // trickles far slower than the line carries characters.
+        const qsizetype own = sorter.ownSize();
+        const bool late = lineStarted && pastTimeout &&
+                          ((got.isEmpty() && (stuck || now - lastCharacter >= rule.silence)) ||
+                           (own > 0 && now - replyStart > allowance(own)) || now - deadline > overtime(own));
         if (!got.isEmpty())
             lastCharacter = now;
 
@@ -260,8 +353,9 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         double until = deadline;
         if (total > 0) {
             until = std::max(until, lastCharacter + rule.silence);
-            if (!r.bytes.isEmpty())
-                until = std::min(until, std::max(deadline, replyStart + allowance(r.bytes.size())));
+            if (own > 0)
+                until = std::min(until, std::max(deadline, replyStart + allowance(own)));
+            until = std::min(until, deadline + overtime(own));
         }
         source.wait(std::max(0.0, until - now));
         waited = true;
@@ -289,7 +383,7 @@ QByteArray SerialReplySource::drain()
 }
 
 namespace {
-PortExchange exchange(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout, ReplyRule rule)
+PortExchange exchange(ISerialPort& port, IClock& clock, Request request)
 {
     PortExchange x;
     if (!port.isOpen())
@@ -297,32 +391,36 @@ PortExchange exchange(ISerialPort& port, IClock& clock, const QByteArray& comman
     SerialReplySource source(port);
     x.discarded = source.drain();
     const int baud = baudFromSettings(port.settings());
-    rule.characterTime = characterTime(baud);
-    rule.firstCharacterTimeout = firstCharacterTimeout(timeout, command.size() * rule.characterTime);
-    rule.silence = silenceLimit(baud);
-    rule.echo = replyEcho(command);
-    port.setWriteTimeout(writeTimeout(timeout, int(command.size()), baud));
-    x.written = port.output(command);
+    const int count = int(request.command.size());
+    port.setWriteTimeout(writeTimeout(request.timeout, count, baud));
+    x.written = port.output(request.command);
     if (!x.written)
         return x;
-    x.reply = readReply(source, clock, rule);
+    x.reply = readReply(source, clock, replyRule(request, baud, count * characterTime(baud)));
     x.discarded += x.reply.discarded;
     return x;
 }
 }  // namespace
 
-PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout)
+PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout,
+                            const QByteArray& move)
 {
-    return exchange(port, clock, command, timeout, ReplyRule());
+    Request request;
+    request.command = command;
+    request.timeout = timeout;
+    request.move = move;
+    return exchange(port, clock, request);
 }
 
 PortExchange exchangeTyped(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout,
                            LateEchoes& late)
 {
-    ReplyRule rule;
-    rule.typed = true;
-    rule.late = late.echoes();
-    const PortExchange x = exchange(port, clock, command, timeout, rule);
+    Request request;
+    request.command = command;
+    request.timeout = timeout;
+    request.typed = true;
+    request.late = late.echoes();
+    const PortExchange x = exchange(port, clock, request);
     if (x.written)
         late.note(command, x.reply.complete());
     return x;
@@ -332,7 +430,7 @@ bool writeOnPort(ISerialPort& port, IClock& clock, const QByteArray& bytes)
 {
     if (!port.isOpen() || !port.output(bytes))
         return false;
-    clock.sleep(bytes.size() * characterTime(baudFromSettings(port.settings())));
+    clock.sleep(replylessWireTime(int(bytes.size()), baudFromSettings(port.settings())));
     return true;
 }
 

@@ -7,11 +7,16 @@
 //   is never shorter than the wire time of the request (and of what the
 //   program wrote ahead of it) plus a turnaround margin, so a unit that
 //   answers at once is never cut off by the line's own speed.
-// - The reply to a command is the frame that begins with its echo: the
-//   opening bracket, the unit digit and the command letters ("[1vE" for
-//   "[1vE]"). Bytes before it and whole frames that echo something else (a
-//   late reply to an earlier command, a stray message) are discarded, and
-//   the wait goes on. A frame of values only carries no echo and is taken.
+// - The reply to a command is one whole frame that begins with its echo:
+//   the opening bracket, the unit digit and the command letters ("[1vE" for
+//   "[1vE]"). Bytes before it, text that is no frame and whole frames that
+//   echo something else (a late reply to an earlier command, a stray
+//   message) are discarded, and the wait goes on. The motion poll "[0po]"
+//   is answered "[0po!]" while the axis moves and with the final echo of the
+//   move once it stands, so the echo of the move the caller waits for
+//   answers it too. A frame of values only carries no echo: it is the reply
+//   to "[0M1]" alone. A command that is no frame (a selection sent as an
+//   exchange) takes the first whole frame that came by its time-out.
 //   An operator's own raw command is looser: only frames that echo one of
 //   the caller's earlier commands that got no reply are discarded; anything
 //   else is the reply as it comes.
@@ -20,7 +25,10 @@
 //   Past the time-out it ends, as no answer, on a silence of a few character
 //   times, or once the time since its first character is more than twice
 //   the wire time of what has come plus `MinSilence` (a far end that
-//   trickles). The whole exchange is bounded alike.
+//   trickles). Bytes that are not the reply extend the wait past the
+//   time-out only by `PassOverCharacters` character times, so that a stray
+//   frame just in front of the reply is passed over while a far end that
+//   streams without pause holds the program hardly longer than the time-out.
 // - A reply that reaches `MaxReply` characters (counting what was
 //   discarded) is cut there and what is waiting behind it is drained.
 // - Before a command is written, bytes already waiting (the tail of an
@@ -47,6 +55,15 @@ constexpr int MaxReply = 4096;
 // The echo of a command: its opening bracket, unit digit and two command
 // characters.
 constexpr int EchoLength = 4;
+// Past the time-out, what is not the reply may hold the wait this many
+// character times more: about a stray frame in front of the reply.
+constexpr int PassOverCharacters = 100;
+// A write that gets no reply (a selection, a broadcast) is paced as if the
+// line ran this fraction of its baud. No reply shows when such bytes have
+// crossed, and a port may not count what it has not sent (a pseudo-terminal,
+// a network port, some USB bridges report 0): with the margin, a line up to
+// 10 % slower than its setting still keeps up.
+constexpr double ReplylessPace = 0.88;
 
 // Seconds one character takes on the wire (10 bits); 0 for an unknown baud.
 double characterTime(int baud);
@@ -60,13 +77,11 @@ double firstCharacterTimeout(double timeout, double requestWireTime);
 int writeTimeout(double timeout, int count, int baud);
 // The silence that ends a started reply at `baud`.
 double silenceLimit(int baud);
+// Seconds the line takes for `count` characters written without a reply.
+double replylessWireTime(int count, int baud);
 // What the reply to `command` begins with: up to `EchoLength` characters of
 // it, ending before its closing bracket; empty for text that is no frame.
 QByteArray echoOf(const QByteArray& command);
-// The echo a reply to `command` must begin with: its echo, except for the
-// motion poll "[0po]", which is answered "[0po!]" while the axis moves and
-// with any other frame (the end of the motion) when it stands.
-QByteArray replyEcho(const QByteArray& command);
 
 // The echoes of a caller's commands that got no complete reply, newest
 // last, so that their late replies are known when they arrive.
@@ -118,15 +133,46 @@ struct ReplyRule
     double silence = MinSilence;
     // Seconds a character takes on the wire (0 for an unknown baud).
     double characterTime = 0.0;
+    // Seconds past the time-out that bytes which are not the reply may hold
+    // the wait.
+    double passOver = 0.0;
     // The characters that end a reply.
     QByteArray closers = "]";
-    // The command's echo (echoOf); empty: whatever comes first is the reply.
-    QByteArray echo;
+    // A frame that begins with one of these is the reply; none: the first
+    // whole frame is.
+    QList<QByteArray> echoes;
+    // A frame of values only is the reply too.
+    bool valuesOnly = false;
     // An operator's raw command: only frames that echo one of `late` are
     // discarded.
     bool typed = false;
     QList<QByteArray> late;
 };
+
+// One command to be answered, as its caller knows it.
+struct Request
+{
+    QByteArray command;
+    // Seconds for the first character (the wire time of the request aside).
+    double timeout = 0.2;
+    QByteArray closers = "]";
+    // For the motion poll "[0po]": the move it waits for, whose final echo
+    // also ends the poll. Without one, any whole frame does.
+    QByteArray move;
+    // An operator's raw command, and the echoes of the caller's earlier
+    // commands that got no reply.
+    bool typed = false;
+    QList<QByteArray> late;
+};
+
+// The rule for the reply to `request` on a line at `baud` (0: unknown),
+// written just now; its first character cannot come before `wireTime`
+// (the request and whatever was written ahead of it) has passed.
+ReplyRule replyRule(const Request& request, int baud, double wireTime);
+// The rule for a reply to `command` that may still come after its exchange
+// ended without one: `timeout` for its first character, nothing else taken
+// and nothing waited for beyond it but the reply itself.
+ReplyRule lateReplyRule(const QByteArray& command, double timeout, int baud, const QByteArray& closers);
 
 // Collects one reply by the rule above. Always ends: on the closing bracket,
 // the time-outs, the trickle bound, the cap, or a closed source. A clock that no longer moves
@@ -158,8 +204,10 @@ struct PortExchange
     Reply reply;
     bool written = false;  // false: the port was closed or refused the bytes
 };
-// A command the program made: its reply is the frame with its echo.
-PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout);
+// A command the program made: its reply is the frame with its echo (for
+// the motion poll, `move` is the move it waits for).
+PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout,
+                            const QByteArray& move = {});
 // A raw command the operator typed: late replies to the caller's earlier
 // commands (`late`, which notes this one when it gets no reply) are passed
 // over; any other reply is taken as it comes.
@@ -168,7 +216,8 @@ PortExchange exchangeTyped(ISerialPort& port, IClock& clock, const QByteArray& c
 
 // Writes bytes that get no reply (a unit selection, a broadcast) for the
 // windows that own the port, then waits until the line has carried them: a
-// window that writes faster than the wire never queues output ahead of it.
+// window that writes faster than the wire never queues output ahead of it
+// (paced by `replylessWireTime`).
 // False when the port is closed or refused the bytes.
 bool writeOnPort(ISerialPort& port, IClock& clock, const QByteArray& bytes);
 

@@ -111,7 +111,15 @@ QStringList Achsensuche::addressScan(double timeout, const std::function<void(in
     QStringList addressTable;
     for (int i = 0; i < AxisCount; ++i) {
         transact(DC2 + hex2(i), timeout);
-        addressTable << axisEntry(i, transact(VersionQuery, timeout));
+        // Every address is asked the same "[0VN]", so its echo cannot say
+        // who answered. A unit that starts late (its turnaround, a USB
+        // adapter's latency timer) is given the time-out once more before
+        // the next address is selected: a reply that completes then is this
+        // address's, and cannot fall into the next one's exchanges.
+        QString reply = transact(VersionQuery, timeout);
+        if (reply == keine_Antwort)
+            reply = m_bus.lateReply(VersionQuery, timeout);
+        addressTable << axisEntry(i, reply);
         if (onProgress)
             onProgress(i);
     }

@@ -65,7 +65,8 @@ public:
     // always the broadcast.
     static QString axisEntry(int i, const QString& reply);
 
-    // Selects each address 0..30 and asks it for its version.
+    // Selects each address 0..30 and asks it for its version; an address
+    // whose reply did not come in time is given the time-out once more.
     // `onProgress` hears each address once it is done.
     QStringList addressScan(double timeout, const std::function<void(int)>& onProgress = {});
 
