@@ -95,10 +95,9 @@ void AblaufCore::Cposbox_Click(int index)
     switch (index) {
     case 0:
     case 1: {
-        // An empty box (or only a sign or separator) would read as 0: with
-        // ABS a move to position 0 that nobody typed.
-        if (std::none_of(text.cbegin(), text.cend(),
-                         [](QChar ch) { return ch >= QLatin1Char('0') && ch <= QLatin1Char('9'); })) {
+        // A box whose leading number has no digit ("", "-", "--5", "..5")
+        // would read as 0: with ABS a move to position 0 that nobody typed.
+        if (!seqtext::hasLeadingNumber(text)) {
             LHinweis.text = QStringLiteral("no distance entered");
             return;
         }

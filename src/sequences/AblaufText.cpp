@@ -5,29 +5,60 @@
 
 namespace seqtext {
 
-double leadingNumber(const QString& text, qsizetype from)
+namespace {
+bool isAsciiDigit(QChar c)
+{
+    return c.isDigit() && c.unicode() < 128;
+}
+
+// Where the leading number of `text` from `from` lies: its start (after the
+// blanks), the end of its sign, integer and fraction part, and whether that
+// part holds a digit.
+struct NumberSpan
+{
+    qsizetype start = 0;
+    qsizetype end = 0;
+    bool digits = false;
+};
+
+NumberSpan scanNumber(const QString& text, qsizetype from)
 {
     qsizetype i = std::max<qsizetype>(from, 0);
     const qsizetype n = text.size();
     while (i < n && text.at(i) == QLatin1Char(' '))
         ++i;
-    const qsizetype start = i;
+    NumberSpan span;
+    span.start = i;
     if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
         ++i;
-    bool digits = false;
-    while (i < n && text.at(i).isDigit() && text.at(i).unicode() < 128) {
+    while (i < n && isAsciiDigit(text.at(i))) {
         ++i;
-        digits = true;
+        span.digits = true;
     }
     if (i < n && text.at(i) == QLatin1Char('.')) {
         ++i;
-        while (i < n && text.at(i).isDigit() && text.at(i).unicode() < 128) {
+        while (i < n && isAsciiDigit(text.at(i))) {
             ++i;
-            digits = true;
+            span.digits = true;
         }
     }
-    if (!digits)
+    span.end = i;
+    return span;
+}
+}  // namespace
+
+bool hasLeadingNumber(const QString& text, qsizetype from)
+{
+    return scanNumber(text, from).digits;
+}
+
+double leadingNumber(const QString& text, qsizetype from)
+{
+    const NumberSpan span = scanNumber(text, from);
+    if (!span.digits)
         return 0.0;
+    const qsizetype n = text.size();
+    const qsizetype i = span.end;
     // An exponent only counts when digits follow it.
     qsizetype end = i;
     if (i < n && (text.at(i) == QLatin1Char('E') || text.at(i) == QLatin1Char('e'))) {
@@ -42,7 +73,7 @@ double leadingNumber(const QString& text, qsizetype from)
     }
     // A number too large for a double is no number at all (not a silent 0).
     bool ok = false;
-    const double v = text.mid(start, end - start).toDouble(&ok);
+    const double v = text.mid(span.start, end - span.start).toDouble(&ok);
     return ok && std::isfinite(v) ? v : std::numeric_limits<double>::quiet_NaN();
 }
 

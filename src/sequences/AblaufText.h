@@ -12,6 +12,8 @@ namespace seqtext {
 // continue it ("25.5/x" gives 25.5). No digits give 0. "." is the separator.
 // A number beyond the range of a double ("1e400") gives NaN.
 double leadingNumber(const QString& text, qsizetype from = 0);
+// Whether that number has a digit: "", "-", "--5" and "..5" have none.
+bool hasLeadingNumber(const QString& text, qsizetype from = 0);
 
 // Counts of a move: value × factor rounded half away from zero, as eight
 // upper-case hexadecimal digits (a negative count as its 32-bit two's

@@ -132,13 +132,17 @@ TEST_F(Interpreter, RawCommandsAreCutToTheirBracketsListedAndRecorded)
 }
 
 // A raw command waits up to 5 s for its reply (other lines 1 s); a port that
-// closes while it waits is a port fault.
+// closes while it waits is a port fault. Its reply is whatever frame comes,
+// except a late reply to an earlier raw command.
 struct RawExchange
 {
     const char* name;
     double replyLag;
     bool answered;
     bool portCloses = false;
+    const char* stray = nullptr;  // the unit's answer in place of its own
+    // "[0ST]" follows, answered after 1 s, while the late reply comes in.
+    bool statusFollows = false;
 };
 
 class RawCommandTimeOut : public AblaufFixture, public ::testing::WithParamInterface<RawExchange>
@@ -147,27 +151,35 @@ class RawCommandTimeOut : public AblaufFixture, public ::testing::WithParamInter
 
 TEST_P(RawCommandTimeOut, FiveSeconds)
 {
-    const auto [name, replyLag, answered, portCloses] = GetParam();
+    const auto [name, replyLag, answered, portCloses, stray, statusFollows] = GetParam();
     unit("02").setReplyDelay(replyLag);
-    if (portCloses)
-        unit("02").setHandler(u"0VN"_s, [this](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
-            port.setFarEndClosed(true);
-            return QByteArray();
-        });
+    if (portCloses || stray)
+        unit("02").setHandler(u"0VN"_s,
+                              [this, p = GetParam()](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
+                                  port.setFarEndClosed(p.portCloses);
+                                  return QByteArray(p.stray);
+                              });
     run({u"QV/0/2/[0VN]"_s});
     EXPECT_EQ(core.Fehlerzahl, answered ? 0 : 1) << replyLag;
     EXPECT_EQ(recorded.size(), 1);
-    EXPECT_EQ(recorded.value(0).contains(u"|[0VN!"_s), answered);
+    EXPECT_EQ(recorded.value(0).contains(u"|"_s + QLatin1String(stray ? stray : "[0VN!")), answered);
     EXPECT_EQ(core.Zeitlimit, 1.0);
     EXPECT_EQ(ui.texts(), portCloses ? QStringList{AblaufCore::PortMessage} : QStringList());
+    if (statusFollows) {
+        unit("02").setReplyDelay(1.0);
+        run({u"QV/0/2/[0ST]"_s});
+        EXPECT_EQ(recorded.value(1), u"QV/0/2/[0ST]|[0ST!00000000]"_s);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Delays, RawCommandTimeOut,
-                         ::testing::Values(RawExchange{"Delay15Tenths", 1.5, true},
-                                           RawExchange{"Delay45Tenths", 4.5, true},
-                                           RawExchange{"Delay55Tenths", 5.5, false},
-                                           RawExchange{"PortClosesWhileWaiting", 0, false, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Delays, RawCommandTimeOut,
+    ::testing::Values(
+        RawExchange{"Delay15Tenths", 1.5, true}, RawExchange{"Delay45Tenths", 4.5, true},
+        RawExchange{"Delay55Tenths", 5.5, false}, RawExchange{"PortClosesWhileWaiting", 0, false, true},
+        RawExchange{.name = "StrayFrameIsTheReply", .replyLag = 0, .answered = true, .stray = "[9XX!STRAY]"},
+        RawExchange{.name = "LateReplyIsPassedOver", .replyLag = 5.5, .answered = false, .statusFollows = true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Interpreter, PauseTakesSecondsAndStopEndsIt)
 {

@@ -59,7 +59,7 @@ TEST_F(Panel, ManualMovesUseTheFactorAndRefuseAnUnsetOne)
     EXPECT_EQ(core.Handbefehl_offen, 0);
     EXPECT_TRUE(core.LHinweis.text.startsWith(u"no factor"_s));
     core.Faktortabelle[0][1] = 2;
-    for (const QString& distance : {u""_s, u"-"_s, u"."_s}) {
+    for (const QString& distance : {u""_s, u"-"_s, u"."_s, u"--5"_s, u"+-5"_s, u"..5"_s}) {
         core.TPosWeg.text = distance;
         core.Cposbox_Click(1);
         EXPECT_EQ(core.Handbefehl_offen, 0) << qPrintable(distance);

@@ -177,6 +177,12 @@ TEST_F(Multiterm, TimeOutsFollowTheSwitchAndLateRepliesStillShow)
     core.Cosend_Click(14);
     EXPECT_EQ(core.lFehler.text, u"7000000]"_s);
     EXPECT_EQ(core.tempf[14].colour, MultitermCore::White);
+    // A late reply that comes while the next row waits is passed over.
+    bus.unit(u"01"_s)->setReplyDelay(0.6);
+    core.Cosend_Click(15);
+    bus.unit(u"01"_s)->setReplyDelay(0.3);
+    core.Cosend_Click(14);
+    EXPECT_TRUE(core.tempf[14].text.startsWith(u"[0VN!"_s)) << qPrintable(core.tempf[14].text);
 }
 
 // On the line at 9600 baud with the 0.5 s option: a reply that begins inside

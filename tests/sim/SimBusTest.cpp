@@ -304,6 +304,13 @@ TEST_F(SimBusTest, PacingCostsTheCommandAndEveryReplyCharacter)
     bus.unit("01")->setBaud(19200);
     bus.write(DC2 + "01" + "[1PA]");
     EXPECT_NEAR(bus.nextDueIn(), 9 * (10.0 / 19200) + 0.002, 1e-12);
+
+    // A line ten per cent slow: every character takes 10 / (0.9 × baud).
+    clock.advance(1.0);
+    bus.read();
+    bus.setWireBaud(17280);
+    bus.write("[0ST]");
+    EXPECT_NEAR(bus.nextDueIn(), 6 * (10.0 / 17280) + 0.002, 1e-12);
 }
 
 TEST_F(SimBusTest, PacedHostBytesWaitInTheLineLikeAPortsOutputQueue)
