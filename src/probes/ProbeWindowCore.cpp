@@ -657,10 +657,13 @@ void ProbeWindowCore::calibrationGain(int d, const QString& c)
     else if (*t > Abgleich_Istwert)
         stepOnce(2);
     // The last reversal is only a result when the reading it was made on
-    // shows the target to the box's last digit; a reversal across a jump
-    // of the reading (where the register wraps) is not.
+    // stands at the target: within the search's tolerance, never less than
+    // the box's last digit. A board's noise scatters a reading at the target
+    // by far less; a reversal across a jump of the reading (where the
+    // register wraps) misses by a large part of the target.
     // (A hair of slack for decimal fractions such as 500 - 499.99.)
-    const bool atTarget = std::abs(Abgleich_Istwert - *t) <= displayStep(d - 1) * (1 + 1e-9);
+    const double tolerance = std::max(displayStep(d - 1), std::abs(*t) * TargetTolerance);
+    const bool atTarget = std::abs(Abgleich_Istwert - *t) <= tolerance * (1 + 1e-9);
     senden(QStringLiteral("[") + c + QStringLiteral("SP") + Abgleich_P + QLatin1Char(']'));
     senden(QStringLiteral("[") + c + QStringLiteral("SW]"));
     if (isDone && atTarget)

@@ -167,9 +167,12 @@ public:
     static constexpr double GainTurn = 0x1000000;
     static inline const QString GainNotFollowedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert folgt der Verstärkung nicht");
-    // The search ended its last reversal with the reading off the target: a
-    // channel whose reading falls as the gain rises is steered round the
-    // register to where it wraps, and that gain must not be burned.
+    // The search ended its last reversal with the reading off the target by
+    // more than TargetTolerance of it: a channel whose reading falls as the
+    // gain rises is steered round the register to where it wraps, where a
+    // step towards the target throws the reading far past it, and that gain
+    // must not be burned.
+    static constexpr double TargetTolerance = 1e-3;
     static inline const QString TargetMissedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert hat den Sollwert nicht erreicht");
     static inline const QString NothingBurned = QStringLiteral("Es wurde nichts gebrannt.");
