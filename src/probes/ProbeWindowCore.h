@@ -93,6 +93,8 @@ public:
     int Aktualisieren() override;
     void Abgleich() override;
     QString chosenAddress() const override;
+    // The main loop writes a mailbox command's result here ("[0K11011]--->"
+    // and the reply); an accepted mask write is the board's mask from then on.
     void setLb_Fehler(const QString& text) override;
     void setInitButtonColour(quint32 colour) override;
 
@@ -226,6 +228,10 @@ private:
     // Per channel: the latest read-out refreshed its box from an answered
     // poll; a calibration step uses them up.
     std::array<bool, ChannelCount> m_wasRead{};
+    // The channel mask the board itself reported ("[0k1]" at Initialisierung,
+    // or an accepted "[0K1…]" sent since), one "0"/"1" per channel; empty
+    // while unknown. The window's flags keep a "1" the board may have dropped.
+    QString m_boardMask;
     // Why a calibration step that needs a fresh reading of channel d waits.
     QString calibrationWaitReason(int d) const;
 };
