@@ -184,6 +184,9 @@ QString ProbeWindowCore::chosenAddress() const
 
 void ProbeWindowCore::setLb_Fehler(const QString& text)
 {
+    static const QRegularExpression maskWrite(QStringLiteral("^\\[0K1([01]+)\\]--->\\[0K1!"));
+    if (const auto written = maskWrite.match(text); written.hasMatch())
+        m_boardMask = written.captured(1) + m_boardMask.mid(written.capturedLength(1));
     lb_Fehler.text = text;
     if (m_view.show)
         m_view.show();
@@ -289,6 +292,7 @@ int ProbeWindowCore::Initialisierung()
 int ProbeWindowCore::readSettings()
 {
     const QString unitAddress = chosenAddress();
+    m_boardMask.clear();
     bus().einheit_waehlen(unitAddress);
     const QString status = senden(QStringLiteral("[0ST]"), 0.2, 2);
     lb_Fehler.text = QStringLiteral("[0ST]--->") + status;
@@ -326,6 +330,8 @@ int ProbeWindowCore::readSettings()
                     for (std::size_t j = 0; j < Option5.size(); ++j)
                         Option5[j].checked = i == j;
             const QString maskText = senden(QStringLiteral("[0k1]"));
+            static const QRegularExpression reportedMask(QStringLiteral("^\\[0k1!([01]+)"));
+            m_boardMask = reportedMask.match(maskText).captured(1);
             for (int i = 0; i < ChannelCount; ++i) {
                 const auto k = std::size_t(i);
                 if (maskText.mid(5 + i, 1) == QLatin1String("1"))
@@ -378,20 +384,21 @@ std::array<QString, ProbeWindowCore::ChannelCount> ProbeWindowCore::channelField
     // "[0M1" and the status character, then six digits and one separator
     // per value, then "]" (the last separator may be left out).
     const qsizetype values = std::max<qsizetype>(0, (antwort.size() - 4) / 7);
-    const int flags = maskFlagCount();
-    qsizetype enabled = 0;
-    for (int i = 0; i < flags; ++i)
-        enabled += Kanalfreigabe[std::size_t(i)] == 1 ? 1 : 0;
+    // The board's own mask; while it is unknown, the window's flags.
+    QString mask = m_boardMask;
+    if (mask.isEmpty())
+        for (int i = 0; i < maskFlagCount(); ++i)
+            mask += Kanalfreigabe[std::size_t(i)] == 1 ? QLatin1Char('1') : QLatin1Char('0');
     // A reply with one value per enabled channel leaves the others out; any
     // other reply holds every channel in its place. Without a gap in the
     // mask both come to the same.
-    const bool byMask = values == enabled;
+    const bool byMask = values == mask.count(QLatin1Char('1'));
     std::array<QString, ChannelCount> fields;
     int next = 0;
     for (int i = 0; i < ChannelCount; ++i) {
         int position = i;
         if (byMask)
-            position = i < flags && Kanalfreigabe[std::size_t(i)] == 1 ? next++ : -1;
+            position = mask.mid(i, 1) == QLatin1String("1") ? next++ : -1;
         if (position >= 0)
             fields[std::size_t(i)] = antwort.mid(7 * position + 5, 6);
     }
@@ -657,10 +664,13 @@ void ProbeWindowCore::calibrationGain(int d, const QString& c)
     else if (*t > Abgleich_Istwert)
         stepOnce(2);
     // The last reversal is only a result when the reading it was made on
-    // shows the target to the box's last digit; a reversal across a jump
-    // of the reading (where the register wraps) is not.
+    // stands at the target: within the search's tolerance, never less than
+    // the box's last digit. A board's noise scatters a reading at the target
+    // by far less; a reversal across a jump of the reading (where the
+    // register wraps) misses by a large part of the target.
     // (A hair of slack for decimal fractions such as 500 - 499.99.)
-    const bool atTarget = std::abs(Abgleich_Istwert - *t) <= displayStep(d - 1) * (1 + 1e-9);
+    const double tolerance = std::max(displayStep(d - 1), std::abs(*t) * TargetTolerance);
+    const bool atTarget = std::abs(Abgleich_Istwert - *t) <= tolerance * (1 + 1e-9);
     senden(QStringLiteral("[") + c + QStringLiteral("SP") + Abgleich_P + QLatin1Char(']'));
     senden(QStringLiteral("[") + c + QStringLiteral("SW]"));
     if (isDone && atTarget)

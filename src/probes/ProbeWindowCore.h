@@ -93,6 +93,8 @@ public:
     int Aktualisieren() override;
     void Abgleich() override;
     QString chosenAddress() const override;
+    // The main loop writes a mailbox command's result here ("[0K11011]--->"
+    // and the reply); an accepted mask write is the board's mask from then on.
     void setLb_Fehler(const QString& text) override;
     void setInitButtonColour(quint32 colour) override;
 
@@ -167,9 +169,12 @@ public:
     static constexpr double GainTurn = 0x1000000;
     static inline const QString GainNotFollowedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert folgt der Verstärkung nicht");
-    // The search ended its last reversal with the reading off the target: a
-    // channel whose reading falls as the gain rises is steered round the
-    // register to where it wraps, and that gain must not be burned.
+    // The search ended its last reversal with the reading off the target by
+    // more than TargetTolerance of it: a channel whose reading falls as the
+    // gain rises is steered round the register to where it wraps, where a
+    // step towards the target throws the reading far past it, and that gain
+    // must not be burned.
+    static constexpr double TargetTolerance = 1e-3;
     static inline const QString TargetMissedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert hat den Sollwert nicht erreicht");
     static inline const QString NothingBurned = QStringLiteral("Es wurde nichts gebrannt.");
@@ -223,6 +228,10 @@ private:
     // Per channel: the latest read-out refreshed its box from an answered
     // poll; a calibration step uses them up.
     std::array<bool, ChannelCount> m_wasRead{};
+    // The channel mask the board itself reported ("[0k1]" at Initialisierung,
+    // or an accepted "[0K1…]" sent since), one "0"/"1" per channel; empty
+    // while unknown. The window's flags keep a "1" the board may have dropped.
+    QString m_boardMask;
     // Why a calibration step that needs a fresh reading of channel d waits.
     QString calibrationWaitReason(int d) const;
 };

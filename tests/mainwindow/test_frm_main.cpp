@@ -649,6 +649,19 @@ TEST_F(FrmMainTest, ActionOnTheLostPortSaysOnceThatItIsClosed)
     main->menuEntry(Menu::AchsenSuche)->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(prog.dialogs->messages.size(), 2);
+
+    // After the next loss, a command a probe window posts says it as well.
+    main->setProbeWindowFactory([this] { return static_cast<IProbeWindow*>(new ProbeWindowDouble(prog.events)); });
+    main->mnuTasterC_Click();
+    ASSERT_TRUE(prog.port->open());
+    prog.port->sim().setFarEndClosed(true);
+    prog.transport().senden_empfangen(QStringLiteral("[0ST]"));
+    QCoreApplication::processEvents();
+    main->CCT.item(1)->flagsenden = 1;
+    main->Timer1_Timer();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prog.dialogs->messages.size(), 4) << qPrintable(prog.dialogs->texts().join(QStringLiteral(" | ")));
+    EXPECT_EQ(prog.dialogs->messages[3].text, frm_main::PortClosedMessage.arg(1));
 }
 
 TEST_F(FrmMainTest, ChildWindowsLargerThanTheMdiAreaAreReachedByScrolling)
