@@ -229,5 +229,7 @@ QByteArray SimUnit::respond(const SimCommand& command)
         return m_garbage;
     if (m_replyLength > reply.size())
         reply.insert(reply.size() - 1, QByteArray(m_replyLength - reply.size(), '0'));
+    if (!m_stray.isEmpty() && command.frame.startsWith(m_strayCommand))
+        reply.prepend(m_stray);
     return reply;
 }

@@ -157,6 +157,14 @@ public:
     void rejectNext(const QString& command, quint16 code, int times = 1);
     // While not empty, these bytes go out instead of every reply.
     void setGarbageReply(const QByteArray& bytes) { m_garbage = bytes; }
+    // While `stray` is not empty, every reply to a command whose frame begins
+    // with `command` ("[0po") comes right behind it, as a message from
+    // elsewhere on the line that lands just in front of the reply.
+    void setStrayBefore(const QByteArray& command, const QByteArray& stray)
+    {
+        m_strayCommand = command;
+        m_stray = stray;
+    }
     // While > 0, every reply is padded with "0" before its closing bracket to
     // this many characters.
     void setReplyLength(int characters) { m_replyLength = characters; }
@@ -201,6 +209,7 @@ private:
     double m_pieceGap = 0.0;
     bool m_silent = false;
     QByteArray m_garbage;
+    QByteArray m_strayCommand, m_stray;
     int m_replyLength = 0;
 
     QStringList m_received;
