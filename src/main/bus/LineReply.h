@@ -14,7 +14,7 @@
 //   message) are discarded, and the wait goes on. The motion poll "[0po]"
 //   is answered "[0po!]" while the axis moves and with the final echo of the
 //   move once it stands, so the echo of the move the caller waits for
-//   answers it too. A frame of values only carries no echo: it is the reply
+//   answers it too, as does a stop's. A frame of values only carries no echo: it is the reply
 //   to "[0M1]" alone. A command that is no frame (a selection sent as an
 //   exchange) takes the first whole frame that came by its time-out.
 //   An operator's own raw command is looser: only frames that echo one of
@@ -25,10 +25,13 @@
 //   Past the time-out it ends, as no answer, on a silence of a few character
 //   times, or once the time since its first character is more than twice
 //   the wire time of what has come plus `MinSilence` (a far end that
-//   trickles). Bytes that are not the reply extend the wait past the
-//   time-out only by `PassOverCharacters` character times, so that a stray
-//   frame just in front of the reply is passed over while a far end that
-//   streams without pause holds the program hardly longer than the time-out.
+//   trickles). Other frames extend the wait past the time-out only by
+//   `PassOverCharacters` character times, so that a stray frame just in
+//   front of the reply is passed over; text that is no frame does not
+//   extend it at all, so a far end that streams without pause holds the
+//   program hardly longer than the time-out.
+// - Nothing that arrives after a time-out without a first character is
+//   taken: a caller may still wait for its late reply.
 // - A reply that reaches `MaxReply` characters (counting what was
 //   discarded) is cut there and what is waiting behind it is drained.
 // - Before a command is written, bytes already waiting (the tail of an
