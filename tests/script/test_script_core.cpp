@@ -175,6 +175,14 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  u"1"_s},
         StopCase{"PositionRight", {u"[7PA]"_s, u"[0ST]"_s}, nothing, {u"[7PA]"_s, u"[0ST]"_s}, -1, {}},
+        // A stray in front of the poll replies must not end the wait: the way
+        // back would start from where the axis was, and miss 0.
+        StopCase{"StrayBeforePollReplies",
+                 {u"MR1000"_s, u"MR-1000"_s, u"[7PA]"_s},
+                 [](SimWorkbench& wb) { wb.unit(u"05"_s).setStrayBefore("[0po", "[9XX!STRAY]"); },
+                 {u"[1MR00001461]"_s, u"[0po]"_s},
+                 -1,
+                 {}},
         StopCase{"BadMove", {u"MA12x"_s, u"[0ST]"_s}, nothing, {}, 0, u"1"_s},
         StopCase{"BadMoveInGroup", {u"00"_s, u"MA12x"_s, u"[0ST]"_s}, nothing, {}, 1, u"1"_s},
         StopCase{"Comments", {u"#"_s, u"[0XY]"_s, u"#"_s, u"#x"_s, u"[0ST]"_s}, nothing, {u"[0ST]"_s}, -1, {}}),

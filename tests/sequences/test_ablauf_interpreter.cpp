@@ -30,6 +30,13 @@ TEST_F(Interpreter, MoveSendsCountsWaitsForTheEndAndStopsUnitZero)
     EXPECT_FALSE(core.isRunning());
     EXPECT_EQ(core.Fehlerzahl, 0);
     EXPECT_EQ(core.pZeile[1].colour, AblaufCore::White);
+
+    // A stray frame in front of every poll reply does not end the wait: the
+    // next move is not refused busy and the axis gets back to 0.
+    unit("01").setStrayBefore("[0po", "[9XX!STRAY]");
+    run({u"MF/0/1/1000"_s, u"FA/0/1/20000"_s, u"FA/0/1/0"_s});
+    EXPECT_EQ(SimAxis(bus, u"01"_s).position(), 0);
+    EXPECT_EQ(core.Fehlerzahl, 0);
 }
 
 TEST_F(Interpreter, NegativeMoveIsTwosComplementAndOtherLettersFollowTheKeyword)

@@ -76,6 +76,17 @@ TEST_F(Panel, ManualMovesUseTheFactorAndRefuseAnUnsetOne)
     EXPECT_EQ(core.Handbefehl, u"[1FA00000000]"_s);
     core.Timer1_Timer();
     EXPECT_EQ(traffic().last(), u"01 [1FA00000000]"_s);
+
+    // Polled from the panel, a manual move ends on its own echo, not on a
+    // stray in front of the poll replies.
+    unit("01").setStrayBefore("[0po", "[9XX!STRAY]");
+    core.Cposbox_Click(0);
+    core.Timer1_Timer();
+    for (int i = 0; i < 1000 && (i == 0 || core.Handantwort == u"[0po!]"_s); ++i) {
+        core.CBefehl_Click(6);
+        core.Timer1_Timer();
+    }
+    EXPECT_EQ(core.Handantwort, u"[1FR!]"_s);
 }
 
 TEST_F(Panel, IndexSearchPollsUntilFoundAndShowsThePosition)
@@ -239,8 +250,10 @@ TEST_F(Panel, ExitStopsPollsOnceAndResetsCounters)
     ASSERT_EQ(core.Fehlerzahl, 1);
     unit("01").setSilent(false);
     bus.clearTraffic();
+    unit("01").setStrayBefore("[0po", "[9XX!STRAY]");
     core.cmd_exit_Click();
     EXPECT_EQ(traffic(), (QStringList{u"00 [1BR]"_s, u"01 [0po]"_s}));
+    EXPECT_EQ(core.Empfangstext, u"[1BR!]"_s);  // the stop's echo, not the stray
     EXPECT_EQ(core.Fehlerzahl, 0);
     EXPECT_EQ(core.lFehler.text, u"0"_s);
 }
