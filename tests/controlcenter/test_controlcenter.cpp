@@ -332,7 +332,7 @@ TEST_F(ControlCenterTest, RelativeMoveEndsAtTheTargetAndButtonsReturnAfterTheLas
     EXPECT_TRUE(cc.lb_Fehler.text.startsWith(QStringLiteral("[1FRFFFFFC18]--->")));
 }
 
-TEST_F(ControlCenterTest, SilentMotionPollIsNotTheEndOfAMotion)
+TEST_F(ControlCenterTest, SilentOrStrayMotionPollIsNotTheEndOfAMotion)
 {
     openForm(cc, 1);
     cc.text_strecke.text = QStringLiteral("1");
@@ -350,6 +350,14 @@ TEST_F(ControlCenterTest, SilentMotionPollIsNotTheEndOfAMotion)
     EXPECT_EQ(cc.flagpollen, 0);
     EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
     EXPECT_EQ(p.axis().position(), 2000);
+
+    // Nor is a message from elsewhere that lands in front of each poll reply.
+    p.unit().setStrayBefore("[0po", "[9XX!STRAY]");
+    cc.cmd_FahreNull_Click();
+    cc.Aktualisieren();
+    untilStandstill();
+    EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[1FA00000000]--->[1FA!]"));
+    EXPECT_EQ(p.axis().position(), 0);
 }
 
 TEST_F(ControlCenterTest, PiezoMoveKeepsTheMoveButtons)

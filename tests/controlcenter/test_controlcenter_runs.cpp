@@ -170,6 +170,8 @@ TEST_F(RunsTest, HighResolutionRunEndsHalfAStepInsideTheLastFreePositions)
 TEST_F(RunsTest, SimpleRunEndsAtTheSwitchStopsAndReturnsToTheStart)
 {
     openForm(cc);
+    // A message from elsewhere in front of every poll reply ends no move early.
+    p.unit().setStrayBefore("[0po", "[9XX!STRAY]");
     p.axis().setPosition(5000);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     ASSERT_TRUE(untilRunEnd());

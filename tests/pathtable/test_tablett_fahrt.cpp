@@ -90,6 +90,8 @@ QString patternOf(std::initializer_list<QString> postParts)
 
 TEST_F(Drive, OneStrokeOnUnit01FollowsTheSequence)
 {
+    // A message from elsewhere in front of every poll reply ends no move early.
+    wb->unit(u"01"_s).setStrayBefore("[0po", "[9XX!STRAY]");
     drawStroke({{0, 0}, {0.1, 0}, {0.2, 0}});  // 0, 522 and 1043 counts at 5217 counts/mm
     t->tasteneingabe(83);
     t->moveToEnd();
