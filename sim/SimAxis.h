@@ -108,6 +108,11 @@ public:
     // The position captured by the armed index capture, if any.
     std::optional<qint32> capturedIndex() const { return m_captured; }
 
+protected:
+    // Records `reply` as the final echo of the last motion command, which
+    // "[0po]" answers once the axis stands; returns it.
+    QByteArray finished(const QByteArray& reply);
+
 private:
     enum class Kind
     {
@@ -141,7 +146,6 @@ private:
     // echo. Returns ">" or, for a motion of no length, the final echo at once.
     QByteArray start(const SimCommand& c, double now, Mode mode, qint64 target, qint64 stop, const QByteArray& result,
                      bool retargetable = false);
-    QByteArray finished(const QByteArray& reply);
     // Stops at once where the axis is at `now` (the unit must be settled).
     void halt(SimUnit& unit);
 

@@ -50,6 +50,8 @@ void SimPathAxisModel::advanceTo(SimUnit& unit, double now)
     }
     m_done = int(m_targets.size());
     place(unit, m_run->endPos);
+    // Standing, the axis answers the poll with the table run's own echo.
+    finished(m_run->result);
     m_run.reset();
 }
 
@@ -87,7 +89,7 @@ std::optional<QByteArray> SimPathAxisModel::handle(SimUnit& unit, const SimComma
         settle(unit, now);
         if (m_run || isMoving(now))
             return c.rejected(kBusy);
-        m_run = Run{unit.position(), signed24(body.mid(3).toUInt(nullptr, 16)), std::nullopt};
+        m_run = Run{unit.position(), signed24(body.mid(3).toUInt(nullptr, 16)), std::nullopt, c.accepted()};
         m_done = 0;
         return c.started();
     }

@@ -32,6 +32,7 @@ private:
         qint32 von = 0;
         qint32 endPos = 0;
         std::optional<double> start;  // release time
+        QByteArray result;            // the table run's final echo
     };
     // Where the table run stands at `now`: entries done and position; ends a
     // finished run (the axis then stands on its end).

@@ -651,7 +651,6 @@ void ControlCenterCore::sendToMailbox()
         antwort_erhalten = bus().senden_empfangen(postParts.secondPart, secondTimeLimit(postParts.secondPart),
                                                   secondMode(postParts.secondPart));
     if (antwort_erhalten.mid(4, 1) == QLatin1String(">")) {
-        m_motionCommand = postParts.secondPart.isEmpty() ? postParts.firstPart : postParts.secondPart;
         Button_Disable();
         if (m_env.driftActive())
             m_env.setDriftmerker(0);
@@ -681,7 +680,7 @@ void ControlCenterCore::sendToMailbox()
 
 void ControlCenterCore::motionEnd()
 {
-    antwort_erhalten = bus().pollMotion(m_motionCommand, 0, 0);
+    antwort_erhalten = bus().senden_empfangen(QStringLiteral("[0po]"), 0, 0);
     if (antwort_erhalten == QLatin1String("[0po!]"))
         return;
     // Silence is no end of a motion: the next answered tick asks again.

@@ -290,7 +290,6 @@ private:
     std::optional<double> referencePosition(double& phase);
     std::optional<QString> referenceSwitch();
     QString referenceSend(const QString& cmdText);
-    QString referenceMove(const QString& cmdText);
     QString referenceRelative(bool plus);
     QString referenceAbsolute(double counts);
     bool minusSwitch() const;
@@ -344,8 +343,6 @@ private:
     QString m_lastDistance;
     bool m_inCycle = false;
     controlDesk::Referenzfahrt m_reference;
-    // The command whose reply started the motion that is polled.
-    QString m_motionCommand;
     // The position the index capture reported, while the index display is green.
     std::optional<double> m_indexCounter;
 };

@@ -25,24 +25,17 @@ QString ControlCenterCore::referenceSend(const QString& cmdText)
     return bus().senden_empfangen(cmdText, 0, 0);
 }
 
-QString ControlCenterCore::referenceMove(const QString& cmdText)
-{
-    // The run's polls wait for this move: its final echo ends them.
-    m_reference.move = cmdText;
-    return referenceSend(cmdText);
-}
-
 QString ControlCenterCore::referenceRelative(bool plus)
 {
     const QString s = plus ? m_reference.Schritt_plus : m_reference.Schritt_minus;
-    return referenceMove(QStringLiteral("[1") + Fahrart2_Kennung + QLatin1Char('R') + s + QLatin1Char(']'));
+    return referenceSend(QStringLiteral("[1") + Fahrart2_Kennung + QLatin1Char('R') + s + QLatin1Char(']'));
 }
 
 QString ControlCenterCore::referenceAbsolute(double counts)
 {
     // Positions come from accepted 24-bit replies, so the move is always valid.
     const std::optional<QString> cmd = driveCommand(Fahrart2_Kennung, QLatin1Char('A'), counts);
-    return cmd ? referenceMove(*cmd) : QString();
+    return cmd ? referenceSend(*cmd) : QString();
 }
 
 std::optional<double> ControlCenterCore::referencePosition(double& phase)
@@ -165,7 +158,7 @@ bool ControlCenterCore::referenceStart(double& phase)
     referenceSend(QStringLiteral("[1L6") + hex8(MaxCounter) + QLatin1Char(']'));
     referenceSend(QStringLiteral("[1L5") + hex8(-MaxCounter) + QLatin1Char(']'));
     if (R.fine)
-        referenceMove(QStringLiteral("[1GX]"));
+        referenceSend(QStringLiteral("[1GX]"));
     return true;
 }
 
@@ -251,7 +244,7 @@ QString ControlCenterCore::referenceEcho(QChar moveKind, const QString& echoEnd)
 
 void ControlCenterCore::referencePoll()
 {
-    m_reference.Pollantwort = bus().pollMotion(m_reference.move, 0, 0);
+    m_reference.Pollantwort = bus().senden_empfangen(QStringLiteral("[0po]"), 0, 0);
 }
 
 // Stepping off a closed switch (`fromPlus`: the plus switch, in minus steps).
@@ -320,7 +313,7 @@ void ControlCenterCore::referenceEntry(double& phase)
     if (!plusSwitch()) {
         referenceMinusSide(phase);
     } else if (*z == QLatin1String("00")) {
-        R.Fahrantwort = referenceMove(QStringLiteral("[1FX]"));
+        R.Fahrantwort = referenceSend(QStringLiteral("[1FX]"));
         phase = RefPhase::ToPlus;
     } else if (*z == QLatin1String("01")) {
         R.Fahrantwort = referenceRelative(true);
@@ -338,7 +331,7 @@ void ControlCenterCore::referenceLeaveMinus(double& phase)
 {
     if (!referenceClearSwitch(false))
         return;
-    m_reference.Fahrantwort = referenceMove(QStringLiteral("[1FX]"));
+    m_reference.Fahrantwort = referenceSend(QStringLiteral("[1FX]"));
     phase = RefPhase::ToPlus;
 }
 
@@ -372,7 +365,7 @@ void ControlCenterCore::referenceLeavePlus(double& phase)
         R.Fahrantwort = referenceRelative(true);
         phase = RefPhase::EdgePlus;
     } else {
-        referenceMove(QStringLiteral("[1FY]"));
+        referenceSend(QStringLiteral("[1FY]"));
         phase = RefPhase::ToMinus;
     }
 }
@@ -394,7 +387,7 @@ void ControlCenterCore::referenceBackFromPlus(double& phase)
     referencePoll();
     if (!oneOf(R.Fahrantwort, {halt, doneEcho}) && !oneOf(R.Pollantwort, {halt, doneEcho}))
         return;
-    bus().pollMotion(m_reference.move, 0, 0);
+    bus().senden_empfangen(QStringLiteral("[0po]"), 0, 0);
     referenceMinusSide(phase);
 }
 
@@ -404,7 +397,7 @@ void ControlCenterCore::referenceMinusSide(double& phase)
     Referenzfahrt& R = m_reference;
     if (minusSwitch()) {
         bus().clock().sleep(Pause);
-        R.Fahrantwort = referenceMove(QStringLiteral("[1FY]"));
+        R.Fahrantwort = referenceSend(QStringLiteral("[1FY]"));
         lb_ESP.colour = LightGray;
         phase = RefPhase::ToMinus;
     } else {

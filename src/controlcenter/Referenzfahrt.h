@@ -52,8 +52,6 @@ struct Referenzfahrt
     double Kante_plus = 0, Kante_minus = 0;
     QString Fahrantwort;
     QString Pollantwort;
-    // The move the run's polls wait for.
-    QString move;
     QString Schalterzustand;
     std::optional<ReferenceBackup> backup;
 };

@@ -280,7 +280,7 @@ QString ScriptCore::senden(const QString& command, double timeout, bool typed)
 QString ScriptCore::pollMotion()
 {
     selectUnit();
-    return answerOrNone(m_env.bus->pollMotion(m_motionCommand, PollTimeout, 0));
+    return answerOrNone(m_env.bus->senden_empfangen(QStringLiteral("[0po]"), PollTimeout, 0));
 }
 
 void ScriptCore::selectUnit()
@@ -405,7 +405,6 @@ void ScriptCore::runLine()
         if (label.text != keine_Antwort)
             label.colour = Gray;
         if (scriptText::startsMotion(label.text)) {
-            m_motionCommand = sent;
             flagpollen = 1;
             stay = true;
         }

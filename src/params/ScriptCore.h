@@ -148,8 +148,6 @@ private:
     // Another window may select another unit between two steps; the next
     // exchange of this window selects this one again first.
     QString m_unitAddress;
-    // The command whose reply started the motion being polled.
-    QString m_motionCommand;
     Phase m_phase = Phase::Idle;
     bool m_abbruch = false;
     int m_comment = 0;

@@ -235,8 +235,8 @@ private:
     double motorFactorOf(int axisNo);
     double tableTime() const;
     QString senden(const QString& unitAddr, const QString& cmdText, double waitTime = 0);
-    // "[0po]" on the selected unit, which moves to `target` (hexX or hexY).
-    QString pollMotion(const QString& target);
+    // "[0po]" on the selected unit.
+    QString pollMotion();
     void plotPoint(QPointF spot, int widthPx, quint32 rgbColor);
     FileDialogRequest fileDialog(const QString& filter, const QString& preset) const;
 

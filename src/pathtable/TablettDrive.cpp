@@ -41,9 +41,9 @@ QString TablettCore::senden(const QString& unitAddr, const QString& cmdText, dou
     return m_env.bus->senden_empfangen(cmdText, waitTime);
 }
 
-QString TablettCore::pollMotion(const QString& target)
+QString TablettCore::pollMotion()
 {
-    return m_env.bus->pollMotion(m_drive.kommando + target + QLatin1Char(']'));
+    return m_env.bus->senden_empfangen(QStringLiteral("[0po]"));
 }
 
 double TablettCore::motorFactorOf(int axisNo)
@@ -199,10 +199,10 @@ void TablettCore::pointStep()
     if (f.kommando == MA)
         pause();
     senden(Unit1, f.kommando + f.hexX + QLatin1Char(']'));
-    f.poX = pollMotion(f.hexX);
+    f.poX = pollMotion();
     if (axis2) {
         senden(Unit2, f.kommando + f.hexY + QLatin1Char(']'));
-        f.poY = pollMotion(f.hexY);
+        f.poY = pollMotion();
     }
     if (f.poX == keine_Antwort || f.poY == keine_Antwort) {
         endMove();
@@ -242,11 +242,11 @@ void TablettCore::waitRound()
     }
     m_env.bus->einheit_waehlen(Unit1);
     if (f.poX == RunningPoll)
-        f.poX = pollMotion(f.hexX);
+        f.poX = pollMotion();
     if (axis2) {
         m_env.bus->einheit_waehlen(Unit2);
         if (f.poY == RunningPoll)
-            f.poY = pollMotion(f.hexY);
+            f.poY = pollMotion();
     }
     if (f.zaehlerX.toInt() == f.zaehlerY.toInt()) {
         if (f.zaehlerX != f.zaehler_alt && f.kommando != MA) {

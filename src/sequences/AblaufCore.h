@@ -203,7 +203,4 @@ private:
     QString m_errorText;  // last time-out or refusal, for tests
     // QV commands that got no reply: their late replies are passed over.
     line::LateEchoes m_late;
-    // The move the next "[0po]" waits for: the last move of a sequence line,
-    // or the last command whose reply said that a motion started.
-    QByteArray m_motionCommand;
 };

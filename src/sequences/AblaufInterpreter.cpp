@@ -253,7 +253,6 @@ void AblaufCore::runLine(const QString& L)
         AktBox = ZeilenBox;
         Adresse_waehlen();
         Sendetext = QStringLiteral("[1") + KK + QLatin1Char(']');
-        m_motionCommand = Sendetext.toLatin1();
         const bool onlyWrite = KK.startsWith(QLatin1Char('F')) ? false : ZeilenTyp == 0 && ZeilenBox == 0;
         if (onlyWrite)
             writeBytes();
@@ -322,7 +321,6 @@ void AblaufCore::motion(const QString& letters)
     AktBox = ZeilenBox;
     Adresse_waehlen();
     Sendetext = QStringLiteral("[1") + letters + *digits + QLatin1Char(']');
-    m_motionCommand = Sendetext.toLatin1();
     Ablaufsenden();
     if (Abbruch == 27) {
         // The command failed or a stop came: no motion to wait for.

@@ -81,12 +81,10 @@ bool AblaufCore::Ablaufsenden(bool typed)
         // of an earlier reply: they are dropped and shown.
         const QByteArray bytes = Sendetext.toLatin1();
         const line::PortExchange x = typed ? line::exchangeTyped(port, clock, bytes, Zeitlimit, m_late)
-                                           : line::exchangeOnPort(port, clock, bytes, Zeitlimit, m_motionCommand);
+                                           : line::exchangeOnPort(port, clock, bytes, Zeitlimit);
         if (!x.discarded.isEmpty())
             lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(ReplyLimit));
         Empfangstext = QString::fromLatin1(x.reply.bytes);
-        if (Empfangstext.mid(4, 1) == QLatin1String(">"))
-            m_motionCommand = bytes;
         // A reply without end is cut, what follows dropped: no answer. A
         // port that vanished meanwhile is reported.
         if (!port.isOpen())

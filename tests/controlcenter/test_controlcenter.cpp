@@ -358,6 +358,21 @@ TEST_F(ControlCenterTest, SilentOrStrayMotionPollIsNotTheEndOfAMotion)
     untilStandstill();
     EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[1FA00000000]--->[1FA!]"));
     EXPECT_EQ(p.axis().position(), 0);
+
+    // Another window moves the axis again before this one polls: the
+    // standing unit answers with that move's final echo, which ends it.
+    cc.cmd_Fahrt_Click(1);
+    cc.Aktualisieren();
+    ASSERT_EQ(cc.flagpollen, 1);
+    while (p.axis().isMoving())
+        p.clockSource->advance(0.01);
+    EXPECT_EQ(p.transport().senden_empfangen(QStringLiteral("[1FR0000020A]")), QStringLiteral("[1FR>]"));
+    while (p.axis().isMoving())
+        p.clockSource->advance(0.01);
+    cc.Aktualisieren();
+    EXPECT_EQ(cc.flagpollen, 0);
+    EXPECT_EQ(cc.antwort_erhalten, QStringLiteral("[1FR!]"));
+    EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
 }
 
 TEST_F(ControlCenterTest, PiezoMoveKeepsTheMoveButtons)

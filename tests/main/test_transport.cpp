@@ -123,9 +123,11 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
         QString result;
         double ends;  // seconds after the write
         QString command = QStringLiteral("[0ST]");
-        // For the motion poll: the move it waits for.
-        QString move = {};
+        bool typed = false;  // an operator's raw command
     };
+    const QString poll = QStringLiteral("[0po]");
+    // A command that is no frame, like a selection sent as an exchange.
+    const QString noFrame = QStringLiteral("01");
     const double c = 10.0 / 9600;
     const Case cases[] = {
         {"15 ms gap after the time-out", {{0.19, "[0ST!0000"}, {0.205, "0000"}, {0.22, "]"}}, "[0ST!00000000]", 0.22},
@@ -151,14 +153,27 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
          {{0.001, "XX!STRAY][9XX!STRAY][1PA!00000010]"}, {0.05, "[0po!][9XX!STRAY]"}},
          "[0po!]",
          0.05,
-         QStringLiteral("[0po]"),
-         QStringLiteral("[1FA00000020]")},
-        {"a standing axis answers the poll with its move's echo",
-         {{0.001, "[9XX!STRAY]"}, {0.05, "[1FA!][9XX!STRAY]"}},
-         "[1FA!]",
+         poll},
+        // A standing unit answers the poll with the final echo of its last
+        // motion command, whichever window or line sent it; a "started"
+        // echo is no end.
+        {"a standing axis answers the poll with any move's final echo",
+         {{0.001, "[9XX!STRAY][1FA>]"}, {0.05, "[1FR!][9XX!STRAY]"}},
+         "[1FR!]",
          0.05,
-         QStringLiteral("[0po]"),
-         QStringLiteral("[1FA00000020]")},
+         poll},
+        {"a refused move ends the poll", {{0.001, "[1MR?0013]"}}, "[1MR?0013]", 0.001, poll},
+        {"the refused limit run of a reference run ends the poll", {{0.001, "[1FX?001A]"}}, "[1FX?001A]", 0.001, poll},
+        {"a stop's echo ends the poll", {{0.001, "[1Br!]"}}, "[1Br!]", 0.001, poll},
+        {"no late reply nor an index read ends the poll",
+         {{0.001, "[1PA!00000010][1IA?0000]"}},
+         keine_Antwort,
+         0.2,
+         poll},
+        // A frame broken off by the next opening bracket is no reply, the
+        // command's own neither.
+        {"a torn reply is passed over", {{0.001, "[0ST[0ST!00000002]"}}, "[0ST!00000002]", 0.001},
+        {"a torn poll reply and a stray are no end", {{0.001, "[0po[9XX!STRAY]"}}, keine_Antwort, 0.2, poll},
         // Other frames are timed from their own first character, and only the
         // reply itself is waited for long past the time-out.
         {"a reply after passed-over frames is timed from its own start",
@@ -170,6 +185,21 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
         {"a stream that is no frame", trickle(QByteArray(300, 'X'), c), keine_Antwort, 0.2},
         {"only other frames, then silence", {{0.001, "[1vE!00001234]"}, {0.1, "[1aE!0]"}}, keine_Antwort, 0.2},
         {"another frame that never ends", {{0.001, "[9XX!0123456789ABCDEFGHIJ"}}, keine_Antwort, 0.2},
+        // Past the time-out, other frames hold the wait 100 characters' wire
+        // time at most, and an open frame holds a command that is no frame
+        // or an operator's command hardly longer than its own reply could.
+        {"another frame streaming on", trickle("[9XX!" + QByteArray(400, 'S'), c), keine_Antwort, 0.2 + 100 * c},
+        {"a stream of whole other frames", trickle(QByteArray("[9XX!STRAY]").repeated(40), c), keine_Antwort,
+         0.2 + 100 * c},
+        {"an open frame holds no command that is no frame", trickle("[" + QByteArray(300, 'S'), c), keine_Antwort, 0.2,
+         noFrame},
+        {"a whole frame answers a command that is no frame", {{0.001, "[0VN!V1]"}}, "[0VN!V1]", 0.001, noFrame},
+        {"an open frame holds a typed command to the longest reply", trickle("[" + QByteArray(1200, 'S'), c),
+         QString::fromLatin1("[" + QByteArray(line::LongestReply, 'S')), 0.001 + line::LongestReply * c,
+         QStringLiteral("[1XL]"), true},
+        // The operator sees what the line carried by then.
+        {"a stream that is no frame ends a typed command at its time-out", trickle(QByteArray(300, 'X'), c),
+         QString(192, QLatin1Char('X')), 0.2, QStringLiteral("[1XL]"), true},
         // A far end that trickles is cut once it is far behind the line's speed.
         {"one character every 15 ms", trickle("[0ST!0000000000", 0.015), keine_Antwort, 0.2},
         {"at the line's speed past the time-out", trickle("[0ST!" + QByteArray(200, '0') + "]", 0.0011), "", 0.0},
@@ -183,7 +213,7 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
             whole += QString::fromLatin1(p.bytes);
         // An empty result stands for the whole reply, read to its end.
         const QString result =
-            c.move.isEmpty() ? transport.senden_empfangen(c.command, 0.2, 2) : transport.pollMotion(c.move, 0.2, 2);
+            c.typed ? transport.sendTyped(c.command, 0.2, 2) : transport.senden_empfangen(c.command, 0.2, 2);
         EXPECT_EQ(result, c.result.isEmpty() ? whole : c.result);
         EXPECT_NEAR(clock.now() - t0, c.ends > 0 ? c.ends : c.reply.constLast().at, 0.0015);
         // The rest of a cut reply lands before the next command: it is

@@ -120,6 +120,9 @@ TEST_F(Drive, OneStrokeOnUnit01FollowsTheSequence)
 
 TEST_F(Drive, TwoAxesGetTheirTablesInTurnAndStepTogether)
 {
+    // A message from elsewhere in front of unit 02's poll replies ends no
+    // move early either.
+    wb->unit(u"02"_s).setStrayBefore("[0po", "[9XX!STRAY]");
     t->cb_achse2.checked = true;
     drawStroke({{0, 0}, {0.1, -0.1}, {0.2, -0.3}, {0.3, -0.2}});
     t->tasteneingabe(83);
@@ -132,6 +135,10 @@ TEST_F(Drive, TwoAxesGetTheirTablesInTurnAndStepTogether)
     EXPECT_EQ(s.count(u"[1PW]"_s), 2 * s.count(u"select 01|[1PW]|select 02|[1PW]"_s));
     EXPECT_EQ(position(u"01"_s), 1565);
     EXPECT_EQ(position(u"02"_s), -1043);
+    // Each table run ends on its own final echo, not on a poll's time-out.
+    const QStringList exchanges = wb->core->log().lines();
+    EXPECT_FALSE(exchanges.contains(u"[0po]-->1"_s)) << exchanges.join(u'|').toStdString();
+    EXPECT_EQ(exchanges.count(u"[0po]-->[1SA!]"_s), 2);
     // The second stroke of a drawing after the drive starts where it should.
     drawStroke({{0.5, 0.5}});
     EXPECT_EQ(t->pathModel.strichzahl, 2);

@@ -37,6 +37,18 @@ TEST_F(Interpreter, MoveSendsCountsWaitsForTheEndAndStopsUnitZero)
     run({u"MF/0/1/1000"_s, u"FA/0/1/20000"_s, u"FA/0/1/0"_s});
     EXPECT_EQ(SimAxis(bus, u"01"_s).position(), 0);
     EXPECT_EQ(core.Fehlerzahl, 0);
+
+    // Standing, the unit answers with the final echo of whatever moved it
+    // last (a panel move, another window): that ends the wait too.
+    unit("01").setHandler(u"0po"_s, [](SimUnit& u, const SimCommand& c) {
+        SimAxisModel* axis = simAxisModel(u);
+        axis->settle(u, c.arrival);
+        return std::optional<QByteArray>(axis->isMoving(c.arrival) ? "[0po!]" : "[1MA!]");
+    });
+    run({u"MF/0/1/1000"_s, u"FA/0/1/20000"_s, u"FA/0/1/0"_s});
+    EXPECT_EQ(SimAxis(bus, u"01"_s).position(), 0);
+    EXPECT_EQ(core.Fehlerzahl, 0);
+    EXPECT_FALSE(core.isRunning());
 }
 
 TEST_F(Interpreter, NegativeMoveIsTwosComplementAndOtherLettersFollowTheKeyword)

@@ -245,6 +245,11 @@ TEST_F(SimBusTest, GarbageAndOverlongReplies)
     EXPECT_EQ(exchange("[0ST]"), QByteArray("\xff\x00~#", 4));
     u.setGarbageReply({});
     EXPECT_EQ(exchange("[0ST]"), "[0ST!00000000]");
+
+    // A stray message lands right in front of the replies to one command.
+    u.setStrayBefore("[0po", "[9XX!STRAY]");
+    EXPECT_EQ(exchange("[0po]"), "[9XX!STRAY][0po]");
+    EXPECT_EQ(exchange("[0ST]"), "[0ST!00000000]");
 }
 
 // --- When reply bytes arrive -------------------------------------------------

@@ -41,6 +41,19 @@ TEST_F(SimSerialPortTest, OpensOnlyWithASupportedBaud)
     EXPECT_EQ(port.input(), "[0ST!00000000]");
     EXPECT_EQ(port.inBufferCount(), 0);
 
+    // The port counts what waits on a paced line, or reports a fixed value
+    // where a real port could not count.
+    bus.setPacing(true);
+    for (int i = 0; i < 100; ++i)
+        port.output(DC2 + "05");
+    EXPECT_GT(port.unsentCount(), 250);
+    for (int fixed : {-1, 0}) {
+        bus.setUnsentReport(fixed);
+        EXPECT_EQ(port.unsentCount(), fixed);
+    }
+    bus.setUnsentReport(std::nullopt);
+    bus.setPacing(false);
+
     port.close();
     port.setOpenFailure("COM3: port busy");
     EXPECT_FALSE(port.open());

@@ -41,13 +41,6 @@ QString BusTransport::sendTyped(const QString& command, double timeout, int mode
     return exchange(command, timeout, mode, request);
 }
 
-QString BusTransport::pollMotion(const QString& move, double timeout, int mode)
-{
-    line::Request request;
-    request.move = move.toLatin1();
-    return exchange(QStringLiteral("[0po]"), timeout, mode, request);
-}
-
 QString BusTransport::exchange(const QString& command, double timeout, int mode, line::Request request)
 {
     if (beforeLongWait && (timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout) > LongWait)

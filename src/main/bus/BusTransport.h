@@ -55,10 +55,7 @@ public:
     // late replies to earlier commands that got none are discarded; any
     // other reply is taken as it comes.
     QString sendTyped(const QString& command, double timeout = 0, int mode = 0);
-    // The motion poll "[0po]" while `move` runs: "[0po!]" while the axis
-    // moves; once it stands, the move's final echo (or the poll's own
-    // frame). Other frames are passed over as for any command.
-    QString pollMotion(const QString& move, double timeout = 0, int mode = 0);
+
     // After `command` got no complete reply: waits up to `timeout` (<= 0:
     // 0.2 s) more for its late reply without writing anything, so that the
     // reply is not taken for the next command's. Returns it, or

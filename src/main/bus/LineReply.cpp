@@ -63,9 +63,21 @@ double replylessWireTime(int count, int baud)
 namespace {
 const QByteArray MotionPoll = "[0po";
 const QByteArray ChannelRead = "[0M1";
-// A stop ends any motion, and a standing axis then answers the poll with
-// the stop's echo instead of the move's.
-const QList<QByteArray> StopEchoes{"[1BR", "[1Br"};
+
+// What ends the motion poll besides its own frame: a standing unit answers
+// "[0po]" with the final echo of its last motion command, whichever window,
+// script or terminal row sent it: the echo with "!" (done) or "?" (refused)
+// at its fifth character. These are the commands that can answer ">": the
+// moves of the three drive types, the table run, the limit runs, the index
+// searches, the stops and the back-off runs.
+QList<QByteArray> motionFinalEchoes()
+{
+    QList<QByteArray> echoes;
+    for (const char* letters : {"FA", "FR", "SA", "SR", "MA", "MR", "FX", "FY", "GX", "GY", "BR", "Br", "BX", "BY"})
+        for (char end : {'!', '?'})
+            echoes << QByteArray("[1") + letters + end;
+    return echoes;
+}
 }  // namespace
 
 ReplyRule replyRule(const Request& request, int baud, double wireTime)
@@ -86,11 +98,8 @@ ReplyRule replyRule(const Request& request, int baud, double wireTime)
     if (request.typed)
         return rule;
     if (echo == MotionPoll) {
-        // A standing axis answers the poll with the final echo of its move.
-        if (request.move.isEmpty())
-            rule.echoes.clear();
-        else
-            rule.echoes << echoOf(request.move) << StopEchoes;
+        static const QList<QByteArray> finals = motionFinalEchoes();
+        rule.echoes << finals;
     }
     rule.valuesOnly = echo == ChannelRead;
     return rule;
@@ -143,8 +152,15 @@ public:
     {
         if (m_pending.isEmpty() || !isOpener(m_pending.at(0)))
             return 0;
+        // An operator's command may be answered by anything, but by nothing
+        // longer than the longest reply a unit sends.
+        if (m_rule.typed)
+            return m_pending.size() <= LongestReply ? m_pending.size() : 0;
+        // A command that is no frame has no reply of its own to wait for.
+        if (m_rule.echoes.isEmpty())
+            return 0;
         bool echoed = false;
-        return m_rule.typed || ownFrame(&echoed) ? m_pending.size() : 0;
+        return ownFrame(&echoed) ? m_pending.size() : 0;
     }
     // Whether the line carries frames just now: one is pending, or the last
     // thing passed over was a whole frame. Text that is no frame is not.
@@ -197,14 +213,13 @@ private:
                 return false;
             bool echoed = false;
             const bool own = ownFrame(&echoed);
-            if (own && !m_rule.echoes.isEmpty()) {
-                // The command's own reply, or the start of it.
-                const qsizetype closer = echoed ? closerAt(1) : -1;
-                return closer >= 0 && complete(closer);
-            }
-            // Another frame (or, where any whole frame is the reply, this
-            // one): it ends at its closer, or breaks off at the next opening
-            // bracket and is discarded up to there.
+            // The start of the command's own reply: wait for the rest of its
+            // echo.
+            if (own && !echoed)
+                return false;
+            // A frame, the command's own included, ends at its closer, or
+            // breaks off at the next opening bracket (two units at once, a
+            // unit reset in mid-reply, noise) and is discarded up to there.
             qsizetype end = 1;
             while (end < m_pending.size() && !isOpener(m_pending.at(end)) &&
                    !m_rule.closers.contains(m_pending.at(end)))
@@ -402,13 +417,11 @@ PortExchange exchange(ISerialPort& port, IClock& clock, Request request)
 }
 }  // namespace
 
-PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout,
-                            const QByteArray& move)
+PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout)
 {
     Request request;
     request.command = command;
     request.timeout = timeout;
-    request.move = move;
     return exchange(port, clock, request);
 }
 

@@ -11,15 +11,19 @@
 //   the opening bracket, the unit digit and the command letters ("[1vE" for
 //   "[1vE]"). Bytes before it, text that is no frame and whole frames that
 //   echo something else (a late reply to an earlier command, a stray
-//   message) are discarded, and the wait goes on. The motion poll "[0po]"
-//   is answered "[0po!]" while the axis moves and with the final echo of the
-//   move once it stands, so the echo of the move the caller waits for
-//   answers it too, as does a stop's. A frame of values only carries no echo: it is the reply
-//   to "[0M1]" alone. A command that is no frame (a selection sent as an
-//   exchange) takes the first whole frame that came by its time-out.
-//   An operator's own raw command is looser: only frames that echo one of
-//   the caller's earlier commands that got no reply are discarded; anything
-//   else is the reply as it comes.
+//   message) are discarded, and the wait goes on. A frame ends at its
+//   closer or breaks off at the next opening bracket; a broken-off frame is
+//   discarded, the command's own too. The motion poll "[0po]" is answered
+//   "[0po!]" while the axis moves and, once it stands, with the final echo
+//   ("!" or "?" at the fifth character) of the unit's last motion command,
+//   whoever sent it; a "started" echo (">") does not answer it. A frame of
+//   values only carries no echo: it is the reply to "[0M1]" alone. A
+//   command that is no frame (a selection sent as an exchange) takes the
+//   first whole frame that came by its time-out and waits for nothing past
+//   it. An operator's own raw command is looser: only frames that echo one
+//   of the caller's earlier commands that got no reply are discarded;
+//   anything else is the reply as it comes, read past the time-out up to
+//   the length of the longest reply a unit sends.
 // - Once the line has begun to answer, the reply is read to its closing
 //   bracket as long as characters keep coming at about the line's speed.
 //   Past the time-out it ends, as no answer, on a silence of a few character
@@ -58,6 +62,9 @@ constexpr int MaxReply = 4096;
 // The echo of a command: its opening bracket, unit digit and two command
 // characters.
 constexpr int EchoLength = 4;
+// The longest reply a unit sends (the "[1XL]" record and its kin), with a
+// margin: how far an operator's raw command reads a begun frame on.
+constexpr int LongestReply = 1100;
 // Past the time-out, what is not the reply may hold the wait this many
 // character times more: about a stray frame in front of the reply.
 constexpr int PassOverCharacters = 100;
@@ -159,9 +166,6 @@ struct Request
     // Seconds for the first character (the wire time of the request aside).
     double timeout = 0.2;
     QByteArray closers = "]";
-    // For the motion poll "[0po]": the move it waits for, whose final echo
-    // also ends the poll. Without one, any whole frame does.
-    QByteArray move;
     // An operator's raw command, and the echoes of the caller's earlier
     // commands that got no reply.
     bool typed = false;
@@ -207,10 +211,8 @@ struct PortExchange
     Reply reply;
     bool written = false;  // false: the port was closed or refused the bytes
 };
-// A command the program made: its reply is the frame with its echo (for
-// the motion poll, `move` is the move it waits for).
-PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout,
-                            const QByteArray& move = {});
+// A command the program made: its reply is the frame with its echo.
+PortExchange exchangeOnPort(ISerialPort& port, IClock& clock, const QByteArray& command, double timeout);
 // A raw command the operator typed: late replies to the caller's earlier
 // commands (`late`, which notes this one when it gets no reply) are passed
 // over; any other reply is taken as it comes.
