@@ -229,32 +229,7 @@ TEST_F(RunsTest, StopInTheMiddleRestoresSpeedsAndLimitsOnTheNextAnsweredTick)
     EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
 }
 
-TEST_F(RunsTest, RestartAfterAMissedPollKeepsTheFirstSavedValues)
-{
-    sim().setIndexMarks({10000});
-    openForm(cc);
-    cc.pb_Grafikunterstuetzung_MouseUp(2);
-    for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
-        tick();
-    ASSERT_EQ(cc.Referenzphase, 2);
-    p.unit().setSilent(true);
-    tick();
-    EXPECT_DOUBLE_EQ(cc.Referenzphase, 0.5);
-    p.unit().setSilent(false);
-    p.clockSource->advance(10);  // the limit run has ended on the switch meanwhile
-    p.unit().clearReceived();
-    tick();
-    EXPECT_EQ(questionCount(), 2);  // asked again, answered Yes
-    // The opened values on the controller are not taken for the originals.
-    EXPECT_TRUE(receivedLines(QStringLiteral("[1vP]")).isEmpty());
-    EXPECT_TRUE(receivedLines(QStringLiteral("[1l5]")).isEmpty());
-    EXPECT_FALSE(receivedLines(QStringLiteral("[1vE]")).isEmpty());
-    ASSERT_TRUE(untilRunEnd());
-    EXPECT_EQ(cc.line_schlitten.colour, DarkGreen);
-    speedsAndLimitsAreTheOriginals();
-}
-
-TEST_F(RunsTest, CancelAtTheRestartRestoresAtOnce)
+TEST_F(RunsTest, MissedRepliesPauseTheRunWhichGoesOnFromItsPhase)
 {
     openForm(cc);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
@@ -263,11 +238,50 @@ TEST_F(RunsTest, CancelAtTheRestartRestoresAtOnce)
     ASSERT_EQ(cc.Referenzphase, 2);
     p.unit().setSilent(true);
     tick();
+    EXPECT_DOUBLE_EQ(cc.Referenzphase, 2);
     p.unit().setSilent(false);
-    p.uiServices->answers << MsgResult::Cancel;
+    p.clockSource->advance(60);  // the limit run has ended on the switch meanwhile
+    // The run's own position read at the switch goes unanswered once.
+    int reads = 0;
+    p.unit().setHandler(QStringLiteral("1PA"), [&reads](SimUnit&, const SimCommand&) {
+        return ++reads == 2 ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+    });
     tick();
-    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_DOUBLE_EQ(cc.Referenzphase, 2);
+    EXPECT_EQ(cc.FlagGrafikInit, 2);
+    ASSERT_TRUE(untilRunEnd());
+    EXPECT_EQ(questionCount(), 1);
+    EXPECT_EQ(receivedLines(QStringLiteral("[1vE]")).size(), 1);  // started once
+    EXPECT_DOUBLE_EQ(cc.Grenze_minus, -20000);
+    EXPECT_DOUBLE_EQ(p.store.axisRecordAt(1).PositionP, 50000);
+    EXPECT_EQ(cc.line_schlitten.colour, DarkGreen);
     speedsAndLimitsAreTheOriginals();
+}
+
+TEST_F(RunsTest, LostUnitEndsTheRunAndGetsItsValuesBackBeforeAnyReadBack)
+{
+    openForm(cc);
+    const QString speed = cc.text_Geschwindigkeit.text;
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
+        tick();
+    ASSERT_EQ(cc.Referenzphase, 2);
+    const int enableAllCalls = p.enableAllCalls;
+    p.unit().setSilent(true);
+    tick();
+    tick();
+    EXPECT_EQ(cc.sh_an_aus.colour, Red);
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_EQ(p.enableAllCalls, enableAllCalls + 1);
+    // Chosen again once the unit answers: stopped and restored before the read-out.
+    p.unit().setSilent(false);
+    cc.setAddressesIndex(1);
+    cc.Initialisierung();
+    cc.auslesen();
+    EXPECT_FALSE(p.axis().isMoving());
+    EXPECT_EQ(cc.text_Geschwindigkeit.text, speed);
+    speedsAndLimitsAreTheOriginals();
+    EXPECT_NE(cc.line_schlitten.colour, DarkGreen);
 }
 
 TEST_F(RunsTest, ClosingOrChangingTheUnitMidRunRestoresTheRunsOwnUnit)
