@@ -262,6 +262,10 @@ int ControlCenterCore::initialise()
     // selected before.
     const QString st = adr.isEmpty() ? QString() : bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 2);
     if (!adr.isEmpty() && (st.size() == 14 || li == 0)) {
+        // A reference run cut off meanwhile gets its speeds and limits back
+        // before anything is read from the unit.
+        if (m_reference.backup)
+            referenceRestore();
         FlagAuslesen = 1;
         flagsenden = 0;
         chooseAxis();
@@ -632,7 +636,13 @@ int ControlCenterCore::update()
             referenceRestore();
     } else {
         Dauerziel = 1;
-        Referenzphase = 0.5;
+        // A tick without an answer pauses a running reference run: it goes
+        // on from its phase at the next answered tick. A lost unit ends it as
+        // Stop does; what it changed is written back once the unit answers.
+        if (sh_an_aus.colour != Green && FlagGrafikInit >= 1 && Referenzphase != RefPhase::Start) {
+            cmd_STOPP_Click();
+            Referenzphase = RefPhase::Start;
+        }
     }
     showValues();
     return result;

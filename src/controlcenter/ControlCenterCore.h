@@ -284,8 +284,8 @@ private:
     bool referenceStart(double& phase);
     void referenceEnd(double& phase);
     void referenceAbort(double& phase, const QString& messageText);
-    // Writes the saved speeds and limits back to their unit; keeps them when
-    // the unit did not answer.
+    // Stops the run's axis and writes the saved speeds and limits back to
+    // their unit; keeps them when the unit did not answer.
     void referenceRestore();
     std::optional<double> referencePosition(double& phase);
     std::optional<QString> referenceSwitch();

@@ -42,7 +42,9 @@ std::optional<double> ControlCenterCore::referencePosition(double& phase)
 {
     const QString r = referenceSend(QStringLiteral("[1PA]"));
     const std::optional<double> p = replyValue(r, QStringLiteral("[1PA]"), 8);
-    if (!p)
+    // A phase that finds no answer waits and reads again on the next tick;
+    // the start, which cannot wait, and a refused read give the run up.
+    if (!p && (phase == RefPhase::Start || !unanswered(r)))
         referenceAbort(phase, ReferenceError + r);
     return p;
 }
@@ -72,9 +74,12 @@ void ControlCenterCore::referenceRestore()
     const QString vorher = bus().aktiveEinheit();
     if (vorher != s.unitAddress)
         bus().einheit_waehlen(s.unitAddress);
-    const QStringList commands{
-        QStringLiteral("[1VP") + s.vP + QLatin1Char(']'), QStringLiteral("[1AP") + s.aP + QLatin1Char(']'),
-        QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'), QStringLiteral("[1L6") + s.l6 + QLatin1Char(']')};
+    // A run cut off may have left its axis moving: it stops before the
+    // values go back.
+    const QStringList commands{QStringLiteral("[1BR]"), QStringLiteral("[1VP") + s.vP + QLatin1Char(']'),
+                               QStringLiteral("[1AP") + s.aP + QLatin1Char(']'),
+                               QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'),
+                               QStringLiteral("[1L6") + s.l6 + QLatin1Char(']')};
     bool answered = true;
     for (const QString& b : commands)
         answered = !unanswered(referenceSend(b)) && answered;

@@ -593,6 +593,9 @@ void frm_main::Enable_all()
     setDirectPortEntriesEnabled(!m_core.transport().usbMode());
     for (const QString& name : UnlockedEntries)
         menuEntry(name)->setEnabled(true);
+    // A control center's lock (mode 4) takes "COM-Options" too; whoever gives
+    // the menus back gives it back with them.
+    menuEntry(QStringLiteral("mnuCOMOptions"))->setEnabled(true);
     if (frm_eW && frm_eW->an_aus == 1)
         frm_eW->setWindowEnabled(true);
     if (frm_controlparameter && frm_controlparameter->an_aus == 1)

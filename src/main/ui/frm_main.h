@@ -130,6 +130,7 @@ public:
     // Locks the menus (and, unless mode is 4, the control centers) while a
     // window owns the bus; mode other than 0 also locks "COM-Options".
     void Disable_all(int mode);
+    // Unlocks what Disable_all locked, "COM-Options" included.
     void Enable_all();
     // Enable_all, but only when the main loop runs: a control center whose
     // Stop could not go out stays disabled until the last hold ends.
