@@ -299,6 +299,21 @@ TEST_F(AxisSearchTest, OnALineAtItsRealSpeedTheScanFindsEveryUnit)
     const double streaming = prog.fakeClock->now();
     EXPECT_EQ(axisSearch.addressScan(timeout), listWith({}));
     EXPECT_LT(prog.fakeClock->now() - streaming, 10.0);
+    // Nor does one frame that opens and never closes, at full or half the
+    // line's rate, whichever moment of it the search starts in.
+    const double c = prog.bus->characterTime();
+    for (const double gap : {c, 2 * c}) {
+        for (const double phase : {0.001, 0.0043, 0.0171, 0.0302}) {
+            SCOPED_TRACE(gap / c);
+            SCOPED_TRACE(phase);
+            prog.fakeClock->advance(20.0);
+            prog.bus->strayBytes("[" + QByteArray(int(12.0 / gap), 'S'), prog.fakeClock->now() + phase, gap);
+            const double open = prog.fakeClock->now();
+            EXPECT_EQ(axisSearch.addressScan(timeout), listWith({}));
+            EXPECT_LT(prog.fakeClock->now() - open, 10.0);
+        }
+    }
+    prog.fakeClock->advance(20.0);
     prog.bus->removeUnit(QStringLiteral("02"));
 
     // A far end that sends one character every 15 ms and never ends is no
