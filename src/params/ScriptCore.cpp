@@ -269,9 +269,14 @@ void ScriptCore::pickUnit(const QString& unitAddress)
     m_env.bus->einheit_waehlen(unitAddress);
 }
 
-QString ScriptCore::senden(const QString& command, double timeout, bool typed)
+QString ScriptCore::senden(const QString& command, double timeout, bool raw)
 {
     selectUnit();
+    // A line that is a whole command frame is read by its echo, as the
+    // program's own commands are: a stray or a late reply in front of it is
+    // passed over. A line whose echo cannot be known (round brackets, no
+    // frame) takes the first whole frame that comes.
+    const bool typed = raw && !scriptText::isCommandFrame(command);
     const QString antwort =
         typed ? m_env.bus->sendTyped(command, timeout, 0) : m_env.bus->senden_empfangen(command, timeout, 0);
     return answerOrNone(antwort);

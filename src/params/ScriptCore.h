@@ -134,8 +134,8 @@ private:
     void stopScript();
     void endRun();
     void pickUnit(const QString& unitAddress);
-    // One exchange on the script's unit; `typed` for a line's raw command.
-    QString senden(const QString& command, double timeout, bool typed = false);
+    // One exchange on the script's unit; `raw` for a line sent as written.
+    QString senden(const QString& command, double timeout, bool raw = false);
     // "[0po]" for the motion the last line started.
     QString pollMotion();
     void selectUnit();

@@ -46,6 +46,20 @@ bool isRawCommand(const QString& line)
            (last == QLatin1Char(']') || last == QLatin1Char(')'));
 }
 
+bool isCommandFrame(const QString& line)
+{
+    if (line.size() < 4 || line.front() != QLatin1Char('[') || line.back() != QLatin1Char(']'))
+        return false;
+    const char16_t unit = line.at(1).unicode();
+    const char16_t letter = line.at(2).unicode();
+    if (unit < u'0' || unit > u'9' || !((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z')))
+        return false;
+    for (qsizetype i = 1; i + 1 < line.size(); ++i)
+        if (QStringView(u"[]()").contains(line.at(i)))
+            return false;
+    return true;
+}
+
 bool isEepromStore(const QString& line)
 {
     return line.startsWith(QLatin1String("[0ff"));

@@ -29,6 +29,10 @@ bool opensGroup(const QString& line);
 bool isMove(const QString& line);
 // In "[" or "(" and ending "]" or ")", and not a move: sent as written.
 bool isRawCommand(const QString& line);
+// One whole command frame: "[", the unit digit, a command letter, and no
+// other bracket before the closing "]" at the end. Its reply begins with its
+// echo.
+bool isCommandFrame(const QString& line);
 // "[0ff…": an EEPROM store, allowed 10 s.
 bool isEepromStore(const QString& line);
 // "WZ…": a pause.

@@ -184,6 +184,11 @@ private:
     void currentEndPoll();
     void motManual(const QString& prefix, double Weg);
     bool panelModule();
+    // Whether the port is open. A port this window found open at its last
+    // use and finds closed now was lost (nobody else closes it while the
+    // window owns it): the port reports that loss itself, and the main
+    // window shows it.
+    bool portOpen();
     void reportPortError();
     QString afterSlash(const QString& L, int n) const;
 
@@ -197,7 +202,11 @@ private:
     int ZeilenTyp = 0, ZeilenBox = 0;
     double m_pauseEnd = 0;
     bool m_timer1On = true;
+    // The operator has been told that the port is closed: by this window's
+    // message, or by the report of its loss.
     bool m_portReported = false;
+    // The port was open at this window's last use of it.
+    bool m_portInUse = false;
     bool m_inPanelTick = false;
     int m_displayType15 = 1, m_displayBox15 = 0;
     QString m_errorText;  // last time-out or refusal, for tests

@@ -300,4 +300,7 @@ void AblaufCore::cmd_exit_Click()
     Fehlerzahl = 0;
     lFehler.text = QStringLiteral("0");
     lNA.text = QStringLiteral("0");
+    // While the window is away the main window may close the port: closed
+    // when the window is back, it was not lost here.
+    m_portInUse = false;
 }

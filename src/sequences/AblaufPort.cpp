@@ -36,9 +36,19 @@ bool AblaufCore::hasAddress(int unitType, int box) const
            !Adresstabelle[unitType][box].isEmpty();
 }
 
+bool AblaufCore::portOpen()
+{
+    const bool open = m_env.port->isOpen();
+    if (!open && m_portInUse)
+        m_portReported = true;
+    m_portInUse = open;
+    return open;
+}
+
 void AblaufCore::reportPortError()
 {
-    // One message per run (or per panel command outside a run), not one per poll.
+    // One message per run (or per panel command outside a run), not one per
+    // poll, and none beside the report of a loss.
     if (m_portReported)
         return;
     m_portReported = true;
@@ -47,14 +57,15 @@ void AblaufCore::reportPortError()
 
 void AblaufCore::Adresse_waehlen()
 {
-    if (!hasAddress(AktTyp, AktBox))
+    if (!hasAddress(AktTyp, AktBox) || !portOpen())
         return;
     line::writeOnPort(*m_env.port, *m_env.clock, Adresstabelle[AktTyp][AktBox].toLatin1());
 }
 
 void AblaufCore::writeBytes()
 {
-    line::writeOnPort(*m_env.port, *m_env.clock, Sendetext.toLatin1());
+    if (portOpen())
+        line::writeOnPort(*m_env.port, *m_env.clock, Sendetext.toLatin1());
 }
 
 void AblaufCore::listEntry(const QString& text)
@@ -70,7 +81,7 @@ bool AblaufCore::Ablaufsenden(bool typed)
     IClock& clock = *m_env.clock;
     Empfangstext.clear();
     bool hasTimedOut = false;
-    if (!port.isOpen()) {
+    if (!portOpen()) {
         // A closed or vanished port is a time-out at once.
         reportPortError();
         hasTimedOut = true;
@@ -87,7 +98,7 @@ bool AblaufCore::Ablaufsenden(bool typed)
         Empfangstext = QString::fromLatin1(x.reply.bytes);
         // A reply without end is cut, what follows dropped: no answer. A
         // port that vanished meanwhile is reported.
-        if (!port.isOpen())
+        if (!portOpen())
             reportPortError();
         hasTimedOut = !x.reply.complete();
     }

@@ -326,6 +326,14 @@ TEST_F(AxisSearchTest, OnALineAtItsRealSpeedTheScanFindsEveryUnit)
     const double again = prog.fakeClock->now();
     EXPECT_EQ(axisSearch.addressScan(timeout).value(5), QString());
     EXPECT_LT(prog.fakeClock->now() - again, 3.0);
+
+    // Late, and its reply stops halfway: listed neither at its own address
+    // nor at the next.
+    trickling.setReplyPieces(1, 0);
+    trickling.setReplyDelay(0.03);
+    trickling.setGarbageReply("[0VN!Mot V1.00 and no end");
+    prog.fakeClock->advance(20.0);
+    EXPECT_EQ(axisSearch.addressScan(timeout), listWith({1, 10, 30}));
 }
 
 TEST_F(AxisSearchTest, WithoutAKnownRateTheScanWaitsTheTransportDefault)

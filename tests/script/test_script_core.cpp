@@ -183,6 +183,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {u"[1MR00001461]"_s, u"[0po]"_s},
                  -1,
                  {}},
+        // A stray in front of every reply: a line that is a command frame
+        // reads its own, so its move is polled to the end and the way back
+        // reaches 0.
+        StopCase{"StrayBeforeLineReplies",
+                 {u"[1FA00001461]"_s, u"[1FA00000000]"_s, u"[7PA]"_s},
+                 [](SimWorkbench& wb) { wb.unit(u"05"_s).setStrayBefore("[", "[9XX!STRAY]"); },
+                 {u"[1FA00001461]"_s, u"[0po]"_s},
+                 -1,
+                 {}},
         StopCase{"BadMove", {u"MA12x"_s, u"[0ST]"_s}, nothing, {}, 0, u"1"_s},
         StopCase{"BadMoveInGroup", {u"00"_s, u"MA12x"_s, u"[0ST]"_s}, nothing, {}, 1, u"1"_s},
         StopCase{"Comments", {u"#"_s, u"[0XY]"_s, u"#"_s, u"#x"_s, u"[0ST]"_s}, nothing, {u"[0ST]"_s}, -1, {}}),

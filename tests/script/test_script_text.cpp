@@ -51,6 +51,9 @@ TEST(ScriptLines, PausesAndMotionReplies)
     EXPECT_TRUE(scriptText::startsMotion(u"[1MA>]"_s));
     EXPECT_FALSE(scriptText::startsMotion(u"[1BX>]"_s));
     EXPECT_FALSE(scriptText::startsMotion(u"[1BY>]"_s));
+    EXPECT_TRUE(scriptText::isCommandFrame(u"[0ff01]"_s));
+    for (const char* line : {"(1VN)", "[1VN)", "[xVN]", "[1VN]x]", "[1V[N]", "[1]"})
+        EXPECT_FALSE(scriptText::isCommandFrame(QLatin1String(line))) << line;
 }
 
 struct TransformCase

@@ -130,6 +130,17 @@ TEST_F(FrmAblaufTest, RunsATypedSequenceWhileTheMainWindowIsHeld)
     EXPECT_EQ(w->findChild<QPlainTextEdit*>(u"TEdit"_s)->toPlainText(), w->core().TEdit.text);
     EXPECT_TRUE(w->core().TEdit.text.startsWith(u"MF/0/1/1000\n"_s));
 
+    // A port lost during a run is told once, by the main window.
+    auto& port = static_cast<SimSerialPort&>(core->serial());
+    port.setFarEndClosed(true);
+    w->findChild<QPushButton*>(u"CStart"_s)->click();
+    waitUntilEnd(*w);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(uiServices->messages.size(), 2) << qPrintable(uiServices->texts().join(u" | "_s));
+    EXPECT_TRUE(uiServices->messages[1].text.startsWith(u"Verbindung zu COM1 verloren"_s));
+    port.setFarEndClosed(false);
+    ASSERT_TRUE(port.open());
+
     w->findChild<QPushButton*>(u"cmd_exit"_s)->click();
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(frame->isEnabled());
