@@ -51,9 +51,9 @@ public:
     // earlier command or a stray message is discarded and logged, and the
     // wait goes on for the command's own.
     QString senden_empfangen(const QString& command, double timeout = 0, int mode = 0);
-    // The same for a raw command the operator typed (a script line): only
-    // late replies to earlier commands that got none are discarded; any
-    // other reply is taken as it comes.
+    // The same for a raw command the operator typed (a script line that is
+    // no whole command frame): only late replies to earlier commands that
+    // got none are discarded; any other reply is taken as it comes.
     QString sendTyped(const QString& command, double timeout = 0, int mode = 0);
 
     // After `command` got no complete reply: waits up to `timeout` (<= 0:
