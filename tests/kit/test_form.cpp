@@ -8,6 +8,7 @@
 #include "Guarded.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -124,6 +126,51 @@ TEST_F(FormTest, OperatorInputReachesTheStateFirst)
     QFocusEvent out(QEvent::FocusOut);
     QCoreApplication::sendEvent(edit, &out);
     EXPECT_EQ(core.lostFocus, 1);
+    QApplication::setActiveWindow(&window);
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {  // they leave the numeric box, which checks it
+        edit->setFocus();
+        ASSERT_TRUE(edit->hasFocus());
+        QTest::keyClick(edit, key);
+        EXPECT_FALSE(edit->hasFocus()) << key;
+    }
+    EXPECT_EQ(core.lostFocus, 3);
+}
+
+// Whatever the operator typed, the next render leaves each kind of box showing
+// its state, also a state set back to what was drawn before.
+TEST(FormBinding, BoxesShowTheirStateAfterTheOperatorTyped)
+{
+    QWidget w;
+    auto *modul = new QLineEdit(&w), *line = new QLineEdit(&w);
+    auto* editor = new QPlainTextEdit(&w);
+    auto* zoom = new QComboBox(&w);
+    zoom->setEditable(true);
+    for (auto [box, name] :
+         {std::pair<QWidget*, const char*>{modul, "Text1_1"}, {line, "pZeile_0"}, {editor, "TEdit"}, {zoom, "cb_zoom"}})
+        box->setObjectName(QLatin1String(name));
+    kit::Control text1{.text = QStringLiteral("01")}, pZeile, tEdit{.text = QStringLiteral("MF")};
+    kit::ListControl cbZoom{
+        .items = {QStringLiteral("1"), QStringLiteral("2")}, .listIndex = 0, .text = QStringLiteral("1")};
+    kit::Form f(&w);
+    f.entry("Text1_1", text1);
+    f.entry("pZeile_0", pZeile, {.change = [&] { pZeile.text.remove(QLatin1Char('"')); }});  // refuses a quote
+    f.entry("TEdit", tEdit);
+    f.list("cb_zoom", cbZoom);
+    f.render();
+    QTest::keyClicks(zoom, QStringLiteral("7\r"));  // Enter adds no entry the state does not hold
+    EXPECT_EQ(cbZoom.listIndex, 0);
+    // The last two are typed without a render before the program's values below.
+    QTest::keyClicks(line, QStringLiteral("\""));
+    QTest::keyClicks(modul, QStringLiteral("7"));
+    QTest::keyClicks(editor, QStringLiteral("7"));
+    text1.text = QStringLiteral("01");
+    tEdit.text = QStringLiteral("MF");
+    cbZoom.text = QStringLiteral("1");
+    f.render();
+    EXPECT_EQ(modul->text(), "01");
+    EXPECT_EQ(line->text(), "");
+    EXPECT_EQ(editor->toPlainText(), "MF");
+    EXPECT_EQ(zoom->currentText(), "1");
 }
 
 TEST_F(FormTest, ThrowingHandlerIsReportedAndTheFormStaysUsable)
