@@ -133,10 +133,8 @@ bool frm_Controlcenter::eventFilter(QObject* watched, QEvent* event)
             ui.cmd_STOPP->setFocus(Qt::OtherFocusReason);
             return true;
         }
-        if (!(k->modifiers() & Qt::ControlModifier) && k->key() != Qt::Key_Backspace && k->key() != Qt::Key_Delete)
-            for (const QChar ch : k->text())
-                if (!kit::keyAllowed(ch, kit::Keys::Decimal, m_core.usesComma()))
-                    return true;
+        if (!kit::keyPasses(*k, kit::Keys::Decimal, m_core.usesComma()))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -82,10 +82,8 @@ bool frm_controlparameter::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == ui.text_strecke || watched == ui.text_strecke->lineEdit()) && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
-        if (!(k->modifiers() & Qt::ControlModifier) && k->key() != Qt::Key_Backspace && k->key() != Qt::Key_Delete)
-            for (const QChar ch : k->text())
-                if (!kit::keyAllowed(ch, kit::Keys::Decimal, m_core.usesComma()))
-                    return true;
+        if (!kit::keyPasses(*k, kit::Keys::Decimal, m_core.usesComma()))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
 }

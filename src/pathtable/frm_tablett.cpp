@@ -249,16 +249,7 @@ bool frm_tablett::eventFilter(QObject* watched, QEvent* event)
             ui.button_2->setFocus(Qt::OtherFocusReason);
             return true;
         }
-        const QString t = k->text();
-        const bool isAllowed = [&] {
-            if (t.isEmpty() || k->key() == Qt::Key_Backspace || (k->modifiers() & Qt::ControlModifier))
-                return true;
-            for (const QChar ch : t)
-                if (!kit::keyAllowed(ch, kit::Keys::MinusDecimal, m_core->usesComma()))
-                    return false;
-            return true;
-        }();
-        if (!isAllowed)
+        if (!kit::keyPasses(*k, kit::Keys::MinusDecimal, m_core->usesComma()))
             return true;
     }
     for (int n = 0; n < TablettCore::Marker; ++n) {

@@ -8,6 +8,7 @@
 #include "Guarded.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -121,9 +123,42 @@ TEST_F(FormTest, OperatorInputReachesTheStateFirst)
     edit->setFocus();
     QTest::keyClicks(edit, QStringLiteral("-1x2.5"));
     EXPECT_EQ(core.text_SLM.text, "-12.5");  // 'x' is filtered out
+    core.text_SLM.text.clear();              // set back to what was drawn before the typing
+    form.render();
+    EXPECT_EQ(edit->text(), "");
     QFocusEvent out(QEvent::FocusOut);
     QCoreApplication::sendEvent(edit, &out);
     EXPECT_EQ(core.lostFocus, 1);
+    QApplication::setActiveWindow(&window);
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {  // they leave the box, which checks it
+        edit->setFocus();
+        QTest::keyClick(edit, key);
+    }
+    EXPECT_EQ(core.lostFocus, 3);
+}
+
+// A plain-text box and an editable combo box show a state set back to what
+// was drawn before the operator typed; Enter adds no entry of the box's own.
+TEST(FormBinding, TypedBoxesShowTheStateSetBack)
+{
+    QWidget w;
+    auto* editor = new QPlainTextEdit(&w);
+    auto* zoom = new QComboBox(&w);
+    editor->setObjectName(QStringLiteral("TEdit"));
+    zoom->setObjectName(QStringLiteral("cb_zoom"));
+    zoom->setEditable(true);
+    kit::Control tEdit{.text = QStringLiteral("MF")};
+    kit::ListControl cbZoom{.items = {QStringLiteral("1"), QStringLiteral("2")}, .listIndex = 0};
+    kit::Form f(&w);
+    f.entry("TEdit", tEdit);
+    f.list("cb_zoom", cbZoom);
+    f.render();
+    QTest::keyClicks(zoom, QStringLiteral("7\r"));
+    EXPECT_EQ(cbZoom.listIndex, 0);  // no index past the state's entries
+    QTest::keyClicks(editor, QStringLiteral("7"));
+    tEdit.text = QStringLiteral("MF");
+    f.render();
+    EXPECT_EQ(editor->toPlainText(), "MF");
 }
 
 TEST_F(FormTest, ThrowingHandlerIsReportedAndTheFormStaysUsable)

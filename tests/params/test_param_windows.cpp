@@ -71,9 +71,13 @@ TEST_F(ParamWindowsInstalled, ManualAddressListFillsBothLists)
 TEST_F(ParamWindowsInstalled, WindowsShowTheChosenUnitOnTheDemoBus)
 {
     trigger(Menu::MGED);
+    params.store().axisRecordAt(1).Achsenbezeichnung = QStringLiteral("01-") + QString(80, QLatin1Char('x'));
     auto* addressTable = windows.calculation->findChild<QComboBox*>(QStringLiteral("cb_adressenauswahl"));
     addressTable->setCurrentIndex(1);
     emit addressTable->activated(1);
+    auto* name = windows.calculation->findChild<QLineEdit*>(QStringLiteral("text_Achsenbezeichnung"));
+    EXPECT_TRUE(name->isReadOnly());  // shows the stored name, from its beginning
+    EXPECT_EQ(name->cursorPosition(), 0);
     EXPECT_EQ(windows.calculation->findChild<QLineEdit*>(QStringLiteral("text_MFB_7"))->text(), QStringLiteral("5217"));
     EXPECT_EQ(windows.calculation->findChild<QLabel*>(QStringLiteral("lb_ST_Sec"))->text(), QStringLiteral("1.000ms"));
     grab(windows.calculation, "parameters.png");

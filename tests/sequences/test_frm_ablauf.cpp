@@ -199,6 +199,14 @@ TEST_F(FrmAblaufTest, TerminalSendsAllRowsAndGivesTheMainWindowBack)
     t->findChild<QPushButton*>(u"CSenden"_s)->click();
     EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_1"_s)->text(), u"[0VN!Mot V1]"_s);
     EXPECT_EQ(t->findChild<QLineEdit*>(u"tempf_15"_s)->text(), u"[0ST!00000000]"_s);
+    // Rows saved, an address typed over, the rows loaded again: the box shows the loaded address.
+    uiServices->fileAnswers << home.file(u"rows.qvt"_s) << home.file(u"rows.qvt"_s);
+    t->findChild<QPushButton*>(u"pTestsp"_s)->click();
+    auto* modul = t->findChild<QLineEdit*>(u"Text1_1"_s);
+    modul->selectAll();
+    QTest::keyClicks(modul, u"07"_s);
+    t->findChild<QPushButton*>(u"ptestld"_s)->click();
+    EXPECT_EQ(modul->text(), u"02"_s);
     // A long unanswered command in the error box stays inside the box.
     const int width = t->width();
     t->core().lFehler.text = u"1"_s + QString(400, u'x') + u" [0ST] "_s + QString(400, u'y');

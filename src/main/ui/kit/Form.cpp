@@ -100,6 +100,21 @@ bool keyAllowed(QChar c, Keys keys, bool decimalComma)
     return false;
 }
 
+bool keyPasses(const QKeyEvent& k, Keys keys, bool decimalComma)
+{
+    const QString t = k.text();
+    if (keys == Keys::Any || t.isEmpty() || (k.modifiers() & Qt::ControlModifier))
+        return true;
+    switch (k.key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return true;
+    default: break;
+    }
+    return std::all_of(t.begin(), t.end(), [&](QChar c) { return keyAllowed(c, keys, decimalComma); });
+}
+
 struct Form::Binding
 {
     int kind = KindLabel;
@@ -216,6 +231,10 @@ void Form::entry(const QString& name, Control& s, EntryEvents events)
         if (m_rendering)
             return;
         s.text = text;
+        // What was drawn is the typed text now: a state set back to the text
+        // drawn before is drawn again, not skipped as unchanged.
+        if (auto* shown = std::get_if<Control>(&bp->shown))
+            shown->text = text;
         if (bp->entry.change)
             handle("entry", bp->entry.change);
     };
@@ -236,6 +255,9 @@ void Form::list(const QString& name, ListControl& s, Handler click, Handler lost
     b.state = &s;
     b.lostFocus = std::move(lostFocus);
     if (auto* c = qobject_cast<QComboBox*>(b.widget)) {
+        // The entries are the state's: Enter in an editable box adds none of
+        // its own, which would hand the state an index past its entries.
+        c->setInsertPolicy(QComboBox::NoInsert);
         connect(c, &QComboBox::activated, this, [this, &s, c, click = std::move(click)](int i) {
             if (m_rendering)
                 return;
@@ -392,8 +414,13 @@ void Form::render()
                 }
                 case KindEntry:
                     if (auto* e = qobject_cast<QLineEdit*>(w)) {
-                        if (e->text() != s->text)
+                        if (e->text() != s->text) {
                             e->setText(s->text);
+                            // A box nobody types in shows the value's
+                            // beginning, not its scrolled-in tail.
+                            if (e->isReadOnly())
+                                e->setCursorPosition(0);
+                        }
                     } else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) {
                         if (p->toPlainText() != s->text)
                             p->setPlainText(s->text);
@@ -480,14 +507,8 @@ bool Form::eventFilter(QObject* watched, QEvent* event)
                     handle("enter", b->entry.enter);
                     return true;
                 }
-                const QString t = k->text();
-                if (b->entry.keys == Keys::Any || t.isEmpty() || (k->modifiers() & Qt::ControlModifier) ||
-                    k->key() == Qt::Key_Backspace || k->key() == Qt::Key_Delete)
-                    break;
-                const bool comma = m_comma && m_comma();
-                for (const QChar c : t)
-                    if (!keyAllowed(c, b->entry.keys, comma))
-                        return true;
+                if (!keyPasses(*k, b->entry.keys, m_comma && m_comma()))
+                    return true;
             }
             break;
         case QEvent::FocusOut:

@@ -11,9 +11,10 @@
 //
 // The widget writes what the operator did into the state first (text typed,
 // box ticked, entry chosen, bar moved), then the handler runs, then every
-// bound control is rendered again. `render()` changes only widgets whose
-// state changed, with their signals blocked, so a value the program sets never
-// looks like the operator's input and is never clamped by a widget and sent.
+// bound control is rendered again. `render()` changes only widgets that show
+// something other than their state (what the operator typed counts as shown),
+// with their signals blocked, so a value the program sets never looks like the
+// operator's input and is never clamped by a widget and sent.
 // Control arrays made in code are bound the same way: give each widget an
 // object name (`pZeile_3`) and a parent inside the form.
 
@@ -25,6 +26,7 @@
 #include <QWidget>
 
 class QCloseEvent;
+class QKeyEvent;
 
 #include <functional>
 #include <memory>
@@ -36,8 +38,8 @@ namespace kit {
 using Handler = std::function<void()>;
 
 // Which characters an entry box accepts as typed (Backspace, Delete, cursor
-// keys and shortcuts always pass). The decimal separator is the one the
-// form's comma rule gives.
+// keys, shortcuts, Tab and Backtab always pass). The decimal separator is the
+// one the form's comma rule gives.
 enum class Keys
 {
     Any,
@@ -51,6 +53,10 @@ enum class Keys
 
 // Whether a typed character passes `keys`.
 bool keyAllowed(QChar c, Keys keys, bool decimalComma);
+// Whether a key press reaches a box filtered by `keys`: keys without text,
+// Backspace, Delete, shortcuts, and Tab and Backtab (they move the focus,
+// which checks the box) always; typed characters as keyAllowed says.
+bool keyPasses(const QKeyEvent& k, Keys keys, bool decimalComma);
 
 struct EntryEvents
 {
@@ -91,11 +97,12 @@ public:
     // QAbstractButton. A checkable one (check box, option button) writes its
     // check state into `s.checked` before `click` runs.
     void button(const QString& name, Control& s, Handler click = {});
-    // QLineEdit, QPlainTextEdit or QTextEdit (plain text).
+    // QLineEdit, QPlainTextEdit or QTextEdit (plain text). A read-only line
+    // edit shows the text's beginning.
     void entry(const QString& name, Control& s, EntryEvents events = {});
     // QComboBox or QListWidget. The chosen entry is written into `listIndex`
     // (and, for a combo box, `text`) before `click` runs; an editable combo
-    // box writes what is typed into `text`.
+    // box writes what is typed into `text` and never adds an entry itself.
     void list(const QString& name, ListControl& s, Handler click = {}, Handler lostFocus = {});
     // QAbstractSlider (scroll bar, slider). The new value is written into
     // `s.value` before a handler runs. `change` runs when the value is set:
