@@ -634,6 +634,14 @@ void ProbeWindowCore::calibrationOffset(int n, int d, const QString& c)
     Abgleich_P = QStringLiteral("800000");
     Abgleich_Schritt = 400000;
     flagabgleich = 0;
+    m_fineReadings = {};
+}
+
+void ProbeWindowCore::ReadingRange::add(double v)
+{
+    low = isEmpty ? v : std::min(low, v);
+    high = isEmpty ? v : std::max(high, v);
+    isEmpty = false;
 }
 
 void ProbeWindowCore::calibrationGain(int d, const QString& c)
@@ -643,6 +651,12 @@ void ProbeWindowCore::calibrationGain(int d, const QString& c)
     if (!ist || !t)
         return;
     Abgleich_Istwert = *ist;
+    if (Abgleich_Schritt <= GainFineStep) {
+        if (*ist <= *t)
+            m_fineReadings[0].add(*ist);
+        if (*ist >= *t)
+            m_fineReadings[1].add(*ist);
+    }
     bool isDone = false;
     // Moves P one step down (stepDirection 1) or up (2); the search is finished
     // at the first reversal made with step 1.
@@ -664,12 +678,12 @@ void ProbeWindowCore::calibrationGain(int d, const QString& c)
     else if (*t > Abgleich_Istwert)
         stepOnce(2);
     // The last reversal is only a result when the reading it was made on
-    // stands at the target: within the search's tolerance, never less than
-    // the box's last digit. A board's noise scatters a reading at the target
-    // by far less; a reversal across a jump of the reading (where the
-    // register wraps) misses by a large part of the target.
+    // stands at the target, as far as the reading's own scatter lets it
+    // (see GainSpreadFactor); a reversal across a jump of the reading (where
+    // the register wraps) misses by a large part of the target.
     // (A hair of slack for decimal fractions such as 500 - 499.99.)
-    const double tolerance = std::max(displayStep(d - 1), std::abs(*t) * TargetTolerance);
+    const double spread = std::max(m_fineReadings[0].spread(), m_fineReadings[1].spread());
+    const double tolerance = GainSpreadFactor * (spread + displayStep(d - 1));
     const bool atTarget = std::abs(Abgleich_Istwert - *t) <= tolerance * (1 + 1e-9);
     senden(QStringLiteral("[") + c + QStringLiteral("SP") + Abgleich_P + QLatin1Char(']'));
     senden(QStringLiteral("[") + c + QStringLiteral("SW]"));
@@ -718,6 +732,7 @@ void ProbeWindowCore::cmd_Abgleich_Click()
     if (cmd_Abgleich.text == CalibrationStart) {
         cmd_Abgleich.text = CalibrationAbort;
         gainTravel = 0;
+        m_fineReadings = {};
     } else if (cmd_Abgleich.text == CalibrationAbort) {
         cmd_Abgleich.text = CalibrationZero;
         flagabgleich = 0;

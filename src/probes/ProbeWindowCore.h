@@ -170,11 +170,21 @@ public:
     static inline const QString GainNotFollowedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert folgt der Verstärkung nicht");
     // The search ended its last reversal with the reading off the target by
-    // more than TargetTolerance of it: a channel whose reading falls as the
-    // gain rises is steered round the register to where it wraps, where a
+    // more than the reading itself scatters: a channel whose reading falls as
+    // the gain rises is steered round the register to where it wraps, where a
     // step towards the target throws the reading far past it, and that gain
     // must not be burned.
-    static constexpr double TargetTolerance = 1e-3;
+    //
+    // The last reading stands at the target when it lies within
+    // GainSpreadFactor times (the reading's own spread plus the box's last
+    // digit) of it. The reading's own spread is the widest scatter of the
+    // readings on one side of the target taken at the fine steps (at most
+    // GainFineStep, a 20000th of the nominal gain), where a step moves the
+    // reading by far less than the board's noise does. Readings on opposite
+    // sides are never compared: across the wrap one side reads far below the
+    // target and the other far above, and that jump is no scatter.
+    static constexpr double GainFineStep = 400;
+    static constexpr double GainSpreadFactor = 3;
     static inline const QString TargetMissedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert hat den Sollwert nicht erreicht");
     static inline const QString NothingBurned = QStringLiteral("Es wurde nichts gebrannt.");
@@ -228,6 +238,17 @@ private:
     // Per channel: the latest read-out refreshed its box from an answered
     // poll; a calibration step uses them up.
     std::array<bool, ChannelCount> m_wasRead{};
+    // The lowest and highest reading of the gain search's fine steps, below
+    // (0) and above (1) the target; a reading at the target is on both sides.
+    struct ReadingRange
+    {
+        double low = 0;
+        double high = 0;
+        bool isEmpty = true;
+        void add(double v);
+        double spread() const { return high - low; }
+    };
+    std::array<ReadingRange, 2> m_fineReadings;
     // The channel mask the board itself reported ("[0k1]" at Initialisierung,
     // or an accepted "[0K1…]" sent since), one "0"/"1" per channel; empty
     // while unknown. The window's flags keep a "1" the board may have dropped.

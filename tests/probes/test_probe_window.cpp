@@ -235,11 +235,14 @@ TEST_P(GainSearchEnd, BurnsOnlyAtTheTarget)
     EXPECT_EQ(dialogs->messages[0].text.contains("\"AK-Abgleich\""), k.unitType == T::AK1);
 }
 
-// The standard of the full calibration above, on a noisy board.
-const auto noisyStandard = [](SimProbeBoard& b, T&) {
-    b.setSensitivity(1, 1.037);
-    b.setOffsetError(1, 4321);
-    b.setInput(1, 500);
+// The standard of the full calibration above, on a noisy board, at a target.
+const auto noisyStandard = [](const char* target) {
+    return [target](SimProbeBoard& b, T& c) {
+        b.setSensitivity(1, 1.037);
+        b.setOffsetError(1, 4321);
+        b.setInput(1, QString::fromLatin1(target).toDouble());
+        c.tb_abgleich.text = QString::fromLatin1(target);
+    };
 };
 
 INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
@@ -275,11 +278,43 @@ INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
                                          },
                                          nullptr},
                              // Twelve searches each: a noisy reading at the target is no miss.
-                             GainEndCase{"noiseOf60", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12},
-                             GainEndCase{"noiseOf100", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12}),
+                             GainEndCase{"noiseOf60", T::AK4, "21", noisyStandard("500"), nullptr, 0, 60, 12},
+                             GainEndCase{"noiseOf100", T::AK4, "21", noisyStandard("500"), nullptr, 0, 100, 12}),
                          [](const ::testing::TestParamInfo<GainEndCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// The falling reading above at other targets, a noise-free reversal one off the
+// target of 500, and the noisy board at small targets.
+const auto fallingAt = [](const char* target) {
+    return [target](SimProbeBoard& b, T& c) {
+        c.FaktorA[0].text = "-1";
+        b.setInput(1, -300);
+        c.tb_abgleich.text = QString::fromLatin1(target);
+    };
+};
+INSTANTIATE_TEST_SUITE_P(
+    Targets, GainSearchEnd,
+    ::testing::Values(GainEndCase{"fallsAt5", T::AK1, "22", fallingAt("5"), &T::TargetMissedMessage},
+                      GainEndCase{"fallsAt10", T::AK1, "22", fallingAt("10"), &T::TargetMissedMessage},
+                      GainEndCase{"fallsAt20", T::AK1, "22", fallingAt("20"), &T::TargetMissedMessage},
+                      GainEndCase{"fallsAt50", T::AK1, "22", fallingAt("50"), &T::TargetMissedMessage},
+                      GainEndCase{"endsOneOff", T::AK4, "21",
+                                  [](SimProbeBoard& b, T& c) {
+                                      b.setInput(1, 501);
+                                      c.Abgleich_Schritt = 1;
+                                      c.Abgleich_Richtung = 2;
+                                  },
+                                  &T::TargetMissedMessage, 1},
+                      GainEndCase{"noiseOf60At5", T::AK4, "21", noisyStandard("5"), nullptr, 0, 60, 12},
+                      GainEndCase{"noiseOf100At5", T::AK4, "21", noisyStandard("5"), nullptr, 0, 100, 12},
+                      GainEndCase{"noiseOf60At10", T::AK4, "21", noisyStandard("10"), nullptr, 0, 60, 12},
+                      GainEndCase{"noiseOf100At10", T::AK4, "21", noisyStandard("10"), nullptr, 0, 100, 12},
+                      GainEndCase{"noiseOf60At20", T::AK4, "21", noisyStandard("20"), nullptr, 0, 60, 12},
+                      GainEndCase{"noiseOf100At20", T::AK4, "21", noisyStandard("20"), nullptr, 0, 100, 12},
+                      GainEndCase{"noiseOf60At50", T::AK4, "21", noisyStandard("50"), nullptr, 0, 60, 12},
+                      GainEndCase{"noiseOf100At50", T::AK4, "21", noisyStandard("50"), nullptr, 0, 100, 12}),
+    [](const ::testing::TestParamInfo<GainEndCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ProbeWindow, GainStepsWaitForAnAnsweredReadOutAndWrapRoundTheRegister)
 {
