@@ -87,6 +87,8 @@ ProbeWindowCore::ProbeWindowCore(ProbeWindowEnv env) : m_env(std::move(env))
         m_env.initBoundTo = defaults.initBoundTo;
     if (!m_env.unloadInit)
         m_env.unloadInit = defaults.unloadInit;
+    if (!m_env.masks)
+        m_env.masks = std::make_shared<BoardMasks>();
 
     cb_Unitauswahl.items = ProbeTypes;
     for (int e = 0; e < 5; ++e) {
@@ -184,9 +186,11 @@ QString ProbeWindowCore::chosenAddress() const
 
 void ProbeWindowCore::setLb_Fehler(const QString& text)
 {
-    static const QRegularExpression maskWrite(QStringLiteral("^\\[0K1([01]+)\\]--->\\[0K1!"));
-    if (const auto written = maskWrite.match(text); written.hasMatch())
-        m_boardMask = written.captured(1) + m_boardMask.mid(written.capturedLength(1));
+    // The mailbox's command and the board's reply: a mask write the board
+    // accepted is its mask now.
+    const qsizetype arrow = text.indexOf(QStringLiteral("--->"));
+    if (arrow >= 0)
+        m_env.masks->exchanged(chosenAddress(), text.left(arrow), text.mid(arrow + 4));
     lb_Fehler.text = text;
     if (m_view.show)
         m_view.show();
@@ -292,7 +296,7 @@ int ProbeWindowCore::Initialisierung()
 int ProbeWindowCore::readSettings()
 {
     const QString unitAddress = chosenAddress();
-    m_boardMask.clear();
+    m_env.masks->reported(unitAddress, {});
     bus().einheit_waehlen(unitAddress);
     const QString status = senden(QStringLiteral("[0ST]"), 0.2, 2);
     lb_Fehler.text = QStringLiteral("[0ST]--->") + status;
@@ -331,7 +335,7 @@ int ProbeWindowCore::readSettings()
                         Option5[j].checked = i == j;
             const QString maskText = senden(QStringLiteral("[0k1]"));
             static const QRegularExpression reportedMask(QStringLiteral("^\\[0k1!([01]+)"));
-            m_boardMask = reportedMask.match(maskText).captured(1);
+            m_env.masks->reported(unitAddress, reportedMask.match(maskText).captured(1));
             for (int i = 0; i < ChannelCount; ++i) {
                 const auto k = std::size_t(i);
                 if (maskText.mid(5 + i, 1) == QLatin1String("1"))
@@ -384,8 +388,9 @@ std::array<QString, ProbeWindowCore::ChannelCount> ProbeWindowCore::channelField
     // "[0M1" and the status character, then six digits and one separator
     // per value, then "]" (the last separator may be left out).
     const qsizetype values = std::max<qsizetype>(0, (antwort.size() - 4) / 7);
-    // The board's own mask; while it is unknown, the window's flags.
-    QString mask = m_boardMask;
+    // The board's own mask; while it is unknown, the window's flags, which
+    // keep a "1" the board may have dropped.
+    QString mask = m_env.masks->mask(chosenAddress());
     if (mask.isEmpty())
         for (int i = 0; i < maskFlagCount(); ++i)
             mask += Kanalfreigabe[std::size_t(i)] == 1 ? QLatin1Char('1') : QLatin1Char('0');

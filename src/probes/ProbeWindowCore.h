@@ -12,6 +12,7 @@
 // used by Initialisierung, Aktualisieren and Abgleich, which the main loop
 // calls, and each of them selects the window's unit first.
 
+#include "BoardMasks.h"
 #include "Fensterpostfach.h"
 
 #include "ControlState.h"
@@ -21,6 +22,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class BusTransport;
@@ -40,6 +42,9 @@ struct ProbeWindowEnv
     std::function<void(int n)> bindInit = [](int) {};
     std::function<std::optional<int>()> initBoundTo = [] { return std::optional<int>(); };
     std::function<void()> unloadInit = [] {};
+    // The boards' channel masks, shared with every window that writes them;
+    // left empty, the window keeps its own.
+    std::shared_ptr<BoardMasks> masks;
 };
 
 class ProbeWindowCore : public IProbeWindow
@@ -249,10 +254,6 @@ private:
         double spread() const { return high - low; }
     };
     std::array<ReadingRange, 2> m_fineReadings;
-    // The channel mask the board itself reported ("[0k1]" at Initialisierung,
-    // or an accepted "[0K1…]" sent since), one "0"/"1" per channel; empty
-    // while unknown. The window's flags keep a "1" the board may have dropped.
-    QString m_boardMask;
     // Why a calibration step that needs a fresh reading of channel d waits.
     QString calibrationWaitReason(int d) const;
 };

@@ -1,6 +1,7 @@
 // The probe window's read-back, live read-out and calibration against the
 // simulated boards.
 
+#include "AK_AbgleichCore.h"
 #include "DemoBus.h"
 #include "ProbeBench.h"
 
@@ -404,9 +405,11 @@ struct DemoCase
     QString address;
     double value;  // the value the channel shows
     double tolerance;
-    QString mask = {};  // channel boxes the operator unticks ("0") first
+    QString mask = {};  // channel boxes the operator unticks ("0")
     int channel = 1;
-    QString boardMask = {};  // set on the board behind the window, which is then initialised again
+    QString boardMask = {};   // first set on the board behind the window, which is then initialised again
+    QString guidedMask = {};  // last written by the guided calibration window, on its own port
+    bool refused = false;     // the board refuses both writes
 };
 
 class DemoBoards : public ::testing::TestWithParam<DemoCase>, public ProbeBench
@@ -423,6 +426,14 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
     const DemoCase& k = GetParam();
     T& c = windowUnderTest(k.unitType, k.address);
     EXPECT_EQ(c.sh_an_aus.colour, T::Green);
+    if (!k.boardMask.isEmpty()) {
+        board(k.address).setChannelMask(k.boardMask);
+        c.cb__Achsenauswahl_Click(c.Unitindex);
+        tick(c);
+    }
+    if (k.refused)  // the board refuses the row's mask writes
+        for (const QString& flags : {k.mask, k.guidedMask})
+            unit(k.address).rejectNext("[0K1" + flags + "]", 0x0005, AK_AbgleichCore::MaxWrites);
     for (int i = 0; i < int(k.mask.size()); ++i) {
         if (k.mask[i] == '0') {
             c.Check1[std::size_t(i)].checked = false;
@@ -430,10 +441,18 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
             tick(c);
         }
     }
-    if (!k.boardMask.isEmpty()) {
-        board(k.address).setChannelMask(k.boardMask);
-        c.cb__Achsenauswahl_Click(c.Unitindex);
-        tick(c);
+    if (!k.guidedMask.isEmpty()) {
+        AK_AbgleichEnv e;
+        e.port = &core->serial();
+        e.clock = &core->clock();
+        e.ui = dialogs;
+        e.masks = masks;
+        AK_AbgleichCore guided(e);
+        guided.OAkX_Click(1);  // AK4, at "21"
+        guided.AKNR_Click(0);
+        for (int i = 0; i < 4; ++i)
+            guided.Check1[i].checked = k.guidedMask[i] == '1';
+        guided.Check1_Click();
     }
     EXPECT_EQ(c.Aktualisieren(), 1);
     // The channel shows its own value on the demonstration board.
@@ -447,17 +466,21 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
     c.Check1_Click(0);
     tick(c);
     EXPECT_EQ(c.sh_an_aus.colour, T::Green);
-    EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->texts().join(" | ").toStdString();
+    EXPECT_EQ(dialogs->messages.isEmpty(), !k.refused) << dialogs->texts().join(" | ").toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Types, DemoBoards,
     // The AK4's channel 1: (12.5 µm × 1.01 + 300 counts / 2560) with noise. With
     // channel 2 off it sends three values: channel 3 shows 250 µm × 1.03 + 900 counts;
-    // so it does when the board dropped channel 2 while the window's flag stays.
+    // so it does when the board dropped channel 2 while the window's flag stays,
+    // when the guided window turned channels 2 and 4 off, and when the board
+    // refused both windows' masks.
     ::testing::Values(DemoCase{T::AK1, "22", 42, 0.01}, DemoCase{T::AK4, "21", 12.742, 0.01},
                       DemoCase{T::AK4, "21", 257.852, 0.02, "1011", 3},
                       DemoCase{T::AK4, "21", 257.852, 0.02, {}, 3, "10110000"},
+                      DemoCase{T::AK4, "21", 257.852, 0.02, {}, 3, {}, "1010"},
+                      DemoCase{T::AK4, "21", 257.852, 0.02, "1110", 3, "10110000", "1101", true},
                       DemoCase{T::AK2IK1_IP1000, "31", 5, 0.01}, DemoCase{T::AK2IK1_422, "31", 5, 0.01},
                       DemoCase{T::IK2_IP1000, "11", 12340, 0.001}, DemoCase{T::IK2_422, "11", 12340, 0.001},
                       DemoCase{T::ADA2, "41", 1000, 0.01}, DemoCase{T::Universal, "51", 3.5, 0.01}));
