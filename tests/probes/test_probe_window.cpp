@@ -191,6 +191,7 @@ struct GainEndCase
     int ticks = 0;              // the steps it takes, where they matter
     int noise = 0;              // the board's noise in counts
     int runs = 1;               // searches in the window; the last one is checked
+    const char* target = "500";
 };
 
 class GainSearchEnd : public ::testing::TestWithParam<GainEndCase>, public ProbeBench
@@ -203,6 +204,7 @@ TEST_P(GainSearchEnd, BurnsOnlyAtTheTarget)
     SimProbeBoard& ak = board(k.address);
     ak.setNoise(k.noise);
     T& c = windowUnderTest(k.unitType, k.address);
+    c.tb_abgleich.text = QString::fromLatin1(k.target);
     for (int run = 1; run < k.runs; ++run) {  // a refusal among them leaves its box
         c.cmd_Abgleich_Click();
         calibrate(*this, c, 5);
@@ -236,14 +238,17 @@ TEST_P(GainSearchEnd, BurnsOnlyAtTheTarget)
     EXPECT_EQ(dialogs->messages[0].text.contains("\"AK-Abgleich\""), k.unitType == T::AK1);
 }
 
-// The standard of the full calibration above, on a noisy board, at a target.
-const auto noisyStandard = [](const char* target) {
-    return [target](SimProbeBoard& b, T& c) {
-        b.setSensitivity(1, 1.037);
-        b.setOffsetError(1, 4321);
-        b.setInput(1, QString::fromLatin1(target).toDouble());
-        c.tb_abgleich.text = QString::fromLatin1(target);
-    };
+// The standard of the full calibration above, on a noisy board.
+const auto noisyStandard = [](SimProbeBoard& b, T& c) {
+    b.setSensitivity(1, 1.037);
+    b.setOffsetError(1, 4321);
+    b.setInput(1, *c.toNumber(c.tb_abgleich.text));
+};
+// Pushed the other way and shown positive by the factor -1, the reading falls
+// as SP rises: the search closes in on the wrap at 0.
+const auto falling = [](SimProbeBoard& b, T& c) {
+    c.FaktorA[0].text = "-1";
+    b.setInput(1, -300);
 };
 
 INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
@@ -252,14 +257,7 @@ INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
                              // make a whole turn of 0x1000000.
                              GainEndCase{"spIgnored", T::AK1, "22", [](SimProbeBoard& b, T&) { b.setInput(1, 300); },
                                          &T::GainNotFollowedMessage, 42},
-                             // Pushed the other way and shown positive by the factor -1, the reading
-                             // falls as SP rises: the search closes in on the wrap at 0.
-                             GainEndCase{"readingFallsAsSpRises", T::AK1, "22",
-                                         [](SimProbeBoard& b, T& c) {
-                                             c.FaktorA[0].text = "-1";
-                                             b.setInput(1, -300);
-                                         },
-                                         &T::TargetMissedMessage},
+                             GainEndCase{"readingFallsAsSpRises", T::AK1, "22", falling, &T::TargetMissedMessage},
                              // Below the target with P near the top of the register: the way up
                              // wraps round through a low gain and still finds the target.
                              GainEndCase{"wrapsAndFindsIt", T::AK4, "21",
@@ -279,43 +277,32 @@ INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
                                          },
                                          nullptr},
                              // Twelve searches each: a noisy reading at the target is no miss.
-                             GainEndCase{"noiseOf60", T::AK4, "21", noisyStandard("500"), nullptr, 0, 60, 12},
-                             GainEndCase{"noiseOf100", T::AK4, "21", noisyStandard("500"), nullptr, 0, 100, 12}),
+                             GainEndCase{"noiseOf60", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12},
+                             GainEndCase{"noiseOf100", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12},
+                             // ... and at small targets, where a falling reading is still refused.
+                             GainEndCase{"noiseOf60At5", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12, "5"},
+                             GainEndCase{"noiseOf100At5", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12, "5"},
+                             GainEndCase{"noiseOf60At10", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12, "10"},
+                             GainEndCase{"noiseOf100At10", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12, "10"},
+                             GainEndCase{"noiseOf60At20", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12, "20"},
+                             GainEndCase{"noiseOf100At20", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12, "20"},
+                             GainEndCase{"noiseOf60At50", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12, "50"},
+                             GainEndCase{"noiseOf100At50", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12, "50"},
+                             GainEndCase{"fallsAt5", T::AK1, "22", falling, &T::TargetMissedMessage, 0, 0, 1, "5"},
+                             GainEndCase{"fallsAt10", T::AK1, "22", falling, &T::TargetMissedMessage, 0, 0, 1, "10"},
+                             GainEndCase{"fallsAt20", T::AK1, "22", falling, &T::TargetMissedMessage, 0, 0, 1, "20"},
+                             GainEndCase{"fallsAt50", T::AK1, "22", falling, &T::TargetMissedMessage, 0, 0, 1, "50"},
+                             // Without noise, a reversal one off the target of 500 is no result.
+                             GainEndCase{"endsOneOff", T::AK4, "21",
+                                         [](SimProbeBoard& b, T& c) {
+                                             b.setInput(1, 501);
+                                             c.Abgleich_Schritt = 1;
+                                             c.Abgleich_Richtung = 2;
+                                         },
+                                         &T::TargetMissedMessage, 1}),
                          [](const ::testing::TestParamInfo<GainEndCase>& info) {
                              return std::string(info.param.name);
                          });
-
-// The falling reading above at other targets, a noise-free reversal one off the
-// target of 500, and the noisy board at small targets.
-const auto fallingAt = [](const char* target) {
-    return [target](SimProbeBoard& b, T& c) {
-        c.FaktorA[0].text = "-1";
-        b.setInput(1, -300);
-        c.tb_abgleich.text = QString::fromLatin1(target);
-    };
-};
-INSTANTIATE_TEST_SUITE_P(
-    Targets, GainSearchEnd,
-    ::testing::Values(GainEndCase{"fallsAt5", T::AK1, "22", fallingAt("5"), &T::TargetMissedMessage},
-                      GainEndCase{"fallsAt10", T::AK1, "22", fallingAt("10"), &T::TargetMissedMessage},
-                      GainEndCase{"fallsAt20", T::AK1, "22", fallingAt("20"), &T::TargetMissedMessage},
-                      GainEndCase{"fallsAt50", T::AK1, "22", fallingAt("50"), &T::TargetMissedMessage},
-                      GainEndCase{"endsOneOff", T::AK4, "21",
-                                  [](SimProbeBoard& b, T& c) {
-                                      b.setInput(1, 501);
-                                      c.Abgleich_Schritt = 1;
-                                      c.Abgleich_Richtung = 2;
-                                  },
-                                  &T::TargetMissedMessage, 1},
-                      GainEndCase{"noiseOf60At5", T::AK4, "21", noisyStandard("5"), nullptr, 0, 60, 12},
-                      GainEndCase{"noiseOf100At5", T::AK4, "21", noisyStandard("5"), nullptr, 0, 100, 12},
-                      GainEndCase{"noiseOf60At10", T::AK4, "21", noisyStandard("10"), nullptr, 0, 60, 12},
-                      GainEndCase{"noiseOf100At10", T::AK4, "21", noisyStandard("10"), nullptr, 0, 100, 12},
-                      GainEndCase{"noiseOf60At20", T::AK4, "21", noisyStandard("20"), nullptr, 0, 60, 12},
-                      GainEndCase{"noiseOf100At20", T::AK4, "21", noisyStandard("20"), nullptr, 0, 100, 12},
-                      GainEndCase{"noiseOf60At50", T::AK4, "21", noisyStandard("50"), nullptr, 0, 60, 12},
-                      GainEndCase{"noiseOf100At50", T::AK4, "21", noisyStandard("50"), nullptr, 0, 100, 12}),
-    [](const ::testing::TestParamInfo<GainEndCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ProbeWindow, GainStepsWaitForAnAnsweredReadOutAndWrapRoundTheRegister)
 {
@@ -448,8 +435,7 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
         e.ui = dialogs;
         e.masks = masks;
         AK_AbgleichCore guided(e);
-        guided.OAkX_Click(1);  // AK4, at "21"
-        guided.AKNR_Click(0);
+        guided.OAkX[1].checked = guided.AKNR[0].checked = true;  // an AK4 at "21"
         for (int i = 0; i < 4; ++i)
             guided.Check1[i].checked = k.guidedMask[i] == '1';
         guided.Check1_Click();
