@@ -184,7 +184,7 @@ public:
     // GainSpreadFactor times (the reading's own spread plus the box's last
     // digit) of it. The reading's own spread is the widest scatter of the
     // readings on one side of the target taken at the fine steps (at most
-    // GainFineStep, a 20000th of the nominal gain), where a step moves the
+    // GainFineStep, about a 20000th of the nominal gain), where a step moves the
     // reading by far less than the board's noise does. Readings on opposite
     // sides are never compared: across the wrap one side reads far below the
     // target and the other far above, and that jump is no scatter.
