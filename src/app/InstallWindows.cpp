@@ -1,5 +1,6 @@
 #include "InstallWindows.h"
 
+#include "BoardMasks.h"
 #include "Install.h"
 #include "InstallCalibration.h"
 #include "InstallRecorder.h"
@@ -37,12 +38,16 @@ ProgramWindows installWindows(frm_main& frame, ParamsContext& params)
     probeTools.bindInit = [&sequences](int n) { sequences.bindInit2(n); };
     probeTools.initBoundTo = [&sequences] { return sequences.init2BoundTo(); };
     probeTools.unloadInit = [&sequences] { sequences.unloadInit2(); };
+    // The probe boards' channel masks, which the probe windows and the guided
+    // calibration window both write.
+    const auto masks = std::make_shared<BoardMasks>();
+    probeTools.masks = masks;
     installProbes(frame, probeTools);
     w.options = installOptions(frame);
     // The path table ("Tablett").
     installPathTable(frame, params);
     w.script = installScriptWindow(frame, params);
     // The guided calibration window ("AK-Abgleich").
-    installCalibration(frame);
+    installCalibration(frame, masks);
     return w;
 }

@@ -1137,7 +1137,7 @@ void ControlCenterCore::softwareLimit(bool plus)
     // Without the motor factor the limit cannot be turned into counts.
     if (!v || Motorfaktor == 0)
         return;
-    const double counts = limitToCounter(*v, Motorfaktor, drehantrieb == 1);
+    const double counts = limitBoxToCounter(*v, Motorfaktor, drehantrieb == 1);
     bool ok = false;
     const QString arg = hex8(counts, &ok);
     if (!ok || !inCountRange(toInteger(counts))) {

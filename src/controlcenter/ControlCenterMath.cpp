@@ -189,6 +189,15 @@ double limitToCounter(double value, double motorFactorArg, bool rotaryAxis)
     return rotaryAxis ? value * motorFactorArg / 360.0 : value * motorFactorArg;
 }
 
+double limitBoxToCounter(double value, double motorFactorArg, bool rotaryAxis)
+{
+    const double counts = limitToCounter(value, motorFactorArg, rotaryAxis);
+    const double halfDigit = std::fabs(limitToCounter(0.005, motorFactorArg, rotaryAxis));
+    if (std::fabs(counts) > MaxCounter && std::fabs(counts) - MaxCounter <= halfDigit)
+        return std::copysign(MaxCounter, counts);
+    return counts;
+}
+
 std::optional<double> limitFromCounter(double counts, double motorFactorArg, bool rotaryAxis)
 {
     if (motorFactorArg == 0 || !std::isfinite(motorFactorArg))

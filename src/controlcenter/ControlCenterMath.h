@@ -117,6 +117,12 @@ std::optional<BarLimit> speedBar(double vmax, double vmin);
 // --- software limits -------------------------------------------------------------------
 // The typed limit (mm, or degrees on a rotary axis) as counts.
 double limitToCounter(double value, double motorFactorArg, bool rotaryAxis);
+// The limit box's value as counts. The box shows two places (Mask::Travel), so
+// the counter's end shows rounded, possibly past it (8388607 counts at 5217 per
+// mm show as 1607.94, which is 8388623 counts): a value within half a shown
+// digit beyond the end is taken as the end. Anything further out is returned
+// as it is, for the caller's range check to refuse.
+double limitBoxToCounter(double value, double motorFactorArg, bool rotaryAxis);
 // Counts as the limit text's value; nothing when the motor factor is 0.
 std::optional<double> limitFromCounter(double counts, double motorFactorArg, bool rotaryAxis);
 

@@ -45,6 +45,8 @@ const char* const CarrierCommands[3][2] = {
 
 AK_AbgleichCore::AK_AbgleichCore(AK_AbgleichEnv env) : m_env(std::move(env))
 {
+    if (!m_env.masks)
+        m_env.masks = std::make_shared<BoardMasks>();
     for (int i = 0; i < BoardTypes; ++i)
         OAkX[i].text = QLatin1String(Boards[i].name);
     // The design captions before a board type is picked.
@@ -160,6 +162,8 @@ void AK_AbgleichCore::AKsenden()
         }
         break;
     }
+    // A mask write the board took is its mask for every window.
+    m_env.masks->exchanged(m_selectedUnit, Sendebefehl, Antworttext);
     empfang.text = Antworttext;
     Antwortfrist = 2;
 }

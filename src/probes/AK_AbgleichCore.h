@@ -12,6 +12,7 @@
 // No exchange goes through the bus transport or its log (only the unit
 // selection is handed to it, see AK_AbgleichEnv): the window owns
 // the port while it is open, and the main loop is held meanwhile.
+#include "BoardMasks.h"
 #include "ControlState.h"
 
 #include <QString>
@@ -19,6 +20,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class IClock;
@@ -38,6 +40,9 @@ struct AK_AbgleichEnv
     // Writes a unit selection (DC2 and the address) to the serial port; empty:
     // straight to the port.
     std::function<void(const QString&)> writeSelection;
+    // The boards' channel masks, which the probe windows read; left empty,
+    // the window keeps its own.
+    std::shared_ptr<BoardMasks> masks;
 };
 
 class AK_AbgleichCore

@@ -14,9 +14,10 @@
 #include <stdexcept>
 
 namespace {
-AK_AbgleichWindowEnv calibrationEnv(frm_main& frame)
+AK_AbgleichWindowEnv calibrationEnv(frm_main& frame, std::shared_ptr<BoardMasks> masks)
 {
     AK_AbgleichWindowEnv env;
+    env.core.masks = std::move(masks);
     CoreContext& core = frame.core();
     env.core.port = &core.serial();
     env.core.clock = &core.clock();
@@ -43,11 +44,11 @@ AK_AbgleichWindowEnv calibrationEnv(frm_main& frame)
 }
 }  // namespace
 
-frm_AK_Abgleich*& installCalibration(frm_main& frame)
+frm_AK_Abgleich*& installCalibration(frm_main& frame, std::shared_ptr<BoardMasks> masks)
 {
     auto* window = new frm_AK_Abgleich*(nullptr);
     QObject::connect(&frame, &QObject::destroyed, [window] { delete window; });
-    frame.setWindowOpener(Menu::AKabgleich, [&frame, window] {
+    frame.setWindowOpener(Menu::AKabgleich, [&frame, window, masks] {
         CoreContext& core = frame.core();
         if (core.transport().usbMode() || !core.serial().isOpen()) {
             core.ui().message(frm_main::PortNotOpenMessage);
@@ -56,7 +57,7 @@ frm_AK_Abgleich*& installCalibration(frm_main& frame)
         }
         if (!*window) {
             // A top-level window: disabling the main window must not disable it.
-            *window = new frm_AK_Abgleich(calibrationEnv(frame));
+            *window = new frm_AK_Abgleich(calibrationEnv(frame, masks));
             (*window)->setAttribute(Qt::WA_DeleteOnClose, false);
             // Deleted at once: a later deletion could let the window outlive
             // its main window and reach it from its close handler.

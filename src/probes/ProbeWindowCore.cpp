@@ -87,6 +87,8 @@ ProbeWindowCore::ProbeWindowCore(ProbeWindowEnv env) : m_env(std::move(env))
         m_env.initBoundTo = defaults.initBoundTo;
     if (!m_env.unloadInit)
         m_env.unloadInit = defaults.unloadInit;
+    if (!m_env.masks)
+        m_env.masks = std::make_shared<BoardMasks>();
 
     cb_Unitauswahl.items = ProbeTypes;
     for (int e = 0; e < 5; ++e) {
@@ -184,9 +186,11 @@ QString ProbeWindowCore::chosenAddress() const
 
 void ProbeWindowCore::setLb_Fehler(const QString& text)
 {
-    static const QRegularExpression maskWrite(QStringLiteral("^\\[0K1([01]+)\\]--->\\[0K1!"));
-    if (const auto written = maskWrite.match(text); written.hasMatch())
-        m_boardMask = written.captured(1) + m_boardMask.mid(written.capturedLength(1));
+    // The mailbox's command and the board's reply: a mask write the board
+    // accepted is its mask now.
+    const qsizetype arrow = text.indexOf(QStringLiteral("--->"));
+    if (arrow >= 0)
+        m_env.masks->exchanged(chosenAddress(), text.left(arrow), text.mid(arrow + 4));
     lb_Fehler.text = text;
     if (m_view.show)
         m_view.show();
@@ -292,7 +296,7 @@ int ProbeWindowCore::Initialisierung()
 int ProbeWindowCore::readSettings()
 {
     const QString unitAddress = chosenAddress();
-    m_boardMask.clear();
+    m_env.masks->reported(unitAddress, {});
     bus().einheit_waehlen(unitAddress);
     const QString status = senden(QStringLiteral("[0ST]"), 0.2, 2);
     lb_Fehler.text = QStringLiteral("[0ST]--->") + status;
@@ -331,7 +335,7 @@ int ProbeWindowCore::readSettings()
                         Option5[j].checked = i == j;
             const QString maskText = senden(QStringLiteral("[0k1]"));
             static const QRegularExpression reportedMask(QStringLiteral("^\\[0k1!([01]+)"));
-            m_boardMask = reportedMask.match(maskText).captured(1);
+            m_env.masks->reported(unitAddress, reportedMask.match(maskText).captured(1));
             for (int i = 0; i < ChannelCount; ++i) {
                 const auto k = std::size_t(i);
                 if (maskText.mid(5 + i, 1) == QLatin1String("1"))
@@ -384,8 +388,9 @@ std::array<QString, ProbeWindowCore::ChannelCount> ProbeWindowCore::channelField
     // "[0M1" and the status character, then six digits and one separator
     // per value, then "]" (the last separator may be left out).
     const qsizetype values = std::max<qsizetype>(0, (antwort.size() - 4) / 7);
-    // The board's own mask; while it is unknown, the window's flags.
-    QString mask = m_boardMask;
+    // The board's own mask; while it is unknown, the window's flags, which
+    // keep a "1" the board may have dropped.
+    QString mask = m_env.masks->mask(chosenAddress());
     if (mask.isEmpty())
         for (int i = 0; i < maskFlagCount(); ++i)
             mask += Kanalfreigabe[std::size_t(i)] == 1 ? QLatin1Char('1') : QLatin1Char('0');
@@ -634,6 +639,14 @@ void ProbeWindowCore::calibrationOffset(int n, int d, const QString& c)
     Abgleich_P = QStringLiteral("800000");
     Abgleich_Schritt = 400000;
     flagabgleich = 0;
+    m_fineReadings = {};
+}
+
+void ProbeWindowCore::ReadingRange::add(double v)
+{
+    low = isEmpty ? v : std::min(low, v);
+    high = isEmpty ? v : std::max(high, v);
+    isEmpty = false;
 }
 
 void ProbeWindowCore::calibrationGain(int d, const QString& c)
@@ -643,6 +656,12 @@ void ProbeWindowCore::calibrationGain(int d, const QString& c)
     if (!ist || !t)
         return;
     Abgleich_Istwert = *ist;
+    if (Abgleich_Schritt <= GainFineStep) {
+        if (*ist <= *t)
+            m_fineReadings[0].add(*ist);
+        if (*ist >= *t)
+            m_fineReadings[1].add(*ist);
+    }
     bool isDone = false;
     // Moves P one step down (stepDirection 1) or up (2); the search is finished
     // at the first reversal made with step 1.
@@ -664,12 +683,12 @@ void ProbeWindowCore::calibrationGain(int d, const QString& c)
     else if (*t > Abgleich_Istwert)
         stepOnce(2);
     // The last reversal is only a result when the reading it was made on
-    // stands at the target: within the search's tolerance, never less than
-    // the box's last digit. A board's noise scatters a reading at the target
-    // by far less; a reversal across a jump of the reading (where the
-    // register wraps) misses by a large part of the target.
+    // stands at the target, as far as the reading's own scatter lets it
+    // (see GainSpreadFactor); a reversal across a jump of the reading (where
+    // the register wraps) misses by a large part of the target.
     // (A hair of slack for decimal fractions such as 500 - 499.99.)
-    const double tolerance = std::max(displayStep(d - 1), std::abs(*t) * TargetTolerance);
+    const double spread = std::max(m_fineReadings[0].spread(), m_fineReadings[1].spread());
+    const double tolerance = GainSpreadFactor * (spread + displayStep(d - 1));
     const bool atTarget = std::abs(Abgleich_Istwert - *t) <= tolerance * (1 + 1e-9);
     senden(QStringLiteral("[") + c + QStringLiteral("SP") + Abgleich_P + QLatin1Char(']'));
     senden(QStringLiteral("[") + c + QStringLiteral("SW]"));
@@ -718,6 +737,7 @@ void ProbeWindowCore::cmd_Abgleich_Click()
     if (cmd_Abgleich.text == CalibrationStart) {
         cmd_Abgleich.text = CalibrationAbort;
         gainTravel = 0;
+        m_fineReadings = {};
     } else if (cmd_Abgleich.text == CalibrationAbort) {
         cmd_Abgleich.text = CalibrationZero;
         flagabgleich = 0;

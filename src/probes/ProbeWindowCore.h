@@ -12,6 +12,7 @@
 // used by Initialisierung, Aktualisieren and Abgleich, which the main loop
 // calls, and each of them selects the window's unit first.
 
+#include "BoardMasks.h"
 #include "Fensterpostfach.h"
 
 #include "ControlState.h"
@@ -21,6 +22,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class BusTransport;
@@ -40,6 +42,9 @@ struct ProbeWindowEnv
     std::function<void(int n)> bindInit = [](int) {};
     std::function<std::optional<int>()> initBoundTo = [] { return std::optional<int>(); };
     std::function<void()> unloadInit = [] {};
+    // The boards' channel masks, shared with every window that writes them;
+    // left empty, the window keeps its own.
+    std::shared_ptr<BoardMasks> masks;
 };
 
 class ProbeWindowCore : public IProbeWindow
@@ -170,11 +175,21 @@ public:
     static inline const QString GainNotFollowedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert folgt der Verstärkung nicht");
     // The search ended its last reversal with the reading off the target by
-    // more than TargetTolerance of it: a channel whose reading falls as the
-    // gain rises is steered round the register to where it wraps, where a
+    // more than the reading itself scatters: a channel whose reading falls as
+    // the gain rises is steered round the register to where it wraps, where a
     // step towards the target throws the reading far past it, and that gain
     // must not be burned.
-    static constexpr double TargetTolerance = 1e-3;
+    //
+    // The last reading stands at the target when it lies within
+    // GainSpreadFactor times (the reading's own spread plus the box's last
+    // digit) of it. The reading's own spread is the widest scatter of the
+    // readings on one side of the target taken at the fine steps (at most
+    // GainFineStep, about a 20000th of the nominal gain), where a step moves the
+    // reading by far less than the board's noise does. Readings on opposite
+    // sides are never compared: across the wrap one side reads far below the
+    // target and the other far above, and that jump is no scatter.
+    static constexpr double GainFineStep = 400;
+    static constexpr double GainSpreadFactor = 3;
     static inline const QString TargetMissedMessage =
         QStringLiteral("Abgleich abgebrochen: der Messwert hat den Sollwert nicht erreicht");
     static inline const QString NothingBurned = QStringLiteral("Es wurde nichts gebrannt.");
@@ -228,10 +243,17 @@ private:
     // Per channel: the latest read-out refreshed its box from an answered
     // poll; a calibration step uses them up.
     std::array<bool, ChannelCount> m_wasRead{};
-    // The channel mask the board itself reported ("[0k1]" at Initialisierung,
-    // or an accepted "[0K1…]" sent since), one "0"/"1" per channel; empty
-    // while unknown. The window's flags keep a "1" the board may have dropped.
-    QString m_boardMask;
+    // The lowest and highest reading of the gain search's fine steps, below
+    // (0) and above (1) the target; a reading at the target is on both sides.
+    struct ReadingRange
+    {
+        double low = 0;
+        double high = 0;
+        bool isEmpty = true;
+        void add(double v);
+        double spread() const { return high - low; }
+    };
+    std::array<ReadingRange, 2> m_fineReadings;
     // Why a calibration step that needs a fresh reading of channel d waits.
     QString calibrationWaitReason(int d) const;
 };

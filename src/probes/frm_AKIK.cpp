@@ -173,6 +173,7 @@ void installProbes(frm_main& main, ProbeTools tools)
     env.bindInit = tools.bindInit;
     env.initBoundTo = tools.initBoundTo;
     env.unloadInit = tools.unloadInit;
+    env.masks = tools.masks;
     QMdiArea* area = main.mdiArea();
     main.setProbeWindowFactory([env, area]() -> IProbeWindow* {
         auto* w = new frm_AKIK(env);

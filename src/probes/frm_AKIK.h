@@ -53,6 +53,8 @@ struct ProbeTools
     std::function<void(int n)> bindInit;
     std::function<std::optional<int>()> initBoundTo;
     std::function<void()> unloadInit;
+    // The boards' channel masks, shared with the guided calibration window.
+    std::shared_ptr<BoardMasks> masks;
 };
 
 // Registers the probe window with the main window: "Tastercenter" opens a

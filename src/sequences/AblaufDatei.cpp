@@ -88,8 +88,10 @@ QByteArray AblaufCore::fileText() const
 
 void AblaufCore::AblSP_Click()
 {
+    // Saved in the folder "Laden" opens, so a file saved by name loads by it.
     FileDialogRequest r;
     r.filter = FileFilter;
+    r.folder = m_env.programFolder();
     r.fileName = Label3.text;
     r.defaultExt = QStringLiteral("aqv");
     const QString pathName = m_env.ui->saveFile(r);

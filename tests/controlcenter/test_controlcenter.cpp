@@ -612,6 +612,24 @@ TEST_F(ControlCenterTest, SoftwareLimitsOnARotaryAxisAreSentAndReadBackInDegrees
     }
 }
 
+TEST_F(ControlCenterTest, LimitWithinHalfAShownDigitBeyondTheCountersEndIsThatEnd)
+{
+    // 2000 counts per mm: the end is 4194.3035 mm, half a shown digit 10 counts.
+    openForm(cc, 1);
+    for (const auto& [typed, sent] : {std::pair{"4194.3084", "[1L6007FFFFF]"},
+                                      {"-4194.3084", "[1L5FF800001]"},
+                                      {"4194.3086", ""},
+                                      {"-4194.3086", ""}}) {
+        cc.flagsenden = 0;
+        const bool plus = typed[0] != '-';
+        (plus ? cc.text_SLP : cc.text_SLM).text = QString::fromLatin1(typed);
+        plus ? cc.text_SLP_LostFocus() : cc.text_SLM_LostFocus();
+        EXPECT_EQ(cc.flagsenden ? cc.Befehl_senden : p.uiServices->messages.value(0).text,
+                  *sent ? QString::fromLatin1(sent) : ControlCenterCore::RangeError)
+            << typed;
+    }
+}
+
 TEST_F(ControlCenterTest, LimitOnASideWithASwitchLeavesTheTravelEnd)
 {
     openForm(cc, 1);

@@ -29,6 +29,7 @@ public:
         e.bus = &core->transport();
         e.ui = dialogs;
         e.registry = &registry;
+        e.masks = masks;
         e.bindInit = [this](int n) { boundIndex = n; };
         e.initBoundTo = [this] { return boundIndex; };
         e.unloadInit = [this] {
@@ -95,6 +96,7 @@ public:
     }
 
     Fensterpostfach registry;
+    std::shared_ptr<BoardMasks> masks = std::make_shared<BoardMasks>();
     std::vector<std::unique_ptr<ProbeWindowCore>> windows;
     // The commands of the last window's initialisation.
     QStringList initTraffic;

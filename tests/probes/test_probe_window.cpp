@@ -1,6 +1,7 @@
 // The probe window's read-back, live read-out and calibration against the
 // simulated boards.
 
+#include "AK_AbgleichCore.h"
 #include "DemoBus.h"
 #include "ProbeBench.h"
 
@@ -190,6 +191,7 @@ struct GainEndCase
     int ticks = 0;              // the steps it takes, where they matter
     int noise = 0;              // the board's noise in counts
     int runs = 1;               // searches in the window; the last one is checked
+    const char* target = "500";
 };
 
 class GainSearchEnd : public ::testing::TestWithParam<GainEndCase>, public ProbeBench
@@ -202,6 +204,7 @@ TEST_P(GainSearchEnd, BurnsOnlyAtTheTarget)
     SimProbeBoard& ak = board(k.address);
     ak.setNoise(k.noise);
     T& c = windowUnderTest(k.unitType, k.address);
+    c.tb_abgleich.text = QString::fromLatin1(k.target);
     for (int run = 1; run < k.runs; ++run) {  // a refusal among them leaves its box
         c.cmd_Abgleich_Click();
         calibrate(*this, c, 5);
@@ -236,10 +239,16 @@ TEST_P(GainSearchEnd, BurnsOnlyAtTheTarget)
 }
 
 // The standard of the full calibration above, on a noisy board.
-const auto noisyStandard = [](SimProbeBoard& b, T&) {
+const auto noisyStandard = [](SimProbeBoard& b, T& c) {
     b.setSensitivity(1, 1.037);
     b.setOffsetError(1, 4321);
-    b.setInput(1, 500);
+    b.setInput(1, *c.toNumber(c.tb_abgleich.text));
+};
+// Pushed the other way and shown positive by the factor -1, the reading falls
+// as SP rises: the search closes in on the wrap at 0.
+const auto falling = [](SimProbeBoard& b, T& c) {
+    c.FaktorA[0].text = "-1";
+    b.setInput(1, -300);
 };
 
 INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
@@ -248,14 +257,7 @@ INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
                              // make a whole turn of 0x1000000.
                              GainEndCase{"spIgnored", T::AK1, "22", [](SimProbeBoard& b, T&) { b.setInput(1, 300); },
                                          &T::GainNotFollowedMessage, 42},
-                             // Pushed the other way and shown positive by the factor -1, the reading
-                             // falls as SP rises: the search closes in on the wrap at 0.
-                             GainEndCase{"readingFallsAsSpRises", T::AK1, "22",
-                                         [](SimProbeBoard& b, T& c) {
-                                             c.FaktorA[0].text = "-1";
-                                             b.setInput(1, -300);
-                                         },
-                                         &T::TargetMissedMessage},
+                             GainEndCase{"readingFallsAsSpRises", T::AK1, "22", falling, &T::TargetMissedMessage},
                              // Below the target with P near the top of the register: the way up
                              // wraps round through a low gain and still finds the target.
                              GainEndCase{"wrapsAndFindsIt", T::AK4, "21",
@@ -276,7 +278,28 @@ INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
                                          nullptr},
                              // Twelve searches each: a noisy reading at the target is no miss.
                              GainEndCase{"noiseOf60", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12},
-                             GainEndCase{"noiseOf100", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12}),
+                             GainEndCase{"noiseOf100", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12},
+                             // ... and at small targets, where a falling reading is still refused.
+                             GainEndCase{"noiseOf60At5", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12, "5"},
+                             GainEndCase{"noiseOf100At5", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12, "5"},
+                             GainEndCase{"noiseOf60At10", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12, "10"},
+                             GainEndCase{"noiseOf100At10", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12, "10"},
+                             GainEndCase{"noiseOf60At20", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12, "20"},
+                             GainEndCase{"noiseOf100At20", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12, "20"},
+                             GainEndCase{"noiseOf60At50", T::AK4, "21", noisyStandard, nullptr, 0, 60, 12, "50"},
+                             GainEndCase{"noiseOf100At50", T::AK4, "21", noisyStandard, nullptr, 0, 100, 12, "50"},
+                             GainEndCase{"fallsAt5", T::AK1, "22", falling, &T::TargetMissedMessage, 0, 0, 1, "5"},
+                             GainEndCase{"fallsAt10", T::AK1, "22", falling, &T::TargetMissedMessage, 0, 0, 1, "10"},
+                             GainEndCase{"fallsAt20", T::AK1, "22", falling, &T::TargetMissedMessage, 0, 0, 1, "20"},
+                             GainEndCase{"fallsAt50", T::AK1, "22", falling, &T::TargetMissedMessage, 0, 0, 1, "50"},
+                             // Without noise, a reversal one off the target of 500 is no result.
+                             GainEndCase{"endsOneOff", T::AK4, "21",
+                                         [](SimProbeBoard& b, T& c) {
+                                             b.setInput(1, 501);
+                                             c.Abgleich_Schritt = 1;
+                                             c.Abgleich_Richtung = 2;
+                                         },
+                                         &T::TargetMissedMessage, 1}),
                          [](const ::testing::TestParamInfo<GainEndCase>& info) {
                              return std::string(info.param.name);
                          });
@@ -369,9 +392,11 @@ struct DemoCase
     QString address;
     double value;  // the value the channel shows
     double tolerance;
-    QString mask = {};  // channel boxes the operator unticks ("0") first
+    QString mask = {};  // channel boxes the operator unticks ("0")
     int channel = 1;
-    QString boardMask = {};  // set on the board behind the window, which is then initialised again
+    QString boardMask = {};   // first set on the board behind the window, which is then initialised again
+    QString guidedMask = {};  // last written by the guided calibration window, on its own port
+    bool refused = false;     // the board refuses both writes
 };
 
 class DemoBoards : public ::testing::TestWithParam<DemoCase>, public ProbeBench
@@ -388,6 +413,14 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
     const DemoCase& k = GetParam();
     T& c = windowUnderTest(k.unitType, k.address);
     EXPECT_EQ(c.sh_an_aus.colour, T::Green);
+    if (!k.boardMask.isEmpty()) {
+        board(k.address).setChannelMask(k.boardMask);
+        c.cb__Achsenauswahl_Click(c.Unitindex);
+        tick(c);
+    }
+    if (k.refused)  // the board refuses the row's mask writes
+        for (const QString& flags : {k.mask, k.guidedMask})
+            unit(k.address).rejectNext("[0K1" + flags + "]", 0x0005, AK_AbgleichCore::MaxWrites);
     for (int i = 0; i < int(k.mask.size()); ++i) {
         if (k.mask[i] == '0') {
             c.Check1[std::size_t(i)].checked = false;
@@ -395,10 +428,17 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
             tick(c);
         }
     }
-    if (!k.boardMask.isEmpty()) {
-        board(k.address).setChannelMask(k.boardMask);
-        c.cb__Achsenauswahl_Click(c.Unitindex);
-        tick(c);
+    if (!k.guidedMask.isEmpty()) {
+        AK_AbgleichEnv e;
+        e.port = &core->serial();
+        e.clock = &core->clock();
+        e.ui = dialogs;
+        e.masks = masks;
+        AK_AbgleichCore guided(e);
+        guided.OAkX[1].checked = guided.AKNR[0].checked = true;  // an AK4 at "21"
+        for (int i = 0; i < 4; ++i)
+            guided.Check1[i].checked = k.guidedMask[i] == '1';
+        guided.Check1_Click();
     }
     EXPECT_EQ(c.Aktualisieren(), 1);
     // The channel shows its own value on the demonstration board.
@@ -412,17 +452,21 @@ TEST_P(DemoBoards, AnswerEveryBoardTypeWithoutErrorBoxes)
     c.Check1_Click(0);
     tick(c);
     EXPECT_EQ(c.sh_an_aus.colour, T::Green);
-    EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->texts().join(" | ").toStdString();
+    EXPECT_EQ(dialogs->messages.isEmpty(), !k.refused) << dialogs->texts().join(" | ").toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Types, DemoBoards,
     // The AK4's channel 1: (12.5 µm × 1.01 + 300 counts / 2560) with noise. With
     // channel 2 off it sends three values: channel 3 shows 250 µm × 1.03 + 900 counts;
-    // so it does when the board dropped channel 2 while the window's flag stays.
+    // so it does when the board dropped channel 2 while the window's flag stays,
+    // when the guided window turned channels 2 and 4 off, and when the board
+    // refused both windows' masks.
     ::testing::Values(DemoCase{T::AK1, "22", 42, 0.01}, DemoCase{T::AK4, "21", 12.742, 0.01},
                       DemoCase{T::AK4, "21", 257.852, 0.02, "1011", 3},
                       DemoCase{T::AK4, "21", 257.852, 0.02, {}, 3, "10110000"},
+                      DemoCase{T::AK4, "21", 257.852, 0.02, {}, 3, {}, "1010"},
+                      DemoCase{T::AK4, "21", 257.852, 0.02, "1110", 3, "10110000", "1101", true},
                       DemoCase{T::AK2IK1_IP1000, "31", 5, 0.01}, DemoCase{T::AK2IK1_422, "31", 5, 0.01},
                       DemoCase{T::IK2_IP1000, "11", 12340, 0.001}, DemoCase{T::IK2_422, "11", 12340, 0.001},
                       DemoCase{T::ADA2, "41", 1000, 0.01}, DemoCase{T::Universal, "51", 3.5, 0.01}));

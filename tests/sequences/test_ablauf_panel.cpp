@@ -279,6 +279,9 @@ TEST_F(SequenceFile, SaveAndLoadAreByteExact)
     EXPECT_EQ(core.Label3.text, u"a.aqv"_s);
     EXPECT_EQ(core.fileText(), bytes);
     EXPECT_TRUE(ui.messages.isEmpty());
+    ASSERT_EQ(ui.fileRequests.size(), 2);  // saved where loading looks
+    EXPECT_EQ(ui.fileRequests[0].folder, home.path());
+    EXPECT_EQ(ui.fileRequests[1].folder, home.path());
 }
 
 TEST_F(SequenceFile, ShortFileKeepsTheRestAndMissingOrCancelledChangesNothing)
