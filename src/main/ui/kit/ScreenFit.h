@@ -37,4 +37,9 @@ private:
     bool m_fitting = false;
 };
 
+// Shows a window the operator asked for: the first time, unless the program
+// placed it, over the middle of `over` (its whole frame on the screen); then
+// in front and active, so that keys go to it at once.
+void showInFront(QWidget* window, const QWidget* over);
+
 }  // namespace kit
