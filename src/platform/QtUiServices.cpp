@@ -31,10 +31,24 @@ QWidget* QtUiServices::dialogParent() const
     return usableWindow(m_parent);
 }
 
+namespace {
+// Gives the window a box sat on the focus back when the box has closed: a
+// window manager may hand it to another window (openbox does so for tool
+// windows).
+void refocus(const QPointer<QWidget>& window)
+{
+    if (window && window->isVisible()) {
+        window->raise();
+        window->activateWindow();
+    }
+}
+}  // namespace
+
 MsgResult QtUiServices::message(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon)
 {
     // On the heap: a window that goes while its box is open takes the box with it.
-    const QPointer<QMessageBox> box = new QMessageBox(dialogParent());
+    const QPointer<QWidget> parent = dialogParent();
+    const QPointer<QMessageBox> box = new QMessageBox(parent);
     box->setText(text);
     box->setWindowTitle(title.isEmpty() ? QStringLiteral("Kelvane") : title);
     switch (icon) {
@@ -54,6 +68,7 @@ MsgResult QtUiServices::message(const QString& text, const QString& title, MsgBu
     }
     const int answer = box->exec();
     delete box.data();
+    refocus(parent);
     switch (answer) {
     case QMessageBox::Ok: return MsgResult::Ok;
     case QMessageBox::Yes: return MsgResult::Yes;
@@ -67,7 +82,10 @@ QString QtUiServices::openFile(const FileDialogRequest& r)
     QString start = r.folder;
     if (!r.fileName.isEmpty())
         start = start.isEmpty() ? r.fileName : start + QLatin1Char('/') + r.fileName;
-    return QFileDialog::getOpenFileName(dialogParent(), r.title, start, qtFileFilter(r.filter));
+    const QPointer<QWidget> parent = dialogParent();
+    const QString path = QFileDialog::getOpenFileName(parent, r.title, start, qtFileFilter(r.filter));
+    refocus(parent);
+    return path;
 }
 
 QString QtUiServices::saveFile(const FileDialogRequest& r)
@@ -75,12 +93,14 @@ QString QtUiServices::saveFile(const FileDialogRequest& r)
     QString start = r.folder;
     if (!r.fileName.isEmpty())
         start = start.isEmpty() ? r.fileName : start + QLatin1Char('/') + r.fileName;
-    const QPointer<QFileDialog> dialog = new QFileDialog(dialogParent(), r.title, start, qtFileFilter(r.filter));
+    const QPointer<QWidget> parent = dialogParent();
+    const QPointer<QFileDialog> dialog = new QFileDialog(parent, r.title, start, qtFileFilter(r.filter));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(r.defaultExt);
     const bool accepted = dialog->exec() == QDialog::Accepted && dialog && !dialog->selectedFiles().isEmpty();
     const QString path = accepted ? dialog->selectedFiles().constFirst() : QString();
     delete dialog.data();
+    refocus(parent);
     return path;
 }
 

@@ -61,9 +61,12 @@ QSize frameExtra(const QWidget* w)
     return {m.left() + m.right(), m.top() + m.bottom()};
 }
 
-// Where the window's frame is, or will be once the window system framed it.
+// Where the window's frame is, or will be once the window system framed it
+// around the window's inside.
 QRect frameRect(const QWidget* w)
 {
+    if (!ownFrame(w).isNull())
+        return {w->pos(), w->size() + frameExtra(w)};
     return w->geometry().marginsAdded(frameMargins(w));
 }
 
