@@ -4,6 +4,7 @@
 #include "Format.h"
 #include "MenuNames.h"
 #include "ProgramFolder.h"
+#include "ScreenFit.h"
 #include "UiServices.h"
 #include "frm_ablauf.h"
 #include "frm_aufzeichnen.h"
@@ -225,6 +226,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
             // A top-level window: disabling the main window must not disable it.
             windows->seqtext = new frm_ablauf(sequenceEnv(frame));
             windows->seqtext->setAttribute(Qt::WA_DeleteOnClose, false);
+            kit::keepInFrontOf(windows->seqtext, &frame);
         }
         windows->seqtext->openForm();
     });
@@ -237,6 +239,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
     frame.setWindowOpener(Menu::MultiT, [&frame, windows] {
         if (!windows->multiterm) {
             windows->multiterm = new frm_multiterm(multitermEnv(frame));
+            kit::keepInFrontOf(windows->multiterm, &frame);
         }
         windows->multiterm->openForm();
     });

@@ -55,6 +55,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -552,6 +553,8 @@ const WindowCase windowCases[] = {
          d.click(w, "ptestld");
          d.click(w, "pTestsp");
          d.expectOwnedBy(w, 2);
+         // In front of the main window it disables.
+         EXPECT_EQ(w->windowHandle()->transientParent(), d.frame->windowHandle());
          d.click(w, "cmd_exit");
      }},
     {"Ablauf",
@@ -566,6 +569,7 @@ const WindowCase windowCases[] = {
          d.click(w, "AblLD");
          d.click(w, "AblSP");
          d.expectOwnedBy(w, 2);
+         EXPECT_EQ(w->windowHandle()->transientParent(), d.frame->windowHandle());
          d.click(w, "cmd_exit");
      }},
     {"InitUndInitRegler",

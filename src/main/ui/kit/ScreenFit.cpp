@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -197,6 +198,16 @@ void showInFront(QWidget* window, const QWidget* over)
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void keepInFrontOf(QWidget* window, QWidget* over)
+{
+    // Window systems keep only dialogs and tool windows in front of another.
+    window->setWindowFlags((window->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+    window->winId();
+    over->winId();
+    if (window->windowHandle() && over->windowHandle())
+        window->windowHandle()->setTransientParent(over->windowHandle());
 }
 
 bool ScreenFit::eventFilter(QObject* watched, QEvent* event)
