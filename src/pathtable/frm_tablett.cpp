@@ -4,6 +4,7 @@
 #include "CoreContext.h"
 #include "Format.h"
 #include "Guarded.h"
+#include "UiServices.h"
 #include "MenuNames.h"
 #include "ParamsContext.h"
 #include "ProgramFolder.h"
@@ -173,6 +174,8 @@ void frm_tablett::timerStep()
     }
     {
         const QScopedValueRollback<bool> busy(m_isBusy, true);
+        // A status error box of the drive belongs to the path table.
+        const DialogOwner owner(this);
         kit::guarded("frm_tablett drive", [this] { m_core->moveStep(); });
     }
     render();

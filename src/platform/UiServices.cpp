@@ -14,9 +14,37 @@ QString qtFileFilter(const QString& pipeFilter)
     return filters.join(QStringLiteral(";;"));
 }
 
+namespace {
+QPointer<QObject>& currentOwner()
+{
+    static QPointer<QObject> owner;
+    return owner;
+}
+}  // namespace
+
+DialogOwner::DialogOwner(QObject* window)
+{
+    if (!window)
+        return;
+    m_previous = currentOwner();
+    currentOwner() = window;
+    m_set = true;
+}
+
+DialogOwner::~DialogOwner()
+{
+    if (m_set)
+        currentOwner() = m_previous;
+}
+
+QObject* DialogOwner::current()
+{
+    return currentOwner().data();
+}
+
 MsgResult RecordingUiServices::message(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon)
 {
-    const Message m{text, title, buttons, icon};
+    const Message m{text, title, buttons, icon, DialogOwner::current()};
     messages << m;
     if (onMessage)
         onMessage(m);
@@ -28,12 +56,14 @@ MsgResult RecordingUiServices::message(const QString& text, const QString& title
 QString RecordingUiServices::openFile(const FileDialogRequest& request)
 {
     fileRequests << request;
+    fileOwners << DialogOwner::current();
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
 
 QString RecordingUiServices::saveFile(const FileDialogRequest& request)
 {
     fileRequests << request;
+    fileOwners << DialogOwner::current();
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
 
@@ -49,6 +79,7 @@ void RecordingUiServices::clear()
 {
     messages.clear();
     fileRequests.clear();
+    fileOwners.clear();
     answers.clear();
     fileAnswers.clear();
     beeps = 0;

@@ -4,6 +4,8 @@
 // recorder that answers from a script instead of blocking.
 
 #include <QList>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +45,27 @@ struct FileDialogRequest
     QString defaultExt;  // "qvm"
 };
 
+// The window a box or dialog belongs to: while a window handles the
+// operator's input or runs a step of its own, it holds a DialogOwner, and
+// every box and dialog shown meanwhile is parented on it. When the box
+// closes, the window manager gives the focus back to that window, so the
+// window the operator worked in is in front again. Scopes nest; an empty
+// owner keeps the one around it.
+class DialogOwner
+{
+public:
+    explicit DialogOwner(QObject* window);
+    ~DialogOwner();
+    DialogOwner(const DialogOwner&) = delete;
+    DialogOwner& operator=(const DialogOwner&) = delete;
+    // The innermost owner still alive, or nullptr.
+    static QObject* current();
+
+private:
+    QPointer<QObject> m_previous;
+    bool m_set = false;
+};
+
 class IUiServices
 {
 public:
@@ -59,7 +82,10 @@ public:
 QString qtFileFilter(const QString& pipeFilter);
 
 // The real dialogs. A modal box runs a nested event loop; the main loop
-// guards itself against the ticks that fire inside it.
+// guards itself against the ticks that fire inside it. A box is parented on
+// the current DialogOwner's window, else on the active window, else on the
+// fallback parent (the main window); never on a hidden or disabled one,
+// whose box would be disabled or placed off its window.
 class QtUiServices final : public IUiServices
 {
 public:
@@ -71,6 +97,8 @@ public:
     void beep() override;
 
 private:
+    QWidget* dialogParent() const;
+
     QWidget* m_parent;
 };
 
@@ -87,6 +115,7 @@ public:
         QString title;
         MsgButtons buttons;
         MsgIcon icon;
+        QObject* owner;
     };
 
     MsgResult message(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override;
@@ -96,6 +125,8 @@ public:
 
     QList<Message> messages;
     QList<FileDialogRequest> fileRequests;
+    // The DialogOwner of each file dialog, in the order of fileRequests.
+    QList<QObject*> fileOwners;
     QList<MsgResult> answers;
     QStringList fileAnswers;
     int beeps = 0;

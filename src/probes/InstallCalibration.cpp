@@ -7,6 +7,7 @@
 #include "UiServices.h"
 #include "frm_AK_Abgleich.h"
 #include "frm_main.h"
+#include "ScreenFit.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -59,6 +60,7 @@ frm_AK_Abgleich*& installCalibration(frm_main& frame, std::shared_ptr<BoardMasks
             // A top-level window: disabling the main window must not disable it.
             *window = new frm_AK_Abgleich(calibrationEnv(frame, masks));
             (*window)->setAttribute(Qt::WA_DeleteOnClose, false);
+            kit::keepInFrontOf(*window, &frame);
             // Deleted at once: a later deletion could let the window outlive
             // its main window and reach it from its close handler.
             QObject::connect(&frame, &QObject::destroyed, [w = QPointer<frm_AK_Abgleich>(*window)] { delete w; });

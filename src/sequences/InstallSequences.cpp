@@ -4,6 +4,8 @@
 #include "Format.h"
 #include "MenuNames.h"
 #include "ProgramFolder.h"
+#include "ScreenFit.h"
+#include "UiServices.h"
 #include "frm_ablauf.h"
 #include "frm_aufzeichnen.h"
 #include "frm_main.h"
@@ -196,16 +198,27 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
             windows->init2->render();
     };
     frame.reloadCommandLists = showWindow;
-    frame.setMenuHandler(Menu::Befehlssatzladen, [windows, showWindow] {
+    // A shown list window owns the file dialog of its command set, so that
+    // it is in front again when the dialog closes.
+    const auto shownOrNull = [](QWidget* w) { return w && w->isVisible() ? w : nullptr; };
+    frame.setMenuHandler(Menu::Befehlssatzladen, [windows, showWindow, shownOrNull] {
+        const DialogOwner owner(shownOrNull(windows->init));
         windows->initCore->befehlssatzladen();
         showWindow();
     });
-    frame.setMenuHandler(Menu::Befehlssatzspeichern, [windows] { windows->initCore->befehlssatzspeichern(); });
-    frame.setMenuHandler(Menu::sekbefehlssatzladen, [windows, showWindow] {
+    frame.setMenuHandler(Menu::Befehlssatzspeichern, [windows, shownOrNull] {
+        const DialogOwner owner(shownOrNull(windows->init));
+        windows->initCore->befehlssatzspeichern();
+    });
+    frame.setMenuHandler(Menu::sekbefehlssatzladen, [windows, showWindow, shownOrNull] {
+        const DialogOwner owner(shownOrNull(windows->init2));
         windows->init2Core->befehlssatzladen();
         showWindow();
     });
-    frame.setMenuHandler(Menu::sekbefehlsatzspeichern, [windows] { windows->init2Core->befehlssatzspeichern(); });
+    frame.setMenuHandler(Menu::sekbefehlsatzspeichern, [windows, shownOrNull] {
+        const DialogOwner owner(shownOrNull(windows->init2));
+        windows->init2Core->befehlssatzspeichern();
+    });
     // The record, and with it every window it made, lives as long as the frame.
     QObject::connect(&frame, &QObject::destroyed, [windows] { delete windows; });
     frame.setWindowOpener(Menu::Ablauf, [&frame, windows] {
@@ -213,6 +226,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
             // A top-level window: disabling the main window must not disable it.
             windows->seqtext = new frm_ablauf(sequenceEnv(frame));
             windows->seqtext->setAttribute(Qt::WA_DeleteOnClose, false);
+            kit::keepInFrontOf(windows->seqtext, &frame);
         }
         windows->seqtext->openForm();
     });
@@ -225,6 +239,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
     frame.setWindowOpener(Menu::MultiT, [&frame, windows] {
         if (!windows->multiterm) {
             windows->multiterm = new frm_multiterm(multitermEnv(frame));
+            kit::keepInFrontOf(windows->multiterm, &frame);
         }
         windows->multiterm->openForm();
     });

@@ -1,6 +1,7 @@
 #include "frm_ablauf.h"
 
 #include "Guarded.h"
+#include "UiServices.h"
 #include "ui_frm_ablauf.h"
 
 #include <QCheckBox>
@@ -205,6 +206,7 @@ void frm_ablauf::timerStep()
     }
     {
         const QScopedValueRollback<bool> busy(m_isBusy, true);
+        const DialogOwner owner(this);
         kit::guarded("frm_ablauf step", [this] { m_core.step(); });
     }
     m_form.render();
@@ -218,6 +220,7 @@ void frm_ablauf::tick()
         return;
     {
         const QScopedValueRollback<bool> busy(m_isBusy, true);
+        const DialogOwner owner(this);
         kit::guarded("frm_ablauf Timer1", [this] { m_core.Timer1_Timer(); });
     }
     m_form.render();

@@ -1,6 +1,7 @@
 #include "frm_multiterm.h"
 
 #include "Guarded.h"
+#include "UiServices.h"
 #include "ui_frm_multiterm.h"
 
 #include <QCheckBox>
@@ -84,6 +85,7 @@ frm_multiterm::frm_multiterm(MultitermWindowEnv env, QWidget* parent)
     m_form.setAfterEvent([this] { timerFollow(); });
     Timer1.setInterval(20);
     connect(&Timer1, &QTimer::timeout, this, [this] {
+        const DialogOwner owner(this);
         kit::guarded("frm_multiterm Timer1", [this] { m_core.Timer1_Timer(); });
         timerFollow();
         m_form.render();

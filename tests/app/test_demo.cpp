@@ -55,6 +55,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -165,6 +166,17 @@ public:
         QTest::qWait(150);
     }
     void trigger(const QString& menu) { frame->menuEntry(menu)->trigger(); }
+    // The boxes and file dialogs shown since the last check, `count` of them,
+    // all belonged to `window` (so that it is in front again when they close).
+    void expectOwnedBy(const QObject* window, int count)
+    {
+        QList<QObject*> owners = uiServices->fileOwners;
+        for (const RecordingUiServices::Message& m : uiServices->messages)
+            owners << m.owner;
+        EXPECT_EQ(owners.size(), count);
+        EXPECT_EQ(owners.count(window), owners.size());
+        uiServices->clear();
+    }
     void click(QWidget* window, const char* button)
     {
         auto* b = window->findChild<QPushButton*>(QLatin1String(button));
@@ -517,6 +529,20 @@ const WindowCase windowCases[] = {
          auto* w = d.opened<frm_tablett>(Menu::Tablett);
          ASSERT_TRUE(w);
          d.settle();
+         // The picture buttons, F1 and F2 and a status error box.
+         for (const char* button : {"button_0", "button_1"})
+             d.click(w, button);
+         for (Qt::Key key : {Qt::Key_F1, Qt::Key_F2})
+             QTest::keyRelease(w->form().pb_Zeichnung, key);
+         for (const char* unit : {"01", "02"})
+             d.bus->unit(QLatin1String(unit))
+                 ->setHandler(QStringLiteral("1SA"), [](SimUnit&, const SimCommand&) -> std::optional<QByteArray> {
+                     return QByteArray("[1SA?0013]");
+                 });
+         QTest::keyClicks(w->form().Text1, QStringLiteral("[1SA]"));
+         QTest::keyClick(w->form().Text1, Qt::Key_Return);  // sent to both units
+         d.expectOwnedBy(w, 6);
+         d.rejections.clear();
          w->close();
      }},
     {"Multiterm",
@@ -524,6 +550,11 @@ const WindowCase windowCases[] = {
          auto* w = d.opened<frm_multiterm>(Menu::MultiT);
          ASSERT_TRUE(w);
          d.settle();
+         d.click(w, "ptestld");
+         d.click(w, "pTestsp");
+         d.expectOwnedBy(w, 2);
+         // In front of the main window it disables.
+         EXPECT_EQ(w->windowHandle()->transientParent(), d.frame->windowHandle());
          d.click(w, "cmd_exit");
      }},
     {"Ablauf",
@@ -535,6 +566,10 @@ const WindowCase windowCases[] = {
          EXPECT_TRUE(d.frame->recordingWindow()->isVisible());
          d.settle();
          d.frame->recordingWindow()->close();
+         d.click(w, "AblLD");
+         d.click(w, "AblSP");
+         d.expectOwnedBy(w, 2);
+         EXPECT_EQ(w->windowHandle()->transientParent(), d.frame->windowHandle());
          d.click(w, "cmd_exit");
      }},
     {"InitUndInitRegler",
@@ -545,6 +580,9 @@ const WindowCase windowCases[] = {
          // "Init-Regler" brings the list up again with its register slider.
          d.trigger(Menu::IR);
          EXPECT_GT(w->width(), narrowWidth);
+         // The main window's entry loads the list this window shows.
+         d.trigger(Menu::Befehlssatzladen);
+         d.expectOwnedBy(w, 1);
          d.settle();
          w->close();
      }},

@@ -226,6 +226,43 @@ TEST_F(FrmComTest, OkInUsbModeStoresUsbAndDisablesTheDirectPortEntries)
     EXPECT_TRUE(enabled("mnuKontroll"));
 }
 
+// The close box cancels: the port in use before comes back, nothing is
+// stored, the main window is usable; each click after a dialog ended, by its
+// close box or its OK, shows a new one.
+TEST_F(FrmComTest, CloseBoxCancelsAndEveryEndedDialogMakesTheNextClickAFirstOne)
+{
+    prog.port->present = {3, 5};
+    prog.remember(QStringLiteral("5"), QStringLiteral("38400"));
+    main.setAuswerten_com(QStringLiteral("5"));
+    main.setAuswerten_baud(QStringLiteral("38400"));
+    frm_com* dlg = open();
+    ASSERT_TRUE(main.menuEntry(QStringLiteral("mnuKontroll")) && !enabled("mnuKontroll"));
+    pick(dlg->list_com, QStringLiteral("3"));
+    pick(dlg->list_baud, QStringLiteral("9600"));
+    dlg->close();
+    EXPECT_TRUE(prog.port->isOpen());
+    EXPECT_EQ(prog.port->commPort(), 5);
+    EXPECT_EQ(prog.port->settings(), QStringLiteral("38400"));
+    EXPECT_EQ(main.auswerten_com(), QStringLiteral("5"));
+    EXPECT_EQ(prog.remembered(QStringLiteral("Backup_Settings")), QStringLiteral("38400"));
+    EXPECT_TRUE(main.isTimer1Running());
+    EXPECT_TRUE(enabled("mnuKontroll"));
+
+    for (bool byOk : {false, true}) {
+        frm_com* next = open();
+        ASSERT_TRUE(next && next != dlg && next->isVisible()) << byOk;
+        dlg = next;
+        if (byOk)
+            dlg->cmd_ok->click();
+        else
+            dlg->close();
+    }
+    pick(open()->list_baud, QStringLiteral("57600"));
+    main.mnuCOMOptions_Click();  // the second click is the dialog's OK
+    EXPECT_EQ(prog.remembered(QStringLiteral("Backup_Settings")), QStringLiteral("57600"));
+    EXPECT_FALSE(main.portDialog() && main.portDialog()->isVisible());
+}
+
 TEST_F(FrmComTest, OkWithoutARateKeepsTheRememberedOne)
 {
     prog.remember(QStringLiteral("2"), QStringLiteral("57600"));

@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QTimer>
+#include <QWidget>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -223,6 +226,40 @@ TEST(ProgramFolderTest, HomeVariableIsCreatedWhenMissing)
     EXPECT_EQ(programFolder(), folder);
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_EQ(programFile(QStringLiteral("autost.qvm")), folder + QStringLiteral("/autost.qvm"));
+}
+
+// A box sits on its owner's window; a box whose owner is disabled goes to the
+// main window, and one whose main window is disabled too, to none (a box on
+// a disabled window would be disabled with it).
+TEST(QtUiServicesTest, BoxSitsOnTheUsableWindowOfItsOwner)
+{
+    QWidget main, owner;
+    QWidget* button = new QWidget(&owner);
+    main.show();
+    owner.show();
+    QtUiServices dialogs(&main);
+    IUiServices& ui = dialogs;
+    bool shown = false;
+    const auto parentOfBox = [&ui, &shown](QObject* who) {
+        const DialogOwner scope(who);
+        QWidget* parent = nullptr;
+        shown = false;
+        QTimer::singleShot(0, [&parent, &shown] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                shown = true;
+                parent = box->parentWidget();
+                box->close();
+            }
+        });
+        ui.message(QStringLiteral("x"));
+        return parent;
+    };
+    EXPECT_EQ(parentOfBox(button), &owner);
+    owner.setEnabled(false);
+    EXPECT_EQ(parentOfBox(button), &main);
+    main.setEnabled(false);
+    EXPECT_EQ(parentOfBox(button), nullptr);
+    EXPECT_TRUE(shown);
 }
 
 TEST(FormatTest, MasksColoursAndFilters)

@@ -138,6 +138,8 @@ void frm_Options::machneu()
     lb_text->clear();
     lb_passwort->show();
     lb_ok->show();
+    // The access code is typed at once; Enter is OK and Escape is Exit.
+    lb_text->setFocus(Qt::OtherFocusReason);
     showFlags();
 }
 

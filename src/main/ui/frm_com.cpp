@@ -12,6 +12,7 @@
 #include "globale_Funktionen.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -25,7 +26,8 @@ const QString Usb = QStringLiteral("USB");
 constexpr quint32 UsbTimeoutMs = 200;
 }  // namespace
 
-frm_com::frm_com(frm_main& main) : QWidget(&main, Qt::Window), m_main(main), m_bus(main.core().transport())
+// A dialog of the main window: the window manager keeps it in front of it.
+frm_com::frm_com(frm_main& main) : QWidget(&main, Qt::Dialog), m_main(main), m_bus(main.core().transport())
 {
     setObjectName(QStringLiteral("frm_com"));
     setWindowTitle(QStringLiteral("COM_Options"));
@@ -71,6 +73,8 @@ frm_com::frm_com(frm_main& main) : QWidget(&main, Qt::Window), m_main(main), m_b
     connect(cmd_ok, &QPushButton::clicked, this, &frm_com::cmd_ok_Click);
 
     Form_Load();
+    // The keys go to the list of the transport in use.
+    (m_bus.usbMode() ? list_usb : list_com)->setFocus(Qt::OtherFocusReason);
 }
 
 QString frm_com::selectedText(const QListWidget* list) const
@@ -89,6 +93,8 @@ void frm_com::Form_Load()
 {
     const QString com = m_main.auswerten_com();
     const QString baud = m_main.auswerten_baud();
+    m_comBefore = com;
+    m_baudBefore = baud;
     {
         EreignissperreGuard lock(m_bus);
         const QList<QListWidgetItem*> match = list_baud->findItems(baud, Qt::MatchExactly);
@@ -245,15 +251,9 @@ void frm_com::cmd_ok_Click()
         settings.setValue(Startup, QStringLiteral("Backup_Settings"), baud);
     const bool stored = settings.sync();
 
-    m_main.releaseMainLoop(Menu::COMOptions);
-    // The dialog has opened the transport again, which ends a port release
-    // ("Schnittstellen - Freigabe "). In USB mode the dialog is the only way
-    // back from it, so the release must not keep the loop off.
-    m_main.releaseMainLoop(Menu::CF);
-    m_main.enableWhenLoopRuns();
-    // The transport is open again: the control centers initialise on the
-    // next tick, so their lamps come back without choosing each unit again.
-    m_main.com_motflag = 1;
+    m_ended = true;
+    Tag = QStringLiteral("0");
+    giveBack();
     // While another window still holds the loop, the direct-port entries stay
     // locked with the rest of the menu.
     if (stored) {
@@ -264,4 +264,54 @@ void frm_com::cmd_ok_Click()
         m_main.core().ui().message(frm_main::PortMessage);
     }
     close();
+}
+
+void frm_com::giveBack()
+{
+    m_main.releaseMainLoop(Menu::COMOptions);
+    // The dialog has opened the transport again, which ends a port release
+    // ("Schnittstellen - Freigabe "). In USB mode the dialog is the only way
+    // back from it, so the release must not keep the loop off.
+    m_main.releaseMainLoop(Menu::CF);
+    m_main.enableWhenLoopRuns();
+    // The transport is open again: the control centers initialise on the
+    // next tick, so their lamps come back without choosing each unit again.
+    m_main.com_motflag = 1;
+}
+
+void frm_com::cancel()
+{
+    m_ended = true;
+    Tag = QStringLiteral("0");
+    m_main.setAuswerten_com(m_comBefore);
+    m_main.setAuswerten_baud(m_baudBefore);
+    if (m_comBefore != Usb) {
+        // The port and rate in use before, as the menu's OK would reopen them.
+        ISerialPort& serial = m_bus.serial();
+        if (serial.isOpen())
+            serial.close();
+        bool isNumber = false;
+        const int port = m_comBefore.trimmed().toInt(&isNumber);
+        if (isNumber)
+            serial.setCommPort(port);
+        if (baudFromSettings(m_baudBefore) > 0)
+            serial.setSettings(m_baudBefore);
+        if (serial.open())
+            m_bus.Schnittstelle = QStringLiteral("COM");
+    } else {
+        // The bridge the load opened again stays the transport.
+        m_bus.Schnittstelle = Usb;
+        if (m_bus.serial().isOpen())
+            m_bus.serial().close();
+    }
+    giveBack();
+}
+
+void frm_com::closeEvent(QCloseEvent* event)
+{
+    // The close box, or the window manager closing the dialog: a cancel.
+    // At shut-down the port stays closed.
+    if (!m_ended && !m_main.isUnloaded())
+        cancel();
+    QWidget::closeEvent(event);
 }

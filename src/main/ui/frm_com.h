@@ -2,12 +2,15 @@
 // The port dialog: the serial ports 1-16 that open, the USB bridges that are
 // attached, and the baud rate. Picking an entry opens that port or device at
 // once; OK stores the choice for the next start and unlocks the main window.
+// Its close box cancels: the port in use before it opened comes back, and the
+// main window is unlocked without storing anything.
 
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
 class BusTransport;
+class QCloseEvent;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -47,10 +50,21 @@ public:
     void list_baud_Click();
     void cmd_ok_Click();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QString selectedText(const QListWidget* list) const;
     void deselect(QListWidget* list);
+    void cancel();
+    // Ends the dialog's hold on the main window: the loop runs, the menus
+    // come back, and the control centers initialise on the next tick.
+    void giveBack();
 
     frm_main& m_main;
     BusTransport& m_bus;
+    // The choice in use when the dialog opened, which its close box restores.
+    QString m_comBefore;
+    QString m_baudBefore;
+    bool m_ended = false;
 };

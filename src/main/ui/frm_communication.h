@@ -19,6 +19,9 @@ public:
     QListView* lbox_comm = nullptr;
 
     void cb_an_aus_Click();
+    // Places the outer frame at the top right of the screen. Until the window
+    // manager has framed this window, the frame is taken as `framedLike`'s.
+    void placeTopRight(const QWidget* framedLike);
 
 private:
     CommLog& m_log;

@@ -673,7 +673,10 @@ void frm_main::toolWindowToggle(const QString& menuName)
         return;
     const ToolSlot slot = m_tools.value(menuName);
     if (slot.Tag != QLatin1String("1")) {
-        slot.window->show();
+        if (slot.window->isWindow())
+            kit::showInFront(slot.window, this);
+        else
+            slot.window->show();
         slot.window->raise();
         if (slot.hooks.firstClick)
             slot.hooks.firstClick();
@@ -794,15 +797,19 @@ void frm_main::mnuCOMOptions_Click()
     const QString comOptions = Menu::COMOptions;
     if (!m_frmCom || m_frmCom->Tag != QLatin1String("1")) {
         Disable_all(0);
-        // The dialog keeps the loop held until its OK; a dialog that fails
-        // to open releases it at once.
+        // The dialog keeps the loop held until its OK or close box; a dialog
+        // that fails to open releases it at once.
         MainLoopHold hold = holdMainLoop(comOptions);
+        // One that OK or its close box ended is on its way out: every first
+        // click shows a new dialog, which loads afresh.
+        if (m_frmCom) {
+            m_frmCom->deleteLater();
+            m_frmCom = nullptr;
+        }
         const bool opened = kit::guarded("COM-Options", [this, &comOptions] {
             menuEntry(comOptions)->setEnabled(true);
-            if (!m_frmCom)
-                m_frmCom = new frm_com(*this);
-            m_frmCom->show();
-            m_frmCom->raise();
+            m_frmCom = new frm_com(*this);
+            kit::showInFront(m_frmCom, this);
             m_frmCom->Tag = QStringLiteral("1");
         });
         if (opened) {
@@ -830,11 +837,10 @@ void frm_main::mnuKommunikation_Click()
         return;
     }
     frm_communication* w = communicationWindow();
-    w->show();
     m_core.log().clear();
-    const QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    if (s)
-        w->move(s->geometry().right() + 1 - w->frameGeometry().width(), s->geometry().top());
+    w->placeTopRight(this);
+    w->show();
+    w->raise();
     w->cb_an_aus->setChecked(true);
     flagKommunikation = 1;
 }

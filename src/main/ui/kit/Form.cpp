@@ -2,6 +2,7 @@
 
 #include "Format.h"
 #include "Guarded.h"
+#include "UiServices.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -367,6 +368,8 @@ void Form::handle(const char* where, const Handler& fn)
                     b.erase(std::next(it).base());
             }
         } leave{this};
+        // Boxes and dialogs the step shows belong to this window.
+        const DialogOwner owner(m_root);
         guarded(where, fn);
     }
     if (m_after)

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -20,6 +21,8 @@ namespace {
 const char* const kScrollAreaName = "screenFitScrollArea";
 // Set from a window's showing until its first move.
 const char* const kPlacing = "screenFitPlacing";
+// Set once showInFront has placed the window.
+const char* const kPlaced = "screenFitPlaced";
 
 // The program's windows; dialogs (message boxes, file dialogs) and menus
 // size themselves.
@@ -31,11 +34,41 @@ bool isFormWindow(const QWidget* w)
     return type == Qt::Window || type == Qt::Tool || type == Qt::Dialog;
 }
 
+QMargins ownFrame(const QWidget* w)
+{
+    const QRect outer = w->frameGeometry(), inner = w->geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+// The frame's margins around the window. Before the window system has framed
+// it, they are taken as those of a framed window of the program (the window
+// manager frames them alike), else as assumed.
+QMargins frameMargins(const QWidget* w)
+{
+    if (const QMargins m = ownFrame(w); !m.isNull())
+        return m;
+    for (const QWidget* other : QApplication::topLevelWidgets())
+        if (other != w && other->isVisible())
+            if (const QMargins m = ownFrame(other); !m.isNull())
+                return m;
+    const QSize assumed = ScreenFit::AssumedFrame;
+    return {assumed.width() / 2, assumed.height() - assumed.width() / 2, assumed.width() / 2, assumed.width() / 2};
+}
+
 QSize frameExtra(const QWidget* w)
 {
-    const QSize extra = w->frameGeometry().size() - w->geometry().size();
-    // Before the window system has framed the window the two are equal.
-    return extra.isEmpty() ? ScreenFit::AssumedFrame : extra;
+    const QMargins m = frameMargins(w);
+    return {m.left() + m.right(), m.top() + m.bottom()};
+}
+
+// Where the window's frame is, or will be once the window system framed it
+// around the window's inside.
+QRect frameRect(const QWidget* w)
+{
+    if (!ownFrame(w).isNull())
+        return {w->pos(), w->size() + frameExtra(w)};
+    return w->geometry().marginsAdded(frameMargins(w));
 }
 
 // Moves the window's content (its layout with the widgets it manages, and
@@ -130,16 +163,51 @@ bool ScreenFit::fit(QWidget* window)
         changed = true;
     }
 
-    // The whole frame on the screen.
-    const QRect frame(window->pos(), window->size() + extra);
+    // The whole frame on the screen. A window the program has not placed and
+    // the window system has not framed yet goes where the window manager puts
+    // it; it is checked when it arrives there.
+    if (ownFrame(window).isNull() && !window->testAttribute(Qt::WA_Moved))
+        return changed;
+    const QRect frame = frameRect(window);
     QPoint pos = frame.topLeft();
     pos.setX(std::clamp(pos.x(), available.left(), std::max(available.left(), available.right() + 1 - frame.width())));
     pos.setY(std::clamp(pos.y(), available.top(), std::max(available.top(), available.bottom() + 1 - frame.height())));
     if (pos != frame.topLeft()) {
-        window->move(pos);
+        window->move(window->pos() + (pos - frame.topLeft()));
         changed = true;
     }
     return changed;
+}
+
+void showInFront(QWidget* window, const QWidget* over)
+{
+    // A window the program placed itself keeps its place.
+    if (over && !window->property(kPlaced).toBool() && !window->testAttribute(Qt::WA_Moved)) {
+        window->setProperty(kPlaced, true);
+        const QSize frame = frameRect(window).size();
+        QPoint pos = over->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
+        if (const QScreen* screen = over->screen()) {
+            const QRect available = screen->availableGeometry();
+            pos.setX(std::clamp(pos.x(), available.left(),
+                                std::max(available.left(), available.right() + 1 - frame.width())));
+            pos.setY(std::clamp(pos.y(), available.top(),
+                                std::max(available.top(), available.bottom() + 1 - frame.height())));
+        }
+        window->move(window->pos() + (pos - frameRect(window).topLeft()));
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void keepInFrontOf(QWidget* window, QWidget* over)
+{
+    // Window systems keep only dialogs and tool windows in front of another.
+    window->setWindowFlags((window->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+    window->winId();
+    over->winId();
+    if (window->windowHandle() && over->windowHandle())
+        window->windowHandle()->setTransientParent(over->windowHandle());
 }
 
 bool ScreenFit::eventFilter(QObject* watched, QEvent* event)

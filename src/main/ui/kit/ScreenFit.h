@@ -37,4 +37,14 @@ private:
     bool m_fitting = false;
 };
 
+// Shows a window the operator asked for: the first time, unless the program
+// placed it, over the middle of `over` (its whole frame on the screen); then
+// in front and active, so that keys go to it at once.
+void showInFront(QWidget* window, const QWidget* over);
+
+// Keeps a window that has no parent (it must not be disabled with `over`) in
+// front of `over`, as the window manager keeps a window's dialogs: a click on
+// a disabled main window must not hide the window that disabled it.
+void keepInFrontOf(QWidget* window, QWidget* over);
+
 }  // namespace kit
