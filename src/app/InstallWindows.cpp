@@ -42,6 +42,10 @@ ProgramWindows installWindows(frm_main& frame, ParamsContext& params)
     // calibration window both write.
     const auto masks = std::make_shared<BoardMasks>();
     probeTools.masks = masks;
+    // The terminal and the sequence window write mask commands too.
+    sequences.commandAnswered = [masks](const QString& address, const QString& command, const QString& reply) {
+        masks->exchanged(address, command, reply);
+    };
     installProbes(frame, probeTools);
     w.options = installOptions(frame);
     // The path table ("Tablett").

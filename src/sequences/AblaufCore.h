@@ -33,6 +33,10 @@ struct AblaufEnv
     std::function<bool()> usesComma = [] { return false; };
     // A run ended and `CStart` is enabled again: the window gives it the focus.
     std::function<void()> focusStart = [] {};
+    // A command written to the unit at `address` and its reply, for models
+    // other windows read (a probe board's channel mask).
+    std::function<void(const QString& address, const QString& command, const QString& reply)> answered =
+        [](const QString&, const QString&, const QString&) {};
 };
 
 class AblaufCore
@@ -212,4 +216,6 @@ private:
     QString m_errorText;  // last time-out or refusal, for tests
     // QV commands that got no reply: their late replies are passed over.
     line::LateEchoes m_late;
+    // The unit the last selection written named.
+    QString m_selected;
 };

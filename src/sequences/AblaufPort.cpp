@@ -59,7 +59,8 @@ void AblaufCore::Adresse_waehlen()
 {
     if (!hasAddress(AktTyp, AktBox) || !portOpen())
         return;
-    line::writeOnPort(*m_env.port, *m_env.clock, Adresstabelle[AktTyp][AktBox].toLatin1());
+    if (line::writeOnPort(*m_env.port, *m_env.clock, Adresstabelle[AktTyp][AktBox].toLatin1()))
+        m_selected = Adresstabelle[AktTyp][AktBox].mid(1);
 }
 
 void AblaufCore::writeBytes()
@@ -96,6 +97,8 @@ bool AblaufCore::Ablaufsenden(bool typed)
         if (!x.discarded.isEmpty())
             lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(ReplyLimit));
         Empfangstext = QString::fromLatin1(x.reply.bytes);
+        if (x.written)
+            m_env.answered(m_selected, Sendetext, Empfangstext);
         // A reply without end is cut, what follows dropped: no answer. A
         // port that vanished meanwhile is reported.
         if (!portOpen())

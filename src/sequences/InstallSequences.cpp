@@ -21,9 +21,20 @@
 #include <QTimer>
 
 namespace {
-AblaufWindowEnv sequenceEnv(frm_main& frame)
+// What the windows of this folder write on the port they own, for the models
+// of other windows.
+auto forwardAnswered(const SequenceWindows& windows)
+{
+    return [&windows](const QString& address, const QString& command, const QString& reply) {
+        if (windows.commandAnswered)
+            windows.commandAnswered(address, command, reply);
+    };
+}
+
+AblaufWindowEnv sequenceEnv(frm_main& frame, const SequenceWindows& windows)
 {
     AblaufWindowEnv env;
+    env.core.answered = forwardAnswered(windows);
     CoreContext& core = frame.core();
     env.core.port = &core.serial();
     env.core.clock = &core.clock();
@@ -57,9 +68,10 @@ AblaufWindowEnv sequenceEnv(frm_main& frame)
     return env;
 }
 
-MultitermWindowEnv multitermEnv(frm_main& frame)
+MultitermWindowEnv multitermEnv(frm_main& frame, const SequenceWindows& windows)
 {
     MultitermWindowEnv env;
+    env.core.answered = forwardAnswered(windows);
     CoreContext& core = frame.core();
     env.core.port = &core.serial();
     env.core.clock = &core.clock();
@@ -224,7 +236,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
     frame.setWindowOpener(Menu::Ablauf, [&frame, windows] {
         if (!windows->seqtext) {
             // A top-level window: disabling the main window must not disable it.
-            windows->seqtext = new frm_ablauf(sequenceEnv(frame));
+            windows->seqtext = new frm_ablauf(sequenceEnv(frame, *windows));
             windows->seqtext->setAttribute(Qt::WA_DeleteOnClose, false);
             kit::keepInFrontOf(windows->seqtext, &frame);
         }
@@ -238,7 +250,7 @@ SequenceWindows& installSequences(frm_main& frame, ParamsContext& params)
     });
     frame.setWindowOpener(Menu::MultiT, [&frame, windows] {
         if (!windows->multiterm) {
-            windows->multiterm = new frm_multiterm(multitermEnv(frame));
+            windows->multiterm = new frm_multiterm(multitermEnv(frame, *windows));
             kit::keepInFrontOf(windows->multiterm, &frame);
         }
         windows->multiterm->openForm();

@@ -5,6 +5,9 @@
 // the control centers' INIT button opens frm_init, a probe window's frm_init2, and
 // "Service → Init-Regler" brings an open frm_init up again with or without
 // its register slider.
+#include <QString>
+
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -39,6 +42,9 @@ struct SequenceWindows
     std::optional<int> init2BoundTo() const;
     // Closes the list window; it serves no probe window afterwards.
     void unloadInit2();
+    // Every command the sequence window or the terminal wrote to a unit
+    // (its address as selected), with its reply.
+    std::function<void(const QString& address, const QString& command, const QString& reply)> commandAnswered;
     ~SequenceWindows();
 
 private:

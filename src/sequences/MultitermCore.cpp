@@ -53,7 +53,8 @@ void MultitermCore::Form_Load()
 
 void MultitermCore::writeBytes(const QByteArray& bytes)
 {
-    line::writeOnPort(*m_env.port, *m_env.clock, bytes);
+    if (line::writeOnPort(*m_env.port, *m_env.clock, bytes) && bytes.startsWith(char(18)))
+        m_selected = QString::fromLatin1(bytes.mid(1));
 }
 
 void MultitermCore::adresse_senden()
@@ -89,6 +90,8 @@ void MultitermCore::MTsenden()
     if (!x.discarded.isEmpty())
         lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(ReplyLimit));
     Empfangstext = QString::fromLatin1(x.reply.bytes);
+    if (x.written)
+        m_env.answered(m_selected, Sendetext, Empfangstext);
     if (!x.reply.complete()) {
         tempf[Zeile].colour = Yellow;
         ++Fehlerzaehler;

@@ -21,6 +21,10 @@ struct MultitermEnv
     IClock* clock = nullptr;
     IUiServices* ui = nullptr;
     std::function<QString()> programFolder = [] { return QString(); };
+    // A command written to the unit at `address` and its reply, for models
+    // other windows read (a probe board's channel mask).
+    std::function<void(const QString& address, const QString& command, const QString& reply)> answered =
+        [](const QString&, const QString&, const QString&) {};
 };
 
 class MultitermCore
@@ -92,4 +96,6 @@ private:
     bool m_timer1 = false;
     // Rows that got no reply: their late replies are passed over.
     line::LateEchoes m_late;
+    // The unit the last selection written named.
+    QString m_selected;
 };

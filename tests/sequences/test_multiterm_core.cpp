@@ -33,6 +33,9 @@ protected:
         e.clock = &clock;
         e.ui = &ui;
         e.programFolder = [this] { return home.path(); };
+        e.answered = [this](const QString& a, const QString& c, const QString& r) {
+            answered << a + u' ' + c + u' ' + r;
+        };
         return e;
     }
 
@@ -56,6 +59,7 @@ protected:
     SimSerialPort port{bus};
     RecordingUiServices ui;
     TempHome home;
+    QStringList answered;  // what the window told other windows' models
     MultitermCore core{env()};
 };
 
@@ -147,6 +151,7 @@ TEST_F(Multiterm, BroadcastRowsInDauerModeNeverQueueAheadOfTheWire)
 TEST_F(Multiterm, TwoContinuousTicksMakeTwoPasses)
 {
     zeile(0, u"01"_s, u"[0ST]"_s);
+    // An empty box sends to the unit of the Mot/Box selectors, here 01.
     zeile(1, QString(), u"[0VN]"_s);
     core.cDauer.checked = true;
     core.cDauer_Click();
@@ -213,6 +218,17 @@ TEST_F(Multiterm, AReplyBegunWithinTheTimeLimitIsReadWholeAndTheNextRowHasItsOwn
     core.Cosend_Click(14);
     EXPECT_TRUE(core.tempf[14].text.startsWith(u"[0VN!"_s)) << qPrintable(core.tempf[14].text);
     EXPECT_EQ(core.Fehlerzaehler, 0);
+}
+
+// A probe board's mask follows what the terminal writes to it too.
+TEST_F(Multiterm, EveryRowSentIsToldWithTheUnitItWentTo)
+{
+    zeile(0, u"02"_s, u"[0ST]"_s);
+    // An empty box sends to the unit of the Mot/Box selectors, here 01.
+    zeile(1, QString(), u"[0VN]"_s);
+    core.Cosend_Click(0);
+    core.Cosend_Click(1);
+    EXPECT_EQ(answered, QStringList({u"02 [0ST] [0ST!00000000]"_s, u"01 [0VN] [0VN!Mot V1.00]"_s}));
 }
 
 TEST_F(Multiterm, EndlessReplyIsCutAndCountsAsATimeOut)
