@@ -71,6 +71,14 @@ QRect frameRect(const QWidget* w)
     return w->geometry().marginsAdded(frameMargins(w));
 }
 
+// Where a frame of `size` at `pos` goes so that all of it lies in `available`.
+QPoint onScreen(QPoint pos, QSize size, const QRect& available)
+{
+    pos.setX(std::clamp(pos.x(), available.left(), std::max(available.left(), available.right() + 1 - size.width())));
+    pos.setY(std::clamp(pos.y(), available.top(), std::max(available.top(), available.bottom() + 1 - size.height())));
+    return pos;
+}
+
 // Moves the window's content (its layout with the widgets it manages, and
 // any widget placed by hand) into a scroll area that fills the window.
 void wrapInScrollArea(QWidget* window)
@@ -169,9 +177,7 @@ bool ScreenFit::fit(QWidget* window)
     if (ownFrame(window).isNull() && !window->testAttribute(Qt::WA_Moved))
         return changed;
     const QRect frame = frameRect(window);
-    QPoint pos = frame.topLeft();
-    pos.setX(std::clamp(pos.x(), available.left(), std::max(available.left(), available.right() + 1 - frame.width())));
-    pos.setY(std::clamp(pos.y(), available.top(), std::max(available.top(), available.bottom() + 1 - frame.height())));
+    const QPoint pos = onScreen(frame.topLeft(), frame.size(), available);
     if (pos != frame.topLeft()) {
         window->move(window->pos() + (pos - frame.topLeft()));
         changed = true;
@@ -186,13 +192,8 @@ void showInFront(QWidget* window, const QWidget* over)
         window->setProperty(kPlaced, true);
         const QSize frame = frameRect(window).size();
         QPoint pos = over->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
-        if (const QScreen* screen = over->screen()) {
-            const QRect available = screen->availableGeometry();
-            pos.setX(std::clamp(pos.x(), available.left(),
-                                std::max(available.left(), available.right() + 1 - frame.width())));
-            pos.setY(std::clamp(pos.y(), available.top(),
-                                std::max(available.top(), available.bottom() + 1 - frame.height())));
-        }
+        if (const QScreen* screen = over->screen())
+            pos = onScreen(pos, frame, screen->availableGeometry());
         window->move(window->pos() + (pos - frameRect(window).topLeft()));
     }
     window->show();
