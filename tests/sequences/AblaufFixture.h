@@ -35,6 +35,7 @@ protected:
         e.programFolder = [this] { return home.path(); };
         e.schreibe = [this](const QString& reply, const QString& line) { recorded << line + QLatin1Char('|') + reply; };
         e.focusStart = [this] { ++focusStarts; };
+        e.answered = [this](const QString& a, const QString& c, const QString&) { answered << a + u' ' + c; };
         return e;
     }
 
@@ -95,6 +96,7 @@ protected:
     RecordingUiServices ui;
     TempHome home;
     QStringList recorded;
-    int focusStarts = 0;  // times CStart was given the focus
+    QStringList answered;  // unit and command of each exchange told to other windows' models
+    int focusStarts = 0;   // times CStart was given the focus
     AblaufCore core{env()};
 };

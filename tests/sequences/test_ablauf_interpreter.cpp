@@ -147,6 +147,7 @@ TEST_F(Interpreter, RawCommandsAreCutToTheirBracketsListedAndRecorded)
     EXPECT_EQ(core.lb_ablauf.items.mid(0, 2),
               (QStringList{u"QV/0/2/status [0ST][0ST!00000000]"_s, u"QV/0/0/xx[0VN]yy"_s}));
     EXPECT_EQ(recorded, (QStringList{u"QV/0/2/status [0ST]|[0ST!00000000]"_s}));
+    EXPECT_TRUE(answered.contains(u"02 [0ST]"_s)) << answered.join(u'|').toStdString();
     EXPECT_EQ(core.Zeitlimit, 1.0);
 }
 
