@@ -649,6 +649,29 @@ const WindowCase windowCases[] = {
          EXPECT_NEAR(QString(w->core().kanal[0].text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), 12.742,
                      0.01)
              << qPrintable(w->core().kanal[0].text);
+         // The terminal turns channel 2 of that board off, then the guided window
+         // every channel but 4, each on the port it owns: the window reads the
+         // board's values by its new mask (channel 3: 250 µm × 1.03 + 900
+         // counts, channel 4: 0.8 µm × 1.04 + 1200 counts).
+         const auto shows = [&d, w](int channel, double value) {
+             d.ticks(5);
+             const QString text = w->core().kanal[std::size_t(channel - 1)].text;
+             EXPECT_NEAR(QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), value, 0.02)
+                 << channel << qPrintable(text);
+         };
+         auto* terminal = d.opened<frm_multiterm>(Menu::MultiT);
+         ASSERT_TRUE(terminal);
+         QTest::keyClicks(terminal->findChild<QLineEdit*>(QStringLiteral("Text1_0")), QStringLiteral("21"));
+         QTest::keyClicks(terminal->findChild<QLineEdit*>(QStringLiteral("tsend_0")), QStringLiteral("[0K11011]"));
+         d.click(terminal, "Cosend_0");
+         d.click(terminal, "cmd_exit");
+         shows(3, 257.852);
+         auto* guided = d.opened<frm_AK_Abgleich>(Menu::AKabgleich);
+         ASSERT_TRUE(guided);
+         for (const char* option : {"OAkX_1", "AKNR_0", "Check1_3"})
+             guided->findChild<QAbstractButton*>(QLatin1String(option))->click();
+         d.click(guided, "cmd_exit");
+         shows(4, 1.3);
          for (const char* button : {"cmd_sign", "cmd_status", "cmd_version", "Option5_3", "Check1_1"}) {
              w->findChild<QAbstractButton*>(QLatin1String(button))->click();
              d.ticks(3);
