@@ -299,6 +299,21 @@ INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
                                              c.Abgleich_Schritt = 1;
                                              c.Abgleich_Richtung = 2;
                                          },
+                                         &T::TargetMissedMessage, 1},
+                             // Without noise the reading may miss by three of the box's last digit.
+                             GainEndCase{"endsJustInside", T::AK4, "21",
+                                         [](SimProbeBoard& b, T& c) {
+                                             b.setInput(1, 500.03);
+                                             c.Abgleich_Schritt = 1;
+                                             c.Abgleich_Richtung = 2;
+                                         },
+                                         nullptr, 1},
+                             GainEndCase{"endsJustOutside", T::AK4, "21",
+                                         [](SimProbeBoard& b, T& c) {
+                                             b.setInput(1, 499.96);
+                                             c.Abgleich_Schritt = 1;
+                                             c.Abgleich_Richtung = 1;
+                                         },
                                          &T::TargetMissedMessage, 1}),
                          [](const ::testing::TestParamInfo<GainEndCase>& info) {
                              return std::string(info.param.name);
