@@ -253,6 +253,16 @@ TEST_F(Interpreter, ClosedPortIsOneTimeOutAndOneMessage)
     EXPECT_EQ(core.Fehlerzahl, 1);
     EXPECT_EQ(ui.texts(), (QStringList{AblaufCore::PortMessage}));
     EXPECT_FALSE(core.isRunning());
+
+    // Found open at the last run, then closed by the main window while this
+    // window was away: nothing reports a loss, so the window tells it.
+    ui.clear();
+    ASSERT_TRUE(port.open());
+    run({u"MA/0/1/5"_s});
+    core.cmd_exit_Click();
+    port.close();
+    run({u"MA/0/1/5"_s});
+    EXPECT_EQ(ui.texts(), (QStringList{AblaufCore::PortMessage}));
 }
 
 struct BadLine
