@@ -199,8 +199,15 @@ TEST_F(OptionsTest, ActivationAndExitReturnToCodeEntryKeepingTheFlags)
 
     // Closing the window is Exit too: the main window must not stay locked.
     dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    dialog.lb_ok->setFocus();
     dialog.close();
     EXPECT_EQ(ended, 2);
+    // Opened again, it takes the code from the keyboard at once, wherever
+    // the keyboard was when it was left.
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.lb_text);
 }
 
 TEST_F(OptionsTest, LoadingAConfigurationSwitchesTheMenusWithoutTheDialog)
