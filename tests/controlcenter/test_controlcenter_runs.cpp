@@ -371,9 +371,22 @@ TEST_F(RunsTest, RejectedPositionReplyAbortsWithRestoreAndMessageAndBuildsNoMove
     EXPECT_NE(cc.line_schlitten.colour, DarkGreen);
 }
 
-TEST_F(RunsTest, UnreadableSpeedAtTheStartChangesNothing)
+TEST_F(RunsTest, UnreadableStartChangesNothing)
 {
     openForm(cc);
+    p.unit().clearReceived();
+    // The start's own position read goes unanswered (the tick's poll does not).
+    int reads = 0;
+    p.unit().setHandler(QStringLiteral("1PA"), [&reads](SimUnit&, const SimCommand&) {
+        return ++reads == 2 ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+    });
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    tick();
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_EQ(p.uiServices->texts().last(), ControlCenterCore::ReferenceError + keine_Antwort);
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1l5]")).isEmpty());
+    p.unit().setHandler(QStringLiteral("1PA"), {});
+
     p.unit().rejectNext(QStringLiteral("[1vP]"), 0x0005);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     tick();
