@@ -212,7 +212,7 @@ void ControlCenterCore::cb_adressenauswahl_Click()
     FlagIndexSuche = 0;
     m_indexCounter.reset();
     // A reference run belongs to the unit it started on; its saved values are
-    // written back to that unit on the next answered tick.
+    // written back to that unit when the next unit is set up.
     FlagGrafikInit = 0;
     Button_Disable();
     flagachsenwechsel = 1;
@@ -258,14 +258,15 @@ int ControlCenterCore::initialise()
     }
 
     int result = 0;
+    payDebtsOfLeftUnits(adr);
     // An empty entry names no unit; asking would reach whichever unit was
     // selected before.
     const QString st = adr.isEmpty() ? QString() : bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 2);
     if (!adr.isEmpty() && (st.size() == 14 || li == 0)) {
-        // A reference run cut off meanwhile gets its speeds and limits back
-        // before anything is read from the unit.
-        if (m_reference.backup)
-            referenceRestore();
+        // What the unit is owed (a stop, a cut-off run's speeds and limits)
+        // is written before anything is read from it.
+        if (FlagGrafikInit == 0)
+            payDebt(adr);
         FlagAuslesen = 1;
         flagsenden = 0;
         chooseAxis();
@@ -303,8 +304,9 @@ int ControlCenterCore::initialise()
     } else {
         sh_an_aus.colour = Red;
         line_schlitten.colour = CarriageInvalid;
-        Button_Disable();
-        cmd_STOPP.enabled = false;
+        // Stop stays usable only for a unit the window may have left moving.
+        const auto owed = m_debts.find(adr);
+        offlineControls(owed != m_debts.end() && owed->second.stop);
     }
     if (!adr.isEmpty())
         lb_Fehler.text = QStringLiteral("[0ST]--->") + st;
@@ -345,17 +347,16 @@ void ControlCenterCore::Form_Unload()
         iw->an_aus = 0;
     }
     // A post would never be sent once the window is gone: an axis that may be
-    // moving is stopped now, and the unit the main loop had selected is
-    // selected again.
+    // moving is stopped now (while the window is off, Stop does it), and the
+    // unit the main loop had selected is selected again.
     const QString adr = unitAddress();
-    if (sh_an_aus.colour == Green && !adr.isEmpty()) {
-        const QString vorher = bus().aktiveEinheit();
-        bus().einheit_waehlen(adr);
-        bus().senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
-        // No tick follows: an interrupted reference run is undone now.
-        if (m_reference.backup)
-            referenceRestore();
-        bus().einheit_waehlen(vorher);
+    if (sh_an_aus.colour == Green && !adr.isEmpty())
+        writeStop(adr, 1);
+    // No tick follows: what the window owes any unit is written now, one try each.
+    while (!m_debts.empty()) {
+        const QString owed = m_debts.begin()->first;
+        payDebt(owed);
+        m_debts.erase(owed);
     }
     cmd_STOPP_Click();
     flagsenden = 0;
@@ -557,8 +558,10 @@ int ControlCenterCore::update()
             result = 1;
             Antwort_fehlte = 0;
         } else {
-            if (Antwort_fehlte == 1)
+            if (Antwort_fehlte == 1) {
                 sh_an_aus.colour = Red;
+                unitLost(adr);
+            }
             Antwort_fehlte = 1;
         }
         // Only an accepted reply is a position; otherwise the display keeps
@@ -632,20 +635,113 @@ int ControlCenterCore::update()
             Referenzphase = 0.5;
         // A run that was stopped, cancelled or abandoned gives the controller
         // its own speeds and software limits back.
-        if (FlagGrafikInit == 0 && m_reference.backup)
-            referenceRestore();
+        if (FlagGrafikInit == 0 && m_debts.count(adr) != 0)
+            payDebt(adr);
     } else {
-        Dauerziel = 1;
         // A tick without an answer pauses a running reference run: it goes
-        // on from its phase at the next answered tick. A lost unit ends it as
-        // Stop does; what it changed is written back once the unit answers.
-        if (sh_an_aus.colour != Green && FlagGrafikInit >= 1 && Referenzphase != RefPhase::Start) {
-            cmd_STOPP_Click();
-            Referenzphase = RefPhase::Start;
-        }
+        // on from its phase at the next answered tick.
+        Dauerziel = 1;
     }
     showValues();
     return result;
+}
+
+void ControlCenterCore::unitLost(const QString& address)
+{
+    const bool mayMove = flagpollen == 1 || FlagDauer != 0 || FlagIndexSuche == 1 ||
+                         (FlagGrafikInit >= 1 && Referenzphase != RefPhase::Start);
+    if (const auto owed = m_debts.find(address); owed != m_debts.end())
+        owed->second.lost = true;
+    if (mayMove) {
+        // The mailbox is not sent while the lamp is red: the stop goes now,
+        // and again while a unit that hangs for a moment misses it.
+        if (!writeStop(address, StopWrites)) {
+            Debt& owed = m_debts[address];
+            owed.stop = true;
+            owed.lost = true;
+        }
+        flagpollen = 0;
+        sl_dauer_Change(0);
+        FlagGrafikInit = 0;
+        Referenzphase = RefPhase::Start;
+        FlagIndexSuche = 0;
+        m_indexCounter.reset();
+        lb_indexanzeige.text = QStringLiteral("Index");
+        cmd_IndexSuche.colour = lb_indexanzeige.colour = Gray;
+        m_env.enableAll();
+    }
+    offlineControls(true);
+}
+
+bool ControlCenterCore::writeStop(const QString& address, int writes)
+{
+    if (address.isEmpty())
+        return false;
+    const QString vorher = bus().aktiveEinheit();
+    if (vorher != address)
+        bus().einheit_waehlen(address);
+    bool answered = false;
+    for (int i = 0; i < writes && !answered; ++i) {
+        const QString r = bus().senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
+        answered = !unanswered(r);
+        // A closed port answers at once, and never.
+        if (r.isEmpty())
+            break;
+    }
+    if (vorher != address)
+        bus().einheit_waehlen(vorher);
+    return answered;
+}
+
+bool ControlCenterCore::payDebt(const QString& address)
+{
+    const auto owed = m_debts.find(address);
+    if (owed == m_debts.end())
+        return true;
+    const Debt debt = owed->second;
+    // A run cut off may have left its axis moving: it stops before the
+    // values go back.
+    QStringList commands{QStringLiteral("[1BR]")};
+    if (debt.values)
+        commands << QStringLiteral("[1VP") + debt.values->vP + QLatin1Char(']')
+                 << QStringLiteral("[1AP") + debt.values->aP + QLatin1Char(']')
+                 << QStringLiteral("[1L5") + debt.values->l5 + QLatin1Char(']')
+                 << QStringLiteral("[1L6") + debt.values->l6 + QLatin1Char(']');
+    const QString vorher = bus().aktiveEinheit();
+    if (vorher != address)
+        bus().einheit_waehlen(address);
+    bool answered = true;
+    for (const QString& c : commands)
+        if (unanswered(bus().senden_empfangen(c, 0, 0))) {
+            answered = false;
+            break;
+        }
+    if (vorher != address)
+        bus().einheit_waehlen(vorher);
+    // A unit that answered has its values back (a rejection was shown).
+    if (answered)
+        m_debts.erase(owed);
+    else
+        owed->second.lost = true;
+    return answered;
+}
+
+void ControlCenterCore::payDebtsOfLeftUnits(const QString& current)
+{
+    QStringList open;
+    for (const auto& [address, debt] : m_debts)
+        if (address != current && !debt.lost)
+            open << address;
+    for (const QString& address : open)
+        payDebt(address);
+}
+
+bool ControlCenterCore::referenceRestorePending() const
+{
+    for (const auto& [address, debt] : m_debts)
+        if (debt.values)
+            return true;
+    return false;
 }
 
 void ControlCenterCore::sendToMailbox()
@@ -767,6 +863,16 @@ void ControlCenterCore::Button_Disable()
         f.enabled = false;
 }
 
+void ControlCenterCore::offlineControls(bool stopUsable)
+{
+    Button_Disable();
+    for (kit::Control* c : {&text_Beschleunigung, &text_Geschwindigkeit, &cmd_status, &cmd_version, &cmd_versionintern,
+                            &cmd_input, &cmd_sign, &lb_joyart})
+        c->enabled = false;
+    sli_a.enabled = sli_v.enabled = false;
+    cmd_STOPP.enabled = stopUsable;
+}
+
 void ControlCenterCore::Button_enable()
 {
     const bool axisNo = cb_adressenauswahl.listIndex > 0;
@@ -782,7 +888,8 @@ void ControlCenterCore::Button_enable()
     cmd_GY.enabled = axisChosen && m_env.store->Index_Minus() != 0;
     for (kit::Control& f : Fahrart)
         f.enabled = true;
-    for (kit::Control* c : {&cmd_Fahrt[0], &cmd_Fahrt[1], &cmd_FahreNull, &cmd_STOPP, &fr_Fahrart2})
+    for (kit::Control* c : {&cmd_Fahrt[0], &cmd_Fahrt[1], &cmd_FahreNull, &cmd_STOPP, &fr_Fahrart2, &cmd_status,
+                            &cmd_version, &cmd_versionintern, &cmd_input, &cmd_sign})
         c->enabled = true;
     text_strecke.enabled = cb_SchritteE.enabled = true;
 }
@@ -863,7 +970,20 @@ void ControlCenterCore::cmd_STOPP_Click()
     postCommand(QStringLiteral("[1BR]"));
     if (!Fahrart[0].checked && !Fahrart[1].checked)
         selectDriveMode(0);
-    Button_enable();
+    if (sh_an_aus.colour == Green) {
+        Button_enable();
+    } else {
+        // Off: the mailbox is not sent, so the stop goes to the unit now,
+        // unless Stop is off too (a unit this window never reached).
+        const QString adr = unitAddress();
+        const auto owed = m_debts.find(adr);
+        if (cmd_STOPP.enabled && writeStop(adr, 1) && owed != m_debts.end()) {
+            owed->second.stop = false;
+            if (!owed->second.values)
+                m_debts.erase(owed);
+        }
+        offlineControls(cmd_STOPP.enabled);
+    }
     m_env.enableAll();
 }
 

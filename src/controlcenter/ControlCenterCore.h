@@ -9,7 +9,15 @@
 // `flagsenden`); the bus is used by `Initialisierung`, `auslesen` (with the
 // read-backs `v_a_auslesen` and `limits_auslesen`) and `Aktualisieren`,
 // which the main loop calls while the window's unit is selected — and each
-// of them selects the window's unit itself before its first exchange.
+// of them selects the window's unit itself before its first exchange. The
+// one exception is Stop while the window is off: the mailbox is not sent
+// then, so Stop writes "[1BR]" to the unit itself.
+//
+// A unit lost while its axis may move (two position polls unanswered) is
+// told to stop at once and the run is cancelled. What the window then still
+// owes a unit (a stop it did not answer, the speeds and limits of a
+// reference run cut off there) is kept per unit address and written when the
+// window finds that unit answering again; no tick waits for a silent unit.
 //
 // The runs (reference run, continuous run, counter zeroing, index search) are
 // step functions that `Aktualisieren` advances one step per answered tick;
@@ -27,6 +35,8 @@
 
 #include <array>
 #include <functional>
+#include <map>
+#include <optional>
 
 class AxisParameterStore;
 class BusTransport;
@@ -92,6 +102,9 @@ public:
     // Width of the travel picture and the carriage, in pixels.
     static constexpr int PictureWidth = 620;
     static constexpr int CarriageWidth = 20;
+    // How often "[1BR]" goes to a unit just lost while its axis may move, until
+    // it is answered: a unit that hangs for a moment misses the first ones.
+    static constexpr int StopWrites = 5;
 
     explicit ControlCenterCore(ControlCenterEnv env);
     ~ControlCenterCore() override;
@@ -181,8 +194,8 @@ public:
     bool isInCycle() const { return m_inCycle; }
     bool online() const { return sh_an_aus.colour == controlDesk::Green && cb_adressenauswahl.listIndex > 0; }
     // True while speeds and software limits changed by an interrupted
-    // reference run still wait to be written back.
-    bool referenceRestorePending() const { return m_reference.backup.has_value(); }
+    // reference run still wait to be written back to some unit.
+    bool referenceRestorePending() const;
 
     // --- public variables of the window -------------------------------------------
     QString Fahr_v_a;
@@ -284,9 +297,6 @@ private:
     bool referenceStart(double& phase);
     void referenceEnd(double& phase);
     void referenceAbort(double& phase, const QString& messageText);
-    // Stops the run's axis and writes the saved speeds and limits back to
-    // their unit; keeps them when the unit did not answer.
-    void referenceRestore();
     std::optional<double> referencePosition(double& phase);
     std::optional<QString> referenceSwitch();
     QString referenceSend(const QString& cmdText);
@@ -327,6 +337,29 @@ private:
     int update();
     void readOut();
 
+    // --- what the window owes the units it left or lost ------------------------------
+    struct Debt
+    {
+        bool stop = false;                                   // its axis may move: "[1BR]" first
+        std::optional<controlDesk::ReferenceBackup> values;  // speeds and limits a reference run changed
+        // The unit did not answer when it was owed them: written again only
+        // once the window finds it answering (chosen again, or polled).
+        bool lost = false;
+    };
+    // Writes what `address` is owed, stop first; true once all is answered.
+    // The first unanswered command ends it (a silent unit costs one
+    // time-out) and marks the debt lost.
+    bool payDebt(const QString& address);
+    // Debts of units the window was turned away from, not yet found silent.
+    void payDebtsOfLeftUnits(const QString& current);
+    // "[1BR]" to `address` now, up to `writes` times until it is answered;
+    // the selection in force is kept.
+    bool writeStop(const QString& address, int writes);
+    // The lamp just turned red: a moving axis is stopped and its run cancelled.
+    void unitLost(const QString& address);
+    // Off: what only posts into the mailbox is disabled; Stop as given.
+    void offlineControls(bool stopUsable);
+
     kit::Control& toolButton(ToolButton which);
     // A shared tool window moved from control center `previous` to this one.
     void toolWindowTakenFrom(int previous, ToolButton which) const;
@@ -343,6 +376,7 @@ private:
     QString m_lastDistance;
     bool m_inCycle = false;
     controlDesk::Referenzfahrt m_reference;
+    std::map<QString, Debt> m_debts;  // by unit address
     // The position the index capture reported, while the index display is green.
     std::optional<double> m_indexCounter;
 };

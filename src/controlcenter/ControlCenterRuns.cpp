@@ -66,36 +66,11 @@ bool ControlCenterCore::minusSwitch() const
     return chooseAxis() && m_env.store->Endschalter_minus() == 1;
 }
 
-void ControlCenterCore::referenceRestore()
-{
-    if (!m_reference.backup)
-        return;
-    const ReferenceBackup s = *m_reference.backup;
-    const QString vorher = bus().aktiveEinheit();
-    if (vorher != s.unitAddress)
-        bus().einheit_waehlen(s.unitAddress);
-    // A run cut off may have left its axis moving: it stops before the
-    // values go back.
-    const QStringList commands{QStringLiteral("[1BR]"), QStringLiteral("[1VP") + s.vP + QLatin1Char(']'),
-                               QStringLiteral("[1AP") + s.aP + QLatin1Char(']'),
-                               QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'),
-                               QStringLiteral("[1L6") + s.l6 + QLatin1Char(']')};
-    bool answered = true;
-    for (const QString& b : commands)
-        answered = !unanswered(referenceSend(b)) && answered;
-    if (vorher != s.unitAddress)
-        bus().einheit_waehlen(vorher);
-    // A unit that answered has its values back (a rejection was shown);
-    // a silent one is tried again on a later tick.
-    if (answered)
-        m_reference.backup.reset();
-}
-
 void ControlCenterCore::referenceAbort(double& phase, const QString& messageText)
 {
     FlagGrafikInit = 0;
     phase = 0.5;
-    referenceRestore();
+    payDebt(unitAddress());
     Button_enable();
     m_env.enableAll();
     showError(messageText, ParameterErrorTitle);
@@ -130,14 +105,12 @@ bool ControlCenterCore::referenceStart(double& phase)
     R.Schritt_minus = hex8(-R.Referenzschritt);
     R.Schritt_plus = hex8(R.Referenzschritt);
 
-    // Values still pending from a run on another unit go back to that unit.
-    if (R.backup && R.backup->unitAddress != unitAddress())
-        referenceRestore();
-    // The originals are read only when none wait to be written back from an
-    // interrupted run: those opened values must never become the originals.
-    const bool needsBackup = !R.backup || R.backup->unitAddress != unitAddress();
+    // The originals are read only when none wait to be written back to this
+    // unit from an interrupted run: those opened values must never become
+    // the originals.
+    const auto pending = m_debts.find(unitAddress());
+    const bool needsBackup = pending == m_debts.end() || !pending->second.values;
     ReferenceBackup s;
-    s.unitAddress = unitAddress();
     const auto readValue = [&](const QString& cmdText, int digitCount, QString& targetPos) {
         const QString r = referenceSend(cmdText);
         const std::optional<QString> z = replyDigits(r, cmdText, digitCount);
@@ -156,7 +129,7 @@ bool ControlCenterCore::referenceStart(double& phase)
     if (needsBackup) {
         if (!(readValue(QStringLiteral("[1vP]"), 4, s.vP) && readValue(QStringLiteral("[1aP]"), 4, s.aP)))
             return false;
-        R.backup = s;
+        m_debts[unitAddress()].values = s;
     }
     referenceSend(QStringLiteral("[1VP") + vE + QLatin1Char(']'));
     referenceSend(QStringLiteral("[1AP") + aE + QLatin1Char(']'));
@@ -171,8 +144,10 @@ bool ControlCenterCore::referenceStart(double& phase)
 void ControlCenterCore::referenceEnd(double& phase)
 {
     Referenzfahrt& R = m_reference;
-    const ReferenceBackup s = R.backup.value_or(ReferenceBackup{});
-    if (R.backup) {
+    const auto owed = m_debts.find(unitAddress());
+    const std::optional<ReferenceBackup> saved = owed != m_debts.end() ? owed->second.values : std::nullopt;
+    const ReferenceBackup s = saved.value_or(ReferenceBackup{});
+    if (saved) {
         referenceSend(QStringLiteral("[1VP") + s.vP + QLatin1Char(']'));
         referenceSend(QStringLiteral("[1AP") + s.aP + QLatin1Char(']'));
     }
@@ -210,10 +185,10 @@ void ControlCenterCore::referenceEnd(double& phase)
         m_env.store->setPositionP(Grenze_plus);
     }
     Grafikmassstab = (Grenze_plus - Grenze_minus) / double(PictureWidth - 30);
-    if (R.backup) {
+    if (saved) {
         referenceSend(QStringLiteral("[1L5") + s.l5 + QLatin1Char(']'));
         referenceSend(QStringLiteral("[1L6") + s.l6 + QLatin1Char(']'));
-        R.backup.reset();
+        m_debts.erase(unitAddress());
         setMark(0, hex_zu_wert24(s.l5));
         setMark(1, hex_zu_wert24(s.l6));
     }

@@ -33,13 +33,13 @@ constexpr double Cancel = 8;
 }  // namespace RefPhase
 
 // The controller values the run changes, as read before it changed them.
-// They stay until they have been written back, so that a run started again
-// after an interruption never takes the opened values for the originals.
+// The window owes them to the unit they were read from until they have been
+// written back, so that a run started again after an interruption never
+// takes the opened values for the originals.
 struct ReferenceBackup
 {
-    QString unitAddress;  // the unit they belong to
-    QString vP, aP;       // positioning speed and acceleration, four digits each
-    QString l5, l6;       // software limits minus and plus, eight digits each
+    QString vP, aP;  // positioning speed and acceleration, four digits each
+    QString l5, l6;  // software limits minus and plus, eight digits each
 };
 
 struct Referenzfahrt
@@ -53,7 +53,6 @@ struct Referenzfahrt
     QString Fahrantwort;
     QString Pollantwort;
     QString Schalterzustand;
-    std::optional<ReferenceBackup> backup;
 };
 
 // The reply of a move with drive type `modeId` and letter `moveKind` ("R" or

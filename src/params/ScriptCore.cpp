@@ -362,6 +362,7 @@ void ScriptCore::runLine()
 
     bool stay = false;
     bool pause = false;
+    bool motionLost = false;
     if (flagpollen == 1) {
         const QString antwort = pollMotion();
         if (antwort == QLatin1String("[0po!]")) {
@@ -369,6 +370,7 @@ void ScriptCore::runLine()
         } else {
             label.text = antwort;
             flagpollen = 0;
+            motionLost = antwort == keine_Antwort;
         }
     } else {
         label.colour = Started;
@@ -419,6 +421,9 @@ void ScriptCore::runLine()
         label.text = keine_Antwort;
         stopScript();
     } else if (m_group == 0 && (label.text == keine_Antwort || scriptText::isRejection(label.text))) {
+        // A run that gives up on a moving unit tells it to stop.
+        if (motionLost)
+            senden(QStringLiteral("[1BR]"), PollTimeout);
         stopScript();
     }
     if (pause && n < MaxRows && !m_abbruch) {

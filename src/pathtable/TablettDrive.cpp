@@ -204,8 +204,10 @@ void TablettCore::pointStep()
         senden(Unit2, f.kommando + f.hexY + QLatin1Char(']'));
         f.poY = pollMotion();
     }
+    // A move whose poll gets no answer is given up, and what may move is
+    // told to stop.
     if (f.poX == keine_Antwort || f.poY == keine_Antwort) {
-        endMove();
+        stop();
         return;
     }
     f.phase = Phase::Warten;

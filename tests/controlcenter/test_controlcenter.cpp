@@ -219,12 +219,20 @@ TEST_F(ControlCenterTest, TwoMissedPositionPollsTurnTheLampRedOneDoesNot)
     EXPECT_EQ(cc.sh_an_aus.colour, Green);
     EXPECT_EQ(cc.Aktualisieren(), 0);
     EXPECT_EQ(cc.sh_an_aus.colour, Red);
-    // From then on: "off" and zeros, and no more polls.
+    // An idle axis is not stopped; what posts into the mailbox is off, Stop is not.
+    EXPECT_FALSE(p.unit().received().contains(QStringLiteral("[1BR]")));
+    for (const kit::Control* c : {&cc.cmd_Fahrt[0], &cc.cmd_FahreNull, &cc.cmd_status, &cc.text_Geschwindigkeit})
+        EXPECT_FALSE(c->enabled) << qPrintable(c->text);
+    EXPECT_TRUE(cc.cmd_STOPP.enabled);
+    // From then on: "off" and zeros, and no more polls; Stop writes to the unit itself.
     p.unit().clearReceived();
     cc.Aktualisieren();
     EXPECT_EQ(cc.lb_POS.text, QStringLiteral("off"));
     EXPECT_EQ(cc.text_Geschwindigkeit.text, QStringLiteral("0"));
     EXPECT_TRUE(p.unit().received().isEmpty());
+    cc.cmd_STOPP_Click();
+    EXPECT_EQ(p.unit().received(), QStringList({"[1BR]"}));
+    EXPECT_FALSE(cc.cmd_Fahrt[0].enabled);
     // Set up again, one miss does not turn it red at once.
     p.unit().setSilent(false);
     cc.Initialisierung();

@@ -77,6 +77,15 @@ protected:
         EXPECT_EQ(sim().parameter("1L6"), L6);
         EXPECT_FALSE(cc.referenceRestorePending());
     }
+    // The unit hangs for `seconds` from now: what reaches it meanwhile is
+    // neither carried out nor answered.
+    void stall(double seconds)
+    {
+        const double end = p.clockSource->now() + seconds;
+        p.unit().setHandler({}, [this, end](SimUnit&, const SimCommand&) {
+            return p.clockSource->now() < end ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+        });
+    }
     int questionCount() const
     {
         int n = 0;
@@ -255,7 +264,26 @@ TEST_F(RunsTest, MissedRepliesPauseTheRunWhichGoesOnFromItsPhase)
     speedsAndLimitsAreTheOriginals();
 }
 
-TEST_F(RunsTest, LostUnitEndsTheRunAndGetsItsValuesBackBeforeAnyReadBack)
+TEST_F(RunsTest, UnitLostMidRunIsStoppedAtOnce)
+{
+    openForm(cc);
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    for (int i = 0; i < 400 && cc.Referenzphase != 2; ++i)
+        tick();
+    ASSERT_TRUE(p.axis().isMoving());
+    stall(0.6);
+    tick();
+    tick();  // the lamp turns red
+    EXPECT_EQ(cc.sh_an_aus.colour, Red);
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_EQ(p.enableAllCalls, 1);
+    EXPECT_FALSE(receivedLines(QStringLiteral("[1BR]")).isEmpty());
+    EXPECT_FALSE(p.axis().isMoving());
+    EXPECT_LT(position(), 45000);
+    EXPECT_FALSE(cc.pb_Grafikunterstuetzung.enabled);
+}
+
+TEST_F(RunsTest, LostUnitCostsNoTickAndGetsItsValuesBackWhenChosenAndAnswering)
 {
     openForm(cc);
     const QString speed = cc.text_Geschwindigkeit.text;
@@ -267,7 +295,22 @@ TEST_F(RunsTest, LostUnitEndsTheRunAndGetsItsValuesBackBeforeAnyReadBack)
     tick();
     tick();  // the lamp turns red
     EXPECT_EQ(cc.FlagGrafikInit, 0);
-    EXPECT_EQ(p.enableAllCalls, 1);
+    // Turned to unit 02: choosing it and its ticks wait for nothing of unit 01.
+    p.unit().clearReceived();
+    cc.setAddressesIndex(2);
+    double longest = 0;
+    for (int i = 0; i < 20; ++i) {
+        const double t0 = p.clockSource->now();
+        i == 0 ? cc.Initialisierung() : cc.Aktualisieren();
+        longest = std::max(longest, p.clockSource->now() - t0);
+    }
+    EXPECT_LT(longest, 0.05);
+    EXPECT_TRUE(p.unit().received().isEmpty());
+    // Chosen again while still silent: asked for its status only; Stop stays usable.
+    cc.setAddressesIndex(1);
+    cc.Initialisierung();
+    EXPECT_EQ(p.unit().received(), QStringList({"[0ST]"}));
+    EXPECT_TRUE(cc.cmd_STOPP.enabled);
     p.unit().setSilent(false);
     cc.setAddressesIndex(1);
     cc.Initialisierung();
@@ -328,9 +371,22 @@ TEST_F(RunsTest, RejectedPositionReplyAbortsWithRestoreAndMessageAndBuildsNoMove
     EXPECT_NE(cc.line_schlitten.colour, DarkGreen);
 }
 
-TEST_F(RunsTest, UnreadableSpeedAtTheStartChangesNothing)
+TEST_F(RunsTest, UnreadableStartChangesNothing)
 {
     openForm(cc);
+    p.unit().clearReceived();
+    // The start's own position read goes unanswered (the tick's poll does not).
+    int reads = 0;
+    p.unit().setHandler(QStringLiteral("1PA"), [&reads](SimUnit&, const SimCommand&) {
+        return ++reads == 2 ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+    });
+    cc.pb_Grafikunterstuetzung_MouseUp(1);
+    tick();
+    EXPECT_EQ(cc.FlagGrafikInit, 0);
+    EXPECT_EQ(p.uiServices->texts().last(), ControlCenterCore::ReferenceError + keine_Antwort);
+    EXPECT_TRUE(receivedLines(QStringLiteral("[1l5]")).isEmpty());
+    p.unit().setHandler(QStringLiteral("1PA"), {});
+
     p.unit().rejectNext(QStringLiteral("[1vP]"), 0x0005);
     cc.pb_Grafikunterstuetzung_MouseUp(1);
     tick();

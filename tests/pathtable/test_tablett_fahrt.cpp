@@ -145,6 +145,15 @@ TEST_F(Drive, TwoAxesGetTheirTablesInTurnAndStepTogether)
     EXPECT_EQ(t->pathModel.strichanfang[1], 4);
 }
 
+TEST_F(Drive, AMoveWhosePollGetsNoAnswerEndsTheDriveWithAStop)
+{
+    wb->unit(u"01"_s).setHandler(u"0po"_s, [](SimUnit&, const SimCommand&) { return QByteArray(); });
+    drawStroke({{0, 0}, {0.1, 0}});
+    t->tasteneingabe(83);
+    t->moveToEnd();
+    EXPECT_EQ(log.mid(log.indexOf(u"[0po]"_s)), QStringList({u"[0po]"_s, u"select 01"_s, u"[1BR]"_s}));
+}
+
 TEST_F(Drive, AnUnansweredTableSkipsThatStrokesRun)
 {
     wb->unit(u"01"_s).setHandler(u"1PK"_s, [](SimUnit&, const SimCommand&) { return QByteArray(); });

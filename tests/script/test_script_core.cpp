@@ -192,6 +192,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {u"[1FA00001461]"_s, u"[0po]"_s},
                  -1,
                  {}},
+        // A move whose poll gets no answer is told to stop.
+        StopCase{"PollTimeOut",
+                 {u"MR1000"_s, u"[0ST]"_s},
+                 [](SimWorkbench& wb) {
+                     wb.unit(u"05"_s).setHandler(u"0po"_s, [](SimUnit&, const SimCommand&) { return QByteArray(); });
+                 },
+                 {u"[1MR00001461]"_s, u"[0po]"_s, u"[1BR]"_s},
+                 0,
+                 u"1"_s},
         StopCase{"BadMove", {u"MA12x"_s, u"[0ST]"_s}, nothing, {}, 0, u"1"_s},
         StopCase{"BadMoveInGroup", {u"00"_s, u"MA12x"_s, u"[0ST]"_s}, nothing, {}, 1, u"1"_s},
         StopCase{"Comments", {u"#"_s, u"[0XY]"_s, u"#"_s, u"#x"_s, u"[0ST]"_s}, nothing, {u"[0ST]"_s}, -1, {}}),
