@@ -118,14 +118,15 @@ QString lossReason(int fd, const QString& path)
         return QStringLiteral("Gerät entfernt");
     if (hungUp || gone)
         return QStringLiteral("Gegenstelle hat die Verbindung beendet");
+    // A read without blocking returns nothing on a live line with nothing
+    // waiting, as on a hung-up one; the hang-up was asked above. Only a
+    // failing read is a loss. A byte it takes is input nobody waits for.
     char byte = 0;
     const ssize_t n = ::read(fd, &byte, 1);
     const int error = errno;
-    if (n == 0)
-        return QStringLiteral("Gegenstelle hat die Verbindung beendet");
     if (n < 0 && error != EAGAIN && error != EINTR)
         return QStringLiteral("Lesefehler: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
-    return QStringLiteral("Lesefehler");
+    return {};
 }
 
 QtSerialPort::QtSerialPort(PortMap map, QObject* parent) : QObject(parent), m_map(map) {}
@@ -222,9 +223,21 @@ void QtSerialPort::handleError(int error)
     if (m_closing || !m_port)
         return;
     if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError) {
-        // The serial port's own text comes from whatever error code the
-        // system left last, often from an unrelated call; ask the device.
-        m_error = lossReason(int(m_port->handle()), m_path);
+        // The serial port takes any read that returns nothing for an error,
+        // and its code and text from whatever error the system left last,
+        // often from an unrelated call: a read notification whose byte an
+        // exchange's wait took meanwhile ends so on a live line. Ask the
+        // device whether it is lost.
+        const QString reason = lossReason(int(m_port->handle()), m_path);
+        if (reason.isEmpty()) {
+            m_port->clearError();
+            // On a resource error the port stops its read notification;
+            // setting the buffer bound starts it again.
+            if (e == QSerialPort::ResourceError)
+                m_port->setReadBufferSize(ReadBufferBound);
+            return;
+        }
+        m_error = reason;
         const QString message = m_path + QStringLiteral(": ") + m_error;
         close();
         if (onLost)

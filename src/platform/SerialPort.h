@@ -77,16 +77,17 @@ private:
     const AppSettings* m_settings;
 };
 
-// Why the open device `fd` (opened as `path`) failed, asked of the device
-// itself: "Gerät entfernt" when its file went away, "Gegenstelle hat die
-// Verbindung beendet" when its far end hung up, else "Lesefehler" with the
-// error of a read of its own.
+// Whether and why the open device `fd` (opened as `path`) is lost, asked of
+// the device itself: "Gerät entfernt" when its file went away, "Gegenstelle
+// hat die Verbindung beendet" when its far end hung up, "Lesefehler: " and
+// the system's text when a read of its own fails; empty when it shows none
+// of these signs (the line lives).
 QString lossReason(int fd, const QString& path);
 
 // The real serial port. 8 data bits, no parity, one stop bit, no flow control.
-// A device that reports a resource or read error (unplugged adapter, a
-// pseudo-terminal whose far end closed) is closed once and reported through
-// `onLost`. Input is bounded: the port buffers at most `ReadBufferBound`
+// A device that reports a resource or read error and shows a sign of loss
+// (an unplugged adapter, a pseudo-terminal whose far end closed) is closed
+// once and reported through `onLost`; without such a sign it stays open. Input is bounded: the port buffers at most `ReadBufferBound`
 // bytes, and bytes that arrive while nobody is reading (no call of this
 // port is under way, the event loop delivers them) are thrown away, since
 // every exchange drains stale input first anyway.

@@ -476,6 +476,7 @@ const WindowCase windowCases[] = {
          d.trigger(Menu::COMOptions);
          ASSERT_TRUE(d.frame->portDialog());
          EXPECT_TRUE(d.frame->portDialog()->isVisible());
+         ASSERT_TRUE(QTest::qWaitFor([&d] { return d.frame->portDialog()->isOnScreen(); }));
          d.trigger(Menu::COMOptions);
          EXPECT_FALSE(d.frame->portDialog()->isVisible());
          EXPECT_TRUE(d.core->serial().isOpen());

@@ -306,3 +306,24 @@ TEST_F(FrmControlcenterTest, ClickingTheSelectedOptionAgainKeepsItShown)
     w->ui.cmd_Fahrt_1->click();
     EXPECT_EQ(w->core().Befehl_senden, QStringLiteral("[1FA000000C8]"));
 }
+
+TEST_F(FrmControlcenterTest, PortLostDuringAReferenceRunShowsOneBox)
+{
+    frm_Controlcenter* w = openForm();
+    ASSERT_TRUE(w);
+    p.axis().model().setPlusSwitch(50000);
+    ticks(2);
+    p.uiServices->answers << MsgResult::Yes;
+    QTest::mouseClick(w->ui.pb_Grafikunterstuetzung, Qt::LeftButton);
+    ticks(20, 0.05);
+    ASSERT_EQ(w->core().FlagGrafikInit, 2);
+    p.uiServices->clear();
+    static_cast<SimSerialPort&>(p.core->serial()).setFarEndClosed(true);
+    // The run gives up on its unit and stops it: the report of the loss covers that.
+    for (int i = 0; i < 50; ++i) {
+        ticks(1, 0.05);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(w->core().FlagGrafikInit, 0);
+    EXPECT_EQ(p.uiServices->texts().size(), 1) << qPrintable(p.uiServices->texts().join(QStringLiteral(" | ")));
+}

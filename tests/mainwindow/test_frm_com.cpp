@@ -8,9 +8,11 @@
 #include "frm_main.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -191,6 +193,8 @@ TEST_F(FrmComTest, BusyPortIsReportedAndTheDialogStaysUsable)
     EXPECT_NE(prog.transport().Schnittstelle, QStringLiteral("COM"));
 
     prog.port->sim().setOpenFailure(QString());
+    QTest::keyClick(dlg->list_com, Qt::Key_Return);  // Enter chooses it again
+    EXPECT_EQ(prog.port->isOpen() ? prog.port->commPort() : 0, 2);
     pick(dlg->list_com, QStringLiteral("3"));
     EXPECT_TRUE(prog.port->isOpen());
     EXPECT_EQ(prog.transport().Schnittstelle, QStringLiteral("COM"));
@@ -257,10 +261,32 @@ TEST_F(FrmComTest, CloseBoxCancelsAndEveryEndedDialogMakesTheNextClickAFirstOne)
         else
             dlg->close();
     }
-    pick(open()->list_baud, QStringLiteral("57600"));
+    dlg = open();
+    pick(dlg->list_baud, QStringLiteral("57600"));
+    main.mnuCOMOptions_Click();  // made while the dialog was built: no OK
+    EXPECT_TRUE(dlg->isVisible() && prog.port->isOpen());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->isOnScreen(); }));
     main.mnuCOMOptions_Click();  // the second click is the dialog's OK
     EXPECT_EQ(prog.remembered(QStringLiteral("Backup_Settings")), QStringLiteral("57600"));
     EXPECT_FALSE(main.portDialog() && main.portDialog()->isVisible());
+}
+
+// The dialog opens with the keys on the COM list. A list that gets the focus
+// chooses nothing, in either mode: OK stores the transport in use.
+TEST_F(FrmComTest, FocusChoosesNothingAndOkStoresTheTransportInUse)
+{
+    for (const QString& before : {QStringLiteral("5"), QStringLiteral("USB")}) {
+        main.setAuswerten_com(before);
+        main.setAuswerten_baud(QStringLiteral("9600"));
+        frm_com* dlg = open();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg));
+        EXPECT_EQ(QApplication::focusWidget(), dlg->list_com);
+        QTest::keyClick(dlg->list_com, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), dlg->list_usb);
+        EXPECT_EQ(prog.port->isOpen(), before != QLatin1String("USB")) << qPrintable(before);
+        dlg->cmd_ok->click();
+        EXPECT_EQ(prog.remembered(QStringLiteral("Backup_CommPort")), before);
+    }
 }
 
 TEST_F(FrmComTest, OkWithoutARateKeepsTheRememberedOne)

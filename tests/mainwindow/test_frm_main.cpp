@@ -19,6 +19,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -156,6 +157,7 @@ TEST_F(FrmMainTest, FailureBeforeTheConfigurationLoadsItOnceAndTheLoopStartsWith
     EXPECT_FALSE(prog.port->isOpen());
 
     main->mnuCOMOptions_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->portDialog()->isOnScreen(); }));
     main->mnuCOMOptions_Click();
     EXPECT_TRUE(main->isTimer1Running());
     EXPECT_TRUE(enabled(QStringLiteral("mnuKontroll")));
@@ -466,6 +468,7 @@ TEST_F(FrmMainTest, PortReleaseInUsbModeClosesTheDeviceAndEndsOnlyThroughThePort
     // The port dialog is the way back: its OK opens the device and the loop
     // runs again.
     main->mnuCOMOptions_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->portDialog()->isOnScreen(); }));
     main->mnuCOMOptions_Click();
     EXPECT_NE(bus.USBHandle, 0u);
     EXPECT_TRUE(main->isTimer1Running()) << main->timer1Holders().join(QLatin1Char(',')).toStdString();
@@ -485,6 +488,7 @@ TEST_F(FrmMainTest, ComOptionsHoldsTheLoopWhileTheDialogIsOpenAndOkStoresTheChoi
     EXPECT_TRUE(prog.port->isOpen()) << "the dialog reopened the remembered port";
 
     main->portDialog()->list_baud->setCurrentRow(1);  // 19200
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->portDialog()->isOnScreen(); }));
     options->trigger();
     flushDeletes();
     EXPECT_EQ(main->portDialog(), nullptr);
@@ -724,6 +728,7 @@ TEST_F(FrmMainTest, SecondComOptionsClickInUsbModeLeavesTheSerialPortClosed)
     EXPECT_TRUE(prog.port->isOpen()) << "the dialog reopens the remembered port";
     main->portDialog()->list_usb->setCurrentRow(0);
     EXPECT_FALSE(prog.port->isOpen());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->portDialog()->isOnScreen(); }));
     main->mnuCOMOptions_Click();
     EXPECT_TRUE(prog.transport().usbMode());
     EXPECT_FALSE(prog.port->isOpen());

@@ -4,6 +4,7 @@
 #include "Fensterpostfach.h"
 #include "SerialPort.h"
 
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 double MainLoop::probeCommandTimeout(const QString& cmdText)
@@ -19,6 +20,7 @@ void MainLoop::Timer1_Timer()
     }
     const QScopedValueRollback<bool> inTick(m_inTick, true);
     reportPostOnClosedPort();
+    const auto seen = qScopeGuard([this] { m_postsSeen = pendingPosts(); });
 
     // A step-response recording owns the tick.
     if (m_p.Flaganzcom == 0) {
@@ -37,17 +39,22 @@ void MainLoop::reportPostOnClosedPort()
 {
     if (m_bus.usbMode() || m_bus.serial().isOpen() || !m_bus.closedPortUsed)
         return;
-    bool posted = false;
-    for (int n : m_p.CC.numbers())
-        if (const IControlCenter* w = m_p.CC.item(n))
-            posted = posted || w->flagsenden == 1;
-    for (int n : m_p.CCT.numbers())
-        if (const IProbeWindow* w = m_p.CCT.item(n))
-            posted = posted || w->flagsenden == 1;
-    if (!posted)
+    if (pendingPosts().subtract(m_postsSeen).isEmpty())
         return;
     const QScopedValueRollback<bool> post(m_servingPost, true);
     m_bus.closedPortUsed();
+}
+
+QSet<const void*> MainLoop::pendingPosts() const
+{
+    QSet<const void*> out;
+    for (int n : m_p.CC.numbers())
+        if (const IControlCenter* w = m_p.CC.item(n); w && w->flagsenden == 1)
+            out.insert(w);
+    for (int n : m_p.CCT.numbers())
+        if (const IProbeWindow* w = m_p.CCT.item(n); w && w->flagsenden == 1)
+            out.insert(w);
+    return out;
 }
 
 void MainLoop::serveProbeWindows()

@@ -4,6 +4,7 @@
 // carries out the probe windows' mailbox and serves the recorder, the stage
 // simulator and the control-loop window. Widget-free.
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -39,7 +40,12 @@ public:
 private:
     // A window's posted command finds the serial port closed: it is said
     // as any action on the closed port is (the frame says it once per loss).
+    // Only a post made since the last tick counts: one still pending from
+    // before was made before the loss, or by a tick (a run that gives up on
+    // its unit posts its Stop), and the report of the loss covers it.
     void reportPostOnClosedPort();
+    // The windows whose command is posted and not yet sent.
+    QSet<const void*> pendingPosts() const;
     void serveProbeWindows();
     void serveControlCenters();
     void serveSimulator();
@@ -53,6 +59,8 @@ private:
     bool m_inTick = false;
     bool m_servingPost = false;
     int m_skipped = 0;
+    // The windows whose post was pending when the last tick ended.
+    QSet<const void*> m_postsSeen;
 };
 
 // The main loop's timer may be held off by several windows at once (tool

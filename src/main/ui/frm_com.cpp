@@ -14,16 +14,50 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include <array>
+#include <functional>
 
 namespace {
 const QString Startup = QStringLiteral("Startup");
 const QString Usb = QStringLiteral("USB");
 constexpr quint32 UsbTimeoutMs = 200;
+
+// A list of the dialog, whose entries the operator chooses by a click, an
+// arrow key or Enter. Getting the focus chooses nothing: a list without a
+// current entry keeps none (the item view would make its first one current).
+class ChoiceList final : public QListWidget
+{
+public:
+    ChoiceList(const QString& name, QWidget* parent) : QListWidget(parent) { setObjectName(name); }
+    // Enter on the current entry chooses it again.
+    std::function<void()> onEnter;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        if (currentRow() >= 0) {
+            QListWidget::focusInEvent(event);
+            return;
+        }
+        const QSignalBlocker quiet(this);
+        QListWidget::focusInEvent(event);
+        setCurrentRow(-1);
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0 && onEnter) {
+            onEnter();
+            return;
+        }
+        QListWidget::keyPressEvent(event);
+    }
+};
 }  // namespace
 
 // A dialog of the main window: the window manager keeps it in front of it.
@@ -34,14 +68,14 @@ frm_com::frm_com(frm_main& main) : QWidget(&main, Qt::Dialog), m_main(main), m_b
     setAttribute(Qt::WA_DeleteOnClose);
 
     lb_com = new QLabel(QStringLiteral("COM   oder"), this);
-    list_com = new QListWidget(this);
-    list_com->setObjectName(QStringLiteral("list_com"));
+    auto* com = new ChoiceList(QStringLiteral("list_com"), this);
+    list_com = com;
     Label1 = new QLabel(QStringLiteral("USB"), this);
-    list_usb = new QListWidget(this);
-    list_usb->setObjectName(QStringLiteral("list_usb"));
+    auto* usb = new ChoiceList(QStringLiteral("list_usb"), this);
+    list_usb = usb;
     lb_Baudrate = new QLabel(QStringLiteral("Baudrate"), this);
-    list_baud = new QListWidget(this);
-    list_baud->setObjectName(QStringLiteral("list_baud"));
+    auto* baud = new ChoiceList(QStringLiteral("list_baud"), this);
+    list_baud = baud;
     list_baud->addItems(BaudRates);
     cmd_ok = new QPushButton(QStringLiteral("OK"), this);
     cmd_ok->setObjectName(QStringLiteral("cmd_ok"));
@@ -70,11 +104,20 @@ frm_com::frm_com(frm_main& main) : QWidget(&main, Qt::Dialog), m_main(main), m_b
         if (row >= 0)
             list_baud_Click();
     });
+    com->onEnter = [this] { list_com_Click(); };
+    usb->onEnter = [this] { list_usb_Click(); };
+    baud->onEnter = [this] { list_baud_Click(); };
     connect(cmd_ok, &QPushButton::clicked, this, &frm_com::cmd_ok_Click);
 
     Form_Load();
-    // The keys go to the list of the transport in use.
-    (m_bus.usbMode() ? list_usb : list_com)->setFocus(Qt::OtherFocusReason);
+    // The keys go to the first box.
+    list_com->setFocus(Qt::OtherFocusReason);
+}
+
+void frm_com::paintEvent(QPaintEvent* event)
+{
+    m_onScreen = true;
+    QWidget::paintEvent(event);
 }
 
 QString frm_com::selectedText(const QListWidget* list) const

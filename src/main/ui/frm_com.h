@@ -2,8 +2,10 @@
 // The port dialog: the serial ports 1-16 that open, the USB bridges that are
 // attached, and the baud rate. Picking an entry opens that port or device at
 // once; OK stores the choice for the next start and unlocks the main window.
-// Its close box cancels: the port in use before it opened comes back, and the
-// main window is unlocked without storing anything.
+// Only the operator's click, arrow key or Enter in a list chooses; a list
+// that gets the focus does not. Its close box cancels: the port in use
+// before it opened comes back, and the main window is unlocked without
+// storing anything.
 
 #include <QString>
 #include <QStringList>
@@ -11,6 +13,7 @@
 
 class BusTransport;
 class QCloseEvent;
+class QPaintEvent;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -49,9 +52,13 @@ public:
     void list_usb_Click();
     void list_baud_Click();
     void cmd_ok_Click();
+    // Whether the dialog has been drawn on the screen: a click on
+    // "COM-Options" before that was made while it was being built.
+    bool isOnScreen() const { return m_onScreen; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QString selectedText(const QListWidget* list) const;
@@ -67,4 +74,5 @@ private:
     QString m_comBefore;
     QString m_baudBefore;
     bool m_ended = false;
+    bool m_onScreen = false;
 };

@@ -791,6 +791,10 @@ void frm_main::mnuOptionen_Click()
 
 void frm_main::mnuCOMOptions_Click()
 {
+    // A click that comes before the open dialog is on the screen was made
+    // while it was being built (it waited behind the build): it is no OK.
+    if (m_frmCom && m_frmCom->Tag == QLatin1String("1") && !m_frmCom->isOnScreen())
+        return;
     ISerialPort& serial = m_core.serial();
     if (serial.isOpen())
         serial.close();
