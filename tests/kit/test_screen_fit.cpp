@@ -183,4 +183,25 @@ TEST(ScreenFitPlacement, WithoutTheWatcherWindowsStayAsMade)
     EXPECT_EQ(kit::ScreenFit::scrollArea(b.window.get()), nullptr);
 }
 
+// The window that disabled the main window is activated again when the main
+// window is; not once the main window is enabled again.
+TEST(ScreenFitKeyboard, StaysWithTheWindowThatDisabledTheMainWindow)
+{
+    for (const bool disabled : {true, false}) {
+        QWidget main, window, other;
+        kit::keepInFrontOf(&window, &main);
+        for (QWidget* w : {&main, &window, &other})
+            w->show();
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&other] { return QApplication::activeWindow() == &other; }));
+        main.setEnabled(!disabled);
+        main.activateWindow();
+        QWidget* const active = disabled ? &window : &main;
+        EXPECT_TRUE(QTest::qWaitFor([active] { return QApplication::activeWindow() == active; }));
+        QApplication::processEvents();
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::activeWindow(), active) << disabled;
+    }
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -127,6 +128,39 @@ void wrapInScrollArea(QWidget* window)
     area->show();
 }
 
+// Gives the keyboard back to a window that disabled `over` when the window
+// system makes `over` the active window (a click on the grey main window):
+// the window that disabled it stays the one that takes keys.
+class KeyboardKeeper final : public QObject
+{
+public:
+    KeyboardKeeper(QWidget* window, QWidget* over) : QObject(window), m_window(window), m_over(over)
+    {
+        over->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_over && event->type() == QEvent::WindowActivate && keeps())
+            // After the activation has ended: the window system sends it in parts.
+            QTimer::singleShot(0, this, [this] {
+                if (!keeps())
+                    return;
+                m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+                m_window->raise();
+                m_window->activateWindow();
+            });
+        return false;
+    }
+
+private:
+    bool keeps() const { return m_over && !m_over->isEnabled() && m_window->isVisible(); }
+
+    QWidget* m_window;
+    QPointer<QWidget> m_over;
+};
+
 }  // namespace
 
 ScreenFit::ScreenFit(QObject* parent) : QObject(parent)
@@ -209,6 +243,7 @@ void keepInFrontOf(QWidget* window, QWidget* over)
     over->winId();
     if (window->windowHandle() && over->windowHandle())
         window->windowHandle()->setTransientParent(over->windowHandle());
+    new KeyboardKeeper(window, over);
 }
 
 bool ScreenFit::eventFilter(QObject* watched, QEvent* event)

@@ -44,7 +44,8 @@ void showInFront(QWidget* window, const QWidget* over);
 
 // Keeps a window that has no parent (it must not be disabled with `over`) in
 // front of `over`, as the window manager keeps a window's dialogs: a click on
-// a disabled main window must not hide the window that disabled it.
+// a disabled main window must not hide the window that disabled it, nor take
+// its keyboard: while `over` is disabled, its activation activates `window`.
 void keepInFrontOf(QWidget* window, QWidget* over);
 
 }  // namespace kit
