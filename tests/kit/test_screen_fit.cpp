@@ -39,6 +39,7 @@ struct FitCase
     Built (*build)();
     bool scrolls;  // gets a scroll area
     bool resized;  // its size changes
+    Qt::Orientations scrollWays = {};
 };
 
 void PrintTo(const FitCase& c, std::ostream* os)
@@ -134,6 +135,8 @@ TEST_P(ScreenFitTest, EveryControlIsWithinReach)
         const QRect shown(b.farButton->mapTo(w, QPoint(0, 0)), b.farButton->size());
         EXPECT_TRUE(w->rect().contains(shown));
         EXPECT_TRUE(b.farButton->isVisible());
+        EXPECT_EQ(area->horizontalScrollBar()->maximum() > 0, c.scrollWays.testFlag(Qt::Horizontal));
+        EXPECT_EQ(area->verticalScrollBar()->maximum() > 0, c.scrollWays.testFlag(Qt::Vertical));
         QTest::mouseClick(b.farButton, Qt::LeftButton);
         EXPECT_EQ(clicked, 1);
         // What the program hid stays hidden; the menu bar does not scroll away.
@@ -153,12 +156,12 @@ TEST_P(ScreenFitTest, EveryControlIsWithinReach)
     EXPECT_EQ(w->findChildren<QScrollArea*>().size(), c.scrolls ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, ScreenFitTest,
-                         ::testing::Values(FitCase{"LaidOutTooLarge", laidOutTooLarge, true, true},
-                                           FitCase{"PlacedByHandTooLarge", placedTooLarge, true, true},
-                                           FitCase{"LayoutThatShrinks", shrinkable, false, true},
-                                           FitCase{"Fitting", fitting, false, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Windows, ScreenFitTest,
+    ::testing::Values(FitCase{"LaidOutTooLarge", laidOutTooLarge, true, true, Qt::Horizontal | Qt::Vertical},
+                      FitCase{"PlacedByHandTooLarge", placedTooLarge, true, true, Qt::Horizontal},
+                      FitCase{"LayoutThatShrinks", shrinkable, false, true}, FitCase{"Fitting", fitting, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ScreenFitPlacement, AWindowPlacedOffTheScreenIsBroughtBack)
 {

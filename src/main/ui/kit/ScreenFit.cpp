@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -198,7 +199,11 @@ bool ScreenFit::fit(QWidget* window)
             !window->inherits("QMainWindow")) {
             const QSize wanted = window->size();
             wrapInScrollArea(window);
-            window->setMinimumSize(0, 0);
+            // It scrolls only where it must: the way that fits keeps its least
+            // size, and room for the other way's scroll bar.
+            const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            const auto keep = [bar](int least, int room) { return least > room ? 0 : std::min(least + bar, room); };
+            window->setMinimumSize(keep(least.width(), room.width()), keep(least.height(), room.height()));
             window->resize(wanted);
         }
         window->resize(window->size().boundedTo(room));
