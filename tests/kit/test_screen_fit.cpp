@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -184,6 +185,38 @@ TEST(ScreenFitPlacement, WithoutTheWatcherWindowsStayAsMade)
     b.window->show();
     QApplication::processEvents();
     EXPECT_EQ(kit::ScreenFit::scrollArea(b.window.get()), nullptr);
+}
+
+// A window opened beside another (a widget of a main window with a menu bar;
+// a negative x counts from the right): on the side with room, level with it,
+// below the menu bar and fitted there.
+TEST(ScreenFitPlacement, BesideAnotherClearOfItAndOfTheMenuBar)
+{
+    const struct
+    {
+        QRect beside;
+        int height;
+        bool right;
+    } rows[] = {{{10, 20, 300, 200}, 200, true}, {{-320, 20, 300, 200}, 200, false}, {{10, -60, 300, 200}, 2000, true}};
+    for (const auto& c : rows) {
+        QMainWindow main;
+        QMenuBar* bar = main.menuBar();
+        bar->addMenu(QStringLiteral("Datei"));
+        main.setGeometry(available());
+        main.show();
+        auto* beside = new QWidget(&main);
+        beside->setGeometry(c.beside.translated(c.beside.x() < 0 ? main.width() : 0, bar->height()));
+        QWidget w;
+        (new QHBoxLayout(&w))->addWidget(new QPushButton(QStringLiteral("list")));
+        w.resize(150, c.height);
+        kit::placeBeside(&w, beside);
+        w.show();
+        const QRect next(beside->mapToGlobal(QPoint(0, 0)), beside->size()), shown = w.frameGeometry();
+        EXPECT_FALSE(shown.intersects(next)) << c.beside.x();
+        EXPECT_EQ(shown.left() > next.right(), c.right) << c.beside.x();
+        EXPECT_EQ(shown.top(), std::max(next.top(), bar->mapToGlobal(QPoint(0, bar->height())).y())) << c.height;
+        EXPECT_TRUE(available().contains(shown)) << c.height;
+    }
 }
 
 // The window that disabled the main window is activated again when the main
