@@ -5,6 +5,7 @@
 #include "Format.h"
 #include "Guarded.h"
 #include "ParamsContext.h"
+#include "ScreenFit.h"
 #include "frm_main.h"
 
 #include <QCloseEvent>
@@ -22,9 +23,25 @@ constexpr int LargeHeight = 11000;
 // One-line and enlarged result line, in pixels.
 constexpr QSize ResultLineSmall(411, 25);
 constexpr QSize ResultLineLarge(464, 460);
+
+// The list window INIT opens comes up beside the control center whose button
+// opened it, clear of the main window's menus; one already open stays where it is.
+ControlCenterEnv initBeside(ControlCenterEnv env, QWidget* window)
+{
+    env.initWindow = [open = std::move(env.initWindow), window]() -> IInitWindow* {
+        IInitWindow* iw = open ? open() : nullptr;
+        if (QWidget* form = iw ? iw->form() : nullptr; form && !form->isVisible()) {
+            auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget());
+            kit::placeBeside(form, sub ? static_cast<QWidget*>(sub) : window);
+        }
+        return iw;
+    };
+    return env;
+}
 }  // namespace
 
-frm_Controlcenter::frm_Controlcenter(ControlCenterEnv env, QWidget* parent) : QWidget(parent), m_core(std::move(env))
+frm_Controlcenter::frm_Controlcenter(ControlCenterEnv env, QWidget* parent)
+    : QWidget(parent), m_core(initBeside(std::move(env), this))
 {
     ui.setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);

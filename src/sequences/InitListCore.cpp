@@ -147,10 +147,15 @@ void InitListCore::Form_Activate()
     }
     Befehlslisteladen();
     m_env.activateRow(index);
-    if (m_withController) {
-        widthPx = m_env.controllerVisible() ? 5190 : 2730;
+    takeWidth();
+    if (m_withController)
         setValueRange();
-    }
+}
+
+void InitListCore::takeWidth()
+{
+    if (m_withController)
+        widthPx = m_env.controllerVisible() ? 5190 : 2730;
 }
 
 void InitListCore::Form_Unload()

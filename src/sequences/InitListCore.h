@@ -67,6 +67,8 @@ public:
     bool setSli_wert(int value);
     void setLb_wert(const QString& text) { lb_wert.text = text; }
     void Form_Activate();
+    // The width for the "Init-Regler" entry's check mark (Form_Activate takes it too).
+    void takeWidth();
     void Form_Unload();
     // The window is bound to window `n` (its INIT button was clicked).
     void bindControls(int n);

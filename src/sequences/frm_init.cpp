@@ -82,6 +82,17 @@ void frm_init::Form_Activate()
     render();
 }
 
+void frm_init::Show()
+{
+    // Sized before it is shown: a window manager may keep the size a window
+    // was shown with over a resize that follows at once.
+    if (!isVisible()) {
+        m_core.takeWidth();
+        render();
+    }
+    IInitWindow::Show();
+}
+
 void frm_init::SetFocus()
 {
     show();

@@ -23,6 +23,7 @@ public:
     ~frm_init() override;
 
     QWidget* form() const override { return const_cast<frm_init*>(this); }
+    void Show() override;
     void SetFocus() override;
     void setCb_start(bool checked) override;
     void setLb_wert(const QString& text) override;

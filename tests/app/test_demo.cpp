@@ -48,6 +48,7 @@
 #include <QLineEdit>
 #include <QLibrary>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QProgressBar>
@@ -577,6 +578,9 @@ const WindowCase windowCases[] = {
      [](DemoProgram& d) {
          auto* w = d.fromControlCenter<frm_init>("cmd_Init");
          ASSERT_TRUE(w);
+         // Clear of the main window's menus, which act on it.
+         const QMenuBar* bar = d.frame->menuBar();
+         EXPECT_GE(w->frameGeometry().top(), bar->mapToGlobal(QPoint(0, bar->height())).y());
          const int narrowWidth = w->width();
          // "Init-Regler" brings the list up again with its register slider.
          d.trigger(Menu::IR);

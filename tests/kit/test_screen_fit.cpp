@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -39,6 +40,7 @@ struct FitCase
     Built (*build)();
     bool scrolls;  // gets a scroll area
     bool resized;  // its size changes
+    Qt::Orientations scrollWays = {};
 };
 
 void PrintTo(const FitCase& c, std::ostream* os)
@@ -134,6 +136,8 @@ TEST_P(ScreenFitTest, EveryControlIsWithinReach)
         const QRect shown(b.farButton->mapTo(w, QPoint(0, 0)), b.farButton->size());
         EXPECT_TRUE(w->rect().contains(shown));
         EXPECT_TRUE(b.farButton->isVisible());
+        EXPECT_EQ(area->horizontalScrollBar()->maximum() > 0, c.scrollWays.testFlag(Qt::Horizontal));
+        EXPECT_EQ(area->verticalScrollBar()->maximum() > 0, c.scrollWays.testFlag(Qt::Vertical));
         QTest::mouseClick(b.farButton, Qt::LeftButton);
         EXPECT_EQ(clicked, 1);
         // What the program hid stays hidden; the menu bar does not scroll away.
@@ -153,12 +157,12 @@ TEST_P(ScreenFitTest, EveryControlIsWithinReach)
     EXPECT_EQ(w->findChildren<QScrollArea*>().size(), c.scrolls ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, ScreenFitTest,
-                         ::testing::Values(FitCase{"LaidOutTooLarge", laidOutTooLarge, true, true},
-                                           FitCase{"PlacedByHandTooLarge", placedTooLarge, true, true},
-                                           FitCase{"LayoutThatShrinks", shrinkable, false, true},
-                                           FitCase{"Fitting", fitting, false, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Windows, ScreenFitTest,
+    ::testing::Values(FitCase{"LaidOutTooLarge", laidOutTooLarge, true, true, Qt::Horizontal | Qt::Vertical},
+                      FitCase{"PlacedByHandTooLarge", placedTooLarge, true, true, Qt::Horizontal},
+                      FitCase{"LayoutThatShrinks", shrinkable, false, true}, FitCase{"Fitting", fitting, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ScreenFitPlacement, AWindowPlacedOffTheScreenIsBroughtBack)
 {
@@ -181,6 +185,59 @@ TEST(ScreenFitPlacement, WithoutTheWatcherWindowsStayAsMade)
     b.window->show();
     QApplication::processEvents();
     EXPECT_EQ(kit::ScreenFit::scrollArea(b.window.get()), nullptr);
+}
+
+// A window opened beside another (a widget of a main window with a menu bar;
+// a negative x counts from the right): on the side with room, level with it,
+// below the menu bar and fitted there.
+TEST(ScreenFitPlacement, BesideAnotherClearOfItAndOfTheMenuBar)
+{
+    const struct
+    {
+        QRect beside;
+        int height;
+        bool right;
+    } rows[] = {{{10, 20, 300, 200}, 200, true}, {{-320, 20, 300, 200}, 200, false}, {{10, -60, 300, 200}, 2000, true}};
+    for (const auto& c : rows) {
+        QMainWindow main;
+        QMenuBar* bar = main.menuBar();
+        bar->addMenu(QStringLiteral("Datei"));
+        main.setGeometry(available());
+        main.show();
+        auto* beside = new QWidget(&main);
+        beside->setGeometry(c.beside.translated(c.beside.x() < 0 ? main.width() : 0, bar->height()));
+        QWidget w;
+        (new QHBoxLayout(&w))->addWidget(new QPushButton(QStringLiteral("list")));
+        w.resize(150, c.height);
+        kit::placeBeside(&w, beside);
+        w.show();
+        const QRect next(beside->mapToGlobal(QPoint(0, 0)), beside->size()), shown = w.frameGeometry();
+        EXPECT_FALSE(shown.intersects(next)) << c.beside.x();
+        EXPECT_EQ(shown.left() > next.right(), c.right) << c.beside.x();
+        EXPECT_EQ(shown.top(), std::max(next.top(), bar->mapToGlobal(QPoint(0, bar->height())).y())) << c.height;
+        EXPECT_TRUE(available().contains(shown)) << c.height;
+    }
+}
+
+// The window that disabled the main window is activated again when the main
+// window is; not once the main window is enabled again.
+TEST(ScreenFitKeyboard, StaysWithTheWindowThatDisabledTheMainWindow)
+{
+    for (const bool disabled : {true, false}) {
+        QWidget main, window, other;
+        kit::keepInFrontOf(&window, &main);
+        for (QWidget* w : {&main, &window, &other})
+            w->show();
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&other] { return QApplication::activeWindow() == &other; }));
+        main.setEnabled(!disabled);
+        main.activateWindow();
+        QWidget* const active = disabled ? &window : &main;
+        EXPECT_TRUE(QTest::qWaitFor([active] { return QApplication::activeWindow() == active; }));
+        QApplication::processEvents();
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::activeWindow(), active) << disabled;
+    }
 }
 
 }  // namespace

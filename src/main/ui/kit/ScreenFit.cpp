@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -23,6 +25,7 @@ const char* const kScrollAreaName = "screenFitScrollArea";
 const char* const kPlacing = "screenFitPlacing";
 // Set once showInFront has placed the window.
 const char* const kPlaced = "screenFitPlaced";
+const char* const kBesidePlacer = "screenFitBesidePlacer";
 
 // The program's windows; dialogs (message boxes, file dialogs) and menus
 // size themselves.
@@ -127,6 +130,92 @@ void wrapInScrollArea(QWidget* window)
     area->show();
 }
 
+// Gives the keyboard back to a window that disabled `over` when the window
+// system makes `over` the active window (a click on the grey main window):
+// the window that disabled it stays the one that takes keys.
+class KeyboardKeeper final : public QObject
+{
+public:
+    KeyboardKeeper(QWidget* window, QWidget* over) : QObject(window), m_window(window), m_over(over)
+    {
+        over->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_over && event->type() == QEvent::WindowActivate && keeps())
+            // After the activation has ended: the window system sends it in parts.
+            QTimer::singleShot(0, this, [this] {
+                if (!keeps())
+                    return;
+                m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+                m_window->raise();
+                m_window->activateWindow();
+            });
+        return false;
+    }
+
+private:
+    bool keeps() const { return m_over && !m_over->isEnabled() && m_window->isVisible(); }
+
+    QWidget* m_window;
+    QPointer<QWidget> m_over;
+};
+
+// Places `window` beside `beside` now (see placeBeside).
+void placeNow(QWidget* window, const QWidget* beside)
+{
+    const QScreen* screen = beside->screen();
+    if (!screen)
+        return;
+    QRect area = screen->availableGeometry();
+    if (const auto* main = qobject_cast<const QMainWindow*>(beside->window()))
+        if (const QWidget* bar = main->menuWidget(); bar && bar->isVisible())
+            area.setTop(std::max(area.top(), bar->mapToGlobal(QPoint(0, bar->height())).y()));
+    ScreenFit::fitInto(window, area);
+    const QRect next =
+        beside->isWindow() ? beside->frameGeometry() : QRect(beside->mapToGlobal(QPoint(0, 0)), beside->size());
+    const QSize frame = frameRect(window).size();
+    // On the side with room for it, else on the side with more room.
+    const int roomRight = area.right() - next.right(), roomLeft = next.left() - area.left();
+    const bool right = roomRight >= frame.width() || roomRight >= roomLeft;
+    const QPoint pos = onScreen({right ? next.right() + 1 : next.left() - frame.width(), next.top()}, frame, area);
+    window->move(window->pos() + (pos - frameRect(window).topLeft()));
+}
+
+// Places a window beside another when it is next shown (once), when its
+// size for showing is known and before the window system maps it.
+class BesidePlacer final : public QObject
+{
+public:
+    BesidePlacer(QWidget* window, QWidget* beside) : QObject(window), m_window(window), m_beside(beside)
+    {
+        // A placement asked for again replaces the one that waits.
+        for (QObject* o : window->children())
+            if (o->objectName() == QLatin1String(kBesidePlacer))
+                o->deleteLater();
+        setObjectName(QLatin1String(kBesidePlacer));
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Show) {
+            m_window->removeEventFilter(this);
+            if (m_beside)
+                placeNow(m_window, m_beside);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    QPointer<QWidget> m_beside;
+};
+
 }  // namespace
 
 ScreenFit::ScreenFit(QObject* parent) : QObject(parent)
@@ -147,9 +236,11 @@ QWidget* ScreenFit::scrollArea(const QWidget* window)
 bool ScreenFit::fit(QWidget* window)
 {
     const QScreen* screen = window->screen();
-    if (!screen)
-        return false;
-    const QRect available = screen->availableGeometry();
+    return screen && fitInto(window, screen->availableGeometry());
+}
+
+bool ScreenFit::fitInto(QWidget* window, const QRect& available)
+{
     const QSize extra = frameExtra(window);
     const QSize room = (available.size() - extra).expandedTo(QSize(1, 1));
     bool changed = false;
@@ -164,7 +255,11 @@ bool ScreenFit::fit(QWidget* window)
             !window->inherits("QMainWindow")) {
             const QSize wanted = window->size();
             wrapInScrollArea(window);
-            window->setMinimumSize(0, 0);
+            // It scrolls only where it must: the way that fits keeps its least
+            // size, and room for the other way's scroll bar.
+            const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            const auto keep = [bar](int least, int room) { return least > room ? 0 : std::min(least + bar, room); };
+            window->setMinimumSize(keep(least.width(), room.width()), keep(least.height(), room.height()));
             window->resize(wanted);
         }
         window->resize(window->size().boundedTo(room));
@@ -201,6 +296,11 @@ void showInFront(QWidget* window, const QWidget* over)
     window->activateWindow();
 }
 
+void placeBeside(QWidget* window, QWidget* beside)
+{
+    new BesidePlacer(window, beside);
+}
+
 void keepInFrontOf(QWidget* window, QWidget* over)
 {
     // Window systems keep only dialogs and tool windows in front of another.
@@ -209,6 +309,7 @@ void keepInFrontOf(QWidget* window, QWidget* over)
     over->winId();
     if (window->windowHandle() && over->windowHandle())
         window->windowHandle()->setTransientParent(over->windowHandle());
+    new KeyboardKeeper(window, over);
 }
 
 bool ScreenFit::eventFilter(QObject* watched, QEvent* event)

@@ -8,6 +8,7 @@
 // it is. The MDI area scrolls to its children by itself (see frm_main).
 
 #include <QObject>
+#include <QRect>
 #include <QSize>
 
 class QWidget;
@@ -27,6 +28,8 @@ public:
     // Fits `window` into the available area of its screen now. Returns true
     // when the window was changed.
     static bool fit(QWidget* window);
+    // The same within `available`, a part of the screen.
+    static bool fitInto(QWidget* window, const QRect& available);
     // The scroll area `fit` put the window's content into, or null.
     static QWidget* scrollArea(const QWidget* window);
 
@@ -42,9 +45,17 @@ private:
 // in front and active, so that keys go to it at once.
 void showInFront(QWidget* window, const QWidget* over);
 
+// Places a window another one opens beside that one (`beside`, a window or a
+// widget inside one) when it is next shown: to its right, else to its left,
+// level with its top, and below the menu bar of the main window `beside` lies
+// in, which holds the menus that act on the window. The window is made to fit
+// there as `fit` makes it fit the screen; its whole frame stays on the screen.
+void placeBeside(QWidget* window, QWidget* beside);
+
 // Keeps a window that has no parent (it must not be disabled with `over`) in
 // front of `over`, as the window manager keeps a window's dialogs: a click on
-// a disabled main window must not hide the window that disabled it.
+// a disabled main window must not hide the window that disabled it, nor take
+// its keyboard: while `over` is disabled, its activation activates `window`.
 void keepInFrontOf(QWidget* window, QWidget* over);
 
 }  // namespace kit
