@@ -147,9 +147,10 @@ void StartedCommands::wrote(const QByteArray& bytes)
 
 void StartedCommands::answered(const QByteArray& command, const Reply& reply)
 {
+    if (!reply.complete() || reply.bytes.size() <= EchoLength || reply.bytes.at(EchoLength) != '>')
+        return;
     const QByteArray echo = echoOf(command);
-    if (!reply.complete() || echo.size() != EchoLength || reply.bytes.size() <= EchoLength ||
-        !reply.bytes.startsWith(echo) || reply.bytes.at(EchoLength) != '>' || m_current.contains(echo))
+    if (echo.size() != EchoLength || !reply.bytes.startsWith(echo) || m_current.contains(echo))
         return;
     m_current.append(echo);
     while (m_current.size() > Kept)
