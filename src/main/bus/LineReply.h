@@ -23,21 +23,21 @@
 //   echo does not answer it. A unit answers each command once and in order,
 //   so when another frame that could answer the poll follows a final echo
 //   within `Turnaround`, the final echo was a late one and the later frame
-//   is the answer; a frame of any other kind behind it changes nothing.
-//   A frame of values only carries no echo: it is the reply to "[0M1]" alone. A
-//   command that is no frame (a selection sent as an exchange) takes the
+//   is the answer; a frame of any other kind behind it changes nothing. A
+//   frame of values only carries no echo: it is the reply to "[0M1]" alone.
+//   A command that is no frame (a selection sent as an exchange) takes the
 //   first whole frame that came by its time-out and waits for nothing past
 //   it. An operator's own raw command is looser: only frames that echo one
 //   of the caller's earlier commands that got no reply are discarded;
 //   anything else is the reply as it comes, read past the time-out up to
 //   the length of the longest reply a unit sends.
 // - Once the line has begun to answer, the reply is read to its closing
-//   bracket as long as characters keep coming at about the line's speed,
-//   but no further than `LongestReply` characters: no unit sends more.
+//   bracket as long as characters keep coming at about the line's speed.
 //   Past the time-out it ends, as no answer, on a silence of a few character
-//   times, or once the time since its first character is more than twice
-//   the wire time of what has come plus `MinSilence` (a far end that
-//   trickles). Other frames extend the wait past the time-out only by
+//   times, once the time since its first character is more than twice the
+//   wire time of what has come plus `MinSilence` (a far end that trickles),
+//   or once it is longer than `LongestReply`, which no unit sends (a far
+//   end that streams behind an echo). Other frames extend the wait past the time-out only by
 //   `PassOverCharacters` character times, so that a stray frame just in
 //   front of the reply is passed over; text that is no frame does not
 //   extend it at all, so a far end that streams without pause holds the
@@ -73,7 +73,7 @@ constexpr int MaxReply = 4096;
 // characters.
 constexpr int EchoLength = 4;
 // The longest reply a unit sends (the "[1XL]" record and its kin), with a
-// margin: how far an operator's raw command reads a begun frame on.
+// margin: how far a begun frame is read on past the time-out.
 constexpr int LongestReply = 1100;
 // Past the time-out, what is not the reply may hold the wait this many
 // character times more: about a stray frame in front of the reply.
