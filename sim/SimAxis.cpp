@@ -223,6 +223,12 @@ QByteArray SimAxisModel::finished(const QByteArray& reply)
     return reply;
 }
 
+QByteArray SimAxisModel::startedAndDone(const SimCommand& c)
+{
+    finished(c.accepted());
+    return c.started();
+}
+
 std::optional<QByteArray> SimAxisModel::handle(SimUnit& unit, const SimCommand& command)
 {
     const double now = command.arrival;
@@ -307,6 +313,12 @@ std::optional<QByteArray> SimAxisModel::axisCommand(SimUnit& unit, const SimComm
     }
     if (body == "1PE")
         return c.accepted();
+    if (body == "1EE") {
+        // The run the initialisation list starts.
+        if (isMoving(now) || m_joystick != Joystick::Off)
+            return c.rejected(kBusy);
+        return startedAndDone(c);
+    }
     if (body == "1eW")
         return c.accepted("0000");  // no drive output in the simulation
     if (body == "1iM")

@@ -107,6 +107,9 @@ public:
     void place(SimUnit& unit, qint32 counts);
     // The position captured by the armed index capture, if any.
     std::optional<qint32> capturedIndex() const { return m_captured; }
+    // Answers ">" to a command whose run the simulation does not follow in
+    // time: the run is over at once, and its final echo "!" answers "[0po]".
+    QByteArray startedAndDone(const SimCommand& c);
 
 protected:
     // Records `reply` as the final echo of the last motion command, which

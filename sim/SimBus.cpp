@@ -114,8 +114,10 @@ void SimBus::consume(char c, double arrival)
             finishSelection();
         return;
     case State::Frame:
-        if (c == kSelect || isOpener(c)) {
-            // A unit resynchronises on every opening bracket or selection.
+        if (c == kSelect || c == m_frame.at(0)) {
+            // A unit resynchronises on every selection and on an opening
+            // bracket of the frame's own kind; one of the other kind is text
+            // (a channel identifier "X (Tisch)").
             m_frame.clear();
             m_state = State::Idle;
             break;

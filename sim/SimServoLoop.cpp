@@ -124,7 +124,7 @@ std::shared_ptr<SimServoLoop> installServoLoop(SimUnit& unit)
             return c.rejected(SimAxisModel::kNoSpeed);
         loop->recording = stepResponse(u.position(), *d, v, a, loop->register_->loopRegister, loop->timeBase);
         axis->place(u, qint32(targetPos));
-        return c.accepted();
+        return axis->startedAndDone(c);
     });
     unit.setHandler(QStringLiteral("1XL"), [loop](SimUnit& u, const SimCommand& c) -> std::optional<QByteArray> {
         if (c.body() != "1XL")

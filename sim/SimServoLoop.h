@@ -6,8 +6,9 @@
 // positioning speed and acceleration, the loop following the profile as a
 // damped oscillator whose stiffness comes from the gain register and whose
 // damping comes from the zero register, and samples the position 101 times
-// over the time base; "[1XL]" answers the record, six hexadecimal digits per
-// position, separated by ",". "[0pa]" is acknowledged.
+// over the time base. It answers "[1XR>]", the move is over at once, and
+// "[0po]" answers its final echo "[1XR!]". "[1XL]" answers the record, six
+// hexadecimal digits per position, separated by ",". "[0pa]" is acknowledged.
 
 #include "SimParams.h"
 

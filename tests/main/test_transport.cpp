@@ -160,19 +160,52 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
         {"a standing axis answers the poll with any move's final echo",
          {{0.001, "[9XX!STRAY][1FA>]"}, {0.05, "[1FR!][9XX!STRAY]"}},
          "[1FR!]",
-         0.05,
+         0.05 + line::Turnaround,
          poll},
-        {"a refused move ends the poll", {{0.001, "[1MR?0013]"}}, "[1MR?0013]", 0.001, poll},
-        {"the refused limit run of a reference run ends the poll", {{0.001, "[1FX?001A]"}}, "[1FX?001A]", 0.001, poll},
-        {"a stop's echo ends the poll", {{0.001, "[1Br!]"}}, "[1Br!]", 0.001, poll},
+        {"a refused move ends the poll", {{0.001, "[1MR?0013]"}}, "[1MR?0013]", 0.001 + line::Turnaround, poll},
+        {"the refused limit run of a reference run ends the poll",
+         {{0.001, "[1FX?001A]"}},
+         "[1FX?001A]",
+         0.001 + line::Turnaround,
+         poll},
+        {"a stop's echo ends the poll", {{0.001, "[1Br!]"}}, "[1Br!]", 0.001 + line::Turnaround, poll},
         {"no late reply nor an index read ends the poll",
          {{0.001, "[1PA!00000010][1IA?0000]"}},
          keine_Antwort,
          0.2,
          poll},
+        // A unit answers once and in order: a final echo right in front of
+        // another answer was a late one.
+        {"a final echo followed within the turnaround is a late one",
+         {{0.001, "[1FA!]"}, {0.001 + line::Turnaround - c, "[0po!]"}},
+         "[0po!]",
+         0.001 + line::Turnaround - c,
+         poll},
+        {"a final echo followed after the turnaround is the answer",
+         {{0.001, "[1FA!]"}, {0.004 + line::Turnaround, "[0po!]"}},
+         "[1FA!]",
+         0.001 + line::Turnaround,
+         poll},
+        {"a move's final echo is no reply to a read",
+         {{0.001, "[1FA!]"}, {0.03, "[1PA!00000010]"}},
+         "[1PA!00000010]",
+         0.03,
+         QStringLiteral("[1PA]")},
         // A frame broken off by the next opening bracket is no reply, the
         // command's own neither.
         {"a torn reply is passed over", {{0.001, "[0ST[0ST!00000002]"}}, "[0ST!00000002]", 0.001},
+        // Only a bracket of the frame's own kind ends it or breaks it off.
+        {"a text with the other brackets",
+         {{0.001, "[0PL!Tisch)"}, {0.002, " (oben     ]"}},
+         "",
+         0.0,
+         QStringLiteral("[0PL]")},
+        {"a text with the other brackets, typed",
+         {{0.001, "[0PL!Tisch)"}, {0.002, " (oben     ]"}},
+         "",
+         0.0,
+         QStringLiteral("[0PL]"),
+         true},
         {"a torn poll reply and a stray are no end", {{0.001, "[0po[9XX!STRAY]"}}, keine_Antwort, 0.2, poll},
         // Other frames are timed from their own first character, and only the
         // reply itself is waited for long past the time-out.
@@ -194,6 +227,8 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
         {"an open frame holds no command that is no frame", trickle("[" + QByteArray(300, 'S'), c), keine_Antwort, 0.2,
          noFrame},
         {"a whole frame answers a command that is no frame", {{0.001, "[0VN!V1]"}}, "[0VN!V1]", 0.001, noFrame},
+        {"an own reply that never closes is read to the longest reply", trickle("[0ST!" + QByteArray(1200, 'S'), c),
+         QString::fromLatin1("[0ST!" + QByteArray(line::LongestReply - 4, 'S')), 0.001 + line::LongestReply * c},
         {"an open frame holds a typed command to the longest reply", trickle("[" + QByteArray(1200, 'S'), c),
          QString::fromLatin1("[" + QByteArray(line::LongestReply, 'S')), 0.001 + line::LongestReply * c,
          QStringLiteral("[1XL]"), true},
@@ -243,6 +278,33 @@ TEST_F(TransportTest, ATypedCommandPassesOverOnlyLateRepliesToEarlierCommands)
     EXPECT_EQ(transport.sendTyped(QStringLiteral("[0VN]")), QStringLiteral("[0VN!V1.0]"));
     line.scriptReply("[9XX!STRAY]");
     EXPECT_EQ(transport.sendTyped(QStringLiteral("[0VN]")), QStringLiteral("[9XX!STRAY]"));
+}
+
+// A standing unit answers the poll with the final echo of whatever it last
+// started: the line notes which unit answered ">", whichever window sent the
+// command.
+TEST_F(TransportTest, ThePollTakesTheFinalEchoOfEveryCommandTheUnitStarted)
+{
+    const auto onPort = [&](const QByteArray& command, const QByteArray& reply) {
+        line.scriptReply(reply);
+        return line::exchangeOnPort(serial, clock, command, 0.2).reply.bytes;
+    };
+    transport.einheit_waehlen(QStringLiteral("01"));
+    line.scriptReply("[1EE>]");
+    transport.senden_empfangen(QStringLiteral("[1EE]"));
+    EXPECT_EQ(onPort("[0po]", "[1EE!]"), "[1EE!]");
+    onPort("[1XR00000064]", "[1XR>]");
+    line.scriptReply("[1XR?0014]");
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0po]"), 0.2, 2), QStringLiteral("[1XR?0014]"));
+    // Not on another unit, and a read that answers "!" started nothing.
+    line::writeOnPort(serial, clock,
+                      "\x12"
+                      "02");
+    EXPECT_EQ(onPort("[0po]", "[1EE!][1XR!]"), "");
+    transport.einheit_waehlen(QStringLiteral("01"));
+    onPort("[1PA]", "[1PA!00000010]");
+    EXPECT_EQ(onPort("[0po]", "[1EE!]"), "[1EE!]");
+    EXPECT_EQ(onPort("[0po]", "[1PA!00000010]"), "");
 }
 
 TEST_F(TransportTest, TheFirstCharacterIsAwaitedAtLeastForTheWireTimeOfTheRequest)

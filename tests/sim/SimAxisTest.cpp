@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "SimAxis.h"
 #include "SimBus.h"
+#include "SimServoLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -253,6 +254,7 @@ TEST_F(SimAxisTest, WrittenParametersReadBackAndOtherCommandsAnswer)
         {"[1PS0000ABCD]", "[1pS]"},
         {"[0PS" + QByteArray("X-Achse links").leftJustified(20) + "]", "[0PL]"},
         {"[0LS" + QByteArray("ram name").leftJustified(20) + "]", "[0LL]"},
+        {"[0LS" + QByteArray("Tisch) X (oben").leftJustified(20) + "]", "[0LL]"},
     };
     for (const auto& [write, read] : written) {
         const QByteArray value = write.mid(4, write.size() - 5);
@@ -274,6 +276,13 @@ TEST_F(SimAxisTest, WrittenParametersReadBackAndOtherCommandsAnswer)
     axis().model().setMotorIdent("00000042");
     EXPECT_EQ(exchange("[1iM]"), "[1iM!00000042]");
     EXPECT_EQ(exchange("[0Vn]"), "[0Vn!1.00.00]");
+
+    // Runs the axis does not follow in time start and end at once.
+    EXPECT_EQ(exchange("[1EE]"), "[1EE>]");
+    EXPECT_EQ(exchange("[0po]"), "[1EE!]");
+    installServoLoop(*bus.unit("01"));
+    EXPECT_EQ(exchange("[1XR00000064]"), "[1XR>]");
+    EXPECT_EQ(exchange("[0po]"), "[1XR!]");
 }
 
 TEST_F(SimAxisTest, JoystickModeShowsInTheInputsAndBlocksMoves)

@@ -52,6 +52,8 @@ QString BusTransport::exchange(const QString& command, double timeout, int mode,
     request.command = command.toLatin1();
     request.timeout = m_wartezeit;
     request.closers = "])";
+    m_started.wrote(request.command);
+    request.started = m_started.started();
     bool timedOut = false;
     QString result;
     if (usbMode()) {
@@ -184,6 +186,7 @@ void BusTransport::replyRead(const QByteArray& bytes, const line::Reply& reply)
     lineAnswered(reply.bytes);
     logDiscarded(reply.discarded);
     m_late.note(bytes, reply.complete());
+    m_started.answered(bytes, reply);
 }
 
 QString BusTransport::exchangeSerial(const line::Request& request, bool* timedOut)
@@ -218,10 +221,13 @@ QString BusTransport::lateReply(const QString& command, double timeout)
 {
     if (!usbMode() && !m_serial.isOpen())
         return QString();
-    const QByteArray bytes = command.toLatin1();
-    const line::Reply reply = readLine(
-        line::lateReplyRule(bytes, timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout, lineBaud(), "])"));
-    replyRead(bytes, reply);
+    line::Request request;
+    request.command = command.toLatin1();
+    request.timeout = timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout;
+    request.closers = "])";
+    request.started = m_started.started();
+    const line::Reply reply = readLine(line::lateReplyRule(request, lineBaud()));
+    replyRead(request.command, reply);
     if (!reply.complete())
         return keine_Antwort;
     const QString late = QString::fromLatin1(reply.bytes);
@@ -302,6 +308,7 @@ void BusTransport::einheit_waehlen(const QString& address)
         // on it; a selection is bounded by the transport's, as its exchanges are.
         m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(bytes.size()), lineBaud()));
         m_serial.output(bytes);
+        m_started.wrote(bytes);
         wrote(int(bytes.size()), true);
     } else {
         waitForLine();
@@ -312,6 +319,7 @@ void BusTransport::einheit_waehlen(const QString& address)
             Sendepuffer[i + 1] = quint8(text.at(i));
         quint32 written = 0;
         USBStatus = m_usb.SI_Write(USBHandle, Sendepuffer.data(), 3, &written);
+        m_started.wrote(QByteArray(reinterpret_cast<const char*>(Sendepuffer.data()), 3));
         wrote(3, true);
         drainUsb();
     }

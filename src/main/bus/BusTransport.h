@@ -137,6 +137,10 @@ private:
     double m_lineFreeAt = 0.0;
     // Commands that got no reply: their late replies are known on the line.
     line::LateEchoes m_late;
+    // What the units answered ">" to; the windows that write the serial port
+    // themselves share it.
+    line::StartedCommands m_started;
+    line::StartedBinding m_startedOnSerial{m_serial, m_started};
 };
 
 // Sets the event lock for a scope and restores its previous value, so a

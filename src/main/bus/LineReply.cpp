@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 namespace line {
 
@@ -14,9 +15,9 @@ bool isOpener(char c)
 {
     return c == '[' || c == '(';
 }
-bool isCloser(char c)
+char closerOf(char opener)
 {
-    return c == ']' || c == ')';
+    return opener == '(' ? ')' : ']';
 }
 }  // namespace
 
@@ -47,7 +48,7 @@ QByteArray echoOf(const QByteArray& command)
         return QByteArray();
     QByteArray echo = command.left(EchoLength);
     for (int i = 1; i < echo.size(); ++i) {
-        if (isCloser(echo.at(i))) {
+        if (echo.at(i) == closerOf(echo.at(0))) {
             echo.truncate(i);
             break;
         }
@@ -67,16 +68,28 @@ const QByteArray ChannelRead = "[0M1";
 // What ends the motion poll besides its own frame: a standing unit answers
 // "[0po]" with the final echo of its last motion command, whichever window,
 // script or terminal row sent it: the echo with "!" (done) or "?" (refused)
-// at its fifth character. These are the commands that can answer ">": the
-// moves of the three drive types, the table run, the limit runs, the index
-// searches, the stops and the back-off runs.
-QList<QByteArray> motionFinalEchoes()
+// at its fifth character. These are the commands known up front to answer
+// ">": the moves of the three drive types, the table run, the limit runs,
+// the index searches, the stops and the back-off runs. The line adds every
+// other command it sees a unit answer ">" (`StartedCommands`).
+const QList<QByteArray>& knownStarts()
 {
-    QList<QByteArray> echoes;
-    for (const char* letters : {"FA", "FR", "SA", "SR", "MA", "MR", "FX", "FY", "GX", "GY", "BR", "Br", "BX", "BY"})
-        for (char end : {'!', '?'})
-            echoes << QByteArray("[1") + letters + end;
+    static const QList<QByteArray> echoes = [] {
+        QList<QByteArray> list;
+        for (const char* letters : {"FA", "FR", "SA", "SR", "MA", "MR", "FX", "FY", "GX", "GY", "BR", "Br", "BX", "BY"})
+            list << QByteArray("[1") + letters;
+        return list;
+    }();
     return echoes;
+}
+
+QList<QByteArray> finalsOf(const QList<QByteArray>& starts)
+{
+    QList<QByteArray> finals;
+    for (const QByteArray& echo : starts)
+        for (char end : {'!', '?'})
+            finals << echo + end;
+    return finals;
 }
 }  // namespace
 
@@ -98,22 +111,74 @@ ReplyRule replyRule(const Request& request, int baud, double wireTime)
     if (request.typed)
         return rule;
     if (echo == MotionPoll) {
-        static const QList<QByteArray> finals = motionFinalEchoes();
-        rule.echoes << finals;
+        static const QList<QByteArray> known = finalsOf(knownStarts());
+        rule.finals = known;
+        for (const QByteArray& start : request.started)
+            if (!knownStarts().contains(start))
+                rule.finals << finalsOf({start});
     }
     rule.valuesOnly = echo == ChannelRead;
     return rule;
 }
 
-ReplyRule lateReplyRule(const QByteArray& command, double timeout, int baud, const QByteArray& closers)
+ReplyRule lateReplyRule(const Request& request, int baud)
 {
-    Request request;
-    request.command = command;
-    request.timeout = timeout;
-    request.closers = closers;
     ReplyRule rule = replyRule(request, baud, 0.0);
     rule.passOver = 0.0;
     return rule;
+}
+
+void StartedCommands::wrote(const QByteArray& bytes)
+{
+    constexpr char DC2 = 0x12;
+    const qsizetype at = bytes.lastIndexOf(DC2);
+    if (at < 0)
+        return;
+    // A selection cut short by a frame names no unit.
+    QByteArray unit = bytes.mid(at + 1, 2);
+    if (unit.size() < 2 || unit.contains('[') || unit.contains('('))
+        unit.clear();
+    if (unit == m_unit)
+        return;
+    m_byUnit.insert(m_unit, m_current);
+    m_unit = unit;
+    m_current = m_byUnit.value(m_unit);
+}
+
+void StartedCommands::answered(const QByteArray& command, const Reply& reply)
+{
+    if (!reply.complete() || reply.bytes.size() <= EchoLength || reply.bytes.at(EchoLength) != '>')
+        return;
+    const QByteArray echo = echoOf(command);
+    if (echo.size() != EchoLength || !reply.bytes.startsWith(echo) || m_current.contains(echo))
+        return;
+    m_current.append(echo);
+    while (m_current.size() > Kept)
+        m_current.removeFirst();
+}
+
+namespace {
+QHash<const ISerialPort*, StartedCommands*>& startedRecords()
+{
+    static QHash<const ISerialPort*, StartedCommands*> records;
+    return records;
+}
+}  // namespace
+
+StartedCommands* startedOn(const ISerialPort& port)
+{
+    return startedRecords().value(&port);
+}
+
+StartedBinding::StartedBinding(const ISerialPort& port, StartedCommands& record) : m_port(port), m_record(record)
+{
+    startedRecords().insert(&m_port, &m_record);
+}
+
+StartedBinding::~StartedBinding()
+{
+    if (startedRecords().value(&m_port) == &m_record)
+        startedRecords().remove(&m_port);
 }
 
 void LateEchoes::note(const QByteArray& command, bool answered)
@@ -145,22 +210,26 @@ public:
     }
     // The reply so far (its complete frame once `add` said so).
     const QByteArray& reply() const { return m_pending; }
+    // A final echo is held as the reply until no frame that answers too
+    // follows it; `holds` counts the final echoes taken so far.
+    bool holding() const { return !m_held.isEmpty(); }
+    int holds() const { return m_holds; }
     // How much of what is pending is, or may still become, the reply: a
     // pending frame that echoes something else, or text that is no frame,
-    // counts nothing.
+    // counts nothing, and nor does a frame longer than any reply a unit sends.
     qsizetype ownSize() const
     {
-        if (m_pending.isEmpty() || !isOpener(m_pending.at(0)))
+        if (m_pending.isEmpty() || !isOpener(m_pending.at(0)) || m_pending.size() > LongestReply)
             return 0;
-        // An operator's command may be answered by anything, but by nothing
-        // longer than the longest reply a unit sends.
+        // An operator's command may be answered by anything.
         if (m_rule.typed)
-            return m_pending.size() <= LongestReply ? m_pending.size() : 0;
+            return m_pending.size();
         // A command that is no frame has no reply of its own to wait for.
         if (m_rule.echoes.isEmpty())
             return 0;
         bool echoed = false;
-        return ownFrame(&echoed) ? m_pending.size() : 0;
+        bool final = false;
+        return ownFrame(&echoed, &final) ? m_pending.size() : 0;
     }
     // Whether the line carries frames just now: one is pending, or the last
     // thing passed over was a whole frame. Text that is no frame is not.
@@ -170,15 +239,23 @@ public:
             return isOpener(m_pending.at(0));
         return !discarded.isEmpty() && m_rule.closers.contains(discarded.back());
     }
-    // The line ends before the reply did: a frame that is not the command's
-    // own is no part of it.
-    void finish()
+    // The line ends before the reply did: a final echo held is the reply;
+    // otherwise a frame that is not the command's own is no part of it.
+    // Whether the reply is complete.
+    bool finish()
     {
-        if (m_rule.typed)
-            return;
-        bool echoed = false;
-        if (!ownFrame(&echoed) || !echoed || m_rule.echoes.isEmpty())
+        if (holding()) {
             discard(m_pending.size());
+            m_pending = std::exchange(m_held, QByteArray());
+            return true;
+        }
+        if (m_rule.typed)
+            return false;
+        bool echoed = false;
+        bool final = false;
+        if (!ownFrame(&echoed, &final) || !echoed || m_rule.echoes.isEmpty())
+            discard(m_pending.size());
+        return false;
     }
     QByteArray discarded;
 
@@ -188,19 +265,29 @@ private:
         discarded += m_pending.left(count);
         m_pending.remove(0, count);
     }
-    qsizetype closerAt(qsizetype from) const
+    // Where the frame the pending bytes begin with ends: its own closer, if
+    // it is one of the rule's; -1 while it has not come.
+    qsizetype frameEnd() const
     {
-        for (qsizetype i = from; i < m_pending.size(); ++i)
-            if (m_rule.closers.contains(m_pending.at(i)))
-                return i;
-        return -1;
+        const char closer = closerOf(m_pending.at(0));
+        return m_rule.closers.contains(closer) ? m_pending.indexOf(closer, 1) : -1;
     }
-    // Ends the reply at `closer`; anything behind it is not the reply.
+    // Ends the reply at `closer`; anything behind it, and a final echo held
+    // in front of it (a late one), is not the reply.
     bool complete(qsizetype closer)
     {
+        discarded += std::exchange(m_held, QByteArray());
         discarded += m_pending.mid(closer + 1);
         m_pending.truncate(closer + 1);
         return true;
+    }
+    // Holds the final echo that ends at `closer`; one held before it was late.
+    void hold(qsizetype closer)
+    {
+        discarded += m_held;
+        m_held = m_pending.left(closer + 1);
+        m_pending.remove(0, closer + 1);
+        ++m_holds;
     }
     bool sortOwn()
     {
@@ -212,22 +299,30 @@ private:
             if (m_pending.isEmpty())
                 return false;
             bool echoed = false;
-            const bool own = ownFrame(&echoed);
+            bool final = false;
+            const bool own = ownFrame(&echoed, &final);
             // The start of the command's own reply: wait for the rest of its
             // echo.
             if (own && !echoed)
                 return false;
             // A frame, the command's own included, ends at its closer, or
-            // breaks off at the next opening bracket (two units at once, a
-            // unit reset in mid-reply, noise) and is discarded up to there.
+            // breaks off at the next opening bracket of its kind (two units
+            // at once, a unit reset in mid-reply, noise) and is discarded up
+            // to there.
+            const char opener = m_pending.at(0);
+            const char closer = closerOf(opener);
+            const bool closes = m_rule.closers.contains(closer);
             qsizetype end = 1;
-            while (end < m_pending.size() && !isOpener(m_pending.at(end)) &&
-                   !m_rule.closers.contains(m_pending.at(end)))
+            while (end < m_pending.size() && m_pending.at(end) != opener && !(closes && m_pending.at(end) == closer))
                 ++end;
             if (end == m_pending.size())
                 return false;
-            if (isOpener(m_pending.at(end))) {
+            if (m_pending.at(end) == opener) {
                 discard(end);
+                continue;
+            }
+            if (own && final) {
+                hold(end);
                 continue;
             }
             if (own)
@@ -243,28 +338,40 @@ private:
             bool late = false;
             for (const QByteArray& echo : m_rule.late)
                 late = late || (m_pending.startsWith(echo) && !m_rule.echoes.contains(echo));
-            const qsizetype closer = late ? closerAt(1) : -1;
+            const qsizetype closer = late ? frameEnd() : -1;
             if (closer < 0)
                 break;
             discard(closer + 1);
         }
-        return !m_pending.isEmpty() && m_rule.closers.contains(m_pending.back());
+        // A frame ends at its own closer, text that is no frame at any.
+        if (m_pending.isEmpty() || !m_rule.closers.contains(m_pending.back()))
+            return false;
+        return !isOpener(m_pending.at(0)) || m_pending.back() == closerOf(m_pending.at(0));
     }
     // Whether the frame the pending bytes begin with is, or may still turn
-    // out to be, the reply; `echoed`: one of its echoes has come whole.
-    bool ownFrame(bool* echoed) const
+    // out to be, the reply; `echoed`: one of its echoes has come whole;
+    // `final`: that echo is one of the rule's final echoes, none of its own.
+    bool ownFrame(bool* echoed, bool* final) const
     {
         *echoed = m_rule.echoes.isEmpty();
+        *final = false;
         if (*echoed)
             return true;
         bool may = false;
-        for (const QByteArray& echo : m_rule.echoes) {
-            const qsizetype n = std::min(m_pending.size(), echo.size());
-            if (m_pending.left(n) != echo.left(n))
-                continue;
-            may = true;
-            *echoed = *echoed || n == echo.size();
-        }
+        const auto match = [&](const QList<QByteArray>& echoes, bool finals) {
+            for (const QByteArray& echo : echoes) {
+                const qsizetype n = std::min(m_pending.size(), echo.size());
+                if (QByteArrayView(m_pending).first(n) != QByteArrayView(echo).first(n))
+                    continue;
+                may = true;
+                if (n == echo.size()) {
+                    *echoed = true;
+                    *final = finals;
+                }
+            }
+        };
+        match(m_rule.finals, true);
+        match(m_rule.echoes, false);
         return may;
     }
     static bool isValuesOnly(const QByteArray& frame)
@@ -283,6 +390,8 @@ private:
 
     const ReplyRule& m_rule;
     QByteArray m_pending;
+    QByteArray m_held;
+    int m_holds = 0;
 };
 
 }  // namespace
@@ -295,6 +404,7 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
     const double deadline = t0 + rule.firstCharacterTimeout;
     double lastCharacter = t0;
     double replyStart = t0;  // when the reply so far began to arrive
+    double heldAt = t0;      // when the final echo held came
     qsizetype total = 0;     // everything taken, discarded or not
     bool waited = false;
     double before = t0;
@@ -327,12 +437,16 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         const QByteArray got = source.take();
         total += got.size();
         const qsizetype discardedBefore = sorter.discarded.size();
+        const int holdsBefore = sorter.holds();
         const bool done = !got.isEmpty() && sorter.add(got);
+        const bool held = sorter.holds() != holdsBefore;
+        if (held)
+            heldAt = now;
         r.bytes = sorter.reply();
         r.discarded = sorter.discarded;
-        // A frame that begins after other frames were passed over is timed
-        // from its own first character.
-        if (!r.bytes.isEmpty() && (!replyStarted || r.discarded.size() != discardedBefore))
+        // A frame that begins after other frames were passed over, or after
+        // a final echo, is timed from its own first character.
+        if (!r.bytes.isEmpty() && (!replyStarted || held || r.discarded.size() != discardedBefore))
             replyStart = now;
         // One comparison decides both the end of the wait and the verdict: a
         // started reply is late when nothing more came after it, or when it
@@ -341,12 +455,20 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         const bool late = lineStarted && pastTimeout &&
                           ((got.isEmpty() && (stuck || now - lastCharacter >= rule.silence)) ||
                            (own > 0 && now - replyStart > allowance(own)) || now - deadline > overtime(own));
+        // A final echo held is the reply once no frame that could answer too
+        // has begun behind it by the end of the turnaround, or the one begun
+        // is not done in its time.
+        const bool passed = sorter.holding() && (stuck || (own == 0 && now - heldAt >= Turnaround) ||
+                                                 (own > 0 && now - replyStart > allowance(own)));
         if (!got.isEmpty())
             lastCharacter = now;
 
+        // A wait that ends without a newer reply leaves a final echo held the
+        // reply.
         const auto end = [&](ReplyEnd how) {
             if (how != ReplyEnd::Complete) {
-                sorter.finish();
+                if (sorter.finish())
+                    how = ReplyEnd::Complete;
                 r.bytes = sorter.reply();
                 r.discarded = sorter.discarded;
             }
@@ -356,12 +478,13 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         if (total >= MaxReply) {
             source.drain();
             end(ReplyEnd::Capped);
-            r.bytes.truncate(std::max<qsizetype>(0, r.bytes.size() - (total - MaxReply)));
+            if (r.end == ReplyEnd::Capped)
+                r.bytes.truncate(std::max<qsizetype>(0, r.bytes.size() - (total - MaxReply)));
             return r;
         }
         if (done)
             return end(late ? ReplyEnd::TimedOut : ReplyEnd::Complete);
-        if (late)
+        if (late || passed)
             return end(ReplyEnd::TimedOut);
         if (!source.open())
             return end(ReplyEnd::Closed);
@@ -372,6 +495,8 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
                 until = std::min(until, std::max(deadline, replyStart + allowance(own)));
             until = std::min(until, deadline + overtime(own));
         }
+        if (sorter.holding())
+            until = std::min(until, own > 0 ? replyStart + allowance(own) : heldAt + Turnaround);
         source.wait(std::max(0.0, until - now));
         waited = true;
     }
@@ -411,8 +536,15 @@ PortExchange exchange(ISerialPort& port, IClock& clock, Request request)
     x.written = port.output(request.command);
     if (!x.written)
         return x;
+    StartedCommands* started = startedOn(port);
+    if (started) {
+        started->wrote(request.command);
+        request.started = started->started();
+    }
     x.reply = readReply(source, clock, replyRule(request, baud, count * characterTime(baud)));
     x.discarded += x.reply.discarded;
+    if (started)
+        started->answered(request.command, x.reply);
     return x;
 }
 }  // namespace
@@ -443,6 +575,8 @@ bool writeOnPort(ISerialPort& port, IClock& clock, const QByteArray& bytes)
 {
     if (!port.isOpen() || !port.output(bytes))
         return false;
+    if (StartedCommands* started = startedOn(port))
+        started->wrote(bytes);
     clock.sleep(replylessWireTime(int(bytes.size()), baudFromSettings(port.settings())));
     return true;
 }

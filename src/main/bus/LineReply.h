@@ -11,14 +11,21 @@
 //   the opening bracket, the unit digit and the command letters ("[1vE" for
 //   "[1vE]"). Bytes before it, text that is no frame and whole frames that
 //   echo something else (a late reply to an earlier command, a stray
-//   message) are discarded, and the wait goes on. A frame ends at its
-//   closer or breaks off at the next opening bracket; a broken-off frame is
+//   message) are discarded, and the wait goes on. A frame opened by "["
+//   ends at "]" and breaks off only at the next "["; one opened by "(" ends
+//   at ")" and breaks off only at the next "(" (a free text such as a
+//   channel identifier may hold the other kind). A broken-off frame is
 //   discarded, the command's own too. The motion poll "[0po]" is answered
 //   "[0po!]" while the axis moves and, once it stands, with the final echo
 //   ("!" or "?" at the fifth character) of the unit's last motion command,
-//   whoever sent it; a "started" echo (">") does not answer it. A frame of
-//   values only carries no echo: it is the reply to "[0M1]" alone. A
-//   command that is no frame (a selection sent as an exchange) takes the
+//   whoever sent it: a command known to start a motion, or any command the
+//   line saw the selected unit answer ">" (`StartedCommands`). A "started"
+//   echo does not answer it. A unit answers each command once and in order,
+//   so when another frame that could answer the poll follows a final echo
+//   within `Turnaround`, the final echo was a late one and the later frame
+//   is the answer; a frame of any other kind behind it changes nothing. A
+//   frame of values only carries no echo: it is the reply to "[0M1]" alone.
+//   A command that is no frame (a selection sent as an exchange) takes the
 //   first whole frame that came by its time-out and waits for nothing past
 //   it. An operator's own raw command is looser: only frames that echo one
 //   of the caller's earlier commands that got no reply are discarded;
@@ -27,9 +34,10 @@
 // - Once the line has begun to answer, the reply is read to its closing
 //   bracket as long as characters keep coming at about the line's speed.
 //   Past the time-out it ends, as no answer, on a silence of a few character
-//   times, or once the time since its first character is more than twice
-//   the wire time of what has come plus `MinSilence` (a far end that
-//   trickles). Other frames extend the wait past the time-out only by
+//   times, once the time since its first character is more than twice the
+//   wire time of what has come plus `MinSilence` (a far end that trickles),
+//   or once it is longer than `LongestReply`, which no unit sends (a far
+//   end that streams behind an echo). Other frames extend the wait past the time-out only by
 //   `PassOverCharacters` character times, so that a stray frame just in
 //   front of the reply is passed over; text that is no frame does not
 //   extend it at all, so a far end that streams without pause holds the
@@ -42,6 +50,7 @@
 //   earlier reply) are discarded.
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 
 class IClock;
@@ -49,7 +58,8 @@ class ISerialPort;
 
 namespace line {
 
-// The margin for the unit to turn round and start its reply.
+// The margin for the unit to turn round and start its reply (also how long
+// a poll's final echo waits for a newer answer behind it).
 constexpr double Turnaround = 0.010;
 // A started reply ends after this many character times without a character...
 constexpr int SilenceCharacters = 4;
@@ -63,7 +73,7 @@ constexpr int MaxReply = 4096;
 // characters.
 constexpr int EchoLength = 4;
 // The longest reply a unit sends (the "[1XL]" record and its kin), with a
-// margin: how far an operator's raw command reads a begun frame on.
+// margin: how far a begun frame is read on past the time-out.
 constexpr int LongestReply = 1100;
 // Past the time-out, what is not the reply may hold the wait this many
 // character times more: about a stray frame in front of the reply.
@@ -151,6 +161,9 @@ struct ReplyRule
     // A frame that begins with one of these is the reply; none: the first
     // whole frame is.
     QList<QByteArray> echoes;
+    // A frame that begins with one of these is the reply too, unless a frame
+    // that is one follows it within `Turnaround` (the poll's final echoes).
+    QList<QByteArray> finals;
     // A frame of values only is the reply too.
     bool valuesOnly = false;
     // An operator's raw command: only frames that echo one of `late` are
@@ -170,16 +183,58 @@ struct Request
     // commands that got no reply.
     bool typed = false;
     QList<QByteArray> late;
+    // The echoes of the commands the selected unit answered ">" (started).
+    QList<QByteArray> started;
 };
 
 // The rule for the reply to `request` on a line at `baud` (0: unknown),
 // written just now; its first character cannot come before `wireTime`
 // (the request and whatever was written ahead of it) has passed.
 ReplyRule replyRule(const Request& request, int baud, double wireTime);
-// The rule for a reply to `command` that may still come after its exchange
-// ended without one: `timeout` for its first character, nothing else taken
-// and nothing waited for beyond it but the reply itself.
-ReplyRule lateReplyRule(const QByteArray& command, double timeout, int baud, const QByteArray& closers);
+// The rule for a reply to `request` that may still come after its exchange
+// ended without one: its time-out for the first character, nothing else
+// taken and nothing waited for beyond it but the reply itself.
+ReplyRule lateReplyRule(const Request& request, int baud);
+
+// What the units on one line answered ">" (started) to, whichever window
+// sent the command: a standing unit answers the motion poll with the final
+// echo of such a command. A unit is the one the last selection (DC2 and two
+// characters) written to the line named.
+class StartedCommands
+{
+public:
+    // Commands kept for each unit, the oldest dropped first.
+    static constexpr int Kept = 16;
+    // Notes bytes written to the line.
+    void wrote(const QByteArray& bytes);
+    // Notes the reply to `command` from the selected unit.
+    void answered(const QByteArray& command, const Reply& reply);
+    // The echoes of the commands the selected unit answered ">".
+    const QList<QByteArray>& started() const { return m_current; }
+
+private:
+    QByteArray m_unit;
+    QList<QByteArray> m_current;
+    QHash<QByteArray, QList<QByteArray>> m_byUnit;
+};
+
+// The record of the line `port` carries, kept by the transport over that
+// port, so that the windows that write the port themselves share it;
+// nullptr when nobody keeps one.
+StartedCommands* startedOn(const ISerialPort& port);
+// Makes `record` the one of `port`'s line while it lives.
+class StartedBinding
+{
+public:
+    StartedBinding(const ISerialPort& port, StartedCommands& record);
+    ~StartedBinding();
+    StartedBinding(const StartedBinding&) = delete;
+    StartedBinding& operator=(const StartedBinding&) = delete;
+
+private:
+    const ISerialPort& m_port;
+    StartedCommands& m_record;
+};
 
 // Collects one reply by the rule above. Always ends: on the closing bracket,
 // the time-outs, the trickle bound, the cap, or a closed source. A clock that no longer moves
