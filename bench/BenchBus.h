@@ -10,7 +10,6 @@
 #include "SimSerialPort.h"
 #include "SimUsbBridge.h"
 #include "UiServices.h"
-#include "globale_Funktionen.h"
 
 #include <QTemporaryDir>
 
@@ -30,7 +29,6 @@ struct BenchBus
         core = std::make_unique<CoreContext>(std::make_unique<AppSettings>(dir.filePath(QStringLiteral("s.ini"))),
                                              std::make_unique<RecordingUiServices>(), std::unique_ptr<IClock>(clock),
                                              std::move(serial), std::make_unique<SimUsbBridge>(bus, false));
-        setCurrentTransport(&core->transport());
     }
 
     QTemporaryDir dir;

@@ -56,7 +56,7 @@ int main(int argc, char** argv)
                      std::make_unique<SimSerialPort>(bus), std::make_unique<SimUsbBridge>(bus, false));
 
     frm_main frame(core);
-    ParamsContext params(core.ui(), frame.optionFlags());
+    ParamsContext params(core.ui(), frame.optionFlags(), core.transport());
     installControlCenter(frame, params);
     frame.MDIForm_Load();
     if (!frame.isTimer1Running()) {

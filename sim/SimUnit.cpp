@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "SimAxis.h"
-
 namespace {
 
 QByteArray hexDigits(quint32 value, int width)
@@ -138,15 +136,6 @@ std::optional<QByteArray> SimProbeModel::handle(SimUnit& unit, const SimCommand&
         return command.accepted(groups);
     }
     return SimBoardModel::handle(unit, command);
-}
-
-std::unique_ptr<SimDeviceModel> makeDeviceModel(UnitType type)
-{
-    if (type == UnitType::Mot)
-        return std::make_unique<SimAxisModel>();
-    if (type == UnitType::AK)
-        return std::make_unique<SimProbeModel>();
-    return std::make_unique<SimBoardModel>();
 }
 
 SimUnit::SimUnit(const QString& address, int baud)

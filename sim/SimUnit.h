@@ -94,6 +94,7 @@ private:
     QList<qint32> m_max, m_min;
 };
 
+// The model a unit of `type` gets (SimDeviceModels.cpp).
 std::unique_ptr<SimDeviceModel> makeDeviceModel(UnitType type);
 
 class SimUnit

@@ -3,6 +3,7 @@
 #include "BoardMasks.h"
 #include "Install.h"
 #include "InstallCalibration.h"
+#include "InstallParameters.h"
 #include "InstallRecorder.h"
 #include "InstallScript.h"
 #include "InstallSequences.h"

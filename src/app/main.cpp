@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     dialogs->setParent(&frame);
 
     // The subsystems, each with the services its windows need.
-    ParamsContext params(core.ui(), frame.optionFlags());
+    ParamsContext params(core.ui(), frame.optionFlags(), core.transport());
     installWindows(frame, params);
 
     frame.show();

@@ -88,7 +88,7 @@ MotorFactorCalculator::MotorFactorCalculator(AxisParameterStore& store, const Op
 
 QString MotorFactorCalculator::send(const QString& command)
 {
-    return m_send ? m_send(command) : senden_empfangen(command);
+    return m_send(command);
 }
 
 QString MotorFactorCalculator::formatSampleTime(double st, bool comma)

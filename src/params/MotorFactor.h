@@ -82,11 +82,10 @@ enum class CalcResult
 class MotorFactorCalculator
 {
 public:
-    // Sends one command, returns the reply ("1" when none came). The default
-    // sends through the application's transport.
+    // Sends one command, returns the reply ("1" when none came).
     using Sender = std::function<QString(const QString&)>;
 
-    MotorFactorCalculator(AxisParameterStore& store, const OptionFlags& flags, IUiServices& ui, Sender send = {});
+    MotorFactorCalculator(AxisParameterStore& store, const OptionFlags& flags, IUiServices& ui, Sender send);
 
     // The calculation for axis `Index` of the store. The caller has selected
     // the axis's unit on the bus.

@@ -11,13 +11,16 @@
 
 #include <functional>
 
+class BusTransport;
 class QString;
 
 class ParamsContext
 {
 public:
-    // `send` as for MotorFactorCalculator (default: the application's transport).
-    ParamsContext(IUiServices& ui, OptionFlags& flags, MotorFactorCalculator::Sender send = {});
+    // `send` as for MotorFactorCalculator.
+    ParamsContext(IUiServices& ui, OptionFlags& flags, MotorFactorCalculator::Sender send);
+    // The motor-factor calculation sends through `bus`.
+    ParamsContext(IUiServices& ui, OptionFlags& flags, BusTransport& bus);
 
     AxisParameterStore& store() { return m_store; }
     CommandList& init() { return m_init; }    // 30 commands for the control centers

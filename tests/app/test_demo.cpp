@@ -125,7 +125,7 @@ public:
         core->settings().setValue(QStringLiteral("Startup"), QStringLiteral("Backup_CommPort"), QStringLiteral("1"));
         core->settings().setValue(QStringLiteral("Startup"), QStringLiteral("Backup_Settings"), QStringLiteral("9600"));
         frame = std::make_unique<frm_main>(*core);
-        params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags());
+        params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags(), core->transport());
         windows = installWindows(*frame, *params);
         frame->resize(1100, 800);
         frame->show();

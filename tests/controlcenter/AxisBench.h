@@ -12,12 +12,7 @@
 class AxisBench : public SimWorkbench
 {
 public:
-    AxisBench()
-    {
-        setCurrentTransport(&core->transport());
-        registry.komma_frage = dezimalkomma();
-    }
-    ~AxisBench() { setCurrentTransport(nullptr); }
+    AxisBench() { registry.komma_frage = dezimalkomma(); }
 
     ControlCenterEnv env()
     {

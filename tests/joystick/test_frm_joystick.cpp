@@ -47,7 +47,7 @@ protected:
     frm_Joystick_Abgleich* openForm()
     {
         main = std::make_unique<frm_main>(*bank.core);
-        params = std::make_unique<ParamsContext>(bank.core->ui(), main->optionFlags());
+        params = std::make_unique<ParamsContext>(bank.core->ui(), main->optionFlags(), bank.core->transport());
         params->store().axisRecordAt(1).Motfak = 1000;
         params->store().axisRecordAt(2).Motfak = 1000;
         installJoystick(*main, *params);

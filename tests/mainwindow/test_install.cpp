@@ -4,6 +4,7 @@
 #include "MainWindowDoubles.h"
 
 #include "Install.h"
+#include "InstallParameters.h"
 #include "ParamsContext.h"
 #include "ProgramFolder.h"
 #include "frm_Options.h"

@@ -4,6 +4,7 @@
 
 #include "frm_Options.h"
 
+#include "BusTransport.h"
 #include "OptionFlags.h"
 #include "OptionMenus.h"
 #include "ParamsContext.h"
@@ -213,7 +214,7 @@ TEST_F(OptionsTest, ActivationAndExitReturnToCodeEntryKeepingTheFlags)
 TEST_F(OptionsTest, LoadingAConfigurationSwitchesTheMenusWithoutTheDialog)
 {
     TempHome home;
-    ParamsContext params(ui, flags);
+    ParamsContext params(ui, flags, [](const QString&) { return keine_Antwort; });
     ConfigContent c;
     c.optionValues[3] = 1;
     c.optionValues[0] = 1;

@@ -49,7 +49,7 @@ protected:
 
     SimWorkbench wb{demo()};
     OptionFlags flags;
-    ParamsContext params{wb.core->ui(), flags};
+    ParamsContext params{wb.core->ui(), flags, wb.core->transport()};
     bool usesComma = false;
     int ccIndex = -1;
     QStringList axesAe;

@@ -124,7 +124,7 @@ TEST_F(ConfigFileTest, RoundTripUnderGermanLocaleIsByteExact)
     // A fresh program loads it ...
     RecordingUiServices ui2;
     OptionFlags flags2;
-    ParamsContext fresh(ui2, flags2);
+    ParamsContext fresh(ui2, flags2, [](const QString&) { return keine_Antwort; });
     ui2.fileAnswers << home.file(QStringLiteral("eins.qvm"));
     ASSERT_TRUE(fresh.configFile().laden(ConfigFile::Manuell));
     EXPECT_TRUE(fresh.configFile().collect() == saved);

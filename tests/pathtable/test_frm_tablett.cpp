@@ -35,7 +35,7 @@ protected:
     FrmTablettTest()
     {
         frame = std::make_unique<frm_main>(*wb.core);
-        params = std::make_unique<ParamsContext>(wb.core->ui(), frame->optionFlags());
+        params = std::make_unique<ParamsContext>(wb.core->ui(), frame->optionFlags(), wb.core->transport());
         windowUnderTest = &installPathTable(*frame, *params);
     }
     ~FrmTablettTest() override

@@ -31,7 +31,7 @@ protected:
     {
         frame = std::make_unique<frm_main>(*core);
         frame->komma_frage = true;
-        params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags());
+        params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags(), core->transport());
         SequenceWindows& seq = installSequences(*frame, *params);
         ProbeTools tools;
         tools.bindInit = [&seq](int n) { seq.bindInit2(n); };

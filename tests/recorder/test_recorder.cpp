@@ -512,7 +512,7 @@ TEST(RecorderInFrame, SingleMdiChildThatFlagZeroClosesWhenGreyed)
 {
     SimWorkbench wb;
     frm_main frame(*wb.core);
-    ParamsContext params(wb.core->ui(), frame.optionFlags());
+    ParamsContext params(wb.core->ui(), frame.optionFlags(), wb.core->transport());
     installRecorder(frame, params);
     installOptions(frame);
     frame.optionFlags().setOn(OptionFlags::EWWindow, true);
@@ -544,7 +544,7 @@ TEST(RecorderInFrame, ClosingUnloadsSoThatTheNextUseLoadsANewWindow)
 {
     SimWorkbench wb;
     frm_main frame(*wb.core);
-    ParamsContext params(wb.core->ui(), frame.optionFlags());
+    ParamsContext params(wb.core->ui(), frame.optionFlags(), wb.core->transport());
     installRecorder(frame, params);
     frame.show();
     IRecorder* r = frame.recorder();

@@ -67,7 +67,7 @@ protected:
 
     SimWorkbench wb;
     frm_main frame{*wb.core};
-    ParamsContext params{wb.core->ui(), frame.optionFlags()};
+    ParamsContext params{wb.core->ui(), frame.optionFlags(), wb.core->transport()};
     EventLog log;
     ControlCenterDouble cc{log};
     StageSimCore* sim = nullptr;

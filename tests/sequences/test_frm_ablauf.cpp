@@ -52,7 +52,7 @@ protected:
     FrmAblaufTest()
     {
         frame = std::make_unique<frm_main>(*core);
-        params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags());
+        params = std::make_unique<ParamsContext>(core->ui(), frame->optionFlags(), core->transport());
         windowUnderTest = &installSequences(*frame, *params);
         ControlCenterTools tools;
         tools.initWindow = [this] { return windowUnderTest->initWindow(); };

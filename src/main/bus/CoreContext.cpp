@@ -5,7 +5,6 @@
 #include "Settings.h"
 #include "UiServices.h"
 #include "UsbBridge.h"
-#include "globale_Funktionen.h"
 
 CoreContext::CoreContext(std::unique_ptr<AppSettings> settings, std::unique_ptr<IUiServices> ui,
                          std::unique_ptr<IClock> clock, std::unique_ptr<ISerialPort> serial,
@@ -14,11 +13,6 @@ CoreContext::CoreContext(std::unique_ptr<AppSettings> settings, std::unique_ptr<
       m_usb(std::move(usb))
 {
     m_transport = std::make_unique<BusTransport>(*m_serial, *m_usb, *m_clock, *m_ui, m_log);
-    setCurrentTransport(m_transport.get());
 }
 
-CoreContext::~CoreContext()
-{
-    if (currentTransport() == m_transport.get())
-        setCurrentTransport(nullptr);
-}
+CoreContext::~CoreContext() = default;

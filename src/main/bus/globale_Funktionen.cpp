@@ -1,7 +1,5 @@
 #include "globale_Funktionen.h"
 
-#include "BusTransport.h"
-
 #include <QLocale>
 
 #include <cmath>
@@ -97,29 +95,4 @@ QString bytes_zu_text(const quint8* bytes, int size)
         text += QChar::fromLatin1(char(b));
     }
     return text;
-}
-
-namespace {
-BusTransport* g_transport = nullptr;
-}
-
-void setCurrentTransport(BusTransport* transport)
-{
-    g_transport = transport;
-}
-
-BusTransport* currentTransport()
-{
-    return g_transport;
-}
-
-QString senden_empfangen(const QString& command, double timeout, int mode)
-{
-    return g_transport ? g_transport->senden_empfangen(command, timeout, mode) : QString();
-}
-
-void einheit_waehlen(const QString& address)
-{
-    if (g_transport)
-        g_transport->einheit_waehlen(address);
 }

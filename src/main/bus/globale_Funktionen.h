@@ -1,15 +1,12 @@
 #pragma once
 // The shared procedures every window uses: hexadecimal arguments and reply
-// values of the bus protocol, the locale's decimal separator, the bridge's
-// byte buffers, and the two bus operations, which forward to the transport of
-// the running application (see `setCurrentTransport`).
+// values of the bus protocol, the locale's decimal separator and the bridge's
+// byte buffers. The bus operations are the transport's (BusTransport.h).
 
 #include <QString>
 
 #include <cstdint>
 #include <stdexcept>
-
-class BusTransport;
 
 // A value that hex8, hex6, hex4 or hex2 cannot convert.
 class HexOverflow : public std::overflow_error
@@ -43,11 +40,3 @@ bool dezimalkomma();
 void bytes_fuellen(quint8* bytes, quint8 fill, int count);
 QString puffer_zu_text(const quint8* bytes, int size);
 QString bytes_zu_text(const quint8* bytes, int size);
-
-// The transport the free functions below talk through. The application
-// context installs its own at start; tests install theirs.
-void setCurrentTransport(BusTransport* transport);
-BusTransport* currentTransport();
-
-QString senden_empfangen(const QString& command, double timeout = 0, int mode = 0);
-void einheit_waehlen(const QString& address);
