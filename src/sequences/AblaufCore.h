@@ -6,6 +6,7 @@
 // Timer1_Timer() from its timers; tests call them directly.
 #include "ControlState.h"
 #include "LineReply.h"
+#include "Protocol.h"
 
 #include <QString>
 #include <QStringList>
@@ -47,7 +48,7 @@ public:
     static constexpr int TableSize = 21;
     static constexpr int ListLength = 1000;
     // Longest reply collected; a longer one counts as no answer.
-    static constexpr int ReplyLimit = 4096;
+    static constexpr int ReplyLimit = protocol::MaxReply;
     static constexpr quint32 Green = 0xFF00;
     static constexpr quint32 Red = 0xFF;
     static constexpr quint32 Yellow = 0xFFFF;

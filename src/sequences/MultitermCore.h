@@ -5,6 +5,7 @@
 // not logged), and kept in test files.
 #include "ControlState.h"
 #include "LineReply.h"
+#include "Protocol.h"
 
 #include <QString>
 
@@ -32,7 +33,7 @@ class MultitermCore
 public:
     static constexpr int MaxRows = 16;
     // Longest reply collected; a longer one counts as a time-out.
-    static constexpr int ReplyLimit = 4096;
+    static constexpr int ReplyLimit = protocol::MaxReply;
     static constexpr quint32 Yellow = 0xFFFF;
     static constexpr quint32 White = 0xFFFFFF;
     static inline const QString NoConnection = QStringLiteral("keine Verbindung");

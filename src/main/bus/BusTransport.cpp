@@ -21,8 +21,6 @@ constexpr int MaxDrainPieces = 64;
 constexpr double UsbPollPause = 0.0002;
 }  // namespace
 
-static_assert(BusTransport::MaxReply == line::MaxReply);
-
 BusTransport::BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, IUiServices& ui, CommLog& log)
     : m_serial(serial), m_usb(usb), m_clock(clock), m_ui(ui), m_log(log)
 {

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "LineReply.h"
+#include "Protocol.h"
 
 #include <array>
 #include <functional>
@@ -26,12 +27,12 @@ class BusTransport
 {
 public:
     static constexpr int BufferSize = 257;
-    static constexpr double DefaultTimeout = 0.2;
+    static constexpr double DefaultTimeout = protocol::DefaultTimeout;
     // A reply this long is returned even when its end did not come in time.
     static constexpr int MinPartialReply = 20;
-    // The longest reply collected (line::MaxReply). A reply that reaches it
-    // ends the exchange as a time-out does, and what follows is drained.
-    static constexpr int MaxReply = 4096;
+    // The longest reply collected. A reply that reaches it ends the exchange
+    // as a time-out does, and what follows is drained.
+    static constexpr int MaxReply = protocol::MaxReply;
     // An exchange that may wait longer than this (its time-out, in seconds)
     // first runs `beforeLongWait`.
     static constexpr double LongWait = 0.1;
@@ -44,7 +45,7 @@ public:
     // before the command goes out are discarded and logged as such. The
     // reply is read by the line's rule (LineReply.h): `timeout` counts until
     // its first character, a started reply is read on while characters come.
-    // `timeout` <= 0 means 0.2 s. `mode` after a rejection ("?" at character
+    // `timeout` <= 0 means DefaultTimeout. `mode` after a rejection ("?" at character
     // 5): 0 shows it decoded, 1 follows it with a status query, other values
     // ignore it.
     // The reply is the frame that echoes the command: a late reply to an
@@ -57,7 +58,7 @@ public:
     QString sendTyped(const QString& command, double timeout = 0, int mode = 0);
 
     // After `command` got no complete reply: waits up to `timeout` (<= 0:
-    // 0.2 s) more for its late reply without writing anything, so that the
+    // DefaultTimeout) more for its late reply without writing anything, so that the
     // reply is not taken for the next command's. Returns it, or
     // keine_Antwort; everything else on the line is discarded and logged.
     QString lateReply(const QString& command, double timeout);

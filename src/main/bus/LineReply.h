@@ -53,6 +53,8 @@
 #include <QHash>
 #include <QList>
 
+#include "Protocol.h"
+
 class IClock;
 class ISerialPort;
 
@@ -66,9 +68,8 @@ constexpr int SilenceCharacters = 4;
 // ...but never before this much silence: operating-system and USB-adapter
 // latency delivers the characters of one reply in bursts.
 constexpr double MinSilence = 0.020;
-// The longest reply collected; the longest any unit sends (the "[1XL]"
-// record) is about 1 KB.
-constexpr int MaxReply = 4096;
+// The longest reply collected.
+constexpr int MaxReply = protocol::MaxReply;
 // The echo of a command: its opening bracket, unit digit and two command
 // characters.
 constexpr int EchoLength = 4;
@@ -149,7 +150,7 @@ struct Reply
 
 struct ReplyRule
 {
-    double firstCharacterTimeout = 0.2;
+    double firstCharacterTimeout = protocol::DefaultTimeout;
     double silence = MinSilence;
     // Seconds a character takes on the wire (0 for an unknown baud).
     double characterTime = 0.0;
@@ -177,7 +178,7 @@ struct Request
 {
     QByteArray command;
     // Seconds for the first character (the wire time of the request aside).
-    double timeout = 0.2;
+    double timeout = protocol::DefaultTimeout;
     QByteArray closers = "]";
     // An operator's raw command, and the echoes of the caller's earlier
     // commands that got no reply.
