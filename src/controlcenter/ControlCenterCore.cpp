@@ -4,6 +4,7 @@
 #include "BusTransport.h"
 #include "Format.h"
 #include "OptionFlags.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
 #include "Guarded.h"
@@ -756,7 +757,7 @@ void ControlCenterCore::sendToMailbox()
     if (!postParts.secondPart.isEmpty())
         antwort_erhalten = bus().senden_empfangen(postParts.secondPart, secondTimeLimit(postParts.secondPart),
                                                   secondMode(postParts.secondPart));
-    if (antwort_erhalten.mid(4, 1) == QLatin1String(">")) {
+    if (protocol::replyStatus(antwort_erhalten) == protocol::ReplyStatus::Started) {
         Button_Disable();
         if (m_env.driftActive())
             m_env.setDriftmerker(0);

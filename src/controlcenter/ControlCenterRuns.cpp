@@ -9,6 +9,7 @@
 #include "Clock.h"
 #include "Format.h"
 #include "globale_Funktionen.h"
+#include "Protocol.h"
 
 #include <cmath>
 
@@ -504,7 +505,7 @@ void ControlCenterCore::dauerfahrt(int& targetPos)
         Button_enable();
         m_env.enableAll();
     };
-    if (antwort_erhalten.mid(4, 1) == QLatin1String("?")) {
+    if (protocol::replyStatus(antwort_erhalten) == protocol::ReplyStatus::Refused) {
         finishRun();
         return;
     }

@@ -4,6 +4,7 @@
 #include "ControlCenterMath.h"
 #include "Format.h"
 #include "OptionFlags.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
 
@@ -332,7 +333,7 @@ bool ControlLoopCore::startStep(int& stepState)
     senden(QStringLiteral("[0pa]"));
     const QString antwort = senden(QStringLiteral("[1XR") + argument + QLatin1Char(']'), StepTime);
     const bool keine = antwort.isEmpty() || antwort == keine_Antwort;
-    if (keine || antwort.mid(4, 1) == QLatin1String("?")) {
+    if (keine || protocol::replyStatus(antwort) == protocol::ReplyStatus::Refused) {
         cmd_STOPP_Click();
         if (keine)
             report(NoStep);

@@ -6,6 +6,7 @@
 #include "Format.h"
 #include "ParamsContext.h"
 #include "globale_Funktionen.h"
+#include "Protocol.h"
 
 #include <QScopedValueRollback>
 
@@ -272,7 +273,7 @@ void BerechnungCore::sb_regelkreisH_Change()
     pickUnit();
     const QString reply = m_env.senden(QStringLiteral("[1RL]"));
     // Only a complete read gives the other three registers to write back.
-    if (reply.size() != 14 || reply.at(4) != QLatin1Char('!')) {
+    if (reply.size() != 14 || protocol::replyStatus(reply) != protocol::ReplyStatus::Done) {
         sb_regelkreisH.value = m_controlLoop;
         return;
     }

@@ -4,6 +4,7 @@
 #include "BusTransport.h"
 #include "Format.h"
 #include "ParamsContext.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
 
@@ -28,7 +29,7 @@ bool isHex(const QString& text)
 
 bool isAccepted(const QString& reply)
 {
-    return reply.size() >= 6 && reply.at(4) == QLatin1Char('!');
+    return reply.size() >= 6 && protocol::replyStatus(reply) == protocol::ReplyStatus::Done;
 }
 }  // namespace
 

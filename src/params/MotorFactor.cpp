@@ -4,6 +4,7 @@
 #include "BusTransport.h"
 #include "Format.h"
 #include "OptionFlags.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
 
@@ -20,7 +21,7 @@ bool usable(double v)
 // No answer, a closed port or a rejection: the controller tells nothing.
 bool silent(const QString& reply)
 {
-    return reply == keine_Antwort || reply.isEmpty() || reply.mid(4, 1) == QLatin1String("?");
+    return reply == keine_Antwort || reply.isEmpty() || protocol::replyStatus(reply) == protocol::ReplyStatus::Refused;
 }
 }  // namespace
 

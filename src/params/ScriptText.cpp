@@ -1,5 +1,6 @@
 #include "ScriptText.h"
 
+#include "Protocol.h"
 #include "ValueFile.h"
 #include "globale_Funktionen.h"
 
@@ -113,7 +114,7 @@ int pauseMilliseconds(const QString& line)
 
 bool startsMotion(const QString& reply)
 {
-    if (at(reply, 4) != QLatin1Char('>'))
+    if (protocol::replyStatus(reply) != protocol::ReplyStatus::Started)
         return false;
     const QString letters = reply.mid(2, 2);
     return letters != QLatin1String("BX") && letters != QLatin1String("BY");
@@ -121,7 +122,7 @@ bool startsMotion(const QString& reply)
 
 bool isRejection(const QString& reply)
 {
-    return at(reply, 4) == QLatin1Char('?');
+    return protocol::replyStatus(reply) == protocol::ReplyStatus::Refused;
 }
 
 QStringList transformieren(const QStringList& lines, const QStringList& replies)

@@ -6,6 +6,7 @@
 #include "LineReply.h"
 #include "ControlCenterMath.h"
 #include "Format.h"
+#include "Protocol.h"
 #include "SerialPort.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
@@ -155,7 +156,7 @@ void AK_AbgleichCore::AKsenden()
             }
             aktiv.checked = false;
         }
-        if (Antworttext.size() >= 5 && Antworttext.at(4) == QLatin1Char('?')) {
+        if (protocol::replyStatus(Antworttext) == protocol::ReplyStatus::Refused) {
             m_env.ui->beep();
             ++writes;
             continue;

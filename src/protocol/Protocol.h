@@ -5,6 +5,9 @@
 // over QtCore, so that the simulated bus shares it without linking the
 // transport.
 
+#include <QByteArrayView>
+#include <QStringView>
+
 namespace protocol {
 
 // The longest reply collected; the longest any unit sends (the "[1XL]"
@@ -13,5 +16,35 @@ constexpr int MaxReply = 4096;
 // Seconds the first character of a reply may take when the caller allows no
 // other time.
 constexpr double DefaultTimeout = 0.2;
+
+// What a unit did with a command, as the fifth character of its reply says.
+enum class ReplyStatus : char
+{
+    None = 0,       // no such character: no reply, or one too short
+    Done = '!',     // accepted, or done
+    Refused = '?',  // rejected; a four-digit code follows
+    Started = '>',  // a motion has started; its final echo answers the poll
+};
+// Where the status character stands in a reply (the fifth character).
+constexpr int StatusIndex = 4;
+
+constexpr ReplyStatus statusOf(char16_t c)
+{
+    switch (c) {
+    case u'!': return ReplyStatus::Done;
+    case u'?': return ReplyStatus::Refused;
+    case u'>': return ReplyStatus::Started;
+    default: return ReplyStatus::None;
+    }
+}
+// The status a reply gives its command.
+inline ReplyStatus replyStatus(QStringView reply)
+{
+    return reply.size() > StatusIndex ? statusOf(reply[StatusIndex].unicode()) : ReplyStatus::None;
+}
+inline ReplyStatus replyStatus(QByteArrayView reply)
+{
+    return reply.size() > StatusIndex ? statusOf(char16_t(uchar(reply[StatusIndex]))) : ReplyStatus::None;
+}
 
 }  // namespace protocol

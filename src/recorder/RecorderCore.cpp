@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "Format.h"
 #include "OptionFlags.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
 
@@ -37,7 +38,7 @@ double hexField(const QString& reply, int from, int length)
 
 bool locked(const QString& reply)
 {
-    return reply.mid(4, 1) == QLatin1String("?") || reply == QLatin1String("1");
+    return protocol::replyStatus(reply) == protocol::ReplyStatus::Refused || reply == QLatin1String("1");
 }
 
 // "#0.000##": three to five decimals.

@@ -6,6 +6,7 @@
 
 #include "Clock.h"
 #include "LineReply.h"
+#include "Protocol.h"
 #include "SerialPort.h"
 #include "UiServices.h"
 
@@ -113,7 +114,7 @@ bool AblaufCore::Ablaufsenden(bool typed)
         listEntry(m_lineText + Empfangstext);
         CStop_Click();
     }
-    if (Empfangstext.size() >= 5 && Empfangstext.at(4) == QLatin1Char('?')) {
+    if (protocol::replyStatus(Empfangstext) == protocol::ReplyStatus::Refused) {
         ++Fehlerzahl;
         lFehler.text = QString::number(Fehlerzahl);
         LED.colour = Yellow;

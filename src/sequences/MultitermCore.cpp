@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Format.h"
 #include "LineReply.h"
+#include "Protocol.h"
 #include "SerialPort.h"
 #include "UiServices.h"
 #include "ValueFile.h"
@@ -97,7 +98,7 @@ void MultitermCore::MTsenden()
         ++Fehlerzaehler;
         lFehler.text = QString::number(Fehlerzaehler) + Sendetext + Empfangstext;
     } else {
-        tempf[Zeile].colour = Empfangstext.size() >= 5 && Empfangstext.at(4) == QLatin1Char('?') ? Yellow : White;
+        tempf[Zeile].colour = protocol::replyStatus(Empfangstext) == protocol::ReplyStatus::Refused ? Yellow : White;
     }
 }
 

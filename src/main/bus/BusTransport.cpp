@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "CommLog.h"
 #include "LineReply.h"
+#include "Protocol.h"
 #include "SerialPort.h"
 #include "StatusDecoder.h"
 #include "UiServices.h"
@@ -69,7 +70,7 @@ QString BusTransport::exchange(const QString& command, double timeout, int mode,
 
     m_log.logExchange(command, result, m_aktiveEinheit);
 
-    if (result.mid(4, 1) == QLatin1String("?") && !result.startsWith(QLatin1String("[1IA?"))) {
+    if (protocol::replyStatus(result) == protocol::ReplyStatus::Refused && !result.startsWith(QLatin1String("[1IA?"))) {
         if (mode == 0) {
             fehler_anzeigen(result, m_ui, referenceRunActive);
         } else if (mode == 1) {

@@ -1,6 +1,7 @@
 #include "LineReply.h"
 
 #include "Clock.h"
+#include "Protocol.h"
 #include "SerialPort.h"
 
 #include <algorithm>
@@ -147,7 +148,7 @@ void StartedCommands::wrote(const QByteArray& bytes)
 
 void StartedCommands::answered(const QByteArray& command, const Reply& reply)
 {
-    if (!reply.complete() || reply.bytes.size() <= EchoLength || reply.bytes.at(EchoLength) != '>')
+    if (!reply.complete() || protocol::replyStatus(reply.bytes) != protocol::ReplyStatus::Started)
         return;
     const QByteArray echo = echoOf(command);
     if (echo.size() != EchoLength || !reply.bytes.startsWith(echo) || m_current.contains(echo))
