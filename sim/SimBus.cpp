@@ -1,6 +1,7 @@
 #include "SimBus.h"
 
 #include "Clock.h"
+#include "Protocol.h"
 
 #include <algorithm>
 #include <cmath>
@@ -104,7 +105,7 @@ void SimBus::consume(char c, double arrival)
 {
     switch (m_state) {
     case State::Selecting:
-        if (c == kSelect || isOpener(c)) {
+        if (c == protocol::DC2 || isOpener(c)) {
             // The selection was cut short: it names nobody.
             finishSelection();
             break;  // the byte starts something new, below
@@ -114,7 +115,7 @@ void SimBus::consume(char c, double arrival)
             finishSelection();
         return;
     case State::Frame:
-        if (c == kSelect || c == m_frame.at(0)) {
+        if (c == protocol::DC2 || c == m_frame.at(0)) {
             // A unit resynchronises on every selection and on an opening
             // bracket of the frame's own kind; one of the other kind is text
             // (a channel identifier "X (Tisch)").
@@ -138,7 +139,7 @@ void SimBus::consume(char c, double arrival)
 
     // Idle: everything but a selection or an opening bracket is ignored,
     // such as the "-AA" after the address in "00-AA".
-    if (c == kSelect) {
+    if (c == protocol::DC2) {
         m_selectionText.clear();
         m_state = State::Selecting;
     } else if (isOpener(c)) {

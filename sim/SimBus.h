@@ -22,7 +22,6 @@ class IClock;
 class SimBus
 {
 public:
-    static constexpr char kSelect = 0x12;  // DC2
     static constexpr const char* kBroadcast = "00";
 
     explicit SimBus(IClock& clock);

@@ -93,7 +93,7 @@ void AK_AbgleichCore::selectUnit(const QString& address)
     if (m_env.writeSelection)
         m_env.writeSelection(address);
     else
-        line::writeOnPort(*m_env.port, *m_env.clock, QByteArray(1, char(18)) + address.toLatin1());
+        line::writeOnPort(*m_env.port, *m_env.clock, protocol::selection(address).toLatin1());
     m_selectedUnit = address;
     m_busUnitAtSelection = m_env.busUnit();
 }

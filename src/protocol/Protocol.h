@@ -6,6 +6,7 @@
 // transport.
 
 #include <QByteArrayView>
+#include <QString>
 #include <QStringView>
 
 namespace protocol {
@@ -16,6 +17,14 @@ constexpr int MaxReply = 4096;
 // Seconds the first character of a reply may take when the caller allows no
 // other time.
 constexpr double DefaultTimeout = 0.2;
+
+// A unit is selected by DC2 and its address text: two upper-case hexadecimal
+// digits, or a control center's "00-AA". No reply is awaited.
+constexpr char DC2 = 0x12;
+inline QString selection(const QString& address)
+{
+    return QChar(DC2) + address;
+}
 
 // What a unit did with a command, as the fifth character of its reply says.
 enum class ReplyStatus : char

@@ -444,7 +444,7 @@ bool RecorderCore::runPass(bool proTick)
         bus.einheit_waehlen(unitAddress);
     if (cc && m_env.store)
         m_env.store->setIndex(cc->addressesIndex());
-    const QString choice = QChar(18) + unitAddress;
+    const QString choice = protocol::selection(unitAddress);
     if (choice != auswahl_vor)
         sperre_wp = sperre_tw = sperre_k8 = sperre_pc = sperre_ew = 0;
     auswahl_vor = choice;

@@ -19,7 +19,8 @@ AblaufCore::AblaufCore(AblaufEnv env) : m_env(std::move(env))
             Adresstabelle[t][b].clear();
     for (int t : {0, 1, 2, 7})
         for (int b = 0; b < 16; ++b)
-            Adresstabelle[t][b] = QChar(18) + QString::number(t, 16).toUpper() + QString::number(b, 16).toUpper();
+            Adresstabelle[t][b] =
+                protocol::selection(QString::number(t, 16).toUpper() + QString::number(b, 16).toUpper());
     for (int d = 0; d < GaugeCount; ++d) {
         Con[d].visible = false;
         Display[d].visible = false;

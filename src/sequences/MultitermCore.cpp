@@ -44,7 +44,8 @@ void MultitermCore::Form_Load()
             e.clear();
     for (const auto& t : ProbeTypes)
         for (int b = 0; b < 16; ++b)
-            Adresstabelle[t.unitType][b] = QChar(18) + QLatin1String(t.text) + QString::number(b, 16).toUpper();
+            Adresstabelle[t.unitType][b] =
+                protocol::selection(QLatin1String(t.text) + QString::number(b, 16).toUpper());
     Zeitlimit = 4;
     AktBox = 1;
     AktTyp = 0;
@@ -54,7 +55,7 @@ void MultitermCore::Form_Load()
 
 void MultitermCore::writeBytes(const QByteArray& bytes)
 {
-    if (line::writeOnPort(*m_env.port, *m_env.clock, bytes) && bytes.startsWith(char(18)))
+    if (line::writeOnPort(*m_env.port, *m_env.clock, bytes) && bytes.startsWith(protocol::DC2))
         m_selected = QString::fromLatin1(bytes.mid(1));
 }
 
@@ -117,7 +118,7 @@ bool MultitermCore::selectRow(int zeile)
 {
     const QString unitAddress = Text1[zeile].text;
     if (!unitAddress.isEmpty()) {
-        writeBytes(QByteArray(1, char(18)) + unitAddress.toLatin1());
+        writeBytes(protocol::selection(unitAddress).toLatin1());
         return true;
     }
     if (AktTyp < 0 || AktTyp >= 16 || AktBox < 0 || AktBox >= 31 || Adresstabelle[AktTyp][AktBox].isEmpty()) {

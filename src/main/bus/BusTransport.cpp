@@ -14,7 +14,6 @@
 #include <cmath>
 
 namespace {
-constexpr char DC2 = 0x12;
 // A drain reads at most this many buffer loads; a device that keeps sending
 // faster than that is left for the reply collection to sort out.
 constexpr int MaxDrainPieces = 64;
@@ -302,7 +301,7 @@ void BusTransport::einheit_waehlen(const QString& address)
         if (!m_serial.isOpen())
             return;
         waitForLine();
-        const QByteArray bytes = QByteArray(1, DC2) + address.toLatin1();
+        const QByteArray bytes = protocol::selection(address).toLatin1();
         // The windows that own the port leave their own (long) write time-out
         // on it; a selection is bounded by the transport's, as its exchanges are.
         m_serial.setWriteTimeout(line::writeTimeout(m_wartezeit, int(bytes.size()), lineBaud()));
@@ -312,10 +311,9 @@ void BusTransport::einheit_waehlen(const QString& address)
     } else {
         waitForLine();
         bytes_fuellen(Sendepuffer.data(), 0, 256);
-        const QByteArray text = address.toLatin1();
-        Sendepuffer[0] = quint8(DC2);
-        for (int i = 0; i < text.size() && i + 1 < 256; ++i)
-            Sendepuffer[i + 1] = quint8(text.at(i));
+        const QByteArray bytes = protocol::selection(address).toLatin1();
+        for (int i = 0; i < bytes.size() && i < 256; ++i)
+            Sendepuffer[i] = quint8(bytes.at(i));
         quint32 written = 0;
         USBStatus = m_usb.SI_Write(USBHandle, Sendepuffer.data(), 3, &written);
         m_started.wrote(QByteArray(reinterpret_cast<const char*>(Sendepuffer.data()), 3));

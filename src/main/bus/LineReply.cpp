@@ -131,8 +131,7 @@ ReplyRule lateReplyRule(const Request& request, int baud)
 
 void StartedCommands::wrote(const QByteArray& bytes)
 {
-    constexpr char DC2 = 0x12;
-    const qsizetype at = bytes.lastIndexOf(DC2);
+    const qsizetype at = bytes.lastIndexOf(protocol::DC2);
     if (at < 0)
         return;
     // A selection cut short by a frame names no unit.

@@ -2,13 +2,13 @@
 #include "Guarded.h"
 
 #include "BusTransport.h"
+#include "Protocol.h"
 #include "SerialPort.h"
 #include "Settings.h"
 #include "UsbBridge.h"
 #include "globale_Funktionen.h"
 
 namespace {
-const QChar DC2(0x12);
 // The address the probe asks: a motor axis is normally set up there.
 const QString ProbeAddress = QStringLiteral("01");
 const QString VersionQuery = QStringLiteral("[0VN]");
@@ -62,7 +62,7 @@ QString Achsensuche::baudProbe()
         for (const QString& rate : BaudRates) {
             if (!einstellen(rate))
                 break;
-            transact(DC2 + ProbeAddress, ProbeTimeout);
+            transact(protocol::selection(ProbeAddress), ProbeTimeout);
             if (isReply(transact(VersionQuery, ProbeTimeout))) {
                 found = rate;
                 return;
@@ -110,7 +110,7 @@ QStringList Achsensuche::addressScan(double timeout, const std::function<void(in
 {
     QStringList addressTable;
     for (int i = 0; i < AxisCount; ++i) {
-        transact(DC2 + hex2(i), timeout);
+        transact(protocol::selection(hex2(i)), timeout);
         // Every address is asked the same "[0VN]", so its echo cannot say
         // who answered. A unit that starts late (its turnaround, a USB
         // adapter's latency timer) is given the time-out once more before
