@@ -262,7 +262,7 @@ int ControlCenterCore::initialise()
     payDebtsOfLeftUnits(adr);
     // An empty entry names no unit; asking would reach whichever unit was
     // selected before.
-    const QString st = adr.isEmpty() ? QString() : bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 2);
+    const QString st = adr.isEmpty() ? QString() : bus().senden_empfangen(protocol::Status, 0.2, 2);
     if (!adr.isEmpty() && (st.size() == 14 || li == 0)) {
         // What the unit is owed (a stop, a cut-off run's speeds and limits)
         // is written before anything is read from it.
@@ -281,7 +281,7 @@ int ControlCenterCore::initialise()
         Antwort_fehlte = 0;
         {
             EreignissperreGuard eventLock(bus());
-            const QString in = bus().senden_empfangen(QStringLiteral("[0IN]"), 0, 0);
+            const QString in = bus().senden_empfangen(protocol::Inputs, 0, 0);
             const Joystick j = joystickOff(in);
             if (j != Joystick::NoJoystick) {
                 selectDriveMode(2);
@@ -554,7 +554,7 @@ int ControlCenterCore::update()
         zeroDisplay();
     } else {
         bus().einheit_waehlen(adr);
-        const QString r = bus().senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
+        const QString r = bus().senden_empfangen(protocol::Position, 0, 0);
         if (!unanswered(r)) {
             result = 1;
             Antwort_fehlte = 0;
@@ -567,7 +567,7 @@ int ControlCenterCore::update()
         }
         // Only an accepted reply is a position; otherwise the display keeps
         // the last one.
-        if (const auto c = replyValue(r, QStringLiteral("[1PA]"), 8)) {
+        if (const auto c = replyValue(r, protocol::Position, 8)) {
             m_counter = *c;
             m_counterValid = true;
             if (const auto p = positionText(m_counter, Motorfaktor, drehantrieb == 1,
@@ -589,13 +589,13 @@ int ControlCenterCore::update()
             bus().senden_empfangen(QStringLiteral("[1eW]"), 0, 0);
 
         if (cb_IN.checked) {
-            const QString in = bus().senden_empfangen(QStringLiteral("[0IN]"), 0, 0);
+            const QString in = bus().senden_empfangen(protocol::Inputs, 0, 0);
             if (unanswered(in)) {
                 cb_IN.checked = false;
                 cb_IN_Click();
             }
             const QString stateBits = in.mid(6, 2);
-            bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 2);
+            bus().senden_empfangen(protocol::Status, 0.2, 2);
             // Unticked just now: the colours were reset and stay so.
             const auto f = cb_IN.checked ? limitSwitchColors(stateBits) : std::nullopt;
             if (f) {
@@ -683,7 +683,7 @@ bool ControlCenterCore::writeStop(const QString& address, int writes)
         bus().einheit_waehlen(address);
     bool answered = false;
     for (int i = 0; i < writes && !answered; ++i) {
-        const QString r = bus().senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
+        const QString r = bus().senden_empfangen(protocol::Stop, 0, 0);
         answered = !unanswered(r);
         // A closed port answers at once, and never.
         if (r.isEmpty())
@@ -702,7 +702,7 @@ bool ControlCenterCore::payDebt(const QString& address)
     const Debt debt = owed->second;
     // A run cut off may have left its axis moving: it stops before the
     // values go back.
-    QStringList commands{QStringLiteral("[1BR]")};
+    QStringList commands{protocol::Stop};
     if (debt.values)
         commands << QStringLiteral("[1VP") + debt.values->vP + QLatin1Char(']')
                  << QStringLiteral("[1AP") + debt.values->aP + QLatin1Char(']')
@@ -787,8 +787,8 @@ void ControlCenterCore::sendToMailbox()
 
 void ControlCenterCore::motionEnd()
 {
-    antwort_erhalten = bus().senden_empfangen(QStringLiteral("[0po]"), 0, 0);
-    if (antwort_erhalten == QLatin1String("[0po!]"))
+    antwort_erhalten = bus().senden_empfangen(protocol::Poll, 0, 0);
+    if (antwort_erhalten == protocol::PollMoving)
         return;
     // Silence is no end of a motion: the next answered tick asks again.
     if (unanswered(antwort_erhalten))
@@ -803,7 +803,7 @@ void ControlCenterCore::motionEnd()
     flagpollen = 0;
     if (m_env.driftActive()) {
         m_env.setDriftmerker(1);
-        const QString r = bus().senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
+        const QString r = bus().senden_empfangen(protocol::Position, 0, 0);
         m_env.startDrift(hex_zu_wert24(r.mid(5, 8)));
     } else {
         m_env.setDriftmerker(0);
@@ -968,7 +968,7 @@ void ControlCenterCore::cmd_STOPP_Click()
     flagpollen = 0;
     sl_dauer_Change(0);
     FlagGrafikInit = 0;
-    postCommand(QStringLiteral("[1BR]"));
+    postCommand(protocol::Stop);
     if (!Fahrart[0].checked && !Fahrart[1].checked)
         selectDriveMode(0);
     if (sh_an_aus.colour == Green) {
@@ -1050,7 +1050,7 @@ void ControlCenterCore::Fahrart_Click(int index)
     if (bus().Ereignissperre == 0) {
         if (index == 0 || index == 1 || index == 3) {
             if (Fahr_v_a == QLatin1String("T"))
-                postCommand(QStringLiteral("[1BR]"));
+                postCommand(protocol::Stop);
             Fahr_v_a = index == 3 ? QStringLiteral("E") : QStringLiteral("P");
             sevenMoveButtons(true);
         } else if (index == 2) {

@@ -26,6 +26,7 @@
 #include "ControlCenterMath.h"
 #include "Fensterpostfach.h"
 #include "MotorFactor.h"
+#include "Protocol.h"
 #include "Referenzfahrt.h"
 
 #include "ControlState.h"
@@ -162,10 +163,10 @@ public:
     void cmd_GY_Click() { postCommand(QStringLiteral("[1GY]")); }
     void cmd_ESP_Click() { postCommand(QStringLiteral("[1FX]")); }
     void cmd_ESM_Click() { postCommand(QStringLiteral("[1FY]")); }
-    void cmd_status_Click() { postCommand(QStringLiteral("[0ST]")); }
-    void cmd_version_Click() { postCommand(QStringLiteral("[0VN]")); }
+    void cmd_status_Click() { postCommand(protocol::Status); }
+    void cmd_version_Click() { postCommand(protocol::Version); }
     void cmd_versionintern_Click() { postCommand(QStringLiteral("[0Vn]")); }
-    void cmd_input_Click() { postCommand(QStringLiteral("[0IN]")); }
+    void cmd_input_Click() { postCommand(protocol::Inputs); }
     void cmd_sign_Click() { postCommand(QStringLiteral("[0PL]")); }
     void cmd_ZaehlerNull_Click() { FlagZaehlerNullen = 1; }
     // 1 = left button, 2 = right button.

@@ -2,6 +2,7 @@
 
 #include "Format.h"
 #include "globale_Funktionen.h"
+#include "Protocol.h"
 
 #include <algorithm>
 #include <cctype>
@@ -232,12 +233,12 @@ double firstTimeLimit(const QString& firstPart)
 
 double secondTimeLimit(const QString& secondPart)
 {
-    return secondPart == QLatin1String("[0ST]") ? 0.2 : 0.0;
+    return secondPart == protocol::Status ? 0.2 : 0.0;
 }
 
 int secondMode(const QString& secondPart)
 {
-    return secondPart == QLatin1String("[0ST]") ? 1 : 0;
+    return secondPart == protocol::Status ? 1 : 0;
 }
 
 QString errorLines(const QString& text, int widthPx)

@@ -41,8 +41,8 @@ QString ControlCenterCore::referenceAbsolute(double counts)
 
 std::optional<double> ControlCenterCore::referencePosition(double& phase)
 {
-    const QString r = referenceSend(QStringLiteral("[1PA]"));
-    const std::optional<double> p = replyValue(r, QStringLiteral("[1PA]"), 8);
+    const QString r = referenceSend(protocol::Position);
+    const std::optional<double> p = replyValue(r, protocol::Position, 8);
     // A phase that finds no answer waits and reads again on the next tick;
     // the start, which cannot wait, and a refused read give the run up.
     if (!p && (phase == RefPhase::Start || !unanswered(r)))
@@ -54,7 +54,7 @@ std::optional<QString> ControlCenterCore::referenceSwitch()
 {
     // A missing reply is no switch state: the phase asks again on the next
     // tick instead of taking the silence for a closed switch.
-    return switchState(referenceSend(QStringLiteral("[0IN]")));
+    return switchState(referenceSend(protocol::Inputs));
 }
 
 bool ControlCenterCore::plusSwitch() const
@@ -193,7 +193,7 @@ void ControlCenterCore::referenceEnd(double& phase)
         setMark(0, hex_zu_wert24(s.l5));
         setMark(1, hex_zu_wert24(s.l6));
     }
-    bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 1);
+    bus().senden_empfangen(protocol::Status, 0.2, 1);
     FlagAuslesen = 1;
     FlagGrafikInit = 0;
     phase = 0.5;
@@ -225,7 +225,7 @@ QString ControlCenterCore::referenceEcho(QChar moveKind, const QString& echoEnd)
 
 void ControlCenterCore::referencePoll()
 {
-    m_reference.Pollantwort = bus().senden_empfangen(QStringLiteral("[0po]"), 0, 0);
+    m_reference.Pollantwort = bus().senden_empfangen(protocol::Poll, 0, 0);
 }
 
 // Stepping off a closed switch (`fromPlus`: the plus switch, in minus steps).
@@ -368,7 +368,7 @@ void ControlCenterCore::referenceBackFromPlus(double& phase)
     referencePoll();
     if (!oneOf(R.Fahrantwort, {halt, doneEcho}) && !oneOf(R.Pollantwort, {halt, doneEcho}))
         return;
-    bus().senden_empfangen(QStringLiteral("[0po]"), 0, 0);
+    bus().senden_empfangen(protocol::Poll, 0, 0);
     referenceMinusSide(phase);
 }
 
@@ -549,8 +549,8 @@ void ControlCenterCore::dauerfahrt(int& targetPos)
 
 void ControlCenterCore::ZaehlerNullen()
 {
-    const QString r = bus().senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
-    const std::optional<double> pos = replyValue(r, QStringLiteral("[1PA]"), 8);
+    const QString r = bus().senden_empfangen(protocol::Position, 0, 0);
+    const std::optional<double> pos = replyValue(r, protocol::Position, 8);
     if (!pos) {
         // Without the position the travel ends cannot follow the new zero.
         lb_Fehler.text = QStringLiteral("[1PA]--->") + r;
@@ -616,7 +616,7 @@ void ControlCenterCore::index_routine()
         lb_indexanzeige.text = indexText(*counts / Motorfaktor, Anzeigeaufloesung, usesComma());
         cmd_IndexSuche.colour = lb_indexanzeige.colour = Green;
         bus().senden_empfangen(QStringLiteral("[1IS]"), 0, 0);
-        bus().senden_empfangen(QStringLiteral("[0ST]"), 0.2, 1);
+        bus().senden_empfangen(protocol::Status, 0.2, 1);
     }
     lb_Fehler.text = QStringLiteral("[1IA]--->") + antwort_erhalten;
 }

@@ -150,7 +150,7 @@ void BerechnungCore::cb_adressenauswahl_Click()
                              : formatMask(1.0 / r.Motfak * 1000.0, QStringLiteral("######0.000"), m_env.usesComma());
 
     pickUnit();
-    if (m_env.senden(QStringLiteral("[0ST]")).size() == 14 || axisNo == 0) {
+    if (m_env.senden(protocol::Status).size() == 14 || axisNo == 0) {
         sh_an_aus.colour = Green;
         motfaktor_berechnen();
     } else {

@@ -254,7 +254,7 @@ void DownloadCore::cb_adressenauswahl_Click()
         offline();
         return;
     }
-    if (m_env.senden(QStringLiteral("[0ST]"), 0.2).size() == 14) {
+    if (m_env.senden(protocol::Status, 0.2).size() == 14) {
         sh_an_aus.colour = Green;
         Button_enable();
         cmd_auslesen_Click();
@@ -451,7 +451,7 @@ void DownloadCore::cb_Adressenwechsel_Click()
     const int previousIndex = cb_adressenauswahl.listIndex;
     const QString previousText = cb_adressenauswahl.selected();
     m_env.bus->einheit_waehlen(newText);
-    const bool isFree = m_env.senden(QStringLiteral("[0ST]"), 0.2) == keine_Antwort;
+    const bool isFree = m_env.senden(protocol::Status, 0.2) == keine_Antwort;
     MsgResult antwort = MsgResult::No;
     if (!isFree)
         m_env.ui->message(Assign, AddressTitle, MsgButtons::Ok);

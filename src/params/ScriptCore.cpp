@@ -4,6 +4,7 @@
 #include "BusTransport.h"
 #include "Clock.h"
 #include "Guarded.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "ValueFile.h"
 #include "globale_Funktionen.h"
@@ -50,7 +51,7 @@ void ScriptCore::cb_adressenauswahl_Click()
         sh_an_aus.colour = Red;
     } else {
         pickUnit(unitAddress);
-        const QString antwort = m_env.bus->senden_empfangen(QStringLiteral("[0ST]"), 0.2);
+        const QString antwort = m_env.bus->senden_empfangen(protocol::Status, 0.2);
         if (antwort.size() > 8 || index == 0) {
             sh_an_aus.colour = Green;
             AblLD.enabled = true;
@@ -285,7 +286,7 @@ QString ScriptCore::senden(const QString& command, double timeout, bool raw)
 QString ScriptCore::pollMotion()
 {
     selectUnit();
-    return answerOrNone(m_env.bus->senden_empfangen(QStringLiteral("[0po]"), PollTimeout, 0));
+    return answerOrNone(m_env.bus->senden_empfangen(protocol::Poll, PollTimeout, 0));
 }
 
 void ScriptCore::selectUnit()
@@ -365,7 +366,7 @@ void ScriptCore::runLine()
     bool motionLost = false;
     if (flagpollen == 1) {
         const QString antwort = pollMotion();
-        if (antwort == QLatin1String("[0po!]")) {
+        if (antwort == protocol::PollMoving) {
             stay = true;
         } else {
             label.text = antwort;
@@ -423,7 +424,7 @@ void ScriptCore::runLine()
     } else if (m_group == 0 && (label.text == keine_Antwort || scriptText::isRejection(label.text))) {
         // A run that gives up on a moving unit tells it to stop.
         if (motionLost)
-            senden(QStringLiteral("[1BR]"), PollTimeout);
+            senden(protocol::Stop, PollTimeout);
         stopScript();
     }
     if (pause && n < MaxRows && !m_abbruch) {

@@ -148,7 +148,7 @@ QStringList transformieren(const QStringList& lines, const QStringList& replies)
         else if (prefix4 == QLatin1String("[0Vn"))
             out[i] = QStringLiteral("[0Vn]");
         else if (prefix4 == QLatin1String("[0VN"))
-            out[i] = QStringLiteral("[0VN]");
+            out[i] = protocol::Version;
         else if (prefix4 == QLatin1String("[1RL"))
             out[i] = QStringLiteral("[1RS") + wert;
         else if (t.startsWith(QLatin1Char('[')) && at(t, 2).isLower() && !isEepromStore(t))

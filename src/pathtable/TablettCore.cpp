@@ -3,6 +3,7 @@
 #include "Bahndatei.h"
 #include "BusTransport.h"
 #include "Format.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "ValueFile.h"
 
@@ -175,10 +176,10 @@ void TablettCore::stop()
     if (moving())
         endMove();
     m_env.bus->einheit_waehlen(Unit1);
-    m_env.bus->senden_empfangen(QStringLiteral("[1BR]"));
+    m_env.bus->senden_empfangen(protocol::Stop);
     if (cb_achse2.checked) {
         m_env.bus->einheit_waehlen(Unit2);
-        m_env.bus->senden_empfangen(QStringLiteral("[1BR]"));
+        m_env.bus->senden_empfangen(protocol::Stop);
     }
 }
 

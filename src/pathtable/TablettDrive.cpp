@@ -10,6 +10,7 @@
 #include "BusTransport.h"
 #include "Clock.h"
 #include "Format.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
 
@@ -20,7 +21,6 @@ const QString Unit1 = QStringLiteral("01");
 const QString Unit2 = QStringLiteral("02");
 const QString MA = QStringLiteral("[1MA");
 const QString SA = QStringLiteral("[1SA");
-const QString RunningPoll = QStringLiteral("[0po!]");
 constexpr double CountRange = 8388607;
 // Y of the actual-position dots when only unit "01" drives.
 constexpr double DotYWithoutAxis2 = 6656;
@@ -43,7 +43,7 @@ QString TablettCore::senden(const QString& unitAddr, const QString& cmdText, dou
 
 QString TablettCore::pollMotion()
 {
-    return m_env.bus->senden_empfangen(QStringLiteral("[0po]"));
+    return m_env.bus->senden_empfangen(protocol::Poll);
 }
 
 double TablettCore::motorFactorOf(int axisNo)
@@ -216,7 +216,7 @@ void TablettCore::pointStep()
 void TablettCore::waitRound()
 {
     Drive& f = m_drive;
-    if (f.poX != RunningPoll && f.poY != RunningPoll) {
+    if (f.poX != protocol::PollMoving && f.poY != protocol::PollMoving) {
         finishPoint();
         return;
     }
@@ -243,11 +243,11 @@ void TablettCore::waitRound()
             f.ist.setX(pathScale.unitX(hex_zu_wert24(r.mid(9, 8)) / fx));
     }
     m_env.bus->einheit_waehlen(Unit1);
-    if (f.poX == RunningPoll)
+    if (f.poX == protocol::PollMoving)
         f.poX = pollMotion();
     if (axis2) {
         m_env.bus->einheit_waehlen(Unit2);
-        if (f.poY == RunningPoll)
+        if (f.poY == protocol::PollMoving)
             f.poY = pollMotion();
     }
     if (f.zaehlerX.toInt() == f.zaehlerY.toInt()) {

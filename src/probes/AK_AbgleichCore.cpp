@@ -341,8 +341,8 @@ void AK_AbgleichCore::OAkX_Click(int index)
     CINR[0].text = QLatin1String(p.cinr0);
     if (const int a = selectedAddress(); a >= 0) {
         selectUnit(AKNR[a].text);
-        send(QStringLiteral("[0ST]"));
-        messwert.text = QStringLiteral("[0ST]") + Antworttext;
+        send(protocol::Status);
+        messwert.text = protocol::Status + Antworttext;
     }
     AK_Nr.visible = true;
 }
@@ -354,8 +354,8 @@ void AK_AbgleichCore::AKNR_Click(int index)
     selectOption(AKNR, index);
     Antwortfrist = 0.2;
     selectUnit(AKNR[index].text);
-    send(QStringLiteral("[0ST]"));
-    messwert.text = QStringLiteral("[0ST]") + Antworttext;
+    send(protocol::Status);
+    messwert.text = protocol::Status + Antworttext;
     Antwortfrist = 2;
 }
 

@@ -14,6 +14,7 @@
 // the port while it is open, and the main loop is held meanwhile.
 #include "BoardMasks.h"
 #include "ControlState.h"
+#include "Protocol.h"
 
 #include <QString>
 #include <QStringList>
@@ -164,9 +165,9 @@ public:
     void zeroReleased(int c);
     void Option_Click(int frame, int index);  // Option0_Click .. Option3_Click
     void Option5_Click(int index);
-    void status_Click() { sendAndShow(QStringLiteral("[0ST]")); }
+    void status_Click() { sendAndShow(protocol::Status); }
     void synchron_Click() { sendAndShow(QStringLiteral("[0fP]")); }
-    void tabelle_Click() { sendAndShow(QStringLiteral("[0VN]")); }
+    void tabelle_Click() { sendAndShow(protocol::Version); }
     void Register_Click();
 
     // --- Measuring ---------------------------------------------------------------------

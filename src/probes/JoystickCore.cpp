@@ -4,6 +4,7 @@
 #include "BusTransport.h"
 #include "Format.h"
 #include "globale_Funktionen.h"
+#include "Protocol.h"
 
 #include <QScopedValueRollback>
 
@@ -81,7 +82,7 @@ void JoystickCore::Form_Unload()
                 continue;
             if (m_env.bus)
                 m_env.bus->einheit_waehlen(unitAddress);
-            swap(QStringLiteral("[1BR]"));
+            swap(protocol::Stop);
             swap(QStringLiteral("[1CS]"));
         }
     }
@@ -98,7 +99,7 @@ int JoystickCore::Initialisierung(const QString& Adresse)
         return 0;
     // An empty entry (an address the axis search did not find) is no unit:
     // nothing may go to the unit selected before.
-    const QString st = Adresse.isEmpty() ? QString() : swap(QStringLiteral("[0ST]"), 0.2, 2);
+    const QString st = Adresse.isEmpty() ? QString() : swap(protocol::Status, 0.2, 2);
     int result = 0;
     if (!Adresse.isEmpty() && (st.size() == 14 || li == 0)) {
         FlagAuslesen = 1;
@@ -171,7 +172,7 @@ void JoystickCore::abfragen()
         return;
     if (m_env.bus)
         m_env.bus->einheit_waehlen(unitAddress);
-    const QString pa = swap(QStringLiteral("[1PA]"));
+    const QString pa = swap(protocol::Position);
     if (pa == keine_Antwort)
         sh_an_aus.colour = Red;
     // Without a motor factor the pass shows neither position nor joystick.
@@ -237,7 +238,7 @@ void JoystickCore::senden()
     const QString firstPart = closeAt < 0 ? Befehl : Befehl.left(closeAt + 1);
     const QString secondPart = closeAt < 0 ? QString() : Befehl.mid(closeAt + 1);
     antwort = swap(firstPart, firstPart.mid(1, 3) == QLatin1String("0ff") ? 3.0 : 0.0, 0);
-    if (secondPart == QLatin1String("[0ST]"))
+    if (secondPart == protocol::Status)
         antwort = swap(secondPart, 0.2, 1);
     else if (!secondPart.isEmpty())
         antwort = swap(secondPart);

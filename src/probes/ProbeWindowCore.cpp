@@ -4,6 +4,7 @@
 #include "ControlCenterMath.h"
 #include "Format.h"
 #include "Guarded.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "globale_Funktionen.h"
 
@@ -298,7 +299,7 @@ int ProbeWindowCore::readSettings()
     const QString unitAddress = chosenAddress();
     m_env.masks->reported(unitAddress, {});
     bus().einheit_waehlen(unitAddress);
-    const QString status = senden(QStringLiteral("[0ST]"), 0.2, 2);
+    const QString status = senden(protocol::Status, 0.2, 2);
     lb_Fehler.text = QStringLiteral("[0ST]--->") + status;
     Caption = cb_Unitauswahl.selected() + QStringLiteral("   ") + unitAddress;
     if (status.size() < 3) {
@@ -517,7 +518,7 @@ void ProbeWindowCore::dynamicMeasurement()
         }
     } else if (flagdynm == 3) {
         // The stop goes out once.
-        senden(QStringLiteral("[1BR]"));
+        senden(protocol::Stop);
         flagdynm = 0;
     }
 }
@@ -815,12 +816,12 @@ void ProbeWindowCore::cmd_sign_Click()
 
 void ProbeWindowCore::cmd_status_Click()
 {
-    postCommand(QStringLiteral("[0ST]"));
+    postCommand(protocol::Status);
 }
 
 void ProbeWindowCore::cmd_version_Click()
 {
-    postCommand(QStringLiteral("[0VN]"));
+    postCommand(protocol::Version);
 }
 
 void ProbeWindowCore::cmd_Init_Click()

@@ -6,6 +6,7 @@
 // transport.
 
 #include <QByteArrayView>
+#include <QLatin1String>
 #include <QString>
 #include <QStringView>
 
@@ -17,6 +18,22 @@ constexpr int MaxReply = 4096;
 // Seconds the first character of a reply may take when the caller allows no
 // other time.
 constexpr double DefaultTimeout = 0.2;
+
+// Commands that several windows send.
+// The motion poll: answered "[0po!]" (PollMoving) while the axis moves and,
+// once it stands, with the final echo of its last motion command.
+inline constexpr QLatin1String Poll("[0po]");
+inline constexpr QLatin1String PollMoving("[0po!]");
+// Stops the axis at once.
+inline constexpr QLatin1String Stop("[1BR]");
+// The status word: "[0ST!" and eight hexadecimal digits.
+inline constexpr QLatin1String Status("[0ST]");
+// The axis position: "[1PA!" and eight hexadecimal digits.
+inline constexpr QLatin1String Position("[1PA]");
+// The input word: "[0IN!" and eight hexadecimal digits.
+inline constexpr QLatin1String Inputs("[0IN]");
+// The unit's version text.
+inline constexpr QLatin1String Version("[0VN]");
 
 // A unit is selected by DC2 and its address text: two upper-case hexadecimal
 // digits, or a control center's "00-AA". No reply is awaited.

@@ -356,7 +356,7 @@ bool RecorderCore::kanal(const kit::Control& box, int& lockFlag, const QString& 
 void RecorderCore::arm()
 {
     driftmerker = 1;
-    drift_pa = hex_zu_wert24(m_env.bus->senden_empfangen(QStringLiteral("[1PA]"), 0, 0).mid(5, 8));
+    drift_pa = hex_zu_wert24(m_env.bus->senden_empfangen(protocol::Position, 0, 0).mid(5, 8));
     start_drift = m_env.clock->now();
     y_drift_vor = y_drift;
     x_zeitachse_vor = x_zeitachse;
@@ -450,7 +450,7 @@ bool RecorderCore::runPass(bool proTick)
     auswahl_vor = choice;
 
     // 3: position and velocity.
-    antwort_pa = bus.senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
+    antwort_pa = bus.senden_empfangen(protocol::Position, 0, 0);
     const double nowSeconds = m_env.clock->now();
     delta_t = nowSeconds - zeit_vor;
     zeit_vor = nowSeconds;
@@ -474,7 +474,7 @@ bool RecorderCore::runPass(bool proTick)
 
     // 6-7: joystick rest and the drift trace.
     if (cb_drift.checked) {
-        const QString in = bus.senden_empfangen(QStringLiteral("[0IN]"), 0, 0);
+        const QString in = bus.senden_empfangen(protocol::Inputs, 0, 0);
         const QString code = in.mid(11, 2);
         // Without a joystick code no "[1kJ]" goes out, and its character 15
         // is missing: the axis counts as resting, which arms a drift run.
@@ -489,7 +489,7 @@ bool RecorderCore::runPass(bool proTick)
             driftmerker = 0;
         }
         const double t = m_env.clock->now() - start_drift;
-        const double pa = hex_zu_wert24(bus.senden_empfangen(QStringLiteral("[1PA]"), 0, 0).mid(5, 8));
+        const double pa = hex_zu_wert24(bus.senden_empfangen(protocol::Position, 0, 0).mid(5, 8));
         y_drift = -y_faktor_drift * (drift_pa - pa) + y_offset_drift;
         x_zeitachse = t * x_faktor_zeit + x_ist;
         if (driftmerker == 2 && y_drift != y_drift_vor) {

@@ -5,6 +5,7 @@
 #include "Format.h"
 #include "Guarded.h"
 #include "globale_Funktionen.h"
+#include "Protocol.h"
 
 #include <QScopedValueRollback>
 
@@ -153,7 +154,7 @@ void StageSimCore::pb_gitter_MouseDown()
 {
     for (int axis = 0; axis < 2; ++axis) {
         selectAxis(axis);
-        antwortPA = m_env.bus->senden_empfangen(QStringLiteral("[1PA]"), 0, 0);
+        antwortPA = m_env.bus->senden_empfangen(protocol::Position, 0, 0);
         antwortPA = antwortPA.mid(5, 8);
         const double motorFactorValue = m_env.store->indexValid() ? m_env.store->Motfak() : 0;
         // Without a motor factor the old reference stays.
@@ -167,7 +168,7 @@ void StageSimCore::pb_gitter_MouseDown()
 bool StageSimCore::readAxis(int axis, ReadMode readMode)
 {
     selectAxis(axis);
-    const QString pa = QStringLiteral("[1PA]"), kw = QStringLiteral("[1kw]");
+    const QString pa = protocol::Position, kw = QStringLiteral("[1kw]");
     QString r;
     if (readMode == ReadMode::Single) {
         antwortPA = m_env.bus->senden_empfangen(pa, 0, 0);
@@ -252,7 +253,7 @@ void StageSimCore::sende()
         modeOpen = false;
         for (int axis = 0; axis < 2; ++axis) {
             m_env.bus->einheit_waehlen(axisNames[axis]);
-            m_env.bus->senden_empfangen(QStringLiteral("[1BR]"), 0, 0);
+            m_env.bus->senden_empfangen(protocol::Stop, 0, 0);
             m_env.bus->senden_empfangen(QStringLiteral("[1C") + joystickart + QLatin1Char(']'), 0, 0);
         }
         m_env.comMotflag();

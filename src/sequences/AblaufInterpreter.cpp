@@ -5,6 +5,7 @@
 #include "AblaufText.h"
 
 #include "Clock.h"
+#include "Protocol.h"
 #include "UiServices.h"
 
 #include <cmath>
@@ -336,9 +337,9 @@ void AblaufCore::currentEndPoll()
     AktTyp = ZeilenTyp;
     AktBox = ZeilenBox;
     Adresse_waehlen();
-    Sendetext = QStringLiteral("[0po]");
+    Sendetext = protocol::Poll;
     Ablaufsenden();
-    bool weiter = Empfangstext == QLatin1String("[0po!]");
+    bool weiter = Empfangstext == protocol::PollMoving;
     if (Abbruch != 27)
         Timer1_Timer();
     if (Abbruch == 27)

@@ -5,13 +5,16 @@
 #include "AblaufText.h"
 
 #include "Format.h"
+#include "Protocol.h"
 
 #include <QScopedValueRollback>
 
 #include <algorithm>
 
 namespace {
-const char* const Commands[] = {"[0ST]", "[0VN]", "[0IN]", "[0CI]", "[0PL]", "[0pe]", "[0po]", "[1PR]", "[1BR]"};
+constexpr QLatin1String Commands[] = {protocol::Status,       protocol::Version,      protocol::Inputs,
+                                      QLatin1String("[0CI]"), QLatin1String("[0PL]"), QLatin1String("[0pe]"),
+                                      protocol::Poll,         QLatin1String("[1PR]"), protocol::Stop};
 const char* const TypeDigits[] = {"0", "1", "2", "3", "4", "5", "7", "8", "C"};
 }  // namespace
 
@@ -19,7 +22,7 @@ QString AblaufCore::commandOf(int index)
 {
     if (index < 0 || index >= int(std::size(Commands)))
         return {};
-    return QString::fromLatin1(Commands[index]);
+    return Commands[index];
 }
 
 void AblaufCore::queue(const QString& command)
@@ -109,7 +112,7 @@ void AblaufCore::Cposbox_Click(int index)
         break;
     }
     case 2: queue(QStringLiteral("[1FA00000000]")); break;
-    case 3: queue(QStringLiteral("[1BR]")); break;
+    case 3: queue(protocol::Stop); break;
     default: break;
     }
 }
@@ -195,7 +198,7 @@ void AblaufCore::DPosition(int typx, int boxx, int PAchse)
         return;
     Adresse_waehlen();
     Zeitlimit = 1;
-    Sendetext = QStringLiteral("[1PA]");
+    Sendetext = protocol::Position;
     Ablaufsenden();
     if (Empfangstext.isEmpty())
         Don0.checked = false;
@@ -289,7 +292,7 @@ void AblaufCore::cmd_exit_Click()
         AktTyp = ZeilenTyp;
         AktBox = ZeilenBox;
         Adresse_waehlen();
-        Sendetext = QStringLiteral("[0po]");
+        Sendetext = protocol::Poll;
         Ablaufsenden();
     }
     m_phase = Phase::Idle;

@@ -129,7 +129,7 @@ void AblaufCore::FStop()
     AktTyp = 0;
     AktBox = 0;
     Adresse_waehlen();
-    Sendetext = QStringLiteral("[1BR]");
+    Sendetext = protocol::Stop;
     writeBytes();
     CStart.enabled = true;
 }

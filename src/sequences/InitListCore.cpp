@@ -1,6 +1,7 @@
 #include "InitListCore.h"
 
 #include "CommandList.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "ValueFile.h"
 
@@ -51,7 +52,7 @@ void InitListCore::cb_start_Click()
         m_env.post(QStringLiteral("[1EE]"));
         cb_start.text = QStringLiteral("Stop");
     } else {
-        m_env.post(QStringLiteral("[1BR]"));
+        m_env.post(protocol::Stop);
         cb_start.text = QStringLiteral("[1EE]");
     }
 }

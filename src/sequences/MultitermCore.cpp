@@ -27,7 +27,7 @@ const QString Incomplete = QStringLiteral("!?");
 MultitermCore::MultitermCore(MultitermEnv env) : m_env(std::move(env))
 {
     for (int i = 0; i < MaxRows; ++i) {
-        tsend[i].text = i < 14 ? QStringLiteral("[]") : i == 14 ? QStringLiteral("[0VN]") : QStringLiteral("[0ST]");
+        tsend[i].text = i < 14 ? QStringLiteral("[]") : i == 14 ? protocol::Version : protocol::Status;
         tempf[i].colour = White;
     }
     cDauer.text = QStringLiteral("Dauer");

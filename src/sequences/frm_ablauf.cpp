@@ -1,6 +1,7 @@
 #include "frm_ablauf.h"
 
 #include "Guarded.h"
+#include "Protocol.h"
 #include "UiServices.h"
 #include "ui_frm_ablauf.h"
 
@@ -17,8 +18,8 @@
 
 namespace {
 // Captions of the command buttons CBefehl(0..8); the command is the core's.
-const char* const CommandTexts[] = {"status", "version", "inputs", "adress", "sign",
-                                    "[0pe]",  "[0po]",   "[1PR]",  "[1BR]"};
+const char* const CommandTexts[] = {
+    "status", "version", "inputs", "adress", "sign", "[0pe]", protocol::Poll.data(), "[1PR]", protocol::Stop.data()};
 constexpr int RowsPerColumn = 29;
 }  // namespace
 

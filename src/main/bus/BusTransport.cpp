@@ -77,10 +77,10 @@ QString BusTransport::exchange(const QString& command, double timeout, int mode,
             // not start an endless chain of them.
             if (m_statusFollowUpDepth == 0) {
                 ++m_statusFollowUpDepth;
-                senden_empfangen(QStringLiteral("[0ST]"), 0.1, 1);
+                senden_empfangen(protocol::Status, 0.1, 1);
                 --m_statusFollowUpDepth;
             }
-            if (command == QLatin1String("[0ST]"))
+            if (command == protocol::Status)
                 result = QStringLiteral("[0ST!00000000]");
         }
     }

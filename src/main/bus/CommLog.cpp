@@ -1,4 +1,5 @@
 #include "CommLog.h"
+#include "Protocol.h"
 
 int CommLog::rowCount(const QModelIndex& parent) const
 {
@@ -17,7 +18,7 @@ void CommLog::logExchange(const QString& command, const QString& result, const Q
     if (m_filter) {
         // Position polls, the M1 poll and index-search polls would drown the
         // rest; the filtered view leaves them out.
-        if (command.startsWith(QLatin1String("[1IA")) || command == QLatin1String("[1PA]") ||
+        if (command.startsWith(QLatin1String("[1IA")) || command == protocol::Position ||
             command == QLatin1String("[0M1]"))
             return;
         insertLine(activeUnit + QLatin1Char(' ') + command + QLatin1String("-->") + result);

@@ -11,7 +11,6 @@
 namespace {
 // The address the probe asks: a motor axis is normally set up there.
 const QString ProbeAddress = QStringLiteral("01");
-const QString VersionQuery = QStringLiteral("[0VN]");
 }  // namespace
 
 Achsensuche::Achsensuche(BusTransport& bus) : m_bus(bus) {}
@@ -63,7 +62,7 @@ QString Achsensuche::baudProbe()
             if (!einstellen(rate))
                 break;
             transact(protocol::selection(ProbeAddress), ProbeTimeout);
-            if (isReply(transact(VersionQuery, ProbeTimeout))) {
+            if (isReply(transact(protocol::Version, ProbeTimeout))) {
                 found = rate;
                 return;
             }
@@ -116,9 +115,9 @@ QStringList Achsensuche::addressScan(double timeout, const std::function<void(in
         // adapter's latency timer) is given the time-out once more before
         // the next address is selected: a reply that completes then is this
         // address's, and cannot fall into the next one's exchanges.
-        QString reply = transact(VersionQuery, timeout);
+        QString reply = transact(protocol::Version, timeout);
         if (reply == keine_Antwort)
-            reply = m_bus.lateReply(VersionQuery, timeout);
+            reply = m_bus.lateReply(protocol::Version, timeout);
         addressTable << axisEntry(i, reply);
         if (onProgress)
             onProgress(i);

@@ -2,15 +2,12 @@
 
 #include "ServiceWindows.h"
 #include "Fensterpostfach.h"
+#include "Protocol.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-const QString StopCommand = QStringLiteral("[1BR]");
-}
 
 frm_meldung::frm_meldung(Fensterpostfach& mailbox, QWidget* parent) : QWidget(parent, Qt::Window), m_mailbox(mailbox)
 {
@@ -20,7 +17,7 @@ frm_meldung::frm_meldung(Fensterpostfach& mailbox, QWidget* parent) : QWidget(pa
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setWordWrap(true);
     auto* buttons = new QHBoxLayout;
-    const QStringList captions{QStringLiteral("Weiter"), StopCommand, QStringLiteral("Fkt. - Abbruch")};
+    const QStringList captions{QStringLiteral("Weiter"), protocol::Stop, QStringLiteral("Fkt. - Abbruch")};
     for (int i = 0; i < captions.size(); ++i) {
         auto* b = new QPushButton(captions.at(i), this);
         b->setObjectName(QStringLiteral("Command1(%1)").arg(i));
@@ -45,7 +42,7 @@ void frm_meldung::Command1_Click(int index)
         // Stops the current axis through its mailbox; with no control center
         // open there is nobody to stop.
         if (IControlCenter* c = m_mailbox.currentControlCenter()) {
-            c->Befehl_senden = StopCommand;
+            c->Befehl_senden = protocol::Stop;
             c->flagsenden = 1;
         }
     } else if (index == 2) {
