@@ -1,6 +1,7 @@
 #include "SimAxis.h"
 
 #include "Clock.h"
+#include "Protocol.h"
 #include "SimBus.h"
 
 #include <algorithm>
@@ -248,25 +249,35 @@ std::optional<QByteArray> SimAxisModel::handle(SimUnit& unit, const SimCommand& 
 std::optional<QByteArray> SimAxisModel::axisCommand(SimUnit& unit, const SimCommand& c, double now)
 {
     const QByteArray body = c.body();
-    if (body.size() >= 3 && QByteArray("FSM").contains(body[1]) && (body[2] == 'A' || body[2] == 'R'))
-        return move(unit, c, now);
+    if (const protocol::MotionCommand* m = protocol::motionCommand(body.mid(1, 2))) {
+        // "X" runs towards plus, "Y" towards minus. The back-off runs are
+        // not simulated.
+        const int direction = body.at(2) == 'X' ? 1 : -1;
+        switch (m->motion) {
+        case protocol::Motion::Move: return move(unit, c, now, m->piezo);
+        case protocol::Motion::LimitRun:
+            if (body.size() == 3)
+                return limitRun(c, now, direction);
+            break;
+        case protocol::Motion::IndexSearch:
+            if (body.size() == 3)
+                return indexSearch(c, now, direction);
+            break;
+        case protocol::Motion::Stop:
+            if (body.size() != 3)
+                break;
+            halt(unit);
+            // "[1Br]", the brake stop of the sequence language, leaves the
+            // joystick mode alone.
+            if (body == "1BR")
+                m_joystick = Joystick::Off;
+            return finished(c.accepted());
+        case protocol::Motion::BackOff: break;
+        }
+    }
     if (body == "1PA")
         // Eight digits as the units send them: the 24-bit counter, zero-extended.
         return c.accepted(hexDigits(quint32(m_published) & 0xFFFFFFu, 8));
-    if (body == "1BR") {
-        halt(unit);
-        m_joystick = Joystick::Off;
-        return finished(c.accepted());
-    }
-    if (body == "1FX" || body == "1FY")
-        return limitRun(c, now, body == "1FX" ? 1 : -1);
-    if (body == "1GX" || body == "1GY")
-        return indexSearch(c, now, body == "1GX" ? 1 : -1);
-    if (body == "1Br") {
-        // The brake stop of the sequence language: stops like "[1BR]".
-        halt(unit);
-        return finished(c.accepted());
-    }
     if (body == "1PR" || (body.startsWith("1PP") && parseHex(body.mid(3), 8))) {
         if (isMoving(now))
             return c.rejected(kBusy);
@@ -345,13 +356,12 @@ std::optional<QByteArray> SimAxisModel::boardCommand(SimUnit& unit, const SimCom
     return std::nullopt;
 }
 
-QByteArray SimAxisModel::move(SimUnit& unit, const SimCommand& c, double now)
+QByteArray SimAxisModel::move(SimUnit& unit, const SimCommand& c, double now, bool piezo)
 {
     const QByteArray body = c.body();
     const auto argument = parseHex(body.mid(3), 8);
     if (!argument)
         return c.rejected(kBadArgument);
-    const bool piezo = body[1] == 'M';
     if (isMoving(now)) {
         // A piezo move may take over from a running piezo move; anything
         // else waits for the axis.

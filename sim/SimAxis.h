@@ -117,13 +117,6 @@ protected:
     QByteArray finished(const QByteArray& reply);
 
 private:
-    enum class Kind
-    {
-        Move,
-        LimitRun,
-        IndexSearch
-    };
-
     struct Motion
     {
         double startTime = 0;
@@ -141,7 +134,8 @@ private:
     std::optional<QByteArray> axisCommand(SimUnit& unit, const SimCommand& c, double now);
     std::optional<QByteArray> boardCommand(SimUnit& unit, const SimCommand& c);
 
-    QByteArray move(SimUnit& unit, const SimCommand& c, double now);
+    // `piezo`: a move in Piezo Mode, which another one may replace while it runs.
+    QByteArray move(SimUnit& unit, const SimCommand& c, double now, bool piezo);
     QByteArray limitRun(const SimCommand& c, double now, int direction);
     QByteArray indexSearch(const SimCommand& c, double now, int direction);
     // Starts a motion from the current position towards `target`, ending at

@@ -761,8 +761,10 @@ void ControlCenterCore::sendToMailbox()
         Button_Disable();
         if (m_env.driftActive())
             m_env.setDriftmerker(0);
-        if (postParts.firstPart.startsWith(QLatin1String("[1MA")) ||
-            postParts.firstPart.startsWith(QLatin1String("[1MR"))) {
+        const protocol::MotionCommand* move = postParts.firstPart.startsWith(QLatin1String("[1"))
+                                                  ? protocol::motionCommand(QStringView(postParts.firstPart).mid(2, 2))
+                                                  : nullptr;
+        if (move && move->piezo) {
             cmd_Fahrt[0].enabled = cmd_Fahrt[1].enabled = cmd_FahreNull.enabled = true;
             for (kit::Control& f : Fahrart)
                 f.enabled = true;

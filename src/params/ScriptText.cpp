@@ -34,7 +34,8 @@ bool opensGroup(const QString& line)
 
 bool isMove(const QString& line)
 {
-    return line.startsWith(QLatin1String("MA")) || line.startsWith(QLatin1String("MR"));
+    const protocol::MotionCommand* move = protocol::motionCommand(QStringView(line).left(2));
+    return move && move->piezo;
 }
 
 bool isRawCommand(const QString& line)
@@ -116,8 +117,8 @@ bool startsMotion(const QString& reply)
 {
     if (protocol::replyStatus(reply) != protocol::ReplyStatus::Started)
         return false;
-    const QString letters = reply.mid(2, 2);
-    return letters != QLatin1String("BX") && letters != QLatin1String("BY");
+    const protocol::MotionCommand* command = protocol::motionCommand(QStringView(reply).mid(2, 2));
+    return !command || command->polled;
 }
 
 bool isRejection(const QString& reply)

@@ -25,7 +25,7 @@ bool isAddressLine(const QString& line);
 // An address line that opens a group ("00…" or "F…"): missing replies and
 // rejections do not stop the run after it.
 bool opensGroup(const QString& line);
-// "MA…" or "MR…": a move in micrometres.
+// "MA…" or "MR…" (the moves in Piezo Mode): a move in micrometres.
 bool isMove(const QString& line);
 // In "[" or "(" and ending "]" or ")", and not a move: sent as written.
 bool isRawCommand(const QString& line);
@@ -52,8 +52,8 @@ std::optional<QString> moveCommand(const QString& line, double motorFactorValue)
 // (so at most 99999), 0 when there is none or it is negative.
 int pauseMilliseconds(const QString& line);
 
-// Whether character 5 of a reply marks a motion that has started (">"),
-// other than the "BX"/"BY" commands, which are not polled.
+// Whether character 5 of a reply marks a motion that has started (">") that
+// is polled until it ends (not the back-off runs "BX"/"BY").
 bool startsMotion(const QString& reply);
 // "?" at character 5: a rejection.
 bool isRejection(const QString& reply);

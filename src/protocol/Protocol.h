@@ -5,6 +5,7 @@
 // over QtCore, so that the simulated bus shares it without linking the
 // transport.
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QLatin1String>
 #include <QString>
@@ -71,6 +72,74 @@ inline ReplyStatus replyStatus(QStringView reply)
 inline ReplyStatus replyStatus(QByteArrayView reply)
 {
     return reply.size() > StatusIndex ? statusOf(char16_t(uchar(reply[StatusIndex]))) : ReplyStatus::None;
+}
+
+// What a motion command makes the axis do.
+enum class Motion
+{
+    Move,         // to a position, or by a distance, in counts (eight hexadecimal digits)
+    LimitRun,     // to the limit switch: "X" plus, "Y" minus
+    IndexSearch,  // to the next index mark: "X" plus, "Y" minus
+    Stop,         // stands at once
+    BackOff,      // a back-off run
+};
+
+// A command that moves an axis (unit digit 1). Once the axis stands, the
+// poll is answered with the final echo of the last one: its echo and the
+// status "!" or "?".
+struct MotionCommand
+{
+    char letters[3];  // the two command letters
+    Motion motion;
+    // Answers ">" as the axis sets off; otherwise "!" or "?" at once.
+    bool answersStarted;
+    // After its ">" a script polls until the axis stands.
+    bool polled;
+    // A line of its own in the sequence language ("FA/1/2/1000", "GX/1/2").
+    bool sequenceLine;
+    // A move in Piezo Mode: another one may take over while it runs, so the
+    // control center keeps its move buttons enabled, and a script's moves in
+    // micrometres ("MA1000") are these.
+    bool piezo;
+
+    // What its reply and final echo begin with: "[1FA".
+    QByteArray echo() const { return QByteArray("[1") + letters; }
+};
+
+// clang-format off
+inline constexpr MotionCommand MotionCommands[] = {
+    // letters  motion          answersStarted polled sequenceLine piezo
+    {"FA", Motion::Move,        true,  true,  true,  false},  // DC Mode, absolute
+    {"FR", Motion::Move,        true,  true,  true,  false},  // DC Mode, relative
+    {"SA", Motion::Move,        true,  true,  true,  false},  // PiezoS Mode, absolute
+    {"SR", Motion::Move,        true,  true,  true,  false},  // PiezoS Mode, relative
+    {"MA", Motion::Move,        true,  true,  true,  true},   // Piezo Mode, absolute
+    {"MR", Motion::Move,        true,  true,  true,  true},   // Piezo Mode, relative
+    {"FX", Motion::LimitRun,    true,  true,  true,  false},
+    {"FY", Motion::LimitRun,    true,  true,  true,  false},
+    {"GX", Motion::IndexSearch, true,  true,  true,  false},
+    {"GY", Motion::IndexSearch, true,  true,  true,  false},
+    {"BR", Motion::Stop,        false, true,  false, false},  // also ends the joystick mode
+    {"Br", Motion::Stop,        false, true,  true,  false},  // the sequence language's brake stop
+    {"BX", Motion::BackOff,     true,  false, false, false},
+    {"BY", Motion::BackOff,     true,  false, false, false},
+};
+// clang-format on
+
+// The motion command with these two letters (case counts), or nullptr.
+inline const MotionCommand* motionCommand(QStringView letters)
+{
+    for (const MotionCommand& m : MotionCommands)
+        if (letters == QLatin1String(m.letters, 2))
+            return &m;
+    return nullptr;
+}
+inline const MotionCommand* motionCommand(QByteArrayView letters)
+{
+    for (const MotionCommand& m : MotionCommands)
+        if (letters == QByteArrayView(m.letters, 2))
+            return &m;
+    return nullptr;
 }
 
 }  // namespace protocol

@@ -226,13 +226,14 @@ void AblaufCore::runLine(const QString& L)
 {
     const QString KK = L.left(2);
     m_lastKK = KK;
-    static const QStringList moves = {QStringLiteral("MA"), QStringLiteral("MR"), QStringLiteral("FA"),
-                                      QStringLiteral("FR"), QStringLiteral("SA"), QStringLiteral("SR")};
-    static const QStringList selecting = {QStringLiteral("GX"), QStringLiteral("GY"), QStringLiteral("Br"),
-                                          QStringLiteral("FX"), QStringLiteral("FY"), QStringLiteral("Z0"),
-                                          QStringLiteral("QV")};
-    const bool tabelle = moves.contains(KK) || KK == QLatin1String("MF") || KK == QLatin1String("MB");
-    if (tabelle || selecting.contains(KK)) {
+    // The motion lines: a move by a distance, or a run without one.
+    const protocol::MotionCommand* motionLine = protocol::motionCommand(KK);
+    if (motionLine && !motionLine->sequenceLine)
+        motionLine = nullptr;
+    const bool distanceMove = motionLine && motionLine->motion == protocol::Motion::Move;
+    const bool plainRun = motionLine && !distanceMove;
+    const bool tabelle = distanceMove || KK == QLatin1String("MF") || KK == QLatin1String("MB");
+    if (tabelle || plainRun || KK == QLatin1String("Z0") || KK == QLatin1String("QV")) {
         if (!wholeIn(m_feldzahl[1], tabelle ? 15 : 20) || !wholeIn(m_feldzahl[2], tabelle ? 15 : 20)) {
             lineErrors(QStringLiteral("type or box out of range"));
             return;
@@ -244,12 +245,11 @@ void AblaufCore::runLine(const QString& L)
         }
     }
 
-    if (moves.contains(KK)) {
+    if (distanceMove) {
         motion(KK);
         return;
     }
-    if (KK == QLatin1String("GX") || KK == QLatin1String("GY") || KK == QLatin1String("Br") ||
-        KK == QLatin1String("FX") || KK == QLatin1String("FY")) {
+    if (plainRun) {
         AktTyp = ZeilenTyp;
         AktBox = ZeilenBox;
         Adresse_waehlen();

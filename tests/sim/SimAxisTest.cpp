@@ -2,6 +2,7 @@
 // stops, refusals, switches, index capture and the parameter registers.
 
 #include "Clock.h"
+#include "Protocol.h"
 #include "SimAxis.h"
 #include "SimBus.h"
 #include "SimServoLoop.h"
@@ -108,6 +109,24 @@ TEST_F(SimAxisTest, SpeedAndAccelerationFollowTheModeAndTheUnits)
     EXPECT_EQ(axis().position(), 0);
     exchange("[1VP0000]");
     EXPECT_EQ(exchange("[1FA00000000]"), "[1FA?0007]");
+}
+
+// Every motion command answers as the protocol's table says: ">" as the axis
+// sets off, or "!" at once, and the poll then ends on its final echo.
+TEST_F(SimAxisTest, MotionCommandsAnswerAsTheProtocolTableSays)
+{
+    axis().model().setMinusSwitch(-2000);
+    axis().model().setPlusSwitch(2000);
+    axis().model().setIndexMarks({-1000, 1000});
+    for (const protocol::MotionCommand& m : protocol::MotionCommands) {
+        if (m.motion == protocol::Motion::BackOff)
+            continue;  // the simulated axis has no back-off run
+        SCOPED_TRACE(m.letters);
+        axis().setPosition(0);
+        const QByteArray argument = m.motion == protocol::Motion::Move ? "000001F4" : "";
+        EXPECT_EQ(exchange(m.echo() + argument + "]"), m.echo() + (m.answersStarted ? ">]" : "!]"));
+        EXPECT_EQ(waitForEnd(), m.echo() + "!]");
+    }
 }
 
 TEST_F(SimAxisTest, StopHaltsAtOnceAndOtherMotionsWaitForTheAxis)

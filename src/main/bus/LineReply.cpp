@@ -63,22 +63,21 @@ double replylessWireTime(int count, int baud)
 }
 
 namespace {
-const QByteArray MotionPoll = "[0po";
+const QByteArray MotionPoll = echoOf(protocol::Poll.latin1());
 const QByteArray ChannelRead = "[0M1";
 
 // What ends the motion poll besides its own frame: a standing unit answers
 // "[0po]" with the final echo of its last motion command, whichever window,
 // script or terminal row sent it: the echo with "!" (done) or "?" (refused)
-// at its fifth character. These are the commands known up front to answer
-// ">": the moves of the three drive types, the table run, the limit runs,
-// the index searches, the stops and the back-off runs. The line adds every
-// other command it sees a unit answer ">" (`StartedCommands`).
+// at its fifth character. The motion commands (protocol::MotionCommands)
+// are known up front; the line adds every other command it sees a unit
+// answer ">" (`StartedCommands`).
 const QList<QByteArray>& knownStarts()
 {
     static const QList<QByteArray> echoes = [] {
         QList<QByteArray> list;
-        for (const char* letters : {"FA", "FR", "SA", "SR", "MA", "MR", "FX", "FY", "GX", "GY", "BR", "Br", "BX", "BY"})
-            list << QByteArray("[1") + letters;
+        for (const protocol::MotionCommand& command : protocol::MotionCommands)
+            list << command.echo();
         return list;
     }();
     return echoes;
@@ -88,8 +87,8 @@ QList<QByteArray> finalsOf(const QList<QByteArray>& starts)
 {
     QList<QByteArray> finals;
     for (const QByteArray& echo : starts)
-        for (char end : {'!', '?'})
-            finals << echo + end;
+        for (protocol::ReplyStatus end : {protocol::ReplyStatus::Done, protocol::ReplyStatus::Refused})
+            finals << echo + char(end);
     return finals;
 }
 }  // namespace
