@@ -262,7 +262,8 @@ int ControlCenterCore::initialise()
     payDebtsOfLeftUnits(adr);
     // An empty entry names no unit; asking would reach whichever unit was
     // selected before.
-    const QString st = adr.isEmpty() ? QString() : bus().senden_empfangen(protocol::Status, 0.2, 2);
+    const QString st =
+        adr.isEmpty() ? QString() : bus().senden_empfangen(protocol::Status, 0.2, protocol::Rejection::Ignore);
     if (!adr.isEmpty() && (st.size() == 14 || li == 0)) {
         // What the unit is owed (a stop, a cut-off run's speeds and limits)
         // is written before anything is read from it.
@@ -272,7 +273,7 @@ int ControlCenterCore::initialise()
         flagsenden = 0;
         chooseAxis();
         if (m_env.options && m_env.options->on(OptionFlags::StartConfigIM) && st.size() == 14) {
-            const QString imReply = bus().senden_empfangen(QStringLiteral("[1iM]"), 0, 0);
+            const QString imReply = bus().senden_empfangen(QStringLiteral("[1iM]"), 0, protocol::Rejection::Show);
             if (imReply.startsWith(QLatin1String("[1iM!")))
                 m_env.ueberschreiben(imReply.mid(5, 8), li);
         }
@@ -281,7 +282,7 @@ int ControlCenterCore::initialise()
         Antwort_fehlte = 0;
         {
             EreignissperreGuard eventLock(bus());
-            const QString in = bus().senden_empfangen(protocol::Inputs, 0, 0);
+            const QString in = bus().senden_empfangen(protocol::Inputs, 0, protocol::Rejection::Show);
             const Joystick j = joystickOff(in);
             if (j != Joystick::NoJoystick) {
                 selectDriveMode(2);
@@ -300,7 +301,7 @@ int ControlCenterCore::initialise()
                 sevenMoveButtons(true);
             }
         }
-        bus().senden_empfangen(QStringLiteral("[0pe]"), 0, 0);
+        bus().senden_empfangen(QStringLiteral("[0pe]"), 0, protocol::Rejection::Show);
         sh_an_aus.colour = Green;
     } else {
         sh_an_aus.colour = Red;
@@ -418,7 +419,7 @@ void ControlCenterCore::readOut()
         sli_a.largeChange = 100;
     }
 
-    const QString pl = bus().senden_empfangen(QStringLiteral("[0PL]"), 0, 0);
+    const QString pl = bus().senden_empfangen(QStringLiteral("[0PL]"), 0, protocol::Rejection::Show);
     // Only an accepted reply names the channel; a rejection is no name.
     QString name;
     if (pl.startsWith(QLatin1String("[0PL!"))) {
@@ -460,11 +461,11 @@ void ControlCenterCore::limits_auslesen()
     const bool k = usesComma();
     const QString l5 = QStringLiteral("[1l5]");
     const QString l6 = QStringLiteral("[1l6]");
-    const std::optional<double> counts5 = replyValue(bus().senden_empfangen(l5, 0, 0), l5, 8);
+    const std::optional<double> counts5 = replyValue(bus().senden_empfangen(l5, 0, protocol::Rejection::Show), l5, 8);
     if (counts5)
         if (const auto a5 = limitFromCounter(*counts5, Motorfaktor, isRotary))
             m_limitTexts[0] = text_SLM.text = formatMask(*a5, Mask::Travel, k);
-    const std::optional<double> counts6 = replyValue(bus().senden_empfangen(l6, 0, 0), l6, 8);
+    const std::optional<double> counts6 = replyValue(bus().senden_empfangen(l6, 0, protocol::Rejection::Show), l6, 8);
     if (counts6)
         if (const auto a6 = limitFromCounter(*counts6, Motorfaktor, isRotary))
             m_limitTexts[1] = text_SLP.text = formatMask(*a6, Mask::Travel, k);
@@ -500,7 +501,7 @@ void ControlCenterCore::v_a_auslesen()
 {
     const bool k = usesComma();
     const QString cv = QStringLiteral("[1v") + Fahr_v_a + QLatin1Char(']');
-    const std::optional<double> rv = replyValue(bus().senden_empfangen(cv, 0, 0), cv, 4);
+    const std::optional<double> rv = replyValue(bus().senden_empfangen(cv, 0, protocol::Rejection::Show), cv, 4);
     if (rv && vmin > 0) {
         double v = *rv * vmin;
         if (v > vmax)
@@ -513,7 +514,7 @@ void ControlCenterCore::v_a_auslesen()
         text_Geschwindigkeit.text = formatMask((sli_v.value + 32768) * vmin, Mask::Speed, k);
     }
     const QString ca = QStringLiteral("[1a") + Fahr_v_a + QLatin1Char(']');
-    const std::optional<double> ra = replyValue(bus().senden_empfangen(ca, 0, 0), ca, 4);
+    const std::optional<double> ra = replyValue(bus().senden_empfangen(ca, 0, protocol::Rejection::Show), ca, 4);
     if (ra && amin > 0) {
         double a = *ra * amin;
         if (a > MaxRawAcceleration)
@@ -554,7 +555,7 @@ int ControlCenterCore::update()
         zeroDisplay();
     } else {
         bus().einheit_waehlen(adr);
-        const QString r = bus().senden_empfangen(protocol::Position, 0, 0);
+        const QString r = bus().senden_empfangen(protocol::Position, 0, protocol::Rejection::Show);
         if (!unanswered(r)) {
             result = 1;
             Antwort_fehlte = 0;
@@ -586,16 +587,16 @@ int ControlCenterCore::update()
         }
 
         if (FlagEW == 1)
-            bus().senden_empfangen(QStringLiteral("[1eW]"), 0, 0);
+            bus().senden_empfangen(QStringLiteral("[1eW]"), 0, protocol::Rejection::Show);
 
         if (cb_IN.checked) {
-            const QString in = bus().senden_empfangen(protocol::Inputs, 0, 0);
+            const QString in = bus().senden_empfangen(protocol::Inputs, 0, protocol::Rejection::Show);
             if (unanswered(in)) {
                 cb_IN.checked = false;
                 cb_IN_Click();
             }
             const QString stateBits = in.mid(6, 2);
-            bus().senden_empfangen(protocol::Status, 0.2, 2);
+            bus().senden_empfangen(protocol::Status, 0.2, protocol::Rejection::Ignore);
             // Unticked just now: the colours were reset and stay so.
             const auto f = cb_IN.checked ? limitSwitchColors(stateBits) : std::nullopt;
             if (f) {
@@ -683,7 +684,7 @@ bool ControlCenterCore::writeStop(const QString& address, int writes)
         bus().einheit_waehlen(address);
     bool answered = false;
     for (int i = 0; i < writes && !answered; ++i) {
-        const QString r = bus().senden_empfangen(protocol::Stop, 0, 0);
+        const QString r = bus().senden_empfangen(protocol::Stop, 0, protocol::Rejection::Show);
         answered = !unanswered(r);
         // A closed port answers at once, and never.
         if (r.isEmpty())
@@ -713,7 +714,7 @@ bool ControlCenterCore::payDebt(const QString& address)
         bus().einheit_waehlen(address);
     bool answered = true;
     for (const QString& c : commands)
-        if (unanswered(bus().senden_empfangen(c, 0, 0))) {
+        if (unanswered(bus().senden_empfangen(c, 0, protocol::Rejection::Show))) {
             answered = false;
             break;
         }
@@ -753,7 +754,8 @@ void ControlCenterCore::sendToMailbox()
     const QString post = Befehl_senden;
     flagsenden = 0;
     const PostParts postParts = splitPost(post);
-    antwort_erhalten = bus().senden_empfangen(postParts.firstPart, firstTimeLimit(postParts.firstPart), 0);
+    antwort_erhalten =
+        bus().senden_empfangen(postParts.firstPart, firstTimeLimit(postParts.firstPart), protocol::Rejection::Show);
     if (!postParts.secondPart.isEmpty())
         antwort_erhalten = bus().senden_empfangen(postParts.secondPart, secondTimeLimit(postParts.secondPart),
                                                   secondMode(postParts.secondPart));
@@ -789,14 +791,14 @@ void ControlCenterCore::sendToMailbox()
 
 void ControlCenterCore::motionEnd()
 {
-    antwort_erhalten = bus().senden_empfangen(protocol::Poll, 0, 0);
+    antwort_erhalten = bus().senden_empfangen(protocol::Poll, 0, protocol::Rejection::Show);
     if (antwort_erhalten == protocol::PollMoving)
         return;
     // Silence is no end of a motion: the next answered tick asks again.
     if (unanswered(antwort_erhalten))
         return;
     if (m_env.options && m_env.options->on(OptionFlags::NewMotorFactor))
-        bus().senden_empfangen(QStringLiteral("[1PE]"), 0, 0);
+        bus().senden_empfangen(QStringLiteral("[1PE]"), 0, protocol::Rejection::Show);
     lb_Fehler.text = Befehl_senden + QStringLiteral("--->") + antwort_erhalten;
     if (FlagDauer == 0) {
         m_env.enableAll();
@@ -805,7 +807,7 @@ void ControlCenterCore::motionEnd()
     flagpollen = 0;
     if (m_env.driftActive()) {
         m_env.setDriftmerker(1);
-        const QString r = bus().senden_empfangen(protocol::Position, 0, 0);
+        const QString r = bus().senden_empfangen(protocol::Position, 0, protocol::Rejection::Show);
         m_env.startDrift(hex_zu_wert24(r.mid(5, 8)));
     } else {
         m_env.setDriftmerker(0);

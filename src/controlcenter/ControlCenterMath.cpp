@@ -236,9 +236,9 @@ double secondTimeLimit(const QString& secondPart)
     return secondPart == protocol::Status ? 0.2 : 0.0;
 }
 
-int secondMode(const QString& secondPart)
+protocol::Rejection secondMode(const QString& secondPart)
 {
-    return secondPart == protocol::Status ? 1 : 0;
+    return secondPart == protocol::Status ? protocol::Rejection::QueryStatus : protocol::Rejection::Show;
 }
 
 QString errorLines(const QString& text, int widthPx)

@@ -6,6 +6,8 @@
 // would leave the controller's signed 24-bit counter is refused here, so no
 // caller can post it.
 
+#include "Protocol.h"
+
 #include <QChar>
 #include <QString>
 #include <QStringList>
@@ -143,10 +145,10 @@ PostParts splitPost(const QString& post);
 // Time-out of the first command: 4 s for the store commands "[0ff..", else
 // the default.
 double firstTimeLimit(const QString& firstPart);
-// Time-out and mode of the second command: "[0ST]" 0.2 s and mode 1, any
-// other the default and mode 0.
+// Time-out and rejection mode of the second command: "[0ST]" 0.2 s and a
+// status query, any other the default and shown.
 double secondTimeLimit(const QString& secondPart);
-int secondMode(const QString& secondPart);
+protocol::Rejection secondMode(const QString& secondPart);
 
 // --- displays ----------------------------------------------------------------------------
 // Lines of 42 characters, each followed by CR LF (the last may be shorter).

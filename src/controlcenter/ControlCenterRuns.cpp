@@ -23,7 +23,7 @@ constexpr double Pause = 0.2;
 
 QString ControlCenterCore::referenceSend(const QString& cmdText)
 {
-    return bus().senden_empfangen(cmdText, 0, 0);
+    return bus().senden_empfangen(cmdText, 0, protocol::Rejection::Show);
 }
 
 QString ControlCenterCore::referenceRelative(bool plus)
@@ -193,7 +193,7 @@ void ControlCenterCore::referenceEnd(double& phase)
         setMark(0, hex_zu_wert24(s.l5));
         setMark(1, hex_zu_wert24(s.l6));
     }
-    bus().senden_empfangen(protocol::Status, 0.2, 1);
+    bus().senden_empfangen(protocol::Status, 0.2, protocol::Rejection::QueryStatus);
     FlagAuslesen = 1;
     FlagGrafikInit = 0;
     phase = 0.5;
@@ -225,7 +225,7 @@ QString ControlCenterCore::referenceEcho(QChar moveKind, const QString& echoEnd)
 
 void ControlCenterCore::referencePoll()
 {
-    m_reference.Pollantwort = bus().senden_empfangen(protocol::Poll, 0, 0);
+    m_reference.Pollantwort = bus().senden_empfangen(protocol::Poll, 0, protocol::Rejection::Show);
 }
 
 // Stepping off a closed switch (`fromPlus`: the plus switch, in minus steps).
@@ -368,7 +368,7 @@ void ControlCenterCore::referenceBackFromPlus(double& phase)
     referencePoll();
     if (!oneOf(R.Fahrantwort, {halt, doneEcho}) && !oneOf(R.Pollantwort, {halt, doneEcho}))
         return;
-    bus().senden_empfangen(protocol::Poll, 0, 0);
+    bus().senden_empfangen(protocol::Poll, 0, protocol::Rejection::Show);
     referenceMinusSide(phase);
 }
 
@@ -549,14 +549,14 @@ void ControlCenterCore::dauerfahrt(int& targetPos)
 
 void ControlCenterCore::ZaehlerNullen()
 {
-    const QString r = bus().senden_empfangen(protocol::Position, 0, 0);
+    const QString r = bus().senden_empfangen(protocol::Position, 0, protocol::Rejection::Show);
     const std::optional<double> pos = replyValue(r, protocol::Position, 8);
     if (!pos) {
         // Without the position the travel ends cannot follow the new zero.
         lb_Fehler.text = QStringLiteral("[1PA]--->") + r;
         return;
     }
-    const QString pr = bus().senden_empfangen(QStringLiteral("[1PR]"), 0, 0);
+    const QString pr = bus().senden_empfangen(QStringLiteral("[1PR]"), 0, protocol::Rejection::Show);
     // The ends move only when the counter really was zeroed.
     if (!pr.startsWith(QLatin1String("[1PR!"))) {
         lb_Fehler.text = QStringLiteral("[1PR]--->") + pr;
@@ -604,7 +604,7 @@ void ControlCenterCore::indexsuche_starten()
 
 void ControlCenterCore::index_routine()
 {
-    antwort_erhalten = bus().senden_empfangen(QStringLiteral("[1IA]"), 0, 0);
+    antwort_erhalten = bus().senden_empfangen(QStringLiteral("[1IA]"), 0, protocol::Rejection::Show);
     if (antwort_erhalten == keine_Antwort)
         FlagIndexSuche = 0;
     const std::optional<double> counts = replyValue(antwort_erhalten, QStringLiteral("[1IA]"), 8);
@@ -615,8 +615,8 @@ void ControlCenterCore::index_routine()
         m_indexCounter = *counts;
         lb_indexanzeige.text = indexText(*counts / Motorfaktor, Anzeigeaufloesung, usesComma());
         cmd_IndexSuche.colour = lb_indexanzeige.colour = Green;
-        bus().senden_empfangen(QStringLiteral("[1IS]"), 0, 0);
-        bus().senden_empfangen(protocol::Status, 0.2, 1);
+        bus().senden_empfangen(QStringLiteral("[1IS]"), 0, protocol::Rejection::Show);
+        bus().senden_empfangen(protocol::Status, 0.2, protocol::Rejection::QueryStatus);
     }
     lb_Fehler.text = QStringLiteral("[1IA]--->") + antwort_erhalten;
 }

@@ -62,7 +62,7 @@ IControlCenter* ControlLoopCore::boundCenter() const
     return m_env.registry ? m_env.registry->CC.item(CCIndex) : nullptr;
 }
 
-QString ControlLoopCore::senden(const QString& cmdText, double waitTime, int mode) const
+QString ControlLoopCore::senden(const QString& cmdText, double waitTime, protocol::Rejection mode) const
 {
     return m_env.bus ? m_env.bus->senden_empfangen(cmdText, waitTime, mode) : QString();
 }
@@ -224,7 +224,8 @@ void ControlLoopCore::regelkreisschreiben()
         showValues();
         return;
     }
-    if (senden(QStringLiteral("[1RS") + register_ + QLatin1Char(']'), WriteTime, 1) != QLatin1String("[1RS!]"))
+    if (senden(QStringLiteral("[1RS") + register_ + QLatin1Char(']'), WriteTime, protocol::Rejection::QueryStatus) !=
+        QLatin1String("[1RS!]"))
         senden(QStringLiteral("[1RP") + register_ + QLatin1Char(']'));
     m_env.motfaktor_berechnen();
     showStSec();

@@ -15,6 +15,7 @@
 #include "MotorFactor.h"
 
 #include "ControlState.h"
+#include "Protocol.h"
 
 #include <QList>
 #include <QString>
@@ -144,7 +145,8 @@ public:
 private:
     // The bound control center, or nullptr when it has gone.
     IControlCenter* boundCenter() const;
-    QString senden(const QString& cmdText, double waitTime = 0, int mode = 0) const;
+    QString senden(const QString& cmdText, double waitTime = 0,
+                   protocol::Rejection mode = protocol::Rejection::Show) const;
     void report(const QString& text) const;
     void showValues() const;
     void showStSec();

@@ -281,7 +281,7 @@ void BerechnungCore::sb_regelkreisH_Change()
     text_regelP.text = hex2(newValue);
     QString antwort;
     if (sh_an_aus.colour == Green)
-        antwort = m_env.senden(QStringLiteral("[1RS") + text_regelP.text + rest, 0.2, 1);
+        antwort = m_env.senden(QStringLiteral("[1RS") + text_regelP.text + rest, 0.2, protocol::Rejection::QueryStatus);
     if (antwort != QLatin1String("[1RS!]"))
         m_env.senden(QStringLiteral("[1RP") + text_regelP.text + rest);
     m_controlLoop = newValue;

@@ -33,7 +33,7 @@ QString numberText(double value, bool usesComma)
     return t;
 }
 
-QString ParamWindowEnv::senden(const QString& command, double timeout, int mode) const
+QString ParamWindowEnv::senden(const QString& command, double timeout, protocol::Rejection mode) const
 {
     const QString reply = bus->senden_empfangen(command, timeout, mode);
     return reply.isEmpty() ? keine_Antwort : reply;

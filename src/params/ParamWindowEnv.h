@@ -4,6 +4,7 @@
 // and a few hooks into the main window (every hook has a harmless default).
 
 #include "ControlState.h"
+#include "Protocol.h"
 
 #include <QString>
 
@@ -33,7 +34,8 @@ struct ParamWindowEnv
     static constexpr quint32 Red = 0xC0;
 
     // One exchange; "1" (no answer) also for a closed port.
-    QString senden(const QString& command, double timeout = 0, int mode = 0) const;
+    QString senden(const QString& command, double timeout = 0,
+                   protocol::Rejection mode = protocol::Rejection::Show) const;
     // Puts `list` on the current control center's entry; false when none is open.
     bool followControlCenter(kit::ListControl& list) const;
 };

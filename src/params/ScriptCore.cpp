@@ -278,15 +278,15 @@ QString ScriptCore::senden(const QString& command, double timeout, bool raw)
     // passed over. A line whose echo cannot be known (round brackets, no
     // frame) takes the first whole frame that comes.
     const bool typed = raw && !scriptText::isCommandFrame(command);
-    const QString antwort =
-        typed ? m_env.bus->sendTyped(command, timeout, 0) : m_env.bus->senden_empfangen(command, timeout, 0);
+    const QString antwort = typed ? m_env.bus->sendTyped(command, timeout, protocol::Rejection::Show)
+                                  : m_env.bus->senden_empfangen(command, timeout, protocol::Rejection::Show);
     return answerOrNone(antwort);
 }
 
 QString ScriptCore::pollMotion()
 {
     selectUnit();
-    return answerOrNone(m_env.bus->senden_empfangen(protocol::Poll, PollTimeout, 0));
+    return answerOrNone(m_env.bus->senden_empfangen(protocol::Poll, PollTimeout, protocol::Rejection::Show));
 }
 
 void ScriptCore::selectUnit()

@@ -20,7 +20,7 @@ JoystickCore::JoystickCore(JoystickEnv env) : m_env(std::move(env))
         l.text = QStringLiteral("off");
 }
 
-QString JoystickCore::swap(const QString& cmdText, double waitTime, int mode)
+QString JoystickCore::swap(const QString& cmdText, double waitTime, protocol::Rejection mode)
 {
     return m_env.bus ? m_env.bus->senden_empfangen(cmdText, waitTime, mode) : QString();
 }
@@ -99,7 +99,7 @@ int JoystickCore::Initialisierung(const QString& Adresse)
         return 0;
     // An empty entry (an address the axis search did not find) is no unit:
     // nothing may go to the unit selected before.
-    const QString st = Adresse.isEmpty() ? QString() : swap(protocol::Status, 0.2, 2);
+    const QString st = Adresse.isEmpty() ? QString() : swap(protocol::Status, 0.2, protocol::Rejection::Ignore);
     int result = 0;
     if (!Adresse.isEmpty() && (st.size() == 14 || li == 0)) {
         FlagAuslesen = 1;
@@ -237,9 +237,9 @@ void JoystickCore::senden()
     const qsizetype closeAt = Befehl.indexOf(QLatin1Char(']'));
     const QString firstPart = closeAt < 0 ? Befehl : Befehl.left(closeAt + 1);
     const QString secondPart = closeAt < 0 ? QString() : Befehl.mid(closeAt + 1);
-    antwort = swap(firstPart, firstPart.mid(1, 3) == QLatin1String("0ff") ? 3.0 : 0.0, 0);
+    antwort = swap(firstPart, firstPart.mid(1, 3) == QLatin1String("0ff") ? 3.0 : 0.0, protocol::Rejection::Show);
     if (secondPart == protocol::Status)
-        antwort = swap(secondPart, 0.2, 1);
+        antwort = swap(secondPart, 0.2, protocol::Rejection::QueryStatus);
     else if (!secondPart.isEmpty())
         antwort = swap(secondPart);
     lb_Fehler.text = Befehl + QStringLiteral("--->") + antwort;

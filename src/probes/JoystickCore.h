@@ -7,6 +7,7 @@
 // while the window is open: the main loop is held meanwhile.
 
 #include "ControlState.h"
+#include "Protocol.h"
 
 #include <QString>
 
@@ -81,7 +82,7 @@ private:
     void senden();
     // The list entry of the unit of pass `i`, or the empty text when the list has none.
     QString passAddress() const;
-    QString swap(const QString& cmdText, double waitTime = 0, int mode = 0);
+    QString swap(const QString& cmdText, double waitTime = 0, protocol::Rejection mode = protocol::Rejection::Show);
 
     JoystickEnv m_env;
     int Optionssperre = 0;

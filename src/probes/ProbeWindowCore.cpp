@@ -161,7 +161,7 @@ std::optional<double> ProbeWindowCore::toNumber(const QString& text) const
     return controlDesk::readNumberField(text, usesComma());
 }
 
-QString ProbeWindowCore::senden(const QString& command, double timeout, int mode)
+QString ProbeWindowCore::senden(const QString& command, double timeout, protocol::Rejection mode)
 {
     return bus().senden_empfangen(command, timeout, mode);
 }
@@ -299,7 +299,7 @@ int ProbeWindowCore::readSettings()
     const QString unitAddress = chosenAddress();
     m_env.masks->reported(unitAddress, {});
     bus().einheit_waehlen(unitAddress);
-    const QString status = senden(protocol::Status, 0.2, 2);
+    const QString status = senden(protocol::Status, 0.2, protocol::Rejection::Ignore);
     lb_Fehler.text = QStringLiteral("[0ST]--->") + status;
     Caption = cb_Unitauswahl.selected() + QStringLiteral("   ") + unitAddress;
     if (status.size() < 3) {

@@ -16,6 +16,7 @@
 #include "Fensterpostfach.h"
 
 #include "ControlState.h"
+#include "Protocol.h"
 
 #include <QString>
 #include <QStringList>
@@ -205,7 +206,7 @@ public:
 
 private:
     BusTransport& bus();
-    QString senden(const QString& command, double timeout = 0, int mode = 0);
+    QString senden(const QString& command, double timeout = 0, protocol::Rejection mode = protocol::Rejection::Show);
     void postCommand(const QString& command);
     // The body of Initialisierung.
     int readSettings();

@@ -36,6 +36,15 @@ inline constexpr QLatin1String Inputs("[0IN]");
 // The unit's version text.
 inline constexpr QLatin1String Version("[0VN]");
 
+// What the transport does when a unit refuses a command ("?" at the fifth
+// character of its reply).
+enum class Rejection
+{
+    Show = 0,         // shows the rejection decoded
+    QueryStatus = 1,  // follows it with a status query
+    Ignore = 2,       // nothing
+};
+
 // A unit is selected by DC2 and its address text: two upper-case hexadecimal
 // digits, or a control center's "00-AA". No reply is awaited.
 constexpr char DC2 = 0x12;

@@ -343,7 +343,7 @@ bool RecorderCore::kanal(const kit::Control& box, int& lockFlag, const QString& 
 {
     if (!box.checked || lockFlag != 0)
         return false;
-    antwort = m_env.bus->senden_empfangen(cmdText, 0, 0);
+    antwort = m_env.bus->senden_empfangen(cmdText, 0, protocol::Rejection::Show);
     if (loop888 && antwort == QLatin1String("888")) {
         cb_Messung.checked = false;
         m_stop888 = true;
@@ -356,7 +356,7 @@ bool RecorderCore::kanal(const kit::Control& box, int& lockFlag, const QString& 
 void RecorderCore::arm()
 {
     driftmerker = 1;
-    drift_pa = hex_zu_wert24(m_env.bus->senden_empfangen(protocol::Position, 0, 0).mid(5, 8));
+    drift_pa = hex_zu_wert24(m_env.bus->senden_empfangen(protocol::Position, 0, protocol::Rejection::Show).mid(5, 8));
     start_drift = m_env.clock->now();
     y_drift_vor = y_drift;
     x_zeitachse_vor = x_zeitachse;
@@ -450,7 +450,7 @@ bool RecorderCore::runPass(bool proTick)
     auswahl_vor = choice;
 
     // 3: position and velocity.
-    antwort_pa = bus.senden_empfangen(protocol::Position, 0, 0);
+    antwort_pa = bus.senden_empfangen(protocol::Position, 0, protocol::Rejection::Show);
     const double nowSeconds = m_env.clock->now();
     delta_t = nowSeconds - zeit_vor;
     zeit_vor = nowSeconds;
@@ -474,13 +474,13 @@ bool RecorderCore::runPass(bool proTick)
 
     // 6-7: joystick rest and the drift trace.
     if (cb_drift.checked) {
-        const QString in = bus.senden_empfangen(protocol::Inputs, 0, 0);
+        const QString in = bus.senden_empfangen(protocol::Inputs, 0, protocol::Rejection::Show);
         const QString code = in.mid(11, 2);
         // Without a joystick code no "[1kJ]" goes out, and its character 15
         // is missing: the axis counts as resting, which arms a drift run.
         QString kj;
         if (code == QLatin1String("16") || code == QLatin1String("0C"))
-            kj = bus.senden_empfangen(QStringLiteral("[1kJ]"), 0, 0);
+            kj = bus.senden_empfangen(QStringLiteral("[1kJ]"), 0, protocol::Rejection::Show);
         const QString c = kj.mid(14, 1);
         if (c == QLatin1String("1") || c.isEmpty() || !c.at(0).isDigit()) {
             if (driftmerker == 0)
@@ -489,7 +489,8 @@ bool RecorderCore::runPass(bool proTick)
             driftmerker = 0;
         }
         const double t = m_env.clock->now() - start_drift;
-        const double pa = hex_zu_wert24(bus.senden_empfangen(protocol::Position, 0, 0).mid(5, 8));
+        const double pa =
+            hex_zu_wert24(bus.senden_empfangen(protocol::Position, 0, protocol::Rejection::Show).mid(5, 8));
         y_drift = -y_faktor_drift * (drift_pa - pa) + y_offset_drift;
         x_zeitachse = t * x_faktor_zeit + x_ist;
         if (driftmerker == 2 && y_drift != y_drift_vor) {

@@ -154,7 +154,7 @@ void StageSimCore::pb_gitter_MouseDown()
 {
     for (int axis = 0; axis < 2; ++axis) {
         selectAxis(axis);
-        antwortPA = m_env.bus->senden_empfangen(protocol::Position, 0, 0);
+        antwortPA = m_env.bus->senden_empfangen(protocol::Position, 0, protocol::Rejection::Show);
         antwortPA = antwortPA.mid(5, 8);
         const double motorFactorValue = m_env.store->indexValid() ? m_env.store->Motfak() : 0;
         // Without a motor factor the old reference stays.
@@ -171,11 +171,11 @@ bool StageSimCore::readAxis(int axis, ReadMode readMode)
     const QString pa = protocol::Position, kw = QStringLiteral("[1kw]");
     QString r;
     if (readMode == ReadMode::Single) {
-        antwortPA = m_env.bus->senden_empfangen(pa, 0, 0);
-        r = m_env.bus->senden_empfangen(kw, 0, 0);
+        antwortPA = m_env.bus->senden_empfangen(pa, 0, protocol::Rejection::Show);
+        r = m_env.bus->senden_empfangen(kw, 0, protocol::Rejection::Show);
     } else {
-        r = m_env.bus->senden_empfangen(kw, 0, 0);
-        antwortPA = m_env.bus->senden_empfangen(pa, 0, 0);
+        r = m_env.bus->senden_empfangen(kw, 0, protocol::Rejection::Show);
+        antwortPA = m_env.bus->senden_empfangen(pa, 0, protocol::Rejection::Show);
     }
     const QString sign = r.mid(13, 2) == QLatin1String("00") ? QString() : QStringLiteral("-");
     double v = hex_zu_wert24(r.mid(15, 2));
@@ -253,15 +253,17 @@ void StageSimCore::sende()
         modeOpen = false;
         for (int axis = 0; axis < 2; ++axis) {
             m_env.bus->einheit_waehlen(axisNames[axis]);
-            m_env.bus->senden_empfangen(protocol::Stop, 0, 0);
-            m_env.bus->senden_empfangen(QStringLiteral("[1C") + joystickart + QLatin1Char(']'), 0, 0);
+            m_env.bus->senden_empfangen(protocol::Stop, 0, protocol::Rejection::Show);
+            m_env.bus->senden_empfangen(QStringLiteral("[1C") + joystickart + QLatin1Char(']'), 0,
+                                        protocol::Rejection::Show);
         }
         m_env.comMotflag();
     }
     for (int axis = 0; axis < 2; ++axis) {
         if (std::optional<QString> wert = std::exchange(ccwert[std::size_t(axis)], std::nullopt)) {
             m_env.bus->einheit_waehlen(axisNames[axis]);
-            m_env.bus->senden_empfangen(QStringLiteral("[1Cc") + *wert + QLatin1Char(']'), 0, 0);
+            m_env.bus->senden_empfangen(QStringLiteral("[1Cc") + *wert + QLatin1Char(']'), 0,
+                                        protocol::Rejection::Show);
         }
     }
 }

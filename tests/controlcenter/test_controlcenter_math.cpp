@@ -146,8 +146,8 @@ TEST(Mailbox, PostsSplitAtTheirFirstBracket)
     EXPECT_DOUBLE_EQ(firstTimeLimit(QStringLiteral("[0fP]")), 0.0);
     EXPECT_DOUBLE_EQ(firstTimeLimit(QStringLiteral("[1FR00000001]")), 0.0);
     EXPECT_DOUBLE_EQ(secondTimeLimit(QStringLiteral("[0ST]")), 0.2);
-    EXPECT_EQ(secondMode(QStringLiteral("[0ST]")), 1);
-    EXPECT_EQ(secondMode(QStringLiteral("[1CJ]")), 0);
+    EXPECT_EQ(secondMode(QStringLiteral("[0ST]")), protocol::Rejection::QueryStatus);
+    EXPECT_EQ(secondMode(QStringLiteral("[1CJ]")), protocol::Rejection::Show);
 }
 
 TEST(Replies, OnlyAnAcceptedEchoCarriesAValue)

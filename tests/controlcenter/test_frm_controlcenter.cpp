@@ -37,7 +37,7 @@ protected:
     {
         main = std::make_unique<frm_main>(*p.core);
         params = std::make_unique<ParamsContext>(p.core->ui(), main->optionFlags(), [this](const QString& c) {
-            return p.transport().senden_empfangen(c, 0, 0);
+            return p.transport().senden_empfangen(c, 0, protocol::Rejection::Show);
         });
         params->store().axisRecordAt(1).Motfak_manuell = 1;
         params->store().axisRecordAt(1).Motfak = 2000;

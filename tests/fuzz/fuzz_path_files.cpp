@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 // The transport is not part of this target.
-QString BusTransport::senden_empfangen(const QString&, double, int)
+QString BusTransport::senden_empfangen(const QString&, double, protocol::Rejection)
 {
     return {};
 }

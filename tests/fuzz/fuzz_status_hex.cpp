@@ -16,7 +16,7 @@
 #include <cstring>
 
 // The transport is not part of this target.
-QString BusTransport::senden_empfangen(const QString&, double, int)
+QString BusTransport::senden_empfangen(const QString&, double, protocol::Rejection)
 {
     return {};
 }

@@ -50,7 +50,8 @@ TEST_F(PtyEndToEnd, StatusQueryIsAnswered)
     connect({QStringLiteral("--units"), QStringLiteral("01@9600")});
     transport->einheit_waehlen(QStringLiteral("01"));
     EXPECT_EQ(transport->senden_empfangen(QStringLiteral("[0ST]"), 1.0), QStringLiteral("[0ST!00000000]"));
-    EXPECT_EQ(transport->senden_empfangen(QStringLiteral("[1QQ]"), 1.0, 2), QStringLiteral("[1QQ?0005]"));
+    EXPECT_EQ(transport->senden_empfangen(QStringLiteral("[1QQ]"), 1.0, protocol::Rejection::Ignore),
+              QStringLiteral("[1QQ?0005]"));
     // An address nobody has stays silent.
     transport->einheit_waehlen(QStringLiteral("0F"));
     EXPECT_EQ(transport->senden_empfangen(QStringLiteral("[0ST]"), 0.05), keine_Antwort);

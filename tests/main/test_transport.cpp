@@ -52,16 +52,18 @@ TEST_F(TransportTest, TimeoutDefaultsAndCallerValues)
 {
     for (double given : {0.0, -3.0}) {
         const double t0 = clock.now();
-        EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), given, 2), keine_Antwort);
+        EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), given, protocol::Rejection::Ignore),
+                  keine_Antwort);
         EXPECT_DOUBLE_EQ(transport.Wartezeit(), 0.2);
         EXPECT_NEAR(clock.now() - t0, 0.2, 0.002);
     }
     const double t0 = clock.now();
-    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), 0.1, 2), keine_Antwort);
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), 0.1, protocol::Rejection::Ignore), keine_Antwort);
     EXPECT_NEAR(clock.now() - t0, 0.1, 0.002);
     // A slow store command gets the caller's long wait and its late answer.
     line.scriptReply("[0ff01!]", 3.5);
-    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ff01]"), 4.0, 0), QStringLiteral("[0ff01!]"));
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ff01]"), 4.0, protocol::Rejection::Show),
+              QStringLiteral("[0ff01!]"));
 }
 
 TEST_F(TransportTest, CompletionAndPartialReplies)
@@ -247,8 +249,8 @@ TEST_F(TransportTest, AStartedReplyIsReadOnWhileCharactersComeAndItsLateTailIsDi
         for (const Piece& p : c.reply)
             whole += QString::fromLatin1(p.bytes);
         // An empty result stands for the whole reply, read to its end.
-        const QString result =
-            c.typed ? transport.sendTyped(c.command, 0.2, 2) : transport.senden_empfangen(c.command, 0.2, 2);
+        const QString result = c.typed ? transport.sendTyped(c.command, 0.2, protocol::Rejection::Ignore)
+                                       : transport.senden_empfangen(c.command, 0.2, protocol::Rejection::Ignore);
         EXPECT_EQ(result, c.result.isEmpty() ? whole : c.result);
         EXPECT_NEAR(clock.now() - t0, c.ends > 0 ? c.ends : c.reply.constLast().at, 0.0015);
         // The rest of a cut reply lands before the next command: it is
@@ -295,7 +297,8 @@ TEST_F(TransportTest, ThePollTakesTheFinalEchoOfEveryCommandTheUnitStarted)
     EXPECT_EQ(onPort("[0po]", "[1EE!]"), "[1EE!]");
     onPort("[1XR00000064]", "[1XR>]");
     line.scriptReply("[1XR?0014]");
-    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0po]"), 0.2, 2), QStringLiteral("[1XR?0014]"));
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0po]"), 0.2, protocol::Rejection::Ignore),
+              QStringLiteral("[1XR?0014]"));
     // Not on another unit, and a read that answers "!" started nothing.
     line::writeOnPort(serial, clock,
                       "\x12"
@@ -330,7 +333,7 @@ TEST_F(TransportTest, TheFirstCharacterIsAwaitedAtLeastForTheWireTimeOfTheReques
         if (k.selectFirst)
             transport.einheit_waehlen(QStringLiteral("01"));
         const double t0 = clock.now();
-        EXPECT_EQ(transport.senden_empfangen(k.command, k.timeout, 2), keine_Antwort);
+        EXPECT_EQ(transport.senden_empfangen(k.command, k.timeout, protocol::Rejection::Ignore), keine_Antwort);
         EXPECT_NEAR(clock.now() - t0, k.waited, 0.0015);
     }
     // A 40-character command answered after 45 ms, beyond its 10 ms time-out.
@@ -394,16 +397,17 @@ TEST_F(TransportTest, ClosedSerialPortGivesEmptyResultAndNoLog)
 TEST_F(TransportTest, RejectionRoutingByMode)
 {
     line.scriptReply("[1GX?001D]");
-    transport.senden_empfangen(QStringLiteral("[1GX]"), 0, 0);
+    transport.senden_empfangen(QStringLiteral("[1GX]"), 0, protocol::Rejection::Show);
     ASSERT_EQ(ui.messages.size(), 1);
     EXPECT_EQ(ui.messages[0].text, QStringLiteral("[1GX?001D] index not found"));
     EXPECT_EQ(ui.beeps, 1);
 
     ui.clear();
     line.scriptReply("[1IA?001D]");
-    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1IA]"), 0, 0), QStringLiteral("[1IA?001D]"));
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1IA]"), 0, protocol::Rejection::Show),
+              QStringLiteral("[1IA?001D]"));
     line.scriptReply("[1GX?001D]");
-    transport.senden_empfangen(QStringLiteral("[1GX]"), 0, 2);
+    transport.senden_empfangen(QStringLiteral("[1GX]"), 0, protocol::Rejection::Ignore);
     EXPECT_TRUE(ui.messages.isEmpty());
     EXPECT_EQ(ui.beeps, 0);
 }
@@ -413,7 +417,8 @@ TEST_F(TransportTest, StatusFollowUpInModeOneIsBounded)
     // A unit that rejects every status query: one follow-up, then it stops.
     line.scriptReply("[0ST?0005]");
     line.scriptReply("[0ST?0005]");
-    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), 0, 1), QStringLiteral("[0ST!00000000]"));
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), 0, protocol::Rejection::QueryStatus),
+              QStringLiteral("[0ST!00000000]"));
     EXPECT_EQ(log.rowCount(), 2);
     EXPECT_EQ(line.writes.size(), 2);
     EXPECT_TRUE(ui.messages.isEmpty());
@@ -421,7 +426,8 @@ TEST_F(TransportTest, StatusFollowUpInModeOneIsBounded)
     // Another command rejected in mode 1 keeps its own reply.
     line.scriptReply("[1FR?0013]");
     line.scriptReply("[0ST!00000013]");
-    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1FR00000010]"), 0, 1), QStringLiteral("[1FR?0013]"));
+    EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[1FR00000010]"), 0, protocol::Rejection::QueryStatus),
+              QStringLiteral("[1FR?0013]"));
     EXPECT_EQ(line.writes.last(), QByteArray("[0ST]"));
 }
 
@@ -434,7 +440,7 @@ TEST_F(TransportTest, LogFilterPrefixAndCap)
 
     log.setFilter(true);
     for (const char* cmd : {"[1PA]", "[0M1]", "[1IA]", "[1IS]"})
-        transport.senden_empfangen(QString::fromLatin1(cmd), 0, 2);
+        transport.senden_empfangen(QString::fromLatin1(cmd), 0, protocol::Rejection::Ignore);
     EXPECT_EQ(log.rowCount(), 2);
     EXPECT_EQ(log.lines().first(), QStringLiteral("03 [1IS]-->1"));
 
@@ -500,7 +506,8 @@ TEST_F(TransportTest, UsbWaitEndsOnTheDeadlineWhateverTheClockResolution)
     // shortest wait is that, not 10 ms.)
     for (auto [timeout, waited] : {std::pair{0.01, 0.0113}, {0.05, 0.05}, {0.3, 0.3}}) {
         const double t0 = clock.now();
-        EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), timeout, 2), keine_Antwort);
+        EXPECT_EQ(transport.senden_empfangen(QStringLiteral("[0ST]"), timeout, protocol::Rejection::Ignore),
+                  keine_Antwort);
         EXPECT_NEAR(clock.now() - t0, waited, 0.001);
     }
 }
@@ -566,7 +573,7 @@ TEST_F(TransportTest, LongWaitHookRunsBeforeEveryExchangeThatMayWaitOverATenthOf
                 at = clock.now();
             };
             const double t0 = clock.now();
-            transport.senden_empfangen(QStringLiteral("[0ff01]"), c.timeout, 2);
+            transport.senden_empfangen(QStringLiteral("[0ff01]"), c.timeout, protocol::Rejection::Ignore);
             EXPECT_EQ(calls, c.hook ? 1 : 0) << c.timeout << " usb " << usbLine;
             if (c.hook)
                 EXPECT_LT(at - t0, 0.01) << c.timeout;

@@ -163,7 +163,7 @@ public:
         // Like a real control center, it selects its own unit to poll it.
         if (m_bus && !pollCommand.isEmpty()) {
             m_bus->einheit_waehlen(chosenAddress());
-            m_bus->senden_empfangen(pollCommand, 0, 0);
+            m_bus->senden_empfangen(pollCommand, 0, protocol::Rejection::Show);
         }
         return pollResult;
     }

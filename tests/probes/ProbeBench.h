@@ -78,7 +78,8 @@ public:
             c.flagachsenwechsel = 0;
         }
         if (c.flagsenden == 1) {
-            c.antwort = transport().senden_empfangen(c.Befehl, c.Befehl.mid(1, 3) == QLatin1String("0ff") ? 3.0 : 0, 0);
+            c.antwort = transport().senden_empfangen(c.Befehl, c.Befehl.mid(1, 3) == QLatin1String("0ff") ? 3.0 : 0,
+                                                     protocol::Rejection::Show);
             c.setLb_Fehler(c.Befehl + QStringLiteral("--->") + c.antwort);
             c.flagsenden = 0;
         }

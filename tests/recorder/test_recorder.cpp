@@ -487,7 +487,7 @@ TEST_F(RecorderTest, RecordingOfAMoveWithLiveGauges)
     c.cb_Messung.checked = true;
     c.cb_Messung_MouseUp();
     wb.transport().einheit_waehlen(QStringLiteral("01"));
-    wb.transport().senden_empfangen(QStringLiteral("[1FA00032F28]"), 0, 0);
+    wb.transport().senden_empfangen(QStringLiteral("[1FA00032F28]"), 0, protocol::Rejection::Show);
     int highestSwing = 0;
     for (int i = 0; i < 300; ++i) {
         wb.clock->advance(0.02);

@@ -26,12 +26,12 @@ BusTransport::BusTransport(ISerialPort& serial, IUsbBridge& usb, IClock& clock, 
 {
 }
 
-QString BusTransport::senden_empfangen(const QString& command, double timeout, int mode)
+QString BusTransport::senden_empfangen(const QString& command, double timeout, protocol::Rejection mode)
 {
     return exchange(command, timeout, mode, {});
 }
 
-QString BusTransport::sendTyped(const QString& command, double timeout, int mode)
+QString BusTransport::sendTyped(const QString& command, double timeout, protocol::Rejection mode)
 {
     line::Request request;
     request.typed = true;
@@ -39,7 +39,7 @@ QString BusTransport::sendTyped(const QString& command, double timeout, int mode
     return exchange(command, timeout, mode, request);
 }
 
-QString BusTransport::exchange(const QString& command, double timeout, int mode, line::Request request)
+QString BusTransport::exchange(const QString& command, double timeout, protocol::Rejection mode, line::Request request)
 {
     if (beforeLongWait && (timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout) > LongWait)
         beforeLongWait();
@@ -70,14 +70,14 @@ QString BusTransport::exchange(const QString& command, double timeout, int mode,
     m_log.logExchange(command, result, m_aktiveEinheit);
 
     if (protocol::replyStatus(result) == protocol::ReplyStatus::Refused && !result.startsWith(QLatin1String("[1IA?"))) {
-        if (mode == 0) {
+        if (mode == protocol::Rejection::Show) {
             fehler_anzeigen(result, m_ui, referenceRunActive);
-        } else if (mode == 1) {
+        } else if (mode == protocol::Rejection::QueryStatus) {
             // One follow-up only: a unit that rejects every status query must
             // not start an endless chain of them.
             if (m_statusFollowUpDepth == 0) {
                 ++m_statusFollowUpDepth;
-                senden_empfangen(protocol::Status, 0.1, 1);
+                senden_empfangen(protocol::Status, 0.1, protocol::Rejection::QueryStatus);
                 --m_statusFollowUpDepth;
             }
             if (command == protocol::Status)

@@ -45,17 +45,17 @@ public:
     // before the command goes out are discarded and logged as such. The
     // reply is read by the line's rule (LineReply.h): `timeout` counts until
     // its first character, a started reply is read on while characters come.
-    // `timeout` <= 0 means DefaultTimeout. `mode` after a rejection ("?" at character
-    // 5): 0 shows it decoded, 1 follows it with a status query, other values
-    // ignore it.
+    // `timeout` <= 0 means DefaultTimeout. `mode` says what follows a
+    // rejection (protocol::Rejection).
     // The reply is the frame that echoes the command: a late reply to an
     // earlier command or a stray message is discarded and logged, and the
     // wait goes on for the command's own.
-    QString senden_empfangen(const QString& command, double timeout = 0, int mode = 0);
+    QString senden_empfangen(const QString& command, double timeout = 0,
+                             protocol::Rejection mode = protocol::Rejection::Show);
     // The same for a raw command the operator typed (a script line that is
     // no whole command frame): only late replies to earlier commands that
     // got none are discarded; any other reply is taken as it comes.
-    QString sendTyped(const QString& command, double timeout = 0, int mode = 0);
+    QString sendTyped(const QString& command, double timeout = 0, protocol::Rejection mode = protocol::Rejection::Show);
 
     // After `command` got no complete reply: waits up to `timeout` (<= 0:
     // DefaultTimeout) more for its late reply without writing anything, so that the
@@ -101,7 +101,7 @@ public:
     CommLog& log() { return m_log; }
 
 private:
-    QString exchange(const QString& command, double timeout, int mode, line::Request request);
+    QString exchange(const QString& command, double timeout, protocol::Rejection mode, line::Request request);
     QString exchangeUsb(const line::Request& request, bool* timedOut);
     QString exchangeSerial(const line::Request& request, bool* timedOut);
     // Reads one reply by `rule` from the port or the bridge in use.

@@ -48,7 +48,7 @@ bool Achsensuche::einstellen(const QString& baud)
 
 QString Achsensuche::transact(const QString& command, double timeout)
 {
-    return m_bus.senden_empfangen(command, timeout, 0);
+    return m_bus.senden_empfangen(command, timeout, protocol::Rejection::Show);
 }
 
 QString Achsensuche::baudProbe()

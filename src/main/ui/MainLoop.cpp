@@ -2,6 +2,7 @@
 
 #include "BusTransport.h"
 #include "Fensterpostfach.h"
+#include "Protocol.h"
 #include "SerialPort.h"
 
 #include <QScopeGuard>
@@ -79,7 +80,8 @@ void MainLoop::serveProbeWindows()
     }
     if ((w = m_p.currentProbeWindow()) && w->flagsenden == 1) {
         const QString cmdText = w->Befehl;
-        const QString antwort = m_bus.senden_empfangen(cmdText, probeCommandTimeout(cmdText), 0);
+        const QString antwort =
+            m_bus.senden_empfangen(cmdText, probeCommandTimeout(cmdText), protocol::Rejection::Show);
         if ((w = m_p.currentProbeWindow())) {
             w->antwort = antwort;
             w->setLb_Fehler(cmdText + QLatin1String("--->") + antwort);

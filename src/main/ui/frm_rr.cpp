@@ -1,6 +1,7 @@
 #include "frm_rr.h"
 
 #include "BusTransport.h"
+#include "Protocol.h"
 #include "ServiceWindows.h"
 
 #include <QFontDatabase>
@@ -49,7 +50,8 @@ void frm_rr::cmd_rr_Click()
     cmd_rr->setEnabled(false);
     // Goes to the unit selected last: normally the current control center's,
     // which the main loop selects on every tick.
-    const QString reply = m_bus.senden_empfangen(RegisterReadout::Command, RegisterReadout::timeout(m_bus.baudText), 0);
+    const QString reply = m_bus.senden_empfangen(RegisterReadout::Command, RegisterReadout::timeout(m_bus.baudText),
+                                                 protocol::Rejection::Show);
     const QStringList registerValues = RegisterReadout::registerValues(reply);
     for (int i = 0; i < lb_registerwert.size(); ++i)
         lb_registerwert[i]->setText(registerValues.value(i));
