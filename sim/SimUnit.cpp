@@ -74,7 +74,7 @@ QByteArray SimCommand::reply(char status, const QByteArray& values, int head) co
 
 QByteArray SimCommand::rejected(quint16 code, int head) const
 {
-    return reply('?', hexDigits(code, 4), head);
+    return reply(char(protocol::ReplyStatus::Refused), hexDigits(code, 4), head);
 }
 
 std::optional<QByteArray> SimBoardModel::handle(SimUnit& unit, const SimCommand& command)

@@ -5,6 +5,8 @@
 // decided, in this order, by the unit's own handler table, its device model,
 // and finally the "unknown command" rejection.
 
+#include "Protocol.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -55,8 +57,11 @@ struct SimCommand
     // body, the status character, the values, and the closing bracket of the
     // command ("[1PA" + "!" + values + "]").
     QByteArray reply(char status, const QByteArray& values = {}, int head = 3) const;
-    QByteArray accepted(const QByteArray& values = {}, int head = 3) const { return reply('!', values, head); }
-    QByteArray started(int head = 3) const { return reply('>', {}, head); }
+    QByteArray accepted(const QByteArray& values = {}, int head = 3) const
+    {
+        return reply(char(protocol::ReplyStatus::Done), values, head);
+    }
+    QByteArray started(int head = 3) const { return reply(char(protocol::ReplyStatus::Started), {}, head); }
     QByteArray rejected(quint16 code, int head = 3) const;
 };
 
