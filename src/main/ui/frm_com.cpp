@@ -211,7 +211,7 @@ void frm_com::list_com_Click()
         const QString port = selectedText(list_com);
         if (port.isEmpty()) {
             // A baud picked before any port: there is nothing to open.
-            ui.message(frm_main::PortMessage);
+            ui.message(PortMessage);
             return;
         }
         const int baudRow = list_baud->currentRow();
@@ -227,7 +227,7 @@ void frm_com::list_com_Click()
         if (!serial.open()) {
             // Busy, vanished or refused: say so and why, and leave the dialog usable.
             const QString why = serial.lastError();
-            ui.message(why.isEmpty() ? frm_main::PortMessage : frm_main::PortMessage + QStringLiteral("\n\n") + why);
+            ui.message(why.isEmpty() ? PortMessage : PortMessage + QStringLiteral("\n\n") + why);
             return;
         }
     }
@@ -304,7 +304,7 @@ void frm_com::cmd_ok_Click()
             if (QAction* entry = m_main.menuEntry(QLatin1String(name)))
                 entry->setEnabled(!usbMode && m_main.isTimer1Running());
     } else {
-        m_main.core().ui().message(frm_main::PortMessage);
+        m_main.core().ui().message(PortMessage);
     }
     close();
 }

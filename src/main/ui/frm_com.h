@@ -29,6 +29,9 @@ public:
     // The serial port takes only the first five rates.
     static constexpr int SerialBaudCount = 5;
     static constexpr int PortCount = 16;
+    // A port that does not open, here and at the main window's start.
+    static inline const QString PortMessage =
+        QStringLiteral("COM-Port konnte nicht geöffnet werden, bitte überprüfen sie die Einstellungen!");
     static inline const QString BaudMessage = QStringLiteral("Unzulässige Baudrate");
     static inline const QString DeviceMessage = QStringLiteral("Error opening device");
 
