@@ -266,6 +266,8 @@ private:
     void fillActiveWindowsMenu();
     void toolWindowToggle(const QString& menuName);
     void setDirectPortEntriesEnabled(bool on);
+    // The port dialog's view of the frame.
+    PortDialogEnv portDialogEnv();
     void openStartupFailure();
     void placeInMdi(TrackedWindow& window, int leftTwips, int topTwips, std::function<void()> onDestroyed);
     void trackShared(TrackedWindow* window, std::function<void()> onDestroyed);
