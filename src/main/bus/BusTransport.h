@@ -42,18 +42,15 @@ public:
     // complete reply came in time (or the far end did not take the command
     // in time), or the empty text on a closed serial port. Bytes waiting
     // before the command goes out are discarded and logged as such. The
-    // reply is read by the line's rule (LineReply.h): `timeout` counts until
-    // its first character, a started reply is read on while characters come.
+    // reply is read by the line's rule (LineReply.h), with `timeout` for its
+    // first character; what the rule passes over is logged as discarded.
     // `timeout` <= 0 means 0.2 s. `mode` after a rejection ("?" at character
     // 5): 0 shows it decoded, 1 follows it with a status query, other values
     // ignore it.
-    // The reply is the frame that echoes the command: a late reply to an
-    // earlier command or a stray message is discarded and logged, and the
-    // wait goes on for the command's own.
     QString senden_empfangen(const QString& command, double timeout = 0, int mode = 0);
     // The same for a raw command the operator typed (a script line that is
-    // no whole command frame): only late replies to earlier commands that
-    // got none are discarded; any other reply is taken as it comes.
+    // no whole command frame), read by the line's looser rule for such
+    // commands (LineReply.h).
     QString sendTyped(const QString& command, double timeout = 0, int mode = 0);
 
     // After `command` got no complete reply: waits up to `timeout` (<= 0:
