@@ -1,6 +1,6 @@
 if(TARGET kelvane-bussim AND TARGET kelvane_main)
   add_executable(axissearch_bench ${CMAKE_CURRENT_LIST_DIR}/axissearch_bench.cpp)
-  target_include_directories(axissearch_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/main)
+  target_include_directories(axissearch_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   target_link_libraries(axissearch_bench PRIVATE kelvane_main)
   target_compile_definitions(axissearch_bench PRIVATE KELVANE_BUSSIM="$<TARGET_FILE:kelvane-bussim>")
   add_dependencies(axissearch_bench kelvane-bussim)

@@ -1,6 +1,6 @@
 if(TARGET kelvane-bussim)
   add_executable(transport_bench ${CMAKE_CURRENT_LIST_DIR}/transport_bench.cpp)
-  target_include_directories(transport_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/main)
+  target_include_directories(transport_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   target_link_libraries(transport_bench PRIVATE kelvane_bus)
   target_compile_definitions(transport_bench PRIVATE KELVANE_BUSSIM="$<TARGET_FILE:kelvane-bussim>")
   add_dependencies(transport_bench kelvane-bussim)

@@ -505,7 +505,7 @@ TEST_F(ConfigFileTest, OversizedNonNumberAndCodePageFiles)
               fromWindows1252(QStringLiteral("€ „Tisch“ µm").toUtf8()));
 }
 
-// The file-menu entries are tested through the frame (tests/mainwindow/test_install.cpp).
+// The file-menu entries are tested through the frame (tests/main/ui/test_install.cpp).
 
 TEST(CommandListTest, EntriesWithinTheListOnly)
 {

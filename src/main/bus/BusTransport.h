@@ -43,18 +43,15 @@ public:
     // complete reply came in time (or the far end did not take the command
     // in time), or the empty text on a closed serial port. Bytes waiting
     // before the command goes out are discarded and logged as such. The
-    // reply is read by the line's rule (LineReply.h): `timeout` counts until
-    // its first character, a started reply is read on while characters come.
+    // reply is read by the line's rule (LineReply.h), with `timeout` for its
+    // first character; what the rule passes over is logged as discarded.
     // `timeout` <= 0 means DefaultTimeout. `mode` says what follows a
     // rejection (protocol::Rejection).
-    // The reply is the frame that echoes the command: a late reply to an
-    // earlier command or a stray message is discarded and logged, and the
-    // wait goes on for the command's own.
     QString senden_empfangen(const QString& command, double timeout = 0,
                              protocol::Rejection mode = protocol::Rejection::Show);
     // The same for a raw command the operator typed (a script line that is
-    // no whole command frame): only late replies to earlier commands that
-    // got none are discarded; any other reply is taken as it comes.
+    // no whole command frame), read by the line's looser rule for such
+    // commands (LineReply.h).
     QString sendTyped(const QString& command, double timeout = 0, protocol::Rejection mode = protocol::Rejection::Show);
 
     // After `command` got no complete reply: waits up to `timeout` (<= 0:

@@ -410,10 +410,10 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
     // Seconds the reply may take from its first character: twice its wire
     // time and a margin.
     const auto allowance = [&](qsizetype count) { return 2.0 * count * rule.characterTime + MinSilence; };
-    // Past the deadline the exchange goes on only for the reply itself and,
-    // while the line carries other frames, the short pass-over: text that is
-    // no frame never extends it.
-    const auto overtime = [&](qsizetype own) {
+    // Seconds past the deadline the exchange goes on: only for the reply
+    // itself and, while the line carries other frames, the short pass-over;
+    // text that is no frame never extends it.
+    const auto overtimeAllowed = [&](qsizetype own) {
         return (own > 0 ? allowance(own) : 0.0) + (sorter.framesOnLine() ? rule.passOver : 0.0);
     };
     for (;;) {
@@ -426,9 +426,10 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         const bool lineStarted = total > 0;
         const bool replyStarted = !sorter.reply().isEmpty();
         const bool pastTimeout = stuck || now >= deadline;
-        // Nothing came in time: what arrives from now on is left on the line
-        // (for a caller that waits for a late reply, or for the next drain).
-        if (!lineStarted && pastTimeout) {
+        // A missed first character: what arrives from now on is left on the
+        // line (for a caller that waits for a late reply, or the next drain).
+        const bool noFirstCharacter = !lineStarted && pastTimeout;
+        if (noFirstCharacter) {
             r.end = ReplyEnd::TimedOut;
             return r;
         }
@@ -447,18 +448,21 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         // a final echo, is timed from its own first character.
         if (!r.bytes.isEmpty() && (!replyStarted || held || r.discarded.size() != discardedBefore))
             replyStart = now;
-        // One comparison decides both the end of the wait and the verdict: a
-        // started reply is late when nothing more came after it, or when it
-        // trickles far slower than the line carries characters.
+        // Past the time-out, a line that began to answer ends as no answer
+        // (one verdict for the end of the wait and the answer) on a silence
+        // (nothing more came), a trickle (the reply takes longer than its
+        // allowance) or overtime (longer past the deadline than the reply
+        // and the pass-over allow).
         const qsizetype own = sorter.ownSize();
-        const bool late = lineStarted && pastTimeout &&
-                          ((got.isEmpty() && (stuck || now - lastCharacter >= rule.silence)) ||
-                           (own > 0 && now - replyStart > allowance(own)) || now - deadline > overtime(own));
-        // A final echo held is the reply once no frame that could answer too
-        // has begun behind it by the end of the turnaround, or the one begun
-        // is not done in its time.
-        const bool passed = sorter.holding() && (stuck || (own == 0 && now - heldAt >= Turnaround) ||
-                                                 (own > 0 && now - replyStart > allowance(own)));
+        const bool silence = got.isEmpty() && (stuck || now - lastCharacter >= rule.silence);
+        const bool trickle = own > 0 && now - replyStart > allowance(own);
+        const bool overtime = now - deadline > overtimeAllowed(own);
+        const bool late = lineStarted && pastTimeout && (silence || trickle || overtime);
+        // A final echo held is the reply once the turnaround passed with no
+        // frame that could answer too begun behind it, or the one begun
+        // trickles.
+        const bool turnaroundPassed =
+            sorter.holding() && (stuck || (own == 0 && now - heldAt >= Turnaround) || trickle);
         if (!got.isEmpty())
             lastCharacter = now;
 
@@ -483,7 +487,7 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
         }
         if (done)
             return end(late ? ReplyEnd::TimedOut : ReplyEnd::Complete);
-        if (late || passed)
+        if (late || turnaroundPassed)
             return end(ReplyEnd::TimedOut);
         if (!source.open())
             return end(ReplyEnd::Closed);
@@ -492,7 +496,7 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
             until = std::max(until, lastCharacter + rule.silence);
             if (own > 0)
                 until = std::min(until, std::max(deadline, replyStart + allowance(own)));
-            until = std::min(until, deadline + overtime(own));
+            until = std::min(until, deadline + overtimeAllowed(own));
         }
         if (sorter.holding())
             until = std::min(until, own > 0 ? replyStart + allowance(own) : heldAt + Turnaround);

@@ -34,14 +34,14 @@
 // - Once the line has begun to answer, the reply is read to its closing
 //   bracket as long as characters keep coming at about the line's speed.
 //   Past the time-out it ends, as no answer, on a silence of a few character
-//   times, once the time since its first character is more than twice the
-//   wire time of what has come plus `MinSilence` (a far end that trickles),
-//   or once it is longer than `LongestReply`, which no unit sends (a far
-//   end that streams behind an echo). Other frames extend the wait past the time-out only by
-//   `PassOverCharacters` character times, so that a stray frame just in
-//   front of the reply is passed over; text that is no frame does not
-//   extend it at all, so a far end that streams without pause holds the
-//   program hardly longer than the time-out.
+//   times; on a trickle, once the time since its first character is more
+//   than twice the wire time of what has come plus `MinSilence`; or on
+//   overtime, once it is longer than `LongestReply`, which no unit sends (a
+//   far end that streams behind an echo), or once other frames have held
+//   the wait `PassOverCharacters` character times past the time-out (so
+//   that a stray frame just in front of the reply is passed over). Text
+//   that is no frame does not extend the wait at all, so a far end that
+//   streams without pause holds the program hardly longer than the time-out.
 // - Nothing that arrives after a time-out without a first character is
 //   taken: a caller may still wait for its late reply.
 // - A reply that reaches `MaxReply` characters (counting what was

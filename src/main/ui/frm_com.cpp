@@ -1,17 +1,13 @@
 #include "frm_com.h"
 
 #include "BusTransport.h"
-#include "CoreContext.h"
 #include "MenuNames.h"
 #include "SerialPort.h"
 #include "Settings.h"
 #include "UiServices.h"
 #include "UsbBridge.h"
-#include "frm_Bedienungsanleitung.h"
-#include "frm_main.h"
 #include "globale_Funktionen.h"
 
-#include <QAction>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -58,10 +54,32 @@ protected:
         QListWidget::keyPressEvent(event);
     }
 };
+
+// A hook left empty does nothing.
+PortDialogEnv completed(PortDialogEnv env)
+{
+    const PortDialogEnv defaults;
+    const auto fill = [](auto& hook, const auto& fallback) {
+        if (!hook)
+            hook = fallback;
+    };
+    fill(env.auswerten_com, defaults.auswerten_com);
+    fill(env.setAuswerten_com, defaults.setAuswerten_com);
+    fill(env.auswerten_baud, defaults.auswerten_baud);
+    fill(env.setAuswerten_baud, defaults.setAuswerten_baud);
+    fill(env.releaseMainLoop, defaults.releaseMainLoop);
+    fill(env.enableWhenLoopRuns, defaults.enableWhenLoopRuns);
+    fill(env.isTimer1Running, defaults.isTimer1Running);
+    fill(env.setMenuEntryEnabled, defaults.setMenuEntryEnabled);
+    fill(env.comMotflag, defaults.comMotflag);
+    fill(env.isUnloaded, defaults.isUnloaded);
+    return env;
+}
 }  // namespace
 
-// A dialog of the main window: the window manager keeps it in front of it.
-frm_com::frm_com(frm_main& main) : QWidget(&main, Qt::Dialog), m_main(main), m_bus(main.core().transport())
+// A dialog of its parent: the window manager keeps it in front of it.
+frm_com::frm_com(PortDialogEnv env, QWidget* parent)
+    : QWidget(parent, Qt::Dialog), m_env(completed(std::move(env))), m_bus(*m_env.bus)
 {
     setObjectName(QStringLiteral("frm_com"));
     setWindowTitle(QStringLiteral("COM_Options"));
@@ -134,8 +152,8 @@ void frm_com::deselect(QListWidget* list)
 
 void frm_com::Form_Load()
 {
-    const QString com = m_main.auswerten_com();
-    const QString baud = m_main.auswerten_baud();
+    const QString com = m_env.auswerten_com();
+    const QString baud = m_env.auswerten_baud();
     m_comBefore = com;
     m_baudBefore = baud;
     {
@@ -173,7 +191,7 @@ void frm_com::comportsuche()
     }
     // Devices that appeared, and "Ports/COM<n>" settings changed since the
     // last showing, count: the port map is read afresh for every port.
-    m_main.core().settings().sync();
+    m_env.settings->sync();
     ISerialPort& serial = m_bus.serial();
     // Whether a port exists does not depend on the rate. A settings text that
     // names no rate (the "0" of a first start) would make every port fail to
@@ -200,7 +218,7 @@ void frm_com::list_com_Click()
     if (m_bus.Ereignissperre)
         return;
     ISerialPort& serial = m_bus.serial();
-    IUiServices& ui = m_main.core().ui();
+    IUiServices& ui = *m_env.ui;
     {
         EreignissperreGuard lock(m_bus);
         if (serial.isOpen())
@@ -211,15 +229,15 @@ void frm_com::list_com_Click()
         const QString port = selectedText(list_com);
         if (port.isEmpty()) {
             // A baud picked before any port: there is nothing to open.
-            ui.message(frm_main::PortMessage);
+            ui.message(PortMessage);
             return;
         }
         const int baudRow = list_baud->currentRow();
         if (baudRow >= 0 && baudRow < SerialBaudCount) {
             const QString baud = selectedText(list_baud);
             serial.setSettings(baud);
-            m_main.setAuswerten_baud(baud);
-            m_main.setAuswerten_com(port);
+            m_env.setAuswerten_baud(baud);
+            m_env.setAuswerten_com(port);
         } else {
             ui.message(BaudMessage);
         }
@@ -227,7 +245,7 @@ void frm_com::list_com_Click()
         if (!serial.open()) {
             // Busy, vanished or refused: say so and why, and leave the dialog usable.
             const QString why = serial.lastError();
-            ui.message(why.isEmpty() ? frm_main::PortMessage : frm_main::PortMessage + QStringLiteral("\n\n") + why);
+            ui.message(why.isEmpty() ? PortMessage : PortMessage + QStringLiteral("\n\n") + why);
             return;
         }
     }
@@ -239,7 +257,7 @@ void frm_com::list_usb_Click()
     if (m_bus.Ereignissperre)
         return;
     IUsbBridge& usb = m_bus.usb();
-    IUiServices& ui = m_main.core().ui();
+    IUiServices& ui = *m_env.ui;
     {
         EreignissperreGuard lock(m_bus);
         if (list_com->currentRow() >= 0)
@@ -259,8 +277,8 @@ void frm_com::list_usb_Click()
         if (list_baud->currentRow() >= 0) {
             const QString baud = selectedText(list_baud);
             m_bus.USBStatus = usb.SI_SetBaudRate(m_bus.USBHandle, baud.toUInt());
-            m_main.setAuswerten_baud(baud);
-            m_main.setAuswerten_com(Usb);
+            m_env.setAuswerten_baud(baud);
+            m_env.setAuswerten_com(Usb);
         } else {
             ui.message(BaudMessage);
         }
@@ -284,7 +302,7 @@ void frm_com::list_baud_Click()
 
 void frm_com::cmd_ok_Click()
 {
-    AppSettings& settings = m_main.core().settings();
+    AppSettings& settings = *m_env.settings;
     const bool usbMode = m_bus.usbMode();
     settings.setValue(Startup, QStringLiteral("Backup_CommPort"),
                       usbMode ? Usb : QString::number(m_bus.serial().commPort()));
@@ -301,33 +319,32 @@ void frm_com::cmd_ok_Click()
     // locked with the rest of the menu.
     if (stored) {
         for (const char* name : {"mnuAblauf", "mnuMultiT", "mnuAKabgleich", "mnuCF"})
-            if (QAction* entry = m_main.menuEntry(QLatin1String(name)))
-                entry->setEnabled(!usbMode && m_main.isTimer1Running());
+            m_env.setMenuEntryEnabled(QLatin1String(name), !usbMode && m_env.isTimer1Running());
     } else {
-        m_main.core().ui().message(frm_main::PortMessage);
+        m_env.ui->message(PortMessage);
     }
     close();
 }
 
 void frm_com::giveBack()
 {
-    m_main.releaseMainLoop(Menu::COMOptions);
+    m_env.releaseMainLoop(Menu::COMOptions);
     // The dialog has opened the transport again, which ends a port release
     // ("Schnittstellen - Freigabe "). In USB mode the dialog is the only way
     // back from it, so the release must not keep the loop off.
-    m_main.releaseMainLoop(Menu::CF);
-    m_main.enableWhenLoopRuns();
+    m_env.releaseMainLoop(Menu::CF);
+    m_env.enableWhenLoopRuns();
     // The transport is open again: the control centers initialise on the
     // next tick, so their lamps come back without choosing each unit again.
-    m_main.com_motflag = 1;
+    m_env.comMotflag();
 }
 
 void frm_com::cancel()
 {
     m_ended = true;
     Tag = QStringLiteral("0");
-    m_main.setAuswerten_com(m_comBefore);
-    m_main.setAuswerten_baud(m_baudBefore);
+    m_env.setAuswerten_com(m_comBefore);
+    m_env.setAuswerten_baud(m_baudBefore);
     if (m_comBefore != Usb) {
         // The port and rate in use before, as the menu's OK would reopen them.
         ISerialPort& serial = m_bus.serial();
@@ -354,7 +371,7 @@ void frm_com::closeEvent(QCloseEvent* event)
 {
     // The close box, or the window manager closing the dialog: a cancel.
     // At shut-down the port stays closed.
-    if (!m_ended && !m_main.isUnloaded())
+    if (!m_ended && !m_env.isUnloaded())
         cancel();
     QWidget::closeEvent(event);
 }

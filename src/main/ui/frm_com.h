@@ -11,13 +11,42 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
+class AppSettings;
 class BusTransport;
+class IUiServices;
 class QCloseEvent;
 class QPaintEvent;
 class QLabel;
 class QListWidget;
 class QPushButton;
-class frm_main;
+
+// What the port dialog uses: the transport with its serial port and USB
+// bridge, the settings it stores the choice in, the message boxes, and what
+// it asks of the main window.
+struct PortDialogEnv
+{
+    BusTransport* bus = nullptr;
+    AppSettings* settings = nullptr;
+    IUiServices* ui = nullptr;
+    // The port ("USB" or its number) and the rate in use.
+    std::function<QString()> auswerten_com = [] { return QString(); };
+    std::function<void(const QString&)> setAuswerten_com = [](const QString&) {};
+    std::function<QString()> auswerten_baud = [] { return QString(); };
+    std::function<void(const QString&)> setAuswerten_baud = [](const QString&) {};
+    // Ends a hold on the main loop taken under a menu entry's name.
+    std::function<void(const QString& holder)> releaseMainLoop = [](const QString&) {};
+    // Gives the menus back if nobody holds the loop any more.
+    std::function<void()> enableWhenLoopRuns = [] {};
+    std::function<bool()> isTimer1Running = [] { return false; };
+    // Enables or disables a menu entry by its control name; an unknown name does nothing.
+    std::function<void(const QString& name, bool on)> setMenuEntryEnabled = [](const QString&, bool) {};
+    // The control centers initialise on the next tick.
+    std::function<void()> comMotflag = [] {};
+    // Whether the program is shutting down.
+    std::function<bool()> isUnloaded = [] { return false; };
+};
 
 class frm_com final : public QWidget
 {
@@ -29,12 +58,16 @@ public:
     // The serial port takes only the first five rates.
     static constexpr int SerialBaudCount = 5;
     static constexpr int PortCount = 16;
+    // A port that does not open, here and at the main window's start.
+    static inline const QString PortMessage =
+        QStringLiteral("COM-Port konnte nicht geöffnet werden, bitte überprüfen sie die Einstellungen!");
     static inline const QString BaudMessage = QStringLiteral("Unzulässige Baudrate");
     static inline const QString DeviceMessage = QStringLiteral("Error opening device");
 
     // Creating the dialog runs its load sequence: it lists the ports and
-    // devices and reopens the remembered one.
-    explicit frm_com(frm_main& main);
+    // devices and reopens the remembered one. The parent is the main window,
+    // which the dialog stays in front of.
+    explicit frm_com(PortDialogEnv env, QWidget* parent);
 
     QLabel* lb_com = nullptr;
     QListWidget* list_com = nullptr;
@@ -68,7 +101,7 @@ private:
     // come back, and the control centers initialise on the next tick.
     void giveBack();
 
-    frm_main& m_main;
+    PortDialogEnv m_env;
     BusTransport& m_bus;
     // The choice in use when the dialog opened, which its close box restores.
     QString m_comBefore;

@@ -812,7 +812,7 @@ void frm_main::mnuCOMOptions_Click()
         }
         const bool opened = kit::guarded("COM-Options", [this, &comOptions] {
             menuEntry(comOptions)->setEnabled(true);
-            m_frmCom = new frm_com(*this);
+            m_frmCom = new frm_com(portDialogEnv(), this);
             kit::showInFront(m_frmCom, this);
             m_frmCom->Tag = QStringLiteral("1");
         });
@@ -1022,6 +1022,28 @@ frm_wait* frm_main::waitWindow()
 frm_com* frm_main::portDialog() const
 {
     return m_frmCom;
+}
+
+PortDialogEnv frm_main::portDialogEnv()
+{
+    PortDialogEnv env;
+    env.bus = &m_core.transport();
+    env.settings = &m_core.settings();
+    env.ui = &m_core.ui();
+    env.auswerten_com = [this] { return auswerten_com(); };
+    env.setAuswerten_com = [this](const QString& port) { setAuswerten_com(port); };
+    env.auswerten_baud = [this] { return auswerten_baud(); };
+    env.setAuswerten_baud = [this](const QString& baud) { setAuswerten_baud(baud); };
+    env.releaseMainLoop = [this](const QString& holder) { releaseMainLoop(holder); };
+    env.enableWhenLoopRuns = [this] { enableWhenLoopRuns(); };
+    env.isTimer1Running = [this] { return isTimer1Running(); };
+    env.setMenuEntryEnabled = [this](const QString& name, bool on) {
+        if (QAction* entry = menuEntry(name))
+            entry->setEnabled(on);
+    };
+    env.comMotflag = [this] { com_motflag = 1; };
+    env.isUnloaded = [this] { return isUnloaded(); };
+    return env;
 }
 
 frm_Bedienungsanleitung* frm_main::manualWindow() const

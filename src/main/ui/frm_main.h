@@ -10,6 +10,7 @@
 #include "MainLoopHold.h"
 #include "MenuNames.h"
 #include "OptionFlags.h"
+#include "frm_com.h"
 
 #include <QHash>
 #include <QMap>
@@ -29,7 +30,6 @@ class QMenu;
 class QTimer;
 class frm_Bedienungsanleitung;
 class frm_aufzeichnen;
-class frm_com;
 class frm_communication;
 class frm_meldung;
 class frm_rr;
@@ -41,8 +41,7 @@ class frm_main final : public QMainWindow, public Fensterpostfach
 public:
     static constexpr int AxisCount = 31;
     static inline const QString Caption = QStringLiteral(" Kelvane V2.1");
-    static inline const QString PortMessage =
-        QStringLiteral("COM-Port konnte nicht geöffnet werden, bitte überprüfen sie die Einstellungen!");
+    static inline const QString& PortMessage = frm_com::PortMessage;
     static inline const QString PortNotOpenMessage =
         QStringLiteral("COM-Port ist nicht geöffnet, bitte überprüfen sie die Einstellungen!");
     // Shown once when the open serial port is lost: %1 the port number,
@@ -267,6 +266,8 @@ private:
     void fillActiveWindowsMenu();
     void toolWindowToggle(const QString& menuName);
     void setDirectPortEntriesEnabled(bool on);
+    // The port dialog's view of the frame.
+    PortDialogEnv portDialogEnv();
     void openStartupFailure();
     void placeInMdi(TrackedWindow& window, int leftTwips, int topTwips, std::function<void()> onDestroyed);
     void trackShared(TrackedWindow* window, std::function<void()> onDestroyed);
