@@ -93,7 +93,7 @@ void ScriptCore::lb_Befehl_MouseDown(int Index, int Button)
 {
     if (Button != 2 || Index < 0 || Index >= MaxRows)
         return;
-    lb_Befehl[Index].text = senden(text_Befehl[Index].text, BusTransport::DefaultTimeout, true);
+    lb_Befehl[Index].text = senden(text_Befehl[Index].text, protocol::DefaultTimeout, true);
 }
 
 void ScriptCore::Command1_Click()

@@ -47,8 +47,6 @@ public:
     static constexpr int GaugeCount = 32;
     static constexpr int TableSize = 21;
     static constexpr int ListLength = 1000;
-    // Longest reply collected; a longer one counts as no answer.
-    static constexpr int ReplyLimit = protocol::MaxReply;
     static constexpr quint32 Green = 0xFF00;
     static constexpr quint32 Red = 0xFF;
     static constexpr quint32 Yellow = 0xFFFF;

@@ -97,7 +97,8 @@ bool AblaufCore::Ablaufsenden(bool typed)
         const line::PortExchange x = typed ? line::exchangeTyped(port, clock, bytes, Zeitlimit, m_late)
                                            : line::exchangeOnPort(port, clock, bytes, Zeitlimit);
         if (!x.discarded.isEmpty())
-            lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(ReplyLimit));
+            lFehler.text =
+                QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(protocol::MaxReply));
         Empfangstext = QString::fromLatin1(x.reply.bytes);
         if (x.written)
             m_env.answered(m_selected, Sendetext, Empfangstext);

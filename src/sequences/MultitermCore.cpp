@@ -90,7 +90,7 @@ void MultitermCore::MTsenden()
     // vanished during the wait.
     const line::PortExchange x = line::exchangeTyped(port, clock, Sendetext.toLatin1(), Zeitlimit, m_late);
     if (!x.discarded.isEmpty())
-        lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(ReplyLimit));
+        lFehler.text = QString::number(x.discarded.size()) + QString::fromLatin1(x.discarded.left(protocol::MaxReply));
     Empfangstext = QString::fromLatin1(x.reply.bytes);
     if (x.written)
         m_env.answered(m_selected, Sendetext, Empfangstext);

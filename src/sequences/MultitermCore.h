@@ -32,8 +32,6 @@ class MultitermCore
 {
 public:
     static constexpr int MaxRows = 16;
-    // Longest reply collected; a longer one counts as a time-out.
-    static constexpr int ReplyLimit = protocol::MaxReply;
     static constexpr quint32 Yellow = 0xFFFF;
     static constexpr quint32 White = 0xFFFFFF;
     static inline const QString NoConnection = QStringLiteral("keine Verbindung");

@@ -318,7 +318,7 @@ TEST_F(DemoTest, ControlCenterRestoredAfterTenMinimisedSecondsIsAnsweredAtOnce)
     core->log().clear();
     const double restored = clockSource->now();
     ticks(1, 0.001);
-    EXPECT_LT(clockSource->now() - restored, BusTransport::DefaultTimeout);
+    EXPECT_LT(clockSource->now() - restored, protocol::DefaultTimeout);
     ASSERT_FALSE(core->log().lines().isEmpty());
     EXPECT_TRUE(core->log().lines().constLast().startsWith(QStringLiteral("[1PA]-->[1PA!")))
         << qPrintable(core->log().lines().join(QStringLiteral(" | ")));
@@ -380,7 +380,7 @@ TEST_P(DemoIdleTest, ProbeWindowMeasuringAgainIsAnsweredAtOnce)
     core->log().clear();
     const double measuring = clockSource->now();
     ticks(1, 0.001);
-    EXPECT_LT(clockSource->now() - measuring, BusTransport::DefaultTimeout);
+    EXPECT_LT(clockSource->now() - measuring, protocol::DefaultTimeout);
     ticks(5, 0.001);
     EXPECT_EQ(w->core().sh_an_aus.colour, ProbeWindowCore::Green);
     EXPECT_NE(w->core().kanal[0].text, QStringLiteral("-1999,99"));

@@ -236,7 +236,7 @@ TEST_F(Multiterm, EndlessReplyIsCutAndCountsAsATimeOut)
     bus.setPacing(false);
     bus.unit(u"01"_s)->setGarbageReply(QByteArray(20000, 'x'));
     core.Cosend_Click(15);
-    EXPECT_EQ(core.tempf[15].text.size(), MultitermCore::ReplyLimit);
+    EXPECT_EQ(core.tempf[15].text.size(), protocol::MaxReply);
     EXPECT_EQ(core.Fehlerzaehler, 1);
 }
 

@@ -41,9 +41,9 @@ QString BusTransport::sendTyped(const QString& command, double timeout, protocol
 
 QString BusTransport::exchange(const QString& command, double timeout, protocol::Rejection mode, line::Request request)
 {
-    if (beforeLongWait && (timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout) > LongWait)
+    if (beforeLongWait && (timeout > 0 && std::isfinite(timeout) ? timeout : protocol::DefaultTimeout) > LongWait)
         beforeLongWait();
-    m_wartezeit = DefaultTimeout;
+    m_wartezeit = protocol::DefaultTimeout;
     if (timeout > 0 && std::isfinite(timeout))
         m_wartezeit = timeout;
 
@@ -221,7 +221,7 @@ QString BusTransport::lateReply(const QString& command, double timeout)
         return QString();
     line::Request request;
     request.command = command.toLatin1();
-    request.timeout = timeout > 0 && std::isfinite(timeout) ? timeout : DefaultTimeout;
+    request.timeout = timeout > 0 && std::isfinite(timeout) ? timeout : protocol::DefaultTimeout;
     request.closers = "])";
     request.started = m_started.started();
     const line::Reply reply = readLine(line::lateReplyRule(request, lineBaud()));

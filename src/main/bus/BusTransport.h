@@ -27,12 +27,8 @@ class BusTransport
 {
 public:
     static constexpr int BufferSize = 257;
-    static constexpr double DefaultTimeout = protocol::DefaultTimeout;
     // A reply this long is returned even when its end did not come in time.
     static constexpr int MinPartialReply = 20;
-    // The longest reply collected. A reply that reaches it ends the exchange
-    // as a time-out does, and what follows is drained.
-    static constexpr int MaxReply = protocol::MaxReply;
     // An exchange that may wait longer than this (its time-out, in seconds)
     // first runs `beforeLongWait`.
     static constexpr double LongWait = 0.1;
@@ -45,7 +41,7 @@ public:
     // before the command goes out are discarded and logged as such. The
     // reply is read by the line's rule (LineReply.h), with `timeout` for its
     // first character; what the rule passes over is logged as discarded.
-    // `timeout` <= 0 means DefaultTimeout. `mode` says what follows a
+    // `timeout` <= 0 means protocol::DefaultTimeout. `mode` says what follows a
     // rejection (protocol::Rejection).
     QString senden_empfangen(const QString& command, double timeout = 0,
                              protocol::Rejection mode = protocol::Rejection::Show);
@@ -130,7 +126,7 @@ private:
     std::array<quint8, BufferSize> Sendepuffer{};
     std::array<quint8, BufferSize> Empfangspuffer{};
     QString m_aktiveEinheit;
-    double m_wartezeit = DefaultTimeout;
+    double m_wartezeit = protocol::DefaultTimeout;
     // When the bytes written so far have crossed the wire, by the baud.
     double m_lineFreeAt = 0.0;
     // Commands that got no reply: their late replies are known on the line.

@@ -34,7 +34,7 @@ double firstCharacterTimeout(double timeout, double requestWireTime)
 
 int writeTimeout(double timeout, int count, int baud)
 {
-    const double wire = std::min(count, MaxReply) * characterTime(baud);
+    const double wire = std::min(count, protocol::MaxReply) * characterTime(baud);
     return std::max(1, int(std::ceil(firstCharacterTimeout(timeout, wire) * 1000.0)));
 }
 
@@ -478,11 +478,11 @@ Reply readReply(ReplySource& source, IClock& clock, const ReplyRule& rule)
             r.end = how;
             return r;
         };
-        if (total >= MaxReply) {
+        if (total >= protocol::MaxReply) {
             source.drain();
             end(ReplyEnd::Capped);
             if (r.end == ReplyEnd::Capped)
-                r.bytes.truncate(std::max<qsizetype>(0, r.bytes.size() - (total - MaxReply)));
+                r.bytes.truncate(std::max<qsizetype>(0, r.bytes.size() - (total - protocol::MaxReply)));
             return r;
         }
         if (done)

@@ -44,7 +44,7 @@
 //   streams without pause holds the program hardly longer than the time-out.
 // - Nothing that arrives after a time-out without a first character is
 //   taken: a caller may still wait for its late reply.
-// - A reply that reaches `MaxReply` characters (counting what was
+// - A reply that reaches `protocol::MaxReply` characters (counting what was
 //   discarded) is cut there and what is waiting behind it is drained.
 // - Before a command is written, bytes already waiting (the tail of an
 //   earlier reply) are discarded.
@@ -68,8 +68,6 @@ constexpr int SilenceCharacters = 4;
 // ...but never before this much silence: operating-system and USB-adapter
 // latency delivers the characters of one reply in bursts.
 constexpr double MinSilence = 0.020;
-// The longest reply collected.
-constexpr int MaxReply = protocol::MaxReply;
 // The echo of a command: its opening bracket, unit digit and two command
 // characters.
 constexpr int EchoLength = 4;
@@ -93,7 +91,7 @@ double characterTime(int baud);
 double firstCharacterTimeout(double timeout, double requestWireTime);
 // Milliseconds the port may take to hand over a command of `count`
 // characters: the first-character time-out, with the wire time counted up to
-// `MaxReply` characters at most (no command is longer), so that a far end
+// `protocol::MaxReply` characters at most (no command is longer), so that a far end
 // that takes nothing cannot hold the program for the wire time of a flood.
 int writeTimeout(double timeout, int count, int baud);
 // The silence that ends a started reply at `baud`.
@@ -135,7 +133,7 @@ enum class ReplyEnd
 {
     Complete,  // ended on its closing bracket before the time-out ran out
     TimedOut,  // no first character in time, or silence before its end
-    Capped,    // reached MaxReply characters
+    Capped,    // reached protocol::MaxReply characters
     Closed,    // the port closed during the wait
 };
 

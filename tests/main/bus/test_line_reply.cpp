@@ -163,8 +163,8 @@ TEST(LineReplyTest, TheReplyToARequestOnTheLine)
          "[0ST!" + QByteArray(200, '0') + "]", "", Complete, 0.001 + 205 * 0.0011},
         // A reply without end stops at the cap, and what waits behind it is
         // drained.
-        {"a reply without end", "[1XL]", On{{0.001, "[1XL!" + QByteArray(3 * line::MaxReply, '0')}},
-         "[1XL!" + QByteArray(line::MaxReply - 5, '0'), "", Capped, 0.001, 5.0},
+        {"a reply without end", "[1XL]", On{{0.001, "[1XL!" + QByteArray(3 * protocol::MaxReply, '0')}},
+         "[1XL!" + QByteArray(protocol::MaxReply - 5, '0'), "", Capped, 0.001, 5.0},
     };
     FakeClock clock;
     ScriptedLine line(clock);

@@ -151,7 +151,7 @@ TEST_F(PtyFlood, ChattyDeviceWhileIdleAndDuringExchanges)
         EXPECT_LT(residentKb() - startKb, SlackKb);
         for (int i = 0; i < 20; ++i) {
             const QString reply = transport.senden_empfangen(QStringLiteral("[0ST]"), 0.05);
-            EXPECT_LE(reply.size(), BusTransport::MaxReply);
+            EXPECT_LE(reply.size(), protocol::MaxReply);
         }
         EXPECT_LT(residentKb() - startKb, SlackKb);
     }
@@ -168,7 +168,7 @@ TEST_F(PtyFlood, ReplyWithoutEndIsCutAtTheBound)
             // bound, or earlier where a loaded machine pauses the far end).
             const QString reply = transport.senden_empfangen(QStringLiteral("[1XL]"), 2.0);
             ASSERT_TRUE(reply == keine_Antwort ||
-                        (reply.startsWith(QLatin1String("[1XL!")) && reply.size() <= BusTransport::MaxReply))
+                        (reply.startsWith(QLatin1String("[1XL!")) && reply.size() <= protocol::MaxReply))
                 << reply.size();
         }
         EXPECT_LT(residentKb() - startKb, SlackKb);

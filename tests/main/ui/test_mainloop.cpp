@@ -142,7 +142,7 @@ TEST_F(MainLoopTest, ProbeStoreCommandWaitsThreeSecondsOtherCommandsTheDefault)
     t0 = prog.fakeClock->now();
     tick();
     waited = prog.fakeClock->now() - t0;
-    EXPECT_DOUBLE_EQ(prog.transport().Wartezeit(), BusTransport::DefaultTimeout);
+    EXPECT_DOUBLE_EQ(prog.transport().Wartezeit(), protocol::DefaultTimeout);
     EXPECT_LT(waited, 0.5);
     EXPECT_EQ(probe->lb_Fehler, QStringLiteral("[0fP]--->1"));
 }
