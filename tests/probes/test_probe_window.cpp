@@ -192,6 +192,7 @@ struct GainEndCase
     int noise = 0;              // the board's noise in counts
     int runs = 1;               // searches in the window; the last one is checked
     const char* target = "500";
+    quint32 seed = 1;  // the noise's seed
 };
 
 class GainSearchEnd : public ::testing::TestWithParam<GainEndCase>, public ProbeBench
@@ -202,7 +203,7 @@ TEST_P(GainSearchEnd, BurnsOnlyAtTheTarget)
 {
     const GainEndCase& k = GetParam();
     SimProbeBoard& ak = board(k.address);
-    ak.setNoise(k.noise);
+    ak.setNoise(k.noise, k.seed);
     T& c = windowUnderTest(k.unitType, k.address);
     c.tb_abgleich.text = QString::fromLatin1(k.target);
     for (int run = 1; run < k.runs; ++run) {  // a refusal among them leaves its box
@@ -314,7 +315,23 @@ INSTANTIATE_TEST_SUITE_P(Searches, GainSearchEnd,
                                              c.Abgleich_Schritt = 1;
                                              c.Abgleich_Richtung = 1;
                                          },
-                                         &T::TargetMissedMessage, 1}),
+                                         &T::TargetMissedMessage, 1},
+                             // With noise it may miss by three times (the spread plus that digit):
+                             // two readings 0.02 apart below the target, then a last one above it.
+                             GainEndCase{"noisyEndsJustInside", T::AK4, "21",
+                                         [](SimProbeBoard& b, T& c) {
+                                             b.setInput(1, 499.99);  // reads 499.96, 499.94, 500.09
+                                             c.Abgleich_Schritt = 1;
+                                             c.Abgleich_Richtung = 2;
+                                         },
+                                         nullptr, 3, 230, 1, "500", 80},
+                             GainEndCase{"noisyEndsJustOutside", T::AK4, "21",
+                                         [](SimProbeBoard& b, T& c) {
+                                             b.setInput(1, 500);  // reads 499.97, 499.95, 500.10
+                                             c.Abgleich_Schritt = 1;
+                                             c.Abgleich_Richtung = 2;
+                                         },
+                                         &T::TargetMissedMessage, 3, 230, 1, "500", 80}),
                          [](const ::testing::TestParamInfo<GainEndCase>& info) {
                              return std::string(info.param.name);
                          });
