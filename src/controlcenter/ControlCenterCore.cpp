@@ -244,7 +244,9 @@ void ControlCenterCore::Form_Load()
     }
     ob_Fahrart2_Click(unitType);
     flagsenden = 0;
-    Button_Disable();
+    // No unit yet: the window is off until its address is chosen and answers,
+    // and nothing that only posts into the mailbox can act before that.
+    offlineControls(false);
     showValues();
 }
 

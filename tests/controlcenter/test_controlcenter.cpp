@@ -47,6 +47,8 @@ TEST_F(ControlCenterTest, AnsweringUnitGoesGreenAfterStatusInputsAndPe)
     cc.appendAddress(QStringLiteral("00-AA"));
     cc.appendAddress(A);
     cc.Form_Load();
+    // No unit yet: nothing that only posts into the mailbox is usable.
+    EXPECT_FALSE(cc.cmd_STOPP.enabled || cc.cmd_status.enabled || cc.cmd_sign.enabled);
     cc.setAddressesIndex(1);
     EXPECT_EQ(cc.flagachsenwechsel, 1);
     EXPECT_FALSE(cc.cmd_Fahrt[1].enabled);
@@ -57,7 +59,7 @@ TEST_F(ControlCenterTest, AnsweringUnitGoesGreenAfterStatusInputsAndPe)
     EXPECT_EQ(cc.lb_Fehler.text, QStringLiteral("[0ST]--->[0ST!00000000]"));
     EXPECT_EQ(cc.FlagAuslesen, 1);
     EXPECT_TRUE(cc.cmd_Fahrt[1].enabled);
-    EXPECT_TRUE(cc.cmd_STOPP.enabled);
+    EXPECT_TRUE(cc.cmd_STOPP.enabled && cc.cmd_status.enabled && cc.cmd_sign.enabled);
     EXPECT_EQ(cc.Fahr_v_a, QStringLiteral("P"));
     EXPECT_EQ(p.transport().Ereignissperre, 0);
 }
